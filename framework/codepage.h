@@ -1,0 +1,21 @@
+// Conversions between UTF-16 text and 8-bit text.
+//
+// "Code page" text is the multibyte encoding of the calling thread's C locale (LC_CTYPE), as the
+// C library's conversion functions see it. UTF-8 conversions do not depend on the locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Widens code-page text. A byte sequence the locale cannot decode becomes U+FFFD for each
+// undecodable byte; characters outside the BMP become surrogate pairs.
+std::u16string WidenFromCodePage(std::string_view text);
+
+// Narrows to code-page text. A character the code page cannot represent (and an unpaired
+// surrogate) becomes '?'. The result is never cut: every character produces output.
+std::string NarrowToCodePage(std::u16string_view text);
+
+// Exact UTF-16 <-> UTF-8 conversions; an unpaired surrogate becomes U+FFFD, invalid UTF-8
+// bytes become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view text);
