@@ -1,0 +1,65 @@
+#include "framework/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/framework/scoped_locale.h"
+
+namespace {
+
+// "Zlín ✈ 東京 😀": Latin-1 range, BMP symbols, CJK and a character outside the BMP.
+const std::u16string kMixed = u"Zl\u00EDn \u2708 \u6771\u4EAC \U0001F600";
+const std::string kMixedUtf8 = "Zl\xC3\xADn \xE2\x9C\x88 \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80";
+
+TEST(CodePage, AsciiIsTheSameInEveryLocale) {
+  for (const char* name : {"C", "C.UTF-8"}) {
+    ScopedThreadLocale locale(name);
+    EXPECT_EQ(WidenFromCodePage("SELECT marque FROM avion "), u"SELECT marque FROM avion ");
+    EXPECT_EQ(NarrowToCodePage(u"DBQ=../../bd2.mdb;DSN=''"), "DBQ=../../bd2.mdb;DSN=''");
+  }
+}
+
+TEST(CodePage, Utf8LocaleConvertsNonAsciiExactly) {
+  ScopedThreadLocale locale("C.UTF-8");
+  EXPECT_EQ(NarrowToCodePage(kMixed), kMixedUtf8);
+  EXPECT_EQ(WidenFromCodePage(kMixedUtf8), kMixed);
+}
+
+TEST(CodePage, CLocaleReplacesWhatItCannotRepresent) {
+  ScopedThreadLocale locale("C");
+  // One '?' per character, also for the surrogate pair.
+  EXPECT_EQ(NarrowToCodePage(kMixed), "Zl?n ? ?? ?");
+  // Bytes the C locale cannot decode widen to one replacement character each.
+  EXPECT_EQ(WidenFromCodePage("a\xC3\xA9z"), u"a\uFFFD\uFFFDz");
+}
+
+TEST(CodePage, UnpairedSurrogatesNarrowToQuestionMarks) {
+  ScopedThreadLocale locale("C.UTF-8");
+  std::u16string lone = u"a";
+  lone += static_cast<char16_t>(0xD800);
+  lone += u"b";
+  lone += static_cast<char16_t>(0xDC00);
+  EXPECT_EQ(NarrowToCodePage(lone), "a?b?");
+}
+
+TEST(CodePage, NarrowingIsNeverCut) {
+  ScopedThreadLocale locale("C.UTF-8");
+  std::u16string longText(5000, u'\u00E9');
+  EXPECT_EQ(NarrowToCodePage(longText).size(), 10000u);
+}
+
+TEST(Utf8, RoundTripsEveryPlane) {
+  EXPECT_EQ(Utf16ToUtf8(kMixed), kMixedUtf8);
+  EXPECT_EQ(Utf8ToUtf16(kMixedUtf8), kMixed);
+  EXPECT_EQ(Utf8ToUtf16(""), u"");
+}
+
+TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong
+  EXPECT_EQ(Utf8ToUtf16("x\xE2\x82"), u"x\uFFFD\uFFFD");    // cut at the end
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
+  EXPECT_EQ(Utf8ToUtf16("\xFF"), u"\uFFFD");
+  std::u16string lone(1, static_cast<char16_t>(0xDBFF));
+  EXPECT_EQ(Utf16ToUtf8(lone), "\xEF\xBF\xBD");
+}
+
+}  // namespace
