@@ -1,10 +1,26 @@
 #include "db/recordset.h"
 
+#include <new>
+
 #include "db/not_built.h"
 #include "framework/dump_context.h"
 #include "framework/trace.h"
 
 DRAVON_IMPLEMENT_CLASS(CRecordset, CObject)
+
+namespace {
+
+// A heap error object for a decision taken after reading the diagnostics; no memory raises the
+// framework's memory error instead.
+CDBException* NewDatabaseError(RETCODE rc) {
+  try {
+    return new CDBException(rc);
+  } catch (const std::bad_alloc&) {
+    ThrowMemoryException();
+  }
+}
+
+}  // namespace
 
 // Members that only the open path writes start from defined values: positioned nowhere, at
 // both ends, with a read-only concurrency.
@@ -72,7 +88,36 @@ CRecordset::CRecordset(CDatabase* database)
   }
 }
 
-BOOL CRecordset::IsOpen() { NotBuilt("CRecordset::IsOpen"); }
+// A statement that was allocated but never executed makes the driver manager answer
+// SQLNumResultCols with a function sequence error (S1010): such a recordset is not open.
+BOOL CRecordset::IsOpen() {
+  if (m_hstmt == SQL_NULL_HSTMT) return FALSE;
+  if (m_lOpen == 1) return TRUE;
+
+  SQLSMALLINT columns = 0;
+  RETCODE rc;
+  do {
+    rc = SQLNumResultCols(m_hstmt, &columns);
+  } while (rc == SQL_STILL_EXECUTING);
+  if (CheckResult(rc)) return columns != 0 ? TRUE : FALSE;
+
+  CDBException* error = NewDatabaseError(rc);
+  try {
+    error->AppendDiagnostics(m_pDatabase, m_hstmt, FALSE);
+  } catch (CException*) {
+    error->Delete();
+    throw;
+  }
+  if (error->HasState(u"State:S1010")) {
+    error->Delete();
+    return FALSE;
+  }
+  TraceDatabase("Error: SQLNumResultCols failed during IsOpen().\n");
+  error->TraceText(error->m_strErrorText);
+  error->TraceText(error->m_strStateInfo);
+  throw error;
+}
+
 void CRecordset::AssertValid() const { CObject::AssertValid(); }
 void CRecordset::Dump(CDumpContext& dc) const { CObject::Dump(dc); }
 void CRecordset::SetRowsPerFetch(DWORD) { NotBuilt("CRecordset::SetRowsPerFetch"); }
