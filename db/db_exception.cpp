@@ -114,7 +114,7 @@ void RaiseDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt) 
     } else if (IsOwnCode(nReturnCode)) {
       std::u16string text;
       if (LoadStringResource(kOwnErrorStringBase + static_cast<UINT>(nReturnCode), text)) {
-        error->m_strErrorText = text;
+        error->m_strErrorText = CString(text);
       } else {
         error->m_strErrorText = kMissingErrorStringText;
       }
