@@ -1,5 +1,51 @@
 #include "app/brand_listing.h"
 
-#include "db/database.h"
+#include <cstdio>
+#include <string>
 
-void ListBrands(CDatabase& /*database*/) {}
+#include "db/recordset.h"
+#include "framework/codepage.h"
+#include "framework/message_box.h"
+
+namespace {
+
+constexpr char kStatementText[] = "SELECT marque FROM avion ";
+
+// "-- " and the value in the code page (a character it cannot represent becomes '?'), on a
+// line of its own, flushed at once.
+void WriteLine(const CString& value) {
+  std::string line = "-- " + value.ToCodePage() + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+// Read, show, write: the line of a value is written only after its box has been dismissed.
+void PresentValue(CRecordset& recordset, CString& value) {
+  recordset.GetFieldValue(0, value);
+  ShowMessageBox(value, MB_OK, 0);
+  WriteLine(value);
+}
+
+}  // namespace
+
+void ListBrands(CDatabase& database) {
+  try {
+    CRecordset recordset(&database);
+    CString first;
+    CString second;
+    CString third;
+    CString statement(kStatementText);
+
+    recordset.Open(CRecordset::staticCursor, statement, CRecordset::addOnly);
+    PresentValue(recordset, first);
+    recordset.MoveNext();
+    PresentValue(recordset, second);
+    recordset.MoveNext();
+    PresentValue(recordset, third);
+    recordset.Close();
+  } catch (CDBException* e) {
+    // The region's objects are gone by now: an open recordset was closed by its destructor.
+    ShowMessageBox(e->m_strErrorText, MB_OK, 0);
+    e->Delete();
+  }
+}
