@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "db/not_built.h"
 #include "framework/dump_context.h"
 #include "framework/trace.h"
 
@@ -18,6 +17,11 @@ CDBException* NewDatabaseError(RETCODE rc) {
   } catch (const std::bad_alloc&) {
     ThrowMemoryException();
   }
+}
+
+// A row is current when the cursor stands on one that is not deleted.
+bool HasCurrentRecord(const CRecordset& recordset) {
+  return !recordset.m_bEOF && !recordset.m_bBOF && !recordset.m_bDeleted;
 }
 
 }  // namespace
@@ -118,23 +122,163 @@ BOOL CRecordset::IsOpen() {
   throw error;
 }
 
-void CRecordset::AssertValid() const { CObject::AssertValid(); }
-void CRecordset::Dump(CDumpContext& dc) const { CObject::Dump(dc); }
-void CRecordset::SetRowsPerFetch(DWORD) { NotBuilt("CRecordset::SetRowsPerFetch"); }
-void CRecordset::AddNew() { NotBuilt("CRecordset::AddNew"); }
-void CRecordset::Edit() { NotBuilt("CRecordset::Edit"); }
-BOOL CRecordset::UpdateRecord() { NotBuilt("CRecordset::UpdateRecord"); }
-void CRecordset::DeleteRecord() { NotBuilt("CRecordset::DeleteRecord"); }
-BOOL CRecordset::Requery() { NotBuilt("CRecordset::Requery"); }
+void CRecordset::AssertValid() const {
+  CObject::AssertValid();
+  if (m_pDatabase != nullptr) m_pDatabase->AssertValid();
+}
+
+void CRecordset::Dump(CDumpContext& dc) const {
+  CObject::Dump(dc);
+  dc << "m_hstmt = " << static_cast<const void*>(m_hstmt);
+  dc << "\nm_strSQL = " << m_strSQL;
+  dc << "\nm_strWhereClause = " << m_strWhereClause;
+  dc << "\nm_strOrderByClause = " << m_strOrderByClause;
+  dc << "\nm_strFromTable = " << m_strFromTable;
+  dc << "\nm_nOpenType = " << m_nOpenType;
+  dc << "\nm_dwOpenOptions = " << m_dwOpenOptions;
+  dc << "\nm_lOpen = " << static_cast<long>(m_lOpen);
+  dc << "\nm_bUpdatable = " << m_bUpdatable;
+  dc << "\nm_bAppendable = " << m_bAppendable;
+  dc << "\nm_bScrollable = " << m_bScrollable;
+  dc << "\nm_nEditMode = " << m_nEditMode;
+  dc << "\nm_nFields = " << m_nFields;
+  dc << "\nm_nParams = " << m_nParams;
+  dc << "\nm_nResultColumns = " << m_nResultColumns;
+  dc << "\nm_bBOF = " << m_bBOF;
+  dc << "\nm_bEOF = " << m_bEOF;
+  dc << "\nm_bDeleted = " << m_bDeleted;
+  dc << "\nm_lCurrentRow = " << static_cast<long>(m_lCurrentRow);
+  dc << "\nm_lRowsKnown = " << static_cast<long>(m_lRowsKnown);
+  dc << "\nm_dwRowsPerFetch = " << m_dwRowsPerFetch;
+  dc << "\nm_pDatabase = " << static_cast<const void*>(m_pDatabase);
+  dc << "\n";
+  if (m_pDatabase != nullptr) {
+    dc << "with database:\n";
+    m_pDatabase->Dump(dc);
+  }
+}
+
+// The size of the rowset every fetch delivers: the driver's SQL_ROWSET_SIZE and one row status
+// entry per row.
+void CRecordset::SetRowsPerFetch(DWORD rows) {
+  if (rows == 0) ThrowInvalidArgException();
+  if (m_hstmt != SQL_NULL_HSTMT) {
+    RETCODE rc = SQLSetStmtOption(m_hstmt, SQL_ROWSET_SIZE, rows);
+    if (!CheckResult(rc)) {
+      TraceDatabase("Error: ODBC failure setting rows per fetch.\n");
+      RaiseError(rc);
+    }
+  }
+  WORD* status = nullptr;
+  try {
+    status = new WORD[rows]();
+  } catch (const std::bad_alloc&) {
+    ThrowMemoryException();
+  }
+  delete[] m_pRowStatus;
+  m_pRowStatus = status;
+  m_dwRowsPerFetch = rows;
+}
+
+// Editing. The checks decide whether a change may start or end; writing a change to the data
+// source takes change statements built from bound fields, which this layer does not build. So
+// an update with changed fields and a delete are refused after their checks: nothing is ever
+// reported written that was not.
+
+void CRecordset::AddNew() {
+  if (!m_bAppendable) {
+    TraceDatabase("Error: recordset is not appendable.\n");
+    RaiseError(dbErrorReadOnlyRecordset);
+  }
+  m_nEditMode = addnew;
+}
+
+void CRecordset::Edit() {
+  if (!m_bUpdatable) {
+    TraceDatabase("Error: recordset is read only.\n");
+    RaiseError(dbErrorReadOnlyRecordset);
+  }
+  if (!HasCurrentRecord(*this)) {
+    TraceDatabase("Error: Edit attempt failed - not on a record.\n");
+    RaiseError(dbErrorNotOnRecord);
+  }
+  m_nEditMode = edit;
+}
+
+BOOL CRecordset::UpdateRecord() {
+  if (m_nEditMode != edit && m_nEditMode != addnew) {
+    TraceDatabase("Error: must enter Edit or AddNew mode before updating.\n");
+    RaiseError(dbErrorEditModeMismatch);
+  }
+  if (m_nEditMode == edit) {
+    if (!m_bUpdatable) {
+      TraceDatabase("Error: recordset is read only.\n");
+      RaiseError(dbErrorReadOnlyRecordset);
+    }
+    if (!HasCurrentRecord(*this)) {
+      TraceDatabase("Error: Update attempt failed - not on a record.\n");
+      RaiseError(dbErrorNotOnRecord);
+    }
+  } else if (!m_bAppendable) {
+    TraceDatabase("Error: recordset is not appendable.\n");
+    RaiseError(dbErrorReadOnlyRecordset);
+  }
+
+  bool changed = false;
+  if (m_pFieldState != nullptr) {
+    for (DWORD field = 0; field < m_nFields; ++field) {
+      if (m_pFieldState[field] != 0) changed = true;
+    }
+  }
+  if (changed) {
+    // The edit stays pending: the caller may move away or close to drop it.
+    TraceDatabase("Error: writing changed fields is not supported by this recordset.\n");
+    ThrowInvalidArgException();
+  }
+  // No field changed: there is nothing to write, and the edit ends.
+  TraceDatabase("Warning: No fields changed, nothing written.\n");
+  m_nEditMode = noMode;
+  return FALSE;
+}
+
+void CRecordset::DeleteRecord() {
+  if (m_nEditMode != noMode) {
+    TraceDatabase("Error: attempted to delete while still in Edit or AddNew mode.\n");
+    RaiseError(dbErrorEditModeMismatch);
+  }
+  if (!m_bUpdatable) {
+    TraceDatabase("Error: recordset is read only.\n");
+    RaiseError(dbErrorReadOnlyRecordset);
+  }
+  if (!HasCurrentRecord(*this)) {
+    TraceDatabase("Error: Delete attempt failed - not on a record.\n");
+    RaiseError(dbErrorNotOnRecord);
+  }
+  TraceDatabase("Error: deleting rows is not supported by this recordset.\n");
+  ThrowInvalidArgException();
+}
+
+// Executes the statement of the last Open again, with its open type and options, and the
+// search condition and sort list in force now. A forwardOnly recordset opened addOnly had
+// readOnly added by that Open; it is taken out again so that the new Open accepts the options.
+BOOL CRecordset::Requery() {
+  if (!IsOpen()) ThrowInvalidArgException();
+  const UINT openType = m_nOpenType;
+  DWORD options = m_dwOpenOptions;
+  if (openType == forwardOnly && (options & addOnly)) options &= ~static_cast<DWORD>(readOnly);
+  const CString text = m_strOpenedSQL;
+  Close();
+  return Open(openType, text.IsEmpty() ? nullptr : text.GetString(), options);
+}
+
 CString CRecordset::DefaultConnectString() { return CString(u"ODBC;"); }
 CString CRecordset::DefaultStatementText() { return CString(); }
-void CRecordset::ApplyUpdateStatementOptions(HSTMT) {
-  NotBuilt("CRecordset::ApplyUpdateStatementOptions");
+void CRecordset::ApplyUpdateStatementOptions(HSTMT statement) {
+  if (statement == SQL_NULL_HSTMT) ThrowInvalidArgException();
 }
 void CRecordset::ExchangeFields(CFieldExchange*) {}
-void CRecordset::ExchangeFieldsInBulk(CFieldExchange*) {
-  NotBuilt("CRecordset::ExchangeFieldsInBulk");
-}
+// A recordset that fetches several rows at once supplies its own multi-row exchange.
+void CRecordset::ExchangeFieldsInBulk(CFieldExchange*) { ThrowInvalidArgException(); }
 void CRecordset::BeforeBindFields() {}
 DWORD CRecordset::NextLongFetchSize(DWORD size) { return size * 2; }
 DWORD CRecordset::NextLongBufferSize(DWORD size) { return size * 2; }
