@@ -1,0 +1,117 @@
+#include "command_line.h"
+
+#include <charconv>
+
+namespace mkmdb {
+
+std::string HelpText() {
+  return R"HELP(Usage: mkmdb OUTPUT.mdb TABLE [TABLE...]
+       mkmdb --help
+
+Writes an Access 2000 format (Jet 4) database file with the tables described.
+Each TABLE is:
+
+  --table NAME            starts a table (1 to 64 characters, none of . ! ` [ ])
+  --column NAME:TYPE      adds a column; repeat for each column, in order
+  --rows FILE             reads the rows from a tab-separated FILE ("-": standard input)
+  --generate N            or makes N rows of numbered values
+
+A table with neither --rows nor --generate has no rows.
+
+Column types:
+  text(N)     text of at most N characters, N from 1 to 255
+  memo        text of any length (several MB)
+  long        integer from -2147483648 to 2147483647
+  double      decimal number, e.g. 3.25 or -1e-3
+  datetime    YYYY-MM-DD or YYYY-MM-DD HH:MM:SS, years 100 to 9999
+  yesno       1/0, true/false or yes/no; cannot be NULL
+
+Rows: one row a line, fields separated by tabs, in column order, UTF-8.
+A field that is exactly \N is NULL; an empty field is an empty text.
+Escapes inside a field: \t tab, \n line feed, \r carriage return, \\ backslash.
+A CR before the line feed is dropped.
+
+Generated rows: row n holds "<column> <n>" in text (its last N characters if
+longer) and memo columns, n in long, n + 0.25 in double, 2000-01-01 00:00:00
+plus n minutes in datetime, 1 for odd n in yesno.
+
+The file is written under a temporary name in the same folder and renamed to
+OUTPUT.mdb only when complete; on any error (reported with the line and the
+column) no file is left and an existing OUTPUT.mdb is untouched.
+
+Exit status: 0 done, 1 bad input or write error, 2 bad command line.
+
+Example:
+  printf 'Airbus\nBoeing\n\\N\n' |
+    mkmdb planes.mdb --table avion --column "marque:text(50)" --rows -
+)HELP";
+}
+
+namespace {
+
+std::uint64_t ParseCount(const std::string& text) {
+  std::uint64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    throw UsageError("--generate wants a number of rows, not \"" + text + "\"");
+  }
+  return value;
+}
+
+}  // namespace
+
+Plan ParseCommandLine(const std::vector<std::string>& args) {
+  Plan plan;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto operand = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
+      return args[++i];
+    };
+    auto current = [&]() -> TablePlan& {
+      if (plan.tables.empty()) throw UsageError(arg + " comes before any --table");
+      return plan.tables.back();
+    };
+    if (arg == "-h" || arg == "--help") {
+      plan.help = true;
+      return plan;
+    } else if (arg == "--table") {
+      plan.tables.push_back(TablePlan{operand(), {}, {}, {}});
+    } else if (arg == "--column") {
+      const std::string& spec = operand();
+      current().columns.push_back(ParseColumnSpec(spec));
+    } else if (arg == "--rows") {
+      const std::string& file = operand();
+      TablePlan& table = current();
+      if (table.rows_file || table.generate) {
+        throw UsageError("table " + table.name + " has more than one --rows or --generate");
+      }
+      table.rows_file = file;
+    } else if (arg == "--generate") {
+      const std::string& count = operand();
+      TablePlan& table = current();
+      if (table.rows_file || table.generate) {
+        throw UsageError("table " + table.name + " has more than one --rows or --generate");
+      }
+      table.generate = ParseCount(count);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError("unknown option " + arg);
+    } else if (plan.output.empty()) {
+      plan.output = arg;
+    } else {
+      throw UsageError("unexpected argument \"" + arg + "\" (the output file is " +
+                       plan.output + ")");
+    }
+  }
+  if (plan.output.empty()) throw UsageError("no output file given");
+  if (plan.tables.empty()) throw UsageError("no --table given");
+  int from_stdin = 0;
+  for (const TablePlan& table : plan.tables) {
+    if (table.columns.empty()) throw UsageError("table " + table.name + " has no --column");
+    from_stdin += table.rows_file && *table.rows_file == "-";
+  }
+  if (from_stdin > 1) throw UsageError("only one table can read its rows from standard input");
+  return plan;
+}
+
+}  // namespace mkmdb

@@ -1,0 +1,98 @@
+#include "jet_text.h"
+
+#include <cerrno>
+#include <stdexcept>
+
+#include "jet_format.h"
+
+namespace mkmdb {
+
+Utf8Decoder::Utf8Decoder() : converter_(iconv_open("UTF-16LE", "UTF-8")) {
+  if (converter_ == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error("no UTF-8 to UTF-16 converter on this system");
+  }
+}
+
+Utf8Decoder::~Utf8Decoder() { iconv_close(converter_); }
+
+bool Utf8Decoder::Decode(std::string_view text, std::u16string& out) {
+  out.clear();
+  bool ascii = true;
+  for (char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    out.assign(text.begin(), text.end());
+    return true;
+  }
+  // UTF-16 never needs more code units than UTF-8 has bytes.
+  out.resize(text.size());
+  char* in = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* to = reinterpret_cast<char*>(out.data());
+  std::size_t to_left = out.size() * sizeof(char16_t);
+  iconv(converter_, nullptr, nullptr, nullptr, nullptr);
+  std::size_t result = iconv(converter_, &in, &in_left, &to, &to_left);
+  if (result == static_cast<std::size_t>(-1) || in_left != 0) return false;
+  out.resize(out.size() - to_left / sizeof(char16_t));
+  return true;
+}
+
+bool CompressionAllowed(std::u16string_view text) {
+  for (char16_t c : text) {
+    if ((c & 0xFF) == 0) return false;
+  }
+  return true;
+}
+
+namespace {
+
+std::size_t CompressedSize(std::u16string_view text) {
+  std::size_t size = 2;
+  bool narrow = true;
+  for (char16_t c : text) {
+    bool fits_narrow = c < 0x100;
+    if (fits_narrow != narrow) {
+      ++size;
+      narrow = fits_narrow;
+    }
+    size += narrow ? 1 : 2;
+  }
+  return size;
+}
+
+}  // namespace
+
+bool EncodeJetText(std::u16string_view text, bool allow_compression,
+                   std::vector<std::uint8_t>& out) {
+  const bool marker_clash = !text.empty() && text.front() == u'\uFEFF';
+  const bool can_compress = allow_compression && CompressionAllowed(text);
+  if (marker_clash && !can_compress) return false;
+  if (can_compress && (marker_clash || CompressedSize(text) < 2 * text.size())) {
+    out.push_back(0xFF);
+    out.push_back(0xFE);
+    bool narrow = true;
+    for (char16_t c : text) {
+      bool fits_narrow = c < 0x100;
+      if (fits_narrow != narrow) {
+        out.push_back(0x00);
+        narrow = fits_narrow;
+      }
+      if (narrow) {
+        out.push_back(static_cast<std::uint8_t>(c));
+      } else {
+        jet::AppendU16(out, c);
+      }
+    }
+    return true;
+  }
+  for (char16_t c : text) jet::AppendU16(out, c);
+  return true;
+}
+
+std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text) {
+  std::vector<std::uint8_t> out;
+  out.reserve(2 * text.size());
+  for (char16_t c : text) jet::AppendU16(out, c);
+  return out;
+}
+
+}  // namespace mkmdb

@@ -1,0 +1,86 @@
+// Writes Access 2000 format (Jet 4) database files holding user tables with rows.
+//
+// Column types and the text form of their values (a Value holds that text as UTF-8):
+//   Text(n)   any text of at most n characters, n from 1 to 255. Characters are counted in
+//             UTF-16 code units (a character outside the BMP counts as two). U+0000 is refused.
+//   Memo      any text whose stored form is at most 16 MB (8 million characters; 1 MB of text
+//             is fine). U+0000 is refused.
+//   Long      a decimal integer from -2147483648 to 2147483647, e.g. "-42". No blanks, no '+'.
+//   Double    a finite decimal number, e.g. "3.25", "-1e-3", "12". No blanks, no '+'.
+//   DateTime  "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" ('T' may replace the blank), years 100 to
+//             9999, stored as the usual day count from 1899-12-30 with the time as its fraction.
+//   YesNo     "1", "0", "true", "false", "yes" or "no" (any letter case). Cannot be NULL: the
+//             file format keeps a Yes/No value in the bit that marks NULL in other columns.
+// std::nullopt is NULL; an empty string is an empty value, distinct from NULL, for Text and Memo
+// (for the other types it does not parse).
+//
+// Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
+// not starting with a blank, unique within their table (or file) in any letter case. A table
+// may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mkmdb {
+
+enum class ColumnType { Text, Memo, Long, Double, DateTime, YesNo };
+
+struct ColumnSpec {
+  std::string name;
+  ColumnType type;
+  int size = 0;  // Text: its size in characters (1..255); ignored for the other types
+};
+
+using Value = std::optional<std::string>;  // UTF-8 text as described above; nullopt = NULL
+
+struct TableSpec {
+  std::string name;
+  std::vector<ColumnSpec> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+// Every refusal: bad input (naming the row or line and the column), bad names, I/O failures.
+class WriterError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Writes the file atomically: the content goes to a temporary file in the same folder, which is
+// flushed to disk and renamed to `path` only once complete. On any error nothing is left
+// behind and an existing file at `path` is untouched. Throws WriterError.
+void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables);
+
+// A stream of rows, for tables too large to hold in memory or read from a file.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Stores the next row in `row` and returns true, or returns false after the last row.
+  // Throws WriterError for input it cannot turn into a row (naming where).
+  virtual bool Next(std::vector<Value>& row) = 0;
+  // Where the row last returned came from, for error messages, e.g. "rows.tsv line 12".
+  virtual std::string Where() const = 0;
+};
+
+struct TableSource {
+  std::string name;
+  std::vector<ColumnSpec> columns;
+  RowSource* rows = nullptr;  // nullptr: no rows
+};
+
+// Same as WriteDatabase, with rows pulled from each table's source in turn.
+void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables);
+
+// Parses a column written as NAME:TYPE, TYPE being one of text(N), memo, long, double,
+// datetime, yesno (any letter case; also the aliases "longinteger", "date", "bool",
+// "boolean"). The name is everything before the last ':'. Throws WriterError.
+ColumnSpec ParseColumnSpec(std::string_view text);
+
+// The TYPE part of a column as ParseColumnSpec reads it, e.g. "text(50)".
+std::string ColumnTypeName(const ColumnSpec& column);
+
+}  // namespace mkmdb

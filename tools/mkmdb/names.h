@@ -1,0 +1,18 @@
+// Checks on table and column names and on the shape of the tables handed to the writer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mdb_writer.h"
+
+namespace mkmdb {
+
+// Throws WriterError for a name the file format or Access would refuse; `what` says whose
+// name it is ("table", "column \"x\" of table avion").
+void CheckObjectName(const std::string& name, const std::string& what);
+
+// Checks names, sizes and column counts of every table; throws WriterError.
+void CheckTables(const std::vector<TableSource>& tables);
+
+}  // namespace mkmdb

@@ -1,0 +1,41 @@
+// The output file under construction: a temporary file next to the destination that pages
+// are written into by number, renamed over the destination only when the database is complete.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet_format.h"
+
+namespace mkmdb {
+
+class PageFile {
+ public:
+  // Creates the temporary file in the folder of `destination`. Throws WriterError.
+  explicit PageFile(std::string destination);
+  // Removes the temporary file unless Commit() succeeded.
+  ~PageFile();
+  PageFile(const PageFile&) = delete;
+  PageFile& operator=(const PageFile&) = delete;
+
+  // Reserves the next page number. Throws WriterError past the 2 GB limit of the format.
+  std::uint32_t Allocate();
+  std::uint32_t page_count() const { return page_count_; }
+
+  // Stores a page that was allocated before. Pages may be written in any order.
+  void Write(std::uint32_t page, const jet::Page& bytes);
+
+  // Flushes the file to disk, renames it to the destination and flushes the folder.
+  void Commit();
+
+  const std::string& temporary_path() const { return temp_path_; }
+
+ private:
+  std::string destination_;
+  std::string temp_path_;
+  int fd_ = -1;
+  std::uint32_t page_count_ = 0;
+  bool committed_ = false;
+};
+
+}  // namespace mkmdb

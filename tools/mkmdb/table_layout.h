@@ -1,0 +1,45 @@
+// The physical description of a table: each column's type code, number, place in the fixed
+// area or slot in the variable area, and the flags its definition carries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mdb_writer.h"
+
+namespace mkmdb {
+
+struct PhysicalColumn {
+  std::string name;
+  std::uint8_t type = 0;         // jet::kType...
+  std::uint8_t flags = 0;        // jet::kColumnFixed | jet::kColumnNullable | ...
+  std::uint8_t compression = 0;  // 1: text may be stored compressed
+  std::uint16_t length = 0;      // bytes; 0 for memo, OLE and Yes/No
+  // Filled in by LayOutTable:
+  std::uint16_t number = 0;        // order and bit in the null mask
+  std::uint16_t variable_slot = 0; // variable columns: slot in the offset table; fixed columns:
+                                   // how many variable columns come before
+  std::uint16_t fixed_offset = 0;  // fixed columns: offset inside the fixed area
+
+  bool fixed() const { return (flags & 0x01) != 0; }
+  bool long_value() const;  // memo or OLE: keeps its own pair of page maps
+};
+
+struct TableLayout {
+  std::string name;
+  bool system = false;
+  std::vector<PhysicalColumn> columns;
+  std::uint16_t fixed_size = 0;
+  std::uint16_t variable_count = 0;
+  std::size_t long_value_count = 0;
+};
+
+// Numbers the columns in order; fixed columns take consecutive fixed-area offsets and
+// variable columns consecutive slots.
+TableLayout LayOutTable(std::string name, bool system, std::vector<PhysicalColumn> columns);
+
+// The physical form of a user column.
+PhysicalColumn PhysicalColumnFor(const ColumnSpec& column);
+
+}  // namespace mkmdb

@@ -1,0 +1,65 @@
+#include "table_writer.h"
+
+#include "value_parser.h"
+
+namespace mkmdb {
+
+TableWriter::TableWriter(PageFile& file, const std::vector<ColumnSpec>& columns,
+                         std::uint32_t definition_page)
+    : file_(file), columns_(columns), page_(definition_page) {
+  std::vector<PhysicalColumn> physical;
+  for (const ColumnSpec& column : columns_) physical.push_back(PhysicalColumnFor(column));
+  layout_ = LayOutTable("", false, std::move(physical));
+  encoders_.reserve(columns_.size());
+  for (const ColumnSpec& column : columns_) {
+    MemoStore* memo = nullptr;
+    if (column.type == ColumnType::Memo) {
+      memo_stores_.push_back(std::make_unique<MemoStore>(file_));
+      memo = memo_stores_.back().get();
+    }
+    encoders_.emplace_back(column, decoder_, memo);
+  }
+  cells_.resize(columns_.size());
+}
+
+void TableWriter::AddRow(const std::vector<Value>& values) {
+  if (values.size() != columns_.size()) {
+    throw ValueError("expected " + std::to_string(columns_.size()) + " values, found " +
+                     std::to_string(values.size()));
+  }
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    try {
+      cells_[i] = encoders_[i].Encode(values[i]);
+    } catch (const ValueError& e) {
+      throw ValueError("column \"" + columns_[i].name + "\": " + e.what());
+    }
+  }
+  EncodeRow(layout_, cells_, row_);
+  if (row_.size() > jet::kMaxRowBytes) {
+    throw ValueError("the row takes " + std::to_string(row_.size()) +
+                     " bytes; a row holds at most " + std::to_string(jet::kMaxRowBytes));
+  }
+  if (data_pages_.empty() || !page_.HasRoomFor(row_.size())) {
+    if (!data_pages_.empty()) {
+      file_.Write(page_number_, page_.Finish());
+      page_.Clear();
+    }
+    page_number_ = file_.Allocate();
+    data_pages_.push_back(page_number_);
+  }
+  page_.Add(row_);
+  if (++rows_ == 0) throw ValueError("a table holds at most 4294967295 rows");
+}
+
+void TableWriter::Finish() {
+  if (!data_pages_.empty()) file_.Write(page_number_, page_.Finish());
+  for (auto& store : memo_stores_) store->Finish();
+}
+
+std::vector<std::vector<std::uint32_t>> TableWriter::memo_pages() const {
+  std::vector<std::vector<std::uint32_t>> pages;
+  for (const auto& store : memo_stores_) pages.push_back(store->pages());
+  return pages;
+}
+
+}  // namespace mkmdb

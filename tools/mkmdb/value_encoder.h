@@ -1,0 +1,35 @@
+// Turning one column's input value into the bytes its row stores.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet_text.h"
+#include "mdb_writer.h"
+#include "memo_store.h"
+#include "row_encoder.h"
+
+namespace mkmdb {
+
+class ValueEncoder {
+ public:
+  // `memo` receives the long values of a Memo column and may be null for other types.
+  ValueEncoder(const ColumnSpec& column, Utf8Decoder& decoder, MemoStore* memo);
+
+  // Throws ValueError when the value does not fit the column. The returned cell refers to
+  // storage inside the encoder, valid until the next call.
+  Cell Encode(const Value& value);
+
+ private:
+  void DecodeText(const std::string& text);
+
+  ColumnSpec column_;
+  Utf8Decoder& decoder_;
+  MemoStore* memo_;
+  std::u16string text_;
+  std::vector<std::uint8_t> stored_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+}  // namespace mkmdb
