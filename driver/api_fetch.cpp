@@ -1,0 +1,70 @@
+// Entry points that move the cursor and read column values.
+#include "get_data.h"
+#include "handles.h"
+
+namespace mdbodbc {
+namespace {
+
+SQLRETURN Fetch(Statement& stmt, SQLSMALLINT orientation, SQLLEN offset, SQLULEN* rowsOut,
+                SQLUSMALLINT* status) {
+  if (!stmt.cursor) {
+    return stmt.isPrepared ? Fail(stmt, "24000", "invalid cursor state: the statement was not executed")
+                           : Fail(stmt, "HY010", "function sequence error");
+  }
+  switch (orientation) {
+    case SQL_FETCH_NEXT: break;
+    case SQL_FETCH_PRIOR:
+    case SQL_FETCH_FIRST:
+    case SQL_FETCH_LAST:
+    case SQL_FETCH_ABSOLUTE:
+    case SQL_FETCH_RELATIVE:
+      if (stmt.options.cursorType == SQL_CURSOR_FORWARD_ONLY) {
+        return Fail(stmt, "HY106", "fetch type out of range: the cursor is forward-only");
+      }
+      break;
+    case SQL_FETCH_BOOKMARK: return Fail(stmt, "HYC00", "bookmarks are not supported");
+    default: return Fail(stmt, "HY106", "fetch type out of range");
+  }
+  stmt.reads.clear();
+  std::string error;
+  SQLRETURN rc = stmt.cursor->Move(orientation, offset, error);
+  if (rc == SQL_ERROR) return Fail(stmt, "HY000", "cannot read the row: " + error);
+  stmt.fetchedRows = rc == SQL_SUCCESS ? 1 : 0;
+  if (rowsOut != nullptr) *rowsOut = stmt.fetchedRows;
+  if (status != nullptr) *status = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
+  return rc;
+}
+
+}  // namespace
+}  // namespace mdbodbc
+
+using namespace mdbodbc;
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return Fetch(stmt, SQL_FETCH_NEXT, 0, stmt.options.rowsFetched, stmt.options.rowStatus);
+  });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation,
+                                                SQLLEN offset) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return Fetch(stmt, orientation, offset, stmt.options.rowsFetched, stmt.options.rowStatus);
+  });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT handle, SQLUSMALLINT orientation,
+                                                  SQLLEN offset, SQLULEN* rows,
+                                                  SQLUSMALLINT* status) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return Fetch(stmt, static_cast<SQLSMALLINT>(orientation), offset, rows, status);
+  });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column,
+                                            SQLSMALLINT cType, SQLPOINTER target,
+                                            SQLLEN bufferLength, SQLLEN* indicator) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return GetData(stmt, column, cType, target, bufferLength, indicator);
+  });
+}

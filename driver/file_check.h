@@ -1,0 +1,19 @@
+// Checks that a file is an Access database before libmdb is given it, so that a wrong or
+// damaged file gives a clear reason instead of undefined behaviour inside the library.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace mdbodbc {
+
+struct FileCheck {
+  // Empty when the file looks like an Access database; otherwise why it cannot be used.
+  std::optional<std::string> problem;
+  int pageSize = 0;
+  int engineVersion = 0;  // byte 0x14 of the header: 0 Jet 3, 1 Jet 4, 2 and above ACE
+};
+
+FileCheck CheckDatabaseFile(const std::string& path);
+
+}  // namespace mdbodbc

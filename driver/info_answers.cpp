@@ -1,0 +1,228 @@
+#include "info_answers.h"
+
+#include "handles.h"
+
+namespace mdbodbc {
+namespace {
+
+InfoAnswer Text(std::string text) {
+  InfoAnswer a;
+  a.kind = InfoAnswer::Kind::Text;
+  a.text = std::move(text);
+  return a;
+}
+
+InfoAnswer Short(SQLUSMALLINT value) {
+  InfoAnswer a;
+  a.kind = InfoAnswer::Kind::Short;
+  a.number = value;
+  return a;
+}
+
+InfoAnswer Integer(SQLUINTEGER value) {
+  InfoAnswer a;
+  a.kind = InfoAnswer::Kind::Integer;
+  a.number = value;
+  return a;
+}
+
+constexpr SQLUSMALLINT kFunctions[] = {
+    SQL_API_SQLALLOCHANDLE,    SQL_API_SQLFREEHANDLE,     SQL_API_SQLFREESTMT,
+    SQL_API_SQLSETENVATTR,     SQL_API_SQLGETENVATTR,     SQL_API_SQLDRIVERCONNECT,
+    SQL_API_SQLDISCONNECT,     SQL_API_SQLGETINFO,        SQL_API_SQLGETFUNCTIONS,
+    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLSETSTMTATTR,
+    SQL_API_SQLGETSTMTATTR,    SQL_API_SQLPREPARE,        SQL_API_SQLEXECUTE,
+    SQL_API_SQLEXECDIRECT,     SQL_API_SQLNUMRESULTCOLS,  SQL_API_SQLDESCRIBECOL,
+    SQL_API_SQLCOLATTRIBUTE,   SQL_API_SQLROWCOUNT,       SQL_API_SQLFETCH,
+    SQL_API_SQLFETCHSCROLL,    SQL_API_SQLEXTENDEDFETCH,  SQL_API_SQLGETDATA,
+    SQL_API_SQLCLOSECURSOR,    SQL_API_SQLCANCEL,         SQL_API_SQLMORERESULTS,
+    SQL_API_SQLNUMPARAMS,      SQL_API_SQLNATIVESQL,      SQL_API_SQLENDTRAN,
+    SQL_API_SQLGETDIAGREC,     SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLERROR,
+};
+
+}  // namespace
+
+bool ImplementsFunction(SQLUSMALLINT function) {
+  for (SQLUSMALLINT f : kFunctions) {
+    if (f == function) return true;
+  }
+  return false;
+}
+
+std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT infoType) {
+  switch (infoType) {
+    // Conformance: a level 1 API over the minimum SQL grammar, and read-only.
+    case SQL_ODBC_API_CONFORMANCE: return Short(SQL_OAC_LEVEL1);
+    case SQL_ODBC_SQL_CONFORMANCE: return Short(SQL_OSC_MINIMUM);
+    case SQL_ODBC_INTERFACE_CONFORMANCE: return Integer(SQL_OIC_CORE);
+    case SQL_SQL_CONFORMANCE: return Integer(SQL_SC_SQL92_ENTRY);
+    case SQL_DATA_SOURCE_READ_ONLY: return Text("Y");
+    case SQL_DRIVER_ODBC_VER: return Text("03.00");
+    case SQL_ODBC_VER: return Text("03.00");
+    case SQL_DRIVER_NAME: return Text("libmdbodbc.so");
+    case SQL_DRIVER_VER: return Text("01.00.0000");
+    case SQL_DBMS_NAME: return Text("ACCESS");
+    case SQL_DBMS_VER:
+      return Text(connection.database ? connection.database->EngineVersionText() : "");
+    case SQL_DATA_SOURCE_NAME: return Text("");
+    case SQL_SERVER_NAME: return Text("");
+    case SQL_DATABASE_NAME: return Text(connection.path);
+    case SQL_USER_NAME: return Text("");
+
+    // Cursors: forward-only and static, read-only, scrolling in every direction.
+    case SQL_SCROLL_OPTIONS: return Integer(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC);
+    case SQL_SCROLL_CONCURRENCY: return Integer(SQL_SCCO_READ_ONLY);
+    case SQL_FETCH_DIRECTION:
+      return Integer(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST | SQL_FD_FETCH_LAST |
+                     SQL_FD_FETCH_PRIOR | SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE);
+    case SQL_STATIC_CURSOR_ATTRIBUTES1:
+      return Integer(SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE);
+    case SQL_STATIC_CURSOR_ATTRIBUTES2: return Integer(SQL_CA2_READ_ONLY_CONCURRENCY);
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: return Integer(SQL_CA1_NEXT);
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: return Integer(SQL_CA2_READ_ONLY_CONCURRENCY);
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2: return Integer(0);
+    case SQL_CURSOR_SENSITIVITY: return Integer(SQL_INSENSITIVE);
+    case SQL_STATIC_SENSITIVITY: return Integer(0);
+    case SQL_LOCK_TYPES: return Integer(0);
+    case SQL_POS_OPERATIONS: return Integer(0);
+    case SQL_POSITIONED_STATEMENTS: return Integer(0);
+    case SQL_BOOKMARK_PERSISTENCE: return Integer(0);
+    case SQL_GETDATA_EXTENSIONS: return Integer(SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
+    case SQL_ROW_UPDATES: return Text("N");
+    case SQL_MAX_CONCURRENT_ACTIVITIES: return Short(0);
+    case SQL_MAX_DRIVER_CONNECTIONS: return Short(0);
+    case SQL_ASYNC_MODE: return Integer(SQL_AM_NONE);
+    case SQL_MAX_ASYNC_CONCURRENT_STATEMENTS: return Integer(0);
+    case SQL_ASYNC_DBC_FUNCTIONS: return Integer(SQL_ASYNC_DBC_NOT_CAPABLE);
+    case SQL_BATCH_SUPPORT:
+    case SQL_BATCH_ROW_COUNT:
+    case SQL_PARAM_ARRAY_ROW_COUNTS:
+    case SQL_PARAM_ARRAY_SELECTS: return Integer(0);
+
+    // Transactions: none; a read-only file keeps its cursors open.
+    case SQL_TXN_CAPABLE: return Short(SQL_TC_NONE);
+    case SQL_CURSOR_COMMIT_BEHAVIOR: return Short(SQL_CB_PRESERVE);
+    case SQL_CURSOR_ROLLBACK_BEHAVIOR: return Short(SQL_CB_PRESERVE);
+    case SQL_DEFAULT_TXN_ISOLATION: return Integer(0);
+    case SQL_TXN_ISOLATION_OPTION: return Integer(0);
+    case SQL_MULTIPLE_ACTIVE_TXN: return Text("N");
+
+    // Names and the SQL that libmdbsql understands.
+    case SQL_IDENTIFIER_QUOTE_CHAR: return Text("\"");
+    case SQL_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
+    case SQL_QUOTED_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
+    case SQL_SEARCH_PATTERN_ESCAPE: return Text("");
+    case SQL_SPECIAL_CHARACTERS: return Text("");
+    case SQL_KEYWORDS: return Text("");
+    case SQL_LIKE_ESCAPE_CLAUSE: return Text("N");
+    case SQL_MAX_COLUMN_NAME_LEN: return Short(64);
+    case SQL_MAX_TABLE_NAME_LEN: return Short(64);
+    case SQL_MAX_IDENTIFIER_LEN: return Short(64);
+    case SQL_MAX_COLUMNS_IN_SELECT: return Short(255);
+    case SQL_MAX_COLUMNS_IN_TABLE: return Short(255);
+    case SQL_MAX_TABLES_IN_SELECT: return Short(1);
+    case SQL_MAX_STATEMENT_LEN: return Integer(0);
+    case SQL_MAX_ROW_SIZE: return Integer(4000);
+    case SQL_MAX_ROW_SIZE_INCLUDES_LONG: return Text("N");
+    case SQL_MAX_CHAR_LITERAL_LEN: return Integer(255);
+    case SQL_MAX_CURSOR_NAME_LEN: return Short(0);
+    case SQL_MAX_SCHEMA_NAME_LEN: return Short(0);
+    case SQL_MAX_CATALOG_NAME_LEN: return Short(0);
+    case SQL_MAX_PROCEDURE_NAME_LEN: return Short(0);
+    case SQL_MAX_USER_NAME_LEN: return Short(0);
+    case SQL_MAX_INDEX_SIZE: return Integer(0);
+    case SQL_MAX_BINARY_LITERAL_LEN: return Integer(0);
+    case SQL_MAX_COLUMNS_IN_GROUP_BY:
+    case SQL_MAX_COLUMNS_IN_INDEX:
+    case SQL_MAX_COLUMNS_IN_ORDER_BY: return Short(0);
+    case SQL_NEED_LONG_DATA_LEN: return Text("N");
+    case SQL_COLUMN_ALIAS: return Text("N");
+    case SQL_CORRELATION_NAME: return Short(SQL_CN_NONE);
+    case SQL_GROUP_BY: return Short(SQL_GB_NOT_SUPPORTED);
+    case SQL_ORDER_BY_COLUMNS_IN_SELECT: return Text("N");
+    case SQL_EXPRESSIONS_IN_ORDERBY: return Text("N");
+    case SQL_OUTER_JOINS: return Text("N");
+    case SQL_OJ_CAPABILITIES: return Integer(0);
+    case SQL_MULT_RESULT_SETS: return Text("N");
+    case SQL_PROCEDURES: return Text("N");
+    case SQL_ACCESSIBLE_TABLES: return Text("Y");
+    case SQL_ACCESSIBLE_PROCEDURES: return Text("N");
+    case SQL_INTEGRITY: return Text("N");
+    case SQL_DESCRIBE_PARAMETER: return Text("N");
+    case SQL_CONCAT_NULL_BEHAVIOR: return Short(SQL_CB_NULL);
+    case SQL_NON_NULLABLE_COLUMNS: return Short(SQL_NNC_NULL);
+    case SQL_NULL_COLLATION: return Short(SQL_NC_LOW);
+    case SQL_FILE_USAGE: return Short(SQL_FILE_CATALOG);
+    case SQL_TABLE_TERM: return Text("table");
+    case SQL_SCHEMA_TERM: return Text("");
+    case SQL_CATALOG_TERM: return Text("");
+    case SQL_PROCEDURE_TERM: return Text("");
+    case SQL_CATALOG_NAME: return Text("N");
+    case SQL_CATALOG_NAME_SEPARATOR: return Text("");
+    case SQL_CATALOG_LOCATION: return Short(0);
+    case SQL_CATALOG_USAGE:
+    case SQL_SCHEMA_USAGE: return Integer(0);
+    case SQL_AGGREGATE_FUNCTIONS: return Integer(SQL_AF_COUNT);
+    case SQL_SUBQUERIES:
+    case SQL_UNION:
+    case SQL_ALTER_TABLE:
+    case SQL_CREATE_TABLE:
+    case SQL_CREATE_VIEW:
+    case SQL_CREATE_SCHEMA:
+    case SQL_DROP_TABLE:
+    case SQL_DROP_VIEW:
+    case SQL_INSERT_STATEMENT:
+    case SQL_DDL_INDEX:
+    case SQL_DATETIME_LITERALS:
+    case SQL_INFO_SCHEMA_VIEWS:
+    case SQL_CONVERT_FUNCTIONS:
+    case SQL_NUMERIC_FUNCTIONS:
+    case SQL_STRING_FUNCTIONS:
+    case SQL_SYSTEM_FUNCTIONS:
+    case SQL_TIMEDATE_FUNCTIONS:
+    case SQL_TIMEDATE_ADD_INTERVALS:
+    case SQL_TIMEDATE_DIFF_INTERVALS:
+    case SQL_SQL92_DATETIME_FUNCTIONS:
+    case SQL_SQL92_FOREIGN_KEY_DELETE_RULE:
+    case SQL_SQL92_FOREIGN_KEY_UPDATE_RULE:
+    case SQL_SQL92_GRANT:
+    case SQL_SQL92_NUMERIC_VALUE_FUNCTIONS:
+    case SQL_SQL92_PREDICATES:
+    case SQL_SQL92_RELATIONAL_JOIN_OPERATORS:
+    case SQL_SQL92_REVOKE:
+    case SQL_SQL92_ROW_VALUE_CONSTRUCTOR:
+    case SQL_SQL92_STRING_FUNCTIONS:
+    case SQL_SQL92_VALUE_EXPRESSIONS:
+    case SQL_STANDARD_CLI_CONFORMANCE:
+    case SQL_INDEX_KEYWORDS:
+      return Integer(0);
+    case SQL_CONVERT_BIGINT:
+    case SQL_CONVERT_BINARY:
+    case SQL_CONVERT_BIT:
+    case SQL_CONVERT_CHAR:
+    case SQL_CONVERT_DATE:
+    case SQL_CONVERT_DECIMAL:
+    case SQL_CONVERT_DOUBLE:
+    case SQL_CONVERT_FLOAT:
+    case SQL_CONVERT_INTEGER:
+    case SQL_CONVERT_LONGVARCHAR:
+    case SQL_CONVERT_NUMERIC:
+    case SQL_CONVERT_REAL:
+    case SQL_CONVERT_SMALLINT:
+    case SQL_CONVERT_TIME:
+    case SQL_CONVERT_TIMESTAMP:
+    case SQL_CONVERT_TINYINT:
+    case SQL_CONVERT_VARBINARY:
+    case SQL_CONVERT_VARCHAR:
+    case SQL_CONVERT_LONGVARBINARY:
+    case SQL_CONVERT_WCHAR:
+    case SQL_CONVERT_WVARCHAR:
+    case SQL_CONVERT_WLONGVARCHAR: return Integer(0);
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace mdbodbc

@@ -1,0 +1,133 @@
+// Connecting with the program's connect string, and every way a connection can fail.
+#include "driver_fixture.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace drivertest {
+namespace {
+
+using ConnectTest = BothRoadsTest;
+
+TEST_P(ConnectTest, ProgramConnectStringOpensTheFileTwoLevelsUp) {
+  OdbcSession session(wide());
+  std::string completed;
+  ASSERT_EQ(session.Connect(kProgramConnect, &completed), SQL_SUCCESS);
+  EXPECT_NE(completed.find("DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)}"), std::string::npos) << completed;
+  EXPECT_NE(completed.find("DBQ=../../bd2.mdb"), std::string::npos) << completed;
+  EXPECT_EQ(session.InfoText(SQL_DATABASE_NAME), "../../bd2.mdb");
+}
+
+TEST_P(ConnectTest, DriverManagerKeepsItsCursorLibraryOut) {
+  OdbcSession session(wide());
+  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
+  SQLHSTMT stmt = session.AllocStmt();
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC)));
+  ASSERT_EQ(session.Prepare(stmt, "SELECT marque FROM avion "), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+  SQLULEN rows = 0;
+  SQLUSMALLINT status = 0;
+  ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 1, &rows, &status), SQL_SUCCESS);
+  EXPECT_FALSE(CursorLibraryLoaded());
+  EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+}
+
+TEST_P(ConnectTest, ConnectionCanBeClosedAndOpenedAgain) {
+  OdbcSession session(wide());
+  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
+  session.Disconnect();
+  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
+  SQLHSTMT stmt = session.AllocStmt();
+  EXPECT_EQ(session.ExecDirect(stmt, "SELECT id FROM avion"), SQL_SUCCESS);
+  // Disconnecting with a statement still allocated releases it too.
+}
+
+// One failed connect: SQL_ERROR, exactly one diagnostic record naming the file and the reason,
+// and nothing on standard output or standard error.
+void ExpectConnectFailure(bool wide, const std::string& connect, const std::string& reason) {
+  OdbcSession session(wide);
+  CapturedOutput output;
+  SQLRETURN rc = session.Connect(connect);
+  std::string printed = output.Finish();
+  EXPECT_EQ(rc, SQL_ERROR);
+  std::vector<Diag> errors = session.Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].state, "08001");
+  EXPECT_NE(errors[0].message.find("../../bd2.mdb"), std::string::npos) << errors[0].message;
+  EXPECT_NE(errors[0].message.find(reason), std::string::npos) << errors[0].message;
+  EXPECT_EQ(errors[0].message.rfind("[mdbodbc]", 0), 0u) << errors[0].message;
+  EXPECT_EQ(printed, "");
+}
+
+TEST_P(ConnectTest, MissingFileIsRefused) {
+  std::filesystem::remove(folder.database());
+  ExpectConnectFailure(wide(), kProgramConnect, "No such file or directory");
+}
+
+TEST_P(ConnectTest, FolderInPlaceOfTheFileIsRefused) {
+  std::filesystem::remove(folder.database());
+  std::filesystem::create_directory(folder.database());
+  ExpectConnectFailure(wide(), kProgramConnect, "directory");
+}
+
+TEST_P(ConnectTest, UnreadableFileIsRefused) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
+  chmod(folder.database().c_str(), 0);
+  ExpectConnectFailure(wide(), kProgramConnect, "Permission denied");
+}
+
+TEST_P(ConnectTest, EmptyFileIsRefused) {
+  WriteBytes(folder.database(), "");
+  ExpectConnectFailure(wide(), kProgramConnect, "empty");
+}
+
+TEST_P(ConnectTest, RandomBytesAreNotAnAccessDatabase) {
+  std::string noise;
+  unsigned state = 12345;
+  for (int i = 0; i < 64 * 1024; ++i) {
+    state = state * 1103515245 + 12345;
+    noise += static_cast<char>(state >> 16);
+  }
+  WriteBytes(folder.database(), noise);
+  ExpectConnectFailure(wide(), kProgramConnect, "not an Access database");
+}
+
+TEST_P(ConnectTest, TextFileIsNotAnAccessDatabase) {
+  WriteBytes(folder.database(), std::string(10000, 'a'));
+  ExpectConnectFailure(wide(), kProgramConnect, "not an Access database");
+}
+
+TEST_P(ConnectTest, FileCutBeforeItsCatalogIsRefused) {
+  WriteBytes(folder.database(), ReadBytes(folder.database()).substr(0, 6000));
+  ExpectConnectFailure(wide(), kProgramConnect, "truncated");
+}
+
+TEST_P(ConnectTest, FileWithADestroyedCatalogIsRefused) {
+  std::string bytes = ReadBytes(folder.database());
+  // Page 2 holds the definition of the catalog table.
+  std::fill(bytes.begin() + 2 * 4096, bytes.begin() + 3 * 4096, '\0');
+  WriteBytes(folder.database(), bytes);
+  ExpectConnectFailure(wide(), kProgramConnect, "catalog cannot be read");
+}
+
+TEST_P(ConnectTest, ConnectStringWithoutDbqIsRefused) {
+  OdbcSession session(wide());
+  EXPECT_EQ(session.Connect("DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN=''"), SQL_ERROR);
+  std::vector<Diag> errors = session.Errors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].state, "08001");
+  EXPECT_NE(errors[0].message.find("DBQ"), std::string::npos) << errors[0].message;
+}
+
+TEST_P(ConnectTest, AbsolutePathAndBracedValueAreAccepted) {
+  OdbcSession session(wide());
+  std::string connect = "Driver={MICROSOFT ACCESS DRIVER (*.mdb)};dbq={" + folder.database() + "}";
+  EXPECT_EQ(session.Connect(connect), SQL_SUCCESS);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, ConnectTest, ::testing::Bool(), RoadName);
+
+}  // namespace
+}  // namespace drivertest
