@@ -1,1 +1,93 @@
-// Filled in with the message box presentations.
+#include "framework/message_box.h"
+
+#include <unistd.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/codepage.h"
+#include "framework/message_box_stderr.h"
+#include "framework/message_box_terminal.h"
+#include "framework/message_box_text.h"
+#include "framework/string_table.h"
+#if DRAVON_HAVE_GTK
+#include "framework/message_box_gtk.h"
+#endif
+
+namespace {
+
+// The framework's generic message, shown when a caller passes no string id.
+constexpr UINT kGenericMessageId = 61472;
+
+// The longest caption a box carries, in UTF-16 units.
+constexpr size_t kCaptionLimit = 259;
+
+enum class Presentation { Desktop, Terminal, StandardError };
+
+Presentation ChoosePresentation() {
+#if DRAVON_HAVE_GTK
+  if (OpenMessageBoxDisplay()) return Presentation::Desktop;
+#endif
+  if (::isatty(STDIN_FILENO)) return Presentation::Terminal;
+  return Presentation::StandardError;
+}
+
+// One box at a time: a box is modal for the whole process.
+std::mutex& BoxMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string ExecutablePath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+std::u16string MessageBoxCaption() {
+  std::u16string caption = WidenFromCodePage(ExecutablePath());
+  if (caption.size() > kCaptionLimit) {
+    size_t cut = kCaptionLimit;
+    // Never keep half of a surrogate pair.
+    if (caption[cut - 1] >= 0xD800 && caption[cut - 1] <= 0xDBFF) --cut;
+    caption.resize(cut);
+  }
+  return caption;
+}
+
+int ShowMessageBox(std::u16string_view text, UINT style, UINT /*helpId*/) {
+  std::lock_guard<std::mutex> lock(BoxMutex());
+  static Presentation presentation = ChoosePresentation();
+
+  const std::u16string caption = MessageBoxCaption();
+  const MessageBoxIcon icon = MessageBoxIconForStyle(style);
+  switch (presentation) {
+    case Presentation::Desktop:
+#if DRAVON_HAVE_GTK
+      ShowDesktopMessageBox(caption, text, icon);
+#endif
+      break;
+    case Presentation::Terminal:
+      if (ShowTerminalMessageBox(caption, text, icon)) break;
+      // The terminal is gone: this box and every later one go to standard error.
+      presentation = Presentation::StandardError;
+      [[fallthrough]];
+    case Presentation::StandardError:
+      WriteMessageBoxBlock(caption, text, icon);
+      break;
+  }
+  return IDOK;
+}
+
+int ShowMessageBoxById(UINT id, UINT style, UINT helpId) {
+  std::u16string text;
+  if (!LoadStringResource(id == 0 ? kGenericMessageId : id, text)) text.clear();
+  return ShowMessageBox(text, style, helpId);
+}

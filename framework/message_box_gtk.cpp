@@ -1,1 +1,82 @@
-// Filled in with the message box presentations.
+#include "framework/message_box_gtk.h"
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+#include "framework/codepage.h"
+
+namespace {
+
+const char* IconName(MessageBoxIcon icon) {
+  switch (icon) {
+    case MessageBoxIcon::Error:
+      return "dialog-error";
+    case MessageBoxIcon::Question:
+      return "dialog-question";
+    case MessageBoxIcon::Information:
+      return "dialog-information";
+    case MessageBoxIcon::Warning:
+      break;
+  }
+  return "dialog-warning";
+}
+
+GtkMessageType MessageType(MessageBoxIcon icon) {
+  switch (icon) {
+    case MessageBoxIcon::Error:
+      return GTK_MESSAGE_ERROR;
+    case MessageBoxIcon::Question:
+      return GTK_MESSAGE_QUESTION;
+    case MessageBoxIcon::Information:
+      return GTK_MESSAGE_INFO;
+    case MessageBoxIcon::Warning:
+      break;
+  }
+  return GTK_MESSAGE_WARNING;
+}
+
+// A dialog without a parent makes GTK log a notice on standard error each time it is mapped;
+// a box that has no parent on purpose has nothing to report. Every other message goes on to
+// GLib's usual handler.
+void FilterParentlessNotice(const gchar* domain, GLogLevelFlags level, const gchar* message,
+                            gpointer) {
+  if (message && g_str_has_prefix(message, "GtkDialog mapped without a transient parent")) return;
+  g_log_default_handler(domain, level, message, nullptr);
+}
+
+}  // namespace
+
+bool OpenMessageBoxDisplay() {
+  // The program's texts are converted in its own locale; the toolkit must not replace it.
+  gtk_disable_setlocale();
+  if (!gtk_init_check(nullptr, nullptr)) return false;
+  g_log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, FilterParentlessNotice, nullptr);
+  return true;
+}
+
+void ShowDesktopMessageBox(std::u16string_view caption, std::u16string_view text,
+                           MessageBoxIcon icon) {
+  const std::string title = Utf16ToUtf8(caption);
+  const std::string message = Utf16ToUtf8(text);
+
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, MessageType(icon),
+                                             GTK_BUTTONS_OK, "%s", message.c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+  // Message dialogs no longer draw their type's icon by themselves; the box shows it.
+  GtkWidget* image = gtk_image_new_from_icon_name(IconName(icon), GTK_ICON_SIZE_DIALOG);
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), image);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  gtk_widget_show(image);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+
+  // Runs a nested main loop until a button, Enter, Escape or the window manager's close ends it.
+  gtk_dialog_run(GTK_DIALOG(dialog));
+
+  // Destroying the widget only queues the window's removal; let the main loop and the display
+  // connection finish it, so that no window of the program is left once the box returns.
+  gtk_widget_destroy(dialog);
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  gdk_display_sync(gdk_display_get_default());
+}
