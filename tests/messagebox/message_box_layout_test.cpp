@@ -1,0 +1,215 @@
+// The pieces of the message box that do not need a device: the icon a style asks for, the
+// splitting of a text into lines, the block written to standard error, and the wrapping and
+// framing of the box drawn on a terminal.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "framework/message_box.h"
+#include "framework/message_box_stderr.h"
+#include "framework/message_box_terminal.h"
+#include "framework/message_box_text.h"
+
+namespace {
+
+// Runs a test in the given locale and puts the previous one back.
+class LocaleScope {
+ public:
+  explicit LocaleScope(const char* name) : m_previous(std::setlocale(LC_ALL, nullptr)) {
+    m_ok = std::setlocale(LC_ALL, name) != nullptr;
+  }
+  ~LocaleScope() { std::setlocale(LC_ALL, m_previous.c_str()); }
+  bool ok() const { return m_ok; }
+
+ private:
+  std::string m_previous;
+  bool m_ok = false;
+};
+
+TEST(MessageBoxStyle, StyleWithoutIconGetsTheWarningIcon) {
+  EXPECT_EQ(MessageBoxIconForStyle(0), MessageBoxIcon::Warning);
+  EXPECT_EQ(MessageBoxIconForStyle(MB_OK), MessageBoxIcon::Warning);
+  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONEXCLAMATION), MessageBoxIcon::Warning);
+  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONHAND), MessageBoxIcon::Error);
+  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONQUESTION), MessageBoxIcon::Question);
+  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONASTERISK), MessageBoxIcon::Information);
+  // Bits outside the icon field do not change the icon.
+  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONHAND | 0x1000), MessageBoxIcon::Error);
+}
+
+TEST(MessageBoxLines, EveryKindOfLineEndSplitsOnce) {
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(SplitMessageBoxLines(u"", true), V{u""});
+  EXPECT_EQ(SplitMessageBoxLines(u"one", true), V{u"one"});
+  EXPECT_EQ(SplitMessageBoxLines(u"a\nb\r\nc\rd", true), (V{u"a", u"b", u"c", u"d"}));
+  EXPECT_EQ(SplitMessageBoxLines(u"a\n", true), (V{u"a", u""}));
+  EXPECT_EQ(SplitMessageBoxLines(u"\n\n", true), (V{u"", u"", u""}));
+}
+
+TEST(MessageBoxLines, ControlCharactersCannotReachTheDevice) {
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(SplitMessageBoxLines(u"a\x1b[2Jb\x7f\x85", true), V{u"a\uFFFD[2Jb\uFFFD\uFFFD"});
+  EXPECT_EQ(SplitMessageBoxLines(u"a\tb", true), V{u"a\tb"});
+  EXPECT_EQ(SplitMessageBoxLines(u"a\tb", false), V{u"a b"});
+  EXPECT_EQ(SingleLineMessageBoxCaption(u"/tmp/a\nb\tc"), u"/tmp/a\uFFFDb\uFFFDc");
+}
+
+TEST(MessageBoxBlock, HoldsCaptionIconAndEveryLineBetweenFixedMarkers) {
+  LocaleScope locale("C.UTF-8");
+  ASSERT_TRUE(locale.ok());
+  EXPECT_EQ(FormatMessageBoxBlock(u"/opt/x/prog", u"Première ligne\r\n\tseconde", MessageBoxIcon::Warning),
+            "[message box]\n"
+            "caption: /opt/x/prog\n"
+            "icon: warning\n"
+            "text: Première ligne\n"
+            "text: \tseconde\n"
+            "[end of message box]\n");
+  EXPECT_EQ(FormatMessageBoxBlock(u"p", u"", MessageBoxIcon::Error),
+            "[message box]\ncaption: p\nicon: error\ntext: \n[end of message box]\n");
+}
+
+TEST(MessageBoxBlock, CharactersOutsideTheCodePageAreReplaced) {
+  LocaleScope locale("C");
+  ASSERT_TRUE(locale.ok());
+  EXPECT_EQ(FormatMessageBoxBlock(u"p", u"Cessna \u2708 é", MessageBoxIcon::Warning),
+            "[message box]\ncaption: p\nicon: warning\ntext: Cessna ? ?\n[end of message box]\n");
+}
+
+class TerminalLayout : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_locale.ok()); }
+  LocaleScope m_locale{"C.UTF-8"};
+};
+
+TEST_F(TerminalLayout, WidthCountsColumnsNotBytes) {
+  EXPECT_EQ(TerminalTextWidth("abc"), 3u);
+  EXPECT_EQ(TerminalTextWidth("é✈"), 2u);    // 5 bytes
+  EXPECT_EQ(TerminalTextWidth("日本"), 4u);   // wide characters
+  EXPECT_EQ(TerminalTextWidth("a\xff" "b"), 3u);  // an undecodable byte still takes a column
+}
+
+TEST_F(TerminalLayout, WrapsAtTheLastBlankThatFits) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(WrapTerminalLine("the quick brown fox", 10), (V{"the quick", "brown fox"}));
+  EXPECT_EQ(WrapTerminalLine("the quick brown fox", 9), (V{"the quick", "brown fox"}));
+  EXPECT_EQ(WrapTerminalLine("the quick brown fox", 8), (V{"the", "quick", "brown", "fox"}));
+  EXPECT_EQ(WrapTerminalLine("short", 10), V{"short"});
+  EXPECT_EQ(WrapTerminalLine("", 10), V{""});
+  // Blanks at a break are dropped; blanks inside a line stay.
+  EXPECT_EQ(WrapTerminalLine("ab   cd  ef", 5), (V{"ab", "cd", "ef"}));
+  EXPECT_EQ(WrapTerminalLine("a  b", 10), V{"a  b"});
+}
+
+TEST_F(TerminalLayout, BreaksAWordLongerThanTheLine) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(WrapTerminalLine("abcdefghij", 4), (V{"abcd", "efgh", "ij"}));
+  EXPECT_EQ(WrapTerminalLine("ab cdefghij", 4), (V{"ab", "cdef", "ghij"}));
+  // A leading indent is not a break point.
+  EXPECT_EQ(WrapTerminalLine("  abcdef", 4), (V{"  ab", "cdef"}));
+}
+
+TEST_F(TerminalLayout, WrapsMultibyteAndWideTextByColumns) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(WrapTerminalLine("été été été", 7), (V{"été été", "été"}));
+  EXPECT_EQ(WrapTerminalLine("日本語テキスト", 6), (V{"日本語", "テキス", "ト"}));
+  // A wide character never goes half on a line.
+  EXPECT_EQ(WrapTerminalLine("a日本", 4), (V{"a日", "本"}));
+}
+
+// Every row of a box has the same width, which the terminal can hold.
+void ExpectStraightFrame(const std::vector<std::string>& box, size_t columns) {
+  ASSERT_GE(box.size(), 7u);
+  const size_t width = TerminalTextWidth(box.front());
+  EXPECT_LE(width, columns);
+  for (const std::string& row : box) {
+    EXPECT_EQ(TerminalTextWidth(row), width) << row;
+    EXPECT_TRUE(row.front() == '+' || row.front() == '|') << row;
+  }
+  EXPECT_EQ(box.back(), box.front());
+}
+
+TEST_F(TerminalLayout, BoxHasCaptionMarkTextAndButton) {
+  const auto box = LayoutTerminalMessageBox(u"/usr/bin/prog", u"Engine failure", MessageBoxIcon::Warning, 80);
+  ExpectStraightFrame(box, 80);
+  ASSERT_EQ(box.size(), 7u);
+  // As wide as its widest row, the mark and the text: 18 columns inside the frame.
+  EXPECT_EQ(box[0], "+--------------------+");
+  EXPECT_EQ(box[1], "| /usr/bin/prog      |");
+  EXPECT_EQ(box[2], box[0]);
+  EXPECT_EQ(box[3], "| /!\\ Engine failure |");
+  EXPECT_EQ(box[4], "|                    |");
+  EXPECT_EQ(box[5], "|       [ OK ]       |");
+}
+
+TEST_F(TerminalLayout, LongTextFillsTheTerminalWidth) {
+  std::u16string text;
+  for (int i = 0; i < 60; ++i) text += u"word ";
+  for (int columns : {40, 80, 132}) {
+    const auto box = LayoutTerminalMessageBox(u"/p", text, MessageBoxIcon::Warning, columns);
+    ExpectStraightFrame(box, static_cast<size_t>(columns));
+    // Words of four letters leave at most four columns free at the end of a line.
+    EXPECT_GE(TerminalTextWidth(box.front()), static_cast<size_t>(columns) - 5) << columns;
+    // Lines after the first are indented under the text, not under the mark.
+    EXPECT_EQ(box[4].substr(0, 7), "|     w");
+  }
+}
+
+TEST_F(TerminalLayout, UnknownWidthMeansEightyColumns) {
+  std::u16string text(300, u'x');
+  const auto box = LayoutTerminalMessageBox(u"/p", text, MessageBoxIcon::Warning, 0);
+  ExpectStraightFrame(box, 80);
+  EXPECT_EQ(TerminalTextWidth(box.front()), 80u);
+}
+
+TEST_F(TerminalLayout, LongCaptionIsWrappedToo) {
+  std::u16string caption = u"/" + std::u16string(100, u'd') + u"/prog";
+  const auto box = LayoutTerminalMessageBox(caption, u"t", MessageBoxIcon::Warning, 40);
+  ExpectStraightFrame(box, 40);
+  std::string joined;
+  for (size_t i = 1; box[i] != box[0]; ++i) {
+    std::string row = box[i].substr(2, box[i].size() - 4);
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    joined += row;
+  }
+  EXPECT_EQ(joined, "/" + std::string(100, 'd') + "/prog");
+}
+
+TEST_F(TerminalLayout, EmptyTextShowsTheMarkAlone) {
+  const auto box = LayoutTerminalMessageBox(u"/p", u"", MessageBoxIcon::Warning, 80);
+  ExpectStraightFrame(box, 80);
+  // The button sets the width: six columns inside the frame.
+  EXPECT_EQ(box[3], "| /!\\    |");
+}
+
+TEST_F(TerminalLayout, EachIconHasItsMark) {
+  EXPECT_EQ(LayoutTerminalMessageBox(u"/p", u"t", MessageBoxIcon::Error, 80)[3].substr(2, 3), "(X)");
+  EXPECT_EQ(LayoutTerminalMessageBox(u"/p", u"t", MessageBoxIcon::Question, 80)[3].substr(2, 3), "(?)");
+  EXPECT_EQ(LayoutTerminalMessageBox(u"/p", u"t", MessageBoxIcon::Information, 80)[3].substr(2, 3), "(i)");
+}
+
+TEST_F(TerminalLayout, WideCharactersKeepTheFrameStraight) {
+  const auto box = LayoutTerminalMessageBox(u"/p", u"日本 ✈ Zoé\nline two", MessageBoxIcon::Warning, 30);
+  ExpectStraightFrame(box, 30);
+  EXPECT_EQ(box[3], "| /!\\ 日本 ✈ Zoé |");
+  EXPECT_EQ(box[4], "|     line two   |");
+}
+
+TEST(TerminalLayoutInCLocale, NonAsciiBecomesReplacementAndFrameStaysStraight) {
+  LocaleScope locale("C");
+  ASSERT_TRUE(locale.ok());
+  const auto box = LayoutTerminalMessageBox(u"/p", u"Zoé ✈", MessageBoxIcon::Warning, 80);
+  ExpectStraightFrame(box, 80);
+  EXPECT_EQ(box[3], "| /!\\ Zo? ? |");
+}
+
+TEST(TerminalLayoutNarrow, TooNarrowTerminalStillGetsAConsistentBox) {
+  LocaleScope locale("C.UTF-8");
+  const auto box = LayoutTerminalMessageBox(u"/p", u"some words here", MessageBoxIcon::Warning, 6);
+  // The frame and the button need ten columns: the box is wider than the terminal but square.
+  const size_t width = TerminalTextWidth(box.front());
+  for (const std::string& row : box) EXPECT_EQ(TerminalTextWidth(row), width) << row;
+  EXPECT_EQ(width, 10u);
+}
+
+}  // namespace

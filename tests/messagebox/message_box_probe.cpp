@@ -1,0 +1,62 @@
+// Shows message boxes the way the program does, for the tests to drive.
+//
+//   message_box_probe [OPTION | TEXT]...
+//
+// Each TEXT (UTF-8) is shown with ShowMessageBox(text, style, 0); after the call returns the
+// probe writes "box <n> returned <code>" on standard output and flushes it. Options, taken in
+// order with the texts:
+//   --style=N        style for the boxes that follow (decimal or 0x hex; 0 at the start)
+//   --by-id=N        shows ShowMessageBoxById(N, style, 0) as one box
+//   --caption        writes "caption <MessageBoxCaption() in UTF-8>" on standard output
+//   --leak-a-block   allocates a block and drops it, for checking that leak checkers see it
+// The probe takes the locale of its environment, as the program does.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "framework/codepage.h"
+#include "framework/message_box.h"
+
+namespace {
+
+UINT ParseNumber(const char* text) {
+  return static_cast<UINT>(std::strtoul(text, nullptr, 0));
+}
+
+// Kept in a global so that the optimiser cannot drop the allocation.
+void* volatile g_droppedBlock = nullptr;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  UINT style = 0;
+  int shown = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    int code = 0;
+    if (arg.starts_with("--style=")) {
+      style = ParseNumber(argv[i] + 8);
+      continue;
+    } else if (arg == "--caption") {
+      std::printf("caption %s\n", Utf16ToUtf8(MessageBoxCaption()).c_str());
+      std::fflush(stdout);
+      continue;
+    } else if (arg == "--leak-a-block") {
+      g_droppedBlock = std::malloc(4096);
+      std::memset(g_droppedBlock, 1, 4096);
+      g_droppedBlock = nullptr;
+      continue;
+    } else if (arg.starts_with("--by-id=")) {
+      code = ShowMessageBoxById(ParseNumber(argv[i] + 8), style, 0);
+    } else {
+      code = ShowMessageBox(Utf8ToUtf16(arg), style, 0);
+    }
+    std::printf("box %d returned %d\n", ++shown, code);
+    std::fflush(stdout);
+  }
+  return 0;
+}
