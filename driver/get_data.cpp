@@ -203,11 +203,13 @@ SQLRETURN GetData(Statement& stmt, SQLUSMALLINT column, SQLSMALLINT cType, SQLPO
   if (bufferLength < 0) return Fail(stmt, "HY090", "invalid string or buffer length");
   if (cType == SQL_C_DEFAULT) cType = DefaultCType(columns[column - 1], stmt.connection->env->odbcVersion);
 
+  // A column is delivered once per row: after its last piece (or its NULL) every further
+  // read answers SQL_NO_DATA, whatever the buffer type.
   auto found = stmt.reads.find(column);
-  if (found != stmt.reads.end() && found->second.cType == cType) {
+  if (found != stmt.reads.end()) {
     ColumnRead& read = found->second;
     if (read.finished) return SQL_NO_DATA;
-    return Stream(stmt, read, cType, target, bufferLength, indicator);
+    if (read.cType == cType) return Stream(stmt, read, cType, target, bufferLength, indicator);
   }
 
   std::string error;

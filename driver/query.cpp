@@ -75,11 +75,13 @@ std::unique_ptr<Query> Query::Run(Database& database, const std::string& text,
   }
   QuietStdio quiet;
   MdbSQL* sql = mdb_sql_init();
-  sql->mdb = database.handle();
+  // Each query reads through its own handle on the shared file: libmdb keeps the page being
+  // scanned in the handle, and reading a table reloads the handle's catalog, which would pull
+  // the catalog entries from under the tables of other queries. mdb_sql_exit closes it.
+  sql->mdb = mdb_clone_handle(database.handle());
   mdb_sql_run_query(sql, text.c_str());
   if (mdb_sql_has_error(sql) || sql->cur_table == nullptr) {
     error = ClassifyLibraryMessage(LibraryMessage(quiet.Captured(), mdb_sql_last_error(sql)), text);
-    sql->mdb = nullptr;  // the database handle belongs to the connection
     mdb_sql_exit(sql);
     return nullptr;
   }
@@ -106,7 +108,7 @@ std::unique_ptr<Query> Query::Run(Database& database, const std::string& text,
 }
 
 Query::Query(Database& database, MdbSQL* sql)
-    : database_(database), sql_(sql), table_(sql->cur_table) {
+    : database_(database), mdb_(sql->mdb), sql_(sql), table_(sql->cur_table) {
   // The library binds every column to a text buffer and would convert each value of each row
   // it passes; values are decoded here from the stored bytes instead, and only when asked for.
   for (unsigned j = 0; j < table_->num_cols; ++j) {
@@ -118,23 +120,23 @@ Query::Query(Database& database, MdbSQL* sql)
 
 Query::~Query() {
   QuietStdio quiet;
-  sql_->mdb = nullptr;  // the database handle belongs to the connection
   mdb_sql_exit(sql_);
 }
 
 void Query::RestoreScanPage() {
-  // Statements of one connection share libmdb's page buffer, and a backward read loads other
-  // pages into it; a table scan continues from the page it was on.
-  MdbHandle* mdb = database_.handle();
-  if (!table_->is_temp_table && table_->strategy == MDB_TABLE_SCAN && table_->cur_pg_num != 0 &&
-      mdb->cur_pg != table_->cur_phys_pg) {
-    mdb_read_pg(mdb, table_->cur_phys_pg);
+  // A backward read loads another page into the handle's page buffer; a table scan continues
+  // from the page it was on.
+  if (scanPageMoved_ && !table_->is_temp_table && table_->strategy == MDB_TABLE_SCAN &&
+      table_->cur_pg_num != 0) {
+    mdb_->cur_pg = 0;  // libmdb skips the read when it believes the page is loaded
+    mdb_read_pg(mdb_, table_->cur_phys_pg);
   }
+  scanPageMoved_ = false;
 }
 
 bool Query::Next(RowLocation& where) {
   QuietStdio quiet;
-  MdbHandle* mdb = database_.handle();
+  MdbHandle* mdb = mdb_;
   RestoreScanPage();
   while (mdb_sql_fetch_row(sql_, table_)) {
     where.page = table_->is_temp_table ? table_->cur_pg_num : mdb->cur_pg;
@@ -151,7 +153,9 @@ bool Query::Next(RowLocation& where) {
 
 bool Query::ReadAt(const RowLocation& where, std::string& error) {
   QuietStdio quiet;
-  MdbHandle* mdb = database_.handle();
+  MdbHandle* mdb = mdb_;
+  scanPageMoved_ = true;
+  mdb->cur_pg = 0;
   if (table_->is_temp_table) {
     GPtrArray* pages = table_->temp_table_pages;
     if (where.page == 0 || where.page > pages->len) {
@@ -169,7 +173,7 @@ bool Query::ReadAt(const RowLocation& where, std::string& error) {
 }
 
 bool Query::CaptureRow(unsigned row, std::string& error) {
-  MdbHandle* mdb = database_.handle();
+  MdbHandle* mdb = mdb_;
   int start = 0;
   size_t length = 0;
   size_t pageSize = static_cast<size_t>(mdb->fmt->pg_size);
@@ -209,7 +213,7 @@ bool Query::CaptureRow(unsigned row, std::string& error) {
 std::optional<FieldValue> Query::Value(size_t column, std::string& error) const {
   const ColumnInfo& info = columns_.at(column);
   QuietStdio quiet;
-  return DecodeField(database_.handle(), *info.column, info.tableIndex, current_, error);
+  return DecodeField(mdb_, *info.column, info.tableIndex, current_, error);
 }
 
 }  // namespace mdbodbc

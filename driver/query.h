@@ -49,10 +49,12 @@ class Query {
   bool CaptureRow(unsigned row, std::string& error);
 
   Database& database_;
+  MdbHandle* mdb_;  // this query's own handle on the database file
   MdbSQL* sql_;
   MdbTableDef* table_;
   std::vector<ColumnInfo> columns_;
   RawRow current_;
+  bool scanPageMoved_ = false;
 };
 
 }  // namespace mdbodbc

@@ -1,0 +1,134 @@
+// Moving a static cursor in every direction with SQLExtendedFetch and SQLFetchScroll, and a
+// forward-only cursor with SQLFetch.
+#include "driver_fixture.h"
+
+namespace drivertest {
+namespace {
+
+constexpr int kNoRow = -1;
+
+class FetchTest : public BrandDatabaseTest {
+ protected:
+  void Open(OdbcSession& session, SQLULEN cursorType) {
+    ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
+    stmt = session.AllocStmt();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, cursorType)));
+    ASSERT_EQ(session.Prepare(stmt, "SELECT id FROM avion"), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+  }
+  // The id of the row a move lands on, or kNoRow when it answers SQL_NO_DATA.
+  int Extended(SQLUSMALLINT orientation, SQLLEN offset = 0) {
+    SQLULEN rows = 99;
+    SQLUSMALLINT status = 99;
+    SQLRETURN rc = SQLExtendedFetch(stmt, orientation, offset, &rows, &status);
+    if (rc == SQL_NO_DATA) {
+      EXPECT_EQ(rows, 0u);
+      return kNoRow;
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS);
+    EXPECT_EQ(rows, 1u);
+    EXPECT_EQ(status, SQL_ROW_SUCCESS);
+    return Id();
+  }
+  int Scroll(SQLSMALLINT orientation, SQLLEN offset = 0) {
+    SQLRETURN rc = SQLFetchScroll(stmt, orientation, offset);
+    if (rc == SQL_NO_DATA) return kNoRow;
+    EXPECT_EQ(rc, SQL_SUCCESS);
+    return Id();
+  }
+  int Id() {
+    SQLINTEGER id = 0;
+    SQLLEN indicator = 0;
+    EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_SLONG, &id, sizeof id, &indicator), SQL_SUCCESS);
+    return id;
+  }
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+};
+
+TEST_F(FetchTest, ExtendedFetchMovesAStaticCursorEveryWay) {
+  OdbcSession session;
+  Open(session, SQL_CURSOR_STATIC);
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), kNoRow);  // before the first row
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 2);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 3);
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), 2);
+  EXPECT_EQ(Extended(SQL_FETCH_FIRST), 1);
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), kNoRow);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 7), 7);
+  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, -3), 4);
+  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 2), 6);
+  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 0), 6);
+  EXPECT_EQ(Extended(SQL_FETCH_LAST), 10);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), kNoRow);  // after the last row
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), kNoRow);
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), 10);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, -2), 9);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 11), kNoRow);
+  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, -1), 10);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, -11), kNoRow);
+  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 3), 3);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 0), kNoRow);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
+  EXPECT_FALSE(CursorLibraryLoaded());
+}
+
+TEST_F(FetchTest, LastRowFirstReadsTheWholeTableOnce) {
+  OdbcSession session;
+  Open(session, SQL_CURSOR_STATIC);
+  EXPECT_EQ(Extended(SQL_FETCH_LAST), 10);
+  for (int id = 9; id >= 1; --id) EXPECT_EQ(Extended(SQL_FETCH_PRIOR), id);
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), kNoRow);
+}
+
+TEST_F(FetchTest, FetchScrollMovesAStaticCursorEveryWay) {
+  OdbcSession session(true, true);
+  Open(session, SQL_CURSOR_STATIC);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT), 1);
+  EXPECT_EQ(Scroll(SQL_FETCH_LAST), 10);
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR), 9);
+  EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 3), 3);
+  EXPECT_EQ(Scroll(SQL_FETCH_RELATIVE, 4), 7);
+  EXPECT_EQ(Scroll(SQL_FETCH_FIRST), 1);
+  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR), kNoRow);
+  EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, -1), 10);
+  EXPECT_EQ(Scroll(SQL_FETCH_NEXT), kNoRow);
+}
+
+TEST_F(FetchTest, ForwardOnlyCursorFetchesForwardOnly) {
+  OdbcSession session(true, true);
+  Open(session, SQL_CURSOR_FORWARD_ONLY);
+  for (int id = 1; id <= 10; ++id) {
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    EXPECT_EQ(Id(), id);
+    if (id == 5) {
+      EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_PRIOR, 0), SQL_ERROR);
+    }
+  }
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+}
+
+TEST_F(FetchTest, CursorsOfOneConnectionMoveIndependently) {
+  OdbcSession session;
+  Open(session, SQL_CURSOR_STATIC);
+  SQLHSTMT first = stmt;
+  SQLHSTMT second = session.AllocStmt();
+  ASSERT_EQ(SQLSetStmtOption(second, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), SQL_SUCCESS);
+  ASSERT_EQ(session.ExecDirect(second, "SELECT id FROM avion WHERE id > 4"), SQL_SUCCESS);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
+  stmt = second;
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 5);
+  EXPECT_EQ(Extended(SQL_FETCH_LAST), 10);
+  stmt = first;
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 2);
+  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 1), 1);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 2);
+  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 3);
+  stmt = second;
+  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), 9);
+  EXPECT_EQ(SQLFreeStmt(second, SQL_DROP), SQL_SUCCESS);
+}
+
+}  // namespace
+}  // namespace drivertest
