@@ -1,0 +1,267 @@
+// Close: the statements dropped, the storage released, the recordset off its connection's
+// list and in the closed state; on an already closed recordset only the warning; and the
+// connection's Close closing every recordset registered on it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "tests/db/support/open_state.h"
+#include "tests/db/support/open_state_errors.h"
+
+namespace {
+
+using fakeodbc::Answer;
+using fakeodbc::Fn;
+
+const char kNotFound[] = "WARNING: CRecordset not found in m_pDatabase->m_listRecordsets.\n";
+
+void ExpectClosed(const CRecordset& recordset) {
+  EXPECT_EQ(recordset.m_hstmt, nullptr);
+  EXPECT_EQ(recordset.m_hstmtUpdate, nullptr);
+  EXPECT_EQ(recordset.m_lOpen, 0);
+  EXPECT_TRUE(recordset.m_bBOF);
+  EXPECT_TRUE(recordset.m_bEOF);
+  EXPECT_FALSE(recordset.m_bDeleted);
+  EXPECT_FALSE(recordset.m_bAppendable);
+  EXPECT_FALSE(recordset.m_bUpdatable);
+  EXPECT_FALSE(recordset.m_bScrollable);
+  EXPECT_FALSE(recordset.m_bParamsNeedRebind);
+  EXPECT_FALSE(recordset.m_bHasLongBinary);
+  EXPECT_EQ(recordset.m_bLockMode, CRecordset::lockOnUpdate);
+  EXPECT_EQ(recordset.m_nFieldsBound, 0);
+  EXPECT_EQ(recordset.m_nResultColumns, -1);
+  EXPECT_EQ(recordset.m_nEditMode, CRecordset::noMode);
+  EXPECT_TRUE(recordset.m_strCursorName.IsEmpty());
+  EXPECT_EQ(recordset.m_pRowStatus, nullptr);
+  EXPECT_EQ(recordset.m_pColumnInfo, nullptr);
+  EXPECT_EQ(recordset.m_pBoundFieldInfo, nullptr);
+  EXPECT_EQ(recordset.m_pFieldState, nullptr);
+  EXPECT_EQ(recordset.m_pParamState, nullptr);
+  EXPECT_EQ(recordset.m_pParamLengths, nullptr);
+  EXPECT_EQ(recordset.m_pFieldBuffers, nullptr);
+  EXPECT_EQ(recordset.m_pParamBuffers, nullptr);
+  EXPECT_EQ(recordset.m_nFieldBuffers, 0u);
+  EXPECT_EQ(recordset.m_nParamBuffers, 0u);
+  EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
+}
+
+// Records the multi-row exchange passes; releasing its buffers is its own business.
+class BulkRecordset : public CRecordset {
+ public:
+  using CRecordset::CRecordset;
+  void ExchangeFieldsInBulk(CFieldExchange* pFX) override { passes.push_back(pFX->m_nOperation); }
+  std::vector<CFieldExchange::Mode> passes;
+};
+
+class CloseRecordset : public OpenStateTest {};
+
+TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::none});
+  recordset.MoveNext();
+  recordset.MoveNext();
+  recordset.m_strCursorName = u"SQL_CUR1";
+  recordset.m_bHasLongBinary = TRUE;
+  recordset.m_bParamsNeedRebind = TRUE;
+  recordset.m_bLockMode = CRecordset::lockOnEdit;
+  recordset.m_nEditMode = CRecordset::edit;
+  ASSERT_TRUE(recordset.m_bUpdatable);
+  ASSERT_TRUE(IsRegistered(&recordset));
+  ForgetCalls();
+  traces.Clear();
+
+  recordset.Close();
+  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_TRUE(traces.Texts().empty());
+  ExpectClosed(recordset);
+  EXPECT_FALSE(IsRegistered(&recordset));
+  EXPECT_FALSE(recordset.IsOpen());
+
+  // The position, the open type and options and the texts stay for the next open.
+  EXPECT_EQ(recordset.m_lCurrentRow, 2);
+  EXPECT_EQ(recordset.m_lRowsKnown, 3);
+  EXPECT_FALSE(recordset.m_bLastRowKnown);
+  EXPECT_EQ(recordset.m_nOpenType, CRecordset::staticCursor);
+  EXPECT_EQ(recordset.m_dwOpenOptions, static_cast<DWORD>(CRecordset::none));
+  EXPECT_EQ(recordset.m_strSQL, kBrandStatement);
+  EXPECT_EQ(recordset.m_strOpenedSQL, kBrandStatement);
+  EXPECT_TRUE(database->IsOpen());
+}
+
+TEST_F(CloseRecordset, ClosingAgainOnlyWarnsThatTheRecordsetIsNotRegistered) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  recordset.Close();
+  ForgetCalls();
+  traces.Clear();
+
+  recordset.Close();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(traces.Texts(), std::vector<std::string>{kNotFound});
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, ConstructedRecordsetIsClosedWithoutAWarning) {
+  CRecordset recordset(database.get());
+  ASSERT_TRUE(IsRegistered(&recordset));
+  ForgetCalls();
+  recordset.Close();
+  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_TRUE(traces.Texts().empty());
+  EXPECT_FALSE(IsRegistered(&recordset));
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, UpdateStatementIsDroppedAfterTheResultStatement) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  ASSERT_EQ(SQLAllocStmt(database->m_hdbc, &recordset.m_hstmtUpdate), SQL_SUCCESS);
+  ForgetCalls();
+  recordset.Close();
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS"}));
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  fakeodbc::answer(Fn::SQLFreeStmt, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Busy"}}));
+  ForgetCalls();
+  traces.Clear();
+  EXPECT_EQ(RunCatching([&] { recordset.Close(); }).kind, Raised::Nothing);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"});
+  EXPECT_TRUE(traces.Texts().empty());
+  ExpectClosed(recordset);
+  EXPECT_FALSE(IsRegistered(&recordset));
+  // The driver kept the statement; the disconnect releases it.
+  expectBalancedHandles = false;
+  database.reset();
+  EXPECT_EQ(fakeodbc::handleBalance().stmtsReleasedByDisconnect, 1);
+}
+
+TEST_F(CloseRecordset, WithoutAConnectionCloseIsRefusedBeforeAnythingChanges) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  const PositionSnapshot before = PositionSnapshot::Of(recordset);
+  const HSTMT statement = recordset.m_hstmt;
+  const WORD* rowStatus = recordset.m_pRowStatus;
+  recordset.m_strCursorName = u"SQL_CUR1";
+  recordset.m_pDatabase = nullptr;
+  ForgetCalls();
+
+  EXPECT_EQ(RunCatching([&] { recordset.Close(); }).kind, Raised::InvalidArgument);
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(recordset.m_hstmt, statement);
+  EXPECT_EQ(recordset.m_pRowStatus, rowStatus);
+  EXPECT_NE(recordset.m_pColumnInfo, nullptr);
+  EXPECT_EQ(recordset.m_nResultColumns, 1);
+  EXPECT_EQ(recordset.m_strCursorName, u"SQL_CUR1");
+  EXPECT_EQ(PositionSnapshot::Of(recordset), before);
+
+  recordset.m_pDatabase = database.get();
+  recordset.Close();
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, FieldAndParameterStorageIsReleased) {
+  CRecordset recordset(database.get());
+  recordset.m_nFields = 2;
+  recordset.m_nParams = 1;
+  PrepareOpenState(recordset);
+  recordset.m_pBoundFieldInfo[0].m_pValueCopy = new CString(u"Airbus");
+  recordset.m_pBoundFieldInfo[1].m_pValueCopy = new CString(u"France");
+  recordset.m_pParamState = new BYTE[1]();
+  recordset.m_pParamLengths = new LONG[1]();
+  recordset.m_pFieldBuffers = new void*[2]{new BYTE[8](), nullptr};
+  recordset.m_nFieldBuffers = 2;
+  recordset.m_pParamBuffers = new void*[1]{new BYTE[4]()};
+  recordset.m_nParamBuffers = 1;
+
+  // The sanitizer build reports anything left behind or freed the wrong way.
+  recordset.Close();
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, MultiRowBuffersAreReleasedByTheBulkExchangeUnlessTheCallerOwnsThem) {
+  struct Case {
+    DWORD options;
+    DWORD bulkRows;
+    bool released;
+  };
+  for (const Case& c : {Case{CRecordset::multiRowFetch, 25, true},
+                        Case{CRecordset::multiRowFetch | CRecordset::callerRowBuffers, 25, false},
+                        Case{CRecordset::multiRowFetch, 0, false},
+                        Case{CRecordset::none, 25, false}}) {
+    BulkRecordset recordset(database.get());
+    PutInOpenState(recordset, {CRecordset::staticCursor, c.options});
+    recordset.m_dwBulkRowsAllocated = c.bulkRows;
+    recordset.Close();
+    EXPECT_EQ(recordset.passes, c.released ? std::vector<CFieldExchange::Mode>{
+                                                 CFieldExchange::FreeBuffers}
+                                           : std::vector<CFieldExchange::Mode>{})
+        << "options " << c.options << ", rows " << c.bulkRows;
+    EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
+  }
+}
+
+TEST_F(CloseRecordset, ListIsSearchedUnderTheProcessWideDatabaseLock) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+
+  std::promise<void> locked;
+  std::promise<void> release;
+  std::thread holder([&] {
+    DatabaseLock lock;
+    locked.set_value();
+    release.get_future().wait();
+  });
+  locked.get_future().wait();
+
+  std::future<void> closing = std::async(std::launch::async, [&] { recordset.Close(); });
+  // While another thread holds the lock, Close cannot finish.
+  EXPECT_EQ(closing.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  release.set_value();
+  holder.join();
+  closing.get();
+  EXPECT_FALSE(IsRegistered(&recordset));
+  ExpectClosed(recordset);
+}
+
+TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
+  auto first = std::make_unique<CRecordset>(database.get());
+  PutInOpenState(*first);
+  auto second = std::make_unique<CRecordset>(database.get());
+  PutInOpenState(*second);
+  auto constructed = std::make_unique<CRecordset>(database.get());
+  ASSERT_EQ(database->m_listRecordsets.GetCount(), 3);
+  ForgetCalls();
+  traces.Clear();
+
+  database->Close();
+  // The most recently registered first.
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#3, SQL_DROP) -> SQL_SUCCESS",
+                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
+                                               "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                               "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                               "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"}));
+  EXPECT_TRUE(traces.Texts().empty());
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
+  for (const auto* recordset : {first.get(), second.get(), constructed.get()}) {
+    ExpectClosed(*recordset);
+    EXPECT_EQ(recordset->m_pDatabase, nullptr);
+  }
+
+  // Destroying them afterwards finds nothing left to do.
+  ForgetCalls();
+  first.reset();
+  second.reset();
+  constructed.reset();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(traces.Texts().empty());
+}
+
+}  // namespace

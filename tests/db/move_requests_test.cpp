@@ -1,0 +1,160 @@
+// The positioning requests and the fetches they make: the pairs each request passes to
+// MoveRows, and the fetches that step over deleted rows.
+#include <gtest/gtest.h>
+
+#include "tests/db/support/open_state.h"
+#include "tests/db/support/open_state_errors.h"
+
+namespace {
+
+using fakeodbc::Answer;
+using fakeodbc::Fn;
+
+const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
+const std::string kOk = "SQL_SUCCESS";
+
+Answer Deleted() {
+  Answer answer;
+  answer.runDefault = true;
+  answer.rowStatus = SQL_ROW_DELETED;
+  return answer;
+}
+
+class MoveRequests : public OpenStateTest {};
+
+TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
+  fakeodbc::setResult(NumberedBrands(6));
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+
+  struct Step {
+    std::function<void()> request;
+    std::string fetch;
+    LONG row;
+  };
+  const std::vector<Step> steps = {
+      {[&] { recordset.MoveLast(); }, FetchLine("SQL_FETCH_LAST", -1, kOk.c_str()), -2},
+      {[&] { recordset.MovePrev(); }, FetchLine("SQL_FETCH_PRIOR", -1, kOk.c_str()), -2},
+      {[&] { recordset.MoveFirst(); }, FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), 0},
+      {[&] { recordset.SetAbsolutePosition(4); }, FetchLine("SQL_FETCH_ABSOLUTE", 4, kOk.c_str()),
+       3},
+      {[&] { recordset.MovePrev(); }, FetchLine("SQL_FETCH_PRIOR", -1, kOk.c_str()), 2},
+      {[&] { recordset.MoveRows(3, SQL_FETCH_RELATIVE); },
+       FetchLine("SQL_FETCH_RELATIVE", 3, kOk.c_str()), 5},
+      {[&] { recordset.MoveNext(); }, FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str()), 5},
+      {[&] { recordset.MoveLast(); }, FetchLine("SQL_FETCH_LAST", -1, kOk.c_str()), 5},
+      {[&] { recordset.SetAbsolutePosition(-2); },
+       FetchLine("SQL_FETCH_ABSOLUTE", -2, kOk.c_str()), 4},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    ForgetCalls();
+    steps[i].request();
+    EXPECT_EQ(Calls(), std::vector<std::string>{steps[i].fetch}) << "step " << i;
+    EXPECT_EQ(recordset.m_lCurrentRow, steps[i].row) << "step " << i;
+  }
+  EXPECT_EQ(recordset.m_lRowsKnown, 6);
+  EXPECT_TRUE(recordset.m_bLastRowKnown);
+}
+
+TEST_F(MoveRequests, SkippingDeletedRowsStepsOnInTheDirectionOfTheRequest) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
+  const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
+
+  // Next: rows 1 and 2 deleted, row 3 not.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2, Deleted());
+  ForgetCalls();
+  recordset.MoveNext();
+  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
+  EXPECT_FALSE(recordset.IsDeleted());
+  EXPECT_FALSE(recordset.IsEOF());
+
+  // Prior: each step with a row count of 1.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  ForgetCalls();
+  recordset.MovePrev();
+  EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
+
+  // First steps forward, last steps backward.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  ForgetCalls();
+  recordset.MoveFirst();
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), next}));
+  EXPECT_EQ(recordset.m_lCurrentRow, 0);
+
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  ForgetCalls();
+  recordset.MoveLast();
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{FetchLine("SQL_FETCH_LAST", 1, kOk.c_str()), prior}));
+}
+
+TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted) {
+  fakeodbc::setResult(NumberedBrands(8));
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
+  const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
+
+  // +2 from row 0: row 1 kept, row 2 deleted, row 3 kept.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2, Deleted());
+  ForgetCalls();
+  recordset.MoveRows(2, SQL_FETCH_RELATIVE);
+  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
+  EXPECT_EQ(recordset.m_lCurrentRow, 2);
+
+  // -1 from row 3: row 2 deleted, row 1 kept.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  ForgetCalls();
+  recordset.MoveRows(-1, SQL_FETCH_RELATIVE);
+  EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
+
+  // A relative move of 0 fetches the current row again.
+  ForgetCalls();
+  recordset.MoveRows(0, SQL_FETCH_RELATIVE);
+  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_RELATIVE", 0, kOk.c_str())});
+
+  // Absolute requests do not skip.
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  ForgetCalls();
+  recordset.SetAbsolutePosition(3);
+  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_ABSOLUTE", 3, kOk.c_str())});
+  EXPECT_TRUE(recordset.IsDeleted());
+}
+
+TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, Deleted());
+  ForgetCalls();
+  recordset.MoveNext();
+  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
+  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next,
+                                               FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())}));
+  EXPECT_TRUE(recordset.IsEOF());
+  EXPECT_FALSE(recordset.IsBOF());
+
+  // Relative steps stop there too.
+  recordset.MoveFirst();
+  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, Deleted());
+  ForgetCalls();
+  recordset.MoveRows(2, SQL_FETCH_RELATIVE);
+  EXPECT_EQ(Calls().size(), 4u);
+  EXPECT_TRUE(recordset.IsEOF());
+}
+
+TEST_F(MoveRequests, SkippingStepThatFailsIsRaised) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Broken"}}));
+  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
+  EXPECT_EQ(raised.code, SQL_ERROR);
+  EXPECT_EQ(raised.errorText, "Broken\n");
+  EXPECT_EQ(recordset.m_lCurrentRow, 0);
+}
+
+}  // namespace

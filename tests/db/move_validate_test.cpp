@@ -1,0 +1,170 @@
+// Which moves are refused before any ODBC call: moves other than next on a forward-only
+// recordset, any move on an empty result, forward moves after the end and backward moves
+// before the start (except on a dynamic cursor); and the requests that pass.
+#include <gtest/gtest.h>
+
+#include "tests/db/support/open_state.h"
+#include "tests/db/support/open_state_errors.h"
+
+namespace {
+
+const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
+const char kForwardOnly[] = "Error: forward-only recordsets only support MoveNext.\n";
+const char kEmpty[] = "Error: attempted to position cursor on empty recordset.\n";
+const char kPastEnd[] = "Error: attempted to move past EOF.\n";
+const char kBeforeStart[] = "Error: attempted to move before BOF.\n";
+
+class ValidateMove : public OpenStateTest {
+ protected:
+  // Runs a move that must be refused: the error's code, the traces (this Part's message and
+  // the own code's text), no ODBC call and no member changed.
+  void ExpectRefused(CRecordset& recordset, LONG rows, WORD orientation, RETCODE code,
+                     const std::string& message) {
+    const PositionSnapshot before = PositionSnapshot::Of(recordset);
+    ForgetCalls();
+    traces.Clear();
+    const Raised raised = RunCatching([&] { recordset.MoveRows(rows, orientation); });
+    EXPECT_EQ(raised.kind, Raised::Database);
+    EXPECT_EQ(raised.code, code);
+    EXPECT_EQ(traces.Texts(), (std::vector<std::string>{message, OwnCodeTrace()}));
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(PositionSnapshot::Of(recordset), before);
+  }
+
+  // Runs a move that must reach the driver.
+  void ExpectFetched(CRecordset& recordset, LONG rows, WORD orientation) {
+    ForgetCalls();
+    const Raised raised = RunCatching([&] { recordset.MoveRows(rows, orientation); });
+    EXPECT_EQ(raised.kind, Raised::Nothing);
+    ASSERT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(Calls()[0].rfind("SQLExtendedFetch(stmt#1, ", 0), 0u) << Calls()[0];
+  }
+
+  // Runs forward off the end of the default four rows.
+  static void RunOffTheEnd(CRecordset& recordset) {
+    while (!recordset.IsEOF()) recordset.MoveNext();
+  }
+};
+
+TEST_F(ValidateMove, ForwardOnlyRecordsetAllowsOnlyNext) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  ASSERT_FALSE(recordset.m_bScrollable);
+
+  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorForwardOnlyMove, kForwardOnly);
+  ExpectRefused(recordset, 1, SQL_FETCH_FIRST, dbErrorForwardOnlyMove, kForwardOnly);
+  ExpectRefused(recordset, -1, SQL_FETCH_LAST, dbErrorForwardOnlyMove, kForwardOnly);
+  ExpectRefused(recordset, 3, SQL_FETCH_ABSOLUTE, dbErrorForwardOnlyMove, kForwardOnly);
+  ExpectRefused(recordset, 1, SQL_FETCH_RELATIVE, dbErrorForwardOnlyMove, kForwardOnly);
+
+  // The public requests pass the same pairs.
+  for (auto move : {&CRecordset::MovePrev, &CRecordset::MoveFirst, &CRecordset::MoveLast}) {
+    ForgetCalls();
+    EXPECT_EQ(RunCatching([&] { (recordset.*move)(); }).code, dbErrorForwardOnlyMove);
+    EXPECT_TRUE(Calls().empty());
+  }
+  EXPECT_EQ(RunCatching([&] { recordset.SetAbsolutePosition(2); }).code,
+            dbErrorForwardOnlyMove);
+
+  ForgetCalls();
+  recordset.MoveNext();
+  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFetch(stmt#1) -> SQL_SUCCESS"});
+  EXPECT_EQ(recordset.m_lCurrentRow, 1);
+}
+
+TEST_F(ValidateMove, ForwardOnlyCheckComesBeforeTheEmptyCheck) {
+  fakeodbc::setResult(NumberedBrands(0));
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  ASSERT_TRUE(recordset.IsEOF() && recordset.IsBOF());
+
+  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorForwardOnlyMove, kForwardOnly);
+  ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kEmpty);
+}
+
+TEST_F(ValidateMove, EveryMoveOnAnEmptyResultIsRefused) {
+  fakeodbc::setResult(NumberedBrands(0));
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+
+  ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kEmpty);
+  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorMoveOutOfRange, kEmpty);
+  ExpectRefused(recordset, 1, SQL_FETCH_FIRST, dbErrorMoveOutOfRange, kEmpty);
+  ExpectRefused(recordset, -1, SQL_FETCH_LAST, dbErrorMoveOutOfRange, kEmpty);
+  ExpectRefused(recordset, 1, SQL_FETCH_ABSOLUTE, dbErrorMoveOutOfRange, kEmpty);
+  ExpectRefused(recordset, -2, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kEmpty);
+}
+
+TEST_F(ValidateMove, AfterTheEndForwardMovesAreRefusedAndOthersPass) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  RunOffTheEnd(recordset);
+
+  ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kPastEnd);
+  ExpectRefused(recordset, 2, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kPastEnd);
+
+  // A relative move of 0 is neither forward nor backward.
+  ExpectFetched(recordset, 0, SQL_FETCH_RELATIVE);
+  RunOffTheEnd(recordset);
+  ExpectFetched(recordset, -1, SQL_FETCH_RELATIVE);
+  RunOffTheEnd(recordset);
+  ExpectFetched(recordset, -1, SQL_FETCH_PRIOR);
+  RunOffTheEnd(recordset);
+  ExpectFetched(recordset, 1, SQL_FETCH_FIRST);
+  RunOffTheEnd(recordset);
+  ExpectFetched(recordset, -1, SQL_FETCH_LAST);
+  RunOffTheEnd(recordset);
+  ExpectFetched(recordset, 2, SQL_FETCH_ABSOLUTE);
+}
+
+TEST_F(ValidateMove, BeforeTheStartBackwardMovesAreRefusedAndOthersPass) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  recordset.MovePrev();
+  ASSERT_TRUE(recordset.IsBOF());
+  ASSERT_FALSE(recordset.IsEOF());
+
+  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorMoveOutOfRange, kBeforeStart);
+  ExpectRefused(recordset, -3, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kBeforeStart);
+
+  ExpectFetched(recordset, -1, SQL_FETCH_LAST);
+  recordset.MoveFirst();
+  recordset.MovePrev();
+  ExpectFetched(recordset, 1, SQL_FETCH_FIRST);
+  recordset.MovePrev();
+  ExpectFetched(recordset, 3, SQL_FETCH_ABSOLUTE);
+  recordset.MoveFirst();
+  recordset.MovePrev();
+  ExpectFetched(recordset, 2, SQL_FETCH_RELATIVE);
+  recordset.MoveFirst();
+  recordset.MovePrev();
+  ExpectFetched(recordset, 1, SQL_FETCH_NEXT);
+  EXPECT_FALSE(recordset.IsBOF());
+}
+
+TEST_F(ValidateMove, DynamicCursorLeavesTheEndsToTheDriver) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset, {CRecordset::dynamicCursor, CRecordset::addOnly});
+  RunOffTheEnd(recordset);
+
+  ForgetCalls();
+  traces.Clear();
+  recordset.MoveNext();
+  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())});
+  EXPECT_TRUE(recordset.IsEOF());
+  EXPECT_TRUE(traces.Texts().empty());
+
+  recordset.MoveFirst();
+  recordset.MovePrev();
+  ASSERT_TRUE(recordset.IsBOF());
+  ForgetCalls();
+  recordset.MovePrev();
+  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_PRIOR", -1, kNoData.c_str())});
+  EXPECT_TRUE(recordset.IsBOF());
+
+  // An empty result is refused all the same.
+  recordset.m_bEOF = TRUE;
+  ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kEmpty);
+}
+
+}  // namespace
