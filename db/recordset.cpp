@@ -158,16 +158,19 @@ void CRecordset::Dump(CDumpContext& dc) const {
   }
 }
 
-// The size of the rowset every fetch delivers: the driver's SQL_ROWSET_SIZE and one row status
-// entry per row.
+// The size of the rowset every fetch delivers. With a statement it becomes the driver's
+// SQL_ROWSET_SIZE and the row status array gets one entry per row; without one the size is
+// only kept, and Open applies it once the statement exists.
 void CRecordset::SetRowsPerFetch(DWORD rows) {
   if (rows == 0) ThrowInvalidArgException();
-  if (m_hstmt != SQL_NULL_HSTMT) {
-    RETCODE rc = SQLSetStmtOption(m_hstmt, SQL_ROWSET_SIZE, rows);
-    if (!CheckResult(rc)) {
-      TraceDatabase("Error: ODBC failure setting rows per fetch.\n");
-      RaiseError(rc);
-    }
+  if (m_hstmt == SQL_NULL_HSTMT) {
+    m_dwRowsPerFetch = rows;
+    return;
+  }
+  RETCODE rc = SQLSetStmtOption(m_hstmt, SQL_ROWSET_SIZE, rows);
+  if (!CheckResult(rc)) {
+    TraceDatabase("Error: ODBC failure setting rows per fetch.\n");
+    RaiseError(rc);
   }
   WORD* status = nullptr;
   try {

@@ -1,0 +1,292 @@
+// Construction of a recordset (its starting values, the statement and the registration with
+// its connection) and the IsOpen query, against the scripted driver manager.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "db/recordset.h"
+#include "fake_odbc.h"
+#include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/trace_capture.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+// SQLNumResultCols answering a column count, after `still` answers of SQL_STILL_EXECUTING.
+fakeodbc::Answer Columns(int count, int still = 0) {
+  fakeodbc::Answer answer;
+  answer.rc = SQL_SUCCESS;
+  answer.number = count;
+  answer.stillExecuting = still;
+  return answer;
+}
+
+bool IsRegistered(CDatabase& db, CRecordset* rs) {
+  return db.m_listRecordsets.Find(rs) != db.m_listRecordsets.End();
+}
+
+// Gives back what construction took: the statement and the place in the connection's list.
+void Release(CDatabase& db, CRecordset& rs) {
+  rs.Close();
+  EXPECT_FALSE(IsRegistered(db, &rs));
+}
+
+class Construction : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
+  void TearDown() override {
+    db.Close();
+    // Every statement was dropped by its recordset, none left for the disconnect.
+    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+    EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
+    EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
+  }
+
+  CDatabase db;
+};
+
+TEST_F(Construction, OnAnOpenConnectionAllocatesAndRegisters) {
+  TraceCapture traces;
+  CRecordset rs(&db);
+  EXPECT_NE(rs.m_hstmt, nullptr);
+  EXPECT_EQ(fakeodbc::handleName(rs.m_hstmt), "stmt#1");
+  EXPECT_THAT(fakeodbc::callLines(), ElementsAre("SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS"));
+  ASSERT_EQ(db.m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
+  EXPECT_EQ(rs.m_pDatabase, &db);
+  EXPECT_EQ(rs.m_lOpen, -1);
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+  Release(db, rs);
+}
+
+TEST_F(Construction, LaterRecordsetsGoToTheHead) {
+  CRecordset first(&db);
+  CRecordset second(&db);
+  EXPECT_EQ(db.m_listRecordsets.GetCount(), 2);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), &second);
+  EXPECT_EQ(fakeodbc::handleName(second.m_hstmt), "stmt#2");
+  Release(db, second);
+  Release(db, first);
+}
+
+TEST_F(Construction, AllocationFailureIsSwallowed) {
+  fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
+                   fakeodbc::Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]No memory"}}));
+  TraceCapture traces;
+  CRecordset rs(&db);
+  EXPECT_EQ(rs.m_hstmt, nullptr);
+  EXPECT_TRUE(db.m_listRecordsets.IsEmpty());
+  // The error for SQL_INVALID_HANDLE reads no diagnostics and traces nothing.
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLAllocStmt"));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+  EXPECT_EQ(fakeodbc::handleBalance().stmt.allocated, 0);
+}
+
+TEST_F(Construction, AllocationWithInfoRegisters) {
+  fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
+                   fakeodbc::Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
+  TraceCapture traces;
+  CRecordset rs(&db);
+  EXPECT_NE(rs.m_hstmt, nullptr);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info, ");
+  Release(db, rs);
+}
+
+TEST(ConstructionWithoutConnection, ClosedConnectionGetsNoStatement) {
+  fakeodbc::reset();
+  CDatabase db;
+  CRecordset rs(&db);
+  EXPECT_EQ(rs.m_hstmt, nullptr);
+  EXPECT_EQ(rs.m_pDatabase, &db);
+  EXPECT_TRUE(db.m_listRecordsets.IsEmpty());
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+}
+
+TEST(ConstructionWithoutConnection, NullConnectionGetsNoStatement) {
+  fakeodbc::reset();
+  CRecordset rs(nullptr);
+  EXPECT_EQ(rs.m_hstmt, nullptr);
+  EXPECT_EQ(rs.m_pDatabase, nullptr);
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+}
+
+TEST(ConstructionWithoutConnection, StartingValues) {
+  CRecordset rs(nullptr);
+  EXPECT_TRUE(rs.m_strWhereClause.IsEmpty());
+  EXPECT_TRUE(rs.m_strOrderByClause.IsEmpty());
+  EXPECT_EQ(rs.m_nFields, 0u);
+  EXPECT_EQ(rs.m_nParams, 0u);
+  EXPECT_TRUE(rs.m_bDirtyFieldCheck);
+  EXPECT_FALSE(rs.m_bParamsNeedRebind);
+  EXPECT_FALSE(rs.m_bHasLongBinary);
+  EXPECT_FALSE(rs.m_bPositionedUpdates);
+  EXPECT_EQ(rs.m_dwOpenOptions, 0u);
+  EXPECT_EQ(rs.m_nResultColumns, -1);
+  EXPECT_FALSE(rs.m_bCursorLibrary);
+  EXPECT_EQ(rs.m_pColumnInfo, nullptr);
+  EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
+  EXPECT_EQ(rs.m_pFieldBuffers, nullptr);
+  EXPECT_EQ(rs.m_pParamBuffers, nullptr);
+  EXPECT_EQ(rs.m_nFieldBuffers, 0u);
+  EXPECT_EQ(rs.m_nParamBuffers, 0u);
+  EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
+  EXPECT_EQ(rs.m_nDefaultOpenType, CRecordset::staticCursor);
+  EXPECT_EQ(rs.m_lOpen, -1);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+  EXPECT_EQ(rs.m_lRowsKnown, 0);
+  EXPECT_EQ(rs.m_lCurrentRow, -2);
+  EXPECT_TRUE(rs.m_strCursorName.IsEmpty());
+  EXPECT_EQ(rs.m_bLockMode, CRecordset::lockOnUpdate);
+  EXPECT_EQ(rs.m_pRowStatus, nullptr);
+  EXPECT_EQ(rs.m_hstmtUpdate, nullptr);
+  EXPECT_FALSE(rs.m_bRecordsetDb);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_FALSE(rs.m_bAppendable);
+  EXPECT_TRUE(rs.m_strSQL.IsEmpty());
+  EXPECT_TRUE(rs.m_strChangeStatement.IsEmpty());
+  EXPECT_TRUE(rs.m_strFromTable.IsEmpty());
+  EXPECT_FALSE(rs.m_bScrollable);
+  EXPECT_EQ(rs.m_nFieldsBound, 0);
+  EXPECT_EQ(rs.m_pFieldState, nullptr);
+  EXPECT_EQ(rs.m_pParamState, nullptr);
+  EXPECT_EQ(rs.m_pParamLengths, nullptr);
+  EXPECT_EQ(rs.m_dwFirstReadLength, 0u);
+  EXPECT_EQ(rs.m_dwRowsPerFetch, 25u);
+  EXPECT_EQ(rs.m_dwBulkRowsAllocated, 0u);
+  EXPECT_TRUE(rs.m_strOpenedSQL.IsEmpty());
+  EXPECT_TRUE(rs.m_strOpenedWhere.IsEmpty());
+  EXPECT_TRUE(rs.m_strOpenedOrderBy.IsEmpty());
+  EXPECT_EQ(rs.m_mapFieldPositions.GetCount(), 0);
+  EXPECT_EQ(rs.m_mapParamPositions.GetCount(), 0);
+  EXPECT_STREQ(rs.GetRuntimeClass()->m_lpszClassName, "CRecordset");
+  EXPECT_EQ(rs.GetRuntimeClass()->m_pfnCreateObject, nullptr);
+}
+
+class IsOpenQuery : public Construction {};
+
+TEST_F(IsOpenQuery, NeverExecutedStatementIsNotOpen) {
+  CRecordset rs(&db);
+  fakeodbc::clearLog();
+  TraceCapture traces;
+  EXPECT_FALSE(rs.IsOpen());
+  // The function sequence error is read without tracing; reading stops when none is left.
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+  EXPECT_EQ(rs.m_lOpen, -1);
+  EXPECT_TRUE(fakeodbc::pendingDiags(rs.m_hstmt).empty());
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, OpenStateAnswersWithoutAskingTheDriver) {
+  CRecordset rs(&db);
+  fakeodbc::clearLog();
+  rs.m_lOpen = 1;
+  EXPECT_TRUE(rs.IsOpen());
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, NoStatementIsNotOpen) {
+  CRecordset rs(nullptr);
+  rs.m_lOpen = 1;
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+}
+
+TEST_F(IsOpenQuery, ColumnCountDecides) {
+  CRecordset rs(&db);
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
+                   Columns(2));
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 2,
+                   Columns(0));
+  EXPECT_TRUE(rs.IsOpen());
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_EQ(rs.m_lOpen, -1);
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, StillExecutingIsRepeated) {
+  CRecordset rs(&db);
+  fakeodbc::clearLog();
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1, fakeodbc::Answer::still(3));
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_THAT(fakeodbc::callNames(),
+              ElementsAre("SQLNumResultCols", "SQLNumResultCols", "SQLNumResultCols",
+                          "SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, StillExecutingThenColumns) {
+  CRecordset rs(&db);
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
+                   Columns(1, 2));
+  EXPECT_TRUE(rs.IsOpen());
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
+  CRecordset rs(&db);
+  fakeodbc::clearLog();
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
+                   fakeodbc::Answer::fail(SQL_ERROR, {{"S1000", 7, u"[A][B] Broken"}}));
+  TraceCapture traces;
+  CDBException* raised = nullptr;
+  try {
+    rs.IsOpen();
+  } catch (CDBException* e) {
+    raised = e;
+  }
+  ASSERT_NE(raised, nullptr);
+  EXPECT_EQ(raised->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised->m_strErrorText, u"Broken\n");
+  EXPECT_EQ(raised->m_strStateInfo, u"State:S1000,Native:7,Origin:[A][B]\n");
+  raised->Delete();
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "Broken\n\n",
+                          "State:S1000,Native:7,Origin:[A][B]\n\n"));
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
+  // Nothing changed.
+  EXPECT_EQ(rs.m_lOpen, -1);
+  EXPECT_NE(rs.m_hstmt, nullptr);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, FunctionSequenceErrorAmongOtherRecordsStillMeansNotOpen) {
+  CRecordset rs(&db);
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
+                   fakeodbc::Answer::fail(SQL_ERROR, {{"01000", 0, u"[X]first"},
+                                                      {"S1010", 0, u"[X]sequence"}}));
+  TraceCapture traces;
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+  Release(db, rs);
+}
+
+TEST_F(IsOpenQuery, FailureWithoutDiagnosticsIsRaised) {
+  CRecordset rs(&db);
+  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1, fakeodbc::Answer::fail(SQL_ERROR));
+  TraceCapture traces;
+  CDBException* raised = nullptr;
+  try {
+    rs.IsOpen();
+  } catch (CDBException* e) {
+    raised = e;
+  }
+  ASSERT_NE(raised, nullptr);
+  EXPECT_EQ(raised->m_nReturnCode, SQL_ERROR);
+  EXPECT_TRUE(raised->m_strErrorText.IsEmpty());
+  raised->Delete();
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "\n", "\n"));
+  Release(db, rs);
+}
+
+}  // namespace

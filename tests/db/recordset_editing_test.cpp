@@ -1,0 +1,300 @@
+// The editing operations' checks and what they do when the checks pass, and Requery.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db/database.h"
+#include "db/recordset.h"
+#include "fake_odbc.h"
+#include "framework/exception.h"
+#include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/recordset_fields.h"
+#include "tests/db/support/trace_capture.h"
+
+using ::testing::ElementsAre;
+
+namespace {
+
+constexpr char kMissingText[] =
+    "Dravon internal error: unable to load error string from resource.\n";
+
+template <class F>
+int RaisedCode(F&& f) {
+  try {
+    f();
+  } catch (CDBException* e) {
+    const int code = e->m_nReturnCode;
+    e->Delete();
+    return code;
+  }
+  return 0;
+}
+
+template <class F>
+bool RaisesInvalidArg(F&& f) {
+  try {
+    f();
+  } catch (CInvalidArgException* e) {
+    e->Delete();
+    return true;
+  }
+  return false;
+}
+
+// A recordset standing on a row, as a move leaves it; the flags say what it may change.
+class Editing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rs.m_bBOF = FALSE;
+    rs.m_bEOF = FALSE;
+    rs.m_bDeleted = FALSE;
+    rs.m_lCurrentRow = 0;
+  }
+
+  CDatabase db;
+  CRecordset rs{&db};
+};
+
+TEST_F(Editing, AddNewNeedsAnAppendableRecordset) {
+  TraceCapture traces;
+  EXPECT_EQ(RaisedCode([&] { rs.AddNew(); }), dbErrorReadOnlyRecordset);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+  EXPECT_THAT(traces.Texts(), ElementsAre("Error: recordset is not appendable.\n", kMissingText));
+
+  rs.m_bAppendable = TRUE;
+  rs.AddNew();
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
+}
+
+TEST_F(Editing, AddNewNeedsNoCurrentRecord) {
+  rs.m_bAppendable = TRUE;
+  rs.m_bEOF = TRUE;
+  rs.AddNew();
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
+}
+
+TEST_F(Editing, EditNeedsAnUpdatableRecordset) {
+  rs.m_bAppendable = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorReadOnlyRecordset);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+}
+
+TEST_F(Editing, EditNeedsACurrentRecord) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_bEOF = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorNotOnRecord);
+  rs.m_bEOF = FALSE;
+  rs.m_bBOF = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorNotOnRecord);
+  rs.m_bBOF = FALSE;
+  rs.m_bDeleted = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorNotOnRecord);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+
+  rs.m_bDeleted = FALSE;
+  rs.Edit();
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::edit);
+}
+
+TEST_F(Editing, ReadOnlyIsToldBeforeNotOnRecord) {
+  rs.m_bEOF = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorReadOnlyRecordset);
+}
+
+TEST_F(Editing, UpdateOutsideEditOrAddNewIsAModeMismatch) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_bAppendable = TRUE;
+  TraceCapture traces;
+  EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorEditModeMismatch);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: must enter Edit or AddNew mode before updating.\n", kMissingText));
+}
+
+TEST_F(Editing, UpdateWithoutChangedFieldsWritesNothingAndEndsTheEdit) {
+  rs.m_bUpdatable = TRUE;
+  rs.Edit();
+  TraceCapture traces;
+  EXPECT_FALSE(rs.UpdateRecord());
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: No fields changed, nothing written.\n"));
+  // The edit is over: a second update is a mode mismatch.
+  EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorEditModeMismatch);
+}
+
+TEST_F(Editing, UpdateOfAnAddedRowWithoutFields) {
+  rs.m_bAppendable = TRUE;
+  rs.AddNew();
+  EXPECT_FALSE(rs.UpdateRecord());
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+}
+
+TEST_F(Editing, UpdateRechecksTheRecordsetAndTheRow) {
+  rs.m_bUpdatable = TRUE;
+  rs.Edit();
+  rs.m_bEOF = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorNotOnRecord);
+  rs.m_bEOF = FALSE;
+  rs.m_bUpdatable = FALSE;
+  EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorReadOnlyRecordset);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::edit);
+
+  rs.m_nEditMode = CRecordset::addnew;
+  rs.m_bAppendable = FALSE;
+  EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorReadOnlyRecordset);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
+}
+
+TEST_F(Editing, ChangedFieldsAreNotSilentlyDropped) {
+  FieldRecordset fields(&db, {u"a", u"b"});
+  BYTE state[2] = {0, 0};
+  fields.m_pFieldState = state;
+  fields.m_bUpdatable = TRUE;
+  fields.m_bBOF = FALSE;
+  fields.m_bEOF = FALSE;
+  fields.m_bDeleted = FALSE;
+  fields.Edit();
+  fields.MarkFieldsChanged();
+  EXPECT_NE(state[0], 0);
+  EXPECT_NE(state[1], 0);
+  TraceCapture traces;
+  EXPECT_TRUE(RaisesInvalidArg([&] { fields.UpdateRecord(); }));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: writing changed fields is not supported by this recordset.\n"));
+  // The edit stays pending.
+  EXPECT_EQ(fields.m_nEditMode, CRecordset::edit);
+  fields.m_pFieldState = nullptr;
+}
+
+TEST_F(Editing, DeleteInsideAnEditIsAModeMismatch) {
+  rs.m_bUpdatable = TRUE;
+  rs.Edit();
+  EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorEditModeMismatch);
+  rs.m_nEditMode = CRecordset::addnew;
+  EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorEditModeMismatch);
+}
+
+TEST_F(Editing, DeleteNeedsAnUpdatableRecordsetAndARow) {
+  rs.m_bAppendable = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorReadOnlyRecordset);
+  rs.m_bUpdatable = TRUE;
+  rs.m_bDeleted = TRUE;
+  EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorNotOnRecord);
+}
+
+TEST_F(Editing, DeleteIsRefusedAfterItsChecks) {
+  rs.m_bUpdatable = TRUE;
+  TraceCapture traces;
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.DeleteRecord(); }));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: deleting rows is not supported by this recordset.\n"));
+  EXPECT_FALSE(rs.m_bDeleted);
+  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
+}
+
+TEST_F(Editing, RaisedErrorsCarryTheConnectionlessOwnText) {
+  CRecordset alone(nullptr);
+  try {
+    alone.AddNew();
+    FAIL() << "AddNew on a recordset that is not appendable must raise";
+  } catch (CDBException* e) {
+    EXPECT_EQ(e->m_nReturnCode, dbErrorReadOnlyRecordset);
+    EXPECT_EQ(e->m_strErrorText,
+              u"Dravon internal error: unable to load error string from resource.");
+    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+    e->Delete();
+  }
+}
+
+// Requery against the scripted driver manager.
+class Requery : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
+  void TearDown() override {
+    db.Close();
+    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+    EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
+    EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
+  }
+
+  CDatabase db;
+};
+
+TEST_F(Requery, ExecutesTheSameStatementAgainFromTheFirstRow) {
+  CRecordset rs(&db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion ", CRecordset::addOnly));
+  rs.MoveNext();
+  rs.MoveNext();
+  ASSERT_EQ(rs.m_lCurrentRow, 2);
+  fakeodbc::clearLog();
+
+  EXPECT_TRUE(rs.Requery());
+  const std::vector<std::string> names = fakeodbc::callNames();
+  ASSERT_GE(names.size(), 2u);
+  // The old statement is dropped before a new one is allocated.
+  EXPECT_EQ(names[0], "SQLFreeStmt");
+  EXPECT_EQ(names[1], "SQLAllocStmt");
+  EXPECT_NE(fakeodbc::logText().find("SELECT marque FROM avion "), std::string::npos);
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+  EXPECT_FALSE(rs.m_bEOF);
+  EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
+  EXPECT_EQ(rs.m_dwOpenOptions, static_cast<DWORD>(CRecordset::addOnly));
+  EXPECT_EQ(rs.m_strOpenedSQL, u"SELECT marque FROM avion ");
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
+  rs.Close();
+}
+
+TEST_F(Requery, TakesTheSearchConditionInForceNow) {
+  CRecordset rs(&db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion", CRecordset::readOnly));
+  rs.m_strWhereClause = u"marque <> 'Airbus'";
+  EXPECT_TRUE(rs.Requery());
+  EXPECT_EQ(rs.m_strSQL, u"SELECT marque FROM avion WHERE marque <> 'Airbus'");
+  EXPECT_EQ(rs.m_strOpenedWhere, u"marque <> 'Airbus'");
+  rs.Close();
+}
+
+TEST_F(Requery, ForwardOnlyAddOnlyIsAcceptedAgain) {
+  CRecordset rs(&db);
+  ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, u"SELECT marque FROM avion", CRecordset::addOnly));
+  // Open made it read-only as well.
+  ASSERT_EQ(rs.m_dwOpenOptions,
+            static_cast<DWORD>(CRecordset::addOnly | CRecordset::readOnly));
+  const BOOL appendable = rs.m_bAppendable;
+  EXPECT_TRUE(rs.Requery());
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_EQ(rs.m_bAppendable, appendable);
+  EXPECT_EQ(rs.m_dwOpenOptions,
+            static_cast<DWORD>(CRecordset::addOnly | CRecordset::readOnly));
+  rs.Close();
+}
+
+TEST_F(Requery, DefaultStatementTextIsComposedAgain) {
+  DefaultTextRecordset rs(&db, u"SELECT marque FROM avion");
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, nullptr, CRecordset::readOnly));
+  EXPECT_TRUE(rs.Requery());
+  EXPECT_EQ(rs.m_strSQL, u"SELECT marque FROM avion");
+  rs.Close();
+}
+
+TEST_F(Requery, ANeverOpenedRecordsetIsRefused) {
+  CRecordset rs(&db);
+  fakeodbc::clearLog();
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.Requery(); }));
+  // Only the open state was asked for; the statement is still there.
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
+  EXPECT_NE(rs.m_hstmt, nullptr);
+  rs.Close();
+}
+
+TEST_F(Requery, AClosedRecordsetIsRefused) {
+  CRecordset rs(&db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion", CRecordset::readOnly));
+  rs.Close();
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.Requery(); }));
+  EXPECT_EQ(rs.m_hstmt, nullptr);
+}
+
+}  // namespace

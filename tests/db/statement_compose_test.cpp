@@ -1,0 +1,428 @@
+// Composition of the statement text and the decision whether its rows may be changed. No
+// driver is asked: the connection is never opened, so the recordsets hold no statement.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "db/recordset.h"
+#include "framework/exception.h"
+#include "tests/db/support/recordset_fields.h"
+#include "tests/db/support/trace_capture.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr char kMissingText[] =
+    "Dravon internal error: unable to load error string from resource.\n";
+
+std::u16string Text(const CString& s) { return std::u16string(s.View()); }
+
+template <class F>
+bool RaisesInvalidArg(F&& f) {
+  try {
+    f();
+  } catch (CInvalidArgException* e) {
+    e->Delete();
+    return true;
+  }
+  return false;
+}
+
+// The code of the database error `f` raises; 0 when it raises none.
+template <class F>
+int RaisedCode(F&& f) {
+  try {
+    f();
+  } catch (CDBException* e) {
+    const int code = e->m_nReturnCode;
+    e->Delete();
+    return code;
+  }
+  return 0;
+}
+
+class Compose : public ::testing::Test {
+ protected:
+  // As the program's Open leaves it before composing: appendable, not updatable.
+  void SetUp() override {
+    rs.m_bAppendable = TRUE;
+    rs.m_bUpdatable = FALSE;
+  }
+
+  CDatabase db;
+  CRecordset rs{&db};
+  TraceCapture traces;
+};
+
+TEST_F(Compose, ProgramStatementIsKeptAndModifiable) {
+  rs.ComposeStatement(u"SELECT marque FROM avion ");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT marque FROM avion ");
+  EXPECT_EQ(Text(rs.m_strFromTable), u"avion ");
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(Compose, LowerCaseStatementKeepsItsCase) {
+  rs.ComposeStatement(u"select marque from avion");
+  EXPECT_EQ(Text(rs.m_strSQL), u"select marque from avion");
+  EXPECT_EQ(Text(rs.m_strFromTable), u"avion");
+  EXPECT_TRUE(rs.m_bAppendable);
+}
+
+TEST_F(Compose, ForUpdateOnlyWhenUpdatablePositionedAndAsked) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_bPositionedUpdates = TRUE;
+  db.m_bForUpdateClause = TRUE;
+  rs.ComposeStatement(u"SELECT a FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t FOR UPDATE ");
+}
+
+TEST_F(Compose, NoForUpdateWhenOneConditionIsMissing) {
+  struct Case {
+    BOOL updatable, positioned, forUpdate;
+  };
+  for (const Case c : {Case{FALSE, TRUE, TRUE}, Case{TRUE, FALSE, TRUE}, Case{TRUE, TRUE, FALSE}}) {
+    rs.m_bUpdatable = c.updatable;
+    rs.m_bAppendable = TRUE;
+    rs.m_bPositionedUpdates = c.positioned;
+    db.m_bForUpdateClause = c.forUpdate;
+    rs.ComposeStatement(u"SELECT a FROM t");
+    EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t");
+  }
+}
+
+TEST_F(Compose, NoForUpdateWhenTheTextIsNotModifiable) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_bPositionedUpdates = TRUE;
+  db.m_bForUpdateClause = TRUE;
+  rs.ComposeStatement(u"SELECT a FROM t GROUP BY a");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t GROUP BY a");
+  EXPECT_FALSE(rs.m_bUpdatable);
+}
+
+TEST_F(Compose, CallsAreKeptAndNotModifiable) {
+  for (const char16_t* text : {u"{CALL proc}", u"{call proc(1)}", u"{fn x}", u"{?= call p}"}) {
+    rs.m_bAppendable = TRUE;
+    rs.m_bUpdatable = TRUE;
+    rs.ComposeStatement(text);
+    EXPECT_EQ(Text(rs.m_strSQL), text);
+    EXPECT_FALSE(rs.m_bAppendable);
+    EXPECT_FALSE(rs.m_bUpdatable);
+  }
+  // A call is no SELECT: no warning explains it.
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(Compose, AnyTextBeginningWithSelectIsKept) {
+  rs.ComposeStatement(u"SELECTION FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECTION FROM t");
+  EXPECT_EQ(Text(rs.m_strFromTable), u"t");
+  EXPECT_TRUE(rs.m_bAppendable);
+}
+
+TEST_F(Compose, TableTextWithoutFieldsRaisesNoFieldNames) {
+  EXPECT_EQ(RaisedCode([&] { rs.ComposeStatement(u"avion"); }), dbErrorNoFieldNames);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: no field names - at least 1 required.\n", kMissingText));
+}
+
+TEST_F(Compose, NullTextTakesTheEmptyDefaultAndRaisesNoFieldNames) {
+  EXPECT_EQ(RaisedCode([&] { rs.ComposeStatement(nullptr); }), dbErrorNoFieldNames);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: no field names - at least 1 required.\n", kMissingText));
+}
+
+TEST_F(Compose, NullTextTakesTheDefaultStatementText) {
+  DefaultTextRecordset own(&db, u"SELECT b FROM u");
+  own.ComposeStatement(nullptr);
+  EXPECT_EQ(Text(own.m_strSQL), u"SELECT b FROM u");
+}
+
+TEST_F(Compose, TableTextWithFieldsBuildsASelect) {
+  FieldRecordset fields(&db, {u"a", u"b"});
+  fields.ComposeStatement(u"avion");
+  EXPECT_EQ(Text(fields.m_strSQL), u"SELECT a,b  FROM avion");
+  // The fields are marked changed before their names are listed.
+  EXPECT_THAT(fields.m_modes, ElementsAre(CFieldExchange::MarkChanged, CFieldExchange::Name));
+}
+
+TEST_F(Compose, BuiltSelectGetsWhereAndOrderBy) {
+  FieldRecordset fields(&db, {u"a"});
+  fields.m_bAppendable = TRUE;
+  fields.m_strWhereClause = u"a > 1";
+  fields.m_strOrderByClause = u"a";
+  fields.ComposeStatement(u"t");
+  EXPECT_EQ(Text(fields.m_strSQL), u"SELECT a  FROM t WHERE a > 1 ORDER BY a");
+  EXPECT_EQ(Text(fields.m_strFromTable), u"t");
+  EXPECT_TRUE(fields.m_bAppendable);
+}
+
+TEST_F(Compose, EmptyTextWithFieldsSelectsFromNothing) {
+  FieldRecordset fields(&db, {u"a"});
+  fields.ComposeStatement(u"");
+  EXPECT_EQ(Text(fields.m_strSQL), u"SELECT a  FROM ");
+}
+
+TEST_F(Compose, ParametersAreCountedFirst) {
+  FieldRecordset fields(&db, {u"a"});
+  fields.m_nParams = 1;
+  fields.ComposeStatement(u"SELECT a FROM t WHERE a = ?");
+  EXPECT_THAT(fields.m_modes, ElementsAre(CFieldExchange::BindParam));
+}
+
+TEST_F(Compose, NoParametersNoParameterPass) {
+  FieldRecordset fields(&db, {u"a"});
+  fields.ComposeStatement(u"SELECT a FROM t");
+  EXPECT_THAT(fields.m_modes, IsEmpty());
+}
+
+TEST_F(Compose, WhereIsAppendedWhateverTheTextHolds) {
+  rs.m_strWhereClause = u"y=2";
+  rs.ComposeStatement(u"SELECT a FROM t WHERE x=1");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE x=1 WHERE y=2");
+  EXPECT_EQ(Text(rs.m_strFromTable), u"t");
+}
+
+TEST_F(Compose, OrderByFollowsWhere) {
+  rs.m_strWhereClause = u"y=2";
+  rs.m_strOrderByClause = u"a DESC";
+  rs.ComposeStatement(u"SELECT a FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE y=2 ORDER BY a DESC");
+}
+
+TEST_F(Compose, OrderByAloneOnACall) {
+  rs.m_strOrderByClause = u"a";
+  rs.ComposeStatement(u"{CALL p}");
+  EXPECT_EQ(Text(rs.m_strSQL), u"{CALL p} ORDER BY a");
+}
+
+TEST_F(Compose, BracketsBecomeTheIdentifierQuote) {
+  db.m_chIdentifierQuote = u'"';
+  rs.ComposeStatement(u"SELECT [my col] FROM [t]");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT \"my col\" FROM \"t\"");
+  // The table text is taken before the quoting.
+  EXPECT_EQ(Text(rs.m_strFromTable), u"[t]");
+}
+
+TEST_F(Compose, DoubledBracketsBecomeSingleOnes) {
+  db.m_chIdentifierQuote = u'"';
+  rs.ComposeStatement(u"SELECT [[x]] FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT [x] FROM t");
+  EXPECT_EQ(rs.m_strSQL.GetLength(), 17);
+}
+
+TEST_F(Compose, LiteralsAreNotQuoted) {
+  db.m_chIdentifierQuote = u'"';
+  rs.ComposeStatement(u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'");
+}
+
+TEST_F(Compose, QuotingUsesTheConnectionsCharacter) {
+  db.m_chIdentifierQuote = u'`';
+  rs.m_strWhereClause = u"[k] = 1";
+  rs.ComposeStatement(u"SELECT [a] FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT `a` FROM t WHERE `k` = 1");
+}
+
+TEST_F(Compose, NullIdentifierQuoteEndsTheTextAtTheFirstBracket) {
+  db.m_chIdentifierQuote = u'\0';
+  rs.ComposeStatement(u"SELECT a FROM [t]");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM ");
+}
+
+TEST(ComposeWithoutConnection, NullConnectionIsRefused) {
+  CRecordset rs(nullptr);
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.ComposeStatement(u"SELECT a FROM t"); }));
+}
+
+TEST(ComposeWithoutConnection, NullConnectionIsRefusedWhenLongBinaryNeedsIt) {
+  CRecordset rs(nullptr);
+  rs.m_strSQL = u"SELECT a FROM t";
+  rs.m_bAppendable = TRUE;
+  rs.m_bHasLongBinary = TRUE;
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.CanModifyRows(); }));
+}
+
+// Why a statement is not modifiable, told by one trace; the flags are cleared.
+struct NotModifiable {
+  const char16_t* text;
+  const char* trace;
+};
+
+void PrintTo(const NotModifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
+
+class ComposeNotModifiable : public Compose,
+                             public ::testing::WithParamInterface<NotModifiable> {};
+
+TEST_P(ComposeNotModifiable, TracesWhyAndClearsTheFlags) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_strFromTable = u"before";
+  rs.ComposeStatement(GetParam().text);
+  EXPECT_EQ(Text(rs.m_strSQL), GetParam().text);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_FALSE(rs.m_bAppendable);
+  EXPECT_THAT(traces.Texts(), ElementsAre(GetParam().trace));
+  EXPECT_EQ(Text(rs.m_strFromTable), u"before");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, ComposeNotModifiable,
+    ::testing::Values(
+        NotModifiable{u"SELECT 1", "Warning: Missing ' FROM ', recordset not updatable \n"},
+        NotModifiable{u"SELECT ' FROM t'", "Warning: Missing ' FROM ', recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM t GROUP BY a",
+                      "Warning: SQL contains ' GROUP BY ', recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM t group by a",
+                      "Warning: SQL contains ' GROUP BY ', recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM t UNION SELECT a FROM u",
+                      "Warning: SQL contains ' UNION ', recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM t1, t2", "Warning: SQL contains join, recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM t JOIN u ON t.k = u.k WHERE a = 1",
+                      "Warning: SQL contains join, recordset not updatable \n"},
+        NotModifiable{u"SELECT a FROM x,'y' ORDER BY a, b",
+                      "Warning: SQL contains join, recordset not updatable \n"}));
+
+// A modifiable statement and the table text of its FROM clause.
+struct Modifiable {
+  const char16_t* text;
+  const char16_t* fromTable;
+};
+
+void PrintTo(const Modifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
+
+class ComposeModifiable : public Compose, public ::testing::WithParamInterface<Modifiable> {};
+
+TEST_P(ComposeModifiable, KeepsTheFlagsAndTheTableText) {
+  rs.m_bUpdatable = TRUE;
+  rs.ComposeStatement(GetParam().text);
+  EXPECT_TRUE(rs.m_bUpdatable);
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_EQ(Text(rs.m_strFromTable), GetParam().fromTable);
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, ComposeModifiable,
+    ::testing::Values(
+        Modifiable{u"SELECT a FROM [x,y]", u"[x,y]"},
+        Modifiable{u"SELECT a FROM t WHERE b = 'c,d'", u"t"},
+        Modifiable{u"SELECT a FROM t ORDER BY a, b", u"t"},
+        Modifiable{u"SELECT a FROM t ORDER BY a WHERE b, c", u"t"},
+        Modifiable{u"SELECT a FROM t WHERE b = ' GROUP BY '", u"t"},
+        Modifiable{u"SELECT a FROM t WHERE b = ' UNION '", u"t"},
+        Modifiable{u"SELECT [ GROUP BY ] FROM t", u"t"},
+        Modifiable{u"SELECT a FROM t WHERE b = ' JOIN '", u"t"},
+        Modifiable{u"SELECT a FROM ", u""},
+        // Malformed texts: the FROM clause must still lie inside the text.
+        Modifiable{u"SELECT a FROM WHERE x", u""},
+        Modifiable{u"SELECT a WHERE b FROM t", u"t"},
+        Modifiable{u"SELECT a ORDER BY b FROM t WHERE c", u"t"},
+        Modifiable{u"SELECT a FROM t WHERE b = 'x", u"t"}));
+
+class CanModify : public Compose {};
+
+TEST_F(CanModify, LongBinaryWithGetDataOnBoundColumnsChangesNothing) {
+  rs.m_strSQL = u"SELECT a FROM t";
+  rs.m_bHasLongBinary = TRUE;
+  db.m_dwUpdateCapabilities = CDatabase::kCanGetDataBound;
+  EXPECT_TRUE(rs.CanModifyRows());
+  EXPECT_FALSE(rs.m_bPositionedUpdates);
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(CanModify, LongBinaryFallsBackToPositionedSql) {
+  rs.m_strSQL = u"SELECT a FROM t";
+  rs.m_bHasLongBinary = TRUE;
+  db.m_dwUpdateCapabilities = CDatabase::kCanPositionedSql;
+  EXPECT_TRUE(rs.CanModifyRows());
+  EXPECT_TRUE(rs.m_bPositionedUpdates);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: Can't use SQLSetPos due to lack of SQLGetData support.\n",
+                          "\tWill use positioned update SQL.\n"));
+}
+
+TEST_F(CanModify, LongBinaryWithoutEitherIsReadOnly) {
+  rs.m_strSQL = u"SELECT a FROM t";
+  rs.m_bHasLongBinary = TRUE;
+  db.m_dwUpdateCapabilities = CDatabase::kCanSetPos;
+  EXPECT_FALSE(rs.CanModifyRows());
+  EXPECT_FALSE(rs.m_bPositionedUpdates);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: Setting recordset read only due to lack of SQLGetData "
+                          "support.\n"));
+}
+
+TEST_F(CanModify, LongBinaryWithPositionedUpdatesAlreadyChosen) {
+  rs.m_strSQL = u"SELECT a FROM t";
+  rs.m_bHasLongBinary = TRUE;
+  rs.m_bPositionedUpdates = TRUE;
+  db.m_dwUpdateCapabilities = 0;
+  EXPECT_TRUE(rs.CanModifyRows());
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(CanModify, PositionedFallbackLeadsToForUpdate) {
+  rs.m_bUpdatable = TRUE;
+  rs.m_bHasLongBinary = TRUE;
+  db.m_dwUpdateCapabilities = CDatabase::kCanPositionedSql;
+  db.m_bForUpdateClause = TRUE;
+  rs.ComposeStatement(u"SELECT a FROM t");
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t FOR UPDATE ");
+}
+
+TEST_F(CanModify, ReadOnlyRecordsetIsNotAnalysed) {
+  rs.m_bAppendable = FALSE;
+  rs.m_bUpdatable = FALSE;
+  rs.ComposeStatement(u"SELECT a FROM t GROUP BY a");
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+  EXPECT_TRUE(rs.m_strFromTable.IsEmpty());
+}
+
+TEST_F(CanModify, NullTextsAreRefused) {
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.IsModifiableStatement(nullptr); }));
+  EXPECT_TRUE(RaisesInvalidArg([&] { rs.IsModifiableSelect(nullptr); }));
+}
+
+TEST_F(CanModify, IsModifiableStatementTellsCallsFromSelects) {
+  EXPECT_FALSE(rs.IsModifiableStatement(u"{CALL p}"));
+  EXPECT_FALSE(rs.IsModifiableStatement(u"{"));
+  EXPECT_TRUE(rs.IsModifiableStatement(u"SELECT a FROM t"));
+  EXPECT_TRUE(rs.IsModifiableStatement(u"UPDATE x SET a = 1 FROM t"));
+}
+
+TEST(ComposeLongText, HundredThousandCharacters) {
+  CDatabase db;
+  CRecordset rs(&db);
+  rs.m_bAppendable = TRUE;
+  const std::u16string column(100000, u'c');
+  const std::u16string text = u"SELECT [" + column + u"] FROM t WHERE a = 'x'";
+  rs.ComposeStatement(text.c_str());
+  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT \"" + column + u"\" FROM t WHERE a = 'x'");
+  EXPECT_EQ(Text(rs.m_strFromTable), u"t");
+  EXPECT_TRUE(rs.m_bAppendable);
+
+  FieldRecordset fields(&db, std::vector<std::u16string>(1000, u"column_name"));
+  fields.ComposeStatement(u"t");
+  EXPECT_EQ(fields.m_strSQL.GetLength(), 7 + 1000 * 12 + 6 + 1);
+}
+
+TEST(ComposeLongText, UnbalancedQuoteOverALongText) {
+  CDatabase db;
+  CRecordset rs(&db);
+  rs.m_bAppendable = TRUE;
+  const std::u16string text = u"SELECT '" + std::u16string(100000, u'q') + u" FROM t";
+  TraceCapture traces;
+  rs.ComposeStatement(text.c_str());
+  EXPECT_EQ(Text(rs.m_strSQL), text);
+  EXPECT_FALSE(rs.m_bAppendable);
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: Missing ' FROM ', recordset not updatable \n"));
+}
+
+}  // namespace
