@@ -3,6 +3,7 @@
 // concurrency fallback, the description of the result columns and the first fetch.
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "db/recordset.h"
 #include "framework/trace.h"
@@ -34,6 +35,17 @@ bool IsKnownOpenType(UINT type) {
 
 SQLWCHAR* OdbcText(const CString& text) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text.GetString()));
+}
+
+// The driver's questions about itself (SQLGetFunctions and SQLGetInfoW on the connection)
+// leave their diagnostic records on the connection handle, where the statement's judgement
+// would never look: they are judged and raised with the connection's records.
+bool ConnectionCallSucceeded(CDatabase* database, RETCODE rc) {
+  return database->CheckStatementResult(rc, SQL_NULL_HSTMT) != FALSE;
+}
+
+[[noreturn]] void RaiseConnectionCallError(CDatabase* database, RETCODE rc) {
+  RaiseDatabaseError(rc, database, SQL_NULL_HSTMT);
 }
 
 }  // namespace
@@ -131,9 +143,9 @@ BOOL CRecordset::EnsureStatement() {
         SQLUINTEGER scrollOptions = 0;
         const RETCODE rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_SCROLL_OPTIONS, &scrollOptions,
                                        kInfoIntegerBytes, nullptr);
-        if (!CheckResult(rc)) {
+        if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
           TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
-          RaiseError(rc);
+          RaiseConnectionCallError(m_pDatabase, rc);
         }
         if (!(scrollOptions & SQL_SO_STATIC)) {
           // The driver cannot keep a static cursor by itself: connect again with the cursor
@@ -145,7 +157,7 @@ BOOL CRecordset::EnsureStatement() {
     }
 
     const RETCODE rc = SQLAllocStmt(m_pDatabase->m_hdbc, &m_hstmt);
-    if (!CheckResult(rc)) {
+    if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
       m_hstmt = SQL_NULL_HSTMT;
       RaiseError(SQL_INVALID_HANDLE);
     }
@@ -201,9 +213,9 @@ void CRecordset::CheckScrollSupport() {
 
   SQLUSMALLINT supported = 0;
   RETCODE rc = SQLGetFunctions(m_pDatabase->m_hdbc, SQL_API_SQLEXTENDEDFETCH, &supported);
-  if (!CheckResult(rc)) {
+  if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
     TraceDatabase("Error: ODBC failure determining whether recordset is scrollable.\n");
-    RaiseError(rc);
+    RaiseConnectionCallError(m_pDatabase, rc);
   }
   m_bScrollable = supported;
   if (supported == 0) {
@@ -218,9 +230,9 @@ void CRecordset::CheckScrollSupport() {
   SQLSMALLINT versionBytes = 0;
   rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_ODBC_VER, version,
                    static_cast<SQLSMALLINT>(sizeof version), &versionBytes);
-  if (!CheckResult(rc)) {
+  if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
     TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
-    RaiseError(rc);
+    RaiseConnectionCallError(m_pDatabase, rc);
   }
   version[kVersionChars - 1] = 0;
   if (version[0] == u'0' && version[1] < u'2') RaiseError(dbErrorOdbcVersion);
@@ -232,9 +244,9 @@ UDWORD CRecordset::ChooseCursorType() {
   SQLUINTEGER scrollOptions = 0;
   const RETCODE rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_SCROLL_OPTIONS, &scrollOptions,
                                  kInfoIntegerBytes, nullptr);
-  if (!CheckResult(rc)) {
+  if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
     TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
-    RaiseError(rc);
+    RaiseConnectionCallError(m_pDatabase, rc);
   }
 
   switch (m_nOpenType) {
@@ -270,9 +282,9 @@ void CRecordset::ApplyCursorTypeAndLocking(HSTMT statement, UDWORD cursorType) {
     SQLUINTEGER scrollConcurrency = 0;
     const RETCODE rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_SCROLL_CONCURRENCY,
                                    &scrollConcurrency, kInfoIntegerBytes, nullptr);
-    if (!CheckResult(rc)) {
+    if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
       TraceDatabase("Error: ODBC failure checking recordset updatability.\n");
-      RaiseError(rc);
+      RaiseConnectionCallError(m_pDatabase, rc);
     }
     m_dwScrollConcurrency = scrollConcurrency;
 
@@ -404,14 +416,13 @@ void CRecordset::DescribeColumns() {
                            &column.m_nNullable);
     } while (rc == SQL_STILL_EXECUTING);
 
-    // A name longer than the buffer is reported with its full length; it is kept as far as the
-    // driver wrote it, within its 256 characters.
+    // The name is closed at its reported length. A name longer than the buffer is reported
+    // with its full length although the driver wrote only what fits (and its terminator): it is
+    // then kept as far as it was written, never beyond its 256 characters.
     name[kColumnNameChars] = u'\0';
-    if (nameChars >= 0 && nameChars <= kColumnNameChars) {
-      column.m_strColumnName.ReleaseBuffer(nameChars);
-    } else {
-      column.m_strColumnName.ReleaseBuffer(-1);
-    }
+    const int written = static_cast<int>(std::char_traits<char16_t>::length(name));
+    column.m_strColumnName.ReleaseBuffer(nameChars >= 0 && nameChars <= written ? nameChars
+                                                                                : written);
     column.m_nColumnSize =
         static_cast<DWORD>(std::min<SQLULEN>(columnSize, static_cast<SQLULEN>(0xFFFFFFFFu)));
 

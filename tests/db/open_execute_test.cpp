@@ -1,0 +1,362 @@
+// Preparing and executing the statement, describing the result and fetching the first row:
+// the fallback when the driver refuses the requested concurrency, a concurrency the driver
+// lowers while executing, and the failures of each step, after which the recordset is closed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/db/support/open_fixture.h"
+
+namespace {
+
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+using fakeodbc::InfoValue;
+using fakeodbc::ResultSet;
+
+const Diag kNotCapable{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"};
+const Diag kSyntax{"37000", 102, u"[FakeODBC][Driver]Syntax error near 'marque'"};
+
+std::string ConcurrencyLine(SQLULEN model) {
+  return "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(model) +
+         ") -> SQL_SUCCESS";
+}
+
+const std::string kPrepareRefused =
+    "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_ERROR";
+const std::string kPrepareAccepted =
+    "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS";
+
+class OpenExecute : public OpenTest {
+ protected:
+  void SetUp() override {
+    OpenTest::SetUp();
+    OpenOnScriptedDriver(m_db);
+  }
+
+  RaisedError OpenExpectingFailure(CRecordset& rs, DWORD options = CRecordset::none) {
+    RaisedError raised =
+        CatchRaised([&] { rs.Open(CRecordset::staticCursor, kBrandStatement, options); });
+    EXPECT_TRUE(raised) << "the open did not fail";
+    ExpectClosed(rs, &m_db);
+    EXPECT_EQ(LiveStatements(), 0);
+    return raised;
+  }
+
+  // The calls from the concurrency set by the open up to the execute.
+  static std::vector<std::string> FromConcurrencyToExecute(const std::vector<std::string>& lines) {
+    auto first = lines.begin();
+    while (first != lines.end() && first->find("SQL_CONCURRENCY") == std::string::npos) ++first;
+    auto last = first;
+    while (last != lines.end() && last->rfind("SQLExecute", 0) != 0) ++last;
+    if (last != lines.end()) ++last;
+    return std::vector<std::string>(first, last);
+  }
+};
+
+TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY,
+                    InfoValue::int32(SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES));
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
+  fakeodbc::answer(Fn::SQLPrepareW, 2, Answer::fail(SQL_ERROR, {kNotCapable}));
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  const std::vector<std::string> expected = {
+      ConcurrencyLine(SQL_CONCUR_VALUES), kPrepareRefused,
+      ConcurrencyLine(SQL_CONCUR_LOCK),   kPrepareRefused,
+      ConcurrencyLine(SQL_CONCUR_READ_ONLY), kPrepareAccepted,
+      "SQLExecute(stmt#1) -> SQL_SUCCESS",
+  };
+  EXPECT_EQ(FromConcurrencyToExecute(CallLinesWithoutDiagnosticsAfter(mark)), expected);
+  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_FALSE(rs.m_bAppendable);
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+
+  // Each refusal's diagnostics are traced, then the warnings.
+  const std::vector<std::string> texts = traces.Texts();
+  const std::vector<std::string> warnings = [&] {
+    std::vector<std::string> kept;
+    for (const std::string& t : texts) {
+      if (t.rfind("Warning:", 0) == 0) kept.push_back(t);
+    }
+    return kept;
+  }();
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "Warning: Driver does not support requested concurrency.\n",
+                          "Warning: Driver does not support requested concurrency.\n",
+                          "Warning: Setting recordset read only.\n"}));
+  EXPECT_EQ(texts.front(), "Driver not capable\n");
+  EXPECT_NE(traces.Joined().find("State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n\n"),
+            std::string::npos);
+}
+
+TEST_F(OpenExecute, RefusedRowVersionsWithoutLocksGoStraightToReadOnly) {
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_ROWVER));
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  const std::vector<std::string> expected = {
+      ConcurrencyLine(SQL_CONCUR_ROWVER), kPrepareRefused,
+      ConcurrencyLine(SQL_CONCUR_READ_ONLY), kPrepareAccepted,
+      "SQLExecute(stmt#1) -> SQL_SUCCESS",
+  };
+  EXPECT_EQ(FromConcurrencyToExecute(CallLinesWithoutDiagnosticsAfter(mark)), expected);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_FALSE(rs.m_bAppendable);
+}
+
+TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY,
+                    InfoValue::int32(SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES));
+  for (int nth = 1; nth <= 3; ++nth) {
+    fakeodbc::answer(Fn::SQLPrepareW, nth, Answer::fail(SQL_ERROR, {kNotCapable}));
+  }
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs);
+
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Driver not capable\n");
+  EXPECT_EQ(raised.db()->m_strStateInfo, u"State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n");
+  EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
+  const std::vector<std::string> texts = traces.Texts();
+  ASSERT_FALSE(texts.empty());
+  // The refusal's error line comes after its traced diagnostics, then the recordset closes.
+  EXPECT_EQ(texts.back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
+}
+
+TEST_F(OpenExecute, RefusedConcurrencyThatCannotBeLoweredIsRaised) {
+  // A read-only recordset already asks for the read-only concurrency.
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_TRUE(raised.db()->HasState(u"State:S1C00"));
+  EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 1);
+}
+
+TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
+  // Timeout, cursor type, concurrency, then the fallback's concurrency.
+  fakeodbc::answer(Fn::SQLSetStmtOption, 4,
+                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Busy"}}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Busy\n");
+  const std::vector<std::string> texts = traces.Texts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(),
+                      "Error: ODBC failure setting recordset concurrency.\n"),
+            texts.end());
+}
+
+TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
+  EXPECT_EQ(raised.db()->m_strStateInfo,
+            u"State:37000,Native:102,Origin:[FakeODBC][Driver]\n");
+  // Traced while they were read, then the failure.
+  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
+                                "Syntax error near 'marque'\n",
+                                // The state line ends in its own newline.
+                                "State:37000,Native:102,Origin:[FakeODBC][Driver]\n\n",
+                                "Error: ODBC failure on SQLPrepare or SQLExecDirect\n"}));
+}
+
+TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
+  fakeodbc::answer(Fn::SQLExecDirectW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly | CRecordset::directExecute);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
+  EXPECT_EQ(traces.Texts().back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
+}
+
+TEST_F(OpenExecute, ExecuteFailureIsRaisedWithTheDriversDiagnostics) {
+  fakeodbc::answer(Fn::SQLExecute, 1,
+                   Answer::fail(SQL_ERROR, {Diag{"42S02", 0, u"[FakeODBC][Driver]avion is not a table"}}));
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"avion is not a table\n");
+  EXPECT_EQ(CountCallsAfter(mark, "SQLDescribeColW"), 0);
+}
+
+TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) {
+  fakeodbc::answer(Fn::SQLExecute, 1,
+                   Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
+  Answer readOnly;
+  readOnly.number = SQL_CONCUR_READ_ONLY;
+  fakeodbc::answer(Fn::SQLGetStmtOption, 1, readOnly);
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_FALSE(rs.m_bAppendable);
+  EXPECT_EQ(rs.m_lOpen, 1);
+  const std::vector<std::string> lines = CallLinesWithoutDiagnosticsAfter(mark);
+  const auto execute = std::find(lines.begin(), lines.end(),
+                                 "SQLExecute(stmt#1) -> SQL_SUCCESS_WITH_INFO");
+  ASSERT_NE(execute, lines.end());
+  ASSERT_NE(execute + 1, lines.end());
+  EXPECT_EQ(*(execute + 1), "SQLGetStmtOption(stmt#1, SQL_CONCURRENCY) -> SQL_SUCCESS");
+  const std::vector<std::string> texts = traces.Texts();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[texts.size() - 2], "Warning: Concurrency changed by driver.\n");
+  EXPECT_EQ(texts.back(), "\tMarking CRecordset as not updatable.\n");
+  EXPECT_EQ(texts.front(), "Warning: ODBC Success With Info, ");
+}
+
+TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
+  fakeodbc::answer(Fn::SQLExecute, 1,
+                   Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 1);
+  EXPECT_TRUE(rs.m_bUpdatable);
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
+}
+
+TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
+  fakeodbc::answer(Fn::SQLExecute, 1,
+                   Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
+}
+
+TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 0);
+}
+
+TEST_F(OpenExecute, FailingConcurrencyQueryAfterExecuteIsRaised) {
+  fakeodbc::answer(Fn::SQLExecute, 1,
+                   Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
+  fakeodbc::answer(Fn::SQLGetStmtOption, 1,
+                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]No option"}}));
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"No option\n");
+}
+
+TEST_F(OpenExecute, FailingColumnCountIsTraced) {
+  // The first count is the probe of IsOpen.
+  fakeodbc::answer(Fn::SQLNumResultCols, 2,
+                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  const std::vector<std::string> texts = traces.Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0], "Error: Can't get field info.\n");
+}
+
+TEST_F(OpenExecute, FailingColumnDescriptionNamesTheColumnAndFreesTheDescriptions) {
+  ResultSet result = fakeodbc::healthyResult();
+  result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
+  for (auto& row : result.rows) row.push_back(u"France");
+  fakeodbc::setResult(result);
+  fakeodbc::answer(Fn::SQLDescribeColW, 2,
+                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Lost\n");
+  const std::vector<std::string> texts = traces.Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0], "Error: ODBC failure getting field #2 info.\n");
+}
+
+TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
+  fakeodbc::setResult(ResultSet{});
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  // The fetch on a statement without a result is the driver's to answer; this one refuses.
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_TRUE(raised.db()->HasState(u"State:24000"));
+  EXPECT_EQ(CountCallsAfter(mark, "SQLDescribeColW"), 0);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLExtendedFetch"), 1);
+}
+
+TEST_F(OpenExecute, StatementWithoutResultColumnsMakesNoDescriptions) {
+  fakeodbc::setResult(ResultSet{});
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Answer::fail(SQL_NO_DATA));
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT 1 FROM t WHERE 0 = 1",
+                      CRecordset::readOnly));
+  EXPECT_EQ(rs.m_nResultColumns, 0);
+  EXPECT_EQ(rs.m_pColumnInfo, nullptr);
+  EXPECT_TRUE(rs.m_bBOF);
+  EXPECT_TRUE(rs.m_bEOF);
+}
+
+TEST_F(OpenExecute, FailingFirstFetchClosesTheRecordset) {
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
+                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}}));
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_strErrorText, u"Fetch failed\n");
+}
+
+TEST_F(OpenExecute, ClosedRecordsetOpensAgainOnANewStatement) {
+  CRecordset rs(&m_db);
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
+  OpenExpectingFailure(rs, CRecordset::addOnly);
+
+  const std::size_t mark = fakeodbc::callCount();
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  const std::vector<std::string> lines = CallLinesAfter(mark);
+  ASSERT_FALSE(lines.empty());
+  // No probe of a statement that does not exist: the new one is allocated and registered.
+  EXPECT_EQ(lines[0], "SQLAllocStmt(dbc#1, &stmt#2) -> SQL_SUCCESS");
+  EXPECT_EQ(m_db.m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(m_db.m_listRecordsets.GetHead(), &rs);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+  EXPECT_EQ(rs.m_nResultColumns, 1);
+}
+
+}  // namespace

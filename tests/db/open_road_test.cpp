@@ -1,0 +1,277 @@
+// Opening the program's statement on a healthy driver: the exact ODBC calls, the state of an
+// opened recordset, empty results, repeated calls and the description of the result columns.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/db/support/open_fixture.h"
+
+namespace {
+
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Fn;
+using fakeodbc::ResultSet;
+
+class OpenRoad : public OpenTest {
+ protected:
+  void SetUp() override {
+    OpenTest::SetUp();
+    OpenOnScriptedDriver(m_db);
+  }
+};
+
+TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+
+  // The construction's allocation, the S1010 probe of IsOpen, then the open itself. The
+  // healthy driver offers SQL_SCCO_LOCK only among the updatable concurrencies.
+  const std::vector<std::string> expected = {
+      "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS",
+      "SQLNumResultCols(stmt#1) -> SQL_ERROR",
+      "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
+      "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 60) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_SCROLL_OPTIONS, 4) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_SCROLL_CONCURRENCY, 4) -> SQL_SUCCESS",
+      "SQLSetStmtOption(stmt#1, SQL_CURSOR_TYPE, " + std::to_string(SQL_CURSOR_STATIC) +
+          ") -> SQL_SUCCESS",
+      "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(SQL_CONCUR_LOCK) +
+          ") -> SQL_SUCCESS",
+      "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS",
+      "SQLExecute(stmt#1) -> SQL_SUCCESS",
+      "SQLNumResultCols(stmt#1) -> SQL_SUCCESS",
+      "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
+      "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS",
+  };
+  EXPECT_EQ(CallLinesWithoutDiagnosticsAfter(mark), expected);
+
+  // The probe's function sequence error is read from the statement, and only there.
+  const std::vector<std::string> names = CallNamesAfter(mark);
+  ASSERT_GE(names.size(), 3u);
+  EXPECT_EQ(names[2], "SQLErrorW");
+  EXPECT_EQ(CountCallsAfter(mark, "SQLExecDirectW"), 0);
+
+  // Nothing on the road is worth a trace.
+  EXPECT_TRUE(traces.Texts().empty()) << traces.Joined();
+}
+
+TEST_F(OpenRoad, OpenedRecordsetStandsOnTheFirstRow) {
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_FALSE(rs.m_bBOF);
+  EXPECT_FALSE(rs.m_bEOF);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+  EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
+  EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::addOnly});
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_TRUE(rs.m_bScrollable);
+  EXPECT_EQ(rs.m_strSQL, kBrandStatement);
+  EXPECT_EQ(rs.m_strOpenedSQL, kBrandStatement);
+  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_LOCK});
+  EXPECT_EQ(rs.m_dwRowsPerFetch, 1u);
+  ASSERT_NE(rs.m_pRowStatus, nullptr);
+  EXPECT_EQ(rs.m_pRowStatus[0], SQL_ROW_SUCCESS);
+  EXPECT_EQ(rs.m_dwFetchedRows, 1u);
+  EXPECT_EQ(rs.m_nFieldsBound, -1);
+  EXPECT_TRUE(rs.IsOpen());
+
+  // The statement carries the options the open chose.
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), SQLULEN{SQL_CURSOR_STATIC});
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), SQLULEN{SQL_CONCUR_LOCK});
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_QUERY_TIMEOUT), SQLULEN{15});
+
+  // Registered once, at the head of its connection's list.
+  ASSERT_EQ(m_db.m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(m_db.m_listRecordsets.GetHead(), &rs);
+
+  // The one column as the driver describes it.
+  ASSERT_EQ(rs.m_nResultColumns, 1);
+  ASSERT_NE(rs.m_pColumnInfo, nullptr);
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_nDataType, SQL_WVARCHAR);
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_nColumnSize, 50u);
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_nDecimalDigits, 0);
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_nNullable, SQL_NULLABLE);
+
+  // The first row is really current: the next move reaches the second one.
+  rs.MoveNext();
+  EXPECT_EQ(rs.m_lCurrentRow, 1);
+  EXPECT_FALSE(rs.m_bEOF);
+}
+
+TEST_F(OpenRoad, EmptyResultOpensWithBothEndsSet) {
+  ResultSet empty = fakeodbc::healthyResult();
+  empty.rows.clear();
+  fakeodbc::setResult(empty);
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_TRUE(rs.m_bBOF);
+  EXPECT_TRUE(rs.m_bEOF);
+  EXPECT_EQ(rs.m_lCurrentRow, -1);
+  EXPECT_EQ(rs.m_nResultColumns, 1);
+}
+
+TEST_F(OpenRoad, SingleRowResultStandsOnItsRow) {
+  ResultSet one = fakeodbc::healthyResult();
+  one.rows.resize(1);
+  fakeodbc::setResult(one);
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_FALSE(rs.m_bBOF);
+  EXPECT_FALSE(rs.m_bEOF);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+}
+
+TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
+  fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::still(2));
+  fakeodbc::answer(Fn::SQLExecute, 1, Answer::still(3));
+  // The first SQLNumResultCols is the probe of IsOpen; the second describes the result.
+  fakeodbc::answer(Fn::SQLNumResultCols, 2, Answer::still(1));
+  fakeodbc::answer(Fn::SQLDescribeColW, 1, Answer::still(2));
+
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+
+  EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 4);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLNumResultCols"), 3);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLDescribeColW"), 3);
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+}
+
+TEST_F(OpenRoad, DirectExecutionSendsTheTextOnceWithoutPrepare) {
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
+                      CRecordset::addOnly | CRecordset::directExecute));
+
+  EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
+  EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
+  const std::vector<std::string> lines = CallLinesAfter(mark);
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "SQLExecDirectW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> "
+                      "SQL_SUCCESS"),
+            lines.end());
+  EXPECT_EQ(rs.m_lOpen, 1);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+}
+
+TEST_F(OpenRoad, EveryResultColumnIsDescribed) {
+  ResultSet result;
+  result.columns = {Column{u"id", SQL_INTEGER, 10, 0, SQL_NO_NULLS},
+                    Column{u"prix", SQL_DECIMAL, 12, 2, SQL_NULLABLE},
+                    Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE_UNKNOWN}};
+  result.rows = {{u"1", u"3.50", u"Airbus"}};
+  fakeodbc::setResult(result);
+
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT id, prix, marque FROM avion",
+                      CRecordset::readOnly));
+
+  ASSERT_EQ(rs.m_nResultColumns, 3);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const Column& expected = result.columns[static_cast<size_t>(i)];
+    EXPECT_EQ(rs.m_pColumnInfo[i].m_strColumnName.Str(), expected.name);
+    EXPECT_EQ(rs.m_pColumnInfo[i].m_nDataType, expected.sqlType);
+    EXPECT_EQ(rs.m_pColumnInfo[i].m_nColumnSize, expected.size);
+    EXPECT_EQ(rs.m_pColumnInfo[i].m_nDecimalDigits, expected.decimalDigits);
+    EXPECT_EQ(rs.m_pColumnInfo[i].m_nNullable, expected.nullable);
+  }
+  const std::vector<std::string> lines = CallLinesAfter(mark);
+  for (int n = 1; n <= 3; ++n) {
+    const std::string line =
+        "SQLDescribeColW(stmt#1, " + std::to_string(n) + ", 256) -> SQL_SUCCESS";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+  }
+}
+
+class OpenColumnNames : public OpenRoad {
+ protected:
+  void UseColumnNamed(const std::u16string& name) {
+    ResultSet result = fakeodbc::healthyResult();
+    result.columns[0].name = name;
+    fakeodbc::setResult(result);
+  }
+};
+
+TEST_F(OpenColumnNames, NameFillingTheWholeBufferLeavesRoomForTheTerminator) {
+  UseColumnNamed(std::u16string(256, u'n'));
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  // A buffer length of 256 characters takes 255 of them and the terminator; the reported
+  // length (256) would take the terminator into the name.
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName.Str(), std::u16string(255, u'n'));
+}
+
+TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
+  std::u16string name;
+  for (int i = 0; i < 300; ++i) name += static_cast<char16_t>(u'a' + i % 26);
+  UseColumnNamed(name);
+
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+
+  const CString& kept = rs.m_pColumnInfo[0].m_strColumnName;
+  EXPECT_LE(kept.GetLength(), 256);
+  EXPECT_EQ(kept.Str(), name.substr(0, 255));
+  EXPECT_EQ(kept.View().find(u'\0'), std::u16string_view::npos);
+  // The cut is the driver's success with information, traced and not an error.
+  EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
+  EXPECT_NE(traces.Joined().find("State:01004"), std::string::npos);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+}
+
+TEST_F(OpenColumnNames, ReportedLengthBeyondTheBufferDoesNotReachPastTheName) {
+  // A driver that reports a length far larger than what it wrote.
+  Answer answer;
+  answer.runDefault = true;
+  answer.length = 1000;
+  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
+}
+
+TEST_F(OpenColumnNames, NegativeReportedLengthKeepsTheWrittenName) {
+  Answer answer;
+  answer.runDefault = true;
+  answer.length = -5;
+  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
+}
+
+TEST_F(OpenColumnNames, ShorterReportedLengthClosesTheNameThere) {
+  Answer answer;
+  answer.runDefault = true;
+  answer.length = 3;
+  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
+
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"mar");
+}
+
+}  // namespace

@@ -1,0 +1,445 @@
+// The statement options an open chooses from what the driver answers: scroll support, the
+// ODBC version, the cursor type, the update method, the concurrency, bookmarks, and the
+// failures of each probe, after which the recordset is closed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/db/support/open_fixture.h"
+
+namespace {
+
+using fakeodbc::Answer;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+using fakeodbc::InfoValue;
+
+class OpenStatementOptions : public OpenTest {
+ protected:
+  void SetUp() override {
+    OpenTest::SetUp();
+    OpenOnScriptedDriver(m_db);
+  }
+
+  // Opens and expects the open to fail; the recordset must end closed with its statement
+  // freed. Returns what was raised.
+  RaisedError OpenExpectingFailure(CRecordset& rs, UINT type, DWORD options) {
+    RaisedError raised = CatchRaised([&] { rs.Open(type, kBrandStatement, options); });
+    EXPECT_TRUE(raised) << "the open did not fail";
+    ExpectClosed(rs, &m_db);
+    EXPECT_EQ(LiveStatements(), 0);
+    return raised;
+  }
+};
+
+const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
+
+TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCursorType) {
+  fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
+  const std::size_t mark = fakeodbc::callCount();
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
+                                "Warning: SQLExtendedFetch not supported by driver\n",
+                                "and/or cursor library not loaded. Opening forwardOnly.\n",
+                                "for use with SQLFetch.\n"}));
+  EXPECT_FALSE(rs.m_bScrollable);
+  EXPECT_FALSE(rs.m_bUpdatable);
+  EXPECT_TRUE(rs.m_bAppendable);
+  EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
+  // No version probe; the cursor type is chosen and set for the open type all the same.
+  const std::vector<std::string> lines = CallLinesAfter(mark);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("SQL_ODBC_VER") != l.npos; }),
+            0);
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), SQLULEN{SQL_CURSOR_STATIC});
+  // Only a move other than next is refused now.
+  RaisedError refused = CatchRaised([&] { rs.MovePrev(); });
+  ASSERT_NE(refused.db(), nullptr);
+  EXPECT_EQ(refused.db()->m_nReturnCode, dbErrorForwardOnlyMove);
+}
+
+TEST_F(OpenStatementOptions, FailingScrollSupportQueryIsTracedAndClosesTheRecordset) {
+  fakeodbc::answer(Fn::SQLGetFunctions, 1, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Injected failure\n");
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0],
+            "Error: ODBC failure determining whether recordset is scrollable.\n");
+}
+
+TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
+  fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorOdbcVersion);
+}
+
+TEST_F(OpenStatementOptions, OdbcVersionTwoAndLaterAreAccepted) {
+  for (const char16_t* version : {u"02.00.0000", u"02.50", u"03.80.0000", u"10.00"}) {
+    SCOPED_TRACE(CString(version).ToUtf8());
+    fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(version));
+    CRecordset rs(&m_db);
+    EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  }
+}
+
+TEST_F(OpenStatementOptions, FailingVersionQueryIsTraced) {
+  // The version query is the first information query of the open.
+  fakeodbc::answer(Fn::SQLGetInfoW, 1, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking for driver capabilities.\n");
+}
+
+TEST_F(OpenStatementOptions, FailingScrollOptionsQueryIsTraced) {
+  fakeodbc::answer(Fn::SQLGetInfoW, 2, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(CallNamesAfter(0).back(), "SQLFreeStmt");
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking for driver capabilities.\n");
+}
+
+TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
+  // The probes ask the connection, so their records are on the connection handle.
+  struct Probe {
+    const char* name;
+    Fn fn;
+    int nth;
+  };
+  for (const Probe& probe : {Probe{"scroll support", Fn::SQLGetFunctions, 1},
+                             Probe{"version", Fn::SQLGetInfoW, 1},
+                             Probe{"scroll options", Fn::SQLGetInfoW, 2},
+                             Probe{"scroll concurrency", Fn::SQLGetInfoW, 3}}) {
+    SCOPED_TRACE(probe.name);
+    fakeodbc::answer(probe.fn, probe.nth,
+                     Answer::fail(SQL_ERROR, {Diag{"HYT00", 12, u"[FakeODBC][Driver]Timed out"}}));
+    CRecordset rs(&m_db);
+    RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+    ASSERT_NE(raised.db(), nullptr);
+    EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Timed out\n");
+    EXPECT_EQ(raised.db()->m_strStateInfo.ToUtf8(),
+              "State:HYT00,Native:12,Origin:[FakeODBC][Driver]\n");
+    EXPECT_TRUE(fakeodbc::pendingDiags(m_db.m_hdbc).empty());
+  }
+}
+
+TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRecords) {
+  Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
+  fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  const std::vector<std::string> texts = traces.Texts();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Warning: ODBC Success With Info, ");
+  EXPECT_EQ(texts[1], "Note on options\n");
+}
+
+// A cursor kind the driver does not offer.
+struct MissingCursor {
+  const char* name;
+  UINT openType;
+  SQLUINTEGER scrollOptions;
+  RETCODE code;
+};
+
+class OpenMissingCursor : public OpenStatementOptions,
+                          public ::testing::WithParamInterface<MissingCursor> {};
+
+TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
+  const MissingCursor& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, c.openType, CRecordset::readOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, c.code);
+  // Nothing was set or prepared; the statement was dropped.
+  EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
+  const std::vector<std::string> lines = CallLinesAfter(mark);
+  EXPECT_EQ(lines.back(), "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS");
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find("SQL_CURSOR_TYPE"), std::string::npos) << line;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, OpenMissingCursor,
+    ::testing::Values(
+        MissingCursor{"Keyset", CRecordset::keysetCursor,
+                      SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
+                      dbErrorKeysetCursorUnsupported},
+        MissingCursor{"Static", CRecordset::staticCursor,
+                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
+                      dbErrorStaticCursorUnsupported},
+        MissingCursor{"Dynamic", CRecordset::dynamicCursor,
+                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
+                      dbErrorDynamicCursorUnsupported}),
+    [](const ::testing::TestParamInfo<MissingCursor>& info) { return info.param.name; });
+
+struct OfferedCursor {
+  const char* name;
+  UINT openType;
+  SQLUINTEGER scrollOptions;
+  SQLULEN cursorType;
+};
+
+class OpenOfferedCursor : public OpenStatementOptions,
+                          public ::testing::WithParamInterface<OfferedCursor> {};
+
+TEST_P(OpenOfferedCursor, IsSetOnTheStatement) {
+  const OfferedCursor& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
+  EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachKind, OpenOfferedCursor,
+    ::testing::Values(
+        OfferedCursor{"Keyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN,
+                      SQL_CURSOR_KEYSET_DRIVEN},
+        OfferedCursor{"Static", CRecordset::staticCursor, SQL_SO_STATIC, SQL_CURSOR_STATIC},
+        OfferedCursor{"Dynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
+                      SQL_CURSOR_DYNAMIC}),
+    [](const ::testing::TestParamInfo<OfferedCursor>& info) { return info.param.name; });
+
+// The concurrency chosen from SQL_SCROLL_CONCURRENCY.
+struct ConcurrencyCase {
+  const char* name;
+  UINT lockMode;
+  SQLUINTEGER scrollConcurrency;
+  DWORD model;
+  bool lockWarning;
+};
+
+class OpenConcurrency : public OpenStatementOptions,
+                        public ::testing::WithParamInterface<ConcurrencyCase> {};
+
+TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
+  const ConcurrencyCase& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  rs.m_bLockMode = c.lockMode;
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+
+  EXPECT_EQ(rs.m_dwScrollConcurrency, c.scrollConcurrency);
+  EXPECT_EQ(rs.m_dwConcurrencyModel, c.model);
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), SQLULEN{c.model});
+  const std::vector<std::string> expectedTraces =
+      c.lockWarning
+          ? std::vector<std::string>{"Warning: locking not supported, setting recordset read only.\n"}
+          : std::vector<std::string>{};
+  EXPECT_EQ(traces.Texts(), expectedTraces);
+  // The warning leaves the flags alone.
+  EXPECT_TRUE(rs.m_bUpdatable);
+  EXPECT_TRUE(rs.m_bAppendable);
+}
+
+constexpr SQLUINTEGER kAllConcurrencies =
+    SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, OpenConcurrency,
+    ::testing::Values(
+        ConcurrencyCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
+                        SQL_CONCUR_ROWVER, false},
+        ConcurrencyCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
+                        SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES, false},
+        ConcurrencyCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
+                        SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK, false},
+        ConcurrencyCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
+                        SQL_CONCUR_READ_ONLY, false},
+        ConcurrencyCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK,
+                        false},
+        ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
+                        SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true}),
+    [](const ::testing::TestParamInfo<ConcurrencyCase>& info) { return info.param.name; });
+
+TEST_F(OpenStatementOptions, ReadOnlyRecordsetDoesNotAskForConcurrencies) {
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  for (const std::string& line : CallLinesAfter(mark)) {
+    EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
+  }
+  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY),
+            SQLULEN{SQL_CONCUR_READ_ONLY});
+}
+
+TEST_F(OpenStatementOptions, ReadOnlyConnectionDoesNotAskForConcurrencies) {
+  m_db.m_bUpdatable = FALSE;
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  for (const std::string& line : CallLinesAfter(mark)) {
+    EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
+  }
+  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
+}
+
+TEST_F(OpenStatementOptions, FailingConcurrencyQueryIsTraced) {
+  fakeodbc::answer(Fn::SQLGetInfoW, 3, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking recordset updatability.\n");
+}
+
+TEST_F(OpenStatementOptions, FailingCursorTypeIsTraced) {
+  // The first statement option of the open is the query timeout.
+  fakeodbc::answer(Fn::SQLSetStmtOption, 2, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure setting recordset cursor type.\n");
+}
+
+TEST_F(OpenStatementOptions, FailingConcurrencyIsTraced) {
+  fakeodbc::answer(Fn::SQLSetStmtOption, 3, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  ASSERT_NE(raised.db(), nullptr);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure setting recordset concurrency.\n");
+}
+
+TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
+  // Like unixODBC for a value the driver replaces: success with information, 01S02.
+  fakeodbc::answer(Fn::SQLSetStmtOption, 3,
+                   Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
+  EXPECT_NE(traces.Joined().find("State:01S02"), std::string::npos);
+  EXPECT_EQ(rs.m_lOpen, 1);
+}
+
+TEST_F(OpenStatementOptions, QueryTimeoutRefusedByTheDriverIsNotAnError) {
+  fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {kInjected}));
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  EXPECT_EQ(m_db.m_dwQueryTimeout, 0xFFFFFFFFu);
+}
+
+TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhileScrolling) {
+  const std::size_t mark = fakeodbc::callCount();
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
+                      CRecordset::readOnly | CRecordset::withBookmarks));
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
+  // Right after the query timeout, before the scroll probe.
+  const std::vector<std::string> lines = CallLinesWithoutDiagnosticsAfter(mark);
+  const auto timeout = std::find(lines.begin(), lines.end(),
+                                 "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS");
+  ASSERT_NE(timeout, lines.end());
+  ASSERT_LT(timeout + 2, lines.end());
+  EXPECT_EQ(*(timeout + 1), "SQLSetStmtOption(stmt#1, SQL_USE_BOOKMARKS, " +
+                                std::to_string(SQL_UB_ON) + ") -> SQL_SUCCESS");
+  EXPECT_EQ(*(timeout + 2), "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS");
+}
+
+TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
+  m_db.m_dwBookmarkPersistence = 0;
+  CRecordset rs(&m_db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
+                      CRecordset::readOnly | CRecordset::withBookmarks));
+  EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
+}
+
+TEST_F(OpenStatementOptions, FailingBookmarksAreTraced) {
+  fakeodbc::answer(Fn::SQLSetStmtOption, 2, Answer::fail(SQL_ERROR, {kInjected}));
+  TraceCapture traces;
+  CRecordset rs(&m_db);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor,
+                                            CRecordset::readOnly | CRecordset::withBookmarks);
+  ASSERT_NE(raised.db(), nullptr);
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts()[0], "Error: Can't enable bookmark support.\n");
+}
+
+// The update method follows the connection's capability bits.
+struct UpdateMethodCase {
+  const char* name;
+  DWORD capabilities;
+  BOOL positionedBefore;
+  BOOL positioned;
+  BOOL updatable;
+};
+
+class OpenUpdateMethod : public OpenStatementOptions,
+                         public ::testing::WithParamInterface<UpdateMethodCase> {};
+
+TEST_P(OpenUpdateMethod, FollowsTheConnectionsCapabilities) {
+  const UpdateMethodCase& c = GetParam();
+  CRecordset rs(&m_db);
+  m_db.m_dwUpdateCapabilities = c.capabilities;
+  rs.m_bUpdatable = TRUE;
+  rs.m_bAppendable = TRUE;
+  rs.m_bPositionedUpdates = c.positionedBefore;
+  rs.ChooseUpdateMethod();
+  EXPECT_EQ(rs.m_bPositionedUpdates, c.positioned);
+  EXPECT_EQ(rs.m_bUpdatable, c.updatable);
+  EXPECT_TRUE(rs.m_bAppendable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Capabilities, OpenUpdateMethod,
+    ::testing::Values(
+        UpdateMethodCase{"SetPos", CDatabase::kCanSetPos, TRUE, FALSE, TRUE},
+        UpdateMethodCase{"SetPosBeforePositionedSql",
+                         CDatabase::kCanSetPos | CDatabase::kCanPositionedSql, TRUE, FALSE, TRUE},
+        UpdateMethodCase{"PositionedSql", CDatabase::kCanPositionedSql, FALSE, TRUE, TRUE},
+        // Without either way nothing can be changed; the method is left as it was.
+        UpdateMethodCase{"NeitherKeepsPositioned", CDatabase::kCanGetDataBound, TRUE, TRUE,
+                         FALSE},
+        UpdateMethodCase{"NeitherKeepsSetPos", 0, FALSE, FALSE, FALSE}),
+    [](const ::testing::TestParamInfo<UpdateMethodCase>& info) { return info.param.name; });
+
+TEST_F(OpenStatementOptions, StepsWithoutAConnectionAreRefused) {
+  CRecordset rs(nullptr);
+  const std::size_t mark = fakeodbc::callCount();
+  EXPECT_TRUE(CatchRaised([&] { rs.ApplyStatementOptions(reinterpret_cast<HSTMT>(1)); })
+                  .IsInvalidArgument());
+  EXPECT_TRUE(CatchRaised([&] { rs.CheckScrollSupport(); }).IsInvalidArgument());
+  EXPECT_TRUE(CatchRaised([&] { rs.ChooseCursorType(); }).IsInvalidArgument());
+  EXPECT_TRUE(CatchRaised([&] { rs.ChooseUpdateMethod(); }).IsInvalidArgument());
+  EXPECT_TRUE(CatchRaised([&] {
+                rs.ApplyCursorTypeAndLocking(reinterpret_cast<HSTMT>(1), SQL_CURSOR_STATIC);
+              }).IsInvalidArgument());
+  rs.m_dwOpenOptions = CRecordset::withBookmarks;
+  EXPECT_TRUE(CatchRaised([&] { rs.TurnOnBookmarks(); }).IsInvalidArgument());
+  EXPECT_TRUE(CallNamesAfter(mark).empty());
+}
+
+}  // namespace
