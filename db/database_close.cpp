@@ -65,4 +65,8 @@ CDatabase::~CDatabase() {
     }
     e->Delete();
   }
+  // A recordset whose Close failed is still registered; it must not go on pointing at a
+  // connection that no longer exists.
+  DatabaseLock lock;
+  for (void* item : m_listRecordsets) static_cast<CRecordset*>(item)->m_pDatabase = nullptr;
 }

@@ -50,8 +50,12 @@ void CDBException::AppendDiagnostics(CDatabase* pDatabase, HSTMT hstmt, BOOL bTr
   auto next = [&] {
     state[0] = 0;
     message[0] = 0;
-    return SQLErrorW(henv, pDatabase->m_hdbc, hstmt, state, &native, message, kMessageCapacity,
-                     &length);
+    const RETCODE rc = SQLErrorW(henv, pDatabase->m_hdbc, hstmt, state, &native, message,
+                                 kMessageCapacity, &length);
+    // The texts are read up to their terminators; make sure both have one.
+    state[kStateChars - 1] = 0;
+    message[kMessageChars - 1] = 0;
+    return rc;
   };
 
   for (RETCODE rc = next(); rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; rc = next()) {
