@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "app/brand_listing.h"
@@ -24,6 +25,8 @@ int RunProgram() {
     } catch (CException* e) {
       failure = DescribeFailure(opened ? "the listing failed" : "cannot open the database", e);
       e->Delete();
+    } catch (const std::exception& e) {
+      failure = DescribeFailure(opened ? "the listing failed" : "cannot open the database", e);
     }
     // Leaving the scope destroys the connection: recordsets, connection handle and, when it
     // was the last one, the environment are released before anything is reported.

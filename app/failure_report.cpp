@@ -27,3 +27,7 @@ std::string ReasonOf(const CException* error) {
 std::string DescribeFailure(const char* what, const CException* error) {
   return std::string("brand-listing: ") + what + ": " + ReasonOf(error);
 }
+
+std::string DescribeFailure(const char* what, const std::exception& error) {
+  return std::string("brand-listing: ") + what + ": unexpected error (" + error.what() + ")";
+}
