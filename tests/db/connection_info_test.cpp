@@ -1,0 +1,295 @@
+// What a connection reads from the driver right after connecting, and the statement option
+// it sets for its recordsets.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "tests/db/support/connection_fixture.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Fn;
+using fakeodbc::InfoValue;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr char kReadOnlyWarning[] = "Warning: data source is readonly.\n";
+
+class ConnectionInfoTest : public ConnectionTest {
+ protected:
+  // Opens an updatable connection; the open must succeed whatever the queries answer.
+  void OpenDatabase(BOOL readOnly = FALSE) {
+    ASSERT_TRUE(database.Open(nullptr, FALSE, readOnly, u"DSN=a", TRUE));
+  }
+
+  // The capability queries are the calls after the two conformance queries.
+  std::vector<std::string> QueryCalls() {
+    std::vector<std::string> calls = Calls();
+    auto sqlLevel = std::find(calls.begin(), calls.end(),
+                              "SQLGetInfoW(dbc#1, SQL_ODBC_SQL_CONFORMANCE, 2) -> SQL_SUCCESS");
+    EXPECT_NE(sqlLevel, calls.end());
+    return sqlLevel == calls.end() ? calls : std::vector<std::string>(sqlLevel + 1, calls.end());
+  }
+
+  CDatabase database;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The read-only answer
+
+TEST_F(ConnectionInfoTest, ReadOnlyAnswerNKeepsTheConnectionUpdatable) {
+  fakeodbc::setInfo(SQL_DATA_SOURCE_READ_ONLY, InfoValue::string(u"N"));
+  OpenDatabase();
+  EXPECT_EQ(database.m_bUpdatable, TRUE);
+  EXPECT_THAT(traces.Texts(), ::testing::Not(::testing::Contains(kReadOnlyWarning)));
+}
+
+TEST_F(ConnectionInfoTest, AnyOtherReadOnlyAnswerLowersItAndTraces) {
+  for (const char16_t* answer : {u"Y", u"n", u"NN", u"", u"N "}) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(answer)));
+    SetUp();
+    fakeodbc::setInfo(SQL_DATA_SOURCE_READ_ONLY, InfoValue::string(answer));
+    CDatabase db;
+    ASSERT_TRUE(db.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    EXPECT_EQ(db.m_bUpdatable, FALSE);
+    EXPECT_THAT(traces.Texts(), ::testing::Contains(kReadOnlyWarning));
+    // The access mode is not set afterwards: the connection was updatable on entry.
+    EXPECT_THAT(fakeodbc::callLines(),
+                ::testing::Not(::testing::Contains(::testing::HasSubstr("SQL_ACCESS_MODE"))));
+  }
+}
+
+TEST_F(ConnectionInfoTest, FailedReadOnlyQueryLowersItAndTraces) {
+  fakeodbc::removeInfo(SQL_DATA_SOURCE_READ_ONLY);
+  OpenDatabase();
+  EXPECT_EQ(database.m_bUpdatable, FALSE);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: data source is readonly.\n", "DBMS: FakeDB\n",
+                          "Version: 01.00.0000\n", "ODBC Driver Manager Version: 03.80.0000\n"));
+  EXPECT_EQ(QueryCalls()[7], "SQLGetInfoW(dbc#1, SQL_DATA_SOURCE_READ_ONLY, 20) -> SQL_ERROR");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The identifier quote
+
+TEST_F(ConnectionInfoTest, IdentifierQuoteOfOneCharacterIsTaken) {
+  for (char16_t quote : {u'`', u' ', u'"'}) {
+    SCOPED_TRACE(static_cast<int>(quote));
+    SetUp();
+    fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(std::u16string(1, quote)));
+    CDatabase db;
+    db.m_chIdentifierQuote = u'x';
+    ASSERT_TRUE(db.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    EXPECT_EQ(db.m_chIdentifierQuote, quote);
+  }
+}
+
+TEST_F(ConnectionInfoTest, OtherIdentifierQuoteAnswersGiveTheDoubleQuote) {
+  struct Case {
+    const char* what;
+    bool present;
+    const char16_t* text;
+  };
+  for (const Case& c : {Case{"two characters", true, u"[]"}, Case{"empty", true, u""},
+                        Case{"failed query", false, nullptr}}) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    if (c.present) {
+      fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(c.text));
+    } else {
+      fakeodbc::removeInfo(SQL_IDENTIFIER_QUOTE_CHAR);
+    }
+    CDatabase db;
+    db.m_chIdentifierQuote = u'x';
+    ASSERT_TRUE(db.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    EXPECT_EQ(db.m_chIdentifierQuote, u'"');
+  }
+}
+
+TEST_F(ConnectionInfoTest, ATruncatedQuoteAnswerIsTracedAsSuccessWithInfo) {
+  fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(u"[]"));
+  OpenDatabase();
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info, ", "String data, right truncated\n",
+                          "State:01004,Native:0,Origin:[FakeODBC][Driver]\n\n", "DBMS: FakeDB\n",
+                          "Version: 01.00.0000\n", "ODBC Driver Manager Version: 03.80.0000\n"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Capabilities
+
+TEST_F(ConnectionInfoTest, HealthyDriverCapabilities) {
+  fakeodbc::setInfo(SQL_POSITIONED_STATEMENTS,
+                    InfoValue::int32(SQL_PS_POSITIONED_DELETE | SQL_PS_POSITIONED_UPDATE));
+  fakeodbc::setInfo(SQL_TXN_CAPABLE, InfoValue::int16(SQL_TC_DML));
+  fakeodbc::setInfo(SQL_CURSOR_COMMIT_BEHAVIOR, InfoValue::int16(SQL_CB_CLOSE));
+  fakeodbc::setInfo(SQL_CURSOR_ROLLBACK_BEHAVIOR, InfoValue::int16(SQL_CB_DELETE));
+  fakeodbc::setInfo(SQL_BOOKMARK_PERSISTENCE, InfoValue::int32(SQL_BP_SCROLL | SQL_BP_DELETE));
+  OpenDatabase();
+  EXPECT_THAT(QueryCalls(), ElementsAreArray(CapabilityQueryCalls()));
+  EXPECT_EQ(database.m_dwUpdateCapabilities,
+            CDatabase::kCanSetPos | CDatabase::kCanPositionedSql | CDatabase::kCanGetDataBound);
+  EXPECT_EQ(database.m_bTransactions, TRUE);
+  EXPECT_EQ(database.m_nCursorsOnCommit, SQL_CB_CLOSE);
+  EXPECT_EQ(database.m_nCursorsOnRollback, SQL_CB_DELETE);
+  EXPECT_EQ(database.m_dwBookmarkPersistence, DWORD{SQL_BP_SCROLL | SQL_BP_DELETE});
+}
+
+TEST_F(ConnectionInfoTest, EachCapabilityBitNeedsAllItsFlags) {
+  // Positioned operations without add, positioned statements without update, no bound reads.
+  fakeodbc::setInfo(SQL_POS_OPERATIONS, InfoValue::int32(SQL_POS_UPDATE | SQL_POS_DELETE));
+  fakeodbc::setInfo(SQL_POSITIONED_STATEMENTS, InfoValue::int32(SQL_PS_POSITIONED_DELETE));
+  fakeodbc::setInfo(SQL_GETDATA_EXTENSIONS, InfoValue::int32(SQL_GD_ANY_COLUMN));
+  fakeodbc::setInfo(SQL_TXN_CAPABLE, InfoValue::int16(SQL_TC_NONE));
+  OpenDatabase();
+  EXPECT_EQ(database.m_dwUpdateCapabilities, 0u);
+  EXPECT_EQ(database.m_bTransactions, FALSE);
+}
+
+TEST_F(ConnectionInfoTest, UnansweredQueriesLeaveTheirDefaultsAndNothingRaises) {
+  for (SQLUSMALLINT info :
+       {SQL_POS_OPERATIONS, SQL_POSITIONED_STATEMENTS, SQL_TXN_CAPABLE, SQL_CURSOR_COMMIT_BEHAVIOR,
+        SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_BOOKMARK_PERSISTENCE, SQL_GETDATA_EXTENSIONS,
+        SQL_DATA_SOURCE_READ_ONLY, SQL_IDENTIFIER_QUOTE_CHAR, SQL_DBMS_NAME, SQL_DBMS_VER,
+        SQL_ODBC_VER}) {
+    fakeodbc::removeInfo(info);
+  }
+  database.m_dwUpdateCapabilities = 0xFF;
+  database.m_nCursorsOnCommit = 7;
+  database.m_nCursorsOnRollback = 7;
+  OpenDatabase();
+  EXPECT_TRUE(database.IsOpen());
+  EXPECT_EQ(database.m_dwUpdateCapabilities, 0u);
+  EXPECT_EQ(database.m_bTransactions, FALSE);
+  EXPECT_EQ(database.m_nCursorsOnCommit, -1);
+  EXPECT_EQ(database.m_nCursorsOnRollback, -1);
+  EXPECT_EQ(database.m_bUpdatable, FALSE);
+  EXPECT_EQ(database.m_chIdentifierQuote, u'"');
+  // Without a DBMS name its version is not asked for; the driver manager's version still is.
+  std::vector<std::string> names = fakeodbc::callNames();
+  EXPECT_EQ(names.size(), 7u + 11u);
+  EXPECT_EQ(QueryCalls().back(), "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 128) -> SQL_ERROR");
+  EXPECT_THAT(traces.Texts(), ElementsAre(kReadOnlyWarning));
+}
+
+TEST_F(ConnectionInfoTest, TransactionsOnceSeenStayAfterAReopen) {
+  OpenDatabase();
+  ASSERT_EQ(database.m_bTransactions, TRUE);
+  database.Close();
+  fakeodbc::setInfo(SQL_TXN_CAPABLE, InfoValue::int16(SQL_TC_NONE));
+  OpenDatabase();
+  EXPECT_EQ(database.m_bTransactions, TRUE);
+}
+
+TEST_F(ConnectionInfoTest, BookmarkPersistenceIsStoredWhateverTheVerdict) {
+  Answer odd = Answer::fail(SQL_NEED_DATA);
+  odd.number = SQL_BP_UPDATE;
+  // The eighth information query is SQL_BOOKMARK_PERSISTENCE.
+  fakeodbc::answer(Fn::SQLGetInfoW, 8, odd);
+  OpenDatabase();
+  EXPECT_EQ(QueryCalls()[5], "SQLGetInfoW(dbc#1, SQL_BOOKMARK_PERSISTENCE, 4) -> SQL_NEED_DATA");
+  EXPECT_EQ(database.m_dwBookmarkPersistence, DWORD{SQL_BP_UPDATE});
+}
+
+// ---------------------------------------------------------------------------------------------
+// DBMS and version traces
+
+TEST_F(ConnectionInfoTest, DbmsVersionTracesFollowTheAnswers) {
+  fakeodbc::setInfo(SQL_DBMS_NAME, InfoValue::string(u"Jet"));
+  fakeodbc::setInfo(SQL_DBMS_VER, InfoValue::string(u"04.00.0000"));
+  fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"03.52.0000"));
+  OpenDatabase();
+  EXPECT_THAT(traces.Texts(), ElementsAre("DBMS: Jet\n", "Version: 04.00.0000\n",
+                                          "ODBC Driver Manager Version: 03.52.0000\n"));
+  for (const TraceRecord& r : traces.Records()) {
+    EXPECT_EQ(r.category, TraceCategory::Database);
+    EXPECT_EQ(r.level, 0);
+  }
+}
+
+TEST_F(ConnectionInfoTest, MissingVersionIsNotTraced) {
+  fakeodbc::removeInfo(SQL_DBMS_VER);
+  OpenDatabase();
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("DBMS: FakeDB\n", "ODBC Driver Manager Version: 03.80.0000\n"));
+}
+
+TEST_F(ConnectionInfoTest, LongDbmsNameIsCutToTheBuffer) {
+  fakeodbc::setInfo(SQL_DBMS_NAME, InfoValue::string(std::u16string(100, u'd')));
+  OpenDatabase();
+  // 64 characters of room: 63 and the terminator; the cut is a success with information.
+  EXPECT_THAT(traces.Texts(), ::testing::Contains("DBMS: " + std::string(63, 'd') + "\n"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The read-only connection
+
+TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTrace) {
+  fakeodbc::setInfo(SQL_DATA_SOURCE_READ_ONLY, InfoValue::string(u"Y"));
+  OpenDatabase(TRUE);
+  EXPECT_EQ(database.m_bUpdatable, FALSE);
+  EXPECT_EQ(QueryCalls()[7], "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS");
+  EXPECT_THAT(traces.Texts(), ::testing::Not(::testing::Contains(kReadOnlyWarning)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The query timeout of the connection's statements
+
+class QueryTimeoutTest : public ConnectionInfoTest {
+ protected:
+  void SetUp() override {
+    ConnectionInfoTest::SetUp();
+    OpenDatabase();
+    SQLAllocStmt(database.m_hdbc, &first);
+    SQLAllocStmt(database.m_hdbc, &second);
+    fakeodbc::clearLog();
+    traces.Clear();
+  }
+  void TearDown() override {
+    SQLFreeStmt(first, SQL_DROP);
+    SQLFreeStmt(second, SQL_DROP);
+  }
+  HSTMT first = SQL_NULL_HSTMT;
+  HSTMT second = SQL_NULL_HSTMT;
+};
+
+TEST_F(QueryTimeoutTest, EveryStatementGetsTheTimeout) {
+  database.ApplyStatementOptions(first);
+  database.ApplyStatementOptions(second);
+  EXPECT_THAT(Calls(), ElementsAre("SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
+                                   "SQLSetStmtOption(stmt#2, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS"));
+  EXPECT_EQ(database.m_dwQueryTimeout, 15u);
+}
+
+TEST_F(QueryTimeoutTest, ARefusalIsRememberedForTheConnection) {
+  fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR));
+  database.ApplyStatementOptions(first);
+  EXPECT_EQ(database.m_dwQueryTimeout, 0xFFFFFFFFu);
+  database.ApplyStatementOptions(second);
+  EXPECT_THAT(Calls(), ElementsAre("SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_ERROR"));
+  EXPECT_THAT(traces.Records(), IsEmpty());
+}
+
+TEST_F(QueryTimeoutTest, SuccessWithInformationKeepsTheTimeout) {
+  fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::withInfo({{"01S02", 0, u"[D]Changed"}}));
+  database.ApplyStatementOptions(first);
+  EXPECT_EQ(database.m_dwQueryTimeout, 15u);
+  // The connection's check reads the connection's records, so none is found here.
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: ODBC Success With Info, "));
+}
+
+TEST_F(QueryTimeoutTest, TheSetterChangesTheNextStatementsTimeout) {
+  database.SetQueryTimeout(30);
+  database.ApplyStatementOptions(first);
+  database.SetQueryTimeout(0xFFFFFFFF);
+  database.ApplyStatementOptions(second);
+  EXPECT_THAT(Calls(), ElementsAre("SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 30) -> SQL_SUCCESS"));
+}
+
+}  // namespace

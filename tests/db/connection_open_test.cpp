@@ -1,0 +1,579 @@
+// Opening a connection: the connect string, the ODBC calls of the open, the option bits, a
+// cancelled dialog, every failure with the state it leaves, and the shared environment.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "tests/db/support/connection_fixture.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+using fakeodbc::InfoValue;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct DeleteError {
+  void operator()(CException* e) const { e->Delete(); }
+};
+using ErrorPtr = std::unique_ptr<CException, DeleteError>;
+
+// Opens and hands back what the open raised (null when it raised nothing).
+template <class OpenCall>
+ErrorPtr RaisedBy(OpenCall&& open) {
+  try {
+    open();
+  } catch (CException* e) {
+    return ErrorPtr(e);
+  }
+  return nullptr;
+}
+
+std::string ErrorText(const ErrorPtr& e) {
+  const auto* db = dynamic_cast<const CDBException*>(e.get());
+  return db ? db->m_strErrorText.ToUtf8() : std::string("(not a database error)");
+}
+
+RETCODE ReturnCode(const ErrorPtr& e) {
+  const auto* db = dynamic_cast<const CDBException*>(e.get());
+  return db ? db->m_nReturnCode : RETCODE{-12345};
+}
+
+// The state of a connection released after a failure, as the first one of the process.
+void ExpectReleased(const CDatabase& database) {
+  EXPECT_FALSE(database.IsOpen());
+  EXPECT_EQ(GetDatabaseProcessState().nAllocated, 0);
+  EXPECT_EQ(GetDatabaseProcessState().henvAllConnections, nullptr);
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+}
+
+const std::vector<std::string> kReleaseCalls = {
+    "SQLDisconnect(dbc#1) -> SQL_SUCCESS", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+    "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+
+// The driver manager's answer to a disconnect of a handle that never connected.
+const std::vector<std::string> kReleaseUnconnectedCalls = {
+    "SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+    "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+
+class OpenTest : public ConnectionTest {};
+
+// ---------------------------------------------------------------------------------------------
+// A successful open and its release
+
+TEST_F(OpenTest, ProgramOpenMakesTheCallsOfTheOverviewWithTheCursorLibraryOnlyIfNeeded) {
+  fakeodbc::setCompletedConnectString(
+      u"DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb;UID=admin");
+  {
+    CDatabase database;
+    EXPECT_TRUE(database.Open(
+        nullptr, FALSE, FALSE,
+        u"ODBC;DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb", TRUE));
+
+    EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls(
+                             "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb")));
+    EXPECT_TRUE(database.IsOpen());
+    EXPECT_EQ(database.m_strConnect.ToUtf8(),
+              "ODBC;DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb;UID=admin");
+    EXPECT_EQ(database.m_bUpdatable, TRUE);
+    EXPECT_EQ(database.m_bCountAddedRows, TRUE);
+    EXPECT_EQ(Process().nAllocated, 1);
+    EXPECT_NE(Process().henvAllConnections, nullptr);
+    EXPECT_EQ(fakeodbc::connectionOption(database.m_hdbc, SQL_ODBC_CURSORS),
+              SQLULEN{SQL_CUR_USE_IF_NEEDED});
+    EXPECT_EQ(fakeodbc::connectionOption(database.m_hdbc, SQL_LOGIN_TIMEOUT), SQLULEN{15});
+    EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
+    EXPECT_THAT(traces.Texts(TraceCategory::AppMsg), IsEmpty());
+    for (const TraceRecord& r : traces.Records()) EXPECT_EQ(r.level, 0);
+    fakeodbc::clearLog();
+  }
+  // Destruction disconnects, frees the connection and, as the last one, the environment.
+  EXPECT_THAT(Calls(), ElementsAreArray(kReleaseCalls));
+  EXPECT_EQ(Process().nAllocated, 0);
+  EXPECT_EQ(Process().henvAllConnections, nullptr);
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+}
+
+TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=x", TRUE));
+  const CString connect = database.m_strConnect;
+  fakeodbc::clearLog();
+
+  database.Close();
+  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
+  EXPECT_FALSE(database.IsOpen());
+  EXPECT_EQ(Process().nAllocated, 0);
+  EXPECT_NE(Process().henvAllConnections, nullptr);
+  // Close leaves the texts and capabilities as they are.
+  EXPECT_EQ(database.m_strConnect, connect);
+  EXPECT_EQ(database.m_bUpdatable, TRUE);
+
+  // Closing again makes no call.
+  fakeodbc::clearLog();
+  database.Close();
+  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_EQ(Process().nAllocated, 0);
+
+  database.Free();
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+  EXPECT_EQ(Process().henvAllConnections, nullptr);
+}
+
+TEST_F(OpenTest, AClosedConnectionOpensAgainWithANewHandle) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=x", TRUE));
+  database.Close();
+  fakeodbc::clearLog();
+
+  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=y", TRUE));
+  EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=y", false, "dbc#2")));
+  EXPECT_EQ(Process().nAllocated, 1);
+}
+
+TEST_F(OpenTest, DestroyingAConnectionNeverOpenedCallsNothing) {
+  { CDatabase database; }
+  EXPECT_THAT(Calls(), IsEmpty());
+}
+
+TEST_F(OpenTest, DestroyingAConnectionNeverOpenedFreesAnEnvironmentLeftUncounted) {
+  {
+    CDatabase first;
+    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=x", TRUE));
+    first.Close();
+    fakeodbc::clearLog();
+    { CDatabase never; }
+    EXPECT_THAT(Calls(), ElementsAre("SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+    fakeodbc::clearLog();
+  }
+  EXPECT_THAT(Calls(), IsEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The connect string
+
+struct ConnectCase {
+  const char16_t* dataSource;
+  const char16_t* connect;
+  const char* given;  // the text the driver receives
+};
+
+class ConnectStringTest : public OpenTest, public ::testing::WithParamInterface<ConnectCase> {};
+
+TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(GetParam().dataSource, FALSE, FALSE, GetParam().connect, TRUE));
+  const std::vector<std::string> calls = Calls();
+  ASSERT_GE(calls.size(), 5u);
+  EXPECT_EQ(calls[4], std::string("SQLDriverConnectW(dbc#1, hwnd, \"") + GetParam().given +
+                          "\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_SUCCESS");
+  // The driver completes the text unchanged here; the connection keeps it behind "ODBC;".
+  EXPECT_EQ(database.m_strConnect.ToUtf8(), std::string("ODBC;") + GetParam().given);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ConnectStringTest,
+    ::testing::Values(ConnectCase{nullptr, u"ODBC;DSN=a", "DSN=a"},
+                      ConnectCase{nullptr, u"odbc;DSN=a", "DSN=a"},
+                      ConnectCase{nullptr, u"oDbC;DSN=a", "DSN=a"},
+                      ConnectCase{nullptr, u" ODBC;DSN=a", " ODBC;DSN=a"},
+                      ConnectCase{nullptr, u"ODBC", "ODBC"},
+                      ConnectCase{nullptr, u"ODBC;", ""},
+                      ConnectCase{nullptr, u"ODBC;ODBC;x", "ODBC;x"},
+                      ConnectCase{nullptr, u"DSN=a", "DSN=a"},
+                      ConnectCase{u"X", nullptr, ";DSN=X"},
+                      ConnectCase{u"X", u"ODBC;UID=u", "UID=u;DSN=X"},
+                      ConnectCase{u"", u"ODBC;UID=u", "UID=u"},
+                      ConnectCase{nullptr, nullptr, ""}));
+
+TEST_F(OpenTest, OpenWithOptionsTakesTheTextAsItIs) {
+  CDatabase database;
+  ASSERT_TRUE(database.OpenWithOptions(u"ODBC;DSN=a", 0));
+  // Without the cursor library bit no cursor option is set and added rows are not counted.
+  EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS");
+  EXPECT_EQ(Calls()[3],
+            "SQLDriverConnectW(dbc#1, hwnd, \"ODBC;DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE)"
+            " -> SQL_SUCCESS");
+  EXPECT_EQ(database.m_bCountAddedRows, FALSE);
+  EXPECT_FALSE(fakeodbc::connectionOption(database.m_hdbc, SQL_ODBC_CURSORS).has_value());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Option bits
+
+TEST_F(OpenTest, ReadOnlyOpenSetsTheAccessModeTwiceAndSkipsTheReadOnlyQuery) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
+  std::vector<std::string> expected = {
+      "SQLAllocEnv(&env#1) -> SQL_SUCCESS",
+      "SQLAllocConnect(env#1, &dbc#1) -> SQL_SUCCESS",
+      "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS",
+      "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS",
+      "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS, 0) -> SQL_SUCCESS",
+      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_ODBC_API_CONFORMANCE, 2) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_ODBC_SQL_CONFORMANCE, 2) -> SQL_SUCCESS",
+  };
+  std::vector<std::string> capabilities = CapabilityQueryCalls();
+  // SQL_DATA_SOURCE_READ_ONLY gives way to the access mode, set once more.
+  capabilities[7] = "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS";
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, capabilities)));
+  EXPECT_EQ(database.m_bUpdatable, FALSE);
+  EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
+}
+
+TEST_F(OpenTest, ExclusiveFlagChangesNothing) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(nullptr, TRUE, FALSE, u"DSN=a", TRUE));
+  EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=a")));
+}
+
+TEST_F(OpenTest, PromptBitsChooseTheCompletion) {
+  struct Case {
+    DWORD options;
+    const char* completion;
+  };
+  for (const Case& c : {Case{0, "SQL_DRIVER_COMPLETE"},
+                        Case{CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"},
+                        Case{CDatabase::alwaysDriverPrompt, "SQL_DRIVER_PROMPT"},
+                        Case{0x0100 | CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"}}) {
+    SCOPED_TRACE(c.completion);
+    SetUp();
+    CDatabase database;
+    ASSERT_TRUE(database.OpenWithOptions(u"DSN=a", c.options));
+    // No cursor library bit: the connect follows the login timeout.
+    EXPECT_EQ(Calls()[3], std::string("SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, ") +
+                              c.completion + ") -> SQL_SUCCESS");
+  }
+}
+
+TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
+  CDatabase database;
+  database.m_strConnect = u"before";
+  ErrorPtr e = RaisedBy([&] {
+    database.OpenWithOptions(u"DSN=a", CDatabase::noDriverPrompt | CDatabase::alwaysDriverPrompt);
+  });
+  ASSERT_TRUE(e);
+  EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS_OF(CInvalidArgException)));
+  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_EQ(database.m_bUpdatable, FALSE);
+  EXPECT_EQ(database.m_strConnect.ToUtf8(), "before");
+}
+
+TEST_F(OpenTest, LoginTimeoutComesFromTheMember) {
+  CDatabase database;
+  database.SetLoginTimeout(42);
+  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 42) -> SQL_SUCCESS");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options the driver refuses while connecting
+
+TEST_F(OpenTest, RefusedLoginTimeoutIsTracedAndTheOpenGoesOn) {
+  fakeodbc::answer(Fn::SQLSetConnectOptionW, 1, Answer::fail(SQL_ERROR));
+  CDatabase database;
+  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_THAT(traces.Texts(), ElementsAreArray(Concat({"Warning: Failure setting login timeout.\n"},
+                                                      HealthyCapabilityTraces())));
+  // The refusal's record is not read.
+  EXPECT_EQ(fakeodbc::callNames()[3], "SQLSetConnectOptionW");
+}
+
+TEST_F(OpenTest, RefusedReadOnlyAccessModeIsTracedAndTheOpenGoesOn) {
+  fakeodbc::answer(Fn::SQLSetConnectOptionW, 2, Answer::fail(SQL_ERROR));
+  CDatabase database;
+  EXPECT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAreArray(Concat({"Warning: Failure setting read only access mode.\n"},
+                                      HealthyCapabilityTraces())));
+}
+
+TEST_F(OpenTest, OptionAnswersAreNotJudged) {
+  // Success with information is no failure and is not traced; the cursor option's answer is
+  // not looked at at all.
+  fakeodbc::answer(Fn::SQLSetConnectOptionW, 1, Answer::withInfo({{"01S02", 0, u"Changed"}}));
+  fakeodbc::answer(Fn::SQLSetConnectOptionW, 2, Answer::withInfo({{"01S02", 0, u"Changed"}}));
+  fakeodbc::answer(Fn::SQLSetConnectOptionW, 3, Answer::fail(SQL_ERROR));
+  CDatabase database;
+  EXPECT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
+  EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
+  EXPECT_EQ(database.m_bCountAddedRows, TRUE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The user cancels the driver's dialog
+
+TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { EXPECT_FALSE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE)); });
+  EXPECT_FALSE(e);
+  std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
+  expected.resize(4);
+  expected.push_back(
+      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_NO_DATA");
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, kReleaseUnconnectedCalls)));
+  ExpectReleased(database);
+  EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=a");
+  EXPECT_THAT(traces.Records(), IsEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Failures
+
+TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
+  fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS_OF(CMemoryException)));
+  EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&NULL) -> SQL_ERROR"));
+  ExpectReleased(database);
+  EXPECT_EQ(database.m_bUpdatable, TRUE);  // set at the start of the open, kept
+}
+
+TEST_F(OpenTest, RefusedConnectionHandleIsRaisedAndTheEnvironmentFreed) {
+  fakeodbc::answer(Fn::SQLAllocConnect, 1,
+                   Answer::fail(SQL_ERROR, {{"S1001", 0, u"[unixODBC][Driver Manager]Memory allocation error"}}));
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
+  EXPECT_EQ(ErrorText(e), "Memory allocation error\n");
+  EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&env#1) -> SQL_SUCCESS",
+                                   "SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
+                                   "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_SUCCESS",
+                                   "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_NO_DATA",
+                                   "SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+  ExpectReleased(database);
+}
+
+TEST_F(OpenTest, RefusedConnectionHandleKeepsTheEnvironmentOfAnotherConnection) {
+  CDatabase first;
+  ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  fakeodbc::answer(Fn::SQLAllocConnect, 1, Answer::fail(SQL_ERROR));
+  fakeodbc::clearLog();
+  CDatabase second;
+  ErrorPtr e = RaisedBy([&] { second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_THAT(Calls(), ElementsAre("SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
+                                   "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_NO_DATA"));
+  EXPECT_EQ(Process().nAllocated, 1);
+  EXPECT_NE(Process().henvAllConnections, nullptr);
+  EXPECT_TRUE(first.IsOpen());
+}
+
+TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1,
+                   Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"},
+                                            {"01000", 1, u"[FakeODBC][Driver]Second"}}));
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=a", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
+  EXPECT_EQ(ErrorText(e), "Unable to connect\nSecond\n");
+  std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
+  expected.resize(4);
+  expected.push_back(
+      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_ERROR");
+  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
+  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
+  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA");
+  // The diagnostics are read while the handles exist; the release comes after.
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, kReleaseUnconnectedCalls)));
+  ExpectReleased(database);
+  EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=a");
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Unable to connect\n", "State:08001,Native:0,Origin:[FakeODBC][Driver]\n\n",
+                          "Second\n", "State:01000,Native:1,Origin:[FakeODBC][Driver]\n\n"));
+}
+
+TEST_F(OpenTest, InvalidHandleFromTheConnectIsRaisedWithoutText) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_INVALID_HANDLE));
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(ReturnCode(e), SQL_INVALID_HANDLE);
+  EXPECT_EQ(ErrorText(e), "");
+  EXPECT_THAT(fakeodbc::callNames(), ::testing::Not(::testing::Contains("SQLErrorW")));
+  EXPECT_FALSE(database.IsOpen());
+  EXPECT_EQ(Process().nAllocated, 0);
+}
+
+TEST_F(OpenTest, ConnectWithInformationIsTracedAndSucceeds) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1,
+                   Answer::withInfo({{"01S00", 0, u"[FakeODBC][Driver]Invalid attribute"}}));
+  CDatabase database;
+  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAreArray(Concat({"Warning: ODBC Success With Info, ", "Invalid attribute\n",
+                                       "State:01S00,Native:0,Origin:[FakeODBC][Driver]\n\n"},
+                                      HealthyCapabilityTraces())));
+  EXPECT_TRUE(database.IsOpen());
+}
+
+TEST_F(OpenTest, FailedConformanceQueriesAreRaisedWithTheCompletedString) {
+  for (int nth : {1, 2}) {
+    SCOPED_TRACE(nth);
+    SetUp();
+    fakeodbc::setCompletedConnectString(u"DSN=a;UID=z");
+    fakeodbc::answer(Fn::SQLGetInfoW, nth,
+                     Answer::fail(SQL_ERROR, {{"S1000", 0, u"[FakeODBC][Driver]No level"}}));
+    CDatabase database;
+    ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(ReturnCode(e), SQL_ERROR);
+    EXPECT_EQ(ErrorText(e), "No level\n");
+    EXPECT_EQ(database.m_strConnect.ToUtf8(), "ODBC;DSN=a;UID=z");
+    const std::vector<std::string> calls = Calls();
+    ASSERT_EQ(calls.size(), 5u + nth + 2 + 3);
+    EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
+                ElementsAreArray(kReleaseCalls));
+    ExpectReleased(database);
+  }
+}
+
+TEST_F(OpenTest, ConformanceBelowTheLevelsRaisesTheOwnCodes) {
+  struct Case {
+    SQLUSMALLINT info;
+    std::uint16_t level;
+    RETCODE code;
+    size_t queries;  // conformance queries made
+  };
+  for (const Case& c : {Case{SQL_ODBC_API_CONFORMANCE, SQL_OAC_NONE, dbErrorApiConformanceLevel, 1},
+                        Case{SQL_ODBC_SQL_CONFORMANCE, 0xFFFF, dbErrorSqlConformanceLevel, 2}}) {
+    SCOPED_TRACE(c.code);
+    SetUp();
+    fakeodbc::setInfo(c.info, InfoValue::int16(c.level));
+    CDatabase database;
+    ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(ReturnCode(e), c.code);
+    EXPECT_EQ(ErrorText(e), "Dravon internal error: unable to load error string from resource.");
+    EXPECT_THAT(traces.Texts(),
+                ElementsAre("Dravon internal error: unable to load error string from resource.\n"));
+    EXPECT_EQ(Calls().size(), 5u + c.queries + 3);
+    ExpectReleased(database);
+  }
+}
+
+TEST_F(OpenTest, TheLowestAcceptedConformanceLevelsOpen) {
+  fakeodbc::setInfo(SQL_ODBC_API_CONFORMANCE, InfoValue::int16(SQL_OAC_LEVEL1));
+  fakeodbc::setInfo(SQL_ODBC_SQL_CONFORMANCE, InfoValue::int16(SQL_OSC_MINIMUM));
+  CDatabase database;
+  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+}
+
+TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
+  // A framework error raised from inside the open (here by the trace of the DBMS name).
+  CException* thrown = nullptr;
+  TraceSink previous = SetTraceSink([&](const TraceRecord& r) {
+    if (r.text.rfind("DBMS: ", 0) == 0) {
+      thrown = new CInvalidArgException;
+      throw thrown;
+    }
+  });
+  CDatabase database;
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  SetTraceSink(previous);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e.get(), thrown);  // the same object, raised again
+  const std::vector<std::string> calls = Calls();
+  EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
+              ElementsAreArray(kReleaseCalls));
+  ExpectReleased(database);
+}
+
+TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) {
+  CDatabase database;
+  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  fakeodbc::clearLog();
+
+  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
+  EXPECT_EQ(ErrorText(e), "Connection name in use\n");
+  // No new handle and no option: straight to the connect.
+  EXPECT_THAT(
+      Calls(),
+      ElementsAreArray(Concat(
+          {"SQLDriverConnectW(dbc#1, hwnd, \"DSN=b\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_ERROR",
+           "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+           "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"},
+          kReleaseCalls)));
+  ExpectReleased(database);
+  EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=b");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shared environment
+
+TEST_F(OpenTest, TwoConnectionsShareOneEnvironment) {
+  {
+    CDatabase first;
+    CDatabase second;
+    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    fakeodbc::clearLog();
+    ASSERT_TRUE(second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE));
+    EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=b", false, "dbc#2")));
+    EXPECT_EQ(Process().nAllocated, 2);
+
+    fakeodbc::clearLog();
+    first.Close();
+    EXPECT_EQ(Process().nAllocated, 1);
+    second.Close();
+    EXPECT_EQ(Process().nAllocated, 0);
+    EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                     "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                                     "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
+                                     "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"));
+    // Closing frees no environment; the first release that finds the count at 0 does.
+    EXPECT_NE(Process().henvAllConnections, nullptr);
+    fakeodbc::clearLog();
+  }
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+  EXPECT_EQ(Process().henvAllConnections, nullptr);
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+}
+
+TEST_F(OpenTest, TheEnvironmentStaysWhileAnotherConnectionIsOpen) {
+  CDatabase second;
+  {
+    CDatabase first;
+    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    ASSERT_TRUE(second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE));
+    fakeodbc::clearLog();
+  }
+  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
+  EXPECT_EQ(Process().nAllocated, 1);
+  EXPECT_TRUE(second.IsOpen());
+
+  // A later connection allocates from the same environment.
+  CDatabase third;
+  fakeodbc::clearLog();
+  ASSERT_TRUE(third.Open(nullptr, FALSE, FALSE, u"DSN=c", TRUE));
+  EXPECT_EQ(Calls().front(), "SQLAllocConnect(env#1, &dbc#3) -> SQL_SUCCESS");
+}
+
+TEST_F(OpenTest, AFreedEnvironmentIsAllocatedAgainByTheNextOpen) {
+  {
+    CDatabase first;
+    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  }
+  fakeodbc::clearLog();
+  CDatabase next;
+  ASSERT_TRUE(next.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=a", true, "dbc#2", "env#2")));
+}
+
+}  // namespace

@@ -1,0 +1,495 @@
+// Database errors: how an error object is filled from the driver manager's diagnostic records,
+// the layer's own codes, the checks of return codes, and the error object's own operations.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "db/db_exception.h"
+#include "db/recordset.h"
+#include "tests/db/support/connection_fixture.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr char kMissingText[] = "Dravon internal error: unable to load error string from resource.";
+
+// Ends a caught error object through Delete, the only way it may end.
+struct DeleteError {
+  void operator()(CException* e) const { e->Delete(); }
+};
+using ErrorPtr = std::unique_ptr<CDBException, DeleteError>;
+
+std::string Utf8(const CString& text) { return text.ToUtf8(); }
+
+// Raises through RaiseDatabaseError and hands back what was thrown.
+ErrorPtr Raise(RETCODE code, CDatabase* database, HSTMT hstmt = SQL_NULL_HSTMT) {
+  try {
+    RaiseDatabaseError(code, database, hstmt);
+  } catch (CDBException* e) {
+    return ErrorPtr(e);
+  }
+  ADD_FAILURE() << "RaiseDatabaseError returned";
+  return nullptr;
+}
+
+// A connection opened on the healthy driver, with the log and the traces of the open
+// forgotten.
+class DbExceptionTest : public ConnectionTest {
+ protected:
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=test", TRUE));
+    fakeodbc::clearLog();
+    traces.Clear();
+  }
+
+  // Leaves the given records waiting on the connection, the way a failed call on it does.
+  void PostOnConnection(std::vector<Diag> records) {
+    fakeodbc::answer(Fn::SQLGetInfoW, 1, Answer::fail(SQL_ERROR, std::move(records)));
+    SQLSMALLINT value = 0;
+    SQLGetInfoW(database.m_hdbc, SQL_TXN_CAPABLE, &value, sizeof value, nullptr);
+    fakeodbc::clearLog();
+  }
+
+  // A statement of the connection with the given records waiting on it.
+  HSTMT StatementWith(std::vector<Diag> records) {
+    HSTMT hstmt = SQL_NULL_HSTMT;
+    SQLAllocStmt(database.m_hdbc, &hstmt);
+    fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, std::move(records)));
+    SQLSetStmtOption(hstmt, SQL_QUERY_TIMEOUT, 1);
+    fakeodbc::clearLog();
+    return hstmt;
+  }
+
+  CDatabase database;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Diagnostic records into the error texts
+
+TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
+  PostOnConnection({{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}});
+
+  ErrorPtr e = Raise(SQL_ERROR, &database);
+
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(Utf8(e->m_strErrorText), "First\nSecond\n");
+  EXPECT_EQ(Utf8(e->m_strStateInfo),
+            "State:S1000,Native:5,Origin:[A][B]\nState:01004,Native:-1,Origin:\n");
+  EXPECT_TRUE(e->HasState(u"State:01004"));
+  EXPECT_TRUE(e->HasState(u"State:S1000"));
+  EXPECT_FALSE(e->HasState(u"State:S1010"));
+  EXPECT_FALSE(e->HasState(u"state:01004"));  // the search keeps letter case
+  // The records are read on the process's environment and the connection, until none is left.
+  EXPECT_THAT(Calls(), ElementsAre("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                   "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                   "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"));
+  EXPECT_THAT(fakeodbc::pendingDiags(database.m_hdbc), IsEmpty());
+  // Each message, then its state line, which ends in its own line feed.
+  EXPECT_THAT(traces.Texts(), ElementsAre("First\n", "State:S1000,Native:5,Origin:[A][B]\n\n",
+                                          "Second\n", "State:01004,Native:-1,Origin:\n\n"));
+  for (const TraceRecord& r : traces.Records()) EXPECT_EQ(r.level, 0);
+}
+
+struct OriginCase {
+  const char16_t* message;
+  const char* errorText;
+  const char* stateInfo;
+};
+
+class OriginTest : public DbExceptionTest, public ::testing::WithParamInterface<OriginCase> {};
+
+TEST_P(OriginTest, PrefixesMoveToTheStateLine) {
+  PostOnConnection({{"S1000", 0, GetParam().message}});
+  ErrorPtr e = Raise(SQL_ERROR, &database);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(Utf8(e->m_strErrorText), GetParam().errorText);
+  EXPECT_EQ(Utf8(e->m_strStateInfo), GetParam().stateInfo);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, OriginTest,
+    ::testing::Values(
+        // One blank after a prefix goes with it; a second one stays.
+        OriginCase{u"[A]  x", " x\n", "State:S1000,Native:0,Origin:[A]\n"},
+        OriginCase{u"[A]x", "x\n", "State:S1000,Native:0,Origin:[A]\n"},
+        // Prefixes and nothing else: the message is empty.
+        OriginCase{u"[A][B]", "\n", "State:S1000,Native:0,Origin:[A][B]\n"},
+        // An opening bracket without a closing one is message text.
+        OriginCase{u"[A x", "[A x\n", "State:S1000,Native:0,Origin:\n"},
+        OriginCase{u"[A][B x", "[B x\n", "State:S1000,Native:0,Origin:[A]\n"},
+        // Only leading prefixes count.
+        OriginCase{u"x [A] y", "x [A] y\n", "State:S1000,Native:0,Origin:\n"},
+        OriginCase{u"[] x", "x\n", "State:S1000,Native:0,Origin:[]\n"},
+        OriginCase{u"", "\n", "State:S1000,Native:0,Origin:\n"},
+        OriginCase{u"[unixODBC][Driver Manager]Function sequence error",
+                   "Function sequence error\n",
+                   "State:S1000,Native:0,Origin:[unixODBC][Driver Manager]\n"}));
+
+TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
+  PostOnConnection({{"S1000", 1, u"First"}, {"S1000", 2, u"Never read"}});
+  // The second call reports the state 00000 with SQL_SUCCESS.
+  Answer zero;
+  zero.rc = SQL_SUCCESS;
+  zero.diags = {{"00000", 0, u"[X]Nothing"}};
+  fakeodbc::answer(Fn::SQLErrorW, 2, zero);
+
+  ErrorPtr e = Raise(SQL_ERROR, &database);
+
+  ASSERT_TRUE(e);
+  EXPECT_EQ(Utf8(e->m_strErrorText), "First\n");
+  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:S1000,Native:1,Origin:\n");
+  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW", "SQLErrorW"}));
+  EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
+}
+
+TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
+  const std::u16string longMessage = u"[A]" + std::u16string(600, u'x');
+  PostOnConnection({{"S1000", 0, longMessage}, {"01S02", 3, u"[B]Next"}});
+
+  ErrorPtr e = Raise(SQL_ERROR, &database);
+
+  ASSERT_TRUE(e);
+  // 511 characters of room hold 510 and the terminator; the prefix takes three of them.
+  EXPECT_EQ(Utf8(e->m_strErrorText), std::string(507, 'x') + "\nNext\n");
+  EXPECT_EQ(Utf8(e->m_strStateInfo),
+            "State:S1000,Native:0,Origin:[A]\nState:01S02,Native:3,Origin:[B]\n");
+  EXPECT_THAT(Calls(), ElementsAre("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS_WITH_INFO",
+                                   "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                   "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"));
+}
+
+TEST_F(DbExceptionTest, StatementRecordsAreReadOnTheStatement) {
+  HSTMT hstmt = StatementWith({{"24000", 7, u"[D]Cursor"}});
+  PostOnConnection({{"S1000", 0, u"[D]Connection"}});
+
+  ErrorPtr e = Raise(SQL_ERROR, &database, hstmt);
+
+  ASSERT_TRUE(e);
+  EXPECT_EQ(Utf8(e->m_strErrorText), "Cursor\n");
+  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:24000,Native:7,Origin:[D]\n");
+  EXPECT_EQ(Calls().front(), "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS");
+  EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
+  SQLFreeStmt(hstmt, SQL_DROP);
+}
+
+TEST_F(DbExceptionTest, NoRecordOrAFailingReadLeavesBothTextsEmpty) {
+  ErrorPtr none = Raise(SQL_ERROR, &database);
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->m_strErrorText.IsEmpty());
+  EXPECT_TRUE(none->m_strStateInfo.IsEmpty());
+
+  PostOnConnection({{"S1000", 0, u"Unread"}});
+  fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
+  ErrorPtr failing = Raise(SQL_ERROR, &database);
+  ASSERT_TRUE(failing);
+  EXPECT_EQ(failing->m_nReturnCode, SQL_ERROR);
+  EXPECT_TRUE(failing->m_strErrorText.IsEmpty());
+  EXPECT_TRUE(failing->m_strStateInfo.IsEmpty());
+  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW"}));
+}
+
+TEST_F(DbExceptionTest, AppendDiagnosticsAddsToWhatTheObjectHoldsAndTracesOnlyWhenAsked) {
+  CDBException e(SQL_ERROR);
+  PostOnConnection({{"S1000", 1, u"[A]One"}});
+  e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
+  PostOnConnection({{"S1001", 2, u"[A]Two"}});
+  e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
+
+  EXPECT_EQ(Utf8(e.m_strErrorText), "One\nTwo\n");
+  EXPECT_EQ(Utf8(e.m_strStateInfo),
+            "State:S1000,Native:1,Origin:[A]\nState:S1001,Native:2,Origin:[A]\n");
+  EXPECT_THAT(traces.Records(), IsEmpty());
+}
+
+TEST_F(DbExceptionTest, AppendDiagnosticsWithoutConnectionDoesNothing) {
+  PostOnConnection({{"S1000", 1, u"Waiting"}});
+  CDBException e(SQL_ERROR);
+  e.AppendDiagnostics(nullptr, SQL_NULL_HSTMT, TRUE);
+  EXPECT_TRUE(e.m_strErrorText.IsEmpty());
+  EXPECT_TRUE(e.m_strStateInfo.IsEmpty());
+  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_THAT(traces.Records(), IsEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Codes that are not read from the driver
+
+TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
+  for (RETCODE code : {RETCODE{1001}, RETCODE{dbErrorMoveOutOfRange}, RETCODE{1028}}) {
+    SCOPED_TRACE(code);
+    traces.Clear();
+    PostOnConnection({{"S1000", 0, u"Not for own codes"}});
+    ErrorPtr e = Raise(code, &database);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->m_nReturnCode, code);
+    EXPECT_EQ(Utf8(e->m_strErrorText), kMissingText);
+    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+    EXPECT_THAT(traces.Texts(), ElementsAre(std::string(kMissingText) + "\n"));
+    EXPECT_THAT(Calls(), IsEmpty());
+    // Without a connection the text is the same.
+    ErrorPtr alone = Raise(code, nullptr);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(Utf8(alone->m_strErrorText), kMissingText);
+  }
+}
+
+TEST_F(DbExceptionTest, CodesOutsideTheOwnRangeAndOtherReturnCodesCarryNoText) {
+  PostOnConnection({{"S1000", 0, u"Left alone"}});
+  for (RETCODE code : {RETCODE{1000}, RETCODE{1029}, RETCODE{SQL_INVALID_HANDLE},
+                       RETCODE{SQL_NO_DATA_FOUND}, RETCODE{SQL_NEED_DATA},
+                       RETCODE{SQL_SUCCESS_WITH_INFO}, RETCODE{-1000}}) {
+    SCOPED_TRACE(code);
+    ErrorPtr e = Raise(code, &database);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->m_nReturnCode, code);
+    EXPECT_TRUE(e->m_strErrorText.IsEmpty());
+    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+  }
+  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_THAT(traces.Records(), IsEmpty());
+  EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
+}
+
+TEST_F(DbExceptionTest, ErrorWithoutConnectionReadsNothing) {
+  PostOnConnection({{"S1000", 0, u"Left alone"}});
+  ErrorPtr e = Raise(SQL_ERROR, nullptr);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->m_nReturnCode, SQL_ERROR);
+  EXPECT_TRUE(e->m_strErrorText.IsEmpty());
+  EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_THAT(traces.Records(), IsEmpty());
+}
+
+TEST_F(DbExceptionTest, TheErrorIsAHeapObjectCatchableAsItsBases) {
+  try {
+    RaiseDatabaseError(dbErrorNoSuchField, &database, SQL_NULL_HSTMT);
+  } catch (CException* e) {
+    EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS_OF(CDBException)));
+    EXPECT_STREQ(e->GetRuntimeClass()->m_lpszClassName, "CDBException");
+    EXPECT_EQ(e->GetRuntimeClass()->m_pBaseClass, RUNTIME_CLASS_OF(CException));
+    EXPECT_EQ(e->GetRuntimeClass()->m_pfnCreateObject, nullptr);
+    EXPECT_EQ(e->m_bAutoDelete, TRUE);
+    EXPECT_EQ(e->m_bDeleteRequested, FALSE);
+    e->Delete();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Raising through the objects
+
+TEST_F(DbExceptionTest, ConnectionRaisesWithItsCancelStatement) {
+  HSTMT hstmt = StatementWith({{"S1T00", 0, u"[D]Timeout"}});
+  database.m_hstmtCancel = hstmt;
+  try {
+    database.RaiseError(SQL_ERROR);
+  } catch (CDBException* e) {
+    EXPECT_EQ(Utf8(e->m_strErrorText), "Timeout\n");
+    e->Delete();
+  }
+  database.m_hstmtCancel = SQL_NULL_HSTMT;
+  SQLFreeStmt(hstmt, SQL_DROP);
+}
+
+TEST_F(DbExceptionTest, RecordsetRaisesOnItsStatementUnlessAnotherIsGiven) {
+  CRecordset recordset(nullptr);
+  recordset.m_pDatabase = &database;
+  recordset.m_hstmt = StatementWith({{"24000", 1, u"[D]Own"}});
+  HSTMT other = StatementWith({{"S1000", 2, u"[D]Other"}});
+
+  try {
+    recordset.RaiseError(SQL_ERROR);
+  } catch (CDBException* e) {
+    EXPECT_EQ(Utf8(e->m_strErrorText), "Own\n");
+    e->Delete();
+  }
+  try {
+    recordset.RaiseError(SQL_ERROR, other);
+  } catch (CDBException* e) {
+    EXPECT_EQ(Utf8(e->m_strErrorText), "Other\n");
+    e->Delete();
+  }
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW", "SQLErrorW",
+                                                 "SQLErrorW"));
+
+  SQLFreeStmt(other, SQL_DROP);
+  SQLFreeStmt(recordset.m_hstmt, SQL_DROP);
+  recordset.m_hstmt = SQL_NULL_HSTMT;
+  recordset.m_pDatabase = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The checks
+
+struct Verdict {
+  RETCODE code;
+  BOOL connection;
+  BOOL recordset;
+};
+
+TEST_F(DbExceptionTest, VerdictsOfBothChecks) {
+  CRecordset recordset(nullptr);
+  recordset.m_pDatabase = &database;
+  const Verdict table[] = {
+      {SQL_SUCCESS, TRUE, TRUE},         {SQL_SUCCESS_WITH_INFO, TRUE, TRUE},
+      {SQL_NO_DATA_FOUND, TRUE, TRUE},   {SQL_NEED_DATA, FALSE, TRUE},
+      {SQL_ERROR, FALSE, FALSE},         {SQL_INVALID_HANDLE, FALSE, FALSE},
+      {SQL_STILL_EXECUTING, FALSE, FALSE}, {dbErrorNoSuchField, FALSE, FALSE},
+      {-100, FALSE, FALSE},
+  };
+  for (const Verdict& v : table) {
+    SCOPED_TRACE(v.code);
+    EXPECT_EQ(database.CheckResult(v.code), v.connection);
+    EXPECT_EQ(database.CheckStatementResult(v.code, SQL_NULL_HSTMT), v.connection);
+    EXPECT_EQ(recordset.CheckResult(v.code), v.recordset);
+  }
+  // Only the success with information reads (and finds no) records, once in each check.
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW", "SQLErrorW"));
+  recordset.m_pDatabase = nullptr;
+}
+
+TEST_F(DbExceptionTest, SuccessWithInfoOnTheConnectionIsTracedAndConsumed) {
+  PostOnConnection({{"01S02", 0, u"[A][B]Option value changed"}, {"01004", 4, u"Cut"}});
+
+  EXPECT_TRUE(database.CheckResult(SQL_SUCCESS_WITH_INFO));
+
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info, ", "Option value changed\n",
+                          "State:01S02,Native:0,Origin:[A][B]\n\n", "Cut\n",
+                          "State:01004,Native:4,Origin:\n\n"));
+  EXPECT_THAT(fakeodbc::pendingDiags(database.m_hdbc), IsEmpty());
+  // Nothing is left for a later reader.
+  ErrorPtr later = Raise(SQL_ERROR, &database);
+  ASSERT_TRUE(later);
+  EXPECT_TRUE(later->m_strErrorText.IsEmpty());
+}
+
+TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
+  HSTMT hstmt = StatementWith({{"01S02", 0, u"[A]Changed"}});
+  CRecordset recordset(nullptr);
+  recordset.m_pDatabase = &database;
+  recordset.m_hstmt = hstmt;
+
+  EXPECT_TRUE(recordset.CheckResult(SQL_SUCCESS_WITH_INFO));
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: ODBC Success With Info, ", "Changed\n",
+                                          "State:01S02,Native:0,Origin:[A]\n\n"));
+  EXPECT_EQ(Calls().front(), "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS");
+  EXPECT_THAT(fakeodbc::pendingDiags(hstmt), IsEmpty());
+
+  // The connection's check reads a given statement too.
+  traces.Clear();
+  fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {{"01S02", 0, u"Again"}}));
+  SQLSetStmtOption(hstmt, SQL_QUERY_TIMEOUT, 1);
+  EXPECT_TRUE(database.CheckStatementResult(SQL_SUCCESS_WITH_INFO, hstmt));
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: ODBC Success With Info, ", "Again\n",
+                                          "State:01S02,Native:0,Origin:\n\n"));
+
+  SQLFreeStmt(hstmt, SQL_DROP);
+  recordset.m_hstmt = SQL_NULL_HSTMT;
+  recordset.m_pDatabase = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The error object's own operations
+
+class ErrorObjectTest : public ConnectionTest {};
+
+TEST_F(ErrorObjectTest, TraceTextSplitsAfterEightyCharacters) {
+  CDBException e(SQL_ERROR);
+  const std::u16string a80(80, u'a');
+  const std::u16string b(1, u'b');
+
+  e.TraceText(u"");
+  EXPECT_THAT(traces.Texts(), ElementsAre("\n"));
+
+  traces.Clear();
+  e.TraceText(a80.c_str());
+  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n"));
+
+  traces.Clear();
+  e.TraceText((a80 + b).c_str());
+  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n", "b\n"));
+
+  traces.Clear();
+  e.TraceText((a80 + std::u16string(80, u'c')).c_str());
+  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n", std::string(80, 'c') + "\n"));
+
+  traces.Clear();
+  e.TraceText((a80 + std::u16string(80, u'c') + b).c_str());
+  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n",
+                                          std::string(80, 'c') + "\n", "b\n"));
+
+  // Line feeds inside are characters like any other.
+  traces.Clear();
+  e.TraceText(u"x\ny");
+  EXPECT_THAT(traces.Texts(), ElementsAre("x\ny\n"));
+  for (const TraceRecord& r : traces.Records()) {
+    EXPECT_EQ(r.category, TraceCategory::Database);
+    EXPECT_EQ(r.level, 0);
+  }
+}
+
+TEST_F(ErrorObjectTest, GetMessageTextCutsToTheCapacity) {
+  CDBException e(SQL_ERROR);
+  e.m_strErrorText = u"abcdef";
+  char16_t buffer[16];
+  std::fill(std::begin(buffer), std::end(buffer), u'#');
+  UINT help = 77;
+
+  EXPECT_TRUE(e.GetMessageText(buffer, 5, &help));
+  EXPECT_EQ(std::u16string(buffer), u"abcd");
+  EXPECT_EQ(buffer[5], u'#');  // nothing written past the capacity
+  EXPECT_EQ(help, 0u);
+
+  EXPECT_TRUE(e.GetMessageText(buffer, 7));
+  EXPECT_EQ(std::u16string(buffer), u"abcdef");
+  EXPECT_TRUE(e.GetMessageText(buffer, 1));
+  EXPECT_EQ(std::u16string(buffer), u"");
+
+  // Through the base, in its form for a modifiable object.
+  CException& base = e;
+  EXPECT_TRUE(base.GetMessageText(buffer, 3, &help));
+  EXPECT_EQ(std::u16string(buffer), u"ab");
+
+  CDBException empty(SQL_INVALID_HANDLE);
+  EXPECT_TRUE(empty.GetMessageText(buffer, 16));
+  EXPECT_EQ(std::u16string(buffer), u"");
+}
+
+TEST_F(ErrorObjectTest, GetMessageTextWithoutBufferChangesNothing) {
+  CDBException e(SQL_ERROR);
+  e.m_strErrorText = u"abc";
+  UINT help = 77;
+  EXPECT_FALSE(e.GetMessageText(nullptr, 5, &help));
+  EXPECT_EQ(help, 77u);
+}
+
+TEST_F(ErrorObjectTest, DeleteLeavesAnObjectThatMayNotDeleteItself) {
+  CDBException onStack(SQL_ERROR);
+  onStack.m_bAutoDelete = 0;
+  onStack.m_strErrorText = u"kept";
+  onStack.Delete();
+  EXPECT_EQ(onStack.m_bDeleteRequested, FALSE);
+  EXPECT_EQ(Utf8(onStack.m_strErrorText), "kept");
+
+  auto* onHeap = new CDBException(SQL_ERROR);
+  onHeap->m_bAutoDelete = 0;
+  onHeap->Delete();  // still alive: the sanitizer build would report a use after free below
+  EXPECT_EQ(onHeap->m_bDeleteRequested, FALSE);
+  onHeap->m_bAutoDelete = 1;
+  onHeap->Delete();
+}
+
+}  // namespace
