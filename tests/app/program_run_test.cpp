@@ -1,0 +1,153 @@
+// The brand-listing program run as a process against the scripted driver manager: exit
+// status, standard output, standard error, the ODBC calls of connecting and closing, and the
+// handles left over.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/app/program_runner.h"
+#include "tests/db/support/connection_fixture.h"
+
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+const std::string kConnectGiven = "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
+
+// Three brands and a fourth that is never read, under the names the driver manager answers.
+const std::string kBrandScript =
+    "column marque SQL_WVARCHAR 50\n"
+    "row \"Airbus\"\n"
+    "row \"Boeing\"\n"
+    "row \"Cessna\"\n"
+    "row \"Dassault\"\n"
+    "info SQL_DBMS_NAME text \"FakeDB\"\n"
+    "info SQL_DBMS_VER text \"01.00.0000\"\n"
+    "info SQL_ODBC_VER text \"03.80.0000\"\n";
+
+ProgramRun RunBrandListing(const std::string& script, const std::vector<std::string>& arguments = {}) {
+  return RunProgramWithFake(BRAND_LISTING_PROGRAM, FAKEODBC_LIBRARY_DIR, script, arguments);
+}
+
+// The log's handle report: everything after the "== handles" line.
+std::vector<std::string> HandleReport(const std::vector<std::string>& log) {
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == "== handles") return std::vector<std::string>(log.begin() + i + 1, log.end());
+  }
+  return {};
+}
+
+// The call lines of the log, without the handle report.
+std::vector<std::string> CallLines(const std::vector<std::string>& log) {
+  std::vector<std::string> calls;
+  for (const std::string& line : log) {
+    if (line == "== handles") break;
+    calls.push_back(line);
+  }
+  return calls;
+}
+
+std::vector<std::string> Head(const std::vector<std::string>& lines, size_t n) {
+  return std::vector<std::string>(lines.begin(), lines.begin() + std::min(n, lines.size()));
+}
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, size_t n) {
+  return std::vector<std::string>(lines.end() - std::min(n, lines.size()), lines.end());
+}
+
+size_t LineCount(const std::string& text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The calls of a refused connect: the handle, the options, the connect, its diagnostics, and
+// the release of everything.
+std::vector<std::string> RefusedConnectCalls(const std::string& connectAnswer,
+                                             const std::vector<std::string>& diagnostics) {
+  std::vector<std::string> calls = HealthyOpenCalls(kConnectGiven);
+  calls.resize(4);
+  calls.push_back("SQLDriverConnectW(dbc#1, hwnd, \"" + kConnectGiven +
+                  "\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> " + connectAnswer);
+  calls.insert(calls.end(), diagnostics.begin(), diagnostics.end());
+  return Concat(calls, {"SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                        "SQLFreeEnv(env#1) -> SQL_SUCCESS"});
+}
+
+TEST(ProgramRun, ACompletedRunConnectsListsClosesAndReturnsZero) {
+  const ProgramRun run = RunBrandListing(kBrandScript);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "-- Airbus\n-- Boeing\n-- Cessna\n");
+
+  const std::vector<std::string> calls = CallLines(run.log);
+  const std::vector<std::string> open = HealthyOpenCalls(kConnectGiven);
+  EXPECT_THAT(Head(calls, open.size()), ElementsAreArray(open));
+  // The recordset's statement is dropped, then the connection and the environment go.
+  EXPECT_THAT(Tail(calls, 4), ElementsAreArray({"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                                "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeEnv(env#1) -> SQL_SUCCESS"}));
+  const std::vector<std::string> report = HandleReport(run.log);
+  ASSERT_FALSE(report.empty()) << "no handle report in the log";
+  EXPECT_EQ(report.back(), "balanced: yes");
+}
+
+TEST(ProgramRun, ArgumentsChangeNothing) {
+  const ProgramRun plain = RunBrandListing(kBrandScript);
+  const ProgramRun withArguments = RunBrandListing(kBrandScript, {"--help", "x.mdb", ""});
+  ASSERT_TRUE(withArguments.exited);
+  EXPECT_EQ(withArguments.status, plain.status);
+  EXPECT_EQ(withArguments.out, plain.out);
+  EXPECT_EQ(withArguments.log, plain.log);
+}
+
+TEST(ProgramRun, ARefusedConnectionEndsWithOneLineOnStandardError) {
+  const ProgramRun run = RunBrandListing(
+      "answer SQLDriverConnectW 1 rc SQL_ERROR diag 08001 0 \"[FakeODBC][Driver]Unable to connect\"\n");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.out, IsEmpty());
+  EXPECT_EQ(run.err, "brand-listing: cannot open the database: Unable to connect\n");
+  EXPECT_THAT(CallLines(run.log),
+              ElementsAreArray(RefusedConnectCalls(
+                  "SQL_ERROR", {"SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"})));
+  const std::vector<std::string> report = HandleReport(run.log);
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.back(), "balanced: yes");
+}
+
+TEST(ProgramRun, ARefusalWithoutTextReportsTheReturnCode) {
+  const ProgramRun run = RunBrandListing("answer SQLDriverConnectW 1 rc SQL_INVALID_HANDLE\n");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.out, IsEmpty());
+  EXPECT_EQ(run.err, "brand-listing: cannot open the database: return code -2\n");
+  EXPECT_THAT(CallLines(run.log), ElementsAreArray(RefusedConnectCalls("SQL_INVALID_HANDLE", {})));
+}
+
+TEST(ProgramRun, ADriverBelowTheConformanceLevelIsRefused) {
+  const ProgramRun run = RunBrandListing("info SQL_ODBC_API_CONFORMANCE int16 0\n");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.out, IsEmpty());
+  EXPECT_EQ(run.err,
+            "brand-listing: cannot open the database: Dravon internal error: unable to load error "
+            "string from resource.\n");
+  EXPECT_EQ(LineCount(run.err), 1u);
+  EXPECT_EQ(HandleReport(run.log).back(), "balanced: yes");
+}
+
+TEST(ProgramRun, NoEnvironmentIsReportedAsLackOfMemory) {
+  const ProgramRun run = RunBrandListing("answer SQLAllocEnv 1 rc SQL_ERROR\n");
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.out, IsEmpty());
+  EXPECT_EQ(run.err, "brand-listing: cannot open the database: out of memory (CMemoryException)\n");
+  EXPECT_THAT(CallLines(run.log), ElementsAreArray({"SQLAllocEnv(&NULL) -> SQL_ERROR"}));
+}
+
+}  // namespace
