@@ -1,5 +1,6 @@
 #include "generated_rows.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 
@@ -22,19 +23,33 @@ std::string LastCharacters(const std::string& text, std::size_t count) {
   return text.substr(begin);
 }
 
-}  // namespace
-
-Value GeneratedValue(const ColumnSpec& column, std::uint64_t n) {
+// Sets `out` to the generated value, reusing its storage.
+void GenerateInto(const ColumnSpec& column, std::uint64_t n, Value& out) {
+  std::string& text = out ? *out : out.emplace();
+  char digits[24];
+  const auto number = [&](std::uint64_t value) {
+    return std::string_view(digits,
+                            static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits,
+                                                                   value).ptr - digits));
+  };
   switch (column.type) {
     case ColumnType::Text:
-      return LastCharacters(column.name + " " + std::to_string(n),
-                            static_cast<std::size_t>(column.size));
     case ColumnType::Memo:
-      return column.name + " " + std::to_string(n);
+      text.assign(column.name);
+      text.push_back(' ');
+      text.append(number(n));
+      // Bytes are at least as many as UTF-16 units, so a short enough text needs no cut.
+      if (column.type == ColumnType::Text && text.size() > static_cast<std::size_t>(column.size)) {
+        text = LastCharacters(text, static_cast<std::size_t>(column.size));
+      }
+      return;
     case ColumnType::Long:
-      return std::to_string(n % 2147483648ull);
+      text.assign(number(n % 2147483648ull));
+      return;
     case ColumnType::Double:
-      return std::to_string(n) + ".25";
+      text.assign(number(n));
+      text.append(".25");
+      return;
     case ColumnType::DateTime: {
       using namespace std::chrono;
       const sys_seconds start = sys_days{year{2000} / January / 1};
@@ -42,18 +57,28 @@ Value GeneratedValue(const ColumnSpec& column, std::uint64_t n) {
       const sys_days day = floor<days>(at);
       const year_month_day ymd{day};
       const hh_mm_ss<seconds> time{at - day};
-      char text[32];
-      std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d",
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u %02d:%02d:%02d",
                     static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
                     static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
                     static_cast<int>(time.minutes().count()),
                     static_cast<int>(time.seconds().count()));
-      return std::string(text);
+      text.assign(buffer);
+      return;
     }
     case ColumnType::YesNo:
-      return std::string(n % 2 == 1 ? "1" : "0");
+      text.assign(n % 2 == 1 ? "1" : "0");
+      return;
   }
-  return std::nullopt;
+  out.reset();
+}
+
+}  // namespace
+
+Value GeneratedValue(const ColumnSpec& column, std::uint64_t n) {
+  Value value;
+  GenerateInto(column, n, value);
+  return value;
 }
 
 GeneratedRows::GeneratedRows(std::vector<ColumnSpec> columns, std::uint64_t count)
@@ -63,7 +88,7 @@ bool GeneratedRows::Next(std::vector<Value>& row) {
   if (next_ >= count_) return false;
   ++next_;
   row.resize(columns_.size());
-  for (std::size_t i = 0; i < columns_.size(); ++i) row[i] = GeneratedValue(columns_[i], next_);
+  for (std::size_t i = 0; i < columns_.size(); ++i) GenerateInto(columns_[i], next_, row[i]);
   return true;
 }
 

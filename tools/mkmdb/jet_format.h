@@ -42,6 +42,9 @@ inline constexpr std::size_t kDataPageHeader = 14;
 inline constexpr std::size_t kMaxRowsPerPage = 255;  // a row pointer keeps 8 bits for the row
 inline constexpr std::size_t kMaxRowBytes = kPageSize - kDataPageHeader - 2;  // 4080
 
+// Columns a table may have; the null mask and column numbers allow no more.
+inline constexpr std::size_t kMaxColumns = 255;
+
 // The highest page number a file may use: Jet 4 files stop at 2 GB.
 inline constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize;
 

@@ -1,6 +1,7 @@
 #include "jet_text.h"
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "jet_format.h"
@@ -16,15 +17,12 @@ Utf8Decoder::Utf8Decoder() : converter_(iconv_open("UTF-16LE", "UTF-8")) {
 Utf8Decoder::~Utf8Decoder() { iconv_close(converter_); }
 
 bool Utf8Decoder::Decode(std::string_view text, std::u16string& out) {
-  out.clear();
-  bool ascii = true;
-  for (char c : text) ascii &= static_cast<unsigned char>(c) < 0x80;
-  if (ascii) {
-    out.assign(text.begin(), text.end());
-    return true;
-  }
   // UTF-16 never needs more code units than UTF-8 has bytes.
   out.resize(text.size());
+  // ASCII, the common case, widens byte by byte.
+  std::size_t i = 0;
+  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) out[i] = text[i];
+  if (i == text.size()) return true;
   char* in = const_cast<char*>(text.data());
   std::size_t in_left = text.size();
   char* to = reinterpret_cast<char*>(out.data());
@@ -66,25 +64,28 @@ bool EncodeJetText(std::u16string_view text, bool allow_compression,
   const bool marker_clash = !text.empty() && text.front() == u'\uFEFF';
   const bool can_compress = allow_compression && CompressionAllowed(text);
   if (marker_clash && !can_compress) return false;
-  if (can_compress && (marker_clash || CompressedSize(text) < 2 * text.size())) {
-    out.push_back(0xFF);
-    out.push_back(0xFE);
+  const std::size_t compressed = can_compress ? CompressedSize(text) : 0;
+  const std::size_t start = out.size();
+  if (can_compress && (marker_clash || compressed < 2 * text.size())) {
+    out.resize(start + compressed);
+    std::uint8_t* at = out.data() + start;
+    *at++ = 0xFF;
+    *at++ = 0xFE;
     bool narrow = true;
     for (char16_t c : text) {
-      bool fits_narrow = c < 0x100;
+      const bool fits_narrow = c < 0x100;
       if (fits_narrow != narrow) {
-        out.push_back(0x00);
+        *at++ = 0x00;
         narrow = fits_narrow;
       }
-      if (narrow) {
-        out.push_back(static_cast<std::uint8_t>(c));
-      } else {
-        jet::AppendU16(out, c);
-      }
+      *at++ = static_cast<std::uint8_t>(c);
+      if (!narrow) *at++ = static_cast<std::uint8_t>(c >> 8);
     }
     return true;
   }
-  for (char16_t c : text) jet::AppendU16(out, c);
+  if (text.empty()) return true;
+  out.resize(start + 2 * text.size());
+  std::memcpy(out.data() + start, text.data(), 2 * text.size());  // little-endian host
   return true;
 }
 

@@ -2,13 +2,13 @@
 
 #include <set>
 
+#include "jet_format.h"
 #include "jet_text.h"
 
 namespace mkmdb {
 namespace {
 
 constexpr std::size_t kMaxNameLength = 64;
-constexpr std::size_t kMaxColumns = 255;
 
 // Upper-cases ASCII letters so names differing only in letter case collide, as in Access.
 std::u16string Folded(std::u16string name) {
@@ -52,7 +52,7 @@ void CheckTables(const std::vector<TableSource>& tables) {
       throw WriterError("table name \"" + table.name + "\" is used twice (or is reserved)");
     }
     if (table.columns.empty()) throw WriterError("table " + table.name + " has no column");
-    if (table.columns.size() > kMaxColumns) {
+    if (table.columns.size() > jet::kMaxColumns) {
       throw WriterError("table " + table.name + " has more than 255 columns");
     }
     std::set<std::u16string> column_names;
