@@ -1,0 +1,209 @@
+// Refused input: the error names the row and the column, no file is left behind, and a file
+// already at the destination stays as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mdb_writer.h"
+#include "temp_folder.h"
+
+namespace {
+
+using mkmdb::ColumnSpec;
+using mkmdb::ColumnType;
+using mkmdb::TableSpec;
+using mkmdb::Value;
+
+struct BadCase {
+  std::string title;
+  std::vector<ColumnSpec> columns;
+  Value bad;                          // placed in row 3 of the column named "cible"
+  std::vector<std::string> expected;  // pieces the message must contain
+};
+
+std::ostream& operator<<(std::ostream& out, const BadCase& c) { return out << c.title; }
+
+TableSpec TableWith(const BadCase& c) {
+  TableSpec table{"avion", c.columns, {}};
+  for (int r = 1; r <= 4; ++r) {
+    std::vector<Value> row;
+    for (const ColumnSpec& column : c.columns) {
+      if (r == 3 && column.name == "cible") {
+        row.push_back(c.bad);
+      } else if (column.type == ColumnType::Long || column.type == ColumnType::Double ||
+                 column.type == ColumnType::YesNo) {
+        row.push_back("1");
+      } else if (column.type == ColumnType::DateTime) {
+        row.push_back("2020-01-01");
+      } else {
+        row.push_back("a");
+      }
+    }
+    table.rows.push_back(row);
+  }
+  return table;
+}
+
+const ColumnSpec kOther{"autre", ColumnType::Text, 10};
+
+std::vector<BadCase> Cases() {
+  return {
+      {"TextLongerThanItsColumn", {kOther, {"cible", ColumnType::Text, 5}}, "abcdef",
+       {"6 characters", "at most 5"}},
+      {"AccentedTextLongerThanItsColumn", {{"cible", ColumnType::Text, 3}}, "éèêë",
+       {"4 characters"}},
+      {"SurrogatePairsCountAsTwo", {{"cible", ColumnType::Text, 5}}, "😀😀😀", {"6 characters"}},
+      {"LongThatDoesNotParse", {kOther, {"cible", ColumnType::Long}}, "12x", {"\"12x\""}},
+      {"LongOutOfRange", {{"cible", ColumnType::Long}}, "2147483648", {"range"}},
+      {"EmptyLong", {{"cible", ColumnType::Long}}, "", {"not a whole number"}},
+      {"DoubleThatDoesNotParse", {{"cible", ColumnType::Double}}, "1,5", {"\"1,5\""}},
+      {"DoubleOutOfRange", {{"cible", ColumnType::Double}}, "1e400", {"range"}},
+      {"DoubleNotFinite", {{"cible", ColumnType::Double}}, "nan", {"finite"}},
+      {"DateThatDoesNotExist", {{"cible", ColumnType::DateTime}}, "2021-02-29",
+       {"calendar date"}},
+      {"DateInAnotherShape", {{"cible", ColumnType::DateTime}}, "02/12/2021", {"YYYY-MM-DD"}},
+      {"YesNoThatDoesNotParse", {{"cible", ColumnType::YesNo}}, "peut-être", {"Yes/No"}},
+      {"NullYesNo", {{"cible", ColumnType::YesNo}}, std::nullopt, {"NULL"}},
+      {"InvalidUtf8InText", {kOther, {"cible", ColumnType::Text, 50}}, "caf\xC3", {"UTF-8"}},
+      {"InvalidUtf8InMemo", {{"cible", ColumnType::Memo}}, "\xFF\xFE", {"UTF-8"}},
+      {"EncodedSurrogateInText", {{"cible", ColumnType::Text, 50}}, "\xED\xA0\x80", {"UTF-8"}},
+      {"NulCharacter", {{"cible", ColumnType::Text, 50}}, std::string("a\0b", 3), {"U+0000"}},
+      {"UnstorableByteOrderMark", {{"cible", ColumnType::Text, 50}}, "\xEF\xBB\xBF\xC4\x80",
+       {"U+FEFF"}},
+  };
+}
+
+class BadValues : public testing::TestWithParam<BadCase> {
+ protected:
+  mkmdb_test::TempFolder folder_;
+};
+
+TEST_P(BadValues, AreRefusedNamingRowAndColumnAndLeaveNoFile) {
+  const std::string path = folder_.File("out.mdb");
+  try {
+    mkmdb::WriteDatabase(path, {TableWith(GetParam())});
+    FAIL() << "no error";
+  } catch (const mkmdb::WriterError& e) {
+    const std::string message = e.what();
+    EXPECT_NE(message.find("row 3"), std::string::npos) << message;
+    EXPECT_NE(message.find("\"cible\""), std::string::npos) << message;
+    for (const auto& piece : GetParam().expected) {
+      EXPECT_NE(message.find(piece), std::string::npos) << message << " lacks " << piece;
+    }
+  }
+  EXPECT_TRUE(folder_.Entries().empty());
+}
+
+TEST_P(BadValues, LeaveAnExistingFileUntouched) {
+  const std::string path = folder_.File("out.mdb");
+  mkmdb_test::WriteFile(path, "precious");
+  EXPECT_THROW(mkmdb::WriteDatabase(path, {TableWith(GetParam())}), mkmdb::WriterError);
+  EXPECT_EQ(mkmdb_test::ReadFile(path), "precious");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, BadValues, testing::ValuesIn(Cases()),
+                         [](const auto& info) { return info.param.title; });
+
+class BadTables : public testing::Test {
+ protected:
+  std::string Refusal(const std::vector<TableSpec>& tables) {
+    const std::string path = folder_.File("out.mdb");
+    mkmdb_test::WriteFile(path, "precious");
+    std::string message;
+    try {
+      mkmdb::WriteDatabase(path, tables);
+    } catch (const mkmdb::WriterError& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(mkmdb_test::ReadFile(path), "precious");
+    EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
+    return message;
+  }
+  mkmdb_test::TempFolder folder_;
+};
+
+TEST_F(BadTables, AWrongNumberOfValuesNamesTheRow) {
+  TableSpec table{"avion", {{"marque", ColumnType::Text, 10}, {"rang", ColumnType::Long}},
+                  {{"a", "1"}, {"b"}}};
+  const std::string message = Refusal({table});
+  EXPECT_NE(message.find("row 2"), std::string::npos) << message;
+  EXPECT_NE(message.find("expected 2 values, found 1"), std::string::npos) << message;
+}
+
+TEST_F(BadTables, AnUnknownTypeIsRefused) {
+  TableSpec table{"avion", {{"marque", static_cast<ColumnType>(17)}}, {}};
+  const std::string message = Refusal({table});
+  EXPECT_NE(message.find("unknown type"), std::string::npos) << message;
+  EXPECT_NE(message.find("marque"), std::string::npos) << message;
+}
+
+TEST_F(BadTables, TextSizesOutsideOneTo255AreRefused) {
+  EXPECT_NE(Refusal({{"avion", {{"marque", ColumnType::Text, 0}}, {}}}), "");
+  EXPECT_NE(Refusal({{"avion", {{"marque", ColumnType::Text, 256}}, {}}}), "");
+}
+
+TEST_F(BadTables, BadNamesAreRefused) {
+  const std::vector<ColumnSpec> one = {{"marque", ColumnType::Long}};
+  for (const std::string& name : {std::string(""), std::string("a.b"), std::string("a!b"),
+                                  std::string("[x]"), std::string("a`b"), std::string(" a"),
+                                  std::string("tab\there"), std::string(65, 'n'),
+                                  std::string("\xC3"), std::string("msysobjects")}) {
+    EXPECT_NE(Refusal({{name, one, {}}}), "") << "table " << testing::PrintToString(name);
+    if (name != "msysobjects") {
+      EXPECT_NE(Refusal({{"avion", {{name, ColumnType::Long}}, {}}}), "")
+          << "column " << testing::PrintToString(name);
+    }
+  }
+  EXPECT_NO_THROW(mkmdb::WriteDatabase(folder_.File("ok.mdb"), {{std::string(64, 'n'), one, {}}}))
+      << "64 characters are allowed";
+}
+
+TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCase) {
+  const std::string columns = Refusal(
+      {{"avion", {{"Marque", ColumnType::Long}, {"marque", ColumnType::Text, 5}}, {}}});
+  EXPECT_NE(columns.find("used twice"), std::string::npos) << columns;
+  const std::string tables = Refusal({{"Avion", {{"a", ColumnType::Long}}, {}},
+                                      {"AVION", {{"a", ColumnType::Long}}, {}}});
+  EXPECT_NE(tables.find("used twice"), std::string::npos) << tables;
+}
+
+TEST_F(BadTables, TablesWithoutColumnsOrWithTooManyAreRefused) {
+  EXPECT_NE(Refusal({{"avion", {}, {}}}), "");
+  TableSpec wide{"avion", {}, {}};
+  for (int i = 0; i < 256; ++i) wide.columns.push_back({"c" + std::to_string(i), ColumnType::Long});
+  EXPECT_NE(Refusal({wide}), "");
+}
+
+TEST_F(BadTables, ARowLargerThanAPageIsRefused) {
+  TableSpec table{"avion", {}, {}};
+  std::vector<Value> row;
+  for (int i = 0; i < 9; ++i) {
+    table.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+    std::string wide;
+    for (int k = 0; k < 255; ++k) wide += "一";
+    row.push_back(wide);
+  }
+  table.rows = {row};
+  const std::string message = Refusal({table});
+  EXPECT_NE(message.find("row 1"), std::string::npos) << message;
+  EXPECT_NE(message.find("4080"), std::string::npos) << message;
+}
+
+TEST_F(BadTables, AnErrorInALaterTableStillLeavesNoFile) {
+  TableSpec good{"avion", {{"marque", ColumnType::Text, 10}}, {{"Airbus"}, {"Boeing"}}};
+  TableSpec bad{"pays", {{"rang", ColumnType::Long}}, {{"1"}, {"deux"}}};
+  const std::string message = Refusal({good, bad});
+  EXPECT_NE(message.find("table pays row 2"), std::string::npos) << message;
+}
+
+TEST(OutputPath, AFolderOrAMissingFolderIsRefused) {
+  mkmdb_test::TempFolder folder;
+  const std::vector<TableSpec> tables = {{"avion", {{"a", ColumnType::Long}}, {}}};
+  EXPECT_THROW(mkmdb::WriteDatabase(folder.path(), tables), mkmdb::WriterError);
+  EXPECT_THROW(mkmdb::WriteDatabase(folder.File("absent/out.mdb"), tables), mkmdb::WriterError);
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+}  // namespace

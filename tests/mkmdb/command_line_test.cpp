@@ -1,0 +1,241 @@
+// The mkmdb command: its arguments, rows from files and standard input, errors naming the line
+// and the column, and no broken file whatever happens, interruptions included.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "command_line.h"
+#include "program_run.h"
+#include "round_trip.h"
+#include "temp_folder.h"
+
+namespace {
+
+using mkmdb::ColumnType;
+using mkmdb::TableSpec;
+using mkmdb_test::ProgramResult;
+using mkmdb_test::RunProgram;
+using mkmdb_test::TempFolder;
+
+const std::string kMkmdb = MKMDB_PATH;
+
+std::string Contains(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos ? "" : "\"" + piece + "\" not in: " + text;
+}
+
+TEST(CommandLineParsing, ReadsTablesInOrder) {
+  const auto plan = mkmdb::ParseCommandLine(
+      {"out.mdb", "--table", "avion", "--column", "marque:text(50)", "--column", "rang:long",
+       "--rows", "-", "--table", "pays", "--column", "nom:memo", "--generate", "12"});
+  EXPECT_FALSE(plan.help);
+  EXPECT_EQ(plan.output, "out.mdb");
+  ASSERT_EQ(plan.tables.size(), 2u);
+  EXPECT_EQ(plan.tables[0].name, "avion");
+  ASSERT_EQ(plan.tables[0].columns.size(), 2u);
+  EXPECT_EQ(plan.tables[0].columns[1].type, ColumnType::Long);
+  EXPECT_EQ(plan.tables[0].rows_file, "-");
+  EXPECT_FALSE(plan.tables[0].generate.has_value());
+  EXPECT_EQ(plan.tables[1].generate, 12u);
+}
+
+TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
+  using Args = std::vector<std::string>;
+  for (const Args& args : {
+           Args{},
+           Args{"out.mdb"},
+           Args{"--table", "avion", "--column", "a:long"},
+           Args{"out.mdb", "--column", "a:long"},
+           Args{"out.mdb", "--table", "avion"},
+           Args{"out.mdb", "--table", "avion", "--column"},
+           Args{"out.mdb", "--table", "avion", "--column", "a:long", "--rows", "x", "--generate",
+                "3"},
+           Args{"out.mdb", "--table", "avion", "--column", "a:long", "--generate", "-3"},
+           Args{"out.mdb", "--table", "avion", "--column", "a:long", "--generate", "3x"},
+           Args{"out.mdb", "--table", "t", "--column", "a:long", "--rows", "-", "--table", "u",
+                "--column", "a:long", "--rows", "-"},
+           Args{"out.mdb", "other.mdb", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--table", "t", "--column", "a:long", "--frobnicate"},
+       }) {
+    EXPECT_ANY_THROW(mkmdb::ParseCommandLine(args)) << testing::PrintToString(args);
+  }
+}
+
+class Mkmdb : public testing::Test {
+ protected:
+  std::string Out() const { return folder_.File("out.mdb"); }
+  ProgramResult Run(std::vector<std::string> args, const std::string& stdin_path = "/dev/null") {
+    args.insert(args.begin(), kMkmdb);
+    return RunProgram(args, stdin_path);
+  }
+  TempFolder folder_;
+};
+
+TEST_F(Mkmdb, HelpDescribesTheCommandLine) {
+  const ProgramResult run = Run({"--help"});
+  EXPECT_EQ(run.exit_code, 0);
+  for (const char* piece : {"--table", "--column", "--rows", "--generate", "text(N)", "memo",
+                            "long", "double", "datetime", "yesno", "\\N"}) {
+    EXPECT_EQ(Contains(run.out, piece), "");
+  }
+}
+
+TEST_F(Mkmdb, ABadCommandLineExitsWithTwoAndWritesNothing) {
+  const ProgramResult run = Run({Out(), "--table", "avion", "--column", "marque:varchar(5)"});
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(Contains(run.err, "varchar(5)"), "");
+  EXPECT_TRUE(folder_.Entries().empty());
+}
+
+TEST_F(Mkmdb, ReadsRowsFromStandardInputWithEscapes) {
+  const std::string rows = folder_.File("rows.tsv");
+  mkmdb_test::WriteFile(rows,
+                        "Airbus\t1\n"
+                        "\\N\t\\N\n"
+                        "\t-2\n"
+                        "tab\\there\\nnew line\\\\ \\r end\t3\r\n"
+                        "\\\\N\t4\n"
+                        "Туполев x一y\t5");  // no final line feed
+  const ProgramResult run =
+      Run({Out(), "--table", "avion", "--column", "marque:text(50)", "--column", "rang:long",
+           "--rows", "-"},
+          rows);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  TableSpec expected{"avion", {{"marque", ColumnType::Text, 50}, {"rang", ColumnType::Long}}, {}};
+  expected.rows = {{"Airbus", "1"},
+                   {std::nullopt, std::nullopt},
+                   {"", "-2"},
+                   {"tab\there\nnew line\\ \r end", "3"},
+                   {"\\N", "4"},
+                   {"Туполев x一y", "5"}};
+  EXPECT_EQ(mkmdb_test::CompareAll(Out(), {expected}), "");
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"out.mdb", "rows.tsv"}));
+}
+
+TEST_F(Mkmdb, WritesSeveralTablesFromFilesAndGenerators) {
+  const std::string pays = folder_.File("pays.tsv");
+  mkmdb_test::WriteFile(pays, "France\t1792-09-22\t1\nJapon\t\\N\t0\n");
+  const ProgramResult run =
+      Run({Out(), "--table", "avion", "--column", "marque:text(50)", "--generate", "2500",
+           "--table", "pays", "--column", "nom:text(20)", "--column", "date:datetime",
+           "--column", "ue:yesno", "--rows", pays, "--table", "vide", "--column", "m:memo"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  TableSpec avion{"avion", {{"marque", ColumnType::Text, 50}}, {}};
+  for (int i = 1; i <= 2500; ++i) avion.rows.push_back({"marque " + std::to_string(i)});
+  TableSpec expected_pays{"pays",
+                          {{"nom", ColumnType::Text, 20},
+                           {"date", ColumnType::DateTime},
+                           {"ue", ColumnType::YesNo}},
+                          {{"France", "1792-09-22", "1"}, {"Japon", std::nullopt, "0"}}};
+  TableSpec vide{"vide", {{"m", ColumnType::Memo}}, {}};
+  EXPECT_EQ(mkmdb_test::CompareAll(Out(), {avion, expected_pays, vide}), "");
+}
+
+struct CliBadInput {
+  std::string title;
+  std::string rows;
+  std::vector<std::string> expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const CliBadInput& c) { return out << c.title; }
+
+class MkmdbBadInput : public Mkmdb, public testing::WithParamInterface<CliBadInput> {
+ protected:
+  ProgramResult RunOn(const std::string& rows_text) {
+    const std::string rows = folder_.File("rows.tsv");
+    mkmdb_test::WriteFile(rows, rows_text);
+    return Run({Out(), "--table", "avion", "--column", "marque:text(5)", "--column",
+                "rang:long", "--column", "vol:datetime", "--rows", rows});
+  }
+};
+
+TEST_P(MkmdbBadInput, NamesTheLineAndColumnAndLeavesNoFile) {
+  const ProgramResult run = RunOn(GetParam().rows);
+  EXPECT_EQ(run.exit_code, 1);
+  for (const auto& piece : GetParam().expected) EXPECT_EQ(Contains(run.err, piece), "");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"rows.tsv"});
+}
+
+TEST_P(MkmdbBadInput, LeavesAnExistingFileUntouched) {
+  mkmdb_test::WriteFile(Out(), "precious");
+  const ProgramResult run = RunOn(GetParam().rows);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(mkmdb_test::ReadFile(Out()), "precious");
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"out.mdb", "rows.tsv"}));
+}
+
+const char kGood[] = "abc\t1\t2020-01-01\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MkmdbBadInput,
+    testing::Values(
+        CliBadInput{"TooLong", std::string(kGood) + kGood + "abcdef\t3\t2020-01-01\n",
+                    {"rows.tsv line 3", "\"marque\"", "6 characters"}},
+        CliBadInput{"NotANumber", std::string(kGood) + "abc\tdeux\t2020-01-01\n",
+                    {"line 2", "\"rang\"", "\"deux\""}},
+        CliBadInput{"NotADate", std::string(kGood) + "abc\t2\t2020-02-30\n",
+                    {"line 2", "\"vol\""}},
+        CliBadInput{"TooManyFields", std::string(kGood) + "abc\t2\t2020-01-01\textra\n",
+                    {"line 2", "expected 3", "found 4"}},
+        CliBadInput{"TooFewFields", std::string(kGood) + kGood + kGood + "abc\t2\n",
+                    {"line 4", "expected 3", "found 2"}},
+        CliBadInput{"InvalidUtf8", std::string(kGood) + "ab\xE9\t2\t2020-01-01\n",
+                    {"line 2", "\"marque\"", "UTF-8"}},
+        CliBadInput{"UnknownEscape", std::string(kGood) + "a\\qb\t2\t2020-01-01\n",
+                    {"line 2", "\"marque\"", "escape"}},
+        CliBadInput{"EmptyLine", std::string(kGood) + "\n" + kGood, {"line 2", "found 1"}}),
+    [](const auto& info) { return info.param.title; });
+
+TEST_F(Mkmdb, AMissingRowsFileIsAnError) {
+  const ProgramResult run = Run({Out(), "--table", "avion", "--column", "a:long", "--rows",
+                                 folder_.File("absent.tsv")});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(Contains(run.err, "absent.tsv"), "");
+  EXPECT_TRUE(folder_.Entries().empty());
+}
+
+// An interrupted run removes its temporary file and leaves the destination as it was.
+class MkmdbInterrupted : public Mkmdb, public testing::WithParamInterface<int> {};
+
+TEST_P(MkmdbInterrupted, LeavesNoFileBehind) {
+  mkmdb_test::WriteFile(Out(), "precious");
+  // Enough rows to run for many seconds; the run is stopped as soon as its file appears.
+  std::vector<std::string> args = {kMkmdb, Out(), "--table", "avion", "--column",
+                                   "marque:text(50)", "--generate", "400000000"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  char* envp[] = {nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  bool started = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!started && std::chrono::steady_clock::now() < deadline) {
+    started = folder_.Entries().size() > 1;
+    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(pid, GetParam());
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(started) << "the temporary file never appeared";
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the signal";
+  EXPECT_EQ(WTERMSIG(status), GetParam());
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
+  EXPECT_EQ(mkmdb_test::ReadFile(Out()), "precious");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, MkmdbInterrupted, testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+}  // namespace

@@ -1,0 +1,34 @@
+// Checks that a written file reads back as the tables it was written from, through libmdb and
+// through the mdbtools programs. Each check returns an empty string on success or a description
+// of what differs, so a test can also prove that a damaged file fails.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mdb_writer.h"
+
+namespace mkmdb_test {
+
+// Row values through libmdb: NULL versus empty, text, and the exact stored numbers.
+// `bind_size` must exceed the longest value in UTF-8 bytes.
+std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec& expected,
+                                 std::size_t bind_size = 64 * 1024);
+
+// Row values through mdb-export (which prints NULL like the empty string).
+std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec& expected);
+
+// Column names and types through mdb-schema, and the row count through mdb-count.
+std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpec& expected);
+
+// The user tables through mdb-tables, in order.
+std::string CompareTableList(const std::string& path, const std::vector<std::string>& names);
+
+// All of the above for every table of `tables`.
+std::string CompareAll(const std::string& path, const std::vector<mkmdb::TableSpec>& tables);
+
+// The day number stored for a date written as "YYYY-MM-DD[ HH:MM:SS]", computed independently
+// of the writer from the proleptic Gregorian calendar.
+double ExpectedDayNumber(const std::string& text);
+
+}  // namespace mkmdb_test

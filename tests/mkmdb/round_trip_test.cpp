@@ -1,0 +1,352 @@
+// Files written by the library read back through libmdb and the mdbtools programs exactly as
+// written: values, NULLs, types, row counts and table lists.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "generated_rows.h"
+#include "libmdb_reader.h"
+#include "mdb_writer.h"
+#include "csv.h"
+#include "program_run.h"
+#include "round_trip.h"
+#include "temp_folder.h"
+
+namespace {
+
+using mkmdb::ColumnSpec;
+using mkmdb::ColumnType;
+using mkmdb::TableSpec;
+using mkmdb::Value;
+using mkmdb_test::CompareAll;
+using mkmdb_test::CompareThroughLibmdb;
+using mkmdb_test::TempFolder;
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+class RoundTrip : public testing::Test {
+ protected:
+  std::string Write(const std::vector<TableSpec>& tables) {
+    const std::string path = folder_.File("out.mdb");
+    mkmdb::WriteDatabase(path, tables);
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size % 4096, 0) << "the file is not a whole number of pages";
+    return path;
+  }
+  void ExpectRoundTrip(const std::vector<TableSpec>& tables) {
+    const std::string path = Write(tables);
+    EXPECT_EQ(CompareAll(path, tables), "");
+  }
+
+  TempFolder folder_;
+};
+
+TableSpec Brands(std::size_t rows) {
+  TableSpec table{"avion", {{"marque", ColumnType::Text, 50}, {"rang", ColumnType::Long}}, {}};
+  for (std::size_t i = 1; i <= rows; ++i) {
+    table.rows.push_back({"Brand " + std::to_string(i), std::to_string(i)});
+  }
+  return table;
+}
+
+class RowCounts : public RoundTrip, public testing::WithParamInterface<std::size_t> {};
+
+TEST_P(RowCounts, EveryRowComesBackInOrder) { ExpectRoundTrip({Brands(GetParam())}); }
+
+INSTANTIATE_TEST_SUITE_P(Tables, RowCounts, testing::Values(0, 1, 5, 2000));
+
+TEST_F(RoundTrip, NullsStayDistinctFromEmptyValues) {
+  TableSpec table{"avion",
+                  {{"marque", ColumnType::Text, 20},
+                   {"notes", ColumnType::Memo},
+                   {"rang", ColumnType::Long},
+                   {"poids", ColumnType::Double},
+                   {"vol", ColumnType::DateTime}},
+                  {}};
+  table.rows = {
+      {"", "", "1", "1.5", "2001-01-01"},
+      {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+      {"Airbus", "notes", "0", "0", "1899-12-30"},
+      {"", std::nullopt, "2", std::nullopt, "2001-01-02"},
+      {std::nullopt, "", std::nullopt, "-2", std::nullopt},
+  };
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, NonAsciiTextIsStoredExactly) {
+  TableSpec table{"avion", {{"marque", ColumnType::Text, 60}, {"notes", ColumnType::Memo}}, {}};
+  for (const char* text :
+       {"Aérospatiale", "Société Européenne", "Туполев", "Ильюшин Ил-96", "三菱重工業", "川崎",
+        "Ā", "一", "x一y", "xĀyz", "a一b", "一abc", "abc一", "Āé Ж 一 z", "Ελληνικά", "שלום",
+        "ÿ", "ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏ", "Ĉ", "ĀĀĀĀ", "a\tb\nc\r\\d \"quoted\", comma"}) {
+    table.rows.push_back({text, text});
+  }
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, ValuesOfExactlyTheColumnSizeFit) {
+  TableSpec table{"tailles",
+                  {{"un", ColumnType::Text, 1},
+                   {"cinq", ColumnType::Text, 5},
+                   {"ascii", ColumnType::Text, 255},
+                   {"cyrillique", ColumnType::Text, 255},
+                   {"chinois", ColumnType::Text, 255},
+                   {"large", ColumnType::Text, 10}},
+                  {}};
+  table.rows.push_back({"é", "abcde", Repeat("x", 255), Repeat("Ж", 255), Repeat("一", 255),
+                        "ĀĀĀĀĀĀĀĀĀĀ"});
+  table.rows.push_back({"一", "Ā一Ā一Ā", Repeat("ab", 127) + "c", Repeat("я", 254) + "z",
+                        Repeat("三", 254) + "a", "0123456789"});
+  ExpectRoundTrip({table});
+}
+
+class MemoLengths : public RoundTrip, public testing::WithParamInterface<std::size_t> {};
+
+// Lengths around the limits of each storage form: inline up to 256 stored bytes, one separate
+// row up to 4080 bytes, a chain of 4076-byte pieces beyond; compression only up to 1024
+// characters. Each length is tried in ASCII, in Cyrillic (compressible, wide) and with U+4E00
+// (never compressed).
+TEST_P(MemoLengths, ComeBackWhole) {
+  const std::size_t length = GetParam();
+  TableSpec table{"memos", {{"id", ColumnType::Long}, {"texte", ColumnType::Memo}}, {}};
+  table.rows.push_back({"1", Repeat("a", length)});
+  table.rows.push_back({"2", Repeat("ж", length)});
+  table.rows.push_back({"3", Repeat("一", length)});
+  std::string mixed;
+  for (std::size_t i = 0; i < length; ++i) mixed += (i % 3 == 0) ? "Ā" : (i % 3 == 1 ? "b" : "é");
+  table.rows.push_back({"4", mixed});
+  table.rows.push_back({"5", std::nullopt});
+  ExpectRoundTrip({table});
+}
+
+INSTANTIATE_TEST_SUITE_P(Memos, MemoLengths,
+                         testing::Values(0, 1, 127, 128, 129, 200, 254, 255, 256, 1024, 1025,
+                                         2037, 2038, 2039, 2040, 2041, 4000, 4076, 4077, 8153,
+                                         20000));
+
+TEST_F(RoundTrip, AMemoOfAboutOneMegabyteComesBackWhole) {
+  TableSpec table{"memos", {{"texte", ColumnType::Memo}}, {}};
+  std::string big;
+  for (int i = 0; big.size() < 1'000'000; ++i) big += "ligne " + std::to_string(i) + " é\n";
+  table.rows.push_back({big});
+  table.rows.push_back({"petit"});
+  table.rows.push_back({Repeat("一", 400'000)});
+  const std::string path = Write({table});
+  // mdb-export cuts values at its own buffer size, so the values are checked through libmdb.
+  EXPECT_EQ(CompareThroughLibmdb(path, table, 4 << 20), "");
+  EXPECT_EQ(mkmdb_test::CompareSchemaAndCount(path, table), "");
+}
+
+TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
+  TableSpec table{"tous",
+                  {{"texte1", ColumnType::Text, 30},
+                   {"entier1", ColumnType::Long},
+                   {"memo1", ColumnType::Memo},
+                   {"reel1", ColumnType::Double},
+                   {"date1", ColumnType::DateTime},
+                   {"oui1", ColumnType::YesNo},
+                   {"texte2", ColumnType::Text, 255},
+                   {"entier2", ColumnType::Long},
+                   {"memo2", ColumnType::Memo},
+                   {"reel2", ColumnType::Double},
+                   {"date2", ColumnType::DateTime},
+                   {"oui2", ColumnType::YesNo}},
+                  {}};
+  const std::vector<std::string> longs = {"0", "1", "-1", "2147483647", "-2147483648", "65536",
+                                          "-300"};
+  const std::vector<std::string> doubles = {"0", "2.5", "-0.001", "3.141592653589793",
+                                            "1.7976931348623157e308", "5e-324", "123456789.125",
+                                            "0.1"};
+  const std::vector<std::string> dates = {"1899-12-30",          "1900-01-01",
+                                          "2021-12-02 13:45:10", "1999-12-31 23:59:59",
+                                          "2000-02-29",          "1970-01-01 00:00:01",
+                                          "1800-06-15 12:30:00", "9999-12-31 23:59:59",
+                                          "0100-01-01"};
+  const std::vector<std::string> bools = {"1", "0", "true", "false", "yes", "NO"};
+  for (std::size_t i = 0; i < 60; ++i) {
+    auto pick = [i](const std::vector<std::string>& values, std::size_t step) -> Value {
+      if ((i + step) % 7 == 3) return std::nullopt;
+      return values[(i * step + step) % values.size()];
+    };
+    table.rows.push_back({pick({"Airbus", "", "Ильюшин", "x一y"}, 1), pick(longs, 2),
+                          pick({"memo", Repeat("m", 300 + i), "", Repeat("Ж", 3000)}, 3),
+                          pick(doubles, 4), pick(dates, 5), bools[i % bools.size()],
+                          pick({Repeat("z", 255), "deux", "三菱"}, 6), pick(longs, 7),
+                          pick({"", "court", Repeat("一", 2500)}, 8), pick(doubles, 9),
+                          pick(dates, 10), bools[(i / 2) % bools.size()]});
+  }
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, SeveralTablesAreListedAndReadSeparately) {
+  TableSpec avion = Brands(300);
+  TableSpec pays{"pays", {{"nom", ColumnType::Text, 40}, {"fondation", ColumnType::DateTime}}, {}};
+  pays.rows = {{"France", "1792-09-22"}, {"Россия", "1991-12-25"}, {"日本", std::nullopt}};
+  TableSpec vide{"vide", {{"rien", ColumnType::Memo}}, {}};
+  TableSpec notes{"notes", {{"texte", ColumnType::Memo}, {"actif", ColumnType::YesNo}}, {}};
+  for (int i = 0; i < 40; ++i) {
+    notes.rows.push_back({Repeat("note " + std::to_string(i) + " ", 50 * i), i % 2 ? "1" : "0"});
+  }
+  ExpectRoundTrip({avion, pays, vide, notes});
+}
+
+TEST_F(RoundTrip, NonAsciiTableAndColumnNames) {
+  TableSpec table{"Avions français",
+                  {{"Marque déposée", ColumnType::Text, 50}, {"Год", ColumnType::Long}},
+                  {{"Dassault", "1929"}, {"Сухой", "1939"}}};
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, TableDefinitionsLongerThanAPage) {
+  // 255 columns with 64-character names take about 40 KB of definition: ten pages.
+  TableSpec table{"large", {}, {}};
+  for (int i = 0; i < 255; ++i) {
+    std::string name = "colonne_" + std::to_string(i) + "_";
+    name += Repeat("n", 64 - name.size());
+    const ColumnType type = i % 3 == 0 ? ColumnType::Long
+                                       : (i % 3 == 1 ? ColumnType::YesNo : ColumnType::Text);
+    table.columns.push_back({name, type, type == ColumnType::Text ? 5 : 0});
+  }
+  for (int r = 0; r < 20; ++r) {
+    std::vector<Value> row;
+    for (int i = 0; i < 255; ++i) {
+      const ColumnType type = table.columns[i].type;
+      if ((r + i) % 11 == 0 && type != ColumnType::YesNo) {
+        row.push_back(std::nullopt);
+      } else if (type == ColumnType::Long) {
+        row.push_back(std::to_string(r * 1000 + i));
+      } else if (type == ColumnType::YesNo) {
+        row.push_back((r + i) % 2 ? "1" : "0");
+      } else {
+        row.push_back(std::to_string(r % 10) + "é" + std::to_string(i % 100));
+      }
+    }
+    table.rows.push_back(std::move(row));
+  }
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, RowsFillingAWholePage) {
+  // Seven full Text(255) values that cannot be compressed: 3570 bytes, one row per page.
+  TableSpec table{"larges", {}, {}};
+  for (int i = 0; i < 7; ++i) {
+    table.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+  }
+  for (int r = 0; r < 5; ++r) {
+    std::vector<Value> row;
+    for (int i = 0; i < 7; ++i) row.push_back(Repeat(r % 2 ? "一" : "Ā", 255));
+    table.rows.push_back(row);
+  }
+  ExpectRoundTrip({table});
+}
+
+TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
+  const std::vector<ColumnSpec> columns = {{"marque", ColumnType::Text, 50},
+                                           {"rang", ColumnType::Long}};
+  const std::uint64_t count = 1'000'000;
+  mkmdb::GeneratedRows rows(columns, count);
+  const std::string path = folder_.File("big.mdb");
+  mkmdb::WriteDatabaseFromSources(path, {{"avion", columns, &rows}});
+
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_GT(info.st_size / 4096, 4 * 512) << "the table should span more than 512 pages";
+
+  const auto count_run = mkmdb_test::RunProgram({"/usr/bin/mdb-count", path, "avion"});
+  EXPECT_EQ(count_run.out, "1000000\n");
+
+  // Every row through libmdb, against the values the generator defines.
+  mkmdb_test::LibmdbReader reader(path);
+  ASSERT_EQ(reader.error(), "");
+  std::vector<mkmdb_test::ReadColumn> read_columns;
+  unsigned declared = 0;
+  std::uint64_t n = 0;
+  std::uint64_t mismatches = 0;
+  std::string first_mismatch;
+  ASSERT_TRUE(reader.ForEachRow("avion", read_columns, declared, [&](const auto& row) {
+    ++n;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const Value want = mkmdb::GeneratedValue(columns[c], n);
+      if (row[c].is_null || row[c].text != *want) {
+        if (mismatches++ == 0) {
+          first_mismatch = "row " + std::to_string(n) + ": " + row[c].text + " != " + *want;
+        }
+      }
+    }
+  }));
+  EXPECT_EQ(n, count);
+  EXPECT_EQ(declared, count);
+  EXPECT_EQ(mismatches, 0u) << first_mismatch;
+  // The documented shape of generated values, spot-checked by hand.
+  EXPECT_EQ(*mkmdb::GeneratedValue(columns[0], 1), "marque 1");
+  EXPECT_EQ(*mkmdb::GeneratedValue(columns[0], 1'000'000), "marque 1000000");
+  EXPECT_EQ(*mkmdb::GeneratedValue(columns[1], 42), "42");
+}
+
+TEST_F(RoundTrip, GeneratedValuesOfEveryTypeAreValid) {
+  const std::vector<ColumnSpec> columns = {
+      {"marque", ColumnType::Text, 50}, {"court", ColumnType::Text, 3},
+      {"notes", ColumnType::Memo},      {"rang", ColumnType::Long},
+      {"poids", ColumnType::Double},    {"vol", ColumnType::DateTime},
+      {"actif", ColumnType::YesNo}};
+  TableSpec table{"gen", columns, {}};
+  for (std::uint64_t n = 1; n <= 3000; ++n) {
+    std::vector<Value> row;
+    for (const auto& column : columns) row.push_back(mkmdb::GeneratedValue(column, n));
+    table.rows.push_back(row);
+  }
+  EXPECT_EQ(*table.rows[0][1], "t 1");
+  EXPECT_EQ(*table.rows[2999][1], "000");
+  EXPECT_EQ(*table.rows[1][5], "2000-01-01 00:02:00");
+  EXPECT_EQ(*table.rows[1][4], "2.25");
+  mkmdb::GeneratedRows generated(columns, 3000);
+  const std::string path = folder_.File("gen.mdb");
+  mkmdb::WriteDatabaseFromSources(path, {{"gen", columns, &generated}});
+  EXPECT_EQ(CompareAll(path, {table}), "");
+}
+
+TEST_F(RoundTrip, ReplacesAnExistingFile) {
+  const std::string path = folder_.File("out.mdb");
+  mkmdb_test::WriteFile(path, "old content");
+  chmod(path.c_str(), 0640);
+  const std::vector<TableSpec> tables = {Brands(3)};
+  mkmdb::WriteDatabase(path, tables);
+  EXPECT_EQ(CompareAll(path, tables), "");
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u) << "the replaced file keeps its mode";
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
+}
+
+// The checker itself on a file made by Access: libmdb's rows agree with mdb-export's.
+TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
+  const std::string path = std::string(FIXTURES_DIR) + "/access-made-jet4.mdb";
+  mkmdb_test::LibmdbReader reader(path);
+  ASSERT_EQ(reader.error(), "");
+  EXPECT_EQ(reader.UserTables(), std::vector<std::string>{"DateTest"});
+  auto table = reader.Read("DateTest");
+  ASSERT_TRUE(table.has_value());
+  ASSERT_EQ(table->columns.size(), 6u);
+  const auto run = mkmdb_test::RunProgram({"/usr/bin/mdb-export", "-H", path, "DateTest"});
+  ASSERT_EQ(run.exit_code, 0);
+  const auto exported = mkmdb_test::ParseCsv(run.out);
+  ASSERT_EQ(exported.size(), table->rows.size());
+  EXPECT_EQ(table->declared_rows, table->rows.size());
+  for (std::size_t r = 0; r < exported.size(); ++r) {
+    EXPECT_FALSE(table->rows[r][0].is_null);
+    EXPECT_EQ(table->rows[r][0].text, exported[r][0]);  // IDCol
+    EXPECT_EQ(table->rows[r][4].text, exported[r][4]);  // LongTextCol (memo)
+    EXPECT_EQ(table->rows[r][5].text, exported[r][5]);  // ShortTextCol
+  }
+}
+
+}  // namespace
