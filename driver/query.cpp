@@ -120,6 +120,11 @@ Query::Query(Database& database, MdbSQL* sql)
 
 Query::~Query() {
   QuietStdio quiet;
+  // libmdbsql moves the WHERE condition to the table and frees neither.
+  if (table_->sarg_tree != nullptr) {
+    mdb_sql_free_tree(table_->sarg_tree);
+    table_->sarg_tree = nullptr;
+  }
   mdb_sql_exit(sql_);
 }
 
