@@ -36,7 +36,7 @@ void Release(CDatabase& db, CRecordset& rs) {
   EXPECT_FALSE(IsRegistered(db, &rs));
 }
 
-class Construction : public ::testing::Test {
+class RecordsetConstruction : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
   void TearDown() override {
@@ -50,7 +50,7 @@ class Construction : public ::testing::Test {
   CDatabase db;
 };
 
-TEST_F(Construction, OnAnOpenConnectionAllocatesAndRegisters) {
+TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
   TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_NE(rs.m_hstmt, nullptr);
@@ -64,7 +64,7 @@ TEST_F(Construction, OnAnOpenConnectionAllocatesAndRegisters) {
   Release(db, rs);
 }
 
-TEST_F(Construction, LaterRecordsetsGoToTheHead) {
+TEST_F(RecordsetConstruction, LaterRecordsetsGoToTheHead) {
   CRecordset first(&db);
   CRecordset second(&db);
   EXPECT_EQ(db.m_listRecordsets.GetCount(), 2);
@@ -74,7 +74,7 @@ TEST_F(Construction, LaterRecordsetsGoToTheHead) {
   Release(db, first);
 }
 
-TEST_F(Construction, AllocationFailureIsSwallowed) {
+TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
   fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
                    fakeodbc::Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]No memory"}}));
   TraceCapture traces;
@@ -87,7 +87,7 @@ TEST_F(Construction, AllocationFailureIsSwallowed) {
   EXPECT_EQ(fakeodbc::handleBalance().stmt.allocated, 0);
 }
 
-TEST_F(Construction, AllocationWithInfoRegisters) {
+TEST_F(RecordsetConstruction, AllocationWithInfoRegisters) {
   fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
                    fakeodbc::Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
   TraceCapture traces;
@@ -169,7 +169,7 @@ TEST(ConstructionWithoutConnection, StartingValues) {
   EXPECT_EQ(rs.GetRuntimeClass()->m_pfnCreateObject, nullptr);
 }
 
-class IsOpenQuery : public Construction {};
+class IsOpenQuery : public RecordsetConstruction {};
 
 TEST_F(IsOpenQuery, NeverExecutedStatementIsNotOpen) {
   CRecordset rs(&db);

@@ -43,7 +43,7 @@ bool RaisesInvalidArg(F&& f) {
 }
 
 // A recordset standing on a row, as a move leaves it; the flags say what it may change.
-class Editing : public ::testing::Test {
+class RecordsetEditing : public ::testing::Test {
  protected:
   void SetUp() override {
     rs.m_bBOF = FALSE;
@@ -56,7 +56,7 @@ class Editing : public ::testing::Test {
   CRecordset rs{&db};
 };
 
-TEST_F(Editing, AddNewNeedsAnAppendableRecordset) {
+TEST_F(RecordsetEditing, AddNewNeedsAnAppendableRecordset) {
   TraceCapture traces;
   EXPECT_EQ(RaisedCode([&] { rs.AddNew(); }), dbErrorReadOnlyRecordset);
   EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
@@ -67,20 +67,20 @@ TEST_F(Editing, AddNewNeedsAnAppendableRecordset) {
   EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
 }
 
-TEST_F(Editing, AddNewNeedsNoCurrentRecord) {
+TEST_F(RecordsetEditing, AddNewNeedsNoCurrentRecord) {
   rs.m_bAppendable = TRUE;
   rs.m_bEOF = TRUE;
   rs.AddNew();
   EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
 }
 
-TEST_F(Editing, EditNeedsAnUpdatableRecordset) {
+TEST_F(RecordsetEditing, EditNeedsAnUpdatableRecordset) {
   rs.m_bAppendable = TRUE;
   EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorReadOnlyRecordset);
   EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
 }
 
-TEST_F(Editing, EditNeedsACurrentRecord) {
+TEST_F(RecordsetEditing, EditNeedsACurrentRecord) {
   rs.m_bUpdatable = TRUE;
   rs.m_bEOF = TRUE;
   EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorNotOnRecord);
@@ -97,12 +97,12 @@ TEST_F(Editing, EditNeedsACurrentRecord) {
   EXPECT_EQ(rs.m_nEditMode, CRecordset::edit);
 }
 
-TEST_F(Editing, ReadOnlyIsToldBeforeNotOnRecord) {
+TEST_F(RecordsetEditing, ReadOnlyIsToldBeforeNotOnRecord) {
   rs.m_bEOF = TRUE;
   EXPECT_EQ(RaisedCode([&] { rs.Edit(); }), dbErrorReadOnlyRecordset);
 }
 
-TEST_F(Editing, UpdateOutsideEditOrAddNewIsAModeMismatch) {
+TEST_F(RecordsetEditing, UpdateOutsideEditOrAddNewIsAModeMismatch) {
   rs.m_bUpdatable = TRUE;
   rs.m_bAppendable = TRUE;
   TraceCapture traces;
@@ -111,7 +111,7 @@ TEST_F(Editing, UpdateOutsideEditOrAddNewIsAModeMismatch) {
               ElementsAre("Error: must enter Edit or AddNew mode before updating.\n", kMissingText));
 }
 
-TEST_F(Editing, UpdateWithoutChangedFieldsWritesNothingAndEndsTheEdit) {
+TEST_F(RecordsetEditing, UpdateWithoutChangedFieldsWritesNothingAndEndsTheEdit) {
   rs.m_bUpdatable = TRUE;
   rs.Edit();
   TraceCapture traces;
@@ -122,14 +122,14 @@ TEST_F(Editing, UpdateWithoutChangedFieldsWritesNothingAndEndsTheEdit) {
   EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorEditModeMismatch);
 }
 
-TEST_F(Editing, UpdateOfAnAddedRowWithoutFields) {
+TEST_F(RecordsetEditing, UpdateOfAnAddedRowWithoutFields) {
   rs.m_bAppendable = TRUE;
   rs.AddNew();
   EXPECT_FALSE(rs.UpdateRecord());
   EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
 }
 
-TEST_F(Editing, UpdateRechecksTheRecordsetAndTheRow) {
+TEST_F(RecordsetEditing, UpdateRechecksTheRecordsetAndTheRow) {
   rs.m_bUpdatable = TRUE;
   rs.Edit();
   rs.m_bEOF = TRUE;
@@ -145,7 +145,7 @@ TEST_F(Editing, UpdateRechecksTheRecordsetAndTheRow) {
   EXPECT_EQ(rs.m_nEditMode, CRecordset::addnew);
 }
 
-TEST_F(Editing, ChangedFieldsAreNotSilentlyDropped) {
+TEST_F(RecordsetEditing, ChangedFieldsAreNotSilentlyDropped) {
   FieldRecordset fields(&db, {u"a", u"b"});
   BYTE state[2] = {0, 0};
   fields.m_pFieldState = state;
@@ -166,7 +166,7 @@ TEST_F(Editing, ChangedFieldsAreNotSilentlyDropped) {
   fields.m_pFieldState = nullptr;
 }
 
-TEST_F(Editing, DeleteInsideAnEditIsAModeMismatch) {
+TEST_F(RecordsetEditing, DeleteInsideAnEditIsAModeMismatch) {
   rs.m_bUpdatable = TRUE;
   rs.Edit();
   EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorEditModeMismatch);
@@ -174,7 +174,7 @@ TEST_F(Editing, DeleteInsideAnEditIsAModeMismatch) {
   EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorEditModeMismatch);
 }
 
-TEST_F(Editing, DeleteNeedsAnUpdatableRecordsetAndARow) {
+TEST_F(RecordsetEditing, DeleteNeedsAnUpdatableRecordsetAndARow) {
   rs.m_bAppendable = TRUE;
   EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorReadOnlyRecordset);
   rs.m_bUpdatable = TRUE;
@@ -182,7 +182,7 @@ TEST_F(Editing, DeleteNeedsAnUpdatableRecordsetAndARow) {
   EXPECT_EQ(RaisedCode([&] { rs.DeleteRecord(); }), dbErrorNotOnRecord);
 }
 
-TEST_F(Editing, DeleteIsRefusedAfterItsChecks) {
+TEST_F(RecordsetEditing, DeleteIsRefusedAfterItsChecks) {
   rs.m_bUpdatable = TRUE;
   TraceCapture traces;
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.DeleteRecord(); }));
@@ -192,7 +192,7 @@ TEST_F(Editing, DeleteIsRefusedAfterItsChecks) {
   EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
 }
 
-TEST_F(Editing, RaisedErrorsCarryTheConnectionlessOwnText) {
+TEST_F(RecordsetEditing, RaisedErrorsCarryTheConnectionlessOwnText) {
   CRecordset alone(nullptr);
   try {
     alone.AddNew();
@@ -207,7 +207,7 @@ TEST_F(Editing, RaisedErrorsCarryTheConnectionlessOwnText) {
 }
 
 // Requery against the scripted driver manager.
-class Requery : public ::testing::Test {
+class RecordsetRequery : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
   void TearDown() override {
@@ -220,7 +220,7 @@ class Requery : public ::testing::Test {
   CDatabase db;
 };
 
-TEST_F(Requery, ExecutesTheSameStatementAgainFromTheFirstRow) {
+TEST_F(RecordsetRequery, ExecutesTheSameStatementAgainFromTheFirstRow) {
   CRecordset rs(&db);
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion ", CRecordset::addOnly));
   rs.MoveNext();
@@ -246,7 +246,7 @@ TEST_F(Requery, ExecutesTheSameStatementAgainFromTheFirstRow) {
   rs.Close();
 }
 
-TEST_F(Requery, TakesTheSearchConditionInForceNow) {
+TEST_F(RecordsetRequery, TakesTheSearchConditionInForceNow) {
   CRecordset rs(&db);
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion", CRecordset::readOnly));
   rs.m_strWhereClause = u"marque <> 'Airbus'";
@@ -256,7 +256,7 @@ TEST_F(Requery, TakesTheSearchConditionInForceNow) {
   rs.Close();
 }
 
-TEST_F(Requery, ForwardOnlyAddOnlyIsAcceptedAgain) {
+TEST_F(RecordsetRequery, ForwardOnlyAddOnlyIsAcceptedAgain) {
   CRecordset rs(&db);
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, u"SELECT marque FROM avion", CRecordset::addOnly));
   // Open made it read-only as well.
@@ -271,7 +271,7 @@ TEST_F(Requery, ForwardOnlyAddOnlyIsAcceptedAgain) {
   rs.Close();
 }
 
-TEST_F(Requery, DefaultStatementTextIsComposedAgain) {
+TEST_F(RecordsetRequery, DefaultStatementTextIsComposedAgain) {
   DefaultTextRecordset rs(&db, u"SELECT marque FROM avion");
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, nullptr, CRecordset::readOnly));
   EXPECT_TRUE(rs.Requery());
@@ -279,7 +279,7 @@ TEST_F(Requery, DefaultStatementTextIsComposedAgain) {
   rs.Close();
 }
 
-TEST_F(Requery, ANeverOpenedRecordsetIsRefused) {
+TEST_F(RecordsetRequery, ANeverOpenedRecordsetIsRefused) {
   CRecordset rs(&db);
   fakeodbc::clearLog();
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.Requery(); }));
@@ -289,7 +289,7 @@ TEST_F(Requery, ANeverOpenedRecordsetIsRefused) {
   rs.Close();
 }
 
-TEST_F(Requery, AClosedRecordsetIsRefused) {
+TEST_F(RecordsetRequery, AClosedRecordsetIsRefused) {
   CRecordset rs(&db);
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion", CRecordset::readOnly));
   rs.Close();

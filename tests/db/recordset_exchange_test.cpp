@@ -142,7 +142,7 @@ TEST(FieldPasses, BadArgumentsAreRefused) {
   EXPECT_EQ(names.m_nFields, 0u);
 }
 
-TEST(Hooks, BaseBehaviour) {
+TEST(RecordsetHooks, BaseBehaviour) {
   CRecordset rs(nullptr);
   EXPECT_EQ(rs.DefaultConnectString(), u"ODBC;");
   EXPECT_TRUE(rs.DefaultStatementText().IsEmpty());
@@ -153,7 +153,7 @@ TEST(Hooks, BaseBehaviour) {
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.ApplyUpdateStatementOptions(SQL_NULL_HSTMT); }));
 }
 
-class WithStatement : public ::testing::Test {
+class RowsPerFetchOnStatement : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
   void TearDown() override {
@@ -165,7 +165,7 @@ class WithStatement : public ::testing::Test {
   CDatabase db;
 };
 
-TEST_F(WithStatement, UpdateStatementHookAsksTheDriverNothing) {
+TEST_F(RowsPerFetchOnStatement, UpdateStatementHookAsksTheDriverNothing) {
   CRecordset statement(&db);
   fakeodbc::clearLog();
   statement.ApplyUpdateStatementOptions(statement.m_hstmt);
@@ -173,7 +173,7 @@ TEST_F(WithStatement, UpdateStatementHookAsksTheDriverNothing) {
   statement.Close();
 }
 
-TEST_F(WithStatement, RowsPerFetchSetsTheRowsetSizeAndTheStatusArray) {
+TEST_F(RowsPerFetchOnStatement, RowsPerFetchSetsTheRowsetSizeAndTheStatusArray) {
   CRecordset statement(&db);
   fakeodbc::clearLog();
   statement.SetRowsPerFetch(5);
@@ -192,7 +192,7 @@ TEST_F(WithStatement, RowsPerFetchSetsTheRowsetSizeAndTheStatusArray) {
   EXPECT_EQ(statement.m_pRowStatus, nullptr);
 }
 
-TEST_F(WithStatement, RowsPerFetchFailureIsRaisedAndChangesNothing) {
+TEST_F(RowsPerFetchOnStatement, RowsPerFetchFailureIsRaisedAndChangesNothing) {
   CRecordset statement(&db);
   fakeodbc::answer(fakeodbc::Fn::SQLSetStmtOption, 1,
                    fakeodbc::Answer::fail(SQL_ERROR, {{"S1092", 0, u"[D]Option out of range"}}));
@@ -224,7 +224,7 @@ TEST(RowsPerFetch, WithoutAStatementOnlyTheSizeIsKept) {
   EXPECT_EQ(rs.m_dwRowsPerFetch, 10u);
 }
 
-TEST(Dump, MembersThenTheConnection) {
+TEST(RecordsetDump, MembersThenTheConnection) {
   CDatabase db;
   db.m_strConnect = u"ODBC;DSN=x";
   CRecordset rs(&db);
@@ -243,7 +243,7 @@ TEST(Dump, MembersThenTheConnection) {
   EXPECT_THAT(text.substr(connection), HasSubstr("m_strConnect = ODBC;DSN=x"));
 }
 
-TEST(Dump, NoConnectionNoConnectionDump) {
+TEST(RecordsetDump, NoConnectionNoConnectionDump) {
   CRecordset rs(nullptr);
   CDumpContext dc;
   rs.Dump(dc);

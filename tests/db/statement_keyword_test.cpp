@@ -111,6 +111,8 @@ TEST(FindKeywordQuoted, BracketsAreCountedNotJustToggled) {
   // A stray closing bracket makes the balance negative; the next opening one only brings it
   // back to zero, so the match counts as outside brackets.
   EXPECT_EQ(Find(u"SELECT ] [ FROM t", u" FROM "), 10);
+  // Two stray closing brackets: one opening bracket still leaves the balance negative.
+  EXPECT_EQ(Find(u"SELECT ] ] [ FROM t", u" FROM "), 12);
   // Two opening brackets and one closing: still inside.
   EXPECT_EQ(Find(u"SELECT [a [b] FROM t", u" FROM "), -1);
 }
