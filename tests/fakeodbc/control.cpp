@@ -1,0 +1,233 @@
+// The control interface of fake_odbc.h: configuration, scripted answers and observation.
+#include <stdexcept>
+
+#include "cursor.h"
+#include "names.h"
+#include "script.h"
+#include "state.h"
+
+namespace fakeodbc {
+namespace {
+
+using detail::Session;
+
+const char* const functionNames[] = {
+    "SQLAllocEnv",      "SQLAllocConnect",  "SQLSetConnectOptionW", "SQLDriverConnectW",
+    "SQLGetInfoW",      "SQLAllocStmt",     "SQLNumResultCols",     "SQLErrorW",
+    "SQLSetStmtOption", "SQLGetStmtOption", "SQLGetFunctions",      "SQLPrepareW",
+    "SQLExecDirectW",   "SQLExecute",       "SQLDescribeColW",      "SQLExtendedFetch",
+    "SQLFetch",         "SQLGetData",       "SQLFreeStmt",          "SQLDisconnect",
+    "SQLFreeConnect",   "SQLFreeEnv",
+};
+constexpr int functionCount = static_cast<int>(std::size(functionNames));
+static_assert(functionCount == static_cast<int>(Fn::SQLFreeEnv) + 1);
+
+void checkResult(const ResultSet& result) {
+  for (const Row& row : result.rows) {
+    if (row.size() != result.columns.size()) {
+      throw std::invalid_argument("fakeodbc: a row has " + std::to_string(row.size()) +
+                                  " cells for " + std::to_string(result.columns.size()) +
+                                  " columns");
+    }
+  }
+}
+
+}  // namespace
+
+const char* functionName(Fn fn) { return functionNames[static_cast<int>(fn)]; }
+
+std::optional<Fn> functionByName(std::string_view name) {
+  for (int i = 0; i < functionCount; ++i) {
+    if (name == functionNames[i]) return static_cast<Fn>(i);
+  }
+  return std::nullopt;
+}
+
+ResultSet healthyResult() {
+  ResultSet result;
+  result.columns.push_back(Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE});
+  for (const char16_t* brand : {u"Airbus", u"Boeing", u"Cessna", u"Dassault"}) {
+    result.rows.push_back(Row{Cell{brand}});
+  }
+  return result;
+}
+
+Answer Answer::fail(SQLRETURN rc, std::vector<Diag> diags) {
+  Answer answer;
+  answer.rc = rc;
+  answer.diags = std::move(diags);
+  return answer;
+}
+
+Answer Answer::withInfo(std::vector<Diag> diags) {
+  Answer answer;
+  answer.rc = SQL_SUCCESS_WITH_INFO;
+  answer.diags = std::move(diags);
+  answer.runDefault = true;
+  return answer;
+}
+
+Answer Answer::still(int times) {
+  Answer answer;
+  answer.runDefault = true;
+  answer.stillExecuting = times;
+  return answer;
+}
+
+void reset() {
+  Session session;
+  detail::resetState(session.state);
+}
+
+void setResult(ResultSet result) {
+  checkResult(result);
+  Session session;
+  session.state.defaultResult = std::move(result);
+}
+
+void setResultFor(std::u16string statementText, ResultSet result) {
+  checkResult(result);
+  Session session;
+  session.state.resultsByText[std::move(statementText)] = std::move(result);
+}
+
+void setCompletedConnectString(std::u16string text) {
+  Session session;
+  session.state.completedConnectString = std::move(text);
+}
+
+void setInfo(SQLUSMALLINT infoType, InfoValue value) {
+  Session session;
+  session.state.info[infoType] = std::move(value);
+}
+
+void removeInfo(SQLUSMALLINT infoType) {
+  Session session;
+  session.state.info.erase(infoType);
+}
+
+void setFunctionSupported(SQLUSMALLINT apiId, bool supported) {
+  Session session;
+  if (supported) {
+    session.state.supportedFunctions.insert(apiId);
+  } else {
+    session.state.supportedFunctions.erase(apiId);
+  }
+}
+
+void answer(Fn fn, int nth, Answer scripted) {
+  if (nth < 1) throw std::invalid_argument("fakeodbc::answer: nth counts from 1");
+  Session session;
+  detail::State& state = session.state;
+  state.answersByOrdinal[fn][state.ordinals[fn] + static_cast<std::size_t>(nth)] =
+      std::move(scripted);
+}
+
+void answerCall(std::size_t index, Answer scripted) {
+  if (index < 1) throw std::invalid_argument("fakeodbc::answerCall: calls count from 1");
+  Session session;
+  session.state.answersByIndex[index] = std::move(scripted);
+}
+
+void failCall(std::size_t index, SQLRETURN rc, Diag diag) {
+  answerCall(index, Answer::fail(rc, {std::move(diag)}));
+}
+
+void loadScript(std::string_view scriptText) {
+  Session session;
+  detail::applyScript(session.state, scriptText);
+}
+
+std::string Call::line() const {
+  return std::string(functionName(fn)) + "(" + args + ") -> " + returnCodeName(rc);
+}
+
+std::vector<Call> calls() {
+  Session session;
+  return session.state.log;
+}
+
+std::vector<std::string> callNames() {
+  Session session;
+  std::vector<std::string> names;
+  for (const Call& call : session.state.log) names.push_back(call.name());
+  return names;
+}
+
+std::vector<std::string> callLines() {
+  Session session;
+  std::vector<std::string> lines;
+  for (const Call& call : session.state.log) lines.push_back(call.line());
+  return lines;
+}
+
+std::string logText() {
+  std::string text;
+  for (const std::string& line : callLines()) text += line + "\n";
+  return text;
+}
+
+std::size_t callCount() {
+  Session session;
+  return session.state.callIndex;
+}
+
+void clearLog() {
+  Session session;
+  session.state.log.clear();
+}
+
+bool HandleBalance::balanced() const {
+  return env.live == 0 && dbc.live == 0 && stmt.live == 0 && stmtsReleasedByDisconnect == 0 &&
+         invalidHandleUses == 0;
+}
+
+std::string HandleBalance::text() const {
+  auto counts = [](const char* kind, const HandleCount& count) {
+    return std::string(kind) + " allocated=" + std::to_string(count.allocated) +
+           " freed=" + std::to_string(count.freed) + " live=" + std::to_string(count.live);
+  };
+  std::string text = counts("env", env) + "\n" + counts("dbc", dbc) + "\n" + counts("stmt", stmt) +
+                     " released-by-disconnect=" + std::to_string(stmtsReleasedByDisconnect) + "\n" +
+                     "invalid-handle-uses=" + std::to_string(invalidHandleUses) + "\nlive:";
+  if (liveHandles.empty()) text += " -";
+  for (const std::string& name : liveHandles) text += " " + name;
+  return text + "\n";
+}
+
+HandleBalance handleBalance() {
+  Session session;
+  return detail::balanceOf(session.state);
+}
+
+std::string handleName(SQLHANDLE handle) {
+  Session session;
+  return detail::nameOfHandle(session.state, handle);
+}
+
+std::vector<Diag> pendingDiags(SQLHANDLE handle) {
+  Session session;
+  const detail::Object* object = detail::findObject(session.state, handle);
+  if (object == nullptr) return {};
+  return {object->pending.begin(), object->pending.end()};
+}
+
+std::optional<SQLULEN> statementOption(SQLHSTMT statement, SQLUSMALLINT option) {
+  Session session;
+  const auto* stmt = detail::liveObject<detail::Stmt>(session.state, statement, detail::Kind::Stmt);
+  if (stmt == nullptr) return std::nullopt;
+  return detail::statementOptionValue(*stmt, option);
+}
+
+std::optional<SQLULEN> connectionOption(SQLHDBC connection, SQLUSMALLINT option) {
+  Session session;
+  const auto* dbc = detail::liveObject<detail::Dbc>(session.state, connection, detail::Kind::Dbc);
+  if (dbc == nullptr) return std::nullopt;
+  const auto found = dbc->options.find(option);
+  if (found == dbc->options.end()) return std::nullopt;
+  return found->second;
+}
+
+std::string returnCodeName(SQLRETURN rc) { return detail::nameOf(detail::NameSet::ReturnCode, rc); }
+
+}  // namespace fakeodbc

@@ -1,0 +1,114 @@
+#include "cursor.h"
+
+#include <algorithm>
+
+namespace fakeodbc::detail {
+
+void openCursor(Stmt& statement) {
+  statement.phase = Phase::Open;
+  statement.position = Position::BeforeStart;
+  statement.firstRow = 0;
+  statement.readOffsets.clear();
+  statement.readWhole.clear();
+}
+
+void closeCursor(Stmt& statement) {
+  if (statement.phase == Phase::Open) {
+    statement.phase = statement.prepared ? Phase::Prepared : Phase::Allocated;
+  }
+  statement.position = Position::BeforeStart;
+  statement.firstRow = 0;
+  statement.readOffsets.clear();
+  statement.readWhole.clear();
+}
+
+SQLULEN statementOptionValue(const Stmt& statement, SQLUSMALLINT option) {
+  if (auto found = statement.options.find(option); found != statement.options.end()) {
+    return found->second;
+  }
+  switch (option) {
+    case SQL_CURSOR_TYPE:
+      return SQL_CURSOR_FORWARD_ONLY;
+    case SQL_CONCURRENCY:
+      return SQL_CONCUR_READ_ONLY;
+    case SQL_ROWSET_SIZE:
+      return 1;
+    case SQL_RETRIEVE_DATA:
+      return SQL_RD_ON;
+    case SQL_USE_BOOKMARKS:
+      return SQL_UB_OFF;
+    default:
+      return 0;
+  }
+}
+
+Reply moveCursor(Stmt& statement, SQLUSMALLINT orientation, SQLLEN offset, std::size_t rowsetSize) {
+  const auto rows = static_cast<long long>(statement.result.rows.size());
+  const auto size = static_cast<long long>(std::max<std::size_t>(rowsetSize, 1));
+  const long long current = static_cast<long long>(statement.firstRow);
+  const Position where = statement.position;
+
+  auto beforeStart = [&] {
+    statement.readOffsets.clear();
+    statement.readWhole.clear();
+    statement.position = Position::BeforeStart;
+    return Reply{SQL_NO_DATA, {}};
+  };
+  auto afterEnd = [&] {
+    statement.readOffsets.clear();
+    statement.readWhole.clear();
+    statement.position = Position::AfterEnd;
+    return Reply{SQL_NO_DATA, {}};
+  };
+  // A rowset starting at `first` (0-based); out of the rows it becomes the matching end.
+  auto at = [&](long long first) {
+    if (first < 0) return beforeStart();
+    if (first >= rows) return afterEnd();
+    statement.readOffsets.clear();
+    statement.readWhole.clear();
+    statement.position = Position::OnRowset;
+    statement.firstRow = static_cast<std::size_t>(first);
+    return Reply::ok();
+  };
+  auto absolute = [&](long long k) {
+    if (k > 0) return at(k - 1);
+    if (k == 0) return beforeStart();
+    return at(rows + k);
+  };
+
+  switch (orientation) {
+    case SQL_FETCH_NEXT:
+      if (where == Position::BeforeStart) return at(0);
+      if (where == Position::AfterEnd) return afterEnd();
+      return at(current + size);
+    case SQL_FETCH_PRIOR:
+      if (where == Position::BeforeStart) return beforeStart();
+      if (where == Position::AfterEnd) {
+        return rows == 0 ? beforeStart() : at(std::max(0LL, rows - size));
+      }
+      if (current == 0) return beforeStart();
+      return at(std::max(0LL, current - size));
+    case SQL_FETCH_FIRST:
+      return rows == 0 ? afterEnd() : at(0);
+    case SQL_FETCH_LAST:
+      return rows == 0 ? afterEnd() : at(std::max(0LL, rows - size));
+    case SQL_FETCH_ABSOLUTE:
+      return absolute(offset);
+    case SQL_FETCH_RELATIVE:
+      if (where == Position::BeforeStart) return offset > 0 ? absolute(offset) : beforeStart();
+      if (where == Position::AfterEnd) return offset < 0 ? at(rows + offset) : afterEnd();
+      return at(current + offset);
+    case SQL_FETCH_BOOKMARK:
+      return driverError("S1C00", u"Driver not capable");
+    default:
+      return driverError("S1106", u"Fetch type out of range");
+  }
+}
+
+std::size_t rowsInRowset(const Stmt& statement, std::size_t rowsetSize) {
+  if (statement.position != Position::OnRowset) return 0;
+  const std::size_t remaining = statement.result.rows.size() - statement.firstRow;
+  return std::min(std::max<std::size_t>(rowsetSize, 1), remaining);
+}
+
+}  // namespace fakeodbc::detail

@@ -1,0 +1,316 @@
+// Entry points of the environment and the connection: allocation, options, connecting,
+// information queries, supported functions, disconnecting and freeing.
+#include <algorithm>
+#include <cstring>
+
+#include "names.h"
+#include "state.h"
+#include "text.h"
+
+using namespace fakeodbc;
+using namespace fakeodbc::detail;
+
+namespace {
+
+bool isTextConnectOption(SQLUSMALLINT option) {
+  return option == SQL_OPT_TRACEFILE || option == SQL_TRANSLATE_DLL ||
+         option == SQL_CURRENT_QUALIFIER;
+}
+
+bool isKnownConnectOption(SQLUSMALLINT option) {
+  return option <= SQL_USE_BOOKMARKS || (option >= SQL_ACCESS_MODE && option <= SQL_PACKET_SIZE);
+}
+
+std::string optionName(SQLUSMALLINT option) {
+  return option < SQL_ACCESS_MODE ? nameOf(NameSet::StatementOption, option)
+                                  : nameOf(NameSet::ConnectOption, option);
+}
+
+std::string lengthText(long long length) {
+  return length == SQL_NTS ? "SQL_NTS" : std::to_string(length);
+}
+
+Reply invalidNullPointer() {
+  return Reply::error("S1009", u"[unixODBC][Driver Manager]Invalid use of null pointer");
+}
+
+Reply invalidLength() {
+  return Reply::error("S1090", u"[unixODBC][Driver Manager]Invalid string or buffer length");
+}
+
+Reply truncated() { return Reply::withInfo("01004", messages::stringTruncated); }
+
+// Writes an integer answer of SQLGetInfoW in the width of its kind.
+void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, bool sixteenBits,
+                     std::uint32_t number) {
+  if (sixteenBits) {
+    const auto narrow = static_cast<SQLUSMALLINT>(number);
+    if (value != nullptr) std::memcpy(value, &narrow, sizeof narrow);
+    if (length != nullptr) *length = sizeof narrow;
+  } else {
+    const auto wide = static_cast<SQLUINTEGER>(number);
+    if (value != nullptr) std::memcpy(value, &wide, sizeof wide);
+    if (length != nullptr) *length = sizeof wide;
+  }
+}
+
+// Writes a text answer of SQLGetInfoW into a buffer of `bufferBytes`; true when cut.
+bool writeInfoText(SQLPOINTER value, SQLSMALLINT bufferBytes, SQLSMALLINT* length,
+                   std::u16string_view text) {
+  if (length != nullptr) *length = static_cast<SQLSMALLINT>(text.size() * sizeof(char16_t));
+  if (value == nullptr) return false;
+  return writeWide(static_cast<SQLWCHAR*>(value), bufferBytes / 2, text);
+}
+
+}  // namespace
+
+extern "C" {
+
+SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environment) {
+  Invocation call(Fn::SQLAllocEnv);
+  State& state = call.state();
+  Env* created = nullptr;
+  const SQLRETURN rc = call.respond(
+      nullptr, false,
+      [&] {
+        if (environment == nullptr) return Reply{SQL_ERROR, {}};
+        created = &static_cast<Env&>(createObject(state, Kind::Env));
+        *environment = handleOf(*created);
+        return Reply::ok();
+      },
+      noOutputs);
+  if (created == nullptr && environment != nullptr) *environment = SQL_NULL_HENV;
+  call.args = environment == nullptr ? "NULL" : "&" + nameOfHandle(state, *environment);
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLAllocConnect(SQLHENV environment, SQLHDBC* connection) {
+  Invocation call(Fn::SQLAllocConnect);
+  State& state = call.state();
+  Env* env = liveObject<Env>(state, environment, Kind::Env);
+  call.args = nameOfHandle(state, environment) + ", " + (connection ? "&NULL" : "NULL");
+  if (env == nullptr) return call.invalidHandle();
+  Dbc* created = nullptr;
+  const SQLRETURN rc = call.respond(
+      env, true,
+      [&] {
+        if (connection == nullptr) return invalidNullPointer();
+        created = &static_cast<Dbc&>(createObject(state, Kind::Dbc));
+        created->env = env;
+        env->connections.push_back(created);
+        *connection = handleOf(*created);
+        return Reply::ok();
+      },
+      noOutputs);
+  if (created == nullptr && connection != nullptr) *connection = SQL_NULL_HDBC;
+  if (connection != nullptr) {
+    call.args = nameOfHandle(state, environment) + ", &" + nameOfHandle(state, *connection);
+  }
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC connection, SQLUSMALLINT option, SQLULEN value) {
+  Invocation call(Fn::SQLSetConnectOptionW);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  std::string shownValue = std::to_string(value);
+  if (isTextConnectOption(option)) {
+    shownValue = quoted(readWide(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS));
+  }
+  call.args = nameOfHandle(state, connection) + ", " + optionName(option) + ", " + shownValue;
+  if (dbc == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (!isKnownConnectOption(option)) {
+          return Reply::error("S1092", u"[unixODBC][Driver Manager]Option type out of range");
+        }
+        if (option == SQL_ODBC_CURSORS && dbc->connected) {
+          return Reply::error("S1011", u"[unixODBC][Driver Manager]Operation invalid at this time");
+        }
+        dbc->options[option] = isTextConnectOption(option) ? 0 : value;
+        return Reply::ok();
+      },
+      noOutputs);
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR* connectIn,
+                                    SQLSMALLINT connectInLength, SQLWCHAR* connectOut,
+                                    SQLSMALLINT connectOutCapacity, SQLSMALLINT* connectOutLength,
+                                    SQLUSMALLINT completion) {
+  Invocation call(Fn::SQLDriverConnectW);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  const std::u16string input = readWide(connectIn, connectInLength);
+  call.args = nameOfHandle(state, connection) + ", " + (window ? "hwnd" : "NULL") + ", " +
+              (connectIn ? quoted(input) : "NULL") + ", " + lengthText(connectInLength) + ", " +
+              std::to_string(connectOutCapacity) + ", " +
+              nameOf(NameSet::DriverCompletion, completion);
+  if (dbc == nullptr) return call.invalidHandle();
+
+  auto writeOut = [&](std::u16string_view text) {
+    if (connectOutLength != nullptr) *connectOutLength = static_cast<SQLSMALLINT>(text.size());
+    return connectOut != nullptr && writeWide(connectOut, connectOutCapacity, text);
+  };
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (dbc->connected) return Reply::error("08002", messages::connectionInUse);
+        if (connectIn == nullptr) return invalidNullPointer();
+        if ((connectInLength < 0 && connectInLength != SQL_NTS) || connectOutCapacity < 0) {
+          return invalidLength();
+        }
+        if (completion > SQL_DRIVER_COMPLETE_REQUIRED) {
+          return Reply::error("S1110", u"[unixODBC][Driver Manager]Invalid driver completion");
+        }
+        dbc->connected = true;
+        const bool cut = writeOut(state.completedConnectString.value_or(input));
+        return cut ? truncated() : Reply::ok();
+      },
+      [&](const Answer& scripted) {
+        if (scripted.text) writeOut(*scripted.text);
+        if (scripted.length && connectOutLength != nullptr) {
+          *connectOutLength = static_cast<SQLSMALLINT>(*scripted.length);
+        }
+      });
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT infoType, SQLPOINTER value,
+                              SQLSMALLINT bufferBytes, SQLSMALLINT* length) {
+  Invocation call(Fn::SQLGetInfoW);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  call.args = nameOfHandle(state, connection) + ", " + nameOf(NameSet::InfoType, infoType) + ", " +
+              std::to_string(bufferBytes);
+  if (dbc == nullptr) return call.invalidHandle();
+  const auto entry = state.info.find(infoType);
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (!dbc->connected) return connectionNotOpen();
+        if (entry == state.info.end()) {
+          return Reply::error("S1096", u"[unixODBC][Driver Manager]Information type out of range");
+        }
+        if (bufferBytes < 0) return invalidLength();
+        const InfoValue& answer = entry->second;
+        if (answer.kind == InfoValue::Kind::Text) {
+          return writeInfoText(value, bufferBytes, length, answer.text) ? truncated() : Reply::ok();
+        }
+        writeInfoNumber(value, length, answer.kind == InfoValue::Kind::Int16, answer.number);
+        return Reply::ok();
+      },
+      [&](const Answer& scripted) {
+        if (scripted.text) writeInfoText(value, bufferBytes, length, *scripted.text);
+        if (scripted.number) {
+          const bool sixteenBits = entry != state.info.end()
+                                       ? entry->second.kind == InfoValue::Kind::Int16
+                                       : bufferBytes == 2;
+          writeInfoNumber(value, length, sixteenBits, static_cast<std::uint32_t>(*scripted.number));
+        }
+        if (scripted.length && length != nullptr) {
+          *length = static_cast<SQLSMALLINT>(*scripted.length);
+        }
+      });
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLGetFunctions(SQLHDBC connection, SQLUSMALLINT functionId,
+                                  SQLUSMALLINT* supported) {
+  Invocation call(Fn::SQLGetFunctions);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  call.args = nameOfHandle(state, connection) + ", " + nameOf(NameSet::ApiFunction, functionId);
+  if (dbc == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (!dbc->connected) return functionSequenceError();
+        if (supported == nullptr) return invalidNullPointer();
+        const auto& ids = state.supportedFunctions;
+        if (functionId == SQL_API_ALL_FUNCTIONS) {
+          for (SQLUSMALLINT id = 0; id < 100; ++id) {
+            supported[id] = ids.count(id) ? SQL_TRUE : SQL_FALSE;
+          }
+        } else if (functionId == SQL_API_ODBC3_ALL_FUNCTIONS) {
+          std::fill(supported, supported + SQL_API_ODBC3_ALL_FUNCTIONS_SIZE, 0);
+          for (const SQLUSMALLINT id : ids) {
+            if (id < SQL_API_ODBC3_ALL_FUNCTIONS_SIZE * 16) {
+              supported[id >> 4] =
+                  static_cast<SQLUSMALLINT>(supported[id >> 4] | (1u << (id & 0xF)));
+            }
+          }
+        } else {
+          *supported = ids.count(functionId) ? SQL_TRUE : SQL_FALSE;
+        }
+        return Reply::ok();
+      },
+      [&](const Answer& scripted) {
+        if (scripted.number && supported != nullptr) {
+          *supported = static_cast<SQLUSMALLINT>(*scripted.number);
+        }
+      });
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLDisconnect(SQLHDBC connection) {
+  Invocation call(Fn::SQLDisconnect);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  call.args = nameOfHandle(state, connection);
+  if (dbc == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (!dbc->connected) return connectionNotOpen();
+        // Like the driver manager, drop the statements nobody dropped.
+        for (Stmt* statement : dbc->statements) {
+          statement->live = false;
+          ++state.stmtsReleasedByDisconnect;
+        }
+        dbc->statements.clear();
+        dbc->connected = false;
+        return Reply::ok();
+      },
+      noOutputs);
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connection) {
+  Invocation call(Fn::SQLFreeConnect);
+  State& state = call.state();
+  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
+  call.args = nameOfHandle(state, connection);
+  if (dbc == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      dbc, true,
+      [&] {
+        if (dbc->connected) return functionSequenceError();
+        dbc->live = false;
+        auto& siblings = dbc->env->connections;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), dbc), siblings.end());
+        return Reply::ok();
+      },
+      noOutputs);
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLFreeEnv(SQLHENV environment) {
+  Invocation call(Fn::SQLFreeEnv);
+  State& state = call.state();
+  Env* env = liveObject<Env>(state, environment, Kind::Env);
+  call.args = nameOfHandle(state, environment);
+  if (env == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      env, true,
+      [&] {
+        if (!env->connections.empty()) return functionSequenceError();
+        env->live = false;
+        return Reply::ok();
+      },
+      noOutputs);
+  return call.finish(rc);
+}
+
+}  // extern "C"

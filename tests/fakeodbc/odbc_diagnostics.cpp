@@ -1,0 +1,67 @@
+// SQLErrorW: hands out the pending diagnostic records of a statement, else of a connection,
+// else of an environment, one per call, and consumes them.
+#include "state.h"
+#include "text.h"
+
+using namespace fakeodbc;
+using namespace fakeodbc::detail;
+
+namespace {
+
+// Writes one record to the outputs of SQLErrorW; true when the message had to be cut.
+bool writeRecord(const Diag& record, SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* message,
+                 SQLSMALLINT capacity, SQLSMALLINT* length) {
+  if (state != nullptr) {
+    writeWide(state, 6, fromUtf8(record.state).substr(0, 5));
+  }
+  if (native != nullptr) *native = record.native;
+  if (length != nullptr) *length = static_cast<SQLSMALLINT>(record.message.size());
+  return message != nullptr && writeWide(message, capacity, record.message);
+}
+
+}  // namespace
+
+extern "C" {
+
+SQLRETURN SQL_API SQLErrorW(SQLHENV environment, SQLHDBC connection, SQLHSTMT statement,
+                            SQLWCHAR* sqlState, SQLINTEGER* nativeError, SQLWCHAR* message,
+                            SQLSMALLINT capacity, SQLSMALLINT* messageLength) {
+  Invocation call(Fn::SQLErrorW);
+  State& state = call.state();
+  call.args = nameOfHandle(state, environment) + ", " + nameOfHandle(state, connection) + ", " +
+              nameOfHandle(state, statement) + ", " + std::to_string(capacity);
+  // Like the driver manager: the statement's records when a statement is given, else the
+  // connection's, else the environment's.
+  Object* source = nullptr;
+  if (statement != nullptr) {
+    source = liveObject<Stmt>(state, statement, Kind::Stmt);
+  } else if (connection != nullptr) {
+    source = liveObject<Dbc>(state, connection, Kind::Dbc);
+  } else if (environment != nullptr) {
+    source = liveObject<Env>(state, environment, Kind::Env);
+  }
+  if (source == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      source, false,
+      [&] {
+        if (capacity < 0) return Reply{SQL_ERROR, {}};
+        if (source->pending.empty()) return Reply{SQL_NO_DATA, {}};
+        const Diag record = source->pending.front();
+        source->pending.pop_front();
+        const bool cut =
+            writeRecord(record, sqlState, nativeError, message, capacity, messageLength);
+        return Reply{static_cast<SQLRETURN>(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS), {}};
+      },
+      [&](const Answer& scripted) {
+        if (!scripted.diags.empty()) {
+          writeRecord(scripted.diags.front(), sqlState, nativeError, message, capacity,
+                      messageLength);
+        }
+        if (scripted.length && messageLength != nullptr) {
+          *messageLength = static_cast<SQLSMALLINT>(*scripted.length);
+        }
+      });
+  return call.finish(rc);
+}
+
+}  // extern "C"

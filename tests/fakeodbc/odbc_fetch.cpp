@@ -1,0 +1,238 @@
+// Entry points that move over the rows and read their columns: SQLExtendedFetch, SQLFetch
+// and SQLGetData (values handed out in pieces, NULL as SQL_NULL_DATA).
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <variant>
+
+#include "cursor.h"
+#include "names.h"
+#include "state.h"
+#include "text.h"
+
+using namespace fakeodbc;
+using namespace fakeodbc::detail;
+
+namespace {
+
+bool isWideSqlType(SQLSMALLINT type) {
+  return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR;
+}
+
+bool isBinarySqlType(SQLSMALLINT type) {
+  return type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY;
+}
+
+// A value as the C type sees it: bytes handed out in pieces followed by a terminator of
+// `terminator` bytes, or a fixed-size number written whole.
+struct PieceValue {
+  std::string bytes;
+  std::size_t terminator = 0;
+  std::size_t unit = 1;  // pieces end on whole units (2 for SQL_C_WCHAR)
+};
+struct FixedValue {
+  std::string bytes;
+};
+using Converted = std::variant<PieceValue, FixedValue, Reply>;
+
+template <class Number>
+Converted fixed(Number number) {
+  FixedValue value;
+  value.bytes.assign(reinterpret_cast<const char*>(&number), sizeof number);
+  return value;
+}
+
+template <class Number>
+Converted parsedNumber(const std::string& text) {
+  Number number{};
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
+  if (error != std::errc{} || stop != end) return driverError("22005", u"Error in assignment");
+  return fixed(number);
+}
+
+Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sqlType) {
+  if (cType == SQL_C_DEFAULT) {
+    cType = isWideSqlType(sqlType)     ? SQL_C_WCHAR
+            : isBinarySqlType(sqlType) ? SQL_C_BINARY
+                                       : SQL_C_CHAR;
+  }
+  const std::string utf8 = toUtf8(cell);
+  switch (cType) {
+    case SQL_C_WCHAR:
+      return PieceValue{
+          std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
+          sizeof(char16_t), sizeof(char16_t)};
+    case SQL_C_CHAR:
+      return PieceValue{utf8, 1, 1};
+    case SQL_C_BINARY:
+      return PieceValue{utf8, 0, 1};
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+      return parsedNumber<SQLINTEGER>(utf8);
+    case SQL_C_ULONG:
+      return parsedNumber<SQLUINTEGER>(utf8);
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+      return parsedNumber<SQLSMALLINT>(utf8);
+    case SQL_C_USHORT:
+      return parsedNumber<SQLUSMALLINT>(utf8);
+    case SQL_C_SBIGINT:
+      return parsedNumber<SQLBIGINT>(utf8);
+    case SQL_C_UBIGINT:
+      return parsedNumber<SQLUBIGINT>(utf8);
+    case SQL_C_DOUBLE:
+      return parsedNumber<SQLDOUBLE>(utf8);
+    case SQL_C_FLOAT:
+      return parsedNumber<SQLREAL>(utf8);
+    default:
+      return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
+  }
+}
+
+// Hands out the next piece of value from `offset` into a buffer of `capacity` bytes. Returns
+// the number of bytes consumed and whether the value was cut.
+struct Piece {
+  std::size_t consumed = 0;
+  bool cut = false;
+};
+
+Piece writePiece(const PieceValue& value, std::size_t offset, SQLPOINTER buffer, SQLLEN capacity,
+                 SQLLEN* indicator) {
+  const std::size_t remaining = value.bytes.size() - offset;
+  if (indicator != nullptr) *indicator = static_cast<SQLLEN>(remaining);
+  if (buffer == nullptr || capacity <= 0) return {0, remaining > 0 || value.terminator > 0};
+  const auto bytes = static_cast<std::size_t>(capacity);
+  std::size_t room = bytes >= value.terminator ? bytes - value.terminator : 0;
+  room -= room % value.unit;
+  const std::size_t count = std::min(room, remaining);
+  auto* target = static_cast<char*>(buffer);
+  std::memcpy(target, value.bytes.data() + offset, count);
+  if (value.terminator > 0 && count + value.terminator <= bytes) {
+    std::memset(target + count, 0, value.terminator);
+  }
+  return {count, count < remaining};
+}
+
+}  // namespace
+
+extern "C" {
+
+SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT statement, SQLUSMALLINT orientation, SQLLEN offset,
+                                   SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
+  Invocation call(Fn::SQLExtendedFetch);
+  State& state = call.state();
+  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
+  call.args = nameOfHandle(state, statement) + ", " +
+              nameOf(NameSet::FetchOrientation, orientation) + ", " + std::to_string(offset);
+  if (stmt == nullptr) return call.invalidHandle();
+  const std::size_t rowsetSize = std::max<SQLULEN>(statementOptionValue(*stmt, SQL_ROWSET_SIZE), 1);
+  const SQLRETURN rc = call.respond(
+      stmt, true,
+      [&] {
+        if (stmt->phase != Phase::Open) return functionSequenceError();
+        if (stmt->result.columns.empty()) return invalidCursorState();
+        Reply reply = moveCursor(*stmt, orientation, offset, rowsetSize);
+        if (reply.rc == SQL_SUCCESS) {
+          const std::size_t fetched = rowsInRowset(*stmt, rowsetSize);
+          if (rowCount != nullptr) *rowCount = fetched;
+          if (rowStatus != nullptr) {
+            for (std::size_t i = 0; i < rowsetSize; ++i) {
+              rowStatus[i] = i < fetched ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
+            }
+          }
+        } else if (reply.rc == SQL_NO_DATA && rowCount != nullptr) {
+          *rowCount = 0;
+        }
+        return reply;
+      },
+      [&](const Answer& scripted) {
+        if (scripted.number && rowCount != nullptr) {
+          *rowCount = static_cast<SQLULEN>(*scripted.number);
+        }
+        if (scripted.rowStatus && rowStatus != nullptr) {
+          for (std::size_t i = 0; i < rowsetSize; ++i) rowStatus[i] = *scripted.rowStatus;
+        }
+      });
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
+  Invocation call(Fn::SQLFetch);
+  State& state = call.state();
+  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
+  call.args = nameOfHandle(state, statement);
+  if (stmt == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      stmt, true,
+      [&] {
+        if (stmt->phase != Phase::Open) return functionSequenceError();
+        if (stmt->result.columns.empty()) return invalidCursorState();
+        return moveCursor(*stmt, SQL_FETCH_NEXT, 0, 1);
+      },
+      noOutputs);
+  return call.finish(rc);
+}
+
+SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                             SQLPOINTER buffer, SQLLEN capacity, SQLLEN* indicator) {
+  Invocation call(Fn::SQLGetData);
+  State& state = call.state();
+  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
+  call.args = nameOfHandle(state, statement) + ", " + std::to_string(column) + ", " +
+              nameOf(NameSet::CType, cType) + ", " + std::to_string(capacity);
+  if (stmt == nullptr) return call.invalidHandle();
+  const SQLRETURN rc = call.respond(
+      stmt, true,
+      [&]() -> Reply {
+        if (stmt->phase != Phase::Open) return functionSequenceError();
+        if (stmt->position != Position::OnRowset) return invalidCursorState();
+        const auto& columns = stmt->result.columns;
+        if (column < 1 || column > columns.size()) {
+          return driverError("S1002", u"Invalid column number");
+        }
+        if (capacity < 0) {
+          return Reply::error("S1090",
+                              u"[unixODBC][Driver Manager]Invalid string or buffer length");
+        }
+        if (stmt->readWhole.count(column)) return Reply{SQL_NO_DATA, {}};
+        const Cell& cell = stmt->result.rows[stmt->firstRow][column - 1];
+        if (!cell) {
+          if (indicator == nullptr) {
+            return driverError("22002", u"Indicator variable required but not supplied");
+          }
+          *indicator = SQL_NULL_DATA;
+          stmt->readWhole.insert(column);
+          return Reply::ok();
+        }
+        Converted converted = convert(*cell, cType, columns[column - 1].sqlType);
+        if (auto* refused = std::get_if<Reply>(&converted)) return *refused;
+        if (auto* number = std::get_if<FixedValue>(&converted)) {
+          if (buffer != nullptr) {
+            std::memcpy(buffer, number->bytes.data(), number->bytes.size());
+          }
+          if (indicator != nullptr) *indicator = static_cast<SQLLEN>(number->bytes.size());
+          stmt->readWhole.insert(column);
+          return Reply::ok();
+        }
+        const auto& value = std::get<PieceValue>(converted);
+        std::size_t& offset = stmt->readOffsets[column];
+        const Piece piece = writePiece(value, offset, buffer, capacity, indicator);
+        offset += piece.consumed;
+        if (piece.cut) return Reply::withInfo("01004", messages::stringTruncated);
+        stmt->readWhole.insert(column);
+        return Reply::ok();
+      },
+      [&](const Answer& scripted) {
+        if (scripted.text) {
+          Converted converted = convert(*scripted.text, cType, SQL_WVARCHAR);
+          if (auto* value = std::get_if<PieceValue>(&converted)) {
+            writePiece(*value, 0, buffer, capacity, indicator);
+          }
+        }
+        if (scripted.length && indicator != nullptr) *indicator = *scripted.length;
+      });
+  return call.finish(rc);
+}
+
+}  // extern "C"

@@ -1,0 +1,200 @@
+// The fake's process-wide state, its handles and the protocol every entry point follows:
+// count the call, check the handle, clear the handle's diagnostics, answer from the script or
+// do the normal work, post the diagnostics and log the call.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fake_odbc.h"
+
+namespace fakeodbc::detail {
+
+enum class Kind { Env, Dbc, Stmt };
+
+struct Object {
+  Kind kind = Kind::Env;
+  int id = 0;
+  bool live = true;
+  std::deque<Diag> pending;  // records for SQLErrorW, oldest first
+
+  virtual ~Object() = default;
+  std::string name() const;
+};
+
+struct Dbc;
+struct Stmt;
+
+struct Env : Object {
+  std::vector<Dbc*> connections;  // live ones
+};
+
+struct Dbc : Object {
+  Env* env = nullptr;
+  bool connected = false;
+  std::map<SQLUSMALLINT, SQLULEN> options;
+  std::vector<Stmt*> statements;  // live ones
+};
+
+// Allocated: nothing to describe. Prepared: a text is prepared, no cursor. Open: executed,
+// the cursor stands before, on or after the rows.
+enum class Phase { Allocated, Prepared, Open };
+enum class Position { BeforeStart, OnRowset, AfterEnd };
+
+struct Stmt : Object {
+  Dbc* dbc = nullptr;
+  Phase phase = Phase::Allocated;
+  bool prepared = false;  // closing the cursor goes back to Prepared rather than Allocated
+  std::u16string text;
+  ResultSet result;
+  Position position = Position::BeforeStart;
+  std::size_t firstRow = 0;                         // first row of the current rowset
+  std::map<SQLUSMALLINT, std::size_t> readOffsets;  // bytes handed out per column, current row
+  std::set<SQLUSMALLINT> readWhole;                 // columns read to their end, current row
+  std::map<SQLUSMALLINT, SQLULEN> options;
+};
+
+struct State {
+  // Configuration.
+  ResultSet defaultResult;
+  std::map<std::u16string, ResultSet> resultsByText;
+  std::optional<std::u16string> completedConnectString;
+  std::map<SQLUSMALLINT, InfoValue> info;
+  std::set<SQLUSMALLINT> supportedFunctions;  // SQL_API_ ids SQLGetFunctions reports
+
+  // Scripted answers by global call index and by per-function ordinal.
+  std::map<std::size_t, Answer> answersByIndex;
+  std::map<Fn, std::map<std::size_t, Answer>> answersByOrdinal;
+
+  // Counters and handles.
+  std::size_t callIndex = 0;
+  std::map<Fn, std::size_t> ordinals;
+  int lastId[3] = {0, 0, 0};
+  std::map<std::uintptr_t, std::unique_ptr<Object>> objects;
+  int invalidHandleUses = 0;
+  int stmtsReleasedByDisconnect = 0;
+
+  std::vector<Call> log;
+  std::FILE* logFile = nullptr;  // environment mode: every call line goes here as it happens
+};
+
+// Sets everything but the log file back to a healthy driver.
+void resetState(State& state);
+std::map<SQLUSMALLINT, InfoValue> healthyInfo();
+
+// Holds the process-wide lock for its lifetime. The first session of the process reads the
+// environment variables (FAKEODBC_SCRIPT, FAKEODBC_LOG) before it locks.
+class Session {
+ public:
+  Session();
+  State& state;
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
+
+// Environment mode; defined in environment_mode.cpp and run once before the first session.
+void loadEnvironment(State& state);
+
+// Handles.
+SQLHANDLE handleOf(const Object& object);
+Object* findObject(const State& state, SQLHANDLE handle);
+std::string nameOfHandle(const State& state, SQLHANDLE handle);
+Object& createObject(State& state, Kind kind);
+
+template <class T>
+T* liveObject(const State& state, SQLHANDLE handle, Kind kind) {
+  Object* object = findObject(state, handle);
+  if (object == nullptr || object->kind != kind || !object->live) return nullptr;
+  return static_cast<T*>(object);
+}
+
+HandleBalance balanceOf(const State& state);
+
+// What a call's own work produced.
+struct Reply {
+  SQLRETURN rc = SQL_SUCCESS;
+  std::vector<Diag> diags;
+
+  static Reply ok() { return {}; }
+  static Reply error(std::string state, std::u16string message);
+  static Reply withInfo(std::string state, std::u16string message);
+};
+
+// Records of the driver manager part and of the driver part.
+Reply functionSequenceError();
+Reply invalidCursorState();
+Reply connectionNotOpen();
+Reply driverError(std::string state, std::u16string_view text);
+
+class Invocation {
+ public:
+  explicit Invocation(Fn fn);
+
+  State& state() { return session_.state; }
+  std::size_t index() const { return index_; }
+
+  // The arguments as the log shows them; set before finish().
+  std::string args;
+
+  // Answers SQL_INVALID_HANDLE and logs the call; a scripted answer for this call is dropped.
+  SQLRETURN invalidHandle();
+
+  // Runs the protocol. target is the handle whose diagnostics the call clears and posts to
+  // (null for SQLAllocEnv, and for SQLErrorW, which reads them instead). work() does the
+  // normal work and returns its Reply; outputs(answer) writes a script's output values.
+  template <class Work, class Outputs>
+  SQLRETURN respond(Object* target, bool clearsDiagnostics, Work&& work, Outputs&& outputs) {
+    if (target != nullptr && clearsDiagnostics) target->pending.clear();
+    std::optional<Answer> scripted = takeAnswer();
+    Reply reply;
+    if (scripted && scripted->stillExecuting > 0) {
+      Answer rest = *scripted;
+      rest.stillExecuting -= 1;
+      state().answersByOrdinal[fn_][ordinal_ + 1] = std::move(rest);
+      reply.rc = SQL_STILL_EXECUTING;
+    } else if (scripted && !scripted->runDefault) {
+      reply.rc = scripted->rc.value_or(SQL_SUCCESS);
+      reply.diags = scripted->diags;
+      outputs(*scripted);
+    } else {
+      reply = work();
+      if (scripted) {
+        if (scripted->rc) {
+          reply.rc = *scripted->rc;
+          reply.diags = scripted->diags;
+        } else {
+          reply.diags.insert(reply.diags.end(), scripted->diags.begin(), scripted->diags.end());
+        }
+        outputs(*scripted);
+      }
+    }
+    if (target != nullptr && clearsDiagnostics) {
+      for (Diag& diag : reply.diags) target->pending.push_back(std::move(diag));
+    }
+    return reply.rc;
+  }
+
+  // Logs the call with args and rc and returns rc.
+  SQLRETURN finish(SQLRETURN rc);
+
+ private:
+  std::optional<Answer> takeAnswer();
+
+  Session session_;
+  Fn fn_;
+  std::size_t index_ = 0;
+  std::size_t ordinal_ = 0;
+};
+
+// A script's output writer for calls that have no output values.
+inline void noOutputs(const Answer&) {}
+
+}  // namespace fakeodbc::detail
