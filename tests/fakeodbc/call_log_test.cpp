@@ -1,0 +1,251 @@
+// The call log, the handle balance and fault injection by call index, over the whole ODBC
+// sequence of the brand listing.
+#include "test_support.h"
+
+using namespace fakeodbc_test;
+using fakeodbc::Fn;
+
+namespace {
+
+class CallLogTest : public FakeOdbcTest {};
+
+const std::vector<std::string> roadLines = {
+    "SQLAllocEnv(&env#1) -> SQL_SUCCESS",
+    "SQLAllocConnect(env#1, &dbc#1) -> SQL_SUCCESS",
+    "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS",
+    "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS, 1) -> SQL_SUCCESS",
+    "SQLDriverConnectW(dbc#1, hwnd, \"DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';"
+    "DBQ=../../bd2.mdb\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_ODBC_API_CONFORMANCE, 2) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_ODBC_SQL_CONFORMANCE, 2) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_POS_OPERATIONS, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_POSITIONED_STATEMENTS, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_TXN_CAPABLE, 2) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_CURSOR_COMMIT_BEHAVIOR, 2) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_CURSOR_ROLLBACK_BEHAVIOR, 2) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_BOOKMARK_PERSISTENCE, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_GETDATA_EXTENSIONS, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_DATA_SOURCE_READ_ONLY, 20) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_IDENTIFIER_QUOTE_CHAR, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_DBMS_NAME, 128) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_DBMS_VER, 128) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 128) -> SQL_SUCCESS",
+    "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS",
+    "SQLNumResultCols(stmt#1) -> SQL_ERROR",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA",
+    "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
+    "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 60) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_SCROLL_OPTIONS, 4) -> SQL_SUCCESS",
+    "SQLGetInfoW(dbc#1, SQL_SCROLL_CONCURRENCY, 4) -> SQL_SUCCESS",
+    "SQLSetStmtOption(stmt#1, SQL_CURSOR_TYPE, 3) -> SQL_SUCCESS",
+    "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, 2) -> SQL_SUCCESS",
+    "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS",
+    "SQLExecute(stmt#1) -> SQL_SUCCESS",
+    "SQLNumResultCols(stmt#1) -> SQL_SUCCESS",
+    "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
+    "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS",
+    "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS",
+    "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS",
+    "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS",
+    "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS",
+    "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS",
+    "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+    "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+    "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+    "SQLFreeEnv(env#1) -> SQL_SUCCESS",
+};
+
+TEST_F(CallLogTest, HealthyRunIsLoggedCallByCallAndBalanced) {
+  const RoadResult road = runRoad();
+
+  EXPECT_TRUE(road.completed);
+  EXPECT_TRUE(road.errors.empty());
+  EXPECT_EQ(road.values, (std::vector<std::u16string>{u"Airbus", u"Boeing", u"Cessna"}));
+  EXPECT_EQ(fakeodbc::callLines(), roadLines);
+  EXPECT_EQ(fakeodbc::callCount(), roadLines.size());
+
+  const auto calls = fakeodbc::calls();
+  for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i].index, i + 1);
+  EXPECT_EQ(calls.front().fn, Fn::SQLAllocEnv);
+  EXPECT_EQ(fakeodbc::callNames().back(), "SQLFreeEnv");
+
+  const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+  EXPECT_TRUE(balance.balanced()) << balance.text();
+  EXPECT_EQ(balance.text(),
+            "env allocated=1 freed=1 live=0\n"
+            "dbc allocated=1 freed=1 live=0\n"
+            "stmt allocated=1 freed=1 live=0 released-by-disconnect=0\n"
+            "invalid-handle-uses=0\n"
+            "live: -\n");
+}
+
+TEST_F(CallLogTest, ClearLogForgetsLinesButKeepsCountingAndHandles) {
+  connect();
+  fakeodbc::clearLog();
+  EXPECT_TRUE(fakeodbc::callLines().empty());
+  EXPECT_EQ(fakeodbc::callCount(), 3u);
+
+  SQLHSTMT statement = SQL_NULL_HSTMT;
+  ASSERT_EQ(SQLAllocStmt(dbc, &statement), SQL_SUCCESS);
+  const auto calls = fakeodbc::calls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].index, 4u);
+  EXPECT_EQ(calls[0].line(), "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS");
+  EXPECT_EQ(SQLFreeStmt(statement, SQL_DROP), SQL_SUCCESS);
+  freeAll();
+}
+
+TEST_F(CallLogTest, StatementTextsAreLoggedAsQuotedUtf8) {
+  connect();
+  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLPrepareW(stmt, w(u"SELECT \"Zoë\" FROM t\n"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLPrepareW(stmt, w(u"SELECT 1 FROM t"), 8), SQL_SUCCESS);
+  const auto lines = fakeodbc::callLines();
+  EXPECT_EQ(lines[lines.size() - 2],
+            "SQLPrepareW(stmt#1, \"SELECT \\\"Zo\xC3\xAB\\\" FROM t\\n\", SQL_NTS) -> SQL_SUCCESS");
+  EXPECT_EQ(lines.back(), "SQLPrepareW(stmt#1, \"SELECT 1\", 8) -> SQL_SUCCESS");
+  freeAll();
+}
+
+TEST_F(CallLogTest, FreedAndUnknownHandlesAnswerInvalidHandleAndAreCounted) {
+  openStatement();
+  SQLHSTMT dropped = stmt;
+  ASSERT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
+  stmt = SQL_NULL_HSTMT;
+
+  EXPECT_EQ(SQLExecute(dropped), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFetch(reinterpret_cast<SQLHSTMT>(0x1234)), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLNumResultCols(SQL_NULL_HSTMT, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLExecute(dbc), SQL_INVALID_HANDLE);  // a connection is not a statement
+
+  const auto lines = fakeodbc::callLines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[lines.size() - 4], "SQLExecute(stmt#1) -> SQL_INVALID_HANDLE");
+  EXPECT_EQ(lines[lines.size() - 3], "SQLFetch(unknown) -> SQL_INVALID_HANDLE");
+  EXPECT_EQ(lines[lines.size() - 2], "SQLNumResultCols(NULL) -> SQL_INVALID_HANDLE");
+  EXPECT_EQ(lines[lines.size() - 1], "SQLExecute(dbc#1) -> SQL_INVALID_HANDLE");
+
+  freeAll();
+  const auto balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.invalidHandleUses, 4);
+  EXPECT_FALSE(balance.balanced());
+  EXPECT_EQ(balance.stmt.freed, 1);
+}
+
+TEST_F(CallLogTest, StatementsLeftToDisconnectAreReportedAndUnbalanced) {
+  openStatement();
+  SQLHSTMT second = SQL_NULL_HSTMT;
+  ASSERT_EQ(SQLAllocStmt(dbc, &second), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeStmt(second, SQL_DROP), SQL_SUCCESS);
+
+  auto balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.liveHandles, (std::vector<std::string>{"env#1", "dbc#1", "stmt#1"}));
+
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);  // stmt#1 still allocated
+  ASSERT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
+
+  balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.stmt.allocated, 2);
+  EXPECT_EQ(balance.stmt.freed, 1);
+  EXPECT_EQ(balance.stmt.live, 0);
+  EXPECT_EQ(balance.stmtsReleasedByDisconnect, 1);
+  EXPECT_FALSE(balance.balanced());
+  EXPECT_EQ(SQLExecute(stmt), SQL_INVALID_HANDLE);
+  stmt = SQL_NULL_HSTMT;
+}
+
+TEST_F(CallLogTest, FreeingInTheWrongOrderIsRefusedLikeTheDriverManager) {
+  connect();
+  EXPECT_EQ(SQLFreeEnv(env), SQL_ERROR);  // a connection is still allocated
+  EXPECT_EQ(readErrors(env, SQL_NULL_HDBC, SQL_NULL_HSTMT).at(0).state, "S1010");
+  EXPECT_EQ(SQLFreeConnect(dbc), SQL_ERROR);  // still connected
+  EXPECT_EQ(readErrors(env, dbc, SQL_NULL_HSTMT).at(0).state, "S1010");
+  EXPECT_EQ(fakeodbc::handleBalance().liveHandles, (std::vector<std::string>{"env#1", "dbc#1"}));
+  freeAll();
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced());
+}
+
+// Every call of the run fails once, in turn; the run before it is unchanged, the failing call
+// does none of its work, its record reaches whoever reads the diagnostics, and the cleanup
+// never touches a handle that a failed allocation did not hand out.
+TEST_F(CallLogTest, EveryCallOfTheRunCanFailOnceByItsIndex) {
+  runRoad();
+  const auto baseline = fakeodbc::calls();
+  ASSERT_EQ(baseline.size(), roadLines.size());
+
+  for (std::size_t k = 1; k <= baseline.size(); ++k) {
+    SCOPED_TRACE("failing call " + std::to_string(k) + ": " + baseline[k - 1].line());
+    fakeodbc::reset();
+    const fakeodbc::Diag injected{"S1000", 77, u"[FakeODBC][Driver]Injected failure"};
+    fakeodbc::failCall(k, SQL_ERROR, injected);
+
+    const RoadResult road = runRoad();
+    const auto calls = fakeodbc::calls();
+
+    ASSERT_GE(calls.size(), k);
+    for (std::size_t i = 0; i + 1 < k; ++i) EXPECT_EQ(calls[i].line(), baseline[i].line());
+    const Fn failed = baseline[k - 1].fn;
+    EXPECT_EQ(calls[k - 1].fn, failed);
+    EXPECT_EQ(calls[k - 1].rc, SQL_ERROR);
+    if (failed == Fn::SQLAllocEnv || failed == Fn::SQLAllocConnect || failed == Fn::SQLAllocStmt) {
+      EXPECT_TRUE(calls[k - 1].args.ends_with("&NULL")) << calls[k - 1].args;
+    } else {
+      EXPECT_EQ(calls[k - 1].args, baseline[k - 1].args);
+    }
+
+    if (calls.size() > k && calls[k].fn == Fn::SQLErrorW && failed != Fn::SQLErrorW) {
+      ASSERT_FALSE(road.errors.empty());
+      EXPECT_EQ(road.errors.front().state, "S1000");
+      EXPECT_EQ(road.errors.front().native, 77);
+      EXPECT_EQ(road.errors.front().message, injected.message);
+    }
+
+    const auto balance = fakeodbc::handleBalance();
+    EXPECT_EQ(balance.invalidHandleUses, 0);
+    switch (failed) {
+      case Fn::SQLFreeStmt:
+        EXPECT_EQ(balance.stmtsReleasedByDisconnect, 1);
+        EXPECT_EQ(balance.liveHandles, std::vector<std::string>{});
+        break;
+      case Fn::SQLDisconnect:
+      case Fn::SQLFreeConnect:
+        // Still connected or still allocated: the frees after it are refused.
+        EXPECT_EQ(balance.liveHandles, (std::vector<std::string>{"env#1", "dbc#1"}));
+        break;
+      case Fn::SQLFreeEnv:
+        EXPECT_EQ(balance.liveHandles, std::vector<std::string>{"env#1"});
+        break;
+      default:
+        EXPECT_TRUE(balance.balanced()) << balance.text();
+    }
+  }
+}
+
+TEST_F(CallLogTest, AnInjectedFailureHappensOnlyOnce) {
+  openStatement();
+  ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(SQLPrepareW(stmt, w(u"SELECT 1"), SQL_NTS), SQL_SUCCESS);
+  fakeodbc::failCall(fakeodbc::callCount() + 1, SQL_ERROR);
+
+  EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
+  const auto records = readErrors(env, dbc, stmt);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "S1000");
+  EXPECT_EQ(records[0].message, fakeodbc::messages::injectedFailure);
+  EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS);  // the failed call did not open the cursor
+  freeAll();
+}
+
+TEST_F(CallLogTest, AFailedAllocationHandsOutANullHandle) {
+  fakeodbc::answer(Fn::SQLAllocEnv, 1, fakeodbc::Answer::fail(SQL_ERROR));
+  SQLHENV environment = reinterpret_cast<SQLHENV>(0x1);
+  EXPECT_EQ(SQLAllocEnv(&environment), SQL_ERROR);
+  EXPECT_EQ(environment, nullptr);
+  EXPECT_EQ(fakeodbc::callLines().back(), "SQLAllocEnv(&NULL) -> SQL_ERROR");
+  EXPECT_EQ(fakeodbc::handleBalance().env.allocated, 0);
+}
+
+}  // namespace

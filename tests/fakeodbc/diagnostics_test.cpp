@@ -1,0 +1,162 @@
+// SQLErrorW: which handle's records it reads, one per call and consumed, cut messages,
+// scripted answers, and the clearing of records by the next call on a handle.
+#include "test_support.h"
+
+using namespace fakeodbc_test;
+using fakeodbc::Answer;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+
+namespace {
+
+class DiagnosticsTest : public FakeOdbcTest {};
+
+TEST_F(DiagnosticsTest, RecordsAreHandedOutOneByOneInOrderAndConsumed) {
+  openStatement();
+  fakeodbc::answer(
+      Fn::SQLFetch, 1,
+      Answer::fail(SQL_ERROR, {{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}}));
+  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  EXPECT_EQ(fakeodbc::pendingDiags(stmt).size(), 2u);
+
+  SQLWCHAR state[6];
+  SQLINTEGER native = 0;
+  SQLWCHAR message[64];
+  SQLSMALLINT length = 0;
+  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_SUCCESS);
+  EXPECT_EQ(text(state), u"S1000");
+  EXPECT_EQ(native, 5);
+  EXPECT_EQ(text(message), u"[A][B] First");
+  EXPECT_EQ(length, 12);
+  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_SUCCESS);
+  EXPECT_EQ(text(state), u"01004");
+  EXPECT_EQ(native, -1);
+  EXPECT_EQ(text(message), u"Second");
+  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_NO_DATA);
+  EXPECT_TRUE(fakeodbc::pendingDiags(stmt).empty());
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, StatementRecordsComeFirstThenConnectionThenEnvironment) {
+  openStatement();
+  fakeodbc::answer(Fn::SQLFreeEnv, 1, Answer::fail(SQL_ERROR, {{"E0001", 0, u"env"}}));
+  fakeodbc::answer(Fn::SQLGetInfoW, 1, Answer::fail(SQL_ERROR, {{"D0001", 0, u"dbc"}}));
+  fakeodbc::answer(Fn::SQLExecute, 1, Answer::fail(SQL_ERROR, {{"S0001", 0, u"stmt"}}));
+  SQLFreeEnv(env);
+  SQLGetInfoW(dbc, SQL_DBMS_NAME, nullptr, 0, nullptr);
+  SQLExecute(stmt);
+
+  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"stmt");
+  EXPECT_EQ(readErrors(env, dbc, SQL_NULL_HSTMT).at(0).message, u"dbc");
+  EXPECT_EQ(readErrors(env, SQL_NULL_HDBC, SQL_NULL_HSTMT).at(0).message, u"env");
+  EXPECT_TRUE(readErrors(env, dbc, SQL_NULL_HSTMT).empty());
+
+  SQLWCHAR state[6];
+  EXPECT_EQ(
+      SQLErrorW(SQL_NULL_HENV, SQL_NULL_HDBC, SQL_NULL_HSTMT, state, nullptr, nullptr, 0, nullptr),
+      SQL_INVALID_HANDLE);
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, EveryOtherCallClearsItsHandlesRecordsFirst) {
+  openStatement();
+  SQLSMALLINT columns = 0;
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"old"}}));
+  ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
+  ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS);
+  EXPECT_TRUE(readErrors(env, dbc, stmt).empty());
+
+  // A call on another handle leaves them alone.
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"kept"}}));
+  ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
+  SQLUSMALLINT supported = 0;
+  ASSERT_EQ(SQLGetFunctions(dbc, SQL_API_SQLFETCH, &supported), SQL_SUCCESS);
+  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"kept");
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, LongMessageIsCutToCapacityMinusOneWithWarningAndConsumed) {
+  openStatement();
+  fakeodbc::answer(Fn::SQLFetch, 1,
+                   Answer::fail(SQL_ERROR, {{"S1000", 0, u"0123456789"}, {"S1001", 0, u"next"}}));
+  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  SQLWCHAR state[6];
+  SQLWCHAR message[64];
+  SQLSMALLINT length = 0;
+  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 5, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(text(message), u"0123");
+  EXPECT_EQ(length, 10);
+  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 4, &length),
+            SQL_SUCCESS_WITH_INFO);  // room for three characters and the terminator
+  EXPECT_EQ(text(state), u"S1001");
+  EXPECT_EQ(text(message), u"nex");
+  EXPECT_EQ(length, 4);
+  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 4, &length), SQL_NO_DATA);
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, MessageOfExactlyCapacityMinusOneFitsWithoutWarning) {
+  openStatement();
+  fakeodbc::answer(Fn::SQLFetch, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"abcd"}}));
+  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  SQLWCHAR message[8];
+  EXPECT_EQ(SQLErrorW(env, dbc, stmt, nullptr, nullptr, message, 5, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(text(message), u"abcd");
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, AStateOf00000CanBeInjectedAsAnyRecord) {
+  openStatement();
+  fakeodbc::answer(Fn::SQLFetch, 1,
+                   Answer::fail(SQL_ERROR, {{"00000", 0, u"nothing"}, {"S1000", 0, u"after"}}));
+  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  SQLWCHAR state[6];
+  SQLWCHAR message[16];
+  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 16, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(text(state), u"00000");
+  EXPECT_EQ(fakeodbc::pendingDiags(stmt).at(0).message, u"after");
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, SQLErrorWItselfCanAnswerErrorOrInvalidHandleWithoutConsuming) {
+  openStatement();
+  SQLSMALLINT columns = 0;
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"kept"}}));
+  ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
+  fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
+  fakeodbc::answer(Fn::SQLErrorW, 2, Answer::fail(SQL_INVALID_HANDLE));
+  SQLWCHAR state[6];
+  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"kept");
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, ScriptedSQLErrorWHandsOutTheGivenRecord) {
+  connect();
+  fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_SUCCESS, {{"00000", 0, u"[x]stop"}}));
+  const auto records = readErrors(env, dbc, SQL_NULL_HSTMT);
+  ASSERT_GE(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "00000");
+  EXPECT_EQ(records[0].message, u"[x]stop");
+  EXPECT_EQ(records.size(), 1u);  // then the connection has nothing left
+  freeAll();
+}
+
+TEST_F(DiagnosticsTest, ScriptedRecordsAddToTheNormalOnesWhenNoReturnCodeIsGiven) {
+  connect();
+  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  Answer extra;
+  extra.runDefault = true;
+  extra.diags = {{"01000", 0, u"[FakeODBC][Driver]General warning"}};
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, extra);
+  SQLSMALLINT columns = 0;
+  EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
+  const auto records = readErrors(env, dbc, stmt);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].state, "S1010");
+  EXPECT_EQ(records[1].state, "01000");
+  freeAll();
+}
+
+}  // namespace

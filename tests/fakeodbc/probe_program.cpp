@@ -1,0 +1,101 @@
+// A small ODBC client linked against the system libodbc.so.2. It connects, runs one statement,
+// prints the completed connection string, the first column of every row and any error, and
+// frees its handles (all but the statement with --keep-statement).
+//
+// Usage: fakeodbc_probe "STATEMENT" [--keep-statement]
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::u16string widen(const char* ascii) {
+  std::u16string out;
+  for (const char* c = ascii; *c != 0; ++c)
+    out += static_cast<char16_t>(static_cast<unsigned char>(*c));
+  return out;
+}
+
+std::string utf8(const SQLWCHAR* text) {
+  std::string out;
+  for (const SQLWCHAR* c = text; *c != 0; ++c) {
+    const unsigned code = *c;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+void printErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
+  SQLWCHAR state[6];
+  SQLINTEGER native = 0;
+  SQLWCHAR message[512];
+  SQLSMALLINT length = 0;
+  while (SQLErrorW(env, dbc, stmt, state, &native, message, 511, &length) == SQL_SUCCESS) {
+    std::printf("error %s %s\n", utf8(state).c_str(), utf8(message).c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: fakeodbc_probe STATEMENT [--keep-statement]\n");
+    return 64;
+  }
+  const bool keepStatement = argc > 2 && std::strcmp(argv[2], "--keep-statement") == 0;
+  std::u16string statement = widen(argv[1]);
+  std::u16string connect = u"DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=../../bd2.mdb";
+
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  if (SQLAllocEnv(&env) != SQL_SUCCESS) return 1;
+  if (SQLAllocConnect(env, &dbc) != SQL_SUCCESS) return 1;
+
+  SQLWCHAR completed[256] = {};
+  SQLSMALLINT completedLength = 0;
+  const SQLRETURN connected =
+      SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(connect.data()), SQL_NTS,
+                        completed, 256, &completedLength, SQL_DRIVER_NOPROMPT);
+  if (connected == SQL_SUCCESS || connected == SQL_SUCCESS_WITH_INFO) {
+    std::printf("connected %s\n", utf8(completed).c_str());
+    SQLWCHAR dbms[64] = {};
+    if (SQLGetInfoW(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, nullptr) == SQL_SUCCESS) {
+      std::printf("dbms %s\n", utf8(dbms).c_str());
+    }
+    SQLAllocStmt(dbc, &stmt);
+    if (SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(statement.data()), SQL_NTS) !=
+        SQL_SUCCESS) {
+      printErrors(env, dbc, stmt);
+    } else {
+      SQLULEN fetched = 0;
+      SQLUSMALLINT status[1];
+      while (SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 1, &fetched, status) == SQL_SUCCESS) {
+        SQLWCHAR value[128] = {};
+        SQLLEN length = 0;
+        SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length);
+        std::printf("-- %s\n", length == SQL_NULL_DATA ? "NULL" : utf8(value).c_str());
+      }
+    }
+    if (!keepStatement) SQLFreeStmt(stmt, SQL_DROP);
+    SQLDisconnect(dbc);
+  } else {
+    printErrors(env, dbc, SQL_NULL_HSTMT);
+  }
+  SQLFreeConnect(dbc);
+  SQLFreeEnv(env);
+  return 0;
+}

@@ -1,0 +1,158 @@
+// The script format of FAKEODBC_SCRIPT, applied in-process with fakeodbc::loadScript.
+#include "test_support.h"
+
+using namespace fakeodbc_test;
+
+namespace {
+
+class ScriptTest : public FakeOdbcTest {
+ protected:
+  std::vector<std::u16string> column1Values() {
+    std::vector<std::u16string> values;
+    while (SQLFetch(stmt) == SQL_SUCCESS) {
+      SQLWCHAR value[64] = {};
+      SQLLEN length = 0;
+      EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
+      values.push_back(length == SQL_NULL_DATA ? u"<null>" : text(value));
+    }
+    return values;
+  }
+};
+
+TEST_F(ScriptTest, ColumnsAndRowsReplaceTheDefaultResult) {
+  fakeodbc::loadScript(R"(
+# brands with a NULL
+column marque SQL_WVARCHAR 50
+column "pays d'origine" -9 30 0 SQL_NO_NULLS
+row "Airbus" "Europe"
+row NULL "\u00C9tats-Unis"
+row "Say \"hi\"\\" "x"   # trailing comment
+)");
+  openStatement();
+  SQLWCHAR name[32];
+  SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  ASSERT_EQ(SQLDescribeColW(stmt, 2, name, 32, &nameLength, &type, &size, &digits, &nullable),
+            SQL_SUCCESS);
+  EXPECT_EQ(text(name), u"pays d'origine");
+  EXPECT_EQ(type, SQL_WVARCHAR);
+  EXPECT_EQ(size, 30u);
+  EXPECT_EQ(nullable, SQL_NO_NULLS);
+  EXPECT_EQ(column1Values(), (std::vector<std::u16string>{u"Airbus", u"<null>", u"Say \"hi\"\\"}));
+  freeAll();
+}
+
+TEST_F(ScriptTest, ResultLinesSelectTheStatementText) {
+  fakeodbc::loadScript(
+      "result \"SELECT marque FROM avion \"\n"
+      "column marque SQL_WVARCHAR 50\n"
+      "row \"Concorde\"\n"
+      "result \"DELETE FROM avion\"\n");
+  connect();
+  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT marque FROM avion "), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(column1Values(), std::vector<std::u16string>{u"Concorde"});
+  ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+
+  ASSERT_EQ(SQLExecDirectW(stmt, w(u"DELETE FROM avion"), SQL_NTS), SQL_SUCCESS);
+  SQLSMALLINT columns = -1;
+  ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS);
+  EXPECT_EQ(columns, 0);
+  ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+
+  ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT other"), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(column1Values().size(), 4u);  // the default result is untouched
+  freeAll();
+}
+
+TEST_F(ScriptTest, ConnectionInformationAndFunctions) {
+  fakeodbc::loadScript(
+      "connect-out \"DSN=done\"\n"
+      "info SQL_DBMS_NAME text \"ACCESS\"\n"
+      "info SQL_TXN_CAPABLE int16 SQL_TC_NONE\n"
+      "info SQL_SCROLL_OPTIONS int32 1\n"
+      "info SQL_IDENTIFIER_QUOTE_CHAR none\n"
+      "function SQL_API_SQLEXTENDEDFETCH no\n");
+  ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+  SQLWCHAR out[32];
+  ASSERT_EQ(
+      SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, out, 32, nullptr, SQL_DRIVER_NOPROMPT),
+      SQL_SUCCESS);
+  EXPECT_EQ(text(out), u"DSN=done");
+  SQLWCHAR name[32];
+  ASSERT_EQ(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(text(name), u"ACCESS");
+  SQLUSMALLINT capable = 9;
+  ASSERT_EQ(SQLGetInfoW(dbc, SQL_TXN_CAPABLE, &capable, 2, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(capable, SQL_TC_NONE);
+  SQLUINTEGER scroll = 0;
+  ASSERT_EQ(SQLGetInfoW(dbc, SQL_SCROLL_OPTIONS, &scroll, 4, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(scroll, 1u);
+  EXPECT_EQ(SQLGetInfoW(dbc, SQL_IDENTIFIER_QUOTE_CHAR, name, 4, nullptr), SQL_ERROR);
+  SQLUSMALLINT supported = 9;
+  ASSERT_EQ(SQLGetFunctions(dbc, SQL_API_SQLEXTENDEDFETCH, &supported), SQL_SUCCESS);
+  EXPECT_EQ(supported, SQL_FALSE);
+  freeAll();
+}
+
+TEST_F(ScriptTest, AnswersByFunctionAndByCallIndex) {
+  fakeodbc::loadScript(
+      "answer SQLExecDirectW 1 still 2\n"
+      "answer SQLFetch 2 rc SQL_SUCCESS_WITH_INFO default diag 01004 0 \"[FakeODBC]cut\"\n"
+      "answer-call 13 rc SQL_ERROR diag 08S01 7 \"[FakeODBC]Communication link failure\"\n");
+  connect();                                                                    // calls 1 to 3
+  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);                             // 4
+  EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_STILL_EXECUTING);  // 5
+  EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_STILL_EXECUTING);  // 6
+  EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);          // 7
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);                                       // 8
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO);                             // 9
+  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"[FakeODBC]cut");        // 10, 11
+  SQLWCHAR value[16];
+  SQLLEN length = 0;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);  // 12
+  EXPECT_EQ(text(value), u"Boeing");     // the warning fetch moved to row 2
+  EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);  // 13
+  const auto records = readErrors(env, dbc, stmt);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].state, "08S01");
+  EXPECT_EQ(records[0].native, 7);
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);  // the failed fetch did not move: row 3
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
+  EXPECT_EQ(text(value), u"Cessna");
+  freeAll();
+}
+
+TEST_F(ScriptTest, MalformedLinesAreNamedAndChangeNothing) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"column a SQL_WVARCHAR 10\nrow \"a\" \"b\"\n", "line 2: row has 2 values for 1 columns"},
+      {"frobnicate\n", "line 1: unknown directive frobnicate"},
+      {"\n\ninfo SQL_DBMS_NAME text unquoted\n", "line 3"},
+      {"answer SQLNope 1 rc SQL_ERROR\n", "unknown function SQLNope"},
+      {"answer SQLFetch 0 rc SQL_ERROR\n", "count from 1"},
+      {"answer SQLFetch 1 rc SQL_WHATEVER\n", "SQL_WHATEVER"},
+      {"row \"unterminated\n", "unterminated"},
+      {"row \"bad \\q escape\"\n", "unknown escape"},
+      {"column a SQL_WVARCHAR 10\nrow x\n", "quoted text\" or NULL"},
+      {"function SQL_API_SQLFETCH maybe\n", "yes or no"},
+  };
+  for (const auto& [script, expected] : cases) {
+    SCOPED_TRACE(script);
+    try {
+      fakeodbc::loadScript(script);
+      ADD_FAILURE() << "no error";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
+    }
+  }
+  // The first script's column line was not applied.
+  openStatement();
+  SQLWCHAR name[16];
+  ASSERT_EQ(SQLDescribeColW(stmt, 1, name, 16, nullptr, nullptr, nullptr, nullptr, nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(text(name), u"marque");
+  freeAll();
+}
+
+}  // namespace
