@@ -78,6 +78,9 @@ Child::Child(const ChildOptions& options) {
         ::fcntl(static_cast<int>(fd), F_SETFD, 0);
       }
     }
+    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
+      ::_exit(126);
+    }
     ::execvpe(argPointers[0], argPointers.data(), envPointers.data());
     const char message[] = "child_process: exec failed\n";
     (void)!::write(STDERR_FILENO, message, sizeof message - 1);

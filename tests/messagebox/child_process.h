@@ -32,6 +32,8 @@ struct ChildOptions {
   // Standard output and standard error are captured through pipes unless redirected here.
   int stdoutFd = -1;
   int stderrFd = -1;
+  // The child's working directory; the test's own when empty.
+  std::string workingDirectory;
   // Descriptors the child keeps open (besides 0, 1 and 2) under the same number.
   std::vector<int> keepFds;
 };

@@ -1,19 +1,17 @@
 // The message box of a process without a display, through the probe program: on standard error
 // when standard input is not a terminal, drawn on the terminal when it is.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <clocale>
 #include <cwchar>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "box_readers.h"
 #include "child_process.h"
+#include "program_expectations.h"
+#include "terminal_session.h"
 
 namespace {
 
@@ -23,37 +21,6 @@ using namespace std::chrono_literals;
 const std::string kProbe = MESSAGE_BOX_PROBE;
 
 std::string ProbePath() { return std::filesystem::canonical(kProbe).string(); }
-
-// One block that the box wrote on standard error.
-struct Block {
-  std::string caption;
-  std::string icon;
-  std::vector<std::string> text;
-};
-
-// Reads every block out of a standard-error text; lines outside blocks are ignored.
-std::vector<Block> ParseBlocks(const std::string& err) {
-  std::vector<Block> blocks;
-  bool inside = false;
-  for (const std::string& line : Lines(err)) {
-    if (line == "[message box]") {
-      blocks.emplace_back();
-      inside = true;
-    } else if (line == "[end of message box]") {
-      inside = false;
-    } else if (inside && line.starts_with("caption: ")) {
-      blocks.back().caption = line.substr(9);
-    } else if (inside && line.starts_with("icon: ")) {
-      blocks.back().icon = line.substr(6);
-    } else if (inside && line.starts_with("text: ")) {
-      blocks.back().text.push_back(line.substr(6));
-    } else if (inside) {
-      ADD_FAILURE() << "unexpected line inside a block: " << line;
-    }
-  }
-  EXPECT_FALSE(inside) << "a block without its last line";
-  return blocks;
-}
 
 ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::string& locale = "C.UTF-8") {
   ChildOptions options;
@@ -71,9 +38,9 @@ TEST(MessageBoxOnStandardError, BlocksCarryCaptionAndTextAndStdoutHasOnlyTheProb
   ASSERT_EQ(ExitCode(run.status), 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\n");
 
-  const std::vector<Block> blocks = ParseBlocks(run.err);
+  const std::vector<StderrBlock> blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 3u) << run.err;
-  for (const Block& block : blocks) {
+  for (const StderrBlock& block : blocks) {
     EXPECT_EQ(block.caption, ProbePath());
     EXPECT_EQ(block.icon, "warning");
   }
@@ -97,7 +64,7 @@ TEST(MessageBoxOnStandardError, DoesNotWaitForInputThatNeverComes) {
   ::close(input[1]);
   ASSERT_EQ(ExitCode(status), 0) << "the probe waited: " << probe.err();
   EXPECT_EQ(probe.out(), "box 1 returned 1\nbox 2 returned 1\n");
-  EXPECT_EQ(ParseBlocks(probe.err()).size(), 2u);
+  EXPECT_EQ(ParseStderrBlocks(probe.err()).size(), 2u);
 }
 
 TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
@@ -133,7 +100,7 @@ TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
 TEST(MessageBoxOnStandardError, OutsideAUtf8LocaleNonAsciiBecomesTheDefaultCharacter) {
   RunResult run = RunToEnd(ProbeWithoutDisplay({"Zoé ✈"}, "C"), 20s);
   ASSERT_EQ(ExitCode(run.status), 0);
-  const auto blocks = ParseBlocks(run.err);
+  const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Zo? ?"});
 }
@@ -144,7 +111,7 @@ TEST(MessageBoxOnStandardError, DisplayThatCannotBeOpenedFallsBackQuietly) {
   RunResult run = RunToEnd(options, 20s);
   ASSERT_EQ(ExitCode(run.status), 0);
   EXPECT_EQ(run.out, "box 1 returned 1\n");
-  const auto blocks = ParseBlocks(run.err);
+  const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].text, std::vector<std::string>{"no display here"});
   EXPECT_EQ(run.err.find("[message box]"), 0u) << run.err;
@@ -156,7 +123,7 @@ TEST(MessageBoxOnStandardError, StyleIconsAndStringIds) {
                       20s);
   ASSERT_EQ(ExitCode(run.status), 0);
   EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\nbox 4 returned 1\n");
-  const auto blocks = ParseBlocks(run.err);
+  const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 4u);
   EXPECT_EQ(blocks[0].icon, "error");
   EXPECT_EQ(blocks[1].icon, "information");
@@ -194,135 +161,25 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
   ASSERT_LT(expected.size(), full.size());
 
   EXPECT_EQ(Lines(run.out).at(0), "caption " + expected);
-  const auto blocks = ParseBlocks(run.err);
+  const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].caption, expected);
 }
 
 // ---- Terminal -------------------------------------------------------------------------------
 
-// A probe whose standard input is a new pseudo-terminal, with standard output and standard
-// error on pipes of their own so that the terminal shows only what the box draws.
-class TerminalProbe {
+// The probe on a new pseudo-terminal `columns` wide, without a display.
+class TerminalProbe : public TerminalSession {
  public:
-  TerminalProbe(std::vector<std::string> args, unsigned short columns, bool controlling = true) {
-    winsize size{};
-    size.ws_row = 40;
-    size.ws_col = columns;
-    int slave = -1;
-    if (::openpty(&m_master, &slave, nullptr, nullptr, &size) != 0) return;
-    ChildOptions options = ProbeWithoutDisplay(std::move(args));
-    options.stdinFd = slave;
-    options.controllingTerminal = controlling;
-    m_child = std::make_unique<Child>(options);
-    ::close(slave);
-  }
-  ~TerminalProbe() {
-    m_child.reset();
-    if (m_master >= 0) ::close(m_master);
-  }
-
-  bool ok() const { return m_master >= 0 && m_child && m_child->started(); }
-  Child& child() { return *m_child; }
-  const std::string& screen() const { return m_screen; }
-
-  // Reads the terminal until it shows `count` complete boxes or the time is out.
-  bool WaitForBoxes(size_t count, std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (Boxes().size() < count) {
-      if (Clock::now() >= deadline) return false;
-      ReadTerminal(50ms);
-      m_child->Pump(0ms);
-    }
-    return true;
-  }
-
-  void Type(const std::string& keys) {
-    ASSERT_EQ(::write(m_master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-  }
-
-  // The boxes drawn so far: each from its top border to its bottom border, three borders in all.
-  std::vector<std::vector<std::string>> Boxes() const {
-    std::vector<std::vector<std::string>> boxes;
-    std::vector<std::string> current;
-    int borders = 0;
-    const std::vector<std::string> lines = Lines(m_screen);
-    // A last line without its line end is still being written.
-    const size_t complete =
-        m_screen.ends_with("\n") || lines.empty() ? lines.size() : lines.size() - 1;
-    for (size_t i = 0; i < complete; ++i) {
-      const std::string& line = lines[i];
-      const bool border = line.starts_with("+-") && line.ends_with("-+");
-      if (borders == 0 && !border) continue;
-      current.push_back(line);
-      if (border && ++borders == 3) {
-        boxes.push_back(current);
-        current.clear();
-        borders = 0;
-      }
-    }
-    return boxes;
-  }
-
- private:
-  void ReadTerminal(std::chrono::milliseconds wait) {
-    pollfd p{m_master, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0) return;
-    char buffer[4096];
-    ssize_t n = ::read(m_master, buffer, sizeof buffer);
-    if (n > 0) m_screen.append(buffer, static_cast<size_t>(n));
-  }
-
-  int m_master = -1;
-  std::unique_ptr<Child> m_child;
-  std::string m_screen;
+  TerminalProbe(std::vector<std::string> args, unsigned short columns, bool controlling = true)
+      : TerminalSession(ProbeWithoutDisplay(std::move(args)), columns, controlling) {}
 };
 
-size_t Columns(const std::string& text) {
-  std::setlocale(LC_CTYPE, "C.UTF-8");
-  std::mbstate_t state{};
-  size_t columns = 0;
-  for (size_t i = 0; i < text.size();) {
-    wchar_t wc;
-    size_t n = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
-    if (n == 0 || n > text.size()) n = 1;
-    int w = ::wcwidth(wc);
-    columns += w < 0 ? 1 : static_cast<size_t>(w);
-    i += n;
-  }
-  std::setlocale(LC_CTYPE, "C");
-  return columns;
-}
-
-// The inner text of a box's rows between two borders, without frame, mark and padding.
-std::vector<std::string> Rows(const std::vector<std::string>& box, int section) {
-  std::vector<std::string> rows;
-  int borders = 0;
-  for (const std::string& line : box) {
-    if (line.starts_with("+-")) {
-      ++borders;
-      continue;
-    }
-    if (borders != section) continue;
-    EXPECT_TRUE(line.starts_with("| ") && line.ends_with(" |")) << line;
-    std::string row = line.substr(2, line.size() - 4);
-    while (!row.empty() && row.back() == ' ') row.pop_back();
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-void ExpectSquareBox(const std::vector<std::string>& box, size_t maxColumns) {
-  const size_t width = Columns(box.front());
+// Every row of the box has the same width, which the terminal can hold.
+void ExpectSquareBox(const TerminalBox& box, size_t maxColumns) {
+  const size_t width = DisplayColumns(box.front());
   EXPECT_LE(width, maxColumns);
-  for (const std::string& line : box) EXPECT_EQ(Columns(line), width) << line;
-}
-
-// Nothing reaches standard output for a while: the probe is still inside the box.
-void ExpectStillWaiting(TerminalProbe& probe, const std::string& outSoFar) {
-  probe.child().Pump(300ms);
-  EXPECT_EQ(probe.child().out(), outSoFar);
-  EXPECT_TRUE(probe.child().Running());
+  for (const std::string& line : box) EXPECT_EQ(DisplayColumns(line), width) << line;
 }
 
 TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
@@ -331,23 +188,23 @@ TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
   const auto box = probe.Boxes()[0];
   ExpectSquareBox(box, 80);
-  EXPECT_EQ(Rows(box, 1), std::vector<std::string>{ProbePath()});
-  const auto body = Rows(box, 2);
+  EXPECT_EQ(BoxRows(box, 1), std::vector<std::string>{ProbePath()});
+  const auto body = BoxRows(box, 2);
   ASSERT_EQ(body.size(), 3u);
   EXPECT_EQ(body[0], "/!\\ Engine failure on Zoé's ✈");
   EXPECT_EQ(body[1], "");
   EXPECT_EQ(body[2].substr(body[2].find_first_not_of(' ')), "[ OK ]");
-  ExpectStillWaiting(probe, "");
+  ExpectWaiting(probe.child(), "");
 
-  probe.Type("\r");
+  ASSERT_TRUE(probe.Type("\r"));
   ASSERT_TRUE(probe.child().PumpUntil([](const std::string& out, const std::string&) { return out.find('\n') != std::string::npos; }, 20s));
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
 
   ASSERT_TRUE(probe.WaitForBoxes(2, 20s)) << probe.screen();
-  EXPECT_EQ(Rows(probe.Boxes()[1], 2).at(0), "/!\\ Second box");
-  ExpectStillWaiting(probe, "box 1 returned 1\n");
+  EXPECT_EQ(BoxRows(probe.Boxes()[1], 2).at(0), "/!\\ Second box");
+  ExpectWaiting(probe.child(), "box 1 returned 1\n");
 
-  probe.Type("\n");
+  ASSERT_TRUE(probe.Type("\n"));
   const auto status = probe.child().Wait(20s);
   EXPECT_EQ(ExitCode(status), 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\nbox 2 returned 1\n");
@@ -364,10 +221,10 @@ TEST(MessageBoxOnTerminal, TextIsWrappedToTheTerminalWidth) {
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
   const auto box = probe.Boxes()[0];
   ExpectSquareBox(box, 40);
-  EXPECT_GE(Columns(box.front()), 40u - 6);  // five-letter words leave little room unused
+  EXPECT_GE(DisplayColumns(box.front()), 40u - 6);  // five-letter words leave little room unused
 
   // The text's words come back in order, line by line, with the paragraphs kept apart.
-  const auto body = Rows(box, 2);
+  const auto body = BoxRows(box, 2);
   ASSERT_GE(body.size(), 5u);
   std::string joined;
   for (size_t i = 0; i + 2 < body.size(); ++i) {
@@ -381,7 +238,7 @@ TEST(MessageBoxOnTerminal, TextIsWrappedToTheTerminalWidth) {
   }
   EXPECT_EQ(joined, text);
 
-  probe.Type("\r");
+  ASSERT_TRUE(probe.Type("\r"));
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
 }
 
@@ -391,8 +248,8 @@ TEST(MessageBoxOnTerminal, UnknownWidthMeansEightyColumns) {
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
   const auto box = probe.Boxes()[0];
   ExpectSquareBox(box, 80);
-  EXPECT_EQ(Columns(box.front()), 80u);
-  probe.Type("\r");
+  EXPECT_EQ(DisplayColumns(box.front()), 80u);
+  ASSERT_TRUE(probe.Type("\r"));
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
 }
 
@@ -400,9 +257,9 @@ TEST(MessageBoxOnTerminal, WithoutControllingTerminalDrawsOnStandardInput) {
   TerminalProbe probe({"no controlling terminal"}, 60, /*controlling=*/false);
   ASSERT_TRUE(probe.ok());
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
-  EXPECT_EQ(Rows(probe.Boxes()[0], 2).at(0), "/!\\ no controlling terminal");
-  ExpectStillWaiting(probe, "");
-  probe.Type("\r");
+  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ no controlling terminal");
+  ExpectWaiting(probe.child(), "");
+  ASSERT_TRUE(probe.Type("\r"));
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
 }
@@ -413,8 +270,8 @@ TEST(MessageBoxOnTerminal, ControlCharactersInTheTextDoNotReachTheTerminal) {
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
   EXPECT_EQ(probe.screen().find('\x1b'), std::string::npos);
   EXPECT_EQ(probe.screen().find('\x07'), std::string::npos);
-  EXPECT_EQ(Rows(probe.Boxes()[0], 2).at(0), "/!\\ clear\uFFFD[2Jscreen\uFFFD");
-  probe.Type("\r");
+  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ clear\uFFFD[2Jscreen\uFFFD");
+  ASSERT_TRUE(probe.Type("\r"));
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
 }
 

@@ -1,0 +1,95 @@
+#include "box_readers.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cwchar>
+
+#include "child_process.h"
+
+namespace mbtest {
+
+std::vector<StderrBlock> ParseStderrBlocks(const std::string& err) {
+  std::vector<StderrBlock> blocks;
+  bool inside = false;
+  for (const std::string& line : Lines(err)) {
+    if (line == "[message box]") {
+      EXPECT_FALSE(inside) << "a block inside a block";
+      blocks.emplace_back();
+      inside = true;
+    } else if (line == "[end of message box]") {
+      inside = false;
+    } else if (inside && line.starts_with("caption: ")) {
+      blocks.back().caption = line.substr(9);
+    } else if (inside && line.starts_with("icon: ")) {
+      blocks.back().icon = line.substr(6);
+    } else if (inside && line.starts_with("text: ")) {
+      blocks.back().text.push_back(line.substr(6));
+    } else if (inside) {
+      ADD_FAILURE() << "unexpected line inside a block: " << line;
+    }
+  }
+  EXPECT_FALSE(inside) << "a block without its last line";
+  return blocks;
+}
+
+std::vector<TerminalBox> TerminalBoxes(const std::string& screen) {
+  std::vector<TerminalBox> boxes;
+  TerminalBox current;
+  int borders = 0;
+  const std::vector<std::string> lines = Lines(screen);
+  // A last line without its line end is still being written.
+  const size_t complete = screen.ends_with("\n") || lines.empty() ? lines.size() : lines.size() - 1;
+  for (size_t i = 0; i < complete; ++i) {
+    const std::string& line = lines[i];
+    const bool border = line.starts_with("+-") && line.ends_with("-+");
+    if (borders == 0 && !border) continue;
+    current.push_back(line);
+    if (border && ++borders == 3) {
+      boxes.push_back(current);
+      current.clear();
+      borders = 0;
+    }
+  }
+  return boxes;
+}
+
+std::vector<std::string> BoxRows(const TerminalBox& box, int section) {
+  std::vector<std::string> rows;
+  int borders = 0;
+  for (const std::string& line : box) {
+    if (line.starts_with("+-")) {
+      ++borders;
+      continue;
+    }
+    if (borders != section) continue;
+    EXPECT_TRUE(line.starts_with("| ") && line.ends_with(" |")) << line;
+    std::string row = line.substr(2, line.size() - 4);
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+size_t DisplayColumns(const std::string& text) {
+  locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  locale_t previous = ::uselocale(utf8);
+  std::mbstate_t state{};
+  size_t columns = 0;
+  for (size_t i = 0; i < text.size();) {
+    wchar_t wc = 0;
+    size_t n = std::mbrtowc(&wc, text.data() + i, text.size() - i, &state);
+    if (n == 0 || n > text.size()) {
+      n = 1;
+      state = std::mbstate_t{};
+    }
+    int w = ::wcwidth(wc);
+    columns += w < 0 ? 1 : static_cast<size_t>(w);
+    i += n;
+  }
+  ::uselocale(previous);
+  ::freelocale(utf8);
+  return columns;
+}
+
+}  // namespace mbtest

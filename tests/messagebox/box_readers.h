@@ -1,0 +1,35 @@
+// Reading back what a message box showed as text: the blocks on standard error and the boxes
+// drawn on a terminal.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mbtest {
+
+// One block written on standard error.
+struct StderrBlock {
+  std::string caption;
+  std::string icon;
+  std::vector<std::string> text;  // one entry per "text: " line
+};
+
+// Every block in a standard-error text, in order; lines outside blocks are skipped. A line
+// inside a block that is not part of the format, or a block left open, fails the test.
+std::vector<StderrBlock> ParseStderrBlocks(const std::string& err);
+
+// A box drawn on a terminal: its lines from the top border to the bottom border (three borders
+// in all), without line ends.
+using TerminalBox = std::vector<std::string>;
+
+// The complete boxes in what a terminal received so far.
+std::vector<TerminalBox> TerminalBoxes(const std::string& screen);
+
+// The rows of a box between its borders, without the frame and the padding: section 1 is the
+// caption, section 2 the text (with its mark or indent), a blank row and the button.
+std::vector<std::string> BoxRows(const TerminalBox& box, int section);
+
+// The columns a UTF-8 text takes on a terminal.
+size_t DisplayColumns(const std::string& text);
+
+}  // namespace mbtest

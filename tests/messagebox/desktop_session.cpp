@@ -1,0 +1,215 @@
+#include "desktop_session.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <thread>
+
+#include "window_close.h"
+
+namespace mbtest {
+
+namespace {
+
+// Reads one line from a descriptor that a child writes to, within the timeout.
+std::optional<std::string> ReadLine(int fd, milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  std::string line;
+  while (Clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    char c;
+    ssize_t n = ::read(fd, &c, 1);
+    if (n <= 0) return std::nullopt;
+    if (c == '\n') return line;
+    line.push_back(c);
+  }
+  return std::nullopt;
+}
+
+// Starts a server that announces where it listens on a pipe and returns the announcement.
+std::optional<std::string> StartAnnouncingServer(std::unique_ptr<Child>& server,
+                                                 const std::vector<std::string>& argv,
+                                                 const std::string& fdPlaceholder,
+                                                 const EnvironmentChanges& env) {
+  int announce[2];
+  if (::pipe(announce) != 0) return std::nullopt;
+  ChildOptions options;
+  for (const std::string& arg : argv) {
+    const size_t at = arg.find(fdPlaceholder);
+    options.argv.push_back(at == std::string::npos
+                               ? arg
+                               : arg.substr(0, at) + std::to_string(announce[1]) +
+                                     arg.substr(at + fdPlaceholder.size()));
+  }
+  options.environment = env;
+  options.keepFds = {announce[1]};
+  server = std::make_unique<Child>(options);
+  ::close(announce[1]);
+  auto line = ReadLine(announce[0], milliseconds(20000));
+  ::close(announce[0]);
+  if (line && line->empty()) line.reset();
+  return line;
+}
+
+std::string EscapeRegex(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    if (std::string_view(".^$*+?()[]{}|\\").find(c) != std::string_view::npos) escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
+std::string FromHex(const std::string& hex) {
+  if (hex == "-") return {};
+  std::string text;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  }
+  return text;
+}
+
+}  // namespace
+
+DesktopSession::DesktopSession(std::string python, std::string inspector)
+    : m_python(std::move(python)), m_inspector(std::move(inspector)) {
+  // The accessibility services that the session bus starts leave their parent; this process
+  // takes them over so that it can reap them at the end.
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+  ::chmod(m_runtime.path().c_str(), 0700);
+}
+
+DesktopSession::~DesktopSession() {
+  // The bus goes first: the accessibility services it started end with its process group.
+  // A terminated X server removes its lock file and socket; a killed one would leave them.
+  if (m_bus) m_bus->Kill(SIGTERM);
+  if (m_xserver) m_xserver->Kill(SIGTERM);
+  m_bus.reset();
+  m_xserver.reset();
+  const auto deadline = Clock::now() + milliseconds(2000);
+  while (Clock::now() < deadline) {
+    const pid_t reaped = ::waitpid(-1, nullptr, WNOHANG);
+    if (reaped < 0) break;  // no child left
+    if (reaped == 0) std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+bool DesktopSession::StartDisplay(std::string& whyNot) {
+  auto display = StartAnnouncingServer(
+      m_xserver,
+      {"Xvfb", "-displayfd", "@FD@", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+      "@FD@", {});
+  if (!display) {
+    m_xserver->Wait(milliseconds(2000));
+    whyNot = "Xvfb cannot start here: " + m_xserver->err();
+    return false;
+  }
+  m_display = ":" + *display;
+  m_env = {{"DISPLAY", m_display},
+           {"WAYLAND_DISPLAY", std::nullopt},
+           {"GDK_BACKEND", std::nullopt},
+           {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+           {"AT_SPI_BUS_ADDRESS", std::nullopt},
+           {"NO_AT_BRIDGE", std::nullopt},
+           {"XDG_RUNTIME_DIR", m_runtime.path()},
+           {"LC_ALL", "C.UTF-8"}};
+  return true;
+}
+
+bool DesktopSession::StartBus(std::string& whyNot) {
+  auto address = StartAnnouncingServer(
+      m_bus, {"dbus-daemon", "--session", "--nofork", "--print-address=@FD@"}, "@FD@",
+      {{"XDG_RUNTIME_DIR", m_runtime.path()}, {"DISPLAY", m_display}});
+  if (!address) {
+    whyNot = "the session bus did not start: " + m_bus->err();
+    return false;
+  }
+  m_env["DBUS_SESSION_BUS_ADDRESS"] = *address;
+  return true;
+}
+
+std::unique_ptr<Child> DesktopSession::Start(ChildOptions options,
+                                             const EnvironmentChanges& extra) const {
+  EnvironmentChanges env = m_env;
+  for (const auto& [name, value] : options.environment) env[name] = value;
+  for (const auto& [name, value] : extra) env[name] = value;
+  options.environment = env;
+  return std::make_unique<Child>(options);
+}
+
+RunResult DesktopSession::Tool(std::vector<std::string> argv, milliseconds timeout) const {
+  ChildOptions options;
+  options.argv = std::move(argv);
+  options.environment = m_env;
+  return RunToEnd(options, timeout);
+}
+
+std::string DesktopSession::FindWindowTitled(const std::string& title, milliseconds timeout) const {
+  RunResult found = Tool(
+      {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + EscapeRegex(title) + "$"},
+      timeout);
+  EXPECT_EQ(ExitCode(found.status), 0) << "no window titled " << title << " appeared: " << found.err;
+  const auto ids = Lines(found.out);
+  EXPECT_EQ(ids.size(), 1u) << "windows titled " << title << ": " << found.out;
+  return ids.size() == 1 ? ids.front() : std::string();
+}
+
+std::string DesktopSession::Title(const std::string& window) const {
+  RunResult name = Tool({"xdotool", "getwindowname", window});
+  EXPECT_EQ(ExitCode(name.status), 0) << name.err;
+  const auto lines = Lines(name.out);
+  return lines.empty() ? std::string() : lines.front();
+}
+
+bool DesktopSession::WindowExists(const std::string& window) const {
+  return ExitCode(Tool({"xwininfo", "-id", window}).status) == 0;
+}
+
+DialogView DesktopSession::Inspect(pid_t pid, const std::string& screenshot) const {
+  std::vector<std::string> argv = {m_python, m_inspector, "--pid", std::to_string(pid)};
+  if (!screenshot.empty()) argv.insert(argv.end(), {"--screenshot", screenshot});
+  RunResult run = Tool(argv, milliseconds(40000));
+  EXPECT_EQ(ExitCode(run.status), 0) << run.err;
+  DialogView view;
+  for (const std::string& line : Lines(run.out)) {
+    std::istringstream in(line);
+    DialogElement e;
+    std::string hex;
+    in >> e.kind;
+    if (e.kind == "screenshot") {
+      in >> view.screenshotColours;
+      continue;
+    }
+    in >> hex >> e.x >> e.y >> e.width >> e.height;
+    e.text = FromHex(hex);
+    if (e.kind == "dialog") view.dialog = e;
+    if (e.kind == "icon") view.icons.push_back(e);
+    if (e.kind == "label") view.labels.push_back(e);
+    if (e.kind == "button") view.buttons.push_back(e);
+  }
+  return view;
+}
+
+void DesktopSession::PressKey(const std::string& window, const std::string& key) const {
+  RunResult r = Tool({"xdotool", "windowfocus", "--sync", window, "key", key});
+  EXPECT_EQ(ExitCode(r.status), 0) << r.err;
+}
+
+void DesktopSession::ClickAt(int x, int y) const {
+  RunResult r = Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y),
+                      "click", "1"});
+  EXPECT_EQ(ExitCode(r.status), 0) << r.err;
+}
+
+void DesktopSession::RequestClose(const std::string& window) const {
+  EXPECT_TRUE(SendWindowCloseRequest(m_display, std::stoul(window)));
+}
+
+}  // namespace mbtest
