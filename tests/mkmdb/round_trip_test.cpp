@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <charconv>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "generated_rows.h"
@@ -264,7 +266,8 @@ TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
   const auto count_run = mkmdb_test::RunProgram({"/usr/bin/mdb-count", path, "avion"});
   EXPECT_EQ(count_run.out, "1000000\n");
 
-  // Every row through libmdb, against the values the generator defines.
+  // Every row through libmdb against the generated values, "marque <n>" and <n>, built in a
+  // buffer to keep the million comparisons cheap.
   mkmdb_test::LibmdbReader reader(path);
   ASSERT_EQ(reader.error(), "");
   std::vector<mkmdb_test::ReadColumn> read_columns;
@@ -272,21 +275,23 @@ TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
   std::uint64_t n = 0;
   std::uint64_t mismatches = 0;
   std::string first_mismatch;
+  char expected[32] = "marque ";
   ASSERT_TRUE(reader.ForEachRow("avion", read_columns, declared, [&](const auto& row) {
     ++n;
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      const Value want = mkmdb::GeneratedValue(columns[c], n);
-      if (row[c].is_null || row[c].text != *want) {
-        if (mismatches++ == 0) {
-          first_mismatch = "row " + std::to_string(n) + ": " + row[c].text + " != " + *want;
-        }
+    char* digits = expected + 7;
+    char* end = std::to_chars(digits, expected + sizeof expected, n).ptr;
+    const std::string_view marque(expected, static_cast<std::size_t>(end - expected));
+    const std::string_view rang(digits, static_cast<std::size_t>(end - digits));
+    if (row[0].is_null || row[1].is_null || row[0].text != marque || row[1].text != rang) {
+      if (mismatches++ == 0) {
+        first_mismatch = "row " + std::to_string(n) + ": " + row[0].text + ", " + row[1].text;
       }
     }
   }));
   EXPECT_EQ(n, count);
   EXPECT_EQ(declared, count);
   EXPECT_EQ(mismatches, 0u) << first_mismatch;
-  // The documented shape of generated values, spot-checked by hand.
+  // The generator's own definition agrees with the values checked above.
   EXPECT_EQ(*mkmdb::GeneratedValue(columns[0], 1), "marque 1");
   EXPECT_EQ(*mkmdb::GeneratedValue(columns[0], 1'000'000), "marque 1000000");
   EXPECT_EQ(*mkmdb::GeneratedValue(columns[1], 42), "42");

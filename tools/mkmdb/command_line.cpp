@@ -29,7 +29,7 @@ Column types:
 Rows: one row a line, fields separated by tabs, in column order, UTF-8.
 A field that is exactly \N is NULL; an empty field is an empty text.
 Escapes inside a field: \t tab, \n line feed, \r carriage return, \\ backslash.
-A CR before the line feed is dropped.
+A CR before the line feed and a UTF-8 byte order mark at the start are dropped.
 
 Generated rows: row n holds "<column> <n>" in text (its last N characters if
 longer) and memo columns, n in long, n + 0.25 in double, 2000-01-01 00:00:00

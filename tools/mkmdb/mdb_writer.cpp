@@ -9,7 +9,6 @@
 // counts, the header) is written after the last row.
 #include "mdb_writer.h"
 
-#include <chrono>
 #include <ctime>
 
 #include "catalog.h"

@@ -14,6 +14,7 @@ bool TsvRows::Next(std::vector<Value>& row) {
     return false;
   }
   ++line_number_;
+  if (line_number_ == 1 && line_.rfind("\xEF\xBB\xBF", 0) == 0) line_.erase(0, 3);
   if (!line_.empty() && line_.back() == '\r') line_.pop_back();
 
   std::size_t fields = 1;

@@ -3,7 +3,7 @@
 // Fields are separated by a tab. A field that is exactly \N is NULL. Backslash escapes stand for
 // characters a field cannot hold: \t tab, \n line feed, \r carriage return, \\ backslash; any
 // other backslash sequence is an error. A line ending in CR LF loses the CR. The last line may
-// lack its line feed. An empty line is a row whose single field is the empty string, so it is
+// lack its line feed. A UTF-8 byte order mark at the very start is skipped. An empty line is a row whose single field is the empty string, so it is
 // valid only for a one-column table.
 #pragma once
 
