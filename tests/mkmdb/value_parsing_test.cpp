@@ -88,12 +88,12 @@ TEST(ColumnSpecs, ReadNameAndTypeInAnyLetterCase) {
 }
 
 TEST(ColumnSpecs, TypeNamesReadBackAsTheSameType) {
-  for (const char* spec : {"a:text(1)", "a:text(255)", "a:memo", "a:long", "a:double",
+  for (const char* written : {"a:text(1)", "a:text(255)", "a:memo", "a:long", "a:double",
                            "a:datetime", "a:yesno"}) {
-    auto column = mkmdb::ParseColumnSpec(spec);
+    auto column = mkmdb::ParseColumnSpec(written);
     auto again = mkmdb::ParseColumnSpec("a:" + mkmdb::ColumnTypeName(column));
-    EXPECT_EQ(again.type, column.type) << spec;
-    EXPECT_EQ(again.size, column.size) << spec;
+    EXPECT_EQ(again.type, column.type) << written;
+    EXPECT_EQ(again.size, column.size) << written;
   }
 }
 

@@ -78,8 +78,8 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
     } else if (arg == "--table") {
       plan.tables.push_back(TablePlan{operand(), {}, {}, {}});
     } else if (arg == "--column") {
-      const std::string& spec = operand();
-      current().columns.push_back(ParseColumnSpec(spec));
+      const std::string& column = operand();
+      current().columns.push_back(ParseColumnSpec(column));
     } else if (arg == "--rows") {
       const std::string& file = operand();
       TablePlan& table = current();
