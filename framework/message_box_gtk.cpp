@@ -36,23 +36,12 @@ GtkMessageType MessageType(MessageBoxIcon icon) {
   return GTK_MESSAGE_WARNING;
 }
 
-// A dialog without a parent makes GTK log a notice on standard error each time it is mapped;
-// a box that has no parent on purpose has nothing to report. Every other message goes on to
-// GLib's usual handler.
-void FilterParentlessNotice(const gchar* domain, GLogLevelFlags level, const gchar* message,
-                            gpointer) {
-  if (message && g_str_has_prefix(message, "GtkDialog mapped without a transient parent")) return;
-  g_log_default_handler(domain, level, message, nullptr);
-}
-
 }  // namespace
 
 bool OpenMessageBoxDisplay() {
   // The program's texts are converted in its own locale; the toolkit must not replace it.
   gtk_disable_setlocale();
-  if (!gtk_init_check(nullptr, nullptr)) return false;
-  g_log_set_handler("Gtk", G_LOG_LEVEL_MESSAGE, FilterParentlessNotice, nullptr);
-  return true;
+  return gtk_init_check(nullptr, nullptr);
 }
 
 void ShowDesktopMessageBox(std::u16string_view caption, std::u16string_view text,
