@@ -42,6 +42,14 @@ class StandInRecordset : public CRecordset {
     database.m_listRecordsets.AddHead(&recordset);
   }
 
+  // Takes a recordset off its connection's list under the database lock.
+  static void Unregister(CRecordset& recordset) {
+    DatabaseLock lock;
+    CPtrList& list = recordset.m_pDatabase->m_listRecordsets;
+    auto at = list.Find(&recordset);
+    if (at != list.End()) list.RemoveAt(at);
+  }
+
   void Close() override {
     m_closed.push_back(m_name);
     if (raise) raise();
@@ -49,10 +57,7 @@ class StandInRecordset : public CRecordset {
       SQLFreeStmt(m_hstmt, SQL_DROP);
       m_hstmt = SQL_NULL_HSTMT;
     }
-    DatabaseLock lock;
-    CPtrList& list = m_pDatabase->m_listRecordsets;
-    auto at = list.Find(this);
-    if (at != list.End()) list.RemoveAt(at);
+    Unregister(*this);
   }
 
   std::function<void()> raise;  // raises from Close when set
@@ -155,11 +160,20 @@ TEST_F(CloseTest, ARecordsetThatStaysListedIsTakenOffSoCloseEnds) {
   // A recordset whose Close forgets to unregister would otherwise be closed forever.
   class Forgetful : public CRecordset {
    public:
-    void Close() override { ++closes; }
+    void Close() override {
+      // Unregisters only when closed again, so that a connection that loops ends the test
+      // with a count above one instead of hanging it.
+      if (++closes > 1) {
+        DatabaseLock lock;
+        owner->m_listRecordsets.RemoveAt(owner->m_listRecordsets.Find(this));
+      }
+    }
     int closes = 0;
+    CDatabase* owner = nullptr;
   } forgetful;
   CDatabase database;
   StandInRecordset::Register(forgetful, database);
+  forgetful.owner = &database;
   database.Close();
   EXPECT_EQ(forgetful.closes, 1);
   EXPECT_TRUE(database.m_listRecordsets.IsEmpty());
