@@ -158,7 +158,7 @@ TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
   ASSERT_FALSE(window.empty());
   m_desktop.PressKey(window, "Return");
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0);
+  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
 
   // Nothing was drawn on the terminal.
   std::string screen;
