@@ -1,15 +1,19 @@
 // Column values of the current row, read as UTF-16 text with SQLGetData.
 #include <algorithm>
-#include <climits>
 
 #include "db/recordset.h"
 #include "framework/trace.h"
 
 namespace {
 
-// The largest text a read may ask for: its length in bytes and with a terminator must still
-// fit the lengths ODBC and CString work with.
-constexpr long kMaxTextChars = 0x7FFFFFFE / 2;
+// The longest text a read may produce, in characters: its length and a terminator must still
+// fit CString's int length. A driver that announces more gets a memory error before anything
+// of that size is allocated.
+constexpr SQLLEN kMaxTextChars = 0x7FFFFFFE;
+
+// A long value whose whole length the driver does not tell is read in pieces of at least this
+// many characters, each at least as large as what has been read so far.
+constexpr SQLLEN kMinPieceChars = 4096;
 
 bool IsLongType(short sqlType) {
   return sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR ||
@@ -31,6 +35,62 @@ RETCODE GetData(HSTMT hstmt, short column, short cType, void* buffer, SQLLEN buf
   RaiseDatabaseError(rc, pDatabase, hstmt);
 }
 
+// The warning of a read that succeeded with information. Truncation of a long value is what
+// reading it in pieces expects, so that one is not traced.
+void TraceReadWarning(CDatabase* pDatabase, HSTMT hstmt, short column, short sqlType) {
+  CDBException info(SQL_SUCCESS_WITH_INFO);
+  info.AppendDiagnostics(pDatabase, hstmt, FALSE);
+  if (IsLongType(sqlType) && info.HasState(u"State:01004")) return;
+  TraceDatabase("Warning: ODBC Success With Info on field %d.\n", column - 1);
+  info.TraceText(info.m_strErrorText);
+  info.TraceText(info.m_strStateInfo);
+}
+
+// Reads the rest of a long value whose whole length the first read did not tell (it reported
+// SQL_NO_TOTAL): piece after piece into the growing text, from where the text ends, until the
+// driver delivers its last piece or has nothing more.
+void ReadRestInPieces(CDatabase* pDatabase, HSTMT hstmt, short column, void** ppBuffer,
+                      CString& strValue, short sqlType, short cType) {
+  if (ppBuffer == nullptr) ThrowInvalidArgException();
+  SQLLEN have = strValue.GetLength();
+  SQLLEN piece = std::max(have, kMinPieceChars);
+  for (;;) {
+    piece = std::min(piece, kMaxTextChars - have);
+    if (piece <= 0) ThrowMemoryException();
+    char16_t* text = strValue.GetBufferSetLength(static_cast<int>(have + piece));
+    *ppBuffer = text + have;
+
+    SQLLEN indicator = 0;
+    const RETCODE rc = GetData(hstmt, column, cType, *ppBuffer, 2 * (piece + 1), &indicator);
+    if (rc == SQL_NO_DATA_FOUND) break;  // the previous piece was the last one
+    if (rc == SQL_SUCCESS_WITH_INFO) {
+      TraceReadWarning(pDatabase, hstmt, column, sqlType);
+    } else if (rc != SQL_SUCCESS) {
+      RaiseReadFailure(rc, pDatabase, hstmt, column);
+    }
+
+    if (indicator >= 0) {
+      if (indicator / 2 <= piece) {
+        have += indicator / 2;  // the last piece, whole
+        break;
+      }
+      // The piece was filled and the driver told what remained before it.
+      have += piece;
+      if (rc == SQL_SUCCESS) break;
+      piece = indicator / 2 - piece;
+      continue;
+    }
+    // No length told again: the piece ends at its terminator, and a piece that did not fill
+    // its buffer was the last one.
+    const auto delivered = std::min<SQLLEN>(
+        static_cast<SQLLEN>(std::char_traits<char16_t>::length(text + have)), piece);
+    have += delivered;
+    if (rc == SQL_SUCCESS || delivered < piece) break;
+    piece *= 2;
+  }
+  strValue.ReleaseBuffer(static_cast<int>(have));
+}
+
 }  // namespace
 
 void CRecordset::GetFieldValue(short nIndex, CString& strValue) {
@@ -42,6 +102,7 @@ void CRecordset::GetFieldValue(short nIndex, CString& strValue) {
 
   const ColumnDescription& description = m_pColumnInfo[column - 1];
   const long bufferChars = TextBufferLength(description.m_nDataType, description.m_nColumnSize);
+  // A column size beyond what a text can hold cannot be given a buffer.
   if (bufferChars > kMaxTextChars) ThrowMemoryException();
 
   char16_t* target = strValue.GetBufferSetLength(static_cast<int>(bufferChars));
@@ -86,17 +147,10 @@ SQLLEN CRecordset::ReadColumn(CDatabase* pDatabase, HSTMT hstmt, short nColumn, 
   switch (rc) {
     case SQL_SUCCESS:
       return indicator;
-    case SQL_SUCCESS_WITH_INFO: {
-      CDBException info(rc);
-      info.AppendDiagnostics(pDatabase, hstmt, FALSE);
-      // A long value larger than its first buffer is expected to arrive truncated.
-      if (!(IsLongType(nSQLType) && info.HasState(u"State:01004"))) {
-        TraceDatabase("Warning: ODBC Success With Info on field %d.\n", nColumn - 1);
-        info.TraceText(info.m_strErrorText);
-        info.TraceText(info.m_strStateInfo);
-      }
+    case SQL_SUCCESS_WITH_INFO:
+      // A truncated value is not an error here: the caller reads the rest or keeps the cut.
+      TraceReadWarning(pDatabase, hstmt, nColumn, nSQLType);
       return indicator;
-    }
     case SQL_NO_DATA_FOUND:
       TraceDatabase("Error: GetFieldValue operation failed on field %d.\n", nColumn - 1);
       TraceDatabase("\tData already fetched for this field.\n");
@@ -111,22 +165,26 @@ void CRecordset::ReadRemainingText(CDatabase* pDatabase, HSTMT hstmt, short nCol
                                    CString& strValue, short nSQLType, short nCType) {
   if (nValueChars < 0) {
     // The driver did not tell the length (SQL_NO_TOTAL): keep what the first read delivered,
-    // up to its terminator.
+    // up to its terminator, and read the rest of a long value in pieces.
     strValue.ReleaseBuffer();
+    if (IsLongType(nSQLType)) {
+      ReadRestInPieces(pDatabase, hstmt, nColumn, ppBuffer, strValue, nSQLType, nCType);
+    }
     return;
   }
   if (nValueChars < nBufferChars) {
     strValue.ReleaseBuffer(static_cast<int>(nValueChars));
     return;
   }
+  // The first read delivered its buffer less the terminator.
   const long firstChars = nBufferChars - 1;
   if (!IsLongType(nSQLType)) {
-    // The read was cut to its buffer; ReadColumn has traced the driver's warning.
+    // The value stays cut; ReadColumn has traced the driver's warning.
     strValue.ReleaseBuffer(static_cast<int>(firstChars));
     return;
   }
 
-  if (nValueChars > 0x7FFFFFFE || nValueChars > kMaxTextChars) ThrowMemoryException();
+  if (nValueChars > kMaxTextChars) ThrowMemoryException();
   if (ppBuffer == nullptr) ThrowInvalidArgException();
 
   // Grow the text to the whole value; the first read's characters stay, and the rest is read
@@ -146,7 +204,7 @@ void CRecordset::ReadRemainingText(CDatabase* pDatabase, HSTMT hstmt, short nCol
   }
 
   // The text never grows beyond the length the first read announced, whatever the second
-  // read reports.
+  // read reports; a second read that tells no length ends at its terminator.
   SQLLEN length = indicator < 0 ? static_cast<SQLLEN>(std::char_traits<char16_t>::length(text))
                                 : firstChars + indicator / 2;
   length = std::clamp<SQLLEN>(length, firstChars, nValueChars);

@@ -1,0 +1,167 @@
+// Long values: the first read learns the whole length from a buffer of one or two
+// characters, and one more read fetches the rest to where the first read's terminator stood.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/db/support/field_reading.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Fn;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
+
+Column LongColumn(SQLSMALLINT sqlType) { return Column{u"notes", sqlType, 1073741823}; }
+
+TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
+  const std::u16string text = Letters(1000);
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
+  CString value;
+  rs.GetFieldValue(0, value);
+
+  EXPECT_EQ(value.GetLength(), 1000);
+  EXPECT_EQ(value.Str(), text);
+  // 4 bytes first, then 2000 bytes from character position 1; the expected truncation of the
+  // first read is read from the driver but not traced.
+  EXPECT_THAT(Calls(), ElementsAreArray(Then(
+                           Then({GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
+                           {GetDataLine(1, 2000, "SQL_SUCCESS")})));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+// The narrow long types start with one character, so the first read only learns the length.
+class FieldNarrowLong : public FieldReadTest, public ::testing::WithParamInterface<SQLSMALLINT> {};
+
+TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(GetParam()), {u"Concorde"}));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Concorde");
+  EXPECT_THAT(Calls(), ElementsAreArray(Then(
+                           Then({GetDataLine(1, 2, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
+                           {GetDataLine(1, 18, "SQL_SUCCESS")})));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, FieldNarrowLong,
+                         ::testing::Values<SQLSMALLINT>(SQL_LONGVARCHAR, SQL_LONGVARBINARY));
+
+TEST_F(FieldReadTest, ALongValueThatFitsTheFirstBufferTakesOneRead) {
+  CRecordset& rs =
+      OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {u"A", u"AB", std::nullopt}));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "A");
+  EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS")));
+
+  // Two characters do not fit two characters with a terminator.
+  rs.MoveNext();
+  ForgetCalls();
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "AB");
+  EXPECT_EQ(Calls().back(), GetDataLine(1, 4, "SQL_SUCCESS"));
+  EXPECT_EQ(CountCalls("SQLGetData"), 2);
+
+  rs.MoveNext();
+  rs.GetFieldValue(0, value);
+  EXPECT_TRUE(value.IsEmpty());
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(FieldReadTest, TheSecondReadIsAskedAgainWhileStillExecuting) {
+  const std::u16string text = Letters(300);
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 2, Answer::still(3));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), text);
+  const std::vector<std::string> calls = Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), GetDataLine(1, 600, "SQL_STILL_EXECUTING")),
+            3);
+  EXPECT_EQ(calls.back(), GetDataLine(1, 600, "SQL_SUCCESS"));
+}
+
+TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(1000)}));
+  fakeodbc::answer(Fn::SQLGetData, 2,
+                   Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]Out of memory"}}));
+  CString value;
+  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+
+  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  EXPECT_EQ(raised.code, SQL_ERROR);
+  EXPECT_EQ(raised.errorText, "Out of memory\n");
+  EXPECT_EQ(raised.stateInfo, "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n");
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: GetFieldValue operation failed on field 0.\n", "Out of memory\n",
+                          "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n\n"));
+  EXPECT_EQ(rs.m_lOpen, 1);
+}
+
+TEST_F(FieldReadTest, NoDataOnTheSecondReadIsAFailureWithoutTheAlreadyFetchedLine) {
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(10)}));
+  fakeodbc::answer(Fn::SQLGetData, 2, Answer::fail(SQL_NO_DATA_FOUND));
+  CString value;
+  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  EXPECT_EQ(raised.code, SQL_NO_DATA_FOUND);
+  EXPECT_THAT(raised.errorText, IsEmpty());
+  EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n"));
+}
+
+TEST_F(FieldReadTest, AWarningOnTheSecondReadIsTracedAndTheValueKept) {
+  const std::u16string text = Letters(120);
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 2,
+                   Answer::withInfo({{"01000", 4, u"[FakeODBC][Driver]Slow medium"}}));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), text);
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n",
+                          "State:01000,Native:4,Origin:[FakeODBC][Driver]\n\n"));
+  EXPECT_THAT(fakeodbc::pendingDiags(rs.m_hstmt), IsEmpty());
+}
+
+TEST_F(FieldReadTest, ASecondReadBringingMoreThanAnnouncedNeverGrowsTheTextFurther) {
+  // The driver announces 10 characters and holds 1000.
+  const std::u16string text = Letters(1000);
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
+  Answer announced;
+  announced.runDefault = true;
+  announced.length = 20;
+  fakeodbc::answer(Fn::SQLGetData, 1, announced);
+  CString value;
+  rs.GetFieldValue(0, value);
+
+  EXPECT_EQ(value.GetLength(), 10);
+  EXPECT_EQ(value.Str(), text.substr(0, 10));
+  // The second read had room for the 9 characters after the first and its terminator.
+  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                          GetDataLine(1, 20, "SQL_SUCCESS_WITH_INFO")));
+  // Its truncation warning is traced: only the first read expects one.
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info on field 0.\n");
+}
+
+TEST_F(FieldReadTest, ASecondReadBringingLessThanAnnouncedEndsTheTextThere) {
+  const std::u16string text = Letters(50);
+  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
+  // Announced 100 characters; the second read reports the 49 it had.
+  Answer announced;
+  announced.runDefault = true;
+  announced.length = 200;
+  fakeodbc::answer(Fn::SQLGetData, 1, announced);
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), text);
+  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                          GetDataLine(1, 200, "SQL_SUCCESS")));
+}
+
+}  // namespace

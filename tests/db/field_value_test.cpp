@@ -1,0 +1,167 @@
+// Values of the current row read in one call into a buffer sized from the column's
+// description: plain texts, NULL, numbers and texts cut to their buffer, and the answers of a
+// driver that refuses the read.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/db/support/field_reading.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Fn;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+const Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
+
+TEST_F(FieldReadTest, AShortTextIsReadInOneCallWithABufferOfItsColumnSize) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Airbus");
+  EXPECT_EQ(value.GetLength(), 6);
+  // 51 characters: the column size and a terminator.
+  EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, 102, "SQL_SUCCESS")));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+TEST_F(FieldReadTest, AReadReplacesWhateverTheTargetHeld) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Boeing"}));
+  CString value(Letters(80));
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Boeing");
+}
+
+TEST_F(FieldReadTest, ANullValueReadsAsTheEmptyTextWithoutTrace) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {std::nullopt, u"Cessna"}));
+  CString value(u"previous");
+  rs.GetFieldValue(0, value);
+  EXPECT_TRUE(value.IsEmpty());
+  EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, 102, "SQL_SUCCESS")));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+
+  // The recordset goes on as before: the next row reads normally.
+  rs.MoveNext();
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Cessna");
+}
+
+TEST_F(FieldReadTest, AnEmptyTextIsNotNullButReadsTheSame) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u""}));
+  CString value(u"previous");
+  rs.GetFieldValue(0, value);
+  EXPECT_TRUE(value.IsEmpty());
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+// The first buffer by SQL type: the column size and room for a terminator, a sign and a
+// decimal point as the type needs them.
+struct BufferCase {
+  SQLSMALLINT sqlType;
+  SQLULEN columnSize;
+  const char16_t* value;
+  long bufferBytes;
+};
+
+void PrintTo(const BufferCase& c, std::ostream* os) {
+  *os << "SQL type " << c.sqlType << " size " << c.columnSize;
+}
+
+class FieldBuffer : public FieldReadTest, public ::testing::WithParamInterface<BufferCase> {};
+
+TEST_P(FieldBuffer, IsSizedFromTheColumnDescription) {
+  const BufferCase& c = GetParam();
+  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"v", c.sqlType, c.columnSize}, {c.value}));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), c.value);
+  EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, c.bufferBytes, "SQL_SUCCESS")));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SqlTypes, FieldBuffer,
+    ::testing::Values(BufferCase{SQL_WVARCHAR, 50, u"Airbus", 2 * 51},
+                      BufferCase{SQL_VARCHAR, 8, u"Dassault", 2 * 9},
+                      BufferCase{SQL_WCHAR, 3, u"ABC", 2 * 4},
+                      BufferCase{SQL_INTEGER, 10, u"-2147483648", 2 * 12},
+                      BufferCase{SQL_SMALLINT, 5, u"-32768", 2 * 7},
+                      BufferCase{SQL_NUMERIC, 10, u"-12345.6789", 2 * 13},
+                      BufferCase{SQL_DECIMAL, 4, u"-1.25", 2 * 7},
+                      BufferCase{SQL_FLOAT, 15, u"-1.5E+300", 2 * 18},
+                      BufferCase{SQL_REAL, 7, u"-1.5E+30", 2 * 10},
+                      BufferCase{SQL_DOUBLE, 15, u"-1.2345678901234", 2 * 18},
+                      BufferCase{SQL_TYPE_TIMESTAMP, 19, u"2024-02-29 23:59:59", 2 * 20},
+                      BufferCase{SQL_BIT, 1, u"1", 2 * 2},
+                      BufferCase{SQL_WVARCHAR, 0, u"", 2 * 1},
+                      // The long types start with one or two characters.
+                      BufferCase{SQL_LONGVARCHAR, 65535, u"", 2 * 1},
+                      BufferCase{SQL_LONGVARBINARY, 65535, u"", 2 * 1},
+                      BufferCase{SQL_WLONGVARCHAR, 65535, u"X", 2 * 2}));
+
+TEST_F(FieldReadTest, ADoubleLongerThanItsBufferIsCutWithTheDriversWarning) {
+  // Column size 15: a buffer of 18 characters, so 17 of them and a terminator.
+  const std::u16string number = u"-1.2345678901234567E+300";
+  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"v", SQL_DOUBLE, 15}, {number}));
+  CString value;
+  const ReadOutcome outcome = CatchRead([&] { rs.GetFieldValue(0, value); });
+  EXPECT_EQ(outcome.kind, ReadOutcome::Returned);
+  EXPECT_EQ(value.Str(), number.substr(0, 17));
+  EXPECT_THAT(Calls(), ElementsAreArray(Then({GetDataLine(1, 36, "SQL_SUCCESS_WITH_INFO")},
+                                               OneRecordRead())));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info on field 0.\n",
+                          "String data, right truncated\n\n",
+                          "State:01004,Native:0,Origin:[FakeODBC][Driver]\n\n"));
+}
+
+TEST_F(FieldReadTest, ATextLongerThanItsColumnSizeIsCutAndWarnsWithItsIndex) {
+  fakeodbc::ResultSet result;
+  result.columns = {Column{u"id", SQL_INTEGER, 10}, Column{u"marque", SQL_WVARCHAR, 5}};
+  result.rows = {{u"1", u"Dassault"}};
+  CRecordset& rs = OpenOn(result);
+  CString value;
+  rs.GetFieldValue(1, value);
+  EXPECT_EQ(value.ToUtf8(), "Dassa");
+  ASSERT_FALSE(traces.Texts().empty());
+  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info on field 1.\n");
+  EXPECT_EQ(Calls().front(), GetDataLine(2, 12, "SQL_SUCCESS_WITH_INFO"));
+}
+
+TEST_F(FieldReadTest, AWarningOtherThanTruncationIsTracedAndTheValueKept) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
+  fakeodbc::answer(Fn::SQLGetData, 1,
+                   Answer::withInfo({{"01000", 12, u"[FakeODBC][Driver]General warning"},
+                                     {"01S07", 0, u"[FakeODBC][Driver]Fractional truncation"}}));
+  const std::string kStates =
+      "State:01000,Native:12,Origin:[FakeODBC][Driver]\n"
+      "State:01S07,Native:0,Origin:[FakeODBC][Driver]\n";
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Airbus");
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info on field 0.\n",
+                          "General warning\nFractional truncation\n\n",
+                          // Two state lines make 94 characters: traced in pieces of 80.
+                          kStates.substr(0, 80) + "\n", kStates.substr(80) + "\n"));
+  // The records are consumed: three reads, the last finding none left.
+  EXPECT_EQ(CountCalls("SQLErrorW"), 3);
+  EXPECT_THAT(fakeodbc::pendingDiags(rs.m_hstmt), IsEmpty());
+}
+
+TEST_F(FieldReadTest, StillExecutingIsAskedAgainUntilTheDriverAnswers) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
+  fakeodbc::answer(Fn::SQLGetData, 1, Answer::still(5));
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Airbus");
+  std::vector<std::string> expected(5, GetDataLine(1, 102, "SQL_STILL_EXECUTING"));
+  expected.push_back(GetDataLine(1, 102, "SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(expected));
+  EXPECT_THAT(traces.Texts(), IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "tests/db/support/field_reading.h"
+
+fakeodbc::ResultSet SingleColumnResult(fakeodbc::Column column,
+                                       const std::vector<fakeodbc::Cell>& cells) {
+  fakeodbc::ResultSet result;
+  result.columns = {std::move(column)};
+  for (const fakeodbc::Cell& cell : cells) result.rows.push_back({cell});
+  return result;
+}
+
+std::u16string Letters(std::size_t length) {
+  std::u16string text(length, u'A');
+  for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(u'A' + i % 26);
+  return text;
+}
+
+std::string GetDataLine(int column, long bufferBytes, const char* rc) {
+  return "SQLGetData(stmt#1, " + std::to_string(column) + ", SQL_C_WCHAR, " +
+         std::to_string(bufferBytes) + ") -> " + rc;
+}
+
+std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+int CountCalls(const std::string& name) {
+  int count = 0;
+  for (const std::string& called : fakeodbc::callNames()) count += called == name ? 1 : 0;
+  return count;
+}
+
+std::vector<std::string> GetDataCalls() {
+  std::vector<std::string> reads;
+  for (const std::string& line : fakeodbc::callLines()) {
+    if (line.rfind("SQLGetData", 0) == 0) reads.push_back(line);
+  }
+  return reads;
+}
+
+std::vector<std::string> OneRecordRead(const std::string& statement) {
+  return {"SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_SUCCESS",
+          "SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_NO_DATA"};
+}
+
+ReadOutcome CatchRead(const std::function<void()>& action) {
+  ReadOutcome outcome;
+  try {
+    action();
+  } catch (CException* e) {
+    if (auto* db = dynamic_cast<CDBException*>(e)) {
+      outcome.kind = ReadOutcome::Database;
+      outcome.code = db->m_nReturnCode;
+      outcome.errorText = db->m_strErrorText.ToUtf8();
+      outcome.stateInfo = db->m_strStateInfo.ToUtf8();
+    } else if (dynamic_cast<CMemoryException*>(e)) {
+      outcome.kind = ReadOutcome::Memory;
+    } else if (dynamic_cast<CInvalidArgException*>(e)) {
+      outcome.kind = ReadOutcome::InvalidArgument;
+    } else {
+      outcome.kind = ReadOutcome::OtherError;
+    }
+    e->Delete();
+  }
+  return outcome;
+}
+
+void FieldReadTest::TearDown() {
+  recordset.reset();
+  OpenStateTest::TearDown();
+}
+
+CRecordset& FieldReadTest::OpenOn(const fakeodbc::ResultSet& result) {
+  fakeodbc::setResult(result);
+  recordset = std::make_unique<CRecordset>(database.get());
+  const BOOL opened =
+      recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly);
+  EXPECT_TRUE(opened) << fakeodbc::logText();
+  ForgetCalls();
+  traces.Clear();
+  return *recordset;
+}
