@@ -11,14 +11,15 @@
 
 namespace {
 
+using namespace open_support;
 using fakeodbc::Answer;
 using fakeodbc::Diag;
 using fakeodbc::Fn;
 
-class OpenArguments : public OpenTest {
+class OpenArguments : public RecordsetOpenTest {
  protected:
   void SetUp() override {
-    OpenTest::SetUp();
+    RecordsetOpenTest::SetUp();
     OpenOnScriptedDriver(m_db);
   }
 };

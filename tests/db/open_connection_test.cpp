@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace open_support;
 using fakeodbc::Answer;
 using fakeodbc::Diag;
 using fakeodbc::Fn;
@@ -36,7 +37,7 @@ bool HasLineStartingWith(const std::vector<std::string>& lines, const std::strin
                      [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
-using OpenConnection = OpenTest;
+using OpenConnection = RecordsetOpenTest;
 
 TEST_F(OpenConnection, RecordsetOnAClosedConnectionOpensIt) {
   CRecordset rs(&m_db);
@@ -196,11 +197,11 @@ TEST_F(OpenConnection, ConnectionThatRefusesToOpenMakesTheOpenAnswerFalse) {
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
-class OpenOwnConnection : public OpenTest {
+class OpenOwnConnection : public RecordsetOpenTest {
  protected:
   void TearDown() override {
     // The recordsets of these tests own their connections; once they are gone nothing is left.
-    OpenTest::TearDown();
+    RecordsetOpenTest::TearDown();
     EXPECT_EQ(GetDatabaseProcessState().nAllocated, 0);
     EXPECT_EQ(GetDatabaseProcessState().henvAllConnections, nullptr);
   }

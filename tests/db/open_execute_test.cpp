@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace open_support;
 using fakeodbc::Answer;
 using fakeodbc::Column;
 using fakeodbc::Diag;
@@ -31,10 +32,10 @@ const std::string kPrepareRefused =
 const std::string kPrepareAccepted =
     "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS";
 
-class OpenExecute : public OpenTest {
+class OpenExecute : public RecordsetOpenTest {
  protected:
   void SetUp() override {
-    OpenTest::SetUp();
+    RecordsetOpenTest::SetUp();
     OpenOnScriptedDriver(m_db);
   }
 

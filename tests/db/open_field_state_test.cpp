@@ -10,6 +10,7 @@
 
 namespace {
 
+using namespace open_support;
 // A recordset that binds two named text fields.
 class BrandAndCountry : public CRecordset {
  public:
@@ -32,10 +33,10 @@ class CountingRowsPerFetch : public CRecordset {
   std::vector<DWORD> m_asked;
 };
 
-class OpenFieldState : public OpenTest {
+class OpenFieldState : public RecordsetOpenTest {
  protected:
   void SetUp() override {
-    OpenTest::SetUp();
+    RecordsetOpenTest::SetUp();
     OpenOnScriptedDriver(m_db);
     fakeodbc::ResultSet result = fakeodbc::healthyResult();
     result.columns.push_back(fakeodbc::Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});

@@ -10,15 +10,16 @@
 
 namespace {
 
+using namespace open_support;
 using fakeodbc::Answer;
 using fakeodbc::Column;
 using fakeodbc::Fn;
 using fakeodbc::ResultSet;
 
-class OpenRoad : public OpenTest {
+class OpenRoad : public RecordsetOpenTest {
  protected:
   void SetUp() override {
-    OpenTest::SetUp();
+    RecordsetOpenTest::SetUp();
     OpenOnScriptedDriver(m_db);
   }
 };

@@ -11,15 +11,16 @@
 
 namespace {
 
+using namespace open_support;
 using fakeodbc::Answer;
 using fakeodbc::Diag;
 using fakeodbc::Fn;
 using fakeodbc::InfoValue;
 
-class OpenStatementOptions : public OpenTest {
+class OpenStatementOptions : public RecordsetOpenTest {
  protected:
   void SetUp() override {
-    OpenTest::SetUp();
+    RecordsetOpenTest::SetUp();
     OpenOnScriptedDriver(m_db);
   }
 

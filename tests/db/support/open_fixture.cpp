@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace open_support {
+
 RaisedError::~RaisedError() {
   if (m_error != nullptr) m_error->Delete();
 }
@@ -84,7 +86,7 @@ int InfoQueriesOfConnectionOpen() {
   return count;
 }
 
-void OpenTest::SetUp() {
+void RecordsetOpenTest::SetUp() {
   // A test that failed half way may have left the shared environment behind; the scripted
   // driver forgets its handles on reset, so the record must forget it too.
   DatabaseProcessState& state = GetDatabaseProcessState();
@@ -93,8 +95,10 @@ void OpenTest::SetUp() {
   fakeodbc::reset();
 }
 
-void OpenTest::TearDown() {
+void RecordsetOpenTest::TearDown() {
   m_db.Free();
   const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
   EXPECT_TRUE(balance.balanced()) << balance.text();
 }
+
+}  // namespace open_support

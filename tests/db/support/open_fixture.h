@@ -14,6 +14,8 @@
 #include "fake_odbc.h"
 #include "tests/db/support/trace_capture.h"
 
+namespace open_support {
+
 // The program's statement, with its trailing blank.
 inline constexpr char16_t kBrandStatement[] = u"SELECT marque FROM avion ";
 
@@ -67,10 +69,12 @@ int InfoQueriesOfConnectionOpen();
 
 // A healthy scripted driver, a connection open on it and a trace capture for each test. At the
 // end every connection handle and the shared environment must be gone.
-class OpenTest : public ::testing::Test {
+class RecordsetOpenTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   CDatabase m_db;
 };
+
+}  // namespace open_support
