@@ -193,6 +193,18 @@ TEST_F(IsOpenQuery, OpenStateAnswersWithoutAskingTheDriver) {
   Release(db, rs);
 }
 
+TEST_F(IsOpenQuery, OpenedThenClosed) {
+  CRecordset rs(&db);
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion ", CRecordset::addOnly));
+  fakeodbc::clearLog();
+  EXPECT_TRUE(rs.IsOpen());
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+  rs.Close();
+  fakeodbc::clearLog();
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
+}
+
 TEST_F(IsOpenQuery, NoStatementIsNotOpen) {
   CRecordset rs(nullptr);
   rs.m_lOpen = 1;
