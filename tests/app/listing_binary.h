@@ -1,0 +1,30 @@
+// Runs the brand-listing program itself against the scripted driver manager, with standard
+// error joined to standard output so that boxes and lines keep their order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/app/listing_capture.h"
+#include "tests/app/program_runner.h"
+
+struct BinaryRun {
+  ProgramRun process;  // process.out holds both streams; process.log the driver manager's log
+  std::vector<Shown> shown;
+};
+
+// Runs the program (under `wrapper` when it is not empty, e.g. valgrind and its options) in a
+// fresh folder with the given script. Variables in `environment` ("NAME=value") are set for
+// the run.
+BinaryRun RunListingBinary(const std::string& script,
+                           const std::vector<std::string>& wrapper = {},
+                           const std::vector<std::string>& environment = {},
+                           int timeoutSeconds = 60);
+
+// The program's full path, which its boxes carry as their caption.
+std::string ListingBinaryPath();
+
+// The driver manager's calls from the log (without its handle report), and whether the
+// report says every handle was freed.
+std::vector<std::string> LoggedCalls(const ProgramRun& run);
+bool LoggedBalanced(const ProgramRun& run);

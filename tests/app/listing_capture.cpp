@@ -1,0 +1,163 @@
+#include "tests/app/listing_capture.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/entry.h"
+#include "framework/trace.h"
+#include "tests/db/support/trace_capture.h"
+
+namespace {
+
+constexpr char kBoxFirstLine[] = "[message box]";
+constexpr char kBoxLastLine[] = "[end of message box]";
+constexpr char kProbeTrace[] = "listing capture: do traces reach standard error?\n";
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Removes the traces, in the order they were written, from an output that may hold them.
+std::string WithoutTraces(std::string output, const std::vector<TraceRecord>& traces) {
+  std::size_t from = 0;
+  for (const TraceRecord& trace : traces) {
+    if (trace.text.empty()) continue;
+    const std::size_t at = output.find(trace.text, from);
+    if (at == std::string::npos) continue;
+    output.erase(at, trace.text.size());
+    from = at;
+  }
+  return output;
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  if (::lseek(fd, 0, SEEK_SET) < 0) throw std::runtime_error("cannot rewind the capture");
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+}  // namespace
+
+void PrintTo(const Shown& shown, std::ostream* os) {
+  switch (shown.kind) {
+    case Shown::Box:
+      *os << "box{text \"" << shown.text << "\", caption \"" << shown.caption << "\", icon "
+          << shown.icon << "}";
+      return;
+    case Shown::Line:
+      *os << "line{\"" << shown.text << "\"}";
+      return;
+    case Shown::Other:
+      *os << "other{\"" << shown.text << "\"}";
+      return;
+  }
+}
+
+Shown BoxShowing(const std::string& text, const std::string& caption) {
+  return Shown{Shown::Box, text, caption, "warning"};
+}
+
+Shown LineShowing(const std::string& text) { return Shown{Shown::Line, text, {}, {}}; }
+
+Shown OtherLine(const std::string& line) { return Shown{Shown::Other, line, {}, {}}; }
+
+std::vector<Shown> ParseShown(const std::string& output) {
+  const std::vector<std::string> lines = LinesOf(output);
+  std::vector<Shown> shown;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == kBoxFirstLine) {
+      std::size_t end = i + 1;
+      while (end < lines.size() && lines[end] != kBoxLastLine) ++end;
+      if (end < lines.size()) {
+        Shown box{Shown::Box, {}, {}, {}};
+        bool firstText = true;
+        for (std::size_t k = i + 1; k < end; ++k) {
+          const std::string& line = lines[k];
+          if (StartsWith(line, "caption: ")) {
+            box.caption = line.substr(9);
+          } else if (StartsWith(line, "icon: ")) {
+            box.icon = line.substr(6);
+          } else if (StartsWith(line, "text: ")) {
+            box.text += (firstText ? "" : "\n") + line.substr(6);
+            firstText = false;
+          } else {
+            box.text += "\n<unexpected: " + line + ">";
+          }
+        }
+        shown.push_back(box);
+        i = end;
+        continue;
+      }
+    }
+    if (StartsWith(lines[i], "-- ")) {
+      shown.push_back(LineShowing(lines[i].substr(3)));
+    } else {
+      shown.push_back(OtherLine(lines[i]));
+    }
+  }
+  return shown;
+}
+
+std::string OwnExecutablePath() { return std::filesystem::canonical("/proc/self/exe").string(); }
+
+void PresentBoxesOnStandardError() {
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  const int devnull = ::open("/dev/null", O_RDONLY);
+  if (devnull < 0) throw std::runtime_error("cannot open /dev/null");
+  ::dup2(devnull, STDIN_FILENO);
+  ::close(devnull);
+}
+
+ListingRun RunListingInProcess() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::FILE* capture = std::tmpfile();
+  if (capture == nullptr) throw std::runtime_error("cannot create the capture file");
+  const int fd = ::fileno(capture);
+  const int savedOut = ::dup(STDOUT_FILENO);
+  const int savedErr = ::dup(STDERR_FILENO);
+  ::dup2(fd, STDOUT_FILENO);
+  ::dup2(fd, STDERR_FILENO);
+
+  ListingRun run;
+  std::vector<TraceRecord> traces;
+  {
+    TraceCapture capturedTraces;
+    // A build that copies traces to standard error shows this one first.
+    TraceDatabase(kProbeTrace);
+    run.status = RunProgram();
+    traces = capturedTraces.Records();
+  }
+
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ::dup2(savedOut, STDOUT_FILENO);
+  ::dup2(savedErr, STDERR_FILENO);
+  ::close(savedOut);
+  ::close(savedErr);
+  run.output = ReadAll(fd);
+  if (StartsWith(run.output, kProbeTrace)) run.output = WithoutTraces(run.output, traces);
+  std::fclose(capture);
+  run.shown = ParseShown(run.output);
+  return run;
+}

@@ -1,0 +1,285 @@
+// The whole program run in this process against the scripted driver manager: the ODBC calls
+// from connecting to closing, the three values shown in boxes and written as lines in that
+// order, and how a run with fewer rows, special values or a database error ends.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "db/database.h"
+#include "tests/app/listing_capture.h"
+#include "tests/db/support/connection_fixture.h"
+#include "tests/fakeodbc/fake_odbc.h"
+
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Fn;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace {
+
+const std::string kConnectGiven =
+    "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
+const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
+
+fakeodbc::ResultSet Brands(const std::vector<fakeodbc::Cell>& cells, SQLULEN size = 50) {
+  fakeodbc::ResultSet result;
+  result.columns = {Column{u"marque", SQL_WVARCHAR, size}};
+  for (const fakeodbc::Cell& cell : cells) result.rows.push_back({cell});
+  return result;
+}
+
+// The calls of the recordset's open on a healthy driver: the statement, the open-state probe
+// and its diagnostics, the options, the statement sent, its column and the first fetch.
+std::vector<std::string> OpenCalls(const std::string& firstFetch) {
+  return {
+      "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS",
+      "SQLNumResultCols(stmt#1) -> SQL_ERROR",
+      "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS",
+      "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA",
+      "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
+      "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 60) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_SCROLL_OPTIONS, 4) -> SQL_SUCCESS",
+      "SQLGetInfoW(dbc#1, SQL_SCROLL_CONCURRENCY, 4) -> SQL_SUCCESS",
+      "SQLSetStmtOption(stmt#1, SQL_CURSOR_TYPE, " + std::to_string(SQL_CURSOR_STATIC) +
+          ") -> SQL_SUCCESS",
+      "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(SQL_CONCUR_LOCK) +
+          ") -> SQL_SUCCESS",
+      "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS",
+      "SQLExecute(stmt#1) -> SQL_SUCCESS",
+      "SQLNumResultCols(stmt#1) -> SQL_SUCCESS",
+      "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
+      "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> " + firstFetch,
+  };
+}
+
+const std::string kRead = "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS";
+const std::string kNext = "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS";
+const std::string kNextOffTheEnd = "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> " + kNoData;
+const std::vector<std::string> kReadWithoutRow = {
+    "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_ERROR",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA"};
+const std::vector<std::string> kClosing = {"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                           "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                           "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                                           "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+
+class ListingRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PresentBoxesOnStandardError();
+    std::setlocale(LC_ALL, "C");
+    fakeodbc::reset();
+    GetDatabaseProcessState() = DatabaseProcessState{};
+  }
+  void TearDown() override {
+    std::setlocale(LC_ALL, "C");
+    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+    EXPECT_TRUE(balance.balanced()) << balance.text();
+  }
+
+  // A value presented: its box, then its line.
+  static std::vector<Shown> Presented(const std::vector<std::string>& values) {
+    std::vector<Shown> shown;
+    for (const std::string& value : values) {
+      shown.push_back(BoxShowing(value, OwnExecutablePath()));
+      shown.push_back(LineShowing(value));
+    }
+    return shown;
+  }
+  static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
+};
+
+TEST_F(ListingRunTest, ThreeRowsOfFourAreReadShownAndWrittenInTheOverviewsCallOrder) {
+  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna", u"Dassault"}));
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "Boeing", "Cessna"})));
+  // Connection with the cursor library used only if needed, recordset, open, three reads
+  // with two moves between them, closing.
+  const std::vector<std::string> expected = Concat(
+      Concat(Concat(HealthyOpenCalls(kConnectGiven), OpenCalls("SQL_SUCCESS")),
+             {kRead, kNext, kRead, kNext, kRead}),
+      kClosing);
+  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(expected));
+}
+
+TEST_F(ListingRunTest, ExactlyThreeRowsEndTheSameWay) {
+  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna"}));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "Boeing", "Cessna"})));
+  // No third move: the run never learns that the table ends there.
+  EXPECT_THAT(fakeodbc::callNames(), ::testing::Contains("SQLExtendedFetch").Times(3));
+}
+
+TEST_F(ListingRunTest, TheOutputIsExactlyTheBoxBlocksAndTheLines) {
+  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna"}));
+  const ListingRun run = RunListingInProcess();
+  std::string expected;
+  for (const char* value : {"Airbus", "Boeing", "Cessna"}) {
+    expected += std::string("[message box]\ncaption: ") + OwnExecutablePath() +
+                "\nicon: warning\ntext: " + value + "\n[end of message box]\n-- " + value + "\n";
+  }
+  EXPECT_EQ(run.output, expected);
+}
+
+// Fewer rows than reads: the read after the last row still goes to the driver, whose error
+// is the one box that ends the listing; the run itself completes.
+class ListingShortTable : public ListingRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ListingShortTable, EndsWithTheDriversInvalidCursorStateInOneBox) {
+  const int rows = GetParam();
+  const std::vector<std::string> all = {"Airbus", "Boeing"};
+  const std::vector<std::string> values(all.begin(), all.begin() + rows);
+  std::vector<fakeodbc::Cell> cells;
+  for (const std::string& v : values) cells.emplace_back(std::u16string(v.begin(), v.end()));
+  fakeodbc::setResult(Brands(cells));
+
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 0);
+  std::vector<Shown> expectedShown = Presented(values);
+  expectedShown.push_back(ErrorBox("Invalid cursor state\n"));
+  EXPECT_THAT(run.shown, ElementsAreArray(expectedShown));
+
+  std::vector<std::string> expected =
+      Concat(HealthyOpenCalls(kConnectGiven), OpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
+  for (int row = 0; row < rows; ++row) {
+    expected.push_back(kRead);
+    expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
+  }
+  expected = Concat(Concat(expected, kReadWithoutRow), kClosing);
+  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ListingShortTable, ::testing::Values(2, 1, 0));
+
+TEST_F(ListingRunTest, ANullValueShowsAnEmptyBoxAndABareLine) {
+  fakeodbc::setResult(Brands({u"Airbus", std::nullopt, u"Cessna"}));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "", "Cessna"})));
+  EXPECT_NE(run.output.find("text: \n[end of message box]\n-- \n"), std::string::npos);
+}
+
+TEST_F(ListingRunTest, ValuesOf32UnitsAndMoreAreWrittenWhole) {
+  const std::string v31(31, 'x');
+  const std::string v32 = std::string(31, 'y') + "Z";
+  std::string v400;
+  for (int i = 0; i < 400; ++i) v400 += static_cast<char>('a' + i % 26);
+  fakeodbc::setResult(Brands({std::u16string(v31.begin(), v31.end()),
+                              std::u16string(v32.begin(), v32.end()),
+                              std::u16string(v400.begin(), v400.end())},
+                             400));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(Presented({v31, v32, v400})));
+}
+
+// Brands beyond ASCII: a Latin letter, a Czech letter and a sign of the BMP, and a letter
+// outside the BMP (a surrogate pair in UTF-16).
+const std::vector<fakeodbc::Cell> kWideBrands = {u"A\u00e9rospatiale", u"\u0160koda \u2708",
+                                                 u"\U0001D504irbus"};
+
+TEST_F(ListingRunTest, TextBeyondAsciiIsExactInAUtf8Locale) {
+  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  fakeodbc::setResult(Brands(kWideBrands));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(Presented(
+                             {"A\xC3\xA9rospatiale", "\xC5\xA0koda \xE2\x9C\x88",
+                              "\xF0\x9D\x94\x84irbus"})));
+}
+
+TEST_F(ListingRunTest, TextBeyondTheCodePageBecomesQuestionMarksInTheCLocale) {
+  fakeodbc::setResult(Brands(kWideBrands));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 0);
+  // One '?' per character, the pair outside the BMP included; the box block on standard
+  // error is written in the same code page.
+  EXPECT_THAT(run.shown,
+              ElementsAreArray(Presented({"A?rospatiale", "?koda ?", "?irbus"})));
+}
+
+// A missing table or column: the statement fails as it is prepared or executed; the driver's
+// records are the text of the one box, and nothing is written.
+struct MissingObject {
+  Fn failing;
+  std::vector<fakeodbc::Diag> records;
+  std::string boxText;
+};
+
+class ListingMissingObject : public ListingRunTest,
+                             public ::testing::WithParamInterface<MissingObject> {};
+
+TEST_P(ListingMissingObject, ShowsTheDriversDiagnosticsInOneBoxAndWritesNothing) {
+  const MissingObject& c = GetParam();
+  fakeodbc::answer(c.failing, 1, Answer::fail(SQL_ERROR, c.records));
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAre(ErrorBox(c.boxText)));
+  const std::vector<std::string> names = fakeodbc::callNames();
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLGetData")));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLExtendedFetch")));
+  const std::vector<std::string> calls = fakeodbc::callLines();
+  ASSERT_GE(calls.size(), kClosing.size());
+  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosing.size(), calls.end()),
+              ElementsAreArray(kClosing));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, ListingMissingObject,
+    ::testing::Values(
+        MissingObject{Fn::SQLPrepareW,
+                      {{"S0002", -1305,
+                        u"[FakeODBC][Driver]The table 'avion' does not exist."}},
+                      "The table 'avion' does not exist.\n"},
+        MissingObject{Fn::SQLExecute,
+                      {{"S0022", 0, u"[FakeODBC][Driver]Column marque not found"},
+                       {"S1000", 0, u"[FakeODBC][Driver]Statement not executed"}},
+                      "Column marque not found\nStatement not executed\n"}));
+
+// An error that is not a database error ends the run like a failed open: one line on
+// standard error, status 1, everything released.
+TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
+  // A long column: "Airbus" takes two reads, and the first read of "Boeing" announces a
+  // length no text can hold.
+  fakeodbc::ResultSet result = Brands({u"Airbus", u"Boeing", u"Cessna"});
+  result.columns[0].sqlType = SQL_WLONGVARCHAR;
+  fakeodbc::setResult(result);
+  Answer announced;
+  announced.runDefault = true;
+  announced.length = SQLLEN{0x7FFFFFFF} * 2;
+  fakeodbc::answer(Fn::SQLGetData, 3, announced);
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 1);
+  std::vector<Shown> expected = Presented({"Airbus"});
+  expected.push_back(OtherLine("brand-listing: the listing failed: out of memory (CMemoryException)"));
+  EXPECT_THAT(run.shown, ElementsAreArray(expected));
+  const std::vector<std::string> calls = fakeodbc::callLines();
+  ASSERT_GE(calls.size(), kClosing.size());
+  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosing.size(), calls.end()),
+              ElementsAreArray(kClosing));
+}
+
+TEST_F(ListingRunTest, ARefusedConnectionShowsNoBox) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1,
+                   Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"}}));
+  const ListingRun run = RunListingInProcess();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.shown,
+              ElementsAre(OtherLine("brand-listing: cannot open the database: Unable to connect")));
+  EXPECT_THAT(fakeodbc::callNames(), ::testing::Not(::testing::Contains("SQLAllocStmt")));
+}
+
+}  // namespace
