@@ -1,0 +1,41 @@
+// A fresh temporary folder laid out the way the program expects to find its database: the file
+// <root>/bd2.mdb and the working directory <root>/hangar/bay, two levels below it, from which
+// "../../bd2.mdb" names the file.
+#pragma once
+
+#include <mdb_writer.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+class ListingFolder {
+ public:
+  ListingFolder();
+  ~ListingFolder();
+  ListingFolder(const ListingFolder&) = delete;
+  ListingFolder& operator=(const ListingFolder&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string database() const { return root_ + "/bd2.mdb"; }
+  std::string hangar() const { return root_ + "/hangar"; }    // one level below the file
+  std::string bay() const { return root_ + "/hangar/bay"; }   // two levels below the file
+
+  // Writes bd2.mdb with the project's writer.
+  void WriteDatabase(const std::vector<mkmdb::TableSpec>& tables) const;
+  // Writes bd2.mdb with exactly these bytes.
+  void WriteRawFile(const std::string& bytes) const;
+
+ private:
+  std::string root_;
+};
+
+// The table `avion` with the one column `marque` of the given type and a row for each value.
+mkmdb::TableSpec BrandTable(const std::vector<mkmdb::Value>& brands,
+                            mkmdb::ColumnType type = mkmdb::ColumnType::Text, int size = 255);
+
+// Texts as the writer's values (none of them NULL).
+std::vector<mkmdb::Value> AsValues(const std::vector<std::string>& texts);
+
+}  // namespace e2e
