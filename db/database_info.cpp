@@ -66,10 +66,11 @@ void CDatabase::ReadConnectionInfo() {
     SQLSetConnectOptionW(m_hdbc, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY);
   }
 
+  // A null character is no quote: written into a statement it would end the text there.
   SQLWCHAR quote[2] = {};
   length = 0;
   if (answered(SQLGetInfoW(m_hdbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length)) &&
-      length == 2) {
+      length == 2 && quote[0] != 0) {
     m_chIdentifierQuote = static_cast<char16_t>(quote[0]);
   } else {
     m_chIdentifierQuote = u'"';

@@ -96,12 +96,15 @@ TEST_F(ConnectionInfoTest, OtherIdentifierQuoteAnswersGiveTheDoubleQuote) {
     bool present;
     const char16_t* text;
   };
+  const char16_t nul[] = {u'\0', u'\0'};
   for (const Case& c : {Case{"two characters", true, u"[]"}, Case{"empty", true, u""},
+                        Case{"a null character", true, nul},
                         Case{"failed query", false, nullptr}}) {
     SCOPED_TRACE(c.what);
     SetUp();
     if (c.present) {
-      fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(c.text));
+      fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR,
+                        InfoValue::string(c.text == nul ? std::u16string(1, u'\0') : c.text));
     } else {
       fakeodbc::removeInfo(SQL_IDENTIFIER_QUOTE_CHAR);
     }
