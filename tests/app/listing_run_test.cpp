@@ -272,6 +272,24 @@ TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
               ElementsAreArray(kClosing));
 }
 
+// The user cancels the driver's dialog and then the driver manager's: neither open raises, the
+// read of a recordset without result columns leaves its value empty, and the move that
+// follows refuses the recordset that is not open. That framework error ends the run.
+TEST_F(ListingRunTest, CancelledConnectionDialogsEndTheRunWithTheInvalidArgumentLine) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA_FOUND));
+  fakeodbc::answer(Fn::SQLDriverConnectW, 2, Answer::fail(SQL_NO_DATA_FOUND));
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.shown,
+              ElementsAre(BoxShowing("", OwnExecutablePath()), LineShowing(""),
+                          OtherLine("brand-listing: the listing failed: invalid argument "
+                                    "(CInvalidArgException)")));
+  const std::vector<std::string> names = fakeodbc::callNames();
+  EXPECT_THAT(names, ::testing::Contains("SQLDriverConnectW").Times(2));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLAllocStmt")));
+}
+
 TEST_F(ListingRunTest, ARefusedConnectionShowsNoBox) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1,
                    Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"}}));
