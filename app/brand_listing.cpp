@@ -28,7 +28,7 @@ void PresentValue(CRecordset& recordset, CString& value) {
 
 }  // namespace
 
-void ListBrands(CDatabase& database) {
+bool ListBrands(CDatabase& database) {
   try {
     CRecordset recordset(&database);
     CString first;
@@ -36,7 +36,9 @@ void ListBrands(CDatabase& database) {
     CString third;
     CString statement(kStatementText);
 
-    recordset.Open(CRecordset::staticCursor, statement, CRecordset::addOnly);
+    // A recordset on a connection the user declined opens one itself; when the user declines
+    // that too, there is nothing to read.
+    if (!recordset.Open(CRecordset::staticCursor, statement, CRecordset::addOnly)) return false;
     PresentValue(recordset, first);
     recordset.MoveNext();
     PresentValue(recordset, second);
@@ -48,4 +50,5 @@ void ListBrands(CDatabase& database) {
     ShowMessageBox(e->m_strErrorText, MB_OK, 0);
     e->Delete();
   }
+  return true;
 }

@@ -21,7 +21,9 @@ int RunProgram() {
       // listing's recordset then tries to open one itself.
       database.Open(nullptr, FALSE, FALSE, connect, TRUE);
       opened = true;
-      ListBrands(database);
+      if (!ListBrands(database)) {
+        failure = "brand-listing: no connection: the connection dialogs were cancelled";
+      }
     } catch (CException* e) {
       failure = DescribeFailure(opened ? "the listing failed" : "cannot open the database", e);
       e->Delete();
