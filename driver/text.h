@@ -1,6 +1,7 @@
 // Text conversions between the driver's UTF-8 and UTF-16 strings and the ODBC buffers.
 #pragma once
 
+#include "framework/codepage.h"
 #include "odbc.h"
 
 #include <cstddef>
@@ -9,10 +10,10 @@
 
 namespace mdbodbc {
 
-// UTF-8 to UTF-16; malformed bytes become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
+// UTF-8 to UTF-16 (malformed bytes become U+FFFD) and back (an unpaired surrogate becomes
+// U+FFFD).
+using ::Utf16ToUtf8;
+using ::Utf8ToUtf16;
 
 // An input text of an ODBC call: a pointer and a length in characters or SQL_NTS.
 // A null pointer gives an empty text.
