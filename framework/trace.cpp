@@ -18,8 +18,8 @@ TraceSink& Sink() {
 }
 
 // Formats one integer conversion with the C library, from its flags, width and precision.
-std::string FormatInteger(const std::string& spec, char conversion, const TraceArg::Value& value) {
-  std::string fmt = "%" + spec + "ll" + conversion;
+std::string FormatInteger(const std::string& flags, char conversion, const TraceArg::Value& value) {
+  std::string fmt = "%" + flags + "ll" + conversion;
   char buffer[128];
   if (conversion == 'd' || conversion == 'i') {
     long long v = std::holds_alternative<long long>(value)
@@ -41,11 +41,11 @@ std::string FormatInteger(const std::string& spec, char conversion, const TraceA
   return buffer;
 }
 
-std::string Pad(std::string text, const std::string& spec) {
-  bool left = spec.find('-') != std::string::npos;
-  size_t digits = spec.find_first_of("123456789");
+std::string Pad(std::string text, const std::string& flags) {
+  bool left = flags.find('-') != std::string::npos;
+  size_t digits = flags.find_first_of("123456789");
   if (digits == std::string::npos) return text;
-  size_t width = std::stoul(spec.substr(digits));
+  size_t width = std::stoul(flags.substr(digits));
   // Width counts characters, not UTF-8 bytes.
   size_t chars = 0;
   for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
@@ -89,12 +89,12 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
       ++p;
       continue;
     }
-    std::string spec;
-    while (*p && std::string_view("-+ #0").find(*p) != std::string_view::npos) spec += *p++;
-    while (*p >= '0' && *p <= '9') spec += *p++;
+    std::string flags;
+    while (*p && std::string_view("-+ #0").find(*p) != std::string_view::npos) flags += *p++;
+    while (*p >= '0' && *p <= '9') flags += *p++;
     if (*p == '.') {
-      spec += *p++;
-      while (*p >= '0' && *p <= '9') spec += *p++;
+      flags += *p++;
+      while (*p >= '0' && *p <= '9') flags += *p++;
     }
     while (*p == 'l' || *p == 'h' || *p == 'z') ++p;
     char conversion = *p;
@@ -111,7 +111,7 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
       case 'd': case 'i': case 'u': case 'x': case 'X': case 'c':
         if (value && (std::holds_alternative<long long>(*value) ||
                       std::holds_alternative<unsigned long long>(*value))) {
-          piece = FormatInteger(spec, conversion, *value);
+          piece = FormatInteger(flags, conversion, *value);
           used = true;
         }
         break;
@@ -119,16 +119,16 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
         if (value && std::holds_alternative<const void*>(*value)) {
           char buffer[32];
           std::snprintf(buffer, sizeof buffer, "%p", std::get<const void*>(*value));
-          piece = Pad(buffer, spec);
+          piece = Pad(buffer, flags);
           used = true;
         }
         break;
       case 's':
         if (value && std::holds_alternative<std::u16string_view>(*value)) {
-          piece = Pad(Utf16ToUtf8(std::get<std::u16string_view>(*value)), spec);
+          piece = Pad(Utf16ToUtf8(std::get<std::u16string_view>(*value)), flags);
           used = true;
         } else if (value && std::holds_alternative<std::string_view>(*value)) {
-          piece = Pad(std::string(std::get<std::string_view>(*value)), spec);
+          piece = Pad(std::string(std::get<std::string_view>(*value)), flags);
           used = true;
         }
         break;
