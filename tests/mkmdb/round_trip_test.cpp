@@ -2,6 +2,8 @@
 // written: values, NULLs, types, row counts and table lists.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <sys/stat.h>
 
 #include <charconv>
@@ -334,6 +336,10 @@ TEST_F(RoundTrip, ReplacesAnExistingFile) {
 
 // The checker itself on a file made by Access: libmdb's rows agree with mdb-export's.
 TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
+  if (!std::filesystem::exists(std::string(FIXTURES_DIR) + "/access-made-jet4.mdb")) {
+    GTEST_SKIP() << "access-made-jet4.mdb not found in \"" FIXTURES_DIR
+                    "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
+  }
   const std::string path = std::string(FIXTURES_DIR) + "/access-made-jet4.mdb";
   mkmdb_test::LibmdbReader reader(path);
   ASSERT_EQ(reader.error(), "");
