@@ -48,6 +48,18 @@ bool ConnectionCallSucceeded(CDatabase* database, RETCODE rc) {
   RaiseDatabaseError(rc, database, SQL_NULL_HSTMT);
 }
 
+// The driver's SQL_SCROLL_OPTIONS bits; a failed query is traced and raised.
+SQLUINTEGER ReadScrollOptions(CDatabase* database) {
+  SQLUINTEGER scrollOptions = 0;
+  const RETCODE rc = SQLGetInfoW(database->m_hdbc, SQL_SCROLL_OPTIONS, &scrollOptions,
+                                 kInfoIntegerBytes, nullptr);
+  if (!ConnectionCallSucceeded(database, rc)) {
+    TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
+    RaiseConnectionCallError(database, rc);
+  }
+  return scrollOptions;
+}
+
 }  // namespace
 
 BOOL CRecordset::Open(UINT openType, const char16_t* statementText, DWORD options) {
@@ -140,14 +152,7 @@ BOOL CRecordset::EnsureStatement() {
       if (!m_pDatabase->Open(u"", FALSE, FALSE, connect, useCursorLibrary)) return FALSE;
 
       if (m_nOpenType == staticCursor && !useCursorLibrary) {
-        SQLUINTEGER scrollOptions = 0;
-        const RETCODE rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_SCROLL_OPTIONS, &scrollOptions,
-                                       kInfoIntegerBytes, nullptr);
-        if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
-          TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
-          RaiseConnectionCallError(m_pDatabase, rc);
-        }
-        if (!(scrollOptions & SQL_SO_STATIC)) {
+        if (!(ReadScrollOptions(m_pDatabase) & SQL_SO_STATIC)) {
           // The driver cannot keep a static cursor by itself: connect again with the cursor
           // library.
           m_pDatabase->Close();
@@ -241,13 +246,7 @@ void CRecordset::CheckScrollSupport() {
 UDWORD CRecordset::ChooseCursorType() {
   if (m_pDatabase == nullptr) ThrowInvalidArgException();
 
-  SQLUINTEGER scrollOptions = 0;
-  const RETCODE rc = SQLGetInfoW(m_pDatabase->m_hdbc, SQL_SCROLL_OPTIONS, &scrollOptions,
-                                 kInfoIntegerBytes, nullptr);
-  if (!ConnectionCallSucceeded(m_pDatabase, rc)) {
-    TraceDatabase("Error: ODBC failure checking for driver capabilities.\n");
-    RaiseConnectionCallError(m_pDatabase, rc);
-  }
+  const SQLUINTEGER scrollOptions = ReadScrollOptions(m_pDatabase);
 
   switch (m_nOpenType) {
     case keysetCursor:
