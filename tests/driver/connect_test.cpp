@@ -2,8 +2,10 @@
 #include "driver_fixture.h"
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace drivertest {
@@ -72,9 +74,33 @@ TEST_P(ConnectTest, FolderInPlaceOfTheFileIsRefused) {
   ExpectConnectFailure(wide(), kProgramConnect, "directory");
 }
 
+// Root reads files whatever their permissions: as root, the connect runs with the effective
+// user "nobody" (the saved user id keeps the way back), on a folder that user may enter.
+class EffectiveUser {
+ public:
+  explicit EffectiveUser(uid_t uid) : m_previous(geteuid()) { m_changed = seteuid(uid) == 0; }
+  ~EffectiveUser() {
+    if (m_changed && seteuid(m_previous) != 0) std::abort();
+  }
+  bool changed() const { return m_changed; }
+
+ private:
+  uid_t m_previous;
+  bool m_changed = false;
+};
+
 TEST_P(ConnectTest, UnreadableFileIsRefused) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
   chmod(folder.database().c_str(), 0);
+  if (geteuid() != 0) {
+    ExpectConnectFailure(wide(), kProgramConnect, "Permission denied");
+    return;
+  }
+  for (const std::string& path : {folder.root(), folder.root() + "/a", folder.root() + "/a/b"}) {
+    chmod(path.c_str(), 0755);
+  }
+  constexpr uid_t kNobody = 65534;
+  EffectiveUser nobody(kNobody);
+  if (!nobody.changed()) GTEST_SKIP() << "cannot take the effective user id " << kNobody;
   ExpectConnectFailure(wide(), kProgramConnect, "Permission denied");
 }
 
