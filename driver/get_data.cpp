@@ -163,7 +163,7 @@ SQLRETURN PutFixed(Statement& stmt, const FieldValue& value, SQLSMALLINT cType, 
   }
   Number number;
   if (!ToNumber(value, number)) {
-    if (value.kind == ValueKind::Text) return Fail(stmt, "22018", "invalid character value for cast specification");
+    if (value.kind == ValueKind::Text) return Fail(stmt, "22018", "invalid character value for the requested type");
     return Fail(stmt, "07006", "restricted data type attribute violation");
   }
   switch (cType) {

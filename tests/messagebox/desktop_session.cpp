@@ -78,8 +78,8 @@ std::string FromHex(const std::string& hex) {
 
 }  // namespace
 
-DesktopSession::DesktopSession(std::string python, std::string inspector)
-    : m_python(std::move(python)), m_inspector(std::move(inspector)) {
+DesktopSession::DesktopSession(std::string python, std::string reader)
+    : m_python(std::move(python)), m_reader(std::move(reader)) {
   // The accessibility services that the session bus starts leave their parent; this process
   // takes them over so that it can reap them at the end.
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -173,7 +173,7 @@ bool DesktopSession::WindowExists(const std::string& window) const {
 }
 
 DialogView DesktopSession::Inspect(pid_t pid, const std::string& screenshot) const {
-  std::vector<std::string> argv = {m_python, m_inspector, "--pid", std::to_string(pid)};
+  std::vector<std::string> argv = {m_python, m_reader, "--pid", std::to_string(pid)};
   if (!screenshot.empty()) argv.insert(argv.end(), {"--screenshot", screenshot});
   RunResult run = Tool(argv, milliseconds(40000));
   EXPECT_EQ(ExitCode(run.status), 0) << run.err;

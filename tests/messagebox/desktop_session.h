@@ -1,6 +1,6 @@
 // A private desktop for a test: a virtual X server (Xvfb) and a session bus, on which the
 // toolkit's accessibility bus starts on demand. Windows are found by title with xdotool, read
-// through the accessibility bus (dialog_inspector.py), and handled as a user would: keys and
+// through the accessibility bus (dialog_reader.py), and handled as a user would: keys and
 // pointer clicks through XTEST, and the window manager's close request.
 #pragma once
 
@@ -29,8 +29,8 @@ struct DialogView {
 
 class DesktopSession {
  public:
-  // `inspector` is dialog_inspector.py, `python` a Python with its modules (python3-gi).
-  DesktopSession(std::string python, std::string inspector);
+  // `reader` is dialog_reader.py, `python` a Python with its modules (python3-gi).
+  DesktopSession(std::string python, std::string reader);
   ~DesktopSession();
   DesktopSession(const DesktopSession&) = delete;
   DesktopSession& operator=(const DesktopSession&) = delete;
@@ -68,7 +68,7 @@ class DesktopSession {
 
  private:
   std::string m_python;
-  std::string m_inspector;
+  std::string m_reader;
   TempDir m_runtime;
   std::string m_display;
   std::unique_ptr<Child> m_xserver;

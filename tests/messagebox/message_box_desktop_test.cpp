@@ -47,7 +47,7 @@ class DesktopMessageBox : public ::testing::Test {
     return m_desktop.FindWindowTitled(ProbePath(), timeout);
   }
 
-  DesktopSession m_desktop{SYSTEM_PYTHON, DIALOG_INSPECTOR};
+  DesktopSession m_desktop{SYSTEM_PYTHON, DIALOG_READER};
 };
 
 TEST_F(DesktopMessageBox, ShowsTitleWarningIconExactTextAndOneOkButton) {

@@ -166,7 +166,7 @@ class ProgramMessageBoxOnDesktop : public ::testing::Test {
   }
 
   DemoDatabase m_db;
-  DesktopSession m_desktop{SYSTEM_PYTHON, DIALOG_INSPECTOR};
+  DesktopSession m_desktop{SYSTEM_PYTHON, DIALOG_READER};
 };
 
 TEST_F(ProgramMessageBoxOnDesktop, EachValueIsADialogDismissedBeforeItsLine) {

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads a dialog of a running program through the accessibility bus (AT-SPI).
 
-    dialog_inspector.py --pid PID [--timeout SECONDS] [--screenshot FILE.png]
+    dialog_reader.py --pid PID [--timeout SECONDS] [--screenshot FILE.png]
 
 Waits until the program with process id PID shows a dialog, then prints one line per element,
 texts as hexadecimal UTF-8 so that any text survives the trip:
