@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 

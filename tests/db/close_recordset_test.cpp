@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 

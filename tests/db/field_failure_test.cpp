@@ -32,9 +32,9 @@ TEST_F(FieldReadTest, ASecondReadOfAColumnRaisesNoDataWithEmptyTexts) {
   ASSERT_EQ(value.ToUtf8(), "Airbus");
   ForgetCalls();
 
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_NO_DATA_FOUND);
   EXPECT_THAT(raised.errorText, IsEmpty());
   EXPECT_THAT(raised.stateInfo, IsEmpty());
@@ -57,9 +57,9 @@ TEST_F(FieldReadTest, ADriverErrorCarriesTheDriversDiagnostics) {
                    Answer::fail(SQL_ERROR, {{"S1000", 7, u"[FakeODBC][Driver]Disk I/O error"},
                                             {"HY000", -3, u"Retry later"}}));
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_ERROR);
   EXPECT_EQ(raised.errorText, "Disk I/O error\nRetry later\n");
   EXPECT_EQ(raised.stateInfo,
@@ -82,9 +82,9 @@ TEST_P(FieldOtherFailure, IsRaisedWithItsCodeAndNoText) {
   fakeodbc::answer(Fn::SQLGetData, 1,
                    Answer::fail(GetParam(), {{"S1000", 0, u"[FakeODBC][Driver]Not read"}}));
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, GetParam());
   EXPECT_THAT(raised.errorText, IsEmpty());
   EXPECT_THAT(raised.stateInfo, IsEmpty());
@@ -111,9 +111,9 @@ TEST_P(FieldWithoutRow, AsksTheDriverWhoseErrorIsRaised) {
   traces.Clear();
 
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_ERROR);
   EXPECT_EQ(raised.errorText, "Invalid cursor state\n");
   EXPECT_EQ(raised.stateInfo, "State:24000,Native:0,Origin:[unixODBC][Driver Manager]\n");
@@ -121,7 +121,7 @@ TEST_P(FieldWithoutRow, AsksTheDriverWhoseErrorIsRaised) {
               ElementsAre("Error: GetFieldValue operation failed on field 0.\n",
                           "Invalid cursor state\n",
                           "State:24000,Native:0,Origin:[unixODBC][Driver Manager]\n\n"));
-  EXPECT_THAT(Calls(), ElementsAreArray(Then({GetDataLine(1, 102, "SQL_ERROR")},
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat({GetDataLine(1, 102, "SQL_ERROR")},
                                                OneRecordRead())));
   ExpectStillOpen(rs);
   EXPECT_TRUE(rs.IsEOF());
@@ -135,8 +135,8 @@ TEST_F(FieldReadTest, StillExecutingBeforeAnErrorIsAskedAgainThenRaised) {
   answer.stillExecuting = 2;
   fakeodbc::answer(Fn::SQLGetData, 1, answer);
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_ERROR);
   EXPECT_EQ(raised.errorText, "Timeout expired\n");
   EXPECT_EQ(CountCalls("SQLGetData"), 3);

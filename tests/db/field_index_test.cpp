@@ -5,12 +5,7 @@
 
 #include "tests/db/support/field_reading.h"
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
 namespace {
-
-constexpr char kMissingText[] = "Dravon internal error: unable to load error string from resource.";
 
 fakeodbc::ResultSet ThreeColumns() {
   fakeodbc::ResultSet result;
@@ -28,15 +23,15 @@ TEST_P(FieldIndex, OutsideTheResultRaisesNoSuchFieldBeforeAnyCall) {
   const short index = GetParam() == -2 ? rs.m_nResultColumns : GetParam();
   CString value(u"kept");
 
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(index, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(index, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database) << "for index " << index;
+  ASSERT_EQ(raised.kind, Raised::Database) << "for index " << index;
   EXPECT_EQ(raised.code, dbErrorNoSuchField);
   EXPECT_EQ(raised.errorText, kMissingText);
   EXPECT_THAT(raised.stateInfo, IsEmpty());
   EXPECT_THAT(Calls(), IsEmpty());
   // The read traces nothing of its own; the one trace is the raise's text of the own code.
-  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(kMissingText) + "\n"));
+  EXPECT_THAT(traces.Texts(), ElementsAre(kMissingTextTrace));
   EXPECT_EQ(value.ToUtf8(), "kept");
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_NE(rs.m_hstmt, nullptr);

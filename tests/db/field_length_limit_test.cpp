@@ -68,13 +68,13 @@ TEST_F(FieldReadTest, ALongValueAnnouncedAt0x7FFFFFFFCharactersIsAMemoryError) {
   announced.length = SQLLEN{0x7FFFFFFF} * 2;
   fakeodbc::answer(Fn::SQLGetData, 1, announced);
   CString value;
-  ReadOutcome raised;
+  Raised raised;
   {
     AllocationWatch watch;
-    raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
     EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
   }
-  EXPECT_EQ(raised.kind, ReadOutcome::Memory);
+  EXPECT_EQ(raised.kind, Raised::Memory);
   // Only the first read went to the driver.
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
   // The record of its expected truncation was read, and nothing is traced.
@@ -92,13 +92,13 @@ TEST_F(FieldReadTest, TheLongestTextAnnouncedIsStillAskedOfTheAllocator) {
   announced.length = SQLLEN{0x7FFFFFFE} * 2;
   fakeodbc::answer(Fn::SQLGetData, 1, announced);
   CString value;
-  ReadOutcome raised;
+  Raised raised;
   {
     AllocationWatch watch;
-    raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
     EXPECT_GE(AllocationWatch::Largest(), std::size_t{0x7FFFFFFF} * 2);
   }
-  EXPECT_EQ(raised.kind, ReadOutcome::Memory);
+  EXPECT_EQ(raised.kind, Raised::Memory);
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
 }
 
@@ -108,13 +108,13 @@ TEST_P(FieldHugeColumn, GetsNoBufferAndMakesNoCall) {
   CRecordset& rs =
       OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, GetParam()}, {u"Airbus"}));
   CString value(u"kept");
-  ReadOutcome raised;
+  Raised raised;
   {
     AllocationWatch watch;
-    raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
     EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
   }
-  EXPECT_EQ(raised.kind, ReadOutcome::Memory);
+  EXPECT_EQ(raised.kind, Raised::Memory);
   EXPECT_EQ(CountCalls("SQLGetData"), 0);
   EXPECT_EQ(value.ToUtf8(), "kept");
 }

@@ -28,8 +28,8 @@ TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
   EXPECT_EQ(value.Str(), text);
   // 4 bytes first, then 2000 bytes from character position 1; the expected truncation of the
   // first read is read from the driver but not traced.
-  EXPECT_THAT(Calls(), ElementsAreArray(Then(
-                           Then({GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(
+                           Concat({GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
                            {GetDataLine(1, 2000, "SQL_SUCCESS")})));
   EXPECT_THAT(traces.Texts(), IsEmpty());
 }
@@ -42,8 +42,8 @@ TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
   CString value;
   rs.GetFieldValue(0, value);
   EXPECT_EQ(value.ToUtf8(), "Concorde");
-  EXPECT_THAT(Calls(), ElementsAreArray(Then(
-                           Then({GetDataLine(1, 2, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(
+                           Concat({GetDataLine(1, 2, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
                            {GetDataLine(1, 18, "SQL_SUCCESS")})));
   EXPECT_THAT(traces.Texts(), IsEmpty());
 }
@@ -91,9 +91,9 @@ TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]Out of memory"}}));
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_ERROR);
   EXPECT_EQ(raised.errorText, "Out of memory\n");
   EXPECT_EQ(raised.stateInfo, "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n");
@@ -107,8 +107,8 @@ TEST_F(FieldReadTest, NoDataOnTheSecondReadIsAFailureWithoutTheAlreadyFetchedLin
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(10)}));
   fakeodbc::answer(Fn::SQLGetData, 2, Answer::fail(SQL_NO_DATA_FOUND));
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_NO_DATA_FOUND);
   EXPECT_THAT(raised.errorText, IsEmpty());
   EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n"));

@@ -71,11 +71,11 @@ TEST_F(FieldReadSteps, TheRestOfALongValueNeedsAPlaceForItsTarget) {
   const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR,
                                                  first, 4, SQL_WLONGVARCHAR);
   ForgetCalls();
-  const ReadOutcome raised = CatchRead([&] {
+  const Raised raised = RunCatching([&] {
     CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, nullptr, 2,
                                   value, SQL_WLONGVARCHAR, SQL_C_WCHAR);
   });
-  EXPECT_EQ(raised.kind, ReadOutcome::InvalidArgument);
+  EXPECT_EQ(raised.kind, Raised::InvalidArgument);
   EXPECT_THAT(Calls(), IsEmpty());
 }
 
@@ -83,11 +83,11 @@ TEST_F(FieldReadSteps, AnImpossibleLengthIsAMemoryErrorBeforeTheTargetIsExamined
   CRecordset& rs = OpenOnLongValue(Letters(10));
   CString value;
   value.GetBufferSetLength(2);
-  const ReadOutcome raised = CatchRead([&] {
+  const Raised raised = RunCatching([&] {
     CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, SQLLEN{0x7FFFFFFF}, nullptr, 2,
                                   value, SQL_WLONGVARCHAR, SQL_C_WCHAR);
   });
-  EXPECT_EQ(raised.kind, ReadOutcome::Memory);
+  EXPECT_EQ(raised.kind, Raised::Memory);
   EXPECT_THAT(Calls(), IsEmpty());
 }
 

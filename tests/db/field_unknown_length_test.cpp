@@ -94,8 +94,8 @@ TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"08S01", 0, u"[FakeODBC][Driver]Link failure"}}));
   CString value;
-  const ReadOutcome raised = CatchRead([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, ReadOutcome::Database);
+  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  ASSERT_EQ(raised.kind, Raised::Database);
   EXPECT_EQ(raised.code, SQL_ERROR);
   EXPECT_EQ(raised.errorText, "Link failure\n");
   EXPECT_EQ(traces.Texts().front(), "Error: GetFieldValue operation failed on field 0.\n");

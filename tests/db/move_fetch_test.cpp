@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -154,7 +154,7 @@ TEST_F(FetchRows, TruncationRaisesAndKeepsThePositionAlthoughTheDriverMoved) {
   EXPECT_EQ(raised.stateInfo, "");
   EXPECT_EQ(traces.Texts(),
             (std::vector<std::string>{"Error: field data truncated during data fetch.\n",
-                                      OwnCodeTrace()}));
+                                      kMissingTextTrace}));
   EXPECT_EQ(PositionOnly(recordset), before);
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
   EXPECT_EQ(DriverRowValue(recordset.m_hstmt), u"Boeing");
@@ -215,7 +215,7 @@ TEST_F(FetchRows, ErrorInRowRaisesWithTheDiagnosticsTraced) {
   EXPECT_EQ(traces.Texts(),
             (std::vector<std::string>{"Error: fetching row from server.\n", "Error in row\n\n",
                                       "State:01S01,Native:12,Origin:[FakeODBC][Driver]\n\n",
-                                      OwnCodeTrace()}));
+                                      kMissingTextTrace}));
   EXPECT_EQ(PositionOnly(recordset), before);
   EXPECT_NE(recordset.m_hstmt, nullptr);
 }

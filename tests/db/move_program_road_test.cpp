@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ TEST_F(MoveForward, MoveNextOnAnEmptyResultRaisesOutOfRangeWithoutCallingTheDriv
     // The empty check comes before the end check, although m_bEOF is set too.
     EXPECT_EQ(traces.Texts(),
               (std::vector<std::string>{
-                  "Error: attempted to position cursor on empty recordset.\n", OwnCodeTrace()}));
+                  "Error: attempted to position cursor on empty recordset.\n", kMissingTextTrace}));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(PositionSnapshot::Of(recordset), before);
   }
@@ -110,7 +110,7 @@ TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnEr
     EXPECT_EQ(raised.code, dbErrorMoveOutOfRange);
     EXPECT_EQ(raised.errorText, CString(kMissingErrorStringText).ToUtf8());
     EXPECT_EQ(traces.Texts(), (std::vector<std::string>{"Error: attempted to move past EOF.\n",
-                                                         OwnCodeTrace()}));
+                                                         kMissingTextTrace}));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(PositionSnapshot::Of(recordset), AfterEnd(rows - 1));
     EXPECT_NE(recordset.m_hstmt, nullptr);

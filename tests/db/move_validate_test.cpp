@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ class ValidateMove : public OpenStateTest {
     const Raised raised = RunCatching([&] { recordset.MoveRows(rows, orientation); });
     EXPECT_EQ(raised.kind, Raised::Database);
     EXPECT_EQ(raised.code, code);
-    EXPECT_EQ(traces.Texts(), (std::vector<std::string>{message, OwnCodeTrace()}));
+    EXPECT_EQ(traces.Texts(), (std::vector<std::string>{message, kMissingTextTrace}));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(PositionSnapshot::Of(recordset), before);
   }

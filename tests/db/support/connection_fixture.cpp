@@ -40,9 +40,3 @@ std::vector<std::string> HealthyOpenCalls(const std::string& connectText,
 std::vector<std::string> HealthyCapabilityTraces() {
   return {"DBMS: FakeDB\n", "Version: 01.00.0000\n", "ODBC Driver Manager Version: 03.80.0000\n"};
 }
-
-std::vector<std::string> Concat(std::vector<std::string> head,
-                                const std::vector<std::string>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}

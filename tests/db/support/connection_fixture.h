@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "db/database.h"
+#include "tests/db/support/call_lines.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 #include "tests/fakeodbc/fake_odbc.h"
 
@@ -40,7 +42,3 @@ std::vector<std::string> CapabilityQueryCalls(const std::string& connection = "d
 
 // The traces of the capability queries on the healthy driver.
 std::vector<std::string> HealthyCapabilityTraces();
-
-// Appends `tail` to `head`.
-std::vector<std::string> Concat(std::vector<std::string> head,
-                                const std::vector<std::string>& tail);

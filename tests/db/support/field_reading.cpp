@@ -19,11 +19,6 @@ std::string GetDataLine(int column, long bufferBytes, const char* rc) {
          std::to_string(bufferBytes) + ") -> " + rc;
 }
 
-std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 int CountCalls(const std::string& name) {
   int count = 0;
   for (const std::string& called : fakeodbc::callNames()) count += called == name ? 1 : 0;
@@ -41,28 +36,6 @@ std::vector<std::string> GetDataCalls() {
 std::vector<std::string> OneRecordRead(const std::string& statement) {
   return {"SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_SUCCESS",
           "SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_NO_DATA"};
-}
-
-ReadOutcome CatchRead(const std::function<void()>& action) {
-  ReadOutcome outcome;
-  try {
-    action();
-  } catch (CException* e) {
-    if (auto* db = dynamic_cast<CDBException*>(e)) {
-      outcome.kind = ReadOutcome::Database;
-      outcome.code = db->m_nReturnCode;
-      outcome.errorText = db->m_strErrorText.ToUtf8();
-      outcome.stateInfo = db->m_strStateInfo.ToUtf8();
-    } else if (dynamic_cast<CMemoryException*>(e)) {
-      outcome.kind = ReadOutcome::Memory;
-    } else if (dynamic_cast<CInvalidArgException*>(e)) {
-      outcome.kind = ReadOutcome::InvalidArgument;
-    } else {
-      outcome.kind = ReadOutcome::OtherError;
-    }
-    e->Delete();
-  }
-  return outcome;
 }
 
 void FieldReadTest::TearDown() {

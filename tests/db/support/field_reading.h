@@ -4,12 +4,20 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/db/support/call_lines.h"
 #include "tests/db/support/open_state.h"
+#include "tests/db/support/raised.h"
+#include "tests/db/support/test_names.h"
+
+// The program's column as the healthy driver describes it.
+inline const fakeodbc::Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
+
+// The log's name of SQL_NO_DATA_FOUND.
+inline const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 
 // One column with the given cells, one row per cell.
 fakeodbc::ResultSet SingleColumnResult(fakeodbc::Column column,
@@ -21,9 +29,6 @@ std::u16string Letters(std::size_t length);
 // The log line of one SQLGetData call on stmt#1 as wide text.
 std::string GetDataLine(int column, long bufferBytes, const char* rc);
 
-// `head` followed by `tail`.
-std::vector<std::string> Then(std::vector<std::string> head, const std::vector<std::string>& tail);
-
 // How many calls of the function named `name` were logged since the log was last cleared.
 int CountCalls(const std::string& name);
 
@@ -32,18 +37,6 @@ std::vector<std::string> GetDataCalls();
 
 // The two diagnostic reads that consume one record: the record, then no more.
 std::vector<std::string> OneRecordRead(const std::string& statement = "stmt#1");
-
-// What a read raised, caught and deleted.
-struct ReadOutcome {
-  enum Kind { Returned, Database, Memory, InvalidArgument, OtherError };
-  Kind kind = Returned;
-  RETCODE code = 0;       // Database: m_nReturnCode
-  std::string errorText;  // Database: m_strErrorText, UTF-8
-  std::string stateInfo;  // Database: m_strStateInfo, UTF-8
-};
-
-// Runs `action`, catching and deleting any framework error it raises.
-ReadOutcome CatchRead(const std::function<void()>& action);
 
 class FieldReadTest : public OpenStateTest {
  protected:

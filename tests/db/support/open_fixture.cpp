@@ -101,4 +101,17 @@ void RecordsetOpenTest::TearDown() {
   EXPECT_TRUE(balance.balanced()) << balance.text();
 }
 
+void ConnectedOpenTest::SetUp() {
+  RecordsetOpenTest::SetUp();
+  OpenOnScriptedDriver(m_db);
+}
+
+RaisedError ConnectedOpenTest::OpenExpectingFailure(CRecordset& rs, DWORD options, UINT type) {
+  RaisedError raised = CatchRaised([&] { rs.Open(type, kBrandStatement, options); });
+  EXPECT_TRUE(raised) << "the open did not fail";
+  ExpectClosed(rs, &m_db);
+  EXPECT_EQ(LiveStatements(), 0);
+  return raised;
+}
+
 }  // namespace open_support

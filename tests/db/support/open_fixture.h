@@ -12,6 +12,7 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "fake_odbc.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 
 namespace open_support {
@@ -75,6 +76,17 @@ class RecordsetOpenTest : public ::testing::Test {
   void TearDown() override;
 
   CDatabase m_db;
+};
+
+// The same, with the connection opened on the scripted driver before each test.
+class ConnectedOpenTest : public RecordsetOpenTest {
+ protected:
+  void SetUp() override;
+
+  // Opens `rs` on the program's statement and expects the open to fail: the recordset must end
+  // closed with its statement freed. Returns what was raised.
+  RaisedError OpenExpectingFailure(CRecordset& rs, DWORD options = CRecordset::none,
+                                   UINT type = CRecordset::staticCursor);
 };
 
 }  // namespace open_support

@@ -8,3 +8,12 @@ bool OpenTestConnection(CDatabase& database) {
   fakeodbc::clearLog();
   return opened && database.IsOpen();
 }
+
+void ConnectedRecordsetTest::SetUp() { ASSERT_TRUE(OpenTestConnection(db)); }
+
+void ConnectedRecordsetTest::TearDown() {
+  db.Close();
+  const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
+  EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
+}

@@ -2,6 +2,8 @@
 // for tests of recordsets that need an open connection.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "db/database.h"
 #include "db/recordset.h"
 
@@ -12,3 +14,13 @@ inline constexpr char16_t kTestConnect[] = u"ODBC;DRIVER={MICROSOFT ACCESS DRIVE
 // source name, not exclusive, not read-only, the cursor library) and forgets the calls made so
 // far. Returns whether the connection opened.
 bool OpenTestConnection(CDatabase& database);
+
+// A connection opened by OpenTestConnection for each test. At the end the connection is closed
+// and every statement must have been dropped by its recordset, none left for the disconnect.
+class ConnectedRecordsetTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  CDatabase db;
+};

@@ -1,4 +1,4 @@
-#include "tests/db/support/open_state_errors.h"
+#include "tests/db/support/raised.h"
 
 Raised RunCatching(const std::function<void()>& action) {
   Raised raised;
@@ -10,6 +10,9 @@ Raised RunCatching(const std::function<void()>& action) {
     raised.errorText = e->m_strErrorText.ToUtf8();
     raised.stateInfo = e->m_strStateInfo.ToUtf8();
     e->Delete();
+  } catch (CMemoryException* e) {
+    raised.kind = Raised::Memory;
+    e->Delete();
   } catch (CInvalidArgException* e) {
     raised.kind = Raised::InvalidArgument;
     e->Delete();
@@ -20,4 +23,11 @@ Raised RunCatching(const std::function<void()>& action) {
   return raised;
 }
 
-std::string OwnCodeTrace() { return CString(kMissingErrorStringText).ToUtf8() + "\n"; }
+bool RaisesInvalidArg(const std::function<void()>& action) {
+  return RunCatching(action).kind == Raised::InvalidArgument;
+}
+
+int RaisedCode(const std::function<void()>& action) {
+  const Raised raised = RunCatching(action);
+  return raised.kind == Raised::Database ? raised.code : 0;
+}

@@ -1,0 +1,32 @@
+// What an action raised: the layer's errors are caught, read and deleted, so that a test can
+// compare them, and the text every own code carries while its string-table entry is missing.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "db/db_exception.h"
+
+struct Raised {
+  enum Kind { Nothing, Database, Memory, InvalidArgument, OtherError };
+  Kind kind = Nothing;
+  RETCODE code = 0;       // Database: m_nReturnCode
+  std::string errorText;  // Database: m_strErrorText, UTF-8
+  std::string stateInfo;  // Database: m_strStateInfo, UTF-8
+};
+
+// Runs `action`, catching (and deleting) any framework error it raises.
+Raised RunCatching(const std::function<void()>& action);
+
+// Whether `action` raised the invalid-argument error.
+bool RaisesInvalidArg(const std::function<void()>& action);
+
+// The code of the database error `action` raised; 0 when it raised none.
+int RaisedCode(const std::function<void()>& action);
+
+// The error text of an own code whose string-table entry is missing.
+inline constexpr char kMissingText[] =
+    "Dravon internal error: unable to load error string from resource.";
+
+// That text as RaiseDatabaseError traces it.
+inline const std::string kMissingTextTrace = std::string(kMissingText) + "\n";
