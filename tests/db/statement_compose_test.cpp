@@ -1,51 +1,22 @@
 // Composition of the statement text and the decision whether its rows may be changed. No
 // driver is asked: the connection is never opened, so the recordsets hold no statement.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/database.h"
 #include "db/recordset.h"
-#include "framework/exception.h"
+#include "tests/db/support/raised.h"
 #include "tests/db/support/recordset_fields.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 namespace {
 
-constexpr char kMissingText[] =
-    "Dravon internal error: unable to load error string from resource.\n";
-
 std::u16string Text(const CString& s) { return std::u16string(s.View()); }
-
-template <class F>
-bool RaisesInvalidArg(F&& f) {
-  try {
-    f();
-  } catch (CInvalidArgException* e) {
-    e->Delete();
-    return true;
-  }
-  return false;
-}
-
-// The code of the database error `f` raises; 0 when it raises none.
-template <class F>
-int RaisedCode(F&& f) {
-  try {
-    f();
-  } catch (CDBException* e) {
-    const int code = e->m_nReturnCode;
-    e->Delete();
-    return code;
-  }
-  return 0;
-}
 
 class Compose : public ::testing::Test {
  protected:
@@ -130,13 +101,13 @@ TEST_F(Compose, AnyTextBeginningWithSelectIsKept) {
 TEST_F(Compose, TableTextWithoutFieldsRaisesNoFieldNames) {
   EXPECT_EQ(RaisedCode([&] { rs.ComposeStatement(u"avion"); }), dbErrorNoFieldNames);
   EXPECT_THAT(traces.Texts(),
-              ElementsAre("Error: no field names - at least 1 required.\n", kMissingText));
+              ElementsAre("Error: no field names - at least 1 required.\n", kMissingTextTrace));
 }
 
 TEST_F(Compose, NullTextTakesTheEmptyDefaultAndRaisesNoFieldNames) {
   EXPECT_EQ(RaisedCode([&] { rs.ComposeStatement(nullptr); }), dbErrorNoFieldNames);
   EXPECT_THAT(traces.Texts(),
-              ElementsAre("Error: no field names - at least 1 required.\n", kMissingText));
+              ElementsAre("Error: no field names - at least 1 required.\n", kMissingTextTrace));
 }
 
 TEST_F(Compose, NullTextTakesTheDefaultStatementText) {
@@ -183,59 +154,57 @@ TEST_F(Compose, NoParametersNoParameterPass) {
   EXPECT_THAT(fields.m_modes, IsEmpty());
 }
 
-TEST_F(Compose, WhereIsAppendedWhateverTheTextHolds) {
-  rs.m_strWhereClause = u"y=2";
-  rs.ComposeStatement(u"SELECT a FROM t WHERE x=1");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE x=1 WHERE y=2");
-  EXPECT_EQ(Text(rs.m_strFromTable), u"t");
+// A statement composed with the clauses and the identifier quote in force.
+struct Composed {
+  const char* name;
+  char16_t quote;
+  const char16_t* where;
+  const char16_t* orderBy;
+  const char16_t* text;
+  const char16_t* sql;
+  const char16_t* fromTable;  // null: not compared
+};
+
+void PrintTo(const Composed& c, std::ostream* os) { *os << c.name; }
+
+class ComposeText : public Compose, public ::testing::WithParamInterface<Composed> {};
+
+TEST_P(ComposeText, AppendsTheClausesAndQuotesTheBracketedNames) {
+  const Composed& c = GetParam();
+  db.m_chIdentifierQuote = c.quote;
+  rs.m_strWhereClause = c.where;
+  rs.m_strOrderByClause = c.orderBy;
+  rs.ComposeStatement(c.text);
+  EXPECT_EQ(Text(rs.m_strSQL), c.sql);
+  EXPECT_EQ(rs.m_strSQL.GetLength(), static_cast<int>(std::u16string_view(c.sql).size()));
+  if (c.fromTable != nullptr) {
+    EXPECT_EQ(Text(rs.m_strFromTable), c.fromTable);
+  }
 }
 
-TEST_F(Compose, OrderByFollowsWhere) {
-  rs.m_strWhereClause = u"y=2";
-  rs.m_strOrderByClause = u"a DESC";
-  rs.ComposeStatement(u"SELECT a FROM t");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE y=2 ORDER BY a DESC");
-}
-
-TEST_F(Compose, OrderByAloneOnACall) {
-  rs.m_strOrderByClause = u"a";
-  rs.ComposeStatement(u"{CALL p}");
-  EXPECT_EQ(Text(rs.m_strSQL), u"{CALL p} ORDER BY a");
-}
-
-TEST_F(Compose, BracketsBecomeTheIdentifierQuote) {
-  db.m_chIdentifierQuote = u'"';
-  rs.ComposeStatement(u"SELECT [my col] FROM [t]");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT \"my col\" FROM \"t\"");
-  // The table text is taken before the quoting.
-  EXPECT_EQ(Text(rs.m_strFromTable), u"[t]");
-}
-
-TEST_F(Compose, DoubledBracketsBecomeSingleOnes) {
-  db.m_chIdentifierQuote = u'"';
-  rs.ComposeStatement(u"SELECT [[x]] FROM t");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT [x] FROM t");
-  EXPECT_EQ(rs.m_strSQL.GetLength(), 17);
-}
-
-TEST_F(Compose, LiteralsAreNotQuoted) {
-  db.m_chIdentifierQuote = u'"';
-  rs.ComposeStatement(u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'");
-}
-
-TEST_F(Compose, QuotingUsesTheConnectionsCharacter) {
-  db.m_chIdentifierQuote = u'`';
-  rs.m_strWhereClause = u"[k] = 1";
-  rs.ComposeStatement(u"SELECT [a] FROM t");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT `a` FROM t WHERE `k` = 1");
-}
-
-TEST_F(Compose, NullIdentifierQuoteEndsTheTextAtTheFirstBracket) {
-  db.m_chIdentifierQuote = u'\0';
-  rs.ComposeStatement(u"SELECT a FROM [t]");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT a FROM ");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Statements, ComposeText,
+    ::testing::Values(
+        // The connection's quote is the double quote unless the driver names another.
+        Composed{"WhereIsAppendedWhateverTheTextHolds", u'"', u"y=2", u"",
+                 u"SELECT a FROM t WHERE x=1", u"SELECT a FROM t WHERE x=1 WHERE y=2", u"t"},
+        Composed{"OrderByFollowsWhere", u'"', u"y=2", u"a DESC", u"SELECT a FROM t",
+                 u"SELECT a FROM t WHERE y=2 ORDER BY a DESC", nullptr},
+        Composed{"OrderByAloneOnACall", u'"', u"", u"a", u"{CALL p}", u"{CALL p} ORDER BY a",
+                 nullptr},
+        // The table text is taken before the quoting.
+        Composed{"BracketsBecomeTheIdentifierQuote", u'"', u"", u"", u"SELECT [my col] FROM [t]",
+                 u"SELECT \"my col\" FROM \"t\"", u"[t]"},
+        Composed{"DoubledBracketsBecomeSingleOnes", u'"', u"", u"", u"SELECT [[x]] FROM t",
+                 u"SELECT [x] FROM t", nullptr},
+        Composed{"LiteralsAreNotQuoted", u'"', u"", u"",
+                 u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'",
+                 u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'", nullptr},
+        Composed{"QuotingUsesTheConnectionsCharacter", u'`', u"[k] = 1", u"", u"SELECT [a] FROM t",
+                 u"SELECT `a` FROM t WHERE `k` = 1", nullptr},
+        Composed{"NullIdentifierQuoteEndsTheTextAtTheFirstBracket", u'\0', u"", u"",
+                 u"SELECT a FROM [t]", u"SELECT a FROM ", nullptr}),
+    [](const ::testing::TestParamInfo<Composed>& info) { return info.param.name; });
 
 TEST(ComposeWithoutConnection, NullConnectionIsRefused) {
   CRecordset rs(nullptr);
@@ -328,45 +297,44 @@ INSTANTIATE_TEST_SUITE_P(
 
 class CanModify : public Compose {};
 
-TEST_F(CanModify, LongBinaryWithGetDataOnBoundColumnsChangesNothing) {
+// A long binary column needs SQLGetData on bound columns, or else positioned update SQL.
+struct LongBinaryCase {
+  const char* name;
+  DWORD capabilities;
+  BOOL positionedBefore;
+  bool modifiable;
+  BOOL positioned;
+  std::vector<std::string> traces;
+};
+
+void PrintTo(const LongBinaryCase& c, std::ostream* os) { *os << c.name; }
+
+class CanModifyLongBinary : public Compose, public ::testing::WithParamInterface<LongBinaryCase> {};
+
+TEST_P(CanModifyLongBinary, FollowsTheConnectionsCapabilities) {
+  const LongBinaryCase& c = GetParam();
   rs.m_strSQL = u"SELECT a FROM t";
   rs.m_bHasLongBinary = TRUE;
-  db.m_dwUpdateCapabilities = CDatabase::kCanGetDataBound;
-  EXPECT_TRUE(rs.CanModifyRows());
-  EXPECT_FALSE(rs.m_bPositionedUpdates);
-  EXPECT_THAT(traces.Texts(), IsEmpty());
+  rs.m_bPositionedUpdates = c.positionedBefore;
+  db.m_dwUpdateCapabilities = c.capabilities;
+  EXPECT_EQ(static_cast<bool>(rs.CanModifyRows()), c.modifiable);
+  EXPECT_EQ(rs.m_bPositionedUpdates, c.positioned);
+  EXPECT_EQ(traces.Texts(), c.traces);
 }
 
-TEST_F(CanModify, LongBinaryFallsBackToPositionedSql) {
-  rs.m_strSQL = u"SELECT a FROM t";
-  rs.m_bHasLongBinary = TRUE;
-  db.m_dwUpdateCapabilities = CDatabase::kCanPositionedSql;
-  EXPECT_TRUE(rs.CanModifyRows());
-  EXPECT_TRUE(rs.m_bPositionedUpdates);
-  EXPECT_THAT(traces.Texts(),
-              ElementsAre("Warning: Can't use SQLSetPos due to lack of SQLGetData support.\n",
-                          "\tWill use positioned update SQL.\n"));
-}
-
-TEST_F(CanModify, LongBinaryWithoutEitherIsReadOnly) {
-  rs.m_strSQL = u"SELECT a FROM t";
-  rs.m_bHasLongBinary = TRUE;
-  db.m_dwUpdateCapabilities = CDatabase::kCanSetPos;
-  EXPECT_FALSE(rs.CanModifyRows());
-  EXPECT_FALSE(rs.m_bPositionedUpdates);
-  EXPECT_THAT(traces.Texts(),
-              ElementsAre("Warning: Setting recordset read only due to lack of SQLGetData "
-                          "support.\n"));
-}
-
-TEST_F(CanModify, LongBinaryWithPositionedUpdatesAlreadyChosen) {
-  rs.m_strSQL = u"SELECT a FROM t";
-  rs.m_bHasLongBinary = TRUE;
-  rs.m_bPositionedUpdates = TRUE;
-  db.m_dwUpdateCapabilities = 0;
-  EXPECT_TRUE(rs.CanModifyRows());
-  EXPECT_THAT(traces.Texts(), IsEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Capabilities, CanModifyLongBinary,
+    ::testing::Values(
+        LongBinaryCase{"GetDataOnBoundColumnsChangesNothing", CDatabase::kCanGetDataBound, FALSE,
+                       true, FALSE, {}},
+        LongBinaryCase{"FallsBackToPositionedSql", CDatabase::kCanPositionedSql, FALSE, true, TRUE,
+                       {"Warning: Can't use SQLSetPos due to lack of SQLGetData support.\n",
+                        "\tWill use positioned update SQL.\n"}},
+        LongBinaryCase{"WithoutEitherIsReadOnly", CDatabase::kCanSetPos, FALSE, false, FALSE,
+                       {"Warning: Setting recordset read only due to lack of SQLGetData "
+                        "support.\n"}},
+        LongBinaryCase{"WithPositionedUpdatesAlreadyChosen", 0, TRUE, true, TRUE, {}}),
+    [](const ::testing::TestParamInfo<LongBinaryCase>& info) { return info.param.name; });
 
 TEST_F(CanModify, PositionedFallbackLeadsToForUpdate) {
   rs.m_bUpdatable = TRUE;
