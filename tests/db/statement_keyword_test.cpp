@@ -4,7 +4,7 @@
 #include <string>
 
 #include "db/recordset.h"
-#include "framework/exception.h"
+#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -15,17 +15,6 @@ long Find(const std::u16string& text, const char16_t* keyword) {
   EXPECT_GE(hit, text.c_str());
   EXPECT_LT(hit, text.c_str() + text.size());
   return static_cast<long>(hit - text.c_str());
-}
-
-template <class F>
-bool RaisesInvalidArg(F&& f) {
-  try {
-    f();
-  } catch (CInvalidArgException* e) {
-    e->Delete();
-    return true;
-  }
-  return false;
 }
 
 TEST(FindKeywordPlain, FindsTheProgramStatementsFrom) {
