@@ -11,28 +11,16 @@
 #include "db/recordset.h"
 #include "fake_odbc.h"
 #include "framework/dump_context.h"
-#include "framework/exception.h"
+#include "tests/db/support/raised.h"
 #include "tests/db/support/recordset_connection.h"
 #include "tests/db/support/recordset_fields.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::Not;
 
 namespace {
-
-template <class F>
-bool RaisesInvalidArg(F&& f) {
-  try {
-    f();
-  } catch (CInvalidArgException* e) {
-    e->Delete();
-    return true;
-  }
-  return false;
-}
 
 TEST(FieldNames, ListsEveryBoundFieldWithTheSeparator) {
   FieldRecordset rs(nullptr, {u"a", u"[b c]", u"d"});
@@ -153,17 +141,7 @@ TEST(RecordsetHooks, BaseBehaviour) {
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.ApplyUpdateStatementOptions(SQL_NULL_HSTMT); }));
 }
 
-class RowsPerFetchOnStatement : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
-  void TearDown() override {
-    db.Close();
-    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
-    EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
-  }
-
-  CDatabase db;
-};
+class RowsPerFetchOnStatement : public ConnectedRecordsetTest {};
 
 TEST_F(RowsPerFetchOnStatement, UpdateStatementHookAsksTheDriverNothing) {
   CRecordset statement(&db);
@@ -194,17 +172,13 @@ TEST_F(RowsPerFetchOnStatement, RowsPerFetchSetsTheRowsetSizeAndTheStatusArray) 
 
 TEST_F(RowsPerFetchOnStatement, RowsPerFetchFailureIsRaisedAndChangesNothing) {
   CRecordset statement(&db);
-  fakeodbc::answer(fakeodbc::Fn::SQLSetStmtOption, 1,
-                   fakeodbc::Answer::fail(SQL_ERROR, {{"S1092", 0, u"[D]Option out of range"}}));
+  fakeodbc::answer(Fn::SQLSetStmtOption, 1,
+                   Answer::fail(SQL_ERROR, {{"S1092", 0, u"[D]Option out of range"}}));
   TraceCapture traces;
-  try {
-    statement.SetRowsPerFetch(5);
-    ADD_FAILURE() << "the failure must be raised";
-  } catch (CDBException* e) {
-    EXPECT_EQ(e->m_nReturnCode, SQL_ERROR);
-    EXPECT_EQ(e->m_strErrorText, u"Option out of range\n");
-    e->Delete();
-  }
+  const Raised raised = RunCatching([&] { statement.SetRowsPerFetch(5); });
+  EXPECT_EQ(raised.kind, Raised::Database) << "the failure must be raised";
+  EXPECT_EQ(raised.code, SQL_ERROR);
+  EXPECT_EQ(raised.errorText, "Option out of range\n");
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: ODBC failure setting rows per fetch.\n",
                           "Option out of range\n", "State:S1092,Native:0,Origin:[D]\n\n"));
