@@ -1,5 +1,4 @@
 // The editing operations' checks and what they do when the checks pass, and Requery.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,40 +6,13 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "fake_odbc.h"
-#include "framework/exception.h"
+#include "tests/db/support/raised.h"
 #include "tests/db/support/recordset_connection.h"
 #include "tests/db/support/recordset_fields.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 
-using ::testing::ElementsAre;
-
 namespace {
-
-constexpr char kMissingText[] =
-    "Dravon internal error: unable to load error string from resource.\n";
-
-template <class F>
-int RaisedCode(F&& f) {
-  try {
-    f();
-  } catch (CDBException* e) {
-    const int code = e->m_nReturnCode;
-    e->Delete();
-    return code;
-  }
-  return 0;
-}
-
-template <class F>
-bool RaisesInvalidArg(F&& f) {
-  try {
-    f();
-  } catch (CInvalidArgException* e) {
-    e->Delete();
-    return true;
-  }
-  return false;
-}
 
 // A recordset standing on a row, as a move leaves it; the flags say what it may change.
 class RecordsetEditing : public ::testing::Test {
@@ -60,7 +32,8 @@ TEST_F(RecordsetEditing, AddNewNeedsAnAppendableRecordset) {
   TraceCapture traces;
   EXPECT_EQ(RaisedCode([&] { rs.AddNew(); }), dbErrorReadOnlyRecordset);
   EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
-  EXPECT_THAT(traces.Texts(), ElementsAre("Error: recordset is not appendable.\n", kMissingText));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: recordset is not appendable.\n", kMissingTextTrace));
 
   rs.m_bAppendable = TRUE;
   rs.AddNew();
@@ -108,7 +81,8 @@ TEST_F(RecordsetEditing, UpdateOutsideEditOrAddNewIsAModeMismatch) {
   TraceCapture traces;
   EXPECT_EQ(RaisedCode([&] { rs.UpdateRecord(); }), dbErrorEditModeMismatch);
   EXPECT_THAT(traces.Texts(),
-              ElementsAre("Error: must enter Edit or AddNew mode before updating.\n", kMissingText));
+              ElementsAre("Error: must enter Edit or AddNew mode before updating.\n",
+                          kMissingTextTrace));
 }
 
 TEST_F(RecordsetEditing, UpdateWithoutChangedFieldsWritesNothingAndEndsTheEdit) {
@@ -194,31 +168,16 @@ TEST_F(RecordsetEditing, DeleteIsRefusedAfterItsChecks) {
 
 TEST_F(RecordsetEditing, RaisedErrorsCarryTheConnectionlessOwnText) {
   CRecordset alone(nullptr);
-  try {
-    alone.AddNew();
-    FAIL() << "AddNew on a recordset that is not appendable must raise";
-  } catch (CDBException* e) {
-    EXPECT_EQ(e->m_nReturnCode, dbErrorReadOnlyRecordset);
-    EXPECT_EQ(e->m_strErrorText,
-              u"Dravon internal error: unable to load error string from resource.");
-    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
-    e->Delete();
-  }
+  const Raised raised = RunCatching([&] { alone.AddNew(); });
+  ASSERT_EQ(raised.kind, Raised::Database)
+      << "AddNew on a recordset that is not appendable must raise";
+  EXPECT_EQ(raised.code, dbErrorReadOnlyRecordset);
+  EXPECT_EQ(raised.errorText, kMissingText);
+  EXPECT_TRUE(raised.stateInfo.empty());
 }
 
 // Requery against the scripted driver manager.
-class RecordsetRequery : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
-  void TearDown() override {
-    db.Close();
-    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
-    EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
-    EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
-  }
-
-  CDatabase db;
-};
+class RecordsetRequery : public ConnectedRecordsetTest {};
 
 TEST_F(RecordsetRequery, ExecutesTheSameStatementAgainFromTheFirstRow) {
   CRecordset rs(&db);
