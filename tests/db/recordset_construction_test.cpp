@@ -1,6 +1,5 @@
 // Construction of a recordset (its starting values, the statement and the registration with
 // its connection) and the IsOpen query, against the scripted driver manager.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,17 +8,16 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "fake_odbc.h"
+#include "tests/db/support/raised.h"
 #include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
-
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 namespace {
 
 // SQLNumResultCols answering a column count, after `still` answers of SQL_STILL_EXECUTING.
-fakeodbc::Answer Columns(int count, int still = 0) {
-  fakeodbc::Answer answer;
+Answer Columns(int count, int still = 0) {
+  Answer answer;
   answer.rc = SQL_SUCCESS;
   answer.number = count;
   answer.stillExecuting = still;
@@ -36,19 +34,7 @@ void Release(CDatabase& db, CRecordset& rs) {
   EXPECT_FALSE(IsRegistered(db, &rs));
 }
 
-class RecordsetConstruction : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(OpenTestConnection(db)); }
-  void TearDown() override {
-    db.Close();
-    // Every statement was dropped by its recordset, none left for the disconnect.
-    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
-    EXPECT_EQ(balance.stmt.freed, balance.stmt.allocated) << balance.text();
-    EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
-  }
-
-  CDatabase db;
-};
+class RecordsetConstruction : public ConnectedRecordsetTest {};
 
 TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
   TraceCapture traces;
@@ -75,8 +61,8 @@ TEST_F(RecordsetConstruction, LaterRecordsetsGoToTheHead) {
 }
 
 TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
-  fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
-                   fakeodbc::Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]No memory"}}));
+  fakeodbc::answer(Fn::SQLAllocStmt, 1,
+                   Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]No memory"}}));
   TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_EQ(rs.m_hstmt, nullptr);
@@ -88,8 +74,8 @@ TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
 }
 
 TEST_F(RecordsetConstruction, AllocationWithInfoRegisters) {
-  fakeodbc::answer(fakeodbc::Fn::SQLAllocStmt, 1,
-                   fakeodbc::Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
+  fakeodbc::answer(Fn::SQLAllocStmt, 1,
+                   Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
   TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_NE(rs.m_hstmt, nullptr);
@@ -214,10 +200,8 @@ TEST_F(IsOpenQuery, NoStatementIsNotOpen) {
 
 TEST_F(IsOpenQuery, ColumnCountDecides) {
   CRecordset rs(&db);
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
-                   Columns(2));
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 2,
-                   Columns(0));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Columns(2));
+  fakeodbc::answer(Fn::SQLNumResultCols, 2, Columns(0));
   EXPECT_TRUE(rs.IsOpen());
   EXPECT_FALSE(rs.IsOpen());
   EXPECT_EQ(rs.m_lOpen, -1);
@@ -227,7 +211,7 @@ TEST_F(IsOpenQuery, ColumnCountDecides) {
 TEST_F(IsOpenQuery, StillExecutingIsRepeated) {
   CRecordset rs(&db);
   fakeodbc::clearLog();
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1, fakeodbc::Answer::still(3));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::still(3));
   EXPECT_FALSE(rs.IsOpen());
   EXPECT_THAT(fakeodbc::callNames(),
               ElementsAre("SQLNumResultCols", "SQLNumResultCols", "SQLNumResultCols",
@@ -237,8 +221,7 @@ TEST_F(IsOpenQuery, StillExecutingIsRepeated) {
 
 TEST_F(IsOpenQuery, StillExecutingThenColumns) {
   CRecordset rs(&db);
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
-                   Columns(1, 2));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Columns(1, 2));
   EXPECT_TRUE(rs.IsOpen());
   Release(db, rs);
 }
@@ -246,20 +229,14 @@ TEST_F(IsOpenQuery, StillExecutingThenColumns) {
 TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
   CRecordset rs(&db);
   fakeodbc::clearLog();
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
-                   fakeodbc::Answer::fail(SQL_ERROR, {{"S1000", 7, u"[A][B] Broken"}}));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1,
+                   Answer::fail(SQL_ERROR, {{"S1000", 7, u"[A][B] Broken"}}));
   TraceCapture traces;
-  CDBException* raised = nullptr;
-  try {
-    rs.IsOpen();
-  } catch (CDBException* e) {
-    raised = e;
-  }
-  ASSERT_NE(raised, nullptr);
-  EXPECT_EQ(raised->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised->m_strErrorText, u"Broken\n");
-  EXPECT_EQ(raised->m_strStateInfo, u"State:S1000,Native:7,Origin:[A][B]\n");
-  raised->Delete();
+  const Raised raised = RunCatching([&] { rs.IsOpen(); });
+  ASSERT_EQ(raised.kind, Raised::Database);
+  EXPECT_EQ(raised.code, SQL_ERROR);
+  EXPECT_EQ(raised.errorText, "Broken\n");
+  EXPECT_EQ(raised.stateInfo, "State:S1000,Native:7,Origin:[A][B]\n");
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "Broken\n\n",
                           "State:S1000,Native:7,Origin:[A][B]\n\n"));
@@ -273,9 +250,9 @@ TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
 
 TEST_F(IsOpenQuery, FunctionSequenceErrorAmongOtherRecordsStillMeansNotOpen) {
   CRecordset rs(&db);
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1,
-                   fakeodbc::Answer::fail(SQL_ERROR, {{"01000", 0, u"[X]first"},
-                                                      {"S1010", 0, u"[X]sequence"}}));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1,
+                   Answer::fail(SQL_ERROR, {{"01000", 0, u"[X]first"},
+                                            {"S1010", 0, u"[X]sequence"}}));
   TraceCapture traces;
   EXPECT_FALSE(rs.IsOpen());
   EXPECT_THAT(traces.Texts(), IsEmpty());
@@ -284,18 +261,12 @@ TEST_F(IsOpenQuery, FunctionSequenceErrorAmongOtherRecordsStillMeansNotOpen) {
 
 TEST_F(IsOpenQuery, FailureWithoutDiagnosticsIsRaised) {
   CRecordset rs(&db);
-  fakeodbc::answer(fakeodbc::Fn::SQLNumResultCols, 1, fakeodbc::Answer::fail(SQL_ERROR));
+  fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR));
   TraceCapture traces;
-  CDBException* raised = nullptr;
-  try {
-    rs.IsOpen();
-  } catch (CDBException* e) {
-    raised = e;
-  }
-  ASSERT_NE(raised, nullptr);
-  EXPECT_EQ(raised->m_nReturnCode, SQL_ERROR);
-  EXPECT_TRUE(raised->m_strErrorText.IsEmpty());
-  raised->Delete();
+  const Raised raised = RunCatching([&] { rs.IsOpen(); });
+  ASSERT_EQ(raised.kind, Raised::Database);
+  EXPECT_EQ(raised.code, SQL_ERROR);
+  EXPECT_TRUE(raised.errorText.empty());
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "\n", "\n"));
   Release(db, rs);
