@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,28 +13,8 @@
 namespace {
 
 using namespace open_support;
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
 
-class OpenStatementOptions : public RecordsetOpenTest {
- protected:
-  void SetUp() override {
-    RecordsetOpenTest::SetUp();
-    OpenOnScriptedDriver(m_db);
-  }
-
-  // Opens and expects the open to fail; the recordset must end closed with its statement
-  // freed. Returns what was raised.
-  RaisedError OpenExpectingFailure(CRecordset& rs, UINT type, DWORD options) {
-    RaisedError raised = CatchRaised([&] { rs.Open(type, kBrandStatement, options); });
-    EXPECT_TRUE(raised) << "the open did not fail";
-    ExpectClosed(rs, &m_db);
-    EXPECT_EQ(LiveStatements(), 0);
-    return raised;
-  }
-};
+class OpenStatementOptions : public ConnectedOpenTest {};
 
 const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 
@@ -64,23 +45,10 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
   EXPECT_EQ(refused.db()->m_nReturnCode, dbErrorForwardOnlyMove);
 }
 
-TEST_F(OpenStatementOptions, FailingScrollSupportQueryIsTracedAndClosesTheRecordset) {
-  fakeodbc::answer(Fn::SQLGetFunctions, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Injected failure\n");
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0],
-            "Error: ODBC failure determining whether recordset is scrollable.\n");
-}
-
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
   CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorOdbcVersion);
 }
@@ -94,46 +62,67 @@ TEST_F(OpenStatementOptions, OdbcVersionTwoAndLaterAreAccepted) {
   }
 }
 
-TEST_F(OpenStatementOptions, FailingVersionQueryIsTraced) {
-  // The version query is the first information query of the open.
-  fakeodbc::answer(Fn::SQLGetInfoW, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking for driver capabilities.\n");
-}
+// A step of the open that fails, with the first trace of its failure. The failure reaches the
+// caller with the driver's error, and the statement is dropped last.
+struct FailingStep {
+  const char* name;
+  Fn fn;
+  int nth;
+  DWORD options;
+  const char* firstTrace;
+  bool probe;  // a question to the connection, whose records are on the connection handle
+};
 
-TEST_F(OpenStatementOptions, FailingScrollOptionsQueryIsTraced) {
-  fakeodbc::answer(Fn::SQLGetInfoW, 2, Answer::fail(SQL_ERROR, {kInjected}));
+void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
+
+const FailingStep kFailingSteps[] = {
+    {"ScrollSupportQuery", Fn::SQLGetFunctions, 1, CRecordset::addOnly,
+     "Error: ODBC failure determining whether recordset is scrollable.\n", true},
+    // The version query is the first information query of the open.
+    {"VersionQuery", Fn::SQLGetInfoW, 1, CRecordset::addOnly,
+     "Error: ODBC failure checking for driver capabilities.\n", true},
+    {"ScrollOptionsQuery", Fn::SQLGetInfoW, 2, CRecordset::addOnly,
+     "Error: ODBC failure checking for driver capabilities.\n", true},
+    {"ConcurrencyQuery", Fn::SQLGetInfoW, 3, CRecordset::addOnly,
+     "Error: ODBC failure checking recordset updatability.\n", true},
+    // The first statement option of the open is the query timeout.
+    {"CursorType", Fn::SQLSetStmtOption, 2, CRecordset::addOnly,
+     "Error: ODBC failure setting recordset cursor type.\n", false},
+    {"Concurrency", Fn::SQLSetStmtOption, 3, CRecordset::addOnly,
+     "Error: ODBC failure setting recordset concurrency.\n", false},
+    {"Bookmarks", Fn::SQLSetStmtOption, 2, CRecordset::readOnly | CRecordset::withBookmarks,
+     "Error: Can't enable bookmark support.\n", false},
+};
+
+class OpenFailingStep : public OpenStatementOptions,
+                        public ::testing::WithParamInterface<FailingStep> {};
+
+TEST_P(OpenFailingStep, IsTracedAndClosesTheRecordset) {
+  const FailingStep& step = GetParam();
+  fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
   TraceCapture traces;
   CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(rs, step.options);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Injected failure\n");
   EXPECT_EQ(CallNamesAfter(0).back(), "SQLFreeStmt");
   ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking for driver capabilities.\n");
+  EXPECT_EQ(traces.Texts()[0], step.firstTrace);
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Steps, OpenFailingStep, ::testing::ValuesIn(kFailingSteps),
+    [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
+
 TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
-  // The probes ask the connection, so their records are on the connection handle.
-  struct Probe {
-    const char* name;
-    Fn fn;
-    int nth;
-  };
-  for (const Probe& probe : {Probe{"scroll support", Fn::SQLGetFunctions, 1},
-                             Probe{"version", Fn::SQLGetInfoW, 1},
-                             Probe{"scroll options", Fn::SQLGetInfoW, 2},
-                             Probe{"scroll concurrency", Fn::SQLGetInfoW, 3}}) {
+  for (const FailingStep& probe : kFailingSteps) {
+    if (!probe.probe) continue;
     SCOPED_TRACE(probe.name);
     fakeodbc::answer(probe.fn, probe.nth,
                      Answer::fail(SQL_ERROR, {Diag{"HYT00", 12, u"[FakeODBC][Driver]Timed out"}}));
     CRecordset rs(&m_db);
-    RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
+    RaisedError raised = OpenExpectingFailure(rs, probe.options);
     ASSERT_NE(raised.db(), nullptr);
     EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Timed out\n");
     EXPECT_EQ(raised.db()->m_strStateInfo.ToUtf8(),
@@ -162,6 +151,8 @@ struct MissingCursor {
   RETCODE code;
 };
 
+void PrintTo(const MissingCursor& c, std::ostream* os) { *os << c.name; }
+
 class OpenMissingCursor : public OpenStatementOptions,
                           public ::testing::WithParamInterface<MissingCursor> {};
 
@@ -170,7 +161,7 @@ TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
   const std::size_t mark = fakeodbc::callCount();
   CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, c.openType, CRecordset::readOnly);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, c.code);
   // Nothing was set or prepared; the statement was dropped.
@@ -203,6 +194,8 @@ struct OfferedCursor {
   SQLULEN cursorType;
 };
 
+void PrintTo(const OfferedCursor& c, std::ostream* os) { *os << c.name; }
+
 class OpenOfferedCursor : public OpenStatementOptions,
                           public ::testing::WithParamInterface<OfferedCursor> {};
 
@@ -233,6 +226,8 @@ struct ConcurrencyCase {
   DWORD model;
   bool lockWarning;
 };
+
+void PrintTo(const ConcurrencyCase& c, std::ostream* os) { *os << c.name; }
 
 class OpenConcurrency : public OpenStatementOptions,
                         public ::testing::WithParamInterface<ConcurrencyCase> {};
@@ -278,60 +273,26 @@ INSTANTIATE_TEST_SUITE_P(
                         SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true}),
     [](const ::testing::TestParamInfo<ConcurrencyCase>& info) { return info.param.name; });
 
-TEST_F(OpenStatementOptions, ReadOnlyRecordsetDoesNotAskForConcurrencies) {
-  const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
-  for (const std::string& line : CallLinesAfter(mark)) {
-    EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
+TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
+  struct Case {
+    const char* what;
+    BOOL connectionUpdatable;
+    DWORD options;
+  };
+  for (const Case& c : {Case{"read-only recordset", TRUE, CRecordset::readOnly},
+                        Case{"read-only connection", FALSE, CRecordset::addOnly}}) {
+    SCOPED_TRACE(c.what);
+    m_db.m_bUpdatable = c.connectionUpdatable;
+    const std::size_t mark = fakeodbc::callCount();
+    CRecordset rs(&m_db);
+    ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, c.options));
+    for (const std::string& line : CallLinesAfter(mark)) {
+      EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
+    }
+    EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
+    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY),
+              SQLULEN{SQL_CONCUR_READ_ONLY});
   }
-  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
-  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY),
-            SQLULEN{SQL_CONCUR_READ_ONLY});
-}
-
-TEST_F(OpenStatementOptions, ReadOnlyConnectionDoesNotAskForConcurrencies) {
-  m_db.m_bUpdatable = FALSE;
-  const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  for (const std::string& line : CallLinesAfter(mark)) {
-    EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
-  }
-  EXPECT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_READ_ONLY});
-}
-
-TEST_F(OpenStatementOptions, FailingConcurrencyQueryIsTraced) {
-  fakeodbc::answer(Fn::SQLGetInfoW, 3, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure checking recordset updatability.\n");
-}
-
-TEST_F(OpenStatementOptions, FailingCursorTypeIsTraced) {
-  // The first statement option of the open is the query timeout.
-  fakeodbc::answer(Fn::SQLSetStmtOption, 2, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure setting recordset cursor type.\n");
-}
-
-TEST_F(OpenStatementOptions, FailingConcurrencyIsTraced) {
-  fakeodbc::answer(Fn::SQLSetStmtOption, 3, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: ODBC failure setting recordset concurrency.\n");
 }
 
 TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
@@ -378,17 +339,6 @@ TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
   EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
 }
 
-TEST_F(OpenStatementOptions, FailingBookmarksAreTraced) {
-  fakeodbc::answer(Fn::SQLSetStmtOption, 2, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::staticCursor,
-                                            CRecordset::readOnly | CRecordset::withBookmarks);
-  ASSERT_NE(raised.db(), nullptr);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: Can't enable bookmark support.\n");
-}
-
 // The update method follows the connection's capability bits.
 struct UpdateMethodCase {
   const char* name;
@@ -397,6 +347,8 @@ struct UpdateMethodCase {
   BOOL positioned;
   BOOL updatable;
 };
+
+void PrintTo(const UpdateMethodCase& c, std::ostream* os) { *os << c.name; }
 
 class OpenUpdateMethod : public OpenStatementOptions,
                          public ::testing::WithParamInterface<UpdateMethodCase> {};
