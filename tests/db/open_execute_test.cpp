@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,15 +13,10 @@
 namespace {
 
 using namespace open_support;
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
-using fakeodbc::ResultSet;
 
 const Diag kNotCapable{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"};
 const Diag kSyntax{"37000", 102, u"[FakeODBC][Driver]Syntax error near 'marque'"};
+const Diag kOptionChanged{"01S02", 0, u"[FakeODBC][Driver]Option value changed"};
 
 std::string ConcurrencyLine(SQLULEN model) {
   return "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(model) +
@@ -32,22 +28,8 @@ const std::string kPrepareRefused =
 const std::string kPrepareAccepted =
     "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS";
 
-class OpenExecute : public RecordsetOpenTest {
+class OpenExecute : public ConnectedOpenTest {
  protected:
-  void SetUp() override {
-    RecordsetOpenTest::SetUp();
-    OpenOnScriptedDriver(m_db);
-  }
-
-  RaisedError OpenExpectingFailure(CRecordset& rs, DWORD options = CRecordset::none) {
-    RaisedError raised =
-        CatchRaised([&] { rs.Open(CRecordset::staticCursor, kBrandStatement, options); });
-    EXPECT_TRUE(raised) << "the open did not fail";
-    ExpectClosed(rs, &m_db);
-    EXPECT_EQ(LiveStatements(), 0);
-    return raised;
-  }
-
   // The calls from the concurrency set by the open up to the execute.
   static std::vector<std::string> FromConcurrencyToExecute(const std::vector<std::string>& lines) {
     auto first = lines.begin();
@@ -197,21 +179,8 @@ TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
   EXPECT_EQ(traces.Texts().back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
 }
 
-TEST_F(OpenExecute, ExecuteFailureIsRaisedWithTheDriversDiagnostics) {
-  fakeodbc::answer(Fn::SQLExecute, 1,
-                   Answer::fail(SQL_ERROR, {Diag{"42S02", 0, u"[FakeODBC][Driver]avion is not a table"}}));
-  const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"avion is not a table\n");
-  EXPECT_EQ(CountCallsAfter(mark, "SQLDescribeColW"), 0);
-}
-
 TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) {
-  fakeodbc::answer(Fn::SQLExecute, 1,
-                   Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
+  fakeodbc::answer(Fn::SQLExecute, 1, Answer::withInfo({kOptionChanged}));
   Answer readOnly;
   readOnly.number = SQL_CONCUR_READ_ONLY;
   fakeodbc::answer(Fn::SQLGetStmtOption, 1, readOnly);
@@ -267,47 +236,73 @@ TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 0);
 }
 
-TEST_F(OpenExecute, FailingConcurrencyQueryAfterExecuteIsRaised) {
-  fakeodbc::answer(Fn::SQLExecute, 1,
-                   Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
-  fakeodbc::answer(Fn::SQLGetStmtOption, 1,
-                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]No option"}}));
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"No option\n");
-}
+// A step after the statement is sent that fails: the recordset closes and the caller gets
+// the driver's error.
+struct FailingStep {
+  const char* name;
+  void (*prepare)();  // what the step needs beforehand; null: nothing
+  Fn fn;
+  int nth;
+  Diag diag;
+  const char* errorText;
+  const char* firstTrace;  // null: not compared
+  const char* notCalled;   // a later call the failure must prevent; null: not compared
+};
 
-TEST_F(OpenExecute, FailingColumnCountIsTraced) {
-  // The first count is the probe of IsOpen.
-  fakeodbc::answer(Fn::SQLNumResultCols, 2,
-                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}}));
+void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
+
+class OpenFailingStep : public OpenExecute, public ::testing::WithParamInterface<FailingStep> {};
+
+TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
+  const FailingStep& step = GetParam();
+  if (step.prepare != nullptr) step.prepare();
+  fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {step.diag}));
+  const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
   CRecordset rs(&m_db);
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  const std::vector<std::string> texts = traces.Texts();
-  ASSERT_FALSE(texts.empty());
-  EXPECT_EQ(texts[0], "Error: Can't get field info.\n");
+  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), step.errorText);
+  if (step.firstTrace != nullptr) {
+    const std::vector<std::string> texts = traces.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts[0], step.firstTrace);
+  }
+  if (step.notCalled != nullptr) {
+    EXPECT_EQ(CountCallsAfter(mark, step.notCalled), 0) << step.notCalled;
+  }
 }
 
-TEST_F(OpenExecute, FailingColumnDescriptionNamesTheColumnAndFreesTheDescriptions) {
-  ResultSet result = fakeodbc::healthyResult();
-  result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
-  for (auto& row : result.rows) row.push_back(u"France");
-  fakeodbc::setResult(result);
-  fakeodbc::answer(Fn::SQLDescribeColW, 2,
-                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}}));
-  TraceCapture traces;
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"Lost\n");
-  const std::vector<std::string> texts = traces.Texts();
-  ASSERT_FALSE(texts.empty());
-  EXPECT_EQ(texts[0], "Error: ODBC failure getting field #2 info.\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, OpenFailingStep,
+    ::testing::Values(
+        FailingStep{"Execute", nullptr, Fn::SQLExecute, 1,
+                    Diag{"42S02", 0, u"[FakeODBC][Driver]avion is not a table"},
+                    "avion is not a table\n", nullptr, "SQLDescribeColW"},
+        // A warning from the execute makes the open ask for the concurrency in force.
+        FailingStep{"ConcurrencyQueryAfterExecute",
+                    [] { fakeodbc::answer(Fn::SQLExecute, 1, Answer::withInfo({kOptionChanged})); },
+                    Fn::SQLGetStmtOption, 1, Diag{"S1000", 0, u"[FakeODBC][Driver]No option"},
+                    "No option\n", nullptr, nullptr},
+        // The first count is the probe of IsOpen.
+        FailingStep{"ColumnCount", nullptr, Fn::SQLNumResultCols, 2,
+                    Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
+                    "Error: Can't get field info.\n", nullptr},
+        // The second of two columns; the descriptions made so far are freed.
+        FailingStep{"ColumnDescription",
+                    [] {
+                      ResultSet result = fakeodbc::healthyResult();
+                      result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
+                      for (auto& row : result.rows) row.push_back(u"France");
+                      fakeodbc::setResult(result);
+                    },
+                    Fn::SQLDescribeColW, 2, Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
+                    "Error: ODBC failure getting field #2 info.\n", nullptr},
+        FailingStep{"FirstFetch", nullptr, Fn::SQLExtendedFetch, 1,
+                    Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}, "Fetch failed\n",
+                    nullptr, nullptr}),
+    [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
 
 TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
   fakeodbc::setResult(ResultSet{});
@@ -332,15 +327,6 @@ TEST_F(OpenExecute, StatementWithoutResultColumnsMakesNoDescriptions) {
   EXPECT_EQ(rs.m_pColumnInfo, nullptr);
   EXPECT_TRUE(rs.m_bBOF);
   EXPECT_TRUE(rs.m_bEOF);
-}
-
-TEST_F(OpenExecute, FailingFirstFetchClosesTheRecordset) {
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
-                   Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}}));
-  CRecordset rs(&m_db);
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"Fetch failed\n");
 }
 
 TEST_F(OpenExecute, ClosedRecordsetOpensAgainOnANewStatement) {
