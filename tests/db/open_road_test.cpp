@@ -6,23 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/db/support/call_lines.h"
 #include "tests/db/support/open_fixture.h"
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
 
 using namespace open_support;
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using fakeodbc::ResultSet;
 
-class OpenRoad : public RecordsetOpenTest {
- protected:
-  void SetUp() override {
-    RecordsetOpenTest::SetUp();
-    OpenOnScriptedDriver(m_db);
-  }
-};
+class OpenRoad : public ConnectedOpenTest {};
 
 TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   const std::size_t mark = fakeodbc::callCount();
@@ -30,32 +22,10 @@ TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   CRecordset rs(&m_db);
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
-  // The construction's allocation, the S1010 probe of IsOpen, then the open itself. The
-  // healthy driver offers SQL_SCCO_LOCK only among the updatable concurrencies.
-  const std::vector<std::string> expected = {
-      "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS",
-      "SQLNumResultCols(stmt#1) -> SQL_ERROR",
-      "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
-      "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 60) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_SCROLL_OPTIONS, 4) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_SCROLL_CONCURRENCY, 4) -> SQL_SUCCESS",
-      "SQLSetStmtOption(stmt#1, SQL_CURSOR_TYPE, " + std::to_string(SQL_CURSOR_STATIC) +
-          ") -> SQL_SUCCESS",
-      "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(SQL_CONCUR_LOCK) +
-          ") -> SQL_SUCCESS",
-      "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS",
-      "SQLExecute(stmt#1) -> SQL_SUCCESS",
-      "SQLNumResultCols(stmt#1) -> SQL_SUCCESS",
-      "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
-      "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS",
-  };
-  EXPECT_EQ(CallLinesWithoutDiagnosticsAfter(mark), expected);
-
-  // The probe's function sequence error is read from the statement, and only there.
-  const std::vector<std::string> names = CallNamesAfter(mark);
-  ASSERT_GE(names.size(), 3u);
-  EXPECT_EQ(names[2], "SQLErrorW");
+  // The construction's allocation, the S1010 probe of IsOpen with its diagnostic read from the
+  // statement, then the open itself. The healthy driver offers SQL_SCCO_LOCK only among the
+  // updatable concurrencies.
+  EXPECT_EQ(CallLinesAfter(mark), RecordsetOpenCalls());
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecDirectW"), 0);
 
   // Nothing on the road is worth a trace.
@@ -241,38 +211,19 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
-TEST_F(OpenColumnNames, ReportedLengthBeyondTheBufferDoesNotReachPastTheName) {
-  // A driver that reports a length far larger than what it wrote.
-  Answer answer;
-  answer.runDefault = true;
-  answer.length = 1000;
-  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
-
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
-}
-
-TEST_F(OpenColumnNames, NegativeReportedLengthKeepsTheWrittenName) {
-  Answer answer;
-  answer.runDefault = true;
-  answer.length = -5;
-  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
-
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"marque");
-}
-
-TEST_F(OpenColumnNames, ShorterReportedLengthClosesTheNameThere) {
-  Answer answer;
-  answer.runDefault = true;
-  answer.length = 3;
-  fakeodbc::answer(Fn::SQLDescribeColW, 1, answer);
-
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, u"mar");
+TEST_F(OpenColumnNames, ReportedLengthIsTrustedOnlyWithinTheWrittenName) {
+  struct Case {
+    SQLLEN reported;
+    const char16_t* name;
+  };
+  // Far larger than what the driver wrote, negative, or shorter, which closes the name there.
+  for (const Case& c : {Case{1000, u"marque"}, Case{-5, u"marque"}, Case{3, u"mar"}}) {
+    SCOPED_TRACE(c.reported);
+    fakeodbc::answer(Fn::SQLDescribeColW, 1, ReportingLength(c.reported));
+    CRecordset rs(&m_db);
+    ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+    EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, c.name);
+  }
 }
 
 }  // namespace
