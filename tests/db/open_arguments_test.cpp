@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,17 +13,8 @@
 namespace {
 
 using namespace open_support;
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
 
-class OpenArguments : public RecordsetOpenTest {
- protected:
-  void SetUp() override {
-    RecordsetOpenTest::SetUp();
-    OpenOnScriptedDriver(m_db);
-  }
-};
+class OpenArguments : public ConnectedOpenTest {};
 
 // The members an open request writes first; a refused request must leave them all.
 struct OpenArgumentState {
@@ -46,13 +38,17 @@ struct RefusedRequest {
   const char* name;
   UINT openType;
   DWORD options;
+  UINT defaultOpenType = CRecordset::staticCursor;
 };
+
+void PrintTo(const RefusedRequest& request, std::ostream* os) { *os << request.name; }
 
 class OpenRefusals : public OpenArguments, public ::testing::WithParamInterface<RefusedRequest> {};
 
 TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   const RefusedRequest& request = GetParam();
   CRecordset rs(&m_db);
+  rs.m_nDefaultOpenType = request.defaultOpenType;
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
@@ -83,7 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRequest{"FastBulkAddReadOnly", CRecordset::dynamicCursor,
                        CRecordset::fastBulkAdd | CRecordset::readOnly},
         RefusedRequest{"ForwardOnlySkippingDeletedRows", CRecordset::forwardOnly,
-                       CRecordset::skipDeletedRows | CRecordset::readOnly}),
+                       CRecordset::skipDeletedRows | CRecordset::readOnly},
+        // The default open type is checked as the type it stands for.
+        RefusedRequest{"DefaultForwardOnlySkippingDeletedRows", CRecordset::defaultOpenType,
+                       CRecordset::skipDeletedRows | CRecordset::readOnly,
+                       CRecordset::forwardOnly},
+        RefusedRequest{"DefaultOpenTypeOutsideTheKnownOnes", CRecordset::defaultOpenType,
+                       CRecordset::none, 9}),
     [](const ::testing::TestParamInfo<RefusedRequest>& info) { return info.param.name; });
 
 TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
@@ -91,29 +93,6 @@ TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
   EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::addOnly | CRecordset::fastBulkAdd));
   EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::addOnly | CRecordset::fastBulkAdd});
-}
-
-TEST_F(OpenArguments, DefaultOpenTypeThatIsForwardOnlyRefusesSkippingDeletedRows) {
-  CRecordset rs(&m_db);
-  rs.m_nDefaultOpenType = CRecordset::forwardOnly;
-  const OpenArgumentState before = OpenArgumentState::Of(rs);
-
-  RaisedError raised = CatchRaised([&] {
-    rs.Open(CRecordset::defaultOpenType, kBrandStatement,
-            CRecordset::skipDeletedRows | CRecordset::readOnly);
-  });
-  EXPECT_TRUE(raised.IsInvalidArgument());
-  EXPECT_TRUE(OpenArgumentState::Of(rs) == before);
-}
-
-TEST_F(OpenArguments, DefaultOpenTypeOutsideTheKnownTypesIsRefused) {
-  CRecordset rs(&m_db);
-  rs.m_nDefaultOpenType = 9;
-  const OpenArgumentState before = OpenArgumentState::Of(rs);
-
-  RaisedError raised = CatchRaised([&] { rs.Open(CRecordset::defaultOpenType, kBrandStatement); });
-  EXPECT_TRUE(raised.IsInvalidArgument());
-  EXPECT_TRUE(OpenArgumentState::Of(rs) == before);
 }
 
 TEST_F(OpenArguments, SecondOpenIsRefusedAndTheFirstResultStaysUsable) {
@@ -165,7 +144,7 @@ TEST_F(OpenArguments, DefaultOpenTypeTakesTheRecordsetsDefault) {
 }
 
 TEST_F(OpenArguments, DefaultOpenTypeFollowsAChangedDefault) {
-  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, fakeodbc::InfoValue::int32(SQL_SO_FORWARD_ONLY |
+  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(SQL_SO_FORWARD_ONLY |
                                                                      SQL_SO_DYNAMIC));
   CRecordset rs(&m_db);
   rs.m_nDefaultOpenType = CRecordset::dynamicCursor;
@@ -185,6 +164,8 @@ struct FlagCase {
   DWORD optionsKept;
   bool forwardWarning;
 };
+
+void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
 
 class OpenArgumentFlags : public OpenArguments, public ::testing::WithParamInterface<FlagCase> {};
 
@@ -303,7 +284,7 @@ TEST_F(OpenArguments, ForwardOnlyWithExtendedFetchGetsBookmarksButNoCursorType) 
 }
 
 TEST_F(OpenArguments, ReopenedForwardOnlyRecordsetDoesNotKeepAnEarlierConcurrency) {
-  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, fakeodbc::InfoValue::int32(SQL_SCCO_OPT_VALUES));
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_VALUES));
   CRecordset rs(&m_db);
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
   ASSERT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_VALUES});
