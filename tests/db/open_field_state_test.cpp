@@ -11,6 +11,7 @@
 namespace {
 
 using namespace open_support;
+
 // A recordset that binds two named text fields.
 class BrandAndCountry : public CRecordset {
  public:
@@ -33,13 +34,12 @@ class CountingRowsPerFetch : public CRecordset {
   std::vector<DWORD> m_asked;
 };
 
-class OpenFieldState : public RecordsetOpenTest {
+class OpenFieldState : public ConnectedOpenTest {
  protected:
   void SetUp() override {
-    RecordsetOpenTest::SetUp();
-    OpenOnScriptedDriver(m_db);
-    fakeodbc::ResultSet result = fakeodbc::healthyResult();
-    result.columns.push_back(fakeodbc::Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
+    ConnectedOpenTest::SetUp();
+    ResultSet result = fakeodbc::healthyResult();
+    result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
     for (auto& row : result.rows) row.push_back(u"France");
     fakeodbc::setResult(result);
   }
