@@ -12,10 +12,6 @@
 namespace {
 
 using namespace open_support;
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
 
 // The recordset's own connect string ("ODBC;") leaves an empty text for the driver, asked to
 // complete it.
