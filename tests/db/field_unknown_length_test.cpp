@@ -1,31 +1,16 @@
 // A first read that does not tell the value's length (SQL_NO_TOTAL): a text of a fixed-size
 // type keeps what arrived up to its terminator; a long value is read on in pieces until the
 // driver has delivered all of it.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
 
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
-
-Answer NoTotal() {
-  Answer answer;
-  answer.runDefault = true;
-  answer.length = SQL_NO_TOTAL;
-  return answer;
-}
-
 TEST_F(FieldReadTest, AShortTextOfUnknownLengthEndsAtItsTerminator) {
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, 50}, {u"Airbus"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
   EXPECT_EQ(value.ToUtf8(), "Airbus");
@@ -35,7 +20,7 @@ TEST_F(FieldReadTest, AShortTextOfUnknownLengthEndsAtItsTerminator) {
 TEST_F(FieldReadTest, ACutTextOfUnknownLengthKeepsItsBuffer) {
   CRecordset& rs =
       OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, 4}, {u"Dassault"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
   EXPECT_EQ(value.ToUtf8(), "Dass");
@@ -44,8 +29,8 @@ TEST_F(FieldReadTest, ACutTextOfUnknownLengthKeepsItsBuffer) {
 
 TEST_F(FieldReadTest, ALongValueOfUnknownLengthIsReadInPiecesToItsEnd) {
   const std::u16string text = Letters(10000);
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
 
@@ -62,10 +47,10 @@ TEST_F(FieldReadTest, ALongValueOfUnknownLengthIsReadInPiecesToItsEnd) {
 
 TEST_F(FieldReadTest, PiecesThatNeverTellTheLengthGrowUntilOneIsNotFilled) {
   const std::u16string text = Letters(10000);
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
-  fakeodbc::answer(Fn::SQLGetData, 2, NoTotal());
-  fakeodbc::answer(Fn::SQLGetData, 3, NoTotal());
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
+  fakeodbc::answer(Fn::SQLGetData, 2, ReportingLength(SQL_NO_TOTAL));
+  fakeodbc::answer(Fn::SQLGetData, 3, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
 
@@ -77,8 +62,8 @@ TEST_F(FieldReadTest, PiecesThatNeverTellTheLengthGrowUntilOneIsNotFilled) {
 }
 
 TEST_F(FieldReadTest, ALongValueWholeInTheFirstReadEndsWhenTheDriverHasNoMore) {
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {u"A"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {u"A"}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
   EXPECT_EQ(value.ToUtf8(), "A");
@@ -89,8 +74,8 @@ TEST_F(FieldReadTest, ALongValueWholeInTheFirstReadEndsWhenTheDriverHasNoMore) {
 
 TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   CRecordset& rs =
-      OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {Letters(500)}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+      OpenOn(SingleColumnResult(NotesColumn(0), {Letters(500)}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"08S01", 0, u"[FakeODBC][Driver]Link failure"}}));
   CString value;
@@ -103,8 +88,8 @@ TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
 
 TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
   const std::u16string text = Letters(300);
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, NoTotal());
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}}));
   CString value;

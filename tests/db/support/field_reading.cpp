@@ -1,5 +1,9 @@
 #include "tests/db/support/field_reading.h"
 
+fakeodbc::Column NotesColumn(SQLULEN size, SQLSMALLINT sqlType) {
+  return fakeodbc::Column{u"notes", sqlType, size};
+}
+
 fakeodbc::ResultSet SingleColumnResult(fakeodbc::Column column,
                                        const std::vector<fakeodbc::Cell>& cells) {
   fakeodbc::ResultSet result;

@@ -19,6 +19,9 @@ inline const fakeodbc::Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
 // The log's name of SQL_NO_DATA_FOUND.
 inline const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 
+// A long text column "notes" of the given declared size.
+fakeodbc::Column NotesColumn(SQLULEN size, SQLSMALLINT sqlType = SQL_WLONGVARCHAR);
+
 // One column with the given cells, one row per cell.
 fakeodbc::ResultSet SingleColumnResult(fakeodbc::Column column,
                                        const std::vector<fakeodbc::Cell>& cells);
