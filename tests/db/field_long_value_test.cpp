@@ -1,22 +1,17 @@
 // Long values: the first read learns the whole length from a buffer of one or two
 // characters, and one more read fetches the rest to where the first read's terminator stood.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/db/support/field_reading.h"
+#include <cstddef>
+#include <ostream>
 
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
+#include "tests/db/support/field_reading.h"
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
 
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
-
-Column LongColumn(SQLSMALLINT sqlType) { return Column{u"notes", sqlType, 1073741823}; }
+// The size the drivers declare for their long text types.
+Column LongColumn(SQLSMALLINT sqlType) { return NotesColumn(1073741823, sqlType); }
 
 TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
   const std::u16string text = Letters(1000);
@@ -128,40 +123,50 @@ TEST_F(FieldReadTest, AWarningOnTheSecondReadIsTracedAndTheValueKept) {
   EXPECT_THAT(fakeodbc::pendingDiags(rs.m_hstmt), IsEmpty());
 }
 
-TEST_F(FieldReadTest, ASecondReadBringingMoreThanAnnouncedNeverGrowsTheTextFurther) {
-  // The driver announces 10 characters and holds 1000.
-  const std::u16string text = Letters(1000);
+// The first read announces a length other than the value's: the second read asks for the rest
+// of what was announced, and the text ends where the reads ended.
+struct Announced {
+  const char* name;
+  std::size_t held;  // characters the driver holds
+  SQLLEN announcedBytes;
+  std::size_t kept;  // characters the text ends with
+  const char* secondRead;
+  const char* firstTrace;  // null: not compared
+};
+
+void PrintTo(const Announced& c, std::ostream* os) { *os << c.name; }
+
+class FieldAnnouncedLength : public FieldReadTest,
+                             public ::testing::WithParamInterface<Announced> {};
+
+TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
+  const Announced& c = GetParam();
+  const std::u16string text = Letters(c.held);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
-  Answer announced;
-  announced.runDefault = true;
-  announced.length = 20;
-  fakeodbc::answer(Fn::SQLGetData, 1, announced);
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(c.announcedBytes));
   CString value;
   rs.GetFieldValue(0, value);
 
-  EXPECT_EQ(value.GetLength(), 10);
-  EXPECT_EQ(value.Str(), text.substr(0, 10));
-  // The second read had room for the 9 characters after the first and its terminator.
+  EXPECT_EQ(value.GetLength(), static_cast<int>(c.kept));
+  EXPECT_EQ(value.Str(), text.substr(0, c.kept));
   EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 20, "SQL_SUCCESS_WITH_INFO")));
-  // Its truncation warning is traced: only the first read expects one.
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info on field 0.\n");
+                                          GetDataLine(1, c.announcedBytes, c.secondRead)));
+  if (c.firstTrace != nullptr) {
+    ASSERT_FALSE(traces.Texts().empty());
+    EXPECT_EQ(traces.Texts().front(), c.firstTrace);
+  }
 }
 
-TEST_F(FieldReadTest, ASecondReadBringingLessThanAnnouncedEndsTheTextThere) {
-  const std::u16string text = Letters(50);
-  CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
-  // Announced 100 characters; the second read reports the 49 it had.
-  Answer announced;
-  announced.runDefault = true;
-  announced.length = 200;
-  fakeodbc::answer(Fn::SQLGetData, 1, announced);
-  CString value;
-  rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.Str(), text);
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 200, "SQL_SUCCESS")));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Reads, FieldAnnouncedLength,
+    ::testing::Values(
+        // 10 characters announced and 1000 held: the second read had room for the 9 characters
+        // after the first and its terminator. Its truncation warning is traced: only the first
+        // read expects one.
+        Announced{"MoreThanAnnouncedNeverGrowsTheTextFurther", 1000, 20, 10,
+                  "SQL_SUCCESS_WITH_INFO", "Warning: ODBC Success With Info on field 0.\n"},
+        // 100 characters announced and 50 held: the second read reports the 49 it had.
+        Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr}),
+    [](const ::testing::TestParamInfo<Announced>& info) { return info.param.name; });
 
 }  // namespace
