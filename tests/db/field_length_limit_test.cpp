@@ -1,7 +1,6 @@
 // Lengths no text can hold: a long value announced at 0x7FFFFFFF characters, or a column
 // described larger than a text, raise the framework's memory error before anything of that
 // size is asked of the allocator.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,10 +8,7 @@
 #include <new>
 
 #include "tests/db/support/field_reading.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
 
@@ -62,11 +58,8 @@ constexpr std::size_t kSmallRequest = std::size_t{1} << 20;
 
 TEST_F(FieldReadTest, ALongValueAnnouncedAt0x7FFFFFFFCharactersIsAMemoryError) {
   CRecordset& rs =
-      OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0x7FFFFFFF}, {u"short"}));
-  Answer announced;
-  announced.runDefault = true;
-  announced.length = SQLLEN{0x7FFFFFFF} * 2;
-  fakeodbc::answer(Fn::SQLGetData, 1, announced);
+      OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQLLEN{0x7FFFFFFF} * 2));
   CString value;
   Raised raised;
   {
@@ -78,7 +71,7 @@ TEST_F(FieldReadTest, ALongValueAnnouncedAt0x7FFFFFFFCharactersIsAMemoryError) {
   // Only the first read went to the driver.
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
   // The record of its expected truncation was read, and nothing is traced.
-  EXPECT_THAT(traces.Texts(), ::testing::IsEmpty());
+  EXPECT_THAT(traces.Texts(), IsEmpty());
   EXPECT_EQ(rs.m_lOpen, 1);
 }
 
@@ -86,11 +79,8 @@ TEST_F(FieldReadTest, TheLongestTextAnnouncedIsStillAskedOfTheAllocator) {
   // 0x7FFFFFFE characters is the last length a text holds: the read tries to grow the text
   // to it, which this program's allocator refuses, and that is a memory error too.
   CRecordset& rs =
-      OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0x7FFFFFFF}, {u"short"}));
-  Answer announced;
-  announced.runDefault = true;
-  announced.length = SQLLEN{0x7FFFFFFE} * 2;
-  fakeodbc::answer(Fn::SQLGetData, 1, announced);
+      OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQLLEN{0x7FFFFFFE} * 2));
   CString value;
   Raised raised;
   {
