@@ -1,22 +1,11 @@
 // Reads the driver refuses: a column read twice on a row, a read with no current row, driver
 // errors with and without diagnostics. Each raises the driver's code with the read's own
 // traces and leaves the recordset open.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
 
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
-
 namespace {
-
-const Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 
 void ExpectStillOpen(const CRecordset& rs) {
   EXPECT_EQ(rs.m_lOpen, 1);
