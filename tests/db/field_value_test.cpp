@@ -1,21 +1,11 @@
 // Values of the current row read in one call into a buffer sized from the column's
 // description: plain texts, NULL, numbers and texts cut to their buffer, and the answers of a
 // driver that refuses the read.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
 
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
-
 namespace {
-
-const Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
 
 TEST_F(FieldReadTest, AShortTextIsReadInOneCallWithABufferOfItsColumnSize) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
