@@ -1,22 +1,16 @@
 // The two steps of a read used on their own, as the field exchange of long values uses them:
 // ReadColumn answers the length the driver reported, ReadRemainingText settles the text and
 // reads the rest where the first read's terminator stood.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
-
-using fakeodbc::Column;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 
 namespace {
 
 class FieldReadSteps : public FieldReadTest {
  protected:
   CRecordset& OpenOnLongValue(const std::u16string& text) {
-    return OpenOn(SingleColumnResult(Column{u"notes", SQL_WLONGVARCHAR, 0}, {text}));
+    return OpenOn(SingleColumnResult(NotesColumn(0), {text}));
   }
 };
 
@@ -43,7 +37,7 @@ TEST_F(FieldReadSteps, TheFirstReadReportsTheWholeLengthAndTheSecondTheRest) {
 }
 
 TEST_F(FieldReadSteps, ANullValueIsReportedAsSuch) {
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, 50}, {std::nullopt}));
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {std::nullopt}));
   char16_t buffer[51] = {};
   EXPECT_EQ(CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, buffer,
                                    sizeof buffer, SQL_WVARCHAR),
