@@ -1,17 +1,16 @@
 // Which column a read may ask for: indexes outside the result are refused before any call to
 // the driver, and a recordset without result columns leaves the target alone.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
 
 namespace {
 
-fakeodbc::ResultSet ThreeColumns() {
-  fakeodbc::ResultSet result;
-  result.columns = {fakeodbc::Column{u"id", SQL_INTEGER, 10, 0, SQL_NO_NULLS},
-                    fakeodbc::Column{u"pays", SQL_WVARCHAR, 30},
-                    fakeodbc::Column{u"marque", SQL_WVARCHAR, 50}};
+ResultSet ThreeColumns() {
+  ResultSet result;
+  result.columns = {Column{u"id", SQL_INTEGER, 10, 0, SQL_NO_NULLS},
+                    Column{u"pays", SQL_WVARCHAR, 30},
+                    Column{u"marque", SQL_WVARCHAR, 50}};
   result.rows = {{u"7", u"France", u"Dassault"}};
   return result;
 }
