@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/fakeodbc/fake_odbc.h"
+
+// The log's name of SQL_NO_DATA_FOUND.
+inline const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
+
 // `head` followed by `tail`.
 std::vector<std::string> Concat(std::vector<std::string> head,
                                 const std::vector<std::string>& tail);

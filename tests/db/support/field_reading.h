@@ -16,9 +16,6 @@
 // The program's column as the healthy driver describes it.
 inline const fakeodbc::Column kBrandColumn{u"marque", SQL_WVARCHAR, 50};
 
-// The log's name of SQL_NO_DATA_FOUND.
-inline const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
-
 // A long text column "notes" of the given declared size.
 fakeodbc::Column NotesColumn(SQLULEN size, SQLSMALLINT sqlType = SQL_WLONGVARCHAR);
 

@@ -14,6 +14,8 @@
 
 #include "db/database.h"
 #include "db/recordset.h"
+#include "tests/db/support/call_lines.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 #include "tests/fakeodbc/fake_odbc.h"
 
