@@ -8,8 +8,6 @@
 
 namespace {
 
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
-
 PositionSnapshot OnRow(LONG row, LONG rowsKnown, BOOL lastRowKnown = FALSE) {
   return {row, rowsKnown, lastRowKnown, FALSE, FALSE, FALSE, 1, -1, 1, 0};
 }
@@ -18,7 +16,27 @@ PositionSnapshot AfterEnd(LONG lastRow) {
   return {lastRow, lastRow + 1, TRUE, FALSE, TRUE, FALSE, 0, -1, 1, 0};
 }
 
-class MoveForward : public OpenStateTest {};
+class MoveForward : public OpenStateTest {
+ protected:
+  // MoveNext is refused twice alike with the reason traced, before any ODBC call and with no
+  // member changed.
+  void ExpectMoveNextRefused(CRecordset& recordset, const std::string& reason) {
+    const PositionSnapshot before = PositionSnapshot::Of(recordset);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      SCOPED_TRACE(attempt);
+      ForgetCalls();
+      traces.Clear();
+      const Raised raised = RunCatching([&] { recordset.MoveNext(); });
+      EXPECT_EQ(raised.kind, Raised::Database);
+      EXPECT_EQ(raised.code, dbErrorMoveOutOfRange);
+      EXPECT_EQ(raised.errorText, kMissingText);
+      EXPECT_EQ(traces.Texts(), (std::vector<std::string>{reason, kMissingTextTrace}));
+      EXPECT_TRUE(Calls().empty());
+      EXPECT_EQ(PositionSnapshot::Of(recordset), before);
+      EXPECT_NE(recordset.m_hstmt, nullptr);
+    }
+  }
+};
 
 TEST_F(MoveForward, FirstFetchOnAnEmptyResultLeavesTheRecordsetEmpty) {
   fakeodbc::setResult(NumberedBrands(0));
@@ -38,21 +56,8 @@ TEST_F(MoveForward, MoveNextOnAnEmptyResultRaisesOutOfRangeWithoutCallingTheDriv
   fakeodbc::setResult(NumberedBrands(0));
   CRecordset recordset(database.get());
   PutInOpenState(recordset);
-  const PositionSnapshot before = PositionSnapshot::Of(recordset);
-
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ForgetCalls();
-    traces.Clear();
-    const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-    EXPECT_EQ(raised.kind, Raised::Database);
-    EXPECT_EQ(raised.code, dbErrorMoveOutOfRange);
-    // The empty check comes before the end check, although m_bEOF is set too.
-    EXPECT_EQ(traces.Texts(),
-              (std::vector<std::string>{
-                  "Error: attempted to position cursor on empty recordset.\n", kMissingTextTrace}));
-    EXPECT_TRUE(Calls().empty());
-    EXPECT_EQ(PositionSnapshot::Of(recordset), before);
-  }
+  // The empty check comes before the end check, although m_bEOF is set too.
+  ExpectMoveNextRefused(recordset, "Error: attempted to position cursor on empty recordset.\n");
 }
 
 TEST_F(MoveForward, FiveRowsCountUpToTheLastRowAndKnowTheCountOnlyAfterRunningOffTheEnd) {
@@ -79,7 +84,7 @@ TEST_F(MoveForward, FiveRowsCountUpToTheLastRowAndKnowTheCountOnlyAfterRunningOf
 
 // The road by the number of rows N: after the open row 0; every MoveNext up to row N-1 fetches
 // one row; the next one runs off the end without an error; any further one is refused.
-class MoveForwardByRowCount : public OpenStateTest, public ::testing::WithParamInterface<int> {};
+class MoveForwardByRowCount : public MoveForward, public ::testing::WithParamInterface<int> {};
 
 TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnError) {
   const int rows = GetParam();
@@ -101,20 +106,8 @@ TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnEr
   EXPECT_EQ(PositionSnapshot::Of(recordset), AfterEnd(rows - 1));
   EXPECT_TRUE(traces.Texts().empty());
 
-  // Past the end: refused twice alike, with no ODBC call and no member changed.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    ForgetCalls();
-    traces.Clear();
-    const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-    EXPECT_EQ(raised.kind, Raised::Database);
-    EXPECT_EQ(raised.code, dbErrorMoveOutOfRange);
-    EXPECT_EQ(raised.errorText, CString(kMissingErrorStringText).ToUtf8());
-    EXPECT_EQ(traces.Texts(), (std::vector<std::string>{"Error: attempted to move past EOF.\n",
-                                                         kMissingTextTrace}));
-    EXPECT_TRUE(Calls().empty());
-    EXPECT_EQ(PositionSnapshot::Of(recordset), AfterEnd(rows - 1));
-    EXPECT_NE(recordset.m_hstmt, nullptr);
-  }
+  // Past the end: refused.
+  ExpectMoveNextRefused(recordset, "Error: attempted to move past EOF.\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, MoveForwardByRowCount, ::testing::Values(1, 2, 3, 5),
