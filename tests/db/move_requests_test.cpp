@@ -4,21 +4,14 @@
 
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
 
-using fakeodbc::Answer;
-using fakeodbc::Fn;
-
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 const std::string kOk = "SQL_SUCCESS";
+// A fetch that finds its row deleted.
+const Answer kDeleted = ReportingRowStatus(SQL_ROW_DELETED);
 
-Answer Deleted() {
-  Answer answer;
-  answer.runDefault = true;
-  answer.rowStatus = SQL_ROW_DELETED;
-  return answer;
-}
 
 class MoveRequests : public OpenStateTest {};
 
@@ -63,8 +56,8 @@ TEST_F(MoveRequests, SkippingDeletedRowsStepsOnInTheDirectionOfTheRequest) {
   const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // Next: rows 1 and 2 deleted, row 3 not.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
-  fakeodbc::answer(Fn::SQLExtendedFetch, 2, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
   ForgetCalls();
   recordset.MoveNext();
   EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
@@ -72,20 +65,20 @@ TEST_F(MoveRequests, SkippingDeletedRowsStepsOnInTheDirectionOfTheRequest) {
   EXPECT_FALSE(recordset.IsEOF());
 
   // Prior: each step with a row count of 1.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   ForgetCalls();
   recordset.MovePrev();
   EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
 
   // First steps forward, last steps backward.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   ForgetCalls();
   recordset.MoveFirst();
   EXPECT_EQ(Calls(),
             (std::vector<std::string>{FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), next}));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   ForgetCalls();
   recordset.MoveLast();
   EXPECT_EQ(Calls(),
@@ -100,14 +93,14 @@ TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted)
   const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // +2 from row 0: row 1 kept, row 2 deleted, row 3 kept.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 2, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
   ForgetCalls();
   recordset.MoveRows(2, SQL_FETCH_RELATIVE);
   EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
   EXPECT_EQ(recordset.m_lCurrentRow, 2);
 
   // -1 from row 3: row 2 deleted, row 1 kept.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   ForgetCalls();
   recordset.MoveRows(-1, SQL_FETCH_RELATIVE);
   EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
@@ -118,7 +111,7 @@ TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted)
   EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_RELATIVE", 0, kOk.c_str())});
 
   // Absolute requests do not skip.
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   ForgetCalls();
   recordset.SetAbsolutePosition(3);
   EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_ABSOLUTE", 3, kOk.c_str())});
@@ -128,7 +121,7 @@ TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted)
 TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
   CRecordset recordset(database.get());
   PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
-  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, Deleted());
+  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, kDeleted);
   ForgetCalls();
   recordset.MoveNext();
   const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
@@ -139,7 +132,7 @@ TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
 
   // Relative steps stop there too.
   recordset.MoveFirst();
-  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, Deleted());
+  for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, kDeleted);
   ForgetCalls();
   recordset.MoveRows(2, SQL_FETCH_RELATIVE);
   EXPECT_EQ(Calls().size(), 4u);
@@ -149,7 +142,7 @@ TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
 TEST_F(MoveRequests, SkippingStepThatFailsIsRaised) {
   CRecordset recordset(database.get());
   PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, Deleted());
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Broken"}}));
   const Raised raised = RunCatching([&] { recordset.MoveNext(); });
   EXPECT_EQ(raised.code, SQL_ERROR);
