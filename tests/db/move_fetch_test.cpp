@@ -5,14 +5,9 @@
 
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/scripted_answers.h"
 
 namespace {
-
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 
 // The value of column 1 of the row the driver's cursor stands on, read around the recordset.
 std::u16string DriverRowValue(HSTMT statement) {
@@ -21,13 +16,6 @@ std::u16string DriverRowValue(HSTMT statement) {
   const SQLRETURN rc = SQLGetData(statement, 1, SQL_C_WCHAR, buffer, sizeof buffer, &length);
   if (rc != SQL_SUCCESS) return u"<no row>";
   return buffer;
-}
-
-Answer RowStatus(SQLUSMALLINT status) {
-  Answer answer;
-  answer.runDefault = true;
-  answer.rowStatus = status;
-  return answer;
 }
 
 class FetchRows : public OpenStateTest {
@@ -104,7 +92,7 @@ TEST_F(FetchRows, RowStatusTellsWhetherTheCurrentRowIsDeleted) {
   PutInOpenState(recordset);
   EXPECT_EQ(recordset.GetRowStatus(1), SQL_ROW_SUCCESS);
 
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, RowStatus(SQL_ROW_DELETED));
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, ReportingRowStatus(SQL_ROW_DELETED));
   recordset.MoveNext();
   EXPECT_TRUE(recordset.IsDeleted());
   EXPECT_EQ(recordset.GetRowStatus(1), SQL_ROW_DELETED);
