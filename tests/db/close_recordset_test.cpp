@@ -13,9 +13,6 @@
 
 namespace {
 
-using fakeodbc::Answer;
-using fakeodbc::Fn;
-
 const char kNotFound[] = "WARNING: CRecordset not found in m_pDatabase->m_listRecordsets.\n";
 
 void ExpectClosed(const CRecordset& recordset) {

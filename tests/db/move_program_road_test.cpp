@@ -7,8 +7,6 @@
 
 namespace {
 
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
-
 class ProgramRoad : public OpenStateTest, public ::testing::WithParamInterface<int> {
  protected:
   // Opens the program's statement as the listing does.

@@ -8,7 +8,6 @@
 
 namespace {
 
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 const char kForwardOnly[] = "Error: forward-only recordsets only support MoveNext.\n";
 const char kEmpty[] = "Error: attempted to position cursor on empty recordset.\n";
 const char kPastEnd[] = "Error: attempted to move past EOF.\n";
