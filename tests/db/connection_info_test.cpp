@@ -1,21 +1,14 @@
 // What a connection reads from the driver right after connecting, and the statement option
 // it sets for its recordsets.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
 #include "tests/db/support/connection_fixture.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 
 namespace {
 
@@ -78,40 +71,28 @@ TEST_F(ConnectionInfoTest, FailedReadOnlyQueryLowersItAndTraces) {
 // ---------------------------------------------------------------------------------------------
 // The identifier quote
 
-TEST_F(ConnectionInfoTest, IdentifierQuoteOfOneCharacterIsTaken) {
-  for (char16_t quote : {u'`', u' ', u'"'}) {
-    SCOPED_TRACE(static_cast<int>(quote));
-    SetUp();
-    fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(std::u16string(1, quote)));
-    CDatabase db;
-    db.m_chIdentifierQuote = u'x';
-    ASSERT_TRUE(db.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
-    EXPECT_EQ(db.m_chIdentifierQuote, quote);
-  }
-}
-
-TEST_F(ConnectionInfoTest, OtherIdentifierQuoteAnswersGiveTheDoubleQuote) {
+TEST_F(ConnectionInfoTest, IdentifierQuoteIsAOneCharacterAnswerOrElseTheDoubleQuote) {
   struct Case {
     const char* what;
-    bool present;
-    const char16_t* text;
+    std::optional<std::u16string> answer;  // nullopt: the query fails
+    char16_t quote;
   };
-  const char16_t nul[] = {u'\0', u'\0'};
-  for (const Case& c : {Case{"two characters", true, u"[]"}, Case{"empty", true, u""},
-                        Case{"a null character", true, nul},
-                        Case{"failed query", false, nullptr}}) {
+  for (const Case& c : {Case{"back quote", u"`", u'`'}, Case{"blank", u" ", u' '},
+                        Case{"double quote", u"\"", u'"'}, Case{"two characters", u"[]", u'"'},
+                        Case{"empty", u"", u'"'},
+                        Case{"a null character", std::u16string(1, u'\0'), u'"'},
+                        Case{"failed query", std::nullopt, u'"'}}) {
     SCOPED_TRACE(c.what);
     SetUp();
-    if (c.present) {
-      fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR,
-                        InfoValue::string(c.text == nul ? std::u16string(1, u'\0') : c.text));
+    if (c.answer) {
+      fakeodbc::setInfo(SQL_IDENTIFIER_QUOTE_CHAR, InfoValue::string(*c.answer));
     } else {
       fakeodbc::removeInfo(SQL_IDENTIFIER_QUOTE_CHAR);
     }
     CDatabase db;
     db.m_chIdentifierQuote = u'x';
     ASSERT_TRUE(db.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
-    EXPECT_EQ(db.m_chIdentifierQuote, u'"');
+    EXPECT_EQ(db.m_chIdentifierQuote, c.quote);
   }
 }
 
