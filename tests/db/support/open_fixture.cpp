@@ -4,25 +4,6 @@
 
 namespace open_support {
 
-RaisedError::~RaisedError() {
-  if (m_error != nullptr) m_error->Delete();
-}
-
-CDBException* RaisedError::db() const { return dynamic_cast<CDBException*>(m_error); }
-
-bool RaisedError::IsInvalidArgument() const {
-  return dynamic_cast<CInvalidArgException*>(m_error) != nullptr;
-}
-
-RaisedError CatchRaised(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (CException* error) {
-    return RaisedError(error);
-  }
-  return RaisedError();
-}
-
 std::vector<std::string> CallLinesAfter(std::size_t after) {
   std::vector<std::string> lines;
   for (const fakeodbc::Call& call : fakeodbc::calls()) {

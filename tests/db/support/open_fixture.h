@@ -1,17 +1,17 @@
 // Support for the tests of opening a recordset: a healthy scripted driver with a connection
-// opened on it, a catcher for raised errors, and checks of the states a failed open leaves.
+// opened on it, the call log read from a mark, and checks of the states a failed open leaves.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
 #include "db/recordset.h"
 #include "fake_odbc.h"
+#include "tests/db/support/raised.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 
@@ -19,29 +19,6 @@ namespace open_support {
 
 // The program's statement, with its trailing blank.
 inline constexpr char16_t kBrandStatement[] = u"SELECT marque FROM avion ";
-
-// An error raised by pointer, owned until the holder ends.
-class RaisedError {
- public:
-  RaisedError() = default;
-  explicit RaisedError(CException* error) : m_error(error) {}
-  RaisedError(RaisedError&& other) noexcept : m_error(other.m_error) { other.m_error = nullptr; }
-  RaisedError& operator=(RaisedError&&) = delete;
-  RaisedError(const RaisedError&) = delete;
-  ~RaisedError();
-
-  explicit operator bool() const { return m_error != nullptr; }
-  CException* get() const { return m_error; }
-  // The error as a database error; null when it is of another kind or nothing was raised.
-  CDBException* db() const;
-  bool IsInvalidArgument() const;
-
- private:
-  CException* m_error = nullptr;
-};
-
-// Runs `action` and returns what it raised (nothing when it returned).
-RaisedError CatchRaised(const std::function<void()>& action);
 
 // The calls logged after call number `after`: "SQLPrepareW(stmt#1, ...) -> SQL_SUCCESS".
 std::vector<std::string> CallLinesAfter(std::size_t after);

@@ -31,3 +31,22 @@ int RaisedCode(const std::function<void()>& action) {
   const Raised raised = RunCatching(action);
   return raised.kind == Raised::Database ? raised.code : 0;
 }
+
+RaisedError::~RaisedError() {
+  if (m_error != nullptr) m_error->Delete();
+}
+
+CDBException* RaisedError::db() const { return dynamic_cast<CDBException*>(m_error); }
+
+bool RaisedError::IsInvalidArgument() const {
+  return dynamic_cast<CInvalidArgException*>(m_error) != nullptr;
+}
+
+RaisedError CatchRaised(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (CException* error) {
+    return RaisedError(error);
+  }
+  return RaisedError();
+}

@@ -1,5 +1,6 @@
-// What an action raised: the layer's errors are caught, read and deleted, so that a test can
-// compare them, and the text every own code carries while its string-table entry is missing.
+// What an action raised: the layer's errors caught and read into values (and deleted) for a
+// test to compare, or caught and kept for it to examine; and the text every own code carries
+// while its string-table entry is missing.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,29 @@ bool RaisesInvalidArg(const std::function<void()>& action);
 
 // The code of the database error `action` raised; 0 when it raised none.
 int RaisedCode(const std::function<void()>& action);
+
+// An error raised by pointer, kept for the test to examine and deleted when the holder ends.
+class RaisedError {
+ public:
+  RaisedError() = default;
+  explicit RaisedError(CException* error) : m_error(error) {}
+  RaisedError(RaisedError&& other) noexcept : m_error(other.m_error) { other.m_error = nullptr; }
+  RaisedError& operator=(RaisedError&&) = delete;
+  RaisedError(const RaisedError&) = delete;
+  ~RaisedError();
+
+  explicit operator bool() const { return m_error != nullptr; }
+  CException* get() const { return m_error; }
+  // The error as a database error; null when it is of another kind or nothing was raised.
+  CDBException* db() const;
+  bool IsInvalidArgument() const;
+
+ private:
+  CException* m_error = nullptr;
+};
+
+// Runs `action` and returns what it raised (nothing when it returned).
+RaisedError CatchRaised(const std::function<void()>& action);
 
 // The error text of an own code whose string-table entry is missing.
 inline constexpr char kMissingText[] =
