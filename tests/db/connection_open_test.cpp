@@ -1,50 +1,22 @@
 // Opening a connection: the connect string, the ODBC calls of the open, the option bits, a
 // cancelled dialog, every failure with the state it leaves, and the shared environment.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
 #include "tests/db/support/connection_fixture.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
+#include "tests/db/support/raised.h"
 
 namespace {
 
-struct DeleteError {
-  void operator()(CException* e) const { e->Delete(); }
-};
-using ErrorPtr = std::unique_ptr<CException, DeleteError>;
-
-// Opens and hands back what the open raised (null when it raised nothing).
-template <class OpenCall>
-ErrorPtr RaisedBy(OpenCall&& open) {
-  try {
-    open();
-  } catch (CException* e) {
-    return ErrorPtr(e);
-  }
-  return nullptr;
+std::string ErrorText(const RaisedError& e) {
+  return e.db() ? e.db()->m_strErrorText.ToUtf8() : std::string("(not a database error)");
 }
 
-std::string ErrorText(const ErrorPtr& e) {
-  const auto* db = dynamic_cast<const CDBException*>(e.get());
-  return db ? db->m_strErrorText.ToUtf8() : std::string("(not a database error)");
-}
-
-RETCODE ReturnCode(const ErrorPtr& e) {
-  const auto* db = dynamic_cast<const CDBException*>(e.get());
-  return db ? db->m_nReturnCode : RETCODE{-12345};
-}
+RETCODE ReturnCode(const RaisedError& e) { return e.db() ? e.db()->m_nReturnCode : RETCODE{-12345}; }
 
 // The state of a connection released after a failure, as the first one of the process.
 void ExpectReleased(const CDatabase& database) {
@@ -166,6 +138,11 @@ struct ConnectCase {
   const char* given;  // the text the driver receives
 };
 
+void PrintTo(const ConnectCase& c, std::ostream* os) {
+  auto text = [](const char16_t* t) { return t ? '"' + CString(t).ToUtf8() + '"' : "null"; };
+  *os << "source " << text(c.dataSource) << ", connect " << text(c.connect);
+}
+
 class ConnectStringTest : public OpenTest, public ::testing::WithParamInterface<ConnectCase> {};
 
 TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
@@ -258,11 +235,11 @@ TEST_F(OpenTest, PromptBitsChooseTheCompletion) {
 TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
   CDatabase database;
   database.m_strConnect = u"before";
-  ErrorPtr e = RaisedBy([&] {
+  RaisedError e = CatchRaised([&] {
     database.OpenWithOptions(u"DSN=a", CDatabase::noDriverPrompt | CDatabase::alwaysDriverPrompt);
   });
   ASSERT_TRUE(e);
-  EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS_OF(CInvalidArgException)));
+  EXPECT_TRUE(e.get()->IsKindOf(RUNTIME_CLASS_OF(CInvalidArgException)));
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_EQ(database.m_bUpdatable, FALSE);
   EXPECT_EQ(database.m_strConnect.ToUtf8(), "before");
@@ -315,7 +292,7 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
 TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { EXPECT_FALSE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE)); });
+  RaisedError e = CatchRaised([&] { EXPECT_FALSE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE)); });
   EXPECT_FALSE(e);
   std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
   expected.resize(4);
@@ -333,9 +310,9 @@ TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
 TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
   fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
   ASSERT_TRUE(e);
-  EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS_OF(CMemoryException)));
+  EXPECT_TRUE(e.get()->IsKindOf(RUNTIME_CLASS_OF(CMemoryException)));
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&NULL) -> SQL_ERROR"));
   ExpectReleased(database);
   EXPECT_EQ(database.m_bUpdatable, TRUE);  // set at the start of the open, kept
@@ -345,7 +322,7 @@ TEST_F(OpenTest, RefusedConnectionHandleIsRaisedAndTheEnvironmentFreed) {
   fakeodbc::answer(Fn::SQLAllocConnect, 1,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[unixODBC][Driver Manager]Memory allocation error"}}));
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
   ASSERT_TRUE(e);
   EXPECT_EQ(ReturnCode(e), SQL_ERROR);
   EXPECT_EQ(ErrorText(e), "Memory allocation error\n");
@@ -363,7 +340,7 @@ TEST_F(OpenTest, RefusedConnectionHandleKeepsTheEnvironmentOfAnotherConnection) 
   fakeodbc::answer(Fn::SQLAllocConnect, 1, Answer::fail(SQL_ERROR));
   fakeodbc::clearLog();
   CDatabase second;
-  ErrorPtr e = RaisedBy([&] { second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
+  RaisedError e = CatchRaised([&] { second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
   ASSERT_TRUE(e);
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
                                    "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_NO_DATA"));
@@ -377,7 +354,7 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
                    Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"},
                                             {"01000", 1, u"[FakeODBC][Driver]Second"}}));
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=a", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=a", TRUE); });
   ASSERT_TRUE(e);
   EXPECT_EQ(ReturnCode(e), SQL_ERROR);
   EXPECT_EQ(ErrorText(e), "Unable to connect\nSecond\n");
@@ -400,7 +377,7 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
 TEST_F(OpenTest, InvalidHandleFromTheConnectIsRaisedWithoutText) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_INVALID_HANDLE));
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
   ASSERT_TRUE(e);
   EXPECT_EQ(ReturnCode(e), SQL_INVALID_HANDLE);
   EXPECT_EQ(ErrorText(e), "");
@@ -429,7 +406,7 @@ TEST_F(OpenTest, FailedConformanceQueriesAreRaisedWithTheCompletedString) {
     fakeodbc::answer(Fn::SQLGetInfoW, nth,
                      Answer::fail(SQL_ERROR, {{"S1000", 0, u"[FakeODBC][Driver]No level"}}));
     CDatabase database;
-    ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+    RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
     ASSERT_TRUE(e);
     EXPECT_EQ(ReturnCode(e), SQL_ERROR);
     EXPECT_EQ(ErrorText(e), "No level\n");
@@ -455,7 +432,7 @@ TEST_F(OpenTest, ConformanceBelowTheLevelsRaisesTheOwnCodes) {
     SetUp();
     fakeodbc::setInfo(c.info, InfoValue::int16(c.level));
     CDatabase database;
-    ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+    RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
     ASSERT_TRUE(e);
     EXPECT_EQ(ReturnCode(e), c.code);
     EXPECT_EQ(ErrorText(e), "Dravon internal error: unable to load error string from resource.");
@@ -483,7 +460,7 @@ TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
     }
   });
   CDatabase database;
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
   SetTraceSink(previous);
   ASSERT_TRUE(e);
   EXPECT_EQ(e.get(), thrown);  // the same object, raised again
@@ -498,7 +475,7 @@ TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) 
   ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
   fakeodbc::clearLog();
 
-  ErrorPtr e = RaisedBy([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
+  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
   ASSERT_TRUE(e);
   EXPECT_EQ(ReturnCode(e), SQL_ERROR);
   EXPECT_EQ(ErrorText(e), "Connection name in use\n");
