@@ -1,6 +1,5 @@
 // Database errors: how an error object is filled from the driver manager's diagnostic records,
 // the layer's own codes, the checks of return codes, and the error object's own operations.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,16 +11,9 @@
 #include "db/db_exception.h"
 #include "db/recordset.h"
 #include "tests/db/support/connection_fixture.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+#include "tests/db/support/raised.h"
 
 namespace {
-
-constexpr char kMissingText[] = "Dravon internal error: unable to load error string from resource.";
 
 // Ends a caught error object through Delete, the only way it may end.
 struct DeleteError {
@@ -236,7 +228,7 @@ TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
     EXPECT_EQ(e->m_nReturnCode, code);
     EXPECT_EQ(Utf8(e->m_strErrorText), kMissingText);
     EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
-    EXPECT_THAT(traces.Texts(), ElementsAre(std::string(kMissingText) + "\n"));
+    EXPECT_THAT(traces.Texts(), ElementsAre(kMissingTextTrace));
     EXPECT_THAT(Calls(), IsEmpty());
     // Without a connection the text is the same.
     ErrorPtr alone = Raise(code, nullptr);
@@ -293,12 +285,7 @@ TEST_F(DbExceptionTest, TheErrorIsAHeapObjectCatchableAsItsBases) {
 TEST_F(DbExceptionTest, ConnectionRaisesWithItsCancelStatement) {
   HSTMT hstmt = StatementWith({{"S1T00", 0, u"[D]Timeout"}});
   database.m_hstmtCancel = hstmt;
-  try {
-    database.RaiseError(SQL_ERROR);
-  } catch (CDBException* e) {
-    EXPECT_EQ(Utf8(e->m_strErrorText), "Timeout\n");
-    e->Delete();
-  }
+  EXPECT_EQ(RunCatching([&] { database.RaiseError(SQL_ERROR); }).errorText, "Timeout\n");
   database.m_hstmtCancel = SQL_NULL_HSTMT;
   SQLFreeStmt(hstmt, SQL_DROP);
 }
@@ -309,18 +296,8 @@ TEST_F(DbExceptionTest, RecordsetRaisesOnItsStatementUnlessAnotherIsGiven) {
   recordset.m_hstmt = StatementWith({{"24000", 1, u"[D]Own"}});
   HSTMT other = StatementWith({{"S1000", 2, u"[D]Other"}});
 
-  try {
-    recordset.RaiseError(SQL_ERROR);
-  } catch (CDBException* e) {
-    EXPECT_EQ(Utf8(e->m_strErrorText), "Own\n");
-    e->Delete();
-  }
-  try {
-    recordset.RaiseError(SQL_ERROR, other);
-  } catch (CDBException* e) {
-    EXPECT_EQ(Utf8(e->m_strErrorText), "Other\n");
-    e->Delete();
-  }
+  EXPECT_EQ(RunCatching([&] { recordset.RaiseError(SQL_ERROR); }).errorText, "Own\n");
+  EXPECT_EQ(RunCatching([&] { recordset.RaiseError(SQL_ERROR, other); }).errorText, "Other\n");
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW", "SQLErrorW",
                                                  "SQLErrorW"));
 
