@@ -1,6 +1,5 @@
 // Closing and releasing a connection: the recordsets registered on it, failures on the way,
 // the shared environment, the destructor's report, and the diagnostic dump.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,12 +13,7 @@
 #include "db/recordset.h"
 #include "framework/dump_context.h"
 #include "tests/db/support/connection_fixture.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
+#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -195,16 +189,10 @@ TEST_F(CloseTest, ARecordsetCloseRaisingDuringClosePassesTheErrorOn) {
     throw thrown;
   };
 
-  CException* caught = nullptr;
-  try {
-    database.Close();
-  } catch (CException* e) {
-    caught = e;
-  }
+  const RaisedError caught = CatchRaised([&] { database.Close(); });
 
-  ASSERT_NE(caught, nullptr);
-  EXPECT_EQ(caught, thrown);
-  caught->Delete();
+  ASSERT_TRUE(caught);
+  EXPECT_EQ(caught.get(), thrown);
   EXPECT_TRUE(LockIsFree());
   // Still connected, still counted; the recordset closed before stays closed.
   EXPECT_THAT(closed, ElementsAre("last", "failing"));
