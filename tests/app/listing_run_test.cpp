@@ -11,51 +11,17 @@
 #include "db/database.h"
 #include "tests/app/listing_capture.h"
 #include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/field_reading.h"
+#include "tests/db/support/scripted_answers.h"
 #include "tests/fakeodbc/fake_odbc.h"
-
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 
 namespace {
 
 const std::string kConnectGiven =
     "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
-const std::string kNoData = fakeodbc::returnCodeName(SQL_NO_DATA_FOUND);
 
-fakeodbc::ResultSet Brands(const std::vector<fakeodbc::Cell>& cells, SQLULEN size = 50) {
-  fakeodbc::ResultSet result;
-  result.columns = {Column{u"marque", SQL_WVARCHAR, size}};
-  for (const fakeodbc::Cell& cell : cells) result.rows.push_back({cell});
-  return result;
-}
-
-// The calls of the recordset's open on a healthy driver: the statement, the open-state probe
-// and its diagnostics, the options, the statement sent, its column and the first fetch.
-std::vector<std::string> OpenCalls(const std::string& firstFetch) {
-  return {
-      "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS",
-      "SQLNumResultCols(stmt#1) -> SQL_ERROR",
-      "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS",
-      "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA",
-      "SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 15) -> SQL_SUCCESS",
-      "SQLGetFunctions(dbc#1, SQL_API_SQLEXTENDEDFETCH) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 60) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_SCROLL_OPTIONS, 4) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_SCROLL_CONCURRENCY, 4) -> SQL_SUCCESS",
-      "SQLSetStmtOption(stmt#1, SQL_CURSOR_TYPE, " + std::to_string(SQL_CURSOR_STATIC) +
-          ") -> SQL_SUCCESS",
-      "SQLSetStmtOption(stmt#1, SQL_CONCURRENCY, " + std::to_string(SQL_CONCUR_LOCK) +
-          ") -> SQL_SUCCESS",
-      "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS",
-      "SQLExecute(stmt#1) -> SQL_SUCCESS",
-      "SQLNumResultCols(stmt#1) -> SQL_SUCCESS",
-      "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
-      "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> " + firstFetch,
-  };
+ResultSet Brands(const std::vector<fakeodbc::Cell>& cells, SQLULEN size = 50) {
+  return SingleColumnResult(Column{u"marque", SQL_WVARCHAR, size}, cells);
 }
 
 const std::string kRead = "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS";
@@ -105,7 +71,7 @@ TEST_F(ListingRunTest, ThreeRowsOfFourAreReadShownAndWrittenInTheOverviewsCallOr
   // Connection with the cursor library used only if needed, recordset, open, three reads
   // with two moves between them, closing.
   const std::vector<std::string> expected = Concat(
-      Concat(Concat(HealthyOpenCalls(kConnectGiven), OpenCalls("SQL_SUCCESS")),
+      Concat(Concat(HealthyOpenCalls(kConnectGiven), RecordsetOpenCalls("SQL_SUCCESS")),
              {kRead, kNext, kRead, kNext, kRead}),
       kClosing);
   EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(expected));
@@ -150,8 +116,8 @@ TEST_P(ListingShortTable, EndsWithTheDriversInvalidCursorStateInOneBox) {
   expectedShown.push_back(ErrorBox("Invalid cursor state\n"));
   EXPECT_THAT(run.shown, ElementsAreArray(expectedShown));
 
-  std::vector<std::string> expected =
-      Concat(HealthyOpenCalls(kConnectGiven), OpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
+  std::vector<std::string> expected = Concat(HealthyOpenCalls(kConnectGiven),
+                                             RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
   for (int row = 0; row < rows; ++row) {
     expected.push_back(kRead);
     expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
@@ -253,13 +219,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
   // A long column: "Airbus" takes two reads, and the first read of "Boeing" announces a
   // length no text can hold.
-  fakeodbc::ResultSet result = Brands({u"Airbus", u"Boeing", u"Cessna"});
+  ResultSet result = Brands({u"Airbus", u"Boeing", u"Cessna"});
   result.columns[0].sqlType = SQL_WLONGVARCHAR;
   fakeodbc::setResult(result);
-  Answer announced;
-  announced.runDefault = true;
-  announced.length = SQLLEN{0x7FFFFFFF} * 2;
-  fakeodbc::answer(Fn::SQLGetData, 3, announced);
+  fakeodbc::answer(Fn::SQLGetData, 3, ReportingLength(SQLLEN{0x7FFFFFFF} * 2));
   const ListingRun run = RunListingInProcess();
 
   EXPECT_EQ(run.status, 1);
