@@ -116,8 +116,9 @@ TEST_P(ListingShortTable, EndsWithTheDriversInvalidCursorStateInOneBox) {
   expectedShown.push_back(ErrorBox("Invalid cursor state\n"));
   EXPECT_THAT(run.shown, ElementsAreArray(expectedShown));
 
-  std::vector<std::string> expected = Concat(HealthyOpenCalls(kConnectGiven),
-                                             RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
+  std::vector<std::string> expected =
+      Concat(HealthyOpenCalls(kConnectGiven),
+             RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
   for (int row = 0; row < rows; ++row) {
     expected.push_back(kRead);
     expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
