@@ -1,7 +1,6 @@
 // The brand-listing program run as a process against the scripted driver manager: exit
 // status, standard output, standard error, the ODBC calls of connecting and closing, and the
 // handles left over.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,9 +9,6 @@
 
 #include "tests/app/program_runner.h"
 #include "tests/db/support/connection_fixture.h"
-
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 
 namespace {
 
