@@ -18,6 +18,9 @@ std::u16string DriverRowValue(HSTMT statement) {
   return buffer;
 }
 
+// A fetch whose data did not fit: the driver's truncation warning.
+const Answer kTruncation = Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}});
+
 class FetchRows : public OpenStateTest {
  protected:
   PositionSnapshot PositionOnly(const CRecordset& recordset) {
@@ -132,8 +135,7 @@ TEST_F(FetchRows, TruncationRaisesAndKeepsThePositionAlthoughTheDriverMoved) {
   CRecordset recordset(database.get());
   PutInOpenState(recordset);
   const PositionSnapshot before = PositionOnly(recordset);
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
-                   Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}}));
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
   traces.Clear();
 
   const Raised raised = RunCatching([&] { recordset.MoveNext(); });
@@ -158,8 +160,7 @@ TEST_F(FetchRows, TruncationIsToleratedForABoundLongBinaryWhenSetPosCanUpdate) {
   PutInOpenState(recordset);
   recordset.m_bHasLongBinary = TRUE;
   database->m_dwUpdateCapabilities = CDatabase::kCanSetPos;
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
-                   Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}}));
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
   traces.Clear();
 
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::Nothing);
@@ -168,14 +169,12 @@ TEST_F(FetchRows, TruncationIsToleratedForABoundLongBinaryWhenSetPosCanUpdate) {
 
   // Without SQLSetPos updates, or without a long binary field, it is not.
   database->m_dwUpdateCapabilities = CDatabase::kCanPositionedSql | CDatabase::kCanGetDataBound;
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
-                   Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}}));
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).code, dbErrorFieldDataTruncated);
 
   database->m_dwUpdateCapabilities = CDatabase::kCanSetPos;
   recordset.m_bHasLongBinary = FALSE;
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1,
-                   Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}}));
+  fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).code, dbErrorFieldDataTruncated);
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
 }
