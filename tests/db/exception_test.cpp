@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,10 @@ struct OriginCase {
   const char* errorText;
   const char* stateInfo;
 };
+
+void PrintTo(const OriginCase& c, std::ostream* os) {
+  *os << '"' << CString(c.message).ToUtf8() << '"';
+}
 
 class OriginTest : public DbExceptionTest, public ::testing::WithParamInterface<OriginCase> {};
 
