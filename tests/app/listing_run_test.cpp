@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,8 @@ struct MissingObject {
   std::vector<fakeodbc::Diag> records;
   std::string boxText;
 };
+
+void PrintTo(const MissingObject& c, std::ostream* os) { *os << fakeodbc::functionName(c.failing); }
 
 class ListingMissingObject : public ListingRunTest,
                              public ::testing::WithParamInterface<MissingObject> {};
