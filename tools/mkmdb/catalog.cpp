@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "jet_format.h"
+#include "jet/format.h"
 #include "jet_text.h"
 #include "row_encoder.h"
 

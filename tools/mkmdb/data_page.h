@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

@@ -1,7 +1,7 @@
 // Page 0 of a Jet 4 file: the signature, the engine version and the masked settings block.
 #pragma once
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

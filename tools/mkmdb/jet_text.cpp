@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "jet_format.h"
+#include "jet/format.h"
 #include "jet_text.h"
 
 namespace mkmdb {

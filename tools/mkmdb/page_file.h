@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

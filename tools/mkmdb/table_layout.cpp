@@ -1,6 +1,6 @@
 #include "table_layout.h"
 
-#include "jet_format.h"
+#include "jet/format.h"
 
 namespace mkmdb {
 

@@ -1,6 +1,6 @@
 #include "value_encoder.h"
 
-#include "jet_format.h"
+#include "jet/format.h"
 #include "value_parser.h"
 
 namespace mkmdb {

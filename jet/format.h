@@ -1,4 +1,5 @@
-// Fixed numbers of the Jet 4 file layout and little-endian byte packing helpers.
+// Fixed numbers of the Access file layout (pages, rows, column types) and little-endian byte
+// packing helpers, shared by the reader and the writer.
 #pragma once
 
 #include <array>
@@ -8,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace mkmdb::jet {
+namespace jet {
 
 static_assert(std::endian::native == std::endian::little, "pages are assembled in host order");
 
@@ -81,4 +82,4 @@ inline void AppendZeros(std::vector<std::uint8_t>& out, std::size_t n) {
   out.insert(out.end(), n, 0);
 }
 
-}  // namespace mkmdb::jet
+}  // namespace jet

@@ -1,0 +1,49 @@
+// An Access database file (Jet 3, Jet 4, and .accdb files of the same structure), read-only.
+// A Database may be shared by several threads and scans at once: it never changes after Open,
+// and every scan owns its page buffers.
+#pragma once
+
+#include "scan.h"
+#include "table_definition.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jet {
+
+enum class Version : std::uint8_t { Jet3, Jet4, Ace };
+
+// One object of the catalog (MSysObjects) that names a table.
+struct CatalogTable {
+  std::string name;  // UTF-8
+  std::uint32_t definitionPage = 0;
+  bool system = false;  // MSys* and other hidden system tables
+  bool linked = false;  // a link to a table in another file: listed, not readable here
+};
+
+class Database {
+ public:
+  virtual ~Database() = default;
+  // Opens a file and reads its header and catalog. Null with `error` set when the file is not
+  // a database this reader can read, or its catalog is broken.
+  static std::unique_ptr<Database> Open(const std::string& path, std::string& error);
+  // The same over bytes in memory (tests and fuzzing).
+  static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
+
+  virtual Version FileVersion() const = 0;
+  virtual int CodePage() const = 0;             // the code page of Jet 3 text
+  virtual std::uint32_t PageCount() const = 0;
+  virtual const std::vector<CatalogTable>& Tables() const = 0;
+
+  // Reads the definition of a table, its name compared without regard to letter case.
+  // False with `error` set when there is no such table or its definition is broken.
+  virtual bool ReadDefinition(std::string_view table, TableDefinition& out,
+                              std::string& error) const = 0;
+  // Starts a scan of a table whose definition this database gave.
+  virtual std::unique_ptr<Scan> StartScan(const TableDefinition& table) const = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,65 @@
+// What a table definition page declares: columns and indexes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// Column type codes as a table definition stores them.
+enum class ColumnType : std::uint8_t {
+  Bool = 0x01,
+  Byte = 0x02,
+  Integer = 0x03,  // 16-bit
+  Long = 0x04,     // 32-bit
+  Money = 0x05,
+  Single = 0x06,
+  Double = 0x07,
+  DateTime = 0x08,
+  Binary = 0x09,
+  Text = 0x0A,
+  Ole = 0x0B,
+  Memo = 0x0C,
+  Guid = 0x0F,
+  Numeric = 0x10,
+  Complex = 0x12,  // attachments and multi-valued columns of later files
+  BigInt = 0x13,
+};
+
+struct Column {
+  std::string name;              // UTF-8
+  ColumnType type = ColumnType::Text;
+  std::uint16_t number = 0;      // the stored column number (its bit in the null mask)
+  std::uint16_t storedLength = 0;  // bytes: fixed size, or the most a Text/Binary value takes
+  std::uint16_t maxCharacters = 0;  // Text: the declared size in characters; 0 otherwise
+  std::uint8_t precision = 0;    // Numeric
+  std::uint8_t scale = 0;        // Numeric
+  bool nullable = true;
+  bool fixedLength = false;
+  bool autoNumber = false;
+  bool supported = true;         // false: its values read as ValueError::Unsupported
+};
+
+struct IndexKey {
+  std::size_t column = 0;  // position in TableDefinition::columns
+  bool ascending = true;
+};
+
+struct Index {
+  std::string name;  // UTF-8
+  std::vector<IndexKey> keys;
+  bool unique = false;
+  bool primaryKey = false;
+  bool foreignKey = false;
+};
+
+struct TableDefinition {
+  std::string name;               // UTF-8, as the catalog spells it
+  std::uint32_t definitionPage = 0;
+  std::uint32_t storedRowCount = 0;  // as the definition declares it (not counted)
+  std::vector<Column> columns;     // in the table's column order
+  std::vector<Index> indexes;      // logical indexes
+};
+
+}  // namespace jet
