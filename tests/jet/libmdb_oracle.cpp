@@ -14,6 +14,21 @@ namespace {
 constexpr std::size_t kBindSize = 1 << 20;
 }
 
+std::string IndexText(const std::string& name, bool primaryKey, bool foreignKey, bool unique,
+                      const std::vector<std::pair<std::string, bool>>& keys) {
+  std::string kinds;
+  for (const auto& [applies, kind] : {std::pair{primaryKey, "primary key"},
+                                      std::pair{foreignKey, "foreign key"},
+                                      std::pair{unique, "unique"}}) {
+    if (applies) kinds += (kinds.empty() ? "" : ", ") + std::string(kind);
+  }
+  std::string text = name + ":" + (kinds.empty() ? "" : " " + kinds) + " (";
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    text += (i > 0 ? ", " : "") + keys[i].first + (keys[i].second ? "" : " desc");
+  }
+  return text + ")";
+}
+
 LibmdbOracle::LibmdbOracle(const std::string& path) {
   MdbHandle* mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
   if (mdb == nullptr) return;
@@ -53,9 +68,24 @@ bool LibmdbOracle::Read(const std::string& name, OracleTable& out) const {
   std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> owner(table, mdb_free_tabledef);
   if (mdb_read_columns(table) == nullptr) return false;
   const unsigned count = table->num_cols;
+  out = OracleTable{};
+  mdb_read_indices(table);  // fills table->indices (its return value is always null)
+  if (table->indices != nullptr) {
+    for (unsigned i = 0; i < table->indices->len; ++i) {
+      auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+      std::vector<std::pair<std::string, bool>> keys;
+      for (unsigned k = 0; k < index->num_keys; ++k) {
+        // libmdb keeps key columns as 1-based positions among the columns.
+        auto* column = static_cast<MdbColumn*>(
+            g_ptr_array_index(table->columns, index->key_col_num[k] - 1));
+        keys.emplace_back(column->name, index->key_col_order[k] != MDB_DESC);
+      }
+      out.indexes.push_back(IndexText(index->name, index->index_type == 1,
+                                      index->index_type == 2, (index->flags & 0x01) != 0, keys));
+    }
+  }
   std::vector<std::vector<char>> buffers(count, std::vector<char>(kBindSize + 1));
   std::vector<int> lengths(count);
-  out = OracleTable{};
   for (unsigned i = 0; i < count; ++i) {
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
     out.columns.emplace_back(column->name);

@@ -17,7 +17,14 @@ struct OracleTable {
   std::vector<std::string> columns;
   std::vector<int> types;  // libmdb's type codes (MDB_TEXT, ...)
   std::vector<std::vector<OracleCell>> rows;
+  // Each index as IndexText renders it.
+  std::vector<std::string> indexes;
 };
+
+// An index as one line: "name: primary key, unique (column, column desc)", naming the kinds
+// that apply (primary key, foreign key, unique).
+std::string IndexText(const std::string& name, bool primaryKey, bool foreignKey, bool unique,
+                      const std::vector<std::pair<std::string, bool>>& keys);
 
 class LibmdbOracle {
  public:
