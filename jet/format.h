@@ -58,6 +58,7 @@ inline constexpr std::size_t kHeaderSettingsSize = 128;      // Jet 4 and later
 inline constexpr std::size_t kJet3HeaderSettingsSize = 126;
 inline constexpr std::uint8_t kHeaderSettingsKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
+inline constexpr int kDefaultCodePage = 1252;  // Jet 3 text when the header names none
 inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;  // non-zero: pages are encrypted
 // The engine version byte.
 inline constexpr std::uint8_t kVersionJet3 = 0x00;
