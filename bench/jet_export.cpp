@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
@@ -17,24 +18,30 @@ namespace {
 // Standard output through a buffer of its own.
 class Output {
  public:
-  static constexpr std::size_t kFlushAt = 1 << 16;
-  Output() { buffer_.reserve(kFlushAt + 256); }
   ~Output() { Flush(); }
   void Put(char c) {
-    buffer_.push_back(c);
-    if (buffer_.size() >= kFlushAt) Flush();
+    if (used_ == sizeof buffer_) Flush();
+    buffer_[used_++] = c;
   }
   void Put(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= kFlushAt) Flush();
+    if (text.size() > sizeof buffer_ - used_) {
+      Flush();
+      if (text.size() > sizeof buffer_) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+      }
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    used_ += text.size();
   }
   void Flush() {
-    std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
+    std::fwrite(buffer_, 1, used_, stdout);
+    used_ = 0;
   }
 
  private:
-  std::string buffer_;
+  char buffer_[1 << 16];
+  std::size_t used_ = 0;
 };
 
 void PutNumber(Output& out, std::int64_t value) {

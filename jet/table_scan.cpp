@@ -9,7 +9,7 @@
 namespace jet {
 namespace {
 
-// Overflow pointers followed for one row before giving up (Access moves a row once).
+// Overflow pointers followed for one row before the chain counts as a loop.
 constexpr int kMaxOverflowHops = 8;
 
 std::string TypeText(ColumnType type) {
@@ -82,15 +82,22 @@ bool TableScan::Next() {
   if (!mapStarted_ && !StartMap()) return false;
   for (;;) {
     if (!pageActive_ && !NextPage()) return false;
+    const FileLayout& layout = *context_.layout;
+    const std::uint8_t* offsets = page_.data() + layout.dataRowCount + 2;
+    const std::size_t offsetsEnd = layout.dataRowCount + 2 + 2 * std::size_t{rowCount_};
     while (nextRow_ < rowCount_) {
       const std::uint16_t row = nextRow_++;
-      const std::uint16_t entry =
-          GetU16(page_.data() + context_.layout->dataRowCount + 2 + 2 * row);
+      const std::uint16_t entry = GetU16(offsets + 2 * row);
       if (entry & kRowDeleted) continue;
+      // A row ends where the one before it starts (the first at the end of the page).
       RowPlace place;
-      std::string why;
-      if (!LocateRow(*context_.layout, page_.data(), page_.page, rowCount_, row, place, why)) {
-        return Fail(why);
+      place.flags = entry & kRowOverflow;
+      place.start = entry & kRowOffsetMask;
+      place.end = row == 0 ? layout.pageSize : (GetU16(offsets + 2 * (row - 1)) & kRowOffsetMask);
+      if (place.start < offsetsEnd || place.start >= place.end || place.end > layout.pageSize) {
+        std::string why;
+        LocateRow(layout, page_.data(), page_.page, rowCount_, row, place, why);
+        return Fail(why);  // LocateRow says what is wrong with the place
       }
       return EnterRow(row, place);
     }

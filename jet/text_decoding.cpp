@@ -1,5 +1,6 @@
 #include "text_decoding.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "format.h"
@@ -95,17 +96,6 @@ void PutUtf16(const std::uint8_t* data, std::size_t size, char*& at) {
   if (pending != 0) at = PutUtf8(kReplacement, at);
 }
 
-// Whether every byte is ASCII other than 00 (compressed text of ASCII letters only).
-bool NarrowAscii(const std::uint8_t* data, std::size_t size) {
-  std::uint8_t any = 0;
-  bool zero = false;
-  for (std::size_t i = 0; i < size; ++i) {
-    any |= data[i];
-    zero |= data[i] == 0;
-  }
-  return any < 0x80 && !zero;
-}
-
 }  // namespace
 
 void AppendUtf8(char32_t c, std::string& out) {
@@ -116,11 +106,20 @@ void AppendUtf8(char32_t c, std::string& out) {
 bool AppendJet4Text(const std::uint8_t* data, std::size_t size, std::string& out) {
   const bool compressed =
       size >= 2 && data[0] == kCompressedTextMarker[0] && data[1] == kCompressedTextMarker[1];
-  if (compressed && NarrowAscii(data + 2, size - 2)) {
-    out.append(reinterpret_cast<const char*>(data) + 2, size - 2);  // the common case
-    return true;
+  if (compressed) {
+    // Compressed text of ASCII characters only (bytes 01..7F), the common case, is copied as
+    // it is: byte - 1 stays below 0x7F exactly for those.
+    std::uint8_t highest = 0;
+    for (std::size_t i = 2; i < size; ++i) {
+      highest = std::max(highest, static_cast<std::uint8_t>(data[i] - 1));
+    }
+    if (highest < 0x7F) {
+      out.append(reinterpret_cast<const char*>(data) + 2, size - 2);
+      return true;
+    }
+  } else if (size % 2 != 0) {
+    return false;
   }
-  if (!compressed && size % 2 != 0) return false;
   // UTF-8 takes at most 2 bytes per narrow byte and 3 per 2-byte unit (4 per pair).
   const std::size_t start = out.size();
   out.resize(start + 2 * size + 4);
