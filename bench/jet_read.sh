@@ -70,14 +70,16 @@ memory["reader: first 3 of 1M"]=$(peak "$reader" --rows 3 "$work/text1m.mdb" avi
 
 # command,mean,stddev,median,user,system,min,max (seconds)
 echo
-echo "| Run ($runs runs each) | Median | Min | Peak memory |"
-echo "|---|---:|---:|---:|"
+echo "| Run ($runs runs each) | Median | Min | CPU (user + system, mean) | Peak memory |"
+echo "|---|---:|---:|---:|---:|"
 while IFS=, read -r name mean stddev median user system min max; do
   [ "$name" = command ] && continue
   name=${name//\"/}
   mem=${memory[$name]:-}
-  printf '| %s | %.1f ms | %.1f ms | %s |\n' "$name" "$(awk "BEGIN { print $median * 1000 }")" \
-    "$(awk "BEGIN { print $min * 1000 }")" "${mem:+$(awk "BEGIN { printf \"%.1f MB\", $mem / 1024 }")}"
+  printf '| %s | %.1f ms | %.1f ms | %.1f ms | %s |\n' "$name" \
+    "$(awk "BEGIN { print $median * 1000 }")" "$(awk "BEGIN { print $min * 1000 }")" \
+    "$(awk "BEGIN { print ($user + $system) * 1000 }")" \
+    "${mem:+$(awk "BEGIN { printf \"%.1f MB\", $mem / 1024 }")}"
 done < "$work/times.csv"
 
 median() { awk -F, -v n="$1" '$1 == n { print $4 }' "$work/times.csv"; }
