@@ -33,7 +33,7 @@ findings="$build/findings"
 rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$findings"
 "$build/jet_fuzz_seeds" "$seeds"
-cp "$root"/tests/jet/regressions/* "$seeds"/ 2>/dev/null || true
+cp "$root"/tests/jet/regressions/*.mdb "$seeds"/ 2>/dev/null || true
 for fixture in access-made-jet4.mdb jet3-sample.mdb; do
   if [ -f "$fixtures/$fixture" ]; then cp "$fixtures/$fixture" "$seeds/"; fi
 done
