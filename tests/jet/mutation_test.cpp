@@ -210,7 +210,7 @@ class Mutator {
 std::vector<Base> Bases() {
   std::vector<Base> bases;
   bases.push_back({"every type and memo kind", DatabaseBytes({EveryTypeTable(), MemoTable()}),
-                   1700});
+                   1800});
   mkmdb::TableSpec wide{"wide", {}, {{}}};
   for (int i = 0; i < 120; ++i) {
     wide.columns.push_back({"column with a long name " + std::to_string(i),
@@ -220,9 +220,9 @@ std::vector<Base> Bases() {
   bases.push_back({"definition over several pages", DatabaseBytes({wide}), 150});
   mkmdb::TableSpec many{"many", {{"text", mkmdb::ColumnType::Text, 255}}, {}};
   for (int i = 0; i < 9000; ++i) many.rows.push_back({MemoText(250, false)});
-  bases.push_back({"indirect usage map", DatabaseBytes({many}), 150});
+  bases.push_back({"indirect usage map", DatabaseBytes({many}), 60});
   for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},
-                                       std::pair{"jet3-sample.mdb", 200}}) {
+                                       std::pair{"jet3-sample.mdb", 100}}) {
     const std::string bytes = ReadFileBytes(std::string(FIXTURES_DIR) + "/" + fixture);
     if (!bytes.empty()) bases.push_back({fixture, bytes, count});
   }
