@@ -50,9 +50,18 @@ class WriterError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The output path names something other than a regular file or a new name (a folder, a device,
+// a FIFO, a socket), which the writer leaves untouched.
+class DestinationError : public WriterError {
+ public:
+  using WriterError::WriterError;
+};
+
 // Writes the file atomically: the content goes to a temporary file in the same folder, which is
 // flushed to disk and renamed to `path` only once complete. On any error nothing is left
-// behind and an existing file at `path` is untouched. Throws WriterError.
+// behind and an existing file at `path` is untouched. A symbolic link at `path` is followed: the
+// file it names is written and the link stays. Throws WriterError (DestinationError when `path`
+// is not a regular file or a new name).
 void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables);
 
 // A stream of rows, for tables too large to hold in memory or read from a file.
