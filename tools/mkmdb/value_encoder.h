@@ -22,7 +22,9 @@ class ValueEncoder {
   Cell Encode(const Value& value);
 
  private:
-  void DecodeText(const std::string& text);
+  // Converts `text` to UTF-16 into text_, refusing text that cannot have `most_units` units or
+  // fewer without converting it.
+  void DecodeText(const std::string& text, std::size_t most_units);
 
   ColumnSpec column_;
   Utf8Decoder& decoder_;
