@@ -164,13 +164,36 @@ TEST_F(BadTables, BadNamesAreRefused) {
       << "64 characters are allowed";
 }
 
-TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCase) {
-  const std::string columns = Refusal(
-      {{"avion", {{"Marque", ColumnType::Long}, {"marque", ColumnType::Text, 5}}, {}}});
-  EXPECT_NE(columns.find("used twice"), std::string::npos) << columns;
-  const std::string tables = Refusal({{"Avion", {{"a", ColumnType::Long}}, {}},
-                                      {"AVION", {{"a", ColumnType::Long}}, {}}});
-  EXPECT_NE(tables.find("used twice"), std::string::npos) << tables;
+// Pairs of names that differ only in letter case, in Latin, Greek and Cyrillic letters: as
+// table names and as column names of one table, the second is refused.
+TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCaseOfAnyScript) {
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"Marque", "marque"}, {"é", "É"},         {"Été", "ÉTÉ"},   {"λόγος", "ΛΌΓΟΣ"},
+      {"Πτήση", "πτήση"},   {"Самолёт", "САМОЛЁТ"}, {"Ёж", "ёЖ"},
+  };
+  for (const auto& [first, second] : pairs) {
+    const std::string columns = Refusal(
+        {{"avion", {{first, ColumnType::Long}, {second, ColumnType::Text, 5}}, {}}});
+    EXPECT_NE(columns.find("used twice"), std::string::npos) << first << " / " << second;
+    const std::string tables = Refusal({{first, {{"a", ColumnType::Long}}, {}},
+                                        {second, {{"a", ColumnType::Long}}, {}}});
+    EXPECT_NE(tables.find("used twice"), std::string::npos) << first << " / " << second;
+  }
+  for (const std::string name : {"msysobjects", "MSYSOBJECTS"}) {
+    EXPECT_NE(Refusal({{name, {{"a", ColumnType::Long}}, {}}}).find("reserved"),
+              std::string::npos)
+        << name;
+  }
+}
+
+TEST_F(BadTables, NamesThatDifferBeyondLetterCaseAreDistinct) {
+  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
+           {"Été", "Ete"}, {"Straße", "STRASSE"}, {"Ёж", "Еж"}, {"Λόγος", "Λογος"}}) {
+    const std::string path = folder_.File("ok.mdb");
+    const TableSpec table{first, {{first, ColumnType::Long}, {second, ColumnType::Long}}, {}};
+    const TableSpec other{second, {{"a", ColumnType::Long}}, {}};
+    EXPECT_NO_THROW(mkmdb::WriteDatabase(path, {table, other})) << first << " / " << second;
+  }
 }
 
 TEST_F(BadTables, TablesWithoutColumnsOrWithTooManyAreRefused) {

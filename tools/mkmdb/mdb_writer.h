@@ -15,7 +15,8 @@
 // (for the other types it does not parse).
 //
 // Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
-// not starting with a blank, unique within their table (or file) in any letter case. A table
+// not starting with a blank, unique within their table (or file) in any letter case of any
+// script ("Été" and "ÉTÉ", "Σ" and "σ" are the same name; "Été" and "Ete" are not). A table
 // may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes).
 #pragma once
 
