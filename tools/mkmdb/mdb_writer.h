@@ -17,7 +17,8 @@
 // Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
 // not starting with a blank, unique within their table (or file) in any letter case of any
 // script ("Été" and "ÉTÉ", "Σ" and "σ" are the same name; "Été" and "Ete" are not). A table
-// may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes).
+// may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes), memo values
+// being moved out of the row onto their own pages when it would not fit otherwise.
 #pragma once
 
 #include <cstdint>

@@ -28,6 +28,7 @@ void ValueEncoder::DecodeText(const std::string& text, std::size_t most_units) {
 }
 
 Cell ValueEncoder::Encode(const Value& value) {
+  inline_memo_ = 0;
   if (!value) {
     if (column_.type == ColumnType::YesNo) throw ValueError("a Yes/No value cannot be NULL");
     return Cell{};
@@ -61,6 +62,7 @@ Cell ValueEncoder::Encode(const Value& value) {
                          " bytes; at most " + std::to_string(kMemoMaxStoredSize) + " fit");
       }
       memo_->Store(stored_, bytes_);
+      inline_memo_ = bytes_.size() - kMemoHeaderSize;
       return Cell{true, bytes_};
     }
     case ColumnType::Long: {
@@ -82,6 +84,12 @@ Cell ValueEncoder::Encode(const Value& value) {
       return Cell{ParseYesNo(text), {}};
   }
   return Cell{};
+}
+
+Cell ValueEncoder::MoveMemoOutOfRow() {
+  memo_->StoreApart(stored_, bytes_);
+  inline_memo_ = 0;
+  return Cell{true, bytes_};
 }
 
 }  // namespace mkmdb
