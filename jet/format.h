@@ -37,6 +37,89 @@ inline constexpr std::uint8_t kTypeMemo = 0x0C;
 inline constexpr std::uint8_t kColumnFixed = 0x01;
 inline constexpr std::uint8_t kColumnNullable = 0x02;
 
+// Index pages. A node page (0x03) holds entries that lead to lower index pages, a leaf page
+// (0x04) entries that lead to rows. After the header comes a bitmask whose bit i marks an entry
+// starting (or the last one ending) at kIndexPageEntries + i; the first entry starts there
+// unmarked. The free space counts the bytes after the end of the last entry.
+inline constexpr std::uint8_t kPageIndexNode = 0x03;
+inline constexpr std::uint8_t kPageIndexLeaf = 0x04;
+inline constexpr std::size_t kIndexPageFreeSpace = 0x02;     // u16
+inline constexpr std::size_t kIndexPageTable = 0x04;         // u32: the table definition page
+inline constexpr std::size_t kIndexPagePrevious = 0x08;      // u32: the page before on its level
+inline constexpr std::size_t kIndexPageNext = 0x0C;          // u32: the page after on its level
+inline constexpr std::size_t kIndexPageTail = 0x10;          // u32: node pages: the last leaf
+inline constexpr std::size_t kIndexPagePrefixLength = 0x14;  // u16: leading bytes shared by all
+                                                             // entries and stored once
+inline constexpr std::size_t kIndexPageEntryMask = 0x1B;
+inline constexpr std::size_t kIndexPageEntries = 0x1E0;
+
+// Index entries. Each key column is a flag byte (kKeyAscending, or kKeyNull alone for NULL)
+// followed by its value; then comes the row's page as 3 big-endian bytes and its row number,
+// and on node pages the 4-byte big-endian number of the lower page whose last entry this is.
+// Entries sort by their bytes. A Long is stored big-endian with its sign bit flipped; text as
+// the sort codes of its characters (see TextKeyCode), then kTextKeyEnd and kTextKeyExtrasEnd.
+inline constexpr std::uint8_t kKeyAscending = 0x7F;
+inline constexpr std::uint8_t kKeyNull = 0x00;
+inline constexpr std::uint8_t kTextKeyEnd = 0x01;
+inline constexpr std::uint8_t kTextKeyExtrasEnd = 0x00;
+inline constexpr std::size_t kIndexRowPointerSize = 4;
+inline constexpr std::size_t kIndexChildPointerSize = 4;
+
+// The sort codes of characters in text keys under the General sort order (0x0409), with letters
+// of either case sharing one code. Seen in index pages written by Access: space, '.', '_', the
+// digits and every ASCII letter but k, q and z. Inferred: k, q and z, placed as the codes of the
+// other letters follow the alphabet (one step between b and c and between x and y, two steps
+// elsewhere, the single steps falling where the letters' Windows sort weights are adjacent).
+// Returns the number of code bytes put in `code`, or 0 for a character not in this table.
+inline constexpr std::size_t TextKeyCode(char16_t c, std::uint8_t (&code)[2]) {
+  constexpr std::uint8_t kLetters[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59,
+                                         0x5B, 0x5C, 0x5E, 0x60, 0x62, 0x64, 0x66, 0x68, 0x69,
+                                         0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
+  if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  if (c >= u'A' && c <= u'Z') {
+    code[0] = kLetters[c - u'A'];
+    return 1;
+  }
+  if (c >= u'0' && c <= u'9') {
+    code[0] = static_cast<std::uint8_t>(0x36 + 2 * (c - u'0'));
+    return 1;
+  }
+  switch (c) {
+    case u' ': code[0] = 0x07; return 1;
+    case u'.': code[0] = 0x1C; return 1;
+    case u'_': code[0] = 0x2B; code[1] = 0x03; return 2;
+    default: return 0;
+  }
+}
+// Whether TextKeyCode(c) was seen in a file Access wrote rather than inferred.
+inline constexpr bool TextKeyCodeSeen(char16_t c) {
+  return !(c == u'k' || c == u'K' || c == u'q' || c == u'Q' || c == u'z' || c == u'Z');
+}
+
+// Index definitions in a table definition. After its 63-byte header, a definition holds for
+// each physical index a 12-byte block (u32 0, u32 number of distinct keys, u32 0); after the
+// column names, each physical index (kPhysicalIndexSize bytes):
+//   u32 kPhysicalIndexStamp | kIndexKeyColumns x (u16 column number or 0xFFFF, u8 order) |
+//   u32 row pointer of its usage map | u32 first (root) page | u32 0 | u8 flags | 5 zero bytes
+// then each logical index (kLogicalIndexSize bytes):
+//   u32 definition stamp | u32 index number | u32 physical index | u8 0 | u32 0xFFFFFFFF |
+//   u32 0 | u8 4 | u8 4 | u8 kind | u32 0
+// (the middle fields describe the other side of a relationship, which the indexes written here
+// have none of), then the logical index names as u16 byte length and UTF-16LE.
+inline constexpr std::size_t kIndexStatisticsSize = 12;
+inline constexpr std::size_t kPhysicalIndexSize = 52;
+inline constexpr std::size_t kLogicalIndexSize = 28;
+inline constexpr std::size_t kIndexKeyColumns = 10;
+inline constexpr std::uint32_t kPhysicalIndexStamp = 0x783;  // meaning unknown; as Access writes
+inline constexpr std::uint8_t kKeyOrderAscending = 0x01;
+inline constexpr std::uint8_t kIndexUnique = 0x01;
+inline constexpr std::uint8_t kIndexIgnoreNulls = 0x02;
+inline constexpr std::uint8_t kIndexRequired = 0x08;
+inline constexpr std::uint8_t kIndexFlagAlwaysSet = 0x80;  // on every index Access wrote
+inline constexpr std::uint8_t kLogicalIndexPlain = 0x00;
+inline constexpr std::uint8_t kLogicalIndexPrimaryKey = 0x01;
+inline constexpr std::uint8_t kLogicalIndexNoRelationship = 0x04;  // the two cascade bytes
+
 // Layout of a data page: header, then the row offset table; rows are packed downwards from
 // the end of the page.
 inline constexpr std::size_t kDataPageHeader = 14;
