@@ -132,6 +132,25 @@ inline constexpr std::size_t kMaxColumns = 255;
 // The highest page number a file may use: Jet 4 files stop at 2 GB.
 inline constexpr std::uint32_t kMaxPages = 0x80000000u / kPageSize;
 
+// Page 0 beyond the signature and version: a block of kHeaderSettingsSize bytes at
+// kHeaderSettingsOffset is stored RC4-masked with the key kHeaderSettingsKey; the offsets of the
+// fields inside it are page offsets. An empty database password is stored as the integer part
+// of the creation date in 4 little-endian bytes, repeated over its 40 bytes (the mask a password
+// is XORed with).
+inline constexpr std::size_t kHeaderVersionOffset = 0x14;  // u8: 0 Jet 3, 1 Jet 4
+inline constexpr std::size_t kHeaderSettingsOffset = 0x18;
+inline constexpr std::size_t kHeaderSettingsSize = 128;
+inline constexpr std::uint8_t kHeaderSettingsKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;       // u16
+inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;    // u32; 0: pages not encrypted
+inline constexpr std::size_t kHeaderPasswordOffset = 0x42;
+inline constexpr std::size_t kHeaderPasswordSize = 40;
+inline constexpr std::size_t kHeaderSortOrderOffset = 0x6E;      // u32 (0x0409: General)
+inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;   // f64 day number
+// From 0xE00 to the end of page 0 Access writes the words 0x0108, 0x0127 and then 0x0100 to
+// the end; their meaning is not known.
+inline constexpr std::size_t kHeaderTailOffset = 0xE00;
+
 // A row pointer: page number in the upper 24 bits, row number in the low 8.
 inline constexpr std::uint32_t PageRow(std::uint32_t page, std::uint32_t row) {
   return (page << 8) | row;
