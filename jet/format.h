@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace jet {
@@ -24,6 +25,7 @@ inline constexpr std::uint8_t kPageUsageBitmap = 0x05;
 
 // Column type codes in a table definition.
 inline constexpr std::uint8_t kTypeBool = 0x01;
+inline constexpr std::uint8_t kTypeByte = 0x02;
 inline constexpr std::uint8_t kTypeInt16 = 0x03;
 inline constexpr std::uint8_t kTypeInt32 = 0x04;
 inline constexpr std::uint8_t kTypeDouble = 0x07;
@@ -150,6 +152,150 @@ inline constexpr std::size_t kHeaderCreationDateOffset = 0x72;   // f64 day numb
 // From 0xE00 to the end of page 0 Access writes the words 0x0108, 0x0127 and then 0x0100 to
 // the end; their meaning is not known.
 inline constexpr std::size_t kHeaderTailOffset = 0xE00;
+
+// The catalog, MSysObjects, whose definition is always on page 2. A table's row has the table's
+// definition page as its Id. The other objects every file holds, with the Ids Access gives them:
+// the containers (rows under kContainersParent), MSysDb in Databases, and the system tables.
+inline constexpr std::uint32_t kCatalogDefinitionPage = 2;
+inline constexpr std::uint32_t kContainersParent = 0x0F000000;
+inline constexpr std::uint32_t kTablesContainer = 0x0F000001;
+inline constexpr std::uint32_t kDatabasesContainer = 0x0F000002;
+inline constexpr std::uint32_t kRelationshipsContainer = 0x0F000003;
+inline constexpr std::uint32_t kDatabaseObject = 0x10000000;  // MSysDb
+// Objects Access itself adds get Ids counting from this one.
+inline constexpr std::uint32_t kFirstApplicationObject = 0x80000000;
+// Object types (the Type column).
+inline constexpr std::int16_t kObjectTable = 1;
+inline constexpr std::int16_t kObjectDatabase = 2;
+inline constexpr std::int16_t kObjectContainer = 3;
+inline constexpr std::int16_t kObjectDocument = -32757;  // SummaryInfo, UserDefined
+// The Flags column: set on the engine's own objects, which listings hide.
+inline constexpr std::uint32_t kObjectSystemFlag = 0x80000000;
+
+// Security ids, in the Owner column of the catalog and the SID column of MSysACEs. Their roles
+// are inferred from where Access puts them: the engine owns its own objects, the Admin user owns
+// what the user creates, and access-control entries also name the Users and Admins groups and a
+// creator that inheritable entries of containers pass on. The Admins id is the one of the
+// workgroup the Access-made file was created in.
+inline constexpr std::uint8_t kSidEngine[] = {0x73, 0x67};
+inline constexpr std::uint8_t kSidAdminUser[] = {0x72, 0x65};
+inline constexpr std::uint8_t kSidUsersGroup[] = {0x73, 0x65};
+inline constexpr std::uint8_t kSidCreator[] = {0x73, 0x60};
+inline constexpr std::uint8_t kSidAdminsGroup[] = {
+    0x70, 0xBF, 0x8C, 0xBA, 0xF7, 0x8F, 0x0F, 0x0D, 0xAE, 0xCF, 0x9E, 0x4B, 0x89, 0x73, 0xF7,
+    0x74, 0x99, 0x2E, 0x18, 0x2B, 0x5E, 0x0A, 0x7E, 0xAA, 0x30, 0x85, 0x64, 0xEC, 0xAE, 0xEF,
+    0xF6, 0x22, 0xA1, 0x5B, 0x6F, 0x19, 0x77, 0xF6, 0x7D, 0xE8, 0xE5, 0xFE, 0x7B, 0xA4, 0x52,
+    0x32, 0x8A, 0x56, 0x6B, 0xCD, 0x0D, 0xD3, 0xBE, 0xB9, 0xA1, 0xDB, 0x1E, 0xE6, 0xF2, 0xEC,
+    0x79, 0xB8, 0x14, 0x0D, 0x9B, 0xCF, 0x5A, 0x6A, 0xAA, 0x6E, 0x3F, 0x3C, 0xD1, 0x5F, 0x45,
+    0xFE, 0x4C, 0xC2, 0xC2, 0xFF, 0x67, 0xD4, 0xBF, 0x1A, 0xF7, 0x76, 0x9D, 0x81, 0x29, 0xE4,
+    0x83, 0x62, 0xA6, 0x81, 0xC6, 0x6D, 0x53, 0x71, 0x98, 0x48, 0x62, 0x03};
+
+// The system tables every file holds, as Access defines them. Columns are listed by column
+// number; their descriptors are stored sorted by name (letter case ignored) and carry 0 as
+// column index. Index i is physical index i and the logical index numbered i.
+struct SystemColumn {
+  const char* name;
+  std::uint8_t type;
+  std::uint8_t flags;
+  std::uint16_t length;  // bytes; 0 for memo and OLE
+};
+struct SystemIndex {
+  const char* name;
+  std::uint8_t key_count;
+  std::uint16_t keys[3];  // column numbers, ascending order
+  std::uint8_t flags;     // kIndexUnique, ... | kIndexFlagAlwaysSet
+  std::uint8_t kind;      // kLogicalIndexPlain or kLogicalIndexPrimaryKey
+};
+struct SystemTable {
+  const char* name;
+  std::uint32_t definition_page;
+  const SystemColumn* columns;
+  std::size_t column_count;
+  const SystemIndex* indexes;
+  std::size_t index_count;
+};
+
+inline constexpr std::uint8_t kSystemFixed = 0x13;
+inline constexpr std::uint8_t kSystemVariable = 0x12;
+inline constexpr std::uint8_t kSystemSecurityId = 0x32;
+
+inline constexpr SystemColumn kCatalogColumns[] = {
+    {"Id", kTypeInt32, kSystemFixed, 4},
+    {"ParentId", kTypeInt32, kSystemFixed, 4},
+    {"Name", kTypeText, kSystemVariable, 510},
+    {"Type", kTypeInt16, kSystemFixed, 2},
+    {"DateCreate", kTypeDateTime, kSystemFixed, 8},
+    {"DateUpdate", kTypeDateTime, kSystemFixed, 8},
+    {"Owner", kTypeBinary, kSystemSecurityId, 510},
+    {"Flags", kTypeInt32, kSystemFixed, 4},
+    {"Database", kTypeMemo, kSystemVariable, 0},
+    {"Connect", kTypeMemo, kSystemVariable, 0},
+    {"ForeignName", kTypeText, kSystemVariable, 510},
+    {"RmtInfoShort", kTypeBinary, kSystemVariable, 510},
+    {"RmtInfoLong", kTypeOle, kSystemVariable, 0},
+    {"Lv", kTypeOle, kSystemVariable, 0},
+    {"LvProp", kTypeOle, kSystemVariable, 0},
+    {"LvModule", kTypeOle, kSystemVariable, 0},
+    {"LvExtra", kTypeOle, kSystemVariable, 0},
+};
+inline constexpr SystemIndex kCatalogIndexes[] = {
+    {"ParentIdName", 2, {1, 2, 0}, kIndexUnique | kIndexFlagAlwaysSet, kLogicalIndexPlain},
+    {"Id", 1, {0, 0, 0}, kIndexUnique | kIndexFlagAlwaysSet, kLogicalIndexPrimaryKey},
+};
+
+inline constexpr SystemColumn kAccessControlColumns[] = {
+    {"ObjectId", kTypeInt32, kSystemFixed, 4},
+    {"SID", kTypeBinary, kSystemSecurityId, 510},
+    {"ACM", kTypeInt32, kSystemFixed, 4},
+    {"FInheritable", kTypeBool, kSystemFixed, 1},
+};
+inline constexpr SystemIndex kAccessControlIndexes[] = {
+    {"ObjectId", 1, {0, 0, 0}, kIndexRequired | kIndexFlagAlwaysSet, kLogicalIndexPlain},
+};
+
+inline constexpr SystemColumn kQueryColumns[] = {
+    {"ObjectId", kTypeInt32, kSystemFixed, 4},
+    {"Attribute", kTypeByte, kSystemFixed, 1},
+    {"Order", kTypeBinary, kSystemVariable, 510},
+    {"Name1", kTypeText, kSystemVariable, 510},
+    {"Name2", kTypeText, kSystemVariable, 510},
+    {"Expression", kTypeMemo, kSystemVariable, 0},
+    {"Flag", kTypeInt16, kSystemFixed, 2},
+    {"LvExtra", kTypeInt32, kSystemFixed, 4},
+};
+inline constexpr SystemIndex kQueryIndexes[] = {
+    {"ObjectIdAttribute", 3, {0, 1, 2}, kIndexUnique | kIndexFlagAlwaysSet,
+     kLogicalIndexPrimaryKey},
+};
+
+inline constexpr SystemColumn kRelationshipColumns[] = {
+    {"szRelationship", kTypeText, kSystemVariable, 510},
+    {"grbit", kTypeInt32, kSystemFixed, 4},
+    {"ccolumn", kTypeInt32, kSystemFixed, 4},
+    {"icolumn", kTypeInt32, kSystemFixed, 4},
+    {"szObject", kTypeText, kSystemVariable, 510},
+    {"szColumn", kTypeText, kSystemVariable, 510},
+    {"szReferencedObject", kTypeText, kSystemVariable, 510},
+    {"szReferencedColumn", kTypeText, kSystemVariable, 510},
+};
+inline constexpr SystemIndex kRelationshipIndexes[] = {
+    {"szRelationship", 1, {0, 0, 0}, kIndexIgnoreNulls | kIndexFlagAlwaysSet, kLogicalIndexPlain},
+    {"szObject", 1, {4, 0, 0}, kIndexIgnoreNulls | kIndexFlagAlwaysSet, kLogicalIndexPlain},
+    {"szReferencedObject", 1, {6, 0, 0}, kIndexIgnoreNulls | kIndexFlagAlwaysSet,
+     kLogicalIndexPlain},
+};
+
+// In page order: MSysObjects on page 2, then the others on the pages after it.
+inline constexpr SystemTable kSystemTables[] = {
+    {"MSysObjects", kCatalogDefinitionPage, kCatalogColumns, std::size(kCatalogColumns),
+     kCatalogIndexes, std::size(kCatalogIndexes)},
+    {"MSysACEs", 3, kAccessControlColumns, std::size(kAccessControlColumns),
+     kAccessControlIndexes, std::size(kAccessControlIndexes)},
+    {"MSysQueries", 4, kQueryColumns, std::size(kQueryColumns), kQueryIndexes,
+     std::size(kQueryIndexes)},
+    {"MSysRelationships", 5, kRelationshipColumns, std::size(kRelationshipColumns),
+     kRelationshipIndexes, std::size(kRelationshipIndexes)},
+};
 
 // A row pointer: page number in the upper 24 bits, row number in the low 8.
 inline constexpr std::uint32_t PageRow(std::uint32_t page, std::uint32_t row) {
