@@ -93,10 +93,6 @@ inline constexpr std::size_t TextKeyCode(char16_t c, std::uint8_t (&code)[2]) {
     default: return 0;
   }
 }
-// Whether TextKeyCode(c) was seen in a file Access wrote rather than inferred.
-inline constexpr bool TextKeyCodeSeen(char16_t c) {
-  return !(c == u'k' || c == u'K' || c == u'q' || c == u'Q' || c == u'z' || c == u'Z');
-}
 
 // Index definitions in a table definition. After its 63-byte header, a definition holds for
 // each physical index a 12-byte block (u32 0, u32 number of distinct keys, u32 0); after the
