@@ -179,7 +179,7 @@ TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCaseOfAnyScript) {
                                         {second, {{"a", ColumnType::Long}}, {}}});
     EXPECT_NE(tables.find("used twice"), std::string::npos) << first << " / " << second;
   }
-  for (const std::string name : {"msysobjects", "MSYSOBJECTS"}) {
+  for (const std::string name : {"msysobjects", "MSYSACES", "MSysQueries", "msysRELATIONSHIPS"}) {
     EXPECT_NE(Refusal({{name, {{"a", ColumnType::Long}}, {}}}).find("reserved"),
               std::string::npos)
         << name;

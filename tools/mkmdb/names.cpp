@@ -42,7 +42,11 @@ void CheckObjectName(const std::string& name, const std::string& what) {
 }
 
 void CheckTables(const std::vector<TableSource>& tables) {
-  std::set<std::u16string> table_names{Folded(u"MSysObjects")};
+  // The system tables of every file are taken.
+  std::set<std::u16string> table_names;
+  for (const jet::SystemTable& system : jet::kSystemTables) {
+    table_names.insert(Folded(Decoded(system.name, "table")));
+  }
   for (const TableSource& table : tables) {
     CheckObjectName(table.name, "table");
     if (!table_names.insert(Folded(Decoded(table.name, "table"))).second) {
