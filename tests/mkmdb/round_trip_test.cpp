@@ -151,7 +151,9 @@ TEST_F(RoundTrip, MemoValuesMoveOutOfARowThatWouldNotFitOtherwise) {
   // Seven full Text(255) values of a character never compressed take 3570 bytes; with two memo
   // values of 268 bytes each in the row it would take 4132.
   TableSpec mixed{"mixte", {{"m1", ColumnType::Memo}, {"m2", ColumnType::Memo}}, {}};
-  for (int i = 0; i < 7; ++i) mixed.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+  for (int i = 0; i < 7; ++i) {
+    mixed.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+  }
   std::vector<Value> full = {Repeat("b", 254), Repeat("c", 254)};
   full.resize(9, Repeat("一", 255));
   mixed.rows.push_back(full);

@@ -22,7 +22,9 @@ void AppendRowPointer(std::uint32_t row, Bytes& out) {
 }
 
 void AppendBigEndian32(std::uint32_t value, Bytes& out) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
 }
 
 // The entries of one index page, before it has a number.
@@ -69,7 +71,8 @@ jet::Page BuildPage(std::uint8_t type, std::uint32_t table_page, const Links& li
     const std::size_t bit = at - jet::kIndexPageEntries;
     page[jet::kIndexPageEntryMask + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
   }
-  jet::PutU16(page.data() + jet::kIndexPageFreeSpace, static_cast<std::uint16_t>(jet::kPageSize - at));
+  jet::PutU16(page.data() + jet::kIndexPageFreeSpace,
+              static_cast<std::uint16_t>(jet::kPageSize - at));
   return page;
 }
 

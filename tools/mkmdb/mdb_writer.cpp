@@ -1,20 +1,22 @@
 // Putting a database file together. Pages are numbered as in a new file made by Access:
 //
-//   0  file header                       9  maps of MSysACEs         17  catalog rows
-//   1  global page map                  10  its index                18  MSysACEs rows
-//   2  definition of MSysObjects        11  maps of MSysQueries      19… each table: its
-//   3  definition of MSysACEs           12  its index (empty)            definition, its maps,
-//   4  definition of MSysQueries        13  maps of MSysRelationships    then its data and
-//   5  definition of MSysRelationships  14, 15, 16  its indexes (empty)  memo pages as rows
-//   6  maps of MSysObjects               7, 8  its indexes                arrive
+//   0        file header
+//   1        global page map
+//   2 to 5   definitions of MSysObjects, MSysACEs, MSysQueries and MSysRelationships
+//   6 to 16  for each of them in turn, its map page and the root pages of its indexes:
+//            6 with 7 and 8, 9 with 10, 11 with 12, 13 with 14, 15 and 16
+//   17, 18   the rows of MSysObjects and of MSysACEs
+//   19…      each user table: its definition, its map page, then its data and memo pages as
+//            rows arrive
 //
 // Everything that depends on the whole content (catalog and access rows, indexes, maps,
 // definitions with their row counts, the global map, the header) is written after the last row;
 // rows, index pages and maps that outgrow their page continue on pages at the end.
 #include "mdb_writer.h"
 
-#include <algorithm>
+#include <cassert>
 #include <ctime>
+#include <iterator>
 #include <set>
 
 #include "access_control.h"
@@ -53,6 +55,7 @@ std::vector<SystemPages> ReserveSystemPages(PageFile& file) {
     for (std::size_t i = 0; i < table.index_count; ++i) placed.index_roots.push_back(next++);
     pages.push_back(placed);
   }
+  assert(next == kCatalogRowsPage);
   return pages;
 }
 
