@@ -1,4 +1,6 @@
-// Writes Access 2000 format (Jet 4) database files holding user tables with rows.
+// Writes Access 2000 format (Jet 4) database files holding user tables with rows, around the
+// system part (system tables, catalog objects, indexes, access-control entries, pages 0 and 1)
+// that Access writes in a new file.
 //
 // Column types and the text form of their values (a Value holds that text as UTF-8):
 //   Text(n)   any text of at most n characters, n from 1 to 255. Characters are counted in
@@ -16,8 +18,9 @@
 //
 // Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
 // not starting with a blank, unique within their table (or file) in any letter case of any
-// script ("Été" and "ÉTÉ", "Σ" and "σ" are the same name; "Été" and "Ete" are not). A table
-// may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes), memo values
+// script ("Été" and "ÉTÉ", "Σ" and "σ" are the same name; "Été" and "Ete" are not); the
+// system tables every file holds (MSysObjects, MSysACEs, MSysQueries, MSysRelationships) take
+// their names. A table may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes), memo values
 // being moved out of the row onto their own pages when it would not fit otherwise.
 #pragma once
 
