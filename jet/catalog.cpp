@@ -76,7 +76,8 @@ bool ReadCatalog(const std::shared_ptr<const OpenFile>& file, std::vector<Catalo
     table.name = value.bytes;
     table.linked = linked;
     table.definitionPage = linked ? 0 : static_cast<std::uint32_t>(id) & kCatalogIdPageMask;
-    table.system = (static_cast<std::uint32_t>(flags) & kObjectSystemFlags) != 0;
+    table.system =
+        (static_cast<std::uint32_t>(flags) & (kObjectSystemFlag | kObjectHiddenSystemFlag)) != 0;
     out.push_back(std::move(table));
   }
   if (!scan.Error().empty()) {
