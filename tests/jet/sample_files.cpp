@@ -1,6 +1,7 @@
 #include "sample_files.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -54,15 +55,15 @@ mkmdb::TableSpec MemoTable() {
 }
 
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables) {
-  char path[] = "/tmp/jet-sample-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) throw std::runtime_error("cannot make a temporary file");
+  std::string path = (std::filesystem::temp_directory_path() / "jet-sample-XXXXXX").string();
+  const int fd = mkstemp(path.data());
+  if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + path);
   close(fd);
   mkmdb::WriteDatabase(path, tables);
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  std::remove(path);
+  std::remove(path.c_str());
   return bytes.str();
 }
 
