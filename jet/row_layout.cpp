@@ -56,7 +56,7 @@ bool RowLayout::Parse(const FileLayout& layout, const std::uint8_t* row, std::si
   }
   const std::size_t firstOffset = maskStart_ - 2 - jumps;  // offset of slot 0
   tailStart_ = firstOffset - variableCount_;
-  if ((tailStart_) / 256 < jumps) --jumps;
+  if (tailStart_ / 256 < jumps) --jumps;  // the last entry is a dummy: no offset reaches it
   std::size_t used = 0;
   for (std::size_t i = 0; i <= variableCount_; ++i) {
     while (used < jumps && i == row[maskStart_ - 2 - used]) ++used;

@@ -7,6 +7,7 @@
 
 #include "file_edit.h"
 #include "jet/rc4.h"
+#include "jet/row_layout.h"
 #include "sample_files.h"
 #include "value_text.h"
 
@@ -240,6 +241,60 @@ TEST(FileKindTest, LinkedTablesAreListedButNotRead) {
   jet::TableDefinition definition;
   EXPECT_FALSE(database->ReadDefinition("T", definition, error));
   EXPECT_EQ(error, "table \"t\" is a link to a table in another database, which is not read here");
+}
+
+}  // namespace
+}  // namespace jettest
+
+namespace jettest {
+namespace {
+
+// A Jet 3 row: count byte, a 4-byte fixed value, variable values of `sizes`, then the 1-byte
+// offsets (end of data first), the jump table `jumps` (nearest the count first), the variable
+// count and a one-byte null mask.
+std::vector<std::uint8_t> Jet3Row(const std::vector<std::size_t>& sizes,
+                                  const std::vector<std::uint8_t>& jumps) {
+  std::vector<std::uint8_t> row = {4, 0, 0, 0, 0};
+  std::vector<std::size_t> offsets;
+  for (std::size_t size : sizes) {
+    offsets.push_back(row.size());
+    row.insert(row.end(), size, 'v');
+  }
+  offsets.push_back(row.size());
+  for (std::size_t i = offsets.size(); i-- > 0;) row.push_back(offsets[i] & 0xFF);
+  for (std::size_t i = jumps.size(); i-- > 0;) row.push_back(jumps[i]);
+  row.push_back(static_cast<std::uint8_t>(sizes.size()));
+  row.push_back(0x0F);
+  return row;
+}
+
+TEST(RowLayoutTest, Jet3OffsetsPastAByteComeFromTheJumpTable) {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> row;
+    std::vector<std::pair<std::size_t, std::size_t>> expected;  // each slot's start and end
+  } cases[] = {
+      // Slot 2 starts at 405 and the data ends at 605: the jumps name slot 2 and the end.
+      {"two jumps", Jet3Row({200, 200, 200}, {2, 3}), {{5, 205}, {205, 405}, {405, 605}}},
+      // A row just over 256 bytes whose data ends below 256: its jump is a dummy.
+      {"dummy jump", Jet3Row({250}, {1}), {{5, 255}}},
+      {"short row", Jet3Row({3, 0}, {}), {{5, 8}, {8, 8}}},
+  };
+  for (const auto& test : cases) {
+    jet::RowLayout layout;
+    std::string error;
+    ASSERT_TRUE(layout.Parse(jet::kJet3Layout, test.row.data(), test.row.size(), true, error))
+        << test.name << ": " << error;
+    std::size_t start = 0, end = 0;
+    EXPECT_TRUE(layout.Fixed(0, 4, start) && start == 1) << test.name;
+    for (std::size_t slot = 0; slot < test.expected.size(); ++slot) {
+      bool stored = false;
+      EXPECT_TRUE(layout.Variable(static_cast<std::uint16_t>(slot), stored, start, end) &&
+                  stored)
+          << test.name << " slot " << slot;
+      EXPECT_EQ(std::pair(start, end), test.expected[slot]) << test.name << " slot " << slot;
+    }
+  }
 }
 
 }  // namespace
