@@ -25,12 +25,13 @@ constexpr size_t kCaptionLimit = 259;
 
 enum class Presentation { Desktop, Terminal, StandardError };
 
+// The terminal is tried at the first box: a process without a controlling terminal moves on to
+// standard error from there.
 Presentation ChoosePresentation() {
 #if DRAVON_HAVE_GTK
   if (OpenMessageBoxDisplay()) return Presentation::Desktop;
 #endif
-  if (::isatty(STDIN_FILENO)) return Presentation::Terminal;
-  return Presentation::StandardError;
+  return Presentation::Terminal;
 }
 
 // One box at a time: a box is modal for the whole process.
@@ -76,7 +77,8 @@ int ShowMessageBox(std::u16string_view text, UINT style, UINT /*helpId*/) {
       break;
     case Presentation::Terminal:
       if (ShowTerminalMessageBox(caption, text, icon)) break;
-      // The terminal is gone: this box and every later one go to standard error.
+      // No controlling terminal (or it is gone): this box and every later one go to standard
+      // error.
       presentation = Presentation::StandardError;
       [[fallthrough]];
     case Presentation::StandardError:
