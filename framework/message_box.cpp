@@ -1,19 +1,15 @@
 #include "framework/message_box.h"
 
-#include <unistd.h>
-
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "framework/codepage.h"
+#include "framework/executable_path.h"
+#include "framework/message_box_desktop.h"
 #include "framework/message_box_stderr.h"
 #include "framework/message_box_terminal.h"
 #include "framework/message_box_text.h"
 #include "framework/string_table.h"
-#if DRAVON_HAVE_GTK
-#include "framework/message_box_gtk.h"
-#endif
 
 namespace {
 
@@ -28,9 +24,7 @@ enum class Presentation { Desktop, Terminal, StandardError };
 // The terminal is tried at the first box: a process without a controlling terminal moves on to
 // standard error from there.
 Presentation ChoosePresentation() {
-#if DRAVON_HAVE_GTK
-  if (OpenMessageBoxDisplay()) return Presentation::Desktop;
-#endif
+  if (OpenDesktopMessageBox()) return Presentation::Desktop;
   return Presentation::Terminal;
 }
 
@@ -38,16 +32,6 @@ Presentation ChoosePresentation() {
 std::mutex& BoxMutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-std::string ExecutablePath() {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 }  // namespace
@@ -71,9 +55,7 @@ int ShowMessageBox(std::u16string_view text, UINT style, UINT /*helpId*/) {
   const MessageBoxIcon icon = MessageBoxIconForStyle(style);
   switch (presentation) {
     case Presentation::Desktop:
-#if DRAVON_HAVE_GTK
       ShowDesktopMessageBox(caption, text, icon);
-#endif
       break;
     case Presentation::Terminal:
       if (ShowTerminalMessageBox(caption, text, icon)) break;
