@@ -1,9 +1,11 @@
 #!/bin/sh
 # Installs the build into a temporary prefix and runs what was installed, as a user would.
-# Usage: installed_tree.sh BUILD_FOLDER with-dialog|without-dialog
+# Usage: installed_tree.sh BUILD_FOLDER with-dialog|without-dialog [ISQL_PRELOAD]
+# ISQL_PRELOAD: libraries isql must load first (a sanitizer build's run-time libraries).
 set -u
 build=$1
 dialog=$2
+isql_preload=${3:-}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "$*"; exit 1; }
@@ -32,6 +34,7 @@ out=$(cd "$data/hangar/bay" && setsid -w "$prefix/usr/bin/brand-listing" </dev/n
 
 # isql reaches the driver by its name with a connect string.
 out=$(echo "SELECT marque FROM avion" |
+      LD_PRELOAD="$isql_preload" ASAN_OPTIONS=detect_leaks=0 \
       isql -b -k "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=$data/bd2.mdb" 2>&1)
 echo "$out" | grep -q Dassault || fail "isql through the installed entry: $out"
 
