@@ -56,6 +56,10 @@ std::vector<BadCase> Cases() {
       {"SurrogatePairsCountAsTwo", {{"cible", ColumnType::Text, 5}}, "😀😀😀", {"6 characters"}},
       {"LongThatDoesNotParse", {kOther, {"cible", ColumnType::Long}}, "12x", {"\"12x\""}},
       {"LongOutOfRange", {{"cible", ColumnType::Long}}, "2147483648", {"range"}},
+      {"NumberWithMoreDigitsThanAnyNeeds", {{"cible", ColumnType::Double}},
+       std::string(1025, '0'), {"longer than 1024"}},
+      {"TextFarLongerThanItsColumnUnread", {{"cible", ColumnType::Text, 5}}, std::string(100, 'x'),
+       {"at least 33 characters", "at most 5"}},
       {"EmptyLong", {{"cible", ColumnType::Long}}, "", {"not a whole number"}},
       {"DoubleThatDoesNotParse", {{"cible", ColumnType::Double}}, "1,5", {"\"1,5\""}},
       {"DoubleOutOfRange", {{"cible", ColumnType::Double}}, "1e400", {"range"}},
@@ -160,13 +164,36 @@ TEST_F(BadTables, BadNamesAreRefused) {
       << "64 characters are allowed";
 }
 
-TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCase) {
-  const std::string columns = Refusal(
-      {{"avion", {{"Marque", ColumnType::Long}, {"marque", ColumnType::Text, 5}}, {}}});
-  EXPECT_NE(columns.find("used twice"), std::string::npos) << columns;
-  const std::string tables = Refusal({{"Avion", {{"a", ColumnType::Long}}, {}},
-                                      {"AVION", {{"a", ColumnType::Long}}, {}}});
-  EXPECT_NE(tables.find("used twice"), std::string::npos) << tables;
+// Pairs of names that differ only in letter case, in Latin, Greek and Cyrillic letters: as
+// table names and as column names of one table, the second is refused.
+TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCaseOfAnyScript) {
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"Marque", "marque"}, {"é", "É"},         {"Été", "ÉTÉ"},   {"λόγος", "ΛΌΓΟΣ"},
+      {"Πτήση", "πτήση"},   {"Самолёт", "САМОЛЁТ"}, {"Ёж", "ёЖ"},
+  };
+  for (const auto& [first, second] : pairs) {
+    const std::string columns = Refusal(
+        {{"avion", {{first, ColumnType::Long}, {second, ColumnType::Text, 5}}, {}}});
+    EXPECT_NE(columns.find("used twice"), std::string::npos) << first << " / " << second;
+    const std::string tables = Refusal({{first, {{"a", ColumnType::Long}}, {}},
+                                        {second, {{"a", ColumnType::Long}}, {}}});
+    EXPECT_NE(tables.find("used twice"), std::string::npos) << first << " / " << second;
+  }
+  for (const std::string name : {"msysobjects", "MSYSACES", "MSysQueries", "msysRELATIONSHIPS"}) {
+    EXPECT_NE(Refusal({{name, {{"a", ColumnType::Long}}, {}}}).find("reserved"),
+              std::string::npos)
+        << name;
+  }
+}
+
+TEST_F(BadTables, NamesThatDifferBeyondLetterCaseAreDistinct) {
+  for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
+           {"Été", "Ete"}, {"Straße", "STRASSE"}, {"Ёж", "Еж"}, {"Λόγος", "Λογος"}}) {
+    const std::string path = folder_.File("ok.mdb");
+    const TableSpec table{first, {{first, ColumnType::Long}, {second, ColumnType::Long}}, {}};
+    const TableSpec other{second, {{"a", ColumnType::Long}}, {}};
+    EXPECT_NO_THROW(mkmdb::WriteDatabase(path, {table, other})) << first << " / " << second;
+  }
 }
 
 TEST_F(BadTables, TablesWithoutColumnsOrWithTooManyAreRefused) {

@@ -2,13 +2,12 @@
 // and the column, and no broken file whatever happens, interruptions included.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <string.h>
+#include <sys/resource.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "command_line.h"
@@ -200,42 +199,67 @@ TEST_F(Mkmdb, AMissingRowsFileIsAnError) {
   EXPECT_TRUE(folder_.Entries().empty());
 }
 
-// An interrupted run removes its temporary file and leaves the destination as it was.
-class MkmdbInterrupted : public Mkmdb, public testing::WithParamInterface<int> {};
-
-TEST_P(MkmdbInterrupted, LeavesNoFileBehind) {
-  mkmdb_test::WriteFile(Out(), "precious");
-  // Enough rows to run for many seconds; the run is stopped as soon as its file appears.
-  std::vector<std::string> args = {kMkmdb, Out(), "--table", "avion", "--column",
-                                   "marque:text(50)", "--generate", "400000000"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  char* envp[] = {nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  bool started = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!started && std::chrono::steady_clock::now() < deadline) {
-    started = folder_.Entries().size() > 1;
-    if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+// Runs that read their rows from a pipe: the run is waiting for input, its temporary file
+// present, when the signal arrives.
+class MkmdbSignalled : public Mkmdb, public testing::WithParamInterface<int> {
+ protected:
+  std::unique_ptr<mkmdb_test::RunningProgram> StartWaitingForRows(
+      const std::vector<int>& ignored = {}) {
+    // SIGQUIT would leave a core file of the run; the limit passes on to it.
+    rlimit core{};
+    getrlimit(RLIMIT_CORE, &core);
+    core.rlim_cur = 0;
+    setrlimit(RLIMIT_CORE, &core);
+    auto run = std::make_unique<mkmdb_test::RunningProgram>(
+        std::vector<std::string>{kMkmdb, Out(), "--table", "avion", "--column",
+                                 "marque:text(50)", "--rows", "-"},
+        ignored);
+    run->Write("Airbus\n");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!Writing() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return run;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  kill(pid, GetParam());
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(started) << "the temporary file never appeared";
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the signal";
-  EXPECT_EQ(WTERMSIG(status), GetParam());
+  // Whether the temporary file of the run is there.
+  bool Writing() const {
+    for (const std::string& name : folder_.Entries()) {
+      if (name.rfind(".out.mdb.", 0) == 0) return true;
+    }
+    return false;
+  }
+};
+
+// An interrupted run removes its temporary file and leaves the destination as it was.
+TEST_P(MkmdbSignalled, AnInterruptedRunLeavesNoFileBehind) {
+  mkmdb_test::WriteFile(Out(), "precious");
+  auto run = StartWaitingForRows();
+  ASSERT_TRUE(run->started());
+  ASSERT_TRUE(Writing()) << "the temporary file never appeared";
+  run->Signal(GetParam());
+  const ProgramResult result = run->Wait();
+  EXPECT_EQ(result.term_signal, GetParam()) << "exit " << result.exit_code << ": " << result.err;
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
   EXPECT_EQ(mkmdb_test::ReadFile(Out()), "precious");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, MkmdbInterrupted, testing::Values(SIGINT, SIGTERM, SIGHUP));
+// A signal ignored when the run starts (nohup, a background job) stays ignored.
+TEST_P(MkmdbSignalled, ASignalIgnoredAtTheStartStaysIgnored) {
+  auto run = StartWaitingForRows({GetParam()});
+  ASSERT_TRUE(run->started());
+  ASSERT_TRUE(Writing()) << "the temporary file never appeared";
+  run->Signal(GetParam());
+  run->Write("Boeing\n");
+  const ProgramResult result = run->Wait();
+  EXPECT_EQ(result.term_signal, 0);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const TableSpec expected{"avion", {{"marque", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}}};
+  EXPECT_EQ(mkmdb_test::CompareAll(Out(), {expected}), "");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, MkmdbSignalled,
+                         testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 }  // namespace

@@ -95,6 +95,88 @@ bool LibmdbReader::ForEachRow(const std::string& name, std::vector<ReadColumn>& 
   return true;
 }
 
+struct LibmdbReader::TableHandle {
+  MdbTableDef* table = nullptr;
+  ~TableHandle() {
+    if (table != nullptr) mdb_free_tabledef(table);
+  }
+};
+
+std::unique_ptr<LibmdbReader::TableHandle> LibmdbReader::Open(const std::string& name) {
+  if (!error_.empty()) return nullptr;
+  std::vector<char> table_name(name.begin(), name.end());
+  table_name.push_back('\0');
+  auto handle = std::make_unique<TableHandle>();
+  handle->table = mdb_read_table_by_name(handle_->mdb, table_name.data(), MDB_TABLE);
+  if (handle->table == nullptr) {
+    error_ = "libmdb finds no table " + name;
+    return nullptr;
+  }
+  if (mdb_read_columns(handle->table) == nullptr) {
+    error_ = "libmdb cannot read the columns of " + name;
+    return nullptr;
+  }
+  mdb_read_indices(handle->table);  // its result says nothing: it gives null when it succeeds
+  if (handle->table->num_idxs > 0 && handle->table->indices == nullptr) {
+    error_ = "libmdb cannot read the indexes of " + name;
+    return nullptr;
+  }
+  return handle;
+}
+
+std::vector<ReadIndex> LibmdbReader::Indexes(const std::string& name) {
+  std::vector<ReadIndex> indexes;
+  const auto handle = Open(name);
+  if (handle == nullptr) return indexes;
+  MdbTableDef* table = handle->table;
+  for (unsigned i = 0; i < table->num_idxs; ++i) {
+    auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+    ReadIndex read{index->name, index->index_type, {}, index->flags};
+    for (unsigned k = 0; k < index->num_keys; ++k) {
+      // libmdb counts key columns from 1.
+      const int column = index->key_col_num[k] - 1;
+      read.keys.push_back(column >= 0 && static_cast<unsigned>(column) < table->num_cols
+                              ? static_cast<MdbColumn*>(g_ptr_array_index(table->columns,
+                                                                          column))->name
+                              : "?");
+    }
+    indexes.push_back(std::move(read));
+  }
+  return indexes;
+}
+
+std::vector<std::uint32_t> LibmdbReader::RowPointers(const std::string& name) {
+  std::vector<std::uint32_t> pointers;
+  const auto handle = Open(name);
+  if (handle == nullptr) return pointers;
+  mdb_rewind_table(handle->table);
+  while (mdb_fetch_row(handle->table)) {
+    pointers.push_back((handle->table->cur_phys_pg << 8) | (handle->table->cur_row - 1));
+  }
+  return pointers;
+}
+
+std::vector<std::uint32_t> LibmdbReader::IndexOrder(const std::string& name,
+                                                    const std::string& index_name) {
+  std::vector<std::uint32_t> pointers;
+  const auto handle = Open(name);
+  if (handle == nullptr) return pointers;
+  MdbTableDef* table = handle->table;
+  for (unsigned i = 0; i < table->num_idxs; ++i) {
+    auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+    if (index_name != index->name) continue;
+    auto chain = std::make_unique<MdbIndexChain>();
+    guint32 page = 0;
+    guint16 row = 0;
+    while (mdb_index_find_next(handle_->mdb, index, chain.get(), &page, &row)) {
+      pointers.push_back((page << 8) | row);
+    }
+    return pointers;
+  }
+  error_ = "libmdb finds no index " + index_name + " on " + name;
+  return pointers;
+}
+
 std::optional<ReadTable> LibmdbReader::Read(const std::string& name) {
   ReadTable table;
   if (!ForEachRow(name, table.columns, table.declared_rows,

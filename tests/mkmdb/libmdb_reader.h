@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,15 @@ struct ReadCell {
 };
 
 using ReadRow = std::vector<ReadCell>;
+
+// An index as libmdb reads its definition.
+struct ReadIndex {
+  std::string name;
+  int kind = 0;                   // 1 primary key, 2 foreign key, 0 other
+  std::vector<std::string> keys;  // column names
+  int flags = 0;
+  bool operator==(const ReadIndex&) const = default;
+};
 
 struct ReadTable {
   std::vector<ReadColumn> columns;
@@ -48,8 +58,18 @@ class LibmdbReader {
                   unsigned& declared_rows, const std::function<void(const ReadRow&)>& row);
   std::optional<ReadTable> Read(const std::string& table);
 
+  // The indexes of a table in definition order; empty (with error()) if it is missing.
+  std::vector<ReadIndex> Indexes(const std::string& table);
+  // The row pointers (page << 8 | row) of a table's rows in the order a scan meets them, and
+  // in the order libmdb's walk of an index meets their entries.
+  std::vector<std::uint32_t> RowPointers(const std::string& table);
+  std::vector<std::uint32_t> IndexOrder(const std::string& table, const std::string& index);
+
  private:
   struct Handle;
+  struct TableHandle;
+  // The table with its columns and indexes read, or null (with error_ set).
+  std::unique_ptr<TableHandle> Open(const std::string& table);
   Handle* handle_;
   std::size_t bind_size_;
   std::string error_;

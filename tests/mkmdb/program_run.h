@@ -1,6 +1,8 @@
 // Running a program to completion with controlled input, capturing its output.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,31 @@ struct ProgramResult {
 // `stdin_path` (/dev/null by default).
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::string& stdin_path = "/dev/null");
+
+// A program started with its standard input on a pipe the test writes to, so that the test
+// decides when the program can go on. Signals in `ignored` are ignored when it starts, as
+// nohup or a shell's background job leave them.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::vector<std::string>& argv,
+                          const std::vector<int>& ignored = {});
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  void Write(const std::string& bytes);
+  void CloseInput();
+  void Signal(int signal_number);
+  // Closes the input and waits for the end.
+  ProgramResult Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  std::string out_path_;
+  std::string err_path_;
+};
 
 // Whether `name` is a program found in /usr/bin.
 bool HaveProgram(const std::string& name);

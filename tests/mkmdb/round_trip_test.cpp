@@ -137,6 +137,30 @@ INSTANTIATE_TEST_SUITE_P(Memos, MemoLengths,
                                          2037, 2038, 2039, 2040, 2041, 4000, 4076, 4077, 8153,
                                          20000));
 
+// Rows that fit a page only once their memo values leave it: sixteen memos of 254 characters
+// (256 stored bytes each, kept in the row when alone), and full text columns beside memos.
+TEST_F(RoundTrip, MemoValuesMoveOutOfARowThatWouldNotFitOtherwise) {
+  TableSpec memos{"memos", {}, {}};
+  for (int i = 0; i < 16; ++i) memos.columns.push_back({"m" + std::to_string(i), ColumnType::Memo});
+  for (int r = 0; r < 3; ++r) {
+    std::vector<Value> row;
+    for (int i = 0; i < 16; ++i) row.push_back(Repeat(std::string(1, 'a' + (r + i) % 26), 254));
+    memos.rows.push_back(row);
+  }
+  memos.rows.push_back(std::vector<Value>(16, Repeat("ж", 120)));
+  // Seven full Text(255) values of a character never compressed take 3570 bytes; with two memo
+  // values of 268 bytes each in the row it would take 4132.
+  TableSpec mixed{"mixte", {{"m1", ColumnType::Memo}, {"m2", ColumnType::Memo}}, {}};
+  for (int i = 0; i < 7; ++i) {
+    mixed.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+  }
+  std::vector<Value> full = {Repeat("b", 254), Repeat("c", 254)};
+  full.resize(9, Repeat("一", 255));
+  mixed.rows.push_back(full);
+  mixed.rows.push_back({"court", "", "x", "y", "z", std::nullopt, "", "一", "t"});
+  ExpectRoundTrip({memos, mixed});
+}
+
 TEST_F(RoundTrip, AMemoOfAboutOneMegabyteComesBackWhole) {
   TableSpec table{"memos", {{"texte", ColumnType::Memo}}, {}};
   std::string big;

@@ -1,7 +1,9 @@
 // Reading rows from tab-separated text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
+#include <streambuf>
 
 #include "tsv_rows.h"
 
@@ -56,10 +58,63 @@ TEST(TsvRows, ToleratesCrLfAMissingLastLineFeedAndALeadingByteOrderMark) {
   EXPECT_EQ(ReadAll("a\tb\n\xEF\xBB\xBFx\ty\n")[1][0], "\xEF\xBB\xBFx");
 }
 
-TEST(TsvRows, AnEmptyLineIsOneEmptyField) {
-  const auto one = ReadAll("\n\nx\n", {{"marque", ColumnType::Text, 50}});
-  EXPECT_EQ(one, (std::vector<std::vector<Value>>{{""}, {""}, {"x"}}));
-  EXPECT_EQ(ReadAll(""), std::vector<std::vector<Value>>{});
+TEST(TsvRows, AnEmptyLineIsOneEmptyFieldAndALoneByteOrderMarkIsNoLine) {
+  const std::vector<mkmdb::ColumnSpec> one = {{"marque", ColumnType::Text, 50}};
+  using Rows = std::vector<std::vector<Value>>;
+  EXPECT_EQ(ReadAll("\n\nx\n", one), (Rows{{""}, {""}, {"x"}}));
+  EXPECT_EQ(ReadAll("", one), Rows{});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF", one), Rows{});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF\n", one), Rows{{""}});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF\r\n", one), Rows{{""}});
+}
+
+// An endless line without a line feed, counting what is read of it.
+class EndlessLine : public std::streambuf {
+ public:
+  std::size_t consumed() const { return consumed_; }
+
+ protected:
+  int_type underflow() override {
+    if (consumed_ > (std::size_t{1} << 32)) return traits_type::eof();  // a bound for a fault
+    buffer_.fill('7');
+    consumed_ += buffer_.size();
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + buffer_.size());
+    return traits_type::to_int_type(buffer_[0]);
+  }
+
+ private:
+  std::array<char, 4096> buffer_;
+  std::size_t consumed_ = 0;
+};
+
+// A line is refused once it passes the longest line the columns can hold, without reading on.
+TEST(TsvRows, AnOverlongLineIsRefusedAsSoonAsItPassesTheLargestRow) {
+  struct Case {
+    std::vector<mkmdb::ColumnSpec> columns;
+    std::size_t longest;  // bytes of the largest line the columns can hold
+  };
+  constexpr std::size_t kMemoText = 3 * (0xFFFFFF / 2);  // 3 bytes per unit, 2 bytes stored
+  for (const Case& c : {
+           Case{{{"t", ColumnType::Text, 5}}, 3 + 15 + 2},
+           Case{{{"n", ColumnType::Long}, {"x", ColumnType::Double}}, 3 + 1024 * 2 + 3},
+           Case{{{"m", ColumnType::Memo}, {"d", ColumnType::DateTime}, {"b", ColumnType::YesNo}},
+                3 + kMemoText + 19 + 5 + 4},
+       }) {
+    EndlessLine endless;
+    std::istream input(&endless);
+    mkmdb::TsvRows rows(input, "rows.tsv", c.columns);
+    std::vector<Value> row;
+    try {
+      rows.Next(row);
+      ADD_FAILURE() << "no error";
+    } catch (const mkmdb::WriterError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("rows.tsv line 1"), std::string::npos) << message;
+      EXPECT_NE(message.find(std::to_string(c.longest) + " bytes"), std::string::npos) << message;
+    }
+    EXPECT_GT(endless.consumed(), c.longest);
+    EXPECT_LT(endless.consumed(), c.longest + 2 * 64 * 1024) << "read on past the limit";
+  }
 }
 
 TEST(TsvRows, ErrorsNameTheLineAndTheColumn) {

@@ -1,98 +1,81 @@
 #include "catalog.h"
 
 #include <array>
+#include <span>
 
+#include "index_keys.h"
 #include "jet/format.h"
 #include "jet_text.h"
 #include "row_encoder.h"
+#include "system_tables.h"
 
 namespace mkmdb {
 namespace {
-
-constexpr std::uint32_t kContainersParent = 0x0F000000;
-constexpr std::uint32_t kTablesContainer = 0x0F000001;
-constexpr std::uint32_t kDatabasesContainer = 0x0F000002;
-constexpr std::uint32_t kRelationshipsContainer = 0x0F000003;
-constexpr std::uint32_t kSystemObject = 0x80000000;
-constexpr std::uint16_t kObjectTable = 1;
-constexpr std::uint16_t kObjectContainer = 3;
 
 enum CatalogColumn {
   kId, kParentId, kName, kType, kDateCreate, kDateUpdate, kOwner, kFlags, kDatabase, kConnect,
   kForeignName, kRmtInfoShort, kRmtInfoLong, kLv, kLvProp, kLvModule, kLvExtra, kColumnCount
 };
+static_assert(kColumnCount == std::size(jet::kCatalogColumns));
 
-PhysicalColumn Column(const char* name, std::uint8_t type, std::uint8_t flags,
-                      std::uint16_t length) {
-  PhysicalColumn column;
-  column.name = name;
-  column.type = type;
-  column.flags = flags;
-  column.length = length;
-  return column;
+CatalogObject Engine(std::uint32_t id, std::uint32_t parent, std::u16string name,
+                     std::int16_t type) {
+  return {id, parent, std::move(name), type, jet::kObjectSystemFlag, true};
 }
 
-struct CatalogRow {
-  std::uint32_t id;
-  std::uint32_t parent;
-  std::u16string name;
-  std::uint16_t type;
-  std::uint32_t flags;
-};
+CatalogObject Application(std::uint32_t offset, std::uint32_t parent, std::u16string name,
+                          std::int16_t type) {
+  return {jet::kFirstApplicationObject + offset, parent, std::move(name), type, 0, false};
+}
 
 }  // namespace
 
-TableLayout CatalogLayout() {
-  constexpr std::uint8_t kFixed = 0x13;
-  constexpr std::uint8_t kVariable = 0x12;
-  std::vector<PhysicalColumn> columns = {
-      Column("Id", jet::kTypeInt32, kFixed, 4),
-      Column("ParentId", jet::kTypeInt32, kFixed, 4),
-      Column("Name", jet::kTypeText, kVariable, 510),
-      Column("Type", jet::kTypeInt16, kFixed, 2),
-      Column("DateCreate", jet::kTypeDateTime, kFixed, 8),
-      Column("DateUpdate", jet::kTypeDateTime, kFixed, 8),
-      Column("Owner", jet::kTypeBinary, 0x32, 510),
-      Column("Flags", jet::kTypeInt32, kFixed, 4),
-      Column("Database", jet::kTypeMemo, kVariable, 0),
-      Column("Connect", jet::kTypeMemo, kVariable, 0),
-      Column("ForeignName", jet::kTypeText, kVariable, 510),
-      Column("RmtInfoShort", jet::kTypeBinary, kVariable, 510),
-      Column("RmtInfoLong", jet::kTypeOle, kVariable, 0),
-      Column("Lv", jet::kTypeOle, kVariable, 0),
-      Column("LvProp", jet::kTypeOle, kVariable, 0),
-      Column("LvModule", jet::kTypeOle, kVariable, 0),
-      Column("LvExtra", jet::kTypeOle, kVariable, 0),
-  };
-  return LayOutTable("MSysObjects", true, std::move(columns));
-}
-
-std::vector<std::vector<std::uint8_t>> BuildCatalogRows(const std::vector<CatalogTable>& tables,
-                                                        double now) {
-  std::vector<CatalogRow> rows = {
-      {kTablesContainer, kContainersParent, u"Tables", kObjectContainer, kSystemObject},
-      {kDatabasesContainer, kContainersParent, u"Databases", kObjectContainer, kSystemObject},
-      {kRelationshipsContainer, kContainersParent, u"Relationships", kObjectContainer,
-       kSystemObject},
-      {kCatalogDefinitionPage, kTablesContainer, u"MSysObjects", kObjectTable, kSystemObject},
+std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& tables) {
+  using namespace jet;
+  std::vector<CatalogObject> objects = {
+      Engine(kTablesContainer, kContainersParent, u"Tables", kObjectContainer),
+      Engine(kDatabasesContainer, kContainersParent, u"Databases", kObjectContainer),
+      Engine(kRelationshipsContainer, kContainersParent, u"Relationships", kObjectContainer),
+      {kDatabaseObject, kDatabasesContainer, u"MSysDb", kObjectDatabase, kObjectSystemFlag,
+       false},
   };
   Utf8Decoder decoder;
-  for (const CatalogTable& table : tables) {
-    CatalogRow row{table.definition_page, kTablesContainer, {}, kObjectTable, 0};
-    decoder.Decode(table.name, row.name);
-    rows.push_back(std::move(row));
+  for (const SystemTable& table : kSystemTables) {
+    std::u16string name;
+    decoder.Decode(table.name, name);
+    objects.push_back(Engine(table.definition_page, kTablesContainer, name, kObjectTable));
   }
+  const char16_t* containers[] = {u"DataAccessPages", u"Forms", u"Modules",
+                                  u"Reports",         u"Scripts", u"SysRel"};
+  std::uint32_t next = 0;
+  for (const char16_t* name : containers) {
+    objects.push_back(Application(next++, kContainersParent, name, kObjectContainer));
+  }
+  objects.push_back(Application(next++, kDatabasesContainer, u"SummaryInfo", kObjectDocument));
+  objects.push_back(Application(next++, kDatabasesContainer, u"UserDefined", kObjectDocument));
+  for (const CatalogTable& table : tables) {
+    CatalogObject object{table.definition_page, kTablesContainer, {}, kObjectTable, 0, false};
+    decoder.Decode(table.name, object.name);
+    objects.push_back(std::move(object));
+  }
+  return objects;
+}
 
-  const TableLayout layout = CatalogLayout();
+std::vector<std::vector<std::uint8_t>> EncodeCatalogRows(const std::vector<CatalogObject>& objects,
+                                                         double now) {
+  const TableLayout layout = SystemTableLayout(jet::kSystemTables[0]);
   std::vector<std::vector<std::uint8_t>> encoded;
-  for (const CatalogRow& row : rows) {
+  for (const CatalogObject& object : objects) {
     std::uint8_t id[4], parent[4], type[2], date[8], flags[4];
-    jet::PutU32(id, row.id);
-    jet::PutU32(parent, row.parent);
-    jet::PutU16(type, row.type);
+    jet::PutU32(id, object.id);
+    jet::PutU32(parent, object.parent);
+    jet::PutU16(type, static_cast<std::uint16_t>(object.type));
     jet::PutF64(date, now);
-    jet::PutU32(flags, row.flags);
-    const std::vector<std::uint8_t> name = Utf16Bytes(row.name);
+    jet::PutU32(flags, object.flags);
+    const std::vector<std::uint8_t> name = Utf16Bytes(object.name);
+    const std::span<const std::uint8_t> owner =
+        object.engine_owned ? std::span<const std::uint8_t>(jet::kSidEngine)
+                            : std::span<const std::uint8_t>(jet::kSidAdminUser);
     std::array<Cell, kColumnCount> cells{};
     cells[kId] = {true, id};
     cells[kParentId] = {true, parent};
@@ -100,11 +83,37 @@ std::vector<std::vector<std::uint8_t>> BuildCatalogRows(const std::vector<Catalo
     cells[kType] = {true, type};
     cells[kDateCreate] = {true, date};
     cells[kDateUpdate] = {true, date};
+    cells[kOwner] = {true, owner};
     cells[kFlags] = {true, flags};
     encoded.emplace_back();
     EncodeRow(layout, cells, encoded.back());
   }
   return encoded;
+}
+
+std::vector<IndexEntry> CatalogNameIndex(const std::vector<CatalogObject>& objects,
+                                         const std::vector<std::uint32_t>& rows) {
+  std::vector<IndexEntry> entries;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    IndexEntry entry;
+    AppendLongKey(static_cast<std::int32_t>(objects[i].parent), entry.key);
+    AppendTextKey(objects[i].name, entry.key);
+    entry.row = rows.at(i);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+std::vector<IndexEntry> CatalogIdIndex(const std::vector<CatalogObject>& objects,
+                                       const std::vector<std::uint32_t>& rows) {
+  std::vector<IndexEntry> entries;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    IndexEntry entry;
+    AppendLongKey(static_cast<std::int32_t>(objects[i].id), entry.key);
+    entry.row = rows.at(i);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
 }
 
 }  // namespace mkmdb

@@ -37,9 +37,12 @@ plus n minutes in datetime, 1 for odd n in yesno.
 
 The file is written under a temporary name in the same folder and renamed to
 OUTPUT.mdb only when complete; on any error (reported with the line and the
-column) no file is left and an existing OUTPUT.mdb is untouched.
+column) no file is left and an existing OUTPUT.mdb is untouched. OUTPUT.mdb
+must be a regular file or a new name; a symbolic link is followed (the file it
+names is replaced, the link stays); a folder, device, FIFO or socket is refused.
 
-Exit status: 0 done, 1 bad input or write error, 2 bad command line.
+Exit status: 0 done, 1 bad input or write error, 2 bad command line or an
+output path that is not a regular file.
 
 Example:
   printf 'Airbus\nBoeing\n\\N\n' |

@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
       tables.push_back({table.name, table.columns, rows});
     }
     WriteDatabaseFromSources(plan.output, tables);
+  } catch (const DestinationError& e) {
+    std::cerr << "mkmdb: " << e.what() << "\n";
+    return 2;
   } catch (const std::exception& e) {
     std::cerr << "mkmdb: " << e.what() << "\n";
     return 1;

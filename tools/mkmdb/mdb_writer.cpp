@@ -1,22 +1,33 @@
-// Putting a database file together. Pages are numbered in the order they are needed:
+// Putting a database file together. Pages are numbered as in a new file made by Access:
 //
-//   0  file header                     3  data page holding the usage-map rows (more at the end)
-//   1  global page map                 4  data page holding the catalog rows (more at the end)
-//   2  definition of MSysObjects       5… each table: its definition page, then its data and
-//                                         memo pages as rows arrive
+//   0        file header
+//   1        global page map
+//   2 to 5   definitions of MSysObjects, MSysACEs, MSysQueries and MSysRelationships
+//   6 to 16  for each of them in turn, its map page and the root pages of its indexes:
+//            6 with 7 and 8, 9 with 10, 11 with 12, 13 with 14, 15 and 16
+//   17, 18   the rows of MSysObjects and of MSysACEs
+//   19…      each user table: its definition, its map page, then its data and memo pages as
+//            rows arrive
 //
-// Everything that depends on the whole content (catalog rows, maps, definitions with their row
-// counts, the header) is written after the last row.
+// Everything that depends on the whole content (catalog and access rows, indexes, maps,
+// definitions with their row counts, the global map, the header) is written after the last row;
+// rows, index pages and maps that outgrow their page continue on pages at the end.
 #include "mdb_writer.h"
 
+#include <cassert>
 #include <ctime>
+#include <iterator>
+#include <set>
 
+#include "access_control.h"
 #include "catalog.h"
 #include "data_page.h"
 #include "file_header.h"
+#include "index_pages.h"
 #include "names.h"
 #include "page_file.h"
 #include "row_placement.h"
+#include "system_tables.h"
 #include "table_definition.h"
 #include "table_writer.h"
 #include "usage_map.h"
@@ -25,9 +36,28 @@
 namespace mkmdb {
 namespace {
 
-constexpr std::uint32_t kGlobalMapPage = 1;
-constexpr std::uint32_t kMapRowsPage = 3;
-constexpr std::uint32_t kCatalogRowsPage = 4;
+// The pages of the system part, in the order above.
+struct SystemPages {
+  std::uint32_t maps;
+  std::vector<std::uint32_t> index_roots;
+};
+constexpr std::uint32_t kCatalogRowsPage = 17;
+constexpr std::uint32_t kAccessRowsPage = 18;
+constexpr std::uint32_t kFirstUserPage = 19;
+
+// Reserves pages 1 to 18 and says where each system table's maps and index roots are.
+std::vector<SystemPages> ReserveSystemPages(PageFile& file) {
+  while (file.page_count() < kFirstUserPage) file.Allocate();
+  std::vector<SystemPages> pages;
+  std::uint32_t next = std::size(jet::kSystemTables) + jet::kCatalogDefinitionPage;
+  for (const jet::SystemTable& table : jet::kSystemTables) {
+    SystemPages placed{next++, {}};
+    for (std::size_t i = 0; i < table.index_count; ++i) placed.index_roots.push_back(next++);
+    pages.push_back(placed);
+  }
+  assert(next == kCatalogRowsPage);
+  return pages;
+}
 
 class VectorRows : public RowSource {
  public:
@@ -56,50 +86,75 @@ double LocalNow() {
   return days + (local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec) / 86400.0;
 }
 
+// A table whose rows are on their pages, waiting for its maps and definition.
 struct WrittenTable {
   TableLayout layout;
-  std::uint32_t definition_page;
-  std::uint32_t rows;
+  std::uint32_t definition_page = 0;
+  std::uint32_t maps_page = 0;
+  std::uint32_t rows = 0;
   std::vector<std::uint32_t> data_pages;
-  std::vector<std::vector<std::uint32_t>> memo_pages;
+  std::vector<std::vector<std::uint32_t>> memo_pages;  // per memo/OLE column, by number
+  std::vector<std::vector<std::uint32_t>> index_pages;  // per index
+  std::vector<IndexPlacement> indexes;                  // per index; usage filled in later
 };
 
-// The map rows of one table, in the order the definition names them: usage map, free-space
-// map, then the pair of each memo/OLE column.
-void AppendMapRows(PageFile& file, const std::vector<std::uint32_t>& pages,
-                   const std::vector<std::vector<std::uint32_t>>& long_value_pages,
-                   std::vector<std::vector<std::uint8_t>>& rows) {
+// Writes the map rows of a table on its maps page (and pages at the end when they outgrow it):
+// its usage and free-space maps, the pair of each memo/OLE column, the map of each index.
+TableMaps WriteMaps(PageFile& file, const WrittenTable& table) {
   // The free-space map names the last page, the only one that may still have room.
   auto last = [](const std::vector<std::uint32_t>& list) {
     return list.empty() ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{list.back()};
   };
-  rows.push_back(BuildUsageMap(pages, file));
-  rows.push_back(BuildUsageMap(last(pages), file));
-  for (const auto& lval : long_value_pages) {
+  std::vector<std::vector<std::uint8_t>> rows;
+  rows.push_back(BuildUsageMap(table.data_pages, file));
+  rows.push_back(BuildUsageMap(last(table.data_pages), file));
+  for (const auto& lval : table.memo_pages) {
     rows.push_back(BuildUsageMap(lval, file));
     rows.push_back(BuildUsageMap(last(lval), file));
   }
-}
+  for (const auto& pages : table.index_pages) rows.push_back(BuildUsageMap(pages, file));
+  const PlacedRows placed = PlaceRows(file, table.maps_page, 0, rows);
 
-TableMaps MapsAt(const std::vector<std::uint32_t>& pointers, std::size_t& next,
-                 std::size_t long_values) {
   TableMaps maps;
-  maps.usage = pointers[next++];
-  maps.free = pointers[next++];
-  for (std::size_t i = 0; i < long_values; ++i) {
-    const std::uint32_t usage = pointers[next++];
-    maps.long_values.emplace_back(usage, pointers[next++]);
+  std::size_t next = 0;
+  maps.usage = placed.pointers[next++];
+  maps.free = placed.pointers[next++];
+  for (std::size_t i = 0; i < table.memo_pages.size(); ++i) {
+    const std::uint32_t usage = placed.pointers[next++];
+    maps.long_values.emplace_back(usage, placed.pointers[next++]);
   }
+  maps.indexes = table.indexes;
+  for (IndexPlacement& index : maps.indexes) index.usage = placed.pointers[next++];
   return maps;
 }
 
+// Puts `rows` of a system table on its pages, from `first_page` (none when there are no rows).
+std::vector<std::uint32_t> PlaceSystemRows(PageFile& file, std::uint32_t first_page,
+                                           std::uint32_t owner,
+                                           const std::vector<std::vector<std::uint8_t>>& rows,
+                                           std::vector<std::uint32_t>& pointers) {
+  if (rows.empty()) return {};
+  PlacedRows placed = PlaceRows(file, first_page, owner, rows);
+  pointers = std::move(placed.pointers);
+  return placed.pages;
+}
+
+void AddIndex(PageFile& file, WrittenTable& table, std::uint32_t root,
+              std::vector<IndexEntry> entries, std::uint32_t distinct) {
+  table.index_pages.push_back(
+      WriteIndex(file, table.definition_page, root, std::move(entries)));
+  table.indexes.push_back({0, root, distinct});
+}
+
 void WriteAll(PageFile& file, const std::vector<TableSource>& tables) {
-  for (std::uint32_t page = 0; page <= kCatalogRowsPage; ++page) file.Allocate();
+  file.Allocate();  // page 0
+  const std::vector<SystemPages> system_pages = ReserveSystemPages(file);
 
   std::vector<WrittenTable> written;
   std::vector<Value> row;
   for (const TableSource& table : tables) {
     const std::uint32_t definition_page = file.Allocate();
+    const std::uint32_t maps_page = file.Allocate();
     TableWriter writer(file, table.columns, definition_page);
     if (table.rows != nullptr) {
       while (table.rows->Next(row)) {
@@ -111,52 +166,70 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables) {
       }
     }
     writer.Finish();
-    TableLayout layout = writer.layout();
-    layout.name = table.name;
-    written.push_back({std::move(layout), definition_page, writer.row_count(),
-                       writer.data_pages(), writer.memo_pages()});
+    WrittenTable done;
+    done.layout = writer.layout();
+    done.layout.name = table.name;
+    done.definition_page = definition_page;
+    done.maps_page = maps_page;
+    done.rows = writer.row_count();
+    done.data_pages = writer.data_pages();
+    done.memo_pages = writer.memo_pages();
+    written.push_back(std::move(done));
   }
 
-  // Catalog rows.
-  std::vector<CatalogTable> entries;
+  // The system tables: rows and indexes first, for their maps and definitions below.
+  std::vector<CatalogTable> user_tables;
   for (const WrittenTable& table : written) {
-    entries.push_back({table.layout.name, table.definition_page});
+    user_tables.push_back({table.layout.name, table.definition_page});
   }
-  const std::vector<std::vector<std::uint8_t>> catalog_rows = BuildCatalogRows(entries, LocalNow());
-  const PlacedRows catalog =
-      PlaceRows(file, kCatalogRowsPage, kCatalogDefinitionPage, catalog_rows);
-
-  // Usage maps of the catalog and of every table, all on the map pages.
-  const TableLayout catalog_layout = CatalogLayout();
-  std::vector<std::vector<std::uint8_t>> map_rows;
-  AppendMapRows(file, catalog.pages,
-                std::vector<std::vector<std::uint32_t>>(catalog_layout.long_value_count),
-                map_rows);
-  for (const WrittenTable& table : written) {
-    AppendMapRows(file, table.data_pages, table.memo_pages, map_rows);
+  const double now = LocalNow();
+  const std::vector<CatalogObject> objects = CatalogObjects(user_tables);
+  const std::vector<AccessEntry> access = AccessEntries(objects);
+  std::vector<WrittenTable> system(std::size(jet::kSystemTables));
+  for (std::size_t i = 0; i < system.size(); ++i) {
+    system[i].layout = SystemTableLayout(jet::kSystemTables[i]);
+    system[i].definition_page = jet::kSystemTables[i].definition_page;
+    system[i].maps_page = system_pages[i].maps;
+    system[i].memo_pages.resize(system[i].layout.long_value_count);
   }
-  const PlacedRows maps = PlaceRows(file, kMapRowsPage, 0, map_rows);
 
-  // Definitions.
-  std::size_t next_map = 0;
-  TableMaps catalog_maps = MapsAt(maps.pointers, next_map, catalog_layout.long_value_count);
-  WriteTableDefinition(file, kCatalogDefinitionPage,
-                       BuildTableDefinition(catalog_layout,
-                                            static_cast<std::uint32_t>(catalog_rows.size()),
-                                            catalog_maps));
+  WrittenTable& catalog = system[0];
+  std::vector<std::uint32_t> catalog_rows;
+  catalog.data_pages = PlaceSystemRows(file, kCatalogRowsPage, catalog.definition_page,
+                                       EncodeCatalogRows(objects, now), catalog_rows);
+  catalog.rows = static_cast<std::uint32_t>(objects.size());
+  AddIndex(file, catalog, system_pages[0].index_roots[0], CatalogNameIndex(objects, catalog_rows),
+           catalog.rows);
+  AddIndex(file, catalog, system_pages[0].index_roots[1], CatalogIdIndex(objects, catalog_rows),
+           catalog.rows);
+
+  WrittenTable& access_table = system[1];
+  std::vector<std::uint32_t> access_rows;
+  access_table.data_pages = PlaceSystemRows(file, kAccessRowsPage, access_table.definition_page,
+                                            EncodeAccessRows(access), access_rows);
+  access_table.rows = static_cast<std::uint32_t>(access.size());
+  std::set<std::uint32_t> objects_with_entries;
+  for (const AccessEntry& entry : access) objects_with_entries.insert(entry.object);
+  AddIndex(file, access_table, system_pages[1].index_roots[0],
+           AccessObjectIndex(access, access_rows),
+           static_cast<std::uint32_t>(objects_with_entries.size()));
+
+  for (std::size_t i = 2; i < system.size(); ++i) {  // MSysQueries and MSysRelationships: empty
+    for (std::uint32_t root : system_pages[i].index_roots) AddIndex(file, system[i], root, {}, 0);
+  }
+
+  // Maps and definitions of every table.
+  written.insert(written.begin(), std::make_move_iterator(system.begin()),
+                 std::make_move_iterator(system.end()));
   for (const WrittenTable& table : written) {
-    TableMaps table_maps = MapsAt(maps.pointers, next_map, table.layout.long_value_count);
+    const TableMaps maps = WriteMaps(file, table);
     WriteTableDefinition(file, table.definition_page,
-                         BuildTableDefinition(table.layout, table.rows, table_maps));
+                         BuildTableDefinition(table.layout, table.rows, maps));
   }
 
-  // The global page map: a page owned by page 1 holding one empty map row.
-  DataPage global(kGlobalMapPage);
-  const std::vector<std::uint8_t> empty_map(kUsageMapRowSize, 0);
-  global.Add(empty_map);
-  file.Write(kGlobalMapPage, global.Finish());
-
-  file.Write(0, BuildFileHeader());
+  // Last, as they depend on the whole file.
+  file.Write(kGlobalMapPage, BuildGlobalPageMap(file.page_count()));
+  file.Write(0, BuildFileHeader(now));
 }
 
 }  // namespace

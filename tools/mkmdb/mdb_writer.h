@@ -1,4 +1,6 @@
-// Writes Access 2000 format (Jet 4) database files holding user tables with rows.
+// Writes Access 2000 format (Jet 4) database files holding user tables with rows, around the
+// system part (system tables, catalog objects, indexes, access-control entries, pages 0 and 1)
+// that Access writes in a new file.
 //
 // Column types and the text form of their values (a Value holds that text as UTF-8):
 //   Text(n)   any text of at most n characters, n from 1 to 255. Characters are counted in
@@ -15,8 +17,11 @@
 // (for the other types it does not parse).
 //
 // Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
-// not starting with a blank, unique within their table (or file) in any letter case. A table
-// may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes).
+// not starting with a blank, unique within their table (or file) in any letter case of any
+// script ("Été" and "ÉTÉ", "Σ" and "σ" are the same name; "Été" and "Ete" are not); the
+// system tables every file holds (MSysObjects, MSysACEs, MSysQueries, MSysRelationships) take
+// their names. A table may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes), memo values
+// being moved out of the row onto their own pages when it would not fit otherwise.
 #pragma once
 
 #include <cstdint>
@@ -50,9 +55,18 @@ class WriterError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The output path names something other than a regular file or a new name (a folder, a device,
+// a FIFO, a socket), which the writer leaves untouched.
+class DestinationError : public WriterError {
+ public:
+  using WriterError::WriterError;
+};
+
 // Writes the file atomically: the content goes to a temporary file in the same folder, which is
 // flushed to disk and renamed to `path` only once complete. On any error nothing is left
-// behind and an existing file at `path` is untouched. Throws WriterError.
+// behind and an existing file at `path` is untouched. A symbolic link at `path` is followed: the
+// file it names is written and the link stays. Throws WriterError (DestinationError when `path`
+// is not a regular file or a new name).
 void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables);
 
 // A stream of rows, for tables too large to hold in memory or read from a file.

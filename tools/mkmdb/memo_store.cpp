@@ -41,6 +41,12 @@ void MemoStore::Store(std::span<const std::uint8_t> stored, std::vector<std::uin
     field.insert(field.end(), stored.begin(), stored.end());
     return;
   }
+  StoreApart(stored, field);
+}
+
+void MemoStore::StoreApart(std::span<const std::uint8_t> stored,
+                           std::vector<std::uint8_t>& field) {
+  assert(stored.size() <= kMemoMaxStoredSize);
   if (stored.size() <= kMemoSingleRowLimit) {
     PutHeader(field, stored.size(), kSingleRow, AddRow(stored));
     return;

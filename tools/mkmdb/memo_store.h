@@ -25,8 +25,10 @@ class MemoStore {
   explicit MemoStore(PageFile& file);
 
   // Stores one value given in its stored form (at most kMemoMaxStoredSize bytes) and sets
-  // `field` to the bytes for the row.
+  // `field` to the bytes for the row: the value itself when small, else a pointer to LVAL rows.
   void Store(std::span<const std::uint8_t> stored, std::vector<std::uint8_t>& field);
+  // The same, always on LVAL pages: for a small value whose row would not fit a page with it.
+  void StoreApart(std::span<const std::uint8_t> stored, std::vector<std::uint8_t>& field);
   // Writes the page still being filled.
   void Finish();
   // The LVAL pages used, ascending.

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "jet/case_fold.h"
 #include "jet/format.h"
 #include "jet_text.h"
 
@@ -10,13 +11,9 @@ namespace {
 
 constexpr std::size_t kMaxNameLength = 64;
 
-// Upper-cases ASCII letters so names differing only in letter case collide, as in Access.
-std::u16string Folded(std::u16string name) {
-  for (char16_t& c : name) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return name;
-}
+// Names that differ only in the case of their letters, of any script, are the same name to
+// Access; their folded forms are equal.
+std::u16string Folded(const std::u16string& name) { return jet::FoldCase(name); }
 
 std::u16string Decoded(const std::string& name, const std::string& what) {
   Utf8Decoder decoder;
@@ -45,7 +42,11 @@ void CheckObjectName(const std::string& name, const std::string& what) {
 }
 
 void CheckTables(const std::vector<TableSource>& tables) {
-  std::set<std::u16string> table_names{Folded(u"MSysObjects")};
+  // The system tables of every file are taken.
+  std::set<std::u16string> table_names;
+  for (const jet::SystemTable& system : jet::kSystemTables) {
+    table_names.insert(Folded(Decoded(system.name, "table")));
+  }
   for (const TableSource& table : tables) {
     CheckObjectName(table.name, "table");
     if (!table_names.insert(Folded(Decoded(table.name, "table"))).second) {

@@ -1,12 +1,14 @@
 #include "page_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
+#include "destination.h"
 #include "mdb_writer.h"
 #include "pending_output.h"
 
@@ -17,47 +19,63 @@ std::string SystemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
-std::string FolderOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+// The longest file name the folder accepts.
+std::size_t NameLimit(const std::string& folder) {
+  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
 }
 
-std::string BaseName(const std::string& path) {
-  auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// The first `size` bytes of `name`, not cutting a UTF-8 sequence in two.
+std::string CutName(const std::string& name, std::size_t size) {
+  if (name.size() <= size) return name;
+  while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
+  return name.substr(0, size);
 }
 
-// The mode a new file would get from open(0666), or the mode of the file being replaced.
-mode_t OutputMode(const std::string& destination) {
-  struct stat existing {};
-  if (stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    return existing.st_mode & 07777;
+std::string RandomSuffix() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[6] = {};
+  if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+    throw WriterError(std::string("cannot draw a temporary name: ") + std::strerror(errno));
   }
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+  std::string suffix;
+  for (unsigned char b : bytes) suffix.push_back(kLetters[b % (sizeof kLetters - 1)]);
+  return suffix;
 }
 
 }  // namespace
 
-PageFile::PageFile(std::string destination) : destination_(std::move(destination)) {
-  if (destination_.empty() || destination_.back() == '/') {
-    throw WriterError("output path \"" + destination_ + "\" names no file");
+PageFile::PageFile(const std::string& destination) {
+  if (destination.empty() || destination.back() == '/') {
+    throw WriterError("output path \"" + destination + "\" names no file");
+  }
+  destination_ = ResolveDestination(destination);
+  if (destination_.back() == '/') {
+    throw WriterError("output path " + destination + " leads to \"" + destination_ +
+                      "\", which names no file");
   }
   struct stat existing {};
-  if (stat(destination_.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
-    throw WriterError("output path " + destination_ + " is a folder");
+  const bool replacing = stat(destination_.c_str(), &existing) == 0;
+
+  // ".<name>.XXXXXX" beside the destination, the name shortened when it would pass the limit.
+  const std::string folder = FolderOf(destination_);
+  const std::size_t room = NameLimit(folder) - 8;
+  const std::string stem = folder + "/." + CutName(BaseName(destination_), room) + ".";
+  // Created with mode 0666, which the kernel narrows by the process umask (and a default ACL of
+  // the folder) exactly as for any new file; a replaced file's mode is then carried over.
+  {
+    const CleanupSignalsHeld held;  // until the new file is registered for removal
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts && fd_ < 0; ++attempt) {
+      temp_path_ = stem + RandomSuffix();
+      fd_ = open(temp_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ < 0) throw WriterError(SystemError("cannot create a file next to", destination_));
+    SetPendingOutput(temp_path_);
   }
-  std::string pattern = FolderOf(destination_) + "/." + BaseName(destination_) + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  fd_ = mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) throw WriterError(SystemError("cannot create a file next to", destination_));
-  temp_path_ = name.data();
-  SetPendingOutput(temp_path_);
-  if (fchmod(fd_, OutputMode(destination_)) != 0) {
+  if (replacing && fchmod(fd_, existing.st_mode & 07777) != 0) {
     std::string message = SystemError("cannot set the mode of", temp_path_);
     close(fd_);
     unlink(temp_path_.c_str());
@@ -102,6 +120,14 @@ void PageFile::Commit() {
   int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) throw WriterError(SystemError("cannot close", temp_path_));
+  // The destination was checked when the run began; something else may have been put there
+  // since, and a rename would replace it whatever it is.
+  struct stat now {};
+  if (lstat(destination_.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+    throw DestinationError("output path " + destination_ +
+                           " became something other than a regular file while the database "
+                           "was written; it is left as it is");
+  }
   if (rename(temp_path_.c_str(), destination_.c_str()) != 0) {
     throw WriterError(SystemError("cannot rename the finished file to", destination_));
   }

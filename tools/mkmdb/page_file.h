@@ -11,8 +11,10 @@ namespace mkmdb {
 
 class PageFile {
  public:
-  // Creates the temporary file in the folder of `destination`. Throws WriterError.
-  explicit PageFile(std::string destination);
+  // Follows `destination` through its symbolic links, checks that it is a regular file or a new
+  // name, and creates the temporary file in its folder. Throws WriterError (DestinationError for
+  // a destination that is not a regular file).
+  explicit PageFile(const std::string& destination);
   // Removes the temporary file unless Commit() succeeded.
   ~PageFile();
   PageFile(const PageFile&) = delete;
@@ -31,7 +33,7 @@ class PageFile {
   const std::string& temporary_path() const { return temp_path_; }
 
  private:
-  std::string destination_;
+  std::string destination_;  // with its links followed
   std::string temp_path_;
   int fd_ = -1;
   std::uint32_t page_count_ = 0;

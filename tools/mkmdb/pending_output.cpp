@@ -4,6 +4,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace mkmdb {
@@ -14,7 +15,7 @@ std::atomic<bool> g_installed{false};
 char g_path[PATH_MAX];
 volatile std::sig_atomic_t g_armed = 0;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 void OnSignal(int signal_number) {
   if (g_armed) unlink(g_path);
@@ -33,8 +34,25 @@ void InstallInterruptCleanup() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   for (int s : kSignals) sigaddset(&action.sa_mask, s);
-  for (int s : kSignals) sigaction(s, &action, nullptr);
+  for (int s : kSignals) {
+    // A signal the caller ignores (nohup, a shell's background job) stays ignored.
+    struct sigaction current {};
+    if (sigaction(s, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+    sigaction(s, &action, nullptr);
+  }
   g_installed = true;
+}
+
+CleanupSignalsHeld::CleanupSignalsHeld() {
+  if (!g_installed) return;
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int s : kSignals) sigaddset(&signals, s);
+  held_ = pthread_sigmask(SIG_BLOCK, &signals, &previous_) == 0;
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld() {
+  if (held_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 void SetPendingOutput(const std::string& path) {

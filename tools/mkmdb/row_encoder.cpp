@@ -30,6 +30,7 @@ void EncodeRow(const TableLayout& layout, std::span<const Cell> cells,
       mask[column.number / 8] = static_cast<std::uint8_t>(mask[column.number / 8] |
                                                           (1u << (column.number % 8)));
     }
+    if (column.boolean()) continue;  // its value is its bit in the null mask
     if (column.fixed()) {
       if (cell.present && column.length > 0) {
         assert(cell.bytes.size() == column.length);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jet/case_fold.h"
 #include "jet_text.h"
 
 namespace mkmdb {
@@ -15,11 +16,14 @@ constexpr std::size_t kHeaderSize = 0x3F;
 constexpr std::size_t kDescriptorSize = 25;
 constexpr std::size_t kContinuationHeader = 8;
 
-std::u16string Utf16Name(const std::string& name) {
+// A name as a definition stores it: u16 byte length, then UTF-16LE.
+void AppendName(const std::string& name, std::vector<std::uint8_t>& out) {
   Utf8Decoder decoder;
-  std::u16string out;
-  decoder.Decode(name, out);  // names are checked for valid UTF-8 before layout
-  return out;
+  std::u16string text;
+  decoder.Decode(name, text);  // names are checked for valid UTF-8 before layout
+  const std::vector<std::uint8_t> bytes = Utf16Bytes(text);
+  jet::AppendU16(out, static_cast<std::uint16_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -27,6 +31,7 @@ std::u16string Utf16Name(const std::string& name) {
 std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::uint32_t rows,
                                                const TableMaps& maps) {
   const auto column_count = static_cast<std::uint16_t>(layout.columns.size());
+  const auto index_count = static_cast<std::uint32_t>(layout.indexes.size());
   std::vector<std::uint8_t> out(kHeaderSize, 0);
   std::uint8_t* h = out.data();
   h[0] = jet::kPageTableDefinition;
@@ -40,35 +45,87 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
   jet::PutU16(h + 0x29, column_count);  // columns ever defined
   jet::PutU16(h + 0x2B, layout.variable_count);
   jet::PutU16(h + 0x2D, column_count);
-  jet::PutU32(h + 0x2F, 0);  // logical indexes
-  jet::PutU32(h + 0x33, 0);  // physical indexes
+  jet::PutU32(h + 0x2F, index_count);  // logical indexes
+  jet::PutU32(h + 0x33, index_count);  // physical indexes
   jet::PutU32(h + 0x37, maps.usage);
   jet::PutU32(h + 0x3B, maps.free);
+  for (std::uint32_t i = 0; i < index_count; ++i) {
+    jet::AppendU32(out, 0);
+    jet::AppendU32(out, maps.indexes.at(i).distinct);
+    jet::AppendU32(out, 0);
+  }
 
-  for (const PhysicalColumn& column : layout.columns) {
+  // System tables list their columns by name; the column number keeps their order.
+  std::vector<const PhysicalColumn*> listed;
+  for (const PhysicalColumn& column : layout.columns) listed.push_back(&column);
+  if (layout.system) {
+    std::stable_sort(listed.begin(), listed.end(), [](const auto* a, const auto* b) {
+      return jet::CompareFolded(a->name, b->name) < 0;
+    });
+  }
+  for (const PhysicalColumn* column : listed) {
     std::uint8_t d[kDescriptorSize] = {};
-    d[0] = column.type;
+    d[0] = column->type;
     jet::PutU32(d + 1, kDefinitionStamp);
-    jet::PutU16(d + 5, column.number);
-    jet::PutU16(d + 7, column.variable_slot);
-    jet::PutU16(d + 9, column.number);
+    jet::PutU16(d + 5, column->number);
+    jet::PutU16(d + 7, column->variable_slot);
+    jet::PutU16(d + 9, layout.system ? 0 : column->number);
     jet::PutU16(d + 11, kSortOrderGeneral);
-    d[15] = column.flags;
-    d[16] = column.compression;
-    jet::PutU16(d + 21, column.fixed_offset);
-    jet::PutU16(d + 23, column.length);
+    d[15] = column->flags;
+    d[16] = column->compression;
+    jet::PutU16(d + 21, column->fixed_offset);
+    jet::PutU16(d + 23, column->length);
     out.insert(out.end(), d, d + kDescriptorSize);
   }
-  for (const PhysicalColumn& column : layout.columns) {
-    std::vector<std::uint8_t> name = Utf16Bytes(Utf16Name(column.name));
-    jet::AppendU16(out, static_cast<std::uint16_t>(name.size()));
-    out.insert(out.end(), name.begin(), name.end());
+  for (const PhysicalColumn* column : listed) AppendName(column->name, out);
+
+  for (std::uint32_t i = 0; i < index_count; ++i) {
+    const IndexLayout& index = layout.indexes[i];
+    std::uint8_t d[jet::kPhysicalIndexSize] = {};
+    jet::PutU32(d, jet::kPhysicalIndexStamp);
+    for (std::size_t k = 0; k < jet::kIndexKeyColumns; ++k) {
+      std::uint8_t* key = d + 4 + 3 * k;
+      const bool used = k < index.keys.size();
+      jet::PutU16(key, used ? index.keys[k] : 0xFFFF);
+      key[2] = used ? jet::kKeyOrderAscending : 0;
+    }
+    const std::size_t after_keys = 4 + 3 * jet::kIndexKeyColumns;
+    jet::PutU32(d + after_keys, maps.indexes.at(i).usage);
+    jet::PutU32(d + after_keys + 4, maps.indexes.at(i).root);
+    d[after_keys + 12] = index.flags;
+    out.insert(out.end(), d, d + jet::kPhysicalIndexSize);
   }
-  std::size_t long_value = 0;
+  // Logical indexes by name, each naming its number and the physical index behind it.
+  std::vector<std::uint32_t> logical(index_count);
+  for (std::uint32_t i = 0; i < index_count; ++i) logical[i] = i;
+  std::stable_sort(logical.begin(), logical.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return jet::CompareFolded(layout.indexes[a].name, layout.indexes[b].name) < 0;
+  });
+  for (std::uint32_t i : logical) {
+    std::uint8_t d[jet::kLogicalIndexSize] = {};
+    jet::PutU32(d, kDefinitionStamp);
+    jet::PutU32(d + 4, i);
+    jet::PutU32(d + 8, i);
+    jet::PutU32(d + 13, 0xFFFFFFFF);  // no related index
+    d[21] = jet::kLogicalIndexNoRelationship;
+    d[22] = jet::kLogicalIndexNoRelationship;
+    d[23] = layout.indexes[i].kind;
+    out.insert(out.end(), d, d + jet::kLogicalIndexSize);
+  }
+  for (std::uint32_t i : logical) AppendName(layout.indexes[i].name, out);
+
+  // Memo and OLE columns in the order of their descriptors; their maps were made in
+  // column-number order.
+  std::vector<std::uint16_t> long_value_numbers;
   for (const PhysicalColumn& column : layout.columns) {
-    if (!column.long_value()) continue;
-    const auto& pair = maps.long_values.at(long_value++);
-    jet::AppendU16(out, column.number);
+    if (column.long_value()) long_value_numbers.push_back(column.number);
+  }
+  for (const PhysicalColumn* column : listed) {
+    if (!column->long_value()) continue;
+    const auto at = std::find(long_value_numbers.begin(), long_value_numbers.end(),
+                              column->number) - long_value_numbers.begin();
+    const auto& pair = maps.long_values.at(static_cast<std::size_t>(at));
+    jet::AppendU16(out, column->number);
     jet::AppendU32(out, pair.first);
     jet::AppendU32(out, pair.second);
   }

@@ -8,6 +8,8 @@ bool PhysicalColumn::long_value() const {
   return type == jet::kTypeMemo || type == jet::kTypeOle;
 }
 
+bool PhysicalColumn::boolean() const { return type == jet::kTypeBool; }
+
 TableLayout LayOutTable(std::string name, bool system, std::vector<PhysicalColumn> columns) {
   TableLayout layout;
   layout.name = std::move(name);
@@ -15,7 +17,10 @@ TableLayout LayOutTable(std::string name, bool system, std::vector<PhysicalColum
   std::uint16_t number = 0;
   for (auto& column : columns) {
     column.number = number++;
-    if (column.fixed()) {
+    if (column.boolean()) {
+      column.variable_slot = layout.variable_count;
+      column.fixed_offset = 0;
+    } else if (column.fixed()) {
       column.variable_slot = layout.variable_count;
       column.fixed_offset = layout.fixed_size;
       layout.fixed_size = static_cast<std::uint16_t>(layout.fixed_size + column.length);

@@ -1,5 +1,5 @@
 // The physical description of a table: each column's type code, number, place in the fixed
-// area or slot in the variable area, and the flags its definition carries.
+// area or slot in the variable area, and the flags its definition carries; and its indexes.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ struct PhysicalColumn {
   std::uint8_t type = 0;         // jet::kType...
   std::uint8_t flags = 0;        // jet::kColumnFixed | jet::kColumnNullable | ...
   std::uint8_t compression = 0;  // 1: text may be stored compressed
-  std::uint16_t length = 0;      // bytes; 0 for memo, OLE and Yes/No
+  std::uint16_t length = 0;      // bytes; 0 for memo and OLE
   // Filled in by LayOutTable:
   std::uint16_t number = 0;        // order and bit in the null mask
   std::uint16_t variable_slot = 0; // variable columns: slot in the offset table; fixed columns:
@@ -24,19 +24,30 @@ struct PhysicalColumn {
 
   bool fixed() const { return (flags & 0x01) != 0; }
   bool long_value() const;  // memo or OLE: keeps its own pair of page maps
+  bool boolean() const;     // Yes/No: its value is its bit in the null mask, it takes no bytes
+};
+
+// An index over some columns, all ascending. Index i of a table is both its physical index i
+// and its logical index numbered i.
+struct IndexLayout {
+  std::string name;
+  std::vector<std::uint16_t> keys;  // column numbers
+  std::uint8_t flags = 0;           // jet::kIndexUnique, ...
+  std::uint8_t kind = 0;            // jet::kLogicalIndexPlain or jet::kLogicalIndexPrimaryKey
 };
 
 struct TableLayout {
   std::string name;
-  bool system = false;
+  bool system = false;  // a system table: descriptors sorted by name, column index 0
   std::vector<PhysicalColumn> columns;
+  std::vector<IndexLayout> indexes;
   std::uint16_t fixed_size = 0;
   std::uint16_t variable_count = 0;
   std::size_t long_value_count = 0;
 };
 
-// Numbers the columns in order; fixed columns take consecutive fixed-area offsets and
-// variable columns consecutive slots.
+// Numbers the columns in order; fixed columns take consecutive fixed-area offsets (a Yes/No
+// column takes none and has offset 0) and variable columns consecutive slots.
 TableLayout LayOutTable(std::string name, bool system, std::vector<PhysicalColumn> columns);
 
 // The physical form of a user column.

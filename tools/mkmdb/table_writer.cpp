@@ -1,5 +1,7 @@
 #include "table_writer.h"
 
+#include <algorithm>
+
 #include "value_parser.h"
 
 namespace mkmdb {
@@ -35,10 +37,7 @@ void TableWriter::AddRow(const std::vector<Value>& values) {
     }
   }
   EncodeRow(layout_, cells_, row_);
-  if (row_.size() > jet::kMaxRowBytes) {
-    throw ValueError("the row takes " + std::to_string(row_.size()) +
-                     " bytes; a row holds at most " + std::to_string(jet::kMaxRowBytes));
-  }
+  if (row_.size() > jet::kMaxRowBytes) MoveMemosOutOfRow();
   if (data_pages_.empty() || !page_.HasRoomFor(row_.size())) {
     if (!data_pages_.empty()) {
       file_.Write(page_number_, page_.Finish());
@@ -49,6 +48,28 @@ void TableWriter::AddRow(const std::vector<Value>& values) {
   }
   page_.Add(row_);
   if (++rows_ == 0) throw ValueError("a table holds at most 4294967295 rows");
+}
+
+void TableWriter::MoveMemosOutOfRow() {
+  // Memo values kept in the row go to LVAL pages, the largest first, until the row fits.
+  std::vector<std::size_t> movable;
+  for (std::size_t i = 0; i < encoders_.size(); ++i) {
+    if (encoders_[i].InlineMemoBytes() > 0) movable.push_back(i);
+  }
+  std::sort(movable.begin(), movable.end(), [&](std::size_t a, std::size_t b) {
+    return encoders_[a].InlineMemoBytes() > encoders_[b].InlineMemoBytes();
+  });
+  std::size_t size = row_.size();
+  for (std::size_t i : movable) {
+    if (size <= jet::kMaxRowBytes) break;
+    size -= encoders_[i].InlineMemoBytes();
+    cells_[i] = encoders_[i].MoveMemoOutOfRow();
+  }
+  if (size > jet::kMaxRowBytes) {
+    throw ValueError("the row takes " + std::to_string(size) + " bytes with its memo values " +
+                     "stored apart; a row holds at most " + std::to_string(jet::kMaxRowBytes));
+  }
+  EncodeRow(layout_, cells_, row_);
 }
 
 void TableWriter::Finish() {

@@ -22,8 +22,9 @@ class TableWriter {
   TableWriter(PageFile& file, const std::vector<ColumnSpec>& columns,
               std::uint32_t definition_page);
 
-  // Adds one row with a value per column. Throws ValueError (naming the column when one value
-  // is at fault); the table is then unusable.
+  // Adds one row with a value per column. Memo values small enough to stay in the row move to
+  // LVAL pages when the row would not fit a page otherwise. Throws ValueError (naming the column
+  // when one value is at fault); the table is then unusable.
   void AddRow(const std::vector<Value>& values);
   // Writes the pages still being filled.
   void Finish();
@@ -35,6 +36,8 @@ class TableWriter {
   std::vector<std::vector<std::uint32_t>> memo_pages() const;
 
  private:
+  void MoveMemosOutOfRow();
+
   PageFile& file_;
   std::vector<ColumnSpec> columns_;
   TableLayout layout_;

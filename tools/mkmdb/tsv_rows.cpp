@@ -1,20 +1,89 @@
 #include "tsv_rows.h"
 
+#include <algorithm>
+
+#include "memo_store.h"
+#include "value_parser.h"
+
 namespace mkmdb {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kByteOrderMarkSize = 3;
+
+}  // namespace
+
+std::size_t LongestFieldText(const ColumnSpec& column) {
+  // A UTF-16 code unit takes at most 3 bytes of UTF-8 (a pair of surrogates 4 bytes for two
+  // units) and at most 2 bytes as an escape, so text of n units takes at most 3n bytes.
+  constexpr std::size_t kBytesPerUnit = 3;
+  constexpr std::size_t kNull = 2;  // \N
+  switch (column.type) {
+    case ColumnType::Text:
+      return std::max(kNull, kBytesPerUnit * static_cast<std::size_t>(std::max(column.size, 0)));
+    case ColumnType::Memo:
+      // Stored uncompressed, a memo value takes two bytes per unit.
+      return kBytesPerUnit * (kMemoMaxStoredSize / 2);
+    case ColumnType::Long:
+    case ColumnType::Double:
+      return kLongestNumberText;
+    case ColumnType::DateTime:
+      return 19;  // YYYY-MM-DD HH:MM:SS
+    case ColumnType::YesNo:
+      return 5;  // false
+  }
+  return 0;
+}
 
 TsvRows::TsvRows(std::istream& input, std::string label, std::vector<ColumnSpec> columns)
-    : input_(input), label_(std::move(label)), columns_(std::move(columns)) {}
+    : input_(input), label_(std::move(label)), columns_(std::move(columns)) {
+  longest_line_ = kByteOrderMarkSize + 1;  // the mark and a CR before the line feed
+  for (const ColumnSpec& column : columns_) longest_line_ += LongestFieldText(column) + 1;
+}
 
 std::string TsvRows::Where() const { return label_ + " line " + std::to_string(line_number_); }
 
-bool TsvRows::Next(std::vector<Value>& row) {
-  if (!std::getline(input_, line_)) {
-    if (input_.bad()) throw WriterError(label_ + ": read error after line " +
-                                        std::to_string(line_number_));
-    return false;
+void TsvRows::RefuseLongLine() const {
+  throw WriterError(label_ + " line " + std::to_string(line_number_ + 1) + ": the line passes " +
+                    std::to_string(longest_line_) +
+                    " bytes, more than a row of these columns can hold");
+}
+
+bool TsvRows::ReadLine() {
+  line_.clear();
+  bool started = false;
+  for (;;) {
+    input_.getline(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
+    const auto got = static_cast<std::size_t>(input_.gcount());
+    if (input_.bad()) {
+      throw WriterError(label_ + ": read error after line " + std::to_string(line_number_));
+    }
+    if (input_.eof()) {  // the last line, without a line feed (or nothing at all)
+      line_.append(chunk_.data(), got);
+      if (line_.size() > longest_line_) RefuseLongLine();
+      return started || got > 0;
+    }
+    if (input_.fail()) {  // the chunk filled up before the line feed
+      input_.clear();
+      line_.append(chunk_.data(), got);
+      started = true;
+      if (line_.size() > longest_line_) RefuseLongLine();
+      continue;
+    }
+    line_.append(chunk_.data(), got - 1);  // without the line feed
+    if (line_.size() > longest_line_) RefuseLongLine();
+    return true;
   }
+}
+
+bool TsvRows::Next(std::vector<Value>& row) {
+  if (!ReadLine()) return false;
   ++line_number_;
-  if (line_number_ == 1 && line_.rfind("\xEF\xBB\xBF", 0) == 0) line_.erase(0, 3);
+  if (line_number_ == 1 && line_.rfind(kByteOrderMark, 0) == 0) {
+    // Input made of the mark alone holds no line at all.
+    if (line_.size() == kByteOrderMarkSize && input_.eof()) return false;
+    line_.erase(0, kByteOrderMarkSize);
+  }
   if (!line_.empty() && line_.back() == '\r') line_.pop_back();
 
   std::size_t fields = 1;

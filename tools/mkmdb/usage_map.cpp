@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "data_page.h"
 #include "mdb_writer.h"
 
 namespace mkmdb {
@@ -19,7 +20,9 @@ std::vector<std::uint8_t> BuildUsageMap(std::span<const std::uint32_t> pages, Pa
   std::vector<std::uint8_t> row(kUsageMapRowSize, 0);
   if (pages.empty() || pages.back() - pages.front() < kInlineMapPages) {
     row[0] = 0x00;
-    std::uint32_t start = pages.empty() ? 0 : pages.front();
+    // Counted from page 0 while the pages allow it, as Access does.
+    const std::uint32_t start =
+        pages.empty() || pages.back() < kInlineMapPages ? 0 : pages.front();
     jet::PutU32(row.data() + 1, start);
     for (std::uint32_t page : pages) SetBit(row.data() + 5, page - start);
     return row;
@@ -43,6 +46,15 @@ std::vector<std::uint8_t> BuildUsageMap(std::span<const std::uint32_t> pages, Pa
     jet::PutU32(row.data() + 1 + 4 * entry, bitmap_page);
   }
   return row;
+}
+
+jet::Page BuildGlobalPageMap(std::uint32_t page_count) {
+  DataPage page(kGlobalMapPage);
+  std::vector<std::uint8_t> row(kUsageMapRowSize, 0);
+  for (std::uint32_t p = page_count; p < kInlineMapPages; ++p) SetBit(row.data() + 5, p);
+  page.Add(row);
+  page.Add(std::vector<std::uint8_t>(kUsageMapRowSize, 0));
+  return page.Finish();
 }
 
 }  // namespace mkmdb

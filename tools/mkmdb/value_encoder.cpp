@@ -14,7 +14,13 @@ constexpr std::size_t kMemoCompressionLimit = 1024;
 ValueEncoder::ValueEncoder(const ColumnSpec& column, Utf8Decoder& decoder, MemoStore* memo)
     : column_(column), decoder_(decoder), memo_(memo) {}
 
-void ValueEncoder::DecodeText(const std::string& text) {
+void ValueEncoder::DecodeText(const std::string& text, std::size_t most_units) {
+  // A UTF-16 unit takes at most 3 bytes of UTF-8, so longer text cannot fit; it is refused
+  // before being converted.
+  if (text.size() / 3 > most_units) {
+    throw ValueError("the text has at least " + std::to_string(text.size() / 3) +
+                     " characters; the column holds at most " + std::to_string(most_units));
+  }
   if (!decoder_.Decode(text, text_)) throw ValueError("the text is not valid UTF-8");
   if (text_.find(u'\0') != std::u16string::npos) {
     throw ValueError("the text holds a NUL character (U+0000)");
@@ -22,6 +28,7 @@ void ValueEncoder::DecodeText(const std::string& text) {
 }
 
 Cell ValueEncoder::Encode(const Value& value) {
+  inline_memo_ = 0;
   if (!value) {
     if (column_.type == ColumnType::YesNo) throw ValueError("a Yes/No value cannot be NULL");
     return Cell{};
@@ -30,7 +37,7 @@ Cell ValueEncoder::Encode(const Value& value) {
   bytes_.clear();
   switch (column_.type) {
     case ColumnType::Text: {
-      DecodeText(text);
+      DecodeText(text, static_cast<std::size_t>(column_.size));
       if (text_.size() > static_cast<std::size_t>(column_.size)) {
         throw ValueError("the text has " + std::to_string(text_.size()) +
                          " characters; the column holds at most " +
@@ -43,7 +50,7 @@ Cell ValueEncoder::Encode(const Value& value) {
       return Cell{true, bytes_};
     }
     case ColumnType::Memo: {
-      DecodeText(text);
+      DecodeText(text, kMemoMaxStoredSize / 2);
       stored_.clear();
       if (!EncodeJetText(text_, text_.size() <= kMemoCompressionLimit, stored_)) {
         throw ValueError(
@@ -55,6 +62,7 @@ Cell ValueEncoder::Encode(const Value& value) {
                          " bytes; at most " + std::to_string(kMemoMaxStoredSize) + " fit");
       }
       memo_->Store(stored_, bytes_);
+      inline_memo_ = bytes_.size() - kMemoHeaderSize;
       return Cell{true, bytes_};
     }
     case ColumnType::Long: {
@@ -76,6 +84,12 @@ Cell ValueEncoder::Encode(const Value& value) {
       return Cell{ParseYesNo(text), {}};
   }
   return Cell{};
+}
+
+Cell ValueEncoder::MoveMemoOutOfRow() {
+  memo_->StoreApart(stored_, bytes_);
+  inline_memo_ = 0;
+  return Cell{true, bytes_};
 }
 
 }  // namespace mkmdb

@@ -20,9 +20,17 @@ class ValueEncoder {
   // Throws ValueError when the value does not fit the column. The returned cell refers to
   // storage inside the encoder, valid until the next call.
   Cell Encode(const Value& value);
+  // The bytes of a memo value that the last Encode kept inside the row (0 for other columns
+  // and for values already stored apart).
+  std::size_t InlineMemoBytes() const { return inline_memo_; }
+  // Stores the memo value of the last Encode on LVAL pages instead and returns the new cell,
+  // which takes InlineMemoBytes() fewer bytes of the row.
+  Cell MoveMemoOutOfRow();
 
  private:
-  void DecodeText(const std::string& text);
+  // Converts `text` to UTF-16 into text_, refusing text that cannot have `most_units` units or
+  // fewer without converting it.
+  void DecodeText(const std::string& text, std::size_t most_units);
 
   ColumnSpec column_;
   Utf8Decoder& decoder_;
@@ -30,6 +38,7 @@ class ValueEncoder {
   std::u16string text_;
   std::vector<std::uint8_t> stored_;
   std::vector<std::uint8_t> bytes_;
+  std::size_t inline_memo_ = 0;
 };
 
 }  // namespace mkmdb

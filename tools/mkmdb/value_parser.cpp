@@ -37,9 +37,17 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+void CheckNumberLength(std::string_view text) {
+  if (text.size() > kLongestNumberText) {
+    throw ValueError(Quoted(text) + " is longer than " + std::to_string(kLongestNumberText) +
+                     " characters, more than any number needs");
+  }
+}
+
 }  // namespace
 
 std::int32_t ParseLong(std::string_view text) {
+  CheckNumberLength(text);
   std::int32_t value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error == std::errc::result_out_of_range) {
@@ -52,6 +60,7 @@ std::int32_t ParseLong(std::string_view text) {
 }
 
 double ParseDouble(std::string_view text) {
+  CheckNumberLength(text);
   double value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
                                       std::chars_format::general);

@@ -2,6 +2,7 @@
 // Each function throws ValueError saying what is wrong with the text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string_view>
@@ -13,6 +14,10 @@ class ValueError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The longest text a Long or a Double may be written with; any number fits in far less, even
+// with leading zeros or every digit of the smallest Double.
+inline constexpr std::size_t kLongestNumberText = 1024;
 
 std::int32_t ParseLong(std::string_view text);
 double ParseDouble(std::string_view text);
