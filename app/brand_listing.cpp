@@ -1,6 +1,8 @@
 #include "app/brand_listing.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "db/recordset.h"
@@ -12,11 +14,17 @@ namespace {
 constexpr char kStatementText[] = "SELECT marque FROM avion ";
 
 // "-- " and the value in the code page (a character it cannot represent becomes '?'), on a
-// line of its own, flushed at once.
+// line of its own, flushed at once. A line that does not reach the stream's file raises
+// ListingWriteError.
 void WriteLine(const CString& value) {
   std::string line = "-- " + value.ToCodePage() + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  errno = 0;
+  const bool written = std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+  if (!written || std::fflush(stdout) != 0) {
+    const int error = errno;
+    std::clearerr(stdout);
+    throw ListingWriteError(error != 0 ? std::strerror(error) : "the stream refused the line");
+  }
 }
 
 // Read, show, write: the line of a value is written only after its box has been dismissed.

@@ -24,6 +24,8 @@ int RunProgram() {
       if (!ListBrands(database)) {
         failure = "brand-listing: no connection: the connection dialogs were cancelled";
       }
+    } catch (const ListingWriteError& e) {
+      failure = std::string("brand-listing: cannot write to standard output: ") + e.what();
     } catch (CException* e) {
       failure = DescribeFailure(opened ? "the listing failed" : "cannot open the database", e);
       e->Delete();

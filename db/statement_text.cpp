@@ -1,6 +1,5 @@
 // Statement text composition: from the caller's text to the exact text that is prepared or
 // executed, and whether that text still allows the rows to be changed.
-#include <cwctype>
 #include <string>
 #include <string_view>
 
@@ -34,6 +33,13 @@ bool IsCallOrSelect(const CString& text) {
          StartsWithPrefix(text, kSelectPrefix);
 }
 
+// Keywords are basic Latin, so letter case folds over a-z alone, the same in every locale: a
+// locale's own mapping could turn a keyword's letter into another (in a Turkish locale 'i'
+// becomes a dotted capital I, and " join " would no longer match).
+char16_t UpperBasicLatin(char16_t c) {
+  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
 // The upper-case copy FindKeyword searches: one unit for one unit, so that an index in the
 // copy is the same index in the caller's text.
 std::u16string UpperCaseCopy(std::u16string_view text) {
@@ -44,7 +50,7 @@ std::u16string UpperCaseCopy(std::u16string_view text) {
     ThrowMemoryException();
   }
   for (size_t i = 0; i < text.size(); ++i) {
-    copy[i] = static_cast<char16_t>(std::towupper(static_cast<std::wint_t>(text[i])));
+    copy[i] = UpperBasicLatin(text[i]);
   }
   return copy;
 }

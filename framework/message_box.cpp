@@ -1,19 +1,15 @@
 #include "framework/message_box.h"
 
-#include <unistd.h>
-
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "framework/codepage.h"
+#include "framework/executable_path.h"
+#include "framework/message_box_desktop.h"
 #include "framework/message_box_stderr.h"
 #include "framework/message_box_terminal.h"
 #include "framework/message_box_text.h"
 #include "framework/string_table.h"
-#if DRAVON_HAVE_GTK
-#include "framework/message_box_gtk.h"
-#endif
 
 namespace {
 
@@ -25,28 +21,17 @@ constexpr size_t kCaptionLimit = 259;
 
 enum class Presentation { Desktop, Terminal, StandardError };
 
+// The terminal is tried at the first box: a process without a controlling terminal moves on to
+// standard error from there.
 Presentation ChoosePresentation() {
-#if DRAVON_HAVE_GTK
-  if (OpenMessageBoxDisplay()) return Presentation::Desktop;
-#endif
-  if (::isatty(STDIN_FILENO)) return Presentation::Terminal;
-  return Presentation::StandardError;
+  if (OpenDesktopMessageBox()) return Presentation::Desktop;
+  return Presentation::Terminal;
 }
 
 // One box at a time: a box is modal for the whole process.
 std::mutex& BoxMutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-std::string ExecutablePath() {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 }  // namespace
@@ -70,13 +55,12 @@ int ShowMessageBox(std::u16string_view text, UINT style, UINT /*helpId*/) {
   const MessageBoxIcon icon = MessageBoxIconForStyle(style);
   switch (presentation) {
     case Presentation::Desktop:
-#if DRAVON_HAVE_GTK
       ShowDesktopMessageBox(caption, text, icon);
-#endif
       break;
     case Presentation::Terminal:
       if (ShowTerminalMessageBox(caption, text, icon)) break;
-      // The terminal is gone: this box and every later one go to standard error.
+      // No controlling terminal (or it is gone): this box and every later one go to standard
+      // error.
       presentation = Presentation::StandardError;
       [[fallthrough]];
     case Presentation::StandardError:

@@ -1,8 +1,9 @@
 // The modal message box.
 //
 // One presentation is chosen once per process, in this order: a desktop dialog when a display
-// can be opened, a box drawn on the terminal when standard input is a terminal, otherwise the
-// box's text written to standard error (the run goes on at once). The caption is the full path
+// can be opened, a box drawn on the controlling terminal when the process has one (whatever its
+// standard input is), otherwise the box's text written to standard error (the run goes on at
+// once). The caption is the full path
 // of the running executable, cut at 259 characters.
 #pragma once
 

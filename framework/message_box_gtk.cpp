@@ -1,10 +1,11 @@
-#include "framework/message_box_gtk.h"
-
+// The desktop dialog module (GTK 3): built as a module of its own and loaded by the message box
+// only when a display is named, so that a run without one never loads the toolkit.
 #include <gtk/gtk.h>
 
-#include <string>
+#include <type_traits>
 
-#include "framework/codepage.h"
+#include "framework/message_box_dialog_module.h"
+#include "framework/message_box_text.h"
 
 namespace {
 
@@ -38,20 +39,18 @@ GtkMessageType MessageType(MessageBoxIcon icon) {
 
 }  // namespace
 
-bool OpenMessageBoxDisplay() {
+extern "C" __attribute__((visibility("default"))) int brand_listing_dialog_open() {
   // The program's texts are converted in its own locale; the toolkit must not replace it.
   gtk_disable_setlocale();
-  return gtk_init_check(nullptr, nullptr);
+  return gtk_init_check(nullptr, nullptr) ? 1 : 0;
 }
 
-void ShowDesktopMessageBox(std::u16string_view caption, std::u16string_view text,
-                           MessageBoxIcon icon) {
-  const std::string title = Utf16ToUtf8(caption);
-  const std::string message = Utf16ToUtf8(text);
-
+extern "C" __attribute__((visibility("default"))) void brand_listing_dialog_show(
+    const char* title, const char* text, int iconCode) {
+  const auto icon = static_cast<MessageBoxIcon>(iconCode);
   GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, MessageType(icon),
-                                             GTK_BUTTONS_OK, "%s", message.c_str());
-  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+                                             GTK_BUTTONS_OK, "%s", text);
+  gtk_window_set_title(GTK_WINDOW(dialog), title);
   // Message dialogs no longer draw their type's icon by themselves; the box shows it.
   GtkWidget* image = gtk_image_new_from_icon_name(IconName(icon), GTK_ICON_SIZE_DIALOG);
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -69,3 +68,7 @@ void ShowDesktopMessageBox(std::u16string_view caption, std::u16string_view text
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
   gdk_display_sync(gdk_display_get_default());
 }
+
+// The exported functions must keep the types the loader casts them to.
+static_assert(std::is_same_v<decltype(&brand_listing_dialog_open), DialogOpenFunction>);
+static_assert(std::is_same_v<decltype(&brand_listing_dialog_show), DialogShowFunction>);

@@ -94,23 +94,11 @@ void WaitForEnter(int fd) {
   }
 }
 
-// The terminal to draw on and to read from: the controlling terminal when there is one,
-// otherwise the terminal on standard input (drawn on itself when it was opened for writing,
-// else on standard error).
-struct TerminalChannel {
-  int readFd = -1;
-  int writeFd = -1;
-  bool owned = false;
-};
-
-TerminalChannel OpenTerminal() {
-  int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd >= 0) return {fd, fd, true};
-  if (!::isatty(STDIN_FILENO)) return {};
-  int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-  bool writable = flags >= 0 && (flags & O_ACCMODE) == O_RDWR;
-  return {STDIN_FILENO, writable ? STDIN_FILENO : STDERR_FILENO, false};
-}
+// The process's controlling terminal, opened for drawing and reading; -1 when it has none.
+// Standard input plays no part: a run from a terminal with its input from elsewhere still has
+// its user at the terminal, and a terminal on standard input that is not the controlling one
+// may belong to nobody who is watching.
+int OpenControllingTerminal() { return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC); }
 
 }  // namespace
 
@@ -197,15 +185,12 @@ std::vector<std::string> LayoutTerminalMessageBox(std::u16string_view caption,
 
 bool ShowTerminalMessageBox(std::u16string_view caption, std::u16string_view text,
                             MessageBoxIcon icon) {
-  const TerminalChannel terminal = OpenTerminal();
-  if (terminal.readFd < 0) return false;
+  const int terminal = OpenControllingTerminal();
+  if (terminal < 0) return false;
 
   winsize size{};
   int columns = 0;
-  if (::ioctl(terminal.writeFd, TIOCGWINSZ, &size) == 0 ||
-      ::ioctl(terminal.readFd, TIOCGWINSZ, &size) == 0) {
-    columns = size.ws_col;
-  }
+  if (::ioctl(terminal, TIOCGWINSZ, &size) == 0) columns = size.ws_col;
 
   std::string drawing;
   for (const std::string& row : LayoutTerminalMessageBox(caption, text, icon, columns)) {
@@ -214,9 +199,9 @@ bool ShowTerminalMessageBox(std::u16string_view caption, std::u16string_view tex
   }
 
   // Keys pressed before the box appeared must not dismiss it.
-  ::tcflush(terminal.readFd, TCIFLUSH);
-  if (WriteAll(terminal.writeFd, drawing)) WaitForEnter(terminal.readFd);
+  ::tcflush(terminal, TCIFLUSH);
+  if (WriteAll(terminal, drawing)) WaitForEnter(terminal);
 
-  if (terminal.owned) ::close(terminal.readFd);
+  ::close(terminal);
   return true;
 }

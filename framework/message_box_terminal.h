@@ -1,6 +1,6 @@
-// The message box drawn on the process's terminal, for a process without a display whose
-// standard input is a terminal. The box goes to the terminal itself (never to standard
-// output), and the user dismisses it with Enter.
+// The message box drawn on the process's controlling terminal, for a process without a
+// display that has one (whatever its standard input is). The box goes to the terminal itself
+// (never to standard output), and the user dismisses it with Enter.
 //
 // The box is framed in ASCII so that it draws in any code page; the caption heads it, the text
 // follows the icon's mark, wrapped to the terminal's width, and the OK button closes it:
@@ -41,7 +41,7 @@ std::vector<std::string> LayoutTerminalMessageBox(std::u16string_view caption,
                                                   int columns);
 
 // Draws the box on the controlling terminal and returns when the user presses Enter (or the
-// terminal reaches its end). Returns false, having shown nothing, when the process has no
-// terminal to draw on.
+// terminal reaches its end); keys pressed before the box appeared do not count. Returns false,
+// having shown nothing, when the process has no controlling terminal.
 bool ShowTerminalMessageBox(std::u16string_view caption, std::u16string_view text,
                             MessageBoxIcon icon);

@@ -52,6 +52,8 @@ class ProcessRecord {
     return *record;
   }
   static bool Exists() { return s_record.load(std::memory_order_acquire) != nullptr; }
+  // Where the record is made, before and after its creation; the creation fills it whole.
+  static void* Storage() { return s_storage; }
   static int Creations() { return s_creations; }
 
  private:

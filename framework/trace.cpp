@@ -1,5 +1,6 @@
 #include "framework/trace.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -16,6 +17,9 @@ TraceSink& Sink() {
   static TraceSink sink;
   return sink;
 }
+
+// Set while a sink is installed; read without the lock by every trace.
+std::atomic<bool> g_sinkInstalled{false};
 
 // Formats one integer conversion with the C library, from its flags, width and precision.
 std::string FormatInteger(const std::string& flags, char conversion, const TraceArg::Value& value) {
@@ -70,6 +74,7 @@ TraceSink SetTraceSink(TraceSink sink) {
   std::lock_guard<std::mutex> lock(SinkMutex());
   TraceSink previous = std::move(Sink());
   Sink() = std::move(sink);
+  g_sinkInstalled.store(static_cast<bool>(Sink()), std::memory_order_release);
   return previous;
 }
 
@@ -143,6 +148,14 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
     }
   }
   return out;
+}
+
+bool TraceIsWritten() {
+#ifdef DRAVON_TRACE_STDERR
+  return true;
+#else
+  return g_sinkInstalled.load(std::memory_order_acquire);
+#endif
 }
 
 void WriteTrace(TraceCategory category, int level, std::string text) {

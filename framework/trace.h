@@ -68,8 +68,13 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
 // Delivers a formatted trace.
 void WriteTrace(TraceCategory category, int level, std::string text);
 
+// Whether a trace goes anywhere: to standard error in a build that copies traces there, or to
+// a sink. A run that nobody traces does not format its traces.
+bool TraceIsWritten();
+
 template <class... Args>
 void Trace(TraceCategory category, int level, const char* format, const Args&... args) {
+  if (!TraceIsWritten()) return;
   WriteTrace(category, level, FormatTrace(format, {TraceArg(args)...}));
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project builds, tests and runs with.
-# Idempotent: installs only what is missing and prints nothing when all is there.
+# Idempotent: installs only what is missing. Quiet on success: apt's output goes to a log that
+# is shown only when the installation fails.
 set -euo pipefail
 
 packages=(
@@ -8,7 +9,7 @@ packages=(
   unixodbc unixodbc-dev odbcinst
   mdbtools mdbtools-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  valgrind hyperfine time
+  valgrind hyperfine locales time
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   libgtk-3-dev xvfb xdotool x11-utils x11-apps xauth
   libx11-dev dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
@@ -34,7 +35,13 @@ else
   exit 1
 fi
 
-echo "install-deps: installing ${missing[*]}" >&2
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq >/dev/null
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if ! { "${as_root[@]}" apt-get update -q &&
+       "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+         apt-get install -y -q --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "install-deps: could not install ${missing[*]}" >&2
+  exit 1
+fi

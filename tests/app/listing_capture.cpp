@@ -1,6 +1,7 @@
 #include "tests/app/listing_capture.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -122,6 +123,12 @@ std::string OwnExecutablePath() { return std::filesystem::canonical("/proc/self/
 void PresentBoxesOnStandardError() {
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
+  // A controlling terminal would get the boxes: give it up when the tests run from one.
+  const int terminal = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal >= 0) {
+    ::ioctl(terminal, TIOCNOTTY);
+    ::close(terminal);
+  }
   const int devnull = ::open("/dev/null", O_RDONLY);
   if (devnull < 0) throw std::runtime_error("cannot open /dev/null");
   ::dup2(devnull, STDIN_FILENO);

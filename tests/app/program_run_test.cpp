@@ -146,4 +146,21 @@ TEST(ProgramRun, NoEnvironmentIsReportedAsLackOfMemory) {
   EXPECT_THAT(CallLines(run.log), ElementsAreArray({"SQLAllocEnv(&NULL) -> SQL_ERROR"}));
 }
 
+TEST(ProgramRun, OutputThatCannotBeWrittenEndsTheRunWithOneLine) {
+  // The shell hands the program a standard output on which every write fails.
+  const ProgramRun run = RunProgramWithFake("/bin/sh", FAKEODBC_LIBRARY_DIR, kBrandScript,
+                                            {"-c", "exec \"$0\" >/dev/full", BRAND_LISTING_PROGRAM});
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 1);
+  // The first value's box, then the one line; no further value is read or shown.
+  const std::string box = "[message box]\n";
+  const size_t boxEnd = run.err.find("[end of message box]\n");
+  ASSERT_NE(boxEnd, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(box), 0u);
+  EXPECT_EQ(run.err.find(box, 1), std::string::npos);
+  EXPECT_EQ(run.err.substr(boxEnd + 21),
+            "brand-listing: cannot write to standard output: No space left on device\n");
+  EXPECT_EQ(HandleReport(run.log).back(), "balanced: yes");
+}
+
 }  // namespace

@@ -86,10 +86,18 @@ ProgramRun RunProgramWithFake(const std::string& program, const std::string& fak
   const std::string cwd = folder.string();
   posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
 
+  // A session of its own: the program has no controlling terminal, so its boxes go to
+  // standard error even when the tests run from a terminal.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+
   pid_t pid = -1;
   std::vector<char*> argp = Pointers(argv);
   std::vector<char*> envp = Pointers(env);
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, &attributes, argp.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     fs::remove_all(folder);

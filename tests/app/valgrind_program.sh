@@ -21,8 +21,8 @@ run() {
   expected_status=$2
   (
     cd "$work" &&
-    env -u DISPLAY -u WAYLAND_DISPLAY \
-      LD_LIBRARY_PATH="$fake_dir" \
+    env -u DISPLAY -u WAYLAND_DISPLAY setsid -w \
+      env LD_LIBRARY_PATH="$fake_dir" \
       FAKEODBC_SCRIPT="$work/$name.script" FAKEODBC_LOG="$work/$name.log" \
       "$valgrind" --tool=memcheck --leak-check=full \
         --errors-for-leak-kinds=definite,indirect --error-exitcode=99 \

@@ -292,6 +292,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Malformed texts: the FROM clause must still lie inside the text.
         Modifiable{u"SELECT a FROM WHERE x", u""},
         Modifiable{u"SELECT a WHERE b FROM t", u"t"},
+        Modifiable{u"SELECT a WHERE b FROM t ORDER BY c, d", u"t"},
         Modifiable{u"SELECT a ORDER BY b FROM t WHERE c", u"t"},
         Modifiable{u"SELECT a FROM t WHERE b = 'x", u"t"}));
 

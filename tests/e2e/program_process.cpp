@@ -101,9 +101,15 @@ ProgramRun RunProcess(const ProgramLaunch& launch) {
   std::vector<std::string> env = ChildEnvironment(launch.locale);
   std::vector<char*> argp = Pointers(argv);
   std::vector<char*> envp = Pointers(env);
+  // A session of its own: without a controlling terminal the program's boxes go to standard
+  // error even when the tests run from a terminal.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   pid_t pid = -1;
   const int spawned =
-      posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
+      posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, argp.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));

@@ -67,6 +67,8 @@ Child::Child(const ChildOptions& options) {
     int in = options.stdinFd >= 0 ? options.stdinFd : ::open("/dev/null", O_RDONLY);
     if (options.stdinFd >= 0 && options.controllingTerminal && ::isatty(in)) {
       ::ioctl(in, TIOCSCTTY, 0);
+    } else if (options.controllingTerminalFd >= 0) {
+      ::ioctl(options.controllingTerminalFd, TIOCSCTTY, 0);
     }
     ::dup2(in, STDIN_FILENO);
     ::dup2(options.stdoutFd >= 0 ? options.stdoutFd : outPipe[1], STDOUT_FILENO);

@@ -29,6 +29,9 @@ struct ChildOptions {
   // it starts can be ended with its process group). When stdinFd is a terminal, this says
   // whether the child makes it its controlling terminal.
   bool controllingTerminal = true;
+  // A terminal the child makes its controlling terminal without taking it as any of its
+  // standard descriptors (ignored when negative).
+  int controllingTerminalFd = -1;
   // Standard output and standard error are captured through pipes unless redirected here.
   int stdoutFd = -1;
   int stderrFd = -1;

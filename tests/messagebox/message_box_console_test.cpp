@@ -1,5 +1,5 @@
-// The message box of a process without a display, through the probe program: on standard error
-// when standard input is not a terminal, drawn on the terminal when it is.
+// The message box of a process without a display, through the probe program: drawn on the
+// controlling terminal when the process has one, on standard error otherwise.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -171,8 +171,9 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
 // The probe on a new pseudo-terminal `columns` wide, without a display.
 class TerminalProbe : public TerminalSession {
  public:
-  TerminalProbe(std::vector<std::string> args, unsigned short columns, bool controlling = true)
-      : TerminalSession(ProbeWithoutDisplay(std::move(args)), columns, controlling) {}
+  TerminalProbe(std::vector<std::string> args, unsigned short columns,
+                TerminalRole role = TerminalRole::ControllingAndInput)
+      : TerminalSession(ProbeWithoutDisplay(std::move(args)), columns, role) {}
 };
 
 // Every row of the box has the same width, which the terminal can hold.
@@ -253,11 +254,36 @@ TEST(MessageBoxOnTerminal, UnknownWidthMeansEightyColumns) {
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
 }
 
-TEST(MessageBoxOnTerminal, WithoutControllingTerminalDrawsOnStandardInput) {
-  TerminalProbe probe({"no controlling terminal"}, 60, /*controlling=*/false);
+TEST(MessageBoxOnTerminal, ControllingTerminalGetsTheBoxWhateverStandardInputIs) {
+  TerminalProbe probe({"input from elsewhere"}, 60, TerminalRole::ControllingOnly);
   ASSERT_TRUE(probe.ok());
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
-  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ no controlling terminal");
+  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ input from elsewhere");
+  ExpectWaiting(probe.child(), "");
+  ASSERT_TRUE(probe.Type("\r"));
+  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
+  EXPECT_EQ(probe.child().err(), "");
+}
+
+TEST(MessageBoxOnTerminal, ATerminalOnlyOnStandardInputIsNotDrawnOn) {
+  TerminalProbe probe({"no controlling terminal"}, 60, TerminalRole::InputOnly);
+  ASSERT_TRUE(probe.ok());
+  const auto status = probe.child().Wait(20s);
+  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
+  const auto blocks = ParseStderrBlocks(probe.child().err());
+  ASSERT_EQ(blocks.size(), 1u) << probe.child().err();
+  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"no controlling terminal"});
+  probe.ReadTerminal(100ms);
+  EXPECT_EQ(probe.screen(), "");
+}
+
+TEST(MessageBoxOnTerminal, KeysTypedBeforeTheBoxAppearsDoNotDismissIt) {
+  TerminalProbe probe({"--pause-ms=300", "typed too early"}, 60);
+  ASSERT_TRUE(probe.ok());
+  ASSERT_TRUE(probe.Type("\r\n"));
+  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
   ExpectWaiting(probe.child(), "");
   ASSERT_TRUE(probe.Type("\r"));
   EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "box_readers.h"
 #include "child_process.h"
 #include "desktop_session.h"
 #include "program_expectations.h"
@@ -172,6 +174,45 @@ TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
   ::close(master);
   EXPECT_EQ(screen.find("[ OK ]"), std::string::npos) << screen;
 }
+
+// The probe copied into a folder of its own, where the dialog module's place (../lib/...) is
+// empty or holds a file that is no module: with the display open, the box must still be shown,
+// as the block on standard error, with nothing else said.
+class DesktopMessageBoxWithoutModule : public DesktopMessageBox,
+                                       public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) {
+  const std::filesystem::path top = std::filesystem::temp_directory_path() /
+                                    ("probe-without-module-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(top);
+  std::filesystem::create_directories(top / "bin");
+  const std::filesystem::path copy = top / "bin" / "message_box_probe";
+  std::filesystem::copy_file(kProbe, copy);
+  if (GetParam()) {
+    std::filesystem::create_directories(top / "lib" / "brand-listing");
+    std::ofstream(top / "lib" / "brand-listing" / "message-box-gtk.so") << "not a module\n";
+  }
+
+  ChildOptions options;
+  options.argv = {copy.string(), "Zoé ✈ without a dialog"};
+  auto probe = m_desktop.Start(options, {{"LC_ALL", "C.UTF-8"}});
+  const auto status = probe->Wait(20s);
+  std::filesystem::remove_all(top);
+  EXPECT_EQ(ExitCode(status), 0) << probe->err();
+  EXPECT_EQ(probe->out(), "box 1 returned 1\n");
+  const auto blocks = ParseStderrBlocks(probe->err());
+  ASSERT_EQ(blocks.size(), 1u) << probe->err();
+  EXPECT_EQ(blocks[0].caption, copy.string());
+  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Zoé ✈ without a dialog"});
+  // The block is all there is: no loader or toolkit message.
+  EXPECT_EQ(probe->err().find("[message box]"), 0u);
+  EXPECT_EQ(probe->err().back(), '\n');
+  EXPECT_EQ(probe->err().find('\n', probe->err().find("[end of message box]")),
+            probe->err().size() - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Module, DesktopMessageBoxWithoutModule, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Unloadable" : "Absent"; });
 
 // ---- Leaks ----------------------------------------------------------------------------------
 

@@ -9,7 +9,11 @@
 //   --by-id=N        shows ShowMessageBoxById(N, style, 0) as one box
 //   --caption        writes "caption <MessageBoxCaption() in UTF-8>" on standard output
 //   --leak-a-block   allocates a block and drops it, for checking that leak checkers see it
+//   --pause-ms=N     waits N milliseconds before going on (keys typed meanwhile come before
+//                    the next box)
 // The probe takes the locale of its environment, as the program does.
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +53,9 @@ int main(int argc, char** argv) {
       g_droppedBlock = std::malloc(4096);
       std::memset(g_droppedBlock, 1, 4096);
       g_droppedBlock = nullptr;
+      continue;
+    } else if (arg.starts_with("--pause-ms=")) {
+      ::usleep(static_cast<useconds_t>(ParseNumber(argv[i] + 11)) * 1000);
       continue;
     } else if (arg.starts_with("--by-id=")) {
       code = ShowMessageBoxById(ParseNumber(argv[i] + 8), style, 0);

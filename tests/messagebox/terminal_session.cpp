@@ -7,7 +7,7 @@
 
 namespace mbtest {
 
-TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, bool controlling) {
+TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, TerminalRole role) {
   winsize size{};
   size.ws_row = 40;
   size.ws_col = columns;
@@ -16,8 +16,12 @@ TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, b
     m_master = -1;
     return;
   }
-  options.stdinFd = slave;
-  options.controllingTerminal = controlling;
+  if (role == TerminalRole::ControllingOnly) {
+    options.controllingTerminalFd = slave;
+  } else {
+    options.stdinFd = slave;
+    options.controllingTerminal = role == TerminalRole::ControllingAndInput;
+  }
   m_child = std::make_unique<Child>(options);
   ::close(slave);
 }

@@ -1,6 +1,6 @@
-// A program run with a new pseudo-terminal as its standard input (and controlling terminal),
-// while its standard output and standard error go to pipes of their own, so that the terminal
-// shows only what is drawn on it.
+// A program run with a new pseudo-terminal as its controlling terminal and standard input (or
+// only one of the two), while its standard output and standard error go to pipes of their own,
+// so that the terminal shows only what is drawn on it.
 #pragma once
 
 #include <memory>
@@ -11,11 +11,18 @@
 
 namespace mbtest {
 
+// What the terminal is to the program.
+enum class TerminalRole {
+  ControllingAndInput,  // a run from a terminal
+  InputOnly,            // a terminal on standard input that is not the controlling one
+  ControllingOnly,      // a run from a terminal with standard input from /dev/null
+};
+
 class TerminalSession {
  public:
   // Starts the program of `options` on a terminal `columns` wide (0: the width is unknown).
-  // With `controlling` false the terminal is standard input only.
-  TerminalSession(ChildOptions options, unsigned short columns, bool controlling = true);
+  TerminalSession(ChildOptions options, unsigned short columns,
+                  TerminalRole role = TerminalRole::ControllingAndInput);
   ~TerminalSession();
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;

@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 extern char** environ;
 
@@ -26,14 +26,20 @@ std::string Slurp(const std::string& path) {
   return text.str();
 }
 
+// The caller's environment without a display and with a UTF-8 code page, whatever the caller's
+// locale: names and values beyond ASCII pass through the programs' command lines and output
+// (mdb-export refuses to convert them in the C locale).
 std::vector<std::string> CleanEnvironment() {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "DISPLAY=", 8) == 0 || std::strncmp(*e, "WAYLAND_DISPLAY=", 16) == 0) {
+    const std::string_view entry = *e;
+    if (entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=") ||
+        entry.starts_with("LANG=") || entry.starts_with("LANGUAGE=") || entry.starts_with("LC_")) {
       continue;
     }
-    env.emplace_back(*e);
+    env.emplace_back(entry);
   }
+  env.emplace_back("LC_ALL=C.UTF-8");
   return env;
 }
 

@@ -15,8 +15,9 @@ struct ProgramResult {
   std::string err;
 };
 
-// Runs `argv` (argv[0] is a path) with DISPLAY and WAYLAND_DISPLAY removed from the environment
-// and standard input from `stdin_path` (/dev/null by default).
+// Runs `argv` (argv[0] is a path) with DISPLAY and WAYLAND_DISPLAY removed from the environment,
+// the locale C.UTF-8 (LC_ALL; LANG, LANGUAGE and LC_* removed) and standard input from
+// `stdin_path` (/dev/null by default).
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::string& stdin_path = "/dev/null");
 
