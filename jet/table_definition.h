@@ -39,6 +39,10 @@ struct Column {
   bool fixedLength = false;
   bool autoNumber = false;
   bool supported = true;         // false: its values read as ValueError::Unsupported
+  // Where a row stores the value: fixed columns at fixedOffset in the fixed area, the others in
+  // slot variableIndex of the row's variable area. Set by Database::ReadDefinition.
+  std::uint16_t fixedOffset = 0;
+  std::uint16_t variableIndex = 0;
 };
 
 struct IndexKey {
@@ -60,6 +64,10 @@ struct TableDefinition {
   std::uint32_t storedRowCount = 0;  // as the definition declares it (not counted)
   std::vector<Column> columns;     // in the table's column order
   std::vector<Index> indexes;      // logical indexes
+  // The row pointer of the usage map listing the table's data pages, and how many variable
+  // columns a row of the table has. Set by Database::ReadDefinition.
+  std::uint32_t usageMap = 0;
+  std::uint16_t variableColumns = 0;
 };
 
 }  // namespace jet

@@ -1,0 +1,150 @@
+// Writes a table of an Access file as CSV through the jet reader, the way mdb-export does:
+// a header line, then one line per row, text in double quotes. For comparing the two.
+//
+//   jet_export FILE TABLE
+//   jet_export FILE          (lists the user tables)
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "jet/database.h"
+#include "jet/date_time.h"
+
+namespace {
+
+class Output {
+ public:
+  Output() { buffer_.reserve(1 << 16); }
+  ~Output() { Flush(); }
+  void Put(char c) {
+    buffer_.push_back(c);
+    if (buffer_.size() >= (1 << 16)) Flush();
+  }
+  void Put(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= (1 << 16)) Flush();
+  }
+  void Flush() {
+    std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+    buffer_.clear();
+  }
+
+ private:
+  std::string buffer_;
+};
+
+void PutNumber(Output& out, std::int64_t value) {
+  char text[24];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  out.Put(std::string_view(text, static_cast<std::size_t>(end - text)));
+}
+
+void PutQuoted(Output& out, std::string_view text) {
+  out.Put('"');
+  for (;;) {
+    const std::size_t quote = text.find('"');
+    if (quote == std::string_view::npos) break;
+    out.Put(text.substr(0, quote + 1));
+    out.Put('"');
+    text.remove_prefix(quote + 1);
+  }
+  out.Put(text);
+  out.Put('"');
+}
+
+void PutValue(Output& out, const jet::Value& value) {
+  static const char kHex[] = "0123456789ABCDEF";
+  char text[40];
+  switch (value.kind) {
+    case jet::ValueKind::Null:
+      return;
+    case jet::ValueKind::Bool:
+    case jet::ValueKind::Integer:
+      PutNumber(out, value.integer);
+      return;
+    case jet::ValueKind::Money: {
+      const std::int64_t v = value.integer;
+      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
+      std::snprintf(text, sizeof text, "%s%llu.%04llu", v < 0 ? "-" : "",
+                    static_cast<unsigned long long>(magnitude / 10000),
+                    static_cast<unsigned long long>(magnitude % 10000));
+      out.Put(text);
+      return;
+    }
+    case jet::ValueKind::Real: {
+      const auto end = std::to_chars(text, text + sizeof text, value.real).ptr;
+      out.Put(std::string_view(text, static_cast<std::size_t>(end - text)));
+      return;
+    }
+    case jet::ValueKind::DateTime:
+      out.Put('"');
+      out.Put(jet::DateTimeText(value.real));
+      out.Put('"');
+      return;
+    case jet::ValueKind::Decimal:
+      out.Put(value.bytes);
+      return;
+    case jet::ValueKind::Text:
+      PutQuoted(out, value.bytes);
+      return;
+    case jet::ValueKind::Binary:
+    case jet::ValueKind::Guid:
+      for (char c : value.bytes) {
+        out.Put(kHex[static_cast<unsigned char>(c) >> 4]);
+        out.Put(kHex[static_cast<unsigned char>(c) & 15]);
+      }
+      return;
+    case jet::ValueKind::Error:
+      std::fprintf(stderr, "%s\n", value.bytes.c_str());
+      out.Put("#ERROR");
+      return;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: jet_export FILE [TABLE]\n");
+    return 2;
+  }
+  std::string error;
+  auto database = jet::Database::Open(argv[1], error);
+  if (database == nullptr) {
+    std::fprintf(stderr, "jet_export: %s\n", error.c_str());
+    return 1;
+  }
+  if (argc == 2) {
+    for (const auto& table : database->Tables()) {
+      if (!table.system) std::printf("%s\n", table.name.c_str());
+    }
+    return 0;
+  }
+  jet::TableDefinition table;
+  if (!database->ReadDefinition(argv[2], table, error)) {
+    std::fprintf(stderr, "jet_export: %s\n", error.c_str());
+    return 1;
+  }
+  Output out;
+  for (std::size_t c = 0; c < table.columns.size(); ++c) {
+    if (c > 0) out.Put(',');
+    out.Put(table.columns[c].name);
+  }
+  out.Put('\n');
+  auto scan = database->StartScan(table);
+  jet::Value value;
+  while (scan->Next()) {
+    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+      if (c > 0) out.Put(',');
+      scan->Read(c, value);
+      PutValue(out, value);
+    }
+    out.Put('\n');
+  }
+  out.Flush();
+  if (!scan->Error().empty()) {
+    std::fprintf(stderr, "jet_export: %s\n", scan->Error().c_str());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,58 @@
+#include "date_time.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace jet {
+namespace {
+
+// Days from 1970-01-01 to 1899-12-30.
+constexpr std::int64_t kEpochShift = -25569;
+// 9999-12-31 as a day number.
+constexpr std::int64_t kLastCalendarDay = 2958465;
+
+// The proleptic Gregorian date of a day counted from 1970-01-01.
+void CivilFromDays(std::int64_t z, int& year, unsigned& month, unsigned& day) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const auto doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = doy - (153 * mp + 2) / 5 + 1;
+  month = mp < 10 ? mp + 3 : mp - 9;
+  year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+}  // namespace
+
+DateTimeParts SplitDateTime(double days) {
+  DateTimeParts parts;
+  const double whole = std::trunc(days);
+  auto calendarDay = static_cast<std::int64_t>(whole);
+  auto seconds = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
+  if (seconds >= 86400) {
+    // Rounded up into the next day, unless that would leave the calendar's last day.
+    if (calendarDay < kLastCalendarDay) {
+      seconds -= 86400;
+      calendarDay += 1;
+    } else {
+      seconds = 86399;
+    }
+  }
+  CivilFromDays(calendarDay + kEpochShift, parts.year, parts.month, parts.day);
+  parts.hour = static_cast<unsigned>(seconds / 3600);
+  parts.minute = static_cast<unsigned>(seconds / 60 % 60);
+  parts.second = static_cast<unsigned>(seconds % 60);
+  return parts;
+}
+
+std::string DateTimeText(double days) {
+  const DateTimeParts p = SplitDateTime(days);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", p.year, p.month, p.day,
+                p.hour, p.minute, p.second);
+  return text;
+}
+
+}  // namespace jet

@@ -1,0 +1,62 @@
+// A scan of one table: the pages its usage map lists, one at a time, and on each the live rows
+// (deleted rows skipped, overflow rows followed to their body). Values are decoded only when
+// asked for, into the caller's Value.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "file_context.h"
+#include "data_page.h"
+#include "long_value.h"
+#include "row_layout.h"
+#include "scan.h"
+#include "usage_map.h"
+
+namespace jet {
+
+class TableScan : public Scan {
+ public:
+  TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table);
+
+  bool Next() override;
+  const std::string& Error() const override { return error_; }
+  void Read(std::size_t column, Value& out) override;
+  std::int64_t RowId() const override { return rowId_; }
+
+ private:
+  bool Fail(const std::string& why);
+  bool StartMap();
+  bool NextPage();
+  // Makes the row at `row` of the current page current, following overflow pointers.
+  bool EnterRow(std::uint16_t row, const RowPlace& place);
+  void FailValue(Value& out, const Column& column, ValueError kind,
+                  const std::string& why) const;
+  void ReadLongValue(const Column& column, const std::uint8_t* field, std::size_t size,
+                     Value& out);
+  void ReadText(const Column& column, const std::uint8_t* data, std::size_t size, Value& out);
+
+  std::shared_ptr<const OpenFile> file_;
+  const FileContext& context_;
+  TableDefinition table_;
+  std::string prefix_;  // table "name":
+  UsageMap map_;
+  bool mapStarted_ = false;
+  bool done_ = false;
+  std::string error_;
+
+  PageBuffer page_;
+  bool pageActive_ = false;
+  std::uint16_t rowCount_ = 0;
+  std::uint16_t nextRow_ = 0;
+
+  PageBuffer overflow_;
+  const std::uint8_t* row_ = nullptr;  // the current row's bytes, in page_ or overflow_
+  RowLayout layout_;
+  std::int64_t rowId_ = -1;
+
+  LongValueReader longValues_;
+  std::string scratch_;
+};
+
+}  // namespace jet
