@@ -178,7 +178,7 @@ sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
     }
     if (StartsWith(message, kNoSuchColumn)) {
       error = {"42S22", "Column " + message.substr(kNoSuchColumn.size()) + " not found"};
-    } else if (message == "not authorized") {
+    } else if (message == "not authorized" || message.find("may not be modified") != std::string::npos) {
       error = {"42000", "the database is read-only: only SELECT statements can run"};
     } else {
       error = {"42000", message};
