@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   unixodbc unixodbc-dev odbcinst
-  mdbtools mdbtools-dev
+  mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind hyperfine
   libgtk-3-dev xvfb xdotool x11-utils x11-apps xauth
