@@ -261,6 +261,12 @@ class Rewriter {
                                   SameWord(lastWord_, "ALL") || SameWord(lastWord_, "DISTINCTROW"))) {
       return Top();
     }
+    if ((SameWord(word, "LEFT") || SameWord(word, "RIGHT")) && NextIsParenthesis()) {
+      // The functions LEFT() and RIGHT(): the engine reads these words as joins unless quoted.
+      out_ += SameWord(word, "LEFT") ? "\"left\"" : "\"right\"";
+      lastWord_.clear();
+      return;
+    }
     if (SameWord(word, "DISTINCTROW") && SameWord(lastWord_, "SELECT")) {
       out_ += "DISTINCT";
       lastWord_ = "DISTINCTROW";
@@ -268,6 +274,12 @@ class Rewriter {
     }
     out_.append(word);
     lastWord_ = std::string(word);
+  }
+
+  bool NextIsParenthesis() const {
+    std::size_t i = at_;
+    while (i < in_.size() && std::isspace(static_cast<unsigned char>(in_[i]))) ++i;
+    return i < in_.size() && in_[i] == '(';
   }
 
   // TOP n after SELECT [DISTINCT] becomes LIMIT n at the end of the same SELECT.
