@@ -73,8 +73,9 @@ class Rewriter {
     if (c == '{') return OpenEscape();
     if (c == '}' && !braces_.empty()) {
       braces_.pop_back();
-      out_ += ' ';
       ++at_;
+      // Keeps two words apart that the clause's end alone separated.
+      if (at_ < in_.size() && IsWordByte(in_[at_]) && !out_.empty() && IsWordByte(out_.back())) out_ += ' ';
       return;
     }
     if (c == '-' && Peek(1) == '-') return CopyUntil("\n", true);
@@ -239,12 +240,13 @@ class Rewriter {
     }
     if (SameWord(kind, "fn") || SameWord(kind, "oj")) {
       braces_.push_back(Brace::Plain);
-      out_ += ' ';
+      SkipSpaces();
       return;
     }
     if (SameWord(kind, "escape")) {
       braces_.push_back(Brace::Escape);
-      out_ += " ESCAPE ";
+      SkipSpaces();
+      out_ += "ESCAPE ";
       return;
     }
     if (SameWord(kind, "call") || (kind.empty() && Peek(0) == '?')) {
@@ -259,7 +261,7 @@ class Rewriter {
     std::string_view word = ReadWord();
     if (SameWord(word, "TOP") && (SameWord(lastWord_, "SELECT") || SameWord(lastWord_, "DISTINCT") ||
                                   SameWord(lastWord_, "ALL") || SameWord(lastWord_, "DISTINCTROW"))) {
-      return Top();
+      return Top(word);
     }
     if ((SameWord(word, "LEFT") || SameWord(word, "RIGHT")) && NextIsParenthesis()) {
       // The functions LEFT() and RIGHT(): the engine reads these words as joins unless quoted.
@@ -283,7 +285,7 @@ class Rewriter {
   }
 
   // TOP n after SELECT [DISTINCT] becomes LIMIT n at the end of the same SELECT.
-  void Top() {
+  void Top(std::string_view word) {
     std::size_t afterTop = at_;
     SkipSpaces();
     std::string_view count = ReadWord();
@@ -292,8 +294,8 @@ class Rewriter {
     if (count.empty() || parsed.ec != std::errc() || parsed.ptr != count.data() + count.size()) {
       // Not a row count: TOP is a name here (a column called top).
       at_ = afterTop;
-      out_ += "TOP";
-      lastWord_ = "TOP";
+      out_.append(word);
+      lastWord_ = std::string(word);
       return;
     }
     std::size_t afterCount = at_;
@@ -304,6 +306,7 @@ class Rewriter {
       return;
     }
     at_ = afterCount;
+    SkipSpaces();
     limits_.push_back({depth_, std::string(count)});
     lastWord_ = "TOP";
   }
