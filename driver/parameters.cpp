@@ -73,6 +73,7 @@ int BindText(sqlite3_stmt* statement, int index, const std::string& text) {
 
 Outcome BindParameters(Statement& stmt, sql::Query& query) {
   sqlite3_stmt* statement = query.statement();
+  sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   int count = query.ParameterCount();
   for (int index = 1; index <= count; ++index) {
