@@ -27,9 +27,15 @@ Outcome WriteValue(const sql::Cell& cell, const sql::ResultColumn& column, SQLSM
     return {};
   }
   if (!IsStreamType(cType)) return PutFixed(cell, column, cType, target, indicator);
-  std::string bytes;
-  Outcome outcome = StreamBytes(cell, column, cType, bytes);
-  if (outcome.rc == SQL_ERROR) return outcome;
+  // Text into a narrow buffer goes straight from the value; other forms are converted first.
+  thread_local std::string converted;
+  const std::string* source = &cell.bytes;
+  if (cType != SQL_C_CHAR || cell.kind != sql::Cell::Kind::Text) {
+    Outcome outcome = StreamBytes(cell, column, cType, converted);
+    if (outcome.rc == SQL_ERROR) return outcome;
+    source = &converted;
+  }
+  const std::string& bytes = *source;
   size_t terminator = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
   size_t room = bufferLength > 0 && static_cast<size_t>(bufferLength) >= terminator
                     ? static_cast<size_t>(bufferLength) - terminator : 0;
@@ -47,7 +53,7 @@ Outcome WriteValue(const sql::Cell& cell, const sql::ResultColumn& column, SQLSM
 }  // namespace
 
 SQLRETURN WriteBoundRows(Statement& stmt, SQLULEN rowsetSize, SQLUSMALLINT* rowStatus) {
-  const std::vector<sql::Row>& rows = stmt.cursor->Rowset();
+  std::span<const sql::Row> rows = stmt.cursor->Rowset();
   const std::vector<sql::ResultColumn>& columns = stmt.cursor->Columns();
   SQLULEN rowSize = stmt.options.rowBindType;
   SQLINTEGER version = stmt.connection->env->odbcVersion;

@@ -5,6 +5,11 @@ namespace mdbodbc {
 Cursor::Cursor(sql::ResultSource& source, bool scrollable, SQLULEN maxRows)
     : source_(source), scrollable_(scrollable), maxRows_(maxRows) {}
 
+sql::Row& Cursor::NextRowSlot() {
+  if (rows_ == rowset_.size()) rowset_.emplace_back();
+  return rowset_[rows_++];
+}
+
 bool Cursor::ReadAhead(SQLULEN count, sql::SqlError& error) {
   while (known_ < count && !ended_) {
     if (maxRows_ != 0 && known_ >= maxRows_) {
@@ -33,7 +38,7 @@ bool Cursor::Last(SQLLEN& last, sql::SqlError& error) {
 }
 
 SQLRETURN Cursor::GoTo(SQLLEN target, SQLULEN rowsetSize, sql::SqlError& error) {
-  rowset_.clear();
+  rows_ = 0;
   if (target < 1) {
     state_ = State::BeforeFirst;
     position_ = 0;
@@ -46,28 +51,24 @@ SQLRETURN Cursor::GoTo(SQLLEN target, SQLULEN rowsetSize, sql::SqlError& error) 
     position_ = known_ + 1;
     return SQL_NO_DATA;
   }
-  for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) {
-    rowset_.emplace_back();
-    store_.Read(row - 1, rowset_.back());
-  }
+  for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) store_.Read(row - 1, NextRowSlot());
   state_ = State::OnRowset;
   position_ = first;
   return SQL_SUCCESS;
 }
 
 SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
-  rowset_.clear();
+  rows_ = 0;
   if (state_ == State::AfterLast) return SQL_NO_DATA;
   SQLULEN first = known_ + 1;
-  while (rowset_.size() < rowsetSize && !ended_) {
+  while (rows_ < rowsetSize && !ended_) {
     if (maxRows_ != 0 && known_ >= maxRows_) {
       ended_ = true;
       break;
     }
-    rowset_.emplace_back();
-    sql::ResultSource::Step step = source_.Next(rowset_.back(), error);
+    sql::ResultSource::Step step = source_.Next(NextRowSlot(), error);
     if (step != sql::ResultSource::Step::Row) {
-      rowset_.pop_back();
+      --rows_;
       if (step == sql::ResultSource::Step::Error) {
         failed_ = true;
         return SQL_ERROR;
@@ -77,7 +78,7 @@ SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
     }
     ++known_;
   }
-  if (rowset_.empty()) {
+  if (rows_ == 0) {
     state_ = State::AfterLast;
     return SQL_NO_DATA;
   }
@@ -105,7 +106,8 @@ SQLRETURN Cursor::Move(SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSiz
   switch (orientation) {
     case SQL_FETCH_NEXT:
       if (state_ == State::AfterLast) return SQL_NO_DATA;
-      return GoTo(state_ == State::BeforeFirst ? 1 : current + static_cast<SQLLEN>(std::max<std::size_t>(rowset_.size(), 1)), rowsetSize, error);
+      return GoTo(state_ == State::BeforeFirst ? 1 : current + static_cast<SQLLEN>(std::max<std::size_t>(rows_, 1)),
+                  rowsetSize, error);
     case SQL_FETCH_PRIOR:
       if (state_ == State::BeforeFirst) return SQL_NO_DATA;
       if (state_ == State::AfterLast) {

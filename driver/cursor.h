@@ -8,6 +8,7 @@
 #include "row_store.h"
 #include "sql/result.h"
 
+#include <span>
 #include <vector>
 
 namespace mdbodbc {
@@ -22,11 +23,11 @@ class Cursor {
   // SQL_ERROR with `error` set when the result cannot be read.
   SQLRETURN Move(SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSize, sql::SqlError& error);
 
-  bool HasRow() const { return !rowset_.empty(); }
+  bool HasRow() const { return rows_ > 0; }
   const sql::Row& CurrentRow() const { return rowset_.front(); }
-  const std::vector<sql::Row>& Rowset() const { return rowset_; }
+  std::span<const sql::Row> Rowset() const { return {rowset_.data(), rows_}; }
   // The number of the current row, counted from 1; 0 without a current row.
-  SQLULEN RowNumber() const { return rowset_.empty() ? 0 : position_; }
+  SQLULEN RowNumber() const { return rows_ == 0 ? 0 : position_; }
   // Rows kept for moving back.
   std::size_t RememberedRows() const { return store_.size(); }
   const std::vector<sql::ResultColumn>& Columns() const { return source_.Columns(); }
@@ -47,8 +48,12 @@ class Cursor {
   bool failed_ = false;     // reading the result failed: the cursor stays where it is
   enum class State { BeforeFirst, OnRowset, AfterLast } state_ = State::BeforeFirst;
   SQLULEN position_ = 0;    // the number of the rowset's first row
+  // The rows of the current rowset: the first rows_ of rowset_, whose storage is kept from one
+  // fetch to the next.
   std::vector<sql::Row> rowset_;
+  std::size_t rows_ = 0;
   sql::Row scratch_;
+  sql::Row& NextRowSlot();
 };
 
 }  // namespace mdbodbc

@@ -206,7 +206,7 @@ sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
 int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
   failureState.clear();
   timedOut_ = false;
-  deadline_ = std::chrono::steady_clock::now() + timeLimit_;
+  if (timeLimit_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeLimit_;
   int rc = sqlite3_step(statement);
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
   if (rc == SQLITE_INTERRUPT) {

@@ -106,7 +106,8 @@ void Query::ReadRow(Row& row) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     Cell& cell = row[i];
     int index = static_cast<int>(i);
-    switch (sqlite3_column_type(statement_, index)) {
+    int type = sqlite3_column_type(statement_, index);
+    switch (type) {
       case SQLITE_INTEGER:
         cell.kind = Cell::Kind::Integer;
         cell.integer = sqlite3_column_int64(statement_, index);
@@ -115,14 +116,10 @@ void Query::ReadRow(Row& row) const {
         cell.kind = Cell::Kind::Real;
         cell.real = sqlite3_column_double(statement_, index);
         break;
-      case SQLITE_TEXT: {
-        cell.kind = Cell::Kind::Text;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
-        cell.bytes.assign(text, static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)));
-        break;
-      }
+      case SQLITE_TEXT:
       case SQLITE_BLOB: {
-        cell.kind = Cell::Kind::Blob;
+        // Text read as its bytes: the engine need not add a terminator.
+        cell.kind = type == SQLITE_TEXT ? Cell::Kind::Text : Cell::Kind::Blob;
         const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, index));
         cell.bytes.assign(data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)));
         break;
