@@ -1,0 +1,140 @@
+#include "file_edit.h"
+
+#include <stdexcept>
+
+namespace jettest {
+namespace {
+
+std::unique_ptr<jet::Database> OpenOrThrow(const std::string& bytes) {
+  std::string error;
+  auto database = jet::Database::OpenBytes(bytes, error);
+  if (database == nullptr) throw std::runtime_error("edited file does not open: " + error);
+  return database;
+}
+
+}  // namespace
+
+FileEdit::FileEdit(std::string bytes)
+    : bytes_(std::move(bytes)),
+      layout_(bytes_.size() > jet::kHeaderVersionOffset &&
+                      bytes_[jet::kHeaderVersionOffset] == jet::kVersionJet3
+                  ? &jet::kJet3Layout
+                  : &jet::kJet4Layout) {}
+
+std::uint8_t* FileEdit::Page(std::uint32_t number) {
+  if ((number + 1) * PageSize() > bytes_.size()) throw std::out_of_range("no such page");
+  return reinterpret_cast<std::uint8_t*>(bytes_.data()) + number * PageSize();
+}
+
+std::uint32_t FileEdit::PageCount() const {
+  return static_cast<std::uint32_t>(bytes_.size() / PageSize());
+}
+
+std::uint32_t FileEdit::AddPage() {
+  bytes_.resize(bytes_.size() + PageSize(), '\0');
+  return PageCount() - 1;
+}
+
+jet::TableDefinition FileEdit::Definition(std::string_view table) const {
+  auto database = OpenOrThrow(bytes_);
+  jet::TableDefinition definition;
+  std::string error;
+  if (!database->ReadDefinition(table, definition, error)) throw std::runtime_error(error);
+  return definition;
+}
+
+std::uint32_t FileEdit::DefinitionPage(std::string_view table) const {
+  return Definition(table).definitionPage;
+}
+
+std::uint8_t* FileEdit::ColumnDescriptor(std::string_view table, std::size_t column) {
+  const jet::TableDefinition definition = Definition(table);
+  std::uint8_t* page = Page(definition.definitionPage);
+  const std::size_t realIndexes = jet::GetU32(page + layout_->defRealIndexCount);
+  // Descriptors are stored in the order of the column numbers in writer-made files.
+  std::uint8_t* first = page + layout_->defHeaderSize + realIndexes * layout_->realIndexEntrySize;
+  for (std::size_t i = 0; i < definition.columns.size(); ++i) {
+    std::uint8_t* descriptor = first + i * layout_->columnEntrySize;
+    if (jet::GetU16(descriptor + layout_->columnNumber) == definition.columns[column].number) {
+      return descriptor;
+    }
+  }
+  throw std::runtime_error("no descriptor for the column");
+}
+
+std::uint32_t FileEdit::RowPointer(std::string_view table, std::size_t index) const {
+  auto database = OpenOrThrow(bytes_);
+  const jet::TableDefinition definition = Definition(table);
+  auto scan = database->StartScan(definition);
+  for (std::size_t i = 0; scan->Next(); ++i) {
+    if (i == index) return static_cast<std::uint32_t>(scan->RowId());
+  }
+  throw std::runtime_error("no such row");
+}
+
+std::size_t FileEdit::ColumnNamed(std::string_view table, std::string_view column) const {
+  const jet::TableDefinition definition = Definition(table);
+  for (std::size_t i = 0; i < definition.columns.size(); ++i) {
+    if (definition.columns[i].name == column) return i;
+  }
+  throw std::runtime_error("no such column");
+}
+
+std::size_t FileEdit::RowWithText(std::string_view table, std::string_view column,
+                                  std::string_view text) const {
+  auto database = OpenOrThrow(bytes_);
+  const jet::TableDefinition definition = Definition(table);
+  const std::size_t position = ColumnNamed(table, column);
+  auto scan = database->StartScan(definition);
+  jet::Value value;
+  for (std::size_t i = 0; scan->Next(); ++i) {
+    scan->Read(position, value);
+    if (value.kind == jet::ValueKind::Text && value.bytes == text) return i;
+  }
+  throw std::runtime_error("no such row");
+}
+
+std::uint8_t* FileEdit::RowEntry(std::uint32_t pointer) {
+  return Page(pointer >> 8) + layout_->dataRowCount + 2 + 2 * (pointer & 0xFF);
+}
+
+std::uint8_t* FileEdit::RowBytes(std::uint32_t pointer, std::size_t& size) {
+  const std::uint32_t row = pointer & 0xFF;
+  std::uint8_t* page = Page(pointer >> 8);
+  const std::size_t start = jet::GetU16(RowEntry(pointer)) & jet::kRowOffsetMask;
+  const std::size_t end =
+      row == 0 ? PageSize() : (jet::GetU16(RowEntry(pointer) - 2) & jet::kRowOffsetMask);
+  size = end - start;
+  return page + start;
+}
+
+std::uint8_t* FileEdit::FixedValue(std::string_view table, std::size_t row, std::size_t column) {
+  const jet::TableDefinition definition = Definition(table);
+  std::size_t size = 0;
+  std::uint8_t* bytes = RowBytes(RowPointer(table, row), size);
+  return bytes + layout_->rowCountSize + definition.columns[column].fixedOffset;
+}
+
+std::uint8_t* FileEdit::VariableValue(std::string_view table, std::size_t row,
+                                      std::size_t column, std::size_t& size) {
+  const jet::TableDefinition definition = Definition(table);
+  std::size_t rowSize = 0;
+  std::uint8_t* bytes = RowBytes(RowPointer(table, row), rowSize);
+  // Jet 4 rows: null mask last, before it the slot count, then the offsets reversed.
+  const std::size_t columns = jet::GetU16(bytes);
+  const std::size_t tail = rowSize - (columns + 7) / 8 - 2;
+  const std::size_t slot = definition.columns[column].variableIndex;
+  const std::size_t start = jet::GetU16(bytes + tail - 2 - 2 * slot);
+  size = jet::GetU16(bytes + tail - 4 - 2 * slot) - start;
+  return bytes + start;
+}
+
+void FileEdit::PutU16(std::size_t offset, std::uint16_t value) {
+  jet::PutU16(reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset, value);
+}
+
+void FileEdit::PutU32(std::size_t offset, std::uint32_t value) {
+  jet::PutU32(reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset, value);
+}
+
+}  // namespace jettest

@@ -1,0 +1,14 @@
+// libFuzzer target: any bytes, opened as a database and read whole, must end in success or in
+// errors that say what is broken, without a crash, a hang or a sanitizer report.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "read_everything.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const jettest::ReadOutcome outcome =
+      jettest::ReadEverythingIn(std::string(reinterpret_cast<const char*>(data), size));
+  if (outcome.silentFailure) std::abort();  // a failure without a message is a finding too
+  return 0;
+}

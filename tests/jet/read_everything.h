@@ -1,0 +1,28 @@
+// Reads a whole database the way a program using the reader would: every table's definition,
+// every row, every value. Shared by the mutation test, the regression files and the fuzz
+// target, which all require the same of any input: success or errors that say something.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+
+namespace jettest {
+
+struct ReadOutcome {
+  bool opened = false;
+  std::size_t tables = 0;     // definitions read
+  std::size_t rows = 0;
+  std::size_t values = 0;
+  std::vector<std::string> errors;  // from opening, definitions, scans and values
+  bool silentFailure = false;       // some failure came without a message
+};
+
+// Opens `bytes` (from memory) or the file at `path` and reads everything in it.
+ReadOutcome ReadEverythingIn(const std::string& bytes);
+ReadOutcome ReadEverythingAt(const std::string& path);
+void ReadEverything(const jet::Database& database, ReadOutcome& outcome);
+
+}  // namespace jettest

@@ -1,0 +1,69 @@
+#include "sample_files.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace jettest {
+
+std::string MemoText(std::size_t characters, bool wide) {
+  static const char* const kAscii[] = {"a", "b", "c", " ", "1", "z"};
+  static const char* const kWide[] = {"é", "Ж", "一", "a", "😀", "ß"};
+  std::string text;
+  for (std::size_t i = 0; i < characters; ++i) text += (wide ? kWide : kAscii)[i % 6];
+  return text;
+}
+
+mkmdb::TableSpec EveryTypeTable() {
+  using mkmdb::ColumnType;
+  mkmdb::TableSpec table{"every_type",
+                         {{"text", ColumnType::Text, 50},
+                          {"memo", ColumnType::Memo},
+                          {"long", ColumnType::Long},
+                          {"double", ColumnType::Double},
+                          {"date", ColumnType::DateTime},
+                          {"yesno", ColumnType::YesNo}},
+                         {}};
+  table.rows = {
+      {"Airbus", "short memo", "1", "3.25", "2000-01-02 03:04:05", "1"},
+      {"", "", "0", "0", "1899-12-30", "0"},
+      {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, "yes"},
+      {"Aérospatiale", "Ünïcödé mémo", "-2147483648", "-1e-300", "0100-01-01", "false"},
+      {"Антонов 一 😀", MemoText(300, true), "2147483647", "1.7976931348623157e308",
+       "9999-12-31 23:59:59", "true"},
+  };
+  return table;
+}
+
+mkmdb::TableSpec MemoTable() {
+  mkmdb::TableSpec table{"memos",
+                         {{"id", mkmdb::ColumnType::Long}, {"notes", mkmdb::ColumnType::Memo}},
+                         {}};
+  const std::size_t sizes[] = {0, 10, 200, 1500, 3000, 9000};
+  int id = 0;
+  for (std::size_t size : sizes) {
+    for (bool wide : {false, true}) {
+      table.rows.push_back({std::to_string(++id), MemoText(size, wide)});
+    }
+  }
+  table.rows.push_back({std::to_string(++id), std::nullopt});
+  return table;
+}
+
+std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables) {
+  char path[] = "/tmp/jet-sample-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) throw std::runtime_error("cannot make a temporary file");
+  close(fd);
+  mkmdb::WriteDatabase(path, tables);
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  std::remove(path);
+  return bytes.str();
+}
+
+}  // namespace jettest

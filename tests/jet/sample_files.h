@@ -1,0 +1,24 @@
+// Small writer-made databases that hold every kind of value the writer stores: each type with
+// NULLs, empty and non-ASCII text, and memo values kept in the row, in one row of a memo page
+// and in a chain of rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mdb_writer.h"
+
+namespace jettest {
+
+// A memo text of `characters` characters (mixing ASCII and wider letters when `wide`).
+std::string MemoText(std::size_t characters, bool wide);
+
+// A table "every_type" with a column of each writer type and rows covering their values.
+mkmdb::TableSpec EveryTypeTable();
+// A table "memos" whose rows hold memo values of every storage kind.
+mkmdb::TableSpec MemoTable();
+
+// Writes `tables` to a file and returns its bytes (the file is removed again).
+std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables);
+
+}  // namespace jettest
