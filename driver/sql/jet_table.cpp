@@ -136,7 +136,10 @@ std::string GuidText(const std::string& b) {
 void ValueError(sqlite3_context* context, JetVtab* vtab, const jet::Column& column, const std::string& what,
                 const char* state) {
   vtab->engine->failureState = state;
-  std::string message = "table \"" + vtab->table->definition.name + "\", column \"" + column.name + "\": " + what;
+  // The reader's messages name the table and column already; others get them here.
+  std::string message = what.rfind("table \"", 0) == 0
+                            ? what
+                            : "table \"" + vtab->table->definition.name + "\", column \"" + column.name + "\": " + what;
   sqlite3_result_error(context, message.c_str(), static_cast<int>(message.size()));
 }
 
