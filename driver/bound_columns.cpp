@@ -20,7 +20,7 @@ T* At(T* base, SQLULEN row, SQLULEN rowSize, SQLLEN elementSize, const SQLLEN* o
 
 // One value into its bound buffer; the whole value or as much as fits (01004).
 Outcome WriteValue(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMALLINT cType, SQLPOINTER target,
-                   SQLLEN bufferLength, SQLLEN* indicator) {
+                   SQLLEN bufferLength, SQLLEN* indicator, std::string& converted) {
   if (cell.kind == sql::Cell::Kind::Null) {
     if (indicator == nullptr) return {SQL_ERROR, "22002", "indicator variable required but not supplied"};
     *indicator = SQL_NULL_DATA;
@@ -28,7 +28,6 @@ Outcome WriteValue(const sql::Cell& cell, const sql::ResultColumn& column, SQLSM
   }
   if (!IsStreamType(cType)) return PutFixed(cell, column, cType, target, indicator);
   // Text into a narrow buffer goes straight from the value; other forms are converted first.
-  thread_local std::string converted;
   const std::string* source = &cell.bytes;
   if (cType != SQL_C_CHAR || cell.kind != sql::Cell::Kind::Text) {
     Outcome outcome = StreamBytes(cell, column, cType, converted);
@@ -57,6 +56,22 @@ SQLRETURN WriteBoundRows(Statement& stmt, SQLULEN rowsetSize, SQLUSMALLINT* rowS
   const std::vector<sql::ResultColumn>& columns = stmt.cursor->Columns();
   SQLULEN rowSize = stmt.options.rowBindType;
   SQLINTEGER version = stmt.connection->env->odbcVersion;
+  // What each bound column needs, worked out once for the whole rowset.
+  struct Target {
+    std::size_t index;
+    const sql::ResultColumn* column;
+    const Binding* binding;
+    SQLSMALLINT cType;
+    SQLLEN elementSize;
+  };
+  std::vector<Target> targets;
+  for (const auto& [number, binding] : stmt.columns) {
+    if ((binding.target == nullptr && binding.indicator == nullptr) || number < 1 || number > columns.size()) continue;
+    const sql::ResultColumn& column = columns[number - 1];
+    SQLSMALLINT cType = binding.cType == SQL_C_DEFAULT ? DefaultCType(column, version) : binding.cType;
+    targets.push_back({static_cast<std::size_t>(number - 1), &column, &binding, cType,
+                       IsStreamType(cType) ? binding.bufferLength : FixedSize(cType)});
+  }
   bool anyInfo = false;
   SQLULEN failedRows = 0;
   for (SQLULEN r = 0; r < rowsetSize; ++r) {
@@ -65,19 +80,14 @@ SQLRETURN WriteBoundRows(Statement& stmt, SQLULEN rowsetSize, SQLUSMALLINT* rowS
       continue;
     }
     SQLUSMALLINT status = SQL_ROW_SUCCESS;
-    for (const auto& [number, binding] : stmt.columns) {
-      if (binding.target == nullptr && binding.indicator == nullptr) continue;
-      if (number < 1 || number > columns.size()) continue;
-      const sql::ResultColumn& column = columns[number - 1];
-      SQLSMALLINT cType = binding.cType == SQL_C_DEFAULT ? DefaultCType(column, version) : binding.cType;
-      SQLLEN elementSize = IsStreamType(cType) ? binding.bufferLength : FixedSize(cType);
-      SQLPOINTER target = At(static_cast<char*>(binding.target), r, rowSize, elementSize, stmt.options.rowBindOffset);
-      SQLLEN* indicator = At(binding.indicator, r, rowSize, sizeof(SQLLEN), stmt.options.rowBindOffset);
-      Outcome outcome = WriteValue(rows[r][number - 1], column, cType, target, binding.bufferLength, indicator);
-      if (outcome.rc != SQL_SUCCESS) {
-        stmt.diag.Add(outcome.state, "row " + std::to_string(r + 1) + ", column " + std::to_string(number) + ": " +
-                                         outcome.message);
-      }
+    for (const Target& t : targets) {
+      SQLPOINTER target = At(static_cast<char*>(t.binding->target), r, rowSize, t.elementSize, stmt.options.rowBindOffset);
+      SQLLEN* indicator = At(t.binding->indicator, r, rowSize, sizeof(SQLLEN), stmt.options.rowBindOffset);
+      Outcome outcome = WriteValue(rows[r][t.index], *t.column, t.cType, target, t.binding->bufferLength, indicator,
+                                   stmt.scratch);
+      if (outcome.rc == SQL_SUCCESS) continue;
+      stmt.diag.Add(outcome.state, "row " + std::to_string(r + 1) + ", column " + std::to_string(t.index + 1) + ": " +
+                                       outcome.message);
       if (outcome.rc == SQL_ERROR) status = SQL_ROW_ERROR;
       if (outcome.rc == SQL_SUCCESS_WITH_INFO && status == SQL_ROW_SUCCESS) status = SQL_ROW_SUCCESS_WITH_INFO;
     }

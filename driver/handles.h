@@ -127,6 +127,7 @@ struct Statement : Handle {
   std::map<SQLUSMALLINT, Binding> columns;   // SQLBindCol
   std::map<SQLUSMALLINT, Binding> parameters;  // SQLBindParameter
   SQLULEN fetchedRows = 0;
+  std::string scratch;  // a value converted on its way to a bound buffer
   // The four descriptors of the statement, made on first request.
   std::unique_ptr<Descriptor> descriptors[4];
 
