@@ -146,12 +146,13 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle) {
   });
 }
 
-// Stops a statement that runs on another thread; on a statement that runs nothing it has no
-// effect. It takes no lock, so that it can reach a statement whose call holds the lock.
+// Stops a statement that runs on another thread (its call then answers HY008); on a statement
+// that runs nothing it has no effect. It takes no lock, so that it can reach a statement whose
+// call holds the lock.
 MDBODBC_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   auto* stmt = AsHandle<Statement>(handle, HandleKind::Statement);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  if (stmt->connection->engine) stmt->connection->engine->Interrupt();
+  if (stmt->connection->engine && stmt->query) stmt->connection->engine->Interrupt(stmt->query->statement());
   return SQL_SUCCESS;
 }
 

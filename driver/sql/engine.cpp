@@ -105,7 +105,9 @@ int Engine::Progress(void* self) {
   return 0;
 }
 
-void Engine::Interrupt() { sqlite3_interrupt(db_); }
+void Engine::Interrupt(const sqlite3_stmt* statement) {
+  if (statement != nullptr && running_.load() == statement) sqlite3_interrupt(db_);
+}
 
 std::optional<std::size_t> Engine::FindCatalogTable(std::string_view name) const {
   const std::vector<jet::CatalogTable>& tables = database_->Tables();
@@ -207,7 +209,9 @@ int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
   failureState.clear();
   timedOut_ = false;
   if (timeLimit_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeLimit_;
+  running_ = statement;
   int rc = sqlite3_step(statement);
+  running_ = nullptr;
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
   if (rc == SQLITE_INTERRUPT) {
     error = timedOut_ ? SqlError{"HYT00", "timeout expired"}

@@ -50,8 +50,9 @@ class Engine {
 
   // The time limit of the statements that run from now on (0 seconds: none).
   void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
-  // Stops the statement that runs now, from any thread.
-  void Interrupt();
+  // Stops `statement` if it is running now, from any thread; a statement that waits between
+  // two fetches, and every other statement, is left alone.
+  void Interrupt(const sqlite3_stmt* statement);
 
   // Set by a table scan when it fails: the SQLSTATE of that failure.
   std::string failureState;
@@ -71,6 +72,7 @@ class Engine {
   std::chrono::seconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_{};
   std::atomic<bool> timedOut_{false};
+  std::atomic<const sqlite3_stmt*> running_{nullptr};
 };
 
 }  // namespace mdbodbc::sql
