@@ -1,9 +1,11 @@
 // Writes a table of an Access file as CSV through the jet reader, the way mdb-export does:
 // a header line, then one line per row, text in double quotes. For comparing the two.
 //
-//   jet_export FILE TABLE
-//   jet_export FILE          (lists the user tables)
+//   jet_export [--rows N] FILE TABLE   (--rows: stop after the first N rows)
+//   jet_export FILE                    (lists the user tables)
 #include <charconv>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -12,17 +14,19 @@
 
 namespace {
 
+// Standard output through a buffer of its own.
 class Output {
  public:
-  Output() { buffer_.reserve(1 << 16); }
+  static constexpr std::size_t kFlushAt = 1 << 16;
+  Output() { buffer_.reserve(kFlushAt + 256); }
   ~Output() { Flush(); }
   void Put(char c) {
     buffer_.push_back(c);
-    if (buffer_.size() >= (1 << 16)) Flush();
+    if (buffer_.size() >= kFlushAt) Flush();
   }
   void Put(std::string_view text) {
     buffer_.append(text);
-    if (buffer_.size() >= (1 << 16)) Flush();
+    if (buffer_.size() >= kFlushAt) Flush();
   }
   void Flush() {
     std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
@@ -63,12 +67,18 @@ void PutValue(Output& out, const jet::Value& value) {
       PutNumber(out, value.integer);
       return;
     case jet::ValueKind::Money: {
+      // Ten-thousandths: the whole part, then always four decimals.
       const std::int64_t v = value.integer;
       const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
-      std::snprintf(text, sizeof text, "%s%llu.%04llu", v < 0 ? "-" : "",
-                    static_cast<unsigned long long>(magnitude / 10000),
-                    static_cast<unsigned long long>(magnitude % 10000));
-      out.Put(text);
+      if (v < 0) out.Put('-');
+      const auto end = std::to_chars(text, text + sizeof text, magnitude / 10000).ptr;
+      out.Put(std::string_view(text, static_cast<std::size_t>(end - text)));
+      const auto fraction = static_cast<unsigned>(magnitude % 10000);
+      const char decimals[] = {'.', static_cast<char>('0' + fraction / 1000),
+                               static_cast<char>('0' + fraction / 100 % 10),
+                               static_cast<char>('0' + fraction / 10 % 10),
+                               static_cast<char>('0' + fraction % 10)};
+      out.Put(std::string_view(decimals, sizeof decimals));
       return;
     }
     case jet::ValueKind::Real: {
@@ -77,9 +87,10 @@ void PutValue(Output& out, const jet::Value& value) {
       return;
     }
     case jet::ValueKind::DateTime:
-      out.Put('"');
-      out.Put(jet::DateTimeText(value.real));
-      out.Put('"');
+      text[0] = '"';
+      jet::PutDateTimeText(value.real, text + 1);
+      text[1 + jet::kDateTimeTextSize] = '"';
+      out.Put(std::string_view(text, jet::kDateTimeTextSize + 2));
       return;
     case jet::ValueKind::Decimal:
       out.Put(value.bytes);
@@ -104,8 +115,14 @@ void PutValue(Output& out, const jet::Value& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::uint64_t limit = UINT64_MAX;
+  if (argc > 2 && std::string_view(argv[1]) == "--rows") {
+    limit = std::strtoull(argv[2], nullptr, 10);
+    argv += 2;
+    argc -= 2;
+  }
   if (argc != 2 && argc != 3) {
-    std::fprintf(stderr, "usage: jet_export FILE [TABLE]\n");
+    std::fprintf(stderr, "usage: jet_export [--rows N] FILE [TABLE]\n");
     return 2;
   }
   std::string error;
@@ -133,7 +150,7 @@ int main(int argc, char** argv) {
   out.Put('\n');
   auto scan = database->StartScan(table);
   jet::Value value;
-  while (scan->Next()) {
+  for (std::uint64_t row = 0; row < limit && scan->Next(); ++row) {
     for (std::size_t c = 0; c < table.columns.size(); ++c) {
       if (c > 0) out.Put(',');
       scan->Read(c, value);

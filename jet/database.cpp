@@ -77,7 +77,8 @@ std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source, std::st
   }
   file->context.pageCount = static_cast<std::uint32_t>(pages);
   if (!parsed.layout->unicodeText) {
-    file->codePage = CodePageText::Make(parsed.codePage, error);
+    file->codePage =
+        CodePageText::Make(parsed.codePage != 0 ? parsed.codePage : kDefaultCodePage, error);
     if (file->codePage == nullptr) return nullptr;
     file->context.codePage = file->codePage.get();
   }

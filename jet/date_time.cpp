@@ -1,7 +1,6 @@
 #include "date_time.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace jet {
 namespace {
@@ -47,11 +46,30 @@ DateTimeParts SplitDateTime(double days) {
   return parts;
 }
 
-std::string DateTimeText(double days) {
+void PutDateTimeText(double days, char* out) {
   const DateTimeParts p = SplitDateTime(days);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", p.year, p.month, p.day,
-                p.hour, p.minute, p.second);
+  const auto two = [](unsigned value, char* at) {
+    at[0] = static_cast<char>('0' + value / 10 % 10);
+    at[1] = static_cast<char>('0' + value % 10);
+  };
+  const auto year = static_cast<unsigned>(p.year);  // 100..9999
+  two(year / 100, out);
+  two(year % 100, out + 2);
+  out[4] = '-';
+  two(p.month, out + 5);
+  out[7] = '-';
+  two(p.day, out + 8);
+  out[10] = ' ';
+  two(p.hour, out + 11);
+  out[13] = ':';
+  two(p.minute, out + 14);
+  out[16] = ':';
+  two(p.second, out + 17);
+}
+
+std::string DateTimeText(double days) {
+  std::string text(kDateTimeTextSize, '\0');
+  PutDateTimeText(days, text.data());
   return text;
 }
 

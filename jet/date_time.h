@@ -2,6 +2,7 @@
 // fraction the time of day (on a negative day number, the time still counts forward).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,7 +20,9 @@ struct DateTimeParts {
 // The calendar date and time of a day number in 0100-01-01..9999-12-31 (see DateInRange).
 DateTimeParts SplitDateTime(double days);
 
-// "YYYY-MM-DD HH:MM:SS".
+// Writes "YYYY-MM-DD HH:MM:SS" (kDateTimeTextSize characters, no terminating zero).
+inline constexpr std::size_t kDateTimeTextSize = 19;
+void PutDateTimeText(double days, char* out);
 std::string DateTimeText(double days);
 
 }  // namespace jet

@@ -272,7 +272,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
                 std::to_string(number) + ", which the table does not have";
         return false;
       }
-      real[i].keys.push_back({at, key[2] != kIndexKeyDescending});
+      real[i].keys.push_back({at, (key[2] & kKeyOrderAscending) != 0});
     }
     real[i].unique = (d[layout.realIndexFlags] & kIndexUnique) != 0;
     position += layout.realIndexSize;
@@ -292,8 +292,8 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     Index& index = out.indexes[i];
     index.keys = real[realNumber].keys;
     index.unique = real[realNumber].unique;
-    index.primaryKey = d[layout.logicalIndexKind] == kIndexPrimaryKey;
-    index.foreignKey = d[layout.logicalIndexKind] == kIndexForeignKey;
+    index.primaryKey = d[layout.logicalIndexKind] == kLogicalIndexPrimaryKey;
+    index.foreignKey = d[layout.logicalIndexKind] == kLogicalIndexForeignKey;
     position += layout.logicalIndexSize;
   }
   for (Index& index : out.indexes) {

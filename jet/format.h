@@ -56,8 +56,9 @@ inline constexpr std::size_t kHeaderVersionOffset = 0x14;
 inline constexpr std::size_t kHeaderSettingsOffset = 0x18;
 inline constexpr std::size_t kHeaderSettingsSize = 128;      // Jet 4 and later
 inline constexpr std::size_t kJet3HeaderSettingsSize = 126;
-inline constexpr std::array<std::uint8_t, 4> kHeaderSettingsKey = {0xC7, 0xDA, 0x39, 0x6B};
+inline constexpr std::uint8_t kHeaderSettingsKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 inline constexpr std::size_t kHeaderCodePageOffset = 0x3C;
+inline constexpr int kDefaultCodePage = 1252;  // Jet 3 text when the header names none
 inline constexpr std::size_t kHeaderDatabaseKeyOffset = 0x3E;  // non-zero: pages are encrypted
 // The engine version byte.
 inline constexpr std::uint8_t kVersionJet3 = 0x00;
@@ -114,13 +115,15 @@ inline constexpr std::uint32_t kObjectSystemFlags = 0x80000002;
 inline constexpr std::uint8_t kTableUser = 0x4E;
 inline constexpr std::uint8_t kTableSystem = 0x53;
 
-// Index flags and kinds in a table definition.
-inline constexpr std::uint8_t kIndexUnique = 0x01;
-inline constexpr std::uint8_t kIndexPrimaryKey = 0x01;  // logical index kind
-inline constexpr std::uint8_t kIndexForeignKey = 0x02;
-inline constexpr std::size_t kIndexKeyColumns = 10;     // key slots in a real index
+// Index definitions in a table definition: a physical index has kIndexKeyColumns key slots
+// (u16 column number or kIndexKeyUnused, u8 order) and flags; a logical index uses one physical
+// index and has a kind.
+inline constexpr std::size_t kIndexKeyColumns = 10;
 inline constexpr std::uint16_t kIndexKeyUnused = 0xFFFF;
-inline constexpr std::uint8_t kIndexKeyDescending = 0x02;
+inline constexpr std::uint8_t kKeyOrderAscending = 0x01;
+inline constexpr std::uint8_t kIndexUnique = 0x01;
+inline constexpr std::uint8_t kLogicalIndexPrimaryKey = 0x01;
+inline constexpr std::uint8_t kLogicalIndexForeignKey = 0x02;
 
 // Where things are in the pages and rows of one version of the format. Jet 4 and .accdb files
 // share one layout; Jet 3 files have smaller pages, 1-byte row fields and shorter descriptors.

@@ -95,6 +95,17 @@ void PutUtf16(const std::uint8_t* data, std::size_t size, char*& at) {
   if (pending != 0) at = PutUtf8(kReplacement, at);
 }
 
+// Whether every byte is ASCII other than 00 (compressed text of ASCII letters only).
+bool NarrowAscii(const std::uint8_t* data, std::size_t size) {
+  std::uint8_t any = 0;
+  bool zero = false;
+  for (std::size_t i = 0; i < size; ++i) {
+    any |= data[i];
+    zero |= data[i] == 0;
+  }
+  return any < 0x80 && !zero;
+}
+
 }  // namespace
 
 void AppendUtf8(char32_t c, std::string& out) {
@@ -105,6 +116,10 @@ void AppendUtf8(char32_t c, std::string& out) {
 bool AppendJet4Text(const std::uint8_t* data, std::size_t size, std::string& out) {
   const bool compressed =
       size >= 2 && data[0] == kCompressedTextMarker[0] && data[1] == kCompressedTextMarker[1];
+  if (compressed && NarrowAscii(data + 2, size - 2)) {
+    out.append(reinterpret_cast<const char*>(data) + 2, size - 2);  // the common case
+    return true;
+  }
   if (!compressed && size % 2 != 0) return false;
   // UTF-8 takes at most 2 bytes per narrow byte and 3 per 2-byte unit (4 per pair).
   const std::size_t start = out.size();

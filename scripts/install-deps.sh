@@ -8,7 +8,8 @@ packages=(
   unixodbc unixodbc-dev odbcinst
   mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
   libgtest-dev libgmock-dev libbenchmark-dev
-  valgrind hyperfine
+  valgrind hyperfine time
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev
   libgtk-3-dev xvfb xdotool x11-utils x11-apps xauth
   libx11-dev dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
 )

@@ -1,0 +1,276 @@
+// Thousands of damaged variants of good files (bit flips, truncations, zeroed and swapped
+// pages, huge counts, pointers that loop): each must read or fail with errors that say what
+// is broken, quickly, and leave its file as it was. Under the sanitizers any memory error ends
+// the run with a report.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "jet/format.h"
+#include "read_everything.h"
+#include "sample_files.h"
+
+namespace jettest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr auto kLimit = std::chrono::seconds(10);  // sanitizers slow every read down
+#else
+constexpr auto kLimit = std::chrono::seconds(1);
+#endif
+
+// Aborts the whole run, naming the case, when one read takes far longer than allowed (a
+// hang would otherwise hold the suite until its timeout).
+class Watchdog {
+ public:
+  Watchdog() : thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    stop_ = true;
+    thread_.join();
+  }
+  void Start(const std::string& what) {
+    std::snprintf(what_, sizeof what_, "%s", what.c_str());
+    started_ = Clock::now().time_since_epoch().count();
+  }
+  void Stop() { started_ = 0; }
+
+ private:
+  void Watch() {
+    while (!stop_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const auto started = started_.load();
+      if (started != 0 && Clock::now().time_since_epoch().count() - started >
+                              std::chrono::nanoseconds(kLimit * 5).count()) {
+        std::fprintf(stderr, "mutation test: %s still reading after %lld s\n", what_,
+                     static_cast<long long>(5 * kLimit.count()));
+        std::abort();
+      }
+    }
+  }
+  std::atomic<bool> stop_{false};
+  std::atomic<Clock::rep> started_{0};
+  char what_[200] = {};
+  std::thread thread_;
+};
+
+struct Base {
+  std::string name;
+  std::string bytes;
+  int mutations;
+};
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+class Mutator {
+ public:
+  Mutator(const std::string& bytes, unsigned seed) : bytes_(bytes), random_(seed) {
+    pageSize_ = bytes.size() > jet::kHeaderVersionOffset &&
+                        bytes[jet::kHeaderVersionOffset] == jet::kVersionJet3
+                    ? jet::kJet3PageSize
+                    : jet::kPageSize;
+    layout_ = pageSize_ == jet::kJet3PageSize ? &jet::kJet3Layout : &jet::kJet4Layout;
+  }
+
+  // Applies mutation kind `kind` and returns what it did.
+  std::string Apply(int kind) {
+    switch (kind) {
+      case 0: return FlipBits();
+      case 1: return Truncate();
+      case 2: return ZeroPage();
+      case 3: return SwapPages();
+      case 4: return HugeCount();
+      default: return LoopPointer();
+    }
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::size_t Pages() const { return bytes_.size() / pageSize_; }
+  std::size_t Below(std::size_t n) { return n == 0 ? 0 : random_() % n; }
+  std::uint8_t* At(std::size_t offset) { return reinterpret_cast<std::uint8_t*>(&bytes_[offset]); }
+  std::uint32_t RandomPage() { return static_cast<std::uint32_t>(1 + Below(Pages() - 1)); }
+  // A page of a kind, or any page when none has it.
+  std::uint32_t PageOfType(std::uint8_t type) {
+    for (int tries = 0; tries < 64; ++tries) {
+      const std::uint32_t page = RandomPage();
+      if (*At(page * pageSize_) == type) return page;
+    }
+    return RandomPage();
+  }
+
+  std::string FlipBits() {
+    const std::size_t count = 1 + Below(8);
+    std::string what = "flip bits at";
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::size_t offset = Below(10) == 0 ? Below(pageSize_) : Below(bytes_.size());
+      bytes_[offset] = static_cast<char>(bytes_[offset] ^ (1 << Below(8)));
+      what += " " + std::to_string(offset);
+    }
+    return what;
+  }
+  std::string Truncate() {
+    const std::size_t size =
+        Below(2) == 0 ? Below(Pages()) * pageSize_ : Below(bytes_.size());
+    bytes_.resize(size);
+    return "truncate to " + std::to_string(size);
+  }
+  std::string ZeroPage() {
+    const std::uint32_t page = RandomPage();
+    std::fill_n(At(page * pageSize_), pageSize_, 0);
+    return "zero page " + std::to_string(page);
+  }
+  std::string SwapPages() {
+    const std::uint32_t a = RandomPage(), b = RandomPage();
+    std::swap_ranges(At(a * pageSize_), At(a * pageSize_) + pageSize_, At(b * pageSize_));
+    return "swap pages " + std::to_string(a) + " " + std::to_string(b);
+  }
+  // A count or length in a definition, a data page or a row, made huge.
+  std::string HugeCount() {
+    const bool definition = Below(2) == 0;
+    const std::uint32_t page = PageOfType(definition ? jet::kPageTableDefinition : jet::kPageData);
+    std::uint8_t* p = At(page * pageSize_);
+    const std::uint32_t value = Below(2) == 0 ? 0xFFFFFFFF : static_cast<std::uint32_t>(random_());
+    std::size_t offset = 0;
+    if (definition) {
+      const std::size_t fields[] = {layout_->defRowCount, layout_->defVariableColumns,
+                                    layout_->defColumnCount, layout_->defLogicalIndexCount,
+                                    layout_->defRealIndexCount, layout_->defHeaderSize +
+                                    Below(8) * layout_->columnEntrySize + layout_->columnLength,
+                                    layout_->defHeaderSize + Below(8) * layout_->columnEntrySize +
+                                    layout_->columnFixedOffset};
+      offset = fields[Below(std::size(fields))];
+    } else {
+      const std::size_t rows = jet::GetU16(p + layout_->dataRowCount);
+      if (rows == 0 || Below(4) == 0) {
+        offset = layout_->dataRowCount;
+      } else {
+        // Inside a row: its first bytes (column count, fixed values, a memo's length) or its
+        // last (null mask, variable count and offsets).
+        const std::size_t row = Below(rows);
+        const std::size_t start =
+            jet::GetU16(p + layout_->dataRowCount + 2 + 2 * row) & jet::kRowOffsetMask;
+        const std::size_t end = row == 0 ? pageSize_
+                                         : jet::GetU16(p + layout_->dataRowCount + 2 * row) &
+                                               jet::kRowOffsetMask;
+        offset = Below(2) == 0 ? start + Below(16) : (end > 8 ? end - 2 - Below(8) : start);
+      }
+    }
+    offset = std::min(offset, pageSize_ - 4);
+    jet::PutU32(p + offset, value);
+    return "page " + std::to_string(page) + " offset " + std::to_string(offset) + " = " +
+           std::to_string(value);
+  }
+  // A pointer made to name its own page or row: definition continuations, memo chain links,
+  // moved rows, usage maps.
+  std::string LoopPointer() {
+    const std::uint32_t kind = static_cast<std::uint32_t>(Below(3));
+    if (kind == 0) {
+      const std::uint32_t page = PageOfType(jet::kPageTableDefinition);
+      const std::uint32_t target = Below(2) == 0 ? page : jet::PageRow(page, 0);
+      const std::size_t field = Below(2) == 0 ? layout_->defNextPage : layout_->defUsageMap;
+      jet::PutU32(At(page * pageSize_ + field), target);
+      return "definition page " + std::to_string(page) + " field " + std::to_string(field) +
+             " points to itself";
+    }
+    const std::uint32_t page = PageOfType(jet::kPageData);
+    std::uint8_t* p = At(page * pageSize_);
+    const std::size_t rows = jet::GetU16(p + layout_->dataRowCount);
+    if (rows == 0) return "no rows on page " + std::to_string(page);
+    const std::size_t row = Below(std::min<std::size_t>(rows, 256));
+    std::uint8_t* entry = p + layout_->dataRowCount + 2 + 2 * row;
+    const std::size_t start = jet::GetU16(entry) & jet::kRowOffsetMask;
+    if (start + 4 > pageSize_) return "row out of the page";
+    // A memo chain row or a moved row naming itself.
+    jet::PutU32(p + start, jet::PageRow(page, static_cast<std::uint32_t>(row)));
+    if (kind == 2) jet::PutU16(entry, static_cast<std::uint16_t>(start | jet::kRowOverflow));
+    return "row " + std::to_string(row) + " of page " + std::to_string(page) +
+           (kind == 2 ? " moved to itself" : " links to itself");
+  }
+
+  std::string bytes_;
+  std::mt19937 random_;
+  std::size_t pageSize_;
+  const jet::FileLayout* layout_;
+};
+
+std::vector<Base> Bases() {
+  std::vector<Base> bases;
+  bases.push_back({"every type and memo kind", DatabaseBytes({EveryTypeTable(), MemoTable()}),
+                   1700});
+  mkmdb::TableSpec wide{"wide", {}, {{}}};
+  for (int i = 0; i < 120; ++i) {
+    wide.columns.push_back({"column with a long name " + std::to_string(i),
+                            i % 3 == 0 ? mkmdb::ColumnType::Text : mkmdb::ColumnType::Long, 10});
+    wide.rows[0].push_back(std::to_string(i));
+  }
+  bases.push_back({"definition over several pages", DatabaseBytes({wide}), 150});
+  mkmdb::TableSpec many{"many", {{"text", mkmdb::ColumnType::Text, 255}}, {}};
+  for (int i = 0; i < 9000; ++i) many.rows.push_back({MemoText(250, false)});
+  bases.push_back({"indirect usage map", DatabaseBytes({many}), 150});
+  for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},
+                                       std::pair{"jet3-sample.mdb", 200}}) {
+    const std::string bytes = ReadFileBytes(std::string(FIXTURES_DIR) + "/" + fixture);
+    if (!bytes.empty()) bases.push_back({fixture, bytes, count});
+  }
+  return bases;
+}
+
+TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
+  const std::string path = ::testing::TempDir() + "jet-mutation.mdb";
+  Watchdog watchdog;
+  int cases = 0, opened = 0, refused = 0, tablesHit = 0, clean = 0;
+  for (const Base& base : Bases()) {
+    for (int i = 0; i < base.mutations; ++i) {
+      Mutator mutator(base.bytes, static_cast<unsigned>(i * 7919 + base.bytes.size()));
+      const std::string what = base.name + ": " + mutator.Apply(i % 6);
+      {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << mutator.bytes();
+      }
+      watchdog.Start(what);
+      const auto start = Clock::now();
+      const ReadOutcome outcome = ReadEverythingAt(path);
+      const auto elapsed = Clock::now() - start;
+      watchdog.Stop();
+      ++cases;
+      EXPECT_LT(elapsed, kLimit) << what;
+      EXPECT_FALSE(outcome.silentFailure) << what;
+      EXPECT_EQ(ReadFileBytes(path), mutator.bytes()) << what << ": the file changed";
+      if (!outcome.opened) {
+        ++refused;
+        continue;
+      }
+      ++opened;
+      if (outcome.errors.empty()) ++clean;
+      for (const std::string& error : outcome.errors) {
+        EXPECT_EQ(error.rfind("table \"", 0), 0u) << what << ": " << error;
+      }
+      if (!outcome.errors.empty()) ++tablesHit;
+    }
+  }
+  std::remove(path.c_str());
+  std::printf("mutation test: %d files: %d refused at open, %d opened (%d read whole, %d with "
+              "errors in tables or values)\n", cases, refused, opened, clean, tablesHit);
+  EXPECT_GE(cases, 2000);
+  // The mutations reach every outcome: refusal, errors inside tables, and harmless changes.
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(tablesHit, 0);
+  EXPECT_GT(clean, 0);
+}
+
+}  // namespace
+}  // namespace jettest
