@@ -39,14 +39,23 @@ check "mdb-sql count" "1000000" "$(echo 'SELECT COUNT(*) FROM avion' | mdb-sql -
 check "mdb-sql where" "19" "$(echo "$like" | mdb-sql -P -H -F "$file" | grep -c marque)"
 check "mdb-export" "1000001" "$(mdb-export "$file" avion | wc -l)"
 
-hyperfine --runs "$runs" --warmup 2 --style basic --export-markdown "$work/table.md" \
+hyperfine --runs "$runs" --warmup 2 --style basic --export-json "$work/times.json" \
   -n "driver: SELECT COUNT(*)" "$client $file count" \
   -n "mdb-sql: SELECT COUNT(*)" "echo 'SELECT COUNT(*) FROM avion' | mdb-sql -P -H -F $file" \
   -n "driver: WHERE LIKE on text" "$client $file where" \
   -n "mdb-sql: WHERE LIKE on text" "echo \"$like\" | mdb-sql -P -H -F $file" \
   -n "driver: full fetch, rowset 100" "$client $file fetch" \
   -n "mdb-export: full export" "mdb-export $file avion"
-cat "$work/table.md"
+# Wall time and processor time (user + system) side by side: on a busy machine the second
+# tells more about the work itself.
+python3 - "$work/times.json" <<'PY'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+print("| Command | Wall, mean ± σ [ms] | CPU (user + system), mean [ms] |")
+print("|:---|---:|---:|")
+for r in results:
+    print(f"| {r['command']} | {r['mean'] * 1000:.0f} ± {r['stddev'] * 1000:.0f} | {(r['user'] + r['system']) * 1000:.0f} |")
+PY
 echo
 echo "peak memory, forward-only full fetch: $("$client" "$file" fetch | sed 's/.*peak_kb=//') kB"
 echo "peak memory, static cursor to the last row: $("$client" "$file" last | sed 's/.*peak_kb=//') kB"

@@ -105,23 +105,23 @@ void Query::ReadRow(Row& row) const {
   row.resize(columns_.size());
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     Cell& cell = row[i];
-    int index = static_cast<int>(i);
-    int type = sqlite3_column_type(statement_, index);
+    sqlite3_value* value = sqlite3_column_value(statement_, static_cast<int>(i));
+    int type = sqlite3_value_type(value);
     switch (type) {
       case SQLITE_INTEGER:
         cell.kind = Cell::Kind::Integer;
-        cell.integer = sqlite3_column_int64(statement_, index);
+        cell.integer = sqlite3_value_int64(value);
         break;
       case SQLITE_FLOAT:
         cell.kind = Cell::Kind::Real;
-        cell.real = sqlite3_column_double(statement_, index);
+        cell.real = sqlite3_value_double(value);
         break;
       case SQLITE_TEXT:
       case SQLITE_BLOB: {
         // Text read as its bytes: the engine need not add a terminator.
         cell.kind = type == SQLITE_TEXT ? Cell::Kind::Text : Cell::Kind::Blob;
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, index));
-        cell.bytes.assign(data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_column_bytes(statement_, index)));
+        const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+        cell.bytes.assign(data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value)));
         break;
       }
       default: cell.kind = Cell::Kind::Null; cell.bytes.clear(); break;
