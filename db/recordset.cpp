@@ -89,6 +89,13 @@ CRecordset::CRecordset(CDatabase* database)
     m_pDatabase->m_listRecordsets.AddHead(this);
   } catch (CException* e) {
     e->Delete();
+    // A statement that could not be registered is dropped, and the connection forgotten: the
+    // connection would not close the statement, and it may be gone before this recordset.
+    if (m_hstmt != SQL_NULL_HSTMT) {
+      SQLFreeStmt(m_hstmt, SQL_DROP);
+      m_hstmt = SQL_NULL_HSTMT;
+      m_pDatabase = nullptr;
+    }
   }
 }
 

@@ -1,7 +1,10 @@
-// Column values of the current row, read as UTF-16 text with SQLGetData.
+// Column values of the current row, read as UTF-16 text with SQLGetData, or as text in the code
+// page from a driver that hands out no wide text.
 #include <algorithm>
+#include <string>
 
 #include "db/recordset.h"
+#include "framework/codepage.h"
 #include "framework/trace.h"
 
 namespace {
@@ -35,12 +38,12 @@ RETCODE GetData(HSTMT hstmt, short column, short cType, void* buffer, SQLLEN buf
   RaiseDatabaseError(rc, pDatabase, hstmt);
 }
 
-// The warning of a read that succeeded with information. Truncation of a long value is what
-// reading it in pieces expects, so that one is not traced.
-void TraceReadWarning(CDatabase* pDatabase, HSTMT hstmt, short column, short sqlType) {
+// The warning of a read that succeeded with information. A value that does not fit its buffer
+// is read on in further pieces, whatever its type, so truncation is expected and not traced.
+void TraceReadWarning(CDatabase* pDatabase, HSTMT hstmt, short column) {
   CDBException info(SQL_SUCCESS_WITH_INFO);
   info.AppendDiagnostics(pDatabase, hstmt, FALSE);
-  if (IsLongType(sqlType) && info.HasState(u"State:01004")) return;
+  if (info.HasState(u"State:01004")) return;
   TraceDatabase("Warning: ODBC Success With Info on field %d.\n", column - 1);
   info.TraceText(info.m_strErrorText);
   info.TraceText(info.m_strStateInfo);
@@ -50,7 +53,7 @@ void TraceReadWarning(CDatabase* pDatabase, HSTMT hstmt, short column, short sql
 // SQL_NO_TOTAL): piece after piece into the growing text, from where the text ends, until the
 // driver delivers its last piece or has nothing more.
 void ReadRestInPieces(CDatabase* pDatabase, HSTMT hstmt, short column, void** ppBuffer,
-                      CString& strValue, short sqlType, short cType) {
+                      CString& strValue, short cType) {
   if (ppBuffer == nullptr) ThrowInvalidArgException();
   SQLLEN have = strValue.GetLength();
   SQLLEN piece = std::max(have, kMinPieceChars);
@@ -64,7 +67,7 @@ void ReadRestInPieces(CDatabase* pDatabase, HSTMT hstmt, short column, void** pp
     const RETCODE rc = GetData(hstmt, column, cType, *ppBuffer, 2 * (piece + 1), &indicator);
     if (rc == SQL_NO_DATA_FOUND) break;  // the previous piece was the last one
     if (rc == SQL_SUCCESS_WITH_INFO) {
-      TraceReadWarning(pDatabase, hstmt, column, sqlType);
+      TraceReadWarning(pDatabase, hstmt, column);
     } else if (rc != SQL_SUCCESS) {
       RaiseReadFailure(rc, pDatabase, hstmt, column);
     }
@@ -91,6 +94,63 @@ void ReadRestInPieces(CDatabase* pDatabase, HSTMT hstmt, short column, void** pp
   strValue.ReleaseBuffer(static_cast<int>(have));
 }
 
+// A driver refuses wide text for a column it can only hand out as 8-bit text (an ANSI driver:
+// "Restricted data type attribute violation", or a C type it does not know).
+bool RefusesWideText(const CDBException& error) {
+  return error.m_nReturnCode == SQL_ERROR &&
+         (error.HasState(u"State:07006") || error.HasState(u"State:S1003") ||
+          error.HasState(u"State:HY003"));
+}
+
+// Reads the column as 8-bit text in the code page, piece after piece until the driver has
+// delivered it all, and widens it. `firstBytes` sizes the first piece, as the column's
+// description sizes a wide read.
+void ReadCodePageText(CDatabase* pDatabase, HSTMT hstmt, short column, SQLLEN firstBytes,
+                      CString& strValue) {
+  std::string text;
+  SQLLEN piece = std::max<SQLLEN>(firstBytes, 2);
+  for (bool first = true;; first = false) {
+    piece = std::min(piece, kMaxTextChars - static_cast<SQLLEN>(text.size()));
+    if (piece <= 1) ThrowMemoryException();
+    const std::string::size_type have = text.size();
+    text.resize(have + static_cast<std::string::size_type>(piece));
+
+    SQLLEN indicator = 0;
+    const RETCODE rc = GetData(hstmt, column, SQL_C_CHAR, text.data() + have, piece, &indicator);
+    if (rc == SQL_NO_DATA_FOUND && !first) {
+      text.resize(have);  // the previous piece was the last one
+      break;
+    }
+    if (rc == SQL_NO_DATA_FOUND) {
+      TraceDatabase("Error: GetFieldValue operation failed on field %d.\n", column - 1);
+      TraceDatabase("\tData already fetched for this field.\n");
+      RaiseDatabaseError(SQL_NO_DATA_FOUND, pDatabase, hstmt);
+    }
+    if (rc == SQL_SUCCESS_WITH_INFO) {
+      TraceReadWarning(pDatabase, hstmt, column);
+    } else if (rc != SQL_SUCCESS) {
+      RaiseReadFailure(rc, pDatabase, hstmt, column);
+    }
+    if (indicator == SQL_NULL_DATA) {
+      strValue.Empty();
+      return;
+    }
+
+    // A piece holds at most its buffer less the terminator; a length the driver does not tell
+    // ends at the terminator.
+    const SQLLEN room = piece - 1;
+    SQLLEN delivered = indicator >= 0 ? std::min(indicator, room)
+                                      : static_cast<SQLLEN>(std::char_traits<char>::length(
+                                            text.data() + have));
+    delivered = std::min(delivered, room);
+    text.resize(have + static_cast<std::string::size_type>(delivered));
+    const bool filled = indicator >= 0 ? indicator > room : delivered == room;
+    if (rc == SQL_SUCCESS || !filled) break;
+    piece = indicator >= 0 ? indicator - room + 1 : piece * 2;
+  }
+  strValue = CString(WidenFromCodePage(text));
+}
+
 }  // namespace
 
 void CRecordset::GetFieldValue(short nIndex, CString& strValue) {
@@ -106,9 +166,18 @@ void CRecordset::GetFieldValue(short nIndex, CString& strValue) {
   if (bufferChars > kMaxTextChars) ThrowMemoryException();
 
   char16_t* target = strValue.GetBufferSetLength(static_cast<int>(bufferChars));
-  const SQLLEN indicator = ReadColumn(m_pDatabase, m_hstmt, column, SQL_C_WCHAR, target,
-                                      2 * static_cast<SQLLEN>(bufferChars),
-                                      description.m_nDataType);
+  SQLLEN indicator = 0;
+  try {
+    indicator = ReadColumn(m_pDatabase, m_hstmt, column, SQL_C_WCHAR, target,
+                           2 * static_cast<SQLLEN>(bufferChars), description.m_nDataType);
+  } catch (CDBException* error) {
+    if (!RefusesWideText(*error)) throw;
+    // The driver hands out only 8-bit text: that is read instead, in the code page.
+    error->Delete();
+    TraceDatabase("Warning: field %d read as text in the code page.\n", column - 1);
+    ReadCodePageText(m_pDatabase, m_hstmt, column, bufferChars, strValue);
+    return;
+  }
   if (indicator == SQL_NULL_DATA) {
     strValue.Empty();
     return;
@@ -141,15 +210,15 @@ long CRecordset::TextBufferLength(short nSQLType, DWORD nColumnSize) {
 }
 
 SQLLEN CRecordset::ReadColumn(CDatabase* pDatabase, HSTMT hstmt, short nColumn, short nCType,
-                              void* pBuffer, SQLLEN nBufferBytes, short nSQLType) {
+                              void* pBuffer, SQLLEN nBufferBytes, short /*nSQLType*/) {
   SQLLEN indicator = 0;
   const RETCODE rc = GetData(hstmt, nColumn, nCType, pBuffer, nBufferBytes, &indicator);
   switch (rc) {
     case SQL_SUCCESS:
       return indicator;
     case SQL_SUCCESS_WITH_INFO:
-      // A truncated value is not an error here: the caller reads the rest or keeps the cut.
-      TraceReadWarning(pDatabase, hstmt, nColumn, nSQLType);
+      // A truncated value is not an error here: the caller reads the rest.
+      TraceReadWarning(pDatabase, hstmt, nColumn);
       return indicator;
     case SQL_NO_DATA_FOUND:
       TraceDatabase("Error: GetFieldValue operation failed on field %d.\n", nColumn - 1);
@@ -165,10 +234,11 @@ void CRecordset::ReadRemainingText(CDatabase* pDatabase, HSTMT hstmt, short nCol
                                    CString& strValue, short nSQLType, short nCType) {
   if (nValueChars < 0) {
     // The driver did not tell the length (SQL_NO_TOTAL): keep what the first read delivered,
-    // up to its terminator, and read the rest of a long value in pieces.
+    // up to its terminator, and read the rest in pieces: always for a long value, and for a
+    // value of another type when it filled its buffer.
     strValue.ReleaseBuffer();
-    if (IsLongType(nSQLType)) {
-      ReadRestInPieces(pDatabase, hstmt, nColumn, ppBuffer, strValue, nSQLType, nCType);
+    if (IsLongType(nSQLType) || strValue.GetLength() >= nBufferChars - 1) {
+      ReadRestInPieces(pDatabase, hstmt, nColumn, ppBuffer, strValue, nCType);
     }
     return;
   }
@@ -176,13 +246,11 @@ void CRecordset::ReadRemainingText(CDatabase* pDatabase, HSTMT hstmt, short nCol
     strValue.ReleaseBuffer(static_cast<int>(nValueChars));
     return;
   }
-  // The first read delivered its buffer less the terminator.
+  // The value did not fit: the first read delivered its buffer less the terminator, and the
+  // rest is read whatever the type. A number or a text longer than its described size is not
+  // cut (a driver may describe a double's size as 15 and write 23 characters, and SQLite does
+  // not hold a varchar(50) to 50 characters).
   const long firstChars = nBufferChars - 1;
-  if (!IsLongType(nSQLType)) {
-    // The value stays cut; ReadColumn has traced the driver's warning.
-    strValue.ReleaseBuffer(static_cast<int>(firstChars));
-    return;
-  }
 
   if (nValueChars > kMaxTextChars) ThrowMemoryException();
   if (ppBuffer == nullptr) ThrowInvalidArgException();
@@ -203,8 +271,13 @@ void CRecordset::ReadRemainingText(CDatabase* pDatabase, HSTMT hstmt, short nCol
     RaiseReadFailure(rc, pDatabase, hstmt, nColumn);
   }
 
-  // The text never grows beyond the length the first read announced, whatever the second
-  // read reports; a second read that tells no length ends at its terminator.
+  // A second read that tells no length ends at its terminator. One that is cut again found
+  // more than the first read announced: the rest follows in pieces.
+  if (rc == SQL_SUCCESS_WITH_INFO && indicator >= 0 && indicator / 2 >= restChars) {
+    strValue.ReleaseBuffer(static_cast<int>(nValueChars));
+    ReadRestInPieces(pDatabase, hstmt, nColumn, ppBuffer, strValue, nCType);
+    return;
+  }
   SQLLEN length = indicator < 0 ? static_cast<SQLLEN>(std::char_traits<char16_t>::length(text))
                                 : firstChars + indicator / 2;
   length = std::clamp<SQLLEN>(length, firstChars, nValueChars);

@@ -262,6 +262,9 @@ void CRecordset::CheckFetchResult(RETCODE nRetCode) {
 void CRecordset::UpdateCursorState(RETCODE nRetCode, WORD wFetchType, LONG nRows,
                                    DWORD /*dwFetchedRows*/) {
   const bool noData = nRetCode == SQL_NO_DATA_FOUND;
+  // Before the start (a backward move found no row), a forward move counts from the start: the
+  // driver then stands on the first row it moves to, whatever index the cursor held before.
+  const bool beforeStart = m_bBOF && !m_bEOF;
 
   auto advance = [&](long long k) {
     if (m_lCurrentRow != -2 && !noData) m_lCurrentRow = OffsetRow(m_lCurrentRow, k);
@@ -279,6 +282,7 @@ void CRecordset::UpdateCursorState(RETCODE nRetCode, WORD wFetchType, LONG nRows
   switch (wFetchType) {
     case SQL_FETCH_NEXT:
       direction = 1;
+      if (beforeStart && !noData) m_lCurrentRow = -1;
       advance(nRows);
       count();
       if (!m_bLastRowKnown && noData &&
@@ -323,6 +327,7 @@ void CRecordset::UpdateCursorState(RETCODE nRetCode, WORD wFetchType, LONG nRows
       break;
     case SQL_FETCH_RELATIVE:
       direction = nRows;
+      if (beforeStart && !noData && nRows > 0) m_lCurrentRow = -1;
       advance(nRows);
       count();
       break;

@@ -12,6 +12,9 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   libgtk-3-dev xvfb xdotool x11-utils x11-apps xauth
   libx11-dev dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0 gir1.2-gtk-3.0
+  # The engines the access layer is tested against, with their ODBC drivers and clients.
+  # The tests start their own servers; a system service that a package may start is not used.
+  libsqliteodbc sqlite3 odbc-postgresql postgresql odbc-mariadb mariadb-server mariadb-client
 )
 
 missing=()

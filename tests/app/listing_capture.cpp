@@ -128,7 +128,7 @@ void PresentBoxesOnStandardError() {
   ::close(devnull);
 }
 
-ListingRun RunListingInProcess() {
+ListingRun CaptureRun(const std::function<int()>& run) {
   std::fflush(stdout);
   std::fflush(stderr);
   std::FILE* capture = std::tmpfile();
@@ -139,13 +139,13 @@ ListingRun RunListingInProcess() {
   ::dup2(fd, STDOUT_FILENO);
   ::dup2(fd, STDERR_FILENO);
 
-  ListingRun run;
+  ListingRun result;
   std::vector<TraceRecord> traces;
   {
     TraceCapture capturedTraces;
     // A build that copies traces to standard error shows this one first.
     TraceDatabase(kProbeTrace);
-    run.status = RunProgram();
+    result.status = run();
     traces = capturedTraces.Records();
   }
 
@@ -155,9 +155,13 @@ ListingRun RunListingInProcess() {
   ::dup2(savedErr, STDERR_FILENO);
   ::close(savedOut);
   ::close(savedErr);
-  run.output = ReadAll(fd);
-  if (StartsWith(run.output, kProbeTrace)) run.output = WithoutTraces(run.output, traces);
+  result.output = ReadAll(fd);
+  if (StartsWith(result.output, kProbeTrace)) {
+    result.output = WithoutTraces(result.output, traces);
+  }
   std::fclose(capture);
-  run.shown = ParseShown(run.output);
-  return run;
+  result.shown = ParseShown(result.output);
+  return result;
 }
+
+ListingRun RunListingInProcess() { return CaptureRun(RunProgram); }

@@ -3,6 +3,7 @@
 // standard output, in the order they appeared.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -41,7 +42,11 @@ struct ListingRun {
   std::vector<Shown> shown;
 };
 
+// Runs `run` in this process, with standard output and standard error captured into one file;
+// its result is the run's status. Traces a debug build copies to standard error are left out
+// of the output.
+ListingRun CaptureRun(const std::function<int()>& run);
+
 // Runs the whole program in this process against the scripted driver manager as it is
-// configured now, with standard output and standard error captured into one file. Traces a
-// debug build copies to standard error are left out of the output.
+// configured now, captured as above.
 ListingRun RunListingInProcess();

@@ -151,6 +151,22 @@ TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
 }
 
+TEST_F(DbExceptionTest, TextsADriverLeavesUnterminatedEndWithTheirBuffers) {
+  // A six-character state and a message that fills all 511 characters it was given, neither
+  // terminated: each is read to the end of its buffer and no further.
+  Answer unterminated;
+  unterminated.rc = SQL_SUCCESS;
+  unterminated.diags = {{"S1000X", 7, u"[A]" + std::u16string(600, u'x')}};
+  unterminated.unterminated = true;
+  fakeodbc::answer(Fn::SQLErrorW, 1, unterminated);
+
+  ErrorPtr e = Raise(SQL_ERROR, &database);
+
+  ASSERT_TRUE(e);
+  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:S1000,Native:7,Origin:[A]\n");
+  EXPECT_EQ(Utf8(e->m_strErrorText), std::string(508, 'x') + "\n");
+}
+
 TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
   const std::u16string longMessage = u"[A]" + std::u16string(600, u'x');
   PostOnConnection({{"S1000", 0, longMessage}, {"01S02", 3, u"[B]Next"}});

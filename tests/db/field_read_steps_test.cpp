@@ -85,19 +85,4 @@ TEST_F(FieldReadSteps, AnImpossibleLengthIsAMemoryErrorBeforeTheTargetIsExamined
   EXPECT_THAT(Calls(), IsEmpty());
 }
 
-TEST_F(FieldReadSteps, AFixedSizeValueThatDidNotFitStaysCut) {
-  CRecordset& rs = OpenOnLongValue(Letters(10));
-  CString value;
-  char16_t* first = value.GetBufferSetLength(5);
-  for (int i = 0; i < 4; ++i) first[i] = static_cast<char16_t>(u'a' + i);
-  ForgetCalls();
-  void* target = first;
-  // Whatever the first read announced: no second read for a type that is not long.
-  CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, 10, &target, 5, value, SQL_WVARCHAR,
-                                SQL_C_WCHAR);
-  EXPECT_EQ(value.ToUtf8(), "abcd");
-  EXPECT_EQ(target, static_cast<void*>(first));
-  EXPECT_THAT(Calls(), IsEmpty());
-}
-
 }  // namespace

@@ -1,6 +1,6 @@
-// A first read that does not tell the value's length (SQL_NO_TOTAL): a text of a fixed-size
-// type keeps what arrived up to its terminator; a long value is read on in pieces until the
-// driver has delivered all of it.
+// A first read that does not tell the value's length (SQL_NO_TOTAL): a text that did not fill
+// its buffer ends at its terminator; a long value, and any value that filled its buffer, is read
+// on in pieces until the driver has delivered all of it.
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
@@ -17,14 +17,16 @@ TEST_F(FieldReadTest, AShortTextOfUnknownLengthEndsAtItsTerminator) {
   EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 102, "SQL_SUCCESS")));
 }
 
-TEST_F(FieldReadTest, ACutTextOfUnknownLengthKeepsItsBuffer) {
+TEST_F(FieldReadTest, ATextOfUnknownLengthThatFillsItsBufferIsReadOn) {
   CRecordset& rs =
       OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, 4}, {u"Dassault"}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   CString value;
   rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.ToUtf8(), "Dass");
-  EXPECT_EQ(GetDataCalls().size(), 1u);
+  EXPECT_EQ(value.ToUtf8(), "Dassault");
+  // 4 characters, then a piece of 4096 that the other 4 do not fill.
+  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
+                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS")));
 }
 
 TEST_F(FieldReadTest, ALongValueOfUnknownLengthIsReadInPiecesToItsEnd) {
@@ -99,6 +101,21 @@ TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n\n",
                           "State:01000,Native:0,Origin:[FakeODBC][Driver]\n\n"));
+}
+
+TEST_F(FieldReadTest, APieceWithInformationThatDoesNotFillItsBufferIsTheLast) {
+  const std::u16string text = Letters(3000);
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
+  Answer warning = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}});
+  warning.length = SQL_NO_TOTAL;
+  fakeodbc::answer(Fn::SQLGetData, 2, warning);
+  CString value;
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), text);
+  // The 2999 characters of the second piece leave room in its 4096: no third read.
+  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")));
 }
 
 }  // namespace

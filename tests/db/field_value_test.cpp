@@ -92,33 +92,71 @@ INSTANTIATE_TEST_SUITE_P(
                       BufferCase{SQL_LONGVARBINARY, 65535, u"", 2 * 1},
                       BufferCase{SQL_WLONGVARCHAR, 65535, u"X", 2 * 2}));
 
-TEST_F(FieldReadTest, ADoubleLongerThanItsBufferIsCutWithTheDriversWarning) {
-  // Column size 15: a buffer of 18 characters, so 17 of them and a terminator.
-  const std::u16string number = u"-1.2345678901234567E+300";
-  CRecordset& rs = OpenOn(SingleColumnResult(Column{u"v", SQL_DOUBLE, 15}, {number}));
+// A value whose text does not fit the buffer its description gives: the driver reports the
+// truncation and the whole length, and the rest is read in one more call, whatever the type.
+struct LongerValueCase {
+  const char* name;
+  fakeodbc::Column column;
+  std::u16string value;
+  long firstBytes;
+  long restBytes;
+};
+
+void PrintTo(const LongerValueCase& c, std::ostream* os) { *os << c.name; }
+
+class LongerThanItsBuffer : public FieldReadTest,
+                            public ::testing::WithParamInterface<LongerValueCase> {};
+
+TEST_P(LongerThanItsBuffer, IsReadWholeInASecondCall) {
+  const LongerValueCase& c = GetParam();
+  CRecordset& rs = OpenOn(SingleColumnResult(c.column, {c.value}));
   CString value;
-  const Raised outcome = RunCatching([&] { rs.GetFieldValue(0, value); });
-  EXPECT_EQ(outcome.kind, Raised::Nothing);
-  EXPECT_EQ(value.Str(), number.substr(0, 17));
-  EXPECT_THAT(Calls(), ElementsAreArray(Concat({GetDataLine(1, 36, "SQL_SUCCESS_WITH_INFO")},
-                                               OneRecordRead())));
-  EXPECT_THAT(traces.Texts(),
-              ElementsAre("Warning: ODBC Success With Info on field 0.\n",
-                          "String data, right truncated\n\n",
-                          "State:01004,Native:0,Origin:[FakeODBC][Driver]\n\n"));
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.Str(), c.value);
+  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, c.firstBytes, "SQL_SUCCESS_WITH_INFO"),
+                                          GetDataLine(1, c.restBytes, "SQL_SUCCESS")));
+  // The truncation is what reading in pieces expects: no warning.
+  EXPECT_THAT(traces.Texts(), IsEmpty());
 }
 
-TEST_F(FieldReadTest, ATextLongerThanItsColumnSizeIsCutAndWarnsWithItsIndex) {
-  fakeodbc::ResultSet result;
-  result.columns = {Column{u"id", SQL_INTEGER, 10}, Column{u"marque", SQL_WVARCHAR, 5}};
-  result.rows = {{u"1", u"Dassault"}};
-  CRecordset& rs = OpenOn(result);
+INSTANTIATE_TEST_SUITE_P(
+    Values, LongerThanItsBuffer,
+    ::testing::Values(
+        // 18 characters for size 15: 17 arrive, the other 6 and a terminator follow.
+        LongerValueCase{"double", Column{u"v", SQL_DOUBLE, 15}, u"1.2345678901234567e+300",
+                        2 * 18, 2 * 7},
+        LongerValueCase{"tinyint", Column{u"v", SQL_TINYINT, 3}, u"-128", 2 * 4, 2 * 2},
+        // A text beyond its described size, as SQLite keeps one.
+        LongerValueCase{"varchar", Column{u"marque", SQL_WVARCHAR, 5}, u"Dassault Aviation",
+                        2 * 6, 2 * 13}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A driver that delivers only 8-bit text refuses the wide read; the column is read as text in
+// the code page instead, in pieces when it is longer than its description.
+TEST_F(FieldReadTest, AColumnTheDriverRefusesAsWideTextIsReadInTheCodePage) {
+  CRecordset& rs =
+      OpenOn(SingleColumnResult(Column{u"marque", SQL_VARCHAR, 4}, {u"Dassault", u"Airbus"}));
+  const Answer refused = Answer::fail(
+      SQL_ERROR, {{"07006", 14, u"[FakeODBC][Driver]Restricted data type attribute violation"}});
+  fakeodbc::answer(Fn::SQLGetData, 1, refused);
   CString value;
-  rs.GetFieldValue(1, value);
-  EXPECT_EQ(value.ToUtf8(), "Dassa");
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info on field 1.\n");
-  EXPECT_EQ(Calls().front(), GetDataLine(2, 12, "SQL_SUCCESS_WITH_INFO"));
+  rs.GetFieldValue(0, value);
+  EXPECT_EQ(value.ToUtf8(), "Dassault");
+  // 4 bytes and a terminator, then the other 4 with theirs.
+  EXPECT_THAT(GetDataCalls(),
+              ElementsAre(GetDataLine(1, 10, "SQL_ERROR"),
+                          "SQLGetData(stmt#1, 1, SQL_C_CHAR, 5) -> SQL_SUCCESS_WITH_INFO",
+                          "SQLGetData(stmt#1, 1, SQL_C_CHAR, 5) -> SQL_SUCCESS"));
+  EXPECT_THAT(traces.Texts(),
+              ::testing::Contains("Warning: field 0 read as text in the code page.\n"));
+
+  // Any other failure of the wide read is raised.
+  rs.MoveNext();
+  fakeodbc::answer(Fn::SQLGetData, 1,
+                   Answer::fail(SQL_ERROR, {{"S1000", 0, u"[FakeODBC][Driver]Broken"}}));
+  const Raised outcome = RunCatching([&] { rs.GetFieldValue(0, value); });
+  EXPECT_EQ(outcome.kind, Raised::Database);
+  EXPECT_EQ(outcome.errorText, "Broken\n");
 }
 
 TEST_F(FieldReadTest, AWarningOtherThanTruncationIsTracedAndTheValueKept) {

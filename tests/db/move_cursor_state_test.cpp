@@ -75,6 +75,10 @@ const Move kMoves[] = {
     {{4, 3, TRUE, FALSE, FALSE}, kRow, SQL_FETCH_NEXT, 1, {5, 3, TRUE, FALSE, FALSE}},
     // A lost position stays lost.
     {{-2, 4, FALSE, FALSE, FALSE}, kRow, SQL_FETCH_NEXT, 1, {-2, 4, FALSE, FALSE, FALSE}},
+    // From before the start (a prior move from row 0 found no row) the driver stands on the
+    // first row, whatever index was kept.
+    {{0, 4, FALSE, TRUE, FALSE}, kRow, SQL_FETCH_NEXT, 1, {0, 4, FALSE, FALSE, FALSE}},
+    {{-2, 4, FALSE, TRUE, FALSE}, kRow, SQL_FETCH_NEXT, 1, {0, 4, FALSE, FALSE, FALSE}},
 
     // Next finding no row: the end, and the count known only from the highest row.
     {{3, 4, FALSE, FALSE, FALSE}, kNoRow, SQL_FETCH_NEXT, 1, {3, 4, TRUE, FALSE, TRUE}},
@@ -114,6 +118,8 @@ const Move kMoves[] = {
 
     // Relative: by its count in either direction.
     {{1, 2, FALSE, FALSE, FALSE}, kRow, SQL_FETCH_RELATIVE, 2, {3, 4, FALSE, FALSE, FALSE}},
+    // Forward from before the start counts from the start.
+    {{0, 4, FALSE, TRUE, FALSE}, kRow, SQL_FETCH_RELATIVE, 2, {1, 4, FALSE, FALSE, FALSE}},
     {{3, 4, FALSE, FALSE, FALSE}, kRow, SQL_FETCH_RELATIVE, -2, {1, 4, FALSE, FALSE, FALSE}},
     {{3, 4, FALSE, FALSE, FALSE}, kRow, SQL_FETCH_RELATIVE, 0, {3, 4, FALSE, FALSE, FALSE}},
     {{3, 4, FALSE, FALSE, FALSE}, kNoRow, SQL_FETCH_RELATIVE, 5, {3, 4, FALSE, FALSE, TRUE}},

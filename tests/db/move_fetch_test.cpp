@@ -110,6 +110,18 @@ TEST_F(FetchRows, RowStatusTellsWhetherTheCurrentRowIsDeleted) {
   EXPECT_FALSE(recordset.IsDeleted());
 }
 
+TEST_F(FetchRows, RowStatusOfAFetchWithInformationTellsWhetherTheRowIsDeleted) {
+  CRecordset recordset(database.get());
+  PutInOpenState(recordset);
+  for (const SQLUSMALLINT status : {SQL_ROW_DELETED, SQL_ROW_SUCCESS}) {
+    Answer withInfo = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]General warning"}});
+    withInfo.rowStatus = status;
+    fakeodbc::answer(Fn::SQLExtendedFetch, 1, withInfo);
+    recordset.MoveNext();
+    EXPECT_EQ(recordset.IsDeleted() != FALSE, status == SQL_ROW_DELETED);
+  }
+}
+
 TEST_F(FetchRows, RowStatusIsReadOnlyWithinTheRowsOfAFetch) {
   CRecordset recordset(database.get());
   PutInOpenState(recordset);

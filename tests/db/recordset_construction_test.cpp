@@ -2,6 +2,11 @@
 // its connection) and the IsOpen query, against the scripted driver manager.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <list>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,6 +17,29 @@
 #include "tests/db/support/recordset_connection.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
+
+// Allocations go through malloc. While watched, allocations of a list node's size are counted,
+// and the one with a given number can be refused: the registration of a recordset with its
+// connection then fails.
+namespace {
+constexpr std::size_t kListNodeSize = sizeof(std::_List_node<void*>);
+std::atomic<bool> g_watchNodes{false};
+std::atomic<int> g_nodesSeen{0};
+std::atomic<int> g_refusedNode{0};  // 0: none
+}  // namespace
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  if (size == kListNodeSize && g_watchNodes && ++g_nodesSeen == g_refusedNode) {
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -83,6 +111,39 @@ TEST_F(RecordsetConstruction, AllocationWithInfoRegisters) {
   ASSERT_FALSE(traces.Texts().empty());
   EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info, ");
   Release(db, rs);
+}
+
+TEST_F(RecordsetConstruction, FailedRegistrationDropsTheStatementAndForgetsTheConnection) {
+  // The warning of the statement's note comes shortly before the registration. A first
+  // construction counts
+  // the list-node allocations from then on; the registration's node is the last of them, and
+  // the second construction has it refused.
+  auto construct = [this] {
+    fakeodbc::answer(Fn::SQLAllocStmt, 1,
+                     Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
+    g_nodesSeen = 0;
+    TraceSink previous = SetTraceSink([](const TraceRecord& record) {
+      if (record.text.rfind("Warning: ODBC Success With Info", 0) == 0) g_watchNodes = true;
+    });
+    auto rs = std::make_unique<CRecordset>(&db);
+    g_watchNodes = false;
+    SetTraceSink(std::move(previous));
+    return rs;
+  };
+  construct()->Close();
+  ASSERT_GT(g_nodesSeen, 0);
+  g_refusedNode = g_nodesSeen.load();
+  auto rs = construct();
+  g_refusedNode = 0;
+
+  EXPECT_EQ(rs->m_hstmt, nullptr);
+  EXPECT_EQ(rs->m_pDatabase, nullptr);
+  EXPECT_TRUE(db.m_listRecordsets.IsEmpty());
+  const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.stmt.allocated, balance.stmt.freed) << balance.text();
+  // The connection may now go first; the recordset no longer reaches it.
+  db.Close();
+  rs.reset();
 }
 
 TEST(ConstructionWithoutConnection, ClosedConnectionGetsNoStatement) {

@@ -143,6 +143,9 @@ struct Answer {
   std::optional<SQLLEN> length;
   std::optional<SQLUSMALLINT> rowStatus;
   std::optional<Column> column;
+  // SQLErrorW: the state and the message fill their buffers (6 and the capacity given) with no
+  // terminator, as a faulty driver writes them.
+  bool unterminated = false;
 
   // rc with these records, no work done.
   static Answer fail(SQLRETURN rc, std::vector<Diag> diags = {});

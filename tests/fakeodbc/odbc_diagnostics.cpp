@@ -1,5 +1,7 @@
 // SQLErrorW: hands out the pending diagnostic records of a statement, else of a connection,
 // else of an environment, one per call, and consumes them.
+#include <algorithm>
+
 #include "state.h"
 #include "text.h"
 
@@ -17,6 +19,21 @@ bool writeRecord(const Diag& record, SQLWCHAR* state, SQLINTEGER* native, SQLWCH
   if (native != nullptr) *native = record.native;
   if (length != nullptr) *length = static_cast<SQLSMALLINT>(record.message.size());
   return message != nullptr && writeWide(message, capacity, record.message);
+}
+
+// The same without terminators: each text fills as much of its buffer as it has characters.
+void writeUnterminated(const Diag& record, SQLWCHAR* state, SQLINTEGER* native,
+                       SQLWCHAR* message, SQLSMALLINT capacity) {
+  const std::u16string stateText = fromUtf8(record.state);
+  if (state != nullptr) {
+    std::copy_n(stateText.begin(), std::min<std::size_t>(6, stateText.size()), state);
+  }
+  if (native != nullptr) *native = record.native;
+  if (message != nullptr && capacity > 0) {
+    std::copy_n(record.message.begin(),
+                std::min<std::size_t>(static_cast<std::size_t>(capacity), record.message.size()),
+                message);
+  }
 }
 
 }  // namespace
@@ -53,7 +70,9 @@ SQLRETURN SQL_API SQLErrorW(SQLHENV environment, SQLHDBC connection, SQLHSTMT st
         return Reply{static_cast<SQLRETURN>(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS), {}};
       },
       [&](const Answer& scripted) {
-        if (!scripted.diags.empty()) {
+        if (!scripted.diags.empty() && scripted.unterminated) {
+          writeUnterminated(scripted.diags.front(), sqlState, nativeError, message, capacity);
+        } else if (!scripted.diags.empty()) {
           writeRecord(scripted.diags.front(), sqlState, nativeError, message, capacity,
                       messageLength);
         }

@@ -1,0 +1,44 @@
+#include "tests/engines/engine_test.h"
+
+#include <fstream>
+
+#include "framework/codepage.h"
+
+namespace enginetest {
+
+void EngineTest::SetUp() {
+  if (const std::optional<std::string> missing = MissingPackage(Driver())) {
+    if (EnginesRequired()) FAIL() << "missing package " << *missing << " (engines required)";
+    GTEST_SKIP() << "missing package " << *missing;
+  }
+  m_server = &Server(Driver().engine);
+}
+
+void EngineTest::MakeTable(const std::string& type, const Rows& rows) {
+  std::string sql = "DROP TABLE IF EXISTS avion;\nCREATE TABLE avion (marque " + type + ");\n";
+  for (const std::optional<std::string>& row : rows) {
+    sql += "INSERT INTO avion (marque) VALUES (" + SqlLiteral(row) + ");\n";
+  }
+  Engine().Execute(sql);
+}
+
+std::vector<std::string> EngineTest::ClientRows() { return Engine().ReadRows(kStatement); }
+
+void EngineTest::Connect(CDatabase& database) {
+  const CString connect(Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver())));
+  database.Open(nullptr, FALSE, FALSE, connect, TRUE);
+}
+
+std::string DriverName(const ::testing::TestParamInfo<EngineDriver>& info) {
+  return info.param.name;
+}
+
+bool CursorLibraryLoaded() {
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);) {
+    if (line.find("libodbccr") != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace enginetest

@@ -1,0 +1,138 @@
+#include "tests/engines/engines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+#include "tests/engines/workspace.h"
+
+namespace enginetest {
+
+namespace {
+
+// What each driver's tests need, with the Debian package that brings it. A path is empty when
+// the build did not find it.
+struct Requirement {
+  Engine engine;
+  const char* section;  // the one driver that needs it; null for every driver of the engine
+  const char* path;
+  const char* package;
+};
+constexpr Requirement kRequirements[] = {
+    {Engine::Sqlite, "SQLite3", ENGINE_SQLITE_DRIVER, "libsqliteodbc"},
+    {Engine::Sqlite, nullptr, ENGINE_SQLITE_CLIENT, "sqlite3"},
+    {Engine::PostgreSql, "PostgreSQL ANSI", ENGINE_POSTGRESQL_ANSI_DRIVER, "odbc-postgresql"},
+    {Engine::PostgreSql, "PostgreSQL Unicode", ENGINE_POSTGRESQL_UNICODE_DRIVER,
+     "odbc-postgresql"},
+    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_INITDB, "postgresql"},
+    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_SERVER, "postgresql"},
+    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_CLIENT, "postgresql-client"},
+    {Engine::MariaDb, "MariaDB", ENGINE_MARIADB_DRIVER, "odbc-mariadb"},
+    {Engine::MariaDb, nullptr, ENGINE_MARIADB_INSTALL_DB, "mariadb-server"},
+    {Engine::MariaDb, nullptr, ENGINE_MARIADB_SERVER, "mariadb-server"},
+    {Engine::MariaDb, nullptr, ENGINE_MARIADB_CLIENT, "mariadb-client"},
+};
+
+std::unique_ptr<Workspace> g_workspace;
+std::map<Engine, std::unique_ptr<EngineServer>> g_servers;
+
+// The servers of one test process: started on first use, stopped when the tests end.
+class EnginesEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    g_servers.clear();
+    g_workspace.reset();
+  }
+};
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new EnginesEnvironment);
+
+}  // namespace
+
+const std::vector<EngineDriver>& AllDrivers() {
+  static const std::vector<EngineDriver> drivers = {
+      {"sqlite", Engine::Sqlite, "SQLite3", false},
+      {"postgresql_ansi", Engine::PostgreSql, "PostgreSQL ANSI", true},
+      {"postgresql_unicode", Engine::PostgreSql, "PostgreSQL Unicode", false},
+      {"mariadb", Engine::MariaDb, "MariaDB", false},
+  };
+  return drivers;
+}
+
+std::optional<std::string> MissingPackage(const EngineDriver& driver) {
+  for (const Requirement& need : kRequirements) {
+    if (need.engine != driver.engine) continue;
+    if (need.section != nullptr && std::string(need.section) != driver.section) continue;
+    if (*need.path == '\0') return need.package;
+  }
+  return std::nullopt;
+}
+
+EngineServer& Server(Engine engine) {
+  if (!g_workspace) g_workspace = std::make_unique<Workspace>();
+  std::unique_ptr<EngineServer>& server = g_servers[engine];
+  if (!server) {
+    switch (engine) {
+      case Engine::Sqlite:
+        server = StartSqlite(*g_workspace);
+        break;
+      case Engine::PostgreSql:
+        server = StartPostgreSql(*g_workspace);
+        break;
+      case Engine::MariaDb:
+        server = StartMariaDb(*g_workspace);
+        break;
+    }
+  }
+  return *server;
+}
+
+bool EnginesRequired() {
+  const char* value = std::getenv("DRAVON_REQUIRE_ENGINES");
+  return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
+std::string SqlLiteral(const std::optional<std::string>& value) {
+  if (!value) return "NULL";
+  std::string literal = "'";
+  for (const char c : *value) {
+    literal += c;
+    if (c == '\'') literal += '\'';
+  }
+  return literal + "'";
+}
+
+void EngineServer::Execute(const std::string& sql) {
+  const CommandResult result = RunCommand(ClientCommand(), sql, m_scratch);
+  if (result.status != 0) {
+    throw std::runtime_error("the engine's client refused the statements (status " +
+                             std::to_string(result.status) + "):\n" + result.output);
+  }
+}
+
+std::vector<std::string> EngineServer::ReadRows(const std::string& select) {
+  const CommandResult result = RunCommand(ClientCommand(), NullAsEmpty(select) + ";\n", m_scratch);
+  if (result.status != 0) throw std::runtime_error("the client failed:\n" + result.output);
+  std::vector<std::string> rows;
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) rows.push_back(line);
+  return rows;
+}
+
+ClientError EngineServer::RefusedStatement(const std::string& sql) {
+  const CommandResult result = RunCommand(ClientCommand(), sql + ";\n", m_scratch);
+  if (result.status == 0) throw std::runtime_error("the client accepted: " + sql);
+  return ParseClientError(result.output);
+}
+
+std::string EngineServer::NullAsEmpty(const std::string& select) const {
+  // "SELECT marque FROM ..." becomes "SELECT COALESCE(marque, '') FROM ...".
+  const std::string::size_type from = select.find(" FROM ");
+  if (select.rfind("SELECT ", 0) != 0 || from == std::string::npos) return select;
+  return "SELECT COALESCE(" + select.substr(7, from - 7) + ", '')" + select.substr(from);
+}
+
+}  // namespace enginetest

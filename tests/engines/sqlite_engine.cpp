@@ -1,0 +1,67 @@
+// SQLite: no server, a database file in the workspace. The driver takes the file as
+// Database= (it ignores DBQ=).
+#include "tests/engines/engines.h"
+#include "tests/engines/workspace.h"
+
+namespace enginetest {
+
+namespace {
+
+class SqliteEngine : public EngineServer {
+ public:
+  explicit SqliteEngine(Workspace& workspace) {
+    m_scratch = workspace.Folder();
+    m_file = workspace.Folder() + "/hangar.sqlite";
+    // The client makes the file, as the layer's driver would not.
+    Execute("CREATE TABLE hangar_created (id INTEGER);\n");
+  }
+
+  std::string ConnectString(const EngineDriver& driver) const override {
+    return std::string("DRIVER={") + driver.section + "};Database=" + m_file;
+  }
+  std::string StoppedConnectString(const EngineDriver& driver) const override {
+    return std::string("DRIVER={") + driver.section + "};Database=" + MissingFile();
+  }
+  ClientError StoppedClientError() override {
+    const CommandResult result =
+        RunCommand({ENGINE_SQLITE_CLIENT, "-batch", "-bail", MissingFile()}, "SELECT 1;\n",
+                   m_scratch);
+    return ParseClientError(result.output);
+  }
+
+  // The driver reports "connect failed" without SQLite's reason.
+  bool DriverReportsConnectReason() const override { return false; }
+
+  std::string ShortTextType() const override { return "varchar(255)"; }
+  std::string LongTextType() const override { return "text"; }
+
+ protected:
+  std::vector<std::string> ClientCommand() const override {
+    return {ENGINE_SQLITE_CLIENT, "-batch", "-bail", "-list", "-noheader", m_file};
+  }
+
+  // "Error: near line 1: no such table: nope" or "Parse error near line 1: ..." and the
+  // like: the message follows the client's own "...: " prefixes. SQLite has no SQLSTATE.
+  ClientError ParseClientError(const std::string& output) const override {
+    std::string line = output.substr(0, output.find('\n'));
+    for (const char* prefix : {"line 1: ", "Error: "}) {
+      const std::string::size_type at = line.find(prefix);
+      if (at != std::string::npos) line = line.substr(at + std::string(prefix).size());
+    }
+    return {"", line};
+  }
+
+ private:
+  // A database file in a folder that does not exist: the engine cannot open it.
+  std::string MissingFile() const { return m_scratch + "/missing/hangar.sqlite"; }
+
+  std::string m_file;
+};
+
+}  // namespace
+
+std::unique_ptr<EngineServer> StartSqlite(Workspace& workspace) {
+  return std::make_unique<SqliteEngine>(workspace);
+}
+
+}  // namespace enginetest

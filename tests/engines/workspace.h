@@ -1,0 +1,53 @@
+// The engine tests' temporary folder with what lives in it: the drivers' registration, the
+// servers and the guard that removes everything when the test process is killed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/engines/child_process.h"
+#include "tests/engines/cleanup_guard.h"
+
+namespace enginetest {
+
+class Workspace {
+ public:
+  // Makes the folder, starts the guard and registers the drivers found; points ODBCSYSINI
+  // at the folder.
+  Workspace();
+  // Stops the servers still running and removes the folder.
+  ~Workspace();
+
+  const std::string& Folder() const { return m_folder; }
+  const ChildUser& ServerUser() const { return m_user; }
+
+  // A new folder inside the workspace, owned by the servers' user.
+  std::string ServerFolder(const std::string& name);
+
+  // Starts a server that stops on `stopSignal`; its output goes to `log`.
+  pid_t StartServer(const std::vector<std::string>& argv, const std::string& log,
+                    int stopSignal);
+  // Runs a set-up command as the servers' user and throws with its output when it fails.
+  void RunAsServerUser(const std::vector<std::string>& argv, const std::string& log);
+  // Throws with the server's log when it has ended.
+  void CheckServerRunning(pid_t pid, const std::string& log) const;
+
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+ private:
+  struct Server {
+    pid_t pid;
+    int stopSignal;
+  };
+
+  std::string m_folder;
+  ChildUser m_user;
+  std::unique_ptr<CleanupGuard> m_guard;
+  std::vector<Server> m_servers;
+};
+
+}  // namespace enginetest
