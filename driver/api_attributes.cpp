@@ -1,11 +1,17 @@
 // Entry points that set and read connection and statement attributes.
+#include "descriptors.h"
 #include "handles.h"
 #include "text.h"
+
+#include <algorithm>
 
 #include <cstring>
 
 namespace mdbodbc {
 namespace {
+
+// The most rows one fetch delivers.
+constexpr SQLULEN kMaxRowset = 65535;
 
 SQLULEN AsNumber(SQLPOINTER value) { return static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(value)); }
 
@@ -58,9 +64,9 @@ SQLRETURN SetStatementOption(Handle& handle, StatementOptions& o, SQLINTEGER att
     case SQL_ROWSET_SIZE:
     case SQL_ATTR_ROW_ARRAY_SIZE:
       if (number == 0) return Fail(handle, "HY024", "invalid attribute value");
-      if (number == 1) return SQL_SUCCESS;
-      o.rowsetSize = 1;
-      return Changed(handle, "a fetch returns one row");
+      (attribute == SQL_ROWSET_SIZE ? o.rowsetSize : o.rowArraySize) = std::min<SQLULEN>(number, kMaxRowset);
+      if (number <= kMaxRowset) return SQL_SUCCESS;
+      return Changed(handle, "a rowset holds at most 65535 rows");
     case SQL_ATTR_SIMULATE_CURSOR: o.simulateCursor = number; return SQL_SUCCESS;
     case SQL_ATTR_RETRIEVE_DATA: o.retrieveData = number; return SQL_SUCCESS;
     case SQL_ATTR_USE_BOOKMARKS:
@@ -73,17 +79,19 @@ SQLRETURN SetStatementOption(Handle& handle, StatementOptions& o, SQLINTEGER att
     case SQL_ATTR_ENABLE_AUTO_IPD:
       if (number == SQL_FALSE) return SQL_SUCCESS;
       return Fail(handle, "HYC00", "parameters are not described");
-    case SQL_ATTR_METADATA_ID:
-    case SQL_ATTR_FETCH_BOOKMARK_PTR:
-    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
-    case SQL_ATTR_ROW_OPERATION_PTR:
-    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
-    case SQL_ATTR_PARAM_BIND_TYPE:
-    case SQL_ATTR_PARAM_OPERATION_PTR:
-    case SQL_ATTR_PARAM_STATUS_PTR:
-    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+    case SQL_ATTR_ROW_BIND_OFFSET_PTR: o.rowBindOffset = static_cast<SQLLEN*>(value); return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_BIND_OFFSET_PTR: o.paramBindOffset = static_cast<SQLLEN*>(value); return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_BIND_TYPE: o.paramBindType = number; return SQL_SUCCESS;
+    case SQL_ATTR_PARAMS_PROCESSED_PTR: o.paramsProcessed = static_cast<SQLULEN*>(value); return SQL_SUCCESS;
+    case SQL_ATTR_PARAM_STATUS_PTR: o.paramStatus = static_cast<SQLUSMALLINT*>(value); return SQL_SUCCESS;
     case SQL_ATTR_PARAMSET_SIZE:
-      return SQL_SUCCESS;  // no parameters and no bound columns: nothing uses them
+      if (number == 1) return SQL_SUCCESS;
+      return Fail(handle, "HYC00", "arrays of parameters are not supported");
+    case SQL_ATTR_METADATA_ID: o.metadataId = number; return SQL_SUCCESS;
+    case SQL_ATTR_FETCH_BOOKMARK_PTR:
+    case SQL_ATTR_ROW_OPERATION_PTR:
+    case SQL_ATTR_PARAM_OPERATION_PTR:
+      return SQL_SUCCESS;  // bookmarks and SQLSetPos operations are never used
     default: return Fail(handle, "HY092", "invalid attribute or option identifier");
   }
 }
@@ -106,12 +114,13 @@ bool GetStatementOption(const StatementOptions& o, SQLINTEGER attribute, SQLULEN
     case SQL_ATTR_CURSOR_SENSITIVITY: number = o.cursorSensitivity; return true;
     case SQL_ATTR_CONCURRENCY: number = o.concurrency; return true;
     case SQL_ATTR_KEYSET_SIZE: number = o.keysetSize; return true;
-    case SQL_ROWSET_SIZE:
-    case SQL_ATTR_ROW_ARRAY_SIZE: number = o.rowsetSize; return true;
+    case SQL_ROWSET_SIZE: number = o.rowsetSize; return true;
+    case SQL_ATTR_ROW_ARRAY_SIZE: number = o.rowArraySize; return true;
     case SQL_ATTR_SIMULATE_CURSOR: number = o.simulateCursor; return true;
     case SQL_ATTR_RETRIEVE_DATA: number = o.retrieveData; return true;
     case SQL_ATTR_USE_BOOKMARKS: number = o.useBookmarks; return true;
-    case SQL_ATTR_METADATA_ID: number = SQL_FALSE; return true;
+    case SQL_ATTR_METADATA_ID: number = o.metadataId; return true;
+    case SQL_ATTR_PARAM_BIND_TYPE: number = o.paramBindType; return true;
     case SQL_ATTR_ENABLE_AUTO_IPD: number = SQL_FALSE; return true;
     case SQL_ATTR_PARAMSET_SIZE: number = 1; return true;
     case SQL_ATTR_ROWS_FETCHED_PTR:
@@ -121,6 +130,22 @@ bool GetStatementOption(const StatementOptions& o, SQLINTEGER attribute, SQLULEN
     case SQL_ATTR_ROW_STATUS_PTR:
       isPointer = true;
       pointer = o.rowStatus;
+      return true;
+    case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+      isPointer = true;
+      pointer = o.rowBindOffset;
+      return true;
+    case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+      isPointer = true;
+      pointer = o.paramBindOffset;
+      return true;
+    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+      isPointer = true;
+      pointer = o.paramsProcessed;
+      return true;
+    case SQL_ATTR_PARAM_STATUS_PTR:
+      isPointer = true;
+      pointer = o.paramStatus;
       return true;
     default: return false;
   }
@@ -133,8 +158,10 @@ SQLRETURN SetConnectAttr(Connection& dbc, SQLINTEGER attribute, SQLPOINTER value
       if (number == SQL_MODE_READ_ONLY) return SQL_SUCCESS;
       return Changed(dbc, "the database is read-only");
     case SQL_ATTR_AUTOCOMMIT:
-      if (number == SQL_AUTOCOMMIT_ON) return SQL_SUCCESS;
-      return Fail(dbc, "HYC00", "transactions are not supported");
+      // Both are honoured alike: nothing is ever written, so there is never anything to commit.
+      if (number != SQL_AUTOCOMMIT_ON && number != SQL_AUTOCOMMIT_OFF) return Fail(dbc, "HY024", "invalid attribute value");
+      dbc.autocommit = static_cast<SQLUINTEGER>(number);
+      return SQL_SUCCESS;
     case SQL_ATTR_LOGIN_TIMEOUT: dbc.loginTimeout = static_cast<SQLUINTEGER>(number); return SQL_SUCCESS;
     case SQL_ATTR_CONNECTION_TIMEOUT:
       dbc.connectionTimeout = static_cast<SQLUINTEGER>(number);
@@ -142,6 +169,7 @@ SQLRETURN SetConnectAttr(Connection& dbc, SQLINTEGER attribute, SQLPOINTER value
     case SQL_ATTR_QUIET_MODE: dbc.quietMode = number; return SQL_SUCCESS;
     case SQL_ATTR_PACKET_SIZE: dbc.packetSize = static_cast<SQLUINTEGER>(number); return SQL_SUCCESS;
     case SQL_ATTR_TXN_ISOLATION:
+      if (number == 0) return SQL_SUCCESS;
       return Fail(dbc, "HYC00", "transactions are not supported");
     case SQL_ATTR_CURRENT_CATALOG: return Fail(dbc, "HYC00", "there are no catalogs");
     case SQL_ATTR_ODBC_CURSORS:
@@ -161,13 +189,13 @@ SQLRETURN GetConnectAttr(Connection& dbc, SQLINTEGER attribute, SQLPOINTER value
   SQLULEN number = 0;
   switch (attribute) {
     case SQL_ATTR_ACCESS_MODE: number = SQL_MODE_READ_ONLY; break;
-    case SQL_ATTR_AUTOCOMMIT: number = SQL_AUTOCOMMIT_ON; break;
+    case SQL_ATTR_AUTOCOMMIT: number = dbc.autocommit; break;
     case SQL_ATTR_LOGIN_TIMEOUT: number = dbc.loginTimeout; break;
     case SQL_ATTR_CONNECTION_TIMEOUT: number = dbc.connectionTimeout; break;
     case SQL_ATTR_QUIET_MODE: number = dbc.quietMode; break;
     case SQL_ATTR_PACKET_SIZE: number = dbc.packetSize; break;
     case SQL_ATTR_TXN_ISOLATION: number = 0; break;
-    case SQL_ATTR_CONNECTION_DEAD: number = dbc.database ? SQL_CD_FALSE : SQL_CD_TRUE; break;
+    case SQL_ATTR_CONNECTION_DEAD: number = dbc.engine ? SQL_CD_FALSE : SQL_CD_TRUE; break;
     case SQL_ATTR_AUTO_IPD: number = SQL_FALSE; break;
     case SQL_ATTR_CURRENT_CATALOG: {
       SQLLEN full = 0;
@@ -213,7 +241,8 @@ SQLRETURN GetStmtAttr(Statement& stmt, SQLINTEGER attribute, SQLPOINTER value,
     number = stmt.cursor->RowNumber();
   } else if (attribute == SQL_ATTR_APP_ROW_DESC || attribute == SQL_ATTR_APP_PARAM_DESC ||
              attribute == SQL_ATTR_IMP_ROW_DESC || attribute == SQL_ATTR_IMP_PARAM_DESC) {
-    return Fail(stmt, "HYC00", "descriptors are not supported");
+    isPointer = true;
+    pointer = StatementDescriptor(stmt, attribute);
   } else if (!GetStatementOption(stmt.options, attribute, number, pointer, isPointer)) {
     return Fail(stmt, "HY092", "invalid attribute or option identifier");
   }

@@ -1,37 +1,96 @@
-// Entry points that connect to a database file and disconnect.
+// Entry points that connect to a database file and disconnect: SQLConnect with a data source
+// of odbc.ini, SQLDriverConnect with a connection string (DBQ, or a DSN whose DBQ is read from
+// odbc.ini), SQLDisconnect.
 #include "connect_string.h"
+#include "file_check.h"
 #include "handles.h"
 #include "text.h"
 
+#include <odbcinst.h>
+
 #include <climits>
-#include <cstdlib>
 
 namespace mdbodbc {
 namespace {
 
+// The DBQ of a data source in odbc.ini; empty when it has none.
+std::string DataSourceFile(const std::string& dataSource) {
+  char value[4096] = {};
+  for (const char* key : {"DBQ", "Database"}) {
+    int n = SQLGetPrivateProfileString(dataSource.c_str(), key, "", value, sizeof value, "odbc.ini");
+    if (n > 0 && value[0] != '\0') return value;
+  }
+  return {};
+}
+
+// A DSN value that names a data source (the program passes DSN='' for none).
+bool NamesDataSource(const std::string* dsn) {
+  return dsn != nullptr && !dsn->empty() && *dsn != "''" && *dsn != "\"\"";
+}
+
+SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& dataSource) {
+  if (dbc.engine) return Fail(dbc, "08002", "connection name in use");
+  FileCheck check = CheckDatabaseFile(path);
+  if (check.problem) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + *check.problem);
+  std::string reason;
+  std::unique_ptr<jet::Database> database = jet::Database::Open(path, reason);
+  if (!database) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
+  std::shared_ptr<const jet::Database> shared(std::move(database));
+  std::unique_ptr<sql::Engine> engine = sql::Engine::Open(shared, reason);
+  if (!engine) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
+  dbc.database = std::move(shared);
+  dbc.engine = std::move(engine);
+  dbc.path = path;
+  dbc.dataSource = dataSource;
+  return SQL_SUCCESS;
+}
+
 // Connects from a connection string. DBQ names the file (a relative path is taken from the
-// working directory); DRIVER and DSN are accepted and otherwise ignored. There is no dialog,
-// so every completion mode connects with what the string holds.
+// working directory); without one, the DBQ of the data source DSN names it. There is no
+// dialog, so every completion mode connects with what the string holds.
 SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& completed) {
-  if (dbc.database) return Fail(dbc, "08002", "connection name in use");
+  if (dbc.engine) return Fail(dbc, "08002", "connection name in use");
   ConnectAttributes attributes = ParseConnectString(input);
   const std::string* dbq = FindAttribute(attributes, "DBQ");
-  if (dbq == nullptr || dbq->empty()) {
-    return Fail(dbc, "08001", "no database file named: the connection string has no DBQ");
+  const std::string* dsn = FindAttribute(attributes, "DSN");
+  std::string path = dbq != nullptr ? *dbq : std::string();
+  if (path.empty() && NamesDataSource(dsn)) {
+    path = DataSourceFile(*dsn);
+    if (path.empty()) {
+      return Fail(dbc, "08001", "no database file named: the data source \"" + *dsn + "\" has no DBQ in odbc.ini");
+    }
   }
-  std::string reason;
-  std::unique_ptr<Database> database = Database::Open(*dbq, reason);
-  if (!database) {
-    return Fail(dbc, "08001", "cannot open database file \"" + *dbq + "\": " + reason);
-  }
-  dbc.database = std::move(database);
-  dbc.path = *dbq;
+  if (path.empty()) return Fail(dbc, "08001", "no database file named: the connection string has no DBQ");
+  SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string());
+  if (rc != SQL_SUCCESS) return rc;
   const std::string* driver = FindAttribute(attributes, "DRIVER");
   completed.clear();
   // The driver manager hands the driver name on without its braces; they go back on.
-  if (driver != nullptr) completed = "DRIVER={" + *driver + "};";
-  completed += FormatAttribute("DBQ", *dbq);
+  if (driver != nullptr) {
+    completed = "DRIVER={" + *driver + "};";
+  } else if (NamesDataSource(dsn)) {
+    completed = FormatAttribute("DSN", *dsn) + ";";
+  }
+  completed += FormatAttribute("DBQ", path);
   return SQL_SUCCESS;
+}
+
+SQLRETURN ConnectDataSource(Connection& dbc, const std::string& dataSource) {
+  if (dataSource.empty()) return Fail(dbc, "IM002", "data source name not found: none was given");
+  std::string path = DataSourceFile(dataSource);
+  if (path.empty()) {
+    return Fail(dbc, "08001", "no database file named: the data source \"" + dataSource + "\" has no DBQ in odbc.ini");
+  }
+  return OpenFile(dbc, path, dataSource);
+}
+
+template <typename Write>
+SQLRETURN Complete(Connection& dbc, const std::string& completed, SQLSMALLINT* outLength, bool haveBuffer, Write write) {
+  SQLLEN length = 0;
+  bool whole = write(completed, &length);
+  if (outLength != nullptr) *outLength = static_cast<SQLSMALLINT>(std::min<SQLLEN>(length, SHRT_MAX));
+  if (!whole && haveBuffer) return Warn(dbc, "01004", "string data, right truncated");
+  return SQLRETURN(SQL_SUCCESS);
 }
 
 }  // namespace
@@ -39,44 +98,51 @@ SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& comple
 
 using namespace mdbodbc;
 
-MDBODBC_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in,
-                                                  SQLSMALLINT inLength, SQLCHAR* out,
-                                                  SQLSMALLINT outMax, SQLSMALLINT* outLength,
+MDBODBC_EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR*, SQLSMALLINT,
+                                            SQLCHAR*, SQLSMALLINT) {
+  return WithHandle<Connection>(handle, HandleKind::Connection,
+                                [&](Connection& dbc) { return ConnectDataSource(dbc, NarrowInput(dsn, dsnLength)); });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLConnectW(SQLHDBC handle, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR*,
+                                             SQLSMALLINT, SQLWCHAR*, SQLSMALLINT) {
+  return WithHandle<Connection>(handle, HandleKind::Connection,
+                                [&](Connection& dbc) { return ConnectDataSource(dbc, WideInput(dsn, dsnLength)); });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT inLength,
+                                                  SQLCHAR* out, SQLSMALLINT outMax, SQLSMALLINT* outLength,
                                                   SQLUSMALLINT) {
   return WithHandle<Connection>(handle, HandleKind::Connection, [&](Connection& dbc) {
     std::string completed;
     SQLRETURN rc = Connect(dbc, NarrowInput(in, inLength), completed);
     if (rc != SQL_SUCCESS) return rc;
-    SQLLEN length = 0;
-    bool whole = WriteNarrow(completed, out, outMax, &length);
-    if (outLength != nullptr) *outLength = static_cast<SQLSMALLINT>(std::min<SQLLEN>(length, SHRT_MAX));
-    if (!whole && out != nullptr) return Warn(dbc, "01004", "string data, right truncated");
-    return SQLRETURN(SQL_SUCCESS);
+    return Complete(dbc, completed, outLength, out != nullptr,
+                    [&](const std::string& text, SQLLEN* length) { return WriteNarrow(text, out, outMax, length); });
   });
 }
 
-MDBODBC_EXPORT SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC handle, SQLHWND, SQLWCHAR* in,
-                                                   SQLSMALLINT inLength, SQLWCHAR* out,
-                                                   SQLSMALLINT outMax, SQLSMALLINT* outLength,
+MDBODBC_EXPORT SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC handle, SQLHWND, SQLWCHAR* in, SQLSMALLINT inLength,
+                                                   SQLWCHAR* out, SQLSMALLINT outMax, SQLSMALLINT* outLength,
                                                    SQLUSMALLINT) {
   return WithHandle<Connection>(handle, HandleKind::Connection, [&](Connection& dbc) {
     std::string completed;
     SQLRETURN rc = Connect(dbc, WideInput(in, inLength), completed);
     if (rc != SQL_SUCCESS) return rc;
-    SQLLEN length = 0;
-    bool whole = WriteWide(completed, out, outMax, &length, false);
-    if (outLength != nullptr) *outLength = static_cast<SQLSMALLINT>(std::min<SQLLEN>(length, SHRT_MAX));
-    if (!whole && out != nullptr) return Warn(dbc, "01004", "string data, right truncated");
-    return SQLRETURN(SQL_SUCCESS);
+    return Complete(dbc, completed, outLength, out != nullptr, [&](const std::string& text, SQLLEN* length) {
+      return WriteWide(text, out, outMax, length, false);
+    });
   });
 }
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC handle) {
   return WithHandle<Connection>(handle, HandleKind::Connection, [&](Connection& dbc) {
-    if (!dbc.database) return Fail(dbc, "08003", "connection not open");
+    if (!dbc.engine) return Fail(dbc, "08003", "connection not open");
     while (!dbc.statements.empty()) FreeStatement(dbc.statements.front());
+    dbc.engine.reset();
     dbc.database.reset();
     dbc.path.clear();
+    dbc.dataSource.clear();
     return SQLRETURN(SQL_SUCCESS);
   });
 }

@@ -12,6 +12,7 @@ Handle* FindHandle(SQLSMALLINT type, SQLHANDLE handle) {
     case SQL_HANDLE_ENV: return AsHandle<Environment>(handle, HandleKind::Environment);
     case SQL_HANDLE_DBC: return AsHandle<Connection>(handle, HandleKind::Connection);
     case SQL_HANDLE_STMT: return AsHandle<Statement>(handle, HandleKind::Statement);
+    case SQL_HANDLE_DESC: return AsHandle<Descriptor>(handle, HandleKind::Descriptor);
     default: return nullptr;
   }
 }

@@ -1,11 +1,12 @@
-// Entry points that move the cursor and read column values.
+// Entry points that bind result columns, move the cursor and read column values.
+#include "bound_columns.h"
 #include "get_data.h"
 #include "handles.h"
 
 namespace mdbodbc {
 namespace {
 
-SQLRETURN Fetch(Statement& stmt, SQLSMALLINT orientation, SQLLEN offset, SQLULEN* rowsOut,
+SQLRETURN Fetch(Statement& stmt, SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSize, SQLULEN* rowsOut,
                 SQLUSMALLINT* status) {
   if (!stmt.cursor) {
     return stmt.isPrepared ? Fail(stmt, "24000", "invalid cursor state: the statement was not executed")
@@ -26,13 +27,18 @@ SQLRETURN Fetch(Statement& stmt, SQLSMALLINT orientation, SQLLEN offset, SQLULEN
     default: return Fail(stmt, "HY106", "fetch type out of range");
   }
   stmt.reads.clear();
-  std::string error;
-  SQLRETURN rc = stmt.cursor->Move(orientation, offset, error);
-  if (rc == SQL_ERROR) return Fail(stmt, "HY000", "cannot read the row: " + error);
-  stmt.fetchedRows = rc == SQL_SUCCESS ? 1 : 0;
+  sql::SqlError error;
+  SQLRETURN rc = stmt.cursor->Move(orientation, offset, rowsetSize, error);
+  if (rc == SQL_ERROR) return Fail(stmt, error.state, error.message);
+  stmt.fetchedRows = stmt.cursor->Rowset().size();
   if (rowsOut != nullptr) *rowsOut = stmt.fetchedRows;
-  if (status != nullptr) *status = rc == SQL_SUCCESS ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
-  return rc;
+  if (rc == SQL_NO_DATA) {
+    if (status != nullptr) {
+      for (SQLULEN r = 0; r < rowsetSize; ++r) status[r] = SQL_ROW_NOROW;
+    }
+    return rc;
+  }
+  return WriteBoundRows(stmt, rowsetSize, status);
 }
 
 }  // namespace
@@ -40,30 +46,47 @@ SQLRETURN Fetch(Statement& stmt, SQLSMALLINT orientation, SQLLEN offset, SQLULEN
 
 using namespace mdbodbc;
 
+MDBODBC_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT cType,
+                                            SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    if (column < 1) return Fail(stmt, "07009", "invalid descriptor index: bookmark columns are not supported");
+    if (bufferLength < 0) return Fail(stmt, "HY090", "invalid string or buffer length");
+    if (target == nullptr && indicator == nullptr) {
+      stmt.columns.erase(column);
+      return SQLRETURN(SQL_SUCCESS);
+    }
+    Binding& b = stmt.columns[column];
+    b = Binding{};
+    b.cType = cType;
+    b.target = target;
+    b.bufferLength = bufferLength;
+    b.indicator = indicator;
+    return SQLRETURN(SQL_SUCCESS);
+  });
+}
+
 MDBODBC_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) {
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
-    return Fetch(stmt, SQL_FETCH_NEXT, 0, stmt.options.rowsFetched, stmt.options.rowStatus);
+    return Fetch(stmt, SQL_FETCH_NEXT, 0, stmt.options.rowArraySize, stmt.options.rowsFetched, stmt.options.rowStatus);
   });
 }
 
-MDBODBC_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation,
-                                                SQLLEN offset) {
+MDBODBC_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLEN offset) {
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
-    return Fetch(stmt, orientation, offset, stmt.options.rowsFetched, stmt.options.rowStatus);
+    return Fetch(stmt, orientation, offset, stmt.options.rowArraySize, stmt.options.rowsFetched,
+                 stmt.options.rowStatus);
   });
 }
 
-MDBODBC_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT handle, SQLUSMALLINT orientation,
-                                                  SQLLEN offset, SQLULEN* rows,
-                                                  SQLUSMALLINT* status) {
+MDBODBC_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT handle, SQLUSMALLINT orientation, SQLLEN offset,
+                                                  SQLULEN* rows, SQLUSMALLINT* status) {
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
-    return Fetch(stmt, static_cast<SQLSMALLINT>(orientation), offset, rows, status);
+    return Fetch(stmt, static_cast<SQLSMALLINT>(orientation), offset, stmt.options.rowsetSize, rows, status);
   });
 }
 
-MDBODBC_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column,
-                                            SQLSMALLINT cType, SQLPOINTER target,
-                                            SQLLEN bufferLength, SQLLEN* indicator) {
+MDBODBC_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT column, SQLSMALLINT cType,
+                                            SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
     return GetData(stmt, column, cType, target, bufferLength, indicator);
   });

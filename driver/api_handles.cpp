@@ -23,7 +23,7 @@ SQLRETURN AllocConnection(SQLHANDLE input, SQLHANDLE* output) {
 SQLRETURN AllocStatement(SQLHANDLE input, SQLHANDLE* output) {
   return WithHandle<Connection>(input, HandleKind::Connection, [&](Connection& dbc) {
     if (output == nullptr) return Fail(dbc, "HY009", "invalid use of null pointer");
-    if (!dbc.database) return Fail(dbc, "08003", "connection not open");
+    if (!dbc.engine) return Fail(dbc, "08003", "connection not open");
     auto* statement = new Statement(&dbc);
     dbc.statements.push_back(statement);
     *output = statement;
@@ -44,7 +44,7 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE inpu
     case SQL_HANDLE_STMT: return AllocStatement(input, output);
     case SQL_HANDLE_DESC:
       return WithHandle<Connection>(input, HandleKind::Connection, [](Connection& dbc) {
-        return Fail(dbc, "HYC00", "descriptors are not supported");
+        return Fail(dbc, "HYC00", "explicit descriptors are not supported: use the statement's own");
       });
     default: return SQL_ERROR;
   }
@@ -67,7 +67,7 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handl
       auto* dbc = AsHandle<Connection>(handle, HandleKind::Connection);
       if (dbc == nullptr) return SQL_INVALID_HANDLE;
       dbc->diag.Clear();
-      if (dbc->database) return Fail(*dbc, "HY010", "the connection is still open");
+      if (dbc->engine) return Fail(*dbc, "HY010", "the connection is still open");
       dbc->env->connections.remove(dbc);
       delete dbc;
       return SQL_SUCCESS;
@@ -87,8 +87,8 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT optio
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
     switch (option) {
       case SQL_CLOSE: CloseCursor(stmt); return SQLRETURN(SQL_SUCCESS);
-      case SQL_UNBIND:
-      case SQL_RESET_PARAMS: return SQLRETURN(SQL_SUCCESS);  // nothing is ever bound
+      case SQL_UNBIND: stmt.columns.clear(); return SQLRETURN(SQL_SUCCESS);
+      case SQL_RESET_PARAMS: stmt.parameters.clear(); return SQLRETURN(SQL_SUCCESS);
       default: return Fail(stmt, "HY092", "invalid option for SQLFreeStmt");
     }
   });

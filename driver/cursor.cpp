@@ -2,75 +2,140 @@
 
 namespace mdbodbc {
 
-Cursor::Cursor(std::unique_ptr<Query> query, bool scrollable, SQLULEN maxRows)
-    : query_(std::move(query)), scrollable_(scrollable), maxRows_(maxRows) {}
+Cursor::Cursor(sql::ResultSource& source, bool scrollable, SQLULEN maxRows)
+    : source_(source), scrollable_(scrollable), maxRows_(maxRows) {}
 
-void Cursor::ReadAhead(SQLULEN count) {
+sql::Row& Cursor::NextRowSlot() {
+  if (rows_ == rowset_.size()) rowset_.emplace_back();
+  return rowset_[rows_++];
+}
+
+bool Cursor::ReadAhead(SQLULEN count, sql::SqlError& error) {
   while (known_ < count && !ended_) {
-    RowLocation where;
-    if ((maxRows_ != 0 && known_ >= maxRows_) || !query_->Next(where)) {
+    if (maxRows_ != 0 && known_ >= maxRows_) {
+      ended_ = true;
+      break;
+    }
+    sql::ResultSource::Step step = source_.Next(scratch_, error);
+    if (step == sql::ResultSource::Step::Error) {
+      failed_ = true;
+      return false;
+    }
+    if (step == sql::ResultSource::Step::End) {
       ended_ = true;
       break;
     }
     ++known_;
-    loaded_ = known_;
-    if (scrollable_) seen_.push_back(where);
+    store_.Append(scratch_);
   }
+  return true;
 }
 
-SQLRETURN Cursor::GoTo(SQLLEN target, std::string& error) {
+bool Cursor::Last(SQLLEN& last, sql::SqlError& error) {
+  if (!ReadAhead(static_cast<SQLULEN>(-1), error)) return false;
+  last = static_cast<SQLLEN>(known_);
+  return true;
+}
+
+SQLRETURN Cursor::GoTo(SQLLEN target, SQLULEN rowsetSize, sql::SqlError& error) {
+  rows_ = 0;
   if (target < 1) {
     state_ = State::BeforeFirst;
     position_ = 0;
     return SQL_NO_DATA;
   }
-  SQLULEN row = static_cast<SQLULEN>(target);
-  ReadAhead(row);
-  if (known_ < row) {
+  auto first = static_cast<SQLULEN>(target);
+  if (!ReadAhead(first + rowsetSize - 1, error)) return SQL_ERROR;
+  if (known_ < first) {
     state_ = State::AfterLast;
-    position_ = 0;
+    position_ = known_ + 1;
     return SQL_NO_DATA;
   }
-  if (loaded_ != row) {
-    if (!query_->ReadAt(seen_[row - 1], error)) return SQL_ERROR;
-    loaded_ = row;
-  }
-  state_ = State::OnRow;
-  position_ = row;
+  for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) store_.Read(row - 1, NextRowSlot());
+  state_ = State::OnRowset;
+  position_ = first;
   return SQL_SUCCESS;
 }
 
-SQLRETURN Cursor::Move(SQLSMALLINT orientation, SQLLEN offset, std::string& error) {
-  const SQLLEN current = static_cast<SQLLEN>(position_);
-  auto last = [this]() {
-    ReadAhead(static_cast<SQLULEN>(-1));
-    return static_cast<SQLLEN>(known_);
-  };
-  if (!scrollable_ && orientation != SQL_FETCH_NEXT) {
-    error = "the cursor is forward-only";
+SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
+  rows_ = 0;
+  if (state_ == State::AfterLast) return SQL_NO_DATA;
+  SQLULEN first = known_ + 1;
+  while (rows_ < rowsetSize && !ended_) {
+    if (maxRows_ != 0 && known_ >= maxRows_) {
+      ended_ = true;
+      break;
+    }
+    sql::ResultSource::Step step = source_.Next(NextRowSlot(), error);
+    if (step != sql::ResultSource::Step::Row) {
+      --rows_;
+      if (step == sql::ResultSource::Step::Error) {
+        failed_ = true;
+        return SQL_ERROR;
+      }
+      ended_ = true;
+      break;
+    }
+    ++known_;
+  }
+  if (rows_ == 0) {
+    state_ = State::AfterLast;
+    return SQL_NO_DATA;
+  }
+  state_ = State::OnRowset;
+  position_ = first;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Cursor::Move(SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSize, sql::SqlError& error) {
+  if (failed_) {
+    error = {"HY000", "the result could not be read further"};
     return SQL_ERROR;
   }
+  if (rowsetSize == 0) rowsetSize = 1;
+  if (!scrollable_) {
+    if (orientation != SQL_FETCH_NEXT) {
+      error = {"HY106", "fetch type out of range: the cursor is forward-only"};
+      return SQL_ERROR;
+    }
+    return NextForward(rowsetSize, error);
+  }
+  const auto size = static_cast<SQLLEN>(rowsetSize);
+  const auto current = static_cast<SQLLEN>(position_);
+  SQLLEN last = 0;
   switch (orientation) {
     case SQL_FETCH_NEXT:
       if (state_ == State::AfterLast) return SQL_NO_DATA;
-      return GoTo(state_ == State::BeforeFirst ? 1 : current + 1, error);
+      return GoTo(state_ == State::BeforeFirst ? 1 : current + static_cast<SQLLEN>(std::max<std::size_t>(rows_, 1)),
+                  rowsetSize, error);
     case SQL_FETCH_PRIOR:
       if (state_ == State::BeforeFirst) return SQL_NO_DATA;
-      return GoTo(state_ == State::AfterLast ? last() : current - 1, error);
-    case SQL_FETCH_FIRST: return GoTo(1, error);
-    case SQL_FETCH_LAST: return GoTo(last(), error);
+      if (state_ == State::AfterLast) {
+        if (!Last(last, error)) return SQL_ERROR;
+        return GoTo(std::max<SQLLEN>(last - size + 1, last > 0 ? 1 : 0), rowsetSize, error);
+      }
+      if (current == 1) return GoTo(0, rowsetSize, error);
+      return GoTo(std::max<SQLLEN>(current - size, 1), rowsetSize, error);
+    case SQL_FETCH_FIRST: return GoTo(1, rowsetSize, error);
+    case SQL_FETCH_LAST:
+      if (!Last(last, error)) return SQL_ERROR;
+      return GoTo(std::max<SQLLEN>(last - size + 1, last > 0 ? 1 : 0), rowsetSize, error);
     case SQL_FETCH_ABSOLUTE:
-      if (offset < 0) return GoTo(last() + offset + 1, error);
-      return GoTo(offset, error);
+      if (offset < 0) {
+        if (!Last(last, error)) return SQL_ERROR;
+        return GoTo(last + offset + 1, rowsetSize, error);
+      }
+      return GoTo(offset, rowsetSize, error);
     case SQL_FETCH_RELATIVE:
-      if (state_ == State::BeforeFirst) return GoTo(offset > 0 ? offset : 0, error);
+      if (state_ == State::BeforeFirst) return GoTo(offset > 0 ? offset : 0, rowsetSize, error);
       if (state_ == State::AfterLast) {
         if (offset >= 0) return SQL_NO_DATA;
-        return GoTo(last() + offset + 1, error);
+        if (!Last(last, error)) return SQL_ERROR;
+        return GoTo(last + offset + 1, rowsetSize, error);
       }
-      return GoTo(current + offset, error);
+      return GoTo(current + offset, rowsetSize, error);
     default:
-      error = "fetch orientation not supported";
+      error = {"HY106", "fetch type out of range"};
       return SQL_ERROR;
   }
 }

@@ -2,6 +2,19 @@
 
 namespace mdbodbc {
 
+std::recursive_mutex& LibraryMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+Statement::Statement(Connection* c)
+    : Handle(HandleKind::Statement), connection(c), options(c->statementDefaults) {}
+
+Statement::~Statement() {
+  // The cursor reads from the query or the catalog result: it goes first.
+  cursor.reset();
+}
+
 SQLRETURN Fail(Handle& handle, std::string_view state, std::string_view message) {
   handle.diag.Add(state, message);
   return SQL_ERROR;
@@ -14,6 +27,7 @@ SQLRETURN Warn(Handle& handle, std::string_view state, std::string_view message)
 
 void CloseCursor(Statement& statement) {
   statement.cursor.reset();
+  statement.catalog.reset();
   statement.reads.clear();
   statement.fetchedRows = 0;
 }

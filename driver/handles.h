@@ -2,25 +2,31 @@
 #pragma once
 
 #include "cursor.h"
-#include "database.h"
 #include "diagnostics.h"
-#include "field_value.h"
 #include "odbc.h"
-#include "query.h"
+#include "sql/engine.h"
+#include "sql/query.h"
+
+#include "jet/database.h"
 
 #include <cstdint>
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 namespace mdbodbc {
 
+// Serializes the driver's entry points in the process.
+std::recursive_mutex& LibraryMutex();
+
 enum class HandleKind : uint32_t {
   Environment = 0x4D44454E,  // tags that tell a live handle of the right kind
   Connection = 0x4D444443,
   Statement = 0x4D445354,
+  Descriptor = 0x4D444553,
   Dead = 0,
 };
 
@@ -49,7 +55,8 @@ struct StatementOptions {
   SQLULEN cursorType = SQL_CURSOR_FORWARD_ONLY;
   SQLULEN concurrency = SQL_CONCUR_READ_ONLY;
   SQLULEN keysetSize = 0;
-  SQLULEN rowsetSize = 1;
+  SQLULEN rowsetSize = 1;     // SQL_ROWSET_SIZE: rows of an SQLExtendedFetch
+  SQLULEN rowArraySize = 1;   // SQL_ATTR_ROW_ARRAY_SIZE: rows of an SQLFetch or SQLFetchScroll
   SQLULEN simulateCursor = SQL_SC_NON_UNIQUE;
   SQLULEN retrieveData = SQL_RD_ON;
   SQLULEN useBookmarks = SQL_UB_OFF;
@@ -57,20 +64,29 @@ struct StatementOptions {
   SQLULEN cursorSensitivity = SQL_INSENSITIVE;
   SQLULEN* rowsFetched = nullptr;
   SQLUSMALLINT* rowStatus = nullptr;
+  SQLLEN* rowBindOffset = nullptr;
+  SQLULEN paramBindType = SQL_PARAM_BIND_BY_COLUMN;
+  SQLLEN* paramBindOffset = nullptr;
+  SQLULEN paramsetSize = 1;
+  SQLULEN* paramsProcessed = nullptr;
+  SQLUSMALLINT* paramStatus = nullptr;
+  SQLULEN metadataId = SQL_FALSE;
 };
 
 struct Connection : Handle {
   explicit Connection(Environment* e) : Handle(HandleKind::Connection), env(e) {}
   Environment* env;
-  std::unique_ptr<Database> database;  // set while connected
-  std::string path;                    // the DBQ as given
+  std::shared_ptr<const jet::Database> database;  // set while connected
+  std::unique_ptr<sql::Engine> engine;
+  std::string path;       // the DBQ as given
+  std::string dataSource;  // the DSN, when one was used
   std::list<Statement*> statements;
   StatementOptions statementDefaults;
   SQLUINTEGER loginTimeout = 0;
   SQLUINTEGER connectionTimeout = 0;
   SQLULEN quietMode = 0;
   SQLUINTEGER packetSize = 0;
-  SQLUINTEGER txnIsolation = 0;
+  SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
 };
 
 // What SQLGetData has delivered of one column of the current row.
@@ -81,24 +97,53 @@ struct ColumnRead {
   bool finished = false;
 };
 
+// A buffer bound to a result column (SQLBindCol) or to a parameter (SQLBindParameter).
+struct Binding {
+  SQLSMALLINT cType = SQL_C_DEFAULT;
+  SQLPOINTER target = nullptr;
+  SQLLEN bufferLength = 0;
+  SQLLEN* indicator = nullptr;      // length or indicator
+  SQLLEN* octetLength = nullptr;    // parameters: the length, when apart from the indicator
+  // Parameters only:
+  SQLSMALLINT ioType = SQL_PARAM_INPUT;
+  SQLSMALLINT sqlType = SQL_WVARCHAR;
+  SQLULEN columnSize = 0;
+  SQLSMALLINT digits = 0;
+};
+
+struct Descriptor;
+
 struct Statement : Handle {
-  explicit Statement(Connection* c)
-      : Handle(HandleKind::Statement), connection(c), options(c->statementDefaults) {}
+  explicit Statement(Connection* c);
+  ~Statement() override;
   Connection* connection;
   StatementOptions options;
-  std::string text;                  // the prepared or executed statement
-  std::unique_ptr<Query> prepared;   // run by SQLPrepare, not yet executed
+  std::string text;                        // the prepared or executed statement
+  std::unique_ptr<sql::Query> query;       // the prepared statement
   bool isPrepared = false;
-  std::unique_ptr<Cursor> cursor;    // the executed result
+  std::unique_ptr<sql::ResultSource> catalog;  // the result of a catalog function
+  std::unique_ptr<Cursor> cursor;          // the executed result
   std::map<SQLUSMALLINT, ColumnRead> reads;  // SQLGetData progress on the current row
-  SQLULEN fetchedRows = 0;           // rows of the last fetch, for SQL_ATTR_ROWS_FETCHED_PTR
+  std::map<SQLUSMALLINT, Binding> columns;   // SQLBindCol
+  std::map<SQLUSMALLINT, Binding> parameters;  // SQLBindParameter
+  SQLULEN fetchedRows = 0;
+  std::string scratch;  // a value converted on its way to a bound buffer
+  // The four descriptors of the statement, made on first request.
+  std::unique_ptr<Descriptor> descriptors[4];
 
   // The columns of the prepared or executed statement; null when there is none.
-  const std::vector<ColumnInfo>* Columns() const {
-    if (cursor) return &cursor->query().Columns();
-    if (prepared) return &prepared->Columns();
+  const std::vector<sql::ResultColumn>* Columns() const {
+    if (cursor) return &cursor->Columns();
+    if (query) return &query->Columns();
     return nullptr;
   }
+};
+
+// A descriptor handle: one of the four of a statement, seen through the statement's state.
+struct Descriptor : Handle {
+  Descriptor(Statement* s, SQLINTEGER which) : Handle(HandleKind::Descriptor), statement(s), type(which) {}
+  Statement* statement;
+  SQLINTEGER type;  // SQL_ATTR_APP_ROW_DESC, SQL_ATTR_APP_PARAM_DESC, SQL_ATTR_IMP_ROW_DESC or SQL_ATTR_IMP_PARAM_DESC
 };
 
 // Looks up a handle of the expected kind; null for anything else.

@@ -1,8 +1,6 @@
 // Template part of handles.h.
 #pragma once
 
-#include "quiet_stdio.h"
-
 #include <mutex>
 #include <new>
 #include <stdexcept>

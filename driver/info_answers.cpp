@@ -28,16 +28,20 @@ InfoAnswer Integer(SQLUINTEGER value) {
 
 constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLALLOCHANDLE,    SQL_API_SQLFREEHANDLE,     SQL_API_SQLFREESTMT,
-    SQL_API_SQLSETENVATTR,     SQL_API_SQLGETENVATTR,     SQL_API_SQLDRIVERCONNECT,
-    SQL_API_SQLDISCONNECT,     SQL_API_SQLGETINFO,        SQL_API_SQLGETFUNCTIONS,
-    SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR, SQL_API_SQLSETSTMTATTR,
-    SQL_API_SQLGETSTMTATTR,    SQL_API_SQLPREPARE,        SQL_API_SQLEXECUTE,
-    SQL_API_SQLEXECDIRECT,     SQL_API_SQLNUMRESULTCOLS,  SQL_API_SQLDESCRIBECOL,
-    SQL_API_SQLCOLATTRIBUTE,   SQL_API_SQLROWCOUNT,       SQL_API_SQLFETCH,
-    SQL_API_SQLFETCHSCROLL,    SQL_API_SQLEXTENDEDFETCH,  SQL_API_SQLGETDATA,
-    SQL_API_SQLCLOSECURSOR,    SQL_API_SQLCANCEL,         SQL_API_SQLMORERESULTS,
-    SQL_API_SQLNUMPARAMS,      SQL_API_SQLNATIVESQL,      SQL_API_SQLENDTRAN,
-    SQL_API_SQLGETDIAGREC,     SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLERROR,
+    SQL_API_SQLSETENVATTR,     SQL_API_SQLGETENVATTR,     SQL_API_SQLCONNECT,
+    SQL_API_SQLDRIVERCONNECT,  SQL_API_SQLDISCONNECT,     SQL_API_SQLGETINFO,
+    SQL_API_SQLGETFUNCTIONS,   SQL_API_SQLSETCONNECTATTR, SQL_API_SQLGETCONNECTATTR,
+    SQL_API_SQLSETSTMTATTR,    SQL_API_SQLGETSTMTATTR,    SQL_API_SQLPREPARE,
+    SQL_API_SQLEXECUTE,        SQL_API_SQLEXECDIRECT,     SQL_API_SQLNUMRESULTCOLS,
+    SQL_API_SQLDESCRIBECOL,    SQL_API_SQLCOLATTRIBUTE,   SQL_API_SQLROWCOUNT,
+    SQL_API_SQLBINDCOL,        SQL_API_SQLFETCH,          SQL_API_SQLFETCHSCROLL,
+    SQL_API_SQLEXTENDEDFETCH,  SQL_API_SQLGETDATA,        SQL_API_SQLCLOSECURSOR,
+    SQL_API_SQLCANCEL,         SQL_API_SQLMORERESULTS,    SQL_API_SQLNUMPARAMS,
+    SQL_API_SQLDESCRIBEPARAM,  SQL_API_SQLBINDPARAMETER,  SQL_API_SQLNATIVESQL,
+    SQL_API_SQLENDTRAN,        SQL_API_SQLGETDIAGREC,     SQL_API_SQLGETDIAGFIELD,
+    SQL_API_SQLERROR,          SQL_API_SQLTABLES,         SQL_API_SQLCOLUMNS,
+    SQL_API_SQLSTATISTICS,     SQL_API_SQLPRIMARYKEYS,    SQL_API_SQLSPECIALCOLUMNS,
+    SQL_API_SQLGETTYPEINFO,    SQL_API_SQLGETDESCFIELD,   SQL_API_SQLSETDESCFIELD,
 };
 
 }  // namespace
@@ -63,8 +67,14 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_DRIVER_VER: return Text("01.00.0000");
     case SQL_DBMS_NAME: return Text("ACCESS");
     case SQL_DBMS_VER:
-      return Text(connection.database ? connection.database->EngineVersionText() : "");
-    case SQL_DATA_SOURCE_NAME: return Text("");
+      if (!connection.database) return Text("");
+      switch (connection.database->FileVersion()) {
+        case jet::Version::Jet3: return Text("03.00.0000");
+        case jet::Version::Jet4: return Text("04.00.0000");
+        case jet::Version::Ace: return Text("12.00.0000");
+      }
+      return Text("");
+    case SQL_DATA_SOURCE_NAME: return Text(connection.dataSource);
     case SQL_SERVER_NAME: return Text("");
     case SQL_DATABASE_NAME: return Text(connection.path);
     case SQL_USER_NAME: return Text("");
@@ -110,20 +120,20 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_TXN_ISOLATION_OPTION: return Integer(0);
     case SQL_MULTIPLE_ACTIVE_TXN: return Text("N");
 
-    // Names and the SQL that libmdbsql understands.
+    // Names and the SQL that the engine reads.
     case SQL_IDENTIFIER_QUOTE_CHAR: return Text("\"");
     case SQL_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
     case SQL_QUOTED_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
-    case SQL_SEARCH_PATTERN_ESCAPE: return Text("");
+    case SQL_SEARCH_PATTERN_ESCAPE: return Text("\\");
     case SQL_SPECIAL_CHARACTERS: return Text("");
     case SQL_KEYWORDS: return Text("");
-    case SQL_LIKE_ESCAPE_CLAUSE: return Text("N");
+    case SQL_LIKE_ESCAPE_CLAUSE: return Text("Y");
     case SQL_MAX_COLUMN_NAME_LEN: return Short(64);
     case SQL_MAX_TABLE_NAME_LEN: return Short(64);
     case SQL_MAX_IDENTIFIER_LEN: return Short(64);
     case SQL_MAX_COLUMNS_IN_SELECT: return Short(255);
     case SQL_MAX_COLUMNS_IN_TABLE: return Short(255);
-    case SQL_MAX_TABLES_IN_SELECT: return Short(1);
+    case SQL_MAX_TABLES_IN_SELECT: return Short(0);
     case SQL_MAX_STATEMENT_LEN: return Integer(0);
     case SQL_MAX_ROW_SIZE: return Integer(4000);
     case SQL_MAX_ROW_SIZE_INCLUDES_LONG: return Text("N");
@@ -139,13 +149,37 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_MAX_COLUMNS_IN_INDEX:
     case SQL_MAX_COLUMNS_IN_ORDER_BY: return Short(0);
     case SQL_NEED_LONG_DATA_LEN: return Text("N");
-    case SQL_COLUMN_ALIAS: return Text("N");
-    case SQL_CORRELATION_NAME: return Short(SQL_CN_NONE);
-    case SQL_GROUP_BY: return Short(SQL_GB_NOT_SUPPORTED);
+    case SQL_COLUMN_ALIAS: return Text("Y");
+    case SQL_CORRELATION_NAME: return Short(SQL_CN_ANY);
+    case SQL_GROUP_BY: return Short(SQL_GB_NO_RELATION);
     case SQL_ORDER_BY_COLUMNS_IN_SELECT: return Text("N");
-    case SQL_EXPRESSIONS_IN_ORDERBY: return Text("N");
-    case SQL_OUTER_JOINS: return Text("N");
-    case SQL_OJ_CAPABILITIES: return Integer(0);
+    case SQL_EXPRESSIONS_IN_ORDERBY: return Text("Y");
+    case SQL_OUTER_JOINS: return Text("Y");
+    case SQL_OJ_CAPABILITIES:
+      return Integer(SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED | SQL_OJ_NOT_ORDERED | SQL_OJ_INNER |
+                     SQL_OJ_ALL_COMPARISON_OPS);
+    case SQL_SUBQUERIES:
+      return Integer(SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN | SQL_SQ_QUANTIFIED | SQL_SQ_CORRELATED_SUBQUERIES);
+    case SQL_UNION: return Integer(SQL_U_UNION | SQL_U_UNION_ALL);
+    case SQL_STRING_FUNCTIONS:
+      return Integer(SQL_FN_STR_CONCAT | SQL_FN_STR_LEFT | SQL_FN_STR_RIGHT | SQL_FN_STR_LENGTH | SQL_FN_STR_LTRIM |
+                     SQL_FN_STR_RTRIM | SQL_FN_STR_LCASE | SQL_FN_STR_UCASE | SQL_FN_STR_LOCATE |
+                     SQL_FN_STR_LOCATE_2 | SQL_FN_STR_SUBSTRING | SQL_FN_STR_REPLACE);
+    case SQL_NUMERIC_FUNCTIONS:
+      return Integer(SQL_FN_NUM_ABS | SQL_FN_NUM_CEILING | SQL_FN_NUM_FLOOR | SQL_FN_NUM_ROUND | SQL_FN_NUM_MOD |
+                     SQL_FN_NUM_SQRT | SQL_FN_NUM_POWER | SQL_FN_NUM_EXP | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 |
+                     SQL_FN_NUM_PI | SQL_FN_NUM_SIN | SQL_FN_NUM_COS | SQL_FN_NUM_TAN | SQL_FN_NUM_SIGN);
+    case SQL_TIMEDATE_FUNCTIONS:
+      return Integer(SQL_FN_TD_NOW | SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_YEAR | SQL_FN_TD_MONTH |
+                     SQL_FN_TD_DAYOFMONTH | SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE | SQL_FN_TD_SECOND);
+    case SQL_SYSTEM_FUNCTIONS: return Integer(SQL_FN_SYS_IFNULL);
+    case SQL_SQL92_PREDICATES:
+      return Integer(SQL_SP_BETWEEN | SQL_SP_COMPARISON | SQL_SP_EXISTS | SQL_SP_IN | SQL_SP_ISNOTNULL |
+                     SQL_SP_ISNULL | SQL_SP_LIKE | SQL_SP_QUANTIFIED_COMPARISON);
+    case SQL_SQL92_RELATIONAL_JOIN_OPERATORS:
+      return Integer(SQL_SRJO_CROSS_JOIN | SQL_SRJO_INNER_JOIN | SQL_SRJO_LEFT_OUTER_JOIN |
+                     SQL_SRJO_RIGHT_OUTER_JOIN | SQL_SRJO_FULL_OUTER_JOIN | SQL_SRJO_NATURAL_JOIN);
+    case SQL_SQL92_VALUE_EXPRESSIONS: return Integer(SQL_SVE_CASE | SQL_SVE_CAST | SQL_SVE_COALESCE | SQL_SVE_NULLIF);
     case SQL_MULT_RESULT_SETS: return Text("N");
     case SQL_PROCEDURES: return Text("N");
     case SQL_ACCESSIBLE_TABLES: return Text("Y");
@@ -165,9 +199,8 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_CATALOG_LOCATION: return Short(0);
     case SQL_CATALOG_USAGE:
     case SQL_SCHEMA_USAGE: return Integer(0);
-    case SQL_AGGREGATE_FUNCTIONS: return Integer(SQL_AF_COUNT);
-    case SQL_SUBQUERIES:
-    case SQL_UNION:
+    case SQL_AGGREGATE_FUNCTIONS:
+      return Integer(SQL_AF_ALL | SQL_AF_AVG | SQL_AF_COUNT | SQL_AF_DISTINCT | SQL_AF_MAX | SQL_AF_MIN | SQL_AF_SUM);
     case SQL_ALTER_TABLE:
     case SQL_CREATE_TABLE:
     case SQL_CREATE_VIEW:
@@ -179,10 +212,6 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_DATETIME_LITERALS:
     case SQL_INFO_SCHEMA_VIEWS:
     case SQL_CONVERT_FUNCTIONS:
-    case SQL_NUMERIC_FUNCTIONS:
-    case SQL_STRING_FUNCTIONS:
-    case SQL_SYSTEM_FUNCTIONS:
-    case SQL_TIMEDATE_FUNCTIONS:
     case SQL_TIMEDATE_ADD_INTERVALS:
     case SQL_TIMEDATE_DIFF_INTERVALS:
     case SQL_SQL92_DATETIME_FUNCTIONS:
@@ -190,12 +219,9 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_SQL92_FOREIGN_KEY_UPDATE_RULE:
     case SQL_SQL92_GRANT:
     case SQL_SQL92_NUMERIC_VALUE_FUNCTIONS:
-    case SQL_SQL92_PREDICATES:
-    case SQL_SQL92_RELATIONAL_JOIN_OPERATORS:
     case SQL_SQL92_REVOKE:
     case SQL_SQL92_ROW_VALUE_CONSTRUCTOR:
     case SQL_SQL92_STRING_FUNCTIONS:
-    case SQL_SQL92_VALUE_EXPRESSIONS:
     case SQL_STANDARD_CLI_CONFORMANCE:
     case SQL_INDEX_KEYWORDS:
       return Integer(0);

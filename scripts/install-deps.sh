@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   unixodbc unixodbc-dev odbcinst
-  mdbtools mdbtools-dev
+  mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind hyperfine locales time
   clang-14 libclang-rt-14-dev libfuzzer-14-dev

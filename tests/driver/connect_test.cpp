@@ -135,7 +135,7 @@ TEST_P(ConnectTest, FileWithADestroyedCatalogIsRefused) {
   // Page 2 holds the definition of the catalog table.
   std::fill(bytes.begin() + 2 * 4096, bytes.begin() + 3 * 4096, '\0');
   WriteBytes(folder.database(), bytes);
-  ExpectConnectFailure(wide(), kProgramConnect, "catalog cannot be read");
+  ExpectConnectFailure(wide(), kProgramConnect, "catalog's definition is broken");
 }
 
 TEST_P(ConnectTest, ConnectStringWithoutDbqIsRefused) {

@@ -1,0 +1,265 @@
+#include "convert.h"
+
+#include "sql/date_text.h"
+#include "text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace mdbodbc {
+namespace {
+
+Outcome Error(const char* state, std::string message) { return {SQL_ERROR, state, std::move(message)}; }
+Outcome Info(const char* state, std::string message) {
+  return {SQL_SUCCESS_WITH_INFO, state, std::move(message)};
+}
+
+std::string HexText(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 0x0F];
+  }
+  return out;
+}
+
+struct Number {
+  bool isInteger = true;
+  std::int64_t integer = 0;
+  double real = 0;
+};
+
+bool ToNumber(const sql::Cell& cell, Number& number) {
+  switch (cell.kind) {
+    case sql::Cell::Kind::Integer: number.integer = cell.integer; return true;
+    case sql::Cell::Kind::Real:
+      number.isInteger = false;
+      number.real = cell.real;
+      return true;
+    case sql::Cell::Kind::Text: {
+      const char* begin = cell.bytes.c_str();
+      while (*begin == ' ') ++begin;
+      char* end = nullptr;
+      double parsed = std::strtod(begin, &end);
+      while (end != nullptr && *end == ' ') ++end;
+      if (end == begin || end == nullptr || *end != '\0') return false;
+      number.isInteger = false;
+      number.real = parsed;
+      return true;
+    }
+    default: return false;
+  }
+}
+
+template <typename T>
+void Put(const T& value, SQLPOINTER target, SQLLEN* indicator) {
+  if (target != nullptr) std::memcpy(target, &value, sizeof value);
+  if (indicator != nullptr) *indicator = sizeof value;
+}
+
+template <typename T>
+Outcome PutInteger(const Number& number, SQLPOINTER target, SQLLEN* indicator) {
+  long double whole = number.isInteger ? static_cast<long double>(number.integer)
+                                       : std::trunc(static_cast<long double>(number.real));
+  if (!number.isInteger && !std::isfinite(number.real)) return Error("22003", "numeric value out of range");
+  if (whole < static_cast<long double>(std::numeric_limits<T>::min()) ||
+      whole > static_cast<long double>(std::numeric_limits<T>::max())) {
+    return Error("22003", "numeric value out of range");
+  }
+  T result = number.isInteger ? static_cast<T>(number.integer) : static_cast<T>(whole);
+  Put(result, target, indicator);
+  if (!number.isInteger && whole != static_cast<long double>(number.real)) {
+    return Info("01S07", "fractional truncation");
+  }
+  return {};
+}
+
+template <typename T>
+Outcome PutReal(const Number& number, SQLPOINTER target, SQLLEN* indicator) {
+  double value = number.isInteger ? static_cast<double>(number.integer) : number.real;
+  if (std::is_same_v<T, float> && std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
+    return Error("22003", "numeric value out of range");
+  }
+  Put(static_cast<T>(value), target, indicator);
+  return {};
+}
+
+bool ParseGuid(const std::string& text, SQLGUID& guid) {
+  unsigned b[16];
+  if (text.size() != 38 ||
+      std::sscanf(text.c_str(), "{%2x%2x%2x%2x-%2x%2x-%2x%2x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &b[0], &b[1], &b[2],
+                  &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11], &b[12], &b[13], &b[14],
+                  &b[15]) != 16) {
+    return false;
+  }
+  guid.Data1 = b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
+  guid.Data2 = static_cast<unsigned short>(b[4] << 8 | b[5]);
+  guid.Data3 = static_cast<unsigned short>(b[6] << 8 | b[7]);
+  for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(b[8 + i]);
+  return true;
+}
+
+}  // namespace
+
+std::string ValueText(const sql::Cell& cell) {
+  switch (cell.kind) {
+    case sql::Cell::Kind::Null: return {};
+    case sql::Cell::Kind::Integer: return std::to_string(cell.integer);
+    case sql::Cell::Kind::Real: {
+      char buffer[64];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, cell.real);
+      return std::string(buffer, result.ptr);
+    }
+    case sql::Cell::Kind::Text: return cell.bytes;
+    case sql::Cell::Kind::Blob: return HexText(cell.bytes);
+  }
+  return {};
+}
+
+SQLSMALLINT DefaultCType(const sql::ResultColumn& column, SQLINTEGER version) {
+  switch (column.sqlType) {
+    case SQL_BIT: return SQL_C_BIT;
+    case SQL_TINYINT: return SQL_C_UTINYINT;
+    case SQL_SMALLINT: return SQL_C_SSHORT;
+    case SQL_INTEGER: return SQL_C_SLONG;
+    case SQL_BIGINT: return SQL_C_SBIGINT;
+    case SQL_REAL: return SQL_C_FLOAT;
+    case SQL_DOUBLE: return SQL_C_DOUBLE;
+    case SQL_TYPE_TIMESTAMP: return version == SQL_OV_ODBC2 ? SQL_C_TIMESTAMP : SQL_C_TYPE_TIMESTAMP;
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR: return SQL_C_WCHAR;
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return SQL_C_BINARY;
+    default: return SQL_C_CHAR;
+  }
+}
+
+bool IsStreamType(SQLSMALLINT cType) {
+  return cType == SQL_C_CHAR || cType == SQL_C_WCHAR || cType == SQL_C_BINARY;
+}
+
+SQLLEN FixedSize(SQLSMALLINT cType) {
+  switch (cType) {
+    case SQL_C_SLONG:
+    case SQL_C_LONG:
+    case SQL_C_ULONG:
+    case SQL_C_FLOAT: return 4;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT:
+    case SQL_C_USHORT: return 2;
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT:
+    case SQL_C_UTINYINT:
+    case SQL_C_BIT: return 1;
+    case SQL_C_SBIGINT:
+    case SQL_C_UBIGINT:
+    case SQL_C_DOUBLE: return 8;
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIME: return sizeof(SQL_TIME_STRUCT);
+    case SQL_C_GUID: return sizeof(SQLGUID);
+    default: return 0;
+  }
+}
+
+Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn&, SQLSMALLINT cType, std::string& bytes) {
+  switch (cType) {
+    case SQL_C_CHAR: bytes = ValueText(cell); return {};
+    case SQL_C_WCHAR: {
+      std::u16string text = Utf8ToUtf16(ValueText(cell));
+      bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+      return {};
+    }
+    case SQL_C_BINARY:
+      if (cell.kind == sql::Cell::Kind::Blob) {
+        bytes = cell.bytes;
+        return {};
+      }
+      if (cell.kind == sql::Cell::Kind::Text) {
+        std::u16string text = Utf8ToUtf16(cell.bytes);
+        bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+        return {};
+      }
+      return Error("07006", "restricted data type attribute violation");
+    default: return Error("HY003", "invalid application buffer type");
+  }
+}
+
+Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMALLINT cType, SQLPOINTER target,
+                 SQLLEN* indicator) {
+  if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP || cType == SQL_C_TYPE_DATE ||
+      cType == SQL_C_DATE || cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
+    if (cell.kind != sql::Cell::Kind::Text) return Error("07006", "restricted data type attribute violation");
+    std::optional<sql::DateTime> value = sql::ParseIso(cell.bytes);
+    if (!value) return Error("22007", "invalid datetime format: \"" + cell.bytes + "\"");
+    const sql::DateTime& d = *value;
+    if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) {
+      SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
+                              static_cast<SQLUSMALLINT>(d.day), static_cast<SQLUSMALLINT>(d.hour),
+                              static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second), 0};
+      Put(ts, target, indicator);
+      return {};
+    }
+    if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
+      SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
+                           static_cast<SQLUSMALLINT>(d.day)};
+      Put(date, target, indicator);
+      if (d.hour || d.minute || d.second) return Info("01S07", "fractional truncation");
+      return {};
+    }
+    SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(d.hour), static_cast<SQLUSMALLINT>(d.minute),
+                         static_cast<SQLUSMALLINT>(d.second)};
+    Put(time, target, indicator);
+    return {};
+  }
+  if (cType == SQL_C_GUID) {
+    SQLGUID guid{};
+    if (cell.kind != sql::Cell::Kind::Text || !ParseGuid(cell.bytes, guid)) {
+      return Error("07006", "restricted data type attribute violation");
+    }
+    Put(guid, target, indicator);
+    return {};
+  }
+  Number number;
+  if (!ToNumber(cell, number)) {
+    if (cell.kind == sql::Cell::Kind::Text) {
+      return Error(column.sqlType == SQL_TYPE_TIMESTAMP ? "07006" : "22018",
+                   "invalid character value for cast specification");
+    }
+    return Error("07006", "restricted data type attribute violation");
+  }
+  switch (cType) {
+    case SQL_C_SLONG:
+    case SQL_C_LONG: return PutInteger<SQLINTEGER>(number, target, indicator);
+    case SQL_C_ULONG: return PutInteger<SQLUINTEGER>(number, target, indicator);
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT: return PutInteger<SQLSMALLINT>(number, target, indicator);
+    case SQL_C_USHORT: return PutInteger<SQLUSMALLINT>(number, target, indicator);
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT: return PutInteger<SQLSCHAR>(number, target, indicator);
+    case SQL_C_UTINYINT: return PutInteger<SQLCHAR>(number, target, indicator);
+    case SQL_C_SBIGINT: return PutInteger<SQLBIGINT>(number, target, indicator);
+    case SQL_C_UBIGINT: return PutInteger<SQLUBIGINT>(number, target, indicator);
+    case SQL_C_BIT: {
+      double v = number.isInteger ? static_cast<double>(number.integer) : number.real;
+      if (!(v >= 0 && v < 2)) return Error("22003", "numeric value out of range");
+      SQLCHAR bit = v >= 1 ? 1 : 0;
+      Put(bit, target, indicator);
+      if (v != 0 && v != 1) return Info("01S07", "fractional truncation");
+      return {};
+    }
+    case SQL_C_DOUBLE: return PutReal<SQLDOUBLE>(number, target, indicator);
+    case SQL_C_FLOAT: return PutReal<SQLREAL>(number, target, indicator);
+    default: return Error("HY003", "invalid application buffer type");
+  }
+}
+
+}  // namespace mdbodbc

@@ -1,0 +1,36 @@
+// The result sets of the catalog functions, in the shapes the ODBC 3 reference gives them,
+// built from the file's catalog and table definitions.
+#pragma once
+
+#include "engine.h"
+#include "result.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace mdbodbc::sql {
+
+// A name argument of a catalog function: nothing for a null pointer.
+using NameArgument = std::optional<std::string>;
+
+// SQLTables. `types` is the comma-separated list of table types ('TABLE','SYSTEM TABLE', ...).
+std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgument& catalog,
+                                           const NameArgument& schema, const NameArgument& table,
+                                           const NameArgument& types);
+// SQLColumns.
+std::unique_ptr<ResultSource> ColumnsResult(const Engine& engine, const NameArgument& table,
+                                            const NameArgument& column, SQLINTEGER odbcVersion);
+// SQLStatistics: the table's row count, then its indexes (only unique ones when `uniqueOnly`).
+std::unique_ptr<ResultSource> StatisticsResult(const Engine& engine, const NameArgument& table,
+                                               bool uniqueOnly);
+// SQLPrimaryKeys.
+std::unique_ptr<ResultSource> PrimaryKeysResult(const Engine& engine, const NameArgument& table);
+// SQLSpecialColumns: the primary key (or first unique index) as the best row identifier;
+// nothing changes a row here, so there are no row version columns.
+std::unique_ptr<ResultSource> SpecialColumnsResult(const Engine& engine, SQLUSMALLINT identifier,
+                                                   const NameArgument& table, SQLINTEGER odbcVersion);
+// SQLGetTypeInfo for one type, or every type for SQL_ALL_TYPES.
+std::unique_ptr<ResultSource> TypeInfoResult(SQLSMALLINT type, SQLINTEGER odbcVersion);
+
+}  // namespace mdbodbc::sql

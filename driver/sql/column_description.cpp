@@ -1,0 +1,106 @@
+#include "column_description.h"
+
+#include "functions.h"
+
+namespace mdbodbc::sql {
+namespace {
+
+constexpr SQLULEN kLongValueSize = 1073741823;  // the largest memo or OLE value Access allows
+
+void Set(ResultColumn& c, SQLSMALLINT type, SQLULEN size, const char* name, SQLLEN display,
+         SQLLEN octets) {
+  c.sqlType = type;
+  c.size = size;
+  c.typeName = name;
+  c.displaySize = display;
+  c.octetLength = octets;
+}
+
+}  // namespace
+
+ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& table) {
+  using jet::ColumnType;
+  ResultColumn c;
+  c.name = column.name;
+  c.baseColumn = column.name;
+  c.baseTable = table;
+  c.nullable = column.nullable ? SQL_NULLABLE : SQL_NO_NULLS;
+  c.autoUnique = column.autoNumber;
+  switch (column.type) {
+    case ColumnType::Bool:
+      Set(c, SQL_BIT, 1, "BIT", 1, 1);
+      c.nullable = SQL_NO_NULLS;  // a Yes/No value is never NULL
+      break;
+    case ColumnType::Byte:
+      Set(c, SQL_TINYINT, 3, "BYTE", 3, 1);
+      c.isUnsigned = true;
+      break;
+    case ColumnType::Integer: Set(c, SQL_SMALLINT, 5, "SMALLINT", 6, 2); break;
+    case ColumnType::Long: Set(c, SQL_INTEGER, 10, column.autoNumber ? "COUNTER" : "INTEGER", 11, 4); break;
+    case ColumnType::BigInt: Set(c, SQL_BIGINT, 19, "BIGINT", 20, 8); break;
+    case ColumnType::Money:
+      Set(c, SQL_DECIMAL, 19, "CURRENCY", 21, 21);
+      c.decimals = 4;
+      c.fixedPrecScale = true;
+      break;
+    case ColumnType::Single: Set(c, SQL_REAL, 7, "REAL", 14, 4); break;
+    case ColumnType::Double: Set(c, SQL_DOUBLE, 15, "DOUBLE", 24, 8); break;
+    case ColumnType::DateTime: Set(c, SQL_TYPE_TIMESTAMP, 19, "DATETIME", 19, 16); break;
+    case ColumnType::Text: {
+      SQLULEN chars = column.maxCharacters > 0 ? column.maxCharacters : column.storedLength / 2;
+      Set(c, SQL_WVARCHAR, chars, "VARCHAR", static_cast<SQLLEN>(chars), static_cast<SQLLEN>(chars * 2));
+      break;
+    }
+    case ColumnType::Memo:
+      Set(c, SQL_WLONGVARCHAR, kLongValueSize, "LONGCHAR", kLongValueSize, kLongValueSize);
+      break;
+    case ColumnType::Binary:
+      Set(c, SQL_VARBINARY, column.storedLength, "VARBINARY", column.storedLength * 2, column.storedLength);
+      break;
+    case ColumnType::Ole:
+    case ColumnType::Complex:
+      Set(c, SQL_LONGVARBINARY, kLongValueSize, "LONGBINARY", kLongValueSize, kLongValueSize);
+      break;
+    case ColumnType::Guid: Set(c, SQL_GUID, 36, "GUID", 38, 16); break;
+    case ColumnType::Numeric:
+      Set(c, SQL_NUMERIC, column.precision, "DECIMAL", column.precision + 2, column.precision + 2);
+      c.decimals = column.scale;
+      break;
+  }
+  return c;
+}
+
+std::string EngineDeclaration(const jet::Column& column) {
+  using jet::ColumnType;
+  switch (column.type) {
+    case ColumnType::Bool:
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long:
+    case ColumnType::BigInt: return "INTEGER";
+    case ColumnType::Money:
+    case ColumnType::Single:
+    case ColumnType::Double:
+    case ColumnType::Numeric: return "REAL";
+    case ColumnType::DateTime: return std::string("TEXT COLLATE ") + kDateCollation;
+    case ColumnType::Text:
+    case ColumnType::Memo:
+    case ColumnType::Guid: return std::string("TEXT COLLATE ") + kTextCollation;
+    case ColumnType::Binary:
+    case ColumnType::Ole:
+    case ColumnType::Complex: return "BLOB";
+  }
+  return "BLOB";
+}
+
+SQLSMALLINT TypeForVersion(SQLSMALLINT sqlType, SQLINTEGER odbcVersion) {
+  if (odbcVersion != SQL_OV_ODBC2) return sqlType;
+  switch (sqlType) {
+    case SQL_TYPE_DATE: return SQL_DATE;
+    case SQL_TYPE_TIME: return SQL_TIME;
+    case SQL_TYPE_TIMESTAMP: return SQL_TIMESTAMP;
+    default: return sqlType;
+  }
+}
+
+}  // namespace mdbodbc::sql

@@ -1,0 +1,225 @@
+#include "jet_table.h"
+
+#include "column_description.h"
+#include "date_text.h"
+#include "engine.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace mdbodbc::sql {
+namespace {
+
+struct JetVtab : sqlite3_vtab {
+  Engine* engine = nullptr;
+  const Engine::Table* table = nullptr;
+};
+
+struct JetCursor : sqlite3_vtab_cursor {
+  std::unique_ptr<jet::Scan> scan;
+  bool atEnd = true;
+  jet::Value value;
+};
+
+std::string Quoted(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+int Fail(sqlite3_vtab* vtab, const std::string& message) {
+  sqlite3_free(vtab->zErrMsg);
+  vtab->zErrMsg = sqlite3_mprintf("%s", message.c_str());
+  return SQLITE_ERROR;
+}
+
+int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  auto* engine = static_cast<Engine*>(aux);
+  const Engine::Table* table = engine->creating;
+  if (table == nullptr) {
+    *error = sqlite3_mprintf("tables of the file are made known by the driver only");
+    return SQLITE_ERROR;
+  }
+  std::string schema = "CREATE TABLE x(";
+  for (std::size_t i = 0; i < table->definition.columns.size(); ++i) {
+    const jet::Column& column = table->definition.columns[i];
+    if (i > 0) schema += ", ";
+    schema += Quoted(column.name) + " " + EngineDeclaration(column);
+  }
+  schema += ")";
+  if (table->definition.columns.empty()) {
+    *error = sqlite3_mprintf("table \"%s\" has no columns", table->definition.name.c_str());
+    return SQLITE_ERROR;
+  }
+  int rc = sqlite3_declare_vtab(db, schema.c_str());
+  if (rc != SQLITE_OK) {
+    *error = sqlite3_mprintf("table \"%s\" cannot be shown: %s", table->definition.name.c_str(),
+                             sqlite3_errmsg(db));
+    return rc;
+  }
+  auto* vtab = new JetVtab();
+  vtab->engine = engine;
+  vtab->table = table;
+  *out = vtab;
+  return SQLITE_OK;
+}
+
+int Disconnect(sqlite3_vtab* vtab) {
+  sqlite3_free(vtab->zErrMsg);
+  delete static_cast<JetVtab*>(vtab);
+  return SQLITE_OK;
+}
+
+// Every plan is a full scan: the reader keeps no index order. The stored row count makes the
+// cost, so that joins put the smaller table outside.
+int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
+  auto* self = static_cast<JetVtab*>(vtab);
+  double rows = static_cast<double>(self->table->definition.storedRowCount) + 1;
+  info->estimatedCost = rows;
+  info->estimatedRows = static_cast<sqlite3_int64>(rows);
+  return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+  *out = new JetCursor();
+  return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* cursor) {
+  delete static_cast<JetCursor*>(cursor);
+  return SQLITE_OK;
+}
+
+int Advance(JetCursor* cursor) {
+  auto* vtab = static_cast<JetVtab*>(cursor->pVtab);
+  cursor->atEnd = !cursor->scan->Next();
+  if (cursor->atEnd && !cursor->scan->Error().empty()) {
+    vtab->engine->failureState = "HY000";
+    return Fail(vtab, cursor->scan->Error());
+  }
+  return SQLITE_OK;
+}
+
+int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
+  auto* cursor = static_cast<JetCursor*>(base);
+  auto* vtab = static_cast<JetVtab*>(base->pVtab);
+  cursor->scan = vtab->engine->database().StartScan(vtab->table->definition);
+  if (!cursor->scan) {
+    cursor->atEnd = true;
+    vtab->engine->failureState = "HY000";
+    return Fail(vtab, "table \"" + vtab->table->definition.name + "\" cannot be read");
+  }
+  return Advance(cursor);
+}
+
+int Next(sqlite3_vtab_cursor* base) { return Advance(static_cast<JetCursor*>(base)); }
+
+int Eof(sqlite3_vtab_cursor* base) { return static_cast<JetCursor*>(base)->atEnd ? 1 : 0; }
+
+std::string GuidText(const std::string& b) {
+  if (b.size() != 16) return {};
+  auto u = [&](int i) { return static_cast<unsigned>(static_cast<unsigned char>(b[static_cast<std::size_t>(i)])); };
+  char text[48];
+  // The first three groups are little-endian numbers, the last two plain bytes.
+  std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                u(3), u(2), u(1), u(0), u(5), u(4), u(7), u(6), u(8), u(9), u(10), u(11), u(12), u(13),
+                u(14), u(15));
+  return text;
+}
+
+void ValueError(sqlite3_context* context, JetVtab* vtab, const jet::Column& column, const std::string& what,
+                const char* state) {
+  vtab->engine->failureState = state;
+  // The reader's messages name the table and column already; others get them here.
+  std::string message = what.rfind("table \"", 0) == 0
+                            ? what
+                            : "table \"" + vtab->table->definition.name + "\", column \"" + column.name + "\": " + what;
+  sqlite3_result_error(context, message.c_str(), static_cast<int>(message.size()));
+}
+
+int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
+  auto* cursor = static_cast<JetCursor*>(base);
+  auto* vtab = static_cast<JetVtab*>(base->pVtab);
+  const jet::Column& column = vtab->table->definition.columns[static_cast<std::size_t>(index)];
+  jet::Value& v = cursor->value;
+  cursor->scan->Read(static_cast<std::size_t>(index), v);
+  switch (v.kind) {
+    case jet::ValueKind::Null: sqlite3_result_null(context); break;
+    case jet::ValueKind::Bool:
+    case jet::ValueKind::Integer: sqlite3_result_int64(context, v.integer); break;
+    case jet::ValueKind::Real: sqlite3_result_double(context, v.real); break;
+    case jet::ValueKind::Money: sqlite3_result_double(context, static_cast<double>(v.integer) / 10000.0); break;
+    case jet::ValueKind::Decimal: sqlite3_result_double(context, std::strtod(v.bytes.c_str(), nullptr)); break;
+    case jet::ValueKind::DateTime: {
+      std::optional<DateTime> date = FromDayNumber(v.real);
+      if (!date) {
+        ValueError(context, vtab, column, "the stored date lies outside 0100-01-01..9999-12-31", "22007");
+        break;
+      }
+      std::string text = IsoText(*date);
+      sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case jet::ValueKind::Text:
+      sqlite3_result_text64(context, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    case jet::ValueKind::Binary:
+      sqlite3_result_blob64(context, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT);
+      break;
+    case jet::ValueKind::Guid: {
+      std::string text = GuidText(v.bytes);
+      sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case jet::ValueKind::Error: {
+      const char* state = "HY000";
+      if (v.error == jet::ValueError::OutOfRange) {
+        state = column.type == jet::ColumnType::DateTime ? "22007" : "22003";
+      } else if (v.error == jet::ValueError::Unsupported) {
+        state = "HYC00";
+      }
+      ValueError(context, vtab, column, v.bytes, state);
+      break;
+    }
+  }
+  return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
+  *out = static_cast<JetCursor*>(base)->scan->RowId();
+  return SQLITE_OK;
+}
+
+sqlite3_module MakeModule() {
+  sqlite3_module m{};
+  m.iVersion = 1;
+  m.xCreate = Connect;
+  m.xConnect = Connect;
+  m.xBestIndex = BestIndex;
+  m.xDisconnect = Disconnect;
+  m.xDestroy = Disconnect;
+  m.xOpen = Open;
+  m.xClose = Close;
+  m.xFilter = Filter;
+  m.xNext = Next;
+  m.xEof = Eof;
+  m.xColumn = Column;
+  m.xRowid = Rowid;
+  return m;
+}
+
+const sqlite3_module kModule = MakeModule();
+
+}  // namespace
+
+bool RegisterJetModule(sqlite3* db, Engine* engine) {
+  return sqlite3_create_module_v2(db, kJetModule, &kModule, engine, nullptr) == SQLITE_OK;
+}
+
+}  // namespace mdbodbc::sql

@@ -1,0 +1,80 @@
+// A result set as the driver hands it out: column descriptions and rows of values, whether the
+// rows come from a statement or from the file's catalog.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mdbodbc::sql {
+
+// One value of a row, in the engine's kinds. Date/Time values are ISO text; Yes/No values are
+// integers 0 and 1.
+struct Cell {
+  enum class Kind : std::uint8_t { Null, Integer, Real, Text, Blob } kind = Kind::Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string bytes;  // Text (UTF-8) or Blob
+};
+
+using Row = std::vector<Cell>;
+
+// How ODBC sees a result column.
+struct ResultColumn {
+  std::string name;        // UTF-8: the label of the result column
+  std::string baseTable;   // the table a column comes from; empty for an expression
+  std::string baseColumn;
+  SQLSMALLINT sqlType = SQL_WVARCHAR;  // ODBC 3 type code
+  SQLULEN size = 255;      // characters, digits or bytes
+  SQLSMALLINT decimals = 0;
+  SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
+  SQLLEN displaySize = 255;
+  SQLLEN octetLength = 510;
+  bool isUnsigned = false;
+  bool autoUnique = false;
+  bool fixedPrecScale = false;
+  std::string typeName = "VARCHAR";  // the Access name of the type
+};
+
+struct SqlError {
+  std::string state;    // ODBC 3 SQLSTATE
+  std::string message;  // without the driver's origin prefix
+};
+
+class ResultSource {
+ public:
+  enum class Step { Row, End, Error };
+  virtual ~ResultSource() = default;
+  virtual const std::vector<ResultColumn>& Columns() const = 0;
+  // Starts (again) from the first row.
+  virtual bool Start(SqlError& error) = 0;
+  virtual Step Next(Row& row, SqlError& error) = 0;
+};
+
+// Rows known in advance (the catalog functions).
+class FixedResult : public ResultSource {
+ public:
+  FixedResult(std::vector<ResultColumn> columns, std::vector<Row> rows)
+      : columns_(std::move(columns)), rows_(std::move(rows)) {}
+  const std::vector<ResultColumn>& Columns() const override { return columns_; }
+  bool Start(SqlError&) override {
+    next_ = 0;
+    return true;
+  }
+  Step Next(Row& row, SqlError&) override {
+    if (next_ >= rows_.size()) return Step::End;
+    row = rows_[next_++];
+    return Step::Row;
+  }
+
+ private:
+  std::vector<ResultColumn> columns_;
+  std::vector<Row> rows_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace mdbodbc::sql

@@ -1,0 +1,200 @@
+// What ODBC clients call beyond the access layer's road: bound columns with rowsets row-wise
+// and column-wise, parameters, the result shapes of the catalog functions, autocommit and the
+// answers about all of it. (Data sources of odbc.ini are met by the client tests, whose
+// processes read a configuration of their own.)
+#include "driver_fixture.h"
+
+#include <cstring>
+
+namespace drivertest {
+namespace {
+
+class OdbcSurfaceTest : public BrandDatabaseTest {
+ protected:
+  void SetUp() override {
+    BrandDatabaseTest::SetUp();
+    session = std::make_unique<OdbcSession>(true, true);
+    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+    stmt = session->AllocStmt();
+  }
+  void TearDown() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt); }
+  std::vector<std::string> ColumnNames() {
+    std::vector<std::string> names;
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(stmt, &count);
+    for (SQLUSMALLINT c = 1; c <= count; ++c) names.push_back(session->Describe(stmt, c)->name);
+    return names;
+  }
+  std::vector<std::string> Rows(SQLUSMALLINT column) {
+    std::vector<std::string> rows;
+    while (SQL_SUCCEEDED(SQLFetch(stmt))) rows.push_back(Narrow(ReadWide(stmt, column).value_or(u"NULL")));
+    SQLCloseCursor(stmt);
+    return rows;
+  }
+  std::unique_ptr<OdbcSession> session;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+};
+
+TEST_F(OdbcSurfaceTest, ColumnWiseRowsetsFillArraysStatusAndCount) {
+  constexpr SQLULEN kRows = 4;
+  SQLINTEGER ids[kRows] = {};
+  SQLLEN idLengths[kRows] = {};
+  char names[kRows][6] = {};
+  SQLLEN nameLengths[kRows] = {};
+  SQLUSMALLINT status[kRows] = {};
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_SLONG, ids, 0, idLengths), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 2, SQL_C_CHAR, names, sizeof names[0], nameLengths), SQL_SUCCESS);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id, marque FROM avion WHERE id > 2 ORDER BY id"), SQL_SUCCESS);
+  // Rows 3 to 6: "Dassault Aviation" is cut (01004), row 5 has a NULL name.
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(fetched, 4u);
+  EXPECT_EQ(std::vector<SQLINTEGER>(ids, ids + 4), (std::vector<SQLINTEGER>{3, 4, 5, 6}));
+  EXPECT_STREQ(names[0], "Dassa");
+  EXPECT_EQ(nameLengths[0], 17);
+  EXPECT_EQ(nameLengths[2], SQL_NULL_DATA);
+  EXPECT_EQ(nameLengths[3], 0);
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + 4),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS,
+                                       SQL_ROW_SUCCESS}));
+  // Rows 7 to 10 (three names cut), then nothing.
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(fetched, 4u);
+  EXPECT_EQ(ids[3], 10);
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+}
+
+TEST_F(OdbcSurfaceTest, RowWiseRowsetsOfAStaticCursorScroll) {
+  struct Row {
+    SQLINTEGER id;
+    SQLLEN idLength;
+    SQL_TIMESTAMP_STRUCT vol;
+    SQLLEN volLength;
+  } rows[3] = {};
+  SQLULEN fetched = 0;
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(3), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].idLength), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 2, SQL_C_TYPE_TIMESTAMP, &rows[0].vol, 0, &rows[0].volLength), SQL_SUCCESS);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id, vol FROM avion"), SQL_SUCCESS);
+  auto ids = [&]() {
+    std::vector<SQLINTEGER> got;
+    for (SQLULEN i = 0; i < fetched; ++i) got.push_back(rows[i].id);
+    return got;
+  };
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_LAST, 0), SQL_SUCCESS);
+  EXPECT_EQ(ids(), (std::vector<SQLINTEGER>{8, 9, 10}));
+  EXPECT_EQ(rows[1].vol.year, 100);
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_ABSOLUTE, 2), SQL_SUCCESS);
+  EXPECT_EQ(ids(), (std::vector<SQLINTEGER>{2, 3, 4}));
+  EXPECT_EQ(rows[1].vol.second, 1);
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_PRIOR, 0), SQL_SUCCESS);
+  EXPECT_EQ(ids(), (std::vector<SQLINTEGER>{1, 2, 3}));
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_ABSOLUTE, 9), SQL_SUCCESS);
+  EXPECT_EQ(ids(), (std::vector<SQLINTEGER>{9, 10}));
+}
+
+TEST_F(OdbcSurfaceTest, ParametersOfEveryKindSelectRows) {
+  SQL_TIMESTAMP_STRUCT since{2000, 1, 1, 0, 0, 0, 0};
+  SQLINTEGER below = 9;
+  std::u16string brand = u"CESSNA";
+  SQLLEN brandLength = SQL_NTS;
+  ASSERT_EQ(session->Prepare(stmt, "SELECT id FROM avion WHERE (vol >= ? AND id < ?) OR marque = ? ORDER BY id"),
+            SQL_SUCCESS);
+  SQLSMALLINT count = 0;
+  ASSERT_EQ(SQLNumParams(stmt, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, 3);
+  // Described before execution, from the prepared statement.
+  ASSERT_EQ(SQLNumResultCols(stmt, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
+  EXPECT_EQ(session->Errors(stmt).at(0).state, "07002");
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &since, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &below, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, 50, 0, brand.data(), 0, &brandLength),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << session->Errors(stmt).at(0).message;
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "7", "8"}));
+  below = 100;
+  brandLength = SQL_NULL_DATA;
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << session->Errors(stmt).at(0).message;
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "7", "8", "10"}));
+}
+
+TEST_F(OdbcSurfaceTest, CatalogFunctionsHaveTheReferenceShapes) {
+  auto run = [&](const char* function) -> SQLRETURN {
+    std::u16string avion = u"avion";
+    auto* table = reinterpret_cast<SQLWCHAR*>(avion.data());
+    std::string f = function;
+    if (f == "SQLTables") return SQLTablesW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (f == "SQLColumns") return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, table, SQL_NTS, nullptr, 0);
+    if (f == "SQLStatistics") return SQLStatisticsW(stmt, nullptr, 0, nullptr, 0, table, SQL_NTS, SQL_INDEX_ALL, SQL_QUICK);
+    if (f == "SQLPrimaryKeys") return SQLPrimaryKeysW(stmt, nullptr, 0, nullptr, 0, table, SQL_NTS);
+    if (f == "SQLSpecialColumns")
+      return SQLSpecialColumnsW(stmt, SQL_BEST_ROWID, nullptr, 0, nullptr, 0, table, SQL_NTS, SQL_SCOPE_SESSION, SQL_NULLABLE);
+    return SQLGetTypeInfoW(stmt, SQL_ALL_TYPES);
+  };
+  // Each result's columns in the reference order, and the values of one of its columns.
+  const struct {
+    const char* function;
+    std::vector<std::string> columns;
+    SQLUSMALLINT valueColumn;
+    std::vector<std::string> values;
+  } shapes[] = {
+      {"SQLTables", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"}, 3, {"MSysObjects", "avion", "vide"}},
+      {"SQLColumns",
+       {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE",
+        "BUFFER_LENGTH", "DECIMAL_DIGITS", "NUM_PREC_RADIX", "NULLABLE", "REMARKS", "COLUMN_DEF", "SQL_DATA_TYPE",
+        "SQL_DATETIME_SUB", "CHAR_OCTET_LENGTH", "ORDINAL_POSITION", "IS_NULLABLE"},
+       5, {"-9", "4", "8", "93", "-7", "-10"}},
+      {"SQLStatistics",
+       {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "NON_UNIQUE", "INDEX_QUALIFIER", "INDEX_NAME", "TYPE",
+        "ORDINAL_POSITION", "COLUMN_NAME", "ASC_OR_DESC", "CARDINALITY", "PAGES", "FILTER_CONDITION"},
+       11, {"10"}},
+      {"SQLPrimaryKeys", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "KEY_SEQ", "PK_NAME"}, 4, {}},
+      {"SQLSpecialColumns",
+       {"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE", "BUFFER_LENGTH", "DECIMAL_DIGITS",
+        "PSEUDO_COLUMN"},
+       2, {}},
+      {"SQLGetTypeInfo",
+       {"TYPE_NAME", "DATA_TYPE", "COLUMN_SIZE", "LITERAL_PREFIX", "LITERAL_SUFFIX", "CREATE_PARAMS", "NULLABLE",
+        "CASE_SENSITIVE", "SEARCHABLE", "UNSIGNED_ATTRIBUTE", "FIXED_PREC_SCALE", "AUTO_UNIQUE_VALUE",
+        "LOCAL_TYPE_NAME", "MINIMUM_SCALE", "MAXIMUM_SCALE", "SQL_DATA_TYPE", "SQL_DATETIME_SUB", "NUM_PREC_RADIX",
+        "INTERVAL_PRECISION"},
+       2, {"-11", "-10", "-9", "-7", "-6", "-5", "-4", "-3", "2", "3", "4", "4", "5", "7", "8", "93"}},
+  };
+  for (const auto& shape : shapes) {
+    ASSERT_EQ(run(shape.function), SQL_SUCCESS) << shape.function;
+    EXPECT_EQ(ColumnNames(), shape.columns) << shape.function;
+    EXPECT_EQ(Rows(shape.valueColumn), shape.values) << shape.function;
+  }
+}
+
+TEST_F(OdbcSurfaceTest, ConnectionAttributesAndAnswersAboutThem) {
+  SQLHDBC dbc = session->dbc();
+  EXPECT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0), SQL_SUCCESS);
+  SQLUINTEGER value = 99;
+  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, &value, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(value, static_cast<SQLUINTEGER>(SQL_AUTOCOMMIT_OFF));
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_SUCCESS);
+  EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, &value, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(value, static_cast<SQLUINTEGER>(SQL_MODE_READ_ONLY));
+  for (SQLUSMALLINT function : {SQL_API_SQLBINDCOL, SQL_API_SQLBINDPARAMETER, SQL_API_SQLTABLES, SQL_API_SQLCOLUMNS,
+                                SQL_API_SQLCONNECT, SQL_API_SQLFETCHSCROLL, SQL_API_SQLDESCRIBEPARAM}) {
+    SQLUSMALLINT supported = 0;
+    EXPECT_EQ(SQLGetFunctions(dbc, function, &supported), SQL_SUCCESS);
+    EXPECT_EQ(supported, SQL_TRUE) << function;
+  }
+  EXPECT_EQ(session->InfoText(SQL_COLUMN_ALIAS), "Y");
+  EXPECT_EQ(session->InfoInteger(SQL_AGGREGATE_FUNCTIONS).value_or(0) & SQL_AF_SUM, static_cast<SQLUINTEGER>(SQL_AF_SUM));
+}
+
+}  // namespace
+}  // namespace drivertest

@@ -1,0 +1,203 @@
+// Statements through the driver manager and the driver, each with its right answer: the cases
+// that a SQL engine must answer right (NULL tests, dates against literals, NULL against '' and
+// 0, unknown columns, aggregates, LIKE on memos, a NUL in the text), the Access and ODBC forms
+// clients send, and letter case in every script.
+#include "driver_fixture.h"
+
+#include <cstring>
+
+namespace drivertest {
+namespace {
+
+// The table `t`: 13 rows of every type the writer makes, NULLs in every column that can hold
+// one, and names in several scripts and letter cases.
+mkmdb::TableSpec TypeTable() {
+  using mkmdb::ColumnType;
+  mkmdb::TableSpec t;
+  t.name = "t";
+  t.columns = {{"s", ColumnType::Text, 50}, {"m", ColumnType::Memo},     {"l", ColumnType::Long},
+               {"d", ColumnType::Double},   {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo}};
+  auto n = std::nullopt;
+  t.rows = {
+      {"Airbus", "memo a", "1", "1.5", "1900-02-28", "1"},
+      {"boeing", "bravo", "20", "-2", "2000-01-01", "0"},
+      {"Éclair", "éclair long", "30", "0", "2000-01-01 10:30:00", "1"},
+      {n, n, n, n, n, "0"},
+      {"", "", "0", "0", "1999-12-31 23:59:59", "1"},
+      {"Cessna", "ananas", "11", "3.25", "2024-07-14", "0"},
+      {"d'Artagnan", "x", "5", "100", "1850-06-15", "1"},
+      {"ÉCLAIR", "ÆRØ", "12", "7", "2001-01-01", "0"},
+      {"zeta", "%percent", "9", "9", "2000-01-02", "1"},
+      {"Antonov", "Антонов", "100", "-1", "1899-12-30", "0"},
+      {"under_score", "under_score", "8", "8", "2010-10-10", "1"},
+      {"Piper", n, n, "2.5", "2000-01-01", "0"},
+      {"AIRBUS", "memo b", "13", "13", "0100-01-01", "1"},
+  };
+  return t;
+}
+
+// 2,400 memos, some chained over several pages, with an 'a' or 'A' in every third one at a
+// place that moves through the value.
+mkmdb::TableSpec MemoTable(int& expectedMatches) {
+  mkmdb::TableSpec t{"memos", {{"id", mkmdb::ColumnType::Long}, {"m", mkmdb::ColumnType::Memo}}, {}};
+  expectedMatches = 0;
+  for (int i = 0; i < 2400; ++i) {
+    std::string memo(static_cast<std::size_t>(i % 7 == 0 ? 6000 + i : 20 + i % 300), 'x');
+    if (i % 3 == 0) {
+      memo[static_cast<std::size_t>(i) % memo.size()] = i % 2 == 0 ? 'a' : 'A';
+      ++expectedMatches;
+    }
+    t.rows.push_back({std::to_string(i), memo});
+  }
+  return t;
+}
+
+struct Answer {
+  std::string state;  // empty on success
+  std::string rows;   // values joined by '|', rows by ';', NULL as NULL
+};
+
+// Runs a statement given by its whole text (which may hold a NUL) and reads every row.
+Answer Ask(OdbcSession& session, const std::string& text) {
+  SQLHSTMT stmt = session.AllocStmt();
+  SQLRETURN rc;
+  if (session.wide()) {
+    std::u16string w = Wide(text);
+    rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(w.data()), static_cast<SQLINTEGER>(w.size()));
+  } else {
+    std::string n = text;
+    rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(n.data()), static_cast<SQLINTEGER>(n.size()));
+  }
+  Answer answer;
+  if (!SQL_SUCCEEDED(rc)) {
+    std::vector<Diag> errors = session.Errors(stmt);
+    answer.state = errors.empty() ? "?" : errors[0].state;
+    SQLFreeStmt(stmt, SQL_DROP);
+    return answer;
+  }
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(stmt, &columns);
+  while ((rc = SQLFetch(stmt)) == SQL_SUCCESS) {
+    if (!answer.rows.empty()) answer.rows += ";";
+    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+      if (c > 1) answer.rows += "|";
+      std::optional<std::string> value = session.wide() ? std::optional<std::string>() : ReadNarrow(stmt, c);
+      if (session.wide()) {
+        std::optional<std::u16string> w = ReadWide(stmt, c);
+        if (w) value = Narrow(*w);
+      }
+      answer.rows += value.value_or("NULL");
+    }
+  }
+  if (rc != SQL_NO_DATA) {
+    std::vector<Diag> errors = session.Errors(stmt);
+    answer.state = errors.empty() ? "?" : errors[0].state;
+  }
+  SQLFreeStmt(stmt, SQL_DROP);
+  return answer;
+}
+
+struct Case {
+  const char* statement;
+  const char* rows;   // the expected rows, or the expected SQLSTATE after "error "
+};
+
+const Case kCases[] = {
+    // IS NULL and IS NOT NULL on every type.
+    {"SELECT COUNT(*) FROM t WHERE s IS NULL", "1"},
+    {"SELECT COUNT(*) FROM t WHERE m IS NULL", "2"},
+    {"SELECT COUNT(*) FROM t WHERE l IS NULL", "2"},
+    {"SELECT COUNT(*) FROM t WHERE d IS NULL", "1"},
+    {"SELECT COUNT(*) FROM t WHERE dt IS NULL", "1"},
+    {"SELECT COUNT(*) FROM t WHERE s IS NOT NULL AND m IS NOT NULL AND l IS NOT NULL", "11"},
+    // Dates against text and date literals, as dates.
+    {"SELECT l FROM t WHERE dt > '2000-01-01' ORDER BY dt", "30;9;12;8;11"},
+    {"SELECT COUNT(*) FROM t WHERE dt = '2000-01-01'", "2"},
+    {"SELECT COUNT(*) FROM t WHERE dt = {d '2000-01-01'}", "2"},
+    {"SELECT COUNT(*) FROM t WHERE dt = #1/1/2000#", "2"},
+    {"SELECT l FROM t WHERE dt >= {ts '2000-01-01 10:30:00'} AND dt < #2001-01-01#", "30;9"},
+    {"SELECT l FROM t WHERE dt < '1900-01-01' ORDER BY dt", "13;5;100"},
+    {"SELECT dt FROM t WHERE l = 30", "2000-01-01 10:30:00"},
+    {"SELECT l FROM t ORDER BY dt LIMIT 3", "NULL;13;5"},
+    {"SELECT YEAR(dt), MONTH(dt) FROM t WHERE l = 7 OR l = 5", "1850|6"},
+    // NULL is neither '' nor 0.
+    {"SELECT COUNT(*) FROM t WHERE l = 0", "1"},
+    {"SELECT COUNT(*) FROM t WHERE s = ''", "1"},
+    {"SELECT COUNT(*) FROM t WHERE m = ''", "1"},
+    // Unknown names are errors.
+    {"SELECT s FROM t WHERE nope = 1", "error 42S22"},
+    {"SELECT nope FROM t", "error 42S22"},
+    {"SELECT s FROM missing", "error 42S02"},
+    // An aggregate has one column and one row.
+    {"SELECT COUNT(*) FROM t WHERE l > 10", "6"},
+    {"SELECT MIN(l), MAX(l), SUM(l) FROM t", "0|100|209"},
+    {"SELECT b, COUNT(*) FROM t GROUP BY b ORDER BY b", "0|6;1|7"},
+    // Letter case is ignored in comparisons, LIKE, DISTINCT and ORDER BY, in every script.
+    {"SELECT l FROM t WHERE s = 'airbus' ORDER BY l", "1;13"},
+    {"SELECT l FROM t WHERE s = 'éclair' ORDER BY l", "12;30"},
+    {"SELECT COUNT(*) FROM t WHERE s LIKE 'ÉCL%'", "2"},
+    {"SELECT COUNT(*) FROM t WHERE m LIKE '%a%'", "4"},
+    {"SELECT COUNT(*) FROM t WHERE m LIKE '%антон%'", "1"},
+    {"SELECT COUNT(*) FROM t WHERE m LIKE '_rø'", "1"},
+    {"SELECT COUNT(DISTINCT s) FROM t", "10"},
+    {"SELECT s FROM t WHERE l IN (1, 20, 11) ORDER BY s", "Airbus;boeing;Cessna"},
+    // Access and ODBC forms.
+    {"SELECT l AS n FROM t WHERE (s = 'd''Artagnan' OR l = 9) AND l != 0 ORDER BY n", "5;9"},
+    {"SELECT l FROM t WHERE l <> 0 AND l < 9 ORDER BY l", "1;5;8"},
+    {"SELECT TOP 2 l FROM t WHERE l IS NOT NULL ORDER BY l DESC", "100;30"},
+    {"SELECT TOP 1 s FROM t WHERE l = (SELECT TOP 1 l FROM t ORDER BY l DESC);", "Antonov"},
+    {"SELECT [l] FROM [t] WHERE [s] = 'Piper'", "NULL"},
+    {"SELECT {fn UCASE(s)}, {fn LCASE(s)}, {fn LENGTH(s)} FROM t WHERE l = 30", "ÉCLAIR|éclair|6"},
+    {"SELECT {fn CONCAT(s, '!')}, {fn LEFT(s, 2)}, {fn RIGHT(s, 2)} FROM t WHERE l = 1", "Airbus!|Ai|us"},
+    {"SELECT COUNT(*) FROM t WHERE m LIKE '%\\%%' {escape '\\'}", "1"},
+    {"SELECT COUNT(*) FROM t WHERE s LIKE 'under\\_%' {escape '\\'}", "1"},
+    {"SELECT COUNT(*) FROM {oj t LEFT OUTER JOIN t AS u ON t.l = u.l + 1}", "13"},
+    {"SELECT DISTINCTROW b FROM t ORDER BY b", "0;1"},
+    // Statements the driver refuses.
+    {"DELETE FROM t", "error 42000"},
+    {"CREATE TABLE x (a INT)", "error 42000"},
+    {"ATTACH DATABASE 'x.db' AS x", "error 42000"},
+    {"SELECT 1; SELECT 2", "error 42000"},
+    {"SELECT s FROM t WHERE dt = #13/45/2000#", "error 42000"},
+    {"SELECT [s FROM t", "error 42000"},
+    {"{call p}", "error 42000"},
+};
+
+class SqlAnswersTest : public BothRoadsTest {
+ protected:
+  void SetUp() override {
+    std::vector<mkmdb::TableSpec> tables = BrandTables();
+    tables.push_back(TypeTable());
+    tables.push_back(MemoTable(memoMatches));
+    mkmdb::WriteDatabase(folder.database(), tables);
+    folder.Enter();
+    session = std::make_unique<OdbcSession>(wide(), true);
+    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+  }
+  int memoMatches = 0;
+  std::unique_ptr<OdbcSession> session;
+};
+
+TEST_P(SqlAnswersTest, EveryStatementGivesItsRightAnswer) {
+  for (const Case& c : kCases) {
+    Answer answer = Ask(*session, c.statement);
+    std::string got = answer.state.empty() ? answer.rows : "error " + answer.state;
+    EXPECT_EQ(got, c.rows) << c.statement;
+  }
+}
+
+TEST_P(SqlAnswersTest, LikeOnLongMemosFindsEveryMatch) {
+  EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM memos WHERE m LIKE '%a%'").rows, std::to_string(memoMatches));
+}
+
+TEST_P(SqlAnswersTest, NulInTheTextIsAnErrorNotAnEnd) {
+  std::string text("SELECT COUNT(*) FROM t\0 WHERE l > 10", 36);
+  Answer answer = Ask(*session, text);
+  EXPECT_EQ(answer.state, "42000");
+  EXPECT_EQ(Ask(*session, std::string("SELECT COUNT(*) FROM t")).rows, "13");
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SqlAnswersTest, ::testing::Bool(), RoadName);
+
+}  // namespace
+}  // namespace drivertest
