@@ -1,34 +1,14 @@
 #include "date_text.h"
 
 #include <cctype>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <tuple>
 
+#include "jet/date_time.h"
+#include "jet/value_decoding.h"
+
 namespace mdbodbc::sql {
 namespace {
-
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
 
 bool ValidDate(int y, int m, int d) {
   if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
@@ -121,22 +101,14 @@ bool ReadIsoDate(Reader& r, DateTime& out, char separator) {
 }  // namespace
 
 std::optional<DateTime> FromDayNumber(double days) {
-  // 0100-01-01 and 9999-12-31 23:59:59 as day numbers, with a margin below one second.
-  if (!std::isfinite(days) || days < -657435.0 || days >= 2958466.0) return std::nullopt;
-  double whole = std::trunc(days);
-  auto day = static_cast<std::int64_t>(whole);
-  auto seconds = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    day += 1;
-  }
-  DateTime out;
-  CivilFromDays(DaysFromCivil(1899, 12, 30) + day, out.year, out.month, out.day);
-  out.hour = static_cast<int>(seconds / 3600);
-  out.minute = static_cast<int>(seconds / 60 % 60);
-  out.second = static_cast<int>(seconds % 60);
-  if (out.year < 100 || out.year > 9999) return std::nullopt;
-  return out;
+  if (!jet::DateInRange(days)) return std::nullopt;
+  const jet::DateTimeParts p = jet::SplitDateTime(days);
+  return DateTime{p.year,
+                  static_cast<int>(p.month),
+                  static_cast<int>(p.day),
+                  static_cast<int>(p.hour),
+                  static_cast<int>(p.minute),
+                  static_cast<int>(p.second)};
 }
 
 std::string IsoText(const DateTime& v) {

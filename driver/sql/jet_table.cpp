@@ -3,6 +3,8 @@
 #include "column_description.h"
 #include "date_text.h"
 #include "engine.h"
+#include "jet/date_time.h"
+#include "jet/value_decoding.h"
 
 #include <sqlite3.h>
 
@@ -157,13 +159,13 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
     case jet::ValueKind::Money: sqlite3_result_double(context, static_cast<double>(v.integer) / 10000.0); break;
     case jet::ValueKind::Decimal: sqlite3_result_double(context, std::strtod(v.bytes.c_str(), nullptr)); break;
     case jet::ValueKind::DateTime: {
-      std::optional<DateTime> date = FromDayNumber(v.real);
-      if (!date) {
+      if (!jet::DateInRange(v.real)) {
         ValueError(context, vtab, column, "the stored date lies outside 0100-01-01..9999-12-31", "22007");
         break;
       }
-      std::string text = IsoText(*date);
-      sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      char text[jet::kDateTimeTextSize];
+      jet::PutDateTimeText(v.real, text);
+      sqlite3_result_text(context, text, static_cast<int>(sizeof text), SQLITE_TRANSIENT);
       break;
     }
     case jet::ValueKind::Text:

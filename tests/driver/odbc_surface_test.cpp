@@ -147,7 +147,7 @@ TEST_F(OdbcSurfaceTest, CatalogFunctionsHaveTheReferenceShapes) {
     SQLUSMALLINT valueColumn;
     std::vector<std::string> values;
   } shapes[] = {
-      {"SQLTables", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"}, 3, {"MSysObjects", "avion", "vide"}},
+      {"SQLTables", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "TABLE_TYPE", "REMARKS"}, 3, {"MSysACEs", "MSysObjects", "MSysQueries", "MSysRelationships", "avion", "vide"}},
       {"SQLColumns",
        {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE",
         "BUFFER_LENGTH", "DECIMAL_DIGITS", "NUM_PREC_RADIX", "NULLABLE", "REMARKS", "COLUMN_DEF", "SQL_DATA_TYPE",

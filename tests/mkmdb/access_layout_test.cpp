@@ -16,7 +16,7 @@
 
 #include "libmdb_reader.h"
 #include "mdb_writer.h"
-#include "rc4.h"
+#include "jet/rc4.h"
 #include "round_trip.h"
 #include "temp_folder.h"
 
@@ -112,7 +112,7 @@ std::set<std::string> LeafKeys(const std::string& file, std::uint32_t page) {
 std::string DecodedHeader(const std::string& file) {
   std::string page = file.substr(0, kPage);
   static constexpr std::uint8_t kKey[] = {0xC7, 0xDA, 0x39, 0x6B};
-  mkmdb::Rc4Apply(kKey, std::span(reinterpret_cast<std::uint8_t*>(page.data()) + 0x18, 128));
+  jet::Rc4Apply(kKey, std::span(reinterpret_cast<std::uint8_t*>(page.data()) + 0x18, 128));
   return page;
 }
 

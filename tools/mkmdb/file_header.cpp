@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "rc4.h"
+#include "jet/rc4.h"
 
 namespace mkmdb {
 namespace {
@@ -39,7 +39,7 @@ jet::Page BuildFileHeader(double created) {
   jet::PutU32(page.data() + kUnknownOffset, kUnknownValue);
   jet::PutU32(page.data() + jet::kHeaderSortOrderOffset, kSortOrderGeneral);
   jet::PutF64(page.data() + jet::kHeaderCreationDateOffset, created);
-  Rc4Apply(jet::kHeaderSettingsKey,
+  jet::Rc4Apply(jet::kHeaderSettingsKey,
            std::span(page.data() + jet::kHeaderSettingsOffset, jet::kHeaderSettingsSize));
   static constexpr std::uint8_t kVersionTag[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
   std::memcpy(page.data() + 0x98, kVersionTag, sizeof kVersionTag);
