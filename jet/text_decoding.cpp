@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "format.h"
 
@@ -96,6 +98,28 @@ void PutUtf16(const std::uint8_t* data, std::size_t size, char*& at) {
   if (pending != 0) at = PutUtf8(kReplacement, at);
 }
 
+// Whether every byte lies in 01..7F. Eight bytes at a time: with no byte 00 nothing borrows,
+// so a byte's top bit is set in (w - 0x01..01) | w exactly when that byte is 00 or above 7F (a
+// borrow can only start at a 00 byte, which is caught itself).
+bool AllAsciiNonZero(const std::uint8_t* data, std::size_t size) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kTops = 0x8080808080808080u;
+  const auto wordOk = [&](std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, data + at, sizeof word);
+    return (((word - kOnes) | word) & kTops) == 0;
+  };
+  if (size < 8) {
+    std::uint8_t highest = 0;
+    for (std::size_t i = 0; i < size; ++i) highest = std::max(highest, static_cast<std::uint8_t>(data[i] - 1));
+    return highest < 0x7F;
+  }
+  for (std::size_t i = 0; i + 8 <= size; i += 8) {
+    if (!wordOk(i)) return false;
+  }
+  return wordOk(size - 8);  // the last bytes, overlapping the last whole word
+}
+
 }  // namespace
 
 void AppendUtf8(char32_t c, std::string& out) {
@@ -109,11 +133,7 @@ bool AppendJet4Text(const std::uint8_t* data, std::size_t size, std::string& out
   if (compressed) {
     // Compressed text of ASCII characters only (bytes 01..7F), the common case, is copied as
     // it is: byte - 1 stays below 0x7F exactly for those.
-    std::uint8_t highest = 0;
-    for (std::size_t i = 2; i < size; ++i) {
-      highest = std::max(highest, static_cast<std::uint8_t>(data[i] - 1));
-    }
-    if (highest < 0x7F) {
+    if (AllAsciiNonZero(data + 2, size - 2)) {
       out.append(reinterpret_cast<const char*>(data) + 2, size - 2);
       return true;
     }

@@ -148,6 +148,12 @@ TEST(StoredTextTest, Jet4TextDecodesFromUtf16AndTheCompressedForm) {
        std::string("\xFF\xFE" "a\0\x16\x04\x3D\xD8\x0E\xDE\0b", 12), "aЖ😎b"},
       {"compressed, half a wide character", std::string("\xFF\xFE" "a\0\x16", 5), "", false},
       {"compressed, empty", "\xFF\xFE", ""},
+      // Eight bytes and more are checked a word at a time: a wide switch or a byte above 7F
+      // anywhere in the first word, and in the tail behind it.
+      {"compressed, long, é in the first word", "\xFF\xFE" "Bo\xE9ingBoeing", "BoéingBoeing"},
+      {"compressed, long, é in the tail", "\xFF\xFE" "BoeingBoeing\xE9", "BoeingBoeingé"},
+      {"compressed, long, switching to wide in the first word",
+       std::string("\xFF\xFE" "abc\0\x16\x04\0defghij", 16), "abcЖdefghij"},
   };
   for (const TextCase& test : cases) {
     std::string out = "kept:";
