@@ -53,6 +53,8 @@ bool ImplementsFunction(SQLUSMALLINT function) {
   return false;
 }
 
+std::span<const SQLUSMALLINT> ImplementedFunctions() { return kFunctions; }
+
 std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT infoType) {
   switch (infoType) {
     // Conformance: a level 1 API over the minimum SQL grammar, and read-only.

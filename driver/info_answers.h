@@ -4,6 +4,7 @@
 #include "odbc.h"
 
 #include <optional>
+#include <span>
 #include <string>
 
 namespace mdbodbc {
@@ -21,5 +22,6 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
 
 // The entry points the driver implements, by their SQL_API_ numbers.
 bool ImplementsFunction(SQLUSMALLINT function);
+std::span<const SQLUSMALLINT> ImplementedFunctions();
 
 }  // namespace mdbodbc

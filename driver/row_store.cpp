@@ -51,7 +51,9 @@ void RowStore::Append(const sql::Row& row) {
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < encoded.size()) {
     Block block;
     block.capacity = std::max(kBlockSize, encoded.size());
-    block.bytes = std::make_unique<char[]>(block.capacity);
+    // Left uninitialised: only the bytes written are ever read, and a fresh block costs no
+    // page until rows reach it.
+    block.bytes = std::make_unique_for_overwrite<char[]>(block.capacity);
     blocks_.push_back(std::move(block));
   }
   Block& block = blocks_.back();
