@@ -99,14 +99,14 @@ int Engine::Authorize(void* self, int action, const char*, const char*, const ch
 int Engine::Progress(void* self) {
   auto* engine = static_cast<Engine*>(self);
   if (engine->timeLimit_.count() > 0 && std::chrono::steady_clock::now() > engine->deadline_) {
-    engine->timedOut_ = true;
+    engine->timedOut_.store(true, std::memory_order_relaxed);
     return 1;
   }
   return 0;
 }
 
 void Engine::Interrupt(const sqlite3_stmt* statement) {
-  if (statement != nullptr && running_.load() == statement) sqlite3_interrupt(db_);
+  if (statement != nullptr && running_.load(std::memory_order_acquire) == statement) sqlite3_interrupt(db_);
 }
 
 std::optional<std::size_t> Engine::FindCatalogTable(std::string_view name) const {
@@ -207,14 +207,16 @@ sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
 
 int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
   failureState.clear();
-  timedOut_ = false;
+  // Only the stepping thread sets and reads timedOut_; another thread reads running_ to cancel.
+  // Ordered stores are enough for both, and this runs once per row.
+  timedOut_.store(false, std::memory_order_relaxed);
   if (timeLimit_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeLimit_;
-  running_ = statement;
+  running_.store(statement, std::memory_order_release);
   int rc = sqlite3_step(statement);
-  running_ = nullptr;
+  running_.store(nullptr, std::memory_order_release);
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
   if (rc == SQLITE_INTERRUPT) {
-    error = timedOut_ ? SqlError{"HYT00", "timeout expired"}
+    error = timedOut_.load(std::memory_order_relaxed) ? SqlError{"HYT00", "timeout expired"}
                       : SqlError{"HY008", "operation canceled"};
   } else {
     error = {failureState.empty() ? "HY000" : failureState, sqlite3_errmsg(db_)};
