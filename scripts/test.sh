@@ -5,8 +5,8 @@
 # as on a minimal machine. Every part runs and is reported even when an earlier one failed; the
 # script then ends with status 1.
 #
-# The first run builds everything twice (1.8 GB of build folders; an hour on 2 busy cores);
-# later runs rebuild only what changed.
+# The first run builds everything twice (2.5 GB of build folders; about 20 minutes on 2 idle
+# cores, an hour on busy ones); later runs rebuild only what changed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
