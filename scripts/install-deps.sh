@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config file
   unixodbc unixodbc-dev odbcinst
   mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
   libgtest-dev libgmock-dev libbenchmark-dev
