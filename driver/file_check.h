@@ -1,5 +1,5 @@
-// Checks that a file is an Access database before libmdb is given it, so that a wrong or
-// damaged file gives a clear reason instead of undefined behaviour inside the library.
+// Checks that a file is an Access database before the reader is given it, so that a missing,
+// wrong or unreadable file gets a plain reason (which file, and why) at connect.
 #pragma once
 
 #include <optional>
