@@ -232,7 +232,7 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
   if (!ToNumber(cell, number)) {
     if (cell.kind == sql::Cell::Kind::Text) {
       return Error(column.sqlType == SQL_TYPE_TIMESTAMP ? "07006" : "22018",
-                   "invalid character value for cast specification");
+                   "invalid character value: the text does not read as a number");
     }
     return Error("07006", "restricted data type attribute violation");
   }
