@@ -96,14 +96,9 @@ std::vector<std::vector<std::uint8_t>> EncodeAccessRows(const std::vector<Access
 
 std::vector<IndexEntry> AccessObjectIndex(const std::vector<AccessEntry>& entries,
                                           const std::vector<std::uint32_t>& rows) {
-  std::vector<IndexEntry> index;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    IndexEntry entry;
-    AppendLongKey(static_cast<std::int32_t>(entries[i].object), entry.key);
-    entry.row = rows.at(i);
-    index.push_back(std::move(entry));
-  }
-  return index;
+  return IndexEntries(entries, rows, [](const AccessEntry& entry, std::vector<std::uint8_t>& key) {
+    AppendLongKey(static_cast<std::int32_t>(entry.object), key);
+  });
 }
 
 }  // namespace mkmdb

@@ -93,27 +93,17 @@ std::vector<std::vector<std::uint8_t>> EncodeCatalogRows(const std::vector<Catal
 
 std::vector<IndexEntry> CatalogNameIndex(const std::vector<CatalogObject>& objects,
                                          const std::vector<std::uint32_t>& rows) {
-  std::vector<IndexEntry> entries;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    IndexEntry entry;
-    AppendLongKey(static_cast<std::int32_t>(objects[i].parent), entry.key);
-    AppendTextKey(objects[i].name, entry.key);
-    entry.row = rows.at(i);
-    entries.push_back(std::move(entry));
-  }
-  return entries;
+  return IndexEntries(objects, rows, [](const CatalogObject& object, std::vector<std::uint8_t>& key) {
+    AppendLongKey(static_cast<std::int32_t>(object.parent), key);
+    AppendTextKey(object.name, key);
+  });
 }
 
 std::vector<IndexEntry> CatalogIdIndex(const std::vector<CatalogObject>& objects,
                                        const std::vector<std::uint32_t>& rows) {
-  std::vector<IndexEntry> entries;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    IndexEntry entry;
-    AppendLongKey(static_cast<std::int32_t>(objects[i].id), entry.key);
-    entry.row = rows.at(i);
-    entries.push_back(std::move(entry));
-  }
-  return entries;
+  return IndexEntries(objects, rows, [](const CatalogObject& object, std::vector<std::uint8_t>& key) {
+    AppendLongKey(static_cast<std::int32_t>(object.id), key);
+  });
 }
 
 }  // namespace mkmdb

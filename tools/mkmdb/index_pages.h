@@ -10,7 +10,9 @@
 // empty one. Inferred: the node pages, from the older format's files and their description.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "page_file.h"
@@ -21,6 +23,22 @@ struct IndexEntry {
   std::vector<std::uint8_t> key;  // the key columns' bytes (index_keys.h)
   std::uint32_t row = 0;          // row pointer (page << 8 | row)
 };
+
+// One entry per item, its row pointer from `rows` (in the items' order) and its key written by
+// `appendKey(item, key)`.
+template <typename Item, typename AppendKey>
+std::vector<IndexEntry> IndexEntries(const std::vector<Item>& items, const std::vector<std::uint32_t>& rows,
+                                     AppendKey appendKey) {
+  std::vector<IndexEntry> entries;
+  entries.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    IndexEntry entry;
+    appendKey(items[i], entry.key);
+    entry.row = rows.at(i);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
 
 // Writes the index of the table whose definition is on `table_page`, its root on `root_page`
 // (allocated already) and further pages allocated from `file`. Returns every page used,
