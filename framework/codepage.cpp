@@ -1,9 +1,24 @@
 #include "framework/codepage.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
+#include <clocale>
 #include <cwchar>
+#include <mutex>
+#include <type_traits>
 
 namespace {
+
+std::atomic<bool> g_userCodePageWanted{false};
+std::once_flag g_userCodePageLoaded;
+
+template <typename Char>
+bool AllAscii(std::basic_string_view<Char> text) {
+  return std::all_of(text.begin(), text.end(), [](Char c) {
+    return static_cast<std::make_unsigned_t<Char>>(c) < 0x80;
+  });
+}
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -58,7 +73,16 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
+void UseUserCodePage() { g_userCodePageWanted.store(true, std::memory_order_release); }
+
+void LoadUserCodePage() {
+  if (!g_userCodePageWanted.load(std::memory_order_acquire)) return;
+  std::call_once(g_userCodePageLoaded, [] { std::setlocale(LC_CTYPE, ""); });
+}
+
 std::u16string WidenFromCodePage(std::string_view text) {
+  if (AllAscii(text)) return std::u16string(text.begin(), text.end());
+  LoadUserCodePage();
   std::u16string out;
   out.reserve(text.size());
   std::mbstate_t state{};
@@ -81,6 +105,8 @@ std::u16string WidenFromCodePage(std::string_view text) {
 }
 
 std::string NarrowToCodePage(std::u16string_view text) {
+  if (AllAscii(text)) return std::string(text.begin(), text.end());
+  LoadUserCodePage();
   std::string out;
   out.reserve(text.size());
   std::mbstate_t state{};

@@ -4,7 +4,9 @@
 
 #include <vector>
 
-std::string ExecutablePath() {
+namespace {
+
+std::string ReadExecutablePath() {
   std::vector<char> buffer(256);
   for (;;) {
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -12,4 +14,12 @@ std::string ExecutablePath() {
     if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+}  // namespace
+
+// Read once: every message box names the executable in its caption.
+std::string ExecutablePath() {
+  static const std::string path = ReadExecutablePath();
+  return path;
 }

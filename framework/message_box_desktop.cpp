@@ -39,6 +39,9 @@ bool OpenDesktopMessageBox() {
   const std::string path = ModulePath();
   if (path.empty()) return false;
 
+  // The toolkit reads the process's locale and starts threads of its own: the user's
+  // character set is settled before it loads.
+  LoadUserCodePage();
   // A missing module, or a module whose toolkit libraries are missing, fails here.
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) return false;

@@ -18,6 +18,24 @@ TEST(CodePage, AsciiIsTheSameInEveryLocale) {
   }
 }
 
+// A program that asked for the user's code page stays in the C locale while its texts are
+// ASCII and adopts the user's character set at the first text beyond it. Run in a child: the
+// process's locale is global.
+TEST(CodePageDeathTest, UserCodePageLoadsAtTheFirstTextBeyondAscii) {
+  EXPECT_EXIT(
+      {
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        UseUserCodePage();
+        const bool asciiKeptC = WidenFromCodePage("marque 1") == u"marque 1" &&
+                                NarrowToCodePage(u"marque 1") == "marque 1" &&
+                                std::string(std::setlocale(LC_CTYPE, nullptr)) == "C";
+        const bool converted = NarrowToCodePage(kMixed) == kMixedUtf8 &&
+                               WidenFromCodePage(kMixedUtf8) == kMixed;
+        std::exit(asciiKeptC && converted ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(CodePage, Utf8LocaleConvertsNonAsciiExactly) {
   ScopedThreadLocale locale("C.UTF-8");
   EXPECT_EQ(NarrowToCodePage(kMixed), kMixedUtf8);
