@@ -2,25 +2,25 @@
 // of odbc.ini, SQLDriverConnect with a connection string (DBQ, or a DSN whose DBQ is read from
 // odbc.ini), SQLDisconnect.
 #include "connect_string.h"
+#include "data_source.h"
 #include "file_check.h"
 #include "handles.h"
 #include "text.h"
-
-#include <odbcinst.h>
 
 #include <climits>
 
 namespace mdbodbc {
 namespace {
 
-// The DBQ of a data source in odbc.ini; empty when it has none.
-std::string DataSourceFile(const std::string& dataSource) {
-  char value[4096] = {};
-  for (const char* key : {"DBQ", "Database"}) {
-    int n = SQLGetPrivateProfileString(dataSource.c_str(), key, "", value, sizeof value, "odbc.ini");
-    if (n > 0 && value[0] != '\0') return value;
+// The file of data source `name`, or the failure that says why there is none.
+SQLRETURN FindDataSourceFile(Connection& dbc, const std::string& name, std::string& path) {
+  std::string problem;
+  path = DataSourceFile(name, problem);
+  if (!problem.empty()) return Fail(dbc, "08001", "data source \"" + name + "\": " + problem);
+  if (path.empty()) {
+    return Fail(dbc, "08001", "no database file named: the data source \"" + name + "\" has no DBQ in odbc.ini");
   }
-  return {};
+  return SQL_SUCCESS;
 }
 
 // A DSN value that names a data source (the program passes DSN='' for none).
@@ -55,10 +55,8 @@ SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& comple
   const std::string* dsn = FindAttribute(attributes, "DSN");
   std::string path = dbq != nullptr ? *dbq : std::string();
   if (path.empty() && NamesDataSource(dsn)) {
-    path = DataSourceFile(*dsn);
-    if (path.empty()) {
-      return Fail(dbc, "08001", "no database file named: the data source \"" + *dsn + "\" has no DBQ in odbc.ini");
-    }
+    SQLRETURN rc = FindDataSourceFile(dbc, *dsn, path);
+    if (rc != SQL_SUCCESS) return rc;
   }
   if (path.empty()) return Fail(dbc, "08001", "no database file named: the connection string has no DBQ");
   SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string());
@@ -77,10 +75,9 @@ SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& comple
 
 SQLRETURN ConnectDataSource(Connection& dbc, const std::string& dataSource) {
   if (dataSource.empty()) return Fail(dbc, "IM002", "data source name not found: none was given");
-  std::string path = DataSourceFile(dataSource);
-  if (path.empty()) {
-    return Fail(dbc, "08001", "no database file named: the data source \"" + dataSource + "\" has no DBQ in odbc.ini");
-  }
+  std::string path;
+  SQLRETURN rc = FindDataSourceFile(dbc, dataSource, path);
+  if (rc != SQL_SUCCESS) return rc;
   return OpenFile(dbc, path, dataSource);
 }
 
