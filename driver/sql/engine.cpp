@@ -71,7 +71,7 @@ std::unique_ptr<Engine> Engine::Open(std::shared_ptr<const jet::Database> databa
   sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
   if (!RegisterCollations(db) || !RegisterLike(db) || !RegisterScalarFunctions(db) ||
-      !RegisterJetModule(db, engine.get())) {
+      !RegisterJetModule(db, engine.get()) || !RegisterCatalogTables(db, engine.get())) {
     error = std::string("the SQL engine cannot start: ") + sqlite3_errmsg(db);
     return nullptr;
   }
@@ -130,28 +130,59 @@ const Engine::Table* Engine::FindEngineTable(std::string_view engineName) const 
   return nullptr;
 }
 
-bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
-  std::optional<std::size_t> index = FindCatalogTable(engineName);
-  if (!index || tables_.count(engineName) != 0) {
-    error = {"42S02", std::string(engineName) + " is not a table in this database"};
-    return false;
-  }
-  const jet::CatalogTable& entry = database_->Tables()[*index];
+std::unique_ptr<Engine::Table> Engine::ReadTable(std::string_view engineName, std::size_t index,
+                                                SqlError& error) const {
+  const jet::CatalogTable& entry = database_->Tables()[index];
   if (entry.linked) {
     error = {"HY000", "table \"" + entry.name + "\" is a link to a table in another file, which this driver does not open"};
-    return false;
+    return nullptr;
   }
   auto table = std::make_unique<Table>();
   table->engineName = std::string(engineName);
-  table->catalogIndex = *index;
+  table->catalogIndex = index;
   std::string reason;
   if (!database_->ReadDefinition(entry.name, table->definition, reason)) {
     error = {"HY000", reason};
+    return nullptr;
+  }
+  return table;
+}
+
+const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& error) {
+  const std::string& name = database_->Tables()[index].name;
+  auto found = tables_.find(name);
+  if (found != tables_.end()) return found->second.get();
+  std::unique_ptr<Table> table = ReadTable(name, index, error);
+  if (!table) return nullptr;
+  return tables_.emplace(name, std::move(table)).first->second.get();
+}
+
+// A name that SQLite does not find by itself (a spelling that differs from the file's beyond
+// ASCII case, or a table whose name another shares) becomes a virtual table of that name.
+bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
+  std::optional<std::size_t> index = FindCatalogTable(engineName);
+  if (!index) {
+    error = {"42S02", std::string(engineName) + " is not a table in this database"};
     return false;
+  }
+  // The file's own spelling may already be known under that name; the definition is shared.
+  auto known = tables_.find(engineName);
+  std::unique_ptr<Table> read;
+  const Table* table = nullptr;
+  if (known != tables_.end()) {
+    if (known->second->catalogIndex != *index) {
+      error = {"42S02", std::string(engineName) + " is not a table in this database"};
+      return false;
+    }
+    table = known->second.get();
+  } else {
+    read = ReadTable(engineName, *index, error);
+    if (!read) return false;
+    table = read.get();
   }
   std::string create = "CREATE VIRTUAL TABLE main." + QuotedName(engineName) + " USING " + kJetModule + "()";
   internal_ = true;
-  creating = table.get();
+  creating = table;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message);
   creating = nullptr;
@@ -161,7 +192,7 @@ bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
     sqlite3_free(message);
     return false;
   }
-  tables_.emplace(table->engineName, std::move(table));
+  if (read) tables_.emplace(read->engineName, std::move(read));
   return true;
 }
 

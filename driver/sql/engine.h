@@ -1,5 +1,5 @@
 // The SQL engine of one connection: an in-memory SQLite database in which each table of the
-// file appears as a read-only virtual table, created the first time a statement names it.
+// file appears as a read-only virtual table the first time a statement names it.
 #pragma once
 
 #include "result.h"
@@ -47,12 +47,26 @@ class Engine {
   const Table* FindEngineTable(std::string_view engineName) const;
   // The catalog position of a table of the file, its name compared without regard to case.
   std::optional<std::size_t> FindCatalogTable(std::string_view name) const;
+  // The table at catalog position `index` under its own name, its definition read the first
+  // time; null with `error` set when it cannot be shown (a link, an unreadable definition).
+  const Table* ProvideCatalogTable(std::size_t index, SqlError& error);
 
   // The time limit of the statements that run from now on (0 seconds: none).
   void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
   // Stops `statement` if it is running now, from any thread; a statement that waits between
   // two fetches, and every other statement, is left alone.
   void Interrupt(const sqlite3_stmt* statement);
+
+  // Runs `work` with the authorizer letting the driver's own schema statements through (the
+  // declaration of a virtual table's columns among them), and returns what it returns.
+  template <typename Work>
+  auto Internally(Work work) {
+    const bool outer = internal_;
+    internal_ = true;
+    auto result = work();
+    internal_ = outer;
+    return result;
+  }
 
   // Set by a table scan when it fails: the SQLSTATE of that failure.
   std::string failureState;
@@ -62,6 +76,7 @@ class Engine {
  private:
   Engine(std::shared_ptr<const jet::Database> database, sqlite3* db);
   bool CreateTable(std::string_view engineName, SqlError& error);
+  std::unique_ptr<Table> ReadTable(std::string_view engineName, std::size_t index, SqlError& error) const;
   static int Authorize(void* self, int action, const char*, const char*, const char*, const char*);
   static int Progress(void* self);
 

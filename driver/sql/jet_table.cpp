@@ -10,7 +10,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 namespace mdbodbc::sql {
 namespace {
@@ -41,11 +44,10 @@ int Fail(sqlite3_vtab* vtab, const std::string& message) {
   return SQLITE_ERROR;
 }
 
-int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
-  auto* engine = static_cast<Engine*>(aux);
-  const Engine::Table* table = engine->creating;
-  if (table == nullptr) {
-    *error = sqlite3_mprintf("tables of the file are made known by the driver only");
+// Declares `table`'s columns to SQLite and makes the virtual table that reads it.
+int Declare(sqlite3* db, Engine* engine, const Engine::Table* table, sqlite3_vtab** out, char** error) {
+  if (table->definition.columns.empty()) {
+    *error = sqlite3_mprintf("table \"%s\" has no columns", table->definition.name.c_str());
     return SQLITE_ERROR;
   }
   std::string schema = "CREATE TABLE x(";
@@ -55,10 +57,6 @@ int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out,
     schema += Quoted(column.name) + " " + EngineDeclaration(column);
   }
   schema += ")";
-  if (table->definition.columns.empty()) {
-    *error = sqlite3_mprintf("table \"%s\" has no columns", table->definition.name.c_str());
-    return SQLITE_ERROR;
-  }
   int rc = sqlite3_declare_vtab(db, schema.c_str());
   if (rc != SQLITE_OK) {
     *error = sqlite3_mprintf("table \"%s\" cannot be shown: %s", table->definition.name.c_str(),
@@ -70,6 +68,35 @@ int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out,
   vtab->table = table;
   *out = vtab;
   return SQLITE_OK;
+}
+
+// The "jet" module: CREATE VIRTUAL TABLE ... USING jet() by the engine, for the table it names
+// in `creating`.
+int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  auto* engine = static_cast<Engine*>(aux);
+  if (engine->creating == nullptr) {
+    *error = sqlite3_mprintf("tables of the file are made known by the driver only");
+    return SQLITE_ERROR;
+  }
+  return Declare(db, engine, engine->creating, out, error);
+}
+
+// A module named after one table of the file: SQLite connects it, without any schema change,
+// the first time a statement names the table.
+struct CatalogEntry {
+  Engine* engine;
+  std::size_t index;
+};
+
+int ConnectCatalogEntry(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
+  const auto* entry = static_cast<const CatalogEntry*>(aux);
+  SqlError failure;
+  const Engine::Table* table = entry->engine->ProvideCatalogTable(entry->index, failure);
+  if (table == nullptr) {
+    *error = sqlite3_mprintf("%s", failure.message.c_str());
+    return SQLITE_ERROR;
+  }
+  return entry->engine->Internally([&] { return Declare(db, entry->engine, table, out, error); });
 }
 
 int Disconnect(sqlite3_vtab* vtab) {
@@ -198,11 +225,12 @@ int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
-sqlite3_module MakeModule() {
+sqlite3_module MakeModule(bool eponymousOnly) {
   sqlite3_module m{};
   m.iVersion = 1;
-  m.xCreate = Connect;
-  m.xConnect = Connect;
+  // Without xCreate a module is only ever the table of its own name.
+  m.xCreate = eponymousOnly ? nullptr : Connect;
+  m.xConnect = eponymousOnly ? ConnectCatalogEntry : Connect;
   m.xBestIndex = BestIndex;
   m.xDisconnect = Disconnect;
   m.xDestroy = Disconnect;
@@ -216,12 +244,40 @@ sqlite3_module MakeModule() {
   return m;
 }
 
-const sqlite3_module kModule = MakeModule();
+const sqlite3_module kModule = MakeModule(false);
+const sqlite3_module kCatalogEntryModule = MakeModule(true);
+
+// SQLite finds modules by name without regard to ASCII case.
+std::string AsciiUpper(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
 
 }  // namespace
 
 bool RegisterJetModule(sqlite3* db, Engine* engine) {
   return sqlite3_create_module_v2(db, kJetModule, &kModule, engine, nullptr) == SQLITE_OK;
+}
+
+bool RegisterCatalogTables(sqlite3* db, Engine* engine) {
+  const std::vector<jet::CatalogTable>& tables = engine->database().Tables();
+  std::map<std::string, int> uses;
+  for (const jet::CatalogTable& table : tables) ++uses[AsciiUpper(table.name)];
+  // A name that two tables share, or that is the engine's own module, is left to CREATE
+  // VIRTUAL TABLE, which picks the table as the rest of the driver does.
+  ++uses[AsciiUpper(kJetModule)];
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const std::string& name = tables[i].name;
+    if (name.empty() || name.find('\0') != std::string::npos || uses[AsciiUpper(name)] != 1) continue;
+    auto* entry = new CatalogEntry{engine, i};
+    int rc = sqlite3_create_module_v2(db, name.c_str(), &kCatalogEntryModule, entry,
+                                      [](void* aux) { delete static_cast<CatalogEntry*>(aux); });
+    if (rc != SQLITE_OK) return false;
+  }
+  return true;
 }
 
 }  // namespace mdbodbc::sql

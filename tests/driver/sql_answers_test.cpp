@@ -161,6 +161,14 @@ const Case kCases[] = {
     {"SELECT s FROM t WHERE dt = #13/45/2000#", "error 42000"},
     {"SELECT [s FROM t", "error 42000"},
     {"{call p}", "error 42000"},
+    // Table names: the file's spelling, other letter case (ASCII and beyond), a schema prefix,
+    // and both kinds in one statement.
+    {"SELECT COUNT(*) FROM T", "13"},
+    {"SELECT COUNT(*) FROM main.t", "13"},
+    {"SELECT n FROM \u00C9quipe", "7"},
+    {"SELECT n FROM \u00E9QUIPE", "7"},
+    {"SELECT e.n + f.n FROM \u00C9quipe e JOIN \u00E9quipe f ON e.n = f.n", "14"},
+    {"SELECT COUNT(*) FROM t JOIN T AS u ON t.l = u.l WHERE t.l > 10", "6"},
 };
 
 class SqlAnswersTest : public BothRoadsTest {
@@ -169,6 +177,7 @@ class SqlAnswersTest : public BothRoadsTest {
     std::vector<mkmdb::TableSpec> tables = BrandTables();
     tables.push_back(TypeTable());
     tables.push_back(MemoTable(memoMatches));
+    tables.push_back({"\u00C9quipe", {{"n", mkmdb::ColumnType::Long}}, {{"7"}}});
     mkmdb::WriteDatabase(folder.database(), tables);
     folder.Enter();
     session = std::make_unique<OdbcSession>(wide(), true);
