@@ -29,6 +29,7 @@ class DefinitionBytes {
 
   // Makes bytes [0, end) available; false with `error` when the definition ends before.
   bool Need(std::size_t end, const char* what, std::string& error) {
+    if (bytes_.size() >= end) return true;  // most reads stay within the pages already read
     std::vector<std::uint8_t> page(file_.PageSize());
     const std::size_t header = file_.layout->defContinuationHeader;
     while (bytes_.size() < end) {
