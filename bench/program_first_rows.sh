@@ -6,8 +6,11 @@
 #     connection with the same connect string, runs the one statement, fetches three rows with
 #     SQLGetData and disconnects;
 #   - mdb-export FILE avion | head -3.
-# hyperfine times each command (RUNS runs after 3 warm-up runs). The script prints, per command,
-# the CPU time (user + system, mean) and the wall-clock median, then the ratios and the targets:
+# bench/side_by_side.cpp times the six commands with their runs interleaved (RUNS rounds after 3
+# warm-up rounds, each round running every command once), so that a machine whose speed drifts
+# during the benchmark slows all of them alike; the pipeline runs without a shell. The script
+# prints, per command, the CPU time (user + system, mean) and the wall-clock median, then the
+# ratios and the targets:
 #   program / C client, CPU time, on each table                      at most 1.10
 #   program / mdb-export | head -3, wall clock, on 1,000,000 rows     at most 1.00
 #     (the same on 10 rows is shown without a target)
@@ -23,12 +26,13 @@ build=$(cd "${1:-$root/build}" && pwd)
 runs=${RUNS:-30}
 program="$build/app/brand-listing"
 client="$build/bench/first_rows_client"
+harness="$build/bench/side_by_side"
 writer="$build/tools/mkmdb/mkmdb"
-for tool in hyperfine mdb-export; do
+for tool in mdb-export head; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh" >&2; exit 2; }
 done
-for file in "$program" "$client" "$writer" "$build/odbc/odbcinst.ini"; do
-  [ -e "$file" ] || { echo "$file is missing: build brand-listing, first_rows_client, mkmdb and mdbodbc" >&2; exit 2; }
+for file in "$program" "$client" "$harness" "$writer" "$build/odbc/odbcinst.ini"; do
+  [ -e "$file" ] || { echo "$file is missing: build brand-listing, first_rows_client, side_by_side, mkmdb and mdbodbc" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
@@ -64,25 +68,18 @@ for rows in "${sizes[@]}"; do
 done
 echo
 
-# The two programs are timed without a shell (hyperfine -N), from the folder they need; the
-# pipeline needs one, whose own start hyperfine measures and takes off.
+args=()
 for rows in "${sizes[@]}"; do
-  (cd "$work/t$rows/hangar/bay" &&
-    setsid -w hyperfine -N --style basic --warmup 3 --runs "$runs" \
-      --export-csv "$work/programs$rows.csv" \
-      -n "program $rows" "$program" -n "client $rows" "$client") </dev/null
-  hyperfine --style basic --warmup 3 --runs "$runs" --export-csv "$work/export$rows.csv" \
-    -n "mdb-export $rows" "mdb-export '$work/t$rows/bd2.mdb' avion | head -3 >/dev/null" </dev/null
+  args+=(-- "program_$rows" "$work/t$rows/hangar/bay" "$program"
+         -- "client_$rows" "$work/t$rows/hangar/bay" "$client"
+         -- "mdb-export_$rows" "$work" "$(command -v mdb-export)" "$work/t$rows/bd2.mdb" avion '|' "$(command -v head)" -3)
 done
+# name cpu_mean cpu_median wall_median wall_min (milliseconds) -> name rows cpu_ms wall_ms
+"$harness" "$runs" 3 "${args[@]}" | awk '{ split($1, part, "_"); printf "%s %s %.3f %.3f\n", part[1], part[2], $2, $4 }' > "$work/figures"
 echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-
-# command,mean,stddev,median,user,system,min,max (seconds) -> name cpu_ms median_ms
-tail -q -n +2 "$work"/programs*.csv "$work"/export*.csv |
-  awk -F, '{ printf "%s %.3f %.3f\n", $1, ($5 + $6) * 1000, $4 * 1000 }' > "$work/figures"
-
 echo
 echo "Per command ($runs runs): CPU time (user + system, mean), wall-clock median"
-awk '{ printf "  %-22s %9.2f ms CPU %9.2f ms wall\n", $1 " " $2 " rows", $3, $4 }' "$work/figures"
+awk '{ printf "  %-24s %9.2f ms CPU %9.2f ms wall\n", $1 " " $2 " rows", $3, $4 }' "$work/figures"
 
 echo
 echo "Ratios (target):"
