@@ -166,6 +166,31 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
   EXPECT_EQ(blocks[0].caption, expected);
 }
 
+// However the program was started (its full path, a symbolic link to it, a path relative to the
+// working folder), the caption is the program's own file, absolute and with links resolved.
+TEST(MessageBoxCaption, NamesTheProgramFileHoweverItWasStarted) {
+  TempDir dir;
+  const std::filesystem::path probe = std::filesystem::canonical(kProbe);
+  const std::filesystem::path links = std::filesystem::path(dir.path()) / "links";
+  std::filesystem::create_directories(links);
+  std::filesystem::create_symlink(probe, links / "probe-link");
+  struct Start {
+    std::string argv0;
+    std::string folder;
+  };
+  for (const Start& start : {Start{probe.string(), ""},
+                             Start{(links / "probe-link").string(), ""},
+                             Start{"./probe-link", links.string()},
+                             Start{"../links/probe-link", links.string()}}) {
+    ChildOptions options = ProbeWithoutDisplay({"--caption", "text"});
+    options.argv[0] = start.argv0;
+    options.workingDirectory = start.folder;
+    RunResult run = RunToEnd(options, 20s);
+    ASSERT_EQ(ExitCode(run.status), 0) << start.argv0 << ": " << run.err;
+    EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << start.argv0;
+  }
+}
+
 // ---- Terminal -------------------------------------------------------------------------------
 
 // The probe on a new pseudo-terminal `columns` wide, without a display.
