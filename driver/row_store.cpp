@@ -5,6 +5,9 @@
 namespace mdbodbc {
 namespace {
 
+// The first block is small enough to come from the heap: a cursor that keeps a few rows costs no
+// mapping of its own. Blocks grow to a megabyte as rows come.
+constexpr std::size_t kFirstBlockSize = 1 << 16;
 constexpr std::size_t kBlockSize = 1 << 20;
 
 // Lengths and integers as variable-length numbers: 7 bits a byte, the high bit for "more".
@@ -50,7 +53,8 @@ void RowStore::Append(const sql::Row& row) {
   }
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < encoded.size()) {
     Block block;
-    block.capacity = std::max(kBlockSize, encoded.size());
+    const std::size_t size = blocks_.empty() ? kFirstBlockSize : std::min(blocks_.back().capacity * 2, kBlockSize);
+    block.capacity = std::max(size, encoded.size());
     // Left uninitialised: only the bytes written are ever read, and a fresh block costs no
     // page until rows reach it.
     block.bytes = std::make_unique_for_overwrite<char[]>(block.capacity);
