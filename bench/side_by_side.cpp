@@ -50,15 +50,15 @@ double Now() {
 }
 
 // Starts one process of a pipeline with `input` and `output` as its standard input and output.
+// Pipes are made close-on-exec, so a process keeps no end but the ones it is given.
 pid_t Start(const Command& command, const std::vector<std::string>& stage, int input, int output,
-            int other, int null) {
+            int null) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, command.folder.c_str());
   posix_spawn_file_actions_adddup2(&actions, input, 0);
   posix_spawn_file_actions_adddup2(&actions, output, 1);
   posix_spawn_file_actions_adddup2(&actions, null, 2);
-  if (other >= 0) posix_spawn_file_actions_addclose(&actions, other);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults;
@@ -95,7 +95,7 @@ bool RunOnce(const Command& command, int null, double& cpu, double& wall) {
       std::perror("side_by_side: pipe");
       std::exit(1);
     }
-    pids.push_back(Start(command, command.stages[i], input, last ? null : pipe_ends[1], last ? -1 : pipe_ends[0], null));
+    pids.push_back(Start(command, command.stages[i], input, last ? null : pipe_ends[1], null));
     if (input != null) ::close(input);
     if (!last) {
       ::close(pipe_ends[1]);

@@ -6,40 +6,25 @@
 // first time it is called.
 //
 // Built only when SQLite is linked into the driver; a shared libsqlite3 brings libm itself.
-#include <dlfcn.h>
+#include "loaded_library.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
-class MathLibrary {
- public:
-  MathLibrary() : m_handle(::dlopen("libm.so.6", RTLD_NOW | RTLD_LOCAL)) {}
-  ~MathLibrary() {
-    if (m_handle != nullptr) ::dlclose(m_handle);
-  }
-  MathLibrary(const MathLibrary&) = delete;
-  MathLibrary& operator=(const MathLibrary&) = delete;
-
-  // libm is part of the C library's installation: a process without it cannot compute what it
-  // was asked, and a wrong number would be worse than stopping.
-  void* Find(const char* name) const {
-    void* function = m_handle != nullptr ? ::dlsym(m_handle, name) : nullptr;
-    if (function == nullptr) {
-      std::fprintf(stderr, "mdbodbc: cannot load %s from libm.so.6: %s\n", name, ::dlerror());
-      std::abort();
-    }
-    return function;
-  }
-
- private:
-  void* m_handle;
-};
-
+// libm is part of the C library's installation: a process without it cannot compute what it
+// was asked, and a wrong number would be worse than stopping.
 void* FindMath(const char* name) {
-  static const MathLibrary library;
-  return library.Find(name);
+  static const mdbodbc::LoadedLibrary library("libm.so.6");
+  std::string problem;
+  void* function = library.Find<void*>(name, problem);
+  if (function == nullptr) {
+    std::fprintf(stderr, "mdbodbc: cannot load %s: %s\n", name, problem.c_str());
+    std::abort();
+  }
+  return function;
 }
 
 }  // namespace

@@ -201,12 +201,10 @@ bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
     table = read.get();
   }
   std::string create = "CREATE VIRTUAL TABLE main." + QuotedName(engineName) + " USING " + kJetModule + "()";
-  internal_ = true;
   creating = table;
   char* message = nullptr;
-  int rc = sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message);
+  int rc = Internally([&] { return sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message); });
   creating = nullptr;
-  internal_ = false;
   if (rc != SQLITE_OK) {
     error = {"HY000", message != nullptr ? message : sqlite3_errmsg(db_)};
     sqlite3_free(message);
