@@ -7,6 +7,7 @@
 #include "handles.h"
 #include "text.h"
 
+#include <charconv>
 #include <climits>
 
 namespace mdbodbc {
@@ -28,15 +29,44 @@ bool NamesDataSource(const std::string* dsn) {
   return dsn != nullptr && !dsn->empty() && *dsn != "''" && *dsn != "\"\"";
 }
 
-SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& dataSource) {
+constexpr char kTempLimitKey[] = "MaxTempMB";
+constexpr unsigned long kLargestTempLimitMB = 1u << 20;
+
+// The connection's limits: from the connect string, else from its data source, else the
+// defaults. False with the failure reported when a value is not a limit.
+bool ReadLimits(Connection& dbc, const ConnectAttributes& attributes, const std::string& dataSource,
+                sql::EngineLimits& limits) {
+  std::string text;
+  if (const std::string* given = FindAttribute(attributes, kTempLimitKey)) {
+    text = *given;
+  } else if (!dataSource.empty()) {
+    std::string problem;
+    text = DataSourceValue(dataSource, kTempLimitKey, problem);
+  }
+  if (text.empty()) return true;
+  unsigned long megabytes = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), megabytes);
+  if (ec != std::errc() || end != text.data() + text.size() || megabytes == 0 || megabytes > kLargestTempLimitMB) {
+    Fail(dbc, "08001", std::string(kTempLimitKey) + "=" + text + " is not a size in megabytes from 1 to " +
+                           std::to_string(kLargestTempLimitMB));
+    return false;
+  }
+  limits.maxTempBytes = static_cast<std::size_t>(megabytes) << 20;
+  return true;
+}
+
+SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& dataSource,
+                   const ConnectAttributes& attributes) {
   if (dbc.engine) return Fail(dbc, "08002", "connection name in use");
+  sql::EngineLimits limits;
+  if (!ReadLimits(dbc, attributes, dataSource, limits)) return SQL_ERROR;
   FileCheck check = CheckDatabaseFile(path);
   if (check.problem) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + *check.problem);
   std::string reason;
   std::unique_ptr<jet::Database> database = jet::Database::Open(path, reason);
   if (!database) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
   std::shared_ptr<const jet::Database> shared(std::move(database));
-  std::unique_ptr<sql::Engine> engine = sql::Engine::Open(shared, reason);
+  std::unique_ptr<sql::Engine> engine = sql::Engine::Open(shared, limits, reason);
   if (!engine) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
   dbc.database = std::move(shared);
   dbc.engine = std::move(engine);
@@ -59,7 +89,7 @@ SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& comple
     if (rc != SQL_SUCCESS) return rc;
   }
   if (path.empty()) return Fail(dbc, "08001", "no database file named: the connection string has no DBQ");
-  SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string());
+  SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string(), attributes);
   if (rc != SQL_SUCCESS) return rc;
   const std::string* driver = FindAttribute(attributes, "DRIVER");
   completed.clear();
@@ -78,7 +108,7 @@ SQLRETURN ConnectDataSource(Connection& dbc, const std::string& dataSource) {
   std::string path;
   SQLRETURN rc = FindDataSourceFile(dbc, dataSource, path);
   if (rc != SQL_SUCCESS) return rc;
-  return OpenFile(dbc, path, dataSource);
+  return OpenFile(dbc, path, dataSource, {});
 }
 
 template <typename Write>

@@ -25,6 +25,17 @@ const Installer& TheInstaller() {
 
 }  // namespace
 
+std::string DataSourceValue(const std::string& name, const char* key, std::string& problem) {
+  const Installer& installer = TheInstaller();
+  if (installer.read == nullptr) {
+    problem = "odbc.ini cannot be read: " + installer.problem;
+    return {};
+  }
+  char value[4096] = {};
+  int n = installer.read(name.c_str(), key, "", value, sizeof value, "odbc.ini");
+  return n > 0 ? std::string(value) : std::string();
+}
+
 std::string DataSourceFile(const std::string& name, std::string& problem) {
   const Installer& installer = TheInstaller();
   if (installer.read == nullptr) {

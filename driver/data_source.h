@@ -10,4 +10,8 @@ namespace mdbodbc {
 // cannot be read at all.
 std::string DataSourceFile(const std::string& name, std::string& problem);
 
+// The value of `key` in the data source `name`; empty when it has none, with `problem` set when
+// odbc.ini cannot be read at all.
+std::string DataSourceValue(const std::string& name, const char* key, std::string& problem);
+
 }  // namespace mdbodbc

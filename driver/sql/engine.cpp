@@ -1,11 +1,14 @@
 #include "engine.h"
 
+#include "allowed_functions.h"
 #include "functions.h"
 #include "jet_table.h"
 
 #include "jet/case_fold.h"
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 namespace mdbodbc::sql {
 namespace {
@@ -69,27 +72,37 @@ void ConfigureSqlite() {}
 
 }  // namespace
 
-Engine::Engine(std::shared_ptr<const jet::Database> database, sqlite3* db)
-    : database_(std::move(database)), db_(db) {}
+Engine::Engine(std::shared_ptr<const jet::Database> database, std::unique_ptr<TempStorage> temp)
+    : database_(std::move(database)), temp_(std::move(temp)) {}
 
-std::unique_ptr<Engine> Engine::Open(std::shared_ptr<const jet::Database> database,
+std::unique_ptr<Engine> Engine::Open(std::shared_ptr<const jet::Database> database, const EngineLimits& limits,
                                      std::string& error) {
   ConfigureSqlite();
-  sqlite3* db = nullptr;
+  std::unique_ptr<TempStorage> temp = TempStorage::Create(limits.maxTempBytes, error);
+  if (!temp) return nullptr;
+  std::unique_ptr<Engine> engine(new Engine(std::move(database), std::move(temp)));
+  sqlite3*& db = engine->db_;
   int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+                           engine->temp_->VfsName());
   if (rc != SQLITE_OK) {
     error = std::string("the SQL engine cannot start: ") + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_close(db);
     return nullptr;
   }
-  std::unique_ptr<Engine> engine(new Engine(std::move(database), db));
   // "name" always names a column or table: a misspelt name is an error, never a text.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+  // No single value, and no statement text, may be larger than the temporary storage allowed.
+  int largest = static_cast<int>(std::min<std::size_t>(limits.maxTempBytes, 1000000000));
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, largest);
+  sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, largest);
+  // The engine's own table modules (JSON, full-text, R-tree, statistics) go: a statement reads
+  // the file's tables and nothing else.
+  sqlite3_drop_modules(db, nullptr);
   if (!RegisterCollations(db) || !RegisterLike(db) || !RegisterScalarFunctions(db) ||
       !RegisterJetModule(db, engine.get()) || !RegisterCatalogTables(db, engine.get())) {
     error = std::string("the SQL engine cannot start: ") + sqlite3_errmsg(db);
@@ -105,14 +118,32 @@ Engine::~Engine() {
   sqlite3_close_v2(db_);
 }
 
-int Engine::Authorize(void* self, int action, const char*, const char*, const char*, const char*) {
-  if (static_cast<Engine*>(self)->internal_) return SQLITE_OK;
+// Statements read the file's tables through the driver's functions. The engine's own tables
+// (its schema, pragmas as tables), its other functions and every statement that changes
+// anything are refused, each with what was refused.
+int Engine::Authorize(void* self, int action, const char* first, const char* second, const char*, const char*) {
+  auto* engine = static_cast<Engine*>(self);
+  if (engine->internal_) return SQLITE_OK;
+  std::string_view one = first != nullptr ? first : "";
+  std::string_view two = second != nullptr ? second : "";
   switch (action) {
     case SQLITE_SELECT:
-    case SQLITE_READ:
-    case SQLITE_FUNCTION:
     case SQLITE_RECURSIVE: return SQLITE_OK;
-    default: return SQLITE_DENY;
+    case SQLITE_READ:
+      // A view or subquery column has no table of its own; a table must be the file's.
+      if (one.empty() || engine->FindCatalogTable(one)) return SQLITE_OK;
+      engine->denied_ = {"42S02", std::string(one) + " is not a table in this database"};
+      return SQLITE_DENY;
+    case SQLITE_FUNCTION:
+      if (IsAllowedFunction(two)) return SQLITE_OK;
+      engine->denied_ = {"42000", "the function " + std::string(two) + " is not available in this driver's SQL"};
+      return SQLITE_DENY;
+    case SQLITE_PRAGMA:
+      engine->denied_ = {"42000", "PRAGMA statements are not available: the driver's settings are fixed"};
+      return SQLITE_DENY;
+    default:
+      engine->denied_ = {"42000", "the database is read-only: only SELECT statements can run"};
+      return SQLITE_DENY;
   }
 }
 
@@ -217,6 +248,7 @@ bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
 sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
+  denied_ = {};
   for (int attempt = 0;; ++attempt) {
     int rc = sqlite3_prepare_v3(db_, text.data(), static_cast<int>(text.size()), 0, &statement, &tail);
     if (rc == SQLITE_OK) break;
@@ -229,6 +261,10 @@ sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
     }
     if (StartsWith(message, kNoSuchColumn)) {
       error = {"42S22", "Column " + message.substr(kNoSuchColumn.size()) + " not found"};
+    } else if (rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
+      error = {"HY001", TempStorageMessage()};
+    } else if (rc == SQLITE_AUTH && !denied_.state.empty()) {
+      error = denied_;
     } else if (message == "not authorized" || message.find("may not be modified") != std::string::npos) {
       error = {"42000", "the database is read-only: only SELECT statements can run"};
     } else {
@@ -246,12 +282,21 @@ sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
     error = {"42000", "only one statement can run at a time"};
     return nullptr;
   }
-  if (!sqlite3_stmt_readonly(statement)) {
+  // Only queries: a statement without result columns (REINDEX, ANALYZE, BEGIN ...) does
+  // something else, whatever it changes.
+  if (!sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0) {
     sqlite3_finalize(statement);
     error = {"42000", "the database is read-only: only SELECT statements can run"};
     return nullptr;
   }
   return statement;
+}
+
+std::string Engine::TempStorageMessage() const {
+  return "the statement needs more than the " + std::to_string(temp_->LimitBytes() >> 20) +
+         " MB of memory a connection may use for sorting, grouping, DISTINCT, recursive queries "
+         "and single values; narrow the statement, or raise MaxTempMB in the connect string or "
+         "the data source";
 }
 
 int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
@@ -267,6 +312,8 @@ int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
   if (rc == SQLITE_INTERRUPT) {
     error = timedOut_.load(std::memory_order_relaxed) ? SqlError{"HYT00", "timeout expired"}
                       : SqlError{"HY008", "operation canceled"};
+  } else if (rc == SQLITE_FULL || rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
+    error = {"HY001", TempStorageMessage()};
   } else {
     error = {failureState.empty() ? "HY000" : failureState, sqlite3_errmsg(db_)};
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "result.h"
+#include "temp_storage.h"
 
 #include "jet/database.h"
 
@@ -19,6 +20,13 @@ struct sqlite3_stmt;
 
 namespace mdbodbc::sql {
 
+// What a connection's statements may use of the machine.
+struct EngineLimits {
+  // Temporary storage (sorts, DISTINCT, grouping, recursive queries) and the largest single
+  // value a statement may build, in bytes.
+  std::size_t maxTempBytes = std::size_t{256} << 20;
+};
+
 class Engine {
  public:
   // A table of the file as the engine knows it, under the name a statement gave it.
@@ -29,7 +37,7 @@ class Engine {
   };
 
   static std::unique_ptr<Engine> Open(std::shared_ptr<const jet::Database> database,
-                                      std::string& error);
+                                      const EngineLimits& limits, std::string& error);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -74,14 +82,17 @@ class Engine {
   const Table* creating = nullptr;
 
  private:
-  Engine(std::shared_ptr<const jet::Database> database, sqlite3* db);
+  Engine(std::shared_ptr<const jet::Database> database, std::unique_ptr<TempStorage> temp);
   bool CreateTable(std::string_view engineName, SqlError& error);
   std::unique_ptr<Table> ReadTable(std::string_view engineName, std::size_t index, SqlError& error) const;
+  std::string TempStorageMessage() const;
   static int Authorize(void* self, int action, const char*, const char*, const char*, const char*);
   static int Progress(void* self);
 
   std::shared_ptr<const jet::Database> database_;
-  sqlite3* db_;
+  std::unique_ptr<TempStorage> temp_;  // outlives the database that opens its files
+  sqlite3* db_ = nullptr;
+  SqlError denied_;  // what the authorizer refused last, for the statement's error
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
   bool internal_ = false;  // the driver's own schema changes are running
   std::chrono::seconds timeLimit_{0};

@@ -161,6 +161,19 @@ const Case kCases[] = {
     {"SELECT s FROM t WHERE dt = #13/45/2000#", "error 42000"},
     {"SELECT [s FROM t", "error 42000"},
     {"{call p}", "error 42000"},
+    // A statement reaches the file's data and nothing else of the engine or the process.
+    {"SELECT hex(fts3_tokenizer('simple'))", "error 42000"},
+    {"SELECT fts3_tokenizer('x', X'4141414141414141')", "error 42000"},
+    {"SELECT load_extension('libm.so.6')", "error 42000"},
+    {"SELECT sqlite_version()", "error 42000"},
+    {"SELECT * FROM sqlite_master", "error 42S02"},
+    {"SELECT name FROM pragma_table_info('t')", "error 42000"},
+    {"SELECT * FROM json_each('[1,2]')", "error 42S02"},
+    {"SELECT * FROM dbstat", "error 42S02"},
+    {"PRAGMA temp_store = 0", "error 42000"},
+    {"REINDEX", "error 42000"},
+    {"ANALYZE", "error 42000"},
+    {"SELECT length(hex(zeroblob(300000000)))", "error 42000"},
     // Table names: the file's spelling, other letter case (ASCII and beyond), a schema prefix,
     // and both kinds in one statement.
     // SQLite's math functions, whose library the driver loads at their first call.
@@ -206,6 +219,22 @@ TEST_P(SqlAnswersTest, NulInTheTextIsAnErrorNotAnEnd) {
   Answer answer = Ask(*session, text);
   EXPECT_EQ(answer.state, "42000");
   EXPECT_EQ(Ask(*session, std::string("SELECT COUNT(*) FROM t")).rows, "13");
+}
+
+// Sorting, DISTINCT and recursive queries keep their temporary tables in memory, within the
+// connection's bound: past it the statement fails, and the connection goes on.
+TEST_P(SqlAnswersTest, TemporaryStorageStopsAtTheConnectionsBound) {
+  OdbcSession bounded(wide(), true);
+  ASSERT_EQ(bounded.Connect(std::string(kProgramConnect) + ";MaxTempMB=1"), SQL_SUCCESS);
+  EXPECT_EQ(Ask(bounded, "WITH RECURSIVE c(x) AS (SELECT 1 UNION SELECT x + 1 FROM c) SELECT MAX(x) FROM c").state,
+            "HY001");
+  EXPECT_EQ(Ask(bounded, "WITH RECURSIVE c(x) AS (SELECT 'x' UNION ALL SELECT x || x FROM c) SELECT length(x) FROM c")
+                .state,
+            "HY001");
+  EXPECT_EQ(Ask(bounded, "SELECT COUNT(DISTINCT s) FROM t").rows, "10");
+  OdbcSession refused(wide(), true);
+  EXPECT_EQ(refused.Connect(std::string(kProgramConnect) + ";MaxTempMB=0"), SQL_ERROR);
+  EXPECT_EQ(refused.Errors().at(0).state, "08001");
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, SqlAnswersTest, ::testing::Bool(), RoadName);
