@@ -1,7 +1,8 @@
 // Entry points that prepare and run statements, bind their parameters and end their results.
 #include "handles.h"
 #include "parameters.h"
-#include "sql/rewrite.h"
+#include "sql/column_description.h"
+#include "sql/parser.h"
 #include "text.h"
 
 #include <climits>
@@ -51,9 +52,8 @@ SQLRETURN ExecDirect(Statement& stmt, const std::string& text) {
 }
 
 SQLRETURN NativeSql(Connection& dbc, const std::string& in, std::string& out) {
-  sql::Rewritten rewritten = sql::RewriteStatement(in);
-  if (!rewritten.ok) return Fail(dbc, "42000", rewritten.error);
-  out = rewritten.text;
+  sql::SqlError error;
+  if (!sql::NativeStatement(in, out, error)) return Fail(dbc, error.state, error.message);
   return SQL_SUCCESS;
 }
 
@@ -94,16 +94,17 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLNumParams(SQLHSTMT handle, SQLSMALLINT* coun
   });
 }
 
-// The engine does not type its markers: every parameter is described as text, which it
-// compares with each column type by that column's rules.
+// Each parameter is described with the type the statement reads it as: a declared one, or the
+// type of what it is compared with or computed with (text when nothing says).
 MDBODBC_EXPORT SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT* type,
                                                   SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
     if (!stmt.query) return Fail(stmt, "HY010", "function sequence error");
     if (number < 1 || number > stmt.query->ParameterCount()) return Fail(stmt, "07009", "invalid descriptor index");
-    if (type != nullptr) *type = SQL_WVARCHAR;
-    if (size != nullptr) *size = 255;
-    if (digits != nullptr) *digits = 0;
+    sql::ResultColumn described = sql::DescribeType(stmt.query->Parameters()[number - 1].type);
+    if (type != nullptr) *type = sql::TypeForVersion(described.sqlType, stmt.connection->env->odbcVersion);
+    if (size != nullptr) *size = described.size;
+    if (digits != nullptr) *digits = described.decimals;
     if (nullable != nullptr) *nullable = SQL_NULLABLE;
     return SQLRETURN(SQL_SUCCESS);
   });

@@ -1,6 +1,7 @@
 #include "convert.h"
 
-#include "sql/date_text.h"
+#include "sql/access_dates.h"
+#include "sql/exact_number.h"
 #include "text.h"
 
 #include <charconv>
@@ -28,32 +29,85 @@ std::string HexText(const std::string& bytes) {
   return out;
 }
 
+// A column's value as a number for the numeric C types: whole, real, or exact in
+// ten-thousandths or as a Decimal.
 struct Number {
-  bool isInteger = true;
+  enum class Kind { Whole, Real, Currency, Decimal } kind = Kind::Whole;
   std::int64_t integer = 0;
   double real = 0;
+  sql::Decimal decimal;
+
+  double AsDouble() const {
+    switch (kind) {
+      case Kind::Whole: return static_cast<double>(integer);
+      case Kind::Real: return real;
+      case Kind::Currency: return sql::CurrencyToDouble(integer);
+      case Kind::Decimal: return sql::DecimalToDouble(decimal);
+    }
+    return 0;
+  }
 };
 
 bool ToNumber(const sql::Cell& cell, Number& number) {
   switch (cell.kind) {
     case sql::Cell::Kind::Integer: number.integer = cell.integer; return true;
+    case sql::Cell::Kind::Currency:
+      number.kind = Number::Kind::Currency;
+      number.integer = cell.integer;
+      return true;
     case sql::Cell::Kind::Real:
-      number.isInteger = false;
+      number.kind = Number::Kind::Real;
       number.real = cell.real;
       return true;
+    case sql::Cell::Kind::Decimal:
     case sql::Cell::Kind::Text: {
+      if (sql::ParseDecimal(cell.bytes, number.decimal) == sql::NumberStatus::Ok) {
+        number.kind = Number::Kind::Decimal;
+        return true;
+      }
       const char* begin = cell.bytes.c_str();
       while (*begin == ' ') ++begin;
       char* end = nullptr;
       double parsed = std::strtod(begin, &end);
       while (end != nullptr && *end == ' ') ++end;
       if (end == begin || end == nullptr || *end != '\0') return false;
-      number.isInteger = false;
+      number.kind = Number::Kind::Real;
       number.real = parsed;
       return true;
     }
     default: return false;
   }
+}
+
+// The whole part (toward zero) of a number, and whether a fraction was cut off; false when it
+// is no finite number or lies beyond 64 bits.
+bool WholePart(const Number& n, long double& whole, bool& fraction) {
+  switch (n.kind) {
+    case Number::Kind::Whole:
+      whole = static_cast<long double>(n.integer);
+      fraction = false;
+      return true;
+    case Number::Kind::Currency:
+      whole = static_cast<long double>(n.integer / 10000);
+      fraction = n.integer % 10000 != 0;
+      return true;
+    case Number::Kind::Decimal: {
+      unsigned __int128 ten = 1;
+      for (int i = 0; i < n.decimal.scale; ++i) ten *= 10;
+      unsigned __int128 q = n.decimal.mantissa / ten;
+      fraction = n.decimal.mantissa % ten != 0;
+      if (q > static_cast<unsigned __int128>(std::numeric_limits<std::uint64_t>::max())) return false;
+      whole = static_cast<long double>(static_cast<std::uint64_t>(q));
+      if (n.decimal.negative) whole = -whole;
+      return true;
+    }
+    case Number::Kind::Real:
+      if (!std::isfinite(n.real)) return false;
+      whole = std::trunc(static_cast<long double>(n.real));
+      fraction = whole != static_cast<long double>(n.real);
+      return true;
+  }
+  return false;
 }
 
 template <typename T>
@@ -64,28 +118,65 @@ void Put(const T& value, SQLPOINTER target, SQLLEN* indicator) {
 
 template <typename T>
 Outcome PutInteger(const Number& number, SQLPOINTER target, SQLLEN* indicator) {
-  long double whole = number.isInteger ? static_cast<long double>(number.integer)
-                                       : std::trunc(static_cast<long double>(number.real));
-  if (!number.isInteger && !std::isfinite(number.real)) return Error("22003", "numeric value out of range");
-  if (whole < static_cast<long double>(std::numeric_limits<T>::min()) ||
+  long double whole = 0;
+  bool fraction = false;
+  if (!WholePart(number, whole, fraction) || whole < static_cast<long double>(std::numeric_limits<T>::min()) ||
       whole > static_cast<long double>(std::numeric_limits<T>::max())) {
     return Error("22003", "numeric value out of range");
   }
-  T result = number.isInteger ? static_cast<T>(number.integer) : static_cast<T>(whole);
+  T result = number.kind == Number::Kind::Whole ? static_cast<T>(number.integer) : static_cast<T>(whole);
   Put(result, target, indicator);
-  if (!number.isInteger && whole != static_cast<long double>(number.real)) {
-    return Info("01S07", "fractional truncation");
-  }
+  if (fraction) return Info("01S07", "fractional truncation");
   return {};
 }
 
 template <typename T>
 Outcome PutReal(const Number& number, SQLPOINTER target, SQLLEN* indicator) {
-  double value = number.isInteger ? static_cast<double>(number.integer) : number.real;
+  double value = number.AsDouble();
   if (std::is_same_v<T, float> && std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max()) {
     return Error("22003", "numeric value out of range");
   }
   Put(static_cast<T>(value), target, indicator);
+  return {};
+}
+
+// SQL_C_NUMERIC: the value at the column's scale; digits cut off beyond it are 01S07.
+Outcome PutNumeric(const Number& number, const sql::ResultColumn& column, SQLPOINTER target, SQLLEN* indicator) {
+  sql::Decimal d;
+  switch (number.kind) {
+    case Number::Kind::Whole: d = sql::DecimalFromInt64(number.integer); break;
+    case Number::Kind::Currency: sql::DecimalFromCurrency(number.integer, d); break;
+    case Number::Kind::Decimal: d = number.decimal; break;
+    case Number::Kind::Real:
+      if (sql::DecimalFromDouble(number.real, d) != sql::NumberStatus::Ok) return Error("22003", "numeric value out of range");
+      break;
+  }
+  int scale = column.sqlType == SQL_NUMERIC || column.sqlType == SQL_DECIMAL ? column.decimals : d.scale;
+  bool cut = false;
+  if (d.scale > scale) {
+    unsigned __int128 ten = 1;
+    for (int i = scale; i < d.scale; ++i) ten *= 10;
+    cut = d.mantissa % ten != 0;
+    d.mantissa /= ten;
+    d.scale = static_cast<std::uint8_t>(scale);
+  }
+  while (d.scale < scale) {
+    d.mantissa *= 10;
+    ++d.scale;
+  }
+  SQL_NUMERIC_STRUCT n{};
+  int digits = 1;
+  for (unsigned __int128 m = d.mantissa; m >= 10; m /= 10) ++digits;
+  n.precision = static_cast<SQLCHAR>(std::max<int>(digits, column.size > 0 && column.size <= 38 ? static_cast<int>(column.size) : digits));
+  n.scale = static_cast<SQLSCHAR>(d.scale);
+  n.sign = d.negative && d.mantissa != 0 ? 0 : 1;
+  unsigned __int128 m = d.mantissa;
+  for (int i = 0; i < SQL_MAX_NUMERIC_LEN; ++i) {
+    n.val[i] = static_cast<SQLCHAR>(m & 0xFF);
+    m >>= 8;
+  }
+  Put(n, target, indicator);
+  if (cut) return Info("01S07", "fractional truncation");
   return {};
 }
 
@@ -106,15 +197,21 @@ bool ParseGuid(const std::string& text, SQLGUID& guid) {
 
 }  // namespace
 
-std::string ValueText(const sql::Cell& cell) {
+std::string ValueText(const sql::Cell& cell, const sql::ResultColumn& column) {
   switch (cell.kind) {
     case sql::Cell::Kind::Null: return {};
     case sql::Cell::Kind::Integer: return std::to_string(cell.integer);
+    case sql::Cell::Kind::Currency: return sql::CurrencyText(cell.integer, column.decimals);
     case sql::Cell::Kind::Real: {
       char buffer[64];
-      auto result = std::to_chars(buffer, buffer + sizeof buffer, cell.real);
+      // A Single's value as the shortest text that reads back as that Single.
+      auto result = column.sqlType == SQL_REAL
+                        ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(cell.real))
+                        : std::to_chars(buffer, buffer + sizeof buffer, cell.real);
       return std::string(buffer, result.ptr);
     }
+    case sql::Cell::Kind::DateTime: return sql::DateTimeText(cell.real);
+    case sql::Cell::Kind::Decimal:
     case sql::Cell::Kind::Text: return cell.bytes;
     case sql::Cell::Kind::Blob: return HexText(cell.bytes);
   }
@@ -166,15 +263,16 @@ SQLLEN FixedSize(SQLSMALLINT cType) {
     case SQL_C_TYPE_TIME:
     case SQL_C_TIME: return sizeof(SQL_TIME_STRUCT);
     case SQL_C_GUID: return sizeof(SQLGUID);
+    case SQL_C_NUMERIC: return sizeof(SQL_NUMERIC_STRUCT);
     default: return 0;
   }
 }
 
-Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn&, SQLSMALLINT cType, std::string& bytes) {
+Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMALLINT cType, std::string& bytes) {
   switch (cType) {
-    case SQL_C_CHAR: bytes = ValueText(cell); return {};
+    case SQL_C_CHAR: bytes = ValueText(cell, column); return {};
     case SQL_C_WCHAR: {
-      std::u16string text = Utf8ToUtf16(ValueText(cell));
+      std::u16string text = Utf8ToUtf16(ValueText(cell, column));
       bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
       return {};
     }
@@ -197,14 +295,24 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
                  SQLLEN* indicator) {
   if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP || cType == SQL_C_TYPE_DATE ||
       cType == SQL_C_DATE || cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
-    if (cell.kind != sql::Cell::Kind::Text) return Error("07006", "restricted data type attribute violation");
-    std::optional<sql::DateTime> value = sql::ParseIso(cell.bytes);
-    if (!value) return Error("22007", "invalid datetime format: \"" + cell.bytes + "\"");
-    const sql::DateTime& d = *value;
+    std::optional<double> linear;
+    if (cell.kind == sql::Cell::Kind::DateTime) {
+      linear = cell.real;
+    } else if (cell.kind == sql::Cell::Kind::Text) {
+      linear = sql::ParseIsoDate(cell.bytes);
+      if (!linear) linear = sql::ParseAccessDate(cell.bytes);
+      if (!linear) return Error("22018", "invalid character value for cast specification: \"" + cell.bytes + "\"");
+    } else {
+      return Error("07006", "restricted data type attribute violation");
+    }
+    std::optional<sql::DateParts> parts = sql::SplitLinear(*linear);
+    if (!parts) return Error("22008", "datetime field overflow");
+    const sql::DateParts& d = *parts;
     if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) {
       SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
                               static_cast<SQLUSMALLINT>(d.day), static_cast<SQLUSMALLINT>(d.hour),
-                              static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second), 0};
+                              static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second),
+                              static_cast<SQLUINTEGER>(d.millisecond) * 1000000u};
       Put(ts, target, indicator);
       return {};
     }
@@ -212,12 +320,13 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
       SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
                            static_cast<SQLUSMALLINT>(d.day)};
       Put(date, target, indicator);
-      if (d.hour || d.minute || d.second) return Info("01S07", "fractional truncation");
+      if (d.hour || d.minute || d.second || d.millisecond) return Info("01S07", "fractional truncation");
       return {};
     }
     SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(d.hour), static_cast<SQLUSMALLINT>(d.minute),
                          static_cast<SQLUSMALLINT>(d.second)};
     Put(time, target, indicator);
+    if (d.millisecond) return Info("01S07", "fractional truncation");
     return {};
   }
   if (cType == SQL_C_GUID) {
@@ -231,8 +340,7 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
   Number number;
   if (!ToNumber(cell, number)) {
     if (cell.kind == sql::Cell::Kind::Text) {
-      return Error(column.sqlType == SQL_TYPE_TIMESTAMP ? "07006" : "22018",
-                   "invalid character value: the text does not read as a number");
+      return Error("22018", "invalid character value: the text does not read as a number");
     }
     return Error("07006", "restricted data type attribute violation");
   }
@@ -248,8 +356,9 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
     case SQL_C_UTINYINT: return PutInteger<SQLCHAR>(number, target, indicator);
     case SQL_C_SBIGINT: return PutInteger<SQLBIGINT>(number, target, indicator);
     case SQL_C_UBIGINT: return PutInteger<SQLUBIGINT>(number, target, indicator);
+    case SQL_C_NUMERIC: return PutNumeric(number, column, target, indicator);
     case SQL_C_BIT: {
-      double v = number.isInteger ? static_cast<double>(number.integer) : number.real;
+      double v = number.AsDouble();
       if (!(v >= 0 && v < 2)) return Error("22003", "numeric value out of range");
       SQLCHAR bit = v >= 1 ? 1 : 0;
       Put(bit, target, indicator);

@@ -35,7 +35,8 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
 // The size of a fixed-size C type; 0 for the character and binary types and unknown ones.
 SQLLEN FixedSize(SQLSMALLINT cType);
 
-// The text form of a value, as SQL_C_CHAR receives it (UTF-8).
-std::string ValueText(const sql::Cell& cell);
+// The text form of a value, as SQL_C_CHAR receives it (UTF-8): numbers in plain notation
+// (Currency and Decimal at the column's scale), dates as "YYYY-MM-DD HH:MM:SS[.fff]".
+std::string ValueText(const sql::Cell& cell, const sql::ResultColumn& column);
 
 }  // namespace mdbodbc

@@ -26,6 +26,11 @@ bool Cursor::ReadAhead(SQLULEN count, sql::SqlError& error) {
       break;
     }
     ++known_;
+    if (step == sql::ResultSource::Step::RowError) {
+      // The row counts, its values unread: reaching it again reports the same failure.
+      rowErrors_.emplace(known_, error);
+      for (sql::Cell& cell : scratch_) cell = sql::Cell{};
+    }
     store_.Append(scratch_);
   }
   return true;
@@ -54,11 +59,19 @@ SQLRETURN Cursor::GoTo(SQLLEN target, SQLULEN rowsetSize, sql::SqlError& error) 
   for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) store_.Read(row - 1, NextRowSlot());
   state_ = State::OnRowset;
   position_ = first;
+  for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) {
+    auto failed = rowErrors_.find(row);
+    if (failed != rowErrors_.end()) {
+      error = failed->second;
+      return SQL_ERROR;
+    }
+  }
   return SQL_SUCCESS;
 }
 
 SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
   rows_ = 0;
+  sql::SqlError rowError;
   if (state_ == State::AfterLast) return SQL_NO_DATA;
   SQLULEN first = known_ + 1;
   while (rows_ < rowsetSize && !ended_) {
@@ -67,6 +80,15 @@ SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
       break;
     }
     sql::ResultSource::Step step = source_.Next(NextRowSlot(), error);
+    if (step == sql::ResultSource::Step::RowError) {
+      // This row failed alone: the fetch reports it, and the next one goes on after it.
+      ++known_;
+      state_ = State::OnRowset;
+      position_ = first;
+      for (sql::Cell& cell : rowset_[rows_ - 1]) cell = sql::Cell{};
+      rowError = error;
+      continue;
+    }
     if (step != sql::ResultSource::Step::Row) {
       --rows_;
       if (step == sql::ResultSource::Step::Error) {
@@ -84,6 +106,10 @@ SQLRETURN Cursor::NextForward(SQLULEN rowsetSize, sql::SqlError& error) {
   }
   state_ = State::OnRowset;
   position_ = first;
+  if (!rowError.state.empty()) {
+    error = rowError;
+    return SQL_ERROR;
+  }
   return SQL_SUCCESS;
 }
 

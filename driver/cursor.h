@@ -8,6 +8,7 @@
 #include "row_store.h"
 #include "sql/result.h"
 
+#include <map>
 #include <span>
 #include <vector>
 
@@ -43,6 +44,7 @@ class Cursor {
   bool scrollable_;
   SQLULEN maxRows_;
   RowStore store_;          // static: every row read so far
+  std::map<SQLULEN, sql::SqlError> rowErrors_;  // static: rows that failed alone, by number
   SQLULEN known_ = 0;       // rows read from the result so far
   bool ended_ = false;      // the whole result has been read
   bool failed_ = false;     // reading the result failed: the cursor stays where it is

@@ -1,6 +1,7 @@
 #include "parameters.h"
 
-#include "sql/date_text.h"
+#include "sql/access_dates.h"
+#include "sql/variant.h"
 #include "text.h"
 
 #include <sqlite3.h>
@@ -16,18 +17,6 @@ T Read(SQLPOINTER value) {
   T v;
   std::memcpy(&v, value, sizeof v);
   return v;
-}
-
-std::string DateText(int year, int month, int day) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-  return text;
-}
-
-std::string TimeText(int hour, int minute, int second) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, minute, second);
-  return text;
 }
 
 SQLSMALLINT DefaultParameterCType(SQLSMALLINT sqlType) {
@@ -56,17 +45,91 @@ SQLSMALLINT DefaultParameterCType(SQLSMALLINT sqlType) {
   }
 }
 
-// The value of a SQL_C_NUMERIC structure as a double.
-double NumericValue(const SQL_NUMERIC_STRUCT& n) {
-  double value = 0;
-  for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) value = value * 256 + n.val[i];
-  for (int i = 0; i < n.scale; ++i) value /= 10;
-  for (int i = 0; i > n.scale; --i) value *= 10;
-  return n.sign == 1 ? value : -value;
+// The exact value of a SQL_C_NUMERIC structure.
+sql::Variant NumericValue(const SQL_NUMERIC_STRUCT& n) {
+  sql::Variant v;
+  v.type = sql::MakeType(sql::JetType::Decimal);
+  unsigned __int128 m = 0;
+  for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) m = (m << 8) | n.val[i];
+  int scale = n.scale;
+  // A negative scale multiplies; a scale past Decimal's is read through text, which rounds.
+  while (scale < 0 && m <= sql::kDecimalMaxMantissa / 10) {
+    m *= 10;
+    ++scale;
+  }
+  if (scale < 0 || scale > sql::kDecimalMaxScale || m > sql::kDecimalMaxMantissa) {
+    std::string digits;
+    for (unsigned __int128 x = m; x > 0; x /= 10) digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(x % 10)));
+    if (digits.empty()) digits = "0";
+    std::string text = (n.sign == 1 ? "" : "-") + digits + "e" + std::to_string(-scale);
+    if (sql::ParseDecimal(text, v.decimal) != sql::NumberStatus::Ok) {
+      v.type = sql::MakeType(sql::JetType::Text);
+      v.text = text;
+    }
+    return v;
+  }
+  v.decimal.mantissa = m;
+  v.decimal.scale = static_cast<std::uint8_t>(scale);
+  v.decimal.negative = n.sign != 1 && m != 0;
+  return v;
+}
+
+sql::Variant Whole(std::int64_t value) {
+  sql::Variant v;
+  v.type = sql::MakeType(sql::JetType::BigInt);
+  v.integer = value;
+  return v;
+}
+
+sql::Variant Real(double value) {
+  sql::Variant v;
+  v.type = sql::MakeType(sql::JetType::Double);
+  v.real = value;
+  return v;
+}
+
+sql::Variant TextValue(std::string text) {
+  sql::Variant v;
+  v.type = sql::MakeType(sql::JetType::Memo);
+  v.text = std::move(text);
+  return v;
+}
+
+// A date and time given by parts; false when they are no calendar date.
+bool DateValue(const sql::DateParts& parts, sql::Variant& v) {
+  std::optional<double> linear = sql::LinearFromParts(parts);
+  if (!linear) return false;
+  v.type = sql::MakeType(sql::JetType::DateTime);
+  v.real = *linear;
+  return true;
 }
 
 int BindText(sqlite3_stmt* statement, int index, const std::string& text) {
   return sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+int Bind(sqlite3_stmt* statement, int index, const sql::Variant& v) {
+  switch (v.type.kind) {
+    case sql::JetType::Null:
+    case sql::JetType::Unknown: return sqlite3_bind_null(statement, index);
+    case sql::JetType::Bool:
+    case sql::JetType::Byte:
+    case sql::JetType::Integer:
+    case sql::JetType::Long:
+    case sql::JetType::BigInt:
+    case sql::JetType::Currency: return sqlite3_bind_int64(statement, index, v.integer);
+    case sql::JetType::Single:
+    case sql::JetType::Double:
+    case sql::JetType::DateTime: return sqlite3_bind_double(statement, index, v.real);
+    case sql::JetType::Decimal: {
+      std::string text = sql::DecimalText(v.decimal);
+      return BindText(statement, index, text);
+    }
+    case sql::JetType::Binary:
+    case sql::JetType::LongBinary:
+      return sqlite3_bind_blob64(statement, index, v.text.data(), v.text.size(), SQLITE_TRANSIENT);
+    default: return BindText(statement, index, v.text);
+  }
 }
 
 }  // namespace
@@ -77,9 +140,13 @@ Outcome BindParameters(Statement& stmt, sql::Query& query) {
   sqlite3_clear_bindings(statement);
   int count = query.ParameterCount();
   for (int index = 1; index <= count; ++index) {
+    const sql::ParameterInfo& parameter = query.Parameters()[static_cast<std::size_t>(index - 1)];
     auto found = stmt.parameters.find(static_cast<SQLUSMALLINT>(index));
     if (found == stmt.parameters.end()) {
-      return {SQL_ERROR, "07002", "parameter " + std::to_string(index) + " has no bound value"};
+      std::string named = parameter.name.empty() ? "" : " ([" + parameter.name + "])";
+      return {SQL_ERROR, "07002",
+              "too few parameters: parameter " + std::to_string(index) + named + " of " + std::to_string(count) +
+                  " has no bound value"};
     }
     const Binding& b = found->second;
     if (b.ioType != SQL_PARAM_INPUT) {
@@ -107,12 +174,13 @@ Outcome BindParameters(Statement& stmt, sql::Query& query) {
     }
     SQLLEN given = length != nullptr ? *length : indicator != nullptr ? *indicator : SQL_NTS;
     SQLSMALLINT cType = b.cType == SQL_C_DEFAULT ? DefaultParameterCType(b.sqlType) : b.cType;
-    int rc = SQLITE_OK;
+    std::string name = "parameter " + std::to_string(index);
+    sql::Variant v;
     switch (cType) {
       case SQL_C_CHAR: {
         const char* text = static_cast<const char*>(value);
         std::size_t n = given == SQL_NTS ? std::strlen(text) : static_cast<std::size_t>(std::max<SQLLEN>(given, 0));
-        rc = BindText(statement, index, std::string(text, n));
+        v = TextValue(std::string(text, n));
         break;
       }
       case SQL_C_WCHAR: {
@@ -123,61 +191,82 @@ Outcome BindParameters(Statement& stmt, sql::Query& query) {
         } else {
           n = static_cast<std::size_t>(std::max<SQLLEN>(given, 0)) / 2;
         }
-        rc = BindText(statement, index, Utf16ToUtf8(std::u16string_view(units, n)));
+        v = TextValue(Utf16ToUtf8(std::u16string_view(units, n)));
         break;
       }
       case SQL_C_BINARY:
-        rc = sqlite3_bind_blob64(statement, index, value, static_cast<sqlite3_uint64>(std::max<SQLLEN>(given, 0)),
-                                 SQLITE_TRANSIENT);
+        v.type = sql::MakeType(sql::JetType::LongBinary);
+        v.text.assign(static_cast<const char*>(value), static_cast<std::size_t>(std::max<SQLLEN>(given, 0)));
         break;
       case SQL_C_SLONG:
-      case SQL_C_LONG: rc = sqlite3_bind_int64(statement, index, Read<SQLINTEGER>(value)); break;
-      case SQL_C_ULONG: rc = sqlite3_bind_int64(statement, index, Read<SQLUINTEGER>(value)); break;
+      case SQL_C_LONG: v = Whole(Read<SQLINTEGER>(value)); break;
+      case SQL_C_ULONG: v = Whole(Read<SQLUINTEGER>(value)); break;
       case SQL_C_SSHORT:
-      case SQL_C_SHORT: rc = sqlite3_bind_int64(statement, index, Read<SQLSMALLINT>(value)); break;
-      case SQL_C_USHORT: rc = sqlite3_bind_int64(statement, index, Read<SQLUSMALLINT>(value)); break;
+      case SQL_C_SHORT: v = Whole(Read<SQLSMALLINT>(value)); break;
+      case SQL_C_USHORT: v = Whole(Read<SQLUSMALLINT>(value)); break;
       case SQL_C_STINYINT:
-      case SQL_C_TINYINT: rc = sqlite3_bind_int64(statement, index, Read<SQLSCHAR>(value)); break;
-      case SQL_C_UTINYINT:
-      case SQL_C_BIT: rc = sqlite3_bind_int64(statement, index, Read<SQLCHAR>(value)); break;
-      case SQL_C_SBIGINT: rc = sqlite3_bind_int64(statement, index, Read<SQLBIGINT>(value)); break;
+      case SQL_C_TINYINT: v = Whole(Read<SQLSCHAR>(value)); break;
+      case SQL_C_UTINYINT: v = Whole(Read<SQLCHAR>(value)); break;
+      case SQL_C_BIT:
+        v.type = sql::MakeType(sql::JetType::Bool);
+        v.integer = Read<SQLCHAR>(value) != 0 ? -1 : 0;
+        break;
+      case SQL_C_SBIGINT: v = Whole(Read<SQLBIGINT>(value)); break;
       case SQL_C_UBIGINT: {
-        auto v = Read<SQLUBIGINT>(value);
-        rc = v > static_cast<SQLUBIGINT>(INT64_MAX) ? sqlite3_bind_double(statement, index, static_cast<double>(v))
-                                                    : sqlite3_bind_int64(statement, index, static_cast<sqlite3_int64>(v));
+        auto u = Read<SQLUBIGINT>(value);
+        if (u > static_cast<SQLUBIGINT>(INT64_MAX)) {
+          v.type = sql::MakeType(sql::JetType::Decimal);
+          v.decimal.mantissa = u;
+        } else {
+          v = Whole(static_cast<std::int64_t>(u));
+        }
         break;
       }
-      case SQL_C_DOUBLE: rc = sqlite3_bind_double(statement, index, Read<SQLDOUBLE>(value)); break;
-      case SQL_C_FLOAT: rc = sqlite3_bind_double(statement, index, Read<SQLREAL>(value)); break;
-      case SQL_C_NUMERIC: rc = sqlite3_bind_double(statement, index, NumericValue(Read<SQL_NUMERIC_STRUCT>(value))); break;
+      case SQL_C_DOUBLE: v = Real(Read<SQLDOUBLE>(value)); break;
+      case SQL_C_FLOAT: v = Real(Read<SQLREAL>(value)); break;
+      case SQL_C_NUMERIC: v = NumericValue(Read<SQL_NUMERIC_STRUCT>(value)); break;
       case SQL_C_TYPE_TIMESTAMP:
       case SQL_C_TIMESTAMP: {
         auto ts = Read<SQL_TIMESTAMP_STRUCT>(value);
-        std::string text = DateText(ts.year, ts.month, ts.day) + " " + TimeText(ts.hour, ts.minute, ts.second);
-        if (!sql::ParseIso(text)) return {SQL_ERROR, "22007", "parameter " + std::to_string(index) + ": invalid datetime"};
-        rc = BindText(statement, index, text);
+        // Access keeps milliseconds: finer fractions round to the nearest one.
+        int ms = static_cast<int>((ts.fraction + 500000u) / 1000000u);
+        sql::DateParts parts{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second, std::min(ms, 999)};
+        if (!DateValue(parts, v)) return {SQL_ERROR, "22007", name + ": invalid datetime"};
         break;
       }
       case SQL_C_TYPE_DATE:
       case SQL_C_DATE: {
         auto d = Read<SQL_DATE_STRUCT>(value);
-        std::string text = DateText(d.year, d.month, d.day);
-        if (!sql::ParseIso(text)) return {SQL_ERROR, "22007", "parameter " + std::to_string(index) + ": invalid date"};
-        rc = BindText(statement, index, text);
+        if (!DateValue({d.year, d.month, d.day, 0, 0, 0, 0}, v)) return {SQL_ERROR, "22007", name + ": invalid date"};
         break;
       }
       case SQL_C_TYPE_TIME:
       case SQL_C_TIME: {
         auto t = Read<SQL_TIME_STRUCT>(value);
-        std::string text = TimeText(t.hour, t.minute, t.second);
-        if (!sql::ParseIso(text)) return {SQL_ERROR, "22007", "parameter " + std::to_string(index) + ": invalid time"};
-        rc = BindText(statement, index, text);
+        if (!DateValue({1899, 12, 30, t.hour, t.minute, t.second, 0}, v)) {
+          return {SQL_ERROR, "22007", name + ": invalid time"};
+        }
         break;
       }
-      default:
-        return {SQL_ERROR, "HY003", "parameter " + std::to_string(index) + ": unsupported C type " + std::to_string(cType)};
+      case SQL_C_GUID: {
+        auto g = Read<SQLGUID>(value);
+        char text[48];
+        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+                      g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+        v.type = sql::MakeType(sql::JetType::Guid);
+        v.text = text;
+        break;
+      }
+      default: return {SQL_ERROR, "HY003", name + ": unsupported C type " + std::to_string(cType)};
     }
-    if (rc != SQLITE_OK) return {SQL_ERROR, "HY000", std::string("parameter ") + std::to_string(index) + ": " + sqlite3_errstr(rc)};
+    // The value as the parameter's type: what the statement compares and computes it as.
+    sql::Variant converted;
+    sql::SqlError failure;
+    if (!sql::ConvertVariant(v, parameter.type, converted, failure)) {
+      return {SQL_ERROR, failure.state, name + ": " + failure.message};
+    }
+    int rc = Bind(statement, index, converted);
+    if (rc != SQLITE_OK) return {SQL_ERROR, "HY000", name + ": " + sqlite3_errstr(rc)};
   }
   return {};
 }

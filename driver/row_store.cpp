@@ -37,15 +37,20 @@ void RowStore::Append(const sql::Row& row) {
     encoded += static_cast<char>(cell.kind);
     switch (cell.kind) {
       case sql::Cell::Kind::Null: break;
-      case sql::Cell::Kind::Integer: {
+      case sql::Cell::Kind::Integer:
+      case sql::Cell::Kind::Currency: {
         // Zigzag, so that small negative numbers stay short.
         auto u = static_cast<std::uint64_t>(cell.integer);
         PutNumber(encoded, (u << 1) ^ (cell.integer < 0 ? ~std::uint64_t{0} : 0));
         break;
       }
-      case sql::Cell::Kind::Real: encoded.append(reinterpret_cast<const char*>(&cell.real), sizeof cell.real); break;
+      case sql::Cell::Kind::Real:
+      case sql::Cell::Kind::DateTime:
+        encoded.append(reinterpret_cast<const char*>(&cell.real), sizeof cell.real);
+        break;
       case sql::Cell::Kind::Text:
       case sql::Cell::Kind::Blob:
+      case sql::Cell::Kind::Decimal:
         PutNumber(encoded, cell.bytes.size());
         encoded += cell.bytes;
         break;
@@ -74,17 +79,20 @@ void RowStore::Read(std::size_t index, sql::Row& row) const {
     cell.kind = static_cast<sql::Cell::Kind>(*at++);
     switch (cell.kind) {
       case sql::Cell::Kind::Null: break;
-      case sql::Cell::Kind::Integer: {
+      case sql::Cell::Kind::Integer:
+      case sql::Cell::Kind::Currency: {
         std::uint64_t z = GetNumber(at);
         cell.integer = static_cast<std::int64_t>((z >> 1) ^ (~(z & 1) + 1));
         break;
       }
       case sql::Cell::Kind::Real:
+      case sql::Cell::Kind::DateTime:
         std::memcpy(&cell.real, at, sizeof cell.real);
         at += sizeof cell.real;
         break;
       case sql::Cell::Kind::Text:
-      case sql::Cell::Kind::Blob: {
+      case sql::Cell::Kind::Blob:
+      case sql::Cell::Kind::Decimal: {
         std::size_t length = GetNumber(at);
         cell.bytes.assign(at, length);
         at += length;

@@ -2,32 +2,29 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string>
 
 namespace mdbodbc::sql {
 namespace {
 
-// Sorted: looked up by binary search. Functions that compute only from their arguments; no
-// function here reads or writes anything but its arguments and its result, loads code,
-// registers callbacks or hands out addresses.
-constexpr std::array<std::string_view, 71> kAllowed = {
-    "abs", "acos", "asin", "atan", "atan2", "avg", "ceil", "ceiling", "char", "coalesce",
-    "concat", "cos", "count", "curdate", "curtime", "day", "dayofmonth", "degrees", "exp",
-    "floor", "glob", "group_concat", "hex", "hour", "ifnull", "iif", "instr", "lcase", "left",
-    "length", "like", "likelihood", "ln", "locate", "log", "log10", "log2", "lower", "ltrim",
-    "max", "min", "minute", "mod", "month", "now", "nullif", "nz", "pi", "pow", "power",
-    "radians", "replace", "right", "round", "rtrim", "second", "sign", "sin", "sqrt", "substr",
-    "substring", "sum", "tan", "total", "trim", "trunc", "typeof", "ucase", "unicode", "upper",
-    "year",
+// The engine's own functions that translated statements use: aggregates, and the window
+// functions of TOP. Sorted, looked up by binary search.
+constexpr std::array<std::string_view, 8> kEngineFunctions = {
+    "avg", "ceil", "count", "max", "min", "rank", "row_number", "sum",
 };
+
+constexpr std::string_view kDriverPrefix = "jet_";
 
 }  // namespace
 
 bool IsAllowedFunction(std::string_view name) {
   std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return std::binary_search(kAllowed.begin(), kAllowed.end(), std::string_view(lower));
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  // Only the driver registers functions with the engine, all under its prefix.
+  if (lower.compare(0, kDriverPrefix.size(), kDriverPrefix) == 0) return true;
+  return std::binary_search(kEngineFunctions.begin(), kEngineFunctions.end(), std::string_view(lower));
 }
 
 }  // namespace mdbodbc::sql

@@ -1,6 +1,7 @@
-// The SQL functions a statement may call: the driver's own library and the engine's plain
-// functions on values. Everything else the engine offers (functions that reach the process,
-// its files, its settings or its extensions) stays out of reach of a statement's author.
+// The engine functions a translated statement may call: the driver's own (the Access function
+// library and its operators) and the engine's aggregates. Everything else the engine offers
+// (functions that reach the process, its files, its settings or its extensions) stays out of
+// reach, whatever a statement's author writes.
 #pragma once
 
 #include <string_view>

@@ -53,7 +53,7 @@ Cell Null() { return Cell{}; }
 // matches every name.
 bool Matches(const NameArgument& pattern, const std::string& name) {
   if (!pattern || pattern->empty()) return !pattern || pattern->empty();
-  return LikeMatches(pattern->c_str(), name.c_str(), U'\\');
+  return LikeMatches(*pattern, name, U'\\', LikeSyntax::OdbcSearch);
 }
 
 bool AnyName(const NameArgument& pattern) { return !pattern || pattern->empty() || *pattern == "%"; }

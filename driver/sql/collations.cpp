@@ -1,5 +1,6 @@
-// The two collations of the file's columns: case-blind text and Date/Time order.
-#include "date_text.h"
+// The collations the translator writes: text in Access's order without regard to case, and
+// Decimal values (exact text in the engine) by their value.
+#include "exact_number.h"
 #include "functions.h"
 
 #include "jet/case_fold.h"
@@ -14,20 +15,27 @@ namespace {
 int CompareText(void*, int lengthA, const void* a, int lengthB, const void* b) {
   std::string_view x(static_cast<const char*>(a), static_cast<std::size_t>(lengthA));
   std::string_view y(static_cast<const char*>(b), static_cast<std::size_t>(lengthB));
-  int folded = jet::CompareFolded(x, y);
-  return folded < 0 ? -1 : folded > 0 ? 1 : 0;
+  int order = jet::CompareFolded(x, y);
+  return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
-int CompareDates(void*, int lengthA, const void* a, int lengthB, const void* b) {
-  return CompareDateTexts(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(lengthA)),
-                          std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lengthB)));
+// A text that is no decimal number sorts after every number, and such texts by their bytes.
+int CompareDecimals(void*, int lengthA, const void* a, int lengthB, const void* b) {
+  std::string_view x(static_cast<const char*>(a), static_cast<std::size_t>(lengthA));
+  std::string_view y(static_cast<const char*>(b), static_cast<std::size_t>(lengthB));
+  Decimal dx, dy;
+  bool okX = ParseDecimal(x, dx) == NumberStatus::Ok;
+  bool okY = ParseDecimal(y, dy) == NumberStatus::Ok;
+  if (okX && okY) return CompareDecimal(dx, dy);
+  if (okX != okY) return okX ? -1 : 1;
+  return x.compare(y);
 }
 
 }  // namespace
 
 bool RegisterCollations(sqlite3* db) {
   return sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, CompareText) == SQLITE_OK &&
-         sqlite3_create_collation(db, kDateCollation, SQLITE_UTF8, nullptr, CompareDates) == SQLITE_OK;
+         sqlite3_create_collation(db, kDecimalCollation, SQLITE_UTF8, nullptr, CompareDecimals) == SQLITE_OK;
 }
 
 }  // namespace mdbodbc::sql

@@ -1,6 +1,5 @@
 #include "column_description.h"
 
-#include "functions.h"
 
 namespace mdbodbc::sql {
 namespace {
@@ -45,7 +44,10 @@ ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& tab
       break;
     case ColumnType::Single: Set(c, SQL_REAL, 7, "REAL", 14, 4); break;
     case ColumnType::Double: Set(c, SQL_DOUBLE, 15, "DOUBLE", 24, 8); break;
-    case ColumnType::DateTime: Set(c, SQL_TYPE_TIMESTAMP, 19, "DATETIME", 19, 16); break;
+    case ColumnType::DateTime:
+      Set(c, SQL_TYPE_TIMESTAMP, 23, "DATETIME", 23, 16);
+      c.decimals = 3;
+      break;
     case ColumnType::Text: {
       SQLULEN chars = column.maxCharacters > 0 ? column.maxCharacters : column.storedLength / 2;
       Set(c, SQL_WVARCHAR, chars, "VARCHAR", static_cast<SQLLEN>(chars), static_cast<SQLLEN>(chars * 2));
@@ -70,27 +72,52 @@ ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& tab
   return c;
 }
 
-std::string EngineDeclaration(const jet::Column& column) {
-  using jet::ColumnType;
-  switch (column.type) {
-    case ColumnType::Bool:
-    case ColumnType::Byte:
-    case ColumnType::Integer:
-    case ColumnType::Long:
-    case ColumnType::BigInt: return "INTEGER";
-    case ColumnType::Money:
-    case ColumnType::Single:
-    case ColumnType::Double:
-    case ColumnType::Numeric: return "REAL";
-    case ColumnType::DateTime: return std::string("TEXT COLLATE ") + kDateCollation;
-    case ColumnType::Text:
-    case ColumnType::Memo:
-    case ColumnType::Guid: return std::string("TEXT COLLATE ") + kTextCollation;
-    case ColumnType::Binary:
-    case ColumnType::Ole:
-    case ColumnType::Complex: return "BLOB";
+ResultColumn DescribeType(const Type& type) {
+  ResultColumn c;
+  c.nullable = SQL_NULLABLE;
+  switch (type.kind) {
+    case JetType::Bool: Set(c, SQL_BIT, 1, "BIT", 1, 1); break;
+    case JetType::Byte:
+      Set(c, SQL_TINYINT, 3, "BYTE", 3, 1);
+      c.isUnsigned = true;
+      break;
+    case JetType::Integer: Set(c, SQL_SMALLINT, 5, "SMALLINT", 6, 2); break;
+    case JetType::Long: Set(c, SQL_INTEGER, 10, "INTEGER", 11, 4); break;
+    case JetType::BigInt: Set(c, SQL_BIGINT, 19, "BIGINT", 20, 8); break;
+    case JetType::Currency:
+      Set(c, SQL_DECIMAL, 19, "CURRENCY", 21, 21);
+      c.decimals = 4;
+      c.fixedPrecScale = true;
+      break;
+    case JetType::Single: Set(c, SQL_REAL, 7, "REAL", 14, 4); break;
+    case JetType::Double: Set(c, SQL_DOUBLE, 15, "DOUBLE", 24, 8); break;
+    case JetType::Decimal: {
+      SQLULEN precision = type.precision > 0 ? type.precision : 28;
+      Set(c, SQL_NUMERIC, precision, "DECIMAL", static_cast<SQLLEN>(precision + 2), static_cast<SQLLEN>(precision + 2));
+      c.decimals = type.scale;
+      break;
+    }
+    case JetType::DateTime:
+      Set(c, SQL_TYPE_TIMESTAMP, 23, "DATETIME", 23, 16);
+      c.decimals = 3;
+      break;
+    case JetType::Memo: Set(c, SQL_WLONGVARCHAR, kLongValueSize, "LONGCHAR", kLongValueSize, kLongValueSize); break;
+    case JetType::Binary: {
+      SQLULEN size = type.size > 0 ? type.size : 510;
+      Set(c, SQL_VARBINARY, size, "VARBINARY", static_cast<SQLLEN>(size * 2), static_cast<SQLLEN>(size));
+      break;
+    }
+    case JetType::LongBinary:
+      Set(c, SQL_LONGVARBINARY, kLongValueSize, "LONGBINARY", kLongValueSize, kLongValueSize);
+      break;
+    case JetType::Guid: Set(c, SQL_GUID, 36, "GUID", 38, 16); break;
+    default: {
+      SQLULEN chars = type.size > 0 ? type.size : 255;
+      Set(c, SQL_WVARCHAR, chars, "VARCHAR", static_cast<SQLLEN>(chars), static_cast<SQLLEN>(chars * 2));
+      break;
+    }
   }
-  return "BLOB";
+  return c;
 }
 
 SQLSMALLINT TypeForVersion(SQLSMALLINT sqlType, SQLINTEGER odbcVersion) {

@@ -2,6 +2,7 @@
 // and nullability; and the form its values take in the SQL engine.
 #pragma once
 
+#include "jet_types.h"
 #include "result.h"
 
 #include "jet/table_definition.h"
@@ -12,9 +13,8 @@ namespace mdbodbc::sql {
 
 ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& table);
 
-// The column's declaration in the virtual table that shows the table to the engine: its
-// type name and collation.
-std::string EngineDeclaration(const jet::Column& column);
+// How ODBC sees a value of an Access type (name, origin and nullability left to the caller).
+ResultColumn DescribeType(const Type& type);
 
 // ODBC 2 applications know the date and time types by their older codes.
 SQLSMALLINT TypeForVersion(SQLSMALLINT sqlType, SQLINTEGER odbcVersion);

@@ -3,6 +3,7 @@
 #include "allowed_functions.h"
 #include "functions.h"
 #include "jet_table.h"
+#include "saved_queries.h"
 
 #include "jet/case_fold.h"
 
@@ -13,22 +14,6 @@
 namespace mdbodbc::sql {
 namespace {
 
-constexpr int kMaxTablesPerStatement = 64;
-constexpr std::string_view kNoSuchTable = "no such table: ";
-constexpr std::string_view kNoSuchColumn = "no such column: ";
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string QuotedName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 // Only what is left of a statement after its first one: spaces, semicolons and comments.
 bool OnlySeparators(std::string_view tail) {
@@ -103,8 +88,8 @@ std::unique_ptr<Engine> Engine::Open(std::shared_ptr<const jet::Database> databa
   // The engine's own table modules (JSON, full-text, R-tree, statistics) go: a statement reads
   // the file's tables and nothing else.
   sqlite3_drop_modules(db, nullptr);
-  if (!RegisterCollations(db) || !RegisterLike(db) || !RegisterScalarFunctions(db) ||
-      !RegisterJetModule(db, engine.get()) || !RegisterCatalogTables(db, engine.get())) {
+  engine->modules_.assign(engine->database_->Tables().size(), false);
+  if (!RegisterCollations(db) || !RegisterRuntime(db, engine.get())) {
     error = std::string("the SQL engine cannot start: ") + sqlite3_errmsg(db);
     return nullptr;
   }
@@ -130,8 +115,8 @@ int Engine::Authorize(void* self, int action, const char* first, const char* sec
     case SQLITE_SELECT:
     case SQLITE_RECURSIVE: return SQLITE_OK;
     case SQLITE_READ:
-      // A view or subquery column has no table of its own; a table must be the file's.
-      if (one.empty() || engine->FindCatalogTable(one)) return SQLITE_OK;
+      // A subquery's column has no table of its own; a table must be one of the file's.
+      if (one.empty() || engine->IsTableModule(one)) return SQLITE_OK;
       engine->denied_ = {"42S02", std::string(one) + " is not a table in this database"};
       return SQLITE_DENY;
     case SQLITE_FUNCTION:
@@ -171,122 +156,87 @@ std::optional<std::size_t> Engine::FindCatalogTable(std::string_view name) const
   return std::nullopt;
 }
 
-const Engine::Table* Engine::FindEngineTable(std::string_view engineName) const {
-  auto found = tables_.find(engineName);
+const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& error) {
+  auto found = tables_.find(index);
   if (found != tables_.end()) return found->second.get();
-  // SQLite reports names as the table was declared; ASCII case may differ from a later use.
-  for (const auto& [name, table] : tables_) {
-    if (sqlite3_stricmp(name.c_str(), std::string(engineName).c_str()) == 0) return table.get();
-  }
-  return nullptr;
-}
-
-std::unique_ptr<Engine::Table> Engine::ReadTable(std::string_view engineName, std::size_t index,
-                                                SqlError& error) const {
-  const jet::CatalogTable& entry = database_->Tables()[index];
+  const jet::CatalogTable& entry = database_->Tables().at(index);
   if (entry.linked) {
     error = {"HY000", "table \"" + entry.name + "\" is a link to a table in another file, which this driver does not open"};
     return nullptr;
   }
   auto table = std::make_unique<Table>();
-  table->engineName = std::string(engineName);
   table->catalogIndex = index;
   std::string reason;
   if (!database_->ReadDefinition(entry.name, table->definition, reason)) {
     error = {"HY000", reason};
     return nullptr;
   }
-  return table;
+  if (table->definition.columns.empty()) {
+    error = {"HY000", "table \"" + entry.name + "\" has no columns"};
+    return nullptr;
+  }
+  return tables_.emplace(index, std::move(table)).first->second.get();
 }
 
-const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& error) {
-  const std::string& name = database_->Tables()[index].name;
-  auto found = tables_.find(name);
-  if (found != tables_.end()) return found->second.get();
-  std::unique_ptr<Table> table = ReadTable(name, index, error);
-  if (!table) return nullptr;
-  return tables_.emplace(name, std::move(table)).first->second.get();
+std::string Engine::TableModuleName(std::size_t index) { return "jt" + std::to_string(index); }
+
+bool Engine::IsTableModule(std::string_view name) const {
+  if (name.size() < 3 || name.substr(0, 2) != "jt") return false;
+  std::size_t index = 0;
+  for (char c : name.substr(2)) {
+    if (c < '0' || c > '9' || index > modules_.size()) return false;
+    index = index * 10 + static_cast<std::size_t>(c - '0');
+  }
+  return index < modules_.size() && modules_[index];
 }
 
-// A name that SQLite does not find by itself (a spelling that differs from the file's beyond
-// ASCII case, or a table whose name another shares) becomes a virtual table of that name.
-bool Engine::CreateTable(std::string_view engineName, SqlError& error) {
-  std::optional<std::size_t> index = FindCatalogTable(engineName);
-  if (!index) {
-    error = {"42S02", std::string(engineName) + " is not a table in this database"};
-    return false;
-  }
-  // The file's own spelling may already be known under that name; the definition is shared.
-  auto known = tables_.find(engineName);
-  std::unique_ptr<Table> read;
-  const Table* table = nullptr;
-  if (known != tables_.end()) {
-    if (known->second->catalogIndex != *index) {
-      error = {"42S02", std::string(engineName) + " is not a table in this database"};
-      return false;
-    }
-    table = known->second.get();
-  } else {
-    read = ReadTable(engineName, *index, error);
-    if (!read) return false;
-    table = read.get();
-  }
-  std::string create = "CREATE VIRTUAL TABLE main." + QuotedName(engineName) + " USING " + kJetModule + "()";
-  creating = table;
-  char* message = nullptr;
-  int rc = Internally([&] { return sqlite3_exec(db_, create.c_str(), nullptr, nullptr, &message); });
-  creating = nullptr;
-  if (rc != SQLITE_OK) {
-    error = {"HY000", message != nullptr ? message : sqlite3_errmsg(db_)};
-    sqlite3_free(message);
-    return false;
-  }
-  if (read) tables_.emplace(read->engineName, std::move(read));
+bool Engine::ProvideTableModule(std::size_t index) {
+  if (index >= modules_.size()) return false;
+  if (modules_[index]) return true;
+  SqlError ignored;
+  const Table* table = ProvideCatalogTable(index, ignored);
+  if (table == nullptr) return false;
+  if (!RegisterTableModule(db_, this, table)) return false;
+  modules_[index] = true;
   return true;
+}
+
+const std::vector<SavedQuery>& Engine::SavedQueries() {
+  if (!savedQueries_) savedQueries_ = ReadSavedQueries(*database_);
+  return *savedQueries_;
+}
+
+const SavedQuery* Engine::FindSavedQuery(std::string_view name) {
+  const std::vector<SavedQuery>& queries = SavedQueries();
+  for (const SavedQuery& q : queries) {
+    if (q.name == name) return &q;
+  }
+  for (const SavedQuery& q : queries) {
+    if (jet::EqualFolded(q.name, name)) return &q;
+  }
+  return nullptr;
 }
 
 sqlite3_stmt* Engine::Prepare(std::string_view text, SqlError& error) {
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
   denied_ = {};
-  for (int attempt = 0;; ++attempt) {
-    int rc = sqlite3_prepare_v3(db_, text.data(), static_cast<int>(text.size()), 0, &statement, &tail);
-    if (rc == SQLITE_OK) break;
-    std::string message = sqlite3_errmsg(db_);
-    if (StartsWith(message, kNoSuchTable) && attempt < kMaxTablesPerStatement) {
-      std::string name = message.substr(kNoSuchTable.size());
-      if (StartsWith(name, "main.")) name.erase(0, 5);
-      if (CreateTable(name, error)) continue;
-      return nullptr;
-    }
-    if (StartsWith(message, kNoSuchColumn)) {
-      error = {"42S22", "Column " + message.substr(kNoSuchColumn.size()) + " not found"};
-    } else if (rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
+  int rc = sqlite3_prepare_v3(db_, text.data(), static_cast<int>(text.size()), 0, &statement, &tail);
+  if (rc != SQLITE_OK) {
+    if (rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
       error = {"HY001", TempStorageMessage()};
     } else if (rc == SQLITE_AUTH && !denied_.state.empty()) {
       error = denied_;
-    } else if (message == "not authorized" || message.find("may not be modified") != std::string::npos) {
-      error = {"42000", "the database is read-only: only SELECT statements can run"};
     } else {
-      error = {"42000", message};
+      // The translator writes only SQL the engine reads: anything else is the driver's fault.
+      error = {"HY000", std::string("the engine refused the translated statement: ") + sqlite3_errmsg(db_)};
     }
     return nullptr;
   }
-  if (statement == nullptr) {
-    error = {"42000", "the statement is empty"};
-    return nullptr;
-  }
-  std::size_t used = static_cast<std::size_t>(tail - text.data());
-  if (!OnlySeparators(text.substr(used))) {
+  if (statement == nullptr || !OnlySeparators(text.substr(static_cast<std::size_t>(tail - text.data()))) ||
+      !sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0) {
     sqlite3_finalize(statement);
-    error = {"42000", "only one statement can run at a time"};
-    return nullptr;
-  }
-  // Only queries: a statement without result columns (REINDEX, ANALYZE, BEGIN ...) does
-  // something else, whatever it changes.
-  if (!sqlite3_stmt_readonly(statement) || sqlite3_column_count(statement) == 0) {
-    sqlite3_finalize(statement);
-    error = {"42000", "the database is read-only: only SELECT statements can run"};
+    error = {"HY000", "the translated statement is not one query"};
     return nullptr;
   }
   return statement;

@@ -1,5 +1,6 @@
 // The SQL engine of one connection: an in-memory SQLite database in which each table of the
-// file appears as a read-only virtual table the first time a statement names it.
+// file is a read-only virtual table, made the first time a statement reads it. Statements
+// reach it only through the translator of Access SQL.
 #pragma once
 
 #include "result.h"
@@ -9,11 +10,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -27,11 +30,20 @@ struct EngineLimits {
   std::size_t maxTempBytes = std::size_t{256} << 20;
 };
 
+// A query the file keeps (MSysQueries), as Access SQL text.
+struct SavedQuery {
+  enum class Kind : std::uint8_t { Select, Union, Crosstab, Action, PassThrough, DataDefinition };
+  std::string name;
+  Kind kind = Kind::Select;
+  std::string sql;           // the statement, rebuilt from its stored parts
+  std::string problem;       // why it cannot run, when it cannot
+  std::string problemState;  // the SQLSTATE of that problem
+};
+
 class Engine {
  public:
-  // A table of the file as the engine knows it, under the name a statement gave it.
+  // A table of the file as the engine knows it.
   struct Table {
-    std::string engineName;
     std::size_t catalogIndex = 0;
     jet::TableDefinition definition;
   };
@@ -45,19 +57,26 @@ class Engine {
   const jet::Database& database() const { return *database_; }
   sqlite3* handle() const { return db_; }
 
-  // Prepares one statement in the engine's SQL. Tables that it names are made known first;
-  // a statement that would change anything is refused. Null with `error` set on failure.
+  // Prepares one statement of the engine's SQL, as the translator writes it. Null with `error`
+  // set on failure.
   sqlite3_stmt* Prepare(std::string_view text, SqlError& error);
   // Runs one step of a statement within the time limit (0: none); `error` tells what failed.
   int Step(sqlite3_stmt* statement, SqlError& error);
 
-  // The table behind an engine table name, or null.
-  const Table* FindEngineTable(std::string_view engineName) const;
   // The catalog position of a table of the file, its name compared without regard to case.
   std::optional<std::size_t> FindCatalogTable(std::string_view name) const;
-  // The table at catalog position `index` under its own name, its definition read the first
-  // time; null with `error` set when it cannot be shown (a link, an unreadable definition).
+  // The table at catalog position `index`, its definition read the first time; null with
+  // `error` set when it cannot be shown (a link, an unreadable definition).
   const Table* ProvideCatalogTable(std::size_t index, SqlError& error);
+  // The name of the engine's module for the table at catalog position `index`, and its
+  // registration (made the first time it is asked for).
+  static std::string TableModuleName(std::size_t index);
+  bool ProvideTableModule(std::size_t index);
+  bool IsTableModule(std::string_view engineName) const;
+
+  // The queries the file keeps, read the first time they are asked for.
+  const std::vector<SavedQuery>& SavedQueries();
+  const SavedQuery* FindSavedQuery(std::string_view name);
 
   // The time limit of the statements that run from now on (0 seconds: none).
   void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
@@ -76,15 +95,15 @@ class Engine {
     return result;
   }
 
-  // Set by a table scan when it fails: the SQLSTATE of that failure.
+  // Set by a table scan or a function when it fails: the SQLSTATE of that failure.
   std::string failureState;
-  // The table whose virtual table is being created (read by the module while it is).
-  const Table* creating = nullptr;
+  // A value of the row being read that could not be read, when the statement lets a row fail
+  // alone (see Query): SQLSTATE and message; empty when none.
+  SqlError rowFailure;
+  bool rowsFailAlone = false;
 
  private:
   Engine(std::shared_ptr<const jet::Database> database, std::unique_ptr<TempStorage> temp);
-  bool CreateTable(std::string_view engineName, SqlError& error);
-  std::unique_ptr<Table> ReadTable(std::string_view engineName, std::size_t index, SqlError& error) const;
   std::string TempStorageMessage() const;
   static int Authorize(void* self, int action, const char*, const char*, const char*, const char*);
   static int Progress(void* self);
@@ -93,7 +112,9 @@ class Engine {
   std::unique_ptr<TempStorage> temp_;  // outlives the database that opens its files
   sqlite3* db_ = nullptr;
   SqlError denied_;  // what the authorizer refused last, for the statement's error
-  std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
+  std::map<std::size_t, std::unique_ptr<Table>> tables_;
+  std::vector<bool> modules_;  // registered table modules, by catalog position
+  std::optional<std::vector<SavedQuery>> savedQueries_;
   bool internal_ = false;  // the driver's own schema changes are running
   std::chrono::seconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_{};

@@ -1,16 +1,11 @@
 #include "jet_table.h"
 
-#include "column_description.h"
-#include "date_text.h"
+#include "access_dates.h"
 #include "engine.h"
-#include "jet/date_time.h"
-#include "jet/value_decoding.h"
 
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <map>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -29,15 +24,6 @@ struct JetCursor : sqlite3_vtab_cursor {
   jet::Value value;
 };
 
-std::string Quoted(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 int Fail(sqlite3_vtab* vtab, const std::string& message) {
   sqlite3_free(vtab->zErrMsg);
   vtab->zErrMsg = sqlite3_mprintf("%s", message.c_str());
@@ -50,11 +36,11 @@ int Declare(sqlite3* db, Engine* engine, const Engine::Table* table, sqlite3_vta
     *error = sqlite3_mprintf("table \"%s\" has no columns", table->definition.name.c_str());
     return SQLITE_ERROR;
   }
+  // The translator names columns by their position: no name of the file reaches the engine.
   std::string schema = "CREATE TABLE x(";
   for (std::size_t i = 0; i < table->definition.columns.size(); ++i) {
-    const jet::Column& column = table->definition.columns[i];
     if (i > 0) schema += ", ";
-    schema += Quoted(column.name) + " " + EngineDeclaration(column);
+    schema += "c" + std::to_string(i);
   }
   schema += ")";
   int rc = sqlite3_declare_vtab(db, schema.c_str());
@@ -70,33 +56,16 @@ int Declare(sqlite3* db, Engine* engine, const Engine::Table* table, sqlite3_vta
   return SQLITE_OK;
 }
 
-// The "jet" module: CREATE VIRTUAL TABLE ... USING jet() by the engine, for the table it names
-// in `creating`.
-int Connect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
-  auto* engine = static_cast<Engine*>(aux);
-  if (engine->creating == nullptr) {
-    *error = sqlite3_mprintf("tables of the file are made known by the driver only");
-    return SQLITE_ERROR;
-  }
-  return Declare(db, engine, engine->creating, out, error);
-}
-
 // A module named after one table of the file: SQLite connects it, without any schema change,
-// the first time a statement names the table.
+// the first time a statement reads the table.
 struct CatalogEntry {
   Engine* engine;
-  std::size_t index;
+  const Engine::Table* table;
 };
 
 int ConnectCatalogEntry(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char** error) {
   const auto* entry = static_cast<const CatalogEntry*>(aux);
-  SqlError failure;
-  const Engine::Table* table = entry->engine->ProvideCatalogTable(entry->index, failure);
-  if (table == nullptr) {
-    *error = sqlite3_mprintf("%s", failure.message.c_str());
-    return SQLITE_ERROR;
-  }
-  return entry->engine->Internally([&] { return Declare(db, entry->engine, table, out, error); });
+  return entry->engine->Internally([&] { return Declare(db, entry->engine, entry->table, out, error); });
 }
 
 int Disconnect(sqlite3_vtab* vtab) {
@@ -127,6 +96,14 @@ int Close(sqlite3_vtab_cursor* cursor) {
 
 int Advance(JetCursor* cursor) {
   auto* vtab = static_cast<JetVtab*>(cursor->pVtab);
+  // A value of the row left behind could not be read, and the row never reached the result:
+  // a condition read it as Null, so the statement's answer cannot be trusted.
+  if (!vtab->engine->rowFailure.state.empty()) {
+    vtab->engine->failureState = vtab->engine->rowFailure.state;
+    std::string message = vtab->engine->rowFailure.message;
+    vtab->engine->rowFailure = {};
+    return Fail(vtab, message);
+  }
   cursor->atEnd = !cursor->scan->Next();
   if (cursor->atEnd && !cursor->scan->Error().empty()) {
     vtab->engine->failureState = "HY000";
@@ -162,13 +139,22 @@ std::string GuidText(const std::string& b) {
   return text;
 }
 
-void ValueError(sqlite3_context* context, JetVtab* vtab, const jet::Column& column, const std::string& what,
+void ValueError(sqlite3_context* context, JetCursor* cursor, const jet::Column& column, const std::string& what,
                 const char* state) {
-  vtab->engine->failureState = state;
+  auto* vtab = static_cast<JetVtab*>(cursor->pVtab);
+  Engine& engine = *vtab->engine;
   // The reader's messages name the table and column already; others get them here.
   std::string message = what.rfind("table \"", 0) == 0
                             ? what
                             : "table \"" + vtab->table->definition.name + "\", column \"" + column.name + "\": " + what;
+  message += " (row " + std::to_string(cursor->scan->RowId()) + ")";
+  if (engine.rowsFailAlone) {
+    // The row fails alone: the statement goes on, and the row is reported when it is read.
+    if (engine.rowFailure.state.empty()) engine.rowFailure = {state, message};
+    sqlite3_result_null(context);
+    return;
+  }
+  engine.failureState = state;
   sqlite3_result_error(context, message.c_str(), static_cast<int>(message.size()));
 }
 
@@ -178,21 +164,24 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   const jet::Column& column = vtab->table->definition.columns[static_cast<std::size_t>(index)];
   jet::Value& v = cursor->value;
   cursor->scan->Read(static_cast<std::size_t>(index), v);
+  // Each type in the engine's form of it: Yes/No as -1 and 0 (True is -1 in Access),
+  // Currency in ten-thousandths, Decimal as its exact digits, dates as linear day numbers.
   switch (v.kind) {
     case jet::ValueKind::Null: sqlite3_result_null(context); break;
-    case jet::ValueKind::Bool:
-    case jet::ValueKind::Integer: sqlite3_result_int64(context, v.integer); break;
+    case jet::ValueKind::Bool: sqlite3_result_int64(context, v.integer != 0 ? -1 : 0); break;
+    case jet::ValueKind::Integer:
+    case jet::ValueKind::Money: sqlite3_result_int64(context, v.integer); break;
     case jet::ValueKind::Real: sqlite3_result_double(context, v.real); break;
-    case jet::ValueKind::Money: sqlite3_result_double(context, static_cast<double>(v.integer) / 10000.0); break;
-    case jet::ValueKind::Decimal: sqlite3_result_double(context, std::strtod(v.bytes.c_str(), nullptr)); break;
+    case jet::ValueKind::Decimal:
+      sqlite3_result_text64(context, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
     case jet::ValueKind::DateTime: {
-      if (!jet::DateInRange(v.real)) {
-        ValueError(context, vtab, column, "the stored date lies outside 0100-01-01..9999-12-31", "22007");
+      double linear = LinearFromStored(v.real);
+      if (!InDateRange(linear)) {
+        ValueError(context, cursor, column, "the stored date lies outside 0100-01-01..9999-12-31", "22007");
         break;
       }
-      char text[jet::kDateTimeTextSize];
-      jet::PutDateTimeText(v.real, text);
-      sqlite3_result_text(context, text, static_cast<int>(sizeof text), SQLITE_TRANSIENT);
+      sqlite3_result_double(context, linear);
       break;
     }
     case jet::ValueKind::Text:
@@ -213,7 +202,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
       } else if (v.error == jet::ValueError::Unsupported) {
         state = "HYC00";
       }
-      ValueError(context, vtab, column, v.bytes, state);
+      ValueError(context, cursor, column, v.bytes, state);
       break;
     }
   }
@@ -225,12 +214,11 @@ int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
-sqlite3_module MakeModule(bool eponymousOnly) {
+sqlite3_module MakeModule() {
   sqlite3_module m{};
   m.iVersion = 1;
   // Without xCreate a module is only ever the table of its own name.
-  m.xCreate = eponymousOnly ? nullptr : Connect;
-  m.xConnect = eponymousOnly ? ConnectCatalogEntry : Connect;
+  m.xConnect = ConnectCatalogEntry;
   m.xBestIndex = BestIndex;
   m.xDisconnect = Disconnect;
   m.xDestroy = Disconnect;
@@ -244,40 +232,15 @@ sqlite3_module MakeModule(bool eponymousOnly) {
   return m;
 }
 
-const sqlite3_module kModule = MakeModule(false);
-const sqlite3_module kCatalogEntryModule = MakeModule(true);
-
-// SQLite finds modules by name without regard to ASCII case.
-std::string AsciiUpper(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
+const sqlite3_module kCatalogEntryModule = MakeModule();
 
 }  // namespace
 
-bool RegisterJetModule(sqlite3* db, Engine* engine) {
-  return sqlite3_create_module_v2(db, kJetModule, &kModule, engine, nullptr) == SQLITE_OK;
-}
-
-bool RegisterCatalogTables(sqlite3* db, Engine* engine) {
-  const std::vector<jet::CatalogTable>& tables = engine->database().Tables();
-  std::map<std::string, int> uses;
-  for (const jet::CatalogTable& table : tables) ++uses[AsciiUpper(table.name)];
-  // A name that two tables share, or that is the engine's own module, is left to CREATE
-  // VIRTUAL TABLE, which picks the table as the rest of the driver does.
-  ++uses[AsciiUpper(kJetModule)];
-  for (std::size_t i = 0; i < tables.size(); ++i) {
-    const std::string& name = tables[i].name;
-    if (name.empty() || name.find('\0') != std::string::npos || uses[AsciiUpper(name)] != 1) continue;
-    auto* entry = new CatalogEntry{engine, i};
-    int rc = sqlite3_create_module_v2(db, name.c_str(), &kCatalogEntryModule, entry,
-                                      [](void* aux) { delete static_cast<CatalogEntry*>(aux); });
-    if (rc != SQLITE_OK) return false;
-  }
-  return true;
+bool RegisterTableModule(sqlite3* db, Engine* engine, const Engine::Table* table) {
+  auto* entry = new CatalogEntry{engine, table};
+  std::string name = Engine::TableModuleName(table->catalogIndex);
+  return sqlite3_create_module_v2(db, name.c_str(), &kCatalogEntryModule, entry,
+                                  [](void* aux) { delete static_cast<CatalogEntry*>(aux); }) == SQLITE_OK;
 }
 
 }  // namespace mdbodbc::sql

@@ -1,6 +1,7 @@
-// LIKE without regard to letter case for every letter, not only ASCII. A pattern is folded
-// once per statement (kept by the engine beside the constant argument) and matched with one
-// remembered %, so time stays within pattern length times text length.
+// LIKE without regard to letter case for every letter, not only ASCII, in ODBC's syntax (% _
+// and [classes]) or Access's (* ? # and [classes]). A pattern is folded once per statement
+// (kept by the engine beside the constant argument) and matched with one remembered run, so
+// time stays within pattern length times text length.
 #include "functions.h"
 
 #include "jet/case_fold.h"
@@ -43,33 +44,101 @@ inline char32_t Fold(char32_t c) {
   return jet::FoldCase(c);
 }
 
-// A pattern as folded characters; kAnyOne and kAnyRun stand for _ and %.
-constexpr char32_t kAnyOne = 0xFFFFFFFE;
-constexpr char32_t kAnyRun = 0xFFFFFFFF;
+// One element of a pattern: a character (folded), any one character, any run, a digit, or a
+// class of characters ([a-c], [!x]).
+struct Item {
+  enum class Kind : unsigned char { Char, AnyOne, AnyRun, Digit, Class } kind = Kind::Char;
+  char32_t c = 0;
+  bool negated = false;
+  std::vector<std::pair<char32_t, char32_t>> ranges;  // Class: folded, inclusive
+
+  bool Matches(char32_t folded) const {
+    switch (kind) {
+      case Kind::Char: return c == folded;
+      case Kind::AnyOne: return true;
+      case Kind::Digit: return folded >= '0' && folded <= '9';
+      case Kind::Class: {
+        bool in = false;
+        for (const auto& [low, high] : ranges) in = in || (folded >= low && folded <= high);
+        return in != negated;
+      }
+      case Kind::AnyRun: return false;
+    }
+    return false;
+  }
+};
 
 struct Pattern {
   std::string text;
   char32_t escape = 0;
-  std::vector<char32_t> items;
+  LikeSyntax syntax = LikeSyntax::Odbc;
+  std::vector<Item> items;
 };
 
-void Compile(std::string_view text, char32_t escape, Pattern& out) {
+// [list], [!list], [a-z]: false (the [ is then a plain character) when the class is not closed.
+bool ReadClass(const unsigned char*& p, const unsigned char* end, Item& out) {
+  const unsigned char* at = p;
+  out = Item{};
+  out.kind = Item::Kind::Class;
+  if (at < end && *at == '!') {
+    out.negated = true;
+    ++at;
+  }
+  bool first = true;
+  while (at < end) {
+    char32_t c = Next(at, end);
+    if (c == ']' && !first) {
+      p = at;
+      return true;
+    }
+    first = false;
+    char32_t low = Fold(c), high = low;
+    if (at < end && *at == '-' && at + 1 < end && at[1] != ']') {
+      ++at;
+      high = Fold(Next(at, end));
+      if (high < low) std::swap(low, high);
+    }
+    out.ranges.push_back({low, high});
+  }
+  return false;
+}
+
+void Compile(std::string_view text, char32_t escape, LikeSyntax syntax, Pattern& out) {
   out.text.assign(text);
   out.escape = escape;
+  out.syntax = syntax;
   out.items.clear();
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
+  const bool access = syntax == LikeSyntax::Access;
+  const bool classes = syntax != LikeSyntax::OdbcSearch;
   while (p < end) {
     char32_t c = Next(p, end);
+    Item item;
     if (escape != 0 && c == escape && p < end) {
-      out.items.push_back(Fold(Next(p, end)));
-    } else if (c == '%') {
-      if (out.items.empty() || out.items.back() != kAnyRun) out.items.push_back(kAnyRun);
-    } else if (c == '_') {
-      out.items.push_back(kAnyOne);
+      item.c = Fold(Next(p, end));
+    } else if (c == (access ? '*' : '%')) {
+      if (out.items.empty() || out.items.back().kind != Item::Kind::AnyRun) {
+        item.kind = Item::Kind::AnyRun;
+        out.items.push_back(item);
+      }
+      continue;
+    } else if (c == (access ? '?' : '_')) {
+      item.kind = Item::Kind::AnyOne;
+    } else if (access && c == '#') {
+      item.kind = Item::Kind::Digit;
+    } else if (classes && c == '[') {
+      const unsigned char* at = p;
+      if (!ReadClass(at, end, item)) {
+        item = Item{};
+        item.c = '[';
+      } else {
+        p = at;
+      }
     } else {
-      out.items.push_back(Fold(c));
+      item.c = Fold(c);
     }
+    out.items.push_back(std::move(item));
   }
 }
 
@@ -79,16 +148,16 @@ bool Match(const Pattern& pattern, std::string_view subject) {
   std::size_t p = 0;
   const std::size_t n = pattern.items.size();
   std::size_t starPattern = 0;
-  const unsigned char* starSubject = nullptr;  // null until a % was met
+  const unsigned char* starSubject = nullptr;  // null until a run was met
   while (s < end) {
-    if (p < n && pattern.items[p] == kAnyRun) {
+    if (p < n && pattern.items[p].kind == Item::Kind::AnyRun) {
       starPattern = ++p;
       starSubject = s;
       continue;
     }
     const unsigned char* next = s;
     char32_t c = Next(next, end);
-    if (p < n && (pattern.items[p] == kAnyOne || pattern.items[p] == Fold(c))) {
+    if (p < n && pattern.items[p].Matches(Fold(c))) {
       ++p;
       s = next;
       continue;
@@ -98,7 +167,7 @@ bool Match(const Pattern& pattern, std::string_view subject) {
     Next(starSubject, end);
     s = starSubject;
   }
-  while (p < n && pattern.items[p] == kAnyRun) ++p;
+  while (p < n && pattern.items[p].kind == Item::Kind::AnyRun) ++p;
   return p == n;
 }
 
@@ -110,13 +179,15 @@ std::string_view Bytes(sqlite3_value* value) {
 
 void DeletePattern(void* pattern) { delete static_cast<Pattern*>(pattern); }
 
+// jet_like(value, pattern, access [, escape]): -1 when the value matches, 0 when not, NULL
+// when either is NULL.
 void Like(sqlite3_context* context, int argc, sqlite3_value** argv) {
   for (int i = 0; i < argc; ++i) {
     if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return;  // NULL
   }
   char32_t escape = 0;
-  if (argc == 3) {
-    std::string_view e = Bytes(argv[2]);
+  if (argc == 4) {
+    std::string_view e = Bytes(argv[3]);
     const auto* at = reinterpret_cast<const unsigned char*>(e.data());
     const auto* end = at + e.size();
     escape = at < end ? Next(at, end) : 0;
@@ -125,32 +196,33 @@ void Like(sqlite3_context* context, int argc, sqlite3_value** argv) {
       return;
     }
   }
-  std::string_view text = Bytes(argv[0]);
-  auto* cached = static_cast<Pattern*>(sqlite3_get_auxdata(context, 0));
-  if (cached != nullptr && cached->text == text && cached->escape == escape) {
-    sqlite3_result_int(context, Match(*cached, Bytes(argv[1])) ? 1 : 0);
+  LikeSyntax syntax = sqlite3_value_int(argv[2]) != 0 ? LikeSyntax::Access : LikeSyntax::Odbc;
+  std::string_view text = Bytes(argv[1]);
+  auto* cached = static_cast<Pattern*>(sqlite3_get_auxdata(context, 1));
+  if (cached != nullptr && cached->text == text && cached->escape == escape && cached->syntax == syntax) {
+    sqlite3_result_int(context, Match(*cached, Bytes(argv[0])) ? -1 : 0);
     return;
   }
   auto* pattern = new Pattern;
-  Compile(text, escape, *pattern);
-  sqlite3_result_int(context, Match(*pattern, Bytes(argv[1])) ? 1 : 0);
+  Compile(text, escape, syntax, *pattern);
+  sqlite3_result_int(context, Match(*pattern, Bytes(argv[0])) ? -1 : 0);
   // The engine keeps the folded pattern while the argument stays the same (it may also free
   // it at once: it is not used after this call).
-  sqlite3_set_auxdata(context, 0, pattern, DeletePattern);
+  sqlite3_set_auxdata(context, 1, pattern, DeletePattern);
 }
 
 }  // namespace
 
-bool LikeMatches(const char* pattern, const char* text, char32_t escape) {
+bool LikeMatches(std::string_view pattern, std::string_view text, char32_t escape, LikeSyntax syntax) {
   Pattern compiled;
-  Compile(pattern, escape, compiled);
+  Compile(pattern, escape, syntax, compiled);
   return Match(compiled, text);
 }
 
 bool RegisterLike(sqlite3* db) {
   int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  return sqlite3_create_function(db, "like", 2, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "like", 3, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK;
+  return sqlite3_create_function(db, "jet_like", 3, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "jet_like", 4, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace mdbodbc::sql

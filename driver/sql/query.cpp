@@ -1,24 +1,73 @@
 #include "query.h"
 
+#include "access_dates.h"
 #include "column_description.h"
-#include "rewrite.h"
+#include "exact_number.h"
+#include "parser.h"
+#include "translator.h"
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <limits>
 
 namespace mdbodbc::sql {
+namespace {
+
+bool WholeRange(JetType t, std::int64_t& low, std::int64_t& high) {
+  switch (t) {
+    case JetType::Byte: low = 0; high = 255; return true;
+    case JetType::Integer: low = -32768; high = 32767; return true;
+    case JetType::Long:
+      low = std::numeric_limits<std::int32_t>::min();
+      high = std::numeric_limits<std::int32_t>::max();
+      return true;
+    default:
+      low = std::numeric_limits<std::int64_t>::min();
+      high = std::numeric_limits<std::int64_t>::max();
+      return true;
+  }
+}
+
+std::string_view Bytes(sqlite3_value* value) {
+  const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+  return {data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
+}
+
+}  // namespace
 
 std::unique_ptr<Query> Query::Prepare(Engine& engine, std::string_view text, SqlError& error) {
-  Rewritten rewritten = RewriteStatement(text);
-  if (!rewritten.ok) {
-    error = {"42000", rewritten.error};
-    return nullptr;
+  BoundStatement bound;
+  bound.statement = ParseStatement(text, error);
+  if (!bound.statement) return nullptr;
+  if (!Bind(engine, bound, error)) return nullptr;
+  Translation translation;
+  if (!Translate(engine, bound, translation, error)) return nullptr;
+  for (std::size_t index : translation.tables) {
+    if (!engine.ProvideTableModule(index)) {
+      error = {"HY000", "table \"" + engine.database().Tables().at(index).name + "\" cannot be read"};
+      return nullptr;
+    }
   }
-  sqlite3_stmt* statement = engine.Prepare(rewritten.text, error);
+  sqlite3_stmt* statement = engine.Prepare(translation.sql, error);
   if (statement == nullptr) return nullptr;
   std::unique_ptr<Query> query(new Query(engine, statement));
-  query->DescribeColumns();
+  query->sql_ = std::move(translation.sql);
+  query->streaming_ = translation.streaming;
+  query->parameters_ = bound.parameters;
+  for (const Output& out : translation.outputs) {
+    ResultColumn column = DescribeType(out.type);
+    column.name = out.label;
+    column.baseTable = out.origin.baseTable;
+    column.baseColumn = out.origin.baseColumn;
+    column.nullable = out.origin.nullable == SQL_NO_NULLS && out.type.kind != JetType::Null ? SQL_NO_NULLS
+                      : out.origin.nullable == SQL_NULLABLE_UNKNOWN                        ? SQL_NULLABLE_UNKNOWN
+                                                                                           : SQL_NULLABLE;
+    column.autoUnique = out.origin.autoUnique;
+    if (out.type.kind == JetType::Long && out.origin.autoUnique) column.typeName = "COUNTER";
+    query->columns_.push_back(std::move(column));
+    query->types_.push_back(out.type);
+  }
   return query;
 }
 
@@ -26,117 +75,131 @@ Query::Query(Engine& engine, sqlite3_stmt* statement) : engine_(engine), stateme
 
 Query::~Query() { sqlite3_finalize(statement_); }
 
-int Query::ParameterCount() const { return sqlite3_bind_parameter_count(statement_); }
-
-// A column that names a column of a table takes that column's type; an expression is taken
-// as text until its first value tells more.
-void Query::DescribeColumns() {
-  int count = sqlite3_column_count(statement_);
-  columns_.clear();
-  fromTable_.assign(static_cast<std::size_t>(count), false);
-  for (int i = 0; i < count; ++i) {
-    const char* label = sqlite3_column_name(statement_, i);
-    const char* table = sqlite3_column_table_name(statement_, i);
-    const char* origin = sqlite3_column_origin_name(statement_, i);
-    ResultColumn column;
-    const Engine::Table* source = table != nullptr ? engine_.FindEngineTable(table) : nullptr;
-    if (source != nullptr && origin != nullptr) {
-      for (const jet::Column& jetColumn : source->definition.columns) {
-        if (jetColumn.name == origin) {
-          column = DescribeJetColumn(jetColumn, source->definition.name);
-          fromTable_[static_cast<std::size_t>(i)] = true;
-          break;
-        }
-      }
-    }
-    column.name = label != nullptr ? label : "";
-    columns_.push_back(std::move(column));
-  }
-}
-
-void Query::SettleExpressionTypes() {
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    if (fromTable_[i]) continue;
-    ResultColumn& c = columns_[i];
-    int index = static_cast<int>(i);
-    switch (sqlite3_column_type(statement_, index)) {
-      case SQLITE_INTEGER: {
-        sqlite3_int64 v = sqlite3_column_int64(statement_, index);
-        bool narrow = v >= std::numeric_limits<SQLINTEGER>::min() && v <= std::numeric_limits<SQLINTEGER>::max();
-        c.sqlType = narrow ? SQL_INTEGER : SQL_BIGINT;
-        c.typeName = narrow ? "INTEGER" : "BIGINT";
-        c.size = narrow ? 10 : 19;
-        c.displaySize = narrow ? 11 : 20;
-        c.octetLength = narrow ? 4 : 8;
-        break;
-      }
-      case SQLITE_FLOAT:
-        c.sqlType = SQL_DOUBLE;
-        c.typeName = "DOUBLE";
-        c.size = 15;
-        c.displaySize = 24;
-        c.octetLength = 8;
-        break;
-      case SQLITE_BLOB:
-        c.sqlType = SQL_LONGVARBINARY;
-        c.typeName = "LONGBINARY";
-        c.size = 1073741823;
-        c.displaySize = c.octetLength = 1073741823;
-        break;
-      default: break;  // text, or NULL that tells nothing: text
-    }
-  }
-}
-
 bool Query::Start(SqlError& error) {
   sqlite3_reset(statement_);
   finished_ = false;
+  engine_.rowFailure = {};
+  engine_.rowsFailAlone = streaming_;
   pending_ = engine_.Step(statement_, pendingError_);
   if (pending_ != SQLITE_ROW && pending_ != SQLITE_DONE) {
     error = pendingError_;
     pending_ = 0;
+    finished_ = true;
     return false;
   }
-  if (pending_ == SQLITE_ROW) SettleExpressionTypes();
   return true;
 }
 
-void Query::ReadRow(Row& row) const {
+// Each value in its column's type: a value the engine computed past that type's range (a sum
+// that left 64 bits, a Long product past 32 bits, a date past 9999) fails its row with 22003
+// or 22008; the type never changes from row to row.
+bool Query::ReadRow(Row& row, SqlError& error) const {
   row.resize(columns_.size());
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     Cell& cell = row[i];
     sqlite3_value* value = sqlite3_column_value(statement_, static_cast<int>(i));
-    int type = sqlite3_value_type(value);
-    switch (type) {
-      case SQLITE_INTEGER:
+    int stored = sqlite3_value_type(value);
+    if (stored == SQLITE_NULL) {
+      cell.kind = Cell::Kind::Null;
+      continue;
+    }
+    const Type& type = types_[i];
+    auto overflow = [&] {
+      error = {"22003", "numeric value out of range: the value of column " + columns_[i].name + " does not fit a " +
+                            TypeName(type)};
+      return false;
+    };
+    switch (type.kind) {
+      case JetType::Bool:
         cell.kind = Cell::Kind::Integer;
-        cell.integer = sqlite3_value_int64(value);
+        cell.integer = sqlite3_value_int64(value) != 0 ? 1 : 0;
         break;
-      case SQLITE_FLOAT:
-        cell.kind = Cell::Kind::Real;
-        cell.real = sqlite3_value_double(value);
-        break;
-      case SQLITE_TEXT:
-      case SQLITE_BLOB: {
-        // Text read as its bytes: the engine need not add a terminator.
-        cell.kind = type == SQLITE_TEXT ? Cell::Kind::Text : Cell::Kind::Blob;
-        const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
-        cell.bytes.assign(data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      case JetType::Byte:
+      case JetType::Integer:
+      case JetType::Long:
+      case JetType::BigInt:
+      case JetType::Currency: {
+        if (stored != SQLITE_INTEGER) return overflow();
+        std::int64_t v = sqlite3_value_int64(value), low = 0, high = 0;
+        WholeRange(type.kind, low, high);
+        if (v < low || v > high) return overflow();
+        cell.kind = type.kind == JetType::Currency ? Cell::Kind::Currency : Cell::Kind::Integer;
+        cell.integer = v;
         break;
       }
-      default: cell.kind = Cell::Kind::Null; cell.bytes.clear(); break;
+      case JetType::Single:
+      case JetType::Double: {
+        double v = sqlite3_value_double(value);
+        if (stored == SQLITE_TEXT || stored == SQLITE_BLOB) return overflow();
+        if (type.kind == JetType::Single) {
+          if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) return overflow();
+          v = static_cast<float>(v);
+        }
+        cell.kind = Cell::Kind::Real;
+        cell.real = v;
+        break;
+      }
+      case JetType::Decimal: {
+        Decimal d;
+        std::string_view text = Bytes(value);
+        if (stored == SQLITE_INTEGER) {
+          d = DecimalFromInt64(sqlite3_value_int64(value));
+        } else if (ParseDecimal(text, d) != NumberStatus::Ok) {
+          return overflow();
+        }
+        cell.kind = Cell::Kind::Decimal;
+        cell.bytes = DecimalText(d, type.scale);
+        break;
+      }
+      case JetType::DateTime: {
+        double v = sqlite3_value_double(value);
+        if (stored == SQLITE_TEXT || stored == SQLITE_BLOB || !InDateRange(v)) {
+          error = {"22008", "datetime field overflow: the value of column " + columns_[i].name +
+                                " lies outside 0100-01-01..9999-12-31"};
+          return false;
+        }
+        cell.kind = Cell::Kind::DateTime;
+        cell.real = v;
+        break;
+      }
+      case JetType::Binary:
+      case JetType::LongBinary: {
+        cell.kind = Cell::Kind::Blob;
+        std::string_view bytes = Bytes(value);
+        cell.bytes.assign(bytes.data(), bytes.size());
+        break;
+      }
+      default: {
+        // Text read as its bytes: the engine need not add a terminator.
+        cell.kind = Cell::Kind::Text;
+        if (stored == SQLITE_TEXT || stored == SQLITE_BLOB) {
+          std::string_view bytes = Bytes(value);
+          cell.bytes.assign(bytes.data(), bytes.size());
+        } else {
+          cell.bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        }
+      }
     }
   }
+  return true;
 }
 
 ResultSource::Step Query::Next(Row& row, SqlError& error) {
   if (finished_) return Step::End;
   int rc = pending_;
   pending_ = 0;
-  if (rc == 0) rc = engine_.Step(statement_, error);
+  if (rc == 0) {
+    engine_.rowsFailAlone = streaming_;
+    engine_.rowFailure = {};
+    rc = engine_.Step(statement_, error);
+  }
   if (rc == SQLITE_ROW) {
-    ReadRow(row);
-    return Step::Row;
+    if (!engine_.rowFailure.state.empty()) {
+      error = engine_.rowFailure;
+      engine_.rowFailure = {};
+      return Step::RowError;
+    }
+    return ReadRow(row, error) ? Step::Row : Step::RowError;
   }
   finished_ = true;
   if (rc == SQLITE_DONE) return Step::End;

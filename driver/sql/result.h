@@ -12,13 +12,21 @@
 
 namespace mdbodbc::sql {
 
-// One value of a row, in the engine's kinds. Date/Time values are ISO text; Yes/No values are
-// integers 0 and 1.
+// One value of a row, by the kind of its column's type. Yes/No values are integers 0 and 1.
 struct Cell {
-  enum class Kind : std::uint8_t { Null, Integer, Real, Text, Blob } kind = Kind::Null;
+  enum class Kind : std::uint8_t {
+    Null,
+    Integer,   // integer
+    Real,      // real (a Single's value widened)
+    Text,      // bytes: UTF-8
+    Blob,      // bytes
+    Currency,  // integer: ten-thousandths
+    Decimal,   // bytes: plain decimal text at the column's scale
+    DateTime,  // real: days since 1899-12-30, linear (the time counts forward on every day)
+  } kind = Kind::Null;
   std::int64_t integer = 0;
   double real = 0;
-  std::string bytes;  // Text (UTF-8) or Blob
+  std::string bytes;
 };
 
 using Row = std::vector<Cell>;
@@ -47,7 +55,8 @@ struct SqlError {
 
 class ResultSource {
  public:
-  enum class Step { Row, End, Error };
+  // RowError: this row's values cannot be given (`error` says why); the rows after it can.
+  enum class Step { Row, End, Error, RowError };
   virtual ~ResultSource() = default;
   virtual const std::vector<ResultColumn>& Columns() const = 0;
   // Starts (again) from the first row.
