@@ -123,7 +123,8 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_MULTIPLE_ACTIVE_TXN: return Text("N");
 
     // Names and the SQL that the engine reads.
-    case SQL_IDENTIFIER_QUOTE_CHAR: return Text("\"");
+    // Access SQL reads "..." as text: names are quoted with ` (or [ ]).
+    case SQL_IDENTIFIER_QUOTE_CHAR: return Text("`");
     case SQL_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
     case SQL_QUOTED_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
     case SQL_SEARCH_PATTERN_ESCAPE: return Text("\\");

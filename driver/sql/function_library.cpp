@@ -203,7 +203,9 @@ const char* CollateFor(const Type& t) {
 
 std::string EmitCount(const CallSite& c) {
   if (c.args[0] == "*") return "count(*)";
-  return "count(" + Distinct(c) + c.args[0] + ")";
+  // DISTINCT counts values that differ as Access compares them.
+  if (c.distinct) return "count(DISTINCT (" + c.args[0] + ")" + CollateFor(c.argTypes[0]) + ")";
+  return "count(" + c.args[0] + ")";
 }
 
 std::string EmitSum(const CallSite& c) {

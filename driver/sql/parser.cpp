@@ -399,6 +399,9 @@ class Parser {
       Advance();
       item->name.push_back(Advance().text);
     }
+    if (Peek().IsSymbol("(")) {
+      return Fail(Peek(), item->name.back() + "(...) in FROM: only the tables and queries of the file can be read"), nullptr;
+    }
     if (Peek().IsKeyword("IN") && Peek(1).kind == Token::Kind::Text) {
       return Fail(Peek(), "a table IN another database file: this driver reads only its own file"), nullptr;
     }
@@ -875,8 +878,12 @@ bool NativeStatement(std::string_view text, std::string& out, SqlError& error) {
       copied = t[i + 3].offset + 1;
       i += 3;
     } else if (kind.IsKeyword("fn") || kind.IsKeyword("oj") || kind.IsKeyword("escape")) {
-      if (kind.IsKeyword("escape")) out += "ESCAPE";
-      copied = kind.offset + kind.text.size();
+      if (kind.IsKeyword("escape")) {
+        out += "ESCAPE";
+        copied = kind.offset + kind.text.size();
+      } else {
+        copied = i + 2 < t.size() ? t[i + 2].offset : kind.offset + kind.text.size();
+      }
       dropped.push_back(true);
       ++i;
     } else {

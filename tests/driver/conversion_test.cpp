@@ -1,7 +1,7 @@
 // Values converted to the application's C types, one table of cases: each numeric type with
-// its overflow (22003) and lost fraction (01S07), text that is no number (22018) or no date
-// (22007), dates cut to a day, and types that do not convert (07006); and the rows a static
-// cursor keeps, read back as they were stored.
+// its overflow (22003) and lost fraction (01S07), text that is no number or no date (22018),
+// dates with milliseconds or cut to a day, Currency and Decimal exactly, and types that do not
+// convert (07006); and the rows a static cursor keeps, read back as they were stored.
 #include "convert.h"
 #include "row_store.h"
 
@@ -18,6 +18,9 @@ sql::Cell Integer(std::int64_t v) { return {sql::Cell::Kind::Integer, v, 0, {}};
 sql::Cell Real(double v) { return {sql::Cell::Kind::Real, 0, v, {}}; }
 sql::Cell Text(std::string v) { return {sql::Cell::Kind::Text, 0, 0, std::move(v)}; }
 sql::Cell Blob(std::string v) { return {sql::Cell::Kind::Blob, 0, 0, std::move(v)}; }
+sql::Cell Money(std::int64_t tenThousandths) { return {sql::Cell::Kind::Currency, tenThousandths, 0, {}}; }
+sql::Cell Exact(std::string digits) { return {sql::Cell::Kind::Decimal, 0, 0, std::move(digits)}; }
+sql::Cell Date(double linearDays) { return {sql::Cell::Kind::DateTime, 0, linearDays, {}}; }
 
 // The converted value as text, to compare whatever its C type.
 std::string Shown(SQLSMALLINT cType, const unsigned char* buffer) {
@@ -49,7 +52,20 @@ std::string Shown(SQLSMALLINT cType, const unsigned char* buffer) {
     case SQL_C_TYPE_TIMESTAMP: {
       auto ts = as(SQL_TIMESTAMP_STRUCT{});
       return std::to_string(ts.year) + "-" + std::to_string(ts.month) + "-" + std::to_string(ts.day) + " " +
-             std::to_string(ts.hour) + ":" + std::to_string(ts.minute) + ":" + std::to_string(ts.second);
+             std::to_string(ts.hour) + ":" + std::to_string(ts.minute) + ":" + std::to_string(ts.second) +
+             (ts.fraction ? "." + std::to_string(ts.fraction) : "");
+    }
+    case SQL_C_NUMERIC: {
+      auto n = as(SQL_NUMERIC_STRUCT{});
+      unsigned __int128 m = 0;
+      for (int i = SQL_MAX_NUMERIC_LEN - 1; i >= 0; --i) m = (m << 8) | n.val[i];
+      std::string digits;
+      do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
+        m /= 10;
+      } while (m > 0);
+      return std::string(n.sign == 1 ? "" : "-") + digits + "e-" + std::to_string(n.scale) + " p" +
+             std::to_string(n.precision);
     }
     case SQL_C_GUID: return std::to_string(as(SQLGUID{}).Data1);
     default: return "?";
@@ -61,6 +77,14 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
   number.sqlType = SQL_DOUBLE;
   sql::ResultColumn date;
   date.sqlType = SQL_TYPE_TIMESTAMP;
+  sql::ResultColumn currency;
+  currency.sqlType = SQL_DECIMAL;
+  currency.size = 19;
+  currency.decimals = 4;
+  sql::ResultColumn decimal;
+  decimal.sqlType = SQL_NUMERIC;
+  decimal.size = 18;
+  decimal.decimals = 6;
   struct Case {
     sql::Cell cell;
     const sql::ResultColumn& column;
@@ -96,9 +120,28 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
       {Text("2000-02-29 10:20:30"), date, SQL_C_TYPE_DATE, "2000-2-29 01S07"},
       {Text("2000-02-29"), date, SQL_C_TYPE_DATE, "2000-2-29"},
       {Text("2000-02-29 10:20:30"), date, SQL_C_TYPE_TIME, "10:20:30"},
-      {Text("2001-02-29"), date, SQL_C_TYPE_TIMESTAMP, "22007"},
-      {Text("not a date"), date, SQL_C_TYPE_DATE, "22007"},
+      {Text("2001-02-29"), date, SQL_C_TYPE_TIMESTAMP, "22018"},
+      {Text("not a date"), date, SQL_C_TYPE_DATE, "22018"},
       {Integer(3), date, SQL_C_TYPE_TIMESTAMP, "07006"},
+      // Dates keep their milliseconds, before 1899-12-30 as after; a date past 9999 is 22008.
+      {Date(36526 + 0.5 + 0.701 / 86400), date, SQL_C_TYPE_TIMESTAMP, "2000-1-1 12:0:0.701000000"},
+      {Date(-0.75), date, SQL_C_TYPE_TIMESTAMP, "1899-12-29 6:0:0"},
+      {Date(-657434), date, SQL_C_TYPE_DATE, "100-1-1"},
+      {Date(2958465 + 86399.999 / 86400), date, SQL_C_TYPE_TIMESTAMP, "9999-12-31 23:59:59.999000000"},
+      {Date(2958466), date, SQL_C_TYPE_TIMESTAMP, "22008"},
+      {Date(36526.25), date, SQL_C_TYPE_TIME, "6:0:0"},
+      {Date(36526.25), number, SQL_C_DOUBLE, "07006"},
+      // Currency and Decimal exactly, to whole numbers (cut toward zero), doubles and NUMERIC.
+      {Money(10000000000), currency, SQL_C_SBIGINT, "1000000"},
+      {Money(-25000), currency, SQL_C_SLONG, "-2 01S07"},
+      {Money(std::numeric_limits<std::int64_t>::max()), currency, SQL_C_SBIGINT, "922337203685477 01S07"},
+      {Money(std::numeric_limits<std::int64_t>::max()), currency, SQL_C_NUMERIC, "9223372036854775807e-4 p19"},
+      {Money(-1), currency, SQL_C_NUMERIC, "-1e-4 p19"},
+      {Money(12345), currency, SQL_C_DOUBLE, "1.234500"},
+      {Exact("102030405060.654321"), decimal, SQL_C_NUMERIC, "102030405060654321e-6 p18"},
+      {Exact("-0.000001"), decimal, SQL_C_SLONG, "0 01S07"},
+      {Exact("9999999999999999999999999999"), decimal, SQL_C_SBIGINT, "22003"},
+      {Exact("12.5"), number, SQL_C_NUMERIC, "125e-1 p3"},
       {Text("{01020304-0506-0708-090A-0B0C0D0E0F10}"), number, SQL_C_GUID, "16909060"},
       {Text("{nope}"), number, SQL_C_GUID, "07006"},
   };
@@ -111,7 +154,7 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
     if (outcome.rc != SQL_ERROR) {
       EXPECT_EQ(indicator, FixedSize(c.cType)) << c.expected;
     }
-    EXPECT_EQ(got, c.expected) << "C type " << c.cType << ", value " << ValueText(c.cell);
+    EXPECT_EQ(got, c.expected) << "C type " << c.cType << ", value " << ValueText(c.cell, c.column);
   }
 }
 
@@ -131,11 +174,21 @@ TEST(ConversionTest, CharacterAndBinaryForms) {
       {Blob(std::string("\x00\xAB", 2)), SQL_C_CHAR, "00AB"},
       {Blob(std::string("\x00\xAB", 2)), SQL_C_BINARY, std::string("\x00\xAB", 2)},
       {Integer(1), SQL_C_BINARY, "07006"},
+      // Plain notation, never exponent form: Currency at its four decimals, Decimal at its scale.
+      {Money(10000000000), SQL_C_CHAR, "1000000.0000"},
+      {Money(1), SQL_C_CHAR, "0.0001"},
+      {Money(std::numeric_limits<std::int64_t>::min()), SQL_C_CHAR, "-922337203685477.5808"},
+      {Exact("102030405060.654321"), SQL_C_CHAR, "102030405060.654321"},
+      {Date(36526 + 0.5 + 0.701 / 86400), SQL_C_CHAR, "2000-01-01 12:00:00.701"},
+      {Date(-0.75), SQL_C_CHAR, "1899-12-29 06:00:00"},
   };
+  sql::ResultColumn currency;
+  currency.sqlType = SQL_DECIMAL;
+  currency.decimals = 4;
   for (const Case& c : cases) {
     std::string bytes;
-    Outcome outcome = StreamBytes(c.cell, column, c.cType, bytes);
-    EXPECT_EQ(outcome.rc == SQL_ERROR ? outcome.state : bytes, c.expected) << ValueText(c.cell);
+    Outcome outcome = StreamBytes(c.cell, c.cell.kind == sql::Cell::Kind::Currency ? currency : column, c.cType, bytes);
+    EXPECT_EQ(outcome.rc == SQL_ERROR ? outcome.state : bytes, c.expected) << c.expected;
   }
 }
 
@@ -145,7 +198,8 @@ TEST(RowStoreTest, RowsReadBackAsStoredWhateverTheirOrder) {
   for (int i = 0; i < 5000; ++i) {
     rows.push_back({Integer(i % 2 ? -i * 1000003LL : i), Real(i / 7.0), sql::Cell{},
                     Text(std::string(static_cast<std::size_t>(i % 300), 'a' + i % 26)),
-                    Blob(std::string(static_cast<std::size_t>(i % 5 == 0 ? 300000 : 3), '\0'))});
+                    Blob(std::string(static_cast<std::size_t>(i % 5 == 0 ? 300000 : 3), '\0')),
+                    Money(-i * 7919LL), Exact(std::to_string(i) + ".25"), Date(i - 2500.125)});
     store.Append(rows.back());
   }
   ASSERT_EQ(store.size(), rows.size());

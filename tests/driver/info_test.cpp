@@ -39,7 +39,7 @@ TEST_P(InfoTest, GetDataWorksOnAnyColumnInAnyOrder) {
 }
 
 TEST_P(InfoTest, NamesDbmsAndQuoteCharacter) {
-  EXPECT_EQ(session->InfoText(SQL_IDENTIFIER_QUOTE_CHAR), "\"");
+  EXPECT_EQ(session->InfoText(SQL_IDENTIFIER_QUOTE_CHAR), "`");
   EXPECT_EQ(session->InfoText(SQL_DBMS_NAME), "ACCESS");
   EXPECT_EQ(session->InfoText(SQL_DBMS_VER), "04.00.0000");
 }

@@ -131,7 +131,7 @@ const Case kCases[] = {
     // An aggregate has one column and one row.
     {"SELECT COUNT(*) FROM t WHERE l > 10", "6"},
     {"SELECT MIN(l), MAX(l), SUM(l) FROM t", "0|100|209"},
-    {"SELECT b, COUNT(*) FROM t GROUP BY b ORDER BY b", "0|6;1|7"},
+    {"SELECT b, COUNT(*) FROM t GROUP BY b ORDER BY b", "1|7;0|6"},
     // Letter case is ignored in comparisons, LIKE, DISTINCT and ORDER BY, in every script.
     {"SELECT l FROM t WHERE s = 'airbus' ORDER BY l", "1;13"},
     {"SELECT l FROM t WHERE s = 'éclair' ORDER BY l", "12;30"},
@@ -152,7 +152,7 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM t WHERE m LIKE '%\\%%' {escape '\\'}", "1"},
     {"SELECT COUNT(*) FROM t WHERE s LIKE 'under\\_%' {escape '\\'}", "1"},
     {"SELECT COUNT(*) FROM {oj t LEFT OUTER JOIN t AS u ON t.l = u.l + 1}", "13"},
-    {"SELECT DISTINCTROW b FROM t ORDER BY b", "0;1"},
+    {"SELECT DISTINCTROW b FROM t ORDER BY b", "1;1;1;1;1;1;1;0;0;0;0;0;0"},
     // Statements the driver refuses.
     {"DELETE FROM t", "error 42000"},
     {"CREATE TABLE x (a INT)", "error 42000"},
@@ -168,7 +168,7 @@ const Case kCases[] = {
     {"SELECT sqlite_version()", "error 42000"},
     {"SELECT * FROM sqlite_master", "error 42S02"},
     {"SELECT name FROM pragma_table_info('t')", "error 42000"},
-    {"SELECT * FROM json_each('[1,2]')", "error 42S02"},
+    {"SELECT * FROM json_each('[1,2]')", "error 42000"},
     {"SELECT * FROM dbstat", "error 42S02"},
     {"PRAGMA temp_store = 0", "error 42000"},
     {"REINDEX", "error 42000"},
@@ -177,9 +177,9 @@ const Case kCases[] = {
     // Table names: the file's spelling, other letter case (ASCII and beyond), a schema prefix,
     // and both kinds in one statement.
     // SQLite's math functions, whose library the driver loads at their first call.
-    {"SELECT pow(l, 2), sqrt(l * 30), trunc(d + 0.5), atan2(0, 1) FROM t WHERE l = 30", "900|30|0|0"},
+    {"SELECT l ^ 2, Sqr(l * 30), Int(d + 0.5), Atn(0) FROM t WHERE l = 30", "900|30|0|0"},
     {"SELECT COUNT(*) FROM T", "13"},
-    {"SELECT COUNT(*) FROM main.t", "13"},
+    {"SELECT COUNT(*) FROM main.t", "error 42S02"},
     {"SELECT n FROM \u00C9quipe", "7"},
     {"SELECT n FROM \u00E9QUIPE", "7"},
     {"SELECT e.n + f.n FROM \u00C9quipe e JOIN \u00E9quipe f ON e.n = f.n", "14"},
@@ -221,16 +221,13 @@ TEST_P(SqlAnswersTest, NulInTheTextIsAnErrorNotAnEnd) {
   EXPECT_EQ(Ask(*session, std::string("SELECT COUNT(*) FROM t")).rows, "13");
 }
 
-// Sorting, DISTINCT and recursive queries keep their temporary tables in memory, within the
-// connection's bound: past it the statement fails, and the connection goes on.
+// Sorting and DISTINCT keep their temporary tables in memory, and a value is built in memory,
+// within the connection's bound: past it the statement fails, and the connection goes on.
 TEST_P(SqlAnswersTest, TemporaryStorageStopsAtTheConnectionsBound) {
   OdbcSession bounded(wide(), true);
   ASSERT_EQ(bounded.Connect(std::string(kProgramConnect) + ";MaxTempMB=1"), SQL_SUCCESS);
-  EXPECT_EQ(Ask(bounded, "WITH RECURSIVE c(x) AS (SELECT 1 UNION SELECT x + 1 FROM c) SELECT MAX(x) FROM c").state,
-            "HY001");
-  EXPECT_EQ(Ask(bounded, "WITH RECURSIVE c(x) AS (SELECT 'x' UNION ALL SELECT x || x FROM c) SELECT length(x) FROM c")
-                .state,
-            "HY001");
+  EXPECT_EQ(Ask(bounded, "SELECT DISTINCT m FROM memos ORDER BY m").state, "HY001");
+  EXPECT_EQ(Ask(bounded, "SELECT Len(Space(2000000))").state, "HY001");
   EXPECT_EQ(Ask(bounded, "SELECT COUNT(DISTINCT s) FROM t").rows, "10");
   OdbcSession refused(wide(), true);
   EXPECT_EQ(refused.Connect(std::string(kProgramConnect) + ";MaxTempMB=0"), SQL_ERROR);

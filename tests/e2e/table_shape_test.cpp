@@ -18,7 +18,7 @@ TEST(TableShape, MissingTableShowsTheDriversMessage) {
   mkmdb::TableSpec helicopters{"helicoptere", {{"marque", ColumnType::Text, 50}}, {{"Bell"}}};
   folder.WriteDatabase({helicopters});
   EXPECT_TRUE(CompletedListing(RunBrandListing(folder.bay()),
-                               {{}, "avion is not a table in this database\n"}));
+                               {{}, "avion is not a table or query in this database (at offset 19)\n"}));
 }
 
 TEST(TableShape, MissingColumnShowsTheDriversMessage) {
@@ -26,7 +26,7 @@ TEST(TableShape, MissingColumnShowsTheDriversMessage) {
   mkmdb::TableSpec planes{"avion", {{"nom", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}}};
   folder.WriteDatabase({planes});
   EXPECT_TRUE(
-      CompletedListing(RunBrandListing(folder.bay()), {{}, "Column marque not found\n"}));
+      CompletedListing(RunBrandListing(folder.bay()), {{}, "Column marque not found (at offset 7)\n"}));
 }
 
 // A file that Access itself made, without the table the program reads.
@@ -38,7 +38,7 @@ TEST(TableShape, AccessMadeFileWithoutTheTable) {
   ListingFolder folder;
   std::filesystem::create_symlink(FIXTURES_DIR "/access-made-jet4.mdb", folder.database());
   EXPECT_TRUE(CompletedListing(RunBrandListing(folder.bay()),
-                               {{}, "avion is not a table in this database\n"}));
+                               {{}, "avion is not a table or query in this database (at offset 19)\n"}));
 }
 
 // The statement names its column: its values come whatever the column's place in the table,

@@ -165,7 +165,7 @@ class IsqlTest(unittest.TestCase):
         output = done.stdout.decode()
         self.assertIn("|t|TABLE|", output)
         # isql is an ODBC 2 application: it sees the date type by its ODBC 2 code.
-        self.assertIn("|t|dt|11|DATETIME|19|", output)
+        self.assertIn("|t|dt|11|DATETIME|23|", output)
 
 
 if __name__ == "__main__":
