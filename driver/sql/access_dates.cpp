@@ -13,6 +13,20 @@ constexpr std::int64_t kFirstDay = -657'434;
 constexpr std::int64_t kLastDay = 2'958'465;
 // Beyond this a double is far outside the range and its day number would not fit an int.
 constexpr double kFarOutside = 1e9;
+// From 2^52 on every double is a whole number.
+constexpr double kWholeFrom = 4503599627370496.0;
+
+// Floor and truncation of a double below 2^52 in magnitude, and rounding of a nonnegative one
+// half away from zero, by integer conversion: the driver maps no libm for them.
+double Floor(double v) {
+  const auto t = static_cast<double>(static_cast<std::int64_t>(v));
+  return t > v ? t - 1 : t;
+}
+double Truncate(double v) { return static_cast<double>(static_cast<std::int64_t>(v)); }
+std::int64_t RoundHalfUp(double v) {
+  const auto t = static_cast<std::int64_t>(v);
+  return v - static_cast<double>(t) >= 0.5 ? t + 1 : t;  // the subtraction is exact
+}
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -50,9 +64,9 @@ void CivilDate(std::int64_t dayNumber, int& y, int& m, int& d) {
 // False when the value is too far outside the range to split.
 bool SplitMilliseconds(double linear, std::int64_t& day, std::int64_t& ms) {
   if (!std::isfinite(linear) || std::fabs(linear) > kFarOutside) return false;
-  const double whole = std::floor(linear);
+  const double whole = Floor(linear);
   day = static_cast<std::int64_t>(whole);
-  ms = std::llround((linear - whole) * static_cast<double>(kMsPerDay));  // the subtraction is exact
+  ms = RoundHalfUp((linear - whole) * static_cast<double>(kMsPerDay));  // the subtraction is exact
   if (ms >= kMsPerDay) {
     ++day;
     ms -= kMsPerDay;
@@ -360,15 +374,15 @@ std::string_view Trimmed(std::string_view text) {
 }  // namespace
 
 double LinearFromStored(double jetStored) {
-  if (!(jetStored < 0)) return jetStored;
+  if (!(jetStored < 0) || jetStored <= -kWholeFrom) return jetStored;
   // Day -d with time f is stored as -(d + f); linear is -d + f.
-  const double whole = std::trunc(jetStored);
+  const double whole = Truncate(jetStored);
   return whole + (whole - jetStored);
 }
 
 double StoredFromLinear(double linear) {
-  if (!(linear < 0)) return linear;
-  const double day = std::floor(linear);
+  if (!(linear < 0) || linear <= -kWholeFrom) return linear;
+  const double day = Floor(linear);
   return day - (linear - day);  // the inner subtraction is exact
 }
 

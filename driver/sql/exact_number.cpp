@@ -1,6 +1,7 @@
 #include "exact_number.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -212,12 +213,18 @@ std::uint64_t Magnitude(std::int64_t v) {
   return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
 }
 
-// A finite nonzero double as m * 2^exponent with m a whole number below 2^53.
+// A finite nonzero double's magnitude as m * 2^exponent with m a whole number below 2^53, read
+// from its bits (no libm call).
 void SplitDouble(double v, std::uint64_t& m, int& exponent) {
-  int binary = 0;
-  const double fraction = std::frexp(std::fabs(v), &binary);
-  m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-  exponent = binary - 53;
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+  m = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) {
+    exponent = -1074;  // subnormal
+  } else {
+    m |= std::uint64_t{1} << 52;
+    exponent = biased - 1075;
+  }
 }
 
 // 2^k for k in 0..147.
