@@ -3,7 +3,7 @@
 #include "exact_number.h"
 #include "functions.h"
 
-#include "jet/case_fold.h"
+#include "jet/sort_order.h"
 
 #include <sqlite3.h>
 
@@ -15,7 +15,7 @@ namespace {
 int CompareText(void*, int lengthA, const void* a, int lengthB, const void* b) {
   std::string_view x(static_cast<const char*>(a), static_cast<std::size_t>(lengthA));
   std::string_view y(static_cast<const char*>(b), static_cast<std::size_t>(lengthB));
-  int order = jet::CompareFolded(x, y);
+  int order = jet::CompareGeneral(x, y);
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
