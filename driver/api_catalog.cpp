@@ -1,5 +1,5 @@
 // The catalog entry points: SQLTables, SQLColumns, SQLStatistics, SQLPrimaryKeys,
-// SQLSpecialColumns and SQLGetTypeInfo. Each opens a result on the statement as a query does.
+// SQLSpecialColumns, SQLProcedures and SQLGetTypeInfo. Each opens a result on the statement as a query does.
 #include "handles.h"
 #include "sql/catalog.h"
 #include "text.h"
@@ -42,6 +42,11 @@ template <typename Char>
 SQLRETURN Columns(Statement& stmt, Char* table, SQLSMALLINT tableLength, Char* column, SQLSMALLINT columnLength) {
   return Open(stmt, sql::ColumnsResult(*stmt.connection->engine, Name(table, tableLength), Name(column, columnLength),
                                        stmt.connection->env->odbcVersion));
+}
+
+template <typename Char>
+SQLRETURN Procedures(Statement& stmt, Char* procedure, SQLSMALLINT procedureLength) {
+  return Open(stmt, sql::ProceduresResult(*stmt.connection->engine, Name(procedure, procedureLength)));
 }
 
 template <typename Char>
@@ -149,4 +154,16 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT handle, SQLSMALLINT ty
   return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
     return Open(stmt, sql::TypeInfoResult(type, stmt.connection->env->odbcVersion));
   });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLProcedures(SQLHSTMT handle, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                               SQLCHAR* procedure, SQLSMALLINT procedureLength) {
+  return WithHandle<Statement>(handle, HandleKind::Statement,
+                               [&](Statement& stmt) { return Procedures(stmt, procedure, procedureLength); });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLProceduresW(SQLHSTMT handle, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                                SQLWCHAR* procedure, SQLSMALLINT procedureLength) {
+  return WithHandle<Statement>(handle, HandleKind::Statement,
+                               [&](Statement& stmt) { return Procedures(stmt, procedure, procedureLength); });
 }

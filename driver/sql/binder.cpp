@@ -4,6 +4,7 @@
 #include "engine.h"
 #include "function_library.h"
 #include "parser.h"
+#include "translator.h"
 
 #include "jet/case_fold.h"
 
@@ -148,6 +149,7 @@ class Binder {
   Binder(Engine& engine, BoundStatement& bound, SqlError& error) : engine_(engine), b_(bound), error_(error) {}
 
   bool Run() {
+    expanding_ = b_.expanding;
     ast::Statement& statement = *b_.statement;
     if (!Declare(statement.parameters, 0)) return false;
     if (!BindQuery(*statement.query, nullptr)) return false;
@@ -559,11 +561,15 @@ class Binder {
           source.columns.push_back(std::move(column));
         }
       } else if (const SavedQuery* saved = engine_.FindSavedQuery(name)) {
-        ast::Query* query = nullptr;
-        if (!Expand(*saved, item.offset, query)) return false;
-        source.query = query;
         if (item.alias.empty()) source.name = saved->name;
-        for (const Output& o : b_.queries[query]) source.columns.push_back(Column(o));
+        if (saved->kind == SavedQuery::Kind::Crosstab) {
+          if (!Crosstab(*saved, item.offset, source)) return false;
+        } else {
+          ast::Query* query = nullptr;
+          if (!Expand(*saved, item.offset, query)) return false;
+          source.query = query;
+          for (const Output& o : b_.queries[query]) source.columns.push_back(Column(o));
+        }
       } else {
         return Fail("42S02", name + " is not a table or query in this database", item.offset);
       }
@@ -586,9 +592,7 @@ class Binder {
     return c;
   }
 
-  // A saved query read as a table: parsed from the text the file keeps and bound in its own
-  // right.
-  bool Expand(const SavedQuery& saved, std::size_t offset, ast::Query*& out) {
+  bool CheckExpansion(const SavedQuery& saved, std::size_t offset) {
     if (!saved.problem.empty()) return Fail(saved.problemState, saved.problem, offset);
     for (const std::string& open : expanding_) {
       if (SameName(open, saved.name)) {
@@ -599,14 +603,44 @@ class Binder {
       return Fail("42000", "saved queries read each other more than " + std::to_string(kMaxExpansionDepth) + " deep",
                   offset);
     }
+    return true;
+  }
+
+  // A saved crosstab read as a table: bound and translated as a statement of its own, whose
+  // columns are found in the data now.
+  bool Crosstab(const SavedQuery& saved, std::size_t offset, Source& source) {
+    if (!CheckExpansion(saved, offset)) return false;
+    BoundStatement inner;
+    SqlError parseError;
+    inner.statement = ParseStatement(saved.sql, parseError, true);
+    if (!inner.statement) {
+      return Fail("42000", "the saved query \"" + saved.name + "\" cannot be read: " + parseError.message, offset);
+    }
+    inner.expanding = expanding_;
+    inner.expanding.push_back(saved.name);
+    SqlError failure;
+    Translation translation;
+    if (!Bind(engine_, inner, failure) || !Translate(engine_, inner, translation, failure)) {
+      return Fail(failure.state, failure.message + " (in the crosstab query \"" + saved.name + "\")", offset);
+    }
+    if (!inner.parameters.empty()) {
+      return Fail("HYC00", "the crosstab query \"" + saved.name + "\" takes parameters, so it cannot be read as a table",
+                  offset);
+    }
+    source.sql = std::move(translation.sql);
+    source.tables = std::move(translation.tables);
+    for (const Output& o : translation.outputs) source.columns.push_back(Column(o));
+    return true;
+  }
+
+  // A saved query read as a table: parsed from the text the file keeps and bound in its own
+  // right.
+  bool Expand(const SavedQuery& saved, std::size_t offset, ast::Query*& out) {
+    if (!CheckExpansion(saved, offset)) return false;
     SqlError parseError;
     std::unique_ptr<ast::Statement> statement = ParseStatement(saved.sql, parseError, true);
     if (!statement) {
       return Fail("42000", "the saved query \"" + saved.name + "\" cannot be read: " + parseError.message, offset);
-    }
-    if (statement->crosstab) {
-      return Fail("42000", "the crosstab query \"" + saved.name + "\" can be run on its own, not read as a table",
-                  offset);
     }
     int outerPhase = phase_;
     std::string outerName = savedName_;
@@ -665,8 +699,7 @@ class Binder {
         return true;
       }
     }
-    std::string shown;
-    for (const std::string& part : e.path) shown += (shown.empty() ? "" : ".") + part;
+    const std::string& shown = e.text;
     // Access reads a bracketed name that names nothing as a parameter, to be given a value; a
     // declared parameter is found by its plain name too.
     if (e.bracketed || Named(shown) != nullptr) {

@@ -30,6 +30,10 @@ struct Source {
   bool isTable = false;  // a table of the file (else a derived table or saved query)
   std::size_t catalogIndex = 0;
   ast::Query* query = nullptr;  // a derived table's or saved query's query
+  // A saved crosstab read as a table: its engine SQL, made when it is bound (its columns are
+  // the values its data holds), and the file's tables that SQL reads.
+  std::string sql;
+  std::vector<std::size_t> tables;
   std::vector<SourceColumn> columns;
 };
 
@@ -63,6 +67,9 @@ struct BoundStatement {
   std::map<const ast::Query*, std::vector<Output>> queries;
   std::vector<ParameterInfo> parameters;  // in ODBC's order
   int nextSourceId = 0;
+  // The saved queries being read around this statement (a saved crosstab is bound as a
+  // statement of its own inside another): a query met again reads itself.
+  std::vector<std::string> expanding;
   bool accessWildcards = false;  // LIKE patterns use * ? # (saved queries) instead of % _
 };
 

@@ -2,6 +2,7 @@
 
 #include "column_description.h"
 #include "functions.h"
+#include "query.h"
 
 #include "jet/case_fold.h"
 
@@ -57,6 +58,10 @@ bool Matches(const NameArgument& pattern, const std::string& name) {
 }
 
 bool AnyName(const NameArgument& pattern) { return !pattern || pattern->empty() || *pattern == "%"; }
+
+bool IsView(const SavedQuery& q) {
+  return q.kind == SavedQuery::Kind::Select || q.kind == SavedQuery::Kind::Union || q.kind == SavedQuery::Kind::Crosstab;
+}
 
 // The user tables (and, when asked, system tables) that a pattern names, in catalog order,
 // with their definitions; a table whose definition cannot be read is left out.
@@ -115,7 +120,7 @@ std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgum
     return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   }
   if (types && *types == "%" && catalog && catalog->empty() && schema && schema->empty() && noTable) {
-    for (const char* type : {"SYSTEM TABLE", "TABLE"}) rows.push_back({Null(), Null(), Null(), Text(type), Null()});
+    for (const char* type : {"SYSTEM TABLE", "TABLE", "VIEW"}) rows.push_back({Null(), Null(), Null(), Text(type), Null()});
     return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   }
   std::vector<std::string> wanted = types ? SplitTypes(*types) : std::vector<std::string>{};
@@ -124,23 +129,48 @@ std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgum
   };
   if (catalog && !catalog->empty()) return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   if (schema && !schema->empty() && *schema != "%") return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
-  std::vector<std::pair<std::string, const jet::CatalogTable*>> listed;
+  std::vector<std::pair<std::string, std::string>> listed;  // type, name
   for (const jet::CatalogTable& entry : engine.database().Tables()) {
     if (entry.linked) continue;
     std::string type = entry.system ? "SYSTEM TABLE" : "TABLE";
     if (!wants(type) || !(AnyName(table) || Matches(table, entry.name))) continue;
-    listed.emplace_back(type, &entry);
+    listed.emplace_back(type, entry.name);
+  }
+  // Saved queries that return rows are views; those that change data are procedures.
+  if (wants("VIEW")) {
+    for (const SavedQuery& query : engine.SavedQueries()) {
+      if (!IsView(query) || !(AnyName(table) || Matches(table, query.name))) continue;
+      listed.emplace_back("VIEW", query.name);
+    }
   }
   // Ordered by type, then name, as the reference asks.
   std::stable_sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) {
     if (a.first != b.first) return a.first < b.first;
-    return jet::CompareFolded(a.second->name, b.second->name) < 0;
+    return jet::CompareFolded(a.second, b.second) < 0;
   });
-  for (const auto& [type, entry] : listed) rows.push_back({Null(), Null(), Text(entry->name), Text(type), Null()});
+  for (const auto& [type, name] : listed) rows.push_back({Null(), Null(), Text(name), Text(type), Null()});
   return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
 }
 
-std::unique_ptr<ResultSource> ColumnsResult(const Engine& engine, const NameArgument& table,
+// One row of SQLColumns for a column described as `d`.
+Row ColumnRow(const std::string& table, const std::string& name, const ResultColumn& d, std::size_t position,
+              SQLINTEGER odbcVersion) {
+  bool datetime = d.sqlType == SQL_TYPE_TIMESTAMP;
+  bool character = d.sqlType == SQL_WVARCHAR || d.sqlType == SQL_WLONGVARCHAR;
+  bool exact = d.sqlType == SQL_DECIMAL || d.sqlType == SQL_NUMERIC || d.sqlType == SQL_TINYINT ||
+               d.sqlType == SQL_SMALLINT || d.sqlType == SQL_INTEGER || d.sqlType == SQL_BIGINT || d.sqlType == SQL_BIT;
+  bool approximate = d.sqlType == SQL_REAL || d.sqlType == SQL_DOUBLE;
+  return {Null(), Null(), Text(table), Text(name),
+          Number(TypeForVersion(d.sqlType, odbcVersion)), Text(d.typeName),
+          Number(static_cast<std::int64_t>(d.size)), Number(d.octetLength),
+          exact || datetime ? Number(d.decimals) : Null(),
+          exact ? Number(10) : approximate ? Number(2) : Null(), Number(d.nullable), Null(), Null(),
+          Number(datetime ? SQL_DATETIME : d.sqlType), datetime ? Number(SQL_CODE_TIMESTAMP) : Null(),
+          character ? Number(d.octetLength) : Null(), Number(static_cast<std::int64_t>(position)),
+          Text(d.nullable == SQL_NO_NULLS ? "NO" : d.nullable == SQL_NULLABLE ? "YES" : "")};
+}
+
+std::unique_ptr<ResultSource> ColumnsResult(Engine& engine, const NameArgument& table,
                                             const NameArgument& column, SQLINTEGER odbcVersion) {
   std::vector<ResultColumn> columns = {
       TextColumn("TABLE_CAT"),       TextColumn("TABLE_SCHEM"),
@@ -157,20 +187,22 @@ std::unique_ptr<ResultSource> ColumnsResult(const Engine& engine, const NameArgu
     for (std::size_t i = 0; i < found.definition.columns.size(); ++i) {
       const jet::Column& jetColumn = found.definition.columns[i];
       if (!(AnyName(column) || Matches(column, jetColumn.name))) continue;
-      ResultColumn d = DescribeJetColumn(jetColumn, found.definition.name);
-      bool datetime = d.sqlType == SQL_TYPE_TIMESTAMP;
-      bool character = d.sqlType == SQL_WVARCHAR || d.sqlType == SQL_WLONGVARCHAR;
-      bool exact = d.sqlType == SQL_DECIMAL || d.sqlType == SQL_NUMERIC || d.sqlType == SQL_TINYINT ||
-                   d.sqlType == SQL_SMALLINT || d.sqlType == SQL_INTEGER || d.sqlType == SQL_BIGINT || d.sqlType == SQL_BIT;
-      bool approximate = d.sqlType == SQL_REAL || d.sqlType == SQL_DOUBLE;
-      rows.push_back({Null(), Null(), Text(found.definition.name), Text(jetColumn.name),
-                      Number(TypeForVersion(d.sqlType, odbcVersion)), Text(d.typeName),
-                      Number(static_cast<std::int64_t>(d.size)), Number(d.octetLength),
-                      exact || datetime ? Number(d.decimals) : Null(),
-                      exact ? Number(10) : approximate ? Number(2) : Null(), Number(d.nullable), Null(), Null(),
-                      Number(datetime ? SQL_DATETIME : d.sqlType), datetime ? Number(SQL_CODE_TIMESTAMP) : Null(),
-                      character ? Number(d.octetLength) : Null(), Number(static_cast<std::int64_t>(i + 1)),
-                      Text(d.nullable == SQL_NO_NULLS ? "NO" : "YES")});
+      rows.push_back(ColumnRow(found.definition.name, jetColumn.name, DescribeJetColumn(jetColumn, found.definition.name),
+                               i + 1, odbcVersion));
+    }
+  }
+  // A view's columns are its result columns, as a statement reading it describes them; a view
+  // that cannot be prepared (a missing table, a function not built yet) has none to show.
+  for (const SavedQuery& query : engine.SavedQueries()) {
+    if (!IsView(query) || !(AnyName(table) || Matches(table, query.name))) continue;
+    SqlError ignored;
+    std::string text = query.kind == SavedQuery::Kind::Crosstab ? query.sql : "SELECT * FROM [" + query.name + "]";
+    std::unique_ptr<Query> prepared = Query::Prepare(engine, text, ignored);
+    if (!prepared) continue;
+    const std::vector<ResultColumn>& described = prepared->Columns();
+    for (std::size_t i = 0; i < described.size(); ++i) {
+      if (!(AnyName(column) || Matches(column, described[i].name))) continue;
+      rows.push_back(ColumnRow(query.name, described[i].name, described[i], i + 1, odbcVersion));
     }
   }
   return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
@@ -333,6 +365,31 @@ std::unique_ptr<ResultSource> TypeInfoResult(SQLSMALLINT type, SQLINTEGER odbcVe
   }
   // Ordered by DATA_TYPE as the application sees it.
   std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a[1].integer < b[1].integer; });
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+}
+
+}  // namespace mdbodbc::sql
+
+namespace mdbodbc::sql {
+
+std::unique_ptr<ResultSource> ProceduresResult(const Engine& engine, const NameArgument& procedure) {
+  std::vector<ResultColumn> columns = {
+      TextColumn("PROCEDURE_CAT"),          TextColumn("PROCEDURE_SCHEM"),
+      TextColumn("PROCEDURE_NAME", SQL_NO_NULLS), NumberColumn("NUM_INPUT_PARAMS", true),
+      NumberColumn("NUM_OUTPUT_PARAMS", true), NumberColumn("NUM_RESULT_SETS", true),
+      TextColumn("REMARKS"),                 NumberColumn("PROCEDURE_TYPE", false)};
+  std::vector<std::string> names;
+  for (const SavedQuery& query : engine.SavedQueries()) {
+    if (IsView(query) || !(AnyName(procedure) || Matches(procedure, query.name))) continue;
+    names.push_back(query.name);
+  }
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return jet::CompareFolded(a, b) < 0;
+  });
+  std::vector<Row> rows;
+  for (const std::string& name : names) {
+    rows.push_back({Null(), Null(), Text(name), Null(), Null(), Number(0), Null(), Number(SQL_PT_PROCEDURE)});
+  }
   return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
 }
 

@@ -14,13 +14,17 @@ namespace mdbodbc::sql {
 // A name argument of a catalog function: nothing for a null pointer.
 using NameArgument = std::optional<std::string>;
 
-// SQLTables. `types` is the comma-separated list of table types ('TABLE','SYSTEM TABLE', ...).
+// SQLTables. `types` is the comma-separated list of table types ('TABLE','SYSTEM TABLE',
+// 'VIEW'); the file's saved queries that return rows are its views.
 std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgument& catalog,
                                            const NameArgument& schema, const NameArgument& table,
                                            const NameArgument& types);
 // SQLColumns.
-std::unique_ptr<ResultSource> ColumnsResult(const Engine& engine, const NameArgument& table,
+// SQLColumns: the columns of tables and of the saved queries that are views.
+std::unique_ptr<ResultSource> ColumnsResult(Engine& engine, const NameArgument& table,
                                             const NameArgument& column, SQLINTEGER odbcVersion);
+// SQLProcedures: the saved queries that change data (listed, refused when run).
+std::unique_ptr<ResultSource> ProceduresResult(const Engine& engine, const NameArgument& procedure);
 // SQLStatistics: the table's row count, then its indexes (only unique ones when `uniqueOnly`).
 std::unique_ptr<ResultSource> StatisticsResult(const Engine& engine, const NameArgument& table,
                                                bool uniqueOnly);

@@ -201,12 +201,12 @@ bool Engine::ProvideTableModule(std::size_t index) {
   return true;
 }
 
-const std::vector<SavedQuery>& Engine::SavedQueries() {
+const std::vector<SavedQuery>& Engine::SavedQueries() const {
   if (!savedQueries_) savedQueries_ = ReadSavedQueries(*database_);
   return *savedQueries_;
 }
 
-const SavedQuery* Engine::FindSavedQuery(std::string_view name) {
+const SavedQuery* Engine::FindSavedQuery(std::string_view name) const {
   const std::vector<SavedQuery>& queries = SavedQueries();
   for (const SavedQuery& q : queries) {
     if (q.name == name) return &q;

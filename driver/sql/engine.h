@@ -75,8 +75,8 @@ class Engine {
   bool IsTableModule(std::string_view engineName) const;
 
   // The queries the file keeps, read the first time they are asked for.
-  const std::vector<SavedQuery>& SavedQueries();
-  const SavedQuery* FindSavedQuery(std::string_view name);
+  const std::vector<SavedQuery>& SavedQueries() const;
+  const SavedQuery* FindSavedQuery(std::string_view name) const;
 
   // The time limit of the statements that run from now on (0 seconds: none).
   void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
@@ -114,7 +114,7 @@ class Engine {
   SqlError denied_;  // what the authorizer refused last, for the statement's error
   std::map<std::size_t, std::unique_ptr<Table>> tables_;
   std::vector<bool> modules_;  // registered table modules, by catalog position
-  std::optional<std::vector<SavedQuery>> savedQueries_;
+  mutable std::optional<std::vector<SavedQuery>> savedQueries_;
   bool internal_ = false;  // the driver's own schema changes are running
   std::chrono::seconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_{};

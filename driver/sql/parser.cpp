@@ -49,12 +49,9 @@ class Parser {
         return Fail(Peek(), "the database is read-only: only SELECT statements can run, not " + Upper(Peek().text)), nullptr;
       }
     }
-    if (Peek().IsSymbol("{") && Peek(1).kind == Token::Kind::Word &&
-        (Peek(1).IsKeyword("call") || Peek(1).IsSymbol("?"))) {
-      return Fail(Peek(), "procedure calls are not supported: the file holds no procedures"), nullptr;
-    }
+    if (Peek().IsSymbol("{") && Peek(1).IsKeyword("call")) return Call();
     if (Peek().IsSymbol("{") && Peek(1).kind == Token::Kind::Marker) {
-      return Fail(Peek(), "procedure calls are not supported: the file holds no procedures"), nullptr;
+      return Fail(Peek(), "procedures return no value here: call a query with {call name}"), nullptr;
     }
     if (Peek().IsKeyword("PARAMETERS") && !Parameters(*statement)) return nullptr;
     if (Peek().IsKeyword("TRANSFORM")) {
@@ -68,7 +65,13 @@ class Parser {
       if (!Keyword("PIVOT")) return Expected("PIVOT"), nullptr;
       statement->crosstab->pivot = Expression();
       if (!statement->crosstab->pivot) return nullptr;
-      if (Keyword("IN")) {
+      // PIVOT x IN (a, b) reads as one IN expression: its list is the crosstab's columns.
+      ast::Crosstab& crosstab = *statement->crosstab;
+      if (crosstab.pivot->kind == ExprKind::InList && !crosstab.pivot->negated) {
+        ExprPtr list = std::move(crosstab.pivot);
+        crosstab.pivot = std::move(list->args[0]);
+        for (std::size_t i = 1; i < list->args.size(); ++i) crosstab.columns.push_back(std::move(list->args[i]));
+      } else if (Keyword("IN")) {
         if (!Symbol("(")) return Expected("( after IN"), nullptr;
         do {
           ExprPtr value = Expression();
@@ -148,6 +151,38 @@ class Parser {
     return e;
   }
 
+  // {call name}, {call name(?, ...)}: the saved query `name`, its parameters given by the
+  // markers in order.
+  std::unique_ptr<ast::Statement> Call() {
+    Advance();
+    const Token& at = Advance();
+    if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name) return Expected("a query's name"), nullptr;
+    auto statement = std::make_unique<ast::Statement>();
+    statement->query = std::make_unique<ast::Query>();
+    auto select = std::make_unique<ast::Select>();
+    select->offset = at.offset;
+    ast::SelectItem all;
+    all.expr = Make(ExprKind::Star, at);
+    select->items.push_back(std::move(all));
+    auto table = std::make_unique<ast::FromItem>();
+    table->offset = Peek().offset;
+    table->name.push_back(Advance().text);
+    select->from.push_back(std::move(table));
+    statement->query->members.push_back(std::move(select));
+    if (Symbol("(")) {
+      if (!Symbol(")")) {
+        do {
+          if (Peek().kind != Token::Kind::Marker) return Expected("? for each argument of the query"), nullptr;
+          Advance();
+        } while (Symbol(","));
+        if (!Symbol(")")) return Expected(")"), nullptr;
+      }
+    }
+    if (!Symbol("}")) return Expected("} closing {call"), nullptr;
+    if (Peek().kind != Token::Kind::End) return Expected("the end of the statement"), nullptr;
+    return statement;
+  }
+
   // PARAMETERS name type [, ...];
   bool Parameters(ast::Statement& statement) {
     Advance();
@@ -156,6 +191,12 @@ class Parser {
       if (name.kind != Token::Kind::Word && name.kind != Token::Kind::Name) return Expected("a parameter's name"), false;
       Advance();
       ast::ParameterDeclaration declaration{name.text, {}, name.offset};
+      // [Forms]![Orders]![OrderID]: one name of several parts.
+      while ((Peek().IsSymbol("!") || Peek().IsSymbol(".")) &&
+             (Peek(1).kind == Token::Kind::Word || Peek(1).kind == Token::Kind::Name)) {
+        declaration.name += Advance().text;
+        declaration.name += Advance().text;
+      }
       // The type: one or more words (Text, Long, "Date", Text (50), Decimal (18, 4)).
       while (Peek().kind == Token::Kind::Word || Peek().kind == Token::Kind::Name) {
         if (!declaration.typeName.empty()) declaration.typeName += ' ';
@@ -695,17 +736,21 @@ class Parser {
     const Token& first = Advance();
     ExprPtr e = Make(ExprKind::Column, first);
     e->path.push_back(first.text);
+    e->text = first.text;
     e->bracketed = first.kind == Token::Kind::Name;
     while ((Peek().IsSymbol(".") || Peek().IsSymbol("!")) &&
            (Peek(1).kind == Token::Kind::Word || Peek(1).kind == Token::Kind::Name)) {
-      if (Advance().IsSymbol("!")) e->bracketed = true;
+      const Token& separator = Advance();
+      if (separator.IsSymbol("!")) e->bracketed = true;
       if (Peek().kind == Token::Kind::Name) e->bracketed = true;
+      e->text += separator.text + Peek().text;
       e->path.push_back(Advance().text);
     }
     if (first.kind == Token::Kind::Name && e->path.size() == 1 && !Peek().IsSymbol("(")) return e;
     if (!Peek().IsSymbol("(") || e->path.size() != 1) return e;
     Advance();
     e->kind = ExprKind::Call;
+    e->text.clear();
     if (Symbol(")")) return e;
     if (Keyword("DISTINCT")) {
       e->distinct = true;

@@ -319,6 +319,10 @@ class Translator {
       out_.tables.push_back(source.catalogIndex);
       return "\"" + Engine::TableModuleName(source.catalogIndex) + "\" AS " + alias;
     }
+    if (!source.sql.empty()) {
+      out_.tables.insert(out_.tables.end(), source.tables.begin(), source.tables.end());
+      return "(" + source.sql + ") AS " + alias;
+    }
     // A derived table or saved query: its own statement, seeing nothing around it.
     std::vector<Frame> saved;
     saved.swap(frames_);

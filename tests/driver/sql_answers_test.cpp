@@ -160,7 +160,7 @@ const Case kCases[] = {
     {"SELECT 1; SELECT 2", "error 42000"},
     {"SELECT s FROM t WHERE dt = #13/45/2000#", "error 42000"},
     {"SELECT [s FROM t", "error 42000"},
-    {"{call p}", "error 42000"},
+    {"{call p}", "error 42S02"},
     // A statement reaches the file's data and nothing else of the engine or the process.
     {"SELECT hex(fts3_tokenizer('simple'))", "error 42000"},
     {"SELECT fts3_tokenizer('x', X'4141414141414141')", "error 42000"},
