@@ -29,20 +29,22 @@ DateTimeParts SplitDateTime(double days) {
   DateTimeParts parts;
   const double whole = std::trunc(days);
   auto calendarDay = static_cast<std::int64_t>(whole);
-  auto seconds = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * 86400.0));
-  if (seconds >= 86400) {
+  constexpr std::int64_t kDay = 86400000;  // milliseconds
+  auto time = static_cast<std::int64_t>(std::llround(std::fabs(days - whole) * kDay));
+  if (time >= kDay) {
     // Rounded up into the next day, unless that would leave the calendar's last day.
     if (calendarDay < kLastCalendarDay) {
-      seconds -= 86400;
+      time -= kDay;
       calendarDay += 1;
     } else {
-      seconds = 86399;
+      time = kDay - 1;
     }
   }
   CivilFromDays(calendarDay + kEpochShift, parts.year, parts.month, parts.day);
-  parts.hour = static_cast<unsigned>(seconds / 3600);
-  parts.minute = static_cast<unsigned>(seconds / 60 % 60);
-  parts.second = static_cast<unsigned>(seconds % 60);
+  parts.hour = static_cast<unsigned>(time / 3600000);
+  parts.minute = static_cast<unsigned>(time / 60000 % 60);
+  parts.second = static_cast<unsigned>(time / 1000 % 60);
+  parts.millisecond = static_cast<unsigned>(time % 1000);
   return parts;
 }
 
@@ -70,6 +72,13 @@ void PutDateTimeText(double days, char* out) {
 std::string DateTimeText(double days) {
   std::string text(kDateTimeTextSize, '\0');
   PutDateTimeText(days, text.data());
+  const unsigned millisecond = SplitDateTime(days).millisecond;
+  if (millisecond != 0) {
+    text += '.';
+    text += static_cast<char>('0' + millisecond / 100);
+    text += static_cast<char>('0' + millisecond / 10 % 10);
+    text += static_cast<char>('0' + millisecond % 10);
+  }
   return text;
 }
 

@@ -163,6 +163,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
   out.name = std::string(name);
   out.definitionPage = page;
   out.storedRowCount = GetU32(bytes.at(layout.defRowCount));
+  out.lastAutoNumber = GetU32(bytes.at(layout.defAutoNumber));
   out.variableColumns = GetU16(bytes.at(layout.defVariableColumns));
   out.usageMap = GetU32(bytes.at(layout.defUsageMap));
   const std::size_t columnCount = GetU16(bytes.at(layout.defColumnCount));
@@ -197,6 +198,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     column.fixedLength = (flags & kColumnFixed) != 0;
     column.nullable = (flags & kColumnNullable) != 0;
     column.autoNumber = (flags & kColumnAutoNumber) != 0;
+    column.hyperlink = column.type == ColumnType::Memo && (flags & kColumnHyperlink) != 0;
     column.supported = KnownType(type);
     if (column.type == ColumnType::Text) {
       column.maxCharacters =

@@ -28,17 +28,22 @@ inline constexpr std::uint8_t kTypeBool = 0x01;
 inline constexpr std::uint8_t kTypeByte = 0x02;
 inline constexpr std::uint8_t kTypeInt16 = 0x03;
 inline constexpr std::uint8_t kTypeInt32 = 0x04;
+inline constexpr std::uint8_t kTypeMoney = 0x05;
+inline constexpr std::uint8_t kTypeSingle = 0x06;
 inline constexpr std::uint8_t kTypeDouble = 0x07;
 inline constexpr std::uint8_t kTypeDateTime = 0x08;
 inline constexpr std::uint8_t kTypeBinary = 0x09;
 inline constexpr std::uint8_t kTypeText = 0x0A;
 inline constexpr std::uint8_t kTypeOle = 0x0B;
 inline constexpr std::uint8_t kTypeMemo = 0x0C;
+inline constexpr std::uint8_t kTypeGuid = 0x0F;
+inline constexpr std::uint8_t kTypeNumeric = 0x10;
 
 // Column flags in a table definition.
 inline constexpr std::uint8_t kColumnFixed = 0x01;
 inline constexpr std::uint8_t kColumnNullable = 0x02;
 inline constexpr std::uint8_t kColumnAutoNumber = 0x04;
+inline constexpr std::uint8_t kColumnHyperlink = 0x80;  // a Memo column holding links
 
 // Index pages. A node page (0x03) holds entries that lead to lower index pages, a leaf page
 // (0x04) entries that lead to rows. After the header comes a bitmask whose bit i marks an entry
@@ -362,6 +367,7 @@ struct FileLayout {
   std::size_t defNextPage;    // u32 continuation page (0: none); continuations repeat the
   std::size_t defContinuationHeader;  // first bytes up to here, then go on with the content
   std::size_t defRowCount;
+  std::size_t defAutoNumber;  // u32: the last number an AutoNumber column gave
   std::size_t defTableType;
   std::size_t defVariableColumns;
   std::size_t defColumnCount;
@@ -397,7 +403,8 @@ inline constexpr FileLayout kJet3Layout = {
     .pageSize = kJet3PageSize,
     .dataRowCount = 0x08, .dataOwner = 0x04,
     .defNextPage = 0x04, .defContinuationHeader = 8,
-    .defRowCount = 0x0C, .defTableType = 0x14, .defVariableColumns = 0x17,
+    .defRowCount = 0x0C, .defAutoNumber = 0x10, .defTableType = 0x14,
+    .defVariableColumns = 0x17,
     .defColumnCount = 0x19, .defLogicalIndexCount = 0x1B, .defRealIndexCount = 0x1F,
     .defUsageMap = 0x23, .defHeaderSize = 0x2B, .realIndexEntrySize = 8,
     .columnEntrySize = 18, .columnType = 0, .columnNumber = 1, .columnVariableIndex = 3,
@@ -412,7 +419,8 @@ inline constexpr FileLayout kJet4Layout = {
     .pageSize = kPageSize,
     .dataRowCount = 0x0C, .dataOwner = 0x04,
     .defNextPage = 0x04, .defContinuationHeader = 8,
-    .defRowCount = 0x10, .defTableType = 0x28, .defVariableColumns = 0x2B,
+    .defRowCount = 0x10, .defAutoNumber = 0x14, .defTableType = 0x28,
+    .defVariableColumns = 0x2B,
     .defColumnCount = 0x2D, .defLogicalIndexCount = 0x2F, .defRealIndexCount = 0x33,
     .defUsageMap = 0x37, .defHeaderSize = 0x3F, .realIndexEntrySize = 12,
     .columnEntrySize = 25, .columnType = 0, .columnNumber = 5, .columnVariableIndex = 7,

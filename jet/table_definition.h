@@ -38,6 +38,7 @@ struct Column {
   bool nullable = true;
   bool fixedLength = false;
   bool autoNumber = false;
+  bool hyperlink = false;        // a Memo column holding links (display#address#subaddress)
   bool supported = true;         // false: its values read as ValueError::Unsupported
   // Where a row stores the value: fixed columns at fixedOffset in the fixed area, the others in
   // slot variableIndex of the row's variable area. Set by Database::ReadDefinition.
@@ -62,6 +63,7 @@ struct TableDefinition {
   std::string name;               // UTF-8, as the catalog spells it
   std::uint32_t definitionPage = 0;
   std::uint32_t storedRowCount = 0;  // as the definition declares it (not counted)
+  std::uint32_t lastAutoNumber = 0;  // the last number its AutoNumber column gave
   std::vector<Column> columns;     // in the table's column order
   std::vector<Index> indexes;      // logical indexes
   // The row pointer of the usage map listing the table's data pages, and how many variable

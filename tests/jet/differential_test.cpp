@@ -11,6 +11,9 @@
 //    beyond the largest double. Our values are compared in libmdb's rounding.
 // 4. Foreign key indexes: libmdb gives them no key columns and no flags; ours carry the keys
 //    and flags of the index data they use, as every other index does.
+// 5. Replication IDs: libmdb leaves out the dash before the last group of digits
+//    ({01234567-89AB-CDEF-0123456789ABCDEF}).
+// 6. Binary values: libmdb cuts them at their first zero byte, as if they were text.
 #include <algorithm>
 #include <cstdio>
 
@@ -75,7 +78,21 @@ bool Same(const jet::Value& value, int type, const OracleCell& cell, std::string
       return cell.text == why;
     case jet::ValueKind::Binary:
       why = std::to_string(value.bytes.size()) + " bytes";
-      return cell.text == value.bytes;
+      return cell.text == (type == MDB_BINARY ? value.bytes.substr(0, value.bytes.find('\0'))
+                                              : value.bytes);
+    case jet::ValueKind::Decimal:
+      why = value.bytes;
+      return cell.text == why;
+    case jet::ValueKind::Guid: {
+      const auto* b = reinterpret_cast<const unsigned char*>(value.bytes.data());
+      if (value.bytes.size() != 16) return false;
+      std::snprintf(text, sizeof text,
+                    "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X%02X%02X}", b[3],
+                    b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12],
+                    b[13], b[14], b[15]);
+      why = text;
+      return cell.text == why;
+    }
     default:
       why = "a value libmdb has no form for";
       return false;

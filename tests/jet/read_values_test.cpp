@@ -1,5 +1,7 @@
 // Values as the reader decodes them: every type and memo kind the writer stores, read back
 // whole; and the types only other writers store, set byte by byte in a row.
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "file_edit.h"
+#include "round_trip.h"
 #include "jet/text_decoding.h"
 #include "sample_files.h"
 #include "value_text.h"
@@ -15,20 +18,77 @@
 namespace jettest {
 namespace {
 
-// What the reader must give for one value the writer was handed.
+// Digits of `v` scaled to `scale` places after the point, "-" only when not zero: the text the
+// reader gives for a stored decimal, worked out here from the written text alone.
+std::string DecimalDigits(const std::string& v, int scale) {
+  std::string digits;
+  int fraction = -1;
+  for (char c : v) {
+    if (c == '.') fraction = 0;
+    if (c < '0' || c > '9') continue;
+    digits.push_back(c);
+    if (fraction >= 0) ++fraction;
+  }
+  digits.append(static_cast<std::size_t>(scale - std::max(fraction, 0)), '0');
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+  if (digits.size() <= static_cast<std::size_t>(scale)) {
+    digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+  }
+  if (scale > 0) digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+  const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+  return (v[0] == '-' && !zero ? "-" : "") + digits;
+}
+
+// The hexadecimal text of a GUID's stored bytes: the first three groups byte-swapped.
+std::string GuidStoredHex(const std::string& v) {
+  std::string hex;
+  for (char c : v) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      hex.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+  }
+  std::string out;
+  for (int byte : {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15}) {
+    out += hex.substr(static_cast<std::size_t>(2 * byte), 2);
+  }
+  return out;
+}
+
+// What the reader must give for one value the writer was handed (AutoNumber NULLs resolved).
 std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value) {
   if (!value) return "NULL";
   const std::string& v = *value;
+  char text[40];
   switch (column.type) {
     case mkmdb::ColumnType::Text:
     case mkmdb::ColumnType::Memo:
+    case mkmdb::ColumnType::Hyperlink:
       return "text:" + v;
+    case mkmdb::ColumnType::Byte:
+    case mkmdb::ColumnType::Integer:
     case mkmdb::ColumnType::Long:
+    case mkmdb::ColumnType::AutoNumber:
       return "int:" + v;
     case mkmdb::ColumnType::Double: {
-      char text[40];
       const auto end = std::to_chars(text, text + sizeof text, std::strtod(v.c_str(), nullptr));
       return "real:" + std::string(text, end.ptr);
+    }
+    case mkmdb::ColumnType::Single: {
+      const double widened = std::strtof(v.c_str(), nullptr);
+      const auto end = std::to_chars(text, text + sizeof text, widened);
+      return "real:" + std::string(text, end.ptr);
+    }
+    case mkmdb::ColumnType::Currency:
+      return "money:" + DecimalDigits(v, 4);
+    case mkmdb::ColumnType::Decimal:
+      return "decimal:" + DecimalDigits(v, column.scale);
+    case mkmdb::ColumnType::Guid:
+      return "guid:" + GuidStoredHex(v);
+    case mkmdb::ColumnType::Binary:
+    case mkmdb::ColumnType::Ole: {
+      std::string hex;
+      for (char c : v) hex.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+      return "binary:" + hex;
     }
     case mkmdb::ColumnType::DateTime:
       return "date:" + (v.size() == 10 ? v + " 00:00:00" : v);
@@ -45,12 +105,38 @@ TEST(WriterValuesTest, EveryTypeAndMemoKindReadsBackAsWritten) {
     ASSERT_NE(database, nullptr) << error;
     const auto rows = TableText(*database, table.name);
     ASSERT_EQ(rows.size(), table.rows.size()) << table.name;
+    const mkmdb::TableSpec expected = mkmdb_test::WithAutoNumbers(table);
     for (std::size_t r = 0; r < rows.size(); ++r) {
       for (std::size_t c = 0; c < table.columns.size(); ++c) {
-        EXPECT_EQ(rows[r].at(c), Expected(table.columns[c], table.rows[r][c]))
+        EXPECT_EQ(rows[r].at(c), Expected(table.columns[c], expected.rows[r][c]))
             << table.name << " row " << r << " column " << table.columns[c].name;
       }
     }
+  }
+}
+
+// The definition keeps the largest AutoNumber given, which Access counts on from; Hyperlink
+// and AutoNumber columns are marked as such.
+TEST(WriterValuesTest, DefinitionKeepsTheLastAutoNumberAndTheColumnKinds) {
+  using mkmdb::ColumnType;
+  const struct {
+    std::vector<mkmdb::Value> numbers;
+    std::uint32_t last;
+  } cases[] = {{{}, 0}, {{std::nullopt, std::nullopt}, 2}, {{"10", std::nullopt, "4"}, 11},
+               {{"-5"}, 0}, {{"2147483647"}, 2147483647}};
+  for (const auto& c : cases) {
+    mkmdb::TableSpec table{"t", {{"n", ColumnType::AutoNumber}, {"h", ColumnType::Hyperlink}}, {}};
+    for (const auto& number : c.numbers) table.rows.push_back({number, "a#b#"});
+    std::string error;
+    auto database = jet::Database::OpenBytes(DatabaseBytes({table}), error);
+    ASSERT_NE(database, nullptr) << error;
+    jet::TableDefinition definition;
+    ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
+    EXPECT_EQ(definition.lastAutoNumber, c.last) << c.numbers.size();
+    EXPECT_TRUE(definition.columns[0].autoNumber);
+    EXPECT_FALSE(definition.columns[0].hyperlink);
+    EXPECT_TRUE(definition.columns[1].hyperlink);
+    EXPECT_FALSE(definition.columns[1].autoNumber);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <mdbtools.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace mkmdb_test {
@@ -85,9 +86,20 @@ bool LibmdbReader::ForEachRow(const std::string& name, std::vector<ReadColumn>& 
       cell.is_null = column->col_type != MDB_BOOL && fields[i].is_null;
       cell.text.assign(buffers[i].data(), static_cast<std::size_t>(std::max(lengths[i], 0)));
       cell.raw.clear();
-      if (column->is_fixed && !fields[i].is_null && fields[i].value != nullptr) {
+      const bool bytes = column->is_fixed || column->col_type == MDB_BINARY;
+      if (bytes && !fields[i].is_null && fields[i].value != nullptr) {
         const auto* bytes = static_cast<const std::uint8_t*>(fields[i].value);
         cell.raw.assign(bytes, bytes + fields[i].siz);
+      }
+      if (column->col_type == MDB_OLE && !fields[i].is_null) {
+        // The bound value is the field's header; libmdb follows it to the object's bytes.
+        std::size_t size = 0;
+        void* object = mdb_ole_read_full(mdb, column, &size);
+        if (object != nullptr) {
+          const auto* bytes = static_cast<const std::uint8_t*>(object);
+          cell.raw.assign(bytes, bytes + size);
+          free(object);
+        }
       }
     }
     on_row(row);

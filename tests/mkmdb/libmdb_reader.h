@@ -20,7 +20,7 @@ struct ReadColumn {
 struct ReadCell {
   bool is_null = false;
   std::string text;               // the value as libmdb converts it (UTF-8)
-  std::vector<std::uint8_t> raw;  // fixed-size columns: the stored bytes
+  std::vector<std::uint8_t> raw;  // fixed-size, Binary and OLE columns: the stored bytes
 };
 
 using ReadRow = std::vector<ReadCell>;

@@ -2,6 +2,8 @@
 
 #include <mdbtools.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -39,10 +41,84 @@ std::string BoolText(const std::string& text) {
   return (lower == "1" || lower == "true" || lower == "yes") ? "1" : "0";
 }
 
-double RawDouble(const std::vector<std::uint8_t>& raw) {
-  double value = 0;
+template <typename T>
+T Raw(const std::vector<std::uint8_t>& raw) {
+  T value = 0;
   if (raw.size() == sizeof value) std::memcpy(&value, raw.data(), sizeof value);
   return value;
+}
+double RawDouble(const std::vector<std::uint8_t>& raw) { return Raw<double>(raw); }
+
+// [-]digits[.digits] as the integer `value` times 10^scale and its sign, digit by digit.
+void Scaled(const std::string& text, int scale, bool& negative, unsigned __int128& value) {
+  negative = !text.empty() && text[0] == '-';
+  value = 0;
+  int fraction = -1;
+  for (char c : text) {
+    if (c == '.') {
+      fraction = 0;
+    } else if (c >= '0' && c <= '9') {
+      value = value * 10 + static_cast<unsigned>(c - '0');
+      if (fraction >= 0) ++fraction;
+    }
+  }
+  for (int i = std::max(fraction, 0); i < scale; ++i) value *= 10;
+  if (value == 0) negative = false;
+}
+
+// A decimal as mdbtools prints it: exactly `scale` digits after the point.
+std::string DecimalText(const std::string& text, int scale) {
+  bool negative = false;
+  unsigned __int128 value = 0;
+  Scaled(text, scale, negative, value);
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+    value /= 10;
+  } while (value != 0);
+  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
+  if (scale > 0) digits.insert(digits.end() - scale, '.');
+  return (negative ? "-" : "") + digits;
+}
+
+std::int64_t CurrencyValue(const std::string& text) {
+  bool negative = false;
+  unsigned __int128 value = 0;
+  Scaled(text, 4, negative, value);
+  return negative ? static_cast<std::int64_t>(-static_cast<__int128>(value))
+                  : static_cast<std::int64_t>(value);
+}
+
+std::vector<std::uint8_t> HexBytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+// The 16 bytes of a GUID: its 32 hexadecimal digits, the first three groups byte-swapped.
+std::vector<std::uint8_t> GuidBytes(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
+  }
+  std::vector<std::uint8_t> bytes = HexBytes(digits);
+  if (bytes.size() != 16) return bytes;
+  std::reverse(bytes.begin(), bytes.begin() + 4);
+  std::reverse(bytes.begin() + 4, bytes.begin() + 6);
+  std::reverse(bytes.begin() + 6, bytes.begin() + 8);
+  return bytes;
+}
+
+std::string UpperHexDigits(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) {
+      out.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+  }
+  return out;
 }
 
 std::string Shown(const std::string& text) {
@@ -68,12 +144,35 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
   }
   if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
   if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
+  const auto differs = [&](const std::string& read) {
+    return "expected " + Shown(expected) + ", read " + Shown(read);
+  };
   switch (column.type) {
     case ColumnType::Text:
     case ColumnType::Memo:
+    case ColumnType::Hyperlink:
+    case ColumnType::Byte:
+    case ColumnType::Integer:
     case ColumnType::Long:
-      return cell.text == *expected ? "" : "expected " + Shown(expected) + ", read " +
-                                               Shown(cell.text);
+    case ColumnType::AutoNumber:
+      return cell.text == *expected ? "" : differs(cell.text);
+    case ColumnType::Ole:
+    case ColumnType::Binary:
+      return cell.raw == HexBytes(*expected) ? "" : differs(cell.text);
+    case ColumnType::Guid:
+      return cell.raw == GuidBytes(*expected) ? "" : differs(cell.text);
+    case ColumnType::Currency:
+      return Raw<std::int64_t>(cell.raw) == CurrencyValue(*expected)
+                 ? ""
+                 : "expected " + Shown(expected) + ", stored " +
+                       std::to_string(Raw<std::int64_t>(cell.raw)) + " ten-thousandths";
+    case ColumnType::Decimal:
+      return cell.text == DecimalText(*expected, column.scale) ? "" : differs(cell.text);
+    case ColumnType::Single: {
+      const float want = std::strtof(expected->c_str(), nullptr);
+      return Raw<float>(cell.raw) == want ? "" : "expected " + Shown(expected) + ", stored " +
+                                                     std::to_string(Raw<float>(cell.raw));
+    }
     case ColumnType::Double: {
       const double want = std::strtod(expected->c_str(), nullptr);
       return RawDouble(cell.raw) == want ? "" : "expected " + Shown(expected) + ", stored " +
@@ -85,9 +184,10 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
         return "expected day number " + std::to_string(want) + ", stored " +
                std::to_string(RawDouble(cell.raw));
       }
-      // mdbtools prints only dates from 1899-12-30 up to day 1,000,000.
-      if (want >= 0 && want < 1e6 && cell.text != NormalizedDate(*expected)) {
-        return "expected " + Shown(expected) + ", read " + Shown(cell.text);
+      // mdbtools prints only dates from 1899-12-30 up to day 1,000,000, to the second.
+      if (want >= 0 && want < 1e6 && expected->size() <= 19 &&
+          cell.text != NormalizedDate(*expected)) {
+        return differs(cell.text);
       }
       return "";
     }
@@ -100,6 +200,14 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
 std::string CompareExported(const mkmdb::ColumnSpec& column, const Value& expected,
                             const std::string& field) {
   std::string want;
+  const auto close_to = [&](long double want_value, long double relative) {
+    const long double got = std::strtold(field.c_str(), nullptr);
+    const long double difference = got > want_value ? got - want_value : want_value - got;
+    const long double scale = want_value < 0 ? -want_value : want_value;
+    return !field.empty() && difference <= scale * relative
+               ? ""
+               : "expected " + Shown(expected) + ", exported " + Shown(field);
+  };
   if (column.type == ColumnType::YesNo) {
     want = BoolText(*expected);
   } else if (!expected) {
@@ -107,17 +215,24 @@ std::string CompareExported(const mkmdb::ColumnSpec& column, const Value& expect
   } else if (column.type == ColumnType::Double) {
     // mdb-export prints 16 significant digits, which may round past the largest double, so the
     // comparison is made in long double with the rounding allowed; libmdb checks exact bytes.
-    const long double got = std::strtold(field.c_str(), nullptr);
-    const long double want_value = std::strtod(expected->c_str(), nullptr);
-    const long double difference = got > want_value ? got - want_value : want_value - got;
-    const long double scale = want_value < 0 ? -want_value : want_value;
-    return !field.empty() && difference <= scale * 1e-15L
-               ? ""
-               : "expected " + Shown(expected) + ", exported " + Shown(field);
+    return close_to(std::strtod(expected->c_str(), nullptr), 1e-15L);
+  } else if (column.type == ColumnType::Single) {
+    return close_to(std::strtof(expected->c_str(), nullptr), 1e-7L);
   } else if (column.type == ColumnType::DateTime) {
     const double day = ExpectedDayNumber(*expected);
-    if (day < 0 || day >= 1e6) return "";
+    if (day < 0 || day >= 1e6 || expected->size() > 19) return "";
     want = NormalizedDate(*expected);
+  } else if (column.type == ColumnType::Currency) {
+    want = DecimalText(*expected, 4);
+  } else if (column.type == ColumnType::Decimal) {
+    want = DecimalText(*expected, column.scale);
+  } else if (column.type == ColumnType::Guid) {
+    // mdbtools leaves out the dash before the last group: compare the digits.
+    return UpperHexDigits(field) == UpperHexDigits(*expected) && field.size() == 37
+               ? ""
+               : "expected " + Shown(expected) + ", exported " + Shown(field);
+  } else if (column.type == ColumnType::Binary || column.type == ColumnType::Ole) {
+    return "";  // mdb-export prints bytes as text up to the first zero byte; libmdb checks them
   } else {
     want = *expected;
   }
@@ -127,11 +242,23 @@ std::string CompareExported(const mkmdb::ColumnSpec& column, const Value& expect
 std::string TypeName(const mkmdb::ColumnSpec& column) {
   switch (column.type) {
     case ColumnType::Text: return "Text (" + std::to_string(column.size) + ")";
-    case ColumnType::Memo: return "Memo/Hyperlink (255)";
-    case ColumnType::Long: return "Long Integer";
+    case ColumnType::Memo:
+    case ColumnType::Hyperlink: return "Memo/Hyperlink (255)";
+    case ColumnType::Long:
+    case ColumnType::AutoNumber: return "Long Integer";
     case ColumnType::Double: return "Double";
     case ColumnType::DateTime: return "DateTime";
     case ColumnType::YesNo: return "Boolean NOT NULL";
+    case ColumnType::Byte: return "Byte";
+    case ColumnType::Integer: return "Integer";
+    case ColumnType::Single: return "Single";
+    case ColumnType::Currency: return "Currency";
+    case ColumnType::Decimal:
+      return "Numeric (" + std::to_string(column.precision) + ", " +
+             std::to_string(column.scale) + ")";
+    case ColumnType::Guid: return "Replication ID";
+    case ColumnType::Binary: return "Binary";
+    case ColumnType::Ole: return "OLE (255)";
   }
   return "?";
 }
@@ -139,11 +266,21 @@ std::string TypeName(const mkmdb::ColumnSpec& column) {
 int LibmdbType(ColumnType type) {
   switch (type) {
     case ColumnType::Text: return MDB_TEXT;
-    case ColumnType::Memo: return MDB_MEMO;
-    case ColumnType::Long: return MDB_LONGINT;
+    case ColumnType::Memo:
+    case ColumnType::Hyperlink: return MDB_MEMO;
+    case ColumnType::Long:
+    case ColumnType::AutoNumber: return MDB_LONGINT;
     case ColumnType::Double: return MDB_DOUBLE;
     case ColumnType::DateTime: return MDB_DATETIME;
     case ColumnType::YesNo: return MDB_BOOL;
+    case ColumnType::Byte: return MDB_BYTE;
+    case ColumnType::Integer: return MDB_INT;
+    case ColumnType::Single: return MDB_FLOAT;
+    case ColumnType::Currency: return MDB_MONEY;
+    case ColumnType::Decimal: return MDB_NUMERIC;
+    case ColumnType::Guid: return MDB_REPID;
+    case ColumnType::Binary: return MDB_BINARY;
+    case ColumnType::Ole: return MDB_OLE;
   }
   return -1;
 }
@@ -154,18 +291,42 @@ double ExpectedDayNumber(const std::string& text) {
   const long y = std::atol(text.substr(0, 4).c_str());
   const long m = std::atol(text.substr(5, 2).c_str());
   const long d = std::atol(text.substr(8, 2).c_str());
-  double seconds = 0;
+  long milliseconds = 0;
   if (text.size() >= 19) {
-    seconds = std::atol(text.substr(11, 2).c_str()) * 3600.0 +
-              std::atol(text.substr(14, 2).c_str()) * 60.0 + std::atol(text.substr(17, 2).c_str());
+    milliseconds = (std::atol(text.substr(11, 2).c_str()) * 3600 +
+                    std::atol(text.substr(14, 2).c_str()) * 60 +
+                    std::atol(text.substr(17, 2).c_str())) * 1000;
+  }
+  if (text.size() > 20) {
+    std::string fraction = text.substr(20);
+    fraction.resize(3, '0');
+    milliseconds += std::atol(fraction.c_str());
   }
   const long days = DaysFromCivil(y, m, d) - DaysFromCivil(1899, 12, 30);
   // Before the epoch the integer part counts days back and the fraction still runs forward.
-  return days >= 0 ? days + seconds / 86400.0 : days - seconds / 86400.0;
+  const double part = static_cast<double>(milliseconds) / 86400000.0;
+  return days >= 0 ? days + part : days - part;
 }
 
-std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec& expected,
+mkmdb::TableSpec WithAutoNumbers(const mkmdb::TableSpec& table) {
+  mkmdb::TableSpec out = table;
+  for (std::size_t c = 0; c < table.columns.size(); ++c) {
+    if (table.columns[c].type != ColumnType::AutoNumber) continue;
+    long long last = 0;
+    for (auto& row : out.rows) {
+      if (row[c]) {
+        last = std::max(last, std::atoll(row[c]->c_str()));
+      } else {
+        row[c] = std::to_string(++last);
+      }
+    }
+  }
+  return out;
+}
+
+std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec& written,
                                  std::size_t bind_size) {
+  const mkmdb::TableSpec expected = WithAutoNumbers(written);
   LibmdbReader reader(path, bind_size);
   if (!reader.error().empty()) return reader.error();
   std::vector<ReadColumn> columns;
@@ -213,7 +374,8 @@ std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec
   return "";
 }
 
-std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec& expected) {
+std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec& written) {
+  const mkmdb::TableSpec expected = WithAutoNumbers(written);
   ProgramResult run = RunProgram(
       {"/usr/bin/mdb-export", "-H", "-T", "%Y-%m-%d %H:%M:%S", path, expected.name});
   if (run.exit_code != 0) return "mdb-export failed: " + run.err;

@@ -27,8 +27,12 @@ std::string CompareTableList(const std::string& path, const std::vector<std::str
 // All of the above for every table of `tables`.
 std::string CompareAll(const std::string& path, const std::vector<mkmdb::TableSpec>& tables);
 
-// The day number stored for a date written as "YYYY-MM-DD[ HH:MM:SS]", computed independently
-// of the writer from the proleptic Gregorian calendar.
+// The day number stored for a date written as "YYYY-MM-DD[ HH:MM:SS[.fff]]", computed
+// independently of the writer from the proleptic Gregorian calendar.
 double ExpectedDayNumber(const std::string& text);
+
+// The rows of `table` with each NULL of its AutoNumber column replaced by the number the
+// writer gives it (one more than the largest number before it).
+mkmdb::TableSpec WithAutoNumbers(const mkmdb::TableSpec& table);
 
 }  // namespace mkmdb_test

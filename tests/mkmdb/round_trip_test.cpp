@@ -215,6 +215,53 @@ TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
   ExpectRoundTrip({table});
 }
 
+// Each type at both ends of its range and in between, NULLs and empty values; AutoNumber
+// numbers its NULL rows after the largest number given so far.
+TEST_F(RoundTrip, EachTypeKeepsTheValuesAtTheEndsOfItsRange) {
+  TableSpec table{"limites",
+                  {{"octet", ColumnType::Byte},
+                   {"entier", ColumnType::Integer},
+                   {"simple", ColumnType::Single},
+                   {"monnaie", ColumnType::Currency},
+                   {"decimal", ColumnType::Decimal, 0, 28, 0},
+                   {"fraction", ColumnType::Decimal, 0, 28, 28},
+                   {"mixte", ColumnType::Decimal, 0, 18, 6},
+                   {"guid", ColumnType::Guid},
+                   {"binaire", ColumnType::Binary, 510},
+                   {"objet", ColumnType::Ole},
+                   {"numero", ColumnType::AutoNumber},
+                   {"lien", ColumnType::Hyperlink},
+                   {"instant", ColumnType::DateTime}},
+                  {}};
+  const std::string all_bytes = [] {
+    std::string hex;
+    for (int b = 0; b < 256; ++b) {
+      char pair[3];
+      std::snprintf(pair, sizeof pair, "%02x", b);
+      hex += pair;
+    }
+    return hex;
+  }();
+  table.rows = {
+      {"0", "-32768", "-3.4028235e38", "-922337203685477.5808",
+       "-9999999999999999999999999999", "-0.9999999999999999999999999999",
+       "-999999999999.999999", "{00000000-0000-0000-0000-000000000000}", "", "", "7",
+       "Airbus#https://www.airbus.com#", "0100-01-01 00:00:00.000"},
+      {"255", "32767", "3.4028235e38", "922337203685477.5807", "9999999999999999999999999999",
+       "0.9999999999999999999999999999", "999999999999.999999",
+       "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", Repeat(all_bytes, 2).substr(0, 1020),
+       Repeat(all_bytes, 40), std::nullopt, "#mailto:a@b.c#", "9999-12-31 23:59:59.999"},
+      {"1", "-1", "1.4e-45", "0.0001", "0", "0.0000000000000000000000000001", "-0.000001",
+       "{01234567-89ab-cdef-0123-456789abcdef}", "00", "ff", std::nullopt, "", "1899-12-29 06:00:00.001"},
+      {std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+       std::nullopt, std::nullopt, std::nullopt, std::nullopt, "3", std::nullopt, std::nullopt},
+      {"128", "0", "0.1", "-12.5", "1234567890123456789012345678", "0.5", "123.456",
+       "{4B1D2A3C-0000-1111-2222-333344445555}", "00ff10", Repeat("00", 5000), std::nullopt,
+       Repeat("lien ", 300), "2000-02-29 12:34:56.789"},
+  };
+  ExpectRoundTrip({table});
+}
+
 TEST_F(RoundTrip, SeveralTablesAreListedAndReadSeparately) {
   TableSpec avion = Brands(300);
   TableSpec pays{"pays", {{"nom", ColumnType::Text, 40}, {"fondation", ColumnType::DateTime}}, {}};
@@ -325,10 +372,15 @@ TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
 
 TEST_F(RoundTrip, GeneratedValuesOfEveryTypeAreValid) {
   const std::vector<ColumnSpec> columns = {
-      {"marque", ColumnType::Text, 50}, {"court", ColumnType::Text, 3},
-      {"notes", ColumnType::Memo},      {"rang", ColumnType::Long},
-      {"poids", ColumnType::Double},    {"vol", ColumnType::DateTime},
-      {"actif", ColumnType::YesNo}};
+      {"marque", ColumnType::Text, 50},   {"court", ColumnType::Text, 3},
+      {"notes", ColumnType::Memo},        {"rang", ColumnType::Long},
+      {"poids", ColumnType::Double},      {"vol", ColumnType::DateTime},
+      {"actif", ColumnType::YesNo},       {"octet", ColumnType::Byte},
+      {"entier", ColumnType::Integer},    {"simple", ColumnType::Single},
+      {"prix", ColumnType::Currency},     {"montant", ColumnType::Decimal, 0, 5, 1},
+      {"taux", ColumnType::Decimal, 0, 3, 3}, {"guid", ColumnType::Guid},
+      {"code", ColumnType::Binary, 3},    {"objet", ColumnType::Ole},
+      {"numero", ColumnType::AutoNumber}, {"site", ColumnType::Hyperlink}};
   TableSpec table{"gen", columns, {}};
   for (std::uint64_t n = 1; n <= 3000; ++n) {
     std::vector<Value> row;
@@ -339,6 +391,12 @@ TEST_F(RoundTrip, GeneratedValuesOfEveryTypeAreValid) {
   EXPECT_EQ(*table.rows[2999][1], "000");
   EXPECT_EQ(*table.rows[1][5], "2000-01-01 00:02:00");
   EXPECT_EQ(*table.rows[1][4], "2.25");
+  EXPECT_EQ(*table.rows[299][7], "44");
+  EXPECT_EQ(*table.rows[2999][11], "3000.2");
+  EXPECT_EQ(*table.rows[9][13], "{00000000-0000-0000-0000-00000000000A}");
+  EXPECT_EQ(*table.rows[2999][14], "000BB8");
+  EXPECT_FALSE(table.rows[5][16].has_value());
+  EXPECT_EQ(*table.rows[0][17], "site 1#https://example.org/1#");
   mkmdb::GeneratedRows generated(columns, 3000);
   const std::string path = folder_.File("gen.mdb");
   mkmdb::WriteDatabaseFromSources(path, {{"gen", columns, &generated}});

@@ -98,7 +98,8 @@ TEST(TsvRows, AnOverlongLineIsRefusedAsSoonAsItPassesTheLargestRow) {
            Case{{{"t", ColumnType::Text, 5}}, 3 + 15 + 2},
            Case{{{"n", ColumnType::Long}, {"x", ColumnType::Double}}, 3 + 1024 * 2 + 3},
            Case{{{"m", ColumnType::Memo}, {"d", ColumnType::DateTime}, {"b", ColumnType::YesNo}},
-                3 + kMemoText + 19 + 5 + 4},
+                3 + kMemoText + 23 + 5 + 4},
+           Case{{{"g", ColumnType::Guid}, {"o", ColumnType::Binary, 10}}, 3 + 38 + 20 + 3},
        }) {
     EndlessLine endless;
     std::istream input(&endless);

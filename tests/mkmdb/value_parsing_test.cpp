@@ -1,7 +1,10 @@
 // Reading the text forms of values and column types.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "mdb_writer.h"
 #include "value_parser.h"
@@ -33,6 +36,115 @@ TEST(DoubleValues, ReadsDecimalAndExponentFormsButOnlyFiniteNumbers) {
   }
 }
 
+// Whole numbers of every width: both ends of the range read, one past either end is refused,
+// and so are other shapes.
+TEST(WholeNumbers, EachWidthReadsItsWholeRangeAndNothingElse) {
+  struct Case {
+    const char* text;
+    long long expected;  // refused when `good` is false
+    bool good;
+  };
+  const auto check = [](auto parse, std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+      if (c.good) {
+        EXPECT_EQ(static_cast<long long>(parse(c.text)), c.expected) << c.text;
+      } else {
+        EXPECT_THROW(parse(c.text), ValueError) << c.text;
+      }
+    }
+  };
+  check(mkmdb::ParseByte, {{"0", 0, true}, {"255", 255, true}, {"256", 0, false},
+                           {"-1", 0, false}, {"1.0", 0, false}, {"", 0, false}});
+  check(mkmdb::ParseInteger, {{"-32768", -32768, true}, {"32767", 32767, true},
+                              {"32768", 0, false}, {"-32769", 0, false}, {" 1", 0, false},
+                              {"+1", 0, false}});
+}
+
+TEST(SingleValues, ReadAsTheNearestFloatWithinItsRange) {
+  EXPECT_EQ(mkmdb::ParseSingle("3.25"), 3.25f);
+  EXPECT_EQ(mkmdb::ParseSingle("0.1"), 0.1f);
+  EXPECT_EQ(mkmdb::ParseSingle("-3.4028235e38"), -3.4028235e38f);
+  EXPECT_EQ(mkmdb::ParseSingle("1e-45"), 1e-45f);
+  for (const char* bad : {"3.5e38", "1e39", "nan", "inf", "", "1,5", "+2"}) {
+    EXPECT_THROW(mkmdb::ParseSingle(bad), ValueError) << bad;
+  }
+}
+
+// Currency and Decimal keep every digit: the largest values differ from their neighbours only
+// in the last digit, which a double could not hold.
+TEST(ExactNumbers, CurrencyKeepsTenThousandthsToTheEndsOfItsRange) {
+  const struct {
+    const char* text;
+    std::int64_t expected;
+  } good[] = {
+      {"0", 0},
+      {"-0", 0},
+      {"12.5", 125000},
+      {"-0.0001", -1},
+      {"00012.3400", 123400},
+      {"922337203685477.5807", 9223372036854775807},
+      {"922337203685477.5806", 9223372036854775806},
+      {"-922337203685477.5808", -9223372036854775807 - 1},
+  };
+  for (const auto& c : good) EXPECT_EQ(mkmdb::ParseCurrency(c.text), c.expected) << c.text;
+  for (const char* bad : {"922337203685477.5808", "-922337203685477.5809", "1000000000000000",
+                          "0.00001", "1e3", "1.", ".5", "", "-", "1.2.3", "+1", "1,000",
+                          " 1"}) {
+    EXPECT_THROW(mkmdb::ParseCurrency(bad), ValueError) << bad;
+  }
+}
+
+TEST(ExactNumbers, DecimalKeepsItsPrecisionAndScale) {
+  const auto scaled = [](const char* text, int precision, int scale) {
+    const mkmdb::DecimalValue value = mkmdb::ParseDecimal(text, precision, scale);
+    std::string digits;
+    unsigned __int128 rest = value.scaled;
+    do {
+      digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rest % 10)));
+      rest /= 10;
+    } while (rest != 0);
+    return (value.negative ? "-" : "") + digits;
+  };
+  EXPECT_EQ(scaled("-123.456", 18, 6), "-123456000");
+  EXPECT_EQ(scaled("9999999999999999999999999999", 28, 0), "9999999999999999999999999999");
+  EXPECT_EQ(scaled("-0.9999999999999999999999999999", 28, 28),
+            "-9999999999999999999999999999");
+  EXPECT_EQ(scaled("-0.000", 5, 3), "0");
+  EXPECT_EQ(scaled("000123", 3, 0), "123");
+  const struct {
+    const char* text;
+    int precision, scale;
+  } bad[] = {{"10000000000000000000000000000", 28, 0}, {"1.5", 28, 28}, {"0.12345", 10, 4},
+             {"1000", 5, 2}, {"1e5", 10, 0}, {"", 5, 0}, {"12a", 5, 0}};
+  for (const auto& c : bad) {
+    EXPECT_THROW(mkmdb::ParseDecimal(c.text, c.precision, c.scale), ValueError) << c.text;
+  }
+}
+
+TEST(GuidValues, StoreTheFirstThreeGroupsLittleEndian) {
+  const std::array<std::uint8_t, 16> expected = {0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD,
+                                                 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+  EXPECT_EQ(mkmdb::ParseGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}"), expected);
+  EXPECT_EQ(mkmdb::ParseGuid("01234567-89ab-cdef-0123-456789abcdef"), expected);
+  for (const char* bad : {"", "{01234567-89AB-CDEF-0123-456789ABCDEF", "01234567-89AB-CDEF-0123",
+                          "{0123456789AB-CDEF-0123-456789ABCDEF0}",
+                          "{01234567-89AB-CDEF-0123-456789ABCDEG}",
+                          "{01234567+89AB-CDEF-0123-456789ABCDEF}"}) {
+    EXPECT_THROW(mkmdb::ParseGuid(bad), ValueError) << bad;
+  }
+}
+
+TEST(HexValues, TwoDigitsAByteUpToTheColumnSize) {
+  std::vector<std::uint8_t> bytes;
+  mkmdb::ParseHex("00fF10", 3, bytes);
+  EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xFF, 0x10}));
+  mkmdb::ParseHex("", 3, bytes);
+  EXPECT_TRUE(bytes.empty());
+  for (const char* bad : {"0", "0g", "00112233", " 00"}) {
+    EXPECT_THROW(mkmdb::ParseHex(bad, 3, bytes), ValueError) << bad;
+  }
+}
+
 TEST(YesNoValues, AcceptsDigitsAndWordsInAnyCase) {
   for (const char* yes : {"1", "true", "TRUE", "Yes", "yes"}) EXPECT_TRUE(mkmdb::ParseYesNo(yes));
   for (const char* no : {"0", "false", "False", "NO", "no"}) EXPECT_FALSE(mkmdb::ParseYesNo(no));
@@ -52,6 +164,12 @@ TEST(DateTimeValues, CountDaysFrom1899December30WithTheTimeAsFraction) {
   EXPECT_EQ(mkmdb::ParseDateTime("2000-01-01T18:00:00"), 36526.75);
   EXPECT_EQ(mkmdb::ParseDateTime("1800-01-01"), -36522.0);
   EXPECT_DOUBLE_EQ(mkmdb::ParseDateTime("2000-01-01 00:00:01"), 36526.0 + 1.0 / 86400.0);
+  // Milliseconds: one to three digits of the second's fraction.
+  EXPECT_EQ(mkmdb::ParseDateTime("2000-01-01 00:00:00.5"), 36526.0 + 500 / 86400000.0);
+  EXPECT_EQ(mkmdb::ParseDateTime("2000-01-01 00:00:00.05"), 36526.0 + 50 / 86400000.0);
+  EXPECT_EQ(mkmdb::ParseDateTime("2000-01-01 00:00:00.005"), 36526.0 + 5 / 86400000.0);
+  EXPECT_EQ(mkmdb::ParseDateTime("9999-12-31 23:59:59.999"), 2958465.0 + 86399999 / 86400000.0);
+  EXPECT_EQ(mkmdb::ParseDateTime("1899-12-29 06:00:00.250"), -1.0 - 21600250 / 86400000.0);
 }
 
 TEST(DateTimeValues, BeforeDayZeroTheFractionStillCountsForward) {
@@ -63,7 +181,9 @@ TEST(DateTimeValues, RefusesImpossibleDatesAndOtherShapes) {
   for (const char* bad : {"", "2021-02-29", "2000-13-01", "2000-00-10", "2000-01-32", "2000-1-1",
                           "21-01-01", "2000-01-01 24:00:00", "2000-01-01 12:60:00",
                           "2000-01-01 12:00:60", "2000-01-01 12:00", "2000/01/01",
-                          "0099-12-31", "2000-01-01  12:00:00", "10000-01-01"}) {
+                          "0099-12-31", "2000-01-01  12:00:00", "10000-01-01",
+                          "2000-01-01 12:00:00.", "2000-01-01 12:00:00.1234",
+                          "2000-01-01 12:00:00,5", "2000-01-01 12:00:00.5x", "2000-01-01.5"}) {
     EXPECT_THROW(mkmdb::ParseDateTime(bad), ValueError) << bad;
   }
   EXPECT_NO_THROW(mkmdb::ParseDateTime("2000-02-29"));
@@ -83,24 +203,47 @@ TEST(ColumnSpecs, ReadNameAndTypeInAnyLetterCase) {
   EXPECT_EQ(mkmdb::ParseColumnSpec("t:datetime").type, ColumnType::DateTime);
   EXPECT_EQ(mkmdb::ParseColumnSpec("b:yesno").type, ColumnType::YesNo);
   EXPECT_EQ(mkmdb::ParseColumnSpec("b:boolean").type, ColumnType::YesNo);
+  const struct {
+    const char* text;
+    ColumnType type;
+  } plain[] = {{"a:byte", ColumnType::Byte},           {"a:Integer", ColumnType::Integer},
+               {"a:short", ColumnType::Integer},       {"a:single", ColumnType::Single},
+               {"a:CURRENCY", ColumnType::Currency},   {"a:guid", ColumnType::Guid},
+               {"a:ReplicationID", ColumnType::Guid},  {"a:ole", ColumnType::Ole},
+               {"a:autonumber", ColumnType::AutoNumber}, {"a:counter", ColumnType::AutoNumber},
+               {"a:hyperlink", ColumnType::Hyperlink}};
+  for (const auto& c : plain) EXPECT_EQ(mkmdb::ParseColumnSpec(c.text).type, c.type) << c.text;
+  const auto decimal = mkmdb::ParseColumnSpec("d:Decimal(18,6)");
+  EXPECT_EQ(decimal.type, ColumnType::Decimal);
+  EXPECT_EQ(decimal.precision, 18);
+  EXPECT_EQ(decimal.scale, 6);
+  const auto binary = mkmdb::ParseColumnSpec("b:binary(510)");
+  EXPECT_EQ(binary.type, ColumnType::Binary);
+  EXPECT_EQ(binary.size, 510);
   // The name runs up to the last colon.
   EXPECT_EQ(mkmdb::ParseColumnSpec("heure:minute:long").name, "heure:minute");
 }
 
 TEST(ColumnSpecs, TypeNamesReadBackAsTheSameType) {
-  for (const char* written : {"a:text(1)", "a:text(255)", "a:memo", "a:long", "a:double",
-                           "a:datetime", "a:yesno"}) {
+  for (const char* written :
+       {"a:text(1)", "a:text(255)", "a:memo", "a:long", "a:double", "a:datetime", "a:yesno",
+        "a:byte", "a:integer", "a:single", "a:currency", "a:decimal(28,0)", "a:decimal(5,5)",
+        "a:guid", "a:binary(1)", "a:ole", "a:autonumber", "a:hyperlink"}) {
     auto column = mkmdb::ParseColumnSpec(written);
     auto again = mkmdb::ParseColumnSpec("a:" + mkmdb::ColumnTypeName(column));
     EXPECT_EQ(again.type, column.type) << written;
     EXPECT_EQ(again.size, column.size) << written;
+    EXPECT_EQ(again.precision, column.precision) << written;
+    EXPECT_EQ(again.scale, column.scale) << written;
   }
 }
 
 TEST(ColumnSpecs, RefuseUnknownTypesAndBadSizes) {
   for (const char* bad : {"marque", "marque:", "marque:varchar(5)", "marque:text", "marque:text()",
                           "marque:text(0)", "marque:text(256)", "marque:text(5", "marque:text(x)",
-                          "marque:integer"}) {
+                          "marque:int", "m:binary(0)", "m:binary(511)", "m:binary", "m:decimal",
+                          "m:decimal(29,0)", "m:decimal(5,6)", "m:decimal(0,0)", "m:decimal(5)",
+                          "m:decimal(5,2,1)", "m:decimal(5,-1)", "m:numeric(5, 2)"}) {
     EXPECT_THROW(mkmdb::ParseColumnSpec(bad), mkmdb::WriterError) << bad;
   }
   try {

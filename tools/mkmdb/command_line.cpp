@@ -21,10 +21,22 @@ A table with neither --rows nor --generate has no rows.
 Column types:
   text(N)     text of at most N characters, N from 1 to 255
   memo        text of any length (several MB)
+  hyperlink   a memo holding links: display#address#subaddress
+  byte        integer from 0 to 255
+  integer     integer from -32768 to 32767
   long        integer from -2147483648 to 2147483647
+  autonumber  a long numbering the rows: \N takes one more than the largest so far
+  single      decimal number stored as a 32-bit float, e.g. 3.25
   double      decimal number, e.g. 3.25 or -1e-3
-  datetime    YYYY-MM-DD or YYYY-MM-DD HH:MM:SS, years 100 to 9999
+  currency    exact, at most 4 digits after the point, e.g. -12.5 or
+              922337203685477.5807
+  decimal(P,S) exact, P digits in all (1 to 28), S of them after the point
+  datetime    YYYY-MM-DD, YYYY-MM-DD HH:MM:SS or YYYY-MM-DD HH:MM:SS.fff,
+              years 100 to 9999
   yesno       1/0, true/false or yes/no; cannot be NULL
+  guid        {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} (Replication ID)
+  binary(N)   hexadecimal digits, at most N bytes, N from 1 to 510
+  ole         hexadecimal digits, an OLE object's bytes (several MB)
 
 Rows: one row a line, fields separated by tabs, in column order, UTF-8.
 A field that is exactly \N is NULL; an empty field is an empty text.
@@ -32,8 +44,12 @@ Escapes inside a field: \t tab, \n line feed, \r carriage return, \\ backslash.
 A CR before the line feed and a UTF-8 byte order mark at the start are dropped.
 
 Generated rows: row n holds "<column> <n>" in text (its last N characters if
-longer) and memo columns, n in long, n + 0.25 in double, 2000-01-01 00:00:00
-plus n minutes in datetime, 1 for odd n in yesno.
+longer) and memo columns (hyperlink: followed by #https://example.org/<n>#),
+n in long, byte (modulo 256) and integer (modulo 32768), the row number in
+autonumber, n + 0.25 in double and currency (single: n modulo 2^24, plus
+0.25), n modulo 10^(P-S) followed by the digits of .25 that fit in decimal(P,S),
+2000-01-01 00:00:00 plus n minutes in datetime, 1 for odd n in yesno, n as the
+last group of a guid, and n's 8 bytes in ole (binary(N): the last N of them).
 
 The file is written under a temporary name in the same folder and renamed to
 OUTPUT.mdb only when complete; on any error (reported with the line and the

@@ -1,5 +1,6 @@
 #include "generated_rows.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +36,7 @@ void GenerateInto(const ColumnSpec& column, std::uint64_t n, Value& out) {
   switch (column.type) {
     case ColumnType::Text:
     case ColumnType::Memo:
+    case ColumnType::Hyperlink:
       text.assign(column.name);
       text.push_back(' ');
       text.append(number(n));
@@ -42,14 +44,56 @@ void GenerateInto(const ColumnSpec& column, std::uint64_t n, Value& out) {
       if (column.type == ColumnType::Text && text.size() > static_cast<std::size_t>(column.size)) {
         text = LastCharacters(text, static_cast<std::size_t>(column.size));
       }
+      if (column.type == ColumnType::Hyperlink) {
+        text.append("#https://example.org/");
+        text.append(number(n));
+        text.push_back('#');
+      }
+      return;
+    case ColumnType::Byte:
+      text.assign(number(n % 256));
+      return;
+    case ColumnType::Integer:
+      text.assign(number(n % 32768));
       return;
     case ColumnType::Long:
       text.assign(number(n % 2147483648ull));
       return;
+    case ColumnType::AutoNumber:
+      out.reset();
+      return;
+    case ColumnType::Single:
+      text.assign(number(n % (1u << 24)));
+      text.append(".25");
+      return;
     case ColumnType::Double:
+    case ColumnType::Currency:
       text.assign(number(n));
       text.append(".25");
       return;
+    case ColumnType::Decimal: {
+      std::uint64_t limit = 1;
+      for (int i = 0; i < column.precision - column.scale && i < 19; ++i) limit *= 10;
+      text.assign(number(column.precision - column.scale >= 19 ? n : n % limit));
+      if (column.scale > 0) text.append(".25", std::min(3, column.scale + 1));
+      return;
+    }
+    case ColumnType::Guid: {
+      char buffer[48];
+      std::snprintf(buffer, sizeof buffer, "{00000000-0000-0000-0000-%012llX}",
+                    static_cast<unsigned long long>(n & 0xFFFFFFFFFFFFull));
+      text.assign(buffer);
+      return;
+    }
+    case ColumnType::Binary:
+    case ColumnType::Ole: {
+      char buffer[24];
+      std::snprintf(buffer, sizeof buffer, "%016llX", static_cast<unsigned long long>(n));
+      const std::size_t keep =
+          column.type == ColumnType::Binary ? std::min<std::size_t>(8, column.size) : 8;
+      text.assign(buffer + 16 - 2 * keep, 2 * keep);
+      return;
+    }
     case ColumnType::DateTime: {
       using namespace std::chrono;
       const sys_seconds start = sys_days{year{2000} / January / 1};

@@ -7,14 +7,35 @@
 //             UTF-16 code units (a character outside the BMP counts as two). U+0000 is refused.
 //   Memo      any text whose stored form is at most 16 MB (8 million characters; 1 MB of text
 //             is fine). U+0000 is refused.
+//   Hyperlink a Memo column marked as holding links, written display#address#subaddress (any
+//             part may be empty, e.g. "#https://example.org#"); the text is stored as given.
+//   Byte      a decimal integer from 0 to 255.
+//   Integer   a decimal integer from -32768 to 32767.
 //   Long      a decimal integer from -2147483648 to 2147483647, e.g. "-42". No blanks, no '+'.
+//   AutoNumber a Long that numbers the rows: NULL takes the next number (one more than the
+//             largest number so far, 1 for the first row), a given number is kept. The table's
+//             definition keeps the largest number given, from which Access goes on counting.
+//   Single    a finite decimal number, e.g. "3.25", stored as the nearest 32-bit float.
 //   Double    a finite decimal number, e.g. "3.25", "-1e-3", "12". No blanks, no '+'.
-//   DateTime  "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS" ('T' may replace the blank), years 100 to
-//             9999, stored as the usual day count from 1899-12-30 with the time as its fraction.
+//   Currency  a decimal number with at most 4 digits after the point, from
+//             -922337203685477.5808 to 922337203685477.5807, e.g. "-12.5". Stored exactly, as
+//             the 64-bit count of ten-thousandths; no exponent.
+//   Decimal(p,s) a decimal number with at most s digits after the point and p - s before it,
+//             p from 1 to 28, s from 0 to p; e.g. "-123.456" in decimal(18,6). Stored exactly.
+//   DateTime  "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD HH:MM:SS.fff" (1 to 3 digits
+//             of the second's fraction; 'T' may replace the blank), years 100 to 9999, stored as
+//             the usual day count from 1899-12-30 with the time as its fraction.
 //   YesNo     "1", "0", "true", "false", "yes" or "no" (any letter case). Cannot be NULL: the
 //             file format keeps a Yes/No value in the bit that marks NULL in other columns.
-// std::nullopt is NULL; an empty string is an empty value, distinct from NULL, for Text and Memo
-// (for the other types it does not parse).
+//   Guid      "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in hexadecimal digits of any case (the
+//             braces may be left out); Access calls the type Replication ID.
+//   Binary(n) hexadecimal digits, two per byte, at most n bytes (n from 1 to 510), e.g. "00ff10".
+//   Ole       hexadecimal digits, two per byte, up to 16 MB; stored like memo text (an OLE
+//             object's bytes, taken as they are).
+// Numbers have no blanks, no '+' and no thousands separators; Currency and Decimal take a '.'
+// only, never an exponent.
+// std::nullopt is NULL; an empty string is an empty value, distinct from NULL, for Text, Memo
+// and Hyperlink, and for Binary and Ole (zero bytes); for the other types it does not parse.
 //
 // Names of tables and columns: 1 to 64 characters, no control characters, none of . ! ` [ ],
 // not starting with a blank, unique within their table (or file) in any letter case of any
@@ -33,12 +54,17 @@
 
 namespace mkmdb {
 
-enum class ColumnType { Text, Memo, Long, Double, DateTime, YesNo };
+enum class ColumnType {
+  Text, Memo, Long, Double, DateTime, YesNo,
+  Byte, Integer, Single, Currency, Decimal, Guid, Binary, Ole, AutoNumber, Hyperlink,
+};
 
 struct ColumnSpec {
   std::string name;
   ColumnType type;
-  int size = 0;  // Text: its size in characters (1..255); ignored for the other types
+  int size = 0;       // Text: its size in characters (1..255); Binary: in bytes (1..510)
+  int precision = 0;  // Decimal: digits in all (1..28)
+  int scale = 0;      // Decimal: digits after the point (0..precision)
 };
 
 using Value = std::optional<std::string>;  // UTF-8 text as described above; nullopt = NULL
@@ -89,9 +115,11 @@ struct TableSource {
 // Same as WriteDatabase, with rows pulled from each table's source in turn.
 void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables);
 
-// Parses a column written as NAME:TYPE, TYPE being one of text(N), memo, long, double,
-// datetime, yesno (any letter case; also the aliases "longinteger", "date", "bool",
-// "boolean"). The name is everything before the last ':'. Throws WriterError.
+// Parses a column written as NAME:TYPE, TYPE being one of text(N), memo, hyperlink, byte,
+// integer, long, autonumber, single, double, currency, decimal(P,S), datetime, yesno, guid,
+// binary(N), ole (any letter case; also the aliases "longinteger", "short", "float", "money",
+// "numeric(P,S)", "date", "bool", "boolean", "replicationid", "oleobject", "counter"). The name
+// is everything before the last ':'. Throws WriterError.
 ColumnSpec ParseColumnSpec(std::string_view text);
 
 // The TYPE part of a column as ParseColumnSpec reads it, e.g. "text(50)".

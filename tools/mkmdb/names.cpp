@@ -57,6 +57,7 @@ void CheckTables(const std::vector<TableSource>& tables) {
       throw WriterError("table " + table.name + " has more than 255 columns");
     }
     std::set<std::u16string> column_names;
+    int autonumbers = 0;
     for (const ColumnSpec& column : table.columns) {
       const std::string what = "column of table " + table.name + ":";
       CheckObjectName(column.name, what);
@@ -64,14 +65,29 @@ void CheckTables(const std::vector<TableSource>& tables) {
         throw WriterError("table " + table.name + ": column name \"" + column.name +
                           "\" is used twice");
       }
+      const std::string where = "table " + table.name + ", column \"" + column.name + "\": ";
       const int type = static_cast<int>(column.type);
-      if (type < static_cast<int>(ColumnType::Text) || type > static_cast<int>(ColumnType::YesNo)) {
-        throw WriterError("table " + table.name + ", column \"" + column.name +
-                          "\": unknown type " + std::to_string(type));
+      if (type < static_cast<int>(ColumnType::Text) ||
+          type > static_cast<int>(ColumnType::Hyperlink)) {
+        throw WriterError(where + "unknown type " + std::to_string(type));
       }
       if (column.type == ColumnType::Text && (column.size < 1 || column.size > 255)) {
-        throw WriterError("table " + table.name + ", column \"" + column.name +
-                          "\": Text size must be 1 to 255, not " + std::to_string(column.size));
+        throw WriterError(where + "Text size must be 1 to 255, not " +
+                          std::to_string(column.size));
+      }
+      if (column.type == ColumnType::Binary && (column.size < 1 || column.size > 510)) {
+        throw WriterError(where + "Binary size must be 1 to 510 bytes, not " +
+                          std::to_string(column.size));
+      }
+      if (column.type == ColumnType::Decimal &&
+          (column.precision < 1 || column.precision > 28 || column.scale < 0 ||
+           column.scale > column.precision)) {
+        throw WriterError(where + "Decimal wants a precision from 1 to 28 and a scale from 0 to "
+                          "the precision, not (" + std::to_string(column.precision) + "," +
+                          std::to_string(column.scale) + ")");
+      }
+      if (column.type == ColumnType::AutoNumber && ++autonumbers > 1) {
+        throw WriterError("table " + table.name + " has more than one AutoNumber column");
       }
     }
   }

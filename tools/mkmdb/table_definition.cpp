@@ -39,7 +39,7 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
   // 2: free space and 4: next page, 8: length; set when paging.
   jet::PutU32(h + 0x0C, kDefinitionStamp);
   jet::PutU32(h + 0x10, rows);
-  jet::PutU32(h + 0x14, 0);  // next autonumber
+  jet::PutU32(h + 0x14, layout.last_autonumber);
   h[0x18] = 0x01;
   h[0x28] = layout.system ? 0x53 : 0x4E;
   jet::PutU16(h + 0x29, column_count);  // columns ever defined
@@ -70,7 +70,12 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
     jet::PutU16(d + 5, column->number);
     jet::PutU16(d + 7, column->variable_slot);
     jet::PutU16(d + 9, layout.system ? 0 : column->number);
-    jet::PutU16(d + 11, kSortOrderGeneral);
+    if (column->type == jet::kTypeNumeric) {
+      d[11] = column->precision;
+      d[12] = column->scale;
+    } else {
+      jet::PutU16(d + 11, kSortOrderGeneral);
+    }
     d[15] = column->flags;
     d[16] = column->compression;
     jet::PutU16(d + 21, column->fixed_offset);

@@ -38,6 +38,11 @@ PhysicalColumn PhysicalColumnFor(const ColumnSpec& column) {
   PhysicalColumn out;
   out.name = column.name;
   const std::uint8_t fixed = jet::kColumnFixed | jet::kColumnNullable;
+  const auto fixed_type = [&](std::uint8_t type, std::uint16_t length) {
+    out.type = type;
+    out.flags = fixed;
+    out.length = length;
+  };
   switch (column.type) {
     case ColumnType::Text:
       out.type = jet::kTypeText;
@@ -49,25 +54,38 @@ PhysicalColumn PhysicalColumnFor(const ColumnSpec& column) {
       out.type = jet::kTypeMemo;
       out.flags = jet::kColumnNullable;
       break;
-    case ColumnType::Long:
-      out.type = jet::kTypeInt32;
-      out.flags = fixed;
-      out.length = 4;
+    case ColumnType::Hyperlink:
+      out.type = jet::kTypeMemo;
+      out.flags = jet::kColumnNullable | jet::kColumnHyperlink;
       break;
-    case ColumnType::Double:
-      out.type = jet::kTypeDouble;
-      out.flags = fixed;
-      out.length = 8;
+    case ColumnType::Binary:
+      out.type = jet::kTypeBinary;
+      out.flags = jet::kColumnNullable;
+      out.length = static_cast<std::uint16_t>(column.size);
       break;
-    case ColumnType::DateTime:
-      out.type = jet::kTypeDateTime;
-      out.flags = fixed;
-      out.length = 8;
+    case ColumnType::Ole:
+      out.type = jet::kTypeOle;
+      out.flags = jet::kColumnNullable;
       break;
+    case ColumnType::Byte: fixed_type(jet::kTypeByte, 1); break;
+    case ColumnType::Integer: fixed_type(jet::kTypeInt16, 2); break;
+    case ColumnType::Long: fixed_type(jet::kTypeInt32, 4); break;
+    case ColumnType::AutoNumber:
+      fixed_type(jet::kTypeInt32, 4);
+      out.flags |= jet::kColumnAutoNumber;
+      break;
+    case ColumnType::Single: fixed_type(jet::kTypeSingle, 4); break;
+    case ColumnType::Double: fixed_type(jet::kTypeDouble, 8); break;
+    case ColumnType::Currency: fixed_type(jet::kTypeMoney, jet::kMoneySize); break;
+    case ColumnType::Decimal:
+      fixed_type(jet::kTypeNumeric, jet::kNumericSize);
+      out.precision = static_cast<std::uint8_t>(column.precision);
+      out.scale = static_cast<std::uint8_t>(column.scale);
+      break;
+    case ColumnType::Guid: fixed_type(jet::kTypeGuid, jet::kGuidSize); break;
+    case ColumnType::DateTime: fixed_type(jet::kTypeDateTime, 8); break;
     case ColumnType::YesNo:
-      out.type = jet::kTypeBool;
-      out.flags = fixed;
-      out.length = 0;  // the value lives in the null mask
+      fixed_type(jet::kTypeBool, 0);  // the value lives in the null mask
       break;
   }
   return out;

@@ -16,6 +16,8 @@ struct PhysicalColumn {
   std::uint8_t flags = 0;        // jet::kColumnFixed | jet::kColumnNullable | ...
   std::uint8_t compression = 0;  // 1: text may be stored compressed
   std::uint16_t length = 0;      // bytes; 0 for memo and OLE
+  std::uint8_t precision = 0;    // Decimal: digits in all and after the point
+  std::uint8_t scale = 0;
   // Filled in by LayOutTable:
   std::uint16_t number = 0;        // order and bit in the null mask
   std::uint16_t variable_slot = 0; // variable columns: slot in the offset table; fixed columns:
@@ -44,6 +46,9 @@ struct TableLayout {
   std::uint16_t fixed_size = 0;
   std::uint16_t variable_count = 0;
   std::size_t long_value_count = 0;
+  // The largest number an AutoNumber column has given (0 before the first), which the
+  // definition keeps for the rows Access adds later.
+  std::uint32_t last_autonumber = 0;
 };
 
 // Numbers the columns in order; fixed columns take consecutive fixed-area offsets (a Yes/No

@@ -15,7 +15,8 @@ TableWriter::TableWriter(PageFile& file, const std::vector<ColumnSpec>& columns,
   encoders_.reserve(columns_.size());
   for (const ColumnSpec& column : columns_) {
     MemoStore* memo = nullptr;
-    if (column.type == ColumnType::Memo) {
+    if (column.type == ColumnType::Memo || column.type == ColumnType::Hyperlink ||
+        column.type == ColumnType::Ole) {
       memo_stores_.push_back(std::make_unique<MemoStore>(file_));
       memo = memo_stores_.back().get();
     }
@@ -75,6 +76,11 @@ void TableWriter::MoveMemosOutOfRow() {
 void TableWriter::Finish() {
   if (!data_pages_.empty()) file_.Write(page_number_, page_.Finish());
   for (auto& store : memo_stores_) store->Finish();
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i].type == ColumnType::AutoNumber) {
+      layout_.last_autonumber = static_cast<std::uint32_t>(encoders_[i].last_number());
+    }
+  }
 }
 
 std::vector<std::vector<std::uint32_t>> TableWriter::memo_pages() const {

@@ -32,7 +32,7 @@ class TableWriter {
   const TableLayout& layout() const { return layout_; }
   std::uint32_t row_count() const { return rows_; }
   const std::vector<std::uint32_t>& data_pages() const { return data_pages_; }
-  // LVAL pages of each memo column, in column order.
+  // LVAL pages of each memo, hyperlink and OLE column, in column order.
   std::vector<std::vector<std::uint32_t>> memo_pages() const;
 
  private:

@@ -22,13 +22,26 @@ std::size_t LongestFieldText(const ColumnSpec& column) {
     case ColumnType::Text:
       return std::max(kNull, kBytesPerUnit * static_cast<std::size_t>(std::max(column.size, 0)));
     case ColumnType::Memo:
+    case ColumnType::Hyperlink:
       // Stored uncompressed, a memo value takes two bytes per unit.
       return kBytesPerUnit * (kMemoMaxStoredSize / 2);
+    case ColumnType::Ole:
+      return 2 * kMemoMaxStoredSize;  // two hexadecimal digits a byte
+    case ColumnType::Binary:
+      return std::max(kNull, 2 * static_cast<std::size_t>(std::max(column.size, 0)));
+    case ColumnType::Byte:
+    case ColumnType::Integer:
     case ColumnType::Long:
+    case ColumnType::AutoNumber:
+    case ColumnType::Single:
     case ColumnType::Double:
+    case ColumnType::Currency:
+    case ColumnType::Decimal:
       return kLongestNumberText;
+    case ColumnType::Guid:
+      return 38;  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
     case ColumnType::DateTime:
-      return 19;  // YYYY-MM-DD HH:MM:SS
+      return 23;  // YYYY-MM-DD HH:MM:SS.fff
     case ColumnType::YesNo:
       return 5;  // false
   }

@@ -14,7 +14,8 @@ namespace mkmdb {
 
 class ValueEncoder {
  public:
-  // `memo` receives the long values of a Memo column and may be null for other types.
+  // `memo` receives the long values of a Memo, Hyperlink or OLE column and may be null for
+  // other types.
   ValueEncoder(const ColumnSpec& column, Utf8Decoder& decoder, MemoStore* memo);
 
   // Throws ValueError when the value does not fit the column. The returned cell refers to
@@ -26,11 +27,17 @@ class ValueEncoder {
   // Stores the memo value of the last Encode on LVAL pages instead and returns the new cell,
   // which takes InlineMemoBytes() fewer bytes of the row.
   Cell MoveMemoOutOfRow();
+  // AutoNumber columns: the largest number given so far (0 before the first).
+  std::int32_t last_number() const { return last_number_; }
 
  private:
   // Converts `text` to UTF-16 into text_, refusing text that cannot have `most_units` units or
   // fewer without converting it.
   void DecodeText(const std::string& text, std::size_t most_units);
+  // A 4-byte little-endian cell.
+  Cell Fixed(std::uint32_t value);
+  // Hands the long value in stored_ to the memo store; `what` names it in messages.
+  Cell StoreLongValue(const char* what);
 
   ColumnSpec column_;
   Utf8Decoder& decoder_;
@@ -39,6 +46,7 @@ class ValueEncoder {
   std::vector<std::uint8_t> stored_;
   std::vector<std::uint8_t> bytes_;
   std::size_t inline_memo_ = 0;
+  std::int32_t last_number_ = 0;
 };
 
 }  // namespace mkmdb
