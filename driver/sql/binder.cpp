@@ -912,9 +912,12 @@ class Binder {
       if (t.kind == JetType::Null) return MakeType(JetType::Integer);
       return t;
     };
+    auto texty = [](const Type& t) {
+      return IsTextual(t.kind) || t.kind == JetType::Unknown || t.kind == JetType::Null;
+    };
     switch (e.op) {
       case Op::Add:
-        if ((IsTextual(lt.kind) || lt.kind == JetType::Unknown) && (IsTextual(rt.kind) || rt.kind == JetType::Unknown)) {
+        if (texty(lt) && texty(rt) && !(empty(lt) && empty(rt))) {
           e.type = lt.kind == JetType::Memo || rt.kind == JetType::Memo ? MakeType(JetType::Memo) : MakeType(JetType::Text);
           return true;
         }

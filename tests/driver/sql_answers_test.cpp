@@ -2,6 +2,7 @@
 // that a SQL engine must answer right (NULL tests, dates against literals, NULL against '' and
 // 0, unknown columns, aggregates, LIKE on memos, a NUL in the text), the Access and ODBC forms
 // clients send, and letter case in every script.
+#include "answers.h"
 #include "driver_fixture.h"
 
 #include <cstring>
@@ -50,51 +51,6 @@ mkmdb::TableSpec MemoTable(int& expectedMatches) {
     t.rows.push_back({std::to_string(i), memo});
   }
   return t;
-}
-
-struct Answer {
-  std::string state;  // empty on success
-  std::string rows;   // values joined by '|', rows by ';', NULL as NULL
-};
-
-// Runs a statement given by its whole text (which may hold a NUL) and reads every row.
-Answer Ask(OdbcSession& session, const std::string& text) {
-  SQLHSTMT stmt = session.AllocStmt();
-  SQLRETURN rc;
-  if (session.wide()) {
-    std::u16string w = Wide(text);
-    rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(w.data()), static_cast<SQLINTEGER>(w.size()));
-  } else {
-    std::string n = text;
-    rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(n.data()), static_cast<SQLINTEGER>(n.size()));
-  }
-  Answer answer;
-  if (!SQL_SUCCEEDED(rc)) {
-    std::vector<Diag> errors = session.Errors(stmt);
-    answer.state = errors.empty() ? "?" : errors[0].state;
-    SQLFreeStmt(stmt, SQL_DROP);
-    return answer;
-  }
-  SQLSMALLINT columns = 0;
-  SQLNumResultCols(stmt, &columns);
-  while ((rc = SQLFetch(stmt)) == SQL_SUCCESS) {
-    if (!answer.rows.empty()) answer.rows += ";";
-    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-      if (c > 1) answer.rows += "|";
-      std::optional<std::string> value = session.wide() ? std::optional<std::string>() : ReadNarrow(stmt, c);
-      if (session.wide()) {
-        std::optional<std::u16string> w = ReadWide(stmt, c);
-        if (w) value = Narrow(*w);
-      }
-      answer.rows += value.value_or("NULL");
-    }
-  }
-  if (rc != SQL_NO_DATA) {
-    std::vector<Diag> errors = session.Errors(stmt);
-    answer.state = errors.empty() ? "?" : errors[0].state;
-  }
-  SQLFreeStmt(stmt, SQL_DROP);
-  return answer;
 }
 
 struct Case {

@@ -1,0 +1,247 @@
+// Access SQL through the driver manager, one table of cases: each statement with the ODBC types
+// of its result columns (known before the first row, the same for every row) and its rows as
+// Access answers them: its operators and literals, its typing rules, exact Currency and Decimal,
+// dates with milliseconds, text that compares and sorts as Access's General order, TOP with
+// ties, DISTINCTROW, saved queries, and the errors that say what is wrong.
+#include "answers.h"
+#include "driver_fixture.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace drivertest {
+namespace {
+
+using mkmdb::ColumnType;
+
+// `t`: every kind of value, row 1 all NULL (so that no first row can set a column's type).
+mkmdb::TableSpec TypedTable() {
+  mkmdb::TableSpec t;
+  t.name = "t";
+  t.columns = {{"id", ColumnType::Long},    {"s", ColumnType::Text, 50},   {"m", ColumnType::Memo},
+               {"n", ColumnType::Long},     {"x", ColumnType::Double},     {"cur", ColumnType::Currency},
+               {"dec", ColumnType::Decimal, 0, 18, 6}, {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo},
+               {"i", ColumnType::Integer},  {"sg", ColumnType::Single}};
+  auto n = std::nullopt;
+  t.rows = {
+      {"1", n, n, n, n, n, n, n, "0", n, n},
+      {"2", "Airbus", "memo a", "1", "2.5", "1000000", "102030405060.654321", "2000-01-01 17:51:48.701", "1", "1", "1.1"},
+      {"3", "boeing", "bravo", "20", "-2", "12.34", "0.5", "1850-06-15", "0", "20000", "-0.5"},
+      {"4", "Élodie", "x", "2147483647", "0", "0.0001", "-1.5", "1899-12-29 06:00:00", "1", "-32768", "0"},
+      {"5", "Zoë", "ÆRØ", "-5", "7", "64930.35", "0", "2001-01-01", "1", "7", "3"},
+      {"6", "Elodie", "%percent", "4", "0.1", "-0.0001", "2.25", "2000-01-02", "0", "4", "2.5"},
+      {"7", "AIRBUS", "under_score", "4", "100", "0", "1", "2000-01-01", "0", "4", "1"},
+  };
+  return t;
+}
+
+mkmdb::TableSpec KeyTable() {
+  return {"u",
+          {{"k", ColumnType::Long}, {"name", ColumnType::Text, 20}},
+          {{"1", "one"}, {"20", "twenty"}, {"4", "four"}, {"4", "four again"}, {"99", "none"}}};
+}
+
+struct Case {
+  const char* statement;
+  const char* types;  // the result columns' types; "" when the statement fails before its first row
+  const char* rows;   // the rows, then "error STATE" when a fetch (or the statement) fails
+};
+
+const Case kCases[] = {
+    // An expression's type is fixed at prepare: a NULL first row, a later value that does not
+    // fit, a Nz or IIf of mixed types.
+    {"SELECT id, x * 2 FROM t ORDER BY id", "INTEGER|DOUBLE", "1|NULL;2|5;3|-4;4|0;5|14;6|0.2;7|200"},
+    {"SELECT id, n * 2 FROM t WHERE id <= 4 ORDER BY id", "INTEGER|INTEGER", "1|NULL;2|2;3|40;error 22003"},
+    {"SELECT Nz(x, 0) FROM t ORDER BY id", "DOUBLE", "0;2.5;-2;0;7;0.1;100"},
+    {"SELECT IIf(id = 2, 0, 'none') FROM t WHERE id <= 3 ORDER BY id", "WVARCHAR", "none;0;none"},
+    {"SELECT MAX(dt), MAX(b), SUM(cur), SUM(b), COUNT(*), AVG(cur) FROM t",
+     "TIMESTAMP|BIT|DECIMAL|INTEGER|INTEGER|DECIMAL", "2001-01-01 00:00:00|0|1064942.6900|-3|7|177490.4483"},
+    {"SELECT {d '2000-01-01'}, #1/2/2000#, Now() > #1/1/2020#", "TIMESTAMP|TIMESTAMP|BIT",
+     "2000-01-01 00:00:00|2000-01-02 00:00:00|1"},
+    // Operators: & and + on text, / \ Mod ^, dates, Yes/No as -1.
+    {"SELECT s & ' ' & m, s + m, s + NULL, NULL & NULL FROM t WHERE id <= 2 ORDER BY id",
+     "WLONGVARCHAR|WLONGVARCHAR|WVARCHAR|WVARCHAR", " |NULL|NULL|NULL;Airbus memo a|Airbusmemo a|NULL|NULL"},
+    {"SELECT 7 / 2, 7 \\ 2, 7 Mod 3, -7 Mod 3, 2 ^ 10, -2 ^ 2, 2 ^ -1, 5 \\ 2.5",
+     "DOUBLE|INTEGER|INTEGER|INTEGER|DOUBLE|DOUBLE|DOUBLE|INTEGER", "3.5|3|1|-1|1024|-4|0.5|2"},
+    {"SELECT x / 0 FROM t WHERE id = 2", "", "error 22012"},
+    {"SELECT n \\ 0, n Mod 0 FROM t WHERE id = 2", "", "error 22012"},
+    {"SELECT '5' + 2, '5' & 2, 'a' + 'b'", "DOUBLE|WVARCHAR|WVARCHAR", "7|52|ab"},
+    {"SELECT dt + 1, Round((dt - #1/1/2000#) * 86400000), #1/3/2000# - #1/1/2000# FROM t WHERE id = 2",
+     "TIMESTAMP|DOUBLE|DOUBLE", "2000-01-02 17:51:48.701|64308701|2"},
+    {"SELECT dt, dt + 1 FROM t WHERE id = 4", "TIMESTAMP|TIMESTAMP", "1899-12-29 06:00:00|1899-12-30 06:00:00"},
+    {"SELECT b, b + 0, -b FROM t WHERE id = 2", "BIT|INTEGER|SMALLINT", "1|-1|1"},
+    {"SELECT COUNT(*) FROM t WHERE b = -1", "INTEGER", "3"},
+    {"SELECT COUNT(*) FROM t WHERE b = True AND b <> 1", "INTEGER", "3"},
+    {"SELECT NOT True, True Xor False, True Eqv False, False Imp True, 5 And 3, NOT 5",
+     "BIT|BIT|BIT|BIT|INTEGER|INTEGER", "0|1|0|1|1|-6"},
+    // Literals: "text", Yes/No/On/Off, dates in Access's forms and the 1930 pivot.
+    {"SELECT \"double\" & 'single', Yes, No, On, Off, True, False", "WVARCHAR|BIT|BIT|BIT|BIT|BIT|BIT",
+     "doublesingle|1|0|1|0|1|0"},
+    {"SELECT #1/1/00#, #1-Jan-2000#, #January 1, 2000#, #1/1/30#, #12/31/29 1:05 PM#, #13:30#",
+     "TIMESTAMP|TIMESTAMP|TIMESTAMP|TIMESTAMP|TIMESTAMP|TIMESTAMP",
+     "2000-01-01 00:00:00|2000-01-01 00:00:00|2000-01-01 00:00:00|1930-01-01 00:00:00|2029-12-31 13:05:00|"
+     "1899-12-30 13:30:00"},
+    // Exact numbers: Currency and Decimal from the file, through arithmetic, to the client.
+    {"SELECT cur, dec FROM t WHERE id = 2", "DECIMAL|NUMERIC", "1000000.0000|102030405060.654321"},
+    {"SELECT cur * 2, cur + 1, cur / 4, cur * 1.5 FROM t WHERE id = 3", "DECIMAL|DECIMAL|DOUBLE|DECIMAL",
+     "24.6800|13.3400|3.085|18.5100"},
+    {"SELECT dec * 2, dec + cur, -dec FROM t WHERE id = 2", "NUMERIC|NUMERIC|NUMERIC",
+     "204060810121.308642|102031405060.654321|-102030405060.654321"},
+    {"SELECT cur * 10000000000 FROM t WHERE id = 2", "", "error 22003"},
+    {"SELECT COUNT(*) FROM t WHERE cur = 12.34 OR dec = 0.5", "INTEGER", "1"},
+    {"SELECT COUNT(*) FROM t WHERE cur > 1000", "INTEGER", "2"},
+    {"SELECT COUNT(*) FROM t WHERE dec BETWEEN -2 AND 1", "INTEGER", "4"},
+    {"SELECT dt, sg FROM t WHERE id = 2", "TIMESTAMP|REAL", "2000-01-01 17:51:48.701|1.1"},
+    // Comparisons convert a text literal to the other side's type.
+    {"SELECT COUNT(*) FROM t WHERE dt = '2000-01-01'", "INTEGER", "1"},
+    {"SELECT COUNT(*) FROM t WHERE dt > #1/1/2000#", "INTEGER", "3"},
+    {"SELECT COUNT(*) FROM t WHERE n = '20'", "INTEGER", "1"},
+    {"SELECT COUNT(*) FROM t WHERE n = 'abc'", "", "error 22018"},
+    // Text compares, groups and sorts without regard to case, accents beside their letters.
+    {"SELECT InStr(s, 'I'), InStr(1, s, 'I', 0) FROM t WHERE id = 2", "INTEGER|INTEGER", "2|0"},
+    {"SELECT COUNT(*) FROM t WHERE UCase(s) = 'airbus'", "INTEGER", "2"},
+    {"SELECT 'abc' = 'ABC', 'abc' < 'ABD'", "BIT|BIT", "1|1"},
+    {"SELECT UCase(Left(s, 3)), COUNT(*) FROM t WHERE s IS NOT NULL GROUP BY Left(s, 3) ORDER BY Left(s, 3)",
+     "WVARCHAR|INTEGER", "AIR|2;BOE|1;ELO|1;ÉLO|1;ZOË|1"},
+    {"SELECT s FROM t WHERE s IS NOT NULL ORDER BY s, id", "WVARCHAR", "Airbus;AIRBUS;boeing;Elodie;Élodie;Zoë"},
+    {"SELECT COUNT(*) FROM t WHERE s IN ('airbus', 'ZOË')", "INTEGER", "3"},
+    {"SELECT COUNT(DISTINCT s) FROM t", "INTEGER", "5"},
+    {"SELECT COUNT(*) FROM (SELECT s FROM t WHERE id = 2 UNION SELECT s FROM t WHERE id = 7)", "INTEGER", "1"},
+    // LIKE from a client: % and _, with [lists] and ranges.
+    {"SELECT COUNT(*) FROM t WHERE m LIKE 'under[_]%'", "INTEGER", "1"},
+    {"SELECT s FROM t WHERE s LIKE '[a-b]%' ORDER BY id", "WVARCHAR", "Airbus;boeing;AIRBUS"},
+    {"SELECT COUNT(*) FROM t WHERE m LIKE '%[%]%'", "INTEGER", "1"},
+    // TOP keeps the rows tied with the last; TOP n PERCENT; comments; a member's own TOP.
+    {"SELECT TOP 3 n FROM t WHERE n IS NOT NULL ORDER BY n", "INTEGER", "-5;1;4;4"},
+    {"SELECT TOP 50 PERCENT n FROM t WHERE n IS NOT NULL ORDER BY n", "INTEGER", "-5;1;4;4"},
+    {"SELECT TOP 1 n FROM t WHERE n IS NOT NULL ORDER BY n -- the smallest", "INTEGER", "-5"},
+    {"SELECT TOP 1 n FROM t WHERE n > 0 UNION ALL SELECT k FROM u", "INTEGER", "1;1;20;4;4;99"},
+    {"(SELECT TOP 1 n FROM t WHERE n > 0 ORDER BY n) UNION ALL (SELECT k FROM u WHERE k > 50)", "INTEGER", "1;99"},
+    // DISTINCTROW: distinct rows of the tables that give columns; one table keeps every row.
+    {"SELECT DISTINCTROW n FROM t WHERE n = 4", "INTEGER", "4;4"},
+    {"SELECT DISTINCTROW t.id FROM t INNER JOIN u ON t.n = u.k ORDER BY t.id", "INTEGER", "2;3;6;7"},
+    {"SELECT t.id FROM t INNER JOIN u ON t.n = u.k ORDER BY t.id", "INTEGER", "2;3;6;6;7;7"},
+    // Joins, subqueries, ordering by alias and position.
+    {"SELECT t.id, u.name FROM t LEFT JOIN u ON t.n = u.k WHERE t.id <= 3 ORDER BY t.id", "INTEGER|WVARCHAR",
+     "1|NULL;2|one;3|twenty"},
+    {"SELECT COUNT(*) FROM (t INNER JOIN u ON t.n = u.k) INNER JOIN u AS v ON v.k = u.k", "INTEGER", "10"},
+    {"SELECT s FROM t WHERE n = (SELECT MAX(k) FROM u WHERE k < 50)", "WVARCHAR", "boeing"},
+    {"SELECT COUNT(*) FROM t WHERE EXISTS (SELECT * FROM u WHERE u.k = t.n)", "INTEGER", "4"},
+    {"SELECT COUNT(*) FROM (SELECT DISTINCT s FROM t WHERE s LIKE 'a%')", "INTEGER", "1"},
+    {"SELECT n AS q FROM t WHERE n < 5 ORDER BY q DESC", "INTEGER", "4;4;1;-5"},
+    {"SELECT s, n FROM t WHERE n < 5 ORDER BY 2, 1", "WVARCHAR|INTEGER", "Zoë|-5;Airbus|1;AIRBUS|4;Elodie|4"},
+    // A crosstab's columns are the pivot's values, found at prepare.
+    {"TRANSFORM Sum(n) SELECT b FROM t WHERE n IS NOT NULL GROUP BY b PIVOT IIf(n > 3, 'big', 'small')",
+     "BIT|INTEGER|INTEGER", "1|2147483647|-4;0|28|NULL"},
+    // ODBC's escapes: LOG is natural.
+    {"SELECT {fn LOG(1)}, {fn LOG10(100)}, {fn UCASE('é')}", "DOUBLE|DOUBLE|WVARCHAR", "0|2|É"},
+    // Errors that say what is wrong.
+    {"PARAMETERS lim Long; SELECT COUNT(*) FROM t WHERE n > lim", "", "error 07002"},
+    {"SELECT COUNT(*) FROM t WHERE n > [Limit]", "", "error 07002"},
+    {"SELECT n FROM t WHERE", "", "error 42000"},
+    {"SELECT nope FROM t", "", "error 42S22"},
+    {"SELECT n FROM nope", "", "error 42S02"},
+    {"SELECT NoSuchFunction(n) FROM t", "", "error 42000"},
+    {"SELECT s, COUNT(*) FROM t GROUP BY n", "", "error 42000"},
+    {"SELECT n FROM t, u AS t", "", "error 42000"},
+};
+
+class AccessSqlTest : public BothRoadsTest {
+ protected:
+  void SetUp() override {
+    mkmdb::WriteDatabase(folder.database(), {TypedTable(), KeyTable()});
+    folder.Enter();
+    session = std::make_unique<OdbcSession>(wide(), true);
+    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+  }
+  std::unique_ptr<OdbcSession> session;
+};
+
+TEST_P(AccessSqlTest, EveryStatementHasAccesssTypesAndAnswer) {
+  for (const Case& c : kCases) {
+    Answer answer = Ask(*session, c.statement);
+    EXPECT_EQ(answer.Shown(), c.rows) << c.statement;
+    EXPECT_EQ(answer.types, c.types) << c.statement;
+  }
+}
+
+// The labels Access gives result columns: names, aliases, ExprNNNN, SumOfx, a crosstab's values.
+TEST_P(AccessSqlTest, ColumnsAreLabelledAsAccessLabelsThem) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"SELECT n, n + 1, n AS q, SUM(x), COUNT(*) FROM t GROUP BY n", {"n", "Expr1000", "q", "SumOfx", "Expr1001"}},
+      {"SELECT * FROM u, (SELECT k FROM u) AS w", {"u.k", "name", "w.k"}},
+      {"TRANSFORM COUNT(*) SELECT b FROM t GROUP BY b PIVOT n > 3", {"b", "<>", "True", "False"}},
+  };
+  for (const auto& [text, labels] : cases) {
+    SQLHSTMT stmt = session->AllocStmt();
+    ASSERT_EQ(session->Prepare(stmt, text), SQL_SUCCESS) << text;
+    std::vector<std::string> got;
+    for (SQLUSMALLINT c = 1; c <= labels.size() + 1; ++c) {
+      std::optional<OdbcSession::Column> column = session->Describe(stmt, c);
+      if (column) got.push_back(column->name);
+    }
+    EXPECT_EQ(got, labels) << text;
+    SQLFreeStmt(stmt, SQL_DROP);
+  }
+}
+
+// Date() and Time() are the local date and time, as Now() is, whatever the offset from UTC.
+TEST_P(AccessSqlTest, DateAndTimeAreLocal) {
+  const char* saved = std::getenv("TZ");
+  std::string previous = saved != nullptr ? saved : "";
+  for (const char* zone : {"Etc/GMT-14", "Etc/GMT+12"}) {
+    setenv("TZ", zone, 1);
+    tzset();
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char today[16];
+    std::strftime(today, sizeof today, "%Y-%m-%d", &local);
+    Answer answer = Ask(*session, "SELECT Date(), Year(Now()) * 10000 + Month(Now()) * 100 + Day(Now()), Hour(Time())");
+    ASSERT_EQ(answer.state, "") << zone;
+    EXPECT_EQ(answer.rows.substr(0, 10), today) << zone;
+    std::string digits(today, 4);
+    digits += std::string(today + 5, 2) + std::string(today + 8, 2);
+    EXPECT_NE(answer.rows.find("|" + digits + "|"), std::string::npos) << answer.rows;
+  }
+  if (saved != nullptr) {
+    setenv("TZ", previous.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
+// A parameter takes the type of what it is compared with: a date given as text, Currency given
+// as a double, a named parameter given once and used twice.
+TEST_P(AccessSqlTest, ParametersTakeTheirTypesFromWhereTheyAreUsed) {
+  SQLHSTMT stmt = session->AllocStmt();
+  ASSERT_EQ(session->Prepare(stmt, "SELECT COUNT(*) FROM t WHERE dt >= ? AND cur > [amount] AND [amount] < 1000000"),
+            SQL_SUCCESS);
+  SQLSMALLINT count = 0;
+  ASSERT_EQ(SQLNumParams(stmt, &count), SQL_SUCCESS);
+  ASSERT_EQ(count, 2);
+  SQLSMALLINT type = 0;
+  SQLULEN size = 0;
+  SQLSMALLINT digits = 0, nullable = 0;
+  ASSERT_EQ(SQLDescribeParam(stmt, 1, &type, &size, &digits, &nullable), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_TYPE_TIMESTAMP);
+  ASSERT_EQ(SQLDescribeParam(stmt, 2, &type, &size, &digits, &nullable), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_DECIMAL);
+  char date[] = "2000-01-01";
+  double amount = 0.5;
+  SQLLEN dateLength = SQL_NTS, amountLength = 0;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 10, 0, date, 0, &dateLength), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &amount, 0, &amountLength),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  // From 2000-01-01 on, rows 2, 5, 6 and 7; of those, 2 and 5 hold more than 0.50.
+  EXPECT_EQ(ReadNarrow(stmt, 1), "2");
+  SQLFreeStmt(stmt, SQL_DROP);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, AccessSqlTest, ::testing::Bool(), RoadName);
+
+}  // namespace
+}  // namespace drivertest

@@ -1,0 +1,80 @@
+#include "answers.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <optional>
+
+namespace drivertest {
+
+std::string SqlTypeName(SQLSMALLINT type) {
+  switch (type) {
+    case SQL_BIT: return "BIT";
+    case SQL_TINYINT: return "TINYINT";
+    case SQL_SMALLINT: return "SMALLINT";
+    case SQL_INTEGER: return "INTEGER";
+    case SQL_BIGINT: return "BIGINT";
+    case SQL_REAL: return "REAL";
+    case SQL_DOUBLE: return "DOUBLE";
+    case SQL_DECIMAL: return "DECIMAL";
+    case SQL_NUMERIC: return "NUMERIC";
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: return "TIMESTAMP";
+    case SQL_WVARCHAR: return "WVARCHAR";
+    case SQL_WLONGVARCHAR: return "WLONGVARCHAR";
+    case SQL_VARBINARY: return "VARBINARY";
+    case SQL_LONGVARBINARY: return "LONGVARBINARY";
+    case SQL_GUID: return "GUID";
+    default: return std::to_string(type);
+  }
+}
+
+std::string Answer::Shown() const {
+  if (state.empty()) return rows;
+  return (rows.empty() ? "" : rows + ";") + "error " + state;
+}
+
+Answer Ask(OdbcSession& session, const std::string& text) {
+  SQLHSTMT stmt = session.AllocStmt();
+  SQLRETURN rc;
+  if (session.wide()) {
+    std::u16string w = Wide(text);
+    rc = SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(w.data()), static_cast<SQLINTEGER>(w.size()));
+  } else {
+    std::string n = text;
+    rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(n.data()), static_cast<SQLINTEGER>(n.size()));
+  }
+  Answer answer;
+  if (!SQL_SUCCEEDED(rc)) {
+    std::vector<Diag> errors = session.Errors(stmt);
+    answer.state = errors.empty() ? "?" : errors[0].state;
+    SQLFreeStmt(stmt, SQL_DROP);
+    return answer;
+  }
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(stmt, &columns);
+  for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+    std::optional<OdbcSession::Column> described = session.Describe(stmt, c);
+    answer.types += (c > 1 ? "|" : "") + (described ? SqlTypeName(described->type) : std::string("?"));
+  }
+  while ((rc = SQLFetch(stmt)) == SQL_SUCCESS) {
+    if (!answer.rows.empty()) answer.rows += ";";
+    for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+      if (c > 1) answer.rows += "|";
+      std::optional<std::string> value = session.wide() ? std::optional<std::string>() : ReadNarrow(stmt, c);
+      if (session.wide()) {
+        std::optional<std::u16string> w = ReadWide(stmt, c);
+        if (w) value = Narrow(*w);
+      }
+      answer.rows += value.value_or("NULL");
+    }
+  }
+  if (rc != SQL_NO_DATA) {
+    std::vector<Diag> errors = session.Errors(stmt);
+    answer.state = errors.empty() ? "?" : errors[0].state;
+  }
+  SQLFreeStmt(stmt, SQL_DROP);
+  return answer;
+}
+
+}  // namespace drivertest

@@ -1,0 +1,27 @@
+// A statement's whole answer through the driver manager, as text that a table of cases can
+// hold: its rows ("v|v;v|v", NULL as NULL), the ODBC types of its columns, and the SQLSTATE
+// of a failure (which may come after some rows).
+#pragma once
+
+#include "odbc_session.h"
+
+#include <string>
+
+namespace drivertest {
+
+struct Answer {
+  std::string state;  // empty on success
+  std::string rows;   // values joined by '|', rows by ';', NULL as NULL
+  std::string types;  // the columns' SQL types by name, joined by '|' (WVARCHAR|INTEGER)
+
+  // "rows", "error STATE" or "rows;error STATE".
+  std::string Shown() const;
+};
+
+// Runs a statement given by its whole text (which may hold a NUL) and reads every row as text.
+Answer Ask(OdbcSession& session, const std::string& text);
+
+// The name of an ODBC SQL type (SQL_WVARCHAR -> "WVARCHAR").
+std::string SqlTypeName(SQLSMALLINT type);
+
+}  // namespace drivertest
