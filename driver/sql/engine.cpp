@@ -178,6 +178,11 @@ const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& er
   return tables_.emplace(index, std::move(table)).first->second.get();
 }
 
+std::size_t Engine::CacheRoom() const {
+  std::size_t limit = temp_->LimitBytes() / 2;
+  return cacheBytes_ >= limit ? 0 : limit - cacheBytes_;
+}
+
 std::string Engine::TableModuleName(std::size_t index) { return "jt" + std::to_string(index); }
 
 bool Engine::IsTableModule(std::string_view name) const {

@@ -78,6 +78,11 @@ class Engine {
   const std::vector<SavedQuery>& SavedQueries() const;
   const SavedQuery* FindSavedQuery(std::string_view name) const;
 
+  // What the tables' caches of rows may still take (half the temporary storage allowed), and
+  // a cache's taking it.
+  std::size_t CacheRoom() const;
+  void UseCacheRoom(std::size_t bytes) { cacheBytes_ += bytes; }
+
   // The time limit of the statements that run from now on (0 seconds: none).
   void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
   // Stops `statement` if it is running now, from any thread; a statement that waits between
@@ -112,6 +117,7 @@ class Engine {
   std::unique_ptr<TempStorage> temp_;  // outlives the database that opens its files
   sqlite3* db_ = nullptr;
   SqlError denied_;  // what the authorizer refused last, for the statement's error
+  std::size_t cacheBytes_ = 0;
   std::map<std::size_t, std::unique_ptr<Table>> tables_;
   std::vector<bool> modules_;  // registered table modules, by catalog position
   mutable std::optional<std::vector<SavedQuery>> savedQueries_;

@@ -2,9 +2,12 @@
 
 #include "access_dates.h"
 #include "engine.h"
+#include "row_cache.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -16,13 +19,31 @@ namespace {
 struct JetVtab : sqlite3_vtab {
   Engine* engine = nullptr;
   const Engine::Table* table = nullptr;
+  std::unique_ptr<RowCache> cache;  // made at the first lookup by value
+  bool uncacheable = false;         // too large to hold, or unreadable whole: always scanned
 };
 
+// A cursor passes over the table's rows one page at a time, or over the rows of a lookup in
+// the table's cache.
 struct JetCursor : sqlite3_vtab_cursor {
   std::unique_ptr<jet::Scan> scan;
   bool atEnd = true;
   jet::Value value;
+  const std::vector<std::uint32_t>* found = nullptr;  // the lookup's rows, when looking up
+  std::size_t at = 0;                                 // position in `found`
 };
+
+// Columns whose engine form a cache can look up by: not GUIDs (text in the engine, bytes in the
+// file), binary values or complex columns.
+bool CanLookUp(const jet::Column& c) {
+  switch (c.type) {
+    case jet::ColumnType::Guid:
+    case jet::ColumnType::Binary:
+    case jet::ColumnType::Ole:
+    case jet::ColumnType::Complex: return false;
+    default: return true;
+  }
+}
 
 int Fail(sqlite3_vtab* vtab, const std::string& message) {
   sqlite3_free(vtab->zErrMsg);
@@ -74,13 +95,27 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// Every plan is a full scan: the reader keeps no index order. The stored row count makes the
-// cost, so that joins put the smaller table outside.
+// A table is scanned, or, when a condition asks for rows whose column equals a value (a
+// join's ON, a WHERE), looked up in its cache by that value. The engine still tests every row
+// it gets (the lookup gives a superset, never fewer), so the answer is the scan's. The stored
+// row count makes the costs, so that joins put the smaller table outside.
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   auto* self = static_cast<JetVtab*>(vtab);
   double rows = static_cast<double>(self->table->definition.storedRowCount) + 1;
   info->estimatedCost = rows;
   info->estimatedRows = static_cast<sqlite3_int64>(rows);
+  if (self->uncacheable) return SQLITE_OK;
+  for (int i = 0; i < info->nConstraint; ++i) {
+    const auto& constraint = info->aConstraint[i];
+    if (!constraint.usable || constraint.op != SQLITE_INDEX_CONSTRAINT_EQ || constraint.iColumn < 0) continue;
+    if (!CanLookUp(self->table->definition.columns[static_cast<std::size_t>(constraint.iColumn)])) continue;
+    info->idxNum = constraint.iColumn + 1;
+    info->aConstraintUsage[i].argvIndex = 1;
+    info->aConstraintUsage[i].omit = 0;
+    info->estimatedCost = 10 + std::log2(rows);
+    info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows / 100));
+    break;
+  }
   return SQLITE_OK;
 }
 
@@ -104,6 +139,11 @@ int Advance(JetCursor* cursor) {
     vtab->engine->rowFailure = {};
     return Fail(vtab, message);
   }
+  if (cursor->found != nullptr) {
+    if (cursor->at < cursor->found->size()) ++cursor->at;
+    cursor->atEnd = cursor->at >= cursor->found->size();
+    return SQLITE_OK;
+  }
   cursor->atEnd = !cursor->scan->Next();
   if (cursor->atEnd && !cursor->scan->Error().empty()) {
     vtab->engine->failureState = "HY000";
@@ -112,9 +152,34 @@ int Advance(JetCursor* cursor) {
   return SQLITE_OK;
 }
 
-int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
+// The table's cache, made now if it fits what the connection may hold; null when it does not.
+RowCache* Cache(JetVtab* vtab) {
+  if (vtab->cache || vtab->uncacheable) return vtab->cache.get();
+  Engine& engine = *vtab->engine;
+  vtab->cache = RowCache::Load(engine.database(), vtab->table->definition, engine.CacheRoom());
+  if (!vtab->cache) {
+    vtab->uncacheable = true;
+    return nullptr;
+  }
+  engine.UseCacheRoom(vtab->cache->UsedBytes());
+  return vtab->cache.get();
+}
+
+int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
   auto* cursor = static_cast<JetCursor*>(base);
   auto* vtab = static_cast<JetVtab*>(base->pVtab);
+  cursor->found = nullptr;
+  cursor->scan.reset();
+  if (idxNum > 0 && argc == 1) {
+    if (RowCache* cache = Cache(vtab)) {
+      cursor->found = cache->Lookup(static_cast<std::size_t>(idxNum - 1), argv[0]);
+      if (cursor->found != nullptr) {
+        cursor->at = 0;
+        cursor->atEnd = cursor->found->empty();
+        return SQLITE_OK;
+      }
+    }
+  }
   cursor->scan = vtab->engine->database().StartScan(vtab->table->definition);
   if (!cursor->scan) {
     cursor->atEnd = true;
@@ -139,6 +204,14 @@ std::string GuidText(const std::string& b) {
   return text;
 }
 
+std::int64_t RowIdOf(const JetCursor* cursor) {
+  if (cursor->found != nullptr) {
+    const auto* vtab = static_cast<const JetVtab*>(cursor->pVtab);
+    return vtab->cache->RowId((*cursor->found)[cursor->at]);
+  }
+  return cursor->scan->RowId();
+}
+
 void ValueError(sqlite3_context* context, JetCursor* cursor, const jet::Column& column, const std::string& what,
                 const char* state) {
   auto* vtab = static_cast<JetVtab*>(cursor->pVtab);
@@ -147,7 +220,7 @@ void ValueError(sqlite3_context* context, JetCursor* cursor, const jet::Column& 
   std::string message = what.rfind("table \"", 0) == 0
                             ? what
                             : "table \"" + vtab->table->definition.name + "\", column \"" + column.name + "\": " + what;
-  message += " (row " + std::to_string(cursor->scan->RowId()) + ")";
+  message += " (row " + std::to_string(RowIdOf(cursor)) + ")";
   if (engine.rowsFailAlone) {
     // The row fails alone: the statement goes on, and the row is reported when it is read.
     if (engine.rowFailure.state.empty()) engine.rowFailure = {state, message};
@@ -162,8 +235,13 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
   auto* cursor = static_cast<JetCursor*>(base);
   auto* vtab = static_cast<JetVtab*>(base->pVtab);
   const jet::Column& column = vtab->table->definition.columns[static_cast<std::size_t>(index)];
-  jet::Value& v = cursor->value;
-  cursor->scan->Read(static_cast<std::size_t>(index), v);
+  const jet::Value* read = &cursor->value;
+  if (cursor->found != nullptr) {
+    read = &vtab->cache->Value((*cursor->found)[cursor->at], static_cast<std::size_t>(index));
+  } else {
+    cursor->scan->Read(static_cast<std::size_t>(index), cursor->value);
+  }
+  const jet::Value& v = *read;
   // Each type in the engine's form of it: Yes/No as -1 and 0 (True is -1 in Access),
   // Currency in ten-thousandths, Decimal as its exact digits, dates as linear day numbers.
   switch (v.kind) {
@@ -210,7 +288,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
 }
 
 int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
-  *out = static_cast<JetCursor*>(base)->scan->RowId();
+  *out = RowIdOf(static_cast<JetCursor*>(base));
   return SQLITE_OK;
 }
 
