@@ -467,8 +467,6 @@ void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
     case JetType::Double: number.real = RoundHalfEven(number.real, static_cast<int>(digits)); break;
     case JetType::Currency: {
       if (digits < 4) {
-        std::int64_t step = 1;
-        for (int i = 0; i < 4 - digits; ++i) step *= 10;
         Decimal d;
         DecimalFromCurrency(number.integer, d);
         Decimal r;

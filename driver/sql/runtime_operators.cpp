@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -133,10 +134,43 @@ void DecimalNegate(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 // ---- Aggregates ----
 
+// The engine's aggregate memory is aligned for 64-bit values only: a 128-bit number lives there
+// as its bytes, copied in and out.
+struct Stored128 {
+  unsigned char bytes[16];
+  template <typename T>
+  T Get() const {
+    static_assert(sizeof(T) == sizeof bytes);
+    T v;
+    std::memcpy(&v, bytes, sizeof v);
+    return v;
+  }
+  template <typename T>
+  void Set(T v) {
+    static_assert(sizeof(T) == sizeof bytes);
+    std::memcpy(bytes, &v, sizeof v);
+  }
+};
+
 struct DecimalSum {
-  Decimal sum;
-  std::int64_t count;
+  Stored128 mantissa;
+  bool negative;
+  std::uint8_t scale;
   bool failed;
+  std::int64_t count;
+
+  Decimal Sum() const {
+    Decimal d;
+    d.negative = negative;
+    d.scale = scale;
+    d.mantissa = mantissa.Get<unsigned __int128>();
+    return d;
+  }
+  void SetSum(const Decimal& d) {
+    negative = d.negative;
+    scale = d.scale;
+    mantissa.Set(d.mantissa);
+  }
 };
 
 void DecimalSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -148,11 +182,11 @@ void DecimalSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
     return;
   }
   Decimal out;
-  if (AddDecimal(s->sum, v, out) != NumberStatus::Ok) {
+  if (AddDecimal(s->Sum(), v, out) != NumberStatus::Ok) {
     s->failed = true;
     return OutOfRange(context, "the sum does not fit a Decimal");
   }
-  s->sum = out;
+  s->SetSum(out);
   ++s->count;
 }
 
@@ -160,23 +194,23 @@ template <bool Average>
 void DecimalSumFinal(sqlite3_context* context) {
   auto* s = static_cast<DecimalSum*>(sqlite3_aggregate_context(context, 0));
   if (s == nullptr || s->count == 0 || s->failed) return;
-  if (!Average) return ResultDecimal(context, s->sum);
+  if (!Average) return ResultDecimal(context, s->Sum());
   Decimal out;
-  if (DivideDecimal(s->sum, DecimalFromInt64(s->count), out) != NumberStatus::Ok) {
+  if (DivideDecimal(s->Sum(), DecimalFromInt64(s->count), out) != NumberStatus::Ok) {
     return OutOfRange(context, "the average does not fit a Decimal");
   }
   ResultDecimal(context, out);
 }
 
 struct CurrencySum {
-  __int128 sum;
+  Stored128 sum;
   std::int64_t count;
 };
 
 void CurrencyAverageStep(sqlite3_context* context, int, sqlite3_value** argv) {
   auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(context, sizeof(CurrencySum)));
   if (s == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  s->sum += sqlite3_value_int64(argv[0]);
+  s->sum.Set(s->sum.Get<__int128>() + sqlite3_value_int64(argv[0]));
   ++s->count;
 }
 
@@ -184,10 +218,11 @@ void CurrencyAverageStep(sqlite3_context* context, int, sqlite3_value** argv) {
 void CurrencyAverageFinal(sqlite3_context* context) {
   auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(context, 0));
   if (s == nullptr || s->count == 0) return;
-  __int128 q = s->sum / s->count;
-  __int128 r = s->sum % s->count;
+  __int128 sum = s->sum.Get<__int128>();
+  __int128 q = sum / s->count;
+  __int128 r = sum % s->count;
   __int128 twice = (r < 0 ? -r : r) * 2;
-  if (twice > s->count || (twice == s->count && (q % 2 != 0))) q += s->sum < 0 ? -1 : 1;
+  if (twice > s->count || (twice == s->count && (q % 2 != 0))) q += sum < 0 ? -1 : 1;
   sqlite3_result_int64(context, static_cast<std::int64_t>(q));
 }
 

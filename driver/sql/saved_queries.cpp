@@ -38,10 +38,9 @@ constexpr int kDistinctRow = 0x08;
 constexpr int kTop = 0x10;
 constexpr int kPercent = 0x20;
 
-// A crosstab's parts (kColumn and kGroupBy flags).
+// A crosstab's parts (kColumn and kGroupBy flags); its row headings (2) are the plain columns.
 constexpr int kCrosstabValue = 0;
 constexpr int kCrosstabPivot = 1;
-constexpr int kCrosstabRow = 2;
 
 struct Part {
   int attribute = 0;
