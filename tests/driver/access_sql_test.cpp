@@ -249,6 +249,46 @@ TEST_P(AccessSqlTest, ParametersTakeTheirTypesFromWhereTheyAreUsed) {
   SQLFreeStmt(stmt, SQL_DROP);
 }
 
+// A value the file stores damaged (a date that is not a number) fails its row alone when rows
+// come straight from the table: the rows after it are read. Where the value would take part in
+// the answer (a condition, a sort), the statement fails instead of answering without it.
+TEST_P(AccessSqlTest, AnUnreadableValueFailsItsRowAndTheNextRowsFollow) {
+  mkmdb::TableSpec d{"d", {{"id", ColumnType::Long}, {"dt", ColumnType::DateTime}},
+                     {{"1", "1999-01-01"}, {"2", "2000-01-01"}, {"3", "2001-01-01"}}};
+  session.reset();
+  mkmdb::WriteDatabase(folder.database(), {d});
+  std::string bytes = ReadBytes(folder.database());
+  const double stored = 36526;  // 2000-01-01
+  std::string pattern(reinterpret_cast<const char*>(&stored), sizeof stored);
+  std::size_t at = bytes.find(pattern);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(bytes.find(pattern, at + 1), std::string::npos);
+  const unsigned char nan[8] = {0, 0, 0, 0, 0, 0, 0xF8, 0x7F};
+  bytes.replace(at, sizeof nan, reinterpret_cast<const char*>(nan), sizeof nan);
+  WriteBytes(folder.database(), bytes);
+  session = std::make_unique<OdbcSession>(wide(), true);
+  ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+  SQLHSTMT stmt = session->AllocStmt();
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id, dt FROM d"), SQL_SUCCESS);
+  std::vector<std::string> fetched;
+  for (int i = 0; i < 4; ++i) {
+    SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA) break;
+    if (rc == SQL_ERROR) {
+      std::vector<Diag> errors = session->Errors(stmt);
+      fetched.push_back("error " + (errors.empty() ? std::string("?") : errors[0].state));
+      EXPECT_NE(errors.at(0).message.find("column \"dt\""), std::string::npos) << errors[0].message;
+      continue;
+    }
+    fetched.push_back(ReadNarrow(stmt, 1).value_or("NULL") + "|" + ReadNarrow(stmt, 2).value_or("NULL"));
+  }
+  EXPECT_EQ(fetched, (std::vector<std::string>{"1|1999-01-01 00:00:00", "error 22007", "3|2001-01-01 00:00:00"}));
+  SQLFreeStmt(stmt, SQL_DROP);
+  EXPECT_EQ(Ask(*session, "SELECT id FROM d WHERE dt > #1/1/1998#").Shown(), "1;error 22007");
+  EXPECT_EQ(Ask(*session, "SELECT id FROM d ORDER BY dt").Shown(), "error 22007");
+  EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM d WHERE id <> 2").Shown(), "2");
+}
+
 INSTANTIATE_TEST_SUITE_P(Roads, AccessSqlTest, ::testing::Bool(), RoadName);
 
 }  // namespace
