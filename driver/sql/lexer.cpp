@@ -61,7 +61,7 @@ class Lexer {
 
   // Reads up to the closing mark; a doubled closing mark inside stands for one.
   bool Quoted(char close, std::string& out) {
-    std::size_t start = at_++;
+    ++at_;
     for (;;) {
       if (at_ >= in_.size()) return false;
       char c = in_[at_];
@@ -81,7 +81,6 @@ class Lexer {
       out += c;
       ++at_;
     }
-    (void)start;
   }
 
   void Next(std::vector<Token>& tokens) {

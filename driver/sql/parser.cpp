@@ -25,7 +25,7 @@ constexpr std::array<std::string_view, 40> kReserved = {
     "PIVOT",  "SELECT", "THEN",   "UNION",     "WHEN",    "WHERE",
 };
 
-bool IsReserved(const ast::ExprKind, const Token& t) {
+bool IsReserved(const Token& t) {
   if (t.kind != Token::Kind::Word) return false;
   for (std::string_view word : kReserved) {
     if (SameWord(t.text, word)) return true;
@@ -315,7 +315,7 @@ class Parser {
           }
           item.alias = Advance().text;
         } else if (Peek().kind == Token::Kind::Name ||
-                   (Peek().kind == Token::Kind::Word && !IsReserved(ExprKind::Column, Peek()))) {
+                   (Peek().kind == Token::Kind::Word && !IsReserved(Peek()))) {
           item.alias = Advance().text;
         }
       }
@@ -397,7 +397,7 @@ class Parser {
       if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name) return Expected("a name after AS"), false;
       item.alias = Advance().text;
     } else if (Peek().kind == Token::Kind::Name ||
-               (Peek().kind == Token::Kind::Word && !IsReserved(ExprKind::Column, Peek()) &&
+               (Peek().kind == Token::Kind::Word && !IsReserved(Peek()) &&
                 !Peek().IsKeyword("LEFT") && !Peek().IsKeyword("RIGHT") && !Peek().IsKeyword("CROSS"))) {
       item.alias = Advance().text;
     }
@@ -432,7 +432,7 @@ class Parser {
       return inner;
     }
     if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name) return Expected("a table name"), nullptr;
-    if (Peek().kind == Token::Kind::Word && IsReserved(ExprKind::Column, Peek())) return Expected("a table name"), nullptr;
+    if (Peek().kind == Token::Kind::Word && IsReserved(Peek())) return Expected("a table name"), nullptr;
     auto item = std::make_unique<ast::FromItem>();
     item->offset = at.offset;
     item->name.push_back(Advance().text);
@@ -866,7 +866,7 @@ class Parser {
         }
         if (t.IsKeyword("CASE")) return Case();
         if ((t.IsKeyword("LEFT") || t.IsKeyword("RIGHT")) && Peek(1).IsSymbol("(")) return NameOrCall();
-        if (IsReserved(ExprKind::Column, t)) return Expected("an expression"), nullptr;
+        if (IsReserved(t)) return Expected("an expression"), nullptr;
         return NameOrCall();
       }
       case Token::Kind::End: return Expected("an expression"), nullptr;
