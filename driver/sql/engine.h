@@ -3,10 +3,10 @@
 #pragma once
 
 #include "result.h"
+#include "run_control.h"
 
 #include "jet/database.h"
 
-#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -40,8 +40,10 @@ class Engine {
   // Prepares one statement in the engine's SQL. Tables that it names are made known first;
   // a statement that would change anything is refused. Null with `error` set on failure.
   sqlite3_stmt* Prepare(std::string_view text, SqlError& error);
-  // Runs one step of a statement within the time limit (0: none); `error` tells what failed.
-  int Step(sqlite3_stmt* statement, SqlError& error);
+  // Runs one step of a statement; `control`, when given, may stop it (a cancel request, its
+  // time limit). Only that statement stops: the others of the engine keep their place.
+  // `error` tells what failed.
+  int Step(sqlite3_stmt* statement, const RunControl* control, SqlError& error);
 
   // The table behind an engine table name, or null.
   const Table* FindEngineTable(std::string_view engineName) const;
@@ -50,12 +52,6 @@ class Engine {
   // The table at catalog position `index` under its own name, its definition read the first
   // time; null with `error` set when it cannot be shown (a link, an unreadable definition).
   const Table* ProvideCatalogTable(std::size_t index, SqlError& error);
-
-  // The time limit of the statements that run from now on (0 seconds: none).
-  void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
-  // Stops `statement` if it is running now, from any thread; a statement that waits between
-  // two fetches, and every other statement, is left alone.
-  void Interrupt(const sqlite3_stmt* statement);
 
   // Runs `work` with the authorizer letting the driver's own schema statements through (the
   // declaration of a virtual table's columns among them), and returns what it returns.
@@ -84,10 +80,11 @@ class Engine {
   sqlite3* db_;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
   bool internal_ = false;  // the driver's own schema changes are running
-  std::chrono::seconds timeLimit_{0};
+  // The step running now: its control and the time it must end by. Read by the progress
+  // handler, which runs on the stepping thread.
+  const RunControl* control_ = nullptr;
   std::chrono::steady_clock::time_point deadline_{};
-  std::atomic<bool> timedOut_{false};
-  std::atomic<const sqlite3_stmt*> running_{nullptr};
+  bool timedOut_ = false;
 };
 
 }  // namespace mdbodbc::sql

@@ -91,7 +91,7 @@ void Query::SettleExpressionTypes() {
 bool Query::Start(SqlError& error) {
   sqlite3_reset(statement_);
   finished_ = false;
-  pending_ = engine_.Step(statement_, pendingError_);
+  pending_ = engine_.Step(statement_, control_, pendingError_);
   if (pending_ != SQLITE_ROW && pending_ != SQLITE_DONE) {
     error = pendingError_;
     pending_ = 0;
@@ -133,7 +133,7 @@ ResultSource::Step Query::Next(Row& row, SqlError& error) {
   if (finished_) return Step::End;
   int rc = pending_;
   pending_ = 0;
-  if (rc == 0) rc = engine_.Step(statement_, error);
+  if (rc == 0) rc = engine_.Step(statement_, control_, error);
   if (rc == SQLITE_ROW) {
     ReadRow(row);
     return Step::Row;

@@ -25,6 +25,8 @@ class Query : public ResultSource {
   Step Next(Row& row, SqlError& error) override;
 
   int ParameterCount() const;
+  // The control its steps run under from now on (null: none); it must outlive the query's runs.
+  void SetControl(const RunControl* control) { control_ = control; }
   sqlite3_stmt* statement() const { return statement_; }
 
  private:
@@ -35,6 +37,7 @@ class Query : public ResultSource {
 
   Engine& engine_;
   sqlite3_stmt* statement_;
+  const RunControl* control_ = nullptr;
   std::vector<ResultColumn> columns_;
   std::vector<bool> fromTable_;
   int pending_ = 0;  // the result of the step made by Start, not yet handed out
