@@ -4,6 +4,10 @@
 
 struct sqlite3;
 
+namespace mdbodbc {
+class LoadedLibrary;
+}
+
 namespace mdbodbc::sql {
 
 // Collation names declared on the columns of the file's tables.
@@ -17,6 +21,10 @@ bool RegisterCollations(sqlite3* db);
 bool RegisterLike(sqlite3* db);
 // The ODBC scalar functions that the engine lacks under their ODBC names.
 bool RegisterScalarFunctions(sqlite3* db);
+// The engine's math functions over `library` (libm, or another for tests); without one, over
+// the process's libm, opened at the first call.
+bool RegisterMathFunctions(sqlite3* db, const LoadedLibrary& library);
+bool RegisterMathFunctions(sqlite3* db);
 
 // Matches `text` against a LIKE pattern (% any run, _ one character, `escape` taking the next
 // character as it is; 0 for none), both UTF-8, without regard to letter case.
