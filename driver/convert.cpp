@@ -1,5 +1,6 @@
 #include "convert.h"
 
+#include "binary_image.h"
 #include "sql/date_text.h"
 #include "text.h"
 
@@ -170,7 +171,7 @@ SQLLEN FixedSize(SQLSMALLINT cType) {
   }
 }
 
-Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn&, SQLSMALLINT cType, std::string& bytes) {
+Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMALLINT cType, std::string& bytes) {
   switch (cType) {
     case SQL_C_CHAR: bytes = ValueText(cell); return {};
     case SQL_C_WCHAR: {
@@ -178,17 +179,7 @@ Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn&, SQLSMALLINT
       bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
       return {};
     }
-    case SQL_C_BINARY:
-      if (cell.kind == sql::Cell::Kind::Blob) {
-        bytes = cell.bytes;
-        return {};
-      }
-      if (cell.kind == sql::Cell::Kind::Text) {
-        std::u16string text = Utf8ToUtf16(cell.bytes);
-        bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
-        return {};
-      }
-      return Error("07006", "restricted data type attribute violation");
+    case SQL_C_BINARY: return BinaryImage(cell, column, bytes);
     default: return Error("HY003", "invalid application buffer type");
   }
 }
