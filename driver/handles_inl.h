@@ -45,6 +45,10 @@ SQLRETURN WithHandle(void* handle, HandleKind kind, Body&& body) {
   } catch (const std::exception& e) {
     h->diag.Add("HY000", e.what());
     rc = SQL_ERROR;
+  } catch (...) {
+    // Nothing may leave an entry point: the host would be stopped.
+    h->diag.Add("HY000", "internal error of unknown kind");
+    rc = SQL_ERROR;
   }
   h->diag.returnCode = rc;
   return rc;

@@ -2,6 +2,7 @@
 // once per statement (kept by the engine beside the constant argument) and matched with one
 // remembered %, so time stays within pattern length times text length.
 #include "functions.h"
+#include "guarded.h"
 
 #include "jet/case_fold.h"
 
@@ -149,8 +150,8 @@ bool LikeMatches(const char* pattern, const char* text, char32_t escape) {
 
 bool RegisterLike(sqlite3* db) {
   int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  return sqlite3_create_function(db, "like", 2, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "like", 3, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK;
+  return sqlite3_create_function(db, "like", 2, flags, nullptr, Guarded<Like>, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "like", 3, flags, nullptr, Guarded<Like>, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace mdbodbc::sql

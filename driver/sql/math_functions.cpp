@@ -7,6 +7,7 @@
 // is not a number (acos(2)), logarithms of numbers not above zero NULL, and trunc() of an
 // integer that integer.
 #include "functions.h"
+#include "guarded.h"
 #include "math_library.h"
 
 #include <sqlite3.h>
@@ -59,7 +60,7 @@ bool IsNumber(sqlite3_value* value) {
   return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
 }
 
-void Call(sqlite3_context* context, int argc, sqlite3_value** argv) {
+void Compute(sqlite3_context* context, int argc, sqlite3_value** argv) {
   auto* registered = static_cast<Registered*>(sqlite3_user_data(context));
   const MathFunction& f = *registered->function;
   for (int i = 0; i < argc; ++i) {
@@ -107,7 +108,7 @@ bool RegisterMathFunctions(sqlite3* db, const LoadedLibrary& library) {
     // when the registration fails.
     auto* entry = new Registered{&f, &library};
     int rc = sqlite3_create_function_v2(db, f.sqlName, Arity(f.form), SQLITE_UTF8 | SQLITE_DETERMINISTIC, entry,
-                                        Call, nullptr, nullptr, [](void* p) { delete static_cast<Registered*>(p); });
+                                        Guarded<Compute>, nullptr, nullptr, [](void* p) { delete static_cast<Registered*>(p); });
     if (rc != SQLITE_OK) return false;
   }
   return true;

@@ -2,6 +2,7 @@
 // under those names, and letter case changes for every script.
 #include "date_text.h"
 #include "functions.h"
+#include "guarded.h"
 
 #include "framework/codepage.h"
 
@@ -168,12 +169,18 @@ constexpr Function kFunctions[] = {
     {"nz", 1, Nz, true},                   {"nz", 2, Nz, true},
 };
 
+// Every function runs through here, its entry of kFunctions as the engine's user data.
+void CallEntry(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  CallGuarded(static_cast<const Function*>(sqlite3_user_data(context))->call, context, argc, argv);
+}
+
 }  // namespace
 
 bool RegisterScalarFunctions(sqlite3* db) {
   for (const Function& f : kFunctions) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-    if (sqlite3_create_function(db, f.name, f.arguments, flags, nullptr, f.call, nullptr, nullptr) !=
+    void* entry = const_cast<Function*>(&f);
+    if (sqlite3_create_function(db, f.name, f.arguments, flags, entry, CallEntry, nullptr, nullptr) !=
         SQLITE_OK) {
       return false;
     }
