@@ -164,16 +164,17 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle) {
 }
 
 // Stops a statement whose call runs on another thread (that call then answers HY008); on a
-// statement that runs nothing it has no effect. It takes no lock, so that it reaches a statement
-// whose call holds its connection's lock, and touches only the statement's atomic flags: the
-// other statements of the connection, open cursors among them, go on.
+// statement that runs nothing it has no effect. For a running call it takes no lock, so that it
+// reaches a statement whose call holds its connection's lock, and touches only the statement's
+// atomic flags: the other statements of the connection, open cursors among them, go on. An
+// execution that waits for parameter values (no call runs) ends under the connection's lock.
 MDBODBC_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   auto* stmt = AsHandle<Statement>(handle, HandleKind::Statement);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
   if (stmt->busy.load(std::memory_order_acquire) > 0) {
     stmt->control.cancel.store(true, std::memory_order_relaxed);
   } else if (stmt->dataAtExec.Active()) {
-    // An execution waiting for parameter values ends; the statement stays prepared.
+    // The statement is again as before that execution (prepared, if it was).
     std::lock_guard<std::recursive_mutex> lock(stmt->connection->mutex);
     stmt->dataAtExec.Reset();
   }
