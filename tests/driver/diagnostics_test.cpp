@@ -96,8 +96,9 @@ TEST_F(EdgesTest, EveryColumnReadsAsTheBytesOfItsDefaultCType) {
   for (const Case& c : cases) {
     char buffer[64] = {};
     SQLLEN indicator = 0;
-    ASSERT_EQ(SQLGetData(stmt, c.column, SQL_C_BINARY, buffer, sizeof buffer, &indicator), SQL_SUCCESS)
-        << "column " << c.column << ": " << (session->Errors(stmt).empty() ? "" : session->Errors(stmt)[0].state);
+    SQLRETURN rc = SQLGetData(stmt, c.column, SQL_C_BINARY, buffer, sizeof buffer, &indicator);
+    std::vector<Diag> errors = session->Errors(stmt);
+    ASSERT_EQ(rc, SQL_SUCCESS) << "column " << c.column << ": " << (errors.empty() ? "" : errors[0].state);
     EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(indicator)), c.bytes) << "column " << c.column;
   }
 }
