@@ -1,10 +1,12 @@
 // What the driver reports and hands over at the edges of ODBC's numbers: a message longer than
 // any buffer, values of every column type read as SQL_C_BINARY, and fetch offsets at the ends
 // of SQLLEN.
+#include "driver_direct.h"
 #include "driver_fixture.h"
 
 #include <climits>
 #include <cstring>
+#include <functional>
 
 namespace drivertest {
 namespace {
@@ -72,6 +74,42 @@ TEST_F(EdgesTest, AnEnormousMessageIsShortenedAndItsLengthsAreTrue) {
         << c.buffer;
     EXPECT_EQ(length, full) << c.buffer;
     EXPECT_EQ(Narrow(std::u16string(wide.c_str())), whole.substr(0, static_cast<std::size_t>(c.buffer) - 1));
+  }
+}
+
+// The origins of the class and the subclass of each SQLSTATE, as the driver itself reports them
+// (the driver manager answers these fields for its applications from its own table).
+TEST_F(EdgesTest, EachSqlstateNamesTheDocumentsThatDefineIt) {
+  using GetDiagField = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLSMALLINT, SQLPOINTER, SQLSMALLINT,
+                                     SQLSMALLINT*);
+  using Fetch = SQLRETURN (*)(SQLHSTMT);
+  const auto getDiagField = DriverEntry<GetDiagField>("SQLGetDiagField");
+  const auto fetch = DriverEntry<Fetch>("SQLFetch");
+  ASSERT_TRUE(getDiagField != nullptr && fetch != nullptr);
+  const SQLHSTMT driverStmt = DriverStatement(session->dbc(), stmt);
+  struct Case {
+    std::function<SQLRETURN()> failing;
+    const char* state;
+    const char* classOrigin;
+    const char* subclassOrigin;
+  };
+  const Case cases[] = {
+      {[&] { return Exec("SELECT nope FROM avion"); }, "42S22", "ISO 9075", "ODBC 3.0"},
+      {[&] { return Exec("SELECT FROM WHERE"); }, "42000", "ISO 9075", "ISO 9075"},
+      {[&] { return fetch(driverStmt); }, "HY010", "ISO 9075", "ISO 9075"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(c.failing(), SQL_ERROR) << c.state;
+    char state[6] = {}, classOrigin[32] = {}, subclassOrigin[32] = {};
+    SQLSMALLINT length = 0;
+    ASSERT_EQ(getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &length),
+              SQL_SUCCESS);
+    EXPECT_EQ(std::string(state), c.state);
+    getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_CLASS_ORIGIN, classOrigin, sizeof classOrigin, &length);
+    getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_SUBCLASS_ORIGIN, subclassOrigin, sizeof subclassOrigin,
+                 &length);
+    EXPECT_EQ(std::string(classOrigin), c.classOrigin) << c.state;
+    EXPECT_EQ(std::string(subclassOrigin), c.subclassOrigin) << c.state;
   }
 }
 

@@ -1,8 +1,7 @@
 // The driver in a program with threads: connections run side by side, SQLCancel from another
 // thread stops only the statement it names, and each statement keeps its own query timeout.
+#include "driver_direct.h"
 #include "driver_fixture.h"
-
-#include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
@@ -98,23 +97,13 @@ long long FirstNumber(SQLHSTMT stmt) {
 // ThreadSanitizer would report; the driver's SQLCancel is what these tests are about.
 class Canceller {
  public:
-  explicit Canceller(SQLHDBC dbc, SQLHSTMT stmt) {
-    SQLHSTMT driverHandle = stmt;
-    EXPECT_EQ(SQLGetInfo(dbc, SQL_DRIVER_HSTMT, &driverHandle, sizeof driverHandle, nullptr), SQL_SUCCESS);
-    handle_ = driverHandle;
-    void* driver = ::dlopen(DRIVER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_NE(driver, nullptr) << "the driver manager has not loaded " << DRIVER_LIBRARY;
-    if (driver != nullptr) {
-      cancel_ = reinterpret_cast<SQLRETURN (*)(SQLHSTMT)>(::dlsym(driver, "SQLCancel"));
-      ::dlclose(driver);  // the driver manager keeps it loaded
-    }
-    EXPECT_NE(cancel_, nullptr);
-  }
+  Canceller(SQLHDBC dbc, SQLHSTMT stmt)
+      : handle_(DriverStatement(dbc, stmt)), cancel_(DriverEntry<SQLRETURN (*)(SQLHSTMT)>("SQLCancel")) {}
   SQLRETURN operator()() const { return cancel_ != nullptr ? cancel_(handle_) : SQL_ERROR; }
 
  private:
-  SQLHSTMT handle_ = SQL_NULL_HSTMT;
-  SQLRETURN (*cancel_)(SQLHSTMT) = nullptr;
+  SQLHSTMT handle_;
+  SQLRETURN (*cancel_)(SQLHSTMT);
 };
 
 // A call that runs on a thread of its own, ended by SQLCancel if it is still running when the
