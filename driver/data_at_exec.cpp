@@ -71,7 +71,9 @@ bool DataAtExec::Advance() {
 SQLRETURN PutPiece(Statement& stmt, SQLPOINTER data, SQLLEN length) {
   DataAtExec& state = stmt.dataAtExec;
   const SQLUSMALLINT number = state.Current();
-  if (!state.Active() || number == 0) return Fail(stmt, "HY010", "function sequence error: no parameter waits for data");
+  if (!state.Active() || number == 0) {
+    return Fail(stmt, "HY010", "function sequence error: no parameter waits for data");
+  }
   const SQLSMALLINT cType = stmt.parameters.at(number).cType;
   SentValue& value = state.Value(number);
   if (length == SQL_NULL_DATA || value.null) {
@@ -85,7 +87,9 @@ SQLRETURN PutPiece(Statement& stmt, SQLPOINTER data, SQLLEN length) {
     if (value.sent) return Fail(stmt, "HY019", "non-character and non-binary data sent in pieces");
     bytes = static_cast<std::size_t>(fixed);
   } else if (length == SQL_NTS) {
-    if (cType == SQL_C_BINARY) return Fail(stmt, "HY090", "invalid string or buffer length: binary data has no terminator");
+    if (cType == SQL_C_BINARY) {
+      return Fail(stmt, "HY090", "invalid string or buffer length: binary data has no terminator");
+    }
     if (data == nullptr) return Fail(stmt, "HY009", "invalid use of null pointer");
     bytes = TerminatedLength(data, cType);
   } else if (length < 0) {

@@ -98,8 +98,8 @@ std::unique_ptr<Engine> Engine::Open(std::shared_ptr<const jet::Database> databa
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
   sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
-  if (!RegisterCollations(db) || !RegisterLike(db) || !RegisterScalarFunctions(db) || !RegisterMathFunctions(db) ||
-      !RegisterJetModule(db, engine.get()) || !RegisterCatalogTables(db, engine.get())) {
+  if (!RegisterCollations(db) || !RegisterLike(db) || !RegisterScalarFunctions(db) ||
+      !RegisterMathFunctions(db) || !RegisterJetModule(db, engine.get()) || !RegisterCatalogTables(db, engine.get())) {
     error = std::string("the SQL engine cannot start: ") + sqlite3_errmsg(db);
     return nullptr;
   }

@@ -108,7 +108,8 @@ bool RegisterMathFunctions(sqlite3* db, const LoadedLibrary& library) {
     // when the registration fails.
     auto* entry = new Registered{&f, &library};
     int rc = sqlite3_create_function_v2(db, f.sqlName, Arity(f.form), SQLITE_UTF8 | SQLITE_DETERMINISTIC, entry,
-                                        Guarded<Compute>, nullptr, nullptr, [](void* p) { delete static_cast<Registered*>(p); });
+                                        Guarded<Compute>, nullptr, nullptr,
+                                        [](void* p) { delete static_cast<Registered*>(p); });
     if (rc != SQLITE_OK) return false;
   }
   return true;

@@ -26,7 +26,9 @@ Database Open() {
 std::string Evaluate(sqlite3* db, const std::string& expression) {
   sqlite3_stmt* stmt = nullptr;
   std::string text = "SELECT " + expression;
-  if (sqlite3_prepare_v2(db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return "prepare: " + std::string(sqlite3_errmsg(db));
+  if (sqlite3_prepare_v2(db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return "prepare: " + std::string(sqlite3_errmsg(db));
+  }
   std::string answer;
   if (sqlite3_step(stmt) == SQLITE_ROW) {
     const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
