@@ -2,8 +2,9 @@
 // scanning a table alone, then of N threads each scanning it through a connection of its own at
 // the same time; and the time a new connection takes while another connection runs a long
 // query. Prints one line per measure.
-// Usage: driver_threads FILE.mdb THREADS ROUNDS   (ODBCSYSINI set; FILE has a table "avion" of
-// one text column, as mkmdb --generate makes it)
+// The two throughputs are measured REPEATS times, alternately, and their medians compared.
+// Usage: driver_threads FILE.mdb THREADS ROUNDS [REPEATS]   (ODBCSYSINI set; FILE has a table
+// "avion" of one text column, as mkmdb --generate makes it)
 #include <sql.h>
 #include <sqlext.h>
 #include <sys/resource.h>
@@ -95,10 +96,11 @@ double Throughput(int threads, int rounds, long long& total, double& cores) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: driver_threads FILE.mdb THREADS ROUNDS\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: driver_threads FILE.mdb THREADS ROUNDS [REPEATS]\n");
     return 2;
   }
+  const int repeats = argc == 5 ? std::max(1, std::stoi(argv[4])) : 5;
   connectString = std::string("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=") + argv[1];
   const int threads = std::stoi(argv[2]);
   const int rounds = std::stoi(argv[3]);
@@ -111,12 +113,20 @@ int main(int argc, char** argv) {
   }
 
   long long oneRows = 0, manyRows = 0;
-  double oneCores = 0, manyCores = 0;
-  const double one = Throughput(1, rounds, oneRows, oneCores);
-  const double many = Throughput(threads, rounds, manyRows, manyCores);
-  std::printf("1 thread: %lld rows, %.0f rows/s, %.2f cores busy\n", oneRows, one, oneCores);
-  std::printf("%d threads: %lld rows, %.0f rows/s, %.2f cores busy, %.2fx one thread\n", threads, manyRows, many,
-              manyCores, many / one);
+  std::vector<double> ones, manys;
+  for (int repeat = 0; repeat < repeats; ++repeat) {
+    double oneCores = 0, manyCores = 0;
+    ones.push_back(Throughput(1, rounds, oneRows, oneCores));
+    manys.push_back(Throughput(threads, rounds, manyRows, manyCores));
+    std::printf("1 thread: %lld rows, %.0f rows/s, %.2f cores busy; %d threads: %lld rows, %.0f rows/s, %.2f cores busy\n",
+                oneRows, ones.back(), oneCores, threads, manyRows, manys.back(), manyCores);
+  }
+  std::sort(ones.begin(), ones.end());
+  std::sort(manys.begin(), manys.end());
+  const double one = ones[ones.size() / 2];
+  const double many = manys[manys.size() / 2];
+  std::printf("medians of %d: 1 thread %.0f rows/s, %d threads %.0f rows/s, %.2fx\n", repeats, one, threads, many,
+              many / one);
 
   // Connects, one after the other, while another connection counts a cross join that runs for
   // far longer than the measure; that query is cancelled at the end.

@@ -5,7 +5,8 @@
 # runs a long query.
 #
 # Usage: bench/driver_threads.sh [BUILD_FOLDER] (default: build; use a release build)
-# Environment: THREADS (default 8), ROUNDS (default 1) scans per connection.
+# Environment: THREADS (default 8), ROUNDS (default 3) scans per connection, REPEATS (default 5)
+# alternate measures of both, whose medians are compared.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -18,5 +19,5 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$writer" "$work/big.mdb" --table avion --column 'marque:text(50)' --generate 1000000
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-ODBCSYSINI="$build/odbc" "$client" "$work/big.mdb" "${THREADS:-8}" "${ROUNDS:-1}"
+ODBCSYSINI="$build/odbc" "$client" "$work/big.mdb" "${THREADS:-8}" "${ROUNDS:-3}" "${REPEATS:-5}"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
