@@ -63,7 +63,7 @@ SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& 
   FileCheck check = CheckDatabaseFile(path);
   if (check.problem) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + *check.problem);
   std::string reason;
-  std::unique_ptr<jet::Database> database = jet::Database::Open(path, reason);
+  std::unique_ptr<jet::Database> database = jet::Database::OpenDescriptor(check.file.Release(), reason);
   if (!database) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
   std::shared_ptr<const jet::Database> shared(std::move(database));
   std::unique_ptr<sql::Engine> engine = sql::Engine::Open(shared, limits, reason);

@@ -2,7 +2,10 @@
 #include "handles.h"
 #include "text.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <string_view>
 
 namespace mdbodbc {
 namespace {
@@ -17,16 +20,27 @@ Handle* FindHandle(SQLSMALLINT type, SQLHANDLE handle) {
   }
 }
 
-bool IsOdbcClass(const std::string& state) {
-  return state.rfind("HY", 0) == 0 || state.rfind("IM", 0) == 0;
-}
+// The document that defines a SQLSTATE's class: ODBC defines only the IM class, ISO 9075 every
+// other (HY and 01 included).
+std::string ClassOrigin(const std::string& state) { return state.rfind("IM", 0) == 0 ? "ODBC 3.0" : "ISO 9075"; }
 
-std::string ClassOrigin(const std::string& state) { return IsOdbcClass(state) ? "ODBC 3.0" : "ISO 9075"; }
-
+// The document that defines its subclass: the SQLSTATEs that ODBC adds to the ISO classes, and
+// all of the IM class.
 std::string SubclassOrigin(const std::string& state) {
-  bool odbc = IsOdbcClass(state) || (state.size() == 5 && state[2] == 'S');
-  return odbc ? "ODBC 3.0" : "ISO 9075";
+  static constexpr std::string_view kOdbcDefined[] = {
+      "01S00", "01S01", "01S02", "01S06", "01S07", "07S01", "08S01", "21S01", "21S02", "25S01",
+      "25S02", "25S03", "42S01", "42S02", "42S11", "42S12", "42S21", "42S22", "HY095", "HY097",
+      "HY098", "HY099", "HY100", "HY101", "HY105", "HY107", "HY109", "HY110", "HY111", "HYT00",
+      "HYT01"};
+  if (state.rfind("IM", 0) == 0) return "ODBC 3.0";
+  for (std::string_view defined : kOdbcDefined) {
+    if (state == defined) return "ODBC 3.0";
+  }
+  return "ISO 9075";
 }
+
+// A length for an SQLSMALLINT output: never negative, whatever the text.
+SQLSMALLINT ShortLength(SQLLEN length) { return static_cast<SQLSMALLINT>(std::clamp<SQLLEN>(length, 0, SHRT_MAX)); }
 
 // Writes the SQLSTATE and message of a record; false when the message was cut.
 template <typename Char>
@@ -44,7 +58,7 @@ bool WriteRecord(const DiagRecord& record, Char* state, SQLINTEGER* native, Char
   } else {
     whole = WriteWide(record.message, message, messageMax, &full, false);
   }
-  if (messageLength != nullptr) *messageLength = static_cast<SQLSMALLINT>(full);
+  if (messageLength != nullptr) *messageLength = ShortLength(full);
   return whole || message == nullptr;
 }
 
@@ -52,9 +66,9 @@ template <typename Char>
 SQLRETURN GetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number, Char* state,
                      SQLINTEGER* native, Char* message, SQLSMALLINT messageMax,
                      SQLSMALLINT* messageLength) {
-  std::lock_guard<std::recursive_mutex> lock(LibraryMutex());
   Handle* h = FindHandle(type, handle);
   if (h == nullptr) return SQL_INVALID_HANDLE;
+  std::lock_guard<std::recursive_mutex> lock(HandleMutex(*h));
   if (number < 1 || messageMax < 0) return SQL_ERROR;
   const auto& records = h->diag.Records();
   if (static_cast<size_t>(number) > records.size()) return SQL_NO_DATA;
@@ -66,9 +80,9 @@ SQLRETURN GetDiagRec(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number, Cha
 SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number,
                        SQLSMALLINT field, SQLPOINTER value, SQLSMALLINT bufferLength,
                        SQLSMALLINT* length, bool wide) {
-  std::lock_guard<std::recursive_mutex> lock(LibraryMutex());
   Handle* h = FindHandle(type, handle);
   if (h == nullptr) return SQL_INVALID_HANDLE;
+  std::lock_guard<std::recursive_mutex> lock(HandleMutex(*h));
   const auto& records = h->diag.Records();
   auto putInteger = [&](auto n) {
     if (value != nullptr) std::memcpy(value, &n, sizeof n);
@@ -79,7 +93,7 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number,
     SQLLEN full = 0;
     bool whole = wide ? WriteWide(text, static_cast<SQLWCHAR*>(value), bufferLength / 2, &full, true)
                       : WriteNarrow(text, static_cast<SQLCHAR*>(value), bufferLength, &full);
-    if (length != nullptr) *length = static_cast<SQLSMALLINT>(full);
+    if (length != nullptr) *length = ShortLength(full);
     return whole || value == nullptr ? SQLRETURN(SQL_SUCCESS) : SQLRETURN(SQL_SUCCESS_WITH_INFO);
   };
   switch (field) {
@@ -112,7 +126,6 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT number,
 template <typename Char>
 SQLRETURN Error(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, Char* state, SQLINTEGER* native,
                 Char* message, SQLSMALLINT messageMax, SQLSMALLINT* messageLength) {
-  std::lock_guard<std::recursive_mutex> lock(LibraryMutex());
   Handle* h = nullptr;
   if (stmt != nullptr) {
     h = AsHandle<Statement>(stmt, HandleKind::Statement);
@@ -122,6 +135,7 @@ SQLRETURN Error(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, Char* state, SQLINTEGER
     h = AsHandle<Environment>(env, HandleKind::Environment);
   }
   if (h == nullptr) return SQL_INVALID_HANDLE;
+  std::lock_guard<std::recursive_mutex> lock(HandleMutex(*h));
   const auto& records = h->diag.Records();
   if (h->diag.errorCursor >= records.size()) return SQL_NO_DATA;
   const DiagRecord& record = records[h->diag.errorCursor++];

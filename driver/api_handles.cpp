@@ -51,14 +51,16 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE inpu
 }
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
-  std::lock_guard<std::recursive_mutex> lock(LibraryMutex());
   switch (type) {
     case SQL_HANDLE_ENV: {
       auto* env = AsHandle<Environment>(handle, HandleKind::Environment);
       if (env == nullptr) return SQL_INVALID_HANDLE;
-      env->diag.Clear();
-      if (!env->connections.empty()) {
-        return Fail(*env, "HY010", "connections are still allocated on this environment");
+      {
+        std::lock_guard<std::recursive_mutex> lock(env->mutex);
+        env->diag.Clear();
+        if (!env->connections.empty()) {
+          return Fail(*env, "HY010", "connections are still allocated on this environment");
+        }
       }
       delete env;
       return SQL_SUCCESS;
@@ -66,15 +68,22 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handl
     case SQL_HANDLE_DBC: {
       auto* dbc = AsHandle<Connection>(handle, HandleKind::Connection);
       if (dbc == nullptr) return SQL_INVALID_HANDLE;
-      dbc->diag.Clear();
-      if (dbc->engine) return Fail(*dbc, "HY010", "the connection is still open");
-      dbc->env->connections.remove(dbc);
+      {
+        std::lock_guard<std::recursive_mutex> lock(dbc->mutex);
+        dbc->diag.Clear();
+        if (dbc->engine) return Fail(*dbc, "HY010", "the connection is still open");
+      }
+      {
+        std::lock_guard<std::recursive_mutex> lock(dbc->env->mutex);
+        dbc->env->connections.remove(dbc);
+      }
       delete dbc;
       return SQL_SUCCESS;
     }
     case SQL_HANDLE_STMT: {
       auto* stmt = AsHandle<Statement>(handle, HandleKind::Statement);
       if (stmt == nullptr) return SQL_INVALID_HANDLE;
+      std::lock_guard<std::recursive_mutex> lock(stmt->connection->mutex);
       FreeStatement(stmt);
       return SQL_SUCCESS;
     }
@@ -88,7 +97,10 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT handle, SQLUSMALLINT optio
     switch (option) {
       case SQL_CLOSE: CloseCursor(stmt); return SQLRETURN(SQL_SUCCESS);
       case SQL_UNBIND: stmt.columns.clear(); return SQLRETURN(SQL_SUCCESS);
-      case SQL_RESET_PARAMS: stmt.parameters.clear(); return SQLRETURN(SQL_SUCCESS);
+      case SQL_RESET_PARAMS:
+        stmt.dataAtExec.Reset();
+        stmt.parameters.clear();
+        return SQLRETURN(SQL_SUCCESS);
       default: return Fail(stmt, "HY092", "invalid option for SQLFreeStmt");
     }
   });

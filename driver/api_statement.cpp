@@ -1,16 +1,20 @@
 // Entry points that prepare and run statements, bind their parameters and end their results.
+#include "execution.h"
 #include "handles.h"
 #include "parameters.h"
 #include "sql/column_description.h"
 #include "sql/parser.h"
 #include "text.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 
 namespace mdbodbc {
 namespace {
 
 SQLRETURN Prepare(Statement& stmt, const std::string& text) {
+  if (stmt.dataAtExec.Active()) return Fail(stmt, "HY010", "function sequence error: parameters wait for data");
   if (stmt.cursor) return Fail(stmt, "24000", "invalid cursor state");
   stmt.query.reset();
   stmt.isPrepared = false;
@@ -18,32 +22,28 @@ SQLRETURN Prepare(Statement& stmt, const std::string& text) {
   sql::SqlError error;
   stmt.query = sql::Query::Prepare(*stmt.connection->engine, text, error);
   if (!stmt.query) return Fail(stmt, error.state, error.message);
+  stmt.query->SetControl(&stmt.control);
   stmt.isPrepared = true;
   return SQL_SUCCESS;
 }
 
-// Runs the prepared statement with the bound parameters and opens its cursor on the first row.
+// Runs the prepared statement, or first asks for the values of its data-at-execution parameters.
 SQLRETURN Run(Statement& stmt) {
-  Outcome bound = BindParameters(stmt, *stmt.query);
-  if (bound.rc == SQL_ERROR) return Fail(stmt, bound.state, bound.message);
-  stmt.connection->engine->SetTimeLimit(std::chrono::seconds(stmt.options.queryTimeout));
-  sql::SqlError error;
-  if (!stmt.query->Start(error)) return Fail(stmt, error.state, error.message);
-  bool scrollable = stmt.options.cursorType != SQL_CURSOR_FORWARD_ONLY;
-  stmt.reads.clear();
-  stmt.fetchedRows = 0;
-  stmt.cursor = std::make_unique<Cursor>(*stmt.query, scrollable, stmt.options.maxRows);
-  if (stmt.options.paramsProcessed != nullptr) *stmt.options.paramsProcessed = 1;
-  return SQL_SUCCESS;
+  std::vector<SQLUSMALLINT> waiting = DataAtExec::Waiting(stmt);
+  if (waiting.empty()) return RunWithBoundValues(stmt);
+  stmt.dataAtExec.Start(std::move(waiting));
+  return SQL_NEED_DATA;
 }
 
 SQLRETURN Execute(Statement& stmt) {
+  if (stmt.dataAtExec.Active()) return Fail(stmt, "HY010", "function sequence error: parameters wait for data");
   if (!stmt.isPrepared) return Fail(stmt, "HY010", "function sequence error");
   if (stmt.cursor) return Fail(stmt, "24000", "invalid cursor state");
   return Run(stmt);
 }
 
 SQLRETURN ExecDirect(Statement& stmt, const std::string& text) {
+  if (stmt.dataAtExec.Active()) return Fail(stmt, "HY010", "function sequence error: parameters wait for data");
   if (stmt.cursor) return Fail(stmt, "24000", "invalid cursor state");
   SQLRETURN rc = Prepare(stmt, text);
   if (rc != SQL_SUCCESS) return rc;
@@ -58,6 +58,23 @@ SQLRETURN NativeSql(Connection& dbc, const std::string& in, std::string& out) {
 }
 
 }  // namespace
+
+SQLRETURN RunWithBoundValues(Statement& stmt) {
+  Outcome bound = BindParameters(stmt, *stmt.query);
+  if (bound.rc == SQL_ERROR) return Fail(stmt, bound.state, bound.message);
+  // The statement's own limit; a number of seconds beyond what a clock counts is no limit.
+  stmt.control.timeLimit = std::chrono::seconds(
+      static_cast<std::int64_t>(std::min<SQLULEN>(stmt.options.queryTimeout, INT64_MAX)));
+  sql::SqlError error;
+  if (!stmt.query->Start(error)) return Fail(stmt, error.state, error.message);
+  bool scrollable = stmt.options.cursorType != SQL_CURSOR_FORWARD_ONLY;
+  stmt.reads.clear();
+  stmt.fetchedRows = 0;
+  stmt.cursor = std::make_unique<Cursor>(*stmt.query, scrollable, stmt.options.maxRows);
+  if (stmt.options.paramsProcessed != nullptr) *stmt.options.paramsProcessed = 1;
+  return SQL_SUCCESS;
+}
+
 }  // namespace mdbodbc
 
 using namespace mdbodbc;
@@ -147,13 +164,21 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT handle) {
   });
 }
 
-// Stops a statement that runs on another thread (its call then answers HY008); on a statement
-// that runs nothing it has no effect. It takes no lock, so that it can reach a statement whose
-// call holds the lock.
+// Stops a statement whose call runs on another thread (that call then answers HY008); on a
+// statement that runs nothing it has no effect. For a running call it takes no lock, so that it
+// reaches a statement whose call holds its connection's lock, and touches only the statement's
+// atomic flags: the other statements of the connection, open cursors among them, go on. An
+// execution that waits for parameter values (no call runs) ends under the connection's lock.
 MDBODBC_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT handle) {
   auto* stmt = AsHandle<Statement>(handle, HandleKind::Statement);
   if (stmt == nullptr) return SQL_INVALID_HANDLE;
-  if (stmt->connection->engine && stmt->query) stmt->connection->engine->Interrupt(stmt->query->statement());
+  if (stmt->busy.load(std::memory_order_acquire) > 0) {
+    stmt->control.cancel.store(true, std::memory_order_relaxed);
+  } else if (stmt->dataAtExec.Active()) {
+    // The statement is again as before that execution (prepared, if it was).
+    std::lock_guard<std::recursive_mutex> lock(stmt->connection->mutex);
+    stmt->dataAtExec.Reset();
+  }
   return SQL_SUCCESS;
 }
 

@@ -1,5 +1,6 @@
 #include "convert.h"
 
+#include "binary_image.h"
 #include "sql/access_dates.h"
 #include "sql/exact_number.h"
 #include "text.h"
@@ -276,17 +277,7 @@ Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn& column, SQLS
       bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
       return {};
     }
-    case SQL_C_BINARY:
-      if (cell.kind == sql::Cell::Kind::Blob) {
-        bytes = cell.bytes;
-        return {};
-      }
-      if (cell.kind == sql::Cell::Kind::Text) {
-        std::u16string text = Utf8ToUtf16(cell.bytes);
-        bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
-        return {};
-      }
-      return Error("07006", "restricted data type attribute violation");
+    case SQL_C_BINARY: return BinaryImage(cell, column, bytes);
     default: return Error("HY003", "invalid application buffer type");
   }
 }

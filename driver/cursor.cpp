@@ -1,6 +1,19 @@
 #include "cursor.h"
 
+#include <limits>
+
 namespace mdbodbc {
+namespace {
+
+// a + b for row numbers: an offset that leads past the largest number stops there, and one
+// that leads below the smallest stops there, both outside every result.
+SQLLEN AddRows(SQLLEN a, SQLLEN b) {
+  SQLLEN sum = 0;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? std::numeric_limits<SQLLEN>::max() : std::numeric_limits<SQLLEN>::min();
+}
+
+}  // namespace
 
 Cursor::Cursor(sql::ResultSource& source, bool scrollable, SQLULEN maxRows)
     : source_(source), scrollable_(scrollable), maxRows_(maxRows) {}
@@ -50,13 +63,15 @@ SQLRETURN Cursor::GoTo(SQLLEN target, SQLULEN rowsetSize, sql::SqlError& error) 
     return SQL_NO_DATA;
   }
   auto first = static_cast<SQLULEN>(target);
-  if (!ReadAhead(first + rowsetSize - 1, error)) return SQL_ERROR;
+  SQLULEN end = 0;  // the row after the rowset
+  if (__builtin_add_overflow(first, rowsetSize, &end)) end = std::numeric_limits<SQLULEN>::max();
+  if (!ReadAhead(end - 1, error)) return SQL_ERROR;
   if (known_ < first) {
     state_ = State::AfterLast;
     position_ = known_ + 1;
     return SQL_NO_DATA;
   }
-  for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) store_.Read(row - 1, NextRowSlot());
+  for (SQLULEN row = first; row < end && row <= known_; ++row) store_.Read(row - 1, NextRowSlot());
   state_ = State::OnRowset;
   position_ = first;
   for (SQLULEN row = first; row < first + rowsetSize && row <= known_; ++row) {
@@ -149,7 +164,7 @@ SQLRETURN Cursor::Move(SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSiz
     case SQL_FETCH_ABSOLUTE:
       if (offset < 0) {
         if (!Last(last, error)) return SQL_ERROR;
-        return GoTo(last + offset + 1, rowsetSize, error);
+        return GoTo(AddRows(last + 1, offset), rowsetSize, error);
       }
       return GoTo(offset, rowsetSize, error);
     case SQL_FETCH_RELATIVE:
@@ -157,9 +172,9 @@ SQLRETURN Cursor::Move(SQLSMALLINT orientation, SQLLEN offset, SQLULEN rowsetSiz
       if (state_ == State::AfterLast) {
         if (offset >= 0) return SQL_NO_DATA;
         if (!Last(last, error)) return SQL_ERROR;
-        return GoTo(last + offset + 1, rowsetSize, error);
+        return GoTo(AddRows(last + 1, offset), rowsetSize, error);
       }
-      return GoTo(current + offset, rowsetSize, error);
+      return GoTo(AddRows(current, offset), rowsetSize, error);
     default:
       error = {"HY106", "fetch type out of range"};
       return SQL_ERROR;

@@ -11,6 +11,9 @@ namespace mdbodbc {
 
 // Every message the driver produces starts with this origin.
 inline constexpr std::string_view kMessagePrefix = "[mdbodbc]";
+// The longest message, in bytes of UTF-8 (so also in UTF-16 units): it fits the buffer of
+// SQL_MAX_MESSAGE_LENGTH characters that applications size for a message.
+inline constexpr std::size_t kMaxMessageBytes = SQL_MAX_MESSAGE_LENGTH - 1;
 
 struct DiagRecord {
   std::string state;    // five-character SQLSTATE (ODBC 3 form)
@@ -21,7 +24,7 @@ struct DiagRecord {
 class Diagnostics {
  public:
   void Clear();
-  // Adds a record; the message gets the driver's origin prefix.
+  // Adds a record; the message gets the driver's origin prefix, and a long one is shortened.
   void Add(std::string_view state, std::string_view message, SQLINTEGER native = 0);
 
   const std::vector<DiagRecord>& Records() const { return records_; }

@@ -16,20 +16,6 @@ constexpr size_t kVersionOffset = 0x14;
 // The catalog's table definition lives on page 2, so a usable file has at least three pages.
 constexpr off_t kMinimumPages = 3;
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 FileCheck Problem(std::string reason) {
   FileCheck check;
   check.problem = std::move(reason);
@@ -38,8 +24,22 @@ FileCheck Problem(std::string reason) {
 
 }  // namespace
 
+OwnedDescriptor::~OwnedDescriptor() {
+  if (fd_ >= 0) close(fd_);
+}
+
+OwnedDescriptor& OwnedDescriptor::operator=(OwnedDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = other.Release();
+  }
+  return *this;
+}
+
+// O_NONBLOCK: opening a FIFO or a device must not wait for a writer or a carrier; a regular
+// file, the only kind accepted, reads the same with it.
 FileCheck CheckDatabaseFile(const std::string& path) {
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  OwnedDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return Problem(std::strerror(errno));
   struct stat info {};
   if (fstat(fd.get(), &info) != 0) return Problem(std::strerror(errno));
@@ -48,7 +48,10 @@ FileCheck CheckDatabaseFile(const std::string& path) {
   if (info.st_size == 0) return Problem("the file is empty");
 
   unsigned char header[0x20] = {};
-  ssize_t got = pread(fd.get(), header, sizeof header, 0);
+  ssize_t got = 0;
+  do {
+    got = pread(fd.get(), header, sizeof header, 0);
+  } while (got < 0 && errno == EINTR);
   if (got < 0) return Problem(std::strerror(errno));
   if (static_cast<size_t>(got) < sizeof header) {
     return Problem("the file is too short to be an Access database");
@@ -72,6 +75,7 @@ FileCheck CheckDatabaseFile(const std::string& path) {
     return Problem("the file is truncated (" + std::to_string(info.st_size) +
                    " bytes, shorter than its catalog)");
   }
+  check.file = std::move(fd);
   return check;
 }
 

@@ -2,9 +2,13 @@
 
 namespace mdbodbc {
 
-std::recursive_mutex& LibraryMutex() {
-  static std::recursive_mutex mutex;
-  return mutex;
+std::recursive_mutex& HandleMutex(Handle& handle) {
+  switch (handle.kind) {
+    case HandleKind::Environment: return static_cast<Environment&>(handle).mutex;
+    case HandleKind::Connection: return static_cast<Connection&>(handle).mutex;
+    case HandleKind::Statement: return static_cast<Statement&>(handle).connection->mutex;
+    default: return static_cast<Descriptor&>(handle).statement->connection->mutex;
+  }
 }
 
 Statement::Statement(Connection* c)
@@ -26,6 +30,7 @@ SQLRETURN Warn(Handle& handle, std::string_view state, std::string_view message)
 }
 
 void CloseCursor(Statement& statement) {
+  statement.dataAtExec.Reset();
   statement.cursor.reset();
   statement.catalog.reset();
   statement.reads.clear();

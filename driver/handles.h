@@ -2,13 +2,16 @@
 #pragma once
 
 #include "cursor.h"
+#include "data_at_exec.h"
 #include "diagnostics.h"
 #include "odbc.h"
 #include "sql/engine.h"
 #include "sql/query.h"
+#include "sql/run_control.h"
 
 #include "jet/database.h"
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -18,9 +21,6 @@
 #include <string>
 
 namespace mdbodbc {
-
-// Serializes the driver's entry points in the process.
-std::recursive_mutex& LibraryMutex();
 
 enum class HandleKind : uint32_t {
   Environment = 0x4D44454E,  // tags that tell a live handle of the right kind
@@ -40,9 +40,14 @@ struct Handle {
 struct Connection;
 struct Statement;
 
+// Each handle is guarded by the lock of what it shares state with: an environment by its own
+// (held only for its attributes and its list of connections), a connection, its statements and
+// their descriptors by the connection's, since statements share the connection's engine. Two
+// connections never wait on each other.
 struct Environment : Handle {
   Environment() : Handle(HandleKind::Environment) {}
-  SQLINTEGER odbcVersion = SQL_OV_ODBC3;
+  std::recursive_mutex mutex;
+  std::atomic<SQLINTEGER> odbcVersion{SQL_OV_ODBC3};  // read by the connections' calls
   std::list<Connection*> connections;
 };
 
@@ -76,6 +81,7 @@ struct StatementOptions {
 struct Connection : Handle {
   explicit Connection(Environment* e) : Handle(HandleKind::Connection), env(e) {}
   Environment* env;
+  std::recursive_mutex mutex;
   std::shared_ptr<const jet::Database> database;  // set while connected
   std::unique_ptr<sql::Engine> engine;
   std::string path;       // the DBQ as given
@@ -128,6 +134,12 @@ struct Statement : Handle {
   std::map<SQLUSMALLINT, Binding> parameters;  // SQLBindParameter
   SQLULEN fetchedRows = 0;
   std::string scratch;  // a value converted on its way to a bound buffer
+  // Read by the engine while the statement runs; SQLCancel sets its stop request from any thread.
+  sql::RunControl control;
+  // Calls on the statement now in progress: SQLCancel stops only a statement that is busy.
+  std::atomic<int> busy{0};
+  // The execution that waits for parameter values (SQL_NEED_DATA), if any.
+  DataAtExec dataAtExec;
   // The four descriptors of the statement, made on first request.
   std::unique_ptr<Descriptor> descriptors[4];
 
@@ -154,7 +166,10 @@ T* AsHandle(void* handle, HandleKind kind) {
   return static_cast<T*>(h);
 }
 
-// Runs the body of an entry point on a handle: takes the library lock, clears the handle's
+// The lock that guards a handle (see Environment).
+std::recursive_mutex& HandleMutex(Handle& handle);
+
+// Runs the body of an entry point on a handle: takes the handle's lock, clears the handle's
 // diagnostics, turns exceptions into diagnostics and records the return code.
 template <typename T, typename Body>
 SQLRETURN WithHandle(void* handle, HandleKind kind, Body&& body);

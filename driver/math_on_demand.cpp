@@ -6,38 +6,34 @@
 // first time it is called.
 //
 // Built only when SQLite is linked into the driver; a shared libsqlite3 brings libm itself.
-#include "loaded_library.h"
+#include "sql/math_library.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <cfenv>
+#include <limits>
 #include <string>
 
 namespace {
 
-// libm is part of the C library's installation: a process without it cannot compute what it
-// was asked, and a wrong number would be worse than stopping.
+// The SQL math functions take libm themselves and fail as SQL errors when it is missing (see
+// sql/math_functions.cpp); what reaches these stand-ins is the engine's and the C++ runtime's
+// own use. Without libm they answer "not a number", which the engine turns into NULL, and never
+// stop the host process.
 void* FindMath(const char* name) {
-  static const mdbodbc::LoadedLibrary library("libm.so.6");
   std::string problem;
-  void* function = library.Find<void*>(name, problem);
-  if (function == nullptr) {
-    std::fprintf(stderr, "mdbodbc: cannot load %s: %s\n", name, problem.c_str());
-    std::abort();
-  }
-  return function;
+  return mdbodbc::sql::MathLibrary().Find<void*>(name, problem);
 }
 
 }  // namespace
 
-#define DRAVON_MATH_1(name)                                                             \
-  extern "C" double name(double x) {                                                    \
-    static const auto real = reinterpret_cast<double (*)(double)>(FindMath(#name));     \
-    return real(x);                                                                     \
+#define DRAVON_MATH_1(name)                                                                  \
+  extern "C" double name(double x) {                                                         \
+    static const auto real = reinterpret_cast<double (*)(double)>(FindMath(#name));          \
+    return real != nullptr ? real(x) : std::numeric_limits<double>::quiet_NaN();             \
   }
 #define DRAVON_MATH_2(name)                                                                  \
   extern "C" double name(double x, double y) {                                               \
     static const auto real = reinterpret_cast<double (*)(double, double)>(FindMath(#name));  \
-    return real(x, y);                                                                       \
+    return real != nullptr ? real(x, y) : std::numeric_limits<double>::quiet_NaN();          \
   }
 
 DRAVON_MATH_1(acos)
@@ -62,17 +58,26 @@ DRAVON_MATH_2(atan2)
 DRAVON_MATH_2(fmod)
 DRAVON_MATH_2(pow)
 
+// Without libm: half away from zero, as llround rounds; a value beyond the range, as libm's.
 extern "C" long long llround(double x) {
   static const auto real = reinterpret_cast<long long (*)(double)>(FindMath("llround"));
-  return real(x);
+  if (real != nullptr) return real(x);
+  const double limit = 9223372036854775808.0;  // 2^63
+  if (!(x > -limit && x < limit)) return std::numeric_limits<long long>::min();
+  const double magnitude = x < 0 ? -x : x;
+  auto whole = static_cast<long long>(magnitude);
+  if (magnitude - static_cast<double>(whole) >= 0.5) ++whole;
+  return x < 0 ? -whole : whole;
 }
 
-extern "C" int fegetround() {
+// Without libm the rounding mode is taken as the one a process starts with, and cannot change.
+extern "C" int fegetround() noexcept {
   static const auto real = reinterpret_cast<int (*)()>(FindMath("fegetround"));
-  return real();
+  return real != nullptr ? real() : FE_TONEAREST;
 }
 
-extern "C" int fesetround(int mode) {
+extern "C" int fesetround(int mode) noexcept {
   static const auto real = reinterpret_cast<int (*)(int)>(FindMath("fesetround"));
-  return real(mode);
+  if (real != nullptr) return real(mode);
+  return mode == FE_TONEAREST ? 0 : 1;
 }

@@ -100,6 +100,12 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string& e
   return OpenSource(std::move(source), error);
 }
 
+std::unique_ptr<Database> Database::OpenDescriptor(int fd, std::string& error) {
+  std::unique_ptr<PageSource> source = DescriptorPages(fd, error);
+  if (source == nullptr) return nullptr;
+  return OpenSource(std::move(source), error);
+}
+
 std::unique_ptr<Database> Database::OpenBytes(std::string bytes, std::string& error) {
   return OpenSource(MemoryPages(std::move(bytes)), error);
 }

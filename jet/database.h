@@ -30,6 +30,9 @@ class Database {
   // Opens a file and reads its header and catalog. Null with `error` set when the file is not
   // a database this reader can read, or its catalog is broken.
   static std::unique_ptr<Database> Open(const std::string& path, std::string& error);
+  // The same through a descriptor open for reading, which it takes over (closed with the
+  // database, or at once on failure).
+  static std::unique_ptr<Database> OpenDescriptor(int fd, std::string& error);
   // The same over bytes in memory (tests and fuzzing).
   static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
 

@@ -59,9 +59,15 @@ std::unique_ptr<PageSource> OpenFilePages(const std::string& path, std::string& 
     error = "cannot open " + path + ": " + std::strerror(errno);
     return nullptr;
   }
+  std::unique_ptr<PageSource> pages = DescriptorPages(fd, error);
+  if (pages == nullptr) error = path + " is not a regular file";
+  return pages;
+}
+
+std::unique_ptr<PageSource> DescriptorPages(int fd, std::string& error) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    error = path + " is not a regular file";
+    error = "the file is not a regular file";
     ::close(fd);
     return nullptr;
   }

@@ -19,6 +19,9 @@ class PageSource {
 
 // Opens `path` for reading; null with `error` set when it cannot be opened.
 std::unique_ptr<PageSource> OpenFilePages(const std::string& path, std::string& error);
+// Reads through a descriptor already open for reading, which it takes over (and closes, also
+// on failure); null with `error` set when it is not a regular file.
+std::unique_ptr<PageSource> DescriptorPages(int fd, std::string& error);
 std::unique_ptr<PageSource> MemoryPages(std::string bytes);
 
 }  // namespace jet

@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config file
   unixodbc unixodbc-dev odbcinst
   mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
+  # Clients the driver is tested with: PHP (odbc_* and PDO_ODBC), Perl DBI, GDAL.
+  php-cli php-odbc libdbd-odbc-perl gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind hyperfine locales time
   clang-14 libclang-rt-14-dev libfuzzer-14-dev

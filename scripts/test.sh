@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs every test twice: once in a release build
 # (build/) and once under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/). After
 # the release suite, the tests that depend on the locale run again with LANG and LC_ALL unset,
-# as on a minimal machine. Every part runs and is reported even when an earlier one failed; the
+# as on a minimal machine. Last, the driver and its tests that run it on threads are built and
+# run under ThreadSanitizer (build-tsan/, only those targets). Every part runs and is reported even when an earlier one failed; the
 # script then ends with status 1.
 #
 # The first run builds everything twice (2.5 GB of build folders; about 20 minutes on 2 idle
@@ -39,15 +40,35 @@ if build_and_test release build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
     failed+=("release without a locale")
 fi
 
+# build_and_test_part NAME FOLDER TARGETS TEST_REGEX [CMAKE OPTION]...: only some targets and tests.
+build_and_test_part() {
+  local name=$1 folder=$2 targets=$3 tests=$4
+  shift 4
+  if ! cmake -S . -B "$folder" "$@" >/dev/null; then
+    failed+=("$name (configure)")
+    return 1
+  fi
+  # shellcheck disable=SC2086
+  if ! cmake --build "$folder" -j"$jobs" --target $targets; then
+    failed+=("$name (build)")
+    return 1
+  fi
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" -R "$tests" || failed+=("$name")
+}
+
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   build_and_test sanitizers build-asan -DCMAKE_BUILD_TYPE=Debug -DDRAVON_SANITIZE=ON \
     -DDRAVON_TRACE_STDERR=OFF
 
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  build_and_test_part threads build-tsan "mdbodbc driver_tests" 'ThreadsTest|DataAtExec' \
+    -DCMAKE_BUILD_TYPE=Debug -DDRAVON_TSAN=ON -DDRAVON_TRACE_STDERR=OFF
+
 echo
 if [ ${#failed[@]} -eq 0 ]; then
-  echo "test.sh: release, release without a locale and sanitizers: all passed"
+  echo "test.sh: release, release without a locale, sanitizers and threads: all passed"
   exit 0
 fi
 echo "test.sh: failed: ${failed[*]}" >&2

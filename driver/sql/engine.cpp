@@ -55,6 +55,14 @@ void ConfigureSqlite() {
 void ConfigureSqlite() {}
 #endif
 
+// Now plus `limit`; a limit beyond what the clock can count never expires.
+std::chrono::steady_clock::time_point DeadlineAfter(std::chrono::seconds limit) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point now = Clock::now();
+  const auto room = std::chrono::duration_cast<std::chrono::seconds>(Clock::time_point::max() - now);
+  return limit >= room ? Clock::time_point::max() : now + limit;
+}
+
 }  // namespace
 
 Engine::Engine(std::shared_ptr<const jet::Database> database, std::unique_ptr<TempStorage> temp)
@@ -132,17 +140,18 @@ int Engine::Authorize(void* self, int action, const char* first, const char* sec
   }
 }
 
+// Stopping a step from here ends that step alone with SQLITE_INTERRUPT; sqlite3_interrupt would
+// stop every statement of the connection that is between two steps as well.
 int Engine::Progress(void* self) {
   auto* engine = static_cast<Engine*>(self);
-  if (engine->timeLimit_.count() > 0 && std::chrono::steady_clock::now() > engine->deadline_) {
-    engine->timedOut_.store(true, std::memory_order_relaxed);
+  const RunControl* control = engine->control_;
+  if (control == nullptr) return 0;
+  if (control->cancel.load(std::memory_order_relaxed)) return 1;
+  if (control->timeLimit.count() > 0 && std::chrono::steady_clock::now() > engine->deadline_) {
+    engine->timedOut_ = true;
     return 1;
   }
   return 0;
-}
-
-void Engine::Interrupt(const sqlite3_stmt* statement) {
-  if (statement != nullptr && running_.load(std::memory_order_acquire) == statement) sqlite3_interrupt(db_);
 }
 
 std::optional<std::size_t> Engine::FindCatalogTable(std::string_view name) const {
@@ -254,19 +263,16 @@ std::string Engine::TempStorageMessage() const {
          "the data source";
 }
 
-int Engine::Step(sqlite3_stmt* statement, SqlError& error) {
+int Engine::Step(sqlite3_stmt* statement, const RunControl* control, SqlError& error) {
   failureState.clear();
-  // Only the stepping thread sets and reads timedOut_; another thread reads running_ to cancel.
-  // Ordered stores are enough for both, and this runs once per row.
-  timedOut_.store(false, std::memory_order_relaxed);
-  if (timeLimit_.count() > 0) deadline_ = std::chrono::steady_clock::now() + timeLimit_;
-  running_.store(statement, std::memory_order_release);
+  timedOut_ = false;
+  control_ = control;
+  if (control != nullptr && control->timeLimit.count() > 0) deadline_ = DeadlineAfter(control->timeLimit);
   int rc = sqlite3_step(statement);
-  running_.store(nullptr, std::memory_order_release);
+  control_ = nullptr;
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return rc;
   if (rc == SQLITE_INTERRUPT) {
-    error = timedOut_.load(std::memory_order_relaxed) ? SqlError{"HYT00", "timeout expired"}
-                      : SqlError{"HY008", "operation canceled"};
+    error = timedOut_ ? SqlError{"HYT00", "timeout expired"} : SqlError{"HY008", "operation canceled"};
   } else if (rc == SQLITE_FULL || rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
     error = {"HY001", TempStorageMessage()};
   } else {

@@ -5,10 +5,10 @@
 
 #include "result.h"
 #include "temp_storage.h"
+#include "run_control.h"
 
 #include "jet/database.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -60,8 +60,10 @@ class Engine {
   // Prepares one statement of the engine's SQL, as the translator writes it. Null with `error`
   // set on failure.
   sqlite3_stmt* Prepare(std::string_view text, SqlError& error);
-  // Runs one step of a statement within the time limit (0: none); `error` tells what failed.
-  int Step(sqlite3_stmt* statement, SqlError& error);
+  // Runs one step of a statement; `control`, when given, may stop it (a cancel request, its
+  // time limit). Only that statement stops: the others of the engine keep their place.
+  // `error` tells what failed.
+  int Step(sqlite3_stmt* statement, const RunControl* control, SqlError& error);
 
   // The catalog position of a table of the file, its name compared without regard to case.
   std::optional<std::size_t> FindCatalogTable(std::string_view name) const;
@@ -82,12 +84,6 @@ class Engine {
   // a cache's taking it.
   std::size_t CacheRoom() const;
   void UseCacheRoom(std::size_t bytes) { cacheBytes_ += bytes; }
-
-  // The time limit of the statements that run from now on (0 seconds: none).
-  void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
-  // Stops `statement` if it is running now, from any thread; a statement that waits between
-  // two fetches, and every other statement, is left alone.
-  void Interrupt(const sqlite3_stmt* statement);
 
   // Runs `work` with the authorizer letting the driver's own schema statements through (the
   // declaration of a virtual table's columns among them), and returns what it returns.
@@ -122,10 +118,11 @@ class Engine {
   std::vector<bool> modules_;  // registered table modules, by catalog position
   mutable std::optional<std::vector<SavedQuery>> savedQueries_;
   bool internal_ = false;  // the driver's own schema changes are running
-  std::chrono::seconds timeLimit_{0};
+  // The step running now: its control and the time it must end by. Read by the progress
+  // handler, which runs on the stepping thread.
+  const RunControl* control_ = nullptr;
   std::chrono::steady_clock::time_point deadline_{};
-  std::atomic<bool> timedOut_{false};
-  std::atomic<const sqlite3_stmt*> running_{nullptr};
+  bool timedOut_ = false;
 };
 
 }  // namespace mdbodbc::sql

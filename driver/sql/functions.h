@@ -7,6 +7,10 @@
 
 struct sqlite3;
 
+namespace mdbodbc {
+class LoadedLibrary;
+}
+
 namespace mdbodbc::sql {
 
 class Engine;

@@ -7,7 +7,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -112,7 +111,8 @@ int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
     info->idxNum = constraint.iColumn + 1;
     info->aConstraintUsage[i].argvIndex = 1;
     info->aConstraintUsage[i].omit = 0;
-    info->estimatedCost = 10 + std::log2(rows);
+    // A lookup costs about the logarithm of the rows (the cache's first making aside).
+    info->estimatedCost = 10 + (64 - __builtin_clzll(static_cast<unsigned long long>(rows)));
     info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows / 100));
     break;
   }

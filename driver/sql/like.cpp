@@ -3,6 +3,7 @@
 // (kept by the engine beside the constant argument) and matched with one remembered run, so
 // time stays within pattern length times text length.
 #include "functions.h"
+#include "guarded.h"
 
 #include "jet/case_fold.h"
 
@@ -221,8 +222,8 @@ bool LikeMatches(std::string_view pattern, std::string_view text, char32_t escap
 
 bool RegisterLike(sqlite3* db) {
   int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  return sqlite3_create_function(db, "jet_like", 3, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK &&
-         sqlite3_create_function(db, "jet_like", 4, flags, nullptr, Like, nullptr, nullptr) == SQLITE_OK;
+  return sqlite3_create_function(db, "jet_like", 3, flags, nullptr, Guarded<Like>, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_create_function(db, "jet_like", 4, flags, nullptr, Guarded<Like>, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace mdbodbc::sql

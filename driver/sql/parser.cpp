@@ -431,7 +431,11 @@ class Parser {
       if (!Symbol(")")) return Expected(")"), nullptr;
       return inner;
     }
-    if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name) return Expected("a table name"), nullptr;
+    // A quoted text where only a name can be ("t" from clients that quote names in double
+    // quotes, as ODBC does elsewhere) names a table.
+    if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name && Peek().kind != Token::Kind::Text) {
+      return Expected("a table name"), nullptr;
+    }
     if (Peek().kind == Token::Kind::Word && IsReserved(Peek())) return Expected("a table name"), nullptr;
     auto item = std::make_unique<ast::FromItem>();
     item->offset = at.offset;

@@ -80,7 +80,7 @@ bool Query::Start(SqlError& error) {
   finished_ = false;
   engine_.rowFailure = {};
   engine_.rowsFailAlone = streaming_;
-  pending_ = engine_.Step(statement_, pendingError_);
+  pending_ = engine_.Step(statement_, control_, pendingError_);
   if (pending_ != SQLITE_ROW && pending_ != SQLITE_DONE) {
     error = pendingError_;
     pending_ = 0;
@@ -191,7 +191,7 @@ ResultSource::Step Query::Next(Row& row, SqlError& error) {
   if (rc == 0) {
     engine_.rowsFailAlone = streaming_;
     engine_.rowFailure = {};
-    rc = engine_.Step(statement_, error);
+    rc = engine_.Step(statement_, control_, error);
   }
   if (rc == SQLITE_ROW) {
     if (!engine_.rowFailure.state.empty()) {

@@ -28,6 +28,8 @@ class Query : public ResultSource {
   // parameter i+1 is ODBC's parameter i.
   const std::vector<ParameterInfo>& Parameters() const { return parameters_; }
   int ParameterCount() const { return static_cast<int>(parameters_.size()); }
+  // The control its steps run under from now on (null: none); it must outlive the query's runs.
+  void SetControl(const RunControl* control) { control_ = control; }
   sqlite3_stmt* statement() const { return statement_; }
   // The engine's SQL of the statement.
   const std::string& EngineSql() const { return sql_; }
@@ -40,6 +42,7 @@ class Query : public ResultSource {
   Engine& engine_;
   sqlite3_stmt* statement_;
   std::string sql_;
+  const RunControl* control_ = nullptr;
   std::vector<ResultColumn> columns_;
   std::vector<Type> types_;
   std::vector<ParameterInfo> parameters_;

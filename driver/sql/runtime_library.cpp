@@ -3,6 +3,7 @@
 // types the translator converted them to (function_library.cpp says which).
 #include "access_dates.h"
 #include "engine.h"
+#include "math_library.h"
 #include "runtime.h"
 
 #include "jet/case_fold.h"
@@ -488,24 +489,34 @@ void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
   ResultAs(context, number, result);
 }
 
-template <double (*F)(double)>
+// The C math library's function `Name` of one argument, found at its first call: when libm
+// cannot be had, the call fails saying so and the host goes on.
+template <const char* Display, const char* Name, bool (*Defined)(double)>
 void Math(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
+  using Function = double (*)(double);
+  static const std::pair<Function, std::string> found = [] {
+    std::string problem;
+    Function f = MathLibrary().Find<Function>(Name, problem);
+    return std::make_pair(f, problem);
+  }();
+  if (found.first == nullptr) {
+    return Raise(context, {"HY000", std::string(Display) + " cannot be computed: " + found.second});
+  }
   double x = sqlite3_value_double(argv[0]);
-  double r = F(x);
-  if (std::isnan(r)) return InvalidArgument(context, "the function is not defined for " + std::to_string(x));
-  if (!std::isfinite(r)) return Raise(context, {"22003", "the result does not fit a Double"});
+  if (!Defined(x)) return InvalidArgument(context, std::string(Display) + " is not defined for " + std::to_string(x));
+  double r = found.first(x);
+  if (!std::isfinite(r)) return Raise(context, {"22003", std::string(Display) + ": the result does not fit a Double"});
   sqlite3_result_double(context, r);
 }
 
-double Log(double x) { return x > 0 ? std::log(x) : std::nan(""); }
-double Log10(double x) { return x > 0 ? std::log10(x) : std::nan(""); }
-double Sqr(double x) { return x >= 0 ? std::sqrt(x) : std::nan(""); }
-double Atn(double x) { return std::atan(x); }
-double Sin(double x) { return std::sin(x); }
-double Cos(double x) { return std::cos(x); }
-double Tan(double x) { return std::tan(x); }
-double Exp(double x) { return std::exp(x); }
+bool Always(double) { return true; }
+bool Positive(double x) { return x > 0; }
+bool NotNegative(double x) { return x >= 0; }
+
+constexpr char kAtn[] = "Atn", kAtan[] = "atan", kSin[] = "Sin", kSinC[] = "sin", kCos[] = "Cos", kCosC[] = "cos",
+               kTan[] = "Tan", kTanC[] = "tan", kExp[] = "Exp", kExpC[] = "exp", kLog[] = "Log", kLogC[] = "log",
+               kLog10[] = "LOG10", kLog10C[] = "log10", kSqr[] = "Sqr", kSqrt[] = "sqrt";
 
 // ---- Dates ----
 
@@ -558,14 +569,14 @@ const RuntimeFunction kLibrary[] = {
     {"jet_sgn", 3, NumberFunction<Sign>, nullptr, nullptr, true},
     {"jet_ceiling", 3, NumberFunction<Ceiling>, nullptr, nullptr, true},
     {"jet_round", -1, Round, nullptr, nullptr, true},
-    {"jet_math_atn", 1, Math<Atn>, nullptr, nullptr, true},
-    {"jet_math_cos", 1, Math<Cos>, nullptr, nullptr, true},
-    {"jet_math_sin", 1, Math<Sin>, nullptr, nullptr, true},
-    {"jet_math_tan", 1, Math<Tan>, nullptr, nullptr, true},
-    {"jet_math_exp", 1, Math<Exp>, nullptr, nullptr, true},
-    {"jet_math_log", 1, Math<Log>, nullptr, nullptr, true},
-    {"jet_math_log10", 1, Math<Log10>, nullptr, nullptr, true},
-    {"jet_math_sqr", 1, Math<Sqr>, nullptr, nullptr, true},
+    {"jet_math_atn", 1, Math<kAtn, kAtan, Always>, nullptr, nullptr, true},
+    {"jet_math_cos", 1, Math<kCos, kCosC, Always>, nullptr, nullptr, true},
+    {"jet_math_sin", 1, Math<kSin, kSinC, Always>, nullptr, nullptr, true},
+    {"jet_math_tan", 1, Math<kTan, kTanC, Always>, nullptr, nullptr, true},
+    {"jet_math_exp", 1, Math<kExp, kExpC, Always>, nullptr, nullptr, true},
+    {"jet_math_log", 1, Math<kLog, kLogC, Positive>, nullptr, nullptr, true},
+    {"jet_math_log10", 1, Math<kLog10, kLog10C, Positive>, nullptr, nullptr, true},
+    {"jet_math_sqr", 1, Math<kSqr, kSqrt, NotNegative>, nullptr, nullptr, true},
     {"jet_now", 1, Now, nullptr, nullptr, false},
     {"jet_year", 1, DatePart<&DateParts::year>, nullptr, nullptr, true},
     {"jet_month", 1, DatePart<&DateParts::month>, nullptr, nullptr, true},

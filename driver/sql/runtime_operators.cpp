@@ -4,6 +4,7 @@
 #include "engine.h"
 #include "function_library.h"
 #include "functions.h"
+#include "guarded.h"
 #include "runtime.h"
 
 #include <sqlite3.h>
@@ -306,8 +307,40 @@ const RuntimeFunction kOperators[] = {
 
 std::span<const RuntimeFunction> OperatorFunctions() { return kOperators; }
 
+namespace {
+
+// What each registration of an engine function carries: the engine its failures are reported
+// to, and the function itself, called through one guard so that no exception crosses the
+// engine's C code.
+struct Registration {
+  Engine* engine;
+  const RuntimeFunction* function;
+};
+
+const Registration& Of(sqlite3_context* context) { return *static_cast<const Registration*>(sqlite3_user_data(context)); }
+
+void Scalar(sqlite3_context* context, int argc, sqlite3_value** argv) noexcept {
+  CallGuarded(Of(context).function->scalar, context, argc, argv);
+}
+
+void Step(sqlite3_context* context, int argc, sqlite3_value** argv) noexcept {
+  CallGuarded(Of(context).function->step, context, argc, argv);
+}
+
+void Final(sqlite3_context* context) noexcept {
+  try {
+    Of(context).function->final(context);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(context);
+  } catch (...) {
+    sqlite3_result_error(context, "internal error of unknown kind", -1);
+  }
+}
+
+}  // namespace
+
 void Raise(sqlite3_context* context, const SqlError& error) {
-  auto* engine = static_cast<Engine*>(sqlite3_user_data(context));
+  Engine* engine = Of(context).engine;
   if (engine != nullptr) engine->failureState = error.state;
   sqlite3_result_error(context, error.message.data(), static_cast<int>(error.message.size()));
 }
@@ -330,8 +363,10 @@ bool RegisterRuntime(sqlite3* db, Engine* engine) {
   for (std::span<const RuntimeFunction> group : {OperatorFunctions(), LibraryFunctions()}) {
     for (const RuntimeFunction& f : group) {
       int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
-      if (sqlite3_create_function_v2(db, f.name, f.arguments, flags, engine, f.scalar, f.step, f.final, nullptr) !=
-          SQLITE_OK) {
+      auto* registration = new Registration{engine, &f};
+      if (sqlite3_create_function_v2(db, f.name, f.arguments, flags, registration, f.scalar ? Scalar : nullptr,
+                                     f.step ? Step : nullptr, f.final ? Final : nullptr,
+                                     [](void* p) { delete static_cast<Registration*>(p); }) != SQLITE_OK) {
         return false;
       }
     }

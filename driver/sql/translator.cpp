@@ -709,7 +709,7 @@ class Translator {
     if (statement == nullptr) return Fail(failure.state, failure.message);
     constexpr std::size_t kMaxColumns = 1000;
     for (;;) {
-      int rc = engine_.Step(statement, failure);
+      int rc = engine_.Step(statement, nullptr, failure);
       if (rc == SQLITE_DONE) break;
       if (rc != SQLITE_ROW) {
         sqlite3_finalize(statement);

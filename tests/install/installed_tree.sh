@@ -32,11 +32,14 @@ out=$(cd "$data/hangar/bay" && setsid -w "$prefix/usr/bin/brand-listing" </dev/n
 [ "$out" = "$(printf -- '-- Airbus\n-- Boeing\n-- Cessna')" ] ||
   { cat "$prefix/err"; fail "the installed program wrote: $out"; }
 
-# isql reaches the driver by its name with a connect string.
-out=$(echo "SELECT marque FROM avion" |
-      LD_PRELOAD="$isql_preload" ASAN_OPTIONS=detect_leaks=0 \
-      isql -b -k "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=$data/bd2.mdb" 2>&1)
-echo "$out" | grep -q Dassault || fail "isql through the installed entry: $out"
+# isql reaches the driver by each of its names with a connect string.
+for name in "MICROSOFT ACCESS DRIVER (*.mdb)" "Microsoft Access Driver (*.mdb)" \
+            "Microsoft Access Driver (*.mdb, *.accdb)"; do
+  out=$(echo "SELECT marque FROM avion" |
+        LD_PRELOAD="$isql_preload" ASAN_OPTIONS=detect_leaks=0 \
+        isql -b -k "DRIVER={$name};DBQ=$data/bd2.mdb" 2>&1)
+  echo "$out" | grep -q Dassault || fail "isql through the installed entry $name: $out"
+done
 
 # With a display named, the installed program loads the installed module from beside itself
 # (the display here cannot be opened, so the box then falls back to standard error).

@@ -1,13 +1,16 @@
-"""The driver through the clients people use: pyodbc, isql and iusql, with a data source in
-odbc.ini and with a DRIVER= connection string, on a file made by the project's writer.
+"""The driver through the clients people use: pyodbc (also on eight threads at once), isql and
+iusql, PHP (odbc_* and PDO_ODBC), Perl's DBD::ODBC and GDAL's ogrinfo and ogr2ogr, with a data
+source in odbc.ini and with a DRIVER= connection string, on a file made by the project's writer.
 
 Usage: clients_test.py MKMDB DRIVER_SO  (run with Debian's /usr/bin/python3, which has pyodbc)
 """
+import csv
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -18,6 +21,8 @@ except ImportError:  # the project's tests skip, saying why, with exit status 77
     sys.exit(77)
 
 MKMDB, DRIVER = sys.argv[1], sys.argv[2]
+# The names the driver is registered under, and the old spelling that still finds it.
+REGISTERED_NAMES = ["Microsoft Access Driver (*.mdb, *.accdb)", "Microsoft Access Driver (*.mdb)"]
 DRIVER_NAME = "MICROSOFT ACCESS DRIVER (*.mdb)"
 WORK = tempfile.mkdtemp(prefix="mdbodbc-clients-")
 FILE = os.path.join(WORK, "planes.mdb")
@@ -74,12 +79,16 @@ def setUpModule():
     for column in COLUMNS:
         args += ["--column", column]
     subprocess.run(args + ["--rows", "-"], input=tsv.encode(), check=True)
-    with open(os.path.join(WORK, "odbcinst.ini"), "w") as f:
-        f.write(f"[{DRIVER_NAME}]\nDriver = {DRIVER}\n")
+    write_driver_list()
     with open(os.path.join(WORK, "odbc.ini"), "w") as f:
         f.write(f"[planes]\nDriver = {DRIVER_NAME}\nDBQ = {FILE}\n\n[nofile]\nDriver = {DRIVER_NAME}\n")
     os.environ["ODBCSYSINI"] = WORK
     os.environ["LC_ALL"] = "C.UTF-8"  # iusql reads its input in the locale's encoding
+
+
+def write_driver_list(folder=WORK):
+    with open(os.path.join(folder, "odbcinst.ini"), "w") as f:
+        f.write("".join(f"[{name}]\nDriver = {DRIVER}\n\n" for name in REGISTERED_NAMES))
 
 
 def tearDownModule():
@@ -132,6 +141,30 @@ class PyodbcTest(unittest.TestCase):
                               ("d", "DOUBLE", 4), ("dt", "DATETIME", 5), ("b", "BIT", 6)])
             self.assertEqual(columns[0].column_size, 50)
 
+    def test_eight_threads_each_with_its_connection(self):
+        expected = sorted([["NULL" if v == N else v for v in (r[0], r[2])] for r in ROWS])
+        answers, failures = [], []
+
+        def read():
+            try:
+                with self.connect() as connection:
+                    cursor = connection.cursor()
+                    for _ in range(20):
+                        rows = cursor.execute("SELECT s, l FROM t WHERE l >= ? OR l IS NULL", -1).fetchall()
+                        answers.append(sorted(text_rows(rows)))
+            except pyodbc.Error as error:
+                failures.append(str(error))
+
+        threads = [threading.Thread(target=read) for _ in range(8)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join(120)
+        self.assertEqual(failures, [])
+        self.assertEqual(len(answers), 8 * 20)
+        for answer in answers:
+            self.assertEqual(answer, expected)
+
     def test_connection_without_a_file_is_a_clear_error(self):
         for connect in ("DSN=nofile", f"DRIVER={{{DRIVER_NAME}}};DBQ={WORK}/missing.mdb"):
             with self.subTest(connect=connect):
@@ -166,6 +199,139 @@ class IsqlTest(unittest.TestCase):
         self.assertIn("|t|TABLE|", output)
         # isql is an ODBC 2 application: it sees the date type by its ODBC 2 code.
         self.assertIn("|t|dt|11|DATETIME|23|", output)
+
+
+def client_output(command, script=None, suffix=""):
+    """Runs a client on a script file; returns its standard output, failing on any other end."""
+    if script is not None:
+        path = os.path.join(WORK, "script" + suffix)
+        with open(path, "w") as f:
+            f.write(script)
+        command = command + [path]
+    done = subprocess.run(command + [FILE], capture_output=True, timeout=120)
+    if done.returncode != 0:
+        raise AssertionError(f"{command[0]} ended with {done.returncode}: {done.stderr.decode(errors='replace')}")
+    return done.stdout.decode()
+
+
+PHP_SCRIPT = r"""<?php
+$dsn = "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" . $argv[1];
+$c = odbc_connect($dsn, "", "");
+if (!$c) { fwrite(STDERR, odbc_errormsg()); exit(1); }
+$r = odbc_exec($c, "SELECT s, l FROM t WHERE l BETWEEN 10 AND 20 ORDER BY l");
+while ($row = odbc_fetch_array($r)) echo "exec|", $row["s"], "|", $row["l"], "\n";
+$s = odbc_prepare($c, "SELECT s FROM t WHERE l > ? AND s <> ? ORDER BY l");
+odbc_execute($s, [11, "zeta"]);
+while ($row = odbc_fetch_array($s)) echo "prepared|", $row["s"], "\n";
+odbc_close($c);
+// PDO_ODBC sends every bound value at execution time (SQLPutData).
+$p = new PDO("odbc:" . $dsn);
+$p->setAttribute(PDO::ATTR_ERRMODE, PDO::ERRMODE_EXCEPTION);
+$st = $p->prepare("SELECT s, m FROM t WHERE s = ? OR l = ? ORDER BY l");
+$st->bindValue(1, "Éclair");
+$st->bindValue(2, 100, PDO::PARAM_INT);
+$st->execute();
+foreach ($st->fetchAll(PDO::FETCH_NUM) as $row) echo "pdo|", implode("|", $row), "\n";
+$st = $p->prepare("SELECT COUNT(*) FROM t WHERE m LIKE ?");
+foreach (["%a%", str_repeat("x", 5000)] as $pattern) { $st->execute([$pattern]); echo "pdo-count|", $st->fetchColumn(), "\n"; }
+try { $p->query("SELECT nope FROM t"); } catch (PDOException $e) { echo "pdo-error|", $e->getCode(), "\n"; }
+"""
+
+PERL_SCRIPT = r"""use strict; use warnings; use DBI;
+# Text arrives as the driver's narrow form, UTF-8, and is written out as it came.
+my $dbh = DBI->connect("dbi:ODBC:DRIVER={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=$ARGV[0]", "", "",
+                       {RaiseError => 1, PrintError => 0});
+print join("|", "select", @$_), "\n"
+  for @{$dbh->selectall_arrayref("SELECT s, l FROM t WHERE l >= ? AND l < ? ORDER BY l", undef, 12, 31)};
+my $sth = $dbh->prepare("SELECT COUNT(*) FROM t WHERE s = ?");
+for my $name ("airbus", "nobody") { $sth->execute($name); print "count|$name|", $sth->fetchrow_array, "\n"; $sth->finish; }
+print "tables|", join(",", map { $_->[2] } @{$dbh->table_info(undef, undef, "%", "TABLE")->fetchall_arrayref}), "\n";
+eval { $dbh->do("DELETE FROM t") };
+print "refused|", $dbh->state, "\n";
+$dbh->disconnect;
+"""
+
+
+@unittest.skipUnless(shutil.which("php"), "php is not installed (Debian packages php-cli php-odbc)")
+@unittest.skipIf("libasan" in os.environ.get("LD_PRELOAD", ""),
+                 "PHP loads its extensions with RTLD_DEEPBIND, which the sanitizer runtime refuses")
+class PhpTest(unittest.TestCase):
+    def test_odbc_functions_and_pdo_with_bound_values(self):
+        self.assertEqual(client_output(["php"], PHP_SCRIPT, ".php").splitlines(), [
+            "exec|Cessna|11", "exec|ÉCLAIR|12", "exec|AIRBUS|13", "exec|boeing|20",
+            "prepared|ÉCLAIR", "prepared|AIRBUS", "prepared|boeing", "prepared|Éclair", "prepared|Antonov",
+            "pdo|ÉCLAIR|ÆRØ", "pdo|Éclair|éclair long", "pdo|Antonov|Антонов",
+            "pdo-count|4", "pdo-count|0", "pdo-error|42S22"])
+
+
+@unittest.skipUnless(shutil.which("perl") and subprocess.run(["perl", "-MDBD::ODBC", "-e1"]).returncode == 0,
+                     "Perl's DBD::ODBC is not installed (Debian package libdbd-odbc-perl)")
+class PerlTest(unittest.TestCase):
+    def test_dbi_statements_with_parameters(self):
+        self.assertEqual(client_output(["perl"], PERL_SCRIPT, ".pl").splitlines(), [
+            "select|ÉCLAIR|12", "select|AIRBUS|13", "select|boeing|20", "select|Éclair|30",
+            "count|airbus|2", "count|nobody|0", "tables|t", "refused|42000"])
+
+
+@unittest.skipUnless(shutil.which("ogrinfo"), "GDAL is not installed (Debian package gdal-bin)")
+class GdalTest(unittest.TestCase):
+    # GDAL looks the driver up as "Microsoft Access Driver (*.mdb, *.accdb)" first. On a machine
+    # with mdbtools' ODBC driver it also registers that one as "Microsoft Access Driver (*.mdb)"
+    # in the odbcinst.ini in use; each run has a list of its own, made anew, and the dynamic
+    # loader's log shows which driver answered.
+    def run_gdal(self, command):
+        folder = os.path.join(WORK, "gdal")
+        os.makedirs(folder, exist_ok=True)
+        write_driver_list(folder)
+        open(os.path.join(folder, "odbc.ini"), "w").close()
+        environment = dict(os.environ, LD_DEBUG="files", ODBCSYSINI=folder)
+        done = subprocess.run(command, capture_output=True, timeout=120, env=environment)
+        loaded = done.stderr.decode(errors="replace")
+        self.assertIn(f"file={DRIVER} ", loaded, "GDAL did not load this driver")
+        self.assertNotIn("libmdb.so", loaded, "GDAL read the file through mdbtools")
+        self.assertEqual(done.returncode, 0, loaded[-2000:])
+        return done.stdout.decode()
+
+    def test_ogrinfo_lists_and_reads_every_table(self):
+        self.assertIn("1: t", self.run_gdal(["ogrinfo", "-ro", FILE]).splitlines())
+        everything = self.run_gdal(["ogrinfo", "-ro", "-al", FILE])
+        self.assertIn(f"Feature Count: {len(ROWS)}", everything)
+        for value in ["s (String) = d'Artagnan", "m (String) = Антонов", "l (Integer) = 100",
+                      "d (Real) = 3.25", "dt (DateTime) = 1850/06/15 00:00:00"]:
+            self.assertIn(value, everything)
+
+    def test_ogr2ogr_copies_a_table_to_csv_and_to_geopackage(self):
+        output = os.path.join(WORK, "t.csv")
+        self.run_gdal(["ogr2ogr", "-f", "CSV", output, FILE, "t"])
+        with open(output, encoding="utf-8") as f:
+            copied = list(csv.DictReader(f))
+        self.assertEqual([(r["s"], r["l"]) for r in copied], [(r[0] if r[0] != N else "", r[2] if r[2] != N else "")
+                                                               for r in ROWS])
+        package = os.path.join(WORK, "t.gpkg")
+        self.run_gdal(["ogr2ogr", "-f", "GPKG", package, FILE, "t"])
+        done = subprocess.run(["ogrinfo", "-ro", "-so", package, "t"], capture_output=True, timeout=60)
+        self.assertIn(f"Feature Count: {len(ROWS)}", done.stdout.decode())
+
+
+class HostSafetyTest(unittest.TestCase):
+    # A process whose libm cannot give the math functions (here a libm.so.6 without them, found
+    # first) gets an SQL error from the statement that needs one, and goes on.
+    def test_math_without_libm_is_an_error_of_the_statement(self):
+        needed = subprocess.run(["readelf", "-d", DRIVER], capture_output=True).stdout.decode()
+        if "libm.so" in needed or "libstdc++" in needed:
+            self.skipTest("this build of the driver links libm (through a shared C++ runtime)")
+        empty_libm = os.path.join(WORK, "emptylibm")
+        os.makedirs(empty_libm, exist_ok=True)
+        subprocess.run(["cc", "-shared", "-o", os.path.join(empty_libm, "libm.so.6"), "-Wl,-soname,libm.so.6",
+                        "-x", "c", "/dev/null"], check=True)
+        environment = dict(os.environ, LD_LIBRARY_PATH=empty_libm)
+        done = subprocess.run(["isql", "-b", "-v", "-d|", "-k", f"DRIVER={{{DRIVER_NAME}}};DBQ={FILE}"],
+                              input=b"SELECT Sin(l) FROM t WHERE l = 1\nSELECT s FROM t WHERE l = 1\n",
+                              capture_output=True, timeout=30, env=environment)
+        output = done.stdout.decode() + done.stderr.decode()
+        self.assertGreaterEqual(done.returncode, 0, "isql was killed by a signal")
+        self.assertIn("Sin cannot be computed: libm.so.6 has no sin", output)
+        self.assertIn("Airbus", output)
 
 
 if __name__ == "__main__":
