@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -292,20 +293,44 @@ int Rowid(sqlite3_vtab_cursor* base, sqlite3_int64* out) {
   return SQLITE_OK;
 }
 
+// The engine's C code calls these: no exception may leave them. One that would (no memory for a
+// value) becomes the error of the call.
+template <typename... Args>
+int Guard(int (*body)(Args...), Args... args) noexcept {
+  try {
+    return body(args...);
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  } catch (...) {
+    return SQLITE_ERROR;
+  }
+}
+
+int GuardedBestIndex(sqlite3_vtab* v, sqlite3_index_info* i) noexcept { return Guard(BestIndex, v, i); }
+int GuardedFilter(sqlite3_vtab_cursor* c, int n, const char* s, int a, sqlite3_value** v) noexcept {
+  return Guard(Filter, c, n, s, a, v);
+}
+int GuardedNext(sqlite3_vtab_cursor* c) noexcept { return Guard(Next, c); }
+int GuardedColumn(sqlite3_vtab_cursor* c, sqlite3_context* x, int i) noexcept { return Guard(Column, c, x, i); }
+int GuardedOpen(sqlite3_vtab* v, sqlite3_vtab_cursor** out) noexcept { return Guard(Open, v, out); }
+int GuardedConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) noexcept {
+  return Guard(ConnectCatalogEntry, db, aux, argc, argv, out, error);
+}
+
 sqlite3_module MakeModule() {
   sqlite3_module m{};
   m.iVersion = 1;
   // Without xCreate a module is only ever the table of its own name.
-  m.xConnect = ConnectCatalogEntry;
-  m.xBestIndex = BestIndex;
+  m.xConnect = GuardedConnect;
+  m.xBestIndex = GuardedBestIndex;
   m.xDisconnect = Disconnect;
   m.xDestroy = Disconnect;
-  m.xOpen = Open;
+  m.xOpen = GuardedOpen;
   m.xClose = Close;
-  m.xFilter = Filter;
-  m.xNext = Next;
+  m.xFilter = GuardedFilter;
+  m.xNext = GuardedNext;
   m.xEof = Eof;
-  m.xColumn = Column;
+  m.xColumn = GuardedColumn;
   m.xRowid = Rowid;
   return m;
 }
