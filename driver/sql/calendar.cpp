@@ -101,7 +101,8 @@ int WeekOfYear(std::int64_t day, int firstDayOfWeek, int firstWeekOfYear) {
   int year = CivilFromDays(day).year;
   std::int64_t start = FirstWeekStart(year, firstDayOfWeek, firstWeekOfYear);
   if (day < start) start = FirstWeekStart(year - 1, firstDayOfWeek, firstWeekOfYear);
-  if (year < 9999 && day >= FirstWeekStart(year + 1, firstDayOfWeek, firstWeekOfYear)) return 1;
+  // Only the rule of four days can start the next year's week 1 in December.
+  if (firstWeekOfYear == 2 && year < 9999 && day >= FirstWeekStart(year + 1, firstDayOfWeek, firstWeekOfYear)) return 1;
   return static_cast<int>((day - start) / 7 + 1);
 }
 

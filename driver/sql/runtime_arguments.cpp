@@ -121,7 +121,8 @@ std::size_t OffsetOfCharacter(std::string_view utf8, std::size_t n) {
 }
 
 void ResultText(sqlite3_context* context, std::string_view utf8) {
-  sqlite3_result_text64(context, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  // An empty text, never the engine's Null that a null pointer would make.
+  sqlite3_result_text64(context, utf8.empty() ? "" : utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 void ResultText(sqlite3_context* context, std::u32string_view text) { ResultText(context, Utf8(text)); }

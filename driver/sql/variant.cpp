@@ -70,10 +70,13 @@ bool ToNumber(const Variant& in, Number& n, const Type& to, SqlError& error) {
       if (to.kind == JetType::Currency || to.kind == JetType::Decimal) {
         std::string_view t = in.text;
         if (!t.empty() && t.front() == '$') t.remove_prefix(1);
-        if (ParseDecimal(t, n.decimal) == NumberStatus::Ok) {
+        NumberStatus status = ParseDecimal(t, n.decimal);
+        if (status == NumberStatus::Ok) {
           n.kind = Number::Kind::Decimal;
           return true;
         }
+        // A number too large for the exact type stays too large read as a Double.
+        if (status == NumberStatus::Overflow) return Overflow(error, to);
       }
       n.kind = Number::Kind::Real;
       if (!ParseNumberText(in.text, n.real)) {
