@@ -522,8 +522,7 @@ std::string RenderNumber(const Section& s, Digits d) {
 // ---- Dates ----
 
 std::string TwoDigits(std::int64_t v) {
-  std::string s = std::to_string(v);
-  return s.size() < 2 ? "0" + s : s;
+  return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)};
 }
 
 std::string ShortDateText(const CivilDay& c) {
@@ -551,51 +550,57 @@ std::string GeneralDateText(const Moment& m) {
   return time ? ShortDateText(c) + " " + LongTimeText(m) : ShortDateText(c);
 }
 
-std::string RenderDate(const Section& s, const Moment& m, int firstDayOfWeek, int firstWeekOfYear) {
+void RenderDate(const Section& s, const Moment& m, int firstDayOfWeek, int firstWeekOfYear, FormattedText& out) {
   CivilDay c = CivilFromDays(m.day);
   std::int64_t hour = m.ms / 3'600'000;
   std::int64_t shownHour = s.twelveHours ? Hour12(hour) : hour;
-  std::string out;
   for (const Token& t : s.tokens) {
     switch (t.kind) {
-      case TK::Literal: out += t.text; break;
-      case TK::Day: out += std::to_string(c.day); break;
-      case TK::Day2: out += TwoDigits(c.day); break;
-      case TK::DayAbbreviation: out += DayName(WeekdayOf(m.day), true); break;
-      case TK::DayName: out += DayName(WeekdayOf(m.day), false); break;
-      case TK::ShortDate: out += ShortDateText(c); break;
-      case TK::LongDate: out += LongDateText(c, m.day); break;
-      case TK::WeekdayNumber: out += std::to_string(DayOfWeek(m.day, firstDayOfWeek)); break;
-      case TK::WeekOfYear: out += std::to_string(WeekOfYear(m.day, firstDayOfWeek, firstWeekOfYear)); break;
-      case TK::Month: out += std::to_string(c.month); break;
-      case TK::Month2: out += TwoDigits(c.month); break;
-      case TK::MonthAbbreviation: out += MonthName(c.month, true); break;
-      case TK::MonthName: out += MonthName(c.month, false); break;
-      case TK::Quarter: out += std::to_string((c.month - 1) / 3 + 1); break;
-      case TK::DayOfYear: out += std::to_string(m.day - DaysFromCivil(c.year, 1, 1) + 1); break;
-      case TK::Year2: out += TwoDigits(c.year % 100); break;
-      case TK::Year4: out += std::to_string(c.year); break;
-      case TK::Hour: out += std::to_string(shownHour); break;
-      case TK::Hour2: out += TwoDigits(shownHour); break;
-      case TK::Minute: out += std::to_string(m.ms / 60'000 % 60); break;
-      case TK::Minute2: out += TwoDigits(m.ms / 60'000 % 60); break;
-      case TK::Second: out += std::to_string(m.ms / 1000 % 60); break;
-      case TK::Second2: out += TwoDigits(m.ms / 1000 % 60); break;
-      case TK::LongTime: out += LongTimeText(m); break;
-      case TK::GeneralDate: out += GeneralDateText(m); break;
+      case TK::Literal: out.Add(t.text); break;
+      case TK::Day: out.Number(c.day); break;
+      case TK::Day2: out.Number(c.day, 2); break;
+      case TK::DayAbbreviation: out.Add(DayName(WeekdayOf(m.day), true)); break;
+      case TK::DayName: out.Add(DayName(WeekdayOf(m.day), false)); break;
+      case TK::ShortDate: out.Add(ShortDateText(c)); break;
+      case TK::LongDate: out.Add(LongDateText(c, m.day)); break;
+      case TK::WeekdayNumber: out.Number(DayOfWeek(m.day, firstDayOfWeek)); break;
+      case TK::WeekOfYear: out.Number(WeekOfYear(m.day, firstDayOfWeek, firstWeekOfYear)); break;
+      case TK::Month: out.Number(c.month); break;
+      case TK::Month2: out.Number(c.month, 2); break;
+      case TK::MonthAbbreviation: out.Add(MonthName(c.month, true)); break;
+      case TK::MonthName: out.Add(MonthName(c.month, false)); break;
+      case TK::Quarter: out.Number((c.month - 1) / 3 + 1); break;
+      case TK::DayOfYear: out.Number(m.day - DaysFromCivil(c.year, 1, 1) + 1); break;
+      case TK::Year2: out.Number(c.year % 100, 2); break;
+      case TK::Year4: out.Number(c.year); break;
+      case TK::Hour: out.Number(shownHour); break;
+      case TK::Hour2: out.Number(shownHour, 2); break;
+      case TK::Minute: out.Number(m.ms / 60'000 % 60); break;
+      case TK::Minute2: out.Number(m.ms / 60'000 % 60, 2); break;
+      case TK::Second: out.Number(m.ms / 1000 % 60); break;
+      case TK::Second2: out.Number(m.ms / 1000 % 60, 2); break;
+      case TK::LongTime: out.Add(LongTimeText(m)); break;
+      case TK::GeneralDate: out.Add(GeneralDateText(m)); break;
       case TK::AmPm: {
-        std::size_t slash = t.text.find('/');
-        out += hour < 12 ? t.text.substr(0, slash) : t.text.substr(slash + 1);
+        std::string_view words = t.text;
+        std::size_t slash = words.find('/');
+        out.Add(hour < 12 ? words.substr(0, slash) : words.substr(slash + 1));
         break;
       }
       default: break;
     }
   }
-  return out;
+}
+
+std::string RenderDate(const Section& s, const Moment& m, int firstDayOfWeek, int firstWeekOfYear) {
+  FormattedText out;
+  RenderDate(s, m, firstDayOfWeek, firstWeekOfYear, out);
+  return out.Take();
 }
 
 // A value as a date: a date, a number (its stored day number) or a text that holds either.
 bool AsMoment(const Variant& v, Moment& out) {
+  if (v.type.kind == JetType::DateTime) return SplitMoment(v.real, out);
   Variant date;
   SqlError error;
   if (IsBinary(v.type.kind) || v.type.kind == JetType::Guid) return false;
@@ -760,6 +765,13 @@ std::optional<std::string> DisplayFormat::Apply(const Variant& v, int firstDayOf
     }
   }
   return std::nullopt;
+}
+
+bool DisplayFormat::ApplyToDate(double linear, int firstDayOfWeek, int firstWeekOfYear, FormattedText& out) const {
+  Moment m;
+  if (kind_ != Kind::Date || !SplitMoment(linear, m)) return false;
+  RenderDate(sections_[0], m, firstDayOfWeek, firstWeekOfYear, out);
+  return true;
 }
 
 // ---- FormatNumber, FormatCurrency, FormatPercent, FormatDateTime ----

@@ -26,6 +26,66 @@
 
 namespace mdbodbc::sql {
 
+// A text the formats write, on the stack while it is short (a date's usually is).
+class FormattedText {
+ public:
+  [[gnu::always_inline]] void Add(char c) {
+    if (size_ < kSize) {
+      buffer_[size_++] = c;
+    } else {
+      Spill(std::string_view(&c, 1));
+    }
+  }
+  [[gnu::always_inline]] void Add(std::string_view text) {
+    if (text.size() <= kSize - size_) {
+      for (char c : text) buffer_[size_++] = c;
+    } else {
+      Spill(text);
+    }
+  }
+  // A number of 0..9999 with at least `width` digits (up to 4).
+  [[gnu::always_inline]] void Number(std::int64_t v, int width = 1) {
+    auto n = static_cast<unsigned>(v);
+    if (size_ + 4 > kSize) {
+      std::string digits = std::to_string(n);
+      if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+      return Add(digits);
+    }
+    char* p = buffer_ + size_;
+    if (n >= 1000 || width >= 4) {
+      *p++ = static_cast<char>('0' + n / 1000 % 10);
+      n %= 1000;
+      width = 3;
+    }
+    if (n >= 100 || width >= 3) {
+      *p++ = static_cast<char>('0' + n / 100);
+      n %= 100;
+      width = 2;
+    }
+    if (n >= 10 || width >= 2) {
+      *p++ = static_cast<char>('0' + n / 10);
+      n %= 10;
+    }
+    *p++ = static_cast<char>('0' + n);
+    size_ = static_cast<std::size_t>(p - buffer_);
+  }
+  // The whole text, in one piece.
+  std::string_view View() const { return rest_.empty() ? std::string_view(buffer_, size_) : std::string_view(rest_); }
+  std::string Take() const { return std::string(View()); }
+
+ private:
+  void Spill(std::string_view text) {
+    if (rest_.empty()) rest_.assign(buffer_, size_);
+    rest_ += text;
+    size_ = kSize;
+  }
+
+  static constexpr std::size_t kSize = 64;
+  char buffer_[kSize];
+  std::size_t size_ = 0;
+  std::string rest_;  // the whole text, once it outgrew the buffer
+};
+
 class DisplayFormat {
  public:
   explicit DisplayFormat(std::string_view format);
@@ -37,6 +97,9 @@ class DisplayFormat {
   // format cannot apply to (a text that is no number under a number format, a number outside
   // the dates under a date format) is shown as its own text.
   std::optional<std::string> Apply(const Variant& v, int firstDayOfWeek = 1, int firstWeekOfYear = 1) const;
+  // The same for a date (linear, not Null) under a date format, written to `out`; false when
+  // the format is not a date's or the date lies outside the range (Apply answers then).
+  bool ApplyToDate(double linear, int firstDayOfWeek, int firstWeekOfYear, FormattedText& out) const;
 
   struct Token;
   struct Section;

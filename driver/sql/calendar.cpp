@@ -1,47 +1,16 @@
 #include "calendar.h"
 
-#include "access_dates.h"
-
 #include <string>
 
 namespace mdbodbc::sql {
 
 namespace {
 
-constexpr std::int64_t kMsPerDay = 86'400'000;
-constexpr std::int64_t kFirstDay = -657'434;  // 0100-01-01
-constexpr std::int64_t kLastDay = 2'958'465;  // 9999-12-31
-
 constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                        "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 }  // namespace
-
-std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
-  y -= m <= 2 ? 1 : 0;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const auto mp = static_cast<unsigned>(m > 2 ? m - 3 : m + 9);
-  const unsigned doy = (153 * mp + 2) / 5 + static_cast<unsigned>(d) - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  // 719468 days from 0000-03-01 to 1970-01-01, 25569 from 1899-12-30 to 1970-01-01.
-  return era * 146097 + doe - 719468 + 25569;
-}
-
-CivilDay CivilFromDays(std::int64_t day) {
-  const std::int64_t z = day - 25569 + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  CivilDay c;
-  c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  c.year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (c.month <= 2 ? 1 : 0));
-  return c;
-}
 
 bool IsLeapYear(std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -54,27 +23,6 @@ int WeekdayOf(std::int64_t day) {
   // 1899-12-30, day 0, was a Saturday.
   std::int64_t r = (day + 6) % 7;
   return static_cast<int>(r < 0 ? r + 7 : r) + 1;
-}
-
-bool SplitMoment(double linear, Moment& out) {
-  if (!InDateRange(linear)) return false;
-  auto whole = static_cast<std::int64_t>(linear);
-  if (static_cast<double>(whole) > linear) --whole;
-  double fraction = (linear - static_cast<double>(whole)) * static_cast<double>(kMsPerDay);
-  auto ms = static_cast<std::int64_t>(fraction + 0.5);
-  if (ms >= kMsPerDay) {
-    ++whole;
-    ms -= kMsPerDay;
-  }
-  out.day = whole;
-  out.ms = ms;
-  return true;
-}
-
-bool MomentInRange(const Moment& m) { return m.day >= kFirstDay && m.day <= kLastDay; }
-
-double LinearOf(const Moment& m) {
-  return static_cast<double>(m.day) + static_cast<double>(m.ms) / static_cast<double>(kMsPerDay);
 }
 
 int DayOfWeek(std::int64_t day, int firstDayOfWeek) { return (WeekdayOf(day) - firstDayOfWeek + 7) % 7 + 1; }
@@ -117,18 +65,25 @@ std::string_view DayName(int weekday, bool abbreviated) {
 }
 
 std::optional<DateInterval> ParseInterval(std::string_view text) {
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (lower == "yyyy") return DateInterval::Year;
-  if (lower == "q") return DateInterval::Quarter;
-  if (lower == "m") return DateInterval::Month;
-  if (lower == "y") return DateInterval::DayOfYear;
-  if (lower == "d") return DateInterval::Day;
-  if (lower == "w") return DateInterval::Weekday;
-  if (lower == "ww") return DateInterval::Week;
-  if (lower == "h") return DateInterval::Hour;
-  if (lower == "n") return DateInterval::Minute;
-  if (lower == "s") return DateInterval::Second;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  if (text.size() == 1) {
+    switch (lower(text[0])) {
+      case 'q': return DateInterval::Quarter;
+      case 'm': return DateInterval::Month;
+      case 'y': return DateInterval::DayOfYear;
+      case 'd': return DateInterval::Day;
+      case 'w': return DateInterval::Weekday;
+      case 'h': return DateInterval::Hour;
+      case 'n': return DateInterval::Minute;
+      case 's': return DateInterval::Second;
+      default: return std::nullopt;
+    }
+  }
+  if (text.size() == 2 && lower(text[0]) == 'w' && lower(text[1]) == 'w') return DateInterval::Week;
+  if (text.size() == 4 && lower(text[0]) == 'y' && lower(text[1]) == 'y' && lower(text[2]) == 'y' &&
+      lower(text[3]) == 'y') {
+    return DateInterval::Year;
+  }
   return std::nullopt;
 }
 

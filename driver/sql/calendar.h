@@ -22,8 +22,39 @@ struct Moment {
   std::int64_t ms = 0;   // 0 .. 86,399,999
 };
 
-std::int64_t DaysFromCivil(std::int64_t year, int month, int day);
-CivilDay CivilFromDays(std::int64_t day);
+inline constexpr std::int64_t kMsPerDay = 86'400'000;
+inline constexpr std::int64_t kFirstDay = -657'434;  // 0100-01-01
+inline constexpr std::int64_t kLastDay = 2'958'465;  // 9999-12-31
+
+// The day of a date, and the date of a day (the ones of the range; the arithmetic is the small
+// inline kind, because the date functions run once a row).
+inline std::int64_t DaysFromCivil(std::int64_t y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const auto mp = static_cast<unsigned>(m > 2 ? m - 3 : m + 9);
+  const unsigned doy = (153 * mp + 2) / 5 + static_cast<unsigned>(d) - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  // 719468 days from 0000-03-01 to 1970-01-01, 25569 from 1899-12-30 to 1970-01-01.
+  return era * 146097 + doe - 719468 + 25569;
+}
+
+inline CivilDay CivilFromDays(std::int64_t day) {
+  // Days from 0000-03-01; the range of the calendar keeps every count positive and within 32
+  // bits, where the divisions are cheapest.
+  const auto z = static_cast<std::uint32_t>(day - 25569 + 719468 + 146097 * 4);
+  const std::uint32_t era = z / 146097;
+  const std::uint32_t doe = z - era * 146097;
+  const std::uint32_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::uint32_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::uint32_t mp = (5 * doy + 2) / 153;
+  CivilDay c;
+  c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  c.year = static_cast<int>(yoe + era * 400) - 1600 + (c.month <= 2 ? 1 : 0);
+  return c;
+}
+
 bool IsLeapYear(std::int64_t year);
 int DaysInMonth(std::int64_t year, int month);
 
@@ -37,10 +68,30 @@ int DayOfWeek(std::int64_t day, int firstDayOfWeek);
 // that lies in the next year's week 1 (possible with 2) is in week 1.
 int WeekOfYear(std::int64_t day, int firstDayOfWeek, int firstWeekOfYear);
 
+inline bool MomentInRange(const Moment& m) { return m.day >= kFirstDay && m.day <= kLastDay; }
+
 // A linear date (see access_dates.h) rounded to the millisecond; false outside the range.
-bool SplitMoment(double linear, Moment& out);
-bool MomentInRange(const Moment& m);
-double LinearOf(const Moment& m);
+inline bool SplitMoment(double linear, Moment& out) {
+  // Beyond a billion days a value is far outside the range, and its day would not fit.
+  if (!(linear > -1e9 && linear < 1e9)) return false;
+  auto whole = static_cast<std::int64_t>(linear);
+  if (static_cast<double>(whole) > linear) --whole;
+  // The fraction is exact, and so is its rounding half up to the millisecond.
+  double fraction = (linear - static_cast<double>(whole)) * static_cast<double>(kMsPerDay);
+  auto ms = static_cast<std::int64_t>(fraction);
+  if (fraction - static_cast<double>(ms) >= 0.5) ++ms;
+  if (ms >= kMsPerDay) {
+    ++whole;
+    ms -= kMsPerDay;
+  }
+  out.day = whole;
+  out.ms = ms;
+  return MomentInRange(out);
+}
+
+inline double LinearOf(const Moment& m) {
+  return static_cast<double>(m.day) + static_cast<double>(m.ms) / static_cast<double>(kMsPerDay);
+}
 
 std::string_view MonthName(int month, bool abbreviated);   // "January", "Jan"
 std::string_view DayName(int weekday, bool abbreviated);   // 1: "Sunday", "Sun"

@@ -26,8 +26,6 @@ bool AnyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
-bool IsNullArgument(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_NULL; }
-
 void InvalidArgument(sqlite3_context* context, const std::string& what) {
   Raise(context, {"22023", what + " (invalid procedure call or argument)"});
 }
@@ -41,7 +39,10 @@ void OutOfRange(sqlite3_context* context, const std::string& what) {
 }
 
 std::string_view TextArgument(sqlite3_value* value) {
-  const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(value));
+  // A text is read as its bytes: asking for it as text would make the engine add a
+  // terminating NUL to a value that lacks one, reallocating it, on every call.
+  const auto* data = sqlite3_value_type(value) == SQLITE_TEXT ? static_cast<const char*>(sqlite3_value_blob(value))
+                                                              : reinterpret_cast<const char*>(sqlite3_value_text(value));
   if (data == nullptr) return {};
   return {data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
 }
@@ -106,7 +107,7 @@ std::size_t CountCharacters(std::string_view utf8) {
   const auto* end = p + utf8.size();
   std::size_t count = 0;
   while (p < end) {
-    p += CharacterLength(p, end);
+    p += *p < 0x80 ? 1 : CharacterLength(p, end);
     ++count;
   }
   return count;
@@ -116,7 +117,7 @@ std::size_t OffsetOfCharacter(std::string_view utf8, std::size_t n) {
   const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
   const auto* p = begin;
   const auto* end = p + utf8.size();
-  for (std::size_t i = 0; i < n && p < end; ++i) p += CharacterLength(p, end);
+  for (std::size_t i = 0; i < n && p < end; ++i) p += *p < 0x80 ? 1 : CharacterLength(p, end);
   return static_cast<std::size_t>(p - begin);
 }
 
@@ -146,40 +147,39 @@ char32_t LowerCharacter(char32_t c) {
   return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), locale));
 }
 
-bool WholeArgument(sqlite3_context* context, const Variant& v, std::int64_t low, std::int64_t high,
-                   const std::string& what, std::int64_t& out) {
+std::string ArgumentName::Text() const {
+  std::string text(function);
+  if (!role.empty()) text.append("'s ").append(role);
+  return text;
+}
+
+bool WholeArgument(sqlite3_context* context, const Variant& v, std::int64_t low, std::int64_t high, ArgumentName what,
+                   std::int64_t& out) {
   if (v.IsNull()) {
-    NullNotAllowed(context, what + " cannot be Null");
+    NullNotAllowed(context, what.Text() + " cannot be Null");
     return false;
   }
   Variant whole;
   SqlError error;
   if (!ConvertVariant(v, MakeType(JetType::BigInt), whole, error)) {
-    Raise(context, {error.state, what + ": " + error.message});
+    Raise(context, {error.state, what.Text() + ": " + error.message});
     return false;
   }
   if (whole.integer < low || whole.integer > high) {
-    OutOfRange(context, what + " must lie between " + std::to_string(low) + " and " + std::to_string(high));
+    OutOfRange(context, what.Text() + " must lie between " + std::to_string(low) + " and " + std::to_string(high));
     return false;
   }
   out = whole.integer;
   return true;
 }
 
-bool LongArgument(sqlite3_context* context, sqlite3_value* value, const std::string& what, std::int64_t& out) {
-  if (IsNullArgument(value)) {
-    NullNotAllowed(context, what + " cannot be Null");
-    return false;
-  }
-  out = sqlite3_value_int64(value);
-  return true;
-}
+void NullArgument(sqlite3_context* context, ArgumentName what) { NullNotAllowed(context, what.Text() + " cannot be Null"); }
 
-bool CompareArgument(sqlite3_context* context, sqlite3_value* value, const std::string& what, bool& binary) {
+bool CompareArgument(sqlite3_context* context, sqlite3_value* value, std::string_view function, bool& binary) {
   std::int64_t mode = 0;
-  if (!LongArgument(context, value, what + "'s compare", mode)) return false;
+  if (!LongArgument(context, value, {function, "compare"}, mode)) return false;
   if (mode < -1 || mode > 2) {
-    InvalidArgument(context, what + "'s compare must be -1, 0, 1 or 2, not " + std::to_string(mode));
+    InvalidArgument(context, std::string(function) + "'s compare must be -1, 0, 1 or 2, not " + std::to_string(mode));
     return false;
   }
   binary = mode == 0;

@@ -14,7 +14,7 @@
 namespace mdbodbc::sql {
 
 bool AnyNull(int argc, sqlite3_value** argv);
-bool IsNullArgument(sqlite3_value* value);
+inline bool IsNullArgument(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_NULL; }
 
 // Access's "Invalid procedure call or argument": 22023.
 void InvalidArgument(sqlite3_context* context, const std::string& what);
@@ -45,17 +45,32 @@ char32_t FoldCharacter(char32_t c);
 char32_t UpperCharacter(char32_t c);
 char32_t LowerCharacter(char32_t c);
 
+// Names an argument in messages ("Mid's start"); made only when a message is.
+struct ArgumentName {
+  std::string_view function;
+  std::string_view role;
+  std::string Text() const;
+};
+
 // A typed argument (see TypedArgument) read as a whole number the way Access passes a value to
 // an Integer or Long parameter: rounded half to even, 22003 outside [low, high], 22018 for a
-// text that is no number. Null is refused (22004) naming `what`. False after raising.
-bool WholeArgument(sqlite3_context* context, const Variant& v, std::int64_t low, std::int64_t high,
-                   const std::string& what, std::int64_t& out);
+// text that is no number. Null is refused (22004). False after raising.
+bool WholeArgument(sqlite3_context* context, const Variant& v, std::int64_t low, std::int64_t high, ArgumentName what,
+                   std::int64_t& out);
 // The same for an argument the translator already converted to a Long (or an engine integer).
-bool LongArgument(sqlite3_context* context, sqlite3_value* value, const std::string& what, std::int64_t& out);
+void NullArgument(sqlite3_context* context, ArgumentName what);
+inline bool LongArgument(sqlite3_context* context, sqlite3_value* value, ArgumentName what, std::int64_t& out) {
+  if (IsNullArgument(value)) {
+    NullArgument(context, what);
+    return false;
+  }
+  out = sqlite3_value_int64(value);
+  return true;
+}
 
-// The compare argument of InStr, InStrRev, Replace, StrComp and Filter: true for binary
+// The compare argument of InStr, InStrRev, Replace and StrComp: true for binary
 // (vbBinaryCompare, 0), false for text (vbTextCompare 1, vbDatabaseCompare 2, and -1, the
 // query's own mode, which is text). Anything else is an invalid argument.
-bool CompareArgument(sqlite3_context* context, sqlite3_value* value, const std::string& what, bool& binary);
+bool CompareArgument(sqlite3_context* context, sqlite3_value* value, std::string_view function, bool& binary);
 
 }  // namespace mdbodbc::sql

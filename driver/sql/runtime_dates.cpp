@@ -19,8 +19,6 @@ namespace mdbodbc::sql {
 
 namespace {
 
-constexpr std::int64_t kMsPerDay = 86'400'000;
-
 // ---- Reading the arguments ----
 
 void OutsideRange(sqlite3_context* context, const std::string& what) {
@@ -38,7 +36,14 @@ bool DateArgument(sqlite3_context* context, sqlite3_value* value, Moment& out) {
   return true;
 }
 
+void DropInterval(void* interval) { sqlite3_free(interval); }
+
 bool IntervalArgument(sqlite3_context* context, sqlite3_value* value, const char* function, DateInterval& out) {
+  // An interval that is the same on every row is read once: the engine keeps it with the call.
+  if (const auto* kept = static_cast<const DateInterval*>(sqlite3_get_auxdata(context, 0))) {
+    out = *kept;
+    return true;
+  }
   if (IsNullArgument(value)) {
     NullNotAllowed(context, std::string(function) + "'s interval cannot be Null");
     return false;
@@ -50,13 +55,17 @@ bool IntervalArgument(sqlite3_context* context, sqlite3_value* value, const char
     return false;
   }
   out = *interval;
+  if (auto* keep = static_cast<DateInterval*>(sqlite3_malloc(sizeof(DateInterval)))) {
+    *keep = out;
+    sqlite3_set_auxdata(context, 0, keep, DropInterval);
+  }
   return true;
 }
 
 // firstdayofweek: 1 (Sunday) .. 7 (Saturday), 0 the system's, which is Sunday in US English.
 bool FirstDayArgument(sqlite3_context* context, sqlite3_value* value, const char* function, int& out) {
   std::int64_t n = 0;
-  if (!LongArgument(context, value, std::string(function) + "'s first day of the week", n)) return false;
+  if (!LongArgument(context, value, {function, "first day of the week"}, n)) return false;
   if (n < 0 || n > 7) {
     InvalidArgument(context, std::string(function) + "'s first day of the week must be 0 to 7");
     return false;
@@ -69,7 +78,7 @@ bool FirstDayArgument(sqlite3_context* context, sqlite3_value* value, const char
 // week; 0 the system's, which is 1 in US English.
 bool FirstWeekArgument(sqlite3_context* context, sqlite3_value* value, const char* function, int& out) {
   std::int64_t n = 0;
-  if (!LongArgument(context, value, std::string(function) + "'s first week of the year", n)) return false;
+  if (!LongArgument(context, value, {function, "first week of the year"}, n)) return false;
   if (n < 0 || n > 3) {
     InvalidArgument(context, std::string(function) + "'s first week of the year must be 0 to 3");
     return false;
@@ -226,10 +235,10 @@ void TimestampDiff(sqlite3_context* context, int, sqlite3_value** argv) {
 
 // ---- Making dates ----
 
-bool IntegerArgument(sqlite3_context* context, sqlite3_value* value, const std::string& what, std::int64_t& out) {
+bool IntegerArgument(sqlite3_context* context, sqlite3_value* value, ArgumentName what, std::int64_t& out) {
   if (!LongArgument(context, value, what, out)) return false;
   if (out < -32768 || out > 32767) {
-    OutOfRange(context, what + " must lie between -32768 and 32767");
+    OutOfRange(context, what.Text() + " must lie between -32768 and 32767");
     return false;
   }
   return true;
@@ -239,9 +248,9 @@ bool IntegerArgument(sqlite3_context* context, sqlite3_value* value, const std::
 // its range carries into the year or month (DateSerial(2000, 14, 35) is 2001-03-07).
 void DateSerial(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t year = 0, month = 0, day = 0;
-  if (!IntegerArgument(context, argv[0], "DateSerial's year", year) ||
-      !IntegerArgument(context, argv[1], "DateSerial's month", month) ||
-      !IntegerArgument(context, argv[2], "DateSerial's day", day)) {
+  if (!IntegerArgument(context, argv[0], {"DateSerial", "year"}, year) ||
+      !IntegerArgument(context, argv[1], {"DateSerial", "month"}, month) ||
+      !IntegerArgument(context, argv[2], {"DateSerial", "day"}, day)) {
     return;
   }
   if (year >= 0 && year <= 99) year += year < 30 ? 2000 : 1900;
@@ -256,9 +265,9 @@ void DateSerial(sqlite3_context* context, int, sqlite3_value** argv) {
 // stored form (a negative total is a time on 1899-12-30 counted back, as Access keeps it).
 void TimeSerial(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t hour = 0, minute = 0, second = 0;
-  if (!IntegerArgument(context, argv[0], "TimeSerial's hour", hour) ||
-      !IntegerArgument(context, argv[1], "TimeSerial's minute", minute) ||
-      !IntegerArgument(context, argv[2], "TimeSerial's second", second)) {
+  if (!IntegerArgument(context, argv[0], {"TimeSerial", "hour"}, hour) ||
+      !IntegerArgument(context, argv[1], {"TimeSerial", "minute"}, minute) ||
+      !IntegerArgument(context, argv[2], {"TimeSerial", "second"}, second)) {
     return;
   }
   std::int64_t seconds = hour * 3600 + minute * 60 + second;
@@ -306,7 +315,7 @@ void KeepPart(sqlite3_context* context, int, sqlite3_value** argv) {
 // MonthName(month, abbreviate).
 void MonthNameOf(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t month = 0;
-  if (!LongArgument(context, argv[0], "MonthName's month", month)) return;
+  if (!LongArgument(context, argv[0], {"MonthName", "month"}, month)) return;
   if (month < 1 || month > 12) return InvalidArgument(context, "MonthName takes a month from 1 to 12");
   bool abbreviate = !IsNullArgument(argv[1]) && sqlite3_value_int64(argv[1]) != 0;
   ResultText(context, MonthName(static_cast<int>(month), abbreviate));
@@ -316,7 +325,7 @@ void MonthNameOf(sqlite3_context* context, int, sqlite3_value** argv) {
 void WeekdayNameOf(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t weekday = 0;
   int first = 1;
-  if (!LongArgument(context, argv[0], "WeekdayName's weekday", weekday) ||
+  if (!LongArgument(context, argv[0], {"WeekdayName", "weekday"}, weekday) ||
       !FirstDayArgument(context, argv[2], "WeekdayName", first)) {
     return;
   }

@@ -19,8 +19,8 @@ void DropFormat(void* format) { delete static_cast<DisplayFormat*>(format); }
 // January 1), as Format passes them on to its w and ww.
 bool WeekArguments(sqlite3_context* context, sqlite3_value** argv, int& firstDay, int& firstWeek) {
   std::int64_t day = 0, week = 0;
-  if (!LongArgument(context, argv[0], "Format's first day of the week", day) ||
-      !LongArgument(context, argv[1], "Format's first week of the year", week)) {
+  if (!LongArgument(context, argv[0], {"Format", "first day of the week"}, day) ||
+      !LongArgument(context, argv[1], {"Format", "first week of the year"}, week)) {
     return false;
   }
   if (day < 0 || day > 7 || week < 0 || week > 3) {
@@ -36,15 +36,17 @@ bool WeekArguments(sqlite3_context* context, sqlite3_value** argv, int& firstDay
 void Format(sqlite3_context* context, int, sqlite3_value** argv) {
   int firstDay = 1, firstWeek = 1;
   if (!WeekArguments(context, argv + 3, firstDay, firstWeek)) return;
-  Variant value = TypedArgument(argv, 0);
   auto* format = static_cast<DisplayFormat*>(sqlite3_get_auxdata(context, 2));
   std::unique_ptr<DisplayFormat> fresh;
   if (format == nullptr) {
     fresh = std::make_unique<DisplayFormat>(TextArgument(argv[2]));
     format = fresh.get();
   }
-  std::optional<std::string> text = format->Apply(value, firstDay, firstWeek);
-  if (text) {
+  FormattedText date;
+  if (ArgumentType(argv[1]).kind == JetType::DateTime && !IsNullArgument(argv[0]) &&
+      format->ApplyToDate(sqlite3_value_double(argv[0]), firstDay, firstWeek, date)) {
+    ResultText(context, date.View());
+  } else if (std::optional<std::string> text = format->Apply(TypedArgument(argv, 0), firstDay, firstWeek)) {
     ResultText(context, *text);
   } else {
     sqlite3_result_null(context);
@@ -54,11 +56,11 @@ void Format(sqlite3_context* context, int, sqlite3_value** argv) {
 }
 
 // A tristate argument of FormatNumber and its kind: -1 yes, 0 no, -2 the regional setting.
-bool Tristate(sqlite3_context* context, sqlite3_value* value, const std::string& what, bool regional, bool& out) {
+bool Tristate(sqlite3_context* context, sqlite3_value* value, ArgumentName what, bool regional, bool& out) {
   std::int64_t n = 0;
   if (!LongArgument(context, value, what, n)) return false;
   if (n != -2 && n != -1 && n != 0) {
-    InvalidArgument(context, what + " must be -1 (True), 0 (False) or -2 (the regional setting)");
+    InvalidArgument(context, what.Text() + " must be -1 (True), 0 (False) or -2 (the regional setting)");
     return false;
   }
   out = n == -2 ? regional : n == -1;
@@ -70,22 +72,22 @@ void FormatNumber(sqlite3_context* context, int, sqlite3_value** argv) {
   static const char* const kNames[] = {"FormatNumber", "FormatCurrency", "FormatPercent"};
   NumberLayout layout;
   layout.style = static_cast<NumberStyle>(sqlite3_value_int(argv[6]));
-  const std::string name = kNames[static_cast<int>(layout.style)];
+  const std::string_view name = kNames[static_cast<int>(layout.style)];
   std::int64_t digits = 0;
-  if (!LongArgument(context, argv[2], name + "'s decimals", digits)) return;
-  if (digits < -1 || digits > 255) return InvalidArgument(context, name + " takes -1 to 255 decimals");
+  if (!LongArgument(context, argv[2], {name, "decimals"}, digits)) return;
+  if (digits < -1 || digits > 255) return InvalidArgument(context, std::string(name) + " takes -1 to 255 decimals");
   layout.digits = digits == -1 ? 2 : static_cast<int>(digits);
   // US English: a leading zero, a minus for numbers and percentages, parentheses for money.
-  if (!Tristate(context, argv[3], name + "'s leading digit", true, layout.leadingZero) ||
-      !Tristate(context, argv[4], name + "'s parentheses", layout.style == NumberStyle::Currency, layout.parentheses) ||
-      !Tristate(context, argv[5], name + "'s grouping", true, layout.group)) {
+  if (!Tristate(context, argv[3], {name, "leading digit"}, true, layout.leadingZero) ||
+      !Tristate(context, argv[4], {name, "parentheses"}, layout.style == NumberStyle::Currency, layout.parentheses) ||
+      !Tristate(context, argv[5], {name, "grouping"}, true, layout.group)) {
     return;
   }
   Variant value = TypedArgument(argv, 0);
-  if (value.IsNull()) return NullNotAllowed(context, name + " takes a number, not Null");
+  if (value.IsNull()) return NullNotAllowed(context, std::string(name) + " takes a number, not Null");
   std::string text;
   if (!FormatAsNumber(value, layout, text)) {
-    return Raise(context, {"22018", name + ": '" + VariantText(value) + "' is not a number (type mismatch)"});
+    return Raise(context, {"22018", std::string(name) + ": '" + VariantText(value) + "' is not a number (type mismatch)"});
   }
   ResultText(context, text);
 }
@@ -93,7 +95,7 @@ void FormatNumber(sqlite3_context* context, int, sqlite3_value** argv) {
 // jet_formatdatetime(value, type, form).
 void FormatDateTimeOf(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t form = 0;
-  if (!LongArgument(context, argv[2], "FormatDateTime's form", form)) return;
+  if (!LongArgument(context, argv[2], {"FormatDateTime", "form"}, form)) return;
   if (form < 0 || form > 4) return InvalidArgument(context, "FormatDateTime takes a form from 0 to 4");
   Variant value = TypedArgument(argv, 0);
   if (value.IsNull()) return NullNotAllowed(context, "FormatDateTime takes a date, not Null");

@@ -28,10 +28,10 @@ std::u32string Folded(std::u32string text) {
 // Left(text, n) and Right(text, n): n characters; a negative n is an invalid argument.
 template <bool FromRight>
 void Ends(sqlite3_context* context, int, sqlite3_value** argv) {
-  const char* name = FromRight ? "Right's length" : "Left's length";
+  const char* name = FromRight ? "Right" : "Left";
   std::int64_t n = 0;
-  if (!LongArgument(context, argv[1], name, n)) return;
-  if (n < 0) return InvalidArgument(context, std::string(name) + " cannot be negative");
+  if (!LongArgument(context, argv[1], {name, "length"}, n)) return;
+  if (n < 0) return InvalidArgument(context, std::string(name) + "'s length cannot be negative");
   if (IsNullArgument(argv[0])) return;
   std::string_view text = TextArgument(argv[0]);
   if (!FromRight) return ResultText(context, text.substr(0, OffsetOfCharacter(text, static_cast<std::size_t>(n))));
@@ -43,8 +43,8 @@ void Ends(sqlite3_context* context, int, sqlite3_value** argv) {
 // Mid(text, start [, length]) and {fn SUBSTRING}: from character `start` (1 the first).
 void Mid(sqlite3_context* context, int argc, sqlite3_value** argv) {
   std::int64_t start = 0, length = -1;
-  if (!LongArgument(context, argv[1], "Mid's start", start)) return;
-  if (argc > 2 && !LongArgument(context, argv[2], "Mid's length", length)) return;
+  if (!LongArgument(context, argv[1], {"Mid", "start"}, start)) return;
+  if (argc > 2 && !LongArgument(context, argv[2], {"Mid", "length"}, length)) return;
   if (start < 1) return InvalidArgument(context, "Mid's start must be 1 or more");
   if (argc > 2 && length < 0) return InvalidArgument(context, "Mid's length cannot be negative");
   if (IsNullArgument(argv[0])) return;
@@ -57,6 +57,10 @@ void Mid(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 // Len of any value (typed): the characters of its text.
 void Len(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsTextual(ArgumentType(argv[1]).kind)) {
+    if (IsNullArgument(argv[0])) return;
+    return sqlite3_result_int64(context, static_cast<sqlite3_int64>(CountCharacters(TextArgument(argv[0]))));
+  }
   Variant v = TypedArgument(argv, 0);
   if (v.IsNull()) return;
   std::size_t count = IsTextual(v.type.kind) ? CountCharacters(v.text) : CountCharacters(VariantText(v));
@@ -124,7 +128,7 @@ std::u32string ProperCase(std::u32string text) {
 // StrConv(text, conversion [, locale]): vbUpperCase 1, vbLowerCase 2, vbProperCase 3.
 void StrConv(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t conversion = 0;
-  if (!LongArgument(context, argv[1], "StrConv's conversion", conversion)) return;
+  if (!LongArgument(context, argv[1], {"StrConv", "conversion"}, conversion)) return;
   if (conversion < 1 || conversion > 3) {
     return InvalidArgument(context, "StrConv converts to upper case (1), lower case (2) or proper case (3), not " +
                                         std::to_string(conversion));
@@ -157,7 +161,7 @@ std::size_t Find(const std::u32string& haystack, const std::u32string& needle, s
 void InStr(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t start = 0;
   bool binary = false;
-  if (!LongArgument(context, argv[0], "InStr's start", start)) return;
+  if (!LongArgument(context, argv[0], {"InStr", "start"}, start)) return;
   if (!CompareArgument(context, argv[3], "InStr", binary)) return;
   if (start < 1) return InvalidArgument(context, "InStr's start must be 1 or more");
   if (IsNullArgument(argv[1]) || IsNullArgument(argv[2])) return;
@@ -176,7 +180,7 @@ void InStr(sqlite3_context* context, int, sqlite3_value** argv) {
 void InStrRev(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t start = 0;
   bool binary = false;
-  if (!LongArgument(context, argv[2], "InStrRev's start", start)) return;
+  if (!LongArgument(context, argv[2], {"InStrRev", "start"}, start)) return;
   if (!CompareArgument(context, argv[3], "InStrRev", binary)) return;
   if (start == 0 || start < -1) return InvalidArgument(context, "InStrRev's start must be -1 or 1 or more");
   if (IsNullArgument(argv[0]) || IsNullArgument(argv[1])) return;
@@ -273,7 +277,7 @@ void Repeated(sqlite3_context* context, std::string_view piece, std::int64_t cou
 // Space(n), and {fn SPACE}.
 void Space(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t n = 0;
-  if (!LongArgument(context, argv[0], "Space's count", n)) return;
+  if (!LongArgument(context, argv[0], {"Space", "count"}, n)) return;
   if (n < 0) return InvalidArgument(context, "Space takes a count of 0 or more");
   if (!FitsEngine(context, n)) return;
   ResultText(context, std::string(static_cast<std::size_t>(n), ' '));
@@ -321,7 +325,7 @@ void StringOf(sqlite3_context* context, int, sqlite3_value** argv) {
     piece = character.text.substr(0, OffsetOfCharacter(character.text, 1));
   } else {
     std::int64_t code = 0;
-    if (!WholeArgument(context, character, 0, 0x7FFFFFFF, "String's character code", code)) return;
+    if (!WholeArgument(context, character, 0, 0x7FFFFFFF, {"String", "character code"}, code)) return;
     AppendUtf8(piece, FromAnsi(code % 256));
   }
   Repeated(context, piece, n);
@@ -329,7 +333,7 @@ void StringOf(sqlite3_context* context, int, sqlite3_value** argv) {
 
 void Chr(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t code = 0;
-  if (!LongArgument(context, argv[0], "Chr's code", code)) return;
+  if (!LongArgument(context, argv[0], {"Chr", "code"}, code)) return;
   if (code < 0 || code > 255) return InvalidArgument(context, "Chr takes a code from 0 to 255, not " + std::to_string(code));
   std::string out;
   AppendUtf8(out, FromAnsi(code));
@@ -339,7 +343,7 @@ void Chr(sqlite3_context* context, int, sqlite3_value** argv) {
 // ChrW(code): a UTF-16 code, -32768..65535 (negative codes count from 65536).
 void ChrW(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t code = 0;
-  if (!LongArgument(context, argv[0], "ChrW's code", code)) return;
+  if (!LongArgument(context, argv[0], {"ChrW", "code"}, code)) return;
   if (code < -32768 || code > 65535) {
     return InvalidArgument(context, "ChrW takes a code from -32768 to 65535, not " + std::to_string(code));
   }

@@ -175,7 +175,7 @@ template <Rounding Mode>
 void RoundAt(sqlite3_context* context, int argc, sqlite3_value** argv) {
   const char* name = Mode == Rounding::Access ? "Round" : Mode == Rounding::Odbc ? "ROUND" : "TRUNCATE";
   std::int64_t digits = 0;
-  if (argc == 4 && !LongArgument(context, argv[2], std::string(name) + "'s decimals", digits)) return;
+  if (argc == 4 && !LongArgument(context, argv[2], {name, "decimals"}, digits)) return;
   if (digits > 28 || (Mode == Rounding::Access && digits < 0) || digits < -28) {
     return InvalidArgument(context, std::string(name) + " takes " + (Mode == Rounding::Access ? "0" : "-28") +
                                         " to 28 decimals, not " + std::to_string(digits));
@@ -450,7 +450,7 @@ void Radix(sqlite3_context* context, int, sqlite3_value** argv) {
     case JetType::BigInt: width = 64; value = number.integer; break;
     default:
       if (!WholeArgument(context, number, std::numeric_limits<std::int32_t>::min(),
-                         std::numeric_limits<std::int32_t>::max(), std::string(name) + "'s number", value)) {
+                         std::numeric_limits<std::int32_t>::max(), {name, "number"}, value)) {
         return;
       }
   }
