@@ -94,12 +94,19 @@ void ResultMoment(sqlite3_context* context, const Moment& m) {
 
 // ---- Now and the parts of a date ----
 
-// Now (0), Date (1) and Time (2), in local time, to the second.
+// Now (0), Date (1) and Time (2), in local time, to the second; Timer (3), the seconds since
+// midnight, to the hundredth.
 void Now(sqlite3_context* context, int, sqlite3_value** argv) {
   int part = sqlite3_value_int(argv[0]);
-  std::time_t now = std::time(nullptr);
+  timespec clock{};
+  clock_gettime(CLOCK_REALTIME, &clock);
+  std::time_t now = clock.tv_sec;
   std::tm local{};
   localtime_r(&now, &local);
+  if (part == 3) {
+    double seconds = (local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec;
+    return sqlite3_result_double(context, seconds + static_cast<double>(clock.tv_nsec / 10'000'000) / 100);
+  }
   Moment m{DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
            ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * std::int64_t{1000}};
   if (part == 1) m.ms = 0;

@@ -451,7 +451,67 @@ void Difference(sqlite3_context* context, int argc, sqlite3_value** argv) {
   sqlite3_result_int(context, same);
 }
 
+// ---- Hyperlinks and GUIDs ----
+
+// HyperlinkPart(hyperlink, part): a hyperlink is "display#address#subaddress#screentip". Part
+// 0 is what Access shows (the display text, else the address), 1 the display text, 2 the
+// address, 3 the subaddress, 4 the screen tip, 5 the address and subaddress together.
+void HyperlinkPart(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t part = 0;
+  if (!LongArgument(context, argv[1], {"HyperlinkPart", "part"}, part)) return;
+  if (part < 0 || part > 5) return InvalidArgument(context, "HyperlinkPart takes a part from 0 to 5");
+  if (IsNullArgument(argv[0])) return;
+  std::string_view link = TextArgument(argv[0]);
+  std::string_view pieces[4];
+  for (int i = 0; i < 4; ++i) {
+    std::size_t mark = i < 3 ? link.find('#') : std::string_view::npos;
+    pieces[i] = link.substr(0, mark);
+    link = mark == std::string_view::npos ? std::string_view() : link.substr(mark + 1);
+  }
+  switch (part) {
+    case 0: return ResultText(context, pieces[0].empty() ? pieces[1] : pieces[0]);
+    case 5: return ResultText(context, pieces[2].empty() ? std::string(pieces[1]) : std::string(pieces[1]) + "#" + std::string(pieces[2]));
+    default: return ResultText(context, pieces[part - 1]);
+  }
+}
+
+// The 32 hexadecimal digits of a GUID written {8-4-4-4-12}, in upper case; empty when `text`
+// is no such GUID.
+std::string GuidDigits(std::string_view text) {
+  if (text.size() != 38 || text.front() != '{' || text.back() != '}') return {};
+  std::string out = "{";
+  for (std::size_t i = 1; i < 37; ++i) {
+    char c = text[i];
+    bool hyphen = i == 9 || i == 14 || i == 19 || i == 24;
+    if (hyphen != (c == '-')) return {};
+    if (!hyphen && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return {};
+    out += c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
+  }
+  return out + "}";
+}
+
+// GUIDFromString(text): the GUID that "{guid {...}}" or "{...}" writes.
+void GuidFromString(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) return;
+  std::string_view text = TextArgument(argv[0]);
+  if (text.size() == 45 && text.substr(0, 6) == "{guid " && text.back() == '}') text = text.substr(6, 38);
+  std::string guid = GuidDigits(text);
+  if (guid.empty()) return Raise(context, {"22018", "GUIDFromString: '" + std::string(text) + "' is not a GUID (type mismatch)"});
+  ResultText(context, guid);
+}
+
+// StringFromGUID(guid): "{guid {...}}".
+void StringFromGuid(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) return;
+  std::string guid = GuidDigits(TextArgument(argv[0]));
+  if (guid.empty()) return Raise(context, {"22018", "StringFromGUID takes a GUID (type mismatch)"});
+  ResultText(context, "{guid " + guid + "}");
+}
+
 const RuntimeFunction kText[] = {
+    {"jet_hyperlinkpart", 2, HyperlinkPart, nullptr, nullptr, true},
+    {"jet_guidfromstring", 1, GuidFromString, nullptr, nullptr, true},
+    {"jet_stringfromguid", 1, StringFromGuid, nullptr, nullptr, true},
     {"jet_ucase", 1, ChangeCase<UpperCharacter>, nullptr, nullptr, true},
     {"jet_lcase", 1, ChangeCase<LowerCharacter>, nullptr, nullptr, true},
     {"jet_strconv", 2, StrConv, nullptr, nullptr, true},

@@ -464,7 +464,67 @@ void Radix(sqlite3_context* context, int, sqlite3_value** argv) {
   ResultText(context, digits);
 }
 
+// ---- Ranges and colors ----
+
+// Partition(number, start, stop, interval): the range of `interval` numbers from `start` that
+// holds `number`, as "lower:upper", both sides padded with blanks to the width of `stop` plus
+// one; below `start` the lower side is blank, above `stop` the upper one.
+void Partition(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t start = 0, stop = 0, interval = 0;
+  if (!LongArgument(context, argv[1], {"Partition", "start"}, start) ||
+      !LongArgument(context, argv[2], {"Partition", "stop"}, stop) ||
+      !LongArgument(context, argv[3], {"Partition", "interval"}, interval)) {
+    return;
+  }
+  if (start < 0 || stop <= start || interval < 1) {
+    return InvalidArgument(context, "Partition takes 0 <= start < stop and an interval of 1 or more");
+  }
+  if (IsNullArgument(argv[0])) return;
+  std::int64_t number = sqlite3_value_int64(argv[0]);
+  const std::size_t width = std::to_string(stop).size() + 1;
+  auto padded = [width](std::string text) { return std::string(width > text.size() ? width - text.size() : 0, ' ') + text; };
+  std::string lower, upper;
+  if (number < start) {
+    upper = std::to_string(start - 1);
+  } else if (number > stop) {
+    lower = std::to_string(stop + 1);
+  } else {
+    std::int64_t from = start + (number - start) / interval * interval;
+    std::int64_t to = from + interval - 1 < stop ? from + interval - 1 : stop;
+    lower = std::to_string(from);
+    upper = std::to_string(to);
+  }
+  ResultText(context, padded(lower) + ":" + padded(upper));
+}
+
+// RGB(red, green, blue): a color as a Long, red in the low byte; a part above 255 is 255.
+void Rgb(sqlite3_context* context, int, sqlite3_value** argv) {
+  static const char* const kParts[] = {"red", "green", "blue"};
+  std::int64_t color = 0;
+  for (int i = 2; i >= 0; --i) {
+    std::int64_t part = 0;
+    if (!LongArgument(context, argv[i], {"RGB", kParts[i]}, part)) return;
+    if (part < 0) return InvalidArgument(context, std::string("RGB's ") + kParts[i] + " cannot be negative");
+    color = color * 256 + (part > 255 ? 255 : part);
+  }
+  sqlite3_result_int64(context, color);
+}
+
+// QBColor(n): the RGB value of color 0..15 of QuickBASIC's palette.
+void QBColor(sqlite3_context* context, int, sqlite3_value** argv) {
+  static constexpr std::int64_t kPalette[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                                0x008080, 0xC0C0C0, 0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                                0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  std::int64_t n = 0;
+  if (!LongArgument(context, argv[0], {"QBColor", "color"}, n)) return;
+  if (n < 0 || n > 15) return InvalidArgument(context, "QBColor takes a color from 0 to 15");
+  sqlite3_result_int64(context, kPalette[n]);
+}
+
 const RuntimeFunction kNumbers[] = {
+    {"jet_partition", 4, Partition, nullptr, nullptr, true},
+    {"jet_rgb", 3, Rgb, nullptr, nullptr, true},
+    {"jet_qbcolor", 1, QBColor, nullptr, nullptr, true},
     {"jet_abs", 3, NumberFunction<Absolute>, nullptr, nullptr, true},
     {"jet_int", 3, NumberFunction<Whole<true>>, nullptr, nullptr, true},
     {"jet_fix", 3, NumberFunction<Whole<false>>, nullptr, nullptr, true},

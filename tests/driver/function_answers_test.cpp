@@ -379,6 +379,46 @@ const Case kInspections[] = {
      "Currency|Decimal|Integer|Long", SQL_WVARCHAR},
 };
 
+// Money (the examples of the functions' documentation), ranges, colors, links and GUIDs.
+const Case kOthers[] = {
+    {"SELECT Round(Pmt(0.08 / 12, 10, 10000), 2), Round(FV(0.06 / 12, 10, -200, -500, 1), 2), "
+     "Round(PV(0.08 / 12, 240, 500), 2) FROM v",
+     "-1037.03|2581.4|-59777.15", SQL_DOUBLE},
+    {"SELECT Round(IPmt(0.1 / 12, 1, 36, 8000), 2), Round(PPmt(0.1 / 12, 1, 24, 2000), 2), IPmt(0.1, 1, 3, 100, 0, 1) "
+     "FROM v",
+     "-66.67|-75.62|0", SQL_DOUBLE},
+    {"SELECT Round(Rate(48, -200, 8000), 6), Round(NPer(0.12 / 12, -100, -1000, 10000), 2), NPer(0, -100, 1000) FROM v",
+     "0.007701|60.08|10", SQL_DOUBLE},
+    {"SELECT SLN(30000, 7500, 10), Round(SYD(30000, 7500, 10, 10), 2), DDB(2400, 300, 10, 1), Round(DDB(2400, 300, 10, 10), 2) "
+     "FROM v",
+     "2250|409.09|480|22.12", SQL_DOUBLE},
+    {"IPmt(0.1, 4, 3, 100)", "error 22023", 0},
+    {"SLN(1, 0, 0)", "error 22023", 0},
+    {"Rate(10, 100, 100)", "error 22023", 0},
+    {"Pmt(nd, 10, 100)", "error 22004", 0},
+    {"SELECT Partition(7, 0, 99, 5), Partition(-1, 0, 100, 10), Partition(100, 0, 100, 10), Partition(150, 0, 100, 10) "
+     "FROM v",
+     "  5:  9|    :  -1| 100: 100| 101:    ", SQL_WVARCHAR},
+    {"Partition(nl, 0, 9, 1)", "NULL", SQL_WVARCHAR},
+    {"Partition(1, 5, 5, 1)", "error 22023", 0},
+    {"SELECT RGB(255, 0, 300), RGB(1, 2, 3), QBColor(1), QBColor(15) FROM v", "16711935|197121|8388608|16777215",
+     SQL_INTEGER},
+    {"RGB(-1, 0, 0)", "error 22023", 0},
+    {"QBColor(16)", "error 22023", 0},
+    {"SELECT HyperlinkPart('Site#http://x.org#top#tip'), HyperlinkPart('#http://x.org#top', 0), "
+     "HyperlinkPart('Site#http://x.org#top#tip', 4), HyperlinkPart('#http://x.org#top', 5) FROM v",
+     "Site|http://x.org|tip|http://x.org#top", SQL_WVARCHAR},
+    {"GUIDFromString('{guid {6ba7b810-9dad-11d1-80b4-00c04fd430c8}}')", "{6BA7B810-9DAD-11D1-80B4-00C04FD430C8}", SQL_GUID},
+    {"StringFromGUID(GUIDFromString('{6ba7b810-9dad-11d1-80b4-00c04fd430c8}'))",
+     "{guid {6BA7B810-9DAD-11D1-80B4-00C04FD430C8}}", SQL_WVARCHAR},
+    {"GUIDFromString('{6ba7b810}')", "error 22018", 0},
+    {"SELECT IsArray(s), IsError(s), IsObject(nt), CurrentUser(), Timer() >= 0 AND Timer() < 86400 FROM v",
+     "0|0|0|Admin|1", SQL_BIT},
+    // Functions the driver does not build are refused by name; unknown names as unknown.
+    {"DLookup('s', 'v')", "error 42000", 0},
+    {"NoSuchFunction(s)", "error 42000", 0},
+};
+
 const Case kAggregates[] = {
     {"SELECT Sum(CCur(v / 100)), Avg(CCur(v / 100)) FROM g", "44985.0000|14.9950", SQL_DECIMAL},
     {"SELECT Sum(CDec('0.1')) FROM g", "300.0", SQL_NUMERIC},
@@ -598,6 +638,10 @@ TEST_F(FunctionAnswersTest, Formats) {
 
 TEST_F(FunctionAnswersTest, TestsOnValues) {
   for (const Case& c : kInspections) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, MoneyRangesColorsLinksAndGuids) {
+  for (const Case& c : kOthers) Check(c);
 }
 
 TEST_F(FunctionAnswersTest, Aggregates) {
