@@ -542,11 +542,12 @@ std::string LongTimeText(const Moment& m) {
          (hour < 12 ? " AM" : " PM");
 }
 
-// Access's General Date: the date, the time, or both; the time without seconds never.
+// Access's General Date: the date, the time, or both; day 0 (1899-12-30) shows as its time
+// alone, midnight included.
 std::string GeneralDateText(const Moment& m) {
   CivilDay c = CivilFromDays(m.day);
   bool time = m.ms / 1000 != 0;
-  if (m.day == 0 && time) return LongTimeText(m);
+  if (m.day == 0) return LongTimeText(m);
   return time ? ShortDateText(c) + " " + LongTimeText(m) : ShortDateText(c);
 }
 

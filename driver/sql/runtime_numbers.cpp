@@ -211,12 +211,12 @@ void Math(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
   double x = sqlite3_value_double(argv[0]);
   double r = F(x);
-  if (std::isnan(r)) return InvalidArgument(context, "the function is not defined for " + VariantText([&] {
-                                                       Variant v;
-                                                       v.type = MakeType(JetType::Double);
-                                                       v.real = x;
-                                                       return v;
-                                                     }()));
+  if (std::isnan(r)) {
+    Variant shown;
+    shown.type = MakeType(JetType::Double);
+    shown.real = x;
+    return InvalidArgument(context, "the function is not defined for " + VariantText(shown));
+  }
   if (!std::isfinite(r)) return OutOfRange(context, "the result does not fit a Double");
   sqlite3_result_double(context, r);
 }

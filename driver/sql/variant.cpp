@@ -123,9 +123,10 @@ std::string DateText(double linear) {
   if (!p) return {};
   char buffer[64];
   std::string out;
+  // Day 0, 1899-12-30, shows as its time alone, midnight included (12:00:00 AM).
   bool hasDate = !(linear >= 0 && linear < 1);
-  bool hasTime = p->hour != 0 || p->minute != 0 || p->second != 0;
-  if (hasDate || !hasTime) {
+  bool hasTime = p->hour != 0 || p->minute != 0 || p->second != 0 || !hasDate;
+  if (hasDate) {
     std::snprintf(buffer, sizeof buffer, "%d/%d/%d", p->month, p->day, p->year);
     out = buffer;
   }
