@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -144,8 +145,23 @@ void DecimalNegate(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 // ---- Aggregates ----
 
+// The engine's aggregate state is aligned for 8-byte values only, and a 128-bit one wants 16:
+// the sums below are kept as bytes and copied in and out (the engine's zero bytes are a sum of
+// 0).
+template <typename T>
+T Load(const unsigned char* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+template <typename T>
+void Store(unsigned char* bytes, const T& value) {
+  std::memcpy(bytes, &value, sizeof value);
+}
+
 struct DecimalSum {
-  Decimal sum;
+  unsigned char sum[sizeof(Decimal)];  // a Decimal
   std::int64_t count;
   bool failed;
 };
@@ -159,11 +175,11 @@ void DecimalSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
     return;
   }
   Decimal out;
-  if (AddDecimal(s->sum, v, out) != NumberStatus::Ok) {
+  if (AddDecimal(Load<Decimal>(s->sum), v, out) != NumberStatus::Ok) {
     s->failed = true;
     return OutOfRange(context, "the sum does not fit a Decimal");
   }
-  s->sum = out;
+  Store(s->sum, out);
   ++s->count;
 }
 
@@ -171,23 +187,24 @@ template <bool Average>
 void DecimalSumFinal(sqlite3_context* context) {
   auto* s = static_cast<DecimalSum*>(sqlite3_aggregate_context(context, 0));
   if (s == nullptr || s->count == 0 || s->failed) return;
-  if (!Average) return ResultDecimal(context, s->sum);
+  Decimal sum = Load<Decimal>(s->sum);
+  if (!Average) return ResultDecimal(context, sum);
   Decimal out;
-  if (DivideDecimal(s->sum, DecimalFromInt64(s->count), out) != NumberStatus::Ok) {
+  if (DivideDecimal(sum, DecimalFromInt64(s->count), out) != NumberStatus::Ok) {
     return OutOfRange(context, "the average does not fit a Decimal");
   }
   ResultDecimal(context, out);
 }
 
 struct CurrencySum {
-  __int128 sum;
+  unsigned char sum[sizeof(__int128)];  // an __int128
   std::int64_t count;
 };
 
 void CurrencyAverageStep(sqlite3_context* context, int, sqlite3_value** argv) {
   auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(context, sizeof(CurrencySum)));
   if (s == nullptr || sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  s->sum += sqlite3_value_int64(argv[0]);
+  Store(s->sum, Load<__int128>(s->sum) + sqlite3_value_int64(argv[0]));
   ++s->count;
 }
 
@@ -195,10 +212,11 @@ void CurrencyAverageStep(sqlite3_context* context, int, sqlite3_value** argv) {
 void CurrencyAverageFinal(sqlite3_context* context) {
   auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(context, 0));
   if (s == nullptr || s->count == 0) return;
-  __int128 q = s->sum / s->count;
-  __int128 r = s->sum % s->count;
+  const auto sum = Load<__int128>(s->sum);
+  __int128 q = sum / s->count;
+  __int128 r = sum % s->count;
   __int128 twice = (r < 0 ? -r : r) * 2;
-  if (twice > s->count || (twice == s->count && (q % 2 != 0))) q += s->sum < 0 ? -1 : 1;
+  if (twice > s->count || (twice == s->count && (q % 2 != 0))) q += sum < 0 ? -1 : 1;
   sqlite3_result_int64(context, static_cast<std::int64_t>(q));
 }
 
