@@ -322,7 +322,7 @@ void ResultAs(sqlite3_context* context, const Variant& v, const Type& to) {
 bool RegisterRuntime(sqlite3* db, Engine* engine) {
   if (!RegisterLike(db)) return false;
   for (std::span<const RuntimeFunction> group : {OperatorFunctions(), TextFunctions(), NumberFunctions(),
-                                                 DateFunctions(), FormatFunctions(), InspectionFunctions(),
+                                                 DateFunctions(), FormatFunctions(), PredicateFunctions(),
                                                  FinanceFunctions()}) {
     for (const RuntimeFunction& f : group) {
       int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);

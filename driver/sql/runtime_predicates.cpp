@@ -40,13 +40,13 @@ void Inspect(sqlite3_context* context, int, sqlite3_value** argv) {
   sqlite3_result_int(context, !v.IsNull() && Test(v) ? -1 : 0);
 }
 
-const RuntimeFunction kInspections[] = {
+const RuntimeFunction kPredicates[] = {
     {"jet_isnumeric", 2, Inspect<ReadsAsNumber>, nullptr, nullptr, true},
     {"jet_isdate", 2, Inspect<ReadsAsDate>, nullptr, nullptr, true},
 };
 
 }  // namespace
 
-std::span<const RuntimeFunction> InspectionFunctions() { return kInspections; }
+std::span<const RuntimeFunction> PredicateFunctions() { return kPredicates; }
 
 }  // namespace mdbodbc::sql
