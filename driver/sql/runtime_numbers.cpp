@@ -194,7 +194,15 @@ void RoundAt(sqlite3_context* context, int argc, sqlite3_value** argv) {
   }
   if (real && !std::isfinite(number.real)) return ResultAs(context, number, result);
   Decimal exact, scaled;
-  if (!AsDecimal(number, exact)) return OutOfRange(context, std::string(name) + ": the value does not fit a Decimal");
+  if (!AsDecimal(number, exact)) {
+    // A double beyond every Decimal: whole at any place a Decimal has, rounded as a double.
+    if (!real) return OutOfRange(context, std::string(name) + ": the value does not fit a Decimal");
+    double unit = 1;
+    for (int i = 0; i < -places; ++i) unit *= 10;
+    double units = number.real / unit;
+    number.real = (Mode == Rounding::Truncate ? std::trunc(units) : std::nearbyint(units)) * unit;
+    return ResultAs(context, number, result);
+  }
   if (ScaleDecimal(exact, places, Mode == Rounding::Truncate, scaled) != NumberStatus::Ok) {
     return OutOfRange(context, std::string(name) + ": the result does not fit");
   }
