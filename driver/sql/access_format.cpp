@@ -485,7 +485,8 @@ std::string RenderNumber(const Section& s, Digits d) {
         if (inExponent) {
           if (!exponentWritten) {
             std::string e = std::to_string(exponent < 0 ? -exponent : exponent);
-            if (static_cast<int>(e.size()) < s.exponentZeros) e.insert(0, static_cast<std::size_t>(s.exponentZeros) - e.size(), '0');
+            const auto zeros = static_cast<std::size_t>(s.exponentZeros);
+            if (e.size() < zeros) e.insert(0, zeros - e.size(), '0');
             out += e;
             exponentWritten = true;
           }

@@ -95,7 +95,9 @@ bool AddInterval(const Moment& from, DateInterval interval, std::int64_t count, 
     case DateInterval::Year:
     case DateInterval::Quarter:
     case DateInterval::Month: {
-      std::int64_t months = interval == DateInterval::Year ? count * 12 : interval == DateInterval::Quarter ? count * 3 : count;
+      std::int64_t months = interval == DateInterval::Year      ? count * 12
+                            : interval == DateInterval::Quarter ? count * 3
+                                                                : count;
       if (months > 200'000 || months < -200'000) return false;
       CivilDay c = CivilFromDays(from.day);
       std::int64_t total = static_cast<std::int64_t>(c.year) * 12 + (c.month - 1) + months;

@@ -343,7 +343,8 @@ std::string EmitIsDate(const CallSite& c) { return AllTyped(c, "jet_isdate"); }
 
 // The financial functions: every argument a Double, and for each optional one from `first`
 // on the value (engine SQL) that a call leaving it out means.
-std::string Finance(const CallSite& c, std::string_view name, std::size_t first, std::initializer_list<const char*> optional) {
+std::string Finance(const CallSite& c, std::string_view name, std::size_t first,
+                    std::initializer_list<const char*> optional) {
   std::string sql = std::string(name) + "(";
   for (std::size_t i = 0; i < first + optional.size(); ++i) {
     if (i > 0) sql += ", ";

@@ -217,7 +217,9 @@ void TimestampAdd(sqlite3_context* context, int, sqlite3_value** argv) {
   std::int64_t nanoseconds = sqlite3_value_int64(argv[1]);
   Moment m, out;
   if (!DateArgument(context, argv[2], m)) return;
-  if (!AddInterval(m, DateInterval::Millisecond, nanoseconds / 1'000'000, out)) return OutsideRange(context, "the result of TIMESTAMPADD");
+  if (!AddInterval(m, DateInterval::Millisecond, nanoseconds / 1'000'000, out)) {
+    return OutsideRange(context, "the result of TIMESTAMPADD");
+  }
   ResultMoment(context, out);
 }
 
@@ -230,7 +232,8 @@ void TimestampDiff(sqlite3_context* context, int, sqlite3_value** argv) {
   if (!haveA || !haveB) return;
   std::int64_t n = IntervalsBetween(a, b, interval, 1);
   if (interval == DateInterval::Millisecond) {
-    if (n > std::numeric_limits<std::int64_t>::max() / 1'000'000 || n < std::numeric_limits<std::int64_t>::min() / 1'000'000) {
+    constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 1'000'000;
+    if (n > kLimit || n < -kLimit) {
       return OutOfRange(context, "TIMESTAMPDIFF: the difference does not fit");
     }
     n *= 1'000'000;

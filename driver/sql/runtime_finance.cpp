@@ -86,7 +86,9 @@ void PaymentPart(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (!Numbers(context, argc, argv, name, a)) return;
   double rate = a[0], per = a[1], nper = a[2], pv = a[3], fv = a[4];
   bool atStart = a[5] != 0;
-  if (per < 1 || per > nper) return InvalidArgument(context, std::string(name) + "'s period must lie between 1 and the number of periods");
+  if (per < 1 || per > nper) {
+    return InvalidArgument(context, std::string(name) + "'s period must lie between 1 and the number of periods");
+  }
   double interest = InterestPart(rate, per, nper, pv, fv, atStart);
   Answer(context, Principal ? Payment(rate, nper, pv, fv, atStart) - interest : interest, name);
 }

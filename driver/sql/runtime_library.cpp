@@ -470,7 +470,11 @@ void HyperlinkPart(sqlite3_context* context, int, sqlite3_value** argv) {
   }
   switch (part) {
     case 0: return ResultText(context, pieces[0].empty() ? pieces[1] : pieces[0]);
-    case 5: return ResultText(context, pieces[2].empty() ? std::string(pieces[1]) : std::string(pieces[1]) + "#" + std::string(pieces[2]));
+    case 5: {
+      std::string address(pieces[1]);
+      if (!pieces[2].empty()) address.append("#").append(pieces[2]);
+      return ResultText(context, address);
+    }
     default: return ResultText(context, pieces[part - 1]);
   }
 }
@@ -496,7 +500,9 @@ void GuidFromString(sqlite3_context* context, int, sqlite3_value** argv) {
   std::string_view text = TextArgument(argv[0]);
   if (text.size() == 45 && text.substr(0, 6) == "{guid " && text.back() == '}') text = text.substr(6, 38);
   std::string guid = GuidDigits(text);
-  if (guid.empty()) return Raise(context, {"22018", "GUIDFromString: '" + std::string(text) + "' is not a GUID (type mismatch)"});
+  if (guid.empty()) {
+    return Raise(context, {"22018", "GUIDFromString: '" + std::string(text) + "' is not a GUID (type mismatch)"});
+  }
   ResultText(context, guid);
 }
 

@@ -22,7 +22,9 @@ bool ReadsAsNumber(const Variant& v) {
   bool hex = t[1] == 'h' || t[1] == 'H';
   if (!hex && t[1] != 'o' && t[1] != 'O') return false;
   for (char c : t.substr(2)) {
-    bool digit = (c >= '0' && c <= '7') || (hex && ((c >= '8' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+    bool octal = c >= '0' && c <= '7';
+    bool hexadecimal = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    bool digit = hex ? hexadecimal : octal;
     if (!digit) return false;
   }
   return true;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 namespace mdbodbc::sql {
 namespace {
 
@@ -119,14 +121,17 @@ const FormatCase kNumbers[] = {
     {"Scientific", 0, "0.00E+00"},
 };
 
-TEST(FormatTest, NumbersTakeTheirSectionAndPlaces) {
-  for (const FormatCase& c : kNumbers) {
+// Each case's value, of type `type`, in its format.
+void CheckFormats(std::span<const FormatCase> cases, JetType type) {
+  for (const FormatCase& c : cases) {
     Variant v;
-    v.type = MakeType(JetType::Double);
+    v.type = MakeType(type);
     v.real = c.value;
     EXPECT_EQ(DisplayFormat(c.format).Apply(v).value_or("<Null>"), c.text) << c.format << " " << c.value;
   }
 }
+
+TEST(FormatTest, NumbersTakeTheirSectionAndPlaces) { CheckFormats(kNumbers, JetType::Double); }
 
 // Dates: every part, twelve hours, and the forms made of others; 2000-02-29 13:05:09 and
 // 1899-12-30 00:00:00, the day the stored form starts.
@@ -147,12 +152,7 @@ const FormatCase kDates[] = {
 };
 
 TEST(FormatTest, DatesWriteEachPart) {
-  for (const FormatCase& c : kDates) {
-    Variant v;
-    v.type = MakeType(JetType::DateTime);
-    v.real = c.value;
-    EXPECT_EQ(DisplayFormat(c.format).Apply(v).value_or("<Null>"), c.text) << c.format;
-  }
+  CheckFormats(kDates, JetType::DateTime);
   Variant null;
   null.type = MakeType(JetType::Null);
   EXPECT_EQ(DisplayFormat("mmm-yy;;;\"none\"").Apply(null), "none");

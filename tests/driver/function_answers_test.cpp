@@ -419,6 +419,30 @@ const Case kOthers[] = {
     {"NoSuchFunction(s)", "error 42000", 0},
 };
 
+// Arguments at the ends of their ranges and texts with a NUL: an answer or an error, never a
+// wrapped value, a crash or a value past the connection's memory bound.
+const Case kHostile[] = {
+    {"Space(2147483647)", "error HY001", 0},
+    {"String(2000000000, 'ab')", "error HY001", 0},
+    {"{fn REPEAT('ab', 2000000000)}", "error HY001", 0},
+    {"SELECT Mid(s, 2147483647), Left(s, 2147483647), Right(s, 2147483647), InStr(2147483647, s, 'a') FROM v",
+     "|Hello World|Hello World|0", SQL_WVARCHAR},
+    {"SELECT Len('a' & Chr(0) & 'b'), InStr('a' & Chr(0) & 'b', 'b'), Len(Replace('a' & Chr(0) & 'b', Chr(0), '')) "
+     "FROM v",
+     "3|3|2", SQL_INTEGER},
+    {"SELECT Len(Format(1E308, '0')), Len(Format(d, String(300, '0') & '.' & String(300, '0'))) FROM v", "309|601",
+     SQL_INTEGER},
+    {"SELECT Format(5, '0 \"abc'), Format(5, '\\') FROM v", "5 abc|", SQL_WVARCHAR},
+    {"SELECT {fn ROUND(1E308, -28)}, {fn TRUNCATE(-1E300, -3)} FROM v", "1e+308|-1e+300", SQL_DOUBLE},
+    {"ChrW(55296)", "error 22023", 0},
+    {"Hex(CDec('1E20'))", "error 22003", 0},
+    {"Val(String(400, '9'))", "error 22003", 0},
+    {"DateAdd('d', 1E300, dt)", "error 22008", 0},
+    {"DateAdd('yyyy', 2147483647, dt)", "error 22008", 0},
+    {"DateSerial(-32768, 1, 1)", "error 22008", 0},
+    {"TimeSerial(32767, 32767, 32767)", "1903-10-19 10:13:07", SQL_TYPE_TIMESTAMP},
+};
+
 const Case kAggregates[] = {
     {"SELECT Sum(CCur(v / 100)), Avg(CCur(v / 100)) FROM g", "44985.0000|14.9950", SQL_DECIMAL},
     {"SELECT Sum(CDec('0.1')) FROM g", "300.0", SQL_NUMERIC},
@@ -642,6 +666,26 @@ TEST_F(FunctionAnswersTest, TestsOnValues) {
 
 TEST_F(FunctionAnswersTest, MoneyRangesColorsLinksAndGuids) {
   for (const Case& c : kOthers) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, HostileArguments) {
+  for (const Case& c : kHostile) Check(c);
+}
+
+// Each run of a statement starts VBA's sequence again; the calls of one run share it.
+TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
+  SQLHSTMT stmt = session->AllocStmt();
+  ASSERT_EQ(session->Prepare(stmt, "SELECT Rnd(), Rnd() FROM seq"), SQL_SUCCESS);
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    std::string rows;
+    while (SQLFetch(stmt) == SQL_SUCCESS) {
+      rows += Narrow(ReadWide(stmt, 1).value_or(u"")) + "," + Narrow(ReadWide(stmt, 2).value_or(u"")) + ";";
+    }
+    EXPECT_EQ(rows, "0.7055475,0.533424;0.5795186,0.28956246;0.301948,0.7747401;") << "run " << run;
+    SQLFreeStmt(stmt, SQL_CLOSE);
+  }
+  SQLFreeStmt(stmt, SQL_DROP);
 }
 
 TEST_F(FunctionAnswersTest, Aggregates) {
