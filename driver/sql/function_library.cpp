@@ -368,12 +368,9 @@ std::string EmitHyperlinkPart(const CallSite& c) {
 // ---- ODBC's keywords ----
 
 // The text of a keyword argument, which the translator wrote as a quoted literal.
-std::string KeywordText(const CallSite& c, std::size_t i) {
-  std::string text = c.args[i];
+std::string_view KeywordText(const CallSite& c, std::size_t i) {
+  std::string_view text = c.args[i];
   if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'') text = text.substr(1, text.size() - 2);
-  for (char& ch : text) {
-    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
-  }
   return text;
 }
 
@@ -389,14 +386,16 @@ constexpr IntervalKeyword kIntervals[] = {
     {"SQL_TSI_YEAR", 1},
 };
 
+// A keyword as written (any letter case) against its upper-case name.
+bool SameKeyword(std::string_view written, std::string_view name) {
+  return written.size() == name.size() && std::equal(written.begin(), written.end(), name.begin(), [](char a, char b) {
+           return (a >= 'a' && a <= 'z' ? a - 32 : a) == b;
+         });
+}
+
 const IntervalKeyword* FindInterval(std::string_view keyword) {
   for (const IntervalKeyword& k : kIntervals) {
-    if (keyword.size() == k.name.size() &&
-        std::equal(keyword.begin(), keyword.end(), k.name.begin(), [](char a, char b) {
-          return (a >= 'a' && a <= 'z' ? a - 32 : a) == b;
-        })) {
-      return &k;
-    }
+    if (SameKeyword(keyword, k.name)) return &k;
   }
   return nullptr;
 }
@@ -426,12 +425,7 @@ constexpr TypeKeyword kTypes[] = {
 
 const TypeKeyword* FindTypeKeyword(std::string_view keyword) {
   for (const TypeKeyword& k : kTypes) {
-    if (keyword.size() == k.name.size() &&
-        std::equal(keyword.begin(), keyword.end(), k.name.begin(), [](char a, char b) {
-          return (a >= 'a' && a <= 'z' ? a - 32 : a) == b;
-        })) {
-      return &k;
-    }
+    if (SameKeyword(keyword, k.name)) return &k;
   }
   return nullptr;
 }
