@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -162,13 +163,13 @@ void DatePart(sqlite3_context* context, int, sqlite3_value** argv) {
   sqlite3_result_int(context, PartOf(m, interval, first, week));
 }
 
-// DateAdd(interval, number, date): the number cut to a whole one toward zero.
+// DateAdd(interval, number, date): the number rounded to a whole one, half to even.
 void AddAndReport(sqlite3_context* context, DateInterval interval, sqlite3_value* number, sqlite3_value* date,
                   const char* function) {
   if (IsNullArgument(number)) return NullNotAllowed(context, std::string(function) + "'s number cannot be Null");
   double n = sqlite3_value_double(number);
   if (!(n > -9e18 && n < 9e18)) return OutsideRange(context, "the result of " + std::string(function));
-  auto count = static_cast<std::int64_t>(n);
+  auto count = static_cast<std::int64_t>(std::nearbyint(n));
   Moment m, out;
   if (!DateArgument(context, date, m)) return;
   if (!AddInterval(m, interval, count, out)) return OutsideRange(context, "the result of " + std::string(function));
