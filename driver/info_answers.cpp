@@ -19,6 +19,21 @@ InfoAnswer Short(SQLUSMALLINT value) {
   return a;
 }
 
+// ODBC 3.5's bit for a GUID, which the driver manager's headers may lack.
+#ifndef SQL_CVT_GUID
+#define SQL_CVT_GUID 0x01000000L
+#endif
+
+// The targets of {fn CONVERT}: the texts, the numbers and dates, the binaries, the GUID.
+constexpr SQLUINTEGER kConvertToText =
+    SQL_CVT_CHAR | SQL_CVT_VARCHAR | SQL_CVT_LONGVARCHAR | SQL_CVT_WCHAR | SQL_CVT_WVARCHAR | SQL_CVT_WLONGVARCHAR;
+constexpr SQLUINTEGER kConvertToValues = kConvertToText | SQL_CVT_BIGINT | SQL_CVT_BIT | SQL_CVT_DECIMAL |
+                                         SQL_CVT_DOUBLE | SQL_CVT_FLOAT | SQL_CVT_INTEGER | SQL_CVT_NUMERIC |
+                                         SQL_CVT_REAL | SQL_CVT_SMALLINT | SQL_CVT_TINYINT | SQL_CVT_DATE |
+                                         SQL_CVT_TIME | SQL_CVT_TIMESTAMP;
+constexpr SQLUINTEGER kConvertToBinary = SQL_CVT_BINARY | SQL_CVT_VARBINARY | SQL_CVT_LONGVARBINARY;
+constexpr SQLUINTEGER kConvertToGuid = SQL_CVT_GUID;
+
 InfoAnswer Integer(SQLUINTEGER value) {
   InfoAnswer a;
   a.kind = InfoAnswer::Kind::Integer;
@@ -81,7 +96,7 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_DATA_SOURCE_NAME: return Text(connection.dataSource);
     case SQL_SERVER_NAME: return Text("");
     case SQL_DATABASE_NAME: return Text(connection.path);
-    case SQL_USER_NAME: return Text("");
+    case SQL_USER_NAME: return Text("Admin");  // Access's user of a file without a workgroup, as {fn USER()}
 
     // Cursors: forward-only and static, read-only, scrolling in every direction.
     case SQL_SCROLL_OPTIONS: return Integer(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC);
@@ -166,18 +181,32 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_SUBQUERIES:
       return Integer(SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN | SQL_SQ_QUANTIFIED | SQL_SQ_CORRELATED_SUBQUERIES);
     case SQL_UNION: return Integer(SQL_U_UNION | SQL_U_UNION_ALL);
+    // The scalar functions of {fn ...} that the function library holds (function_library.cpp).
     case SQL_STRING_FUNCTIONS:
-      return Integer(SQL_FN_STR_CONCAT | SQL_FN_STR_LEFT | SQL_FN_STR_RIGHT | SQL_FN_STR_LENGTH | SQL_FN_STR_LTRIM |
-                     SQL_FN_STR_RTRIM | SQL_FN_STR_LCASE | SQL_FN_STR_UCASE | SQL_FN_STR_LOCATE |
-                     SQL_FN_STR_LOCATE_2 | SQL_FN_STR_SUBSTRING | SQL_FN_STR_REPLACE);
+      return Integer(SQL_FN_STR_ASCII | SQL_FN_STR_BIT_LENGTH | SQL_FN_STR_CHAR | SQL_FN_STR_CHAR_LENGTH |
+                     SQL_FN_STR_CHARACTER_LENGTH | SQL_FN_STR_CONCAT | SQL_FN_STR_DIFFERENCE | SQL_FN_STR_INSERT |
+                     SQL_FN_STR_LCASE | SQL_FN_STR_LEFT | SQL_FN_STR_LENGTH | SQL_FN_STR_LOCATE |
+                     SQL_FN_STR_LOCATE_2 | SQL_FN_STR_LTRIM | SQL_FN_STR_OCTET_LENGTH | SQL_FN_STR_REPEAT |
+                     SQL_FN_STR_REPLACE | SQL_FN_STR_RIGHT | SQL_FN_STR_RTRIM | SQL_FN_STR_SOUNDEX |
+                     SQL_FN_STR_SPACE | SQL_FN_STR_SUBSTRING | SQL_FN_STR_UCASE);
     case SQL_NUMERIC_FUNCTIONS:
-      return Integer(SQL_FN_NUM_ABS | SQL_FN_NUM_CEILING | SQL_FN_NUM_FLOOR | SQL_FN_NUM_ROUND | SQL_FN_NUM_MOD |
-                     SQL_FN_NUM_SQRT | SQL_FN_NUM_POWER | SQL_FN_NUM_EXP | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 |
-                     SQL_FN_NUM_PI | SQL_FN_NUM_SIN | SQL_FN_NUM_COS | SQL_FN_NUM_TAN | SQL_FN_NUM_SIGN);
+      return Integer(SQL_FN_NUM_ABS | SQL_FN_NUM_ACOS | SQL_FN_NUM_ASIN | SQL_FN_NUM_ATAN | SQL_FN_NUM_ATAN2 |
+                     SQL_FN_NUM_CEILING | SQL_FN_NUM_COS | SQL_FN_NUM_COT | SQL_FN_NUM_DEGREES | SQL_FN_NUM_EXP |
+                     SQL_FN_NUM_FLOOR | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 | SQL_FN_NUM_MOD | SQL_FN_NUM_PI |
+                     SQL_FN_NUM_POWER | SQL_FN_NUM_RADIANS | SQL_FN_NUM_RAND | SQL_FN_NUM_ROUND | SQL_FN_NUM_SIGN |
+                     SQL_FN_NUM_SIN | SQL_FN_NUM_SQRT | SQL_FN_NUM_TAN | SQL_FN_NUM_TRUNCATE);
     case SQL_TIMEDATE_FUNCTIONS:
-      return Integer(SQL_FN_TD_NOW | SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_YEAR | SQL_FN_TD_MONTH |
-                     SQL_FN_TD_DAYOFMONTH | SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE | SQL_FN_TD_SECOND);
-    case SQL_SYSTEM_FUNCTIONS: return Integer(SQL_FN_SYS_IFNULL);
+      return Integer(SQL_FN_TD_CURRENT_DATE | SQL_FN_TD_CURRENT_TIME | SQL_FN_TD_CURRENT_TIMESTAMP |
+                     SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_DAYNAME | SQL_FN_TD_DAYOFMONTH |
+                     SQL_FN_TD_DAYOFWEEK | SQL_FN_TD_DAYOFYEAR | SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE |
+                     SQL_FN_TD_MONTH | SQL_FN_TD_MONTHNAME | SQL_FN_TD_NOW | SQL_FN_TD_QUARTER | SQL_FN_TD_SECOND |
+                     SQL_FN_TD_TIMESTAMPADD | SQL_FN_TD_TIMESTAMPDIFF | SQL_FN_TD_WEEK | SQL_FN_TD_YEAR);
+    case SQL_TIMEDATE_ADD_INTERVALS:
+    case SQL_TIMEDATE_DIFF_INTERVALS:
+      return Integer(SQL_FN_TSI_FRAC_SECOND | SQL_FN_TSI_SECOND | SQL_FN_TSI_MINUTE | SQL_FN_TSI_HOUR |
+                     SQL_FN_TSI_DAY | SQL_FN_TSI_WEEK | SQL_FN_TSI_MONTH | SQL_FN_TSI_QUARTER | SQL_FN_TSI_YEAR);
+    case SQL_SYSTEM_FUNCTIONS: return Integer(SQL_FN_SYS_DBNAME | SQL_FN_SYS_IFNULL | SQL_FN_SYS_USERNAME);
+    case SQL_CONVERT_FUNCTIONS: return Integer(SQL_FN_CVT_CONVERT);
     case SQL_SQL92_PREDICATES:
       return Integer(SQL_SP_BETWEEN | SQL_SP_COMPARISON | SQL_SP_EXISTS | SQL_SP_IN | SQL_SP_ISNOTNULL |
                      SQL_SP_ISNULL | SQL_SP_LIKE | SQL_SP_QUANTIFIED_COMPARISON);
@@ -216,9 +245,6 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_DDL_INDEX:
     case SQL_DATETIME_LITERALS:
     case SQL_INFO_SCHEMA_VIEWS:
-    case SQL_CONVERT_FUNCTIONS:
-    case SQL_TIMEDATE_ADD_INTERVALS:
-    case SQL_TIMEDATE_DIFF_INTERVALS:
     case SQL_SQL92_DATETIME_FUNCTIONS:
     case SQL_SQL92_FOREIGN_KEY_DELETE_RULE:
     case SQL_SQL92_FOREIGN_KEY_UPDATE_RULE:
@@ -230,28 +256,30 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_STANDARD_CLI_CONFORMANCE:
     case SQL_INDEX_KEYWORDS:
       return Integer(0);
+    // {fn CONVERT(value, SQL_type)}: what each type of value converts to.
     case SQL_CONVERT_BIGINT:
-    case SQL_CONVERT_BINARY:
     case SQL_CONVERT_BIT:
-    case SQL_CONVERT_CHAR:
-    case SQL_CONVERT_DATE:
     case SQL_CONVERT_DECIMAL:
     case SQL_CONVERT_DOUBLE:
     case SQL_CONVERT_FLOAT:
     case SQL_CONVERT_INTEGER:
-    case SQL_CONVERT_LONGVARCHAR:
     case SQL_CONVERT_NUMERIC:
     case SQL_CONVERT_REAL:
     case SQL_CONVERT_SMALLINT:
-    case SQL_CONVERT_TIME:
-    case SQL_CONVERT_TIMESTAMP:
     case SQL_CONVERT_TINYINT:
-    case SQL_CONVERT_VARBINARY:
+    case SQL_CONVERT_DATE:
+    case SQL_CONVERT_TIME:
+    case SQL_CONVERT_TIMESTAMP: return Integer(kConvertToValues);
+    case SQL_CONVERT_CHAR:
     case SQL_CONVERT_VARCHAR:
-    case SQL_CONVERT_LONGVARBINARY:
+    case SQL_CONVERT_LONGVARCHAR:
     case SQL_CONVERT_WCHAR:
     case SQL_CONVERT_WVARCHAR:
-    case SQL_CONVERT_WLONGVARCHAR: return Integer(0);
+    case SQL_CONVERT_WLONGVARCHAR: return Integer(kConvertToValues | kConvertToBinary | kConvertToGuid);
+    case SQL_CONVERT_BINARY:
+    case SQL_CONVERT_VARBINARY:
+    case SQL_CONVERT_LONGVARBINARY: return Integer(kConvertToBinary);
+    case SQL_CONVERT_GUID: return Integer(kConvertToText | kConvertToGuid);
     default: return std::nullopt;
   }
 }

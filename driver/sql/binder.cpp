@@ -1000,7 +1000,19 @@ class Binder {
       inner.inAggregate = true;
     }
     std::vector<Type> types;
-    for (auto& a : e.args) {
+    const int keywordAt = KeywordArgument(*def);
+    std::string keyword;
+    for (std::size_t i = 0; i < e.args.size(); ++i) {
+      auto& a = e.args[i];
+      if (static_cast<int>(i) == keywordAt) {
+        // A keyword such as SQL_INTEGER or SQL_TSI_DAY: the function reads its name, not a column.
+        if (a->kind == ExprKind::Column && a->path.size() == 1 && !a->bracketed) {
+          a->kind = ExprKind::Text;
+          a->text = a->path[0];
+          a->path.clear();
+        }
+        if (a->kind == ExprKind::Text) keyword = a->text;
+      }
       if (a->kind == ExprKind::Star) {
         if (!def->aggregate || count != 1) return Fail("42000", "* is an argument of COUNT only", a->offset);
         a->type = MakeType(JetType::Long);
@@ -1011,7 +1023,8 @@ class Binder {
     }
     std::string problem;
     Type result;
-    if (!def->type(types, result, problem)) {
+    bool fits = keywordAt >= 0 ? KeywordCallType(*def, keyword, types, result, problem) : def->type(types, result, problem);
+    if (!fits) {
       return Fail("22018", "function " + name + ": " + problem, e.offset);
     }
     // An argument that is a parameter takes the type the function reads it as.

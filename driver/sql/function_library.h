@@ -47,6 +47,15 @@ bool IsEngineFunctionAllowed(std::string_view name);
 // Access functions that exist but are not built yet: their calls are refused naming them.
 bool IsKnownUnsupported(std::string_view name);
 
+// The argument of `def` that is a keyword rather than a value (0-based), or -1: the type of
+// {fn CONVERT(value, SQL_INTEGER)} and the interval of {fn TIMESTAMPADD(SQL_TSI_DAY, n, t)}. A
+// bare word there is not a column; the binder passes it on as a text literal of its name.
+int KeywordArgument(const FunctionDef& def);
+// The result type of a call of such a function, for its keyword (empty when the argument was
+// no bare word or text); false with `error` set for a keyword the function does not know.
+bool KeywordCallType(const FunctionDef& def, std::string_view keyword, std::span<const Type> args, Type& result,
+                     std::string& error);
+
 // The type code passed to engine functions that take a value of any type.
 int TypeCode(const Type& t);
 Type TypeFromCode(int code);

@@ -704,6 +704,8 @@ class Parser {
       if (Peek().kind != Token::Kind::Word && Peek().kind != Token::Kind::Name) return Expected("a function name"), nullptr;
       ExprPtr call = NameOrCall();
       if (!call) return nullptr;
+      // {fn CURRENT_TIME} and the others whose parentheses are optional: a call without arguments.
+      if (call->kind == ExprKind::Column && call->path.size() == 1 && !call->bracketed) call->kind = ExprKind::Call;
       if (call->kind != ExprKind::Call) return Fail(kind, "{fn ...} needs a function call"), nullptr;
       call->text = "odbc";
       if (!Symbol("}")) return Expected("} closing {fn"), nullptr;
@@ -869,7 +871,9 @@ class Parser {
           return e;
         }
         if (t.IsKeyword("CASE")) return Case();
-        if ((t.IsKeyword("LEFT") || t.IsKeyword("RIGHT")) && Peek(1).IsSymbol("(")) return NameOrCall();
+        if ((t.IsKeyword("LEFT") || t.IsKeyword("RIGHT") || t.IsKeyword("ASC")) && Peek(1).IsSymbol("(")) {
+          return NameOrCall();
+        }
         if (IsReserved(t)) return Expected("an expression"), nullptr;
         return NameOrCall();
       }

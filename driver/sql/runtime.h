@@ -1,5 +1,7 @@
 // The engine functions behind the translated statements: Access's operators and conversions
-// (runtime_operators.cpp) and its function library (runtime_library.cpp). Each is registered
+// (runtime_operators.cpp) and its function library: text (runtime_library.cpp), numbers
+// (runtime_numbers.cpp), dates (runtime_dates.cpp), formats (runtime_format.cpp) and tests of
+// values (runtime_predicates.cpp), money (runtime_finance.cpp). Each is registered
 // under the jet_ prefix with the engine as its user data, so that a failure reports its
 // SQLSTATE.
 #pragma once
@@ -9,10 +11,13 @@
 
 #include <span>
 
+struct sqlite3;
 struct sqlite3_context;
 struct sqlite3_value;
 
 namespace mdbodbc::sql {
+
+class Engine;
 
 struct RuntimeFunction {
   const char* name;
@@ -24,7 +29,14 @@ struct RuntimeFunction {
 };
 
 std::span<const RuntimeFunction> OperatorFunctions();
-std::span<const RuntimeFunction> LibraryFunctions();
+std::span<const RuntimeFunction> TextFunctions();
+std::span<const RuntimeFunction> NumberFunctions();
+std::span<const RuntimeFunction> DateFunctions();
+std::span<const RuntimeFunction> FormatFunctions();
+std::span<const RuntimeFunction> PredicateFunctions();
+std::span<const RuntimeFunction> FinanceFunctions();
+// Rnd and {fn RAND}: one generator per connection, which needs its own registration.
+bool RegisterRandom(sqlite3* db, Engine* engine);
 
 // Fails the call: the statement stops with `error`'s message and SQLSTATE.
 void Raise(sqlite3_context* context, const SqlError& error);

@@ -1,247 +1,219 @@
-// Access's function library as engine functions: text (by characters, case-blind where Access
-// compares text), numbers and dates. Each takes its arguments in the engine's form of the
-// types the translator converted them to (function_library.cpp says which).
-#include "access_dates.h"
-#include "engine.h"
-#include "math_library.h"
+// Access's text functions as engine functions, and the text functions of ODBC's {fn ...}:
+// by characters (never bytes or UTF-16 units), without regard to case where Access compares
+// text (a query compares as its database does, which is text compare), a Null where Access
+// takes one and an error where it refuses one. Each takes its arguments in the engine's form of
+// the types the translator converted them to (function_library.cpp says which).
 #include "runtime.h"
+#include "runtime_arguments.h"
 
-#include "jet/case_fold.h"
+#include "jet/sort_order.h"
 
 #include <sqlite3.h>
 
-#include <clocale>
-#include <cmath>
-#include <ctime>
-#include <cwctype>
-#include <locale.h>
+#include <algorithm>
 #include <string>
 
 namespace mdbodbc::sql {
 namespace {
 
-bool AnyNull(int argc, sqlite3_value** argv) {
-  for (int i = 0; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
-  }
-  return false;
-}
-
-void InvalidArgument(sqlite3_context* context, const std::string& what) {
-  Raise(context, {"22023", what + " (invalid argument value)"});
-}
-
-// ---- Characters ----
-
-// The characters of a UTF-8 text; a byte that starts no valid sequence is U+FFFD.
-std::u32string Characters(sqlite3_value* value) {
-  const auto* p = sqlite3_value_text(value);
-  const auto* end = p + sqlite3_value_bytes(value);
-  std::u32string out;
-  out.reserve(static_cast<std::size_t>(end - p));
-  while (p < end) {
-    unsigned char lead = *p;
-    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || end - p < length) {
-      out += U'\uFFFD';
-      ++p;
-      continue;
-    }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    bool valid = true;
-    for (int i = 1; i < length; ++i) {
-      if ((p[i] & 0xC0) != 0x80) valid = false;
-      c = (c << 6) | (p[i] & 0x3F);
-    }
-    if (!valid) {
-      out += U'\uFFFD';
-      ++p;
-      continue;
-    }
-    out += c;
-    p += length;
-  }
-  return out;
-}
-
-std::string Utf8(std::u32string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-void ResultText(sqlite3_context* context, std::u32string_view text) {
-  std::string utf8 = Utf8(text);
-  sqlite3_result_text64(context, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-}
-
-char32_t Fold(char32_t c) { return c < 0x80 ? ((c >= 'A' && c <= 'Z') ? c + 32 : c) : jet::FoldCase(c); }
+const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
 std::u32string Folded(std::u32string text) {
-  for (char32_t& c : text) c = Fold(c);
+  for (char32_t& c : text) c = FoldCharacter(c);
   return text;
 }
 
-locale_t CaseLocale() {
-  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  return locale;
+// ---- Pieces of a text ----
+
+// Left(text, n) and Right(text, n): n characters; a negative n is an invalid argument.
+template <bool FromRight>
+void Ends(sqlite3_context* context, int, sqlite3_value** argv) {
+  const char* name = FromRight ? "Right" : "Left";
+  std::int64_t n = 0;
+  if (!LongArgument(context, argv[1], {name, "length"}, n)) return;
+  if (n < 0) return InvalidArgument(context, std::string(name) + "'s length cannot be negative");
+  if (IsNullArgument(argv[0])) return;
+  std::string_view text = TextArgument(argv[0]);
+  if (!FromRight) return ResultText(context, text.substr(0, OffsetOfCharacter(text, static_cast<std::size_t>(n))));
+  std::size_t count = CountCharacters(text);
+  std::size_t skip = static_cast<std::uint64_t>(n) >= count ? 0 : count - static_cast<std::size_t>(n);
+  ResultText(context, text.substr(OffsetOfCharacter(text, skip)));
 }
 
-template <bool Upper>
-void ChangeCase(sqlite3_context* context, int argc, sqlite3_value** argv) {
+// Mid(text, start [, length]) and {fn SUBSTRING}: from character `start` (1 the first).
+void Mid(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  std::int64_t start = 0, length = -1;
+  if (!LongArgument(context, argv[1], {"Mid", "start"}, start)) return;
+  if (argc > 2 && !LongArgument(context, argv[2], {"Mid", "length"}, length)) return;
+  if (start < 1) return InvalidArgument(context, "Mid's start must be 1 or more");
+  if (argc > 2 && length < 0) return InvalidArgument(context, "Mid's length cannot be negative");
+  if (IsNullArgument(argv[0])) return;
+  std::string_view text = TextArgument(argv[0]);
+  std::size_t from = OffsetOfCharacter(text, static_cast<std::size_t>(start - 1));
+  std::string_view rest = text.substr(from);
+  if (length >= 0) rest = rest.substr(0, OffsetOfCharacter(rest, static_cast<std::size_t>(length)));
+  ResultText(context, rest);
+}
+
+// Len of any value (typed): the characters of its text.
+void Len(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsTextual(ArgumentType(argv[1]).kind)) {
+    if (IsNullArgument(argv[0])) return;
+    return sqlite3_result_int64(context, static_cast<sqlite3_int64>(CountCharacters(TextArgument(argv[0]))));
+  }
+  Variant v = TypedArgument(argv, 0);
+  if (v.IsNull()) return;
+  std::size_t count = IsTextual(v.type.kind) ? CountCharacters(v.text) : CountCharacters(VariantText(v));
+  sqlite3_result_int64(context, static_cast<sqlite3_int64>(count));
+}
+
+// {fn CHAR_LENGTH}: every character; {fn LENGTH}: without the trailing blanks;
+// {fn OCTET_LENGTH} and {fn BIT_LENGTH}: the size of the text in UTF-16, as clients receive it.
+enum class Measure { Characters, WithoutTrailingBlanks, Octets, Bits };
+
+template <Measure M>
+void OdbcLength(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
-  std::u32string text = Characters(argv[0]);
-  locale_t locale = CaseLocale();
-  for (char32_t& c : text) {
-    if (locale != static_cast<locale_t>(0)) {
-      c = static_cast<char32_t>(Upper ? towupper_l(static_cast<wint_t>(c), locale) : towlower_l(static_cast<wint_t>(c), locale));
-    }
+  std::string_view text = TextArgument(argv[0]);
+  if (M == Measure::WithoutTrailingBlanks) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  }
+  sqlite3_int64 size = 0;
+  if (M == Measure::Octets || M == Measure::Bits) {
+    for (char32_t c : Characters(text)) size += c > 0xFFFF ? 4 : 2;
+    if (M == Measure::Bits) size *= 8;
+  } else {
+    size = static_cast<sqlite3_int64>(CountCharacters(text));
+  }
+  sqlite3_result_int64(context, size);
+}
+
+// Trim, LTrim, RTrim: spaces only, as Access trims.
+template <bool Left, bool Right>
+void TrimSpaces(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return;
+  std::string_view text = TextArgument(argv[0]);
+  if (Left) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  }
+  if (Right) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   }
   ResultText(context, text);
 }
 
-// Left, Right: n characters; a negative n is an invalid argument.
-template <bool FromRight>
-void Ends(sqlite3_context* context, int argc, sqlite3_value** argv) {
+// ---- Case ----
+
+template <char32_t (*Change)(char32_t)>
+void ChangeCase(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
-  sqlite3_int64 n = sqlite3_value_int64(argv[1]);
-  if (n < 0) return InvalidArgument(context, "a length cannot be negative");
-  std::u32string text = Characters(argv[0]);
-  auto keep = static_cast<std::size_t>(std::min<sqlite3_int64>(n, static_cast<sqlite3_int64>(text.size())));
-  ResultText(context, FromRight ? std::u32string_view(text).substr(text.size() - keep) : std::u32string_view(text).substr(0, keep));
+  std::u32string text = Characters(TextArgument(argv[0]));
+  for (char32_t& c : text) c = Change(c);
+  ResultText(context, text);
 }
 
-// Mid(text, start [, length]): from character `start` (1 the first).
-void Mid(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  if (AnyNull(argc, argv)) return InvalidArgument(context, "Mid's start and length cannot be Null");
-  sqlite3_int64 start = sqlite3_value_int64(argv[1]);
-  if (start < 1) return InvalidArgument(context, "Mid's start must be 1 or more");
-  sqlite3_int64 length = argc > 2 ? sqlite3_value_int64(argv[2]) : -1;
-  if (argc > 2 && length < 0) return InvalidArgument(context, "Mid's length cannot be negative");
-  std::u32string text = Characters(argv[0]);
-  if (static_cast<std::size_t>(start) > text.size()) return ResultText(context, {});
-  std::u32string_view rest = std::u32string_view(text).substr(static_cast<std::size_t>(start - 1));
-  if (length >= 0 && static_cast<std::size_t>(length) < rest.size()) rest = rest.substr(0, static_cast<std::size_t>(length));
-  ResultText(context, rest);
-}
-
-// Len of any value: the characters of its text.
-void Len(sqlite3_context* context, int, sqlite3_value** argv) {
-  Variant v = TypedArgument(argv, 0);
-  if (v.IsNull()) return;
-  std::string text = VariantText(v);
-  sqlite3_int64 count = 0;
-  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
-  sqlite3_result_int64(context, count);
-}
-
-template <bool Left, bool Right>
-void TrimSpaces(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return;
-  std::u32string text = Characters(argv[0]);
-  std::size_t begin = 0, end = text.size();
-  if (Left) {
-    while (begin < end && text[begin] == U' ') ++begin;
+// StrConv's vbProperCase: the first letter of every word upper case, the others lower case;
+// words are separated by blanks and the control characters NUL, tab, line feed, vertical tab,
+// form feed and carriage return.
+std::u32string ProperCase(std::u32string text) {
+  bool wordStart = true;
+  for (char32_t& c : text) {
+    bool separator = c == U' ' || c == 0 || (c >= 9 && c <= 13);
+    c = wordStart ? UpperCharacter(c) : LowerCharacter(c);
+    wordStart = separator;
   }
-  if (Right) {
-    while (end > begin && text[end - 1] == U' ') --end;
-  }
-  ResultText(context, std::u32string_view(text).substr(begin, end - begin));
+  return text;
 }
 
-// The position of `needle` in `haystack` from `from` (0-based), or npos.
+// StrConv(text, conversion [, locale]): vbUpperCase 1, vbLowerCase 2, vbProperCase 3.
+void StrConv(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t conversion = 0;
+  if (!LongArgument(context, argv[1], {"StrConv", "conversion"}, conversion)) return;
+  if (conversion < 1 || conversion > 3) {
+    return InvalidArgument(context, "StrConv converts to upper case (1), lower case (2) or proper case (3), not " +
+                                        std::to_string(conversion));
+  }
+  if (IsNullArgument(argv[0])) return;
+  std::u32string text = Characters(TextArgument(argv[0]));
+  if (conversion == 3) return ResultText(context, ProperCase(std::move(text)));
+  for (char32_t& c : text) c = conversion == 1 ? UpperCharacter(c) : LowerCharacter(c);
+  ResultText(context, text);
+}
+
+void StrReverse(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) return NullNotAllowed(context, "StrReverse takes a text, not Null");
+  std::u32string text = Characters(TextArgument(argv[0]));
+  std::reverse(text.begin(), text.end());
+  ResultText(context, text);
+}
+
+// ---- Searching ----
+
+// The position (0-based) of `needle` in `haystack` from `from`, or npos; case-blind unless
+// binary.
 std::size_t Find(const std::u32string& haystack, const std::u32string& needle, std::size_t from, bool binary) {
   if (binary) return haystack.find(needle, from);
   return Folded(haystack).find(Folded(needle), from);
 }
 
-// InStr([start,] text, search [, compare]): typed arguments, then the result's type code.
-void InStr(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  int n = (argc - 1) / 2;  // the arguments given
-  int at = 0;
-  sqlite3_int64 start = 1;
-  if (n >= 3) {
-    Variant s = TypedArgument(argv, 0);
-    if (s.IsNull()) return InvalidArgument(context, "InStr's start cannot be Null");
-    Variant whole;
-    SqlError error;
-    if (!ConvertVariant(s, MakeType(JetType::Long), whole, error)) return Raise(context, error);
-    start = whole.integer;
-    if (start < 1) return InvalidArgument(context, "InStr's start must be 1 or more");
-    at = 2;
-  }
-  Variant text = TypedArgument(argv, at);
-  Variant search = TypedArgument(argv, at + 2);
+// InStr(start, text, search, compare): the translator passes start 1 and compare -1 when the
+// call leaves them out.
+void InStr(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t start = 0;
   bool binary = false;
-  if (n == 4) {
-    Variant compare = TypedArgument(argv, 6);
-    Variant mode;
-    SqlError error;
-    if (!compare.IsNull() && !ConvertVariant(compare, MakeType(JetType::Long), mode, error)) return Raise(context, error);
-    binary = !compare.IsNull() && mode.integer == 0;
+  if (!LongArgument(context, argv[0], {"InStr", "start"}, start)) return;
+  if (!CompareArgument(context, argv[3], "InStr", binary)) return;
+  if (start < 1) return InvalidArgument(context, "InStr's start must be 1 or more");
+  if (IsNullArgument(argv[1]) || IsNullArgument(argv[2])) return;
+  std::u32string haystack = Characters(TextArgument(argv[1]));
+  std::u32string needle = Characters(TextArgument(argv[2]));
+  if (haystack.empty() || static_cast<std::uint64_t>(start) > haystack.size() + (needle.empty() ? 1 : 0)) {
+    return sqlite3_result_int64(context, 0);
   }
-  if (text.IsNull() || search.IsNull()) return;
-  std::u32string haystack = Characters(argv[at]);
-  std::string searchText = VariantText(search);
-  std::string haystackText = VariantText(text);
-  sqlite3_value* dummy = nullptr;
-  (void)dummy;
-  // Both as characters of their text forms.
-  auto chars = [](const std::string& s) {
-    std::u32string out;
-    for (std::size_t i = 0; i < s.size();) {
-      unsigned char lead = static_cast<unsigned char>(s[i]);
-      int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-      if (i + static_cast<std::size_t>(length) > s.size()) length = 1;
-      char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-      for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
-      out += c;
-      i += static_cast<std::size_t>(length);
-    }
-    return out;
-  };
-  haystack = chars(haystackText);
-  std::u32string needle = chars(searchText);
-  if (static_cast<std::size_t>(start) > haystack.size() + (needle.empty() ? 1 : 0)) return sqlite3_result_int64(context, 0);
   if (needle.empty()) return sqlite3_result_int64(context, start);
   std::size_t found = Find(haystack, needle, static_cast<std::size_t>(start - 1), binary);
   sqlite3_result_int64(context, found == std::u32string::npos ? 0 : static_cast<sqlite3_int64>(found) + 1);
 }
 
-// Replace(text, find, with [, start [, count [, compare]]]): what is left from `start` on,
-// with `count` replacements (-1 all), case-blind unless compare is 0.
-void Replace(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
-  for (int i = 1; i < argc; ++i) {
-    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return InvalidArgument(context, "Replace's arguments cannot be Null");
+// InStrRev(text, search, start, compare): the last `search` that ends at or before `start`
+// (-1: the text's end).
+void InStrRev(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t start = 0;
+  bool binary = false;
+  if (!LongArgument(context, argv[2], {"InStrRev", "start"}, start)) return;
+  if (!CompareArgument(context, argv[3], "InStrRev", binary)) return;
+  if (start == 0 || start < -1) return InvalidArgument(context, "InStrRev's start must be -1 or 1 or more");
+  if (IsNullArgument(argv[0]) || IsNullArgument(argv[1])) return;
+  std::u32string haystack = Characters(TextArgument(argv[0]));
+  std::u32string needle = Characters(TextArgument(argv[1]));
+  if (haystack.empty()) return sqlite3_result_int64(context, 0);
+  if (start == -1) start = static_cast<std::int64_t>(haystack.size());
+  if (static_cast<std::uint64_t>(start) > haystack.size()) return sqlite3_result_int64(context, 0);
+  if (needle.empty()) return sqlite3_result_int64(context, start);
+  if (needle.size() > static_cast<std::uint64_t>(start)) return sqlite3_result_int64(context, 0);
+  std::size_t last = static_cast<std::size_t>(start) - needle.size();
+  std::size_t found = binary ? haystack.rfind(needle, last) : Folded(haystack).rfind(Folded(needle), last);
+  sqlite3_result_int64(context, found == std::u32string::npos ? 0 : static_cast<sqlite3_int64>(found) + 1);
+}
+
+// Replace(text, find, with, start, count, compare): what is left from `start` on, with `count`
+// replacements (-1 all). Access refuses a Null in any argument.
+void Replace(sqlite3_context* context, int, sqlite3_value** argv) {
+  static const char* const kNames[] = {"Replace's text", "Replace's find", "Replace's replacement",
+                                       "Replace's start", "Replace's count"};
+  for (int i = 0; i < 5; ++i) {
+    if (IsNullArgument(argv[i])) return NullNotAllowed(context, std::string(kNames[i]) + " cannot be Null");
   }
-  std::u32string text = Characters(argv[0]);
-  std::u32string find = Characters(argv[1]);
-  std::u32string with = Characters(argv[2]);
-  sqlite3_int64 start = argc > 3 ? sqlite3_value_int64(argv[3]) : 1;
-  sqlite3_int64 count = argc > 4 ? sqlite3_value_int64(argv[4]) : -1;
-  bool binary = argc > 5 && sqlite3_value_int64(argv[5]) == 0;
+  bool binary = false;
+  if (!CompareArgument(context, argv[5], "Replace", binary)) return;
+  sqlite3_int64 start = sqlite3_value_int64(argv[3]);
+  sqlite3_int64 count = sqlite3_value_int64(argv[4]);
   if (start < 1) return InvalidArgument(context, "Replace's start must be 1 or more");
   if (count < -1) return InvalidArgument(context, "Replace's count must be -1 or more");
-  if (static_cast<std::size_t>(start) > text.size()) return ResultText(context, {});
+  std::u32string text = Characters(TextArgument(argv[0]));
+  std::u32string find = Characters(TextArgument(argv[1]));
+  std::u32string with = Characters(TextArgument(argv[2]));
+  if (static_cast<std::uint64_t>(start) > text.size()) return ResultText(context, std::string_view());
   text.erase(0, static_cast<std::size_t>(start - 1));
   if (find.empty() || count == 0) return ResultText(context, text);
   std::u32string folded = binary ? text : Folded(text);
@@ -259,335 +231,331 @@ void Replace(sqlite3_context* context, int argc, sqlite3_value** argv) {
   ResultText(context, out);
 }
 
-void Space(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return;
-  sqlite3_int64 n = sqlite3_value_int64(argv[0]);
-  if (n < 0) return InvalidArgument(context, "Space takes a count of 0 or more");
-  sqlite3* db = sqlite3_context_db_handle(context);
-  if (n > sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1)) return sqlite3_result_error_toobig(context);
-  std::string spaces(static_cast<std::size_t>(n), ' ');
-  sqlite3_result_text64(context, spaces.data(), spaces.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-}
-
-// StrComp(a, b [, compare]): -1, 0 or 1; case-blind unless compare is 0.
-void StrComp(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) return;
-  bool binary = argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && sqlite3_value_int64(argv[2]) == 0;
-  std::u32string a = Characters(argv[0]);
-  std::u32string b = Characters(argv[1]);
-  int order = binary ? a.compare(b) : Folded(a).compare(Folded(b));
+// StrComp(a, b, compare): -1, 0 or 1. Text compare is Access's General order, case-blind;
+// binary compare orders by character codes.
+void StrComp(sqlite3_context* context, int, sqlite3_value** argv) {
+  bool binary = false;
+  if (!CompareArgument(context, argv[2], "StrComp", binary)) return;
+  if (IsNullArgument(argv[0]) || IsNullArgument(argv[1])) return;
+  int order = binary ? Characters(TextArgument(argv[0])).compare(Characters(TextArgument(argv[1])))
+                     : jet::CompareGeneral(TextArgument(argv[0]), TextArgument(argv[1]));
   sqlite3_result_int(context, order < 0 ? -1 : order > 0 ? 1 : 0);
 }
 
-// Windows-1252 for Chr's 128..159; other codes are Unicode.
-char32_t FromAnsi(sqlite3_int64 code) {
-  static constexpr char16_t k1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                         0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                         0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  if (code >= 128 && code < 160) return k1252[code - 128];
-  return static_cast<char32_t>(code);
-}
-
-void Chr(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return InvalidArgument(context, "Chr takes a character code, not Null");
-  sqlite3_int64 code = sqlite3_value_int64(argv[0]);
-  if (code >= -32768 && code < 0) code += 65536;
-  if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF && code > 0xFFFF)) {
-    return InvalidArgument(context, "Chr takes a character code from -32768 to 1114111");
-  }
-  char32_t c = FromAnsi(code);
-  ResultText(context, std::u32string_view(&c, 1));
-}
-
-void Asc(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return InvalidArgument(context, "Asc takes a text, not Null");
-  std::u32string text = Characters(argv[0]);
-  if (text.empty()) return InvalidArgument(context, "Asc takes a text of one character or more");
-  sqlite3_result_int64(context, static_cast<sqlite3_int64>(text[0]));
-}
-
-// Val: the number a text starts with, blanks anywhere ignored; 0 when none.
-void Val(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return;
-  const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-  std::string digits;
-  bool point = false, exponent = false, any = false;
-  for (; *p != '\0'; ++p) {
-    char c = *p;
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-    if (c >= '0' && c <= '9') {
-      digits += c;
-      any = true;
-    } else if ((c == '+' || c == '-') && (digits.empty() || digits.back() == 'e')) {
-      digits += c;
-    } else if (c == '.' && !point && !exponent) {
-      digits += c;
-      point = true;
-    } else if ((c == 'e' || c == 'E' || c == 'd' || c == 'D') && any && !exponent) {
-      digits += 'e';
-      exponent = true;
-    } else {
-      break;
-    }
-  }
-  while (!digits.empty() && (digits.back() == 'e' || digits.back() == '+' || digits.back() == '-')) digits.pop_back();
-  double value = digits.empty() || !any ? 0 : std::strtod(digits.c_str(), nullptr);
-  if (!std::isfinite(value)) return Raise(context, {"22003", "Val: the number does not fit a Double"});
-  sqlite3_result_double(context, value);
-}
-
-// {fn LENGTH(text)}: the characters without trailing blanks.
-void OdbcLength(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return;
-  std::u32string text = Characters(argv[0]);
-  std::size_t end = text.size();
-  while (end > 0 && text[end - 1] == U' ') --end;
-  sqlite3_result_int64(context, static_cast<sqlite3_int64>(end));
-}
-
-// {fn LOCATE(search, text [, start])}: 1-based, 0 when absent.
+// {fn LOCATE(search, text [, start])}: 1-based, 0 when absent, case-blind.
 void Locate(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
-  std::u32string needle = Characters(argv[0]);
-  std::u32string haystack = Characters(argv[1]);
+  std::u32string needle = Characters(TextArgument(argv[0]));
+  std::u32string haystack = Characters(TextArgument(argv[1]));
   sqlite3_int64 start = argc == 3 ? sqlite3_value_int64(argv[2]) : 1;
-  if (start < 1) start = 1;
-  if (static_cast<std::size_t>(start) > haystack.size() + 1) return sqlite3_result_int64(context, 0);
+  if (start < 1) return InvalidArgument(context, "LOCATE's start must be 1 or more");
+  if (static_cast<std::uint64_t>(start) > haystack.size() + 1) return sqlite3_result_int64(context, 0);
   std::size_t found = Find(haystack, needle, static_cast<std::size_t>(start - 1), false);
   sqlite3_result_int64(context, found == std::u32string::npos ? 0 : static_cast<sqlite3_int64>(found) + 1);
 }
 
-// ---- Numbers ----
+// ---- Building texts ----
 
-// A number function of any numeric type: `op` on a Variant of the argument's type, the result
-// converted to the call's type.
-template <bool (*Op)(const Variant&, Variant&, SqlError&)>
-void NumberFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  Variant in = TypedArgument(argv, 0);
-  if (in.IsNull()) return;
-  Variant number;
-  SqlError error;
-  Type target = in.type;
-  if (!IsNumeric(target.kind)) target = MakeType(JetType::Double);
-  if (target.kind == JetType::Bool) target = MakeType(JetType::Integer);
-  if (!ConvertVariant(in, target, number, error)) return Raise(context, error);
-  Variant out;
-  if (!Op(number, out, error)) return Raise(context, error);
-  ResultAs(context, out, ArgumentType(argv[argc - 1]));
-}
-
-// Floor division of a Decimal by 10^scale, toward negative or zero.
-Decimal WholePart(const Decimal& d, bool floor) {
-  unsigned __int128 ten = 1;
-  for (int i = 0; i < d.scale; ++i) ten *= 10;
-  Decimal out;
-  out.negative = d.negative;
-  out.mantissa = d.mantissa / ten;
-  if (floor && d.negative && d.mantissa % ten != 0) out.mantissa += 1;
-  if (out.mantissa == 0) out.negative = false;
-  return out;
-}
-
-template <bool Floor>
-bool Whole(const Variant& in, Variant& out, SqlError& error) {
-  out = in;
-  switch (in.type.kind) {
-    case JetType::Single:
-    case JetType::Double: out.real = Floor ? std::floor(in.real) : std::trunc(in.real); return true;
-    case JetType::Currency: {
-      std::int64_t q = in.integer / 10000, r = in.integer % 10000;
-      if (Floor && r < 0) --q;
-      out.integer = q * 10000;
-      return true;
-    }
-    case JetType::Decimal: out.decimal = WholePart(in.decimal, Floor); return true;
-    default: (void)error; return true;
-  }
-}
-
-bool Absolute(const Variant& in, Variant& out, SqlError& error) {
-  out = in;
-  switch (in.type.kind) {
-    case JetType::Single:
-    case JetType::Double: out.real = std::fabs(in.real); return true;
-    case JetType::Decimal: out.decimal.negative = false; return true;
-    default:
-      if (in.integer == std::numeric_limits<std::int64_t>::min()) {
-        error = {"22003", "Abs: the value does not fit"};
-        return false;
-      }
-      out.integer = in.integer < 0 ? -in.integer : in.integer;
-      return true;
-  }
-}
-
-bool Sign(const Variant& in, Variant& out, SqlError&) {
-  out = Variant{};
-  out.type = MakeType(JetType::Integer);
-  switch (in.type.kind) {
-    case JetType::Single:
-    case JetType::Double: out.integer = in.real > 0 ? 1 : in.real < 0 ? -1 : 0; break;
-    case JetType::Decimal: out.integer = in.decimal.mantissa == 0 ? 0 : in.decimal.negative ? -1 : 1; break;
-    default: out.integer = in.integer > 0 ? 1 : in.integer < 0 ? -1 : 0;
+bool FitsEngine(sqlite3_context* context, std::int64_t bytes) {
+  sqlite3* db = sqlite3_context_db_handle(context);
+  if (bytes > sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1)) {
+    sqlite3_result_error_toobig(context);
+    return false;
   }
   return true;
 }
 
-bool Ceiling(const Variant& in, Variant& out, SqlError& error) {
-  Variant negated = in;
-  switch (in.type.kind) {
-    case JetType::Single:
-    case JetType::Double: negated.real = -in.real; break;
-    case JetType::Decimal: negated.decimal.negative = !in.decimal.negative && in.decimal.mantissa != 0; break;
-    default: negated.integer = -in.integer;
-  }
-  if (!Whole<true>(negated, out, error)) return false;
-  switch (out.type.kind) {
-    case JetType::Single:
-    case JetType::Double: out.real = -out.real; break;
-    case JetType::Decimal: out.decimal.negative = !out.decimal.negative && out.decimal.mantissa != 0; break;
-    default: out.integer = -out.integer;
-  }
-  return true;
+// `count` copies of `piece`.
+void Repeated(sqlite3_context* context, std::string_view piece, std::int64_t count) {
+  if (!piece.empty() && count > 0 && !FitsEngine(context, static_cast<std::int64_t>(piece.size()) * count)) return;
+  std::string out;
+  out.reserve(piece.size() * static_cast<std::size_t>(count));
+  for (std::int64_t i = 0; i < count; ++i) out += piece;
+  ResultText(context, out);
 }
 
-// Round(number [, digits]): half to even; typed number, digits, then the result's code.
-void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  Variant in = TypedArgument(argv, 0);
-  if (in.IsNull()) return;
-  sqlite3_int64 digits = argc == 4 ? sqlite3_value_int64(argv[2]) : 0;
-  if (digits < 0 || digits > 28) return InvalidArgument(context, "Round takes 0 to 28 decimals");
-  Type result = ArgumentType(argv[argc - 1]);
-  Variant number;
-  SqlError error;
-  Type target = IsNumeric(in.type.kind) && in.type.kind != JetType::Bool ? in.type : MakeType(JetType::Double);
-  if (!ConvertVariant(in, target, number, error)) return Raise(context, error);
-  switch (number.type.kind) {
-    case JetType::Single:
-    case JetType::Double: number.real = RoundHalfEven(number.real, static_cast<int>(digits)); break;
-    case JetType::Currency: {
-      if (digits < 4) {
-        Decimal d;
-        DecimalFromCurrency(number.integer, d);
-        Decimal r;
-        RoundDecimal(d, static_cast<int>(digits), r);
-        CurrencyFromDecimal(r, number.integer);
-      }
-      break;
-    }
-    case JetType::Decimal: {
-      Decimal r;
-      if (RoundDecimal(number.decimal, static_cast<int>(digits), r) != NumberStatus::Ok) {
-        return InvalidArgument(context, "Round takes 0 to 28 decimals");
-      }
-      number.decimal = r;
-      break;
-    }
-    default: break;
-  }
-  ResultAs(context, number, result);
+// Space(n), and {fn SPACE}.
+void Space(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t n = 0;
+  if (!LongArgument(context, argv[0], {"Space", "count"}, n)) return;
+  if (n < 0) return InvalidArgument(context, "Space takes a count of 0 or more");
+  if (!FitsEngine(context, n)) return;
+  ResultText(context, std::string(static_cast<std::size_t>(n), ' '));
 }
 
-// The C math library's function `Name` of one argument, found at its first call: when libm
-// cannot be had, the call fails saying so and the host goes on.
-template <const char* Display, const char* Name, bool (*Defined)(double)>
-void Math(sqlite3_context* context, int argc, sqlite3_value** argv) {
+// {fn REPEAT(text, count)}.
+void Repeat(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
-  using Function = double (*)(double);
-  static const std::pair<Function, std::string> found = [] {
-    std::string problem;
-    Function f = MathLibrary().Find<Function>(Name, problem);
-    return std::make_pair(f, problem);
-  }();
-  if (found.first == nullptr) {
-    return Raise(context, {"HY000", std::string(Display) + " cannot be computed: " + found.second});
+  std::int64_t count = sqlite3_value_int64(argv[1]);
+  if (count < 0) return InvalidArgument(context, "REPEAT takes a count of 0 or more");
+  Repeated(context, TextArgument(argv[0]), count);
+}
+
+// Windows-1252, the code page of Chr and Asc with English regional settings: its 128..159 are
+// these characters (five of them unassigned, kept as the C1 controls); 160..255 are Latin-1.
+constexpr char16_t k1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t FromAnsi(std::int64_t code) {
+  if (code >= 128 && code < 160) return k1252[code - 128];
+  return static_cast<char32_t>(code);
+}
+
+// The code page's code of a character; '?' for one it lacks.
+std::int64_t ToAnsi(char32_t c) {
+  if (c < 128 || (c >= 160 && c < 256)) return c;
+  for (int i = 0; i < 32; ++i) {
+    if (k1252[i] == c) return 128 + i;
   }
-  double x = sqlite3_value_double(argv[0]);
-  if (!Defined(x)) return InvalidArgument(context, std::string(Display) + " is not defined for " + std::to_string(x));
-  double r = found.first(x);
-  if (!std::isfinite(r)) return Raise(context, {"22003", std::string(Display) + ": the result does not fit a Double"});
-  sqlite3_result_double(context, r);
+  return '?';
 }
 
-bool Always(double) { return true; }
-bool Positive(double x) { return x > 0; }
-bool NotNegative(double x) { return x >= 0; }
-
-constexpr char kAtn[] = "Atn", kAtan[] = "atan", kSin[] = "Sin", kSinC[] = "sin", kCos[] = "Cos", kCosC[] = "cos",
-               kTan[] = "Tan", kTanC[] = "tan", kExp[] = "Exp", kExpC[] = "exp", kLog[] = "Log", kLogC[] = "log",
-               kLog10[] = "LOG10", kLog10C[] = "log10", kSqr[] = "Sqr", kSqrt[] = "sqrt";
-
-// ---- Dates ----
-
-// Now (0), Date (1) and Time (2), in local time, to the second.
-void Now(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  int part = argc > 0 ? sqlite3_value_int(argv[0]) : 0;
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  DateParts p{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 0};
-  if (part == 1) p.hour = p.minute = p.second = 0;
-  std::optional<double> value = LinearFromParts(p);
-  if (!value) return;
-  double v = *value;
-  if (part == 2) v -= std::floor(v);
-  sqlite3_result_double(context, v);
+// String(n, character): `character` a text (its first character) or a character code (taken
+// Mod 256); typed.
+void StringOf(sqlite3_context* context, int, sqlite3_value** argv) {
+  Variant character = TypedArgument(argv, 1);
+  if (IsNullArgument(argv[0]) || character.IsNull()) return;
+  std::int64_t n = sqlite3_value_int64(argv[0]);
+  if (n < 0) return InvalidArgument(context, "String's count cannot be negative");
+  std::string piece;
+  if (IsTextual(character.type.kind)) {
+    if (character.text.empty()) return InvalidArgument(context, "String's character cannot be an empty text");
+    piece = character.text.substr(0, OffsetOfCharacter(character.text, 1));
+  } else {
+    std::int64_t code = 0;
+    if (!WholeArgument(context, character, 0, 0x7FFFFFFF, {"String", "character code"}, code)) return;
+    AppendUtf8(piece, FromAnsi(code % 256));
+  }
+  Repeated(context, piece, n);
 }
 
-template <int DateParts::*Field>
-void DatePart(sqlite3_context* context, int argc, sqlite3_value** argv) {
+void Chr(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t code = 0;
+  if (!LongArgument(context, argv[0], {"Chr", "code"}, code)) return;
+  if (code < 0 || code > 255) return InvalidArgument(context, "Chr takes a code from 0 to 255, not " + std::to_string(code));
+  std::string out;
+  AppendUtf8(out, FromAnsi(code));
+  ResultText(context, out);
+}
+
+// ChrW(code): a UTF-16 code, -32768..65535 (negative codes count from 65536).
+void ChrW(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t code = 0;
+  if (!LongArgument(context, argv[0], {"ChrW", "code"}, code)) return;
+  if (code < -32768 || code > 65535) {
+    return InvalidArgument(context, "ChrW takes a code from -32768 to 65535, not " + std::to_string(code));
+  }
+  if (code < 0) code += 65536;
+  if (code >= 0xD800 && code <= 0xDFFF) {
+    return InvalidArgument(context, "ChrW(" + std::to_string(code) + ") is half of a character (a UTF-16 surrogate)");
+  }
+  std::string out;
+  AppendUtf8(out, static_cast<char32_t>(code));
+  ResultText(context, out);
+}
+
+// {fn CHAR(code)}: the character of that Unicode code.
+void OdbcChar(sqlite3_context* context, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return;
-  std::optional<DateParts> p = SplitLinear(sqlite3_value_double(argv[0]));
-  if (!p) return Raise(context, {"22008", "the date lies outside 0100-01-01..9999-12-31"});
-  sqlite3_result_int(context, (*p).*Field);
+  std::int64_t code = sqlite3_value_int64(argv[0]);
+  if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    return InvalidArgument(context, "CHAR takes a character code, not " + std::to_string(code));
+  }
+  std::string out;
+  AppendUtf8(out, static_cast<char32_t>(code));
+  ResultText(context, out);
 }
 
-const RuntimeFunction kLibrary[] = {
-    {"jet_ucase", 1, ChangeCase<true>, nullptr, nullptr, true},
-    {"jet_lcase", 1, ChangeCase<false>, nullptr, nullptr, true},
+// Asc (the code page's code), AscW (the UTF-16 code as an Integer: from 32768 on negative; a
+// character beyond U+FFFF gives its first UTF-16 unit) and {fn ASCII} (the Unicode code, Null
+// for an empty text).
+enum class CodeOf { Ansi, Utf16, Unicode };
+
+template <CodeOf Kind>
+void Asc(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) {
+    if (Kind == CodeOf::Unicode) return;
+    return NullNotAllowed(context, "Asc takes a text, not Null");
+  }
+  std::string_view text = TextArgument(argv[0]);
+  if (text.empty()) {
+    if (Kind == CodeOf::Unicode) return;
+    return InvalidArgument(context, "Asc takes a text of one character or more");
+  }
+  char32_t c = Characters(text.substr(0, CharacterLength(Bytes(text), Bytes(text) + text.size())))[0];
+  std::int64_t code = c;
+  if (Kind == CodeOf::Ansi) code = ToAnsi(c);
+  if (Kind == CodeOf::Utf16) {
+    if (c > 0xFFFF) code = 0xD800 + ((c - 0x10000) >> 10);
+    if (code >= 0x8000) code -= 0x10000;
+  }
+  sqlite3_result_int64(context, code);
+}
+
+// {fn INSERT(text, start, length, piece)}: `length` characters from `start` replaced by `piece`.
+void OdbcInsert(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return;
+  std::int64_t start = sqlite3_value_int64(argv[1]);
+  std::int64_t length = sqlite3_value_int64(argv[2]);
+  if (start < 1 || length < 0) return InvalidArgument(context, "INSERT takes a start of 1 or more and a length of 0 or more");
+  std::string_view text = TextArgument(argv[0]);
+  std::size_t from = OffsetOfCharacter(text, static_cast<std::size_t>(start - 1));
+  std::size_t to = from + OffsetOfCharacter(text.substr(from), static_cast<std::size_t>(length));
+  std::string out(text.substr(0, from));
+  out += TextArgument(argv[3]);
+  out += text.substr(to);
+  ResultText(context, out);
+}
+
+// ---- Soundex ----
+
+// The American Soundex code: the first letter, then the digits of the consonants that follow,
+// a code repeated across h and w written once, to four characters. Letters beyond ASCII are
+// skipped; a text without a letter has an empty code.
+std::string SoundexCode(std::string_view text) {
+  static constexpr char kDigits[] = "01230120022455012623010202";  // a..z
+  std::string code;
+  char previous = 0;
+  for (char c : text) {
+    char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    if (lower < 'a' || lower > 'z') continue;
+    char digit = kDigits[lower - 'a'];
+    if (code.empty()) {
+      code += static_cast<char>(lower - 32);
+      previous = digit;
+      continue;
+    }
+    if (lower == 'h' || lower == 'w') continue;
+    if (digit != '0' && digit != previous) code += digit;
+    previous = digit;
+    if (code.size() == 4) break;
+  }
+  if (!code.empty()) code.resize(4, '0');
+  return code;
+}
+
+void Soundex(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return;
+  ResultText(context, SoundexCode(TextArgument(argv[0])));
+}
+
+// {fn DIFFERENCE(a, b)}: how many of the four Soundex characters agree, 0..4.
+void Difference(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return;
+  std::string a = SoundexCode(TextArgument(argv[0]));
+  std::string b = SoundexCode(TextArgument(argv[1]));
+  int same = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) same += a[i] == b[i];
+  sqlite3_result_int(context, same);
+}
+
+// ---- Hyperlinks and GUIDs ----
+
+// HyperlinkPart(hyperlink, part): a hyperlink is "display#address#subaddress#screentip". Part
+// 0 is what Access shows (the display text, else the address), 1 the display text, 2 the
+// address, 3 the subaddress, 4 the screen tip, 5 the address and subaddress together.
+void HyperlinkPart(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::int64_t part = 0;
+  if (!LongArgument(context, argv[1], {"HyperlinkPart", "part"}, part)) return;
+  if (part < 0 || part > 5) return InvalidArgument(context, "HyperlinkPart takes a part from 0 to 5");
+  if (IsNullArgument(argv[0])) return;
+  std::string_view link = TextArgument(argv[0]);
+  std::string_view pieces[4];
+  for (int i = 0; i < 4; ++i) {
+    std::size_t mark = i < 3 ? link.find('#') : std::string_view::npos;
+    pieces[i] = link.substr(0, mark);
+    link = mark == std::string_view::npos ? std::string_view() : link.substr(mark + 1);
+  }
+  switch (part) {
+    case 0: return ResultText(context, pieces[0].empty() ? pieces[1] : pieces[0]);
+    case 5: {
+      std::string address(pieces[1]);
+      if (!pieces[2].empty()) address.append("#").append(pieces[2]);
+      return ResultText(context, address);
+    }
+    default: return ResultText(context, pieces[part - 1]);
+  }
+}
+
+// The 32 hexadecimal digits of a GUID written {8-4-4-4-12}, in upper case; empty when `text`
+// is no such GUID.
+std::string GuidDigits(std::string_view text) {
+  if (text.size() != 38 || text.front() != '{' || text.back() != '}') return {};
+  std::string out = "{";
+  for (std::size_t i = 1; i < 37; ++i) {
+    char c = text[i];
+    bool hyphen = i == 9 || i == 14 || i == 19 || i == 24;
+    if (hyphen != (c == '-')) return {};
+    if (!hyphen && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return {};
+    out += c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
+  }
+  return out + "}";
+}
+
+// GUIDFromString(text): the GUID that "{guid {...}}" or "{...}" writes.
+void GuidFromString(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) return;
+  std::string_view text = TextArgument(argv[0]);
+  if (text.size() == 45 && text.substr(0, 6) == "{guid " && text.back() == '}') text = text.substr(6, 38);
+  std::string guid = GuidDigits(text);
+  if (guid.empty()) {
+    return Raise(context, {"22018", "GUIDFromString: '" + std::string(text) + "' is not a GUID (type mismatch)"});
+  }
+  ResultText(context, guid);
+}
+
+// StringFromGUID(guid): "{guid {...}}".
+void StringFromGuid(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNullArgument(argv[0])) return;
+  std::string guid = GuidDigits(TextArgument(argv[0]));
+  if (guid.empty()) return Raise(context, {"22018", "StringFromGUID takes a GUID (type mismatch)"});
+  ResultText(context, "{guid " + guid + "}");
+}
+
+const RuntimeFunction kText[] = {
+    {"jet_hyperlinkpart", 2, HyperlinkPart, nullptr, nullptr, true},
+    {"jet_guidfromstring", 1, GuidFromString, nullptr, nullptr, true},
+    {"jet_stringfromguid", 1, StringFromGuid, nullptr, nullptr, true},
+    {"jet_ucase", 1, ChangeCase<UpperCharacter>, nullptr, nullptr, true},
+    {"jet_lcase", 1, ChangeCase<LowerCharacter>, nullptr, nullptr, true},
+    {"jet_strconv", 2, StrConv, nullptr, nullptr, true},
+    {"jet_strreverse", 1, StrReverse, nullptr, nullptr, true},
     {"jet_left", 2, Ends<false>, nullptr, nullptr, true},
     {"jet_right", 2, Ends<true>, nullptr, nullptr, true},
     {"jet_mid", 2, Mid, nullptr, nullptr, true},
     {"jet_mid", 3, Mid, nullptr, nullptr, true},
     {"jet_len", 3, Len, nullptr, nullptr, true},
+    {"jet_characters", 1, OdbcLength<Measure::Characters>, nullptr, nullptr, true},
+    {"jet_odbc_length", 1, OdbcLength<Measure::WithoutTrailingBlanks>, nullptr, nullptr, true},
+    {"jet_octet_length", 1, OdbcLength<Measure::Octets>, nullptr, nullptr, true},
+    {"jet_bit_length", 1, OdbcLength<Measure::Bits>, nullptr, nullptr, true},
     {"jet_trim", 1, TrimSpaces<true, true>, nullptr, nullptr, true},
     {"jet_ltrim", 1, TrimSpaces<true, false>, nullptr, nullptr, true},
     {"jet_rtrim", 1, TrimSpaces<false, true>, nullptr, nullptr, true},
-    {"jet_instr", -1, InStr, nullptr, nullptr, true},
-    {"jet_replace", -1, Replace, nullptr, nullptr, true},
+    {"jet_instr", 4, InStr, nullptr, nullptr, true},
+    {"jet_instrrev", 4, InStrRev, nullptr, nullptr, true},
+    {"jet_replace", 6, Replace, nullptr, nullptr, true},
+    {"jet_strcomp", 3, StrComp, nullptr, nullptr, true},
+    {"jet_locate", 2, Locate, nullptr, nullptr, true},
+    {"jet_locate", 3, Locate, nullptr, nullptr, true},
     {"jet_space", 1, Space, nullptr, nullptr, true},
-    {"jet_strcomp", -1, StrComp, nullptr, nullptr, true},
+    {"jet_repeat", 2, Repeat, nullptr, nullptr, true},
+    {"jet_string", 3, StringOf, nullptr, nullptr, true},
     {"jet_chr", 1, Chr, nullptr, nullptr, true},
-    {"jet_asc", 1, Asc, nullptr, nullptr, true},
-    {"jet_val", 1, Val, nullptr, nullptr, true},
-    {"jet_odbc_length", 1, OdbcLength, nullptr, nullptr, true},
-    {"jet_locate", -1, Locate, nullptr, nullptr, true},
-    {"jet_abs", 3, NumberFunction<Absolute>, nullptr, nullptr, true},
-    {"jet_int", 3, NumberFunction<Whole<true>>, nullptr, nullptr, true},
-    {"jet_fix", 3, NumberFunction<Whole<false>>, nullptr, nullptr, true},
-    {"jet_sgn", 3, NumberFunction<Sign>, nullptr, nullptr, true},
-    {"jet_ceiling", 3, NumberFunction<Ceiling>, nullptr, nullptr, true},
-    {"jet_round", -1, Round, nullptr, nullptr, true},
-    {"jet_math_atn", 1, Math<kAtn, kAtan, Always>, nullptr, nullptr, true},
-    {"jet_math_cos", 1, Math<kCos, kCosC, Always>, nullptr, nullptr, true},
-    {"jet_math_sin", 1, Math<kSin, kSinC, Always>, nullptr, nullptr, true},
-    {"jet_math_tan", 1, Math<kTan, kTanC, Always>, nullptr, nullptr, true},
-    {"jet_math_exp", 1, Math<kExp, kExpC, Always>, nullptr, nullptr, true},
-    {"jet_math_log", 1, Math<kLog, kLogC, Positive>, nullptr, nullptr, true},
-    {"jet_math_log10", 1, Math<kLog10, kLog10C, Positive>, nullptr, nullptr, true},
-    {"jet_math_sqr", 1, Math<kSqr, kSqrt, NotNegative>, nullptr, nullptr, true},
-    {"jet_now", 1, Now, nullptr, nullptr, false},
-    {"jet_year", 1, DatePart<&DateParts::year>, nullptr, nullptr, true},
-    {"jet_month", 1, DatePart<&DateParts::month>, nullptr, nullptr, true},
-    {"jet_day", 1, DatePart<&DateParts::day>, nullptr, nullptr, true},
-    {"jet_hour", 1, DatePart<&DateParts::hour>, nullptr, nullptr, true},
-    {"jet_minute", 1, DatePart<&DateParts::minute>, nullptr, nullptr, true},
-    {"jet_second", 1, DatePart<&DateParts::second>, nullptr, nullptr, true},
+    {"jet_chrw", 1, ChrW, nullptr, nullptr, true},
+    {"jet_char", 1, OdbcChar, nullptr, nullptr, true},
+    {"jet_asc", 1, Asc<CodeOf::Ansi>, nullptr, nullptr, true},
+    {"jet_ascw", 1, Asc<CodeOf::Utf16>, nullptr, nullptr, true},
+    {"jet_ascii", 1, Asc<CodeOf::Unicode>, nullptr, nullptr, true},
+    {"jet_insert", 4, OdbcInsert, nullptr, nullptr, true},
+    {"jet_soundex", 1, Soundex, nullptr, nullptr, true},
+    {"jet_difference", 2, Difference, nullptr, nullptr, true},
 };
 
 }  // namespace
 
-std::span<const RuntimeFunction> LibraryFunctions() { return kLibrary; }
+std::span<const RuntimeFunction> TextFunctions() { return kText; }
 
 }  // namespace mdbodbc::sql

@@ -34,11 +34,22 @@ std::string_view TextOf(sqlite3_value* value) {
   return {data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
 }
 
-// jet_cast(value, from, to) and jet_convert(value, from, to): Access's conversion.
+// jet_cast(value, from, to): Access's conversion, the implicit one of operators and
+// comparisons, which keeps a Null.
 void Cast(sqlite3_context* context, int, sqlite3_value** argv) {
   Type from = ArgumentType(argv[1]);
   Type to = ArgumentType(argv[2]);
   ResultAs(context, ReadVariant(argv[0], from), to);
+}
+
+// jet_convert(value, from, to): CBool, CByte, CInt, CLng, CSng, CDbl, CCur, CDec, CDate, CStr,
+// which refuse a Null ("invalid use of Null").
+void Convert(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+    Type to = ArgumentType(argv[2]);
+    return Raise(context, {"22004", "invalid use of Null: the conversion to " + TypeName(to) + " takes a value, not Null"});
+  }
+  Cast(context, argc, argv);
 }
 
 // a & b: Null is empty text, unless both are Null.
@@ -283,7 +294,7 @@ void SpreadFinal(sqlite3_context* context) {
 
 const RuntimeFunction kOperators[] = {
     {"jet_cast", 3, Cast, nullptr, nullptr, true},
-    {"jet_convert", 3, Cast, nullptr, nullptr, true},
+    {"jet_convert", 3, Convert, nullptr, nullptr, true},
     {"jet_cat", 2, Concatenate, nullptr, nullptr, true},
     {"jet_div", 2, Divide, nullptr, nullptr, true},
     {"jet_idiv", 2, WholeDivide<false>, nullptr, nullptr, true},
@@ -360,7 +371,9 @@ void ResultAs(sqlite3_context* context, const Variant& v, const Type& to) {
 
 bool RegisterRuntime(sqlite3* db, Engine* engine) {
   if (!RegisterLike(db)) return false;
-  for (std::span<const RuntimeFunction> group : {OperatorFunctions(), LibraryFunctions()}) {
+  for (std::span<const RuntimeFunction> group : {OperatorFunctions(), TextFunctions(), NumberFunctions(),
+                                                 DateFunctions(), FormatFunctions(), PredicateFunctions(),
+                                                 FinanceFunctions()}) {
     for (const RuntimeFunction& f : group) {
       int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
       auto* registration = new Registration{engine, &f};
@@ -371,7 +384,7 @@ bool RegisterRuntime(sqlite3* db, Engine* engine) {
       }
     }
   }
-  return true;
+  return RegisterRandom(db, engine);
 }
 
 }  // namespace mdbodbc::sql

@@ -70,10 +70,13 @@ bool ToNumber(const Variant& in, Number& n, const Type& to, SqlError& error) {
       if (to.kind == JetType::Currency || to.kind == JetType::Decimal) {
         std::string_view t = in.text;
         if (!t.empty() && t.front() == '$') t.remove_prefix(1);
-        if (ParseDecimal(t, n.decimal) == NumberStatus::Ok) {
+        NumberStatus status = ParseDecimal(t, n.decimal);
+        if (status == NumberStatus::Ok) {
           n.kind = Number::Kind::Decimal;
           return true;
         }
+        // A number too large for the exact type stays too large read as a Double.
+        if (status == NumberStatus::Overflow) return Overflow(error, to);
       }
       n.kind = Number::Kind::Real;
       if (!ParseNumberText(in.text, n.real)) {
@@ -120,9 +123,10 @@ std::string DateText(double linear) {
   if (!p) return {};
   char buffer[64];
   std::string out;
+  // Day 0, 1899-12-30, shows as its time alone, midnight included (12:00:00 AM).
   bool hasDate = !(linear >= 0 && linear < 1);
-  bool hasTime = p->hour != 0 || p->minute != 0 || p->second != 0;
-  if (hasDate || !hasTime) {
+  bool hasTime = p->hour != 0 || p->minute != 0 || p->second != 0 || !hasDate;
+  if (hasDate) {
     std::snprintf(buffer, sizeof buffer, "%d/%d/%d", p->month, p->day, p->year);
     out = buffer;
   }

@@ -97,12 +97,23 @@ TEST_P(SavedQueryTest, ViewsAreListedDescribedAndRunByName) {
       {"Order Subtotals", "830"},              {"Products Above Average Price", "25"},
       {"Products by Category", "69"},          {"Summary of Sales by Quarter", "809"},
       {"Ten Most Expensive Products", "10"},   {"Employee Sales by Country", "error 07002"},
-      {"Invoices Filter", "error 07002"},
+      {"Invoices Filter", "error 07002"},      {"Sales by Year", "error 07002"},
   };
   for (const auto& [name, count] : counts) {
     EXPECT_EQ(Ask(*session, std::string("SELECT COUNT(*) FROM [") + name + "]").Shown(), count) << name;
   }
   EXPECT_EQ(Ask(*session, "SELECT TOP 1 * FROM [Ten Most Expensive Products]").Shown(), "Côte de Blaye|263.5000");
+  // The crosstab has a row for each product, customer and year of 1995's orders, and a column
+  // for each quarter.
+  Answer groups = Ask(*session,
+                      "SELECT COUNT(*) FROM (SELECT DISTINCT Products.ProductName, Orders.CustomerID, Year(OrderDate) "
+                      "FROM (Orders INNER JOIN [Order Details] ON Orders.OrderID = [Order Details].OrderID) INNER JOIN "
+                      "Products ON Products.ProductID = [Order Details].ProductID WHERE OrderDate BETWEEN #1/1/95# AND "
+                      "#12/31/95#)");
+  EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM [Quarterly Orders by Product]").Shown(), groups.Shown());
+  EXPECT_EQ(Ask(*session, "SELECT * FROM [Quarterly Orders by Product] WHERE ProductName = 'Alice Mutton' AND "
+                          "CustomerID = 'ANTON'").Shown(),
+            "Alice Mutton|ANTON|1995|||702.0000|");
 }
 
 // A parameter query takes its parameters by position, whether it is read as a table or called.

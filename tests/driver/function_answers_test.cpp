@@ -1,0 +1,735 @@
+// Access's functions and ODBC's scalar functions through the driver manager: each case with
+// the value Access gives and the ODBC type of its result column, grouped by family, with the
+// Null, empty-text, negative, rounding-tie, leap-day, month-end, pre-1900 and overflow edges.
+// A value "error S" expects the statement to fail with SQLSTATE S.
+#include "driver_fixture.h"
+
+#include <map>
+
+namespace drivertest {
+namespace {
+
+// `v`: one row of every kind the functions read, and Nulls; `seq`: 1, 2, 4; `g`: 3,000 rows
+// in three groups that interleave, in the order written.
+std::vector<mkmdb::TableSpec> Tables(std::vector<std::pair<std::string, int>>& groupRows) {
+  using mkmdb::ColumnType;
+  auto n = std::nullopt;
+  mkmdb::TableSpec v{"v",
+                     {{"s", ColumnType::Text, 50}, {"u", ColumnType::Text, 50}, {"e", ColumnType::Text, 50},
+                      {"m", ColumnType::Memo}, {"l", ColumnType::Long}, {"d", ColumnType::Double},
+                      {"dt", ColumnType::DateTime}, {"old", ColumnType::DateTime}, {"b", ColumnType::YesNo},
+                      {"nt", ColumnType::Text, 50}, {"nl", ColumnType::Long}, {"nd", ColumnType::Double},
+                      {"ndt", ColumnType::DateTime}},
+                     {{"Hello World", "\u00C9t\u00E9 \U0001F600 \u00DF", "", "memo text", "-7", "2.5",
+                       "2000-02-29 13:45:30", "1899-12-29 06:00:00", "1", n, n, n, n}}};
+  mkmdb::TableSpec seq{"seq", {{"n", ColumnType::Long}}, {{"1"}, {"2"}, {"4"}}};
+  mkmdb::TableSpec g{"g", {{"g", ColumnType::Text, 5}, {"v", ColumnType::Long}}, {}};
+  for (int i = 0; i < 3000; ++i) {
+    std::string group(1, "abc"[(i * i + i / 7) % 3]);
+    groupRows.emplace_back(group, i);
+    g.rows.push_back({group, std::to_string(i)});
+  }
+  return {v, seq, g};
+}
+
+struct Case {
+  const char* expression;  // an expression on `v`, or a whole statement
+  const char* value;       // rows joined by ';', columns by '|'; NULL; or "error SQLSTATE"
+  SQLSMALLINT type;        // of the first column
+};
+
+const Case kText[] = {
+    {"Len(u)", "7", SQL_INTEGER},
+    {"Len(e)", "0", SQL_INTEGER},
+    {"Len(nt)", "NULL", SQL_INTEGER},
+    {"Len(l)", "2", SQL_INTEGER},
+    {"Len(dt)", "20", SQL_INTEGER},
+    {"Left(u, 5)", "\u00C9t\u00E9 \U0001F600", SQL_WVARCHAR},
+    {"Left(s, 0)", "", SQL_WVARCHAR},
+    {"Left$(l, 99)", "-7", SQL_WVARCHAR},
+    {"Left(m, 4)", "memo", SQL_WLONGVARCHAR},
+    {"Left(nt, 2)", "NULL", SQL_WVARCHAR},
+    {"Left(s, -1)", "error 22023", 0},
+    {"Left(s, Null)", "error 22004", 0},
+    {"Right(u, 3)", "\U0001F600 \u00DF", SQL_WVARCHAR},
+    {"Right(s, 99)", "Hello World", SQL_WVARCHAR},
+    {"Mid(u, 5, 1)", "\U0001F600", SQL_WVARCHAR},
+    {"Mid(s, 7)", "World", SQL_WVARCHAR},
+    {"Mid(s, 20, 2)", "", SQL_WVARCHAR},
+    {"Mid(nt, 1, 2)", "NULL", SQL_WVARCHAR},
+    {"Mid(s, 0, 2)", "error 22023", 0},
+    {"Mid(s, 1, -1)", "error 22023", 0},
+    {"Mid(s, Null)", "error 22004", 0},
+    {"UCase(u)", "\u00C9T\u00C9 \U0001F600 \u00DF", SQL_WVARCHAR},
+    {"LCase('\u00C0\u00C9\u00CE Stra\u00DFe')", "\u00E0\u00E9\u00EE stra\u00DFe", SQL_WVARCHAR},
+    {"UCase(nt)", "NULL", SQL_WVARCHAR},
+    {"Trim('  a b  ') & '|' & LTrim('  a ') & '|' & RTrim(' a  ')", "a b|a | a", SQL_WVARCHAR},
+    {"Trim(e)", "", SQL_WVARCHAR},
+    {"InStr(s, 'WORLD')", "7", SQL_INTEGER},
+    {"InStr(1, s, 'WORLD', 0)", "0", SQL_INTEGER},
+    {"InStr(7, s, 'o')", "8", SQL_INTEGER},
+    {"InStr(u, '\u00DF')", "7", SQL_INTEGER},
+    {"InStr(s, '')", "1", SQL_INTEGER},
+    {"InStr(5, s, '')", "5", SQL_INTEGER},
+    {"InStr(e, 'a')", "0", SQL_INTEGER},
+    {"InStr(nt, 'a')", "NULL", SQL_INTEGER},
+    {"InStr(0, s, 'o')", "error 22023", 0},
+    {"InStr(Null, s, 'o')", "error 22004", 0},
+    {"InStr(1, s, 'o', 3)", "error 22023", 0},
+    {"InStrRev(s, 'O')", "8", SQL_INTEGER},
+    {"InStrRev(s, 'o', 7)", "5", SQL_INTEGER},
+    {"InStrRev(s, 'o', 99)", "0", SQL_INTEGER},
+    {"InStrRev(s, '')", "11", SQL_INTEGER},
+    {"InStrRev(nt, 'o')", "NULL", SQL_INTEGER},
+    {"InStrRev(s, 'o', 0)", "error 22023", 0},
+    {"Replace(s, 'L', 'x')", "Hexxo Worxd", SQL_WVARCHAR},
+    {"Replace(s, 'l', 'x', 4, 1)", "xo World", SQL_WVARCHAR},
+    {"Replace(s, 'L', 'x', 1, -1, 0)", "Hello World", SQL_WVARCHAR},
+    {"Replace(u, '\u00C9', 'e')", "ete \U0001F600 \u00DF", SQL_WVARCHAR},
+    {"Replace(s, '', 'x') & Replace(e, 'a', 'b')", "Hello World", SQL_WVARCHAR},
+    {"Replace(s, 'o', 'x', 99)", "", SQL_WVARCHAR},
+    {"Replace(nt, 'a', 'b')", "error 22004", 0},
+    {"Replace(s, 'o', 'x', 0)", "error 22023", 0},
+    {"Space(3) & '|' & Space(0) & '|'", "   ||", SQL_WVARCHAR},
+    {"Space(-1)", "error 22023", 0},
+    {"String(3, 'xy') & String(2, 65) & String(2, 321) & String(1, 128)", "xxxAAAA\u20AC", SQL_WVARCHAR},
+    {"String(nl, 'a')", "NULL", SQL_WVARCHAR},
+    {"String(2, '')", "error 22023", 0},
+    {"String(-1, 'a')", "error 22023", 0},
+    {"StrComp('a', 'B')", "-1", SQL_SMALLINT},
+    {"StrComp('a', 'B', 0)", "1", SQL_SMALLINT},
+    {"StrComp('\u00E9', 'f')", "-1", SQL_SMALLINT},
+    {"StrComp('ABC', 'abc')", "0", SQL_SMALLINT},
+    {"StrComp(nt, 'a')", "NULL", SQL_SMALLINT},
+    {"StrComp('a', 'b', 7)", "error 22023", 0},
+    {"StrReverse(u)", "\u00DF \U0001F600 \u00E9t\u00C9", SQL_WVARCHAR},
+    {"StrReverse(nt)", "error 22004", 0},
+    {"StrConv('hello wORLD o''neil', 3)", "Hello World O'neil", SQL_WVARCHAR},
+    {"StrConv(u, 1) & StrConv('AB', 2)", "\u00C9T\u00C9 \U0001F600 \u00DFab", SQL_WVARCHAR},
+    {"StrConv(s, 64)", "error 22023", 0},
+    {"Chr(65) & Chr(128) & Chr$(233) & ChrW(8364) & ChrW(-32768)", "A\u20AC\u00E9\u20AC\u8000", SQL_WVARCHAR},
+    {"Chr(256)", "error 22023", 0},
+    {"Chr(Null)", "error 22004", 0},
+    {"ChrW(65536)", "error 22023", 0},
+    {"Asc('\u20AC')", "128", SQL_SMALLINT},
+    {"Asc('\U0001F600')", "63", SQL_SMALLINT},
+    {"AscW('\u20AC')", "8364", SQL_SMALLINT},
+    {"AscW('\U0001F600')", "-10179", SQL_SMALLINT},
+    {"Asc(e)", "error 22023", 0},
+    {"Asc(nt)", "error 22004", 0},
+    {"Nz(nt)", "", SQL_WVARCHAR},
+    {"Nz(nl)", "", SQL_WVARCHAR},
+    {"Nz(nl, 5)", "5", SQL_INTEGER},
+    {"Nz(l, 5)", "-7", SQL_INTEGER},
+    {"Nz(nt, 'none')", "none", SQL_WVARCHAR},
+    {"IIf(nl > 1, 'y', 'n')", "n", SQL_WVARCHAR},
+    {"IIf(l < 0, 1, 2.5)", "1", SQL_DOUBLE},
+    {"IIf(b, 0, 1 / 0)", "0", SQL_DOUBLE},
+    {"Choose(2, 'a', 'b', 'c')", "b", SQL_WVARCHAR},
+    {"Choose(2.5, 'a', 'b', 'c')", "b", SQL_WVARCHAR},
+    {"Choose(4, 'a')", "NULL", SQL_WVARCHAR},
+    {"Choose(0, 'a')", "NULL", SQL_WVARCHAR},
+    {"Switch(l < 0, 'neg', l > 0, 'pos')", "neg", SQL_WVARCHAR},
+    {"Switch(l > 0, 'pos')", "NULL", SQL_WVARCHAR},
+};
+
+const Case kConversions[] = {
+    {"CBool('yes')", "1", SQL_BIT},
+    {"CBool(0.4)", "1", SQL_BIT},
+    {"CBool(e)", "error 22018", 0},
+    {"CBool(nl)", "error 22004", 0},
+    {"CByte(254.5)", "254", SQL_TINYINT},
+    {"CByte(-0.5)", "0", SQL_TINYINT},
+    {"CByte(255.5)", "error 22003", 0},
+    {"CByte(-1)", "error 22003", 0},
+    {"CInt(2.5)", "2", SQL_SMALLINT},
+    {"CInt(3.5)", "4", SQL_SMALLINT},
+    {"CInt(-2.5)", "-2", SQL_SMALLINT},
+    {"CInt(32767.5)", "error 22003", 0},
+    {"CInt('12abc')", "error 22018", 0},
+    {"CLng('1,234.5')", "1234", SQL_INTEGER},
+    {"CLng(-2147483648.5)", "-2147483648", SQL_INTEGER},
+    {"CLng(2147483647.5)", "error 22003", 0},
+    {"CLng(nt)", "error 22004", 0},
+    {"CSng(1.1)", "1.1", SQL_REAL},
+    {"CSng(1E39)", "error 22003", 0},
+    {"CDbl('1e3')", "1000", SQL_DOUBLE},
+    {"CCur(1.23456)", "1.2346", SQL_DECIMAL},
+    {"CCur('1.00005') & '|' & CCur('1.00015')", "1|1.0002", SQL_WVARCHAR},
+    {"CCur(1E15)", "error 22003", 0},
+    {"CDec('1.50')", "1.50", SQL_NUMERIC},
+    {"CDec('79228162514264337593543950336')", "error 22003", 0},
+    {"CDate('2/29/2000')", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"CDate(-1.25)", "1899-12-29 06:00:00", SQL_TYPE_TIMESTAMP},
+    {"CDate('2/30/2000')", "error 22018", 0},
+    {"CDate(ndt)", "error 22004", 0},
+    {"CVDate(ndt)", "NULL", SQL_TYPE_TIMESTAMP},
+    {"CStr(d) & '|' & CStr(b) & '|' & CStr(dt)", "2.5|True|2/29/2000 1:45:30 PM", SQL_WVARCHAR},
+    {"CStr(old)", "12/29/1899 6:00:00 AM", SQL_WVARCHAR},
+    {"CStr(nt)", "error 22004", 0},
+    {"CVar(l)", "-7", SQL_INTEGER},
+    {"CVar(nl)", "NULL", SQL_INTEGER},
+    {"Val('  1 2 3abc')", "123", SQL_DOUBLE},
+    {"Val('&HFFFF')", "-1", SQL_DOUBLE},
+    {"Val('&H10000')", "65536", SQL_DOUBLE},
+    {"Val('&O17')", "15", SQL_DOUBLE},
+    {"Val('1e3x')", "1000", SQL_DOUBLE},
+    {"Val('-.5e1')", "-5", SQL_DOUBLE},
+    {"Val('1,5')", "1", SQL_DOUBLE},
+    {"Val(e)", "0", SQL_DOUBLE},
+    {"Val(nt)", "error 22004", 0},
+    {"Str(0.5) & '|' & Str(-0.5) & '|' & Str$(42)", " .5|-.5| 42", SQL_WVARCHAR},
+    {"Str(nl)", "NULL", SQL_WVARCHAR},
+    {"Str('abc')", "error 22018", 0},
+    {"Hex(255) & '|' & Hex(-1) & '|' & Hex(CInt(-1)) & '|' & Hex(2.5) & '|' & Hex(3.5)", "FF|FFFFFFFF|FFFF|2|4",
+     SQL_WVARCHAR},
+    {"Oct(8) & '|' & Oct$(-1)", "10|37777777777", SQL_WVARCHAR},
+    {"Hex(nl)", "NULL", SQL_WVARCHAR},
+    {"Hex(3000000000)", "error 22003", 0},
+};
+
+const Case kNumbers[] = {
+    {"Abs(l)", "7", SQL_INTEGER},
+    {"Abs(-2.5)", "2.5", SQL_DOUBLE},
+    {"Abs(CCur(-1.5))", "1.5000", SQL_DECIMAL},
+    {"Abs(b)", "1", SQL_SMALLINT},
+    {"Abs(nl)", "NULL", SQL_INTEGER},
+    {"Abs(CInt(-32768))", "error 22003", 0},
+    {"Sgn(d) & Sgn(l) & Sgn(0)", "1-10", SQL_WVARCHAR},
+    {"Sgn(nl)", "NULL", SQL_SMALLINT},
+    {"Int(-2.5)", "-3", SQL_DOUBLE},
+    {"Fix(-2.5)", "-2", SQL_DOUBLE},
+    {"Int(l)", "-7", SQL_INTEGER},
+    {"Int(CCur(-1.5))", "-2.0000", SQL_DECIMAL},
+    {"Int('2.5')", "2", SQL_DOUBLE},
+    {"Int(dt)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"Int(old)", "1899-12-28 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"Fix(old)", "1899-12-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"Fix(nl)", "NULL", SQL_INTEGER},
+    {"Round(2.5)", "2", SQL_DOUBLE},
+    {"Round(3.5)", "4", SQL_DOUBLE},
+    {"Round(-2.5)", "-2", SQL_DOUBLE},
+    {"Round(0.125, 2)", "0.12", SQL_DOUBLE},
+    {"Round(2.675, 2)", "2.67", SQL_DOUBLE},
+    {"Round(CCur(2.345), 2)", "2.3400", SQL_DECIMAL},
+    {"Round(CDec('-2.345'), 2)", "-2.34", SQL_NUMERIC},
+    {"Round(l, 1)", "-7", SQL_INTEGER},
+    {"Round(nl)", "NULL", SQL_INTEGER},
+    {"Round(d, -1)", "error 22023", 0},
+    {"Round(d, Null)", "error 22004", 0},
+    {"Sqr(16)", "4", SQL_DOUBLE},
+    {"Sqr(nd)", "NULL", SQL_DOUBLE},
+    {"Sqr(-1)", "error 22023", 0},
+    {"Exp(0) + Log(1) + Sin(0) + Cos(0) + Tan(0)", "2", SQL_DOUBLE},
+    {"Atn(1) * 4", "3.141592653589793", SQL_DOUBLE},
+    {"Exp(710)", "error 22003", 0},
+    {"Log(0)", "error 22023", 0},
+    // VBA's generator: its first numbers, a reseed with -1, Rnd(0) repeating the last number.
+    {"SELECT Rnd() FROM seq", "0.7055475;0.533424;0.5795186", SQL_REAL},
+    {"SELECT Rnd(-1), Rnd(0), Rnd(), Rnd(-1) FROM v", "0.22400701|0.22400701|0.035845816|0.22400701", SQL_REAL},
+    {"SELECT Rnd(n) FROM seq", "0.7055475;0.533424;0.5795186", SQL_REAL},
+    {"Rnd(nl)", "error 22004", 0},
+};
+
+const Case kDates[] = {
+    {"Year(dt) & '-' & Month(dt) & '-' & Day(dt) & ' ' & Hour(dt) & ':' & Minute(dt) & ':' & Second(dt)",
+     "2000-2-29 13:45:30", SQL_WVARCHAR},
+    {"Year(old) & '-' & Month(old) & '-' & Day(old) & ' ' & Hour(old)", "1899-12-29 6", SQL_WVARCHAR},
+    {"Year(dt)", "2000", SQL_SMALLINT},
+    {"Year(ndt)", "NULL", SQL_SMALLINT},
+    {"Year('2/29/2000')", "2000", SQL_SMALLINT},
+    {"Year('abc')", "error 22018", 0},
+    {"Weekday(dt) & Weekday(dt, 2) & Weekday(old)", "326", SQL_WVARCHAR},
+    {"Weekday(dt, 8)", "error 22023", 0},
+    {"DatePart('yyyy', dt) & DatePart('q', dt) & DatePart('m', dt) & DatePart('y', dt)", "20001260", SQL_WVARCHAR},
+    {"DatePart('d', dt) & DatePart('w', dt) & DatePart('ww', dt) & DatePart('h', dt)", "2931013", SQL_WVARCHAR},
+    {"DatePart('n', dt) & DatePart('s', dt) & DatePart('H', old) & DatePart('YYYY', old)", "453061899", SQL_WVARCHAR},
+    {"DatePart('ww', #1/1/2005#, 2, 2)", "53", SQL_SMALLINT},
+    {"DatePart('ww', #12/30/2003#, 2, 2)", "1", SQL_SMALLINT},
+    {"DatePart('ww', #1/1/2000#, 1, 3)", "52", SQL_SMALLINT},
+    {"DatePart('ww', #12/31/2000#)", "54", SQL_SMALLINT},
+    {"DatePart('d', ndt)", "NULL", SQL_SMALLINT},
+    {"DatePart('x', dt)", "error 22023", 0},
+    {"DatePart(Null, dt)", "error 22004", 0},
+    {"DateAdd('m', 1, #1/31/2000#)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('m', 1, #1/31/2001#)", "2001-02-28 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('yyyy', 1, dt)", "2001-02-28 13:45:30", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('q', -1, #5/31/2000#)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('d', 1, #2/28/2000#)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"SELECT DateAdd('d', -1.9, dt), DateAdd('d', 2.5, dt), DateAdd('d', 3.5, dt) FROM v",
+     "2000-02-27 13:45:30|2000-03-02 13:45:30|2000-03-04 13:45:30", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('ww', 2, dt)", "2000-03-14 13:45:30", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('h', 18, old)", "1899-12-30 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('n', -400, old)", "1899-12-28 23:20:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('s', 30, dt)", "2000-02-29 13:46:00", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('yyyy', -1900, dt)", "0100-02-28 13:45:30", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('d', 1, ndt)", "NULL", SQL_TYPE_TIMESTAMP},
+    {"DateAdd('yyyy', 8000, dt)", "error 22008", 0},
+    {"DateAdd('d', nl, dt)", "error 22004", 0},
+    {"DateDiff('d', #1/1/2000 23:00#, #1/2/2000 01:00#)", "1", SQL_INTEGER},
+    {"DateDiff('yyyy', #12/31/1999#, #1/1/2000#)", "1", SQL_INTEGER},
+    {"DateDiff('m', #1/31/2000#, #2/1/2000#)", "1", SQL_INTEGER},
+    {"DateDiff('q', #3/31/2000#, #4/1/2000#)", "1", SQL_INTEGER},
+    {"DateDiff('ww', #1/1/2000#, #1/9/2000#)", "2", SQL_INTEGER},
+    {"DateDiff('ww', #1/1/2000#, #1/9/2000#, 2)", "1", SQL_INTEGER},
+    {"DateDiff('w', #1/1/2000#, #1/14/2000#)", "1", SQL_INTEGER},
+    {"DateDiff('h', #1/1/2000 10:59#, #1/1/2000 11:01#)", "1", SQL_INTEGER},
+    {"DateDiff('n', #12/29/1899 23:59#, #12/30/1899 00:01#)", "2", SQL_INTEGER},
+    {"DateDiff('d', dt, old)", "-36586", SQL_INTEGER},
+    {"DateDiff('d', ndt, dt)", "NULL", SQL_INTEGER},
+    {"DateDiff('s', #1/1/100#, #12/31/9999#)", "error 22003", 0},
+    {"DateSerial(2000, 14, 35)", "2001-03-07 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(2000, 2, 29)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(1900, 2, 29)", "1900-03-01 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(2000, 3, 0)", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(2000, 1, -1)", "1999-12-30 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(2000, 0, 1)", "1999-12-01 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(99, 1, 1) & '|' & DateSerial(29, 1, 1)", "1/1/1999|1/1/2029", SQL_WVARCHAR},
+    {"DateSerial(1899, 12, 29)", "1899-12-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateSerial(10000, 1, 1)", "error 22008", 0},
+    {"DateSerial(2000, 1, 40000)", "error 22003", 0},
+    {"DateSerial(nl, 1, 1)", "error 22004", 0},
+    {"TimeSerial(25, 0, 0)", "1899-12-31 01:00:00", SQL_TYPE_TIMESTAMP},
+    {"TimeSerial(12, -5, 45)", "1899-12-30 11:55:45", SQL_TYPE_TIMESTAMP},
+    {"DateValue('2/29/2000 13:00')", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"DateValue(old)", "1899-12-29 00:00:00", SQL_TYPE_TIMESTAMP},
+    {"TimeValue(old)", "1899-12-30 06:00:00", SQL_TYPE_TIMESTAMP},
+    {"TimeValue('1:30 PM')", "1899-12-30 13:30:00", SQL_TYPE_TIMESTAMP},
+    {"DateValue('abc')", "error 22018", 0},
+    {"DateValue(ndt)", "error 22004", 0},
+    {"MonthName(2) & MonthName(12, True)", "FebruaryDec", SQL_WVARCHAR},
+    {"WeekdayName(1) & WeekdayName(1, True, 2) & WeekdayName(7, False, 2)", "SundayMonSunday", SQL_WVARCHAR},
+    {"MonthName(13)", "error 22023", 0},
+    {"Date() = Int(Now()) AND Time() < 1 AND Year(Now()) >= 2024", "1", SQL_BIT},
+};
+
+const Case kFormats[] = {
+    {"Format(dt, 'General Date')", "2/29/2000 1:45:30 PM", SQL_WVARCHAR},
+    {"Format(dt, 'Long Date')", "Tuesday, February 29, 2000", SQL_WVARCHAR},
+    {"Format(dt, 'Medium Date') & '|' & Format(dt, 'Short Date')", "29-Feb-00|2/29/2000", SQL_WVARCHAR},
+    {"Format(dt, 'Long Time') & '|' & Format(dt, 'Medium Time') & '|' & Format(dt, 'Short Time')",
+     "1:45:30 PM|01:45 PM|13:45", SQL_WVARCHAR},
+    {"Format(old, 'General Date') & '|' & Format(#1:30 PM#, 'General Date')", "12/29/1899 6:00:00 AM|1:30:00 PM",
+     SQL_WVARCHAR},
+    {"Format(1234.567, 'General Number') & '|' & Format(-1234.567, 'Currency') & '|' & Format(1234.565, 'Currency')",
+     "1234.567|($1,234.57)|$1,234.57", SQL_WVARCHAR},
+    {"Format(1234.567, 'Fixed') & '|' & Format(0.5, 'Fixed') & '|' & Format(1234.567, 'Standard')",
+     "1234.57|0.50|1,234.57", SQL_WVARCHAR},
+    {"Format(0.12345, 'Percent') & '|' & Format(1234.567, 'Scientific')", "12.35%|1.23E+03", SQL_WVARCHAR},
+    {"Format(0, 'Yes/No') & Format(l, 'True/False') & Format(b, 'On/Off')", "NoTrueOn", SQL_WVARCHAR},
+    {"Format(5, '0.00') & '|' & Format(0.5, '#.##') & '|' & Format(5, '#.##') & '|' & Format(0, '#') & '|'",
+     "5.00|.5|5.||", SQL_WVARCHAR},
+    {"Format(1234567.891, '#,##0.00') & '|' & Format(1234567, '#,##0,') & '|' & Format(5, '0000')",
+     "1,234,567.89|1,235|0005", SQL_WVARCHAR},
+    {"Format(5551234567, '(000) 000-0000')", "(555) 123-4567", SQL_WVARCHAR},
+    {"Format(-5, '0;(0)') & '|' & Format(0, '0;(0);\\z\\e\\r\\o') & '|' & Format(nd, '0;(0);z;\"none\"')",
+     "(5)|zero|none", SQL_WVARCHAR},
+    {"Format(2.5, '0') & '|' & Format(-2.5, '0') & '|' & Format(-0.4, '0') & '|' & Format(0.125, '0.00')",
+     "3|-3|-0|0.13", SQL_WVARCHAR},
+    {"Format(12345, '0.00E+00') & '|' & Format(0.00012, '0.0E-0') & '|' & Format(99999, '0.0E+0')",
+     "1.23E+04|1.2E-4|1.0E+5", SQL_WVARCHAR},
+    {"Format(0.5, '0%') & '|' & Format(-5, '$0.00')", "50%|-$5.00", SQL_WVARCHAR},
+    {"Format(dt, 'yyyy-mm-dd hh:nn:ss') & '|' & Format(dt, 'dddd d mmmm yy') & '|' & Format(dt, 'ddd mmm')",
+     "2000-02-29 13:45:30|Tuesday 29 February 00|Tue Feb", SQL_WVARCHAR},
+    {"Format(dt, 'h:m AM/PM') & '|' & Format(dt, 'hh:mm a/p') & '|' & Format(dt, 'q w ww y')",
+     "1:45 PM|01:45 p|1 3 10 60", SQL_WVARCHAR},
+    {"Format(old, 'yyyy-mm-dd hh:nn') & '|' & Format(dt, 'ddddd ttttt') & '|' & Format(dt, '\"at\" hh\\h')",
+     "1899-12-29 06:00|2/29/2000 1:45:30 PM|at 13h", SQL_WVARCHAR},
+    {"Format(#1/1/2005#, 'ww', 2, 2) & '|' & Format(36526, 'yyyy-mm-dd') & '|' & Format('1/2/2000', 'yyyy')",
+     "53|2000-01-01|2000", SQL_WVARCHAR},
+    {"Format(ndt, 'yyyy')", "NULL", SQL_WVARCHAR},
+    {"Format('abc', '@@@@@') & '|' & Format('abc', '!@@@@@') & '|' & Format('abcdef', '@@@')", "  abc|abc  |abcdef",
+     SQL_WVARCHAR},
+    {"Format('5551234', '@@@-@@@@') & '|' & Format('abc', '>') & '|' & Format('\u00C9t\u00C9', '<')",
+     "555-1234|ABC|\u00E9t\u00E9", SQL_WVARCHAR},
+    {"Format(e, '@;\"empty\"') & '|' & Format('abc', '&&&&&') & '|' & Format(nt, '@;\"none\"')", "empty|abc|none",
+     SQL_WVARCHAR},
+    {"Format(s) & '|' & Format('abc', '0.00') & '|' & Format('12.5', '0.00') & '|' & Format(dt, '0.00')",
+     "Hello World|abc|12.50|36585.57", SQL_WVARCHAR},
+    {"Format(nt)", "NULL", SQL_WVARCHAR},
+    {"Format(m, '>')", "MEMO TEXT", SQL_WLONGVARCHAR},
+    {"FormatNumber(1234.5) & '|' & FormatNumber(-0.5, 1, 0) & '|' & FormatNumber(-1234.5, 0, -1, -1, 0)",
+     "1,234.50|-.5|(1235)", SQL_WVARCHAR},
+    {"FormatNumber(0.125, 2) & '|' & FormatNumber(1234567, 0, -2, -2, 0)", "0.13|1234567", SQL_WVARCHAR},
+    {"FormatCurrency(-1234.567) & '|' & FormatCurrency(1234.5, 0) & '|' & FormatCurrency(-1, 2, -1, 0)",
+     "($1,234.57)|$1,235|-$1.00", SQL_WVARCHAR},
+    {"FormatPercent(0.1234) & '|' & FormatPercent(-0.5, 0)", "12.34%|-50%", SQL_WVARCHAR},
+    {"FormatNumber('abc')", "error 22018", 0},
+    {"FormatNumber(nd)", "error 22004", 0},
+    {"FormatNumber(1, 2, 5)", "error 22023", 0},
+    {"FormatDateTime(dt) & '|' & FormatDateTime(dt, 1) & '|' & FormatDateTime(dt, 2)",
+     "2/29/2000 1:45:30 PM|Tuesday, February 29, 2000|2/29/2000", SQL_WVARCHAR},
+    {"FormatDateTime(dt, 3) & '|' & FormatDateTime(dt, 4) & '|' & FormatDateTime(old)",
+     "1:45:30 PM|13:45|12/29/1899 6:00:00 AM", SQL_WVARCHAR},
+    {"FormatDateTime(dt, 5)", "error 22023", 0},
+};
+
+const Case kInspections[] = {
+    {"SELECT IsNull(nt), IsNull(s), IsEmpty(nt), IsEmpty(e) FROM v", "1|0|0|0", SQL_BIT},
+    {"SELECT IsNumeric('1,234.5'), IsNumeric(' 12 '), IsNumeric('&HFF'), IsNumeric(l) FROM v", "1|1|1|1", SQL_BIT},
+    {"SELECT IsNumeric('abc'), IsNumeric(e), IsNumeric(nt), IsNumeric(dt) FROM v", "0|0|0|0", SQL_BIT},
+    {"SELECT IsDate('2/29/2000'), IsDate(dt), IsDate('2/30/2000'), IsDate(1), IsDate(ndt) FROM v", "1|1|0|0|0",
+     SQL_BIT},
+    {"SELECT VarType(CInt(1)), VarType(l), VarType(CSng(1)), VarType(d), VarType(CCur(1)), VarType(dt) FROM v",
+     "2|3|4|5|6|7", SQL_SMALLINT},
+    {"SELECT VarType(s), VarType(b), VarType(CDec(1)), VarType(CByte(1)), VarType(nl) FROM v", "8|11|14|17|1",
+     SQL_SMALLINT},
+    {"SELECT TypeName(d), TypeName(nt), TypeName(CByte(1)), TypeName(m), TypeName(b), TypeName(dt) FROM v",
+     "Double|Null|Byte|String|Boolean|Date", SQL_WVARCHAR},
+    {"SELECT TypeName(CCur(1)), TypeName(CDec(1)), TypeName(CInt(1)), TypeName(l) FROM v",
+     "Currency|Decimal|Integer|Long", SQL_WVARCHAR},
+};
+
+// Money (the examples of the functions' documentation), ranges, colors, links and GUIDs.
+const Case kOthers[] = {
+    {"SELECT Round(Pmt(0.08 / 12, 10, 10000), 2), Round(FV(0.06 / 12, 10, -200, -500, 1), 2), "
+     "Round(PV(0.08 / 12, 240, 500), 2) FROM v",
+     "-1037.03|2581.4|-59777.15", SQL_DOUBLE},
+    {"SELECT Round(IPmt(0.1 / 12, 1, 36, 8000), 2), Round(PPmt(0.1 / 12, 1, 24, 2000), 2), IPmt(0.1, 1, 3, 100, 0, 1) "
+     "FROM v",
+     "-66.67|-75.62|0", SQL_DOUBLE},
+    {"SELECT Round(Rate(48, -200, 8000), 6), Round(NPer(0.12 / 12, -100, -1000, 10000), 2), NPer(0, -100, 1000) FROM v",
+     "0.007701|60.08|10", SQL_DOUBLE},
+    {"SELECT SLN(30000, 7500, 10), Round(SYD(30000, 7500, 10, 10), 2), DDB(2400, 300, 10, 1), Round(DDB(2400, 300, 10, 10), 2) "
+     "FROM v",
+     "2250|409.09|480|22.12", SQL_DOUBLE},
+    {"IPmt(0.1, 4, 3, 100)", "error 22023", 0},
+    {"SLN(1, 0, 0)", "error 22023", 0},
+    {"Rate(10, 100, 100)", "error 22023", 0},
+    {"Pmt(nd, 10, 100)", "error 22004", 0},
+    {"SELECT Partition(7, 0, 99, 5), Partition(-1, 0, 100, 10), Partition(100, 0, 100, 10), Partition(150, 0, 100, 10) "
+     "FROM v",
+     "  5:  9|    :  -1| 100: 100| 101:    ", SQL_WVARCHAR},
+    {"Partition(nl, 0, 9, 1)", "NULL", SQL_WVARCHAR},
+    {"Partition(1, 5, 5, 1)", "error 22023", 0},
+    {"SELECT RGB(255, 0, 300), RGB(1, 2, 3), QBColor(1), QBColor(15) FROM v", "16711935|197121|8388608|16777215",
+     SQL_INTEGER},
+    {"RGB(-1, 0, 0)", "error 22023", 0},
+    {"QBColor(16)", "error 22023", 0},
+    {"SELECT HyperlinkPart('Site#http://x.org#top#tip'), HyperlinkPart('#http://x.org#top', 0), "
+     "HyperlinkPart('Site#http://x.org#top#tip', 4), HyperlinkPart('#http://x.org#top', 5) FROM v",
+     "Site|http://x.org|tip|http://x.org#top", SQL_WVARCHAR},
+    {"GUIDFromString('{guid {6ba7b810-9dad-11d1-80b4-00c04fd430c8}}')", "{6BA7B810-9DAD-11D1-80B4-00C04FD430C8}", SQL_GUID},
+    {"StringFromGUID(GUIDFromString('{6ba7b810-9dad-11d1-80b4-00c04fd430c8}'))",
+     "{guid {6BA7B810-9DAD-11D1-80B4-00C04FD430C8}}", SQL_WVARCHAR},
+    {"GUIDFromString('{6ba7b810}')", "error 22018", 0},
+    {"SELECT IsArray(s), IsError(s), IsObject(nt), CurrentUser(), Timer() >= 0 AND Timer() < 86400 FROM v",
+     "0|0|0|Admin|1", SQL_BIT},
+    // Functions the driver does not build are refused by name; unknown names as unknown.
+    {"DLookup('s', 'v')", "error 42000", 0},
+    {"NoSuchFunction(s)", "error 42000", 0},
+};
+
+// Arguments at the ends of their ranges and texts with a NUL: an answer or an error, never a
+// wrapped value, a crash or a value past the connection's memory bound.
+const Case kHostile[] = {
+    {"Space(2147483647)", "error HY001", 0},
+    {"String(2000000000, 'ab')", "error HY001", 0},
+    {"{fn REPEAT('ab', 2000000000)}", "error HY001", 0},
+    {"SELECT Mid(s, 2147483647), Left(s, 2147483647), Right(s, 2147483647), InStr(2147483647, s, 'a') FROM v",
+     "|Hello World|Hello World|0", SQL_WVARCHAR},
+    {"SELECT Len('a' & Chr(0) & 'b'), InStr('a' & Chr(0) & 'b', 'b'), Len(Replace('a' & Chr(0) & 'b', Chr(0), '')) "
+     "FROM v",
+     "3|3|2", SQL_INTEGER},
+    {"SELECT Len(Format(1E308, '0')), Len(Format(d, String(300, '0') & '.' & String(300, '0'))) FROM v", "309|601",
+     SQL_INTEGER},
+    {"SELECT Format(5, '0 \"abc'), Format(5, '\\') FROM v", "5 abc|", SQL_WVARCHAR},
+    {"SELECT {fn ROUND(1E308, -28)}, {fn TRUNCATE(-1E300, -3)} FROM v", "1e+308|-1e+300", SQL_DOUBLE},
+    {"ChrW(55296)", "error 22023", 0},
+    {"Hex(CDec('1E20'))", "error 22003", 0},
+    {"Val(String(400, '9'))", "error 22003", 0},
+    {"DateAdd('d', 1E300, dt)", "error 22008", 0},
+    {"DateAdd('yyyy', 2147483647, dt)", "error 22008", 0},
+    {"DateSerial(-32768, 1, 1)", "error 22008", 0},
+    {"TimeSerial(32767, 32767, 32767)", "1903-10-19 10:13:07", SQL_TYPE_TIMESTAMP},
+};
+
+const Case kAggregates[] = {
+    {"SELECT Sum(CCur(v / 100)), Avg(CCur(v / 100)) FROM g", "44985.0000|14.9950", SQL_DECIMAL},
+    {"SELECT Sum(CDec('0.1')) FROM g", "300.0", SQL_NUMERIC},
+    {"SELECT Sum(v), Avg(v), Count(v), Min(v), Max(v) FROM g WHERE v < 4", "6|1.5|4|0|3", SQL_INTEGER},
+    {"SELECT Round(Var(n), 6), Round(VarP(n), 6), Round(StDev(n), 6), Round(StDevP(n), 6) FROM seq",
+     "2.333333|1.555556|1.527525|1.247219", SQL_DOUBLE},
+    {"SELECT StDev(n), Var(n), StDevP(n) FROM seq WHERE n = 1", "NULL|NULL|0", SQL_DOUBLE},
+    {"SELECT First(n), Last(n), Count(*) FROM seq WHERE n > 9", "NULL|NULL|0", SQL_INTEGER},
+    {"SELECT First(nt), Last(l) FROM v", "NULL|-7", SQL_WVARCHAR},
+};
+
+// The ODBC scalar functions with the SQLGetInfo bit that advertises each.
+struct OdbcCase {
+  SQLUSMALLINT info;  // 0: no bit of its own
+  SQLUINTEGER bit;
+  Case c;
+};
+
+const OdbcCase kOdbc[] = {
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_ASCII, {"{fn ASCII('A')}", "65", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_BIT_LENGTH, {"{fn BIT_LENGTH('ab')}", "32", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CHAR, {"{fn CHAR(233)}", "\u00E9", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CHAR_LENGTH, {"{fn CHAR_LENGTH('ab  ')}", "4", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CHARACTER_LENGTH, {"{fn CHARACTER_LENGTH(u)}", "7", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_CONCAT, {"{fn CONCAT(s, '!')}", "Hello World!", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_DIFFERENCE, {"{fn DIFFERENCE('Robert', 'Rupert')}", "4", SQL_SMALLINT}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_INSERT, {"{fn INSERT(s, 1, 5, 'Bye')}", "Bye World", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LCASE, {"{fn LCASE(u)}", "\u00E9t\u00E9 \U0001F600 \u00DF", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LEFT, {"{fn LEFT(s, 2)}", "He", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LENGTH, {"{fn LENGTH('ab  ')}", "2", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LOCATE, {"{fn LOCATE('O', s)}", "5", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LOCATE_2, {"{fn LOCATE('o', s, 6)}", "8", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_LTRIM, {"{fn LTRIM('  a')}", "a", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_OCTET_LENGTH, {"{fn OCTET_LENGTH(u)}", "16", SQL_INTEGER}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_REPEAT, {"{fn REPEAT('ab', 3)}", "ababab", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_REPLACE, {"{fn REPLACE(s, 'o', '0')}", "Hell0 W0rld", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_RIGHT, {"{fn RIGHT(s, 3)}", "rld", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_RTRIM, {"{fn RTRIM('a  ')} & '|'", "a|", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_SOUNDEX, {"{fn SOUNDEX('Tymczak')}", "T522", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_SPACE, {"{fn SPACE(2)} & '|'", "  |", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_SUBSTRING, {"{fn SUBSTRING(s, 7, 5)}", "World", SQL_WVARCHAR}},
+    {SQL_STRING_FUNCTIONS, SQL_FN_STR_UCASE, {"{fn UCASE(s)}", "HELLO WORLD", SQL_WVARCHAR}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ABS, {"{fn ABS(-2)}", "2", SQL_INTEGER}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ACOS, {"{fn ACOS(1)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ASIN, {"{fn ASIN(0)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ATAN, {"{fn ATAN(0)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ATAN2, {"{fn ATAN2(1, 0)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_CEILING, {"{fn CEILING(-2.1)}", "-2", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_COS, {"{fn COS(0)}", "1", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_COT, {"Round({fn COT({fn PI()} / 4)}, 9)", "1", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_DEGREES, {"{fn DEGREES({fn PI()})}", "180", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_EXP, {"{fn EXP(0)}", "1", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_FLOOR, {"{fn FLOOR(-2.1)}", "-3", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_LOG, {"{fn LOG(1)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_LOG10, {"{fn LOG10(1000)}", "3", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_MOD, {"{fn MOD(-7, 3)}", "-1", SQL_INTEGER}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_PI, {"{fn PI()}", "3.141592653589793", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_POWER, {"{fn POWER(2, 10)}", "1024", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_RADIANS, {"{fn RADIANS(180)}", "3.141592653589793", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_RAND, {"{fn RAND(5)}", "0.7107346057891846", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_ROUND, {"{fn ROUND(1250, -2)}", "1200", SQL_INTEGER}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_SIGN, {"{fn SIGN(-3)}", "-1", SQL_SMALLINT}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_SIN, {"{fn SIN(0)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_SQRT, {"{fn SQRT(16)}", "4", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_TAN, {"{fn TAN(0)}", "0", SQL_DOUBLE}},
+    {SQL_NUMERIC_FUNCTIONS, SQL_FN_NUM_TRUNCATE, {"{fn TRUNCATE(-1234.5, -2)}", "-1200", SQL_DOUBLE}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURRENT_DATE, {"{fn CURRENT_DATE()} = Date()", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURRENT_TIME, {"{fn CURRENT_TIME} < 1", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURRENT_TIMESTAMP, {"{fn CURRENT_TIMESTAMP(3)} >= Date()", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURDATE, {"{fn CURDATE()} = Date()", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_CURTIME, {"{fn CURTIME()} < 1", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYNAME, {"{fn DAYNAME(dt)}", "Tuesday", SQL_WVARCHAR}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYOFMONTH, {"{fn DAYOFMONTH(dt)}", "29", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYOFWEEK, {"{fn DAYOFWEEK(dt)}", "3", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_DAYOFYEAR, {"{fn DAYOFYEAR(dt)}", "60", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_HOUR, {"{fn HOUR(old)}", "6", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MINUTE, {"{fn MINUTE(dt)}", "45", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MONTH, {"{fn MONTH(dt)}", "2", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_MONTHNAME, {"{fn MONTHNAME(dt)}", "February", SQL_WVARCHAR}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_NOW, {"{fn NOW()} >= Date()", "1", SQL_BIT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_QUARTER, {"{fn QUARTER(#12/31/2000#)}", "4", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_SECOND, {"{fn SECOND(dt)}", "30", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_TIMESTAMPADD,
+     {"{fn TIMESTAMPADD(SQL_TSI_MONTH, 1, #1/31/2000#)}", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_TIMESTAMPDIFF,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_DAY, old, dt)}", "36586", SQL_INTEGER}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_WEEK, {"{fn WEEK(dt)}", "10", SQL_SMALLINT}},
+    {SQL_TIMEDATE_FUNCTIONS, SQL_FN_TD_YEAR, {"{fn YEAR(old)}", "1899", SQL_SMALLINT}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_FRAC_SECOND,
+     {"{fn TIMESTAMPADD(SQL_TSI_FRAC_SECOND, 5000000, dt)}", "2000-02-29 13:45:30.005", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_SECOND,
+     {"{fn TIMESTAMPADD(SQL_TSI_SECOND, -31, dt)}", "2000-02-29 13:44:59", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_MINUTE,
+     {"{fn TIMESTAMPADD(sql_tsi_minute, 15, dt)}", "2000-02-29 14:00:30", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_HOUR,
+     {"{fn TIMESTAMPADD(SQL_TSI_HOUR, 18, old)}", "1899-12-30 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_DAY,
+     {"{fn TIMESTAMPADD(SQL_TSI_DAY, 1, #2/28/2000#)}", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_WEEK,
+     {"{fn TIMESTAMPADD(SQL_TSI_WEEK, -1, dt)}", "2000-02-22 13:45:30", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_MONTH,
+     {"{fn TIMESTAMPADD(SQL_TSI_MONTH, 12, dt)}", "2001-02-28 13:45:30", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_QUARTER,
+     {"{fn TIMESTAMPADD(SQL_TSI_QUARTER, 1, #11/30/1899#)}", "1900-02-28 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_ADD_INTERVALS, SQL_FN_TSI_YEAR,
+     {"{fn TIMESTAMPADD(SQL_TSI_YEAR, 4, dt)}", "2004-02-29 13:45:30", SQL_TYPE_TIMESTAMP}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_FRAC_SECOND,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_FRAC_SECOND, #1/1/2000#, #1/1/2000 0:00:01#)}", "1000000000", SQL_BIGINT}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_SECOND,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_SECOND, old, #12/29/1899 6:01#)}", "60", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_MINUTE,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_MINUTE, #12/29/1899 23:59#, #12/30/1899#)}", "1", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_HOUR,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_HOUR, dt, old)}", "-878071", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_DAY,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_DAY, #2/28/2000#, #3/1/2000#)}", "2", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_WEEK,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_WEEK, #1/1/2000#, #1/9/2000#)}", "2", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_MONTH,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_MONTH, #1/31/2000#, #2/1/2000#)}", "1", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_QUARTER,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_QUARTER, old, dt)}", "401", SQL_INTEGER}},
+    {SQL_TIMEDATE_DIFF_INTERVALS, SQL_FN_TSI_YEAR,
+     {"{fn TIMESTAMPDIFF(SQL_TSI_YEAR, #12/31/1999#, #1/1/2000#)}", "1", SQL_INTEGER}},
+    {SQL_SYSTEM_FUNCTIONS, SQL_FN_SYS_DBNAME, {"{fn DATABASE()} & '|'", "|", SQL_WVARCHAR}},
+    {SQL_SYSTEM_FUNCTIONS, SQL_FN_SYS_IFNULL, {"{fn IFNULL(nl, 3)}", "3", SQL_INTEGER}},
+    {SQL_SYSTEM_FUNCTIONS, SQL_FN_SYS_USERNAME, {"{fn USER()}", "Admin", SQL_WVARCHAR}},
+    {SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CONVERT, {"{fn CONVERT('12', SQL_INTEGER)}", "12", SQL_INTEGER}},
+    {SQL_CONVERT_DATE, SQL_CVT_TIMESTAMP, {"{fn CONVERT(dt, SQL_DATE)}", "2000-02-29 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_CONVERT_TIMESTAMP, SQL_CVT_TIME, {"{fn CONVERT(old, SQL_TYPE_TIME)}", "1899-12-30 06:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_CONVERT_DOUBLE, SQL_CVT_VARCHAR, {"{fn CONVERT(d, SQL_VARCHAR)}", "2.5", SQL_WVARCHAR}},
+    {SQL_CONVERT_VARCHAR, SQL_CVT_DECIMAL, {"{fn CONVERT('1.25', SQL_DECIMAL)}", "1.25", SQL_NUMERIC}},
+    {SQL_CONVERT_INTEGER, SQL_CVT_BIT, {"{fn CONVERT(l, SQL_BIT)}", "1", SQL_BIT}},
+    {SQL_CONVERT_INTEGER, SQL_CVT_DOUBLE, {"{fn CONVERT(nl, SQL_DOUBLE)}", "NULL", SQL_DOUBLE}},
+    {SQL_CONVERT_INTEGER, SQL_CVT_SMALLINT, {"{fn CONVERT(300, SQL_SMALLINT)}", "300", SQL_SMALLINT}},
+    {SQL_CONVERT_INTEGER, SQL_CVT_TINYINT, {"{fn CONVERT(300, SQL_TINYINT)}", "error 22003", 0}},
+    {SQL_CONVERT_INTEGER, SQL_CVT_TIMESTAMP, {"{fn CONVERT(1, SQL_TIMESTAMP)}", "1899-12-31 00:00:00", SQL_TYPE_TIMESTAMP}},
+    {SQL_CONVERT_WVARCHAR, SQL_CVT_WLONGVARCHAR, {"{fn CONVERT(s, SQL_WLONGVARCHAR)}", "Hello World", SQL_WLONGVARCHAR}},
+    {0, 0, {"{fn CONVERT(1, SQL_FOO)}", "error 22018", 0}},
+    {0, 0, {"{fn TIMESTAMPADD(SQL_TSI_EON, 1, dt)}", "error 22018", 0}},
+    {0, 0, {"{fn TIMESTAMPADD(SQL_TSI_YEAR, 8000, dt)}", "error 22008", 0}},
+    {0, 0, {"{fn COT(0)}", "error 22012", 0}},
+    {0, 0, {"{fn ACOS(2)}", "error 22023", 0}},
+    {0, 0, {"SELECT {fn LEFT(nt, 2)}, {fn ASCII(e)}, {fn SOUNDEX(nt)}, {fn ABS(nl)} FROM v", "NULL|NULL|NULL|NULL",
+            SQL_WVARCHAR}},
+};
+
+class FunctionAnswersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mkmdb::WriteDatabase(folder.database(), Tables(groupRows));
+    folder.Enter();
+    session = std::make_unique<OdbcSession>(true, true);
+    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+  }
+
+  // The rows of the statement (an expression on `v` is selected from `v`) and the ODBC type
+  // of its first column, or "error " and the SQLSTATE.
+  std::string Answer(const char* expression, SQLSMALLINT& type) {
+    std::string statement = expression;
+    if (statement.compare(0, 7, "SELECT ") != 0) statement = "SELECT " + statement + " FROM v";
+    SQLHSTMT stmt = session->AllocStmt();
+    std::string rows;
+    SQLRETURN rc = session->ExecDirect(stmt, statement);
+    if (SQL_SUCCEEDED(rc)) {
+      std::optional<OdbcSession::Column> column = session->Describe(stmt, 1);
+      type = column ? column->type : 0;
+      SQLSMALLINT columns = 0;
+      SQLNumResultCols(stmt, &columns);
+      while ((rc = SQLFetch(stmt)) == SQL_SUCCESS) {
+        if (!rows.empty()) rows += ";";
+        for (SQLUSMALLINT c = 1; c <= columns; ++c) {
+          std::optional<std::u16string> value = ReadWide(stmt, c);
+          rows += (c > 1 ? "|" : "") + (value ? Narrow(*value) : std::string("NULL"));
+        }
+      }
+    }
+    if (rc != SQL_NO_DATA) {
+      std::vector<Diag> errors = session->Errors(stmt);
+      rows = "error " + (errors.empty() ? std::string("?") : errors[0].state);
+      type = 0;
+    }
+    SQLFreeStmt(stmt, SQL_DROP);
+    return rows;
+  }
+
+  void Check(const Case& c) {
+    SQLSMALLINT type = 0;
+    EXPECT_EQ(Answer(c.expression, type), c.value) << c.expression;
+    EXPECT_EQ(type, c.type) << c.expression;
+  }
+
+  TestFolder folder;
+  std::vector<std::pair<std::string, int>> groupRows;
+  std::unique_ptr<OdbcSession> session;
+};
+
+TEST_F(FunctionAnswersTest, Text) {
+  for (const Case& c : kText) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, Conversions) {
+  for (const Case& c : kConversions) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, Numbers) {
+  for (const Case& c : kNumbers) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, Dates) {
+  for (const Case& c : kDates) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, Formats) {
+  for (const Case& c : kFormats) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, TestsOnValues) {
+  for (const Case& c : kInspections) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, MoneyRangesColorsLinksAndGuids) {
+  for (const Case& c : kOthers) Check(c);
+}
+
+TEST_F(FunctionAnswersTest, HostileArguments) {
+  for (const Case& c : kHostile) Check(c);
+}
+
+// Each run of a statement starts VBA's sequence again; the calls of one run share it.
+TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
+  SQLHSTMT stmt = session->AllocStmt();
+  ASSERT_EQ(session->Prepare(stmt, "SELECT Rnd(), Rnd() FROM seq"), SQL_SUCCESS);
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    std::string rows;
+    while (SQLFetch(stmt) == SQL_SUCCESS) {
+      rows += Narrow(ReadWide(stmt, 1).value_or(u"")) + "," + Narrow(ReadWide(stmt, 2).value_or(u"")) + ";";
+    }
+    EXPECT_EQ(rows, "0.7055475,0.533424;0.5795186,0.28956246;0.301948,0.7747401;") << "run " << run;
+    SQLFreeStmt(stmt, SQL_CLOSE);
+  }
+  SQLFreeStmt(stmt, SQL_DROP);
+}
+
+TEST_F(FunctionAnswersTest, Aggregates) {
+  for (const Case& c : kAggregates) Check(c);
+}
+
+// First and Last take the first and the last row of each group in the order the table holds
+// them, however the groups interleave.
+TEST_F(FunctionAnswersTest, FirstAndLastFollowTheRowsOrder) {
+  std::map<std::string, std::pair<int, int>> ends;
+  for (const auto& [group, value] : groupRows) {
+    auto found = ends.try_emplace(group, value, value);
+    found.first->second.second = value;
+  }
+  std::string expected;
+  for (const auto& [group, firstLast] : ends) {
+    expected += (expected.empty() ? "" : ";") + group + "|" + std::to_string(firstLast.first) + "|" +
+                std::to_string(firstLast.second);
+  }
+  SQLSMALLINT type = 0;
+  EXPECT_EQ(Answer("SELECT g, First(v), Last(v) FROM g GROUP BY g ORDER BY g", type), expected);
+}
+
+// Every ODBC function answers as the reference defines it, and SQLGetInfo advertises exactly
+// the functions and intervals there are.
+TEST_F(FunctionAnswersTest, OdbcFunctionsAreTheAdvertisedOnes) {
+  std::map<SQLUSMALLINT, SQLUINTEGER> advertised;
+  for (const OdbcCase& o : kOdbc) {
+    Check(o.c);
+    if (o.info != 0) advertised[o.info] |= o.bit;
+  }
+  const SQLUSMALLINT kFunctionLists[] = {SQL_STRING_FUNCTIONS,  SQL_NUMERIC_FUNCTIONS, SQL_TIMEDATE_FUNCTIONS,
+                                          SQL_SYSTEM_FUNCTIONS,  SQL_CONVERT_FUNCTIONS, SQL_TIMEDATE_ADD_INTERVALS,
+                                          SQL_TIMEDATE_DIFF_INTERVALS};
+  for (SQLUSMALLINT info : kFunctionLists) {
+    EXPECT_EQ(session->InfoInteger(info), advertised[info]) << "information type " << info;
+    advertised.erase(info);
+  }
+  // What remains are CONVERT's: the source type's answer holds the target.
+  for (const auto& [info, bits] : advertised) {
+    EXPECT_EQ(session->InfoInteger(info).value_or(0) & bits, bits) << "information type " << info;
+  }
+}
+
+}  // namespace
+}  // namespace drivertest
