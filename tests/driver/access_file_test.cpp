@@ -113,7 +113,7 @@ TEST_P(SavedQueryTest, ViewsAreListedDescribedAndRunByName) {
   EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM [Quarterly Orders by Product]").Shown(), groups.Shown());
   EXPECT_EQ(Ask(*session, "SELECT * FROM [Quarterly Orders by Product] WHERE ProductName = 'Alice Mutton' AND "
                           "CustomerID = 'ANTON'").Shown(),
-            "Alice Mutton|ANTON|1995|||702.0000|");
+            "Alice Mutton|ANTON|1995|NULL|NULL|702.0000|NULL");
 }
 
 // A parameter query takes its parameters by position, whether it is read as a table or called.
