@@ -74,7 +74,27 @@ struct Pattern {
   char32_t escape = 0;
   LikeSyntax syntax = LikeSyntax::Odbc;
   std::vector<Item> items;
+  // A pattern that asks only whether the text holds `inner` (any run, characters that no letter
+  // case changes, any run) is a search for its bytes.
+  bool contains = false;
+  std::string inner;
 };
+
+// ASCII characters that are not letters: no other character folds to one of them, and none is
+// part of a longer UTF-8 sequence, so their bytes can be searched for as they are.
+bool CaseFree(char32_t c) { return c < 0x80 && !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')); }
+
+void FindSearch(Pattern& p) {
+  const auto& items = p.items;
+  if (items.size() < 3 || items.front().kind != Item::Kind::AnyRun || items.back().kind != Item::Kind::AnyRun) return;
+  std::string inner;
+  for (std::size_t i = 1; i + 1 < items.size(); ++i) {
+    if (items[i].kind != Item::Kind::Char || !CaseFree(items[i].c)) return;
+    inner += static_cast<char>(items[i].c);
+  }
+  p.contains = true;
+  p.inner = std::move(inner);
+}
 
 // [list], [!list], [a-z]: false (the [ is then a plain character) when the class is not closed.
 bool ReadClass(const unsigned char*& p, const unsigned char* end, Item& out) {
@@ -141,9 +161,11 @@ void Compile(std::string_view text, char32_t escape, LikeSyntax syntax, Pattern&
     }
     out.items.push_back(std::move(item));
   }
+  FindSearch(out);
 }
 
 bool Match(const Pattern& pattern, std::string_view subject) {
+  if (pattern.contains) return subject.find(pattern.inner) != std::string_view::npos;
   const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
   const auto* end = s + subject.size();
   std::size_t p = 0;
@@ -158,7 +180,9 @@ bool Match(const Pattern& pattern, std::string_view subject) {
     }
     const unsigned char* next = s;
     char32_t c = Next(next, end);
-    if (p < n && pattern.items[p].Matches(Fold(c))) {
+    const char32_t folded = Fold(c);
+    if (p < n && (pattern.items[p].kind == Item::Kind::Char ? pattern.items[p].c == folded
+                                                            : pattern.items[p].Matches(folded))) {
       ++p;
       s = next;
       continue;

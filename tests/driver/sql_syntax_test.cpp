@@ -104,6 +104,8 @@ TEST(CaseBlindLike, MatchesEveryScriptInEachSyntax) {
       {"[*]*", "*star", 0, A, true},        {"[*]*", "star", 0, A, false},
       {"a[_]c", "a_c", 0, S, false},        {"a_c", "abc", 0, S, true},
       {"%%%%%%%%%%b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 0, O, false},
+      {"%7-7%", "Brand 77-77", 0, O, true},  {"%7-7%", "7--7", 0, O, false},
+      {"%7-7%", "7-", 0, O, false},           {"%7_7%", "7x7", 0, O, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LikeMatches(c.pattern, c.text, c.escape, c.syntax), c.matches) << c.pattern << " / " << c.text;
