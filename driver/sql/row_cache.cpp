@@ -2,6 +2,7 @@
 
 #include "access_dates.h"
 #include "exact_number.h"
+#include "variant.h"
 
 #include "jet/sort_order.h"
 
@@ -91,7 +92,7 @@ bool RowCache::KeyOf(std::size_t column, sqlite3_value* v, std::string& key) con
       return true;
     }
     case SQLITE_TEXT: {
-      std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(v)), static_cast<std::size_t>(sqlite3_value_bytes(v)));
+      std::string_view text = ValueBytes(v);
       if (c.type == jet::ColumnType::Numeric) {
         key = DecimalKey(text);
         return true;

@@ -30,8 +30,7 @@ void OutOfRange(sqlite3_context* context, const std::string& what) {
 }
 
 std::string_view TextOf(sqlite3_value* value) {
-  const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(value));
-  return {data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
+  return ValueBytes(value);
 }
 
 // jet_cast(value, from, to): Access's conversion, the implicit one of operators and

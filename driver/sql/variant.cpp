@@ -186,6 +186,11 @@ bool ParseNumberText(std::string_view text, double& out) {
   return stop != nullptr && *stop == '\0' && std::isfinite(out);
 }
 
+std::string_view ValueBytes(sqlite3_value* value) {
+  const auto* data = static_cast<const char*>(sqlite3_value_blob(value));
+  return {data == nullptr ? "" : data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
+}
+
 Variant ReadVariant(sqlite3_value* value, const Type& t) {
   Variant v;
   int kind = sqlite3_value_type(value);
@@ -209,7 +214,7 @@ Variant ReadVariant(sqlite3_value* value, const Type& t) {
         v.real = sqlite3_value_double(value);
       } else if (kind == SQLITE_TEXT) {
         v.type = MakeType(JetType::Text);
-        v.text.assign(reinterpret_cast<const char*>(sqlite3_value_text(value)), static_cast<std::size_t>(sqlite3_value_bytes(value)));
+        v.text.assign(ValueBytes(value));
       } else {
         v.integer = sqlite3_value_int64(value);
       }
@@ -221,8 +226,7 @@ Variant ReadVariant(sqlite3_value* value, const Type& t) {
       if (kind == SQLITE_INTEGER) {
         v.decimal = DecimalFromInt64(sqlite3_value_int64(value));
       } else {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        std::string_view s(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+        std::string_view s = ValueBytes(value);
         if (ParseDecimal(s, v.decimal) != NumberStatus::Ok) {
           v.type = MakeType(JetType::Text);
           v.text = std::string(s);
@@ -242,8 +246,7 @@ Variant ReadVariant(sqlite3_value* value, const Type& t) {
         v.integer = sqlite3_value_int64(value);
         break;
       }
-      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-      v.text.assign(text == nullptr ? "" : text, static_cast<std::size_t>(sqlite3_value_bytes(value)));
+      v.text.assign(ValueBytes(value));
       if (t.kind == JetType::Unknown || t.kind == JetType::Null) v.type = MakeType(JetType::Text);
     }
   }

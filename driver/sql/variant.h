@@ -25,6 +25,10 @@ struct Variant {
   bool IsNull() const { return type.kind == JetType::Null; }
 };
 
+// The bytes of an engine text or blob value, without asking the engine to end them with a
+// terminator (which would copy a value the file's tables handed over).
+std::string_view ValueBytes(sqlite3_value* value);
+
 // Reads an engine value known to be of type `t`.
 Variant ReadVariant(sqlite3_value* value, const Type& t);
 // Writes a value in the engine's form of its type.
