@@ -1,6 +1,6 @@
 #include "data_source.h"
 
-#include "loaded_library.h"
+#include "jet/loaded_library.h"
 
 #include <odbcinst.h>
 
@@ -13,7 +13,7 @@ using ReadProfileString = decltype(&SQLGetPrivateProfileString);
 // with DBQ, the common case, never needs it, and loading a library is a good part of what a
 // short run of a client costs.
 struct Installer {
-  LoadedLibrary library{"libodbcinst.so.2"};
+  jet::LoadedLibrary library{"libodbcinst.so.2"};
   std::string problem;  // why `read` is null
   ReadProfileString read = library.Find<ReadProfileString>("SQLGetPrivateProfileString", problem);
 };

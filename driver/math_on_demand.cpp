@@ -6,7 +6,7 @@
 // first time it is called.
 //
 // Built only when SQLite is linked into the driver; a shared libsqlite3 brings libm itself.
-#include "loaded_library.h"
+#include "jet/loaded_library.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +17,7 @@ namespace {
 // libm is part of the C library's installation: a process without it cannot compute what it
 // was asked, and a wrong number would be worse than stopping.
 void* FindMath(const char* name) {
-  static const mdbodbc::LoadedLibrary library("libm.so.6");
+  static const jet::LoadedLibrary library("libm.so.6");
   std::string problem;
   void* function = library.Find<void*>(name, problem);
   if (function == nullptr) {
