@@ -1,0 +1,253 @@
+#include "crypto_library.h"
+
+#include <openssl/evp.h>
+#include <openssl/opensslv.h>
+
+#include <memory>
+
+#include "loaded_library.h"
+
+namespace jet {
+
+std::size_t HashSize(HashKind kind) {
+  switch (kind) {
+    case HashKind::Sha1: return 20;
+    case HashKind::Sha256: return 32;
+    case HashKind::Sha384: return 48;
+    case HashKind::Sha512: return 64;
+  }
+  return 0;
+}
+
+const char* HashName(HashKind kind) {
+  switch (kind) {
+    case HashKind::Sha1: return "SHA1";
+    case HashKind::Sha256: return "SHA256";
+    case HashKind::Sha384: return "SHA384";
+    case HashKind::Sha512: return "SHA512";
+  }
+  return "";
+}
+
+// The library's functions this reader calls, each with the type of its declaration.
+struct CryptoLibrary::Functions {
+  decltype(&::EVP_MD_fetch) mdFetch = nullptr;
+  decltype(&::EVP_MD_free) mdFree = nullptr;
+  decltype(&::EVP_CIPHER_fetch) cipherFetch = nullptr;
+  decltype(&::EVP_CIPHER_free) cipherFree = nullptr;
+  decltype(&::EVP_MD_CTX_new) mdContextNew = nullptr;
+  decltype(&::EVP_MD_CTX_free) mdContextFree = nullptr;
+  decltype(&::EVP_DigestInit_ex) digestInit = nullptr;
+  decltype(&::EVP_DigestUpdate) digestUpdate = nullptr;
+  decltype(&::EVP_DigestFinal_ex) digestFinal = nullptr;
+  decltype(&::EVP_CIPHER_CTX_new) cipherContextNew = nullptr;
+  decltype(&::EVP_CIPHER_CTX_free) cipherContextFree = nullptr;
+  decltype(&::EVP_CipherInit_ex) cipherInit = nullptr;
+  decltype(&::EVP_CIPHER_CTX_set_padding) setPadding = nullptr;
+  decltype(&::EVP_CipherUpdate) cipherUpdate = nullptr;
+  decltype(&::EVP_CipherFinal_ex) cipherFinal = nullptr;
+  decltype(&::EVP_DecodeBlock) decodeBlock = nullptr;
+  decltype(&::EVP_EncodeBlock) encodeBlock = nullptr;
+};
+
+namespace {
+
+#define DRAVON_STRINGIFY2(x) #x
+#define DRAVON_STRINGIFY(x) DRAVON_STRINGIFY2(x)
+// The library of the OpenSSL major version whose headers the reader was built with.
+constexpr char kSoname[] = "libcrypto.so." DRAVON_STRINGIFY(OPENSSL_VERSION_MAJOR);
+
+struct Loaded {
+  LoadedLibrary library{kSoname};
+  CryptoLibrary::Functions functions;
+  std::string problem;  // why the library cannot be used; empty when it can
+};
+
+Loaded& TheLoaded() {
+  static Loaded loaded;
+  return loaded;
+}
+
+template <typename Function>
+void FindInto(const LoadedLibrary& library, const char* name, Function& into,
+              std::string& problem) {
+  if (!problem.empty()) return;
+  into = library.Find<Function>(name, problem);
+}
+
+bool FindAll(Loaded& loaded) {
+  const LoadedLibrary& l = loaded.library;
+  CryptoLibrary::Functions& f = loaded.functions;
+  std::string& p = loaded.problem;
+  FindInto(l, "EVP_MD_fetch", f.mdFetch, p);
+  FindInto(l, "EVP_MD_free", f.mdFree, p);
+  FindInto(l, "EVP_CIPHER_fetch", f.cipherFetch, p);
+  FindInto(l, "EVP_CIPHER_free", f.cipherFree, p);
+  FindInto(l, "EVP_MD_CTX_new", f.mdContextNew, p);
+  FindInto(l, "EVP_MD_CTX_free", f.mdContextFree, p);
+  FindInto(l, "EVP_DigestInit_ex", f.digestInit, p);
+  FindInto(l, "EVP_DigestUpdate", f.digestUpdate, p);
+  FindInto(l, "EVP_DigestFinal_ex", f.digestFinal, p);
+  FindInto(l, "EVP_CIPHER_CTX_new", f.cipherContextNew, p);
+  FindInto(l, "EVP_CIPHER_CTX_free", f.cipherContextFree, p);
+  FindInto(l, "EVP_CipherInit_ex", f.cipherInit, p);
+  FindInto(l, "EVP_CIPHER_CTX_set_padding", f.setPadding, p);
+  FindInto(l, "EVP_CipherUpdate", f.cipherUpdate, p);
+  FindInto(l, "EVP_CipherFinal_ex", f.cipherFinal, p);
+  FindInto(l, "EVP_DecodeBlock", f.decodeBlock, p);
+  FindInto(l, "EVP_EncodeBlock", f.encodeBlock, p);
+  return p.empty();
+}
+
+constexpr const char* kCipherNames[2][3] = {
+    {"AES-128-ECB", "AES-192-ECB", "AES-256-ECB"},
+    {"AES-128-CBC", "AES-192-CBC", "AES-256-CBC"},
+};
+
+struct DigestContext {
+  const CryptoLibrary::Functions& f;
+  EVP_MD_CTX* context;
+  explicit DigestContext(const CryptoLibrary::Functions& functions)
+      : f(functions), context(functions.mdContextNew()) {}
+  ~DigestContext() {
+    if (context != nullptr) f.mdContextFree(context);
+  }
+  DigestContext(const DigestContext&) = delete;
+  DigestContext& operator=(const DigestContext&) = delete;
+};
+
+}  // namespace
+
+const CryptoLibrary* CryptoLibrary::Get(std::string& error) {
+  // Made once, by the first thread that needs it; every later call only reads it.
+  static const std::unique_ptr<CryptoLibrary> made = []() -> std::unique_ptr<CryptoLibrary> {
+    Loaded& loaded = TheLoaded();
+    if (!loaded.library.loaded()) {
+      loaded.problem = loaded.library.problem();
+      return nullptr;
+    }
+    if (!FindAll(loaded)) return nullptr;
+    std::unique_ptr<CryptoLibrary> library(new CryptoLibrary);
+    library->functions_ = &loaded.functions;
+    const HashKind kinds[] = {HashKind::Sha1, HashKind::Sha256, HashKind::Sha384,
+                              HashKind::Sha512};
+    for (HashKind kind : kinds) {
+      library->digests_[static_cast<int>(kind)] =
+          loaded.functions.mdFetch(nullptr, HashName(kind), nullptr);
+      if (library->digests_[static_cast<int>(kind)] == nullptr) {
+        loaded.problem = std::string(kSoname) + " offers no " + HashName(kind);
+        return nullptr;
+      }
+    }
+    for (int mode = 0; mode < 2; ++mode) {
+      for (int size = 0; size < 3; ++size) {
+        library->ciphers_[mode][size] =
+            loaded.functions.cipherFetch(nullptr, kCipherNames[mode][size], nullptr);
+        if (library->ciphers_[mode][size] == nullptr) {
+          loaded.problem = std::string(kSoname) + " offers no " + kCipherNames[mode][size];
+          return nullptr;
+        }
+      }
+    }
+    return library;
+  }();
+  if (made == nullptr) error = "the cryptography library cannot be used: " + TheLoaded().problem;
+  return made.get();
+}
+
+CryptoLibrary::~CryptoLibrary() {
+  if (functions_ == nullptr) return;
+  for (void* digest : digests_) {
+    if (digest != nullptr) functions_->mdFree(static_cast<EVP_MD*>(digest));
+  }
+  for (auto& byMode : ciphers_) {
+    for (void* cipher : byMode) {
+      if (cipher != nullptr) functions_->cipherFree(static_cast<EVP_CIPHER*>(cipher));
+    }
+  }
+}
+
+bool CryptoLibrary::Hash(HashKind kind, std::initializer_list<ByteView> parts,
+                         std::uint8_t* out) const {
+  const DigestContext digest(*functions_);
+  if (digest.context == nullptr) return false;
+  const auto* md = static_cast<const EVP_MD*>(digests_[static_cast<int>(kind)]);
+  if (functions_->digestInit(digest.context, md, nullptr) != 1) return false;
+  for (ByteView part : parts) {
+    if (functions_->digestUpdate(digest.context, part.data(), part.size()) != 1) return false;
+  }
+  unsigned int size = 0;
+  return functions_->digestFinal(digest.context, out, &size) == 1 && size == HashSize(kind);
+}
+
+bool CryptoLibrary::Stretch(HashKind kind, std::uint32_t rounds, std::uint8_t* value) const {
+  const DigestContext digest(*functions_);
+  if (digest.context == nullptr) return false;
+  const auto* md = static_cast<const EVP_MD*>(digests_[static_cast<int>(kind)]);
+  const std::size_t size = HashSize(kind);
+  for (std::uint32_t round = 0; round < rounds; ++round) {
+    const std::uint8_t counter[4] = {
+        static_cast<std::uint8_t>(round), static_cast<std::uint8_t>(round >> 8),
+        static_cast<std::uint8_t>(round >> 16), static_cast<std::uint8_t>(round >> 24)};
+    unsigned int written = 0;
+    if (functions_->digestInit(digest.context, md, nullptr) != 1 ||
+        functions_->digestUpdate(digest.context, counter, sizeof counter) != 1 ||
+        functions_->digestUpdate(digest.context, value, size) != 1 ||
+        functions_->digestFinal(digest.context, value, &written) != 1) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CryptoLibrary::Aes(bool encrypt, ChainingMode mode, ByteView key, const std::uint8_t* iv,
+                        std::span<std::uint8_t> data) const {
+  constexpr std::size_t kBlock = 16;
+  if (data.size() % kBlock != 0 || data.size() > 0x7FFFFFFF) return false;
+  int size = 0;
+  switch (key.size()) {
+    case 16: size = 0; break;
+    case 24: size = 1; break;
+    case 32: size = 2; break;
+    default: return false;
+  }
+  const auto* cipher = static_cast<const EVP_CIPHER*>(ciphers_[static_cast<int>(mode)][size]);
+  EVP_CIPHER_CTX* context = functions_->cipherContextNew();
+  if (context == nullptr) return false;
+  int written = 0, last = 0;
+  const bool done =
+      functions_->cipherInit(context, cipher, nullptr, key.data(),
+                             mode == ChainingMode::Cbc ? iv : nullptr, encrypt ? 1 : 0) == 1 &&
+      functions_->setPadding(context, 0) == 1 &&
+      functions_->cipherUpdate(context, data.data(), &written, data.data(),
+                               static_cast<int>(data.size())) == 1 &&
+      functions_->cipherFinal(context, data.data() + written, &last) == 1 &&
+      static_cast<std::size_t>(written + last) == data.size();
+  functions_->cipherContextFree(context);
+  return done;
+}
+
+bool CryptoLibrary::Base64Decode(std::string_view text, Bytes& out) const {
+  out.clear();
+  if (text.size() % 4 != 0 || text.size() > 0x10000) return false;
+  if (text.empty()) return true;
+  out.resize(text.size() / 4 * 3);
+  const int written = functions_->decodeBlock(
+      out.data(), reinterpret_cast<const unsigned char*>(text.data()),
+      static_cast<int>(text.size()));
+  if (written < 0) return false;
+  std::size_t padding = 0;
+  while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
+  out.resize(static_cast<std::size_t>(written) - padding);
+  return true;
+}
+
+std::string CryptoLibrary::Base64Encode(ByteView bytes) const {
+  std::string text((bytes.size() + 2) / 3 * 4 + 1, '\0');
+  const int written = functions_->encodeBlock(reinterpret_cast<unsigned char*>(text.data()),
+                                              bytes.data(), static_cast<int>(bytes.size()));
+  text.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return text;
+}
+
+}  // namespace jet
