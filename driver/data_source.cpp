@@ -4,6 +4,8 @@
 
 #include <odbcinst.h>
 
+#include <initializer_list>
+
 namespace mdbodbc {
 namespace {
 
@@ -25,18 +27,25 @@ const Installer& TheInstaller() {
 
 }  // namespace
 
-std::string DataSourceFile(const std::string& name, std::string& problem) {
+DataSource ReadDataSource(const std::string& name, std::string& problem) {
   const Installer& installer = TheInstaller();
   if (installer.read == nullptr) {
     problem = "odbc.ini cannot be read: " + installer.problem;
     return {};
   }
-  char value[4096] = {};
-  for (const char* key : {"DBQ", "Database"}) {
-    int n = installer.read(name.c_str(), key, "", value, sizeof value, "odbc.ini");
-    if (n > 0 && value[0] != '\0') return value;
-  }
-  return {};
+  // The first of `keys` the data source sets to something.
+  auto first = [&](std::initializer_list<const char*> keys) -> std::optional<std::string> {
+    char value[4096] = {};
+    for (const char* key : keys) {
+      int n = installer.read(name.c_str(), key, "", value, sizeof value, "odbc.ini");
+      if (n > 0 && value[0] != '\0') return std::string(value);
+    }
+    return std::nullopt;
+  };
+  DataSource source;
+  source.file = first({"DBQ", "Database"}).value_or("");
+  source.password = first({"PWD", "Password"});
+  return source;
 }
 
 }  // namespace mdbodbc
