@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config file
   unixodbc unixodbc-dev odbcinst
   mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
+  # OpenSSL's libcrypto: the reader opens it at run time for encrypted files.
+  libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind hyperfine locales time
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
