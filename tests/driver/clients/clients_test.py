@@ -1,5 +1,6 @@
 """The driver through the clients people use: pyodbc, isql and iusql, with a data source in
-odbc.ini and with a DRIVER= connection string, on a file made by the project's writer.
+odbc.ini and with a DRIVER= connection string, on a file made by the project's writer, and on
+an encrypted one whose password comes from PWD=, the data source or isql's password argument.
 
 Usage: clients_test.py MKMDB DRIVER_SO  (run with Debian's /usr/bin/python3, which has pyodbc)
 """
@@ -21,6 +22,8 @@ MKMDB, DRIVER = sys.argv[1], sys.argv[2]
 DRIVER_NAME = "MICROSOFT ACCESS DRIVER (*.mdb)"
 WORK = tempfile.mkdtemp(prefix="mdbodbc-clients-")
 FILE = os.path.join(WORK, "planes.mdb")
+SECRET = os.path.join(WORK, "secret.accdb")
+PASSWORD = "Mot de passe é"
 
 COLUMNS = ["s:text(50)", "m:memo", "l:long", "d:double", "dt:datetime", "b:yesno"]
 N = "\\N"
@@ -74,10 +77,14 @@ def setUpModule():
     for column in COLUMNS:
         args += ["--column", column]
     subprocess.run(args + ["--rows", "-"], input=tsv.encode(), check=True)
+    subprocess.run([MKMDB, SECRET, "--accdb", "--encrypt", "agile", "--password", PASSWORD,
+                    "--table", "t", "--column", "s:text(50)", "--generate", "7"], check=True)
     with open(os.path.join(WORK, "odbcinst.ini"), "w") as f:
         f.write(f"[{DRIVER_NAME}]\nDriver = {DRIVER}\n")
     with open(os.path.join(WORK, "odbc.ini"), "w") as f:
-        f.write(f"[planes]\nDriver = {DRIVER_NAME}\nDBQ = {FILE}\n\n[nofile]\nDriver = {DRIVER_NAME}\n")
+        f.write(f"[planes]\nDriver = {DRIVER_NAME}\nDBQ = {FILE}\n\n[nofile]\nDriver = {DRIVER_NAME}\n\n"
+                f"[secret]\nDriver = {DRIVER_NAME}\nDBQ = {SECRET}\nPWD = {PASSWORD}\n\n"
+                f"[secretnopwd]\nDriver = {DRIVER_NAME}\nDBQ = {SECRET}\n")
     os.environ["ODBCSYSINI"] = WORK
     os.environ["LC_ALL"] = "C.UTF-8"  # iusql reads its input in the locale's encoding
 
@@ -166,6 +173,32 @@ class IsqlTest(unittest.TestCase):
         self.assertIn("|t|TABLE|", output)
         # isql is an ODBC 2 application: it sees the date type by its ODBC 2 code.
         self.assertIn("|t|dt|11|DATETIME|19|", output)
+
+
+class PasswordTest(unittest.TestCase):
+    COUNT = "SELECT COUNT(*) FROM t"
+
+    def test_pyodbc_takes_the_password_from_the_string_or_the_data_source(self):
+        for connect in (f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET};PWD={{{PASSWORD}}}", "DSN=secret",
+                        f"DSN=secretnopwd;PWD={PASSWORD}"):
+            with self.subTest(connect=connect), pyodbc.connect(connect) as connection:
+                self.assertEqual(connection.cursor().execute(self.COUNT).fetchone()[0], 7)
+        for connect in (f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET}", "DSN=secretnopwd",
+                        "DSN=secret;PWD=wrong"):
+            with self.subTest(connect=connect):
+                with self.assertRaises(pyodbc.Error) as raised:
+                    pyodbc.connect(connect)
+                self.assertIn("28000", str(raised.exception))
+                self.assertNotIn(PASSWORD, str(raised.exception))
+
+    def test_isql_takes_the_password_from_the_string_or_its_argument(self):
+        for client in (["isql", "-b", "-k", f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET};PWD={PASSWORD}"],
+                       ["isql", "-b", "secretnopwd", "user", PASSWORD]):
+            with self.subTest(client=client[-1]):
+                done, _ = run(client, self.COUNT + "\n")
+                self.assertIn("| 7", done.stdout.decode(), done.stderr.decode())
+        done, _ = run(["isql", "-b", "-v", "secretnopwd"], self.COUNT + "\n")
+        self.assertIn("[28000]", done.stdout.decode() + done.stderr.decode())
 
 
 if __name__ == "__main__":
