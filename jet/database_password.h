@@ -1,5 +1,4 @@
-// The database password of Jet 3 and Jet 4 files (and of later files that are not encrypted),
-// kept in the header of page 0: Jet 3 as text in the file's code page, Jet 4 as UTF-16LE
+// The database password of Jet 3 and Jet 4 files, kept in the header of page 0: Jet 3 as text in the file's code page, Jet 4 as UTF-16LE
 // masked with the whole days of the creation date. A file whose field is empty has none.
 #pragma once
 

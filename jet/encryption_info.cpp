@@ -53,7 +53,11 @@ bool Description(const std::uint8_t* page0, std::size_t size, Reader& out, std::
     return false;
   }
   const std::size_t length = GetU16(page0 + kEncryptionInfoOffset);
-  if (length < 4 || length > size - kEncryptionInfoStart) {
+  if (length < 4) {
+    error = Damaged("its length " + std::to_string(length) + " leaves no room for its version");
+    return false;
+  }
+  if (length > size - kEncryptionInfoStart) {
     error = Damaged("its length " + std::to_string(length) + " does not fit page 0 (at most " +
                     std::to_string(size - kEncryptionInfoStart) + " bytes)");
     return false;

@@ -90,6 +90,9 @@ bool UnlockFile(const FileHeader& header, const std::uint8_t* page0, std::size_t
     out.encryption = Encryption::JetEncoding;
     out.cipher = std::make_unique<JetEncoding>(header.databaseKey);
   }
+  // From Access 2007 on, a password encrypts the file; the header's password field of an
+  // .accdb protects nothing and is not checked.
+  if (header.version == Version::Ace) return true;
   switch (CheckDatabasePassword(header, codePage, password)) {
     case PasswordCheck::Open:
       return true;

@@ -198,6 +198,12 @@ TEST(FileKindTest, AccdbFilesReadAndOtherKindsAreRefusedSayingWhy) {
   const FileCase cases[] = {
       {"Access 2007", ace(2), ""},
       {"Access 2016", ace(5), ""},
+      {"Access 2007 with a stray password field",
+       [&](FileEdit& e) {
+         ace(2)(e);
+         SetHeaderSetting(e, jet::kHeaderPasswordOffset, 0x41414141);
+       },
+       ""},
       {"encrypted without saying how",
        [&](FileEdit& e) {
          ace(2)(e);

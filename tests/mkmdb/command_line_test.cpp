@@ -69,6 +69,7 @@ TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
            Args{"out.mdb", "--encode", "--encrypt", "aes", "--password", "p", "--table", "t",
                 "--column", "a:long"},
            Args{"out.mdb", "--accdb", "--encode", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--accdb", "--password", "p", "--table", "t", "--column", "a:long"},
            Args{"out.mdb", "--password", "", "--table", "t", "--column", "a:long"},
            Args{"out.mdb", "--encode", "--encode", "--table", "t", "--column", "a:long"},
            Args{"out.mdb", "--password", "a", "--password", "b", "--table", "t", "--column",

@@ -30,7 +30,8 @@ Protection (each at most once, anywhere on the line):
                             aes         the standard form: AES-128, SHA-1
                             agile-sha1  the agile form: AES-128, SHA-1 (Access 2010)
                             agile       the agile form: AES-256, SHA-512 (Access 2013 on)
-  --accdb                 marks the file as an Access 2007 (.accdb) file
+  --accdb                 marks the file as an Access 2007 (.accdb) file (whose
+                          password, if any, encrypts it: --encrypt is then needed)
 
 Column types:
   text(N)     text of at most N characters, N from 1 to 255
@@ -164,6 +165,10 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (plan.protection.encryption != Encryption::None && plan.protection.encode) {
     throw UsageError("--encode and --encrypt exclude each other");
+  }
+  if (plan.protection.accdb && passwordGiven && plan.protection.encryption == Encryption::None) {
+    throw UsageError("--accdb with --password needs --encrypt (an Access 2007 file's password "
+                     "encrypts it)");
   }
   if (plan.protection.accdb && plan.protection.encode) {
     throw UsageError("--accdb and --encode exclude each other (Access 2007 files are encrypted, "

@@ -246,6 +246,10 @@ void CheckProtection(const Protection& protection) {
   if (protection.encryption != Encryption::None && protection.password.empty()) {
     throw WriterError("an encrypted file needs a password");
   }
+  if (protection.accdb && !protection.password.empty() &&
+      protection.encryption == Encryption::None) {
+    throw WriterError("an Access 2007 file's password encrypts it: choose an encryption");
+  }
 }
 
 }  // namespace

@@ -66,15 +66,15 @@ class DestinationError : public WriterError {
 //   encode      Jet 4's page encoding: every page but the header is RC4 keyed by a random
 //               database key and the page number; any reader of the format can undo it.
 //   password    with no encryption: the database password of the header (at most 20 UTF-16
-//               code units), which readers ask for but which hides nothing. With an
-//               encryption: the password the pages are encrypted with (1 to 255 UTF-16 code
-//               units).
+//               code units), which readers ask for but which hides nothing; an Access 2007
+//               file has none of its own (its password encrypts it). With an encryption: the
+//               password the pages are encrypted with (1 to 255 UTF-16 code units).
 //   encryption  the Office encryption of Access 2007 and later: RC4 CryptoAPI (40-bit RC4 and
 //               SHA-1, as Access 2007 writes it), the standard form (AES-128, SHA-1), or the
 //               agile form (AES-128 with SHA-1 as Access 2010 writes it, AES-256 with SHA-512
 //               as later versions do). Excludes `encode`.
 //   accdb       the header names the file an Access 2007 (.accdb) file instead of Jet 4; the
-//               pages are the same. Excludes `encode`.
+//               pages are the same. Excludes `encode`, and a password without an encryption.
 //   spinCount   the agile form's rounds of password hashing (Access uses 100000; tests use
 //               fewer to run faster).
 enum class Encryption { None, Rc4CryptoApi, Standard, AgileSha1, AgileSha512 };
