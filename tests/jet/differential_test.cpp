@@ -1,6 +1,8 @@
 // Our reader against mdbtools' libmdb on the same files, value by value and index by index:
 // writer-made files of every type and memo kind, plain and with their pages encoded (which
-// libmdb decodes too), the Access-made Jet 4 fixture and the Jet 3 one, each also encoded. Where libmdb is
+// libmdb decodes too), the Access-made Jet 4 fixture and the Jet 3 one. (The fixtures encoded
+// are compared through mdb-export in protection_test.cpp: libmdb takes minutes over them under
+// the sanitizers.) Where libmdb is
 // wrong the difference is listed below and checked to be exactly that:
 //
 // 1. Dates before 1899-12-30 or after day 1,000,000 (4637-11-25): libmdb leaves them
@@ -112,13 +114,8 @@ TEST_F(DifferentialTest, EveryValueMatchesLibmdbSaveItsListedMistakes) {
   for (const char* fixture : {"access-made-jet4.mdb", "jet3-sample.mdb"}) {
     const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
     if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-      std::string bytes;
-      char chunk[65536];
-      for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, probe)) > 0;) bytes.append(chunk, n);
       std::fclose(probe);
       files.push_back({fixture, path});
-      mkmdb::ProtectImage(bytes, 0x2C0FFEE, "");
-      files.push_back({std::string(fixture) + ", encoded", Write(bytes)});
     } else {
       std::printf("differential test: %s not found in '%s', not compared\n", fixture,
                   FIXTURES_DIR);

@@ -165,7 +165,9 @@ class Mutator {
                                     layout_->columnFixedOffset};
       offset = fields[Below(std::size(fields))];
     } else {
-      const std::size_t rows = jet::GetU16(p + layout_->dataRowCount);
+      // Enciphered pages hold any count: only offsets inside the page are followed.
+      const std::size_t rows = std::min<std::size_t>(
+          jet::GetU16(p + layout_->dataRowCount), (pageSize_ - layout_->dataRowCount - 2) / 2);
       if (rows == 0 || Below(4) == 0) {
         offset = layout_->dataRowCount;
       } else {
