@@ -1,8 +1,9 @@
 #include "crypto_library.h"
 
-// The stretching of password hashes calls the hash functions of OpenSSL 1 directly: 100,000
-// rounds through them take half the time the same rounds take through EVP. OpenSSL 3 still has
-// them, as deprecated; without them EVP is used.
+// Hashes go through the hash functions of OpenSSL 1 directly: 100,000 rounds of password
+// stretching through them take half the time the same rounds take through EVP, and the hash
+// of every page's key a fraction. OpenSSL 3 still has them, as deprecated; without them EVP is
+// used.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/evp.h>
 #include <openssl/opensslv.h>
@@ -10,6 +11,7 @@
 
 #include <memory>
 
+#include "format.h"
 #include "loaded_library.h"
 
 namespace jet {
@@ -132,23 +134,41 @@ bool FindAll(Loaded& loaded) {
   return true;
 }
 
-// `rounds` of value = H(counter + value) through one family of direct hash functions; false
-// when the library lacks them.
-template <typename Context, typename Init, typename Update, typename Final>
-bool StretchDirectly(Init init, Update update, Final final, std::uint32_t rounds,
-                     std::uint8_t* value, std::size_t size) {
-  if (init == nullptr || update == nullptr || final == nullptr) return false;
-  Context context;
-  for (std::uint32_t round = 0; round < rounds; ++round) {
-    const std::uint8_t counter[4] = {
-        static_cast<std::uint8_t>(round), static_cast<std::uint8_t>(round >> 8),
-        static_cast<std::uint8_t>(round >> 16), static_cast<std::uint8_t>(round >> 24)};
-    init(&context);
-    update(&context, counter, sizeof counter);
-    update(&context, value, size);
-    final(value, &context);
+// Calls `use(context, init, update, final)` with the direct hash functions of `kind` and a
+// context for them; false when the library lacks them.
+template <typename Use>
+bool WithDirectHash(const CryptoLibrary::Functions& f, HashKind kind, Use use) {
+  switch (kind) {
+    case HashKind::Sha1:
+      if (f.sha1Init == nullptr || f.sha1Update == nullptr || f.sha1Final == nullptr) break;
+      {
+        SHA_CTX context;
+        use(context, f.sha1Init, f.sha1Update, f.sha1Final);
+      }
+      return true;
+    case HashKind::Sha256:
+      if (f.sha256Init == nullptr || f.sha256Update == nullptr || f.sha256Final == nullptr) break;
+      {
+        SHA256_CTX context;
+        use(context, f.sha256Init, f.sha256Update, f.sha256Final);
+      }
+      return true;
+    case HashKind::Sha384:
+      if (f.sha384Init == nullptr || f.sha384Update == nullptr || f.sha384Final == nullptr) break;
+      {
+        SHA512_CTX context;
+        use(context, f.sha384Init, f.sha384Update, f.sha384Final);
+      }
+      return true;
+    case HashKind::Sha512:
+      if (f.sha512Init == nullptr || f.sha512Update == nullptr || f.sha512Final == nullptr) break;
+      {
+        SHA512_CTX context;
+        use(context, f.sha512Init, f.sha512Update, f.sha512Final);
+      }
+      return true;
   }
-  return true;
+  return false;
 }
 
 constexpr const char* kCipherNames[2][3] = {
@@ -221,6 +241,13 @@ CryptoLibrary::~CryptoLibrary() {
 
 bool CryptoLibrary::Hash(HashKind kind, std::initializer_list<ByteView> parts,
                          std::uint8_t* out) const {
+  const bool direct = WithDirectHash(*functions_, kind, [&](auto& context, auto init, auto update,
+                                                            auto final) {
+    init(&context);
+    for (ByteView part : parts) update(&context, part.data(), part.size());
+    final(out, &context);
+  });
+  if (direct) return true;
   const DigestContext digest(*functions_);
   if (digest.context == nullptr) return false;
   const auto* md = static_cast<const EVP_MD*>(digests_[static_cast<int>(kind)]);
@@ -233,41 +260,24 @@ bool CryptoLibrary::Hash(HashKind kind, std::initializer_list<ByteView> parts,
 }
 
 bool CryptoLibrary::Stretch(HashKind kind, std::uint32_t rounds, std::uint8_t* value) const {
-  const Functions& f = *functions_;
-  const std::size_t hashSize = HashSize(kind);
-  switch (kind) {
-    case HashKind::Sha1:
-      if (StretchDirectly<SHA_CTX>(f.sha1Init, f.sha1Update, f.sha1Final, rounds, value, hashSize)) {
-        return true;
-      }
-      break;
-    case HashKind::Sha256:
-      if (StretchDirectly<SHA256_CTX>(f.sha256Init, f.sha256Update, f.sha256Final, rounds, value,
-                                      hashSize)) {
-        return true;
-      }
-      break;
-    case HashKind::Sha384:
-      if (StretchDirectly<SHA512_CTX>(f.sha384Init, f.sha384Update, f.sha384Final, rounds, value,
-                                      hashSize)) {
-        return true;
-      }
-      break;
-    case HashKind::Sha512:
-      if (StretchDirectly<SHA512_CTX>(f.sha512Init, f.sha512Update, f.sha512Final, rounds, value,
-                                      hashSize)) {
-        return true;
-      }
-      break;
-  }
+  const std::size_t size = HashSize(kind);
+  std::uint8_t counter[4];
+  const bool direct = WithDirectHash(*functions_, kind, [&](auto& context, auto init,
+                                                            auto update, auto final) {
+    for (std::uint32_t round = 0; round < rounds; ++round) {
+      PutU32(counter, round);
+      init(&context);
+      update(&context, counter, sizeof counter);
+      update(&context, value, size);
+      final(value, &context);
+    }
+  });
+  if (direct) return true;
   const DigestContext digest(*functions_);
   if (digest.context == nullptr) return false;
   const auto* md = static_cast<const EVP_MD*>(digests_[static_cast<int>(kind)]);
-  const std::size_t size = HashSize(kind);
   for (std::uint32_t round = 0; round < rounds; ++round) {
-    const std::uint8_t counter[4] = {
-        static_cast<std::uint8_t>(round), static_cast<std::uint8_t>(round >> 8),
-        static_cast<std::uint8_t>(round >> 16), static_cast<std::uint8_t>(round >> 24)};
+    PutU32(counter, round);
     unsigned int written = 0;
     if (functions_->digestInit(digest.context, md, nullptr) != 1 ||
         functions_->digestUpdate(digest.context, counter, sizeof counter) != 1 ||
@@ -315,8 +325,10 @@ bool CryptoLibrary::Base64Decode(std::string_view text, Bytes& out) const {
       out.data(), reinterpret_cast<const unsigned char*>(text.data()),
       static_cast<int>(text.size()));
   if (written < 0) return false;
+  // '=' pads the end only; the library would take it anywhere.
   std::size_t padding = 0;
   while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
+  if (text.find('=') < text.size() - padding) return false;
   out.resize(static_cast<std::size_t>(written) - padding);
   return true;
 }
