@@ -32,8 +32,15 @@ void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
   std::uint8_t* bytes = data.data();
   std::size_t n = 0;
   for (; n + 8 <= data.size(); n += 8) {
+    // Written out: a loop over the shifts is not unrolled and costs a variable shift a byte.
     std::uint64_t stream = next();
-    for (int shift = 8; shift < 64; shift += 8) stream |= next() << shift;
+    stream |= next() << 8;
+    stream |= next() << 16;
+    stream |= next() << 24;
+    stream |= next() << 32;
+    stream |= next() << 40;
+    stream |= next() << 48;
+    stream |= next() << 56;
     std::uint64_t word;
     std::memcpy(&word, bytes + n, sizeof word);
     word ^= stream;  // little-endian: the first keystream byte meets the first data byte
