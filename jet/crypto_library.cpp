@@ -244,7 +244,7 @@ bool CryptoLibrary::Hash(HashKind kind, std::initializer_list<ByteView> parts,
   const bool direct = WithDirectHash(*functions_, kind, [&](auto& context, auto init, auto update,
                                                             auto final) {
     init(&context);
-    for (ByteView part : parts) update(&context, part.data(), part.size());
+    for (ByteView piece : parts) update(&context, piece.data(), piece.size());
     final(out, &context);
   });
   if (direct) return true;
@@ -252,8 +252,8 @@ bool CryptoLibrary::Hash(HashKind kind, std::initializer_list<ByteView> parts,
   if (digest.context == nullptr) return false;
   const auto* md = static_cast<const EVP_MD*>(digests_[static_cast<int>(kind)]);
   if (functions_->digestInit(digest.context, md, nullptr) != 1) return false;
-  for (ByteView part : parts) {
-    if (functions_->digestUpdate(digest.context, part.data(), part.size()) != 1) return false;
+  for (ByteView piece : parts) {
+    if (functions_->digestUpdate(digest.context, piece.data(), piece.size()) != 1) return false;
   }
   unsigned int size = 0;
   return functions_->digestFinal(digest.context, out, &size) == 1 && size == HashSize(kind);
