@@ -1,7 +1,7 @@
 // One statement through the driver manager and the driver, for the SQL benchmark: a count, a
 // filter on a text column, a full fetch through SQLBindCol with a rowset of 100 rows, or a
 // static cursor moved to its last row. Prints what it read and the process's peak memory.
-// Usage: driver_sql FILE.mdb count|where|fetch|last   (ODBCSYSINI set)
+// Usage: driver_sql FILE.mdb count|where|fetch|last [PASSWORD]   (ODBCSYSINI set)
 #include <sql.h>
 #include <sqlext.h>
 
@@ -35,8 +35,8 @@ bool Check(SQLRETURN rc, SQLHSTMT stmt, const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: driver_sql FILE.mdb count|where|fetch|last\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: driver_sql FILE.mdb count|where|fetch|last [PASSWORD]\n");
     return 2;
   }
   const std::string mode = argv[2];
@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
   std::string connect = std::string("DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=") + argv[1];
+  if (argc == 4) connect += std::string(";PWD={") + argv[3] + "}";
   if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(connect.data()), SQL_NTS, nullptr, 0,
                                       nullptr, SQL_DRIVER_NOPROMPT))) {
     std::fprintf(stderr, "connect failed\n");

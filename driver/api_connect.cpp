@@ -1,6 +1,8 @@
 // Entry points that connect to a database file and disconnect: SQLConnect with a data source
 // of odbc.ini, SQLDriverConnect with a connection string (DBQ, or a DSN whose DBQ is read from
-// odbc.ini), SQLDisconnect.
+// odbc.ini), SQLDisconnect. A file's password comes from the connection string (PWD, or
+// Password), SQLConnect's authentication argument, or else the data source's PWD; a file that
+// needs one refuses the connection with 28000 when it is missing or wrong.
 #include "connect_string.h"
 #include "data_source.h"
 #include "file_check.h"
@@ -9,16 +11,17 @@
 
 #include <charconv>
 #include <climits>
+#include <optional>
 
 namespace mdbodbc {
 namespace {
 
-// The file of data source `name`, or the failure that says why there is none.
-SQLRETURN FindDataSourceFile(Connection& dbc, const std::string& name, std::string& path) {
+// The settings of data source `name`, or the failure that says why it names no file.
+SQLRETURN FindDataSource(Connection& dbc, const std::string& name, DataSource& source) {
   std::string problem;
-  path = DataSourceFile(name, problem);
+  source = ReadDataSource(name, problem);
   if (!problem.empty()) return Fail(dbc, "08001", "data source \"" + name + "\": " + problem);
-  if (path.empty()) {
+  if (source.file.empty()) {
     return Fail(dbc, "08001", "no database file named: the data source \"" + name + "\" has no DBQ in odbc.ini");
   }
   return SQL_SUCCESS;
@@ -56,15 +59,21 @@ bool ReadLimits(Connection& dbc, const ConnectAttributes& attributes, const std:
 }
 
 SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& dataSource,
-                   const ConnectAttributes& attributes) {
+                   const ConnectAttributes& attributes, const std::optional<std::string>& password) {
   if (dbc.engine) return Fail(dbc, "08002", "connection name in use");
   sql::EngineLimits limits;
   if (!ReadLimits(dbc, attributes, dataSource, limits)) return SQL_ERROR;
   FileCheck check = CheckDatabaseFile(path);
   if (check.problem) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + *check.problem);
   std::string reason;
-  std::unique_ptr<jet::Database> database = jet::Database::OpenDescriptor(check.file.Release(), reason);
-  if (!database) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
+  jet::OpenFailure failure = jet::OpenFailure::None;
+  std::unique_ptr<jet::Database> database =
+      jet::Database::OpenDescriptor(check.file.Release(), {password}, reason, &failure);
+  if (!database) {
+    // The reader's messages name neither the password given nor the file's own.
+    const bool refused = failure == jet::OpenFailure::PasswordNeeded || failure == jet::OpenFailure::PasswordWrong;
+    return Fail(dbc, refused ? "28000" : "08001", "cannot open database file \"" + path + "\": " + reason);
+  }
   std::shared_ptr<const jet::Database> shared(std::move(database));
   std::unique_ptr<sql::Engine> engine = sql::Engine::Open(shared, limits, reason);
   if (!engine) return Fail(dbc, "08001", "cannot open database file \"" + path + "\": " + reason);
@@ -77,19 +86,28 @@ SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& 
 
 // Connects from a connection string. DBQ names the file (a relative path is taken from the
 // working directory); without one, the DBQ of the data source DSN names it. There is no
-// dialog, so every completion mode connects with what the string holds.
+// dialog, so every completion mode connects with what the string holds: a file whose password
+// is not there fails with 28000 rather than asking for it. The completed string names the
+// driver and the file, never the password.
 SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& completed) {
   if (dbc.engine) return Fail(dbc, "08002", "connection name in use");
   ConnectAttributes attributes = ParseConnectString(input);
   const std::string* dbq = FindAttribute(attributes, "DBQ");
   const std::string* dsn = FindAttribute(attributes, "DSN");
+  const std::string* pwd = FindAttribute(attributes, "PWD");
+  if (pwd == nullptr) pwd = FindAttribute(attributes, "Password");
   std::string path = dbq != nullptr ? *dbq : std::string();
+  std::optional<std::string> password;
+  if (pwd != nullptr) password = *pwd;
   if (path.empty() && NamesDataSource(dsn)) {
-    SQLRETURN rc = FindDataSourceFile(dbc, *dsn, path);
+    DataSource source;
+    SQLRETURN rc = FindDataSource(dbc, *dsn, source);
     if (rc != SQL_SUCCESS) return rc;
+    path = source.file;
+    if (!password) password = source.password;
   }
   if (path.empty()) return Fail(dbc, "08001", "no database file named: the connection string has no DBQ");
-  SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string(), attributes);
+  SQLRETURN rc = OpenFile(dbc, path, NamesDataSource(dsn) ? *dsn : std::string(), attributes, password);
   if (rc != SQL_SUCCESS) return rc;
   const std::string* driver = FindAttribute(attributes, "DRIVER");
   completed.clear();
@@ -103,12 +121,13 @@ SQLRETURN Connect(Connection& dbc, const std::string& input, std::string& comple
   return SQL_SUCCESS;
 }
 
-SQLRETURN ConnectDataSource(Connection& dbc, const std::string& dataSource) {
+// SQLConnect: a password given as its authentication argument wins over the data source's.
+SQLRETURN ConnectDataSource(Connection& dbc, const std::string& dataSource, const std::string& given) {
   if (dataSource.empty()) return Fail(dbc, "IM002", "data source name not found: none was given");
-  std::string path;
-  SQLRETURN rc = FindDataSourceFile(dbc, dataSource, path);
+  DataSource source;
+  SQLRETURN rc = FindDataSource(dbc, dataSource, source);
   if (rc != SQL_SUCCESS) return rc;
-  return OpenFile(dbc, path, dataSource, {});
+  return OpenFile(dbc, source.file, dataSource, {}, given.empty() ? source.password : given);
 }
 
 template <typename Write>
@@ -126,15 +145,17 @@ SQLRETURN Complete(Connection& dbc, const std::string& completed, SQLSMALLINT* o
 using namespace mdbodbc;
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLConnect(SQLHDBC handle, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR*, SQLSMALLINT,
-                                            SQLCHAR*, SQLSMALLINT) {
-  return WithHandle<Connection>(handle, HandleKind::Connection,
-                                [&](Connection& dbc) { return ConnectDataSource(dbc, NarrowInput(dsn, dsnLength)); });
+                                            SQLCHAR* password, SQLSMALLINT passwordLength) {
+  return WithHandle<Connection>(handle, HandleKind::Connection, [&](Connection& dbc) {
+    return ConnectDataSource(dbc, NarrowInput(dsn, dsnLength), NarrowInput(password, passwordLength));
+  });
 }
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLConnectW(SQLHDBC handle, SQLWCHAR* dsn, SQLSMALLINT dsnLength, SQLWCHAR*,
-                                             SQLSMALLINT, SQLWCHAR*, SQLSMALLINT) {
-  return WithHandle<Connection>(handle, HandleKind::Connection,
-                                [&](Connection& dbc) { return ConnectDataSource(dbc, WideInput(dsn, dsnLength)); });
+                                             SQLSMALLINT, SQLWCHAR* password, SQLSMALLINT passwordLength) {
+  return WithHandle<Connection>(handle, HandleKind::Connection, [&](Connection& dbc) {
+    return ConnectDataSource(dbc, WideInput(dsn, dsnLength), WideInput(password, passwordLength));
+  });
 }
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLDriverConnect(SQLHDBC handle, SQLHWND, SQLCHAR* in, SQLSMALLINT inLength,

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "case_fold.h"
@@ -7,6 +8,7 @@
 #include "definition_reader.h"
 #include "file_context.h"
 #include "file_header.h"
+#include "file_protection.h"
 #include "table_scan.h"
 
 namespace jet {
@@ -20,6 +22,7 @@ class FileDatabase : public Database {
   Version FileVersion() const override { return file_->context.version; }
   int CodePage() const override { return codePage_; }
   std::uint32_t PageCount() const override { return file_->context.pageCount; }
+  Encryption FileEncryption() const override { return encryption_; }
   const std::vector<CatalogTable>& Tables() const override { return tables_; }
 
   bool ReadDefinition(std::string_view name, TableDefinition& out,
@@ -47,25 +50,32 @@ class FileDatabase : public Database {
   }
 
   int codePage_ = 0;
+  Encryption encryption_ = Encryption::None;
 
  private:
   std::shared_ptr<const OpenFile> file_;
   std::vector<CatalogTable> tables_;
 };
 
-std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source, std::string& error) {
-  std::uint8_t header[kFileHeaderBytes];
+std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source,
+                                     const OpenOptions& options, std::string& error,
+                                     OpenFailure& failure) {
+  failure = OpenFailure::Unreadable;
   const std::uint64_t size = source->Size();
   FileHeader parsed;
   if (size < kFileHeaderBytes) {
     error = "the file is too short to be a database (" + std::to_string(size) + " bytes)";
     return nullptr;
   }
-  if (!source->ReadAt(0, kFileHeaderBytes, header)) {
+  // Page 0 whole, or as much of it as the file holds: the header, and the description of an
+  // encryption after it.
+  std::vector<std::uint8_t> page0(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPageSize)));
+  if (!source->ReadAt(0, page0.size(), page0.data())) {
     error = "the file's first page cannot be read";
     return nullptr;
   }
-  if (!ParseFileHeader(header, kFileHeaderBytes, parsed, error)) return nullptr;
+  if (!ParseFileHeader(page0.data(), page0.size(), parsed, error)) return nullptr;
+  page0.resize(std::min(page0.size(), parsed.layout->pageSize));
 
   auto file = std::make_shared<OpenFile>();
   file->context.version = parsed.version;
@@ -82,6 +92,14 @@ std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source, std::st
     if (file->codePage == nullptr) return nullptr;
     file->context.codePage = file->codePage.get();
   }
+  Unlocked unlocked;
+  if (!UnlockFile(parsed, page0.data(), page0.size(), file->codePage.get(), options.password,
+                  unlocked, failure, error)) {
+    return nullptr;
+  }
+  failure = OpenFailure::Unreadable;
+  file->cipher = std::move(unlocked.cipher);
+  file->context.cipher = file->cipher.get();
   file->source = std::move(source);
   file->context.source = file->source.get();
 
@@ -89,25 +107,54 @@ std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source, std::st
   if (!ReadCatalog(file, tables, error)) return nullptr;
   auto database = std::make_unique<FileDatabase>(std::move(file), std::move(tables));
   database->codePage_ = parsed.codePage;
+  database->encryption_ = unlocked.encryption;
+  failure = OpenFailure::None;
+  return database;
+}
+
+std::unique_ptr<Database> Opened(std::unique_ptr<Database> database, OpenFailure found,
+                                 OpenFailure* failure) {
+  if (failure != nullptr) *failure = found;
   return database;
 }
 
 }  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string& error) {
+  return Open(path, OpenOptions{}, error);
+}
+
+std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOptions& options,
+                                         std::string& error, OpenFailure* failure) {
   std::unique_ptr<PageSource> source = OpenFilePages(path, error);
-  if (source == nullptr) return nullptr;
-  return OpenSource(std::move(source), error);
+  if (source == nullptr) return Opened(nullptr, OpenFailure::Unreadable, failure);
+  OpenFailure found = OpenFailure::None;
+  auto database = OpenSource(std::move(source), options, error, found);
+  return Opened(std::move(database), found, failure);
 }
 
 std::unique_ptr<Database> Database::OpenDescriptor(int fd, std::string& error) {
+  return OpenDescriptor(fd, OpenOptions{}, error);
+}
+
+std::unique_ptr<Database> Database::OpenDescriptor(int fd, const OpenOptions& options,
+                                                   std::string& error, OpenFailure* failure) {
   std::unique_ptr<PageSource> source = DescriptorPages(fd, error);
-  if (source == nullptr) return nullptr;
-  return OpenSource(std::move(source), error);
+  if (source == nullptr) return Opened(nullptr, OpenFailure::Unreadable, failure);
+  OpenFailure found = OpenFailure::None;
+  auto database = OpenSource(std::move(source), options, error, found);
+  return Opened(std::move(database), found, failure);
 }
 
 std::unique_ptr<Database> Database::OpenBytes(std::string bytes, std::string& error) {
-  return OpenSource(MemoryPages(std::move(bytes)), error);
+  return OpenBytes(std::move(bytes), OpenOptions{}, error);
+}
+
+std::unique_ptr<Database> Database::OpenBytes(std::string bytes, const OpenOptions& options,
+                                              std::string& error, OpenFailure* failure) {
+  OpenFailure found = OpenFailure::None;
+  auto database = OpenSource(MemoryPages(std::move(bytes)), options, error, found);
+  return Opened(std::move(database), found, failure);
 }
 
 }  // namespace jet

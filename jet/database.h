@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,22 @@
 namespace jet {
 
 enum class Version : std::uint8_t { Jet3, Jet4, Ace };
+
+// How the pages of a file are stored: plain, encoded the Jet way (RC4 keyed by the page number,
+// no password needed), or encrypted with a password in one of the forms of Access 2007 and
+// later (RC4 CryptoAPI, AES in the standard form, AES in the agile form).
+enum class Encryption : std::uint8_t { None, JetEncoding, Rc4CryptoApi, Standard, Agile };
+
+struct OpenOptions {
+  // The database password, or the password the file is encrypted with (UTF-8). A file without
+  // either ignores it.
+  std::optional<std::string> password;
+};
+
+// Why a file could not be opened: a password it needs was not given, or the one given does
+// not open it; or anything else (a file that cannot be read, or is not a database this reader
+// can read).
+enum class OpenFailure : std::uint8_t { None, Unreadable, PasswordNeeded, PasswordWrong };
 
 // One object of the catalog (MSysObjects) that names a table.
 struct CatalogTable {
@@ -33,12 +50,21 @@ class Database {
   // The same through a descriptor open for reading, which it takes over (closed with the
   // database, or at once on failure).
   static std::unique_ptr<Database> OpenDescriptor(int fd, std::string& error);
+  static std::unique_ptr<Database> OpenDescriptor(int fd, const OpenOptions& options,
+                                                  std::string& error, OpenFailure* failure = nullptr);
+  // The same with a password; `failure`, when given, says why a file was not opened.
+  static std::unique_ptr<Database> Open(const std::string& path, const OpenOptions& options,
+                                        std::string& error, OpenFailure* failure = nullptr);
   // The same over bytes in memory (tests and fuzzing).
   static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
+  static std::unique_ptr<Database> OpenBytes(std::string bytes, const OpenOptions& options,
+                                             std::string& error,
+                                             OpenFailure* failure = nullptr);
 
   virtual Version FileVersion() const = 0;
   virtual int CodePage() const = 0;             // the code page of Jet 3 text
   virtual std::uint32_t PageCount() const = 0;
+  virtual Encryption FileEncryption() const = 0;
   virtual const std::vector<CatalogTable>& Tables() const = 0;
 
   // Reads the definition of a table, its name compared without regard to letter case.

@@ -13,6 +13,8 @@ bool FileContext::ReadPage(std::uint32_t page, std::uint8_t* into, std::string& 
     error = "page " + std::to_string(page) + " cannot be read";
     return false;
   }
+  // Page 0, the header, is never enciphered.
+  if (cipher != nullptr && page != 0) return cipher->Decrypt(page, std::span(into, size), error);
   return true;
 }
 

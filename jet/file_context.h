@@ -9,6 +9,7 @@
 
 #include "database.h"
 #include "format.h"
+#include "page_cipher.h"
 #include "page_source.h"
 #include "text_decoding.h"
 
@@ -20,10 +21,12 @@ struct FileContext {
   const PageSource* source = nullptr;
   std::uint32_t pageCount = 0;
   const CodePageText* codePage = nullptr;  // Jet 3 only
+  const PageCipher* cipher = nullptr;      // encoded or encrypted files only
 
   std::size_t PageSize() const { return layout->pageSize; }
-  // Reads page `page` into `into` (PageSize() bytes). False with `error` set when the page is
-  // past the end of the file or cannot be read.
+  // Reads page `page` into `into` (PageSize() bytes), deciphered when the file's pages are
+  // enciphered. False with `error` set when the page is past the end of the file or cannot be
+  // read.
   bool ReadPage(std::uint32_t page, std::uint8_t* into, std::string& error) const;
   // Appends the UTF-8 form of stored text (names and values) to `out`; false when the bytes
   // cannot be text of this file.
@@ -35,6 +38,7 @@ struct OpenFile {
   FileContext context;
   std::unique_ptr<PageSource> source;
   std::unique_ptr<CodePageText> codePage;
+  std::unique_ptr<PageCipher> cipher;
 };
 
 // A page-sized buffer that remembers which page it holds.

@@ -58,11 +58,10 @@ bool ParseFileHeader(const std::uint8_t* bytes, std::size_t size, FileHeader& ou
   };
   out.codePage = GetU16(at(kHeaderCodePageOffset));
   out.databaseKey = GetU32(at(kHeaderDatabaseKeyOffset));
-  if (out.databaseKey != 0) {
-    error = "the file is encrypted (database key " + Hex(out.databaseKey) +
-            "); this reader does not read encrypted files";
-    return false;
-  }
+  out.storedPasswordSize =
+      out.version == Version::Jet3 ? kJet3HeaderPasswordSize : kHeaderPasswordSize;
+  std::memcpy(out.storedPassword.data(), at(kHeaderPasswordOffset), out.storedPasswordSize);
+  if (out.version != Version::Jet3) out.creationDate = GetF64(at(kHeaderCreationDateOffset));
   return true;
 }
 

@@ -302,6 +302,7 @@ inline constexpr SystemTable kSystemTables[] = {
 // Jet 3 files: 2 KB pages, a shorter settings block; files that name no code page.
 inline constexpr std::size_t kJet3PageSize = 2048;
 inline constexpr std::size_t kJet3HeaderSettingsSize = 126;
+inline constexpr std::size_t kJet3HeaderPasswordSize = 20;  // text in the file's code page
 inline constexpr int kDefaultCodePage = 1252;  // Jet 3 text when the header names none
 // The engine version byte.
 inline constexpr std::uint8_t kVersionJet3 = 0x00;

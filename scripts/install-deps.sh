@@ -10,6 +10,8 @@ packages=(
   mdbtools mdbtools-dev libsqlite3-dev python3-pyodbc
   # Clients the driver is tested with: PHP (odbc_* and PDO_ODBC), Perl DBI, GDAL.
   php-cli php-odbc libdbd-odbc-perl gdal-bin
+  # OpenSSL's libcrypto: the reader opens it at run time for encrypted files.
+  libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind hyperfine locales time
   clang-14 libclang-rt-14-dev libfuzzer-14-dev

@@ -2,8 +2,8 @@
 
 namespace mdbodbc::sql {
 
-const LoadedLibrary& MathLibrary() {
-  static const LoadedLibrary library("libm.so.6");
+const jet::LoadedLibrary& MathLibrary() {
+  static const jet::LoadedLibrary library("libm.so.6");
   return library;
 }
 

@@ -2,12 +2,12 @@
 // it cannot be opened gets an error from the SQL function that needed it, never a stop.
 #pragma once
 
-#include "driver/loaded_library.h"
+#include "jet/loaded_library.h"
 
 namespace mdbodbc::sql {
 
 // libm, opened the first time this is called (from any thread) and closed as the driver is
 // unloaded.
-const LoadedLibrary& MathLibrary();
+const jet::LoadedLibrary& MathLibrary();
 
 }  // namespace mdbodbc::sql

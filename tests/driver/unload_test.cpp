@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/loaded_library.h"
+#include "jet/loaded_library.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST(LoadedLibraryTest, FindsFunctionsOrSaysWhyNot) {
   for (const Case& c : {Case{"libm.so.6", "cos", true, ""},
                         Case{"libm.so.6", "no_such_function", false, "libm.so.6 has no no_such_function"},
                         Case{"libno-such-library.so.9", "cos", false, "libno-such-library.so.9"}}) {
-    const mdbodbc::LoadedLibrary library(c.library);
+    const jet::LoadedLibrary library(c.library);
     std::string problem;
     auto cosine = library.Find<double (*)(double)>(c.function, problem);
     EXPECT_EQ(cosine != nullptr, c.found) << c.library << " " << c.function;

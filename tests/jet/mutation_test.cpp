@@ -1,5 +1,6 @@
-// Thousands of damaged variants of good files (bit flips, truncations, zeroed and swapped
-// pages, huge counts, pointers that loop): each must read or fail with errors that say what
+// Thousands of damaged variants of good files, plain, encoded and encrypted (bit flips, in the
+// description of an encryption too, truncations, zeroed and swapped pages, huge counts,
+// pointers that loop): each must read or fail with errors that say what
 // is broken, quickly, and leave its file as it was. Under the sanitizers any memory error ends
 // the run with a report.
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jet/encryption_info.h"
 #include "jet/format.h"
 #include "read_everything.h"
 #include "sample_files.h"
@@ -66,6 +68,7 @@ struct Base {
   std::string name;
   std::string bytes;
   int mutations;
+  jet::OpenOptions options = {};
 };
 
 std::string ReadFileBytes(const std::string& path) {
@@ -83,6 +86,10 @@ class Mutator {
                     ? jet::kJet3PageSize
                     : jet::kPageSize;
     layout_ = pageSize_ == jet::kJet3PageSize ? &jet::kJet3Layout : &jet::kJet4Layout;
+    const auto* page0 = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (pageSize_ == jet::kPageSize && jet::HasEncryptionInfo(page0, bytes.size())) {
+      description_ = jet::GetU16(page0 + jet::kEncryptionInfoOffset);
+    }
   }
 
   // Applies mutation kind `kind` and returns what it did.
@@ -116,7 +123,11 @@ class Mutator {
     const std::size_t count = 1 + Below(8);
     std::string what = "flip bits at";
     for (std::size_t i = 0; i < count; ++i) {
-      const std::size_t offset = Below(10) == 0 ? Below(pageSize_) : Below(bytes_.size());
+      std::size_t offset = Below(10) == 0 ? Below(pageSize_) : Below(bytes_.size());
+      // An encryption's description, which every page depends on, gets a third of the flips.
+      if (description_ > 0 && Below(3) == 0) {
+        offset = jet::kEncryptionInfoOffset + Below(description_ + 2);
+      }
       bytes_[offset] = static_cast<char>(bytes_[offset] ^ (1 << Below(8)));
       what += " " + std::to_string(offset);
     }
@@ -154,7 +165,9 @@ class Mutator {
                                     layout_->columnFixedOffset};
       offset = fields[Below(std::size(fields))];
     } else {
-      const std::size_t rows = jet::GetU16(p + layout_->dataRowCount);
+      // Enciphered pages hold any count: only offsets inside the page are followed.
+      const std::size_t rows = std::min<std::size_t>(
+          jet::GetU16(p + layout_->dataRowCount), (pageSize_ - layout_->dataRowCount - 2) / 2);
       if (rows == 0 || Below(4) == 0) {
         offset = layout_->dataRowCount;
       } else {
@@ -205,6 +218,7 @@ class Mutator {
   std::mt19937 random_;
   std::size_t pageSize_;
   const jet::FileLayout* layout_;
+  std::size_t description_ = 0;  // bytes of an encryption description in page 0
 };
 
 std::vector<Base> Bases() {
@@ -221,6 +235,24 @@ std::vector<Base> Bases() {
   mkmdb::TableSpec many{"many", {{"text", mkmdb::ColumnType::Text, 255}}, {}};
   for (int i = 0; i < 9000; ++i) many.rows.push_back({MemoText(250, false)});
   bases.push_back({"indirect usage map", DatabaseBytes({many}), 60});
+  // Each protected form, read with its password.
+  constexpr char kPassword[] = "Wörterbuch";
+  const std::pair<const char*, mkmdb::Encryption> encrypted[] = {
+      {"RC4 CryptoAPI", mkmdb::Encryption::Rc4CryptoApi},
+      {"AES standard", mkmdb::Encryption::Standard},
+      {"AES agile", mkmdb::Encryption::AgileSha512}};
+  mkmdb::Protection protection;
+  protection.encode = true;
+  protection.password = kPassword;
+  bases.push_back({"encoded with a password", DatabaseBytes({EveryTypeTable(), MemoTable()},
+                   protection), 150, {kPassword}});
+  for (const auto& [name, form] : encrypted) {
+    protection.encode = false;
+    protection.encryption = form;
+    protection.spinCount = 1000;
+    bases.push_back({name, DatabaseBytes({EveryTypeTable(), MemoTable()}, protection), 150,
+                     {kPassword}});
+  }
   for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},
                                        std::pair{"jet3-sample.mdb", 100}}) {
     const std::string bytes = ReadFileBytes(std::string(FIXTURES_DIR) + "/" + fixture);
@@ -243,7 +275,7 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
       }
       watchdog.Start(what);
       const auto start = Clock::now();
-      const ReadOutcome outcome = ReadEverythingAt(path);
+      const ReadOutcome outcome = ReadEverythingAt(path, base.options);
       const auto elapsed = Clock::now() - start;
       watchdog.Stop();
       ++cases;

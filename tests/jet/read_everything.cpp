@@ -47,15 +47,15 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
   }
 }
 
-ReadOutcome ReadEverythingIn(const std::string& bytes) {
+ReadOutcome ReadEverythingIn(const std::string& bytes, const jet::OpenOptions& options) {
   std::string error;
-  auto database = jet::Database::OpenBytes(bytes, error);
+  auto database = jet::Database::OpenBytes(bytes, options, error);
   return FromOpened(std::move(database), error);
 }
 
-ReadOutcome ReadEverythingAt(const std::string& path) {
+ReadOutcome ReadEverythingAt(const std::string& path, const jet::OpenOptions& options) {
   std::string error;
-  auto database = jet::Database::Open(path, error);
+  auto database = jet::Database::Open(path, options, error);
   return FromOpened(std::move(database), error);
 }
 

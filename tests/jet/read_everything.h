@@ -20,9 +20,10 @@ struct ReadOutcome {
   bool silentFailure = false;       // some failure came without a message
 };
 
-// Opens `bytes` (from memory) or the file at `path` and reads everything in it.
-ReadOutcome ReadEverythingIn(const std::string& bytes);
-ReadOutcome ReadEverythingAt(const std::string& path);
+// Opens `bytes` (from memory) or the file at `path`, with `password` when the file asks for
+// one, and reads everything in it.
+ReadOutcome ReadEverythingIn(const std::string& bytes, const jet::OpenOptions& options = {});
+ReadOutcome ReadEverythingAt(const std::string& path, const jet::OpenOptions& options = {});
 void ReadEverything(const jet::Database& database, ReadOutcome& outcome);
 
 }  // namespace jettest

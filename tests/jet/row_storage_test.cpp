@@ -198,8 +198,18 @@ TEST(FileKindTest, AccdbFilesReadAndOtherKindsAreRefusedSayingWhy) {
   const FileCase cases[] = {
       {"Access 2007", ace(2), ""},
       {"Access 2016", ace(5), ""},
-      {"encrypted", [](FileEdit& e) { SetHeaderSetting(e, jet::kHeaderDatabaseKeyOffset, 0x1234); },
-       "the file is encrypted (database key 0x1234); this reader does not read encrypted files"},
+      {"Access 2007 with a stray password field",
+       [&](FileEdit& e) {
+         ace(2)(e);
+         SetHeaderSetting(e, jet::kHeaderPasswordOffset, 0x41414141);
+       },
+       ""},
+      {"encrypted without saying how",
+       [&](FileEdit& e) {
+         ace(2)(e);
+         SetHeaderSetting(e, jet::kHeaderDatabaseKeyOffset, 0x1234);
+       },
+       "the file is encrypted, but its header describes no encryption this reader knows"},
       {"unknown version", [](FileEdit& e) { e.Page(0)[jet::kHeaderVersionOffset] = 9; },
        "the file's engine version 0x9 is not one this reader knows"},
       {"not a database", [](FileEdit& e) { std::memcpy(e.Page(0), "Hello, world", 12); },

@@ -74,12 +74,13 @@ mkmdb::TableSpec MemoTable() {
   return table;
 }
 
-std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables) {
+std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables,
+                          const mkmdb::Protection& protection) {
   std::string path = (std::filesystem::temp_directory_path() / "jet-sample-XXXXXX").string();
   const int fd = mkstemp(path.data());
   if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + path);
   close(fd);
-  mkmdb::WriteDatabase(path, tables);
+  mkmdb::WriteDatabase(path, tables, protection);
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();

@@ -18,7 +18,9 @@ mkmdb::TableSpec EveryTypeTable();
 // A table "memos" whose rows hold memo values of every storage kind.
 mkmdb::TableSpec MemoTable();
 
-// Writes `tables` to a file and returns its bytes (the file is removed again).
-std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables);
+// Writes `tables` to a file, protected as asked, and returns its bytes (the file is removed
+// again).
+std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables,
+                          const mkmdb::Protection& protection = {});
 
 }  // namespace jettest

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "command_line.h"
+#include "jet/database.h"
 #include "program_run.h"
 #include "round_trip.h"
 #include "temp_folder.h"
@@ -61,9 +62,31 @@ TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
                 "--column", "a:long", "--rows", "-"},
            Args{"out.mdb", "other.mdb", "--table", "t", "--column", "a:long"},
            Args{"out.mdb", "--table", "t", "--column", "a:long", "--frobnicate"},
+           // Protection: an encryption without its password, unknown forms, contradictions.
+           Args{"out.mdb", "--encrypt", "agile", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--encrypt", "des", "--password", "p", "--table", "t", "--column",
+                "a:long"},
+           Args{"out.mdb", "--encode", "--encrypt", "aes", "--password", "p", "--table", "t",
+                "--column", "a:long"},
+           Args{"out.mdb", "--accdb", "--encode", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--accdb", "--password", "p", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--password", "", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--encode", "--encode", "--table", "t", "--column", "a:long"},
+           Args{"out.mdb", "--password", "a", "--password", "b", "--table", "t", "--column",
+                "a:long"},
        }) {
     EXPECT_ANY_THROW(mkmdb::ParseCommandLine(args)) << testing::PrintToString(args);
   }
+}
+
+TEST(CommandLineParsing, ReadsTheProtectionOptions) {
+  const auto plan = mkmdb::ParseCommandLine({"out.accdb", "--table", "t", "--column", "a:long",
+                                             "--accdb", "--encrypt", "agile-sha1", "--password",
+                                             "Kennwort"});
+  EXPECT_TRUE(plan.protection.accdb);
+  EXPECT_FALSE(plan.protection.encode);
+  EXPECT_EQ(plan.protection.encryption, mkmdb::Encryption::AgileSha1);
+  EXPECT_EQ(plan.protection.password, "Kennwort");
 }
 
 class Mkmdb : public testing::Test {
@@ -89,6 +112,38 @@ TEST_F(Mkmdb, ABadCommandLineExitsWithTwoAndWritesNothing) {
   const ProgramResult run = Run({Out(), "--table", "avion", "--column", "marque:varchar(5)"});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(Contains(run.err, "varchar(5)"), "");
+  EXPECT_TRUE(folder_.Entries().empty());
+}
+
+// Each protection the command writes, read back by the reader with the password and refused
+// without it; a password the file cannot hold fails the run and leaves nothing.
+TEST_F(Mkmdb, WritesProtectedFilesTheReaderOpensWithThePassword) {
+  using Args = std::vector<std::string>;
+  for (const Args& protection : {Args{"--encode"}, Args{"--password", "clé"},
+                                 Args{"--encrypt", "rc4", "--password", "clé"},
+                                 Args{"--encrypt", "agile", "--password", "clé", "--accdb"}}) {
+    Args args = {Out(), "--table", "t", "--column", "a:long", "--generate", "3"};
+    args.insert(args.end(), protection.begin(), protection.end());
+    const ProgramResult run = Run(args);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    std::string error;
+    jet::OpenFailure failure{};
+    const bool asksPassword = protection.size() > 1;
+    EXPECT_EQ(jet::Database::Open(Out(), {}, error, &failure) == nullptr, asksPassword) << error;
+    const auto database = jet::Database::Open(Out(), {"clé"}, error);
+    ASSERT_NE(database, nullptr) << error;
+    jet::TableDefinition definition;
+    ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
+    auto scan = database->StartScan(definition);
+    int rows = 0;
+    while (scan->Next()) ++rows;
+    EXPECT_EQ(rows, 3) << testing::PrintToString(protection);
+  }
+  std::remove(Out().c_str());
+  const ProgramResult tooLong = Run({Out(), "--password", std::string(21, 'x'), "--table", "t",
+                                     "--column", "a:long"});
+  EXPECT_EQ(tooLong.exit_code, 1);
+  EXPECT_EQ(Contains(tooLong.err, "at most 20 characters"), "");
   EXPECT_TRUE(folder_.Entries().empty());
 }
 

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <charconv>
+#include <utility>
 
 namespace mkmdb {
 
@@ -17,6 +18,20 @@ Each TABLE is:
   --generate N            or makes N rows of numbered values
 
 A table with neither --rows nor --generate has no rows.
+
+Protection (each at most once, anywhere on the line):
+
+  --encode                encodes the pages the way Access 2000 "encodes" a database
+                          (RC4 keyed by a random key in the header; no password needed)
+  --password TEXT         the database password (at most 20 characters), or with
+                          --encrypt the password the file is encrypted with
+  --encrypt FORM          encrypts every page with --password as Access 2007 and later do:
+                            rc4         RC4 CryptoAPI, 40-bit key, SHA-1 (Access 2007)
+                            aes         the standard form: AES-128, SHA-1
+                            agile-sha1  the agile form: AES-128, SHA-1 (Access 2010)
+                            agile       the agile form: AES-256, SHA-512 (Access 2013 on)
+  --accdb                 marks the file as an Access 2007 (.accdb) file (whose
+                          password, if any, encrypts it: --encrypt is then needed)
 
 Column types:
   text(N)     text of at most N characters, N from 1 to 255
@@ -60,9 +75,11 @@ names is replaced, the link stays); a folder, device, FIFO or socket is refused.
 Exit status: 0 done, 1 bad input or write error, 2 bad command line or an
 output path that is not a regular file.
 
-Example:
+Examples:
   printf 'Airbus\nBoeing\n\\N\n' |
     mkmdb planes.mdb --table avion --column "marque:text(50)" --rows -
+  mkmdb secret.accdb --accdb --encrypt agile --password 'Kennwort' \
+    --table avion --column "marque:text(50)" --generate 10
 )HELP";
 }
 
@@ -77,10 +94,25 @@ std::uint64_t ParseCount(const std::string& text) {
   return value;
 }
 
+Encryption ParseEncryption(const std::string& text) {
+  const std::pair<const char*, Encryption> forms[] = {{"rc4", Encryption::Rc4CryptoApi},
+                                                      {"aes", Encryption::Standard},
+                                                      {"agile-sha1", Encryption::AgileSha1},
+                                                      {"agile", Encryption::AgileSha512}};
+  for (const auto& [name, form] : forms) {
+    if (text == name) return form;
+  }
+  throw UsageError("--encrypt wants rc4, aes, agile-sha1 or agile, not \"" + text + "\"");
+}
+
 }  // namespace
 
 Plan ParseCommandLine(const std::vector<std::string>& args) {
   Plan plan;
+  bool passwordGiven = false;
+  auto once = [&](bool given, const std::string& option) {
+    if (given) throw UsageError(option + " is given more than once");
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto operand = [&]() -> const std::string& {
@@ -113,6 +145,20 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("table " + table.name + " has more than one --rows or --generate");
       }
       table.generate = ParseCount(count);
+    } else if (arg == "--encode") {
+      once(plan.protection.encode, arg);
+      plan.protection.encode = true;
+    } else if (arg == "--accdb") {
+      once(plan.protection.accdb, arg);
+      plan.protection.accdb = true;
+    } else if (arg == "--password") {
+      once(passwordGiven, arg);
+      passwordGiven = true;
+      plan.protection.password = operand();
+      if (plan.protection.password.empty()) throw UsageError("--password wants a password");
+    } else if (arg == "--encrypt") {
+      once(plan.protection.encryption != Encryption::None, arg);
+      plan.protection.encryption = ParseEncryption(operand());
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (plan.output.empty()) {
@@ -130,6 +176,20 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
     from_stdin += table.rows_file && *table.rows_file == "-";
   }
   if (from_stdin > 1) throw UsageError("only one table can read its rows from standard input");
+  if (plan.protection.encryption != Encryption::None && !passwordGiven) {
+    throw UsageError("--encrypt needs --password");
+  }
+  if (plan.protection.encryption != Encryption::None && plan.protection.encode) {
+    throw UsageError("--encode and --encrypt exclude each other");
+  }
+  if (plan.protection.accdb && passwordGiven && plan.protection.encryption == Encryption::None) {
+    throw UsageError("--accdb with --password needs --encrypt (an Access 2007 file's password "
+                     "encrypts it)");
+  }
+  if (plan.protection.accdb && plan.protection.encode) {
+    throw UsageError("--accdb and --encode exclude each other (Access 2007 files are encrypted, "
+                     "not encoded)");
+  }
   return plan;
 }
 

@@ -27,6 +27,7 @@ struct Plan {
   bool help = false;
   std::string output;
   std::vector<TablePlan> tables;
+  Protection protection;
 };
 
 // Reads the arguments after the program name. Throws UsageError (and WriterError for a

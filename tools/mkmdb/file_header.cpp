@@ -1,16 +1,20 @@
 #include "file_header.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "header_protection.h"
+#include "jet/encryption_info.h"
 #include "jet/rc4.h"
+#include "mdb_writer.h"
 
 namespace mkmdb {
 namespace {
 
 // The settings block in clear as Access leaves it in a new database without a password, with
-// page offsets: 24 bytes of unknown use from 0x18, code page 1252 at 0x3C, database key 0 at 0x3E
-// (pages not encrypted), the password at 0x42 (filled in below), an unknown 0x11A6 at 0x6A,
+// page offsets: 24 bytes of unknown use from 0x18, code page 1252 at 0x3C, the database key at
+// 0x3E and the password at 0x42 (both filled in below), an unknown 0x11A6 at 0x6A,
 // collation 0x0409 at 0x6E and the creation date at 0x72 (filled in below).
 constexpr std::array<std::uint8_t, 0x42 - jet::kHeaderSettingsOffset> kSettingsStart = {
     0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03,
@@ -20,29 +24,35 @@ constexpr std::array<std::uint8_t, 0x42 - jet::kHeaderSettingsOffset> kSettingsS
 constexpr std::size_t kUnknownOffset = 0x6A;
 constexpr std::uint32_t kUnknownValue = 0x11A6;
 constexpr std::uint32_t kSortOrderGeneral = 0x0409;
+constexpr std::uint8_t kVersionAccess2007 = 0x02;
 
 }  // namespace
 
-jet::Page BuildFileHeader(double created) {
+jet::Page BuildFileHeader(double created, const HeaderProtection& protection) {
   jet::Page page{};
   page[0] = jet::kPageFileHeader;
   page[1] = 0x01;
-  std::memcpy(page.data() + 4, "Standard Jet DB", 16);  // with its terminating zero
-  page[jet::kHeaderVersionOffset] = 0x01;               // Jet 4
+  // The signature with its terminating zero.
+  std::memcpy(page.data() + 4, protection.accdb ? "Standard ACE DB" : "Standard Jet DB", 16);
+  page[jet::kHeaderVersionOffset] = protection.accdb ? kVersionAccess2007 : jet::kVersionJet4;
   std::memcpy(page.data() + jet::kHeaderSettingsOffset, kSettingsStart.data(),
               kSettingsStart.size());
-  // The empty password, masked with the whole days of the creation date.
-  const auto days = static_cast<std::uint32_t>(created);
-  for (std::size_t i = 0; i < jet::kHeaderPasswordSize; i += 4) {
-    jet::PutU32(page.data() + jet::kHeaderPasswordOffset + i, days);
-  }
   jet::PutU32(page.data() + kUnknownOffset, kUnknownValue);
   jet::PutU32(page.data() + jet::kHeaderSortOrderOffset, kSortOrderGeneral);
   jet::PutF64(page.data() + jet::kHeaderCreationDateOffset, created);
+  // The database key and the password field (the mask of the creation date alone when the
+  // password is empty).
+  PutJetProtection(page.data(), jet::Version::Jet4, 0, protection.databaseKey,
+                   protection.password);
   jet::Rc4Apply(jet::kHeaderSettingsKey,
            std::span(page.data() + jet::kHeaderSettingsOffset, jet::kHeaderSettingsSize));
   static constexpr std::uint8_t kVersionTag[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
   std::memcpy(page.data() + 0x98, kVersionTag, sizeof kVersionTag);
+  const auto& description = protection.encryptionDescription;
+  if (description.size() > jet::kHeaderTailOffset - jet::kEncryptionInfoOffset) {
+    throw WriterError("the encryption description does not fit page 0");
+  }
+  std::copy(description.begin(), description.end(), page.begin() + jet::kEncryptionInfoOffset);
   // The tail: 0x0108, 0x0127, then 0x0100 to the end of the page.
   jet::PutU16(page.data() + jet::kHeaderTailOffset, 0x0108);
   jet::PutU16(page.data() + jet::kHeaderTailOffset + 2, 0x0127);

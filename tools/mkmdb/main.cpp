@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
       }
       tables.push_back({table.name, table.columns, rows});
     }
-    WriteDatabaseFromSources(plan.output, tables);
+    WriteDatabaseFromSources(plan.output, tables, plan.protection);
   } catch (const DestinationError& e) {
     std::cerr << "mkmdb: " << e.what() << "\n";
     return 2;

@@ -23,8 +23,11 @@
 #include "catalog.h"
 #include "data_page.h"
 #include "file_header.h"
+#include "header_protection.h"
 #include "index_pages.h"
+#include "jet/jet_encoding.h"
 #include "names.h"
+#include "office_encryption_writer.h"
 #include "page_file.h"
 #include "row_placement.h"
 #include "system_tables.h"
@@ -146,7 +149,8 @@ void AddIndex(PageFile& file, WrittenTable& table, std::uint32_t root,
   table.indexes.push_back({0, root, distinct});
 }
 
-void WriteAll(PageFile& file, const std::vector<TableSource>& tables) {
+void WriteAll(PageFile& file, const std::vector<TableSource>& tables,
+              const HeaderProtection& header) {
   file.Allocate();  // page 0
   const std::vector<SystemPages> system_pages = ReserveSystemPages(file);
 
@@ -229,19 +233,60 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables) {
 
   // Last, as they depend on the whole file.
   file.Write(kGlobalMapPage, BuildGlobalPageMap(file.page_count()));
-  file.Write(0, BuildFileHeader(now));
+  file.Write(0, BuildFileHeader(now, header));
+}
+
+void CheckProtection(const Protection& protection) {
+  if (protection.encode && protection.encryption != Encryption::None) {
+    throw WriterError("a file is either encoded or encrypted, not both");
+  }
+  if (protection.encode && protection.accdb) {
+    throw WriterError("Access 2007 files are encrypted, not encoded");
+  }
+  if (protection.encryption != Encryption::None && protection.password.empty()) {
+    throw WriterError("an encrypted file needs a password");
+  }
+  if (protection.accdb && !protection.password.empty() &&
+      protection.encryption == Encryption::None) {
+    throw WriterError("an Access 2007 file's password encrypts it: choose an encryption");
+  }
 }
 
 }  // namespace
 
-void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables) {
+void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables,
+                              const Protection& protection) {
   CheckTables(tables);
+  CheckProtection(protection);
+  HeaderProtection header;
+  header.accdb = protection.accdb;
+  OfficeEncryption encryption;
+  if (protection.encode || protection.encryption != Encryption::None) {
+    header.databaseKey = RandomDatabaseKey();
+  }
+  if (protection.encryption != Encryption::None) {
+    encryption = MakeOfficeEncryption(protection.encryption, protection.password,
+                                      header.databaseKey, protection.spinCount);
+    header.encryptionDescription = std::move(encryption.description);
+  } else {
+    header.password = protection.password;
+  }
+  // The header is built last; a password it cannot hold is refused before any row is written.
+  BuildFileHeader(0, header);
   PageFile file(path);
-  WriteAll(file, tables);
+  std::unique_ptr<jet::JetEncoding> encoding;
+  if (protection.encode) {
+    encoding = std::make_unique<jet::JetEncoding>(header.databaseKey);
+    file.SetCipher(encoding.get());
+  } else {
+    file.SetCipher(encryption.cipher.get());
+  }
+  WriteAll(file, tables, header);
   file.Commit();
 }
 
-void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables) {
+void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables,
+                   const Protection& protection) {
   std::vector<VectorRows> sources;
   sources.reserve(tables.size());
   std::vector<TableSource> streamed;
@@ -249,7 +294,7 @@ void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables
     sources.emplace_back(table);
     streamed.push_back({table.name, table.columns, &sources.back()});
   }
-  WriteDatabaseFromSources(path, streamed);
+  WriteDatabaseFromSources(path, streamed, protection);
 }
 
 }  // namespace mkmdb

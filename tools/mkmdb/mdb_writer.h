@@ -88,12 +88,37 @@ class DestinationError : public WriterError {
   using WriterError::WriterError;
 };
 
+// How a written file is protected, as Access protects its files:
+//   encode      Jet 4's page encoding: every page but the header is RC4 keyed by a random
+//               database key and the page number; any reader of the format can undo it.
+//   password    with no encryption: the database password of the header (at most 20 UTF-16
+//               code units), which readers ask for but which hides nothing; an Access 2007
+//               file has none of its own (its password encrypts it). With an encryption: the
+//               password the pages are encrypted with (1 to 255 UTF-16 code units).
+//   encryption  the Office encryption of Access 2007 and later: RC4 CryptoAPI (40-bit RC4 and
+//               SHA-1, as Access 2007 writes it), the standard form (AES-128, SHA-1), or the
+//               agile form (AES-128 with SHA-1 as Access 2010 writes it, AES-256 with SHA-512
+//               as later versions do). Excludes `encode`.
+//   accdb       the header names the file an Access 2007 (.accdb) file instead of Jet 4; the
+//               pages are the same. Excludes `encode`, and a password without an encryption.
+//   spinCount   the agile form's rounds of password hashing (Access uses 100000; tests use
+//               fewer to run faster).
+enum class Encryption { None, Rc4CryptoApi, Standard, AgileSha1, AgileSha512 };
+struct Protection {
+  bool encode = false;
+  std::string password;  // UTF-8; empty: none
+  Encryption encryption = Encryption::None;
+  bool accdb = false;
+  std::uint32_t spinCount = 100000;
+};
+
 // Writes the file atomically: the content goes to a temporary file in the same folder, which is
 // flushed to disk and renamed to `path` only once complete. On any error nothing is left
 // behind and an existing file at `path` is untouched. A symbolic link at `path` is followed: the
 // file it names is written and the link stays. Throws WriterError (DestinationError when `path`
 // is not a regular file or a new name).
-void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables);
+void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables,
+                   const Protection& protection = {});
 
 // A stream of rows, for tables too large to hold in memory or read from a file.
 class RowSource {
@@ -113,7 +138,14 @@ struct TableSource {
 };
 
 // Same as WriteDatabase, with rows pulled from each table's source in turn.
-void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables);
+void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables,
+                              const Protection& protection = {});
+
+// Gives the whole image of a Jet 3 or Jet 4 file (one Access made, say) Jet's own protection:
+// encodes its pages with `databaseKey` (0: leaves them plain) and sets its database password
+// (empty: none), Jet 3 passwords in the file's code page. Throws WriterError for an image that
+// is not such a file or is already encoded, and for a password the file cannot hold.
+void ProtectImage(std::string& image, std::uint32_t databaseKey, const std::string& password);
 
 // Parses a column written as NAME:TYPE, TYPE being one of text(N), memo, hyperlink, byte,
 // integer, long, autonumber, single, double, currency, decimal(P,S), datetime, yesno, guid,

@@ -99,7 +99,16 @@ std::uint32_t PageFile::Allocate() {
   return page_count_++;
 }
 
-void PageFile::Write(std::uint32_t page, const jet::Page& bytes) {
+void PageFile::Write(std::uint32_t page, const jet::Page& plain) {
+  jet::Page enciphered;
+  const jet::Page* stored = &plain;
+  if (cipher_ != nullptr && page != 0) {
+    enciphered = plain;
+    std::string error;
+    if (!cipher_->Encrypt(page, enciphered, error)) throw WriterError(error);
+    stored = &enciphered;
+  }
+  const jet::Page& bytes = *stored;
   off_t offset = static_cast<off_t>(page) * static_cast<off_t>(jet::kPageSize);
   std::size_t done = 0;
   while (done < bytes.size()) {

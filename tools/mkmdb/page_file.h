@@ -6,6 +6,7 @@
 #include <string>
 
 #include "jet/format.h"
+#include "jet/page_cipher.h"
 
 namespace mkmdb {
 
@@ -24,6 +25,10 @@ class PageFile {
   std::uint32_t Allocate();
   std::uint32_t page_count() const { return page_count_; }
 
+  // Enciphers every page but page 0 with `cipher` as it is written (null: pages stay plain).
+  // The cipher must outlive the writes.
+  void SetCipher(const jet::PageCipher* cipher) { cipher_ = cipher; }
+
   // Stores a page that was allocated before. Pages may be written in any order.
   void Write(std::uint32_t page, const jet::Page& bytes);
 
@@ -38,6 +43,7 @@ class PageFile {
   int fd_ = -1;
   std::uint32_t page_count_ = 0;
   bool committed_ = false;
+  const jet::PageCipher* cipher_ = nullptr;
 };
 
 }  // namespace mkmdb

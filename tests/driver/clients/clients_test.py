@@ -1,6 +1,8 @@
 """The driver through the clients people use: pyodbc (also on eight threads at once), isql and
 iusql, PHP (odbc_* and PDO_ODBC), Perl's DBD::ODBC and GDAL's ogrinfo and ogr2ogr, with a data
-source in odbc.ini and with a DRIVER= connection string, on a file made by the project's writer.
+source in odbc.ini and with a DRIVER= connection string, on a file made by the project's writer,
+and on an encrypted one whose password comes from PWD=, the data source or isql's password
+argument.
 
 Usage: clients_test.py MKMDB DRIVER_SO  (run with Debian's /usr/bin/python3, which has pyodbc)
 """
@@ -26,6 +28,8 @@ REGISTERED_NAMES = ["Microsoft Access Driver (*.mdb, *.accdb)", "Microsoft Acces
 DRIVER_NAME = "MICROSOFT ACCESS DRIVER (*.mdb)"
 WORK = tempfile.mkdtemp(prefix="mdbodbc-clients-")
 FILE = os.path.join(WORK, "planes.mdb")
+SECRET = os.path.join(WORK, "secret.accdb")
+PASSWORD = "Mot de passe é"
 
 COLUMNS = ["s:text(50)", "m:memo", "l:long", "d:double", "dt:datetime", "b:yesno"]
 N = "\\N"
@@ -79,9 +83,13 @@ def setUpModule():
     for column in COLUMNS:
         args += ["--column", column]
     subprocess.run(args + ["--rows", "-"], input=tsv.encode(), check=True)
+    subprocess.run([MKMDB, SECRET, "--accdb", "--encrypt", "agile", "--password", PASSWORD,
+                    "--table", "t", "--column", "s:text(50)", "--generate", "7"], check=True)
     write_driver_list()
     with open(os.path.join(WORK, "odbc.ini"), "w") as f:
-        f.write(f"[planes]\nDriver = {DRIVER_NAME}\nDBQ = {FILE}\n\n[nofile]\nDriver = {DRIVER_NAME}\n")
+        f.write(f"[planes]\nDriver = {DRIVER_NAME}\nDBQ = {FILE}\n\n[nofile]\nDriver = {DRIVER_NAME}\n\n"
+                f"[secret]\nDriver = {DRIVER_NAME}\nDBQ = {SECRET}\nPWD = {PASSWORD}\n\n"
+                f"[secretnopwd]\nDriver = {DRIVER_NAME}\nDBQ = {SECRET}\n")
     os.environ["ODBCSYSINI"] = WORK
     os.environ["LC_ALL"] = "C.UTF-8"  # iusql reads its input in the locale's encoding
 
@@ -332,6 +340,32 @@ class HostSafetyTest(unittest.TestCase):
         self.assertGreaterEqual(done.returncode, 0, "isql was killed by a signal")
         self.assertIn("the math library cannot be used: libm.so.6 has no sin", output)
         self.assertIn("Airbus", output)
+
+
+class PasswordTest(unittest.TestCase):
+    COUNT = "SELECT COUNT(*) FROM t"
+
+    def test_pyodbc_takes_the_password_from_the_string_or_the_data_source(self):
+        for connect in (f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET};PWD={{{PASSWORD}}}", "DSN=secret",
+                        f"DSN=secretnopwd;PWD={PASSWORD}"):
+            with self.subTest(connect=connect), pyodbc.connect(connect) as connection:
+                self.assertEqual(connection.cursor().execute(self.COUNT).fetchone()[0], 7)
+        for connect in (f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET}", "DSN=secretnopwd",
+                        "DSN=secret;PWD=wrong"):
+            with self.subTest(connect=connect):
+                with self.assertRaises(pyodbc.Error) as raised:
+                    pyodbc.connect(connect)
+                self.assertIn("28000", str(raised.exception))
+                self.assertNotIn(PASSWORD, str(raised.exception))
+
+    def test_isql_takes_the_password_from_the_string_or_its_argument(self):
+        for client in (["isql", "-b", "-k", f"DRIVER={{{DRIVER_NAME}}};DBQ={SECRET};PWD={PASSWORD}"],
+                       ["isql", "-b", "secretnopwd", "user", PASSWORD]):
+            with self.subTest(client=client[-1]):
+                done, _ = run(client, self.COUNT + "\n")
+                self.assertIn("| 7", done.stdout.decode(), done.stderr.decode())
+        done, _ = run(["isql", "-b", "-v", "secretnopwd"], self.COUNT + "\n")
+        self.assertIn("[28000]", done.stdout.decode() + done.stderr.decode())
 
 
 if __name__ == "__main__":

@@ -1,14 +1,18 @@
 // libFuzzer target: any bytes, opened as a database and read whole, must end in success or in
-// errors that say what is broken, without a crash, a hang or a sanitizer report.
+// errors that say what is broken, without a crash, a hang or a sanitizer report. Files are
+// opened with the password of the encrypted seeds, so that their descriptions and pages are
+// deciphered rather than refused for want of a password.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "read_everything.h"
+#include "seed_password.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const jettest::ReadOutcome outcome =
-      jettest::ReadEverythingIn(std::string(reinterpret_cast<const char*>(data), size));
+      jettest::ReadEverythingIn(std::string(reinterpret_cast<const char*>(data), size),
+                                jet::OpenOptions{jettest::kFuzzPassword});
   if (outcome.silentFailure) std::abort();  // a failure without a message is a finding too
   return 0;
 }

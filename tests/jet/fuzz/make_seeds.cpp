@@ -1,10 +1,11 @@
 // Writes the writer-made part of the fuzz seed corpus into a folder: small databases holding
-// every type and every memo storage kind.
+// every type and every memo storage kind, plain, encoded and in each encrypted form.
 //   jet_fuzz_seeds FOLDER
 #include <cstdio>
 #include <fstream>
 
 #include "sample_files.h"
+#include "seed_password.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -20,6 +21,21 @@ int main(int argc, char** argv) {
   };
   for (const auto& [name, tables] : seeds) {
     std::ofstream(folder + "/" + name, std::ios::binary) << jettest::DatabaseBytes(tables);
+  }
+  const std::pair<const char*, mkmdb::Encryption> protectedSeeds[] = {
+      {"encoded.mdb", mkmdb::Encryption::None},
+      {"rc4_cryptoapi.mdb", mkmdb::Encryption::Rc4CryptoApi},
+      {"aes_standard.mdb", mkmdb::Encryption::Standard},
+      {"aes_agile.accdb", mkmdb::Encryption::AgileSha512}};
+  for (const auto& [name, form] : protectedSeeds) {
+    mkmdb::Protection protection;
+    protection.encode = form == mkmdb::Encryption::None;
+    protection.password = jettest::kFuzzPassword;
+    protection.encryption = form;
+    protection.accdb = form == mkmdb::Encryption::AgileSha512;
+    protection.spinCount = 10;  // the agile form's hashing, cut for speed
+    std::ofstream(folder + "/" + name, std::ios::binary)
+        << jettest::DatabaseBytes({jettest::EveryTypeTable()}, protection);
   }
   return 0;
 }
