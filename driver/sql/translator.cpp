@@ -486,7 +486,8 @@ class Translator {
     }
     std::string v = ConvertValue(Value(a), a.type, e.type);
     if (e.type.kind == JetType::Decimal) return "jet_dec_neg(" + v + ")";
-    return "(-" + v + ")";
+    // The operand may itself start with a minus (a negative literal): "--" would open a comment.
+    return "(-(" + v + "))";
   }
 
   std::string Binary(const Expr& e) {
