@@ -565,10 +565,11 @@ class Translator {
           if (IsWhole(rk) && rk != JetType::Bool) return "(" + Operand(l, t) + " * " + Value(r) + ")";
           return "jet_cur_mul(" + Operand(l, t) + ", " + Operand(r, t) + ")";
         }
-        if (t.kind == JetType::Single || t.kind == JetType::Double) {
-          return "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
-        }
-        return "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
+        std::string sql = "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
+        // The engine computes in doubles: a Single result is rounded to a Single at once, so that
+        // the next operation starts from the value Access has.
+        if (t.kind == JetType::Single) return Cast(sql, MakeType(JetType::Double), t);
+        return sql;
       }
       case Op::Divide:
         if (t.kind == JetType::Decimal) return "jet_dec_div(" + Operand(l, t) + ", " + Operand(r, t) + ")";

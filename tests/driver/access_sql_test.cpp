@@ -83,6 +83,7 @@ const Case kCases[] = {
      "2000-01-01 00:00:00|2000-01-01 00:00:00|2000-01-01 00:00:00|1930-01-01 00:00:00|2029-12-31 13:05:00|"
      "1899-12-30 13:30:00"},
     // Exact numbers: Currency and Decimal from the file, through arithmetic, to the client.
+    {"SELECT sg * sg + 0, (sg + i) * 3 FROM t WHERE id = 2", "DOUBLE|DOUBLE", "1.2100000381469727|6.299999713897705"},
     {"SELECT cur, dec FROM t WHERE id = 2", "DECIMAL|NUMERIC", "1000000.0000|102030405060.654321"},
     {"SELECT cur * 2, cur + 1, cur / 4, cur * 1.5 FROM t WHERE id = 3", "DECIMAL|DECIMAL|DOUBLE|DECIMAL",
      "24.6800|13.3400|3.085|18.5100"},
