@@ -84,7 +84,8 @@ std::string ConvertValue(const std::string& sql, const Type& from, const Type& t
       if (f == JetType::DateTime) return sql;
       return Cast(sql, from, to);
     case JetType::Currency:
-      if (fromWhole || f == JetType::Bool) return "((" + sql + ") * 10000)";
+      // A Long (or less) times 10,000 stays far inside 64 bits; a BigInt is checked.
+      if ((fromWhole && f != JetType::BigInt) || f == JetType::Bool) return "((" + sql + ") * 10000)";
       return Cast(sql, from, to);
     case JetType::DateTime:
       if (fromWhole || f == JetType::Double || f == JetType::Single) return sql;
@@ -486,6 +487,7 @@ class Translator {
     }
     std::string v = ConvertValue(Value(a), a.type, e.type);
     if (e.type.kind == JetType::Decimal) return "jet_dec_neg(" + v + ")";
+    if (e.type.kind == JetType::Currency) return "jet_cur_sub(0, " + v + ")";
     // The operand may itself start with a minus (a negative literal): "--" would open a comment.
     return "(-(" + v + "))";
   }
@@ -559,11 +561,10 @@ class Translator {
           const char* f = e.op == Op::Add ? "jet_dec_add(" : e.op == Op::Subtract ? "jet_dec_sub(" : "jet_dec_mul(";
           return f + Operand(l, t) + ", " + Operand(r, t) + ")";
         }
-        if (t.kind == JetType::Currency && e.op == Op::Multiply) {
-          // Currency times a whole number stays exact in ten-thousandths.
-          if (IsWhole(lk) && lk != JetType::Bool) return "(" + Value(l) + " * " + Operand(r, t) + ")";
-          if (IsWhole(rk) && rk != JetType::Bool) return "(" + Operand(l, t) + " * " + Value(r) + ")";
-          return "jet_cur_mul(" + Operand(l, t) + ", " + Operand(r, t) + ")";
+        if (t.kind == JetType::Currency) {
+          // Exact in ten-thousandths, and 22003 past Currency's range.
+          const char* f = e.op == Op::Add ? "jet_cur_add(" : e.op == Op::Subtract ? "jet_cur_sub(" : "jet_cur_mul(";
+          return f + Operand(l, t) + ", " + Operand(r, t) + ")";
         }
         std::string sql = "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
         // The engine computes in doubles: a Single result is rounded to a Single at once, so that
