@@ -416,9 +416,11 @@ class Translator {
     Type text = MakeType(JetType::Memo);
     std::string value = Operand(*e.args[0], text);
     std::string pattern = Operand(*e.args[1], text);
-    std::string sql = "jet_like(" + value + ", " + pattern + ", " + (e.accessPattern ? "1" : "0");
+    std::string sql = "(jet_like(" + value + ", " + pattern + ", " + (e.accessPattern ? "1" : "0");
     if (e.args.size() > 2) sql += ", " + Operand(*e.args[2], text);
-    sql += ")";
+    // jet_like gives Access's -1 for a match; as a condition it is the engine's 1, like every
+    // other condition, so that the value made of it is -1 again.
+    sql += ") <> 0)";
     return e.negated ? "(NOT " + sql + ")" : sql;
   }
 

@@ -119,6 +119,8 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM t WHERE m LIKE 'under[_]%'", "INTEGER", "1"},
     {"SELECT s FROM t WHERE s LIKE '[a-b]%' ORDER BY id", "WVARCHAR", "Airbus;boeing;AIRBUS"},
     {"SELECT COUNT(*) FROM t WHERE m LIKE '%[%]%'", "INTEGER", "1"},
+    {"SELECT id, (s LIKE 'a%') + 0, (s NOT LIKE 'a%') + 0 FROM t WHERE id <= 3 ORDER BY s LIKE 'b%', id",
+     "INTEGER|INTEGER|INTEGER", "1|NULL|NULL;3|0|-1;2|-1|0"},
     // TOP keeps the rows tied with the last; TOP n PERCENT; comments; a member's own TOP.
     {"SELECT TOP 3 n FROM t WHERE n IS NOT NULL ORDER BY n", "INTEGER", "-5;1;4;4"},
     {"SELECT TOP 50 PERCENT n FROM t WHERE n IS NOT NULL ORDER BY n", "INTEGER", "-5;1;4;4"},
