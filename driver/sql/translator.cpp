@@ -409,7 +409,9 @@ class Translator {
     Type t = ComparisonType(l.type, r.type);
     const char* symbol = op == Op::Equal ? " = " : op == Op::NotEqual ? " <> " : op == Op::Less ? " < "
                          : op == Op::LessEqual ? " <= " : op == Op::Greater ? " > " : " >= ";
-    return "(" + Operand(l, t) + symbol + "(" + Operand(r, t) + ")" + Collate(t) + ")";
+    // The collation goes on the left operand: the engine takes the left one's first, and an
+    // expression such as IIf's CASE carries the collation of a comparison inside it.
+    return "((" + Operand(l, t) + ")" + Collate(t) + symbol + "(" + Operand(r, t) + "))";
   }
 
   std::string Like(const Expr& e) {

@@ -99,6 +99,7 @@ const Case kCases[] = {
     {"SELECT COUNT(*) FROM t WHERE cur = 12.34 OR dec = 0.5", "INTEGER", "1"},
     {"SELECT COUNT(*) FROM t WHERE cur > 1000", "INTEGER", "2"},
     {"SELECT COUNT(*) FROM t WHERE dec BETWEEN -2 AND 1", "INTEGER", "4"},
+    {"SELECT COUNT(*) FROM t WHERE IIf(s < 'c', n, dec) > 5", "INTEGER", "1"},
     {"SELECT dt, sg FROM t WHERE id = 2", "TIMESTAMP|REAL", "2000-01-01 17:51:48.701|1.1"},
     // Comparisons convert a text literal to the other side's type.
     {"SELECT COUNT(*) FROM t WHERE dt = '2000-01-01'", "INTEGER", "1"},
