@@ -80,8 +80,9 @@ std::string ConvertValue(const std::string& sql, const Type& from, const Type& t
     case JetType::Single:
     case JetType::Double:
       if (fromWhole || f == JetType::Bool || f == JetType::Single || f == JetType::Double) return sql;
-      if (f == JetType::Currency) return "((" + sql + ") / 10000.0)";
       if (f == JetType::DateTime) return sql;
+      // Currency too goes through the conversion, which gives the nearest double: dividing the
+      // count of ten-thousandths in the engine rounds twice once it passes 2^53.
       return Cast(sql, from, to);
     case JetType::Currency:
       // A Long (or less) times 10,000 stays far inside 64 bits; a BigInt is checked.
