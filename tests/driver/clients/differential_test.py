@@ -39,7 +39,7 @@ except ImportError:  # the project's tests skip, saying why, with exit status 77
 MKMDB, DRIVER = sys.argv[1], sys.argv[2]
 DRIVER_NAME = "MICROSOFT ACCESS DRIVER (*.mdb)"
 SEED = int(os.environ.get("DIFFERENTIAL_SEED", "20240611"))
-COUNT = int(os.environ.get("DIFFERENTIAL_COUNT", "400"))
+COUNT = int(os.environ.get("DIFFERENTIAL_COUNT", "500"))
 
 # ---------------------------------------------------------------------------------------------
 # The table. Every column but id and b holds NULLs; numbers hold negatives, zeros, ties, halves
@@ -552,11 +552,22 @@ class Literal(Expr):
         return self.value
 
 
-def number_literal(v):
+def number_literal(v, spelling=None):
     if isinstance(v, int):
         assert v >= 0
-        return Literal("Long", v, str(v))
-    return Literal("Double", v, repr(v))
+        return Literal("Long", v, spelling or str(v))
+    return Literal("Double", v, spelling or repr(v))
+
+
+def double_spellings(v):
+    """Ways to write a double: 0.5, .5, 5E-1, 5e-01, ..."""
+    mantissa, exponent = ("%.15e" % v).split("e")
+    mantissa = mantissa.rstrip("0").rstrip(".")
+    plain = repr(v)
+    shapes = [plain, mantissa + "E" + str(int(exponent)), mantissa + "e" + exponent]
+    if plain.startswith("0."):
+        shapes.append(plain[1:])
+    return shapes
 
 
 def text_literal(v, quote="'"):
@@ -573,7 +584,7 @@ MONTHS = ["January", "February", "March", "April", "May", "June", "July", "Augus
 
 def date_literal(ms, form=0):
     """A date in one of the forms Access reads: #m/d/yyyy#, #yyyy-mm-dd#, #d-Mon-yyyy#,
-    #Month d, yyyy#, and ODBC's {d ...} and {ts ...}."""
+    #Month d, yyyy#, ODBC's {d ...} and {ts ...}, and #m/d/yy# for the years 1930 to 2029."""
     when = EPOCH + datetime.timedelta(milliseconds=ms)
     timed = bool(when.hour or when.minute or when.second)
     clock = " %02d:%02d:%02d" % (when.hour, when.minute, when.second) if timed else ""
@@ -583,6 +594,8 @@ def date_literal(ms, form=0):
         spelling = "#%d-%s-%d%s#" % (when.day, MONTHS[when.month - 1][:3], when.year, clock)
     elif form == 3 and not timed:
         spelling = "#%s %d, %d#" % (MONTHS[when.month - 1], when.day, when.year)
+    elif form == 5 and not timed and 1930 <= when.year <= 2029:
+        spelling = "#%d/%d/%02d#" % (when.month, when.day, when.year % 100)
     elif form == 4:
         spelling = ("{ts '%04d-%02d-%02d%s'}" % (when.year, when.month, when.day, clock) if timed else
                     "{d '%04d-%02d-%02d'}" % (when.year, when.month, when.day))
@@ -1516,7 +1529,7 @@ class Generator:
         return Column(name, spelling)
 
     def date_lit(self):
-        return date_literal(self.r.choice(DATE_LITERALS), self.r.randint(0, 4))
+        return date_literal(self.r.choice(DATE_LITERALS), self.r.randint(0, 5))
 
     def text_lit(self, v):
         return text_literal(v, '"' if self.r.random() < 0.15 else "'")
@@ -1528,7 +1541,8 @@ class Generator:
     def literal(self):
         if self.r.random() < 0.75:
             return number_literal(self.r.choice(INT_LITERALS))
-        return number_literal(self.r.choice(DOUBLE_LITERALS))
+        v = self.r.choice(DOUBLE_LITERALS)
+        return number_literal(v, self.r.choice(double_spellings(v)) if self.r.random() < 0.3 else None)
 
     def small(self, low, high):
         return number_literal(self.r.randint(low, high))
@@ -1725,6 +1739,11 @@ class Generator:
                 (4, lambda: Aggregate(r.choice(["Min", "Max"]), r.choice([self.num(1), self.col("dt"), self.col("s"),
                                                                          self.col("b"), self.date(1)]))),
             ]))
+            if made[-1].t in NUMERIC and r.random() < 0.2:
+                # An expression over the aggregate: its type and value follow from the aggregate's.
+                made[-1] = r.choice([lambda a: Arithmetic(r.choice("+-*"), a, self.literal()),
+                                     lambda a: Call("Round", a, self.small(0, 2)),
+                                     lambda a: Call("CStr", a) if a.t not in ("Decimal", "Bool") else Negate(a)])(made[-1])
         return made
 
     def grouped(self):
@@ -1916,7 +1935,7 @@ class DifferentialTest(unittest.TestCase):
         generator = Generator(random.Random(SEED))
         connection = pyodbc.connect(f"DRIVER={{{DRIVER_NAME}}};DBQ={FILE}", autocommit=True)
         compared = left_open = failing = 0
-        reasons, faults = {}, {}
+        reasons, faults, shapes = {}, {}, {}
         mismatches = []
         started = time.monotonic()
         while compared < COUNT and left_open < 50 * COUNT:
@@ -1933,6 +1952,8 @@ class DifferentialTest(unittest.TestCase):
                 continue
             compared += 1
             failing += any(k == "error" for k, _ in expected.items)
+            shape = type(statement).__name__ if statement.where is None else type(statement).__name__ + " WHERE"
+            shapes[shape] = shapes.get(shape, 0) + 1
             types, got = ask(connection, statement.sql())
             if not agrees(expected, types, got):
                 mismatches.append("%s\n  expected: %s\n            %s\n  actual:   %s\n            %s" % (
@@ -1941,6 +1962,7 @@ class DifferentialTest(unittest.TestCase):
         connection.close()
         print("\nseed %d: %d statements compared (%d expected to fail) in %.1f s; %d replaced" % (
             SEED, compared, failing, time.monotonic() - started, left_open))
+        print("  " + ", ".join("%s %d" % item for item in sorted(shapes.items())))
         for reason, count in sorted(reasons.items(), key=lambda item: -item[1]):
             print("  %4d left open: %s" % (count, reason))
         for name, count in faults.items():
