@@ -275,6 +275,9 @@ int Engine::Step(sqlite3_stmt* statement, const RunControl* control, SqlError& e
     error = timedOut_ ? SqlError{"HYT00", "timeout expired"} : SqlError{"HY008", "operation canceled"};
   } else if (rc == SQLITE_FULL || rc == SQLITE_TOOBIG || rc == SQLITE_NOMEM) {
     error = {"HY001", TempStorageMessage()};
+  } else if (failureState.empty() && std::string_view(sqlite3_errmsg(db_)) == "integer overflow") {
+    // The engine's sum() of whole numbers or Currency past 64 bits.
+    error = {"22003", "the sum does not fit its type (numeric value out of range)"};
   } else {
     error = {failureState.empty() ? "HY000" : failureState, sqlite3_errmsg(db_)};
   }

@@ -80,11 +80,13 @@ std::string ConvertValue(const std::string& sql, const Type& from, const Type& t
     case JetType::Single:
     case JetType::Double:
       if (fromWhole || f == JetType::Bool || f == JetType::Single || f == JetType::Double) return sql;
-      if (f == JetType::Currency) return "((" + sql + ") / 10000.0)";
       if (f == JetType::DateTime) return sql;
+      // Currency too goes through the conversion, which gives the nearest double: dividing the
+      // count of ten-thousandths in the engine rounds twice once it passes 2^53.
       return Cast(sql, from, to);
     case JetType::Currency:
-      if (fromWhole || f == JetType::Bool) return "((" + sql + ") * 10000)";
+      // A Long (or less) times 10,000 stays far inside 64 bits; a BigInt is checked.
+      if ((fromWhole && f != JetType::BigInt) || f == JetType::Bool) return "((" + sql + ") * 10000)";
       return Cast(sql, from, to);
     case JetType::DateTime:
       if (fromWhole || f == JetType::Double || f == JetType::Single) return sql;
@@ -408,16 +410,20 @@ class Translator {
     Type t = ComparisonType(l.type, r.type);
     const char* symbol = op == Op::Equal ? " = " : op == Op::NotEqual ? " <> " : op == Op::Less ? " < "
                          : op == Op::LessEqual ? " <= " : op == Op::Greater ? " > " : " >= ";
-    return "(" + Operand(l, t) + symbol + "(" + Operand(r, t) + ")" + Collate(t) + ")";
+    // The collation goes on the left operand: the engine takes the left one's first, and an
+    // expression such as IIf's CASE carries the collation of a comparison inside it.
+    return "((" + Operand(l, t) + ")" + Collate(t) + symbol + "(" + Operand(r, t) + "))";
   }
 
   std::string Like(const Expr& e) {
     Type text = MakeType(JetType::Memo);
     std::string value = Operand(*e.args[0], text);
     std::string pattern = Operand(*e.args[1], text);
-    std::string sql = "jet_like(" + value + ", " + pattern + ", " + (e.accessPattern ? "1" : "0");
+    std::string sql = "(jet_like(" + value + ", " + pattern + ", " + (e.accessPattern ? "1" : "0");
     if (e.args.size() > 2) sql += ", " + Operand(*e.args[2], text);
-    sql += ")";
+    // jet_like gives Access's -1 for a match; as a condition it is the engine's 1, like every
+    // other condition, so that the value made of it is -1 again.
+    sql += ") <> 0)";
     return e.negated ? "(NOT " + sql + ")" : sql;
   }
 
@@ -486,7 +492,9 @@ class Translator {
     }
     std::string v = ConvertValue(Value(a), a.type, e.type);
     if (e.type.kind == JetType::Decimal) return "jet_dec_neg(" + v + ")";
-    return "(-" + v + ")";
+    if (e.type.kind == JetType::Currency) return "jet_cur_sub(0, " + v + ")";
+    // The operand may itself start with a minus (a negative literal): "--" would open a comment.
+    return "(-(" + v + "))";
   }
 
   std::string Binary(const Expr& e) {
@@ -558,16 +566,16 @@ class Translator {
           const char* f = e.op == Op::Add ? "jet_dec_add(" : e.op == Op::Subtract ? "jet_dec_sub(" : "jet_dec_mul(";
           return f + Operand(l, t) + ", " + Operand(r, t) + ")";
         }
-        if (t.kind == JetType::Currency && e.op == Op::Multiply) {
-          // Currency times a whole number stays exact in ten-thousandths.
-          if (IsWhole(lk) && lk != JetType::Bool) return "(" + Value(l) + " * " + Operand(r, t) + ")";
-          if (IsWhole(rk) && rk != JetType::Bool) return "(" + Operand(l, t) + " * " + Value(r) + ")";
-          return "jet_cur_mul(" + Operand(l, t) + ", " + Operand(r, t) + ")";
+        if (t.kind == JetType::Currency) {
+          // Exact in ten-thousandths, and 22003 past Currency's range.
+          const char* f = e.op == Op::Add ? "jet_cur_add(" : e.op == Op::Subtract ? "jet_cur_sub(" : "jet_cur_mul(";
+          return f + Operand(l, t) + ", " + Operand(r, t) + ")";
         }
-        if (t.kind == JetType::Single || t.kind == JetType::Double) {
-          return "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
-        }
-        return "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
+        std::string sql = "(" + Operand(l, t) + symbol + Operand(r, t) + ")";
+        // The engine computes in doubles: a Single result is rounded to a Single at once, so that
+        // the next operation starts from the value Access has.
+        if (t.kind == JetType::Single) return Cast(sql, MakeType(JetType::Double), t);
+        return sql;
       }
       case Op::Divide:
         if (t.kind == JetType::Decimal) return "jet_dec_div(" + Operand(l, t) + ", " + Operand(r, t) + ")";
