@@ -17,6 +17,7 @@ class FileDatabase : public Database {
   FileDatabase(std::shared_ptr<const OpenFile> file, std::vector<CatalogTable> tables)
       : file_(std::move(file)), tables_(std::move(tables)) {}
 
+  const std::string& Path() const override { return path_; }
   Version FileVersion() const override { return file_->context.version; }
   int CodePage() const override { return codePage_; }
   std::uint32_t PageCount() const override { return file_->context.pageCount; }
@@ -27,8 +28,8 @@ class FileDatabase : public Database {
     for (const CatalogTable& table : tables_) {
       if (!EqualFolded(table.name, name)) continue;
       if (table.linked) {
-        error = "table " + Quoted(table.name) +
-                " is a link to a table in another database, which is not read here";
+        error = "table " + Quoted(table.name) + " is a link to table " + Quoted(table.link.table) +
+                " in another database, whose definition is kept there";
         return false;
       }
       std::string why;
@@ -42,11 +43,17 @@ class FileDatabase : public Database {
     return false;
   }
 
+  bool ReadProperties(std::string_view name, ObjectProperties& out,
+                      std::string& error) const override {
+    return ReadCatalogProperties(file_, name, out, error);
+  }
+
   std::unique_ptr<Scan> StartScan(const TableDefinition& table) const override {
     return std::make_unique<TableScan>(file_, table);
   }
 
   int codePage_ = 0;
+  std::string path_;
 
  private:
   std::shared_ptr<const OpenFile> file_;
@@ -97,7 +104,9 @@ std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source, std::st
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string& error) {
   std::unique_ptr<PageSource> source = OpenFilePages(path, error);
   if (source == nullptr) return nullptr;
-  return OpenSource(std::move(source), error);
+  std::unique_ptr<Database> database = OpenSource(std::move(source), error);
+  if (database != nullptr) static_cast<FileDatabase&>(*database).path_ = path;
+  return database;
 }
 
 std::unique_ptr<Database> Database::OpenBytes(std::string bytes, std::string& error) {

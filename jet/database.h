@@ -3,6 +3,7 @@
 // and every scan owns its page buffers.
 #pragma once
 
+#include "properties.h"
 #include "scan.h"
 #include "table_definition.h"
 
@@ -16,12 +17,21 @@ namespace jet {
 
 enum class Version : std::uint8_t { Jet3, Jet4, Ace };
 
+// Where the rows of a linked table are, as the catalog keeps it (UTF-8).
+struct LinkTarget {
+  bool odbc = false;    // an ODBC data source, rather than a file
+  std::string file;     // the other file's path as Access stored it (MSysObjects.Database)
+  std::string connect;  // "ODBC;DSN=...", or the settings of a file of another kind (Connect)
+  std::string table;    // the table's name there (ForeignName)
+};
+
 // One object of the catalog (MSysObjects) that names a table.
 struct CatalogTable {
   std::string name;  // UTF-8
   std::uint32_t definitionPage = 0;
   bool system = false;  // MSys* and other hidden system tables
-  bool linked = false;  // a link to a table in another file: listed, not readable here
+  bool linked = false;  // a link to a table elsewhere: no definition in this file
+  LinkTarget link;      // linked tables only
 };
 
 class Database {
@@ -33,6 +43,8 @@ class Database {
   // The same over bytes in memory (tests and fuzzing).
   static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
 
+  // The path the file was opened from; empty for bytes in memory.
+  virtual const std::string& Path() const = 0;
   virtual Version FileVersion() const = 0;
   virtual int CodePage() const = 0;             // the code page of Jet 3 text
   virtual std::uint32_t PageCount() const = 0;
@@ -41,6 +53,11 @@ class Database {
   // Reads the definition of a table, its name compared without regard to letter case.
   // False with `error` set when there is no such table or its definition is broken.
   virtual bool ReadDefinition(std::string_view table, TableDefinition& out,
+                              std::string& error) const = 0;
+  // Reads the properties Access keeps for a table (or link) and its columns, the name compared
+  // without regard to letter case. False with `error` set when there is no such table or its
+  // properties are broken.
+  virtual bool ReadProperties(std::string_view table, ObjectProperties& out,
                               std::string& error) const = 0;
   // Starts a scan of a table whose definition this database gave.
   virtual std::unique_ptr<Scan> StartScan(const TableDefinition& table) const = 0;
