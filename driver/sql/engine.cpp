@@ -182,8 +182,20 @@ const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& er
 const jet::ObjectProperties* Engine::Properties(std::size_t index, std::string& error) {
   auto found = properties_.find(index);
   if (found != properties_.end()) return &found->second;
+  // A link's columns are described by the file it leads to, and so are their properties; the
+  // link's own are taken when the link cannot be followed.
+  const jet::CatalogTable& entry = database_->Tables().at(index);
+  const jet::Database* source = database_.get();
+  std::string name = entry.name;
+  if (entry.linked) {
+    SqlError ignored;
+    if (const Table* table = ProvideCatalogTable(index, ignored)) {
+      source = table->database.get();
+      name = entry.link.table;
+    }
+  }
   jet::ObjectProperties read;
-  if (!database_->ReadProperties(database_->Tables().at(index).name, read, error)) return nullptr;
+  if (!source->ReadProperties(name, read, error)) return nullptr;
   return &properties_.emplace(index, std::move(read)).first->second;
 }
 

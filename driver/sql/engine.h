@@ -79,8 +79,8 @@ class Engine {
   bool ProvideTableModule(std::size_t index);
   bool IsTableModule(std::string_view engineName) const;
 
-  // The properties of the table at catalog position `index`, read the first time; null with
-  // `error` set when they are broken.
+  // The properties of the table at catalog position `index` (of a link: those of the table it
+  // leads to), read the first time; null with `error` set when they are broken.
   const jet::ObjectProperties* Properties(std::size_t index, std::string& error);
   // The relationships between the file's tables, read the first time; null with `error` set
   // when MSysRelationships is broken.

@@ -27,6 +27,8 @@ struct Plan {
   bool help = false;
   std::string output;
   std::vector<TablePlan> tables;
+  std::vector<std::string> table_descriptions;  // one per table
+  CatalogSpec catalog;
 };
 
 // Reads the arguments after the program name. Throws UsageError (and WriterError for a
