@@ -166,13 +166,13 @@ bool ReadCatalogProperties(const std::shared_ptr<const OpenFile>& file, std::str
     scan.Read(*columns.optional[CatalogColumns::kLvProp], value);
     if (value.kind == ValueKind::Null) return true;
     if (value.kind != ValueKind::Binary) {
-      error = "the properties of table " + Quoted(table) + " cannot be read: " +
+      error = "table " + Quoted(table) + ": its properties cannot be read: " +
               (value.kind == ValueKind::Error ? value.bytes : "they are not stored as bytes");
       return false;
     }
     if (!ParseProperties(file->context, reinterpret_cast<const std::uint8_t*>(value.bytes.data()),
                          value.bytes.size(), out, why)) {
-      error = "the properties of table " + Quoted(table) + " are broken: " + why;
+      error = "table " + Quoted(table) + ": its properties are broken: " + why;
       return false;
     }
     return true;

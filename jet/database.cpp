@@ -28,7 +28,8 @@ class FileDatabase : public Database {
     for (const CatalogTable& table : tables_) {
       if (!EqualFolded(table.name, name)) continue;
       if (table.linked) {
-        error = "table " + Quoted(table.name) + " is a link to table " + Quoted(table.link.table) +
+        error = "table " + Quoted(table.name) + " is a link to " +
+                (table.link.table.empty() ? "a table" : "table " + Quoted(table.link.table)) +
                 " in another database, whose definition is kept there";
         return false;
       }

@@ -10,6 +10,7 @@ namespace jet {
 namespace {
 
 constexpr char kRelationshipTable[] = "MSysRelationships";
+constexpr char kPrefix[] = "table \"MSysRelationships\": ";
 
 enum Field { kName, kFlags, kCount, kPosition, kObject, kColumn, kReferencedObject,
              kReferencedColumn, kFields };
@@ -57,17 +58,13 @@ bool ReadRow(Scan& scan, const std::size_t (&columns)[kFields], Value& value, Ro
 bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
                        std::string& error) {
   out.clear();
-  const CatalogTable* catalogEntry = nullptr;
+  bool present = false;
   for (const CatalogTable& table : database.Tables()) {
-    if (!table.linked && EqualFolded(table.name, kRelationshipTable)) catalogEntry = &table;
+    present = present || (!table.linked && EqualFolded(table.name, kRelationshipTable));
   }
-  if (catalogEntry == nullptr) return true;
+  if (!present) return true;
   TableDefinition definition;
-  std::string why;
-  if (!database.ReadDefinition(kRelationshipTable, definition, why)) {
-    error = std::string(kRelationshipTable) + " cannot be read: " + why;
-    return false;
-  }
+  if (!database.ReadDefinition(kRelationshipTable, definition, error)) return false;
   std::size_t columns[kFields];
   for (int f = 0; f < kFields; ++f) {
     bool found = false;
@@ -78,7 +75,7 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
       }
     }
     if (!found) {
-      error = std::string(kRelationshipTable) + " has no column " + kFieldNames[f];
+      error = std::string(kPrefix) + "it has no column " + kFieldNames[f];
       return false;
     }
   }
@@ -93,19 +90,20 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
   std::unique_ptr<Scan> scan = database.StartScan(definition);
   Value value;
   Row row;
+  std::string why;
   std::size_t rows = 0;
   while (scan->Next()) {
     if (++rows > kMaxRelationshipRows) {
-      error = std::string(kRelationshipTable) + " has more than " +
-              std::to_string(kMaxRelationshipRows) + " rows";
+      error = std::string(kPrefix) + "it has more than " + std::to_string(kMaxRelationshipRows) +
+              " rows";
       return false;
     }
     if (!ReadRow(*scan, columns, value, row, why)) {
-      error = std::string(kRelationshipTable) + " row " + std::to_string(rows) + ": " + why;
+      error = std::string(kPrefix) + "row " + std::to_string(rows) + ": " + why;
       return false;
     }
     const std::string& name = row.text[kName];
-    const std::string where = "relationship " + Quoted(name);
+    const std::string where = kPrefix + ("relationship " + Quoted(name));
     const std::int64_t count = row.number[kCount], position = row.number[kPosition];
     if (count < 1 || count > kMaxRelationshipColumns) {
       error = where + " declares " + std::to_string(count) + " pairs of columns (1 to " +
@@ -143,14 +141,15 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
     pair.emplace(row.text[kColumn], row.text[kReferencedColumn]);
   }
   if (!scan->Error().empty()) {
-    error = std::string(kRelationshipTable) + " cannot be read: " + scan->Error();
+    error = scan->Error();
     return false;
   }
   for (Pending& p : pending) {
     for (std::size_t i = 0; i < p.pairs.size(); ++i) {
       if (!p.pairs[i]) {
-        error = "relationship " + Quoted(p.relationship.name) + " has no pair of columns at place " +
-                std::to_string(i) + " of " + std::to_string(p.pairs.size());
+        error = kPrefix + ("relationship " + Quoted(p.relationship.name)) +
+                " has no pair of columns at place " + std::to_string(i) + " of " +
+                std::to_string(p.pairs.size());
         return false;
       }
       p.relationship.foreignColumns.push_back(p.pairs[i]->first);

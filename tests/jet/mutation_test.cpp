@@ -218,6 +218,8 @@ std::vector<Base> Bases() {
     wide.rows[0].push_back(std::to_string(i));
   }
   bases.push_back({"definition over several pages", DatabaseBytes({wide}), 150});
+  bases.push_back({"properties, relationships and links",
+                   DatabaseBytes(RelatedTables(), RelatedCatalog()), 600});
   mkmdb::TableSpec many{"many", {{"text", mkmdb::ColumnType::Text, 255}}, {}};
   for (int i = 0; i < 9000; ++i) many.rows.push_back({MemoText(250, false)});
   bases.push_back({"indirect usage map", DatabaseBytes({many}), 60});

@@ -1,5 +1,5 @@
 // Writes the writer-made part of the fuzz seed corpus into a folder: small databases holding
-// every type and every memo storage kind.
+// every type and every memo storage kind, and tables with properties, relationships and links.
 //   jet_fuzz_seeds FOLDER
 #include <cstdio>
 #include <fstream>
@@ -21,5 +21,7 @@ int main(int argc, char** argv) {
   for (const auto& [name, tables] : seeds) {
     std::ofstream(folder + "/" + name, std::ios::binary) << jettest::DatabaseBytes(tables);
   }
+  std::ofstream(folder + "/related.mdb", std::ios::binary)
+      << jettest::DatabaseBytes(jettest::RelatedTables(), jettest::RelatedCatalog());
   return 0;
 }
