@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "case_fold.h"
@@ -106,7 +107,13 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string& e
   std::unique_ptr<PageSource> source = OpenFilePages(path, error);
   if (source == nullptr) return nullptr;
   std::unique_ptr<Database> database = OpenSource(std::move(source), error);
-  if (database != nullptr) static_cast<FileDatabase&>(*database).path_ = path;
+  if (database != nullptr) {
+    // Absolute, so that what is found beside the file is found whatever the working folder
+    // becomes.
+    std::error_code failed;
+    std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    static_cast<FileDatabase&>(*database).path_ = failed ? path : absolute.lexically_normal().string();
+  }
   return database;
 }
 

@@ -43,7 +43,7 @@ class Database {
   // The same over bytes in memory (tests and fuzzing).
   static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
 
-  // The path the file was opened from; empty for bytes in memory.
+  // The path the file was opened from, made absolute; empty for bytes in memory.
   virtual const std::string& Path() const = 0;
   virtual Version FileVersion() const = 0;
   virtual int CodePage() const = 0;             // the code page of Jet 3 text

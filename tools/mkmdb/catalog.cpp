@@ -5,6 +5,7 @@
 #include <span>
 
 #include "index_keys.h"
+#include "jet/case_fold.h"
 #include "jet/format.h"
 #include "jet_text.h"
 #include "memo_store.h"
@@ -63,7 +64,7 @@ std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& table
     objects.push_back(std::move(object));
   }
   for (const LinkSpec& link : links) {
-    const bool odbc = !link.connect.empty();
+    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
     CatalogObject object = Application(next++, kTablesContainer, {},
                                        odbc ? kObjectLinkedOdbcTable : kObjectLinkedTable);
     decoder.Decode(link.name, object.name);

@@ -103,8 +103,9 @@ struct RelationshipSpec {
 };
 
 // A linked table: `table` of the Access file `file` (the path as Access keeps it, e.g.
-// "C:\data\other.mdb" or "other.mdb"), or, when `connect` is given ("ODBC;DSN=...;"), of an
-// ODBC data source.
+// C:\data\other.mdb, or other.mdb beside this file); of an ODBC data source when `connect`
+// starts with "ODBC;" ("ODBC;DSN=...;", no file); of a file of another kind when `connect`
+// names one ("Excel 8.0;HDR=YES;", with `file`).
 struct LinkSpec {
   std::string name;
   std::string file;

@@ -106,7 +106,8 @@ void CheckLinks(const std::vector<TableSource>& tables, const std::vector<LinkSp
     }
     const std::string where = "link " + link.name + ": ";
     if (link.table.empty()) throw WriterError(where + "names no table");
-    if (link.connect.empty() && link.file.empty()) throw WriterError(where + "names no file");
+    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
+    if (!odbc && link.file.empty()) throw WriterError(where + "names no file");
     Decoded(link.table, where + "the linked table's");
     Decoded(link.file, where + "the file's");
     Decoded(link.connect, where + "the connect string's");
