@@ -1,5 +1,6 @@
 // The catalog entry points: SQLTables, SQLColumns, SQLStatistics, SQLPrimaryKeys,
-// SQLSpecialColumns, SQLProcedures and SQLGetTypeInfo. Each opens a result on the statement as a query does.
+// SQLForeignKeys, SQLSpecialColumns, SQLProcedures and SQLGetTypeInfo. Each opens a result on
+// the statement as a query does.
 #include "handles.h"
 #include "sql/catalog.h"
 #include "text.h"
@@ -28,7 +29,9 @@ SQLRETURN Open(Statement& stmt, std::unique_ptr<sql::ResultSource> result) {
   stmt.reads.clear();
   stmt.cursor = std::make_unique<Cursor>(*stmt.catalog, stmt.options.cursorType != SQL_CURSOR_FORWARD_ONLY,
                                          stmt.options.maxRows);
-  return SQL_SUCCESS;
+  SQLRETURN rc = SQL_SUCCESS;
+  for (const sql::SqlError& warning : stmt.catalog->Warnings()) rc = Warn(stmt, warning.state, warning.message);
+  return rc;
 }
 
 template <typename Char>
@@ -59,6 +62,21 @@ template <typename Char>
 SQLRETURN PrimaryKeys(Statement& stmt, Char* table, SQLSMALLINT tableLength) {
   if (table == nullptr) return Fail(stmt, "HY009", "invalid use of null pointer: a table name is required");
   return Open(stmt, sql::PrimaryKeysResult(*stmt.connection->engine, Name(table, tableLength)));
+}
+
+template <typename Char>
+SQLRETURN ForeignKeys(Statement& stmt, Char* primaryCatalog, SQLSMALLINT primaryCatalogLength, Char* primarySchema,
+                      SQLSMALLINT primarySchemaLength, Char* primaryTable, SQLSMALLINT primaryTableLength,
+                      Char* foreignCatalog, SQLSMALLINT foreignCatalogLength, Char* foreignSchema,
+                      SQLSMALLINT foreignSchemaLength, Char* foreignTable, SQLSMALLINT foreignTableLength) {
+  if (primaryTable == nullptr && foreignTable == nullptr) {
+    return Fail(stmt, "HY009", "invalid use of null pointer: a primary or a foreign table name is required");
+  }
+  return Open(stmt, sql::ForeignKeysResult(*stmt.connection->engine, Name(primaryCatalog, primaryCatalogLength),
+                                           Name(primarySchema, primarySchemaLength), Name(primaryTable, primaryTableLength),
+                                           Name(foreignCatalog, foreignCatalogLength),
+                                           Name(foreignSchema, foreignSchemaLength), Name(foreignTable, foreignTableLength),
+                                           stmt.connection->env->odbcVersion));
 }
 
 template <typename Char>
@@ -128,6 +146,33 @@ MDBODBC_EXPORT SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT handle, SQLWCHAR*, SQL
                                                  SQLWCHAR* table, SQLSMALLINT tableLength) {
   return WithHandle<Statement>(handle, HandleKind::Statement,
                                [&](Statement& stmt) { return PrimaryKeys(stmt, table, tableLength); });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT handle, SQLCHAR* primaryCatalog, SQLSMALLINT primaryCatalogLength,
+                                                SQLCHAR* primarySchema, SQLSMALLINT primarySchemaLength,
+                                                SQLCHAR* primaryTable, SQLSMALLINT primaryTableLength,
+                                                SQLCHAR* foreignCatalog, SQLSMALLINT foreignCatalogLength,
+                                                SQLCHAR* foreignSchema, SQLSMALLINT foreignSchemaLength,
+                                                SQLCHAR* foreignTable, SQLSMALLINT foreignTableLength) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return ForeignKeys(stmt, primaryCatalog, primaryCatalogLength, primarySchema, primarySchemaLength, primaryTable,
+                       primaryTableLength, foreignCatalog, foreignCatalogLength, foreignSchema, foreignSchemaLength,
+                       foreignTable, foreignTableLength);
+  });
+}
+
+MDBODBC_EXPORT SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT handle, SQLWCHAR* primaryCatalog,
+                                                 SQLSMALLINT primaryCatalogLength, SQLWCHAR* primarySchema,
+                                                 SQLSMALLINT primarySchemaLength, SQLWCHAR* primaryTable,
+                                                 SQLSMALLINT primaryTableLength, SQLWCHAR* foreignCatalog,
+                                                 SQLSMALLINT foreignCatalogLength, SQLWCHAR* foreignSchema,
+                                                 SQLSMALLINT foreignSchemaLength, SQLWCHAR* foreignTable,
+                                                 SQLSMALLINT foreignTableLength) {
+  return WithHandle<Statement>(handle, HandleKind::Statement, [&](Statement& stmt) {
+    return ForeignKeys(stmt, primaryCatalog, primaryCatalogLength, primarySchema, primarySchemaLength, primaryTable,
+                       primaryTableLength, foreignCatalog, foreignCatalogLength, foreignSchema, foreignSchemaLength,
+                       foreignTable, foreignTableLength);
+  });
 }
 
 MDBODBC_EXPORT SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT handle, SQLUSMALLINT identifier, SQLCHAR*, SQLSMALLINT,

@@ -68,7 +68,7 @@ SQLRETURN OpenFile(Connection& dbc, const std::string& path, const std::string& 
   std::string reason;
   jet::OpenFailure failure = jet::OpenFailure::None;
   std::unique_ptr<jet::Database> database =
-      jet::Database::OpenDescriptor(check.file.Release(), {password}, reason, &failure);
+      jet::Database::OpenDescriptor(check.file.Release(), path, {password}, reason, &failure);
   if (!database) {
     // The reader's messages name neither the password given nor the file's own.
     const bool refused = failure == jet::OpenFailure::PasswordNeeded || failure == jet::OpenFailure::PasswordWrong;

@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "case_fold.h"
@@ -19,6 +20,7 @@ class FileDatabase : public Database {
   FileDatabase(std::shared_ptr<const OpenFile> file, std::vector<CatalogTable> tables)
       : file_(std::move(file)), tables_(std::move(tables)) {}
 
+  const std::string& Path() const override { return path_; }
   Version FileVersion() const override { return file_->context.version; }
   int CodePage() const override { return codePage_; }
   std::uint32_t PageCount() const override { return file_->context.pageCount; }
@@ -30,8 +32,9 @@ class FileDatabase : public Database {
     for (const CatalogTable& table : tables_) {
       if (!EqualFolded(table.name, name)) continue;
       if (table.linked) {
-        error = "table " + Quoted(table.name) +
-                " is a link to a table in another database, which is not read here";
+        error = "table " + Quoted(table.name) + " is a link to " +
+                (table.link.table.empty() ? "a table" : "table " + Quoted(table.link.table)) +
+                " in another database, whose definition is kept there";
         return false;
       }
       std::string why;
@@ -45,12 +48,18 @@ class FileDatabase : public Database {
     return false;
   }
 
+  bool ReadProperties(std::string_view name, ObjectProperties& out,
+                      std::string& error) const override {
+    return ReadCatalogProperties(file_, name, out, error);
+  }
+
   std::unique_ptr<Scan> StartScan(const TableDefinition& table) const override {
     return std::make_unique<TableScan>(file_, table);
   }
 
   int codePage_ = 0;
   Encryption encryption_ = Encryption::None;
+  std::string path_;
 
  private:
   std::shared_ptr<const OpenFile> file_;
@@ -112,6 +121,15 @@ std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source,
   return database;
 }
 
+// Keeps the path a file was opened from, made absolute, so that what is found beside the file
+// is found whatever the working folder becomes.
+void RememberPath(Database* database, const std::string& path) {
+  if (database == nullptr) return;
+  std::error_code failed;
+  std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+  static_cast<FileDatabase&>(*database).path_ = failed ? path : absolute.lexically_normal().string();
+}
+
 std::unique_ptr<Database> Opened(std::unique_ptr<Database> database, OpenFailure found,
                                  OpenFailure* failure) {
   if (failure != nullptr) *failure = found;
@@ -130,19 +148,18 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
   if (source == nullptr) return Opened(nullptr, OpenFailure::Unreadable, failure);
   OpenFailure found = OpenFailure::None;
   auto database = OpenSource(std::move(source), options, error, found);
+  RememberPath(database.get(), path);
   return Opened(std::move(database), found, failure);
 }
 
-std::unique_ptr<Database> Database::OpenDescriptor(int fd, std::string& error) {
-  return OpenDescriptor(fd, OpenOptions{}, error);
-}
-
-std::unique_ptr<Database> Database::OpenDescriptor(int fd, const OpenOptions& options,
-                                                   std::string& error, OpenFailure* failure) {
+std::unique_ptr<Database> Database::OpenDescriptor(int fd, const std::string& path,
+                                                   const OpenOptions& options, std::string& error,
+                                                   OpenFailure* failure) {
   std::unique_ptr<PageSource> source = DescriptorPages(fd, error);
   if (source == nullptr) return Opened(nullptr, OpenFailure::Unreadable, failure);
   OpenFailure found = OpenFailure::None;
   auto database = OpenSource(std::move(source), options, error, found);
+  RememberPath(database.get(), path);
   return Opened(std::move(database), found, failure);
 }
 

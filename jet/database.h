@@ -3,6 +3,7 @@
 // and every scan owns its page buffers.
 #pragma once
 
+#include "properties.h"
 #include "scan.h"
 #include "table_definition.h"
 
@@ -33,12 +34,21 @@ struct OpenOptions {
 // can read).
 enum class OpenFailure : std::uint8_t { None, Unreadable, PasswordNeeded, PasswordWrong };
 
+// Where the rows of a linked table are, as the catalog keeps it (UTF-8).
+struct LinkTarget {
+  bool odbc = false;    // an ODBC data source, rather than a file
+  std::string file;     // the other file's path as Access stored it (MSysObjects.Database)
+  std::string connect;  // "ODBC;DSN=...", or the settings of a file of another kind (Connect)
+  std::string table;    // the table's name there (ForeignName)
+};
+
 // One object of the catalog (MSysObjects) that names a table.
 struct CatalogTable {
   std::string name;  // UTF-8
   std::uint32_t definitionPage = 0;
   bool system = false;  // MSys* and other hidden system tables
-  bool linked = false;  // a link to a table in another file: listed, not readable here
+  bool linked = false;  // a link to a table elsewhere: no definition in this file
+  LinkTarget link;      // linked tables only
 };
 
 class Database {
@@ -47,20 +57,22 @@ class Database {
   // Opens a file and reads its header and catalog. Null with `error` set when the file is not
   // a database this reader can read, or its catalog is broken.
   static std::unique_ptr<Database> Open(const std::string& path, std::string& error);
-  // The same through a descriptor open for reading, which it takes over (closed with the
-  // database, or at once on failure).
-  static std::unique_ptr<Database> OpenDescriptor(int fd, std::string& error);
-  static std::unique_ptr<Database> OpenDescriptor(int fd, const OpenOptions& options,
-                                                  std::string& error, OpenFailure* failure = nullptr);
   // The same with a password; `failure`, when given, says why a file was not opened.
   static std::unique_ptr<Database> Open(const std::string& path, const OpenOptions& options,
                                         std::string& error, OpenFailure* failure = nullptr);
+  // The same through a descriptor open for reading, which it takes over (closed with the
+  // database, or at once on failure); `path` names the file, for what is found beside it.
+  static std::unique_ptr<Database> OpenDescriptor(int fd, const std::string& path,
+                                                  const OpenOptions& options, std::string& error,
+                                                  OpenFailure* failure = nullptr);
   // The same over bytes in memory (tests and fuzzing).
   static std::unique_ptr<Database> OpenBytes(std::string bytes, std::string& error);
   static std::unique_ptr<Database> OpenBytes(std::string bytes, const OpenOptions& options,
                                              std::string& error,
                                              OpenFailure* failure = nullptr);
 
+  // The path the file was opened from, made absolute; empty for bytes in memory.
+  virtual const std::string& Path() const = 0;
   virtual Version FileVersion() const = 0;
   virtual int CodePage() const = 0;             // the code page of Jet 3 text
   virtual std::uint32_t PageCount() const = 0;
@@ -70,6 +82,11 @@ class Database {
   // Reads the definition of a table, its name compared without regard to letter case.
   // False with `error` set when there is no such table or its definition is broken.
   virtual bool ReadDefinition(std::string_view table, TableDefinition& out,
+                              std::string& error) const = 0;
+  // Reads the properties Access keeps for a table (or link) and its columns, the name compared
+  // without regard to letter case. False with `error` set when there is no such table or its
+  // properties are broken.
+  virtual bool ReadProperties(std::string_view table, ObjectProperties& out,
                               std::string& error) const = 0;
   // Starts a scan of a table whose definition this database gave.
   virtual std::unique_ptr<Scan> StartScan(const TableDefinition& table) const = 0;

@@ -63,25 +63,66 @@ bool IsView(const SavedQuery& q) {
   return q.kind == SavedQuery::Kind::Select || q.kind == SavedQuery::Kind::Union || q.kind == SavedQuery::Kind::Crosstab;
 }
 
-// The user tables (and, when asked, system tables) that a pattern names, in catalog order,
-// with their definitions; a table whose definition cannot be read is left out.
+// The user tables and links (and, when asked by name, system tables) that a pattern names, in
+// catalog order, with their definitions. A table whose definition cannot be read is left out;
+// so is a link that cannot be followed, with a warning that says why.
 struct FoundTable {
+  std::size_t index;
   const jet::CatalogTable* entry;
   jet::TableDefinition definition;
 };
 
-std::vector<FoundTable> FindTables(const Engine& engine, const NameArgument& pattern, bool exact) {
+std::vector<FoundTable> FindTables(Engine& engine, const NameArgument& pattern, bool exact,
+                                   std::vector<SqlError>& warnings) {
   std::vector<FoundTable> found;
-  for (const jet::CatalogTable& entry : engine.database().Tables()) {
-    if (entry.linked) continue;
+  const std::vector<jet::CatalogTable>& tables = engine.database().Tables();
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const jet::CatalogTable& entry = tables[i];
     bool named = exact ? (pattern && jet::EqualFolded(*pattern, entry.name)) : (AnyName(pattern) || Matches(pattern, entry.name));
     if (!named) continue;
     if (entry.system && (!pattern || !jet::EqualFolded(*pattern, entry.name))) continue;
-    FoundTable table{&entry, {}};
+    FoundTable table{i, &entry, {}};
+    if (entry.linked) {
+      SqlError why;
+      const Engine::Table* linked = engine.ProvideCatalogTable(i, why);
+      if (linked == nullptr) {
+        warnings.push_back({"01000", why.message});
+        continue;
+      }
+      table.definition = linked->definition;
+      found.push_back(std::move(table));
+      continue;
+    }
     std::string ignored;
     if (engine.database().ReadDefinition(entry.name, table.definition, ignored)) found.push_back(std::move(table));
   }
   return found;
+}
+
+// The properties of a table, or null (with a warning) when they are broken.
+const jet::ObjectProperties* PropertiesOf(Engine& engine, std::size_t index, std::vector<SqlError>& warnings) {
+  std::string why;
+  const jet::ObjectProperties* properties = engine.Properties(index, why);
+  if (properties == nullptr) warnings.push_back({"01000", why});
+  return properties;
+}
+
+// A default value as ODBC gives it: the expression Access keeps, with a text literal in single
+// quotes ("a ""b""" becomes 'a "b"') and without the '=' Access allows before an expression.
+std::string OdbcDefault(std::string stored) {
+  if (!stored.empty() && stored[0] == '=') stored.erase(0, 1);
+  if (stored.size() < 2 || stored.front() != '"' || stored.back() != '"') return stored;
+  std::string text;
+  for (std::size_t i = 1; i + 1 < stored.size(); ++i) {
+    if (stored[i] == '"') {
+      if (stored[i + 1] != '"' || i + 2 == stored.size()) return stored;  // not one literal
+      ++i;
+    }
+    text += stored[i];
+  }
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
 }
 
 std::vector<std::string> SplitTypes(const std::string& list) {
@@ -108,7 +149,7 @@ std::vector<ResultColumn> TablesColumns() {
 
 }  // namespace
 
-std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgument& catalog,
+std::unique_ptr<ResultSource> TablesResult(Engine& engine, const NameArgument& catalog,
                                            const NameArgument& schema, const NameArgument& table,
                                            const NameArgument& types) {
   std::vector<Row> rows;
@@ -120,7 +161,9 @@ std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgum
     return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   }
   if (types && *types == "%" && catalog && catalog->empty() && schema && schema->empty() && noTable) {
-    for (const char* type : {"SYSTEM TABLE", "TABLE", "VIEW"}) rows.push_back({Null(), Null(), Null(), Text(type), Null()});
+    for (const char* type : {"LINK", "PASS-THROUGH", "SYSTEM TABLE", "TABLE", "VIEW"}) {
+      rows.push_back({Null(), Null(), Null(), Text(type), Null()});
+    }
     return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   }
   std::vector<std::string> wanted = types ? SplitTypes(*types) : std::vector<std::string>{};
@@ -129,45 +172,66 @@ std::unique_ptr<ResultSource> TablesResult(const Engine& engine, const NameArgum
   };
   if (catalog && !catalog->empty()) return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
   if (schema && !schema->empty() && *schema != "%") return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
-  std::vector<std::pair<std::string, std::string>> listed;  // type, name
-  for (const jet::CatalogTable& entry : engine.database().Tables()) {
-    if (entry.linked) continue;
-    std::string type = entry.system ? "SYSTEM TABLE" : "TABLE";
+  struct Listed {
+    std::string type, name;
+    std::optional<std::string> remarks;
+  };
+  std::vector<Listed> listed;
+  std::vector<SqlError> warnings;
+  const std::vector<jet::CatalogTable>& tables = engine.database().Tables();
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const jet::CatalogTable& entry = tables[i];
+    std::string type = entry.linked ? (entry.link.odbc ? "PASS-THROUGH" : "LINK") : entry.system ? "SYSTEM TABLE" : "TABLE";
     if (!wants(type) || !(AnyName(table) || Matches(table, entry.name))) continue;
-    listed.emplace_back(type, entry.name);
+    Listed item{type, entry.name, std::nullopt};
+    if (const jet::ObjectProperties* properties = PropertiesOf(engine, i, warnings)) {
+      item.remarks = properties->object.Text("Description");
+    }
+    listed.push_back(std::move(item));
   }
   // Saved queries that return rows are views; those that change data are procedures.
   if (wants("VIEW")) {
     for (const SavedQuery& query : engine.SavedQueries()) {
       if (!IsView(query) || !(AnyName(table) || Matches(table, query.name))) continue;
-      listed.emplace_back("VIEW", query.name);
+      listed.push_back({"VIEW", query.name, std::nullopt});
     }
   }
   // Ordered by type, then name, as the reference asks.
-  std::stable_sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    return jet::CompareFolded(a.second, b.second) < 0;
+  std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    if (a.type != b.type) return a.type < b.type;
+    return jet::CompareFolded(a.name, b.name) < 0;
   });
-  for (const auto& [type, name] : listed) rows.push_back({Null(), Null(), Text(name), Text(type), Null()});
-  return std::make_unique<FixedResult>(TablesColumns(), std::move(rows));
+  for (const Listed& item : listed) {
+    rows.push_back({Null(), Null(), Text(item.name), Text(item.type), item.remarks ? Text(*item.remarks) : Null()});
+  }
+  return std::make_unique<FixedResult>(TablesColumns(), std::move(rows), std::move(warnings));
 }
 
-// One row of SQLColumns for a column described as `d`.
+// One row of SQLColumns for a column described as `d`, with the properties Access keeps for it
+// (Required, DefaultValue, Description) when it has any.
 Row ColumnRow(const std::string& table, const std::string& name, const ResultColumn& d, std::size_t position,
-              SQLINTEGER odbcVersion) {
+              SQLINTEGER odbcVersion, const jet::PropertyGroup* properties = nullptr) {
   bool datetime = d.sqlType == SQL_TYPE_TIMESTAMP;
   bool character = d.sqlType == SQL_WVARCHAR || d.sqlType == SQL_WLONGVARCHAR;
   bool exact = d.sqlType == SQL_DECIMAL || d.sqlType == SQL_NUMERIC || d.sqlType == SQL_TINYINT ||
                d.sqlType == SQL_SMALLINT || d.sqlType == SQL_INTEGER || d.sqlType == SQL_BIGINT || d.sqlType == SQL_BIT;
   bool approximate = d.sqlType == SQL_REAL || d.sqlType == SQL_DOUBLE;
+  SQLSMALLINT nullable = d.nullable;
+  std::optional<std::string> remarks, defaultValue;
+  if (properties != nullptr) {
+    if (properties->YesNo("Required").value_or(false)) nullable = SQL_NO_NULLS;
+    remarks = properties->Text("Description");
+    defaultValue = properties->Text("DefaultValue");
+  }
   return {Null(), Null(), Text(table), Text(name),
           Number(TypeForVersion(d.sqlType, odbcVersion)), Text(d.typeName),
           Number(static_cast<std::int64_t>(d.size)), Number(d.octetLength),
           exact || datetime ? Number(d.decimals) : Null(),
-          exact ? Number(10) : approximate ? Number(2) : Null(), Number(d.nullable), Null(), Null(),
+          exact ? Number(10) : approximate ? Number(2) : Null(), Number(nullable),
+          remarks ? Text(*remarks) : Null(), defaultValue ? Text(OdbcDefault(*defaultValue)) : Null(),
           Number(datetime ? SQL_DATETIME : d.sqlType), datetime ? Number(SQL_CODE_TIMESTAMP) : Null(),
           character ? Number(d.octetLength) : Null(), Number(static_cast<std::int64_t>(position)),
-          Text(d.nullable == SQL_NO_NULLS ? "NO" : d.nullable == SQL_NULLABLE ? "YES" : "")};
+          Text(nullable == SQL_NO_NULLS ? "NO" : nullable == SQL_NULLABLE ? "YES" : "")};
 }
 
 std::unique_ptr<ResultSource> ColumnsResult(Engine& engine, const NameArgument& table,
@@ -183,12 +247,14 @@ std::unique_ptr<ResultSource> ColumnsResult(Engine& engine, const NameArgument& 
       NumberColumn("SQL_DATETIME_SUB", false), NumberColumn("CHAR_OCTET_LENGTH", true),
       NumberColumn("ORDINAL_POSITION", true, SQL_NO_NULLS), TextColumn("IS_NULLABLE")};
   std::vector<Row> rows;
-  for (const FoundTable& found : FindTables(engine, table, false)) {
+  std::vector<SqlError> warnings;
+  for (const FoundTable& found : FindTables(engine, table, false, warnings)) {
+    const jet::ObjectProperties* properties = PropertiesOf(engine, found.index, warnings);
     for (std::size_t i = 0; i < found.definition.columns.size(); ++i) {
       const jet::Column& jetColumn = found.definition.columns[i];
       if (!(AnyName(column) || Matches(column, jetColumn.name))) continue;
       rows.push_back(ColumnRow(found.definition.name, jetColumn.name, DescribeJetColumn(jetColumn, found.definition.name),
-                               i + 1, odbcVersion));
+                               i + 1, odbcVersion, properties ? properties->Column(jetColumn.name) : nullptr));
     }
   }
   // A view's columns are its result columns, as a statement reading it describes them; a view
@@ -205,10 +271,10 @@ std::unique_ptr<ResultSource> ColumnsResult(Engine& engine, const NameArgument& 
       rows.push_back(ColumnRow(query.name, described[i].name, described[i], i + 1, odbcVersion));
     }
   }
-  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows), std::move(warnings));
 }
 
-std::unique_ptr<ResultSource> StatisticsResult(const Engine& engine, const NameArgument& table, bool uniqueOnly) {
+std::unique_ptr<ResultSource> StatisticsResult(Engine& engine, const NameArgument& table, bool uniqueOnly) {
   std::vector<ResultColumn> columns = {
       TextColumn("TABLE_CAT"),        TextColumn("TABLE_SCHEM"),
       TextColumn("TABLE_NAME", SQL_NO_NULLS), NumberColumn("NON_UNIQUE", false),
@@ -218,7 +284,8 @@ std::unique_ptr<ResultSource> StatisticsResult(const Engine& engine, const NameA
       NumberColumn("CARDINALITY", true), NumberColumn("PAGES", true),
       TextColumn("FILTER_CONDITION")};
   std::vector<Row> rows;
-  for (const FoundTable& found : FindTables(engine, table, true)) {
+  std::vector<SqlError> warnings;
+  for (const FoundTable& found : FindTables(engine, table, true, warnings)) {
     const jet::TableDefinition& d = found.definition;
     rows.push_back({Null(), Null(), Text(d.name), Null(), Null(), Null(), Number(SQL_TABLE_STAT), Null(), Null(),
                     Null(), Number(d.storedRowCount), Null(), Null()});
@@ -242,7 +309,7 @@ std::unique_ptr<ResultSource> StatisticsResult(const Engine& engine, const NameA
       }
     }
   }
-  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows), std::move(warnings));
 }
 
 namespace {
@@ -261,12 +328,13 @@ const jet::Index* KeyIndex(const jet::TableDefinition& d, bool orUnique) {
 
 }  // namespace
 
-std::unique_ptr<ResultSource> PrimaryKeysResult(const Engine& engine, const NameArgument& table) {
+std::unique_ptr<ResultSource> PrimaryKeysResult(Engine& engine, const NameArgument& table) {
   std::vector<ResultColumn> columns = {TextColumn("TABLE_CAT"), TextColumn("TABLE_SCHEM"),
                                        TextColumn("TABLE_NAME", SQL_NO_NULLS), TextColumn("COLUMN_NAME", SQL_NO_NULLS),
                                        NumberColumn("KEY_SEQ", false, SQL_NO_NULLS), TextColumn("PK_NAME")};
   std::vector<Row> rows;
-  for (const FoundTable& found : FindTables(engine, table, true)) {
+  std::vector<SqlError> warnings;
+  for (const FoundTable& found : FindTables(engine, table, true, warnings)) {
     const jet::Index* key = KeyIndex(found.definition, false);
     if (key == nullptr) continue;
     for (std::size_t k = 0; k < key->keys.size(); ++k) {
@@ -275,10 +343,10 @@ std::unique_ptr<ResultSource> PrimaryKeysResult(const Engine& engine, const Name
                       Number(static_cast<std::int64_t>(k + 1)), Text(key->name)});
     }
   }
-  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows), std::move(warnings));
 }
 
-std::unique_ptr<ResultSource> SpecialColumnsResult(const Engine& engine, SQLUSMALLINT identifier,
+std::unique_ptr<ResultSource> SpecialColumnsResult(Engine& engine, SQLUSMALLINT identifier,
                                                    const NameArgument& table, SQLINTEGER odbcVersion) {
   std::vector<ResultColumn> columns = {NumberColumn("SCOPE", false),
                                        TextColumn("COLUMN_NAME", SQL_NO_NULLS),
@@ -289,8 +357,9 @@ std::unique_ptr<ResultSource> SpecialColumnsResult(const Engine& engine, SQLUSMA
                                        NumberColumn("DECIMAL_DIGITS", false),
                                        NumberColumn("PSEUDO_COLUMN", false)};
   std::vector<Row> rows;
+  std::vector<SqlError> warnings;
   if (identifier == SQL_BEST_ROWID) {
-    for (const FoundTable& found : FindTables(engine, table, true)) {
+    for (const FoundTable& found : FindTables(engine, table, true, warnings)) {
       const jet::Index* key = KeyIndex(found.definition, true);
       if (key == nullptr) continue;
       for (const jet::IndexKey& k : key->keys) {
@@ -302,7 +371,7 @@ std::unique_ptr<ResultSource> SpecialColumnsResult(const Engine& engine, SQLUSMA
       }
     }
   }
-  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows), std::move(warnings));
 }
 
 std::unique_ptr<ResultSource> TypeInfoResult(SQLSMALLINT type, SQLINTEGER odbcVersion) {
@@ -389,6 +458,117 @@ std::unique_ptr<ResultSource> ProceduresResult(const Engine& engine, const NameA
   std::vector<Row> rows;
   for (const std::string& name : names) {
     rows.push_back({Null(), Null(), Text(name), Null(), Null(), Number(0), Null(), Number(SQL_PT_PROCEDURE)});
+  }
+  return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+}
+
+}  // namespace mdbodbc::sql
+
+namespace mdbodbc::sql {
+namespace {
+
+// An answer that cannot be given: starting it fails with `error`.
+class FailedResult : public ResultSource {
+ public:
+  FailedResult(std::vector<ResultColumn> columns, SqlError error)
+      : columns_(std::move(columns)), error_(std::move(error)) {}
+  const std::vector<ResultColumn>& Columns() const override { return columns_; }
+  bool Start(SqlError& error) override {
+    error = error_;
+    return false;
+  }
+  Step Next(Row&, SqlError& error) override {
+    error = error_;
+    return Step::Error;
+  }
+
+ private:
+  std::vector<ResultColumn> columns_;
+  SqlError error_;
+};
+
+// The name of the index of `table` whose keys are exactly `columns` (any order): its primary key
+// when that is the one, else a unique index; empty when there is none.
+std::string KeyIndexName(const jet::TableDefinition& table, const std::vector<std::string>& columns) {
+  auto covers = [&](const jet::Index& index) {
+    if (index.keys.size() != columns.size()) return false;
+    for (const jet::IndexKey& key : index.keys) {
+      if (key.column >= table.columns.size()) return false;
+      const std::string& name = table.columns[key.column].name;
+      if (std::none_of(columns.begin(), columns.end(), [&](const std::string& c) { return jet::EqualFolded(c, name); })) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (const jet::Index& index : table.indexes) {
+    if (index.primaryKey && covers(index)) return index.name;
+  }
+  for (const jet::Index& index : table.indexes) {
+    if (index.unique && covers(index)) return index.name;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::unique_ptr<ResultSource> ForeignKeysResult(Engine& engine, const NameArgument& primaryCatalog,
+                                                const NameArgument& primarySchema, const NameArgument& primaryTable,
+                                                const NameArgument& foreignCatalog, const NameArgument& foreignSchema,
+                                                const NameArgument& foreignTable, SQLINTEGER odbcVersion) {
+  std::vector<ResultColumn> columns = {
+      TextColumn("PKTABLE_CAT"),  TextColumn("PKTABLE_SCHEM"), TextColumn("PKTABLE_NAME", SQL_NO_NULLS),
+      TextColumn("PKCOLUMN_NAME", SQL_NO_NULLS), TextColumn("FKTABLE_CAT"), TextColumn("FKTABLE_SCHEM"),
+      TextColumn("FKTABLE_NAME", SQL_NO_NULLS), TextColumn("FKCOLUMN_NAME", SQL_NO_NULLS),
+      NumberColumn("KEY_SEQ", false, SQL_NO_NULLS), NumberColumn("UPDATE_RULE", false),
+      NumberColumn("DELETE_RULE", false), TextColumn("FK_NAME"), TextColumn("PK_NAME"),
+      NumberColumn("DEFERRABILITY", false)};
+  std::vector<Row> rows;
+  for (const NameArgument* part : {&primaryCatalog, &primarySchema, &foreignCatalog, &foreignSchema}) {
+    if (*part && !(*part)->empty()) return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
+  }
+  std::string why;
+  const std::vector<jet::Relationship>* relationships = engine.Relationships(why);
+  if (relationships == nullptr) return std::make_unique<FailedResult>(std::move(columns), SqlError{"HY000", why});
+
+  // A rule Access can cascade, else none: ODBC 2 calls that RESTRICT.
+  const std::int64_t noAction = odbcVersion == SQL_OV_ODBC2 ? SQL_RESTRICT : SQL_NO_ACTION;
+  auto rule = [&](const jet::Relationship& r, std::uint32_t cascade) {
+    return Number((r.flags & cascade) != 0 ? SQL_CASCADE : noAction);
+  };
+  struct Found {
+    const jet::Relationship* relationship;
+    const std::string* orderTable;  // the table the reference orders by
+  };
+  std::vector<Found> found;
+  for (const jet::Relationship& r : *relationships) {
+    // A relationship Access does not enforce is a line in its diagrams, not a key.
+    if (!r.Enforced()) continue;
+    if (primaryTable && !jet::EqualFolded(*primaryTable, r.primaryTable)) continue;
+    if (foreignTable && !jet::EqualFolded(*foreignTable, r.foreignTable)) continue;
+    found.push_back({&r, foreignTable ? &r.primaryTable : &r.foreignTable});
+  }
+  // By the other table's name, then the key's name, so that each key's columns stay together.
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    int byTable = jet::CompareFolded(*a.orderTable, *b.orderTable);
+    if (byTable != 0) return byTable < 0;
+    return jet::CompareFolded(a.relationship->name, b.relationship->name) < 0;
+  });
+  for (const Found& f : found) {
+    const jet::Relationship& r = *f.relationship;
+    std::string primaryKey;
+    if (std::optional<std::size_t> index = engine.FindCatalogTable(r.primaryTable)) {
+      SqlError ignored;
+      if (const Engine::Table* table = engine.ProvideCatalogTable(*index, ignored)) {
+        primaryKey = KeyIndexName(table->definition, r.primaryColumns);
+      }
+    }
+    for (std::size_t i = 0; i < r.foreignColumns.size(); ++i) {
+      rows.push_back({Null(), Null(), Text(r.primaryTable), Text(r.primaryColumns[i]), Null(), Null(),
+                      Text(r.foreignTable), Text(r.foreignColumns[i]), Number(static_cast<std::int64_t>(i + 1)),
+                      rule(r, jet::kRelationshipCascadeUpdates), rule(r, jet::kRelationshipCascadeDeletes),
+                      Text(r.name), primaryKey.empty() ? Null() : Text(primaryKey), Number(SQL_NOT_DEFERRABLE)});
+    }
   }
   return std::make_unique<FixedResult>(std::move(columns), std::move(rows));
 }

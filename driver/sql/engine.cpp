@@ -169,22 +169,52 @@ const Engine::Table* Engine::ProvideCatalogTable(std::size_t index, SqlError& er
   auto found = tables_.find(index);
   if (found != tables_.end()) return found->second.get();
   const jet::CatalogTable& entry = database_->Tables().at(index);
-  if (entry.linked) {
-    error = {"HY000", "table \"" + entry.name + "\" is a link to a table in another file, which this driver does not open"};
-    return nullptr;
-  }
   auto table = std::make_unique<Table>();
   table->catalogIndex = index;
-  std::string reason;
-  if (!database_->ReadDefinition(entry.name, table->definition, reason)) {
-    error = {"HY000", reason};
-    return nullptr;
+  if (entry.linked) {
+    if (!linkedFiles_.Open(*database_, entry, table->database, table->definition, error)) return nullptr;
+  } else {
+    std::string reason;
+    if (!database_->ReadDefinition(entry.name, table->definition, reason)) {
+      error = {"HY000", reason};
+      return nullptr;
+    }
+    table->database = database_;
   }
   if (table->definition.columns.empty()) {
     error = {"HY000", "table \"" + entry.name + "\" has no columns"};
     return nullptr;
   }
   return tables_.emplace(index, std::move(table)).first->second.get();
+}
+
+const jet::ObjectProperties* Engine::Properties(std::size_t index, std::string& error) {
+  auto found = properties_.find(index);
+  if (found != properties_.end()) return &found->second;
+  // A link's columns are described by the file it leads to, and so are their properties; the
+  // link's own are taken when the link cannot be followed.
+  const jet::CatalogTable& entry = database_->Tables().at(index);
+  const jet::Database* source = database_.get();
+  std::string name = entry.name;
+  if (entry.linked) {
+    SqlError ignored;
+    if (const Table* table = ProvideCatalogTable(index, ignored)) {
+      source = table->database.get();
+      name = entry.link.table;
+    }
+  }
+  jet::ObjectProperties read;
+  if (!source->ReadProperties(name, read, error)) return nullptr;
+  return &properties_.emplace(index, std::move(read)).first->second;
+}
+
+const std::vector<jet::Relationship>* Engine::Relationships(std::string& error) {
+  if (!relationships_) {
+    std::vector<jet::Relationship> read;
+    if (!jet::ReadRelationships(*database_, read, error)) return nullptr;
+    relationships_ = std::move(read);
+  }
+  return &*relationships_;
 }
 
 std::size_t Engine::CacheRoom() const {

@@ -3,11 +3,13 @@
 // reach it only through the translator of Access SQL.
 #pragma once
 
+#include "linked_tables.h"
 #include "result.h"
 #include "temp_storage.h"
 #include "run_control.h"
 
 #include "jet/database.h"
+#include "jet/relationships.h"
 
 #include <chrono>
 #include <cstdint>
@@ -46,6 +48,8 @@ class Engine {
   struct Table {
     std::size_t catalogIndex = 0;
     jet::TableDefinition definition;
+    // The file the rows are read from: this one, or the file a link leads to.
+    std::shared_ptr<const jet::Database> database;
   };
 
   static std::unique_ptr<Engine> Open(std::shared_ptr<const jet::Database> database,
@@ -67,14 +71,22 @@ class Engine {
 
   // The catalog position of a table of the file, its name compared without regard to case.
   std::optional<std::size_t> FindCatalogTable(std::string_view name) const;
-  // The table at catalog position `index`, its definition read the first time; null with
-  // `error` set when it cannot be shown (a link, an unreadable definition).
+  // The table at catalog position `index`, its definition read the first time (for a link, in
+  // the file it leads to); null with `error` set when it cannot be shown (an unreadable
+  // definition, a link that cannot be followed).
   const Table* ProvideCatalogTable(std::size_t index, SqlError& error);
   // The name of the engine's module for the table at catalog position `index`, and its
   // registration (made the first time it is asked for).
   static std::string TableModuleName(std::size_t index);
   bool ProvideTableModule(std::size_t index);
   bool IsTableModule(std::string_view engineName) const;
+
+  // The properties of the table at catalog position `index` (of a link: those of the table it
+  // leads to), read the first time; null with `error` set when they are broken.
+  const jet::ObjectProperties* Properties(std::size_t index, std::string& error);
+  // The relationships between the file's tables, read the first time; null with `error` set
+  // when MSysRelationships is broken.
+  const std::vector<jet::Relationship>* Relationships(std::string& error);
 
   // The queries the file keeps, read the first time they are asked for.
   const std::vector<SavedQuery>& SavedQueries() const;
@@ -117,6 +129,9 @@ class Engine {
   std::map<std::size_t, std::unique_ptr<Table>> tables_;
   std::vector<bool> modules_;  // registered table modules, by catalog position
   mutable std::optional<std::vector<SavedQuery>> savedQueries_;
+  std::map<std::size_t, jet::ObjectProperties> properties_;
+  std::optional<std::vector<jet::Relationship>> relationships_;
+  LinkedFiles linkedFiles_;
   bool internal_ = false;  // the driver's own schema changes are running
   // The step running now: its control and the time it must end by. Read by the progress
   // handler, which runs on the stepping thread.

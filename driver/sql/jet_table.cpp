@@ -157,7 +157,7 @@ int Advance(JetCursor* cursor) {
 RowCache* Cache(JetVtab* vtab) {
   if (vtab->cache || vtab->uncacheable) return vtab->cache.get();
   Engine& engine = *vtab->engine;
-  vtab->cache = RowCache::Load(engine.database(), vtab->table->definition, engine.CacheRoom());
+  vtab->cache = RowCache::Load(*vtab->table->database, vtab->table->definition, engine.CacheRoom());
   if (!vtab->cache) {
     vtab->uncacheable = true;
     return nullptr;
@@ -181,7 +181,7 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
       }
     }
   }
-  cursor->scan = vtab->engine->database().StartScan(vtab->table->definition);
+  cursor->scan = vtab->table->database->StartScan(vtab->table->definition);
   if (!cursor->scan) {
     cursor->atEnd = true;
     vtab->engine->failureState = "HY000";

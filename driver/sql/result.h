@@ -62,14 +62,19 @@ class ResultSource {
   // Starts (again) from the first row.
   virtual bool Start(SqlError& error) = 0;
   virtual Step Next(Row& row, SqlError& error) = 0;
+  // What the answer leaves out although it is given (a part of the file that could not be
+  // read), as warnings for the caller.
+  virtual std::vector<SqlError> Warnings() const { return {}; }
 };
 
 // Rows known in advance (the catalog functions).
 class FixedResult : public ResultSource {
  public:
-  FixedResult(std::vector<ResultColumn> columns, std::vector<Row> rows)
-      : columns_(std::move(columns)), rows_(std::move(rows)) {}
+  FixedResult(std::vector<ResultColumn> columns, std::vector<Row> rows,
+              std::vector<SqlError> warnings = {})
+      : columns_(std::move(columns)), rows_(std::move(rows)), warnings_(std::move(warnings)) {}
   const std::vector<ResultColumn>& Columns() const override { return columns_; }
+  std::vector<SqlError> Warnings() const override { return warnings_; }
   bool Start(SqlError&) override {
     next_ = 0;
     return true;
@@ -83,6 +88,7 @@ class FixedResult : public ResultSource {
  private:
   std::vector<ResultColumn> columns_;
   std::vector<Row> rows_;
+  std::vector<SqlError> warnings_;
   std::size_t next_ = 0;
 };
 

@@ -31,7 +31,7 @@ class PasswordTest : public ::testing::TestWithParam<std::tuple<bool, ProtectedF
     protection.encryption = file().encryption;
     protection.encode = file().encode;
     protection.spinCount = 1000;
-    mkmdb::WriteDatabase(folder.database(), BrandTables(), protection);
+    mkmdb::WriteDatabase(folder.database(), BrandTables(), {}, protection);
     folder.Enter();
   }
   bool wide() const { return std::get<0>(GetParam()); }

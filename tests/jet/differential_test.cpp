@@ -127,7 +127,7 @@ TEST_F(DifferentialTest, EveryValueMatchesLibmdbSaveItsListedMistakes) {
   encoded.encode = true;
   std::vector<File> files = {
       {"writer-made", Write(DatabaseBytes({EveryTypeTable(), MemoTable()}))},
-      {"writer-made, encoded", Write(DatabaseBytes({EveryTypeTable(), MemoTable()}, encoded))}};
+      {"writer-made, encoded", Write(DatabaseBytes({EveryTypeTable(), MemoTable()}, {}, encoded))}};
   for (const char* fixture : {"access-made-jet4.mdb", "jet3-sample.mdb"}) {
     const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
     if (FILE* probe = std::fopen(path.c_str(), "rb")) {

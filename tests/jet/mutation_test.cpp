@@ -232,6 +232,8 @@ std::vector<Base> Bases() {
     wide.rows[0].push_back(std::to_string(i));
   }
   bases.push_back({"definition over several pages", DatabaseBytes({wide}), 150});
+  bases.push_back({"properties, relationships and links",
+                   DatabaseBytes(RelatedTables(), RelatedCatalog()), 600});
   mkmdb::TableSpec many{"many", {{"text", mkmdb::ColumnType::Text, 255}}, {}};
   for (int i = 0; i < 9000; ++i) many.rows.push_back({MemoText(250, false)});
   bases.push_back({"indirect usage map", DatabaseBytes({many}), 60});
@@ -245,12 +247,12 @@ std::vector<Base> Bases() {
   protection.encode = true;
   protection.password = kPassword;
   bases.push_back({"encoded with a password", DatabaseBytes({EveryTypeTable(), MemoTable()},
-                   protection), 150, {kPassword}});
+                   {}, protection), 150, {kPassword}});
   for (const auto& [name, form] : encrypted) {
     protection.encode = false;
     protection.encryption = form;
     protection.spinCount = 1000;
-    bases.push_back({name, DatabaseBytes({EveryTypeTable(), MemoTable()}, protection), 150,
+    bases.push_back({name, DatabaseBytes({EveryTypeTable(), MemoTable()}, {}, protection), 150,
                      {kPassword}});
   }
   for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},

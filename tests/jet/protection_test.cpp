@@ -79,7 +79,7 @@ TEST(ProtectionTest, RightPasswordReadsEveryValueAsThePlainTwinDoes) {
   ASSERT_NE(plain, nullptr) << error;
   EXPECT_NE(plainBytes.find("Airbus"), std::string::npos);
   for (const Form& form : Forms()) {
-    const std::string bytes = DatabaseBytes(Tables(), form.protection);
+    const std::string bytes = DatabaseBytes(Tables(), {}, form.protection);
     const auto database = OpenWith(bytes, form.protection.password, error, failure);
     ASSERT_NE(database, nullptr) << form.name << ": " << error;
     EXPECT_EQ(database->FileEncryption(), form.expected) << form.name;
@@ -101,7 +101,7 @@ TEST(ProtectionTest, MissingEmptyOrWrongPasswordIsRefused) {
     jet::OpenFailure expected;
   };
   for (const Form& form : Forms()) {
-    const std::string bytes = DatabaseBytes(Tables(), form.protection);
+    const std::string bytes = DatabaseBytes(Tables(), {}, form.protection);
     const std::string& right = form.protection.password;
     std::string error;
     jet::OpenFailure failure{};
@@ -276,7 +276,7 @@ TEST(ProtectionTest, DamagedEncryptionDescriptionsAreRefusedSayingWhatIsWrong) {
   };
   for (const Damage& damage : damages) {
     const bool accdb = damage.message == std::string("describes no encryption");
-    Description description(DatabaseBytes(Tables(), Encrypted(damage.form, accdb)));
+    Description description(DatabaseBytes(Tables(), {}, Encrypted(damage.form, accdb)));
     damage.edit(description);
     std::string error;
     jet::OpenFailure failure{};
@@ -313,7 +313,7 @@ TEST(ProtectionTest, CryptoLibraryIsOpenedOnlyForEncryptedFiles) {
   for (const auto& [name, protection] :
        {std::pair{"encoded.mdb", Protect(true, "")},
         std::pair{"agile.mdb", Encrypted(Encryption::AgileSha1)}}) {
-    std::ofstream(folder + "/" + name, std::ios::binary) << DatabaseBytes(Tables(), protection);
+    std::ofstream(folder + "/" + name, std::ios::binary) << DatabaseBytes(Tables(), {}, protection);
   }
   const std::string command = std::string(kProbe) + "='" + folder + "' '" +
                               std::filesystem::read_symlink("/proc/self/exe").string() +

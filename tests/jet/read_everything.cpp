@@ -1,5 +1,7 @@
 #include "read_everything.h"
 
+#include "jet/relationships.h"
+
 namespace jettest {
 namespace {
 
@@ -29,6 +31,16 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
   for (const jet::CatalogTable& table : database.Tables()) {
     jet::TableDefinition definition;
     std::string error;
+    jet::ObjectProperties properties;
+    if (database.ReadProperties(table.name, properties, error)) {
+      outcome.properties += properties.object.properties.size();
+      for (const jet::PropertyGroup& group : properties.columns) {
+        outcome.properties += group.properties.size();
+      }
+    } else {
+      Note(outcome, error);
+    }
+    if (table.linked) continue;
     if (!database.ReadDefinition(table.name, definition, error)) {
       Note(outcome, error);
       continue;
@@ -44,6 +56,13 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
       }
     }
     if (!scan->Error().empty()) Note(outcome, scan->Error());
+  }
+  std::vector<jet::Relationship> relationships;
+  std::string error;
+  if (jet::ReadRelationships(database, relationships, error)) {
+    outcome.relationships = relationships.size();
+  } else {
+    Note(outcome, error);
   }
 }
 

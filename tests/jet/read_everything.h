@@ -1,5 +1,5 @@
 // Reads a whole database the way a program using the reader would: every table's definition,
-// every row, every value. Shared by the mutation test, the regression files and the fuzz
+// properties, rows and values, and the relationships between tables. Shared by the mutation test, the regression files and the fuzz
 // target, which all require the same of any input: success or errors that say something.
 #pragma once
 
@@ -16,7 +16,9 @@ struct ReadOutcome {
   std::size_t tables = 0;     // definitions read
   std::size_t rows = 0;
   std::size_t values = 0;
-  std::vector<std::string> errors;  // from opening, definitions, scans and values
+  std::size_t properties = 0;     // of tables and columns
+  std::size_t relationships = 0;
+  std::vector<std::string> errors;  // from opening, definitions, properties, scans and values
   bool silentFailure = false;       // some failure came without a message
 };
 

@@ -250,7 +250,8 @@ TEST(FileKindTest, LinkedTablesAreListedButNotRead) {
   EXPECT_TRUE(database->Tables().back().linked);
   jet::TableDefinition definition;
   EXPECT_FALSE(database->ReadDefinition("T", definition, error));
-  EXPECT_EQ(error, "table \"t\" is a link to a table in another database, which is not read here");
+  EXPECT_EQ(error,
+            "table \"t\" is a link to a table in another database, whose definition is kept there");
 }
 
 }  // namespace

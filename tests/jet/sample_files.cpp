@@ -74,13 +74,53 @@ mkmdb::TableSpec MemoTable() {
   return table;
 }
 
+std::vector<mkmdb::TableSpec> RelatedTables() {
+  using mkmdb::ColumnType;
+  mkmdb::TableSpec maker{"maker",
+                         {{"country", ColumnType::Text, 2},
+                          {"number", ColumnType::Long},
+                          {"name", ColumnType::Text, 50}},
+                         {{"FR", "1", "Aérospatiale"}, {"US", "1", "Boeing"}},
+                         "Makers of planes, by country"};
+  maker.columns[0].description = "ISO code of the country";
+  maker.columns[0].required = true;
+  maker.columns[1].required = true;
+  maker.columns[2].description = "Название, 名前";
+  maker.columns[2].default_value = "\"(unknown)\"";
+  mkmdb::TableSpec plane{"plane",
+                         {{"id", ColumnType::AutoNumber},
+                          {"country", ColumnType::Text, 2},
+                          {"maker", ColumnType::Long},
+                          {"built", ColumnType::DateTime},
+                          {"seats", ColumnType::Integer},
+                          {"model", ColumnType::Text, 30}},
+                         {{"1", "FR", "1", "1969-03-02", "100", "Concorde"},
+                          {"2", "US", "1", "1969-02-09", "366", "747"}}};
+  plane.columns[3].default_value = "Date()";
+  plane.columns[4].default_value = "0";
+  plane.columns[4].description = std::string(255, 's');
+  plane.columns[5].required = true;
+  return {maker, plane};
+}
+
+mkmdb::CatalogSpec RelatedCatalog() {
+  mkmdb::CatalogSpec catalog;
+  catalog.relationships.push_back({"makerplane", "plane", {"country", "maker"}, "maker",
+                                   {"country", "number"}, true, true, true});
+  catalog.relationships.push_back({"modelmodel", "plane", {"model"}, "plane", {"model"},
+                                   false, false, false});
+  catalog.links.push_back({"far", "C:\\data\\other.mdb", "planes"});
+  catalog.links.push_back({"remote", "", "dbo.planes", "ODBC;DSN=hangar;PWD=secret;"});
+  return catalog;
+}
+
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables,
-                          const mkmdb::Protection& protection) {
+                          const mkmdb::CatalogSpec& catalog, const mkmdb::Protection& protection) {
   std::string path = (std::filesystem::temp_directory_path() / "jet-sample-XXXXXX").string();
   const int fd = mkstemp(path.data());
   if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + path);
   close(fd);
-  mkmdb::WriteDatabase(path, tables, protection);
+  mkmdb::WriteDatabase(path, tables, catalog, protection);
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();

@@ -18,9 +18,17 @@ mkmdb::TableSpec EveryTypeTable();
 // A table "memos" whose rows hold memo values of every storage kind.
 mkmdb::TableSpec MemoTable();
 
-// Writes `tables` to a file, protected as asked, and returns its bytes (the file is removed
-// again).
+// Tables "maker" and "plane" with properties on the tables and their columns (descriptions in
+// several scripts, defaults of each kind, Required), and the catalog that relates them (a key
+// of two columns with both cascades, one of a single column that is not enforced) and links a
+// table of another file and of an ODBC data source.
+std::vector<mkmdb::TableSpec> RelatedTables();
+mkmdb::CatalogSpec RelatedCatalog();
+
+// Writes `tables` to a file, with `catalog` and protected as asked, and returns its bytes (the
+// file is removed again).
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables,
+                          const mkmdb::CatalogSpec& catalog = {},
                           const mkmdb::Protection& protection = {});
 
 }  // namespace jettest

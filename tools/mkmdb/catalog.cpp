@@ -1,11 +1,14 @@
 #include "catalog.h"
 
 #include <array>
+#include <memory>
 #include <span>
 
 #include "index_keys.h"
+#include "jet/case_fold.h"
 #include "jet/format.h"
 #include "jet_text.h"
+#include "memo_store.h"
 #include "row_encoder.h"
 #include "system_tables.h"
 
@@ -30,7 +33,8 @@ CatalogObject Application(std::uint32_t offset, std::uint32_t parent, std::u16st
 
 }  // namespace
 
-std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& tables) {
+std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& tables,
+                                          const std::vector<LinkSpec>& links) {
   using namespace jet;
   std::vector<CatalogObject> objects = {
       Engine(kTablesContainer, kContainersParent, u"Tables", kObjectContainer),
@@ -56,14 +60,34 @@ std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& table
   for (const CatalogTable& table : tables) {
     CatalogObject object{table.definition_page, kTablesContainer, {}, kObjectTable, 0, false};
     decoder.Decode(table.name, object.name);
+    object.properties = table.properties;
+    objects.push_back(std::move(object));
+  }
+  for (const LinkSpec& link : links) {
+    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
+    CatalogObject object = Application(next++, kTablesContainer, {},
+                                       odbc ? kObjectLinkedOdbcTable : kObjectLinkedTable);
+    decoder.Decode(link.name, object.name);
+    decoder.Decode(link.file, object.database);
+    decoder.Decode(link.connect, object.connect);
+    decoder.Decode(link.table, object.foreign_name);
     objects.push_back(std::move(object));
   }
   return objects;
 }
 
 std::vector<std::vector<std::uint8_t>> EncodeCatalogRows(const std::vector<CatalogObject>& objects,
-                                                         double now) {
+                                                         double now, PageFile& file,
+                                                         std::vector<std::vector<std::uint32_t>>& memo_pages) {
   const TableLayout layout = SystemTableLayout(jet::kSystemTables[0]);
+  // A store for each long value column, by its place among them.
+  std::vector<std::unique_ptr<MemoStore>> stores;
+  std::array<std::size_t, kColumnCount> store_of{};
+  for (std::size_t c = 0; c < layout.columns.size(); ++c) {
+    if (!layout.columns[c].long_value()) continue;
+    store_of[c] = stores.size();
+    stores.push_back(std::make_unique<MemoStore>(file));
+  }
   std::vector<std::vector<std::uint8_t>> encoded;
   for (const CatalogObject& object : objects) {
     std::uint8_t id[4], parent[4], type[2], date[8], flags[4];
@@ -73,6 +97,7 @@ std::vector<std::vector<std::uint8_t>> EncodeCatalogRows(const std::vector<Catal
     jet::PutF64(date, now);
     jet::PutU32(flags, object.flags);
     const std::vector<std::uint8_t> name = Utf16Bytes(object.name);
+    const std::vector<std::uint8_t> foreign_name = Utf16Bytes(object.foreign_name);
     const std::span<const std::uint8_t> owner =
         object.engine_owned ? std::span<const std::uint8_t>(jet::kSidEngine)
                             : std::span<const std::uint8_t>(jet::kSidAdminUser);
@@ -85,8 +110,30 @@ std::vector<std::vector<std::uint8_t>> EncodeCatalogRows(const std::vector<Catal
     cells[kDateUpdate] = {true, date};
     cells[kOwner] = {true, owner};
     cells[kFlags] = {true, flags};
+    std::vector<std::uint8_t> fields[kColumnCount];
+    auto store = [&](CatalogColumn column, const std::vector<std::uint8_t>& stored) {
+      if (stored.empty()) return;
+      stores[store_of[column]]->Store(stored, fields[column]);
+      cells[column] = {true, fields[column]};
+    };
+    auto text = [&](const std::u16string& value) {
+      std::vector<std::uint8_t> stored;
+      if (!value.empty() && !EncodeJetText(value, true, stored)) {
+        throw WriterError("a link's path or connect string cannot be stored (it starts with U+FEFF)");
+      }
+      return stored;
+    };
+    store(kDatabase, text(object.database));
+    store(kConnect, text(object.connect));
+    store(kLvProp, object.properties);
+    if (!object.foreign_name.empty()) cells[kForeignName] = {true, foreign_name};
     encoded.emplace_back();
     EncodeRow(layout, cells, encoded.back());
+  }
+  memo_pages.clear();
+  for (auto& s : stores) {
+    s->Finish();
+    memo_pages.push_back(s->pages());
   }
   return encoded;
 }

@@ -1,12 +1,13 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
 namespace mkmdb {
 
 std::string HelpText() {
-  return R"HELP(Usage: mkmdb OUTPUT.mdb TABLE [TABLE...]
+  return R"HELP(Usage: mkmdb OUTPUT.mdb TABLE [TABLE...] [RELATIONSHIP...] [LINK...]
        mkmdb --help
 
 Writes an Access 2000 format (Jet 4) database file with the tables described.
@@ -32,6 +33,27 @@ Protection (each at most once, anywhere on the line):
                             agile       the agile form: AES-256, SHA-512 (Access 2013 on)
   --accdb                 marks the file as an Access 2007 (.accdb) file (whose
                           password, if any, encrypts it: --encrypt is then needed)
+
+Properties, as Access shows them in a table's design:
+
+  --description TEXT      the Description of the last --column (before any
+                          --column: of the table), at most 255 characters
+  --default EXPR          the DefaultValue of the last --column, an expression as
+                          Access keeps it: 0, "text" (with its double quotes), Date()
+  --required              makes the last --column Required
+
+Relationships and links, anywhere after the output file:
+
+  --relationship NAME FOREIGN_TABLE.COLUMN PRIMARY_TABLE.COLUMN
+                          a relationship, or one more pair of columns of it when
+                          NAME was given before (in the order given)
+  --cascade-updates, --cascade-deletes, --not-enforced
+                          the rules of the last --relationship
+  --link NAME FILE TABLE  a link to TABLE of the Access file FILE (the path as
+                          Access keeps it, e.g. C:\data\other.mdb or other.mdb)
+  --odbc-link NAME CONNECT TABLE
+                          a link to TABLE of an ODBC data source, CONNECT being
+                          its connect string, e.g. "ODBC;DSN=sales;"
 
 Column types:
   text(N)     text of at most N characters, N from 1 to 255
@@ -105,6 +127,16 @@ Encryption ParseEncryption(const std::string& text) {
   throw UsageError("--encrypt wants rc4, aes, agile-sha1 or agile, not \"" + text + "\"");
 }
 
+// Splits TABLE.COLUMN (names hold no '.').
+std::pair<std::string, std::string> TableColumn(const std::string& text) {
+  const std::size_t dot = text.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == text.size() ||
+      text.find('.', dot + 1) != std::string::npos) {
+    throw UsageError("--relationship wants TABLE.COLUMN, not \"" + text + "\"");
+  }
+  return {text.substr(0, dot), text.substr(dot + 1)};
+}
+
 }  // namespace
 
 Plan ParseCommandLine(const std::vector<std::string>& args) {
@@ -123,11 +155,63 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
       if (plan.tables.empty()) throw UsageError(arg + " comes before any --table");
       return plan.tables.back();
     };
+    auto column = [&]() -> ColumnSpec& {
+      TablePlan& table = current();
+      if (table.columns.empty()) throw UsageError(arg + " comes before any --column of " + table.name);
+      return table.columns.back();
+    };
+    auto relationship = [&]() -> RelationshipSpec& {
+      if (plan.catalog.relationships.empty()) throw UsageError(arg + " comes before any --relationship");
+      return plan.catalog.relationships.back();
+    };
     if (arg == "-h" || arg == "--help") {
       plan.help = true;
       return plan;
     } else if (arg == "--table") {
       plan.tables.push_back(TablePlan{operand(), {}, {}, {}});
+      plan.table_descriptions.emplace_back();
+    } else if (arg == "--description") {
+      const std::string& text = operand();
+      if (current().columns.empty()) {
+        plan.table_descriptions.back() = text;
+      } else {
+        column().description = text;
+      }
+    } else if (arg == "--default") {
+      const std::string& text = operand();
+      column().default_value = text;
+    } else if (arg == "--required") {
+      column().required = true;
+    } else if (arg == "--relationship") {
+      const std::string name = operand();
+      const auto [foreign_table, foreign_column] = TableColumn(operand());
+      const auto [primary_table, primary_column] = TableColumn(operand());
+      auto& relationships = plan.catalog.relationships;
+      auto found = std::find_if(relationships.begin(), relationships.end(),
+                                [&](const RelationshipSpec& r) { return r.name == name; });
+      if (found == relationships.end()) {
+        relationships.push_back({name, foreign_table, {}, primary_table, {}});
+        found = relationships.end() - 1;
+      } else if (found->foreign_table != foreign_table || found->primary_table != primary_table) {
+        throw UsageError("relationship " + name + " is given between other tables before");
+      }
+      found->foreign_columns.push_back(foreign_column);
+      found->primary_columns.push_back(primary_column);
+    } else if (arg == "--cascade-updates") {
+      relationship().cascade_updates = true;
+    } else if (arg == "--cascade-deletes") {
+      relationship().cascade_deletes = true;
+    } else if (arg == "--not-enforced") {
+      relationship().enforced = false;
+    } else if (arg == "--link" || arg == "--odbc-link") {
+      const std::string name = operand();
+      const std::string target = operand();
+      const std::string table = operand();
+      if (arg == "--link") {
+        plan.catalog.links.push_back({name, target, table});
+      } else {
+        plan.catalog.links.push_back({name, "", table, target});
+      }
     } else if (arg == "--column") {
       const std::string& column = operand();
       current().columns.push_back(ParseColumnSpec(column));
@@ -169,7 +253,7 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (plan.output.empty()) throw UsageError("no output file given");
-  if (plan.tables.empty()) throw UsageError("no --table given");
+  if (plan.tables.empty() && plan.catalog.links.empty()) throw UsageError("no --table or --link given");
   int from_stdin = 0;
   for (const TablePlan& table : plan.tables) {
     if (table.columns.empty()) throw UsageError("table " + table.name + " has no --column");

@@ -28,6 +28,8 @@ struct Plan {
   std::string output;
   std::vector<TablePlan> tables;
   Protection protection;
+  std::vector<std::string> table_descriptions;  // one per table
+  CatalogSpec catalog;
 };
 
 // Reads the arguments after the program name. Throws UsageError (and WriterError for a

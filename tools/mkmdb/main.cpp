@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<std::ifstream>> files;
     std::vector<std::unique_ptr<RowSource>> sources;
     std::vector<TableSource> tables;
-    for (const TablePlan& table : plan.tables) {
+    for (std::size_t t = 0; t < plan.tables.size(); ++t) {
+      const TablePlan& table = plan.tables[t];
       RowSource* rows = nullptr;
       if (table.rows_file) {
         std::istream* input = &std::cin;
@@ -46,9 +47,9 @@ int main(int argc, char** argv) {
         sources.push_back(std::make_unique<GeneratedRows>(table.columns, *table.generate));
         rows = sources.back().get();
       }
-      tables.push_back({table.name, table.columns, rows});
+      tables.push_back({table.name, table.columns, rows, plan.table_descriptions[t]});
     }
-    WriteDatabaseFromSources(plan.output, tables, plan.protection);
+    WriteDatabaseFromSources(plan.output, tables, plan.catalog, plan.protection);
   } catch (const DestinationError& e) {
     std::cerr << "mkmdb: " << e.what() << "\n";
     return 2;

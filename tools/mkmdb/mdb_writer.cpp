@@ -29,6 +29,8 @@
 #include "names.h"
 #include "office_encryption_writer.h"
 #include "page_file.h"
+#include "property_blob.h"
+#include "relationships.h"
 #include "row_placement.h"
 #include "system_tables.h"
 #include "table_definition.h"
@@ -149,7 +151,14 @@ void AddIndex(PageFile& file, WrittenTable& table, std::uint32_t root,
   table.indexes.push_back({0, root, distinct});
 }
 
-void WriteAll(PageFile& file, const std::vector<TableSource>& tables,
+// The number of distinct keys among `entries`.
+std::uint32_t DistinctKeys(const std::vector<IndexEntry>& entries) {
+  std::set<std::vector<std::uint8_t>> keys;
+  for (const IndexEntry& entry : entries) keys.insert(entry.key);
+  return static_cast<std::uint32_t>(keys.size());
+}
+
+void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const CatalogSpec& spec,
               const HeaderProtection& header) {
   file.Allocate();  // page 0
   const std::vector<SystemPages> system_pages = ReserveSystemPages(file);
@@ -183,11 +192,12 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables,
 
   // The system tables: rows and indexes first, for their maps and definitions below.
   std::vector<CatalogTable> user_tables;
-  for (const WrittenTable& table : written) {
-    user_tables.push_back({table.layout.name, table.definition_page});
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    user_tables.push_back({written[i].layout.name, written[i].definition_page,
+                           BuildPropertyBlob(tables[i].name, tables[i].description, tables[i].columns)});
   }
   const double now = LocalNow();
-  const std::vector<CatalogObject> objects = CatalogObjects(user_tables);
+  const std::vector<CatalogObject> objects = CatalogObjects(user_tables, spec.links);
   const std::vector<AccessEntry> access = AccessEntries(objects);
   std::vector<WrittenTable> system(std::size(jet::kSystemTables));
   for (std::size_t i = 0; i < system.size(); ++i) {
@@ -200,7 +210,8 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables,
   WrittenTable& catalog = system[0];
   std::vector<std::uint32_t> catalog_rows;
   catalog.data_pages = PlaceSystemRows(file, kCatalogRowsPage, catalog.definition_page,
-                                       EncodeCatalogRows(objects, now), catalog_rows);
+                                       EncodeCatalogRows(objects, now, file, catalog.memo_pages),
+                                       catalog_rows);
   catalog.rows = static_cast<std::uint32_t>(objects.size());
   AddIndex(file, catalog, system_pages[0].index_roots[0], CatalogNameIndex(objects, catalog_rows),
            catalog.rows);
@@ -218,8 +229,24 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables,
            AccessObjectIndex(access, access_rows),
            static_cast<std::uint32_t>(objects_with_entries.size()));
 
-  for (std::size_t i = 2; i < system.size(); ++i) {  // MSysQueries and MSysRelationships: empty
-    for (std::uint32_t root : system_pages[i].index_roots) AddIndex(file, system[i], root, {}, 0);
+  for (std::uint32_t root : system_pages[2].index_roots) {  // MSysQueries: empty
+    AddIndex(file, system[2], root, {}, 0);
+  }
+
+  // MSysRelationships: its rows on pages of their own, when there are any.
+  WrittenTable& relationship_table = system[3];
+  const std::vector<RelationshipRow> relationships = RelationshipRows(spec.relationships);
+  std::vector<std::uint32_t> relationship_rows;
+  if (!relationships.empty()) {
+    relationship_table.data_pages =
+        PlaceSystemRows(file, file.Allocate(), relationship_table.definition_page,
+                        EncodeRelationshipRows(relationships), relationship_rows);
+  }
+  relationship_table.rows = static_cast<std::uint32_t>(relationships.size());
+  for (std::size_t i = 0; i < system_pages[3].index_roots.size(); ++i) {
+    std::vector<IndexEntry> entries = RelationshipIndex(i, relationships, relationship_rows);
+    const std::uint32_t distinct = DistinctKeys(entries);
+    AddIndex(file, relationship_table, system_pages[3].index_roots[i], std::move(entries), distinct);
   }
 
   // Maps and definitions of every table.
@@ -255,8 +282,13 @@ void CheckProtection(const Protection& protection) {
 }  // namespace
 
 void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables,
-                              const Protection& protection) {
+                              const CatalogSpec& catalog, const Protection& protection) {
   CheckTables(tables);
+  CheckLinks(tables, catalog.links);
+  CheckRelationships(tables, catalog);
+  for (const TableSource& table : tables) {  // refuses a property that cannot be stored, early
+    BuildPropertyBlob(table.name, table.description, table.columns);
+  }
   CheckProtection(protection);
   HeaderProtection header;
   header.accdb = protection.accdb;
@@ -281,20 +313,20 @@ void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSo
   } else {
     file.SetCipher(encryption.cipher.get());
   }
-  WriteAll(file, tables, header);
+  WriteAll(file, tables, catalog, header);
   file.Commit();
 }
 
 void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables,
-                   const Protection& protection) {
+                   const CatalogSpec& catalog, const Protection& protection) {
   std::vector<VectorRows> sources;
   sources.reserve(tables.size());
   std::vector<TableSource> streamed;
   for (const TableSpec& table : tables) {
     sources.emplace_back(table);
-    streamed.push_back({table.name, table.columns, &sources.back()});
+    streamed.push_back({table.name, table.columns, &sources.back(), table.description});
   }
-  WriteDatabaseFromSources(path, streamed, protection);
+  WriteDatabaseFromSources(path, streamed, catalog, protection);
 }
 
 }  // namespace mkmdb

@@ -43,6 +43,17 @@
 // system tables every file holds (MSysObjects, MSysACEs, MSysQueries, MSysRelationships) take
 // their names. A table may hold 1 to 255 columns; a row's stored form must fit a page (4080 bytes), memo values
 // being moved out of the row onto their own pages when it would not fit otherwise.
+//
+// Tables and columns may carry the properties Access shows in a table's design: a Description
+// (at most 255 characters), a column's DefaultValue (an expression as Access keeps it, at most
+// 255 characters: 0, "text" in double quotes, Date()) and Required. They are stored in the
+// table's catalog row (LvProp) as Access stores them; the writer neither checks a default
+// against its column nor enforces Required on the rows given.
+//
+// Relationships go into MSysRelationships, a row per pair of columns, as Access keeps them;
+// the hidden foreign-key indexes Access adds to both tables for an enforced relationship are
+// not written. Links name a table of another Access file or of an ODBC data source; they have
+// no rows here.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +76,9 @@ struct ColumnSpec {
   int size = 0;       // Text: its size in characters (1..255); Binary: in bytes (1..510)
   int precision = 0;  // Decimal: digits in all (1..28)
   int scale = 0;      // Decimal: digits after the point (0..precision)
+  std::string description = {};                   // empty: none
+  std::optional<std::string> default_value = {};  // nullopt: none
+  bool required = false;
 };
 
 using Value = std::optional<std::string>;  // UTF-8 text as described above; nullopt = NULL
@@ -73,6 +87,36 @@ struct TableSpec {
   std::string name;
   std::vector<ColumnSpec> columns;
   std::vector<std::vector<Value>> rows;
+  std::string description = {};  // empty: none
+};
+
+// A relationship: the foreign table's columns refer to the primary table's, pair by pair.
+struct RelationshipSpec {
+  std::string name;
+  std::string foreign_table;
+  std::vector<std::string> foreign_columns;
+  std::string primary_table;
+  std::vector<std::string> primary_columns;
+  bool cascade_updates = false;
+  bool cascade_deletes = false;
+  bool enforced = true;
+};
+
+// A linked table: `table` of the Access file `file` (the path as Access keeps it, e.g.
+// C:\data\other.mdb, or other.mdb beside this file); of an ODBC data source when `connect`
+// starts with "ODBC;" ("ODBC;DSN=...;", no file); of a file of another kind when `connect`
+// names one ("Excel 8.0;HDR=YES;", with `file`).
+struct LinkSpec {
+  std::string name;
+  std::string file;
+  std::string table;
+  std::string connect = {};
+};
+
+// What a file holds besides its tables.
+struct CatalogSpec {
+  std::vector<RelationshipSpec> relationships;
+  std::vector<LinkSpec> links;
 };
 
 // Every refusal: bad input (naming the row or line and the column), bad names, I/O failures.
@@ -118,7 +162,7 @@ struct Protection {
 // file it names is written and the link stays. Throws WriterError (DestinationError when `path`
 // is not a regular file or a new name).
 void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables,
-                   const Protection& protection = {});
+                   const CatalogSpec& catalog = {}, const Protection& protection = {});
 
 // A stream of rows, for tables too large to hold in memory or read from a file.
 class RowSource {
@@ -135,10 +179,12 @@ struct TableSource {
   std::string name;
   std::vector<ColumnSpec> columns;
   RowSource* rows = nullptr;  // nullptr: no rows
+  std::string description = {};
 };
 
 // Same as WriteDatabase, with rows pulled from each table's source in turn.
 void WriteDatabaseFromSources(const std::string& path, const std::vector<TableSource>& tables,
+                              const CatalogSpec& catalog = {},
                               const Protection& protection = {});
 
 // Gives the whole image of a Jet 3 or Jet 4 file (one Access made, say) Jet's own protection:

@@ -93,4 +93,25 @@ void CheckTables(const std::vector<TableSource>& tables) {
   }
 }
 
+void CheckLinks(const std::vector<TableSource>& tables, const std::vector<LinkSpec>& links) {
+  std::set<std::u16string> names;
+  for (const jet::SystemTable& system : jet::kSystemTables) {
+    names.insert(Folded(Decoded(system.name, "table")));
+  }
+  for (const TableSource& table : tables) names.insert(Folded(Decoded(table.name, "table")));
+  for (const LinkSpec& link : links) {
+    CheckObjectName(link.name, "link");
+    if (!names.insert(Folded(Decoded(link.name, "link"))).second) {
+      throw WriterError("link name \"" + link.name + "\" is the name of another table or link");
+    }
+    const std::string where = "link " + link.name + ": ";
+    if (link.table.empty()) throw WriterError(where + "names no table");
+    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
+    if (!odbc && link.file.empty()) throw WriterError(where + "names no file");
+    Decoded(link.table, where + "the linked table's");
+    Decoded(link.file, where + "the file's");
+    Decoded(link.connect, where + "the connect string's");
+  }
+}
+
 }  // namespace mkmdb

@@ -15,4 +15,8 @@ void CheckObjectName(const std::string& name, const std::string& what);
 // Checks names, sizes and column counts of every table; throws WriterError.
 void CheckTables(const std::vector<TableSource>& tables);
 
+// Checks that each link has a name no table or other link has, and says where it leads (a
+// file, or an ODBC connect string, and a table there); throws WriterError.
+void CheckLinks(const std::vector<TableSource>& tables, const std::vector<LinkSpec>& links);
+
 }  // namespace mkmdb

@@ -1,5 +1,6 @@
 // Writes the writer-made part of the fuzz seed corpus into a folder: small databases holding
-// every type and every memo storage kind, plain, encoded and in each encrypted form.
+// every type and every memo storage kind, plain, encoded and in each encrypted form, and tables
+// with properties, relationships and links.
 //   jet_fuzz_seeds FOLDER
 #include <cstdio>
 #include <fstream>
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
     protection.accdb = form == mkmdb::Encryption::AgileSha512;
     protection.spinCount = 10;  // the agile form's hashing, cut for speed
     std::ofstream(folder + "/" + name, std::ios::binary)
-        << jettest::DatabaseBytes({jettest::EveryTypeTable()}, protection);
+        << jettest::DatabaseBytes({jettest::EveryTypeTable()}, {}, protection);
   }
+  std::ofstream(folder + "/related.mdb", std::ios::binary)
+      << jettest::DatabaseBytes(jettest::RelatedTables(), jettest::RelatedCatalog());
   return 0;
 }
