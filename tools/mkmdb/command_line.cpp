@@ -15,8 +15,15 @@ Each TABLE is:
   --column NAME:TYPE      adds a column; repeat for each column, in order
   --rows FILE             reads the rows from a tab-separated FILE ("-": standard input)
   --generate N            or makes N rows of numbered values
+  --index NAME:COL[,COL...]  adds an index on the columns named, in that order; a
+                          column followed by " desc" is in descending order
+  --unique                makes the --index just before it unique
+  --primary-key COL[,COL...]  adds the primary key, an index named PrimaryKey that
+                          is unique and whose columns cannot be NULL
 
-A table with neither --rows nor --generate has no rows.
+A table with neither --rows nor --generate has no rows. Indexes cannot hold memo,
+hyperlink, ole or binary columns; a unique index takes a key only once, but keys
+with a NULL column may repeat.
 
 Column types:
   text(N)     text of at most N characters, N from 1 to 255
@@ -60,9 +67,11 @@ names is replaced, the link stays); a folder, device, FIFO or socket is refused.
 Exit status: 0 done, 1 bad input or write error, 2 bad command line or an
 output path that is not a regular file.
 
-Example:
+Examples:
   printf 'Airbus\nBoeing\n\\N\n' |
     mkmdb planes.mdb --table avion --column "marque:text(50)" --rows -
+  mkmdb big.mdb --table t --column id:long --column "nom:text(50)" --generate 1000000 \
+    --primary-key id --index "par_nom:nom desc,id" --unique
 )HELP";
 }
 
@@ -95,7 +104,21 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
       plan.help = true;
       return plan;
     } else if (arg == "--table") {
-      plan.tables.push_back(TablePlan{operand(), {}, {}, {}});
+      plan.tables.push_back(TablePlan{operand(), {}, {}, {}, {}});
+    } else if (arg == "--index") {
+      const std::string& index = operand();
+      current().indexes.push_back(ParseIndexSpec(index));
+    } else if (arg == "--primary-key") {
+      const std::string& columns = operand();
+      TablePlan& table = current();
+      IndexSpec key{"PrimaryKey", ParseIndexColumns(columns), true, true};
+      table.indexes.push_back(std::move(key));
+    } else if (arg == "--unique") {
+      TablePlan& table = current();
+      if (table.indexes.empty()) {
+        throw UsageError("--unique follows no --index of table " + table.name);
+      }
+      table.indexes.back().unique = true;
     } else if (arg == "--column") {
       const std::string& column = operand();
       current().columns.push_back(ParseColumnSpec(column));

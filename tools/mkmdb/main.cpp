@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         sources.push_back(std::make_unique<GeneratedRows>(table.columns, *table.generate));
         rows = sources.back().get();
       }
-      tables.push_back({table.name, table.columns, rows});
+      tables.push_back({table.name, table.columns, rows, table.indexes});
     }
     WriteDatabaseFromSources(plan.output, tables);
   } catch (const DestinationError& e) {

@@ -12,7 +12,10 @@ namespace mkmdb {
 // name it is ("table", "column \"x\" of table avion").
 void CheckObjectName(const std::string& name, const std::string& what);
 
-// Checks names, sizes and column counts of every table; throws WriterError.
+// Checks names, sizes and column counts of every table, and its indexes; throws WriterError.
 void CheckTables(const std::vector<TableSource>& tables);
+
+// The column of `table` named `name` in any letter case, or null.
+const ColumnSpec* FindColumnByName(const TableSource& table, const std::string& name);
 
 }  // namespace mkmdb

@@ -91,8 +91,9 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
     for (std::size_t k = 0; k < jet::kIndexKeyColumns; ++k) {
       std::uint8_t* key = d + 4 + 3 * k;
       const bool used = k < index.keys.size();
+      const bool descending = used && k < index.descending.size() && index.descending[k];
       jet::PutU16(key, used ? index.keys[k] : 0xFFFF);
-      key[2] = used ? jet::kKeyOrderAscending : 0;
+      key[2] = used && !descending ? jet::kKeyOrderAscending : 0;
     }
     const std::size_t after_keys = 4 + 3 * jet::kIndexKeyColumns;
     jet::PutU32(d + after_keys, maps.indexes.at(i).usage);

@@ -1,0 +1,166 @@
+#include "index_key.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "case_fold.h"
+#include "format.h"
+
+namespace jet {
+namespace {
+
+// Inverts the bytes appended since `from`: the descending form of a segment.
+void Invert(std::string& key, std::size_t from) {
+  for (std::size_t i = from; i < key.size(); ++i) key[i] = static_cast<char>(~key[i]);
+}
+
+// Appends `size` little-endian bytes big-endian, the top bit flipped: two's complement numbers
+// then sort as unsigned bytes.
+void AppendSigned(const std::uint8_t* stored, std::size_t size, std::string& key) {
+  for (std::size_t i = size; i-- > 0;) {
+    const std::uint8_t byte = i + 1 == size ? stored[i] ^ 0x80 : stored[i];
+    key.push_back(static_cast<char>(byte));
+  }
+}
+
+// IEEE numbers: positive ones sort as their bits with the sign flipped, negative ones as
+// their bits inverted.
+void AppendReal(const std::uint8_t* stored, std::size_t size, std::string& key) {
+  const bool negative = (stored[size - 1] & 0x80) != 0;
+  for (std::size_t i = size; i-- > 0;) {
+    std::uint8_t byte = stored[i];
+    if (negative) {
+      byte = static_cast<std::uint8_t>(~byte);
+    } else if (i + 1 == size) {
+      byte ^= 0x80;
+    }
+    key.push_back(static_cast<char>(byte));
+  }
+}
+
+void AppendDecimal(const std::uint8_t* stored, std::string& key) {
+  std::uint8_t magnitude[16];
+  bool zero = true;
+  for (std::size_t word = 0; word < 4; ++word) {
+    const std::uint32_t value = GetU32(stored + 1 + 4 * word);
+    for (std::size_t b = 0; b < 4; ++b) {
+      magnitude[4 * word + b] = static_cast<std::uint8_t>(value >> (24 - 8 * b));
+    }
+    zero = zero && value == 0;
+  }
+  const bool negative = (stored[0] & kNumericNegative) != 0 && !zero;
+  key.push_back(negative ? 0x00 : 0x01);
+  for (std::uint8_t byte : magnitude) {
+    key.push_back(static_cast<char>(negative ? static_cast<std::uint8_t>(~byte) : byte));
+  }
+}
+
+}  // namespace
+
+bool KeyType(ColumnType type) {
+  switch (type) {
+    case ColumnType::Bool:
+    case ColumnType::Byte:
+    case ColumnType::Integer:
+    case ColumnType::Long:
+    case ColumnType::Money:
+    case ColumnType::Single:
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+    case ColumnType::Text:
+    case ColumnType::Guid:
+    case ColumnType::Numeric:
+    case ColumnType::BigInt:
+      return true;
+    case ColumnType::Binary:
+    case ColumnType::Ole:
+    case ColumnType::Memo:
+    case ColumnType::Complex:
+      return false;
+  }
+  return false;
+}
+
+void AppendNullKey(bool ascending, std::string& key) {
+  key.push_back(static_cast<char>(ascending ? kKeyNull : static_cast<std::uint8_t>(~kKeyNull)));
+}
+
+void AppendBoolKey(bool yes, bool ascending, std::string& key) {
+  const std::uint8_t byte = yes ? 0x00 : 0xFF;
+  key.push_back(static_cast<char>(ascending ? byte : static_cast<std::uint8_t>(~byte)));
+}
+
+bool AppendStoredKey(ColumnType type, const std::uint8_t* stored, bool ascending,
+                     std::string& key) {
+  if (!KeyType(type) || type == ColumnType::Text || type == ColumnType::Bool) return false;
+  if (stored == nullptr) {
+    AppendNullKey(ascending, key);
+    return true;
+  }
+  const std::size_t from = key.size();
+  key.push_back(static_cast<char>(kKeyAscending));
+  switch (type) {
+    case ColumnType::Byte:
+      key.push_back(static_cast<char>(stored[0]));
+      break;
+    case ColumnType::Integer:
+      AppendSigned(stored, 2, key);
+      break;
+    case ColumnType::Long:
+      AppendSigned(stored, 4, key);
+      break;
+    case ColumnType::Money:
+    case ColumnType::BigInt:
+      AppendSigned(stored, 8, key);
+      break;
+    case ColumnType::Single:
+      AppendReal(stored, 4, key);
+      break;
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+      AppendReal(stored, 8, key);
+      break;
+    case ColumnType::Guid:
+      key.append(reinterpret_cast<const char*>(stored), kGuidSize);
+      break;
+    case ColumnType::Numeric:
+      AppendDecimal(stored, key);
+      break;
+    default:
+      break;
+  }
+  if (!ascending) Invert(key, from);
+  return true;
+}
+
+bool AppendTextKey(std::u16string_view text, bool ascending, std::string& key) {
+  const std::size_t from = key.size();
+  key.push_back(static_cast<char>(kKeyAscending));
+  bool known = true;
+  for (char16_t c : FoldCase(text)) {
+    std::uint8_t code[2] = {};
+    const std::size_t size = TextKeyCode(c, code);
+    if (size > 0) {
+      key.append(reinterpret_cast<const char*>(code), size);
+    } else {
+      // Like UTF-8's three-byte form: no zero byte, order kept, above every known code.
+      known = false;
+      key.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  key.push_back(static_cast<char>(kTextKeyEnd));
+  key.push_back(static_cast<char>(kTextKeyExtrasEnd));
+  if (!ascending) Invert(key, from);
+  return known;
+}
+
+int CompareKeyPrefix(std::string_view key, std::string_view bound) {
+  const std::size_t common = std::min(key.size(), bound.size());
+  const int order = common == 0 ? 0 : std::memcmp(key.data(), bound.data(), common);
+  if (order != 0) return order;
+  return key.size() < bound.size() ? -1 : 0;
+}
+
+}  // namespace jet
