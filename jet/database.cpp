@@ -7,6 +7,8 @@
 #include "definition_reader.h"
 #include "file_context.h"
 #include "file_header.h"
+#include "index_scan.h"
+#include "row_count.h"
 #include "table_scan.h"
 
 namespace jet {
@@ -44,6 +46,16 @@ class FileDatabase : public Database {
 
   std::unique_ptr<Scan> StartScan(const TableDefinition& table) const override {
     return std::make_unique<TableScan>(file_, table);
+  }
+
+  std::unique_ptr<Scan> StartIndexScan(const TableDefinition& table, std::size_t index,
+                                       const KeyRange& range, bool descending) const override {
+    return std::make_unique<IndexScan>(file_, table, index, range, descending);
+  }
+
+  bool CountRows(const TableDefinition& table, std::uint64_t& count,
+                 std::string& error) const override {
+    return CountTableRows(file_->context, table, count, error);
   }
 
   int codePage_ = 0;

@@ -1,6 +1,7 @@
 #include "index_key.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "case_fold.h"
@@ -154,6 +155,125 @@ bool AppendTextKey(std::u16string_view text, bool ascending, std::string& key) {
   key.push_back(static_cast<char>(kTextKeyExtrasEnd));
   if (!ascending) Invert(key, from);
   return known;
+}
+
+bool AppendUtf8TextKey(std::string_view text, bool ascending, std::string& key) {
+  std::u16string units;
+  units.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<std::uint8_t>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                               : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<std::uint8_t>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(c));
+    }
+    i += length;
+  }
+  return AppendTextKey(units, ascending, key);
+}
+
+bool AppendValueKey(const Column& column, const Value& value, bool ascending, std::string& key) {
+  if (!KeyType(column.type)) return false;
+  if (value.kind == ValueKind::Null) {
+    if (column.type == ColumnType::Bool) return false;  // never NULL
+    AppendNullKey(ascending, key);
+    return true;
+  }
+  std::uint8_t stored[kNumericSize] = {};
+  const auto whole = [&](std::int64_t low, std::int64_t high, std::size_t size) {
+    if (value.kind != ValueKind::Integer || value.integer < low || value.integer > high) {
+      return false;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+      stored[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value.integer) >> (8 * i));
+    }
+    return AppendStoredKey(column.type, stored, ascending, key);
+  };
+  switch (column.type) {
+    case ColumnType::Bool:
+      if ((value.kind != ValueKind::Bool && value.kind != ValueKind::Integer) ||
+          (value.integer != 0 && value.integer != 1)) {
+        return false;
+      }
+      AppendBoolKey(value.integer == 1, ascending, key);
+      return true;
+    case ColumnType::Byte:
+      return whole(0, 255, 1);
+    case ColumnType::Integer:
+      return whole(-32768, 32767, 2);
+    case ColumnType::Long:
+      return whole(-2147483648LL, 2147483647LL, 4);
+    case ColumnType::BigInt:
+      return whole(INT64_MIN, INT64_MAX, 8);
+    case ColumnType::Money:
+      if (value.kind != ValueKind::Money) return false;
+      for (std::size_t i = 0; i < 8; ++i) {
+        stored[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value.integer) >> (8 * i));
+      }
+      return AppendStoredKey(column.type, stored, ascending, key);
+    case ColumnType::Single: {
+      if (value.kind != ValueKind::Real) return false;
+      const auto single = static_cast<float>(value.real);
+      if (static_cast<double>(single) != value.real) return false;
+      std::memcpy(stored, &single, sizeof single);
+      return AppendStoredKey(column.type, stored, ascending, key);
+    }
+    case ColumnType::Double:
+    case ColumnType::DateTime:
+      if (value.kind != ValueKind::Real && value.kind != ValueKind::DateTime) return false;
+      std::memcpy(stored, &value.real, sizeof value.real);
+      return AppendStoredKey(column.type, stored, ascending, key);
+    case ColumnType::Guid:
+      if (value.kind != ValueKind::Guid || value.bytes.size() != kGuidSize) return false;
+      return AppendStoredKey(column.type, reinterpret_cast<const std::uint8_t*>(value.bytes.data()),
+                             ascending, key);
+    case ColumnType::Numeric: {
+      // Decimal text: [-]digits[.digits], at most the column's scale after the point.
+      if (value.kind != ValueKind::Decimal) return false;
+      const std::string& text = value.bytes;
+      std::size_t at = text.size() > 0 && text[0] == '-' ? 1 : 0;
+      unsigned __int128 scaled = 0;
+      int fraction = -1;
+      bool digits = false;
+      for (; at < text.size(); ++at) {
+        if (text[at] == '.' && fraction < 0) {
+          fraction = 0;
+          continue;
+        }
+        if (text[at] < '0' || text[at] > '9') return false;
+        if (scaled > (~static_cast<unsigned __int128>(0) >> 1) / 10) return false;
+        scaled = scaled * 10 + static_cast<unsigned>(text[at] - '0');
+        digits = true;
+        if (fraction >= 0) ++fraction;
+      }
+      if (!digits || fraction > column.scale) return false;
+      for (int i = std::max(fraction, 0); i < column.scale; ++i) {
+        if (scaled > (~static_cast<unsigned __int128>(0) >> 1) / 10) return false;
+        scaled *= 10;
+      }
+      stored[0] = text[0] == '-' ? kNumericNegative : 0;
+      for (std::size_t word = 0; word < 4; ++word) {
+        PutU32(stored + 1 + 4 * word, static_cast<std::uint32_t>(scaled >> (32 * (3 - word))));
+      }
+      return AppendStoredKey(column.type, stored, ascending, key);
+    }
+    case ColumnType::Text:
+      if (value.kind != ValueKind::Text) return false;
+      return AppendUtf8TextKey(value.bytes, ascending, key);
+    default:
+      return false;
+  }
 }
 
 int CompareKeyPrefix(std::string_view key, std::string_view bound) {

@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "table_definition.h"
+#include "value.h"
 
 namespace jet {
 
@@ -45,6 +46,17 @@ void AppendNullKey(bool ascending, std::string& key);
 // up holding its UTF-16 unit: such keys keep distinct texts apart and in order, but are not the
 // bytes Access writes. Returns whether every character had a known code.
 bool AppendTextKey(std::u16string_view text, bool ascending, std::string& key);
+// The same from UTF-8; false also for bytes that are not UTF-8 (the key is then incomplete).
+bool AppendUtf8TextKey(std::string_view text, bool ascending, std::string& key);
+
+// Appends the segment of key column `column` for a value in the form the reader decodes values
+// (Value): an integer for Byte, Integer, Long, 64-bit and Yes/No (0 or 1) columns, a Money
+// integer for Currency, a real number for Single, Double and Date/Time, decimal text for
+// Decimal, 16 bytes for Replication IDs, UTF-8 for Text, or NULL. False when the column's
+// key cannot hold that value exactly: another kind of value, a number outside the column's
+// range or between its values, decimal text beyond its scale, or text with a character whose
+// code Access's keys are not known to use (the key is then incomplete).
+bool AppendValueKey(const Column& column, const Value& value, bool ascending, std::string& key);
 
 // Compares the key part `key` of an index entry with a bound given as the key bytes of the
 // index's leading columns: <0, 0 or >0 as the entry's leading columns sort before, equal to or

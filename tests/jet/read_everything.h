@@ -1,6 +1,7 @@
 // Reads a whole database the way a program using the reader would: every table's definition,
-// every row, every value. Shared by the mutation test, the regression files and the fuzz
-// target, which all require the same of any input: success or errors that say something.
+// every row, every value, every index walked both ways, the row counts. Shared by the mutation
+// test, the regression files and the fuzz target, which all require the same of any input:
+// success or errors that say something, and never rows an index or a count gets wrong.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,12 @@ struct ReadOutcome {
   std::size_t tables = 0;     // definitions read
   std::size_t rows = 0;
   std::size_t values = 0;
-  std::vector<std::string> errors;  // from opening, definitions, scans and values
+  std::size_t indexRows = 0;        // rows met by walks over indexes
+  std::vector<std::string> errors;  // from opening, definitions, scans, values and indexes
   bool silentFailure = false;       // some failure came without a message
+  // A walk over a whole index that ended without error met other rows than the table's scan
+  // (which ended without error), or a row count without error differs from the scan's.
+  std::vector<std::string> wrongRows;
 };
 
 // Opens `bytes` (from memory) or the file at `path` and reads everything in it.

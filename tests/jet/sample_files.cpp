@@ -74,6 +74,20 @@ mkmdb::TableSpec MemoTable() {
   return table;
 }
 
+mkmdb::TableSpec IndexedTable() {
+  mkmdb::TableSpec table{"indexed",
+                         {{"n", mkmdb::ColumnType::Long},
+                          {"name", mkmdb::ColumnType::Text, 30},
+                          {"day", mkmdb::ColumnType::DateTime}},
+                         {}};
+  for (int i = 0; i < 1500; ++i) {
+    table.rows.push_back({std::to_string(i * 7 % 1500), "name " + std::to_string(i % 97),
+                          i % 13 == 0 ? mkmdb::Value() : mkmdb::Value("2000-01-01")});
+  }
+  table.indexes = {{"PrimaryKey", {{"n"}}, true, true}, {"by_name", {{"name", true}, {"day"}}}};
+  return table;
+}
+
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables) {
   std::string path = (std::filesystem::temp_directory_path() / "jet-sample-XXXXXX").string();
   const int fd = mkstemp(path.data());

@@ -17,6 +17,9 @@ std::string MemoText(std::size_t characters, bool wide);
 mkmdb::TableSpec EveryTypeTable();
 // A table "memos" whose rows hold memo values of every storage kind.
 mkmdb::TableSpec MemoTable();
+// A table "indexed" with a primary key and a two-column index (text descending, dates with
+// NULLs) over enough rows for trees of two levels.
+mkmdb::TableSpec IndexedTable();
 
 // Writes `tables` to a file and returns its bytes (the file is removed again).
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables);

@@ -11,7 +11,6 @@ namespace {
 
 // Unknown 32-bit value that Access repeats in the header and in every column descriptor.
 constexpr std::uint32_t kDefinitionStamp = 0x659;
-constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kHeaderSize = 0x3F;
 constexpr std::size_t kDescriptorSize = 25;
 constexpr std::size_t kContinuationHeader = 8;
@@ -74,7 +73,7 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
       d[11] = column->precision;
       d[12] = column->scale;
     } else {
-      jet::PutU16(d + 11, kSortOrderGeneral);
+      jet::PutU16(d + 11, jet::kSortOrderGeneral);
     }
     d[15] = column->flags;
     d[16] = column->compression;

@@ -1,5 +1,5 @@
 // Writes the writer-made part of the fuzz seed corpus into a folder: small databases holding
-// every type and every memo storage kind.
+// every type, every memo storage kind and indexes of two levels.
 //   jet_fuzz_seeds FOLDER
 #include <cstdio>
 #include <fstream>
@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
       {"memos.mdb", {jettest::MemoTable()}},
       {"two_tables.mdb", {jettest::EveryTypeTable(), jettest::MemoTable()}},
       {"empty_table.mdb", {{"empty", {{"name", mkmdb::ColumnType::Text, 10}}, {}}}},
+      {"indexed.mdb", {jettest::IndexedTable()}},
   };
   for (const auto& [name, tables] : seeds) {
     std::ofstream(folder + "/" + name, std::ios::binary) << jettest::DatabaseBytes(tables);
