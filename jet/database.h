@@ -3,6 +3,7 @@
 // and every scan owns its page buffers.
 #pragma once
 
+#include "index_page_cache.h"
 #include "key_range.h"
 #include "scan.h"
 #include "table_definition.h"
@@ -53,13 +54,16 @@ class Database {
   // form is known: not Jet 3 text, nor text with characters index_key.h has no code for). A
   // broken index ends the pass with Error() set, never with rows it does not hold; a pass over
   // the whole index also checks that it met every row of the table.
+  // `cache`, when given, keeps the pages read for later walks (see IndexPageCache); it must
+  // outlive the scan.
   virtual std::unique_ptr<Scan> StartIndexScan(const TableDefinition& table, std::size_t index,
-                                               const KeyRange& range,
-                                               bool descending = false) const = 0;
+                                               const KeyRange& range, bool descending = false,
+                                               IndexPageCache* cache = nullptr) const = 0;
 
   // The number of rows of `table`, counted from the row tables of its data pages (the pages its
   // usage map lists), without reading the rows; the definition's stored count is not trusted.
-  // False with `error` when the map or a page is broken.
+  // False with `error` when the map or a page is broken. The count is kept: later calls for the
+  // table answer at once.
   virtual bool CountRows(const TableDefinition& table, std::uint64_t& count,
                          std::string& error) const = 0;
 };

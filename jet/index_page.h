@@ -1,5 +1,5 @@
 // One page of an index tree, read and checked: its kind, its links to the pages beside and below
-// it, and its entries with their shared prefix put back.
+// it, and its entries, compared and copied out with their shared prefix put back.
 //
 // A page starts with its type (kPageIndexNode or kPageIndexLeaf), the table definition page it
 // belongs to, the pages before and after it on its level and, on node pages, the tail (the
@@ -28,24 +28,39 @@ class IndexPage {
             std::string& error);
 
   std::uint32_t number() const { return number_; }
+  std::uint32_t tablePage() const { return tablePage_; }
   bool leaf() const { return leaf_; }
   std::uint32_t previous() const { return previous_; }
   std::uint32_t next() const { return next_; }
   std::uint32_t tail() const { return tail_; }
 
-  std::size_t size() const { return ends_.size(); }
-  // The whole entry; its key (without row pointer and lower page); its row pointer
-  // (page << 8 | row); on node pages, its lower page.
-  std::string_view Entry(std::size_t i) const;
-  std::string_view Key(std::size_t i) const;
+  std::size_t size() const { return starts_.size(); }
+  // Entry `i` whole, into `out`.
+  void Entry(std::size_t i, std::string& out) const;
+  // How entry `i`'s key (without row pointer and lower page) sorts against `bound`, the key
+  // bytes of the index's first columns: as CompareKeyPrefix does.
+  int CompareKey(std::size_t i, std::string_view bound) const;
+  // Entry `i`'s key, into `out`.
+  void Key(std::size_t i, std::string& out) const;
+  // Its row pointer (page << 8 | row) and, on node pages, its lower page.
   std::uint32_t RowPointer(std::size_t i) const;
   std::uint32_t Child(std::size_t i) const;
 
  private:
+  std::size_t EntrySize(std::size_t i) const { return prefix(i) + stored(i); }
+  std::size_t KeySize(std::size_t i) const;
+  std::size_t prefix(std::size_t i) const { return i == 0 ? 0 : prefix_; }
+  std::size_t stored(std::size_t i) const { return ends_[i] - starts_[i]; }
+  // Byte `at` of entry `i`.
+  std::uint8_t Byte(std::size_t i, std::size_t at) const;
+  std::uint32_t BigEndian(std::size_t i, std::size_t at, std::size_t size) const;
+
   std::vector<std::uint8_t> page_;
-  std::string bytes_;               // the entries, whole, one after another
-  std::vector<std::uint32_t> ends_;  // where each entry ends in bytes_
+  std::vector<std::uint16_t> starts_;  // where each entry's stored bytes lie in page_
+  std::vector<std::uint16_t> ends_;
+  std::size_t prefix_ = 0;  // bytes of the first entry every later one begins with
   std::uint32_t number_ = 0;
+  std::uint32_t tablePage_ = 0;
   bool leaf_ = false;
   std::uint32_t previous_ = 0, next_ = 0, tail_ = 0;
 };

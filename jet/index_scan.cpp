@@ -8,14 +8,16 @@
 namespace jet {
 
 IndexScan::IndexScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table,
-                     std::size_t index, const KeyRange& range, bool descending)
+                     std::size_t index, const KeyRange& range, bool descending,
+                     IndexPageCache* cache)
     : file_(std::move(file)),
       context_(file_->context),
-      table_(table),
+      rows_(file_, table),
+      table_(rows_.definition()),
       index_(index),
       range_(range),
       descending_(descending),
-      rows_(file_, table) {
+      cache_(cache) {
   prefix_ = "table " + Quoted(table_.name) + ": ";
   if (index_ < table_.indexes.size()) {
     prefix_ += "index " + Quoted(table_.indexes[index_].name) + ": ";
@@ -28,11 +30,26 @@ bool IndexScan::Fail(const std::string& why) {
   return false;
 }
 
-bool IndexScan::InRange(std::string_view key) const {
+std::shared_ptr<const IndexPage> IndexScan::Load(std::uint32_t number) {
+  if (cache_ != nullptr) {
+    std::shared_ptr<const IndexPage> kept = cache_->Find(number);
+    if (kept != nullptr && kept->tablePage() == table_.definitionPage) return kept;
+  }
+  auto page = std::make_shared<IndexPage>();
+  std::string why;
+  if (!page->Read(context_, number, table_.definitionPage, why)) {
+    Fail(why);
+    return nullptr;
+  }
+  if (cache_ != nullptr) cache_->Keep(page);
+  return page;
+}
+
+bool IndexScan::InRange(std::size_t at) const {
   // Walking forwards, the high bound ends the walk; backwards, the low one.
   const std::optional<KeyBound>& bound = descending_ ? range_.low : range_.high;
   if (!bound) return true;
-  const int order = CompareKeyPrefix(key, bound->key);
+  const int order = leaf_->CompareKey(at, bound->key);
   if (descending_) return bound->inclusive ? order >= 0 : order > 0;
   return bound->inclusive ? order <= 0 : order < 0;
 }
@@ -47,29 +64,44 @@ bool IndexScan::Descend() {
   // subtree to take is the first whose last entry reaches the start (forwards) or passes it
   // (backwards); past every entry lies the tail.
   const std::optional<KeyBound>& bound = descending_ ? range_.high : range_.low;
-  const auto reaches = [&](std::string_view key) {
+  const auto reaches = [&](const IndexPage& page, std::size_t at) {
     if (!bound) return !descending_;
-    const int order = CompareKeyPrefix(key, bound->key);
+    const int order = page.CompareKey(at, bound->key);
     if (descending_) return bound->inclusive ? order > 0 : order >= 0;
     return bound->inclusive ? order >= 0 : order > 0;
   };
   std::uint32_t page = table_.indexes[index_].firstPage;
-  std::string why;
   for (int level = 0; level < kMaxIndexLevels; ++level) {
-    IndexPage& current = node_;
-    if (!current.Read(context_, page, table_.definitionPage, why)) return Fail(why);
+    std::shared_ptr<const IndexPage> loaded = Load(page);
+    if (loaded == nullptr) return false;
+    const IndexPage& current = *loaded;
     if (current.leaf()) {
-      std::swap(leaf_, node_);
+      leaf_ = std::move(loaded);
       ++leaves_;
-      std::size_t first = 0;
-      while (first < leaf_.size() && !reaches(leaf_.Key(first))) ++first;
+      // The first entry that reaches the start: entries ascend, so a binary search finds it.
+      std::size_t first = 0, last = leaf_->size();
+      while (first < last) {
+        const std::size_t middle = first + (last - first) / 2;
+        if (reaches(*leaf_, middle)) {
+          last = middle;
+        } else {
+          first = middle + 1;
+        }
+      }
       // Forwards: the first entry that reaches the start; backwards: the one before it.
       position_ = descending_ ? static_cast<std::ptrdiff_t>(first) - 1
                               : static_cast<std::ptrdiff_t>(first);
       return true;
     }
-    std::size_t i = 0;
-    while (i < current.size() && !reaches(current.Key(i))) ++i;
+    std::size_t i = 0, end = current.size();
+    while (i < end) {
+      const std::size_t middle = i + (end - i) / 2;
+      if (reaches(current, middle)) {
+        end = middle;
+      } else {
+        i = middle + 1;
+      }
+    }
     if (i < current.size()) {
       page = current.Child(i);
     } else if (current.tail() != 0) {
@@ -85,16 +117,19 @@ bool IndexScan::Descend() {
 }
 
 bool IndexScan::NextLeaf() {
-  const std::uint32_t page = descending_ ? leaf_.previous() : leaf_.next();
+  const std::uint32_t from = leaf_->number();
+  const std::uint32_t page = descending_ ? leaf_->previous() : leaf_->next();
   if (page == 0) return false;
   if (leaves_ >= context_.pageCount) return Fail("its leaves loop");
-  std::string why;
-  if (!leaf_.Read(context_, page, table_.definitionPage, why)) return Fail(why);
-  if (!leaf_.leaf()) {
-    return Fail("leaf page " + std::to_string(page) + " is followed by a node page");
+  std::shared_ptr<const IndexPage> loaded = Load(page);
+  if (loaded == nullptr) return false;
+  if (!loaded->leaf()) {
+    return Fail("leaf page " + std::to_string(from) + " is followed by node page " +
+                std::to_string(page));
   }
+  leaf_ = std::move(loaded);
   ++leaves_;
-  position_ = descending_ ? static_cast<std::ptrdiff_t>(leaf_.size()) - 1 : 0;
+  position_ = descending_ ? static_cast<std::ptrdiff_t>(leaf_->size()) - 1 : 0;
   return true;
 }
 
@@ -105,17 +140,17 @@ bool IndexScan::Step() {
   } else {
     position_ += descending_ ? -1 : 1;
   }
-  while (position_ < 0 || static_cast<std::size_t>(position_) >= leaf_.size()) {
+  while (position_ < 0 || static_cast<std::size_t>(position_) >= leaf_->size()) {
     if (!NextLeaf()) return false;
   }
-  const std::string_view entry = leaf_.Entry(static_cast<std::size_t>(position_));
+  leaf_->Entry(static_cast<std::size_t>(position_), entry_);
   // Entries sort by all their bytes, from leaf to leaf too: one out of order means the leaves
   // or their links are broken (and a loop would meet an entry again).
-  const std::string_view last(last_);
-  if (met_ > 0 && (descending_ ? !(last > entry) : !(last < entry))) {
-    return Fail("index page " + std::to_string(leaf_.number()) + " holds an entry out of order");
+  if (met_ > 0 && (descending_ ? !(last_ > entry_) : !(last_ < entry_))) {
+    return Fail("index page " + std::to_string(leaf_->number()) +
+                " holds an entry out of order");
   }
-  last_.assign(entry);
+  std::swap(last_, entry_);
   ++met_;
   return true;
 }
@@ -154,9 +189,10 @@ bool IndexScan::CheckRow() {
       AppendStoredKey(column.type, data, part.ascending, key_);
     }
   }
-  if (key_ != leaf_.Key(static_cast<std::size_t>(position_))) {
+  leaf_->Key(static_cast<std::size_t>(position_), entry_);
+  if (key_ != entry_) {
     return Fail("the entry for " + RowPointerText(static_cast<std::uint32_t>(rows_.RowId())) +
-                " on index page " + std::to_string(leaf_.number()) +
+                " on index page " + std::to_string(leaf_->number()) +
                 " does not hold the row's key");
   }
   return true;
@@ -187,13 +223,13 @@ bool IndexScan::Next() {
     return false;
   }
   const auto at = static_cast<std::size_t>(position_);
-  if (!InRange(leaf_.Key(at))) {
+  if (!InRange(at)) {
     done_ = true;
     return false;
   }
-  const std::uint32_t pointer = leaf_.RowPointer(at);
+  const std::uint32_t pointer = leaf_->RowPointer(at);
   if (!rows_.MoveTo(pointer)) {
-    return Fail("index page " + std::to_string(leaf_.number()) + " leads to " +
+    return Fail("index page " + std::to_string(leaf_->number()) + " leads to " +
                 RowPointerText(pointer) + ": " + rows_.Error());
   }
   return CheckRow();

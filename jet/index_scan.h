@@ -7,6 +7,7 @@
 #include <string>
 
 #include "index_page.h"
+#include "index_page_cache.h"
 #include "key_range.h"
 #include "scan.h"
 #include "table_scan.h"
@@ -19,8 +20,9 @@ inline constexpr int kMaxIndexLevels = 32;
 
 class IndexScan : public Scan {
  public:
+  // `cache`, when not null, keeps the pages read for later walks.
   IndexScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table, std::size_t index,
-            const KeyRange& range, bool descending);
+            const KeyRange& range, bool descending, IndexPageCache* cache);
 
   bool Next() override;
   const std::string& Error() const override { return error_; }
@@ -31,6 +33,9 @@ class IndexScan : public Scan {
 
  private:
   bool Fail(const std::string& why);
+  // Page `number` of this table's indexes, read and checked (or kept from before); null with
+  // the walk failed.
+  std::shared_ptr<const IndexPage> Load(std::uint32_t number);
   // Goes down from the root to the leaf holding the first entry of the walk.
   bool Descend();
   // Moves to the next entry in walk order, loading the leaf beside when this one is done.
@@ -38,25 +43,27 @@ class IndexScan : public Scan {
   bool Step();
   // Loads the leaf beside the current one in walk order; false at the end of the level.
   bool NextLeaf();
-  bool InRange(std::string_view key) const;
+  // Whether entry `at` of the current leaf lies within the range's far bound.
+  bool InRange(std::size_t at) const;
   // Whether the current row holds the current entry's key; false with error_ set if not.
   bool CheckRow();
 
   std::shared_ptr<const OpenFile> file_;
   const FileContext& context_;
-  TableDefinition table_;
+  TableScan rows_;  // reads the rows entries lead to
+  const TableDefinition& table_;  // the row reader's
   std::size_t index_;
   KeyRange range_;
   bool descending_;
   std::string prefix_;  // table "t": index "i":
-  TableScan rows_;
 
-  IndexPage leaf_;
-  IndexPage node_;
+  IndexPageCache* cache_;
+  std::shared_ptr<const IndexPage> leaf_;
   std::ptrdiff_t position_ = -1;  // the current entry in leaf_
   bool started_ = false;
   bool done_ = false;
   std::string last_;  // the last entry met, whole: the next must sort after it (or before)
+  std::string entry_;  // scratch: the current entry, or its key
   std::uint64_t met_ = 0;
   std::uint32_t leaves_ = 0;
   std::string error_;

@@ -25,45 +25,49 @@ bool CountTableRows(const FileContext& file, const TableDefinition& table, std::
     error = prefix + why;
     return false;
   }
-  // The header and the offset table: most pages' fit in the first bytes read; a page listing
-  // more rows is read again as far as its table goes.
-  const std::size_t firstRead = std::min<std::size_t>(layout.pageSize, 1024);
-  std::vector<std::uint8_t> head(layout.pageSize);
-  std::uint32_t page = 0;
-  while (map.Next(page, why)) {
-    const std::uint64_t at = static_cast<std::uint64_t>(page) * layout.pageSize;
-    if (!file.source->ReadAt(at, firstRead, head.data())) {
-      error = prefix + "page " + std::to_string(page) + " cannot be read";
+  // Pages are read in runs of consecutive pages, a few reads for a whole table; each page's
+  // header and offset table are all that is looked at.
+  constexpr std::size_t kRunPages = 64;
+  std::vector<std::uint8_t> run(kRunPages * layout.pageSize);
+  const auto countRun = [&](std::uint32_t first, std::size_t pages) {
+    const std::uint64_t at = static_cast<std::uint64_t>(first) * layout.pageSize;
+    if (!file.source->ReadAt(at, pages * layout.pageSize, run.data())) {
+      error = prefix + "pages " + std::to_string(first) + " to " +
+              std::to_string(first + pages - 1) + " cannot be read";
       return false;
     }
-    if (head[0] != kPageData) {
-      // DataPageRows says what the page is instead.
+    for (std::size_t k = 0; k < pages; ++k) {
+      const std::uint32_t page = first + static_cast<std::uint32_t>(k);
+      const std::uint8_t* head = run.data() + k * layout.pageSize;
       std::uint16_t rows = 0;
-      DataPageRows(layout, head.data(), page, rows, why);
-      error = prefix + "its usage map lists page " + std::to_string(page) + ": " + why;
-      return false;
+      std::string problem;
+      if (!DataPageRows(layout, head, page, rows, problem)) {
+        error = prefix + "its usage map lists page " + std::to_string(page) + ": " + problem;
+        return false;
+      }
+      const std::uint32_t owner = GetU32(head + layout.dataOwner);
+      if (owner != table.definitionPage) {
+        error = prefix + "its usage map lists data page " + std::to_string(page) +
+                ", which belongs to the table defined on page " + std::to_string(owner);
+        return false;
+      }
+      for (std::size_t i = 0; i < rows; ++i) {
+        if (!(GetU16(head + layout.dataRowCount + 2 + 2 * i) & kRowDeleted)) ++count;
+      }
     }
-    const std::uint32_t owner = GetU32(head.data() + layout.dataOwner);
-    if (owner != table.definitionPage) {
-      error = prefix + "its usage map lists data page " + std::to_string(page) +
-              ", which belongs to the table defined on page " + std::to_string(owner);
-      return false;
+    return true;
+  };
+  std::uint32_t page = 0, first = 0;
+  std::size_t pages = 0;
+  while (map.Next(page, why)) {
+    if (pages > 0 && (page != first + pages || pages == kRunPages)) {
+      if (!countRun(first, pages)) return false;
+      pages = 0;
     }
-    const std::uint16_t rows = GetU16(head.data() + layout.dataRowCount);
-    const std::size_t tableEnd = layout.dataRowCount + 2 + 2 * std::size_t{rows};
-    if (tableEnd > layout.pageSize) {
-      error = prefix + "data page " + std::to_string(page) + " lists " + std::to_string(rows) +
-              " rows, more than a page holds";
-      return false;
-    }
-    if (tableEnd > firstRead && !file.source->ReadAt(at, tableEnd, head.data())) {
-      error = prefix + "page " + std::to_string(page) + " cannot be read";
-      return false;
-    }
-    for (std::size_t i = 0; i < rows; ++i) {
-      if (!(GetU16(head.data() + layout.dataRowCount + 2 + 2 * i) & kRowDeleted)) ++count;
-    }
+    if (pages == 0) first = page;
+    ++pages;
   }
+  if (why.empty() && pages > 0 && !countRun(first, pages)) return false;
   if (!why.empty()) {
     error = prefix + why;
     return false;

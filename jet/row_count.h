@@ -1,6 +1,6 @@
 // Counting a table's rows from the row tables of its data pages: the pages its usage map lists,
-// and on each page the offset table's entries that are not deleted. Only the first bytes of each
-// page are read, never the rows.
+// and on each page the offset table's entries that are not deleted. The rows themselves are
+// never decoded.
 #pragma once
 
 #include <cstdint>

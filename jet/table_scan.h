@@ -23,6 +23,7 @@ class TableScan : public Scan {
   const std::string& Error() const override { return error_; }
   void Read(std::size_t column, Value& out) override;
   std::int64_t RowId() const override { return rowId_; }
+  const TableDefinition& definition() const { return table_; }
 
   // Makes the row `rowId` (a row pointer) names current, as Next does with the rows it meets:
   // false, with Error() saying why, when it leads off the table's data pages or to a deleted

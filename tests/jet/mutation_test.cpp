@@ -230,7 +230,7 @@ std::vector<Base> Bases() {
   std::vector<Base> bases;
   bases.push_back({"every type and memo kind", DatabaseBytes({EveryTypeTable(), MemoTable()}),
                    1800});
-  bases.push_back({"indexes of two levels", DatabaseBytes({IndexedTable()}), 700});
+  bases.push_back({"indexes of two levels", DatabaseBytes({IndexedTable()}), 400});
   mkmdb::TableSpec wide{"wide", {}, {{}}};
   for (int i = 0; i < 120; ++i) {
     wide.columns.push_back({"column with a long name " + std::to_string(i),

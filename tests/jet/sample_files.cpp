@@ -80,8 +80,8 @@ mkmdb::TableSpec IndexedTable() {
                           {"name", mkmdb::ColumnType::Text, 30},
                           {"day", mkmdb::ColumnType::DateTime}},
                          {}};
-  for (int i = 0; i < 1500; ++i) {
-    table.rows.push_back({std::to_string(i * 7 % 1500), "name " + std::to_string(i % 97),
+  for (int i = 0; i < 1000; ++i) {
+    table.rows.push_back({std::to_string(i * 7 % 1000), "name " + std::to_string(i % 97),
                           i % 13 == 0 ? mkmdb::Value() : mkmdb::Value("2000-01-01")});
   }
   table.indexes = {{"PrimaryKey", {{"n"}}, true, true}, {"by_name", {{"name", true}, {"day"}}}};
