@@ -3,6 +3,7 @@
 #include "column_description.h"
 #include "date_text.h"
 #include "engine.h"
+#include "index_plan.h"
 #include "jet/date_time.h"
 #include "jet/value_decoding.h"
 
@@ -27,6 +28,7 @@ struct JetCursor : sqlite3_vtab_cursor {
   std::unique_ptr<jet::Scan> scan;
   bool atEnd = true;
   jet::Value value;
+  jet::IndexPageCache indexPages;  // kept from one Filter to the next (a join's lookups)
 };
 
 std::string Quoted(const std::string& name) {
@@ -105,13 +107,10 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// Every plan is a full scan: the reader keeps no index order. The stored row count makes the
-// cost, so that joins put the smaller table outside.
+// A full scan, or a read through an index (index_plan.h). The stored row count makes the
+// costs, so that joins put the smaller table outside.
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
-  auto* self = static_cast<JetVtab*>(vtab);
-  double rows = static_cast<double>(self->table->definition.storedRowCount) + 1;
-  info->estimatedCost = rows;
-  info->estimatedRows = static_cast<sqlite3_int64>(rows);
+  PlanTableRead(static_cast<JetVtab*>(vtab)->table->definition, info);
   return SQLITE_OK;
 }
 
@@ -135,10 +134,11 @@ int Advance(JetCursor* cursor) {
   return SQLITE_OK;
 }
 
-int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
+int Filter(sqlite3_vtab_cursor* base, int plan, const char*, int argc, sqlite3_value** argv) {
   auto* cursor = static_cast<JetCursor*>(base);
   auto* vtab = static_cast<JetVtab*>(base->pVtab);
-  cursor->scan = vtab->engine->database().StartScan(vtab->table->definition);
+  cursor->scan = StartPlannedRead(vtab->engine->database(), vtab->table->definition,
+                                  cursor->indexPages, plan, argc, argv);
   if (!cursor->scan) {
     cursor->atEnd = true;
     vtab->engine->failureState = "HY000";
