@@ -49,7 +49,8 @@ class Database {
 
   // Starts a pass over the rows of `table` in the order of its index `index` (a position in
   // table.indexes), ascending or, with `descending`, from the last key back, limited to the
-  // keys of `range`. Each entry is checked on the way: index pages must be the table's, their
+  // keys of `range` (bounds on an index with text keys only in Jet 4 files, whose text keys
+  // are known; elsewhere such a pass fails at once). Each entry is checked on the way: index pages must be the table's, their
   // entries in order, and the row an entry leads to must hold the entry's key (where the key's
   // form is known: not Jet 3 text, nor text with characters index_key.h has no code for). A
   // broken index ends the pass with Error() set, never with rows it does not hold; a pass over

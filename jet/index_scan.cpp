@@ -63,6 +63,14 @@ bool IndexScan::Descend() {
   // last entry at or before the high bound. A node entry is the last entry below it, so the
   // subtree to take is the first whose last entry reaches the start (forwards) or passes it
   // (backwards); past every entry lies the tail.
+  // Bounds on text need Access's text keys, known for Jet 4 files only.
+  if ((range_.low || range_.high) && context_.version != Version::Jet4) {
+    for (const IndexKey& key : table_.indexes[index_].keys) {
+      if (table_.columns.at(key.column).type == ColumnType::Text) {
+        return Fail("its text keys are not known for files of this version: walk it whole");
+      }
+    }
+  }
   const std::optional<KeyBound>& bound = descending_ ? range_.high : range_.low;
   const auto reaches = [&](const IndexPage& page, std::size_t at) {
     if (!bound) return !descending_;

@@ -158,7 +158,7 @@ Segment Whole(std::int64_t value, bool inclusive) {
   return s;
 }
 
-Segment Outcome_(Outcome outcome) {
+Segment Only(Outcome outcome) {
   Segment s;
   s.outcome = outcome;
   return s;
@@ -173,8 +173,8 @@ Segment WholeBound(sqlite3_value* v, Side side, bool inclusive, std::int64_t low
     n = static_cast<long double>(sqlite3_value_int64(v));
   } else if (sqlite3_value_type(v) == SQLITE_FLOAT) {
     const double r = sqlite3_value_double(v);
-    if (std::isnan(r)) return Outcome_(Outcome::Scan);
-    if (side == Side::Equal && r != std::floor(r)) return Outcome_(Outcome::NoRows);
+    if (std::isnan(r)) return Only(Outcome::Scan);
+    if (side == Side::Equal && r != std::floor(r)) return Only(Outcome::NoRows);
     if (side == Side::Low && r != std::floor(r)) {
       n = std::ceil(static_cast<long double>(r));
       inclusive = true;
@@ -185,15 +185,15 @@ Segment WholeBound(sqlite3_value* v, Side side, bool inclusive, std::int64_t low
       n = r;
     }
   } else if (sqlite3_value_type(v) == SQLITE_NULL) {
-    return Outcome_(Outcome::NoRows);  // nothing equals or compares with NULL
+    return Only(Outcome::NoRows);  // nothing equals or compares with NULL
   } else {
-    return Outcome_(Outcome::Scan);
+    return Only(Outcome::Scan);
   }
   if (n < static_cast<long double>(low)) {
-    return Outcome_(side == Side::Low ? Outcome::NoBound : Outcome::NoRows);
+    return Only(side == Side::Low ? Outcome::NoBound : Outcome::NoRows);
   }
   if (n > static_cast<long double>(high)) {
-    return Outcome_(side == Side::High ? Outcome::NoBound : Outcome::NoRows);
+    return Only(side == Side::High ? Outcome::NoBound : Outcome::NoRows);
   }
   s = Whole(static_cast<std::int64_t>(n), inclusive);
   s.value.kind = kind;
@@ -208,18 +208,18 @@ Segment RealBound(sqlite3_value* v, Side side, bool inclusive, bool single) {
     r = static_cast<double>(sqlite3_value_int64(v));
     if (static_cast<long double>(r) != static_cast<long double>(sqlite3_value_int64(v))) {
       // Beyond 2^53: the nearest doubles on each side keep every match.
-      if (side == Side::Equal) return Outcome_(Outcome::NoRows);
+      if (side == Side::Equal) return Only(Outcome::NoRows);
       inclusive = true;
       r = std::nextafter(r, side == Side::Low ? -INFINITY : INFINITY);
     }
   } else if (sqlite3_value_type(v) == SQLITE_FLOAT) {
     r = sqlite3_value_double(v);
   } else if (sqlite3_value_type(v) == SQLITE_NULL) {
-    return Outcome_(Outcome::NoRows);
+    return Only(Outcome::NoRows);
   } else {
-    return Outcome_(Outcome::Scan);
+    return Only(Outcome::Scan);
   }
-  if (std::isnan(r)) return Outcome_(Outcome::Scan);
+  if (std::isnan(r)) return Only(Outcome::Scan);
   Segment s;
   s.outcome = Outcome::Bound;
   s.inclusive = inclusive;
@@ -227,10 +227,10 @@ Segment RealBound(sqlite3_value* v, Side side, bool inclusive, bool single) {
   if (single) {
     float f = static_cast<float>(r);
     if (static_cast<double>(f) != r) {
-      if (side == Side::Equal) return Outcome_(Outcome::NoRows);
+      if (side == Side::Equal) return Only(Outcome::NoRows);
       if (std::isinf(f)) {
         const bool above = r > 0;
-        return Outcome_((side == Side::Low) == above ? Outcome::NoRows : Outcome::NoBound);
+        return Only((side == Side::Low) == above ? Outcome::NoRows : Outcome::NoBound);
       }
       if (side == Side::Low && static_cast<double>(f) > r) f = std::nextafter(f, -INFINITY);
       if (side == Side::High && static_cast<double>(f) < r) f = std::nextafter(f, INFINITY);
@@ -248,10 +248,10 @@ Segment RealBound(sqlite3_value* v, Side side, bool inclusive, bool single) {
 // backwards, so a side becomes the whole day.
 Segment DateBound(sqlite3_value* v, Side side, bool inclusive) {
   const int type = sqlite3_value_type(v);
-  if (type == SQLITE_NULL) return Outcome_(Outcome::NoRows);
-  if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return Outcome_(Outcome::Scan);
+  if (type == SQLITE_NULL) return Only(Outcome::NoRows);
+  if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return Only(Outcome::Scan);
   const double linear = sqlite3_value_double(v);
-  if (std::isnan(linear)) return Outcome_(Outcome::Scan);
+  if (std::isnan(linear)) return Only(Outcome::Scan);
   Segment s;
   s.outcome = Outcome::Bound;
   s.inclusive = inclusive;
@@ -269,10 +269,10 @@ Segment DateBound(sqlite3_value* v, Side side, bool inclusive) {
     s.inclusive = true;
   }
   if (s.value.real < jet::kFirstDay - 1) {
-    return Outcome_(side == Side::Low ? Outcome::NoBound : Outcome::NoRows);
+    return Only(side == Side::Low ? Outcome::NoBound : Outcome::NoRows);
   }
   if (s.value.real > jet::kLastDay + 1) {
-    return Outcome_(side == Side::High ? Outcome::NoBound : Outcome::NoRows);
+    return Only(side == Side::High ? Outcome::NoBound : Outcome::NoRows);
   }
   return s;
 }
@@ -288,12 +288,12 @@ Segment Bound(const jet::Column& column, sqlite3_value* v, Side side, bool inclu
       return WholeBound(v, side, inclusive, low, high, jet::ValueKind::Integer);
     }
     case Seek::Money:
-      if (sqlite3_value_type(v) != SQLITE_INTEGER) return Outcome_(Outcome::Scan);
+      if (sqlite3_value_type(v) != SQLITE_INTEGER) return Only(Outcome::Scan);
       return WholeBound(v, side, inclusive, std::numeric_limits<std::int64_t>::min(),
                         std::numeric_limits<std::int64_t>::max(), jet::ValueKind::Money);
     case Seek::YesNo: {
       if (side != Side::Equal || sqlite3_value_type(v) != SQLITE_INTEGER) {
-        return Outcome_(Outcome::Scan);
+        return Only(Outcome::Scan);
       }
       Segment s = Whole(sqlite3_value_int64(v) != 0 ? 1 : 0, true);
       s.value.kind = jet::ValueKind::Bool;
@@ -303,7 +303,7 @@ Segment Bound(const jet::Column& column, sqlite3_value* v, Side side, bool inclu
     case Seek::Double: return RealBound(v, side, inclusive, false);
     case Seek::Date: return DateBound(v, side, inclusive);
     case Seek::Text: {
-      if (side != Side::Equal || sqlite3_value_type(v) != SQLITE_TEXT) return Outcome_(Outcome::Scan);
+      if (side != Side::Equal || sqlite3_value_type(v) != SQLITE_TEXT) return Only(Outcome::Scan);
       Segment s;
       s.outcome = Outcome::Bound;
       s.value.kind = jet::ValueKind::Text;
@@ -313,7 +313,7 @@ Segment Bound(const jet::Column& column, sqlite3_value* v, Side side, bool inclu
     }
     case Seek::None: break;
   }
-  return Outcome_(Outcome::Scan);
+  return Only(Outcome::Scan);
 }
 
 // Passes over several key ranges of one index in turn.
@@ -471,6 +471,14 @@ std::unique_ptr<jet::Scan> StartPlannedRead(const jet::Database& database,
   const auto column = [&](std::size_t k) -> const jet::Column& {
     return table.columns[index.keys[k].column];
   };
+  // Access's text keys are known for Jet 4 files only; other files' text is scanned.
+  const std::size_t bound = equal + (plan.in || plan.low || plan.high ? 1 : 0);
+  for (std::size_t k = 0; k < bound && k < index.keys.size(); ++k) {
+    if (column(k).type == jet::ColumnType::Text &&
+        database.FileVersion() != jet::Version::Jet4) {
+      return database.StartScan(table);
+    }
+  }
   // The key of the equal columns.
   std::string prefix;
   for (std::size_t k = 0; k < equal; ++k) {

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "jet/database.h"
 #include "jet/date_time.h"
 #include "libmdb_oracle.h"
@@ -110,7 +112,7 @@ class DifferentialTest : public ::testing::Test {
     if (!written_.empty()) std::remove(written_.c_str());
   }
   std::string Write(const std::string& bytes) {
-    written_ = ::testing::TempDir() + "jet-differential.mdb";
+    written_ = ::testing::TempDir() + "jet-differential-" + std::to_string(getpid()) + ".mdb";
     FILE* out = std::fopen(written_.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "jet/format.h"
@@ -250,7 +252,9 @@ std::vector<Base> Bases() {
 }
 
 TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
-  const std::string path = ::testing::TempDir() + "jet-mutation.mdb";
+  // A name of this process's own: test runs of other build folders may run at the same time.
+  const std::string path =
+      ::testing::TempDir() + "jet-mutation-" + std::to_string(getpid()) + ".mdb";
   Watchdog watchdog;
   int cases = 0, opened = 0, refused = 0, tablesHit = 0, clean = 0;
   std::size_t indexRows = 0;

@@ -51,7 +51,9 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
     if (!scanComplete) Note(outcome, scan->Error());
     std::sort(scanned.begin(), scanned.end());
     for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
-      for (bool descending : {false, true}) {
+      // Every other index backwards: both directions without walking each index twice.
+      {
+        const bool descending = i % 2 == 1;
         auto walk = database.StartIndexScan(definition, i, {}, descending);
         std::vector<std::int64_t> met;
         while (walk->Next()) {

@@ -1,5 +1,5 @@
 // Reads a whole database the way a program using the reader would: every table's definition,
-// every row, every value, every index walked both ways, the row counts. Shared by the mutation
+// every row, every value, every index walked (every other one backwards), the row counts. Shared by the mutation
 // test, the regression files and the fuzz target, which all require the same of any input:
 // success or errors that say something, and never rows an index or a count gets wrong.
 #pragma once
