@@ -407,8 +407,9 @@ void PlanTableRead(const jet::TableDefinition& table, sqlite3_index_info* info) 
       const int in = FindConstraint(info, static_cast<int>(index.keys[k].column), IsEqual);
       if (seek != Seek::None && in >= 0 && sqlite3_vtab_in(info, in, -1) &&
           (seek != Seek::Text || TextCollation(sqlite3_vtab_collation(info, in)))) {
-        sqlite3_vtab_in(info, in, 1);  // all the list's values at once, in Filter
-        c.plan.in = true;
+        c.plan.in = sqlite3_vtab_in(info, in, 1) != 0;  // all the list's values at once
+      }
+      if (c.plan.in) {
         c.constraints.push_back(in);
         estimate = estimate / 20 * 4;
       } else if (RangeSeek(seek)) {
@@ -495,8 +496,8 @@ std::unique_ptr<jet::Scan> StartPlannedRead(const jet::Database& database,
     // One range for each value of the list, in key order and each once.
     std::vector<std::string> keys;
     sqlite3_value* value = nullptr;
-    for (int rc = sqlite3_vtab_in_first(argv[arg], &value); rc == SQLITE_OK && value != nullptr;
-         rc = sqlite3_vtab_in_next(argv[arg], &value)) {
+    int rc = sqlite3_vtab_in_first(argv[arg], &value);
+    for (; rc == SQLITE_OK && value != nullptr; rc = sqlite3_vtab_in_next(argv[arg], &value)) {
       const Segment s = Bound(column(equal), value, Side::Equal, true);
       if (s.outcome == Outcome::NoRows) continue;
       std::string key = prefix;
@@ -506,6 +507,9 @@ std::unique_ptr<jet::Scan> StartPlannedRead(const jet::Database& database,
       }
       keys.push_back(std::move(key));
     }
+    // The list ends with SQLITE_DONE; anything else (the engine handing the values one by one
+    // after all) leaves the read to a scan.
+    if (rc != SQLITE_DONE) return database.StartScan(table);
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     if (plan.descending) std::reverse(keys.begin(), keys.end());
