@@ -8,7 +8,9 @@
 // Built only when SQLite is linked into the driver; a shared libsqlite3 brings libm itself.
 #include "sql/math_library.h"
 
+#include <bit>
 #include <cfenv>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -81,3 +83,26 @@ extern "C" int fesetround(int mode) noexcept {
   if (real != nullptr) return real(mode);
   return mode == FE_TONEAREST ? 0 : 1;
 }
+
+// The neighbours of a floating-point number need no table or series: the next representable
+// value is the next bit pattern, so these are exact without libm and never load it.
+namespace {
+
+template <typename Real, typename Bits>
+Real Neighbour(Real x, Real y) {
+  if (x != x || y != y) return x + y;  // a NaN
+  if (x == y) return y;
+  if (x == 0) return y > 0 ? std::numeric_limits<Real>::denorm_min() : -std::numeric_limits<Real>::denorm_min();
+  Bits bits = std::bit_cast<Bits>(x);
+  if ((x < y) == (x > 0)) {
+    ++bits;
+  } else {
+    --bits;
+  }
+  return std::bit_cast<Real>(bits);
+}
+
+}  // namespace
+
+extern "C" double nextafter(double x, double y) noexcept { return Neighbour<double, std::uint64_t>(x, y); }
+extern "C" float nextafterf(float x, float y) noexcept { return Neighbour<float, std::uint32_t>(x, y); }

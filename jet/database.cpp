@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "case_fold.h"
@@ -10,6 +12,8 @@
 #include "file_context.h"
 #include "file_header.h"
 #include "file_protection.h"
+#include "index_scan.h"
+#include "row_count.h"
 #include "table_scan.h"
 
 namespace jet {
@@ -57,6 +61,32 @@ class FileDatabase : public Database {
     return std::make_unique<TableScan>(file_, table);
   }
 
+  std::unique_ptr<Scan> StartIndexScan(const TableDefinition& table, std::size_t index,
+                                       const KeyRange& range, bool descending,
+                                       IndexPageCache* cache) const override {
+    return std::make_unique<IndexScan>(file_, table, index, range, descending, cache);
+  }
+
+  bool CountRows(const TableDefinition& table, std::uint64_t& count,
+                 std::string& error) const override {
+    // The file never changes once open: a table's count is read once, then kept. A table is
+    // known by its definition page and usage map.
+    const std::uint64_t key = static_cast<std::uint64_t>(table.definitionPage) << 32 |
+                              table.usageMap;
+    {
+      std::lock_guard<std::mutex> lock(countsMutex_);
+      const auto kept = counts_.find(key);
+      if (kept != counts_.end()) {
+        count = kept->second;
+        return true;
+      }
+    }
+    if (!CountTableRows(file_->context, table, count, error)) return false;
+    std::lock_guard<std::mutex> lock(countsMutex_);
+    counts_[key] = count;
+    return true;
+  }
+
   int codePage_ = 0;
   Encryption encryption_ = Encryption::None;
   std::string path_;
@@ -64,6 +94,9 @@ class FileDatabase : public Database {
  private:
   std::shared_ptr<const OpenFile> file_;
   std::vector<CatalogTable> tables_;
+  // Row counts already taken, for this database only.
+  mutable std::mutex countsMutex_;
+  mutable std::map<std::uint64_t, std::uint64_t> counts_;
 };
 
 std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source,

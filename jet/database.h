@@ -4,6 +4,8 @@
 #pragma once
 
 #include "properties.h"
+#include "index_page_cache.h"
+#include "key_range.h"
 #include "scan.h"
 #include "table_definition.h"
 
@@ -90,6 +92,27 @@ class Database {
                               std::string& error) const = 0;
   // Starts a scan of a table whose definition this database gave.
   virtual std::unique_ptr<Scan> StartScan(const TableDefinition& table) const = 0;
+
+  // Starts a pass over the rows of `table` in the order of its index `index` (a position in
+  // table.indexes), ascending or, with `descending`, from the last key back, limited to the
+  // keys of `range` (bounds on an index with text keys only in Jet 4 files, whose text keys
+  // are known; elsewhere such a pass fails at once). Each entry is checked on the way: index pages must be the table's, their
+  // entries in order, and the row an entry leads to must hold the entry's key (where the key's
+  // form is known: not Jet 3 text, nor text with characters index_key.h has no code for). A
+  // broken index ends the pass with Error() set, never with rows it does not hold; a pass over
+  // the whole index also checks that it met every row of the table.
+  // `cache`, when given, keeps the pages read for later walks (see IndexPageCache); it must
+  // outlive the scan.
+  virtual std::unique_ptr<Scan> StartIndexScan(const TableDefinition& table, std::size_t index,
+                                               const KeyRange& range, bool descending = false,
+                                               IndexPageCache* cache = nullptr) const = 0;
+
+  // The number of rows of `table`, counted from the row tables of its data pages (the pages its
+  // usage map lists), without reading the rows; the definition's stored count is not trusted.
+  // False with `error` when the map or a page is broken. The count is kept: later calls for the
+  // table answer at once.
+  virtual bool CountRows(const TableDefinition& table, std::uint64_t& count,
+                         std::string& error) const = 0;
 };
 
 }  // namespace jet

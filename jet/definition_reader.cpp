@@ -205,6 +205,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
           static_cast<std::uint16_t>(layout.unicodeText ? column.storedLength / 2
                                                         : column.storedLength);
     }
+    if (column.type == ColumnType::Text) column.sortOrder = GetU16(d + layout.columnSortOrder);
     if (column.type == ColumnType::Numeric) {
       column.precision = d[layout.columnPrecision];
       column.scale = d[layout.columnScale];
@@ -259,6 +260,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
   struct RealIndex {
     std::vector<IndexKey> keys;
     bool unique = false;
+    std::uint32_t firstPage = 0;
   };
   std::vector<RealIndex> real(realCount);
   for (std::uint32_t i = 0; i < realCount; ++i) {
@@ -277,6 +279,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
       real[i].keys.push_back({at, (key[2] & kKeyOrderAscending) != 0});
     }
     real[i].unique = (d[layout.realIndexFlags] & kIndexUnique) != 0;
+    real[i].firstPage = GetU32(d + layout.realIndexFirstPage);
     position += layout.realIndexSize;
   }
 
@@ -294,6 +297,8 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     Index& index = out.indexes[i];
     index.keys = real[realNumber].keys;
     index.unique = real[realNumber].unique;
+    index.realIndex = realNumber;
+    index.firstPage = real[realNumber].firstPage;
     index.primaryKey = d[layout.logicalIndexKind] == kLogicalIndexPrimaryKey;
     index.foreignKey = d[layout.logicalIndexKind] == kLogicalIndexForeignKey;
     position += layout.logicalIndexSize;

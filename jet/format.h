@@ -61,6 +61,10 @@ inline constexpr std::size_t kIndexPagePrefixLength = 0x14;  // u16: leading byt
 inline constexpr std::size_t kIndexPageEntryMask = 0x1B;
 inline constexpr std::size_t kIndexPageEntries = 0x1E0;
 
+// The General sort order of text (and its index keys), as the file header and text columns
+// name it.
+inline constexpr std::uint16_t kSortOrderGeneral = 0x0409;
+
 // Index entries. Each key column is a flag byte (kKeyAscending, or kKeyNull alone for NULL)
 // followed by its value; then comes the row's page as 3 big-endian bytes and its row number,
 // and on node pages the 4-byte big-endian number of the lower page whose last entry this is.
@@ -385,16 +389,23 @@ struct FileLayout {
   std::size_t columnPrecision;
   std::size_t columnScale;
   std::size_t columnFlags;
+  std::size_t columnSortOrder;  // u16: text columns' sort order (0x0409 General)
   std::size_t columnFixedOffset;
   std::size_t columnLength;
   std::size_t nameLengthSize;  // names: u8 length and code page bytes, or u16 length and UTF-16
   // Index definitions after the column names.
   std::size_t realIndexSize;
   std::size_t realIndexKeysStart;  // 10 keys of u16 column number and u8 order
-  std::size_t realIndexFlags;      // after the keys, the usage map and the first index page
+  std::size_t realIndexFirstPage;  // u32: the root of its tree (after the u32 usage map)
+  std::size_t realIndexFlags;
   std::size_t logicalIndexSize;
   std::size_t logicalIndexRealNumber;  // u32: the real index it uses
   std::size_t logicalIndexKind;        // u8: primary key, foreign key
+  // Index pages: where the entry bitmask and the entries start, and the size of the shared
+  // prefix's length (Access 97 files keep a node flag in the byte after a 1-byte length).
+  std::size_t indexEntryMask;
+  std::size_t indexEntries;
+  std::size_t indexPrefixLengthSize;
   // Rows: the column count, then fixed columns at their offsets after it.
   std::size_t rowCountSize;  // 1 (u8 fields, offsets beyond 255 through a jump table) or 2
   bool unicodeText;          // text is UTF-16 (possibly compressed) rather than the code page
@@ -409,10 +420,13 @@ inline constexpr FileLayout kJet3Layout = {
     .defColumnCount = 0x19, .defLogicalIndexCount = 0x1B, .defRealIndexCount = 0x1F,
     .defUsageMap = 0x23, .defHeaderSize = 0x2B, .realIndexEntrySize = 8,
     .columnEntrySize = 18, .columnType = 0, .columnNumber = 1, .columnVariableIndex = 3,
-    .columnPrecision = 11, .columnScale = 12, .columnFlags = 13, .columnFixedOffset = 14,
+    .columnPrecision = 11, .columnScale = 12, .columnFlags = 13, .columnSortOrder = 9,
+    .columnFixedOffset = 14,
     .columnLength = 16, .nameLengthSize = 1,
-    .realIndexSize = 39, .realIndexKeysStart = 0, .realIndexFlags = 38,
+    .realIndexSize = 39, .realIndexKeysStart = 0, .realIndexFirstPage = 34,
+    .realIndexFlags = 38,
     .logicalIndexSize = 20, .logicalIndexRealNumber = 4, .logicalIndexKind = 19,
+    .indexEntryMask = 0x16, .indexEntries = 0xF8, .indexPrefixLengthSize = 1,
     .rowCountSize = 1, .unicodeText = false,
 };
 
@@ -425,10 +439,14 @@ inline constexpr FileLayout kJet4Layout = {
     .defColumnCount = 0x2D, .defLogicalIndexCount = 0x2F, .defRealIndexCount = 0x33,
     .defUsageMap = 0x37, .defHeaderSize = 0x3F, .realIndexEntrySize = 12,
     .columnEntrySize = 25, .columnType = 0, .columnNumber = 5, .columnVariableIndex = 7,
-    .columnPrecision = 11, .columnScale = 12, .columnFlags = 15, .columnFixedOffset = 21,
+    .columnPrecision = 11, .columnScale = 12, .columnFlags = 15, .columnSortOrder = 11,
+    .columnFixedOffset = 21,
     .columnLength = 23, .nameLengthSize = 2,
-    .realIndexSize = 52, .realIndexKeysStart = 4, .realIndexFlags = 46,
+    .realIndexSize = 52, .realIndexKeysStart = 4, .realIndexFirstPage = 38,
+    .realIndexFlags = 46,
     .logicalIndexSize = 28, .logicalIndexRealNumber = 8, .logicalIndexKind = 23,
+    .indexEntryMask = kIndexPageEntryMask, .indexEntries = kIndexPageEntries,
+    .indexPrefixLengthSize = 2,
     .rowCountSize = 2, .unicodeText = true,
 };
 

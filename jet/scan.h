@@ -22,6 +22,9 @@ class Scan {
   virtual void Read(std::size_t column, Value& out) = 0;
   // Where the current row is stored: unique within the file for the scan's lifetime.
   virtual std::int64_t RowId() const = 0;
+  // Makes the row `rowId` (as RowId gives it for a row of this table) current, for Read. False
+  // with Error() set when it is not a live row of the table; the scan then ends.
+  virtual bool MoveTo(std::int64_t rowId) = 0;
 };
 
 }  // namespace jet

@@ -35,6 +35,7 @@ struct Column {
   std::uint16_t maxCharacters = 0;  // Text: the declared size in characters; 0 otherwise
   std::uint8_t precision = 0;    // Numeric
   std::uint8_t scale = 0;        // Numeric
+  std::uint16_t sortOrder = 0;   // Text: the sort order its index keys follow (0x0409 General)
   bool nullable = true;
   bool fixedLength = false;
   bool autoNumber = false;
@@ -57,6 +58,9 @@ struct Index {
   bool unique = false;
   bool primaryKey = false;
   bool foreignKey = false;
+  // The index data behind it (logical indexes may share one) and the root page of its tree.
+  std::uint32_t realIndex = 0;
+  std::uint32_t firstPage = 0;
 };
 
 struct TableDefinition {

@@ -105,6 +105,41 @@ bool TableScan::Next() {
   }
 }
 
+bool TableScan::MoveTo(std::int64_t rowId) {
+  if (done_ && !error_.empty()) return false;
+  if (rowId < 0 || rowId > 0xFFFFFFFF) {
+    return Fail("row " + std::to_string(rowId) + " is no row pointer");
+  }
+  const auto pointer = static_cast<std::uint32_t>(rowId);
+  mapStarted_ = true;  // a scan moved to rows goes on from them, not from its map
+  done_ = false;
+  row_ = nullptr;
+  const std::uint32_t page = pointer >> 8;
+  const auto row = static_cast<std::uint16_t>(pointer & 0xFF);
+  std::string why;
+  if (!page_.Load(context_, page, why)) return Fail(why);
+  pageActive_ = false;
+  if (!DataPageRows(*context_.layout, page_.data(), page, rowCount_, why)) {
+    return Fail(RowPointerText(pointer) + ": " + why);
+  }
+  const std::uint32_t owner = GetU32(page_.data() + context_.layout->dataOwner);
+  if (owner != table_.definitionPage) {
+    return Fail(RowPointerText(pointer) + " is on a page of the table defined on page " +
+                std::to_string(owner));
+  }
+  const std::uint8_t* offsets = page_.data() + context_.layout->dataRowCount + 2;
+  if (row < rowCount_ && (GetU16(offsets + 2 * row) & kRowDeleted)) {
+    return Fail(RowPointerText(pointer) + " is a deleted row");
+  }
+  RowPlace place;
+  if (!LocateRow(*context_.layout, page_.data(), page, rowCount_, row, place, why)) {
+    return Fail(why);
+  }
+  nextRow_ = static_cast<std::uint16_t>(row + 1);
+  pageActive_ = true;
+  return EnterRow(row, place);
+}
+
 bool TableScan::EnterRow(std::uint16_t row, const RowPlace& place) {
   const auto where = [&] {
     return "data page " + std::to_string(page_.page) + " row " + std::to_string(row);
@@ -145,6 +180,54 @@ void TableScan::FailValue(Value& out, const Column& column, ValueError kind,
   SetError(out, kind, prefix_ + "column " + Quoted(column.name) + ": " + why);
 }
 
+TableScan::FieldState TableScan::Locate(const Column& column, const std::uint8_t*& data,
+                                        std::size_t& size, std::string& why) const {
+  std::size_t start = 0;
+  if (column.fixedLength) {
+    size = FixedValueSize(column.type, column.storedLength);
+    if (!layout_.Fixed(column.fixedOffset, size, start)) {
+      why = "its " + std::to_string(size) + " bytes at offset " +
+            std::to_string(column.fixedOffset) + " lie past the row's fixed area";
+      return FieldState::Unreadable;
+    }
+  } else {
+    bool stored = false;
+    std::size_t end = 0;
+    if (!layout_.Variable(column.variableIndex, stored, start, end)) {
+      why = "the row's variable area offsets for it are out of order or out of the row";
+      return FieldState::Unreadable;
+    }
+    if (!stored) return FieldState::Null;
+    size = end - start;
+  }
+  data = row_ + start;
+  return FieldState::Present;
+}
+
+TableScan::FieldState TableScan::Field(std::size_t index, const std::uint8_t*& data,
+                                       std::size_t& size, bool& yes, std::string& why) const {
+  data = nullptr;
+  size = 0;
+  yes = false;
+  if (row_ == nullptr || index >= table_.columns.size()) {
+    why = row_ == nullptr ? "no current row" : "no column " + std::to_string(index);
+    return FieldState::Unreadable;
+  }
+  const Column& column = table_.columns[index];
+  if (!column.supported) {
+    why = TypeText(column.type);
+    return FieldState::Unreadable;
+  }
+  if (!layout_.Stores(column.number)) return FieldState::Null;
+  const bool bit = layout_.MaskBit(column.number);
+  if (column.type == ColumnType::Bool) {
+    yes = bit;
+    return FieldState::Present;
+  }
+  if (!bit) return FieldState::Null;
+  return Locate(column, data, size, why);
+}
+
 void TableScan::Read(std::size_t index, Value& out) {
   out.error = ValueError::None;
   if (row_ == nullptr) {
@@ -177,31 +260,19 @@ void TableScan::Read(std::size_t index, Value& out) {
     return;
   }
 
-  std::size_t start = 0;
+  const std::uint8_t* data = nullptr;
   std::size_t size = 0;
-  if (column.fixedLength) {
-    size = FixedValueSize(column.type, column.storedLength);
-    if (!layout_.Fixed(column.fixedOffset, size, start)) {
-      FailValue(out, column, ValueError::Damaged,
-                 "its " + std::to_string(size) + " bytes at offset " +
-                     std::to_string(column.fixedOffset) + " lie past the row's fixed area");
-      return;
-    }
-  } else {
-    bool stored = false;
-    std::size_t end = 0;
-    if (!layout_.Variable(column.variableIndex, stored, start, end)) {
-      FailValue(out, column, ValueError::Damaged,
-                 "the row's variable area offsets for it are out of order or out of the row");
-      return;
-    }
-    if (!stored) {
+  std::string why;
+  switch (Locate(column, data, size, why)) {
+    case FieldState::Null:
       out.kind = ValueKind::Null;
       return;
-    }
-    size = end - start;
+    case FieldState::Unreadable:
+      FailValue(out, column, ValueError::Damaged, why);
+      return;
+    case FieldState::Present:
+      break;
   }
-  const std::uint8_t* data = row_ + start;
 
   switch (column.type) {
     case ColumnType::Text:
@@ -224,8 +295,8 @@ void TableScan::Read(std::size_t index, Value& out) {
       if (size < FixedValueSize(column.type, 0)) break;
       DecodeFixed(column.type, data, out);
       if (out.kind == ValueKind::Error) {
-        const std::string why = out.bytes;
-        FailValue(out, column, out.error, why);
+        const std::string kept = out.bytes;
+        FailValue(out, column, out.error, kept);
       }
       return;
   }

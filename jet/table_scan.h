@@ -23,6 +23,19 @@ class TableScan : public Scan {
   const std::string& Error() const override { return error_; }
   void Read(std::size_t column, Value& out) override;
   std::int64_t RowId() const override { return rowId_; }
+  const TableDefinition& definition() const { return table_; }
+
+  // Makes the row `rowId` (a row pointer) names current, as Next does with the rows it meets:
+  // false, with Error() saying why, when it leads off the table's data pages or to a deleted
+  // row. A later Next goes on with the rows after it.
+  bool MoveTo(std::int64_t rowId) override;
+
+  // Where the current row keeps column `index`. Present: `data` and `size` are its stored
+  // bytes (for a Yes/No column, `size` is 0 and `yes` its value). Null: the row has no value.
+  // Unreadable: the column cannot be read (unsupported type, damaged offsets); `why` says so.
+  enum class FieldState { Present, Null, Unreadable };
+  FieldState Field(std::size_t index, const std::uint8_t*& data, std::size_t& size, bool& yes,
+                   std::string& why) const;
 
  private:
   bool Fail(const std::string& why);
@@ -32,6 +45,10 @@ class TableScan : public Scan {
   bool EnterRow(std::uint16_t row, const RowPlace& place);
   void FailValue(Value& out, const Column& column, ValueError kind,
                   const std::string& why) const;
+  // Field for a column already checked to exist, supported and stored: the bytes of a present
+  // value, or false with `why` for damaged offsets.
+  FieldState Locate(const Column& column, const std::uint8_t*& data, std::size_t& size,
+                    std::string& why) const;
   void ReadLongValue(const Column& column, const std::uint8_t* field, std::size_t size,
                      Value& out);
   void ReadText(const Column& column, const std::uint8_t* data, std::size_t size, Value& out);

@@ -2,6 +2,9 @@
 
 #include "access_dates.h"
 #include "engine.h"
+#include "index_plan.h"
+#include "jet/date_time.h"
+#include "jet/value_decoding.h"
 #include "row_cache.h"
 
 #include <sqlite3.h>
@@ -31,6 +34,7 @@ struct JetCursor : sqlite3_vtab_cursor {
   jet::Value value;
   const std::vector<std::uint32_t>* found = nullptr;  // the lookup's rows, when looking up
   std::size_t at = 0;                                 // position in `found`
+  jet::IndexPageCache indexPages;  // kept from one Filter to the next (a join's lookups)
 };
 
 // Columns whose engine form a cache can look up by: not GUIDs (text in the engine, bytes in the
@@ -95,26 +99,29 @@ int Disconnect(sqlite3_vtab* vtab) {
   return SQLITE_OK;
 }
 
-// A table is scanned, or, when a condition asks for rows whose column equals a value (a
-// join's ON, a WHERE), looked up in its cache by that value. The engine still tests every row
-// it gets (the lookup gives a superset, never fewer), so the answer is the scan's. The stored
-// row count makes the costs, so that joins put the smaller table outside.
+// A table is read through one of its indexes when a statement's constraints or its ORDER BY
+// can use one (index_plan.h). Else, when a condition asks for rows whose column equals a value
+// (a join's ON, a WHERE), the rows are looked up by that value in the table's cache, made at
+// the first lookup; else the table is scanned. The engine still tests every row it gets (both
+// reads give a superset, never fewer), so the answer is the scan's. The stored row count makes
+// the costs, so that joins put the smaller table outside. A lookup in the cache travels in an
+// even idxNum (the column's number plus one, doubled), which an index plan never uses.
 int BestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   auto* self = static_cast<JetVtab*>(vtab);
-  double rows = static_cast<double>(self->table->definition.storedRowCount) + 1;
-  info->estimatedCost = rows;
-  info->estimatedRows = static_cast<sqlite3_int64>(rows);
-  if (self->uncacheable) return SQLITE_OK;
+  PlanTableRead(self->table->definition, info);
+  if (info->idxNum != 0 || self->uncacheable) return SQLITE_OK;
+  const double rows = static_cast<double>(self->table->definition.storedRowCount) + 1;
   for (int i = 0; i < info->nConstraint; ++i) {
     const auto& constraint = info->aConstraint[i];
     if (!constraint.usable || constraint.op != SQLITE_INDEX_CONSTRAINT_EQ || constraint.iColumn < 0) continue;
     if (!CanLookUp(self->table->definition.columns[static_cast<std::size_t>(constraint.iColumn)])) continue;
-    info->idxNum = constraint.iColumn + 1;
+    info->idxNum = (constraint.iColumn + 1) * 2;
     info->aConstraintUsage[i].argvIndex = 1;
     info->aConstraintUsage[i].omit = 0;
     // A lookup costs about the logarithm of the rows (the cache's first making aside).
     info->estimatedCost = 10 + (64 - __builtin_clzll(static_cast<unsigned long long>(rows)));
     info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows / 100));
+    info->orderByConsumed = 0;
     break;
   }
   return SQLITE_OK;
@@ -171,9 +178,9 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
   auto* vtab = static_cast<JetVtab*>(base->pVtab);
   cursor->found = nullptr;
   cursor->scan.reset();
-  if (idxNum > 0 && argc == 1) {
+  if (idxNum > 0 && (idxNum & 1) == 0 && argc == 1) {
     if (RowCache* cache = Cache(vtab)) {
-      cursor->found = cache->Lookup(static_cast<std::size_t>(idxNum - 1), argv[0]);
+      cursor->found = cache->Lookup(static_cast<std::size_t>(idxNum / 2 - 1), argv[0]);
       if (cursor->found != nullptr) {
         cursor->at = 0;
         cursor->atEnd = cursor->found->empty();
@@ -181,7 +188,8 @@ int Filter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3
       }
     }
   }
-  cursor->scan = vtab->table->database->StartScan(vtab->table->definition);
+  cursor->scan = StartPlannedRead(*vtab->table->database, vtab->table->definition,
+                                  cursor->indexPages, idxNum, argc, argv);
   if (!cursor->scan) {
     cursor->atEnd = true;
     vtab->engine->failureState = "HY000";

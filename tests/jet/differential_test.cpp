@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "jet/database.h"
 #include "jet/date_time.h"
 #include "libmdb_oracle.h"
@@ -112,7 +114,7 @@ class DifferentialTest : public ::testing::Test {
     for (const std::string& path : written_) std::remove(path.c_str());
   }
   std::string Write(const std::string& bytes) {
-    written_.push_back(::testing::TempDir() + "jet-differential-" +
+    written_.push_back(::testing::TempDir() + "jet-differential-" + std::to_string(getpid()) + "-" +
                        std::to_string(written_.size()) + ".mdb");
     FILE* out = std::fopen(written_.back().c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), out);

@@ -58,6 +58,32 @@ std::vector<std::string> LibmdbOracle::UserTables() const {
   return names;
 }
 
+std::vector<std::uint32_t> LibmdbOracle::IndexOrder(const std::string& name,
+                                                    const std::string& indexName) const {
+  std::vector<std::uint32_t> pointers;
+  if (handle_ == nullptr) return pointers;
+  std::vector<char> tableName(name.begin(), name.end());
+  tableName.push_back('\0');
+  MdbTableDef* table = mdb_read_table_by_name(handle_->mdb, tableName.data(), MDB_TABLE);
+  if (table == nullptr) return pointers;
+  std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> owner(table, mdb_free_tabledef);
+  if (mdb_read_columns(table) == nullptr) return pointers;
+  mdb_read_indices(table);
+  if (table->indices == nullptr) return pointers;
+  for (unsigned i = 0; i < table->indices->len; ++i) {
+    auto* index = static_cast<MdbIndex*>(g_ptr_array_index(table->indices, i));
+    if (indexName != index->name) continue;
+    auto chain = std::make_unique<MdbIndexChain>();
+    guint32 page = 0;
+    guint16 row = 0;
+    while (mdb_index_find_next(handle_->mdb, index, chain.get(), &page, &row)) {
+      pointers.push_back((page << 8) | row);
+    }
+    break;
+  }
+  return pointers;
+}
+
 bool LibmdbOracle::Read(const std::string& name, OracleTable& out) const {
   if (handle_ == nullptr) return false;
   MdbHandle* mdb = handle_->mdb;

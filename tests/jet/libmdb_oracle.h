@@ -2,6 +2,7 @@
 // row decoding marks it, OLE objects whole. The oracle of the differential test.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ class LibmdbOracle {
   std::vector<std::string> UserTables() const;
   // False when libmdb cannot read the table.
   bool Read(const std::string& table, OracleTable& out) const;
+  // The row pointers (page << 8 | row) in the order libmdb's walk of an index meets them;
+  // empty when libmdb cannot read the table or has no such index.
+  std::vector<std::uint32_t> IndexOrder(const std::string& table, const std::string& index) const;
 
  private:
   struct Handle;

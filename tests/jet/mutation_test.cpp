@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "jet/encryption_info.h"
@@ -100,7 +102,8 @@ class Mutator {
       case 2: return ZeroPage();
       case 3: return SwapPages();
       case 4: return HugeCount();
-      default: return LoopPointer();
+      case 5: return LoopPointer();
+      default: return DamageIndexPage();
     }
   }
   const std::string& bytes() const { return bytes_; }
@@ -214,6 +217,24 @@ class Mutator {
            (kind == 2 ? " moved to itself" : " links to itself");
   }
 
+  // An index page's header, bitmask or entries changed: links, the prefix length, a key byte,
+  // a row pointer, a mark moved.
+  std::string DamageIndexPage() {
+    const std::uint8_t type = Below(3) == 0 ? jet::kPageIndexNode : jet::kPageIndexLeaf;
+    const std::uint32_t page = PageOfType(type);
+    std::uint8_t* p = At(page * pageSize_);
+    const std::size_t entries = layout_->indexEntries;
+    std::size_t offset = 0;
+    switch (Below(4)) {
+      case 0: offset = jet::kIndexPagePrevious + Below(jet::kIndexPagePrefixLength + 2 -
+                                                       jet::kIndexPagePrevious); break;
+      case 1: offset = layout_->indexEntryMask + Below(entries - layout_->indexEntryMask); break;
+      default: offset = entries + Below(64); break;
+    }
+    p[offset] = static_cast<std::uint8_t>(p[offset] ^ (1u << Below(8)));
+    return "index page " + std::to_string(page) + " byte " + std::to_string(offset) + " changed";
+  }
+
   std::string bytes_;
   std::mt19937 random_;
   std::size_t pageSize_;
@@ -225,6 +246,7 @@ std::vector<Base> Bases() {
   std::vector<Base> bases;
   bases.push_back({"every type and memo kind", DatabaseBytes({EveryTypeTable(), MemoTable()}),
                    1800});
+  bases.push_back({"indexes of two levels", DatabaseBytes({IndexedTable()}), 400});
   mkmdb::TableSpec wide{"wide", {}, {{}}};
   for (int i = 0; i < 120; ++i) {
     wide.columns.push_back({"column with a long name " + std::to_string(i),
@@ -264,13 +286,16 @@ std::vector<Base> Bases() {
 }
 
 TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
-  const std::string path = ::testing::TempDir() + "jet-mutation.mdb";
+  // A name of this process's own: test runs of other build folders may run at the same time.
+  const std::string path =
+      ::testing::TempDir() + "jet-mutation-" + std::to_string(getpid()) + ".mdb";
   Watchdog watchdog;
   int cases = 0, opened = 0, refused = 0, tablesHit = 0, clean = 0;
+  std::size_t indexRows = 0;
   for (const Base& base : Bases()) {
     for (int i = 0; i < base.mutations; ++i) {
       Mutator mutator(base.bytes, static_cast<unsigned>(i * 7919 + base.bytes.size()));
-      const std::string what = base.name + ": " + mutator.Apply(i % 6);
+      const std::string what = base.name + ": " + mutator.Apply(i % 7);
       {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << mutator.bytes();
@@ -283,6 +308,8 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
       ++cases;
       EXPECT_LT(elapsed, kLimit) << what;
       EXPECT_FALSE(outcome.silentFailure) << what;
+      EXPECT_EQ(outcome.wrongRows, std::vector<std::string>{}) << what;
+      indexRows += outcome.indexRows;
       EXPECT_EQ(ReadFileBytes(path), mutator.bytes()) << what << ": the file changed";
       if (!outcome.opened) {
         ++refused;
@@ -298,7 +325,8 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
   }
   std::remove(path.c_str());
   std::printf("mutation test: %d files: %d refused at open, %d opened (%d read whole, %d with "
-              "errors in tables or values)\n", cases, refused, opened, clean, tablesHit);
+              "errors in tables or values), %zu rows met through indexes\n", cases, refused,
+              opened, clean, tablesHit, indexRows);
   EXPECT_GE(cases, 2000);
   // The mutations reach every outcome: refusal, errors inside tables, and harmless changes.
   EXPECT_GT(refused, 0);

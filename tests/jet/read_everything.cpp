@@ -1,5 +1,7 @@
 #include "read_everything.h"
 
+#include <algorithm>
+
 #include "jet/relationships.h"
 
 namespace jettest {
@@ -47,15 +49,49 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
     }
     ++outcome.tables;
     auto scan = database.StartScan(definition);
+    std::vector<std::int64_t> scanned;
     while (scan->Next()) {
       ++outcome.rows;
+      scanned.push_back(scan->RowId());
       for (std::size_t column = 0; column < definition.columns.size(); ++column) {
         scan->Read(column, value);
         ++outcome.values;
         if (value.kind == jet::ValueKind::Error) Note(outcome, value.bytes);
       }
     }
-    if (!scan->Error().empty()) Note(outcome, scan->Error());
+    const bool scanComplete = scan->Error().empty();
+    if (!scanComplete) Note(outcome, scan->Error());
+    std::sort(scanned.begin(), scanned.end());
+    for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
+      // Every other index backwards: both directions without walking each index twice.
+      {
+        const bool descending = i % 2 == 1;
+        auto walk = database.StartIndexScan(definition, i, {}, descending);
+        std::vector<std::int64_t> met;
+        while (walk->Next()) {
+          met.push_back(walk->RowId());
+          ++outcome.indexRows;
+        }
+        if (!walk->Error().empty()) {
+          Note(outcome, walk->Error());
+          continue;
+        }
+        std::sort(met.begin(), met.end());
+        if (scanComplete && met != scanned) {
+          outcome.wrongRows.push_back("table " + table.name + " index " +
+                                      definition.indexes[i].name + ": " +
+                                      std::to_string(met.size()) + " rows, the scan " +
+                                      std::to_string(scanned.size()));
+        }
+      }
+    }
+    std::uint64_t count = 0;
+    if (!database.CountRows(definition, count, error)) {
+      Note(outcome, error);
+    } else if (scanComplete && count != scanned.size()) {
+      outcome.wrongRows.push_back("table " + table.name + ": counted " + std::to_string(count) +
+                                  " rows, the scan " + std::to_string(scanned.size()));
+    }
   }
   std::vector<jet::Relationship> relationships;
   std::string error;

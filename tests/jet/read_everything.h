@@ -1,6 +1,8 @@
 // Reads a whole database the way a program using the reader would: every table's definition,
-// properties, rows and values, and the relationships between tables. Shared by the mutation test, the regression files and the fuzz
-// target, which all require the same of any input: success or errors that say something.
+// properties, rows and values, every index walked (every other one backwards), the row counts,
+// and the relationships between tables. Shared by the mutation test, the regression files and
+// the fuzz target, which all require the same of any input: success or errors that say
+// something, and never rows an index or a count gets wrong.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +20,12 @@ struct ReadOutcome {
   std::size_t values = 0;
   std::size_t properties = 0;     // of tables and columns
   std::size_t relationships = 0;
-  std::vector<std::string> errors;  // from opening, definitions, properties, scans and values
+  std::size_t indexRows = 0;        // rows met by walks over indexes
+  std::vector<std::string> errors;  // from opening, definitions, properties, scans, values and indexes
   bool silentFailure = false;       // some failure came without a message
+  // A walk over a whole index that ended without error met other rows than the table's scan
+  // (which ended without error), or a row count without error differs from the scan's.
+  std::vector<std::string> wrongRows;
 };
 
 // Opens `bytes` (from memory) or the file at `path`, with `password` when the file asks for

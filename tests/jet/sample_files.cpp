@@ -74,6 +74,21 @@ mkmdb::TableSpec MemoTable() {
   return table;
 }
 
+mkmdb::TableSpec IndexedTable() {
+  mkmdb::TableSpec table{"indexed",
+                         {{"n", mkmdb::ColumnType::Long},
+                          {"name", mkmdb::ColumnType::Text, 30},
+                          {"day", mkmdb::ColumnType::DateTime}},
+                         {}};
+  for (int i = 0; i < 1000; ++i) {
+    table.rows.push_back({std::to_string(i * 7 % 1000), "name " + std::to_string(i % 97),
+                          i % 13 == 0 ? mkmdb::Value() : mkmdb::Value("2000-01-01")});
+  }
+  table.indexes = {{"PrimaryKey", {{"n"}}, true, true}, {"by_name", {{"name", true}, {"day"}}}};
+  return table;
+}
+
+
 std::vector<mkmdb::TableSpec> RelatedTables() {
   using mkmdb::ColumnType;
   mkmdb::TableSpec maker{"maker",

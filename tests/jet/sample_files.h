@@ -17,6 +17,9 @@ std::string MemoText(std::size_t characters, bool wide);
 mkmdb::TableSpec EveryTypeTable();
 // A table "memos" whose rows hold memo values of every storage kind.
 mkmdb::TableSpec MemoTable();
+// A table "indexed" with a primary key and a two-column index (text descending, dates with
+// NULLs) over enough rows for trees of two levels.
+mkmdb::TableSpec IndexedTable();
 
 // Tables "maker" and "plane" with properties on the tables and their columns (descriptions in
 // several scripts, defaults of each kind, Required), and the catalog that relates them (a key

@@ -45,6 +45,39 @@ TEST(CommandLineParsing, ReadsTablesInOrder) {
   EXPECT_EQ(plan.tables[1].generate, 12u);
 }
 
+TEST(CommandLineParsing, ReadsIndexesPrimaryKeysAndUniqueness) {
+  const auto plan = mkmdb::ParseCommandLine(
+      {"out.mdb", "--table", "t", "--column", "id:long", "--column", "nom:text(9)",
+       "--column", "Date of flight:datetime", "--primary-key", "id", "--index",
+       "par_nom:nom DESC,id", "--unique", "--index", "vols:Date of flight asc,nom desc"});
+  ASSERT_EQ(plan.tables.size(), 1u);
+  const auto& indexes = plan.tables[0].indexes;
+  ASSERT_EQ(indexes.size(), 3u);
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, bool>> columns;  // name, descending
+    bool unique, primary_key;
+  } expected[] = {{"PrimaryKey", {{"id", false}}, true, true},
+                  {"par_nom", {{"nom", true}, {"id", false}}, true, false},
+                  {"vols", {{"Date of flight", false}, {"nom", true}}, false, false}};
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    EXPECT_EQ(indexes[i].name, expected[i].name);
+    std::vector<std::pair<std::string, bool>> columns;
+    for (const auto& column : indexes[i].columns) columns.emplace_back(column.name, column.descending);
+    EXPECT_EQ(columns, expected[i].columns) << expected[i].name;
+    EXPECT_EQ(indexes[i].unique, expected[i].unique) << expected[i].name;
+    EXPECT_EQ(indexes[i].primary_key, expected[i].primary_key) << expected[i].name;
+  }
+  using Args = std::vector<std::string>;
+  for (const Args& args : {Args{"o.mdb", "--table", "t", "--column", "a:long", "--unique"},
+                           Args{"o.mdb", "--index", "i:a"},
+                           Args{"o.mdb", "--table", "t", "--column", "a:long", "--index", "i"},
+                           Args{"o.mdb", "--table", "t", "--column", "a:long", "--index", "i:a,"},
+                           Args{"o.mdb", "--table", "t", "--column", "a:long", "--primary-key"}}) {
+    EXPECT_ANY_THROW(mkmdb::ParseCommandLine(args)) << testing::PrintToString(args);
+  }
+}
+
 TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
   using Args = std::vector<std::string>;
   for (const Args& args : {

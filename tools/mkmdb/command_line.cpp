@@ -17,8 +17,15 @@ Each TABLE is:
   --column NAME:TYPE      adds a column; repeat for each column, in order
   --rows FILE             reads the rows from a tab-separated FILE ("-": standard input)
   --generate N            or makes N rows of numbered values
+  --index NAME:COL[,COL...]  adds an index on the columns named, in that order; a
+                          column followed by " desc" is in descending order
+  --unique                makes the --index just before it unique
+  --primary-key COL[,COL...]  adds the primary key, an index named PrimaryKey that
+                          is unique and whose columns cannot be NULL
 
-A table with neither --rows nor --generate has no rows.
+A table with neither --rows nor --generate has no rows. Indexes cannot hold memo,
+hyperlink, ole or binary columns; a unique index takes a key only once, but keys
+with a NULL column may repeat.
 
 Protection (each at most once, anywhere on the line):
 
@@ -102,6 +109,8 @@ Examples:
     mkmdb planes.mdb --table avion --column "marque:text(50)" --rows -
   mkmdb secret.accdb --accdb --encrypt agile --password 'Kennwort' \
     --table avion --column "marque:text(50)" --generate 10
+  mkmdb big.mdb --table t --column id:long --column "nom:text(50)" --generate 1000000 \
+    --primary-key id --index "par_nom:nom desc,id" --unique
 )HELP";
 }
 
@@ -168,7 +177,7 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
       plan.help = true;
       return plan;
     } else if (arg == "--table") {
-      plan.tables.push_back(TablePlan{operand(), {}, {}, {}});
+      plan.tables.push_back(TablePlan{operand(), {}, {}, {}, {}});
       plan.table_descriptions.emplace_back();
     } else if (arg == "--description") {
       const std::string& text = operand();
@@ -212,6 +221,20 @@ Plan ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         plan.catalog.links.push_back({name, "", table, target});
       }
+    } else if (arg == "--index") {
+      const std::string& index = operand();
+      current().indexes.push_back(ParseIndexSpec(index));
+    } else if (arg == "--primary-key") {
+      const std::string& columns = operand();
+      TablePlan& table = current();
+      IndexSpec key{"PrimaryKey", ParseIndexColumns(columns), true, true};
+      table.indexes.push_back(std::move(key));
+    } else if (arg == "--unique") {
+      TablePlan& table = current();
+      if (table.indexes.empty()) {
+        throw UsageError("--unique follows no --index of table " + table.name);
+      }
+      table.indexes.back().unique = true;
     } else if (arg == "--column") {
       const std::string& column = operand();
       current().columns.push_back(ParseColumnSpec(column));

@@ -21,6 +21,7 @@ struct TablePlan {
   std::vector<ColumnSpec> columns;
   std::optional<std::string> rows_file;  // "-" = standard input
   std::optional<std::uint64_t> generate;
+  std::vector<IndexSpec> indexes{};
 };
 
 struct Plan {

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         sources.push_back(std::make_unique<GeneratedRows>(table.columns, *table.generate));
         rows = sources.back().get();
       }
-      tables.push_back({table.name, table.columns, rows, plan.table_descriptions[t]});
+      tables.push_back({table.name, table.columns, rows, plan.table_descriptions[t], table.indexes});
     }
     WriteDatabaseFromSources(plan.output, tables, plan.catalog, plan.protection);
   } catch (const DestinationError& e) {

@@ -7,7 +7,7 @@
 //            6 with 7 and 8, 9 with 10, 11 with 12, 13 with 14, 15 and 16
 //   17, 18   the rows of MSysObjects and of MSysACEs
 //   19…      each user table: its definition, its map page, then its data and memo pages as
-//            rows arrive
+//            rows arrive, then the pages of its indexes
 //
 // Everything that depends on the whole content (catalog and access rows, indexes, maps,
 // definitions with their row counts, the global map, the header) is written after the last row;
@@ -168,7 +168,7 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const Cata
   for (const TableSource& table : tables) {
     const std::uint32_t definition_page = file.Allocate();
     const std::uint32_t maps_page = file.Allocate();
-    TableWriter writer(file, table.columns, definition_page);
+    TableWriter writer(file, table, definition_page);
     if (table.rows != nullptr) {
       while (table.rows->Next(row)) {
         try {
@@ -178,7 +178,11 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const Cata
         }
       }
     }
-    writer.Finish();
+    try {
+      writer.Finish();
+    } catch (const ValueError& e) {
+      throw WriterError("table " + table.name + ": " + e.what());
+    }
     WrittenTable done;
     done.layout = writer.layout();
     done.layout.name = table.name;
@@ -187,6 +191,12 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const Cata
     done.rows = writer.row_count();
     done.data_pages = writer.data_pages();
     done.memo_pages = writer.memo_pages();
+    for (FinishedIndex& index : writer.indexes()) {
+      const std::uint32_t root = file.Allocate();
+      done.index_pages.push_back(WriteIndex(file, definition_page, root, index.entries));
+      done.indexes.push_back({0, root, index.distinct});
+      index.entries = IndexEntryList();  // its memory is no longer needed
+    }
     written.push_back(std::move(done));
   }
 
@@ -324,7 +334,7 @@ void WriteDatabase(const std::string& path, const std::vector<TableSpec>& tables
   std::vector<TableSource> streamed;
   for (const TableSpec& table : tables) {
     sources.emplace_back(table);
-    streamed.push_back({table.name, table.columns, &sources.back(), table.description});
+    streamed.push_back({table.name, table.columns, &sources.back(), table.description, table.indexes});
   }
   WriteDatabaseFromSources(path, streamed, catalog, protection);
 }

@@ -83,11 +83,30 @@ struct ColumnSpec {
 
 using Value = std::optional<std::string>;  // UTF-8 text as described above; nullopt = NULL
 
+// One column of an index's key.
+struct IndexColumn {
+  std::string name;  // a column of the table (letter case ignored)
+  bool descending = false;
+};
+
+// An index of a user table, written as Access writes one: an entry per row, sorted by the key
+// columns in turn. Its name follows the rules for names below and is unique within its table.
+// Key columns: 1 to 10 of the table's columns, each at most once, of any type but Memo,
+// Hyperlink, OLE and Binary. A key takes at most 1024 bytes in the index (a Text value about
+// 2 bytes a character, 3 beyond ASCII letters and digits). A table has at most 32 indexes.
+struct IndexSpec {
+  std::string name;
+  std::vector<IndexColumn> columns;
+  bool unique = false;       // no two rows with the same key (keys holding a NULL are exempt)
+  bool primary_key = false;  // unique, and no key column NULL; one per table
+};
+
 struct TableSpec {
   std::string name;
   std::vector<ColumnSpec> columns;
   std::vector<std::vector<Value>> rows;
   std::string description = {};  // empty: none
+  std::vector<IndexSpec> indexes{};
 };
 
 // A relationship: the foreign table's columns refer to the primary table's, pair by pair.
@@ -180,6 +199,7 @@ struct TableSource {
   std::vector<ColumnSpec> columns;
   RowSource* rows = nullptr;  // nullptr: no rows
   std::string description = {};
+  std::vector<IndexSpec> indexes{};
 };
 
 // Same as WriteDatabase, with rows pulled from each table's source in turn.
@@ -202,5 +222,14 @@ ColumnSpec ParseColumnSpec(std::string_view text);
 
 // The TYPE part of a column as ParseColumnSpec reads it, e.g. "text(50)".
 std::string ColumnTypeName(const ColumnSpec& column);
+
+// Parses the key columns of an index written as COL[,COL...], each COL a column name that may
+// be followed by " desc" (descending) or " asc" (any letter case). A column whose name holds a
+// comma or ends in " desc" or " asc" cannot be written so. Throws WriterError.
+std::vector<IndexColumn> ParseIndexColumns(std::string_view text);
+
+// Parses an index written as NAME:COL[,COL...]: the name is everything before the first ':'.
+// Throws WriterError.
+IndexSpec ParseIndexSpec(std::string_view text);
 
 }  // namespace mkmdb

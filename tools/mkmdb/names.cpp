@@ -24,6 +24,59 @@ std::u16string Decoded(const std::string& name, const std::string& what) {
 
 }  // namespace
 
+const ColumnSpec* FindColumnByName(const TableSource& table, const std::string& name) {
+  const std::u16string folded = Folded(Decoded(name, "column"));
+  for (const ColumnSpec& column : table.columns) {
+    if (Folded(Decoded(column.name, "column")) == folded) return &column;
+  }
+  return nullptr;
+}
+
+namespace {
+
+void CheckIndexes(const TableSource& table) {
+  constexpr std::size_t kMaxIndexes = 32;
+  if (table.indexes.size() > kMaxIndexes) {
+    throw WriterError("table " + table.name + " has " + std::to_string(table.indexes.size()) +
+                      " indexes; a table has at most " + std::to_string(kMaxIndexes));
+  }
+  std::set<std::u16string> names;
+  int primary_keys = 0;
+  for (const IndexSpec& index : table.indexes) {
+    const std::string what = "index of table " + table.name + ":";
+    CheckObjectName(index.name, what);
+    if (!names.insert(Folded(Decoded(index.name, what))).second) {
+      throw WriterError("table " + table.name + ": index name \"" + index.name +
+                        "\" is used twice");
+    }
+    const std::string where = "table " + table.name + ", index \"" + index.name + "\": ";
+    if (index.primary_key && ++primary_keys > 1) {
+      throw WriterError("table " + table.name + " has more than one primary key");
+    }
+    if (index.columns.empty() || index.columns.size() > jet::kIndexKeyColumns) {
+      throw WriterError(where + "an index has 1 to " + std::to_string(jet::kIndexKeyColumns) +
+                        " columns, not " + std::to_string(index.columns.size()));
+    }
+    std::set<const ColumnSpec*> used;
+    for (const IndexColumn& key : index.columns) {
+      const ColumnSpec* column = FindColumnByName(table, key.name);
+      if (column == nullptr) {
+        throw WriterError(where + "the table has no column \"" + key.name + "\"");
+      }
+      if (!used.insert(column).second) {
+        throw WriterError(where + "column \"" + column->name + "\" is named twice");
+      }
+      if (column->type == ColumnType::Memo || column->type == ColumnType::Hyperlink ||
+          column->type == ColumnType::Ole || column->type == ColumnType::Binary) {
+        throw WriterError(where + "column \"" + column->name + "\" is of type " +
+                          ColumnTypeName(*column) + ", which an index cannot hold");
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void CheckObjectName(const std::string& name, const std::string& what) {
   const std::u16string text = Decoded(name, what);
   const std::string quoted = what + " name \"" + name + "\"";
@@ -90,6 +143,7 @@ void CheckTables(const std::vector<TableSource>& tables) {
         throw WriterError("table " + table.name + " has more than one AutoNumber column");
       }
     }
+    CheckIndexes(table);
   }
 }
 

@@ -11,7 +11,6 @@ namespace {
 
 // Unknown 32-bit value that Access repeats in the header and in every column descriptor.
 constexpr std::uint32_t kDefinitionStamp = 0x659;
-constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kHeaderSize = 0x3F;
 constexpr std::size_t kDescriptorSize = 25;
 constexpr std::size_t kContinuationHeader = 8;
@@ -74,7 +73,7 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
       d[11] = column->precision;
       d[12] = column->scale;
     } else {
-      jet::PutU16(d + 11, kSortOrderGeneral);
+      jet::PutU16(d + 11, jet::kSortOrderGeneral);
     }
     d[15] = column->flags;
     d[16] = column->compression;
@@ -91,8 +90,9 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
     for (std::size_t k = 0; k < jet::kIndexKeyColumns; ++k) {
       std::uint8_t* key = d + 4 + 3 * k;
       const bool used = k < index.keys.size();
+      const bool descending = used && k < index.descending.size() && index.descending[k];
       jet::PutU16(key, used ? index.keys[k] : 0xFFFF);
-      key[2] = used ? jet::kKeyOrderAscending : 0;
+      key[2] = used && !descending ? jet::kKeyOrderAscending : 0;
     }
     const std::size_t after_keys = 4 + 3 * jet::kIndexKeyColumns;
     jet::PutU32(d + after_keys, maps.indexes.at(i).usage);

@@ -91,4 +91,19 @@ PhysicalColumn PhysicalColumnFor(const ColumnSpec& column) {
   return out;
 }
 
+IndexLayout IndexLayoutFor(const IndexSpec& index, const std::vector<std::size_t>& positions) {
+  IndexLayout out;
+  out.name = index.name;
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    out.keys.push_back(static_cast<std::uint16_t>(positions[i]));
+    out.descending.push_back(index.columns[i].descending);
+  }
+  // As Access marks them: a primary key is unique and required, every index has the top bit.
+  out.flags = jet::kIndexFlagAlwaysSet;
+  if (index.unique || index.primary_key) out.flags |= jet::kIndexUnique;
+  if (index.primary_key) out.flags |= jet::kIndexRequired;
+  out.kind = index.primary_key ? jet::kLogicalIndexPrimaryKey : jet::kLogicalIndexPlain;
+  return out;
+}
+
 }  // namespace mkmdb

@@ -29,13 +29,14 @@ struct PhysicalColumn {
   bool boolean() const;     // Yes/No: its value is its bit in the null mask, it takes no bytes
 };
 
-// An index over some columns, all ascending. Index i of a table is both its physical index i
-// and its logical index numbered i.
+// An index over some columns. Index i of a table is both its physical index i and its logical
+// index numbered i.
 struct IndexLayout {
   std::string name;
   std::vector<std::uint16_t> keys;  // column numbers
   std::uint8_t flags = 0;           // jet::kIndexUnique, ...
   std::uint8_t kind = 0;            // jet::kLogicalIndexPlain or jet::kLogicalIndexPrimaryKey
+  std::vector<bool> descending{};   // per key; empty: all ascending
 };
 
 struct TableLayout {
@@ -57,5 +58,9 @@ TableLayout LayOutTable(std::string name, bool system, std::vector<PhysicalColum
 
 // The physical form of a user column.
 PhysicalColumn PhysicalColumnFor(const ColumnSpec& column);
+
+// The layout of a user index whose key columns are at `positions` of the table (column numbers
+// follow the columns' order).
+IndexLayout IndexLayoutFor(const IndexSpec& index, const std::vector<std::size_t>& positions);
 
 }  // namespace mkmdb

@@ -27,6 +27,8 @@ class ValueEncoder {
   // Stores the memo value of the last Encode on LVAL pages instead and returns the new cell,
   // which takes InlineMemoBytes() fewer bytes of the row.
   Cell MoveMemoOutOfRow();
+  // Text columns: the text of the last value encoded, when it was not NULL.
+  const std::u16string& text() const { return text_; }
   // AutoNumber columns: the largest number given so far (0 before the first).
   std::int32_t last_number() const { return last_number_; }
 

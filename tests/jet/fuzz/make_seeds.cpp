@@ -1,6 +1,6 @@
 // Writes the writer-made part of the fuzz seed corpus into a folder: small databases holding
-// every type and every memo storage kind, plain, encoded and in each encrypted form, and tables
-// with properties, relationships and links.
+// every type, every memo storage kind and indexes of two levels, plain, encoded and in each
+// encrypted form, and tables with properties, relationships and links.
 //   jet_fuzz_seeds FOLDER
 #include <cstdio>
 #include <fstream>
@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
       {"memos.mdb", {jettest::MemoTable()}},
       {"two_tables.mdb", {jettest::EveryTypeTable(), jettest::MemoTable()}},
       {"empty_table.mdb", {{"empty", {{"name", mkmdb::ColumnType::Text, 10}}, {}}}},
+      {"indexed.mdb", {jettest::IndexedTable()}},
   };
   for (const auto& [name, tables] : seeds) {
     std::ofstream(folder + "/" + name, std::ios::binary) << jettest::DatabaseBytes(tables);

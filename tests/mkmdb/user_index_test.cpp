@@ -1,0 +1,373 @@
+// Indexes of user tables: libmdb reads their definitions as written, and its walk of each index
+// meets every row once, in the order of the key values worked out here from the values alone
+// (NULL first, ties in the order the rows were written; a descending column reversed), for
+// every type an index can hold, one leaf page and trees of several levels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "generated_rows.h"
+#include "libmdb_reader.h"
+#include "mdb_writer.h"
+#include "round_trip.h"
+#include "temp_folder.h"
+
+namespace {
+
+using mkmdb::ColumnSpec;
+using mkmdb::ColumnType;
+using mkmdb::IndexSpec;
+using mkmdb::TableSpec;
+using mkmdb::Value;
+
+// What a value sorts by: a whole number, a real number or a byte string, by type.
+struct Order {
+  __int128 whole = 0;
+  long double real = 0;
+  std::string bytes;
+  bool operator<(const Order& o) const {
+    if (whole != o.whole) return whole < o.whole;
+    if (real != o.real) return real < o.real;
+    return bytes < o.bytes;
+  }
+  bool operator==(const Order& o) const {
+    return whole == o.whole && real == o.real && bytes == o.bytes;
+  }
+};
+
+struct Sample {
+  Value text;   // as written
+  Order order;  // how it sorts (when not NULL)
+};
+
+std::string Digits(__int128 value) {
+  const bool negative = value < 0;
+  unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value) : value;
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  return (negative ? "-" : "") + digits;
+}
+
+// `scaled` / 10^scale as decimal text.
+std::string Scaled(__int128 scaled, int scale) {
+  std::string digits = Digits(scaled < 0 ? -scaled : scaled);
+  if (scale == 0) return (scaled < 0 ? "-" : "") + digits;
+  if (digits.size() <= static_cast<std::size_t>(scale)) {
+    digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+  }
+  digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+  return (scaled < 0 ? "-" : "") + digits;
+}
+
+// Random values of one type: few distinct ones, so that keys repeat, and the ends of the range.
+Sample Random(const ColumnSpec& column, std::mt19937_64& random) {
+  const auto pick = [&](long long low, long long high) {
+    return std::uniform_int_distribution<long long>(low, high)(random);
+  };
+  Sample sample;
+  Order& order = sample.order;
+  switch (column.type) {
+    case ColumnType::Byte:
+      order.whole = pick(0, 1) ? pick(0, 255) : pick(0, 3) * 85;
+      break;
+    case ColumnType::Integer:
+      order.whole = pick(0, 1) ? pick(-32768, 32767) : pick(-2, 2) * 16383;
+      break;
+    case ColumnType::Long:
+      order.whole = pick(0, 1) ? pick(-2147483648LL, 2147483647LL) : pick(-3, 3);
+      break;
+    case ColumnType::Currency:
+      order.whole = pick(0, 1) ? pick(-9223372036854775807LL - 1, 9223372036854775807LL)
+                               : pick(-20, 20) * 2500;
+      sample.text = Scaled(order.whole, 4);
+      return sample;
+    case ColumnType::Decimal: {
+      // Up to 28 digits: two random halves of 14.
+      const __int128 high = pick(0, 99999999999999LL), low = pick(0, 99999999999999LL);
+      order.whole = pick(0, 2) == 0 ? pick(-5, 5) : (high * 100000000000000LL + low);
+      if (pick(0, 1)) order.whole = -order.whole;
+      sample.text = Scaled(order.whole, column.scale);
+      return sample;
+    }
+    case ColumnType::Single:
+    case ColumnType::Double: {
+      const double value = pick(0, 2) == 0 ? static_cast<double>(pick(-3, 3)) / 2
+                                           : std::ldexp(static_cast<double>(pick(-1000000, 1000000)),
+                                                        static_cast<int>(pick(-60, 60)));
+      char text[40];
+      if (column.type == ColumnType::Single) {
+        const float single = static_cast<float>(value);
+        sample.text = std::string(text, std::to_chars(text, text + sizeof text, single).ptr);
+        order.real = single;
+      } else {
+        sample.text = std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+        order.real = value;
+      }
+      return sample;
+    }
+    case ColumnType::DateTime: {
+      // Days from 0100-01-01 to 9999-12-31 and a time to the millisecond. Keys sort by the
+      // stored day number, so before 1899-12-30, where the time counts forward from a
+      // negative day number, later times of one day sort first.
+      static const char* const kDates[] = {"0100-01-01", "1899-12-29", "1899-12-30",
+                                           "1899-12-31", "1970-01-01", "2000-02-29",
+                                           "2024-06-30", "9999-12-31"};
+      const std::string day = kDates[pick(0, 7)];
+      char time[20];
+      std::snprintf(time, sizeof time, " %02lld:%02lld:%02lld.%03lld", pick(0, 23),
+                    pick(0, 1) * 59, pick(0, 59), pick(0, 2) * 499);
+      sample.text = day + time;
+      order.real = mkmdb_test::ExpectedDayNumber(*sample.text);
+      return sample;
+    }
+    case ColumnType::YesNo:
+      order.whole = pick(0, 1) ? -1 : 0;  // Yes is -1 and sorts first
+      sample.text = order.whole ? "yes" : "no";
+      return sample;
+    case ColumnType::Text: {
+      static const char kLetters[] = "aAbBkKqQzZ09 _.";
+      std::string text;
+      const long long length = pick(0, 4);
+      for (long long i = 0; i < length; ++i) text.push_back(kLetters[pick(0, 14)]);
+      sample.text = text;
+      for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      // The sort codes put blank, '.', '_', digits and letters in this order.
+      for (char& c : text) {
+        c = c == ' ' ? '\x01' : c == '.' ? '\x02' : c == '_' ? '\x03' : c;
+      }
+      order.bytes = text;
+      return sample;
+    }
+    case ColumnType::Guid: {
+      std::uint8_t bytes[16];
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(pick(0, 3) * 85);
+      char text[40];
+      std::snprintf(text, sizeof text,
+                    "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                    bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6],
+                    bytes[7], bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13],
+                    bytes[14], bytes[15]);
+      sample.text = text;
+      // Stored (and sorted) with the first three groups byte-swapped.
+      const int stored[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+      for (int i : stored) order.bytes.push_back(static_cast<char>(bytes[i]));
+      return sample;
+    }
+    default:
+      ADD_FAILURE() << "no samples for " << mkmdb::ColumnTypeName(column);
+      return sample;
+  }
+  sample.text = Digits(order.whole);
+  return sample;
+}
+
+struct TypeCase {
+  const char* title;
+  ColumnSpec column;
+};
+
+std::ostream& operator<<(std::ostream& out, const TypeCase& c) { return out << c.title; }
+
+class KeyOrder : public testing::TestWithParam<TypeCase> {
+ protected:
+  mkmdb_test::TempFolder folder_;
+};
+
+// A table of the case's column `v` and a Long `n`, with indexes on v, v descending, and (v, n
+// descending); rows enough for several leaves, a tenth of the values NULL.
+TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
+  const ColumnSpec& column = GetParam().column;
+  const bool nullable = column.type != ColumnType::YesNo;
+  std::mt19937_64 random(std::hash<std::string>()(GetParam().title));
+  TableSpec table{"t", {column, {"n", ColumnType::Long}}, {}};
+  table.indexes = {IndexSpec{"up", {{column.name, false}}},
+                   IndexSpec{"down", {{column.name, true}}},
+                   IndexSpec{"both", {{column.name, false}, {"n", true}}}};
+  std::vector<Sample> samples;
+  std::vector<long long> numbers;
+  for (int i = 0; i < 3000; ++i) {
+    Sample sample = Random(column, random);
+    if (nullable && std::uniform_int_distribution<int>(0, 9)(random) == 0) sample.text.reset();
+    numbers.push_back(std::uniform_int_distribution<long long>(-5, 5)(random));
+    table.rows.push_back({sample.text, std::to_string(numbers.back())});
+    samples.push_back(std::move(sample));
+  }
+  const std::string path = folder_.File("keys.mdb");
+  mkmdb::WriteDatabase(path, {table});
+  mkmdb_test::LibmdbReader reader(path);
+  ASSERT_EQ(reader.error(), "");
+  const std::vector<std::uint32_t> rows = reader.RowPointers("t");
+  ASSERT_EQ(rows.size(), samples.size());
+
+  // -1, 0, 1 as row a's key sorts before, with or after row b's on the value column.
+  const auto compare = [&](std::size_t a, std::size_t b) {
+    const bool null_a = !samples[a].text, null_b = !samples[b].text;
+    if (null_a || null_b) return null_a == null_b ? 0 : (null_a ? -1 : 1);
+    if (samples[a].order == samples[b].order) return 0;
+    return samples[a].order < samples[b].order ? -1 : 1;
+  };
+  const std::vector<std::pair<const char*, std::function<int(std::size_t, std::size_t)>>> orders = {
+      {"up", compare},
+      {"down", [&](std::size_t a, std::size_t b) { return -compare(a, b); }},
+      {"both", [&](std::size_t a, std::size_t b) {
+         const int first = compare(a, b);
+         if (first != 0) return first;
+         return numbers[a] == numbers[b] ? 0 : (numbers[a] > numbers[b] ? -1 : 1);
+       }}};
+  for (const auto& [name, order] : orders) {
+    std::vector<std::size_t> expected(samples.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = i;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](std::size_t a, std::size_t b) { return order(a, b) < 0; });
+    std::vector<std::uint32_t> expected_rows;
+    for (std::size_t i : expected) expected_rows.push_back(rows[i]);
+    EXPECT_EQ(reader.IndexOrder("t", name), expected_rows) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, KeyOrder,
+    testing::Values(TypeCase{"Byte", {"v", ColumnType::Byte}},
+                    TypeCase{"Integer", {"v", ColumnType::Integer}},
+                    TypeCase{"Long", {"v", ColumnType::Long}},
+                    TypeCase{"Currency", {"v", ColumnType::Currency}},
+                    TypeCase{"Decimal", {"v", ColumnType::Decimal, 0, 28, 10}},
+                    TypeCase{"Single", {"v", ColumnType::Single}},
+                    TypeCase{"Double", {"v", ColumnType::Double}},
+                    TypeCase{"DateTime", {"v", ColumnType::DateTime}},
+                    TypeCase{"YesNo", {"v", ColumnType::YesNo}},
+                    TypeCase{"Text", {"v", ColumnType::Text, 10}},
+                    TypeCase{"Guid", {"v", ColumnType::Guid}}),
+    [](const auto& info) { return std::string(info.param.title); });
+
+TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
+  mkmdb_test::TempFolder folder;
+  TableSpec table{"vols",
+                  {{"id", ColumnType::AutoNumber},
+                   {"marque", ColumnType::Text, 50},
+                   {"Date du vol", ColumnType::DateTime}},
+                  {{std::nullopt, "Airbus", "2001-01-01"}, {std::nullopt, "Boeing", std::nullopt}}};
+  table.indexes = {IndexSpec{"PrimaryKey", {{"ID"}}, true, true},
+                   IndexSpec{"par_marque", {{"marque"}, {"date du vol", true}}, true},
+                   IndexSpec{"Par date", {{"Date du vol"}}}};
+  const std::string path = folder.File("out.mdb");
+  mkmdb::WriteDatabase(path, {table});
+  EXPECT_EQ(mkmdb_test::CompareAll(path, {table}), "");
+  mkmdb_test::LibmdbReader reader(path);
+  // libmdb lists them by name; flags: 1 unique, 8 required, 0x80 on every index.
+  const std::vector<mkmdb_test::ReadIndex> expected = {
+      {"Par date", 0, {"Date du vol"}, 0x80},
+      {"par_marque", 0, {"marque", "Date du vol"}, 0x81},
+      {"PrimaryKey", 1, {"id"}, 0x89},
+  };
+  EXPECT_EQ(reader.Indexes("vols"), expected);
+}
+
+// A million rows take a tree of three levels; libmdb's walk still meets every row in order.
+TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
+  mkmdb_test::TempFolder folder;
+  const std::vector<ColumnSpec> columns = {{"id", ColumnType::Long},
+                                           {"marque", ColumnType::Text, 50}};
+  mkmdb::GeneratedRows rows(columns, 1'000'000);
+  const std::string path = folder.File("big.mdb");
+  mkmdb::WriteDatabaseFromSources(
+      path, {{"avion", columns, &rows, "",
+              {IndexSpec{"PrimaryKey", {{"id"}}, true, true},
+               IndexSpec{"par_marque", {{"marque", true}}}}}});
+  mkmdb_test::LibmdbReader reader(path);
+  ASSERT_EQ(reader.error(), "");
+  const std::vector<std::uint32_t> pointers = reader.RowPointers("avion");
+  ASSERT_EQ(pointers.size(), 1'000'000u);
+  // The ids are the row numbers: the primary key walks the rows as written.
+  EXPECT_TRUE(reader.IndexOrder("avion", "PrimaryKey") == pointers);
+  // "marque <n>" descending: the numbers' texts in reverse order of their digits.
+  std::vector<std::string> numbers(pointers.size());
+  std::vector<std::uint32_t> order(pointers.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+    numbers[i] = std::to_string(i + 1);
+  }
+  std::sort(order.begin(), order.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return numbers[a] > numbers[b]; });
+  std::vector<std::uint32_t> expected;
+  expected.reserve(order.size());
+  for (std::uint32_t i : order) expected.push_back(pointers[i]);
+  EXPECT_TRUE(reader.IndexOrder("avion", "par_marque") == expected);
+}
+
+TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
+  mkmdb_test::TempFolder folder;
+  const std::vector<ColumnSpec> columns = {{"id", ColumnType::Long},
+                                           {"nom", ColumnType::Text, 255},
+                                           {"notes", ColumnType::Memo},
+                                           {"code", ColumnType::Binary, 4}};
+  const auto table = [&](std::vector<IndexSpec> indexes, std::vector<std::vector<Value>> rows) {
+    return TableSpec{"t", columns, std::move(rows), "", std::move(indexes)};
+  };
+  std::vector<IndexSpec> many;
+  for (int i = 0; i < 33; ++i) many.push_back({"i" + std::to_string(i), {{"id"}}});
+  const std::string long_text(255, 'x');
+  const struct {
+    TableSpec table;
+    std::string message;
+  } cases[] = {
+      {table({{"u", {{"id"}}, true}}, {{"1", "a", "", ""}, {"2", "b", "", ""}, {"1", "c", "", ""}}),
+       "table t: index \"u\" is unique, but rows 1 and 3 have the same key"},
+      {table({{"PrimaryKey", {{"nom"}}, true, true}}, {{"1", std::nullopt, "", ""}}),
+       "column \"nom\" is part of the primary key \"PrimaryKey\" and cannot be NULL"},
+      {table({{"i", {{"nom", false}, {"nom", true}}}}, {}), "column \"nom\" is named twice"},
+      {table({{"i", {{"absent"}}}}, {}), "the table has no column \"absent\""},
+      {table({{"i", {{"notes"}}}}, {}), "column \"notes\" is of type memo"},
+      {table({{"i", {{"code"}}}}, {}), "column \"code\" is of type binary(4)"},
+      {table({{"i", {}}}, {}), "an index has 1 to 10 columns, not 0"},
+      {table({{"i", {{"id"}}}, {"I", {{"nom"}}}}, {}), "index name \"I\" is used twice"},
+      {table({{"a", {{"id"}}, true, true}, {"b", {{"nom"}}, true, true}}, {}),
+       "has more than one primary key"},
+      {table(many, {}), "t has 33 indexes; a table has at most 32"},
+      {table({{"bad.name", {{"id"}}}}, {}), "holds one of the characters"},
+  };
+  for (const auto& c : cases) {
+    try {
+      mkmdb::WriteDatabase(folder.File("out.mdb"), {c.table});
+      ADD_FAILURE() << "no error for: " << c.message;
+    } catch (const mkmdb::WriterError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  // Keys of up to 1024 bytes: four Text(255) columns of letters beyond ASCII take 3 bytes a
+  // character in the key.
+  TableSpec wide{"w", {}, {}};
+  std::vector<mkmdb::IndexColumn> keys;
+  std::vector<Value> row;
+  for (int i = 0; i < 4; ++i) {
+    wide.columns.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
+    keys.push_back({"c" + std::to_string(i)});
+    std::string text;
+    for (int k = 0; k < 100; ++k) text += "é";
+    row.push_back(text);
+  }
+  wide.indexes = {{"large", keys}};
+  wide.rows = {row};
+  try {
+    mkmdb::WriteDatabase(folder.File("out.mdb"), {wide});
+    ADD_FAILURE() << "no error for a key of 1212 bytes";
+  } catch (const mkmdb::WriterError& e) {
+    EXPECT_NE(std::string(e.what()).find("takes 1212 bytes; an index key holds at most 1024"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
+}
+
+}  // namespace
