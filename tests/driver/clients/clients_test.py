@@ -139,6 +139,28 @@ class PyodbcTest(unittest.TestCase):
             self.assertEqual(cursor.execute("SELECT COUNT(*) FROM t WHERE dt = ?",
                                             __import__("datetime").datetime(2000, 1, 1)).fetchone()[0], 2)
 
+    def test_exact_values_reach_python_and_isql_as_stored(self):
+        exact = os.path.join(WORK, "exact.mdb")
+        rows = ("1000000\t102030405060.654321\t2000-01-01 17:51:48.701\n"
+                "0.0001\t-0.000001\t1850-06-15 00:00:00.5\n"
+                "-922337203685477.5808\t0\t9999-12-31 23:59:59.999\n")
+        subprocess.run([MKMDB, exact, "--table", "v", "--column", "c:currency", "--column", "d:decimal(18,6)",
+                        "--column", "t:datetime", "--rows", "-"], input=rows.encode(), check=True)
+        dt = __import__("datetime").datetime
+        dec = __import__("decimal").Decimal
+        with pyodbc.connect(f"DRIVER={{{DRIVER_NAME}}};DBQ={exact}") as connection:
+            got = [tuple(r) for r in connection.cursor().execute("SELECT c, d, t FROM v")]
+            total = connection.cursor().execute("SELECT SUM(c), SUM(d) FROM v").fetchone()
+        self.assertEqual(got, [(dec("1000000.0000"), dec("102030405060.654321"), dt(2000, 1, 1, 17, 51, 48, 701000)),
+                               (dec("0.0001"), dec("-0.000001"), dt(1850, 6, 15, 0, 0, 0, 500000)),
+                               (dec("-922337203685477.5808"), dec("0.000000"), dt(9999, 12, 31, 23, 59, 59, 999000))])
+        self.assertEqual(tuple(total), (dec("-922337202685477.5807"), dec("102030405060.654320")))
+        done, _ = run(["isql", "-b", "-v", "-d|", "-k", f"DRIVER={{{DRIVER_NAME}}};DBQ={exact}"], "SELECT c, d, t FROM v\n")
+        lines = [l for l in done.stdout.decode().splitlines() if l.count("|") == 2]
+        self.assertEqual(lines, ["1000000.0000|102030405060.654321|2000-01-01 17:51:48.701",
+                                 "0.0001|-0.000001|1850-06-15 00:00:00.500",
+                                 "-922337203685477.5808|0.000000|9999-12-31 23:59:59.999"])
+
     def test_tables_and_columns(self):
         with self.connect() as connection:
             cursor = connection.cursor()
