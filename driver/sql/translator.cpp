@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace mdbodbc::sql {
 namespace {
@@ -181,6 +183,7 @@ class Translator {
   // named c0, c1, ... `dedupe`: a member of a UNION that removes duplicates.
   std::string Select(const ast::Select& select, const std::vector<Output>& outputs, bool dedupe) {
     const SelectInfo& info = b_.selects.at(&select);
+    if (std::optional<std::string> counted = CountedRows(select, info, outputs)) return *counted;
     frames_.push_back({&info});
     std::string from = From(select, info);
     std::string where = select.where ? " WHERE " + Condition(*select.where) : "";
@@ -261,6 +264,42 @@ class Translator {
     if (percent) bound = "ceil(" + select.top->count + " * count(*) OVER () / 100.0)";
     std::string ranked = "SELECT *, " + rank + " AS rk" + (percent ? ", " + bound + " AS rn" : "") + " FROM (" + sql + ")";
     return "SELECT " + list(names) + " FROM (" + ranked + ") WHERE rk <= " + (percent ? "rn" : bound) + order;
+  }
+
+  // SELECT COUNT(*) FROM t, the whole table's count and nothing else: answered from the rows the
+  // file's pages hold (jet::Database::CountRows, kept once counted) instead of a pass over the
+  // rows. Nothing when the select has another shape or the pages cannot be counted; the pass
+  // over the rows then answers, or says what is broken.
+  std::optional<std::string> CountedRows(const ast::Select& select, const SelectInfo& info,
+                                         const std::vector<Output>& outputs) {
+    if (select.from.size() != 1 || select.from[0]->kind != ast::FromItem::Kind::Table ||
+        info.sources.size() != 1 || !info.sources[0].isTable || select.where || !select.groupBy.empty() ||
+        select.having || select.top || select.distinct || !select.orderBy.empty() || select.items.empty()) {
+      return std::nullopt;
+    }
+    for (const ast::SelectItem& item : select.items) {
+      const Expr& e = *item.expr;
+      if (e.kind != ExprKind::Call || e.distinct || e.args.size() != 1 || e.args[0]->kind != ExprKind::Star) {
+        return std::nullopt;
+      }
+      const FunctionDef* def = FindFunction(e.path[0], e.text == "odbc");
+      if (def == nullptr || def->name != "count") return std::nullopt;
+    }
+    SqlError unavailable;
+    const Engine::Table* table = engine_.ProvideCatalogTable(info.sources[0].catalogIndex, unavailable);
+    std::uint64_t count = 0;
+    std::string broken;
+    if (table == nullptr || !table->database->CountRows(table->definition, count, broken) ||
+        count > static_cast<std::uint64_t>(INT32_MAX)) {
+      return std::nullopt;
+    }
+    std::string items;
+    for (std::size_t i = 0; i < select.items.size(); ++i) {
+      if (i > 0) items += ", ";
+      items += ConvertValue(std::to_string(count), select.items[i].expr->type, outputs[i].type) + " AS c" +
+               std::to_string(i);
+    }
+    return "SELECT " + items;
   }
 
   // DISTINCTROW: distinct rows of the tables that give result columns, when the others would

@@ -72,6 +72,9 @@ const Case kCases[] = {
     {"SELECT dt, dt + 1 FROM t WHERE id = 4", "TIMESTAMP|TIMESTAMP", "1899-12-29 06:00:00|1899-12-30 06:00:00"},
     {"SELECT b, b + 0, -b FROM t WHERE id = 2", "BIT|INTEGER|SMALLINT", "1|-1|1"},
     {"SELECT COUNT(*) FROM t WHERE b = -1", "INTEGER", "3"},
+    // A whole table's count, from its pages: typed and converted as the pass over the rows is.
+    {"SELECT COUNT(*), Count(*) AS n FROM t", "INTEGER|INTEGER", "7|7"},
+    {"SELECT COUNT(*) FROM t UNION ALL SELECT COUNT(x) FROM t", "INTEGER", "7;6"},
     {"SELECT COUNT(*) FROM t WHERE b = True AND b <> 1", "INTEGER", "3"},
     {"SELECT NOT True, True Xor False, True Eqv False, False Imp True, 5 And 3, NOT 5",
      "BIT|BIT|BIT|BIT|INTEGER|INTEGER", "0|1|0|1|1|-6"},
