@@ -9,6 +9,7 @@
 
 #include "file_edit.h"
 #include "jet/calculated_value.h"
+#include "later_column_files.h"
 #include "sample_files.h"
 #include "value_text.h"
 
@@ -16,7 +17,6 @@ namespace jettest {
 namespace {
 
 constexpr std::size_t kDescriptorLength = 23;  // u16 stored length in a Jet 4 descriptor
-constexpr std::size_t kDescriptorComplexId = 11;
 
 template <typename T>
 std::string Stored(T value) {
@@ -25,17 +25,7 @@ std::string Stored(T value) {
   return bytes;
 }
 
-// A calculated value as a row keeps it: 16 bytes, the value's length, the value.
-std::string Wrapped(const std::string& value) {
-  return std::string(16, '\0') + Stored(static_cast<std::uint32_t>(value.size())) + value;
-}
-
-// A 16-byte Automation DECIMAL: reserved, scale, sign, high 32 bits, low 64 bits.
-std::string AutomationDecimal(std::uint8_t scale, bool negative, std::uint32_t high,
-                              std::uint64_t low) {
-  return std::string(2, '\0') + static_cast<char>(scale) +
-         static_cast<char>(negative ? 0x80 : 0) + Stored(high) + Stored(low);
-}
+std::string Wrapped(const std::string& value) { return WrappedCalculated(value); }
 
 std::string Utf16(const std::string& ascii) {
   std::string out;
@@ -177,44 +167,6 @@ TEST(ExtendedDateTest, StoredTextReadsToTheTick) {
   }
 }
 
-// A table "owners" whose columns "colors" and "files" are complex, their values in the flat
-// tables f_colors (multi-valued) and f_files (attachments) that MSysComplexColumns names.
-std::string ComplexDatabase(std::uint32_t colorsId) {
-  using mkmdb::ColumnType;
-  const std::vector<mkmdb::TableSpec> tables = {
-      {"MSysComplexColumns",
-       {{"ColumnName", ColumnType::Text, 64},
-        {"ComplexID", ColumnType::Long},
-        {"FlatTableID", ColumnType::Long}},
-       {{"colors", "7", "0"}, {"files", "8", "0"}}},
-      {"f_colors",
-       {{"Value", ColumnType::Text, 50}, {"_colors", ColumnType::Long}},
-       {{"Red", "1"}, {"Green", "2"}, {"Blue", "1"}, {"Lost", std::nullopt}}},
-      {"f_files",
-       {{"FileData", ColumnType::Ole},
-        {"FileFlags", ColumnType::Long},
-        {"FileName", ColumnType::Text, 255},
-        {"FileType", ColumnType::Text, 255},
-        {"_files", ColumnType::Long}},
-       {{"AA", "0", "a.txt", "txt", "1"}, {"BB", "0", "b.png", "png", "1"}}},
-      {"owners",
-       {{"name", ColumnType::Text, 20}, {"colors", ColumnType::Long}, {"files", ColumnType::Long}},
-       {{"one", "1", "1"}, {"two", "2", "2"}, {"three", std::nullopt, "3"}}},
-  };
-  FileEdit edit(DatabaseBytes(tables));
-  for (std::size_t column : {1u, 2u}) {
-    std::uint8_t* descriptor = edit.ColumnDescriptor("owners", column);
-    descriptor[jet::kJet4Layout.columnType] = 0x12;
-    const std::uint32_t id = column == 1 ? colorsId : 8;
-    std::memcpy(descriptor + kDescriptorComplexId, &id, sizeof id);
-  }
-  for (std::size_t row : {0u, 1u}) {
-    const std::uint32_t flat = edit.DefinitionPage(row == 0 ? "f_colors" : "f_files");
-    std::memcpy(edit.FixedValue("MSysComplexColumns", row, 2), &flat, sizeof flat);
-  }
-  return edit.bytes();
-}
-
 TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
   const std::string missing =
       "error/damaged:table \"owners\": column \"colors\": MSysComplexColumns has no row for "
@@ -241,6 +193,18 @@ TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
     ASSERT_NE(database, nullptr) << error;
     EXPECT_EQ(TableText(*database, "owners"), test.rows) << test.name;
   }
+}
+
+// The file the driver's tests read: each kind beside the others in one row.
+TEST(LaterColumnsTest, KindsSideBySideReadInOneRow) {
+  std::string error;
+  auto database = jet::Database::OpenBytes(LaterColumnsDatabase(), error);
+  ASSERT_NE(database, nullptr) << error;
+  const auto rows = TableText(*database, "later");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ((std::vector<std::string>{rows[0][0], rows[0][5], rows[0][10], rows[0][15]}),
+            (std::vector<std::string>{"int:12", "decimal:50.325", "real:83333.3333",
+                                      "date7:2000-01-01 12:00:00.12345"}));
 }
 
 }  // namespace
