@@ -47,6 +47,8 @@ TEST_F(ColumnKindsTest, ValuesAndTypesOfStatements) {
        "TIMESTAMP"},
       {File::Complex, "SELECT name, colors, files FROM owners",
        "one|Red; Blue|a.txt; b.png;two|Green|;three|NULL|", "WVARCHAR|WLONGVARCHAR|WLONGVARCHAR"},
+      {File::Complex, "SELECT ColumnName, ComplexID FROM MSysComplexColumns", "colors|7;files|8",
+       "WVARCHAR|INTEGER"},
       {File::Complex, "SELECT [Value], _colors FROM f_colors", "Red|1;Green|2;Blue|1;Lost|NULL",
        "WVARCHAR|INTEGER"},
   };
