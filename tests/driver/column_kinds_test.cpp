@@ -109,11 +109,17 @@ TEST_F(ColumnKindsTest, CatalogDescribesEachKind) {
   }
 }
 
-// A Date/Time Extended value keeps its 100 ns in a timestamp structure.
+// A Date/Time Extended column is described with 7 fractional digits and keeps its 100 ns in a
+// timestamp structure.
 TEST_F(ColumnKindsTest, ExtendedDateFillsATimestampToTheNanosecond) {
   Open(File::Later);
   SQLHSTMT stmt = session->AllocStmt();
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT Stamp FROM later"), SQL_SUCCESS);
+  const auto described = session->Describe(stmt, 1);
+  ASSERT_TRUE(described.has_value());
+  EXPECT_EQ((std::vector<long>{described->type, static_cast<long>(described->size),
+                               described->decimals}),
+            (std::vector<long>{SQL_TYPE_TIMESTAMP, 27, 7}));
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
   SQL_TIMESTAMP_STRUCT ts{};
   SQLLEN indicator = 0;
