@@ -12,6 +12,7 @@
 
 #include "jet/database.h"
 #include "jet/date_time.h"
+#include "jet/extended_date.h"
 
 namespace {
 
@@ -98,6 +99,9 @@ void PutValue(Output& out, const jet::Value& value) {
       jet::PutDateTimeText(value.real, text + 1);
       text[1 + jet::kDateTimeTextSize] = '"';
       out.Put(std::string_view(text, jet::kDateTimeTextSize + 2));
+      return;
+    case jet::ValueKind::DateTimeExtended:
+      PutQuoted(out, jet::ExtendedDateText(value.integer));
       return;
     case jet::ValueKind::Decimal:
       out.Put(value.bytes);

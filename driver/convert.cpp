@@ -3,6 +3,7 @@
 #include "binary_image.h"
 #include "sql/access_dates.h"
 #include "sql/exact_number.h"
+#include "jet/extended_date.h"
 #include "text.h"
 
 #include <charconv>
@@ -59,6 +60,10 @@ bool ToNumber(const sql::Cell& cell, Number& number) {
     case sql::Cell::Kind::Real:
       number.kind = Number::Kind::Real;
       number.real = cell.real;
+      return true;
+    case sql::Cell::Kind::Timestamp:  // as a Date/Time's number of days
+      number.kind = Number::Kind::Real;
+      number.real = sql::StoredFromLinear(sql::LinearFromTicks(cell.integer));
       return true;
     case sql::Cell::Kind::Decimal:
     case sql::Cell::Kind::Text: {
@@ -196,6 +201,31 @@ bool ParseGuid(const std::string& text, SQLGUID& guid) {
   return true;
 }
 
+// A Date/Time Extended value to a date, time or timestamp structure, its fraction in nanoseconds.
+Outcome PutTimestamp(std::int64_t ticks, SQLSMALLINT cType, SQLPOINTER target, SQLLEN* indicator) {
+  const jet::ExtendedDateParts d = jet::SplitTicks(ticks);
+  if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) {
+    SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
+                            static_cast<SQLUSMALLINT>(d.day), static_cast<SQLUSMALLINT>(d.hour),
+                            static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second),
+                            static_cast<SQLUINTEGER>(d.fraction) * 100u};
+    Put(ts, target, indicator);
+    return {};
+  }
+  if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
+    SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
+                         static_cast<SQLUSMALLINT>(d.day)};
+    Put(date, target, indicator);
+    if (ticks % jet::kTicksPerDay != 0) return Info("01S07", "fractional truncation");
+    return {};
+  }
+  SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(d.hour), static_cast<SQLUSMALLINT>(d.minute),
+                       static_cast<SQLUSMALLINT>(d.second)};
+  Put(time, target, indicator);
+  if (d.fraction != 0) return Info("01S07", "fractional truncation");
+  return {};
+}
+
 }  // namespace
 
 std::string ValueText(const sql::Cell& cell, const sql::ResultColumn& column) {
@@ -212,6 +242,7 @@ std::string ValueText(const sql::Cell& cell, const sql::ResultColumn& column) {
       return std::string(buffer, result.ptr);
     }
     case sql::Cell::Kind::DateTime: return sql::DateTimeText(cell.real);
+    case sql::Cell::Kind::Timestamp: return jet::ExtendedDateText(cell.integer);
     case sql::Cell::Kind::Decimal:
     case sql::Cell::Kind::Text: return cell.bytes;
     case sql::Cell::Kind::Blob: return HexText(cell.bytes);
@@ -286,6 +317,7 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
                  SQLLEN* indicator) {
   if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP || cType == SQL_C_TYPE_DATE ||
       cType == SQL_C_DATE || cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
+    if (cell.kind == sql::Cell::Kind::Timestamp) return PutTimestamp(cell.integer, cType, target, indicator);
     std::optional<double> linear;
     if (cell.kind == sql::Cell::Kind::DateTime) {
       linear = cell.real;

@@ -38,7 +38,8 @@ void RowStore::Append(const sql::Row& row) {
     switch (cell.kind) {
       case sql::Cell::Kind::Null: break;
       case sql::Cell::Kind::Integer:
-      case sql::Cell::Kind::Currency: {
+      case sql::Cell::Kind::Currency:
+      case sql::Cell::Kind::Timestamp: {
         // Zigzag, so that small negative numbers stay short.
         auto u = static_cast<std::uint64_t>(cell.integer);
         PutNumber(encoded, (u << 1) ^ (cell.integer < 0 ? ~std::uint64_t{0} : 0));
@@ -80,7 +81,8 @@ void RowStore::Read(std::size_t index, sql::Row& row) const {
     switch (cell.kind) {
       case sql::Cell::Kind::Null: break;
       case sql::Cell::Kind::Integer:
-      case sql::Cell::Kind::Currency: {
+      case sql::Cell::Kind::Currency:
+      case sql::Cell::Kind::Timestamp: {
         std::uint64_t z = GetNumber(at);
         cell.integer = static_cast<std::int64_t>((z >> 1) ^ (~(z & 1) + 1));
         break;

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "case_fold.h"
 #include "catalog.h"
+#include "complex_values.h"
 #include "definition_reader.h"
 #include "file_context.h"
 #include "file_header.h"
@@ -58,13 +60,25 @@ class FileDatabase : public Database {
   }
 
   std::unique_ptr<Scan> StartScan(const TableDefinition& table) const override {
-    return std::make_unique<TableScan>(file_, table);
+    return std::make_unique<TableScan>(file_, table, ComplexColumnsOf(table));
   }
 
   std::unique_ptr<Scan> StartIndexScan(const TableDefinition& table, std::size_t index,
                                        const KeyRange& range, bool descending,
                                        IndexPageCache* cache) const override {
-    return std::make_unique<IndexScan>(file_, table, index, range, descending, cache);
+    return std::make_unique<IndexScan>(file_, table, index, range, descending, cache,
+                                       ComplexColumnsOf(table));
+  }
+
+  // The values of each complex column of `table`, by position (empty when it has none).
+  std::vector<std::shared_ptr<const ComplexValues>> ComplexColumnsOf(const TableDefinition& table) const {
+    std::vector<std::shared_ptr<const ComplexValues>> complex;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+      if (table.columns[i].type != ColumnType::Complex) continue;
+      complex.resize(table.columns.size());
+      complex[i] = ComplexValuesOf(table.definitionPage, table.columns[i]);
+    }
+    return complex;
   }
 
   bool CountRows(const TableDefinition& table, std::uint64_t& count,
@@ -92,11 +106,30 @@ class FileDatabase : public Database {
   std::string path_;
 
  private:
+  // The values of a complex column, read from its flat table at the first scan that needs
+  // them and kept: the file never changes. Two scans may both read them the first time; the
+  // lock is held only to look up and keep.
+  std::shared_ptr<const ComplexValues> ComplexValuesOf(std::uint32_t table,
+                                                       const Column& column) const {
+    const auto key = std::make_pair(table, column.number);
+    {
+      std::lock_guard<std::mutex> lock(complexLock_);
+      const auto found = complex_.find(key);
+      if (found != complex_.end()) return found->second;
+    }
+    std::shared_ptr<const ComplexValues> values = LoadComplexValues(file_, tables_, column);
+    std::lock_guard<std::mutex> lock(complexLock_);
+    return complex_.emplace(key, std::move(values)).first->second;
+  }
+
   std::shared_ptr<const OpenFile> file_;
   std::vector<CatalogTable> tables_;
   // Row counts already taken, for this database only.
   mutable std::mutex countsMutex_;
   mutable std::map<std::uint64_t, std::uint64_t> counts_;
+  mutable std::mutex complexLock_;
+  mutable std::map<std::pair<std::uint32_t, std::uint16_t>, std::shared_ptr<const ComplexValues>>
+      complex_;
 };
 
 std::unique_ptr<Database> OpenSource(std::unique_ptr<PageSource> source,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "calculated_value.h"
+
 namespace jet {
 namespace {
 
@@ -94,12 +96,15 @@ bool KnownType(std::uint8_t type) {
     case ColumnType::Guid:
     case ColumnType::Numeric:
     case ColumnType::BigInt:
-      return true;
     case ColumnType::Complex:
-      return false;
+    case ColumnType::DateTimeExtended:
+      return true;
   }
   return false;
 }
+
+// A complex column's row value: the key its values carry in the column's hidden table.
+constexpr std::size_t kComplexKeySize = 4;
 
 // Reads a name (u8 or u16 length, then the stored text) at `position`, advancing it.
 bool ReadName(const FileContext& file, DefinitionBytes& bytes, std::size_t& position,
@@ -144,12 +149,20 @@ std::size_t FixedValueSize(ColumnType type, std::uint16_t storedLength) {
     case ColumnType::Text:
     case ColumnType::Binary:
       return storedLength;
+    case ColumnType::Complex:
+      return kComplexKeySize;
+    case ColumnType::DateTimeExtended:
+      return storedLength;
     case ColumnType::Ole:
     case ColumnType::Memo:
-    case ColumnType::Complex:
       return 0;
   }
   return storedLength;
+}
+
+std::size_t FixedFieldSize(const Column& column) {
+  if (column.calculated) return column.storedLength;
+  return FixedValueSize(column.type, column.storedLength);
 }
 
 bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::string_view name,
@@ -200,6 +213,12 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     column.autoNumber = (flags & kColumnAutoNumber) != 0;
     column.hyperlink = column.type == ColumnType::Memo && (flags & kColumnHyperlink) != 0;
     column.supported = KnownType(type);
+    // Jet 4 and later descriptors: the extra flags byte (in Jet 3 the same place holds the
+    // length), and a complex column's key in place of the text's sort order.
+    if (layout.unicodeText) {
+      column.calculated = (d[kColumnExtraFlags] & kCalculatedFlags) != 0;
+    }
+    if (column.type == ColumnType::Complex) column.complexId = GetU32(d + layout.columnPrecision);
     if (column.type == ColumnType::Text) {
       column.maxCharacters =
           static_cast<std::uint16_t>(layout.unicodeText ? column.storedLength / 2
@@ -210,7 +229,7 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
       column.precision = d[layout.columnPrecision];
       column.scale = d[layout.columnScale];
     }
-    if (column.type == ColumnType::Bool) column.fixedLength = true;
+    if (column.type == ColumnType::Bool && !column.calculated) column.fixedLength = true;
     if (column.type == ColumnType::Memo || column.type == ColumnType::Ole) {
       column.fixedLength = false;
     }
@@ -224,11 +243,10 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
   for (const StoredColumn& entry : stored) {
     const Column& column = entry.column;
     if (column.supported && column.fixedLength &&
-        column.fixedOffset + FixedValueSize(column.type, column.storedLength) > layout.pageSize) {
+        column.fixedOffset + FixedFieldSize(column) > layout.pageSize) {
       error = "column " + Quoted(column.name) + " is placed at offset " +
               std::to_string(column.fixedOffset) + " with " +
-              std::to_string(FixedValueSize(column.type, column.storedLength)) +
-              " bytes, past the largest row";
+              std::to_string(FixedFieldSize(column)) + " bytes, past the largest row";
       return false;
     }
   }

@@ -24,5 +24,8 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
 // The bytes a value of a fixed-size type takes in a row; for Text and Binary stored in the
 // fixed area, `storedLength`. 0 for Yes/No (kept in the null mask) and long values.
 std::size_t FixedValueSize(ColumnType type, std::uint16_t storedLength);
+// The bytes a fixed column's field takes in a row: its type's size, or for a calculated column
+// its declared length (the value and the wrapping around it).
+std::size_t FixedFieldSize(const Column& column);
 
 }  // namespace jet

@@ -77,6 +77,7 @@ bool KeyType(ColumnType type) {
     case ColumnType::Ole:
     case ColumnType::Memo:
     case ColumnType::Complex:
+    case ColumnType::DateTimeExtended:  // a key form not seen in a file yet
       return false;
   }
   return false;

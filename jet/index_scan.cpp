@@ -9,10 +9,11 @@ namespace jet {
 
 IndexScan::IndexScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table,
                      std::size_t index, const KeyRange& range, bool descending,
-                     IndexPageCache* cache)
+                     IndexPageCache* cache,
+                     std::vector<std::shared_ptr<const ComplexValues>> complex)
     : file_(std::move(file)),
       context_(file_->context),
-      rows_(file_, table),
+      rows_(file_, table, std::move(complex)),
       table_(rows_.definition()),
       index_(index),
       range_(range),

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "index_page.h"
 #include "index_page_cache.h"
@@ -21,8 +22,10 @@ inline constexpr int kMaxIndexLevels = 32;
 class IndexScan : public Scan {
  public:
   // `cache`, when not null, keeps the pages read for later walks.
+  // `complex`: the values of the table's complex columns, as TableScan takes them.
   IndexScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table, std::size_t index,
-            const KeyRange& range, bool descending, IndexPageCache* cache);
+            const KeyRange& range, bool descending, IndexPageCache* cache,
+            std::vector<std::shared_ptr<const ComplexValues>> complex = {});
 
   bool Next() override;
   const std::string& Error() const override { return error_; }

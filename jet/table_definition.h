@@ -25,6 +25,7 @@ enum class ColumnType : std::uint8_t {
   Numeric = 0x10,
   Complex = 0x12,  // attachments and multi-valued columns of later files
   BigInt = 0x13,
+  DateTimeExtended = 0x14,  // Date/Time Extended: 0001-01-01..9999-12-31 to 100 ns, as text
 };
 
 struct Column {
@@ -40,6 +41,10 @@ struct Column {
   bool fixedLength = false;
   bool autoNumber = false;
   bool hyperlink = false;        // a Memo column holding links (display#address#subaddress)
+  // A calculated column: each row keeps the value Access computed from its expression, after a
+  // prefix (see calculated_value.h); `type` is the type of the result.
+  bool calculated = false;
+  std::uint32_t complexId = 0;   // Complex: the column's ComplexID in MSysComplexColumns
   bool supported = true;         // false: its values read as ValueError::Unsupported
   // Where a row stores the value: fixed columns at fixedOffset in the fixed area, the others in
   // slot variableIndex of the row's variable area. Set by Database::ReadDefinition.

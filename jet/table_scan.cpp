@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "calculated_value.h"
 #include "data_page.h"
 #include "definition_reader.h"
+#include "extended_date.h"
 #include "value_decoding.h"
 
 namespace jet {
@@ -13,10 +15,6 @@ namespace {
 constexpr int kMaxOverflowHops = 8;
 
 std::string TypeText(ColumnType type) {
-  if (type == ColumnType::Complex) {
-    return "it holds attachments or multiple values (a complex column), which this reader "
-           "does not read";
-  }
   char text[64];
   std::snprintf(text, sizeof text, "its type 0x%02X is not one this reader reads",
                 static_cast<unsigned>(type));
@@ -25,7 +23,8 @@ std::string TypeText(ColumnType type) {
 
 }  // namespace
 
-TableScan::TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table)
+TableScan::TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table,
+                     std::vector<std::shared_ptr<const ComplexValues>> complex)
     : file_(std::move(file)),
       context_(file_->context),
       table_(table),
@@ -33,7 +32,8 @@ TableScan::TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition
       map_(context_),
       page_(context_.PageSize()),
       overflow_(context_.PageSize()),
-      longValues_(context_) {}
+      longValues_(context_),
+      complex_(std::move(complex)) {}
 
 bool TableScan::Fail(const std::string& why) {
   error_ = prefix_ + why;
@@ -184,7 +184,7 @@ TableScan::FieldState TableScan::Locate(const Column& column, const std::uint8_t
                                         std::size_t& size, std::string& why) const {
   std::size_t start = 0;
   if (column.fixedLength) {
-    size = FixedValueSize(column.type, column.storedLength);
+    size = FixedFieldSize(column);
     if (!layout_.Fixed(column.fixedOffset, size, start)) {
       why = "its " + std::to_string(size) + " bytes at offset " +
             std::to_string(column.fixedOffset) + " lie past the row's fixed area";
@@ -220,7 +220,7 @@ TableScan::FieldState TableScan::Field(std::size_t index, const std::uint8_t*& d
   }
   if (!layout_.Stores(column.number)) return FieldState::Null;
   const bool bit = layout_.MaskBit(column.number);
-  if (column.type == ColumnType::Bool) {
+  if (column.type == ColumnType::Bool && !column.calculated) {
     yes = bit;
     return FieldState::Present;
   }
@@ -250,7 +250,7 @@ void TableScan::Read(std::size_t index, Value& out) {
     return;
   }
   const bool bit = layout_.MaskBit(column.number);
-  if (column.type == ColumnType::Bool) {
+  if (column.type == ColumnType::Bool && !column.calculated) {
     out.kind = ValueKind::Bool;
     out.integer = bit ? 1 : 0;
     return;
@@ -274,6 +274,10 @@ void TableScan::Read(std::size_t index, Value& out) {
       break;
   }
 
+  if (column.calculated) {
+    ReadCalculated(column, data, size, out);
+    return;
+  }
   switch (column.type) {
     case ColumnType::Text:
       ReadText(column, data, size, out);
@@ -290,6 +294,13 @@ void TableScan::Read(std::size_t index, Value& out) {
       if (size < kNumericSize) break;
       out.kind = ValueKind::Decimal;
       DecimalText(data, column.scale, out.bytes);
+      return;
+    case ColumnType::DateTimeExtended:
+      ReadExtendedDate(column, data, size, out);
+      return;
+    case ColumnType::Complex:
+      if (size < FixedValueSize(column.type, 0)) break;
+      ReadComplex(index, data, size, out);
       return;
     default:
       if (size < FixedValueSize(column.type, 0)) break;
@@ -330,6 +341,70 @@ void TableScan::ReadLongValue(const Column& column, const std::uint8_t* field, s
     return;
   }
   ReadText(column, reinterpret_cast<const std::uint8_t*>(scratch_.data()), scratch_.size(), out);
+}
+
+void TableScan::ReadCalculated(const Column& column, const std::uint8_t* data, std::size_t size,
+                               Value& out) {
+  const bool memo = column.type == ColumnType::Memo;
+  if (memo) {
+    scratch_.clear();
+    std::string why;
+    if (!longValues_.Read(data, size, "calculated memo", scratch_, why)) {
+      FailValue(out, column, ValueError::Damaged, why);
+      return;
+    }
+    data = reinterpret_cast<const std::uint8_t*>(scratch_.data());
+    size = scratch_.size();
+  }
+  const std::uint8_t* value = nullptr;
+  std::size_t valueSize = 0;
+  std::string why;
+  if (!UnwrapCalculated(data, size, value, valueSize, why)) {
+    FailValue(out, column, ValueError::Damaged, why);
+    return;
+  }
+  if (memo || column.type == ColumnType::Text) {
+    ReadText(column, value, valueSize, out);
+    return;
+  }
+  DecodeCalculated(column, value, valueSize, out);
+  if (out.kind == ValueKind::Error) {
+    const std::string message = out.bytes;
+    FailValue(out, column, out.error, message);
+  }
+}
+
+void TableScan::ReadExtendedDate(const Column& column, const std::uint8_t* data,
+                                 std::size_t size, Value& out) {
+  std::string why;
+  bool outOfRange = false;
+  const std::optional<std::int64_t> ticks = ParseExtendedDate(data, size, why, outOfRange);
+  if (!ticks) {
+    FailValue(out, column, outOfRange ? ValueError::OutOfRange : ValueError::Damaged, why);
+    return;
+  }
+  out.kind = ValueKind::DateTimeExtended;
+  out.integer = *ticks;
+}
+
+void TableScan::ReadComplex(std::size_t index, const std::uint8_t* data, std::size_t,
+                            Value& out) {
+  const Column& column = table_.columns[index];
+  const ComplexValues* values = index < complex_.size() ? complex_[index].get() : nullptr;
+  if (values == nullptr) {
+    FailValue(out, column, ValueError::Unsupported,
+              "its values (attachments or multiple values) are kept in another table, which "
+              "this scan was not given");
+    return;
+  }
+  if (!values->error.empty()) {
+    FailValue(out, column, ValueError::Damaged, values->error);
+    return;
+  }
+  const auto found = values->joined.find(GetU32(data));
+  out.kind = ValueKind::Text;
+  out.bytes.clear();
+  if (found != values->joined.end()) out.bytes = found->second;
 }
 
 }  // namespace jet

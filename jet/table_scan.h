@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "complex_values.h"
 #include "file_context.h"
 #include "data_page.h"
 #include "long_value.h"
@@ -17,7 +19,10 @@ namespace jet {
 
 class TableScan : public Scan {
  public:
-  TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table);
+  // `complex`: for each complex column (by position), its values; a complex column without
+  // them reads as an error saying so.
+  TableScan(std::shared_ptr<const OpenFile> file, const TableDefinition& table,
+            std::vector<std::shared_ptr<const ComplexValues>> complex = {});
 
   bool Next() override;
   const std::string& Error() const override { return error_; }
@@ -52,6 +57,12 @@ class TableScan : public Scan {
   void ReadLongValue(const Column& column, const std::uint8_t* field, std::size_t size,
                      Value& out);
   void ReadText(const Column& column, const std::uint8_t* data, std::size_t size, Value& out);
+  // The kinds of later files: calculated values, Date/Time Extended, complex columns.
+  void ReadCalculated(const Column& column, const std::uint8_t* data, std::size_t size,
+                      Value& out);
+  void ReadExtendedDate(const Column& column, const std::uint8_t* data, std::size_t size,
+                        Value& out);
+  void ReadComplex(std::size_t index, const std::uint8_t* data, std::size_t size, Value& out);
 
   std::shared_ptr<const OpenFile> file_;
   const FileContext& context_;
@@ -74,6 +85,7 @@ class TableScan : public Scan {
 
   LongValueReader longValues_;
   std::string scratch_;
+  std::vector<std::shared_ptr<const ComplexValues>> complex_;
 };
 
 }  // namespace jet

@@ -13,6 +13,7 @@ enum class ValueKind : std::uint8_t {
   Real,      // real: Single (widened) or Double
   Money,     // integer: Currency in ten-thousandths (the stored 64-bit value)
   DateTime,  // real: days since 1899-12-30, the time as the fraction; always in 0100..9999
+  DateTimeExtended,  // integer: 100-ns ticks since 0001-01-01 00:00:00, up to 9999-12-31
   Decimal,   // bytes: plain decimal text, "-" and "." only where needed ("-12.50" at scale 2)
   Text,      // bytes: UTF-8
   Binary,    // bytes: the stored bytes (Binary, OLE object)
@@ -24,7 +25,7 @@ enum class ValueError : std::uint8_t {
   None,
   OutOfRange,   // a stored value its type cannot hold (a NaN or out-of-range date, say)
   Damaged,      // the value's storage is broken (a memo chain that loops, a length past the file)
-  Unsupported,  // a kind of column the reader does not read (complex columns, attachments)
+  Unsupported,  // a kind of column the reader does not read (an unknown type code)
 };
 
 struct Value {

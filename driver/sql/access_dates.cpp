@@ -498,4 +498,13 @@ std::optional<double> ParseIsoDate(std::string_view text) {
   return InRange(Linear(DayNumber(year, month, day), ms));
 }
 
+double LinearFromTicks(std::int64_t ticks) {
+  return static_cast<double>(ticks - kTicksAtDayZero) / static_cast<double>(kTicksPerDay);
+}
+
+std::int64_t TicksFromLinear(double linear) {
+  return static_cast<std::int64_t>(std::llround(linear * static_cast<double>(kTicksPerDay))) +
+         kTicksAtDayZero;
+}
+
 }  // namespace mdbodbc::sql

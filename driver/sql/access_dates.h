@@ -5,6 +5,7 @@
 // parts of a value to the millisecond, its text, and the date forms Access reads in SQL.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,15 @@ struct DateParts {
   int second;       // 0..59
   int millisecond;  // 0..999
 };
+
+// Date/Time Extended ticks: per day, and at 1899-12-30 (day 0 of Date/Time).
+inline constexpr std::int64_t kTicksPerDay = 864000000000;
+inline constexpr std::int64_t kTicksAtDayZero = 693593 * kTicksPerDay;
+
+// Date/Time Extended ticks (100 ns since 0001-01-01) -> linear days, and back (rounded to the
+// tick; the linear value must be in range).
+double LinearFromTicks(std::int64_t ticks);
+std::int64_t TicksFromLinear(double linear);
 
 // Jet's stored double -> linear, and back.
 double LinearFromStored(double jetStored);

@@ -40,17 +40,18 @@ Type TypeOfColumn(const jet::Column& c) {
     case ColumnType::Single: t.kind = JetType::Single; break;
     case ColumnType::Double: t.kind = JetType::Double; break;
     case ColumnType::DateTime: t.kind = JetType::DateTime; break;
+    case ColumnType::DateTimeExtended: t.kind = JetType::DateTimeExtended; break;
     case ColumnType::Text:
       t.kind = JetType::Text;
       t.size = c.maxCharacters > 0 ? c.maxCharacters : c.storedLength / 2;
       break;
-    case ColumnType::Memo: t.kind = JetType::Memo; break;
+    case ColumnType::Memo:
+    case ColumnType::Complex: t.kind = JetType::Memo; break;
     case ColumnType::Binary:
       t.kind = JetType::Binary;
       t.size = c.storedLength;
       break;
-    case ColumnType::Ole:
-    case ColumnType::Complex: t.kind = JetType::LongBinary; break;
+    case ColumnType::Ole: t.kind = JetType::LongBinary; break;
     case ColumnType::Guid: t.kind = JetType::Guid; break;
     case ColumnType::Numeric:
       t.kind = JetType::Decimal;
@@ -830,6 +831,7 @@ class Binder {
     switch (t.kind) {
       case JetType::Bool:
       case JetType::Byte: e.type = MakeType(JetType::Integer); break;
+      case JetType::DateTimeExtended: e.type = MakeType(JetType::DateTime); break;
       case JetType::Text:
       case JetType::Memo:
       case JetType::Unknown: e.type = MakeType(JetType::Double); break;
@@ -898,8 +900,12 @@ class Binder {
     };
     Suggest(l, numericOrDouble(rt));
     Suggest(r, numericOrDouble(lt));
-    lt = l.type;
-    rt = r.type;
+    // Date/Time Extended takes part in arithmetic as a Date/Time (the translator converts it).
+    auto dated = [](const Type& t) {
+      return t.kind == JetType::DateTimeExtended ? MakeType(JetType::DateTime) : t;
+    };
+    lt = dated(l.type);
+    rt = dated(r.type);
     auto empty = [](const Type& t) { return t.kind == JetType::Null; };
     for (const Type* t : {&lt, &rt}) {
       if (IsBinary(t->kind) || t->kind == JetType::Guid) {

@@ -5,6 +5,8 @@ namespace mdbodbc::sql {
 namespace {
 
 constexpr SQLULEN kLongValueSize = 1073741823;  // the largest memo or OLE value Access allows
+// "YYYY-MM-DD HH:MM:SS.fffffff"
+constexpr SQLULEN kExtendedTimestampSize = 27;
 
 void Set(ResultColumn& c, SQLSMALLINT type, SQLULEN size, const char* name, SQLLEN display,
          SQLLEN octets) {
@@ -48,19 +50,23 @@ ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& tab
       Set(c, SQL_TYPE_TIMESTAMP, 23, "DATETIME", 23, 16);
       c.decimals = 3;
       break;
+    case ColumnType::DateTimeExtended:
+      Set(c, SQL_TYPE_TIMESTAMP, kExtendedTimestampSize, "DATETIME2", kExtendedTimestampSize, 16);
+      c.decimals = 7;
+      break;
     case ColumnType::Text: {
       SQLULEN chars = column.maxCharacters > 0 ? column.maxCharacters : column.storedLength / 2;
       Set(c, SQL_WVARCHAR, chars, "VARCHAR", static_cast<SQLLEN>(chars), static_cast<SQLLEN>(chars * 2));
       break;
     }
     case ColumnType::Memo:
+    case ColumnType::Complex:  // its values joined as text
       Set(c, SQL_WLONGVARCHAR, kLongValueSize, "LONGCHAR", kLongValueSize, kLongValueSize);
       break;
     case ColumnType::Binary:
       Set(c, SQL_VARBINARY, column.storedLength, "VARBINARY", column.storedLength * 2, column.storedLength);
       break;
     case ColumnType::Ole:
-    case ColumnType::Complex:
       Set(c, SQL_LONGVARBINARY, kLongValueSize, "LONGBINARY", kLongValueSize, kLongValueSize);
       break;
     case ColumnType::Guid: Set(c, SQL_GUID, 36, "GUID", 38, 16); break;
@@ -100,6 +106,10 @@ ResultColumn DescribeType(const Type& type) {
     case JetType::DateTime:
       Set(c, SQL_TYPE_TIMESTAMP, 23, "DATETIME", 23, 16);
       c.decimals = 3;
+      break;
+    case JetType::DateTimeExtended:
+      Set(c, SQL_TYPE_TIMESTAMP, kExtendedTimestampSize, "DATETIME2", kExtendedTimestampSize, 16);
+      c.decimals = 7;
       break;
     case JetType::Memo: Set(c, SQL_WLONGVARCHAR, kLongValueSize, "LONGCHAR", kLongValueSize, kLongValueSize); break;
     case JetType::Binary: {

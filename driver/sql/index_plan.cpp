@@ -21,6 +21,7 @@ namespace {
 enum class Seek { None, Whole, Money, YesNo, Single, Double, Date, Text };
 
 Seek SeekOf(const jet::Column& column) {
+  if (column.calculated) return Seek::None;  // its stored value carries a prefix no key has
   switch (column.type) {
     case jet::ColumnType::Byte:
     case jet::ColumnType::Integer:

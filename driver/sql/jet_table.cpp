@@ -38,13 +38,16 @@ struct JetCursor : sqlite3_vtab_cursor {
 };
 
 // Columns whose engine form a cache can look up by: not GUIDs (text in the engine, bytes in the
-// file), binary values or complex columns.
+// file), binary values, complex columns, Date/Time Extended (compared with other dates as
+// converted values) or calculated columns.
 bool CanLookUp(const jet::Column& c) {
+  if (c.calculated) return false;
   switch (c.type) {
     case jet::ColumnType::Guid:
     case jet::ColumnType::Binary:
     case jet::ColumnType::Ole:
-    case jet::ColumnType::Complex: return false;
+    case jet::ColumnType::Complex:
+    case jet::ColumnType::DateTimeExtended: return false;
     default: return true;
   }
 }
@@ -271,6 +274,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
       sqlite3_result_double(context, linear);
       break;
     }
+    case jet::ValueKind::DateTimeExtended: sqlite3_result_int64(context, v.integer); break;
     case jet::ValueKind::Text:
       sqlite3_result_text64(context, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
       break;
@@ -285,7 +289,10 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* context, int index) {
     case jet::ValueKind::Error: {
       const char* state = "HY000";
       if (v.error == jet::ValueError::OutOfRange) {
-        state = column.type == jet::ColumnType::DateTime ? "22007" : "22003";
+        state = column.type == jet::ColumnType::DateTime ||
+                        column.type == jet::ColumnType::DateTimeExtended
+                    ? "22007"
+                    : "22003";
       } else if (v.error == jet::ValueError::Unsupported) {
         state = "HYC00";
       }

@@ -77,6 +77,11 @@ Type CommonType(const Type& a, const Type& b) {
     return t;
   }
   if (a.kind == JetType::Memo || b.kind == JetType::Memo) return MakeType(JetType::Memo);
+  // Date/Time Extended with a Date/Time holds both as a Date/Time.
+  if ((a.kind == JetType::DateTimeExtended && b.kind == JetType::DateTime) ||
+      (b.kind == JetType::DateTimeExtended && a.kind == JetType::DateTime)) {
+    return MakeType(JetType::DateTime);
+  }
   if (IsTextual(a.kind) || IsTextual(b.kind)) return MakeType(JetType::Text);
   if (IsNumeric(a.kind) && IsNumeric(b.kind)) {
     // Yes/No with Yes/No stays Yes/No (above); with a number it is a number.
@@ -106,6 +111,7 @@ std::string TypeName(const Type& t) {
     case JetType::Binary: return "VARBINARY";
     case JetType::LongBinary: return "LONGBINARY";
     case JetType::Guid: return "GUID";
+    case JetType::DateTimeExtended: return "DATETIME2";
   }
   return "VARIANT";
 }

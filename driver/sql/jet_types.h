@@ -25,6 +25,10 @@ enum class JetType : std::uint8_t {
   Binary,
   LongBinary,
   Guid,  // "{...}" text in the engine
+  // Date/Time Extended: 100-ns ticks since 0001-01-01 00:00:00 (a 64-bit integer) in the
+  // engine, so that two of them compare exactly; mixed with other values it becomes a DateTime
+  // (to the engine's double, the nearest it holds).
+  DateTimeExtended,
 };
 
 struct Type {

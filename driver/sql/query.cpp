@@ -6,6 +6,8 @@
 #include "parser.h"
 #include "translator.h"
 
+#include "jet/extended_date.h"
+
 #include <sqlite3.h>
 
 #include <cmath>
@@ -160,6 +162,17 @@ bool Query::ReadRow(Row& row, SqlError& error) const {
         }
         cell.kind = Cell::Kind::DateTime;
         cell.real = v;
+        break;
+      }
+      case JetType::DateTimeExtended: {
+        std::int64_t v = sqlite3_value_int64(value);
+        if (stored != SQLITE_INTEGER || v < 0 || v >= jet::kExtendedTickLimit) {
+          error = {"22008", "datetime field overflow: the value of column " + columns_[i].name +
+                                " lies outside 0001-01-01..9999-12-31"};
+          return false;
+        }
+        cell.kind = Cell::Kind::Timestamp;
+        cell.integer = v;
         break;
       }
       case JetType::Binary:

@@ -23,6 +23,7 @@ struct Cell {
     Currency,  // integer: ten-thousandths
     Decimal,   // bytes: plain decimal text at the column's scale
     DateTime,  // real: days since 1899-12-30, linear (the time counts forward on every day)
+    Timestamp,  // integer: 100-ns ticks since 0001-01-01 00:00:00 (Date/Time Extended)
   } kind = Kind::Null;
   std::int64_t integer = 0;
   double real = 0;

@@ -66,6 +66,7 @@ bool RowCache::KeyOf(std::size_t column, const jet::Value& v, std::string& key) 
     case jet::ValueKind::Money: key = NumberKey(static_cast<double>(v.integer)); return true;
     case jet::ValueKind::Real: key = NumberKey(v.real); return true;
     case jet::ValueKind::DateTime: key = NumberKey(LinearFromStored(v.real)); return true;
+    case jet::ValueKind::DateTimeExtended: return false;  // never looked up (see CanLookUp)
     case jet::ValueKind::Decimal: key = DecimalKey(v.bytes); return true;
     case jet::ValueKind::Text: key = "t" + jet::GeneralSortKey(v.bytes); return true;
     case jet::ValueKind::Binary:

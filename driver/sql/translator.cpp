@@ -1,5 +1,6 @@
 #include "translator.h"
 
+#include "access_dates.h"
 #include "engine.h"
 #include "function_library.h"
 #include "functions.h"
@@ -65,6 +66,18 @@ std::string ConvertValue(const std::string& sql, const Type& from, const Type& t
     return sql;
   }
   if (f == JetType::Unknown) return Cast(sql, MakeType(JetType::Text), to);
+  // Date/Time Extended with the other types: its ticks become linear days by arithmetic, and
+  // those go on as a Date/Time; text takes it whole through the engine's conversion.
+  if (f == JetType::DateTimeExtended && !IsTextual(t)) {
+    std::string days = "((" + sql + " - " + std::to_string(kTicksAtDayZero) + ") / " +
+                       std::to_string(kTicksPerDay) + ".0)";
+    return ConvertValue(days, MakeType(JetType::DateTime), to);
+  }
+  if (t == JetType::DateTimeExtended && !IsTextual(f)) {
+    std::string days = ConvertValue(sql, from, MakeType(JetType::DateTime));
+    return "(CAST(round((" + days + ") * " + std::to_string(kTicksPerDay) + ".0) AS INTEGER) + " +
+           std::to_string(kTicksAtDayZero) + ")";
+  }
   bool fromWhole = IsWhole(f) && f != JetType::Bool;
   switch (t) {
     case JetType::Bool:
@@ -424,6 +437,12 @@ class Translator {
     if (empty(b.kind)) return a;
     if (a.kind == b.kind) return CommonType(a, b);
     if (IsTextual(a.kind) && IsTextual(b.kind)) return MakeType(JetType::Memo);
+    if (a.kind == JetType::DateTimeExtended || b.kind == JetType::DateTimeExtended) {
+      // Text reads as an extended date; anything else meets it as a Date/Time.
+      const Type& other = a.kind == JetType::DateTimeExtended ? b : a;
+      if (IsTextual(other.kind)) return MakeType(JetType::DateTimeExtended);
+      return other.kind == JetType::DateTime ? other : MakeType(JetType::Double);
+    }
     if (a.kind == JetType::DateTime || b.kind == JetType::DateTime) {
       const Type& other = a.kind == JetType::DateTime ? b : a;
       return IsTextual(other.kind) ? MakeType(JetType::DateTime) : MakeType(JetType::Double);

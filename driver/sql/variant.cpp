@@ -2,6 +2,8 @@
 
 #include "access_dates.h"
 
+#include "jet/extended_date.h"
+
 #include <sqlite3.h>
 
 #include <cmath>
@@ -63,6 +65,10 @@ bool ToNumber(const Variant& in, Number& n, const Type& to, SqlError& error) {
     case JetType::Single:
     case JetType::Double: n.kind = Number::Kind::Real; n.real = in.real; return true;
     case JetType::DateTime: n.kind = Number::Kind::Real; n.real = StoredFromLinear(in.real); return true;
+    case JetType::DateTimeExtended:
+      n.kind = Number::Kind::Real;
+      n.real = StoredFromLinear(LinearFromTicks(in.integer));
+      return true;
     case JetType::Decimal: n.kind = Number::Kind::Decimal; n.decimal = in.decimal; return true;
     case JetType::Text:
     case JetType::Memo: {
@@ -222,6 +228,7 @@ Variant ReadVariant(sqlite3_value* value, const Type& t) {
     case JetType::Single:
     case JetType::Double:
     case JetType::DateTime: v.real = sqlite3_value_double(value); break;
+    case JetType::DateTimeExtended: v.integer = sqlite3_value_int64(value); break;
     case JetType::Decimal: {
       if (kind == SQLITE_INTEGER) {
         v.decimal = DecimalFromInt64(sqlite3_value_int64(value));
@@ -262,7 +269,8 @@ void ResultVariant(sqlite3_context* context, const Variant& v) {
     case JetType::Integer:
     case JetType::Long:
     case JetType::BigInt:
-    case JetType::Currency: sqlite3_result_int64(context, v.integer); return;
+    case JetType::Currency:
+    case JetType::DateTimeExtended: sqlite3_result_int64(context, v.integer); return;
     case JetType::Single:
     case JetType::Double:
     case JetType::DateTime: sqlite3_result_double(context, v.real); return;
@@ -300,6 +308,7 @@ std::string VariantText(const Variant& v) {
       return text;
     }
     case JetType::DateTime: return DateText(v.real);
+    case JetType::DateTimeExtended: return jet::ExtendedDateText(v.integer);
     default: return v.text;
   }
 }
@@ -341,6 +350,8 @@ bool ConvertVariant(const Variant& in, const Type& to, Variant& out, SqlError& e
         out.real = *date;
       } else if (in.type.kind == JetType::DateTime) {
         out.real = in.real;
+      } else if (in.type.kind == JetType::DateTimeExtended) {
+        out.real = LinearFromTicks(in.integer);
       } else {
         Variant d;
         if (!ConvertVariant(in, MakeType(JetType::Double), d, error)) return false;
@@ -350,6 +361,24 @@ bool ConvertVariant(const Variant& in, const Type& to, Variant& out, SqlError& e
         error = {"22008", "the date lies outside 0100-01-01..9999-12-31 (datetime field overflow)"};
         return false;
       }
+      return true;
+    }
+    case JetType::DateTimeExtended: {
+      if (in.type.kind == JetType::DateTimeExtended) {
+        out.integer = in.integer;
+        return true;
+      }
+      if (IsTextual(in.type.kind)) {
+        // The ISO form to the 100 ns, then the forms a Date/Time reads.
+        std::optional<std::int64_t> ticks = jet::ParseExtendedDateText(in.text);
+        if (ticks) {
+          out.integer = *ticks;
+          return true;
+        }
+      }
+      Variant date;
+      if (!ConvertVariant(in, MakeType(JetType::DateTime), date, error)) return false;
+      out.integer = TicksFromLinear(date.real);
       return true;
     }
     default: break;

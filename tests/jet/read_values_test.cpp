@@ -190,8 +190,9 @@ TEST(StoredValuesTest, FixedSizeTypesOfOtherWritersDecode) {
        "decimal:79228162514264337593543950336"},
       {"decimal below one", 0x10, 4, Decimal(0, 0, 5), "decimal:0.0005"},
       {"negative zero", 0x10, 2, Decimal(0x80, 0, 0), "decimal:0.00"},
-      {"complex column", 0x12, 0, "", "error/unsupported:table \"fixed\": column \"a\": it holds "
-       "attachments or multiple values (a complex column), which this reader does not read"},
+      {"complex column without its values' table", 0x12, 0, "",
+       "error/damaged:table \"fixed\": column \"a\": the file has no MSysComplexColumns to "
+       "find its values in"},
       {"unknown type", 0x11, 0, "", "error/unsupported:table \"fixed\": column \"a\": its type "
        "0x11 is not one this reader reads"},
   };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "jet/date_time.h"
+#include "jet/extended_date.h"
 
 namespace jettest {
 namespace {
@@ -57,6 +58,8 @@ std::string ValueText(const jet::Value& value) {
     }
     case jet::ValueKind::DateTime:
       return "date:" + jet::DateTimeText(value.real);
+    case jet::ValueKind::DateTimeExtended:
+      return "date7:" + jet::ExtendedDateText(value.integer);
     case jet::ValueKind::Decimal:
       return "decimal:" + value.bytes;
     case jet::ValueKind::Text:

@@ -1,0 +1,211 @@
+// The kinds of column later Access files hold, set byte by byte into writer-made rows:
+// calculated columns with their stored results, Date/Time Extended values, and complex columns
+// whose values live in a flat table that MSysComplexColumns names.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "file_edit.h"
+#include "jet/calculated_value.h"
+#include "later_column_files.h"
+#include "sample_files.h"
+#include "value_text.h"
+
+namespace jettest {
+namespace {
+
+constexpr std::size_t kDescriptorLength = 23;  // u16 stored length in a Jet 4 descriptor
+
+template <typename T>
+std::string Stored(T value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+std::string Wrapped(const std::string& value) { return WrappedCalculated(value); }
+
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+mkmdb::TableSpec Doubles(const std::string& name, int count) {
+  mkmdb::TableSpec table{name, {}, {{}}};
+  for (int i = 0; i < count; ++i) {
+    table.columns.push_back({std::string(1, static_cast<char>('a' + i)), mkmdb::ColumnType::Double});
+    table.rows[0].push_back("1");
+  }
+  return table;
+}
+
+// The first column's value of the first row once the column is retyped to `type`, given
+// `length` stored bytes (and the calculated flag when `calculated`) and `bytes` in its field.
+std::string FirstValue(const std::string& base, std::uint8_t type, std::uint8_t scale,
+                       bool calculated, std::uint16_t length, const std::string& bytes) {
+  FileEdit edit(base);
+  std::uint8_t* descriptor = edit.ColumnDescriptor("t", 0);
+  descriptor[jet::kJet4Layout.columnType] = type;
+  descriptor[jet::kJet4Layout.columnScale] = scale;
+  if (calculated) descriptor[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
+  std::memcpy(descriptor + kDescriptorLength, &length, sizeof length);
+  std::memcpy(edit.FixedValue("t", 0, 0), bytes.data(), bytes.size());
+  std::string error;
+  auto database = jet::Database::OpenBytes(edit.bytes(), error);
+  if (database == nullptr) return "open error: " + error;
+  const auto rows = TableText(*database, "t");
+  return rows.empty() ? "no row" : rows[0][0];
+}
+
+struct FixedCase {
+  const char* name;
+  std::uint8_t type;
+  std::uint8_t scale;
+  std::string bytes;
+  std::string expected;
+};
+
+TEST(CalculatedColumnTest, FixedResultsReadAsTheirType) {
+  const std::string prefix = "error/damaged:table \"t\": column \"a\": ";
+  const FixedCase cases[] = {
+      {"long", 0x04, 0, Wrapped(Stored(std::int32_t{12})), "int:12"},
+      {"double", 0x07, 0, Wrapped(Stored(83333.3333)), "real:83333.3333"},
+      {"currency", 0x05, 0, Wrapped(Stored(std::int64_t{-123456})), "money:-12.3456"},
+      {"date", 0x08, 0, Wrapped(Stored(36527.5)), "date:2000-01-02 12:00:00"},
+      {"yes", 0x01, 0, Wrapped("\x01"), "bool:1"},
+      {"no", 0x01, 0, Wrapped(std::string(1, '\0')), "bool:0"},
+      {"decimal", 0x10, 3, Wrapped(AutomationDecimal(3, false, 0, 50325)), "decimal:50.325"},
+      {"decimal below its column's scale", 0x10, 4,
+       Wrapped(AutomationDecimal(2, true, 0, 1250)), "decimal:-12.5000"},
+      {"decimal of 96 bits", 0x10, 0, Wrapped(AutomationDecimal(0, false, 1, 0)),
+       "decimal:18446744073709551616"},
+      {"decimal scale past 28", 0x10, 0, Wrapped(AutomationDecimal(29, false, 0, 1)),
+       prefix + "its calculated decimal has scale 29, beyond the 28 a decimal can have"},
+      {"value shorter than its type", 0x07, 0, Wrapped(Stored(std::int32_t{1})),
+       prefix + "its calculated value holds 4 bytes, fewer than the 8 its type needs"},
+      {"length past the field", 0x04, 0,
+       std::string(16, '\0') + Stored(std::uint32_t{100}),
+       prefix + "its calculated value declares 100 bytes, but 19 follow its header"},
+  };
+  const std::string base = DatabaseBytes({Doubles("t", 5)});
+  for (const FixedCase& test : cases) {
+    EXPECT_EQ(FirstValue(base, test.type, test.scale, true, jet::kCalculatedFixedSize, test.bytes),
+              test.expected)
+        << test.name;
+  }
+}
+
+TEST(CalculatedColumnTest, TextResultReadsFromTheVariableArea) {
+  const std::string base = DatabaseBytes(
+      {{"t", {{"a", mkmdb::ColumnType::Text, 100}}, {{std::string(60, 'x')}}}});
+  struct TextCase {
+    const char* name;
+    std::string bytes;
+    std::string expected;
+  } cases[] = {
+      {"text", Wrapped(Utf16("Smith, John")), "text:Smith, John"},
+      {"empty text", Wrapped(""), "text:"},
+      // '#': the bytes the field holds after the header.
+      {"length past the field", std::string(16, '\0') + Stored(std::uint32_t{1000}),
+       "error/damaged:table \"t\": column \"a\": its calculated value declares 1000 bytes, "
+       "but # follow its header"},
+  };
+  for (const TextCase& test : cases) {
+    FileEdit edit(base);
+    edit.ColumnDescriptor("t", 0)[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
+    std::size_t size = 0;
+    std::uint8_t* field = edit.VariableValue("t", 0, 0, size);
+    ASSERT_GE(size, test.bytes.size()) << test.name;
+    std::memset(field, 0, size);
+    std::memcpy(field, test.bytes.data(), test.bytes.size());
+    std::string error;
+    auto database = jet::Database::OpenBytes(edit.bytes(), error);
+    ASSERT_NE(database, nullptr) << error;
+    const auto rows = TableText(*database, "t");
+    ASSERT_FALSE(rows.empty());
+    std::string expected = test.expected;
+    const std::size_t mark = expected.find('#');
+    if (mark != std::string::npos) {
+      expected.replace(mark, 1, std::to_string(size - jet::kCalculatedValueOffset));
+    }
+    EXPECT_EQ(rows[0][0], expected) << test.name;
+  }
+}
+
+TEST(ExtendedDateTest, StoredTextReadsToTheTick) {
+  const std::string prefix = "error/damaged:table \"t\": column \"a\": its 42 stored bytes are "
+                             "not a Date/Time Extended value (days:seconds:fraction)";
+  const FixedCase cases[] = {
+      {"first moment", 0x14, 0, "00000000000000000000:0000000000000:0000000",
+       "date7:0001-01-01 00:00:00"},
+      {"day 0 of Date/Time", 0x14, 0, "00000000000000693593:0000000000000:0000000",
+       "date7:1899-12-30 00:00:00"},
+      {"noon and a fraction", 0x14, 0, "00000000000000730119:0000000043200:1234500",
+       "date7:2000-01-01 12:00:00.12345"},
+      {"leap day", 0x14, 0, "00000000000000730178:0000000000001:0000001",
+       "date7:2000-02-29 00:00:01.0000001"},
+      {"last tick", 0x14, 0, "00000000000003652058:0000000086399:9999999",
+       "date7:9999-12-31 23:59:59.9999999"},
+      {"day after the last", 0x14, 0, "00000000000003652059:0000000000000:0000000",
+       "error/out-of-range:table \"t\": column \"a\": its stored value (day 3652059, second 0) "
+       "lies outside 0001-01-01..9999-12-31"},
+      {"second past the day", 0x14, 0, "00000000000000000001:0000000086400:0000000",
+       "error/out-of-range:table \"t\": column \"a\": its stored value (day 1, second 86400) "
+       "lies outside 0001-01-01..9999-12-31"},
+      {"letters", 0x14, 0, "0000000000000000000x:0000000000000:0000000", prefix},
+      {"missing field", 0x14, 0, "00000000000000000001:0000000000000" + std::string(8, '\0'),
+       prefix},
+      {"fraction of 8 digits", 0x14, 0, "0000000000000000001:0000000000000:00000000", prefix},
+  };
+  const std::string base = DatabaseBytes({Doubles("t", 6)});
+  for (const FixedCase& test : cases) {
+    ASSERT_EQ(test.bytes.size(), 42u) << test.name;
+    EXPECT_EQ(FirstValue(base, test.type, 0, false, 42, test.bytes), test.expected) << test.name;
+  }
+}
+
+TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
+  const std::string missing =
+      "error/damaged:table \"owners\": column \"colors\": MSysComplexColumns has no row for "
+      "ComplexID 9";
+  struct ComplexCase {
+    const char* name;
+    std::uint32_t colorsId;
+    std::vector<std::vector<std::string>> rows;
+  } cases[] = {
+      {"values of both kinds",
+       7,
+       {{"text:one", "text:Red; Blue", "text:a.txt; b.png"},
+        {"text:two", "text:Green", "text:"},
+        {"text:three", "NULL", "text:"}}},
+      {"a column MSysComplexColumns does not know",
+       9,
+       {{"text:one", missing, "text:a.txt; b.png"},
+        {"text:two", missing, "text:"},
+        {"text:three", "NULL", "text:"}}},
+  };
+  for (const ComplexCase& test : cases) {
+    std::string error;
+    auto database = jet::Database::OpenBytes(ComplexDatabase(test.colorsId), error);
+    ASSERT_NE(database, nullptr) << error;
+    EXPECT_EQ(TableText(*database, "owners"), test.rows) << test.name;
+  }
+}
+
+// The file the driver's tests read: each kind beside the others in one row.
+TEST(LaterColumnsTest, KindsSideBySideReadInOneRow) {
+  std::string error;
+  auto database = jet::Database::OpenBytes(LaterColumnsDatabase(), error);
+  ASSERT_NE(database, nullptr) << error;
+  const auto rows = TableText(*database, "later");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ((std::vector<std::string>{rows[0][0], rows[0][5], rows[0][10], rows[0][15]}),
+            (std::vector<std::string>{"int:12", "decimal:50.325", "real:83333.3333",
+                                      "date7:2000-01-01 12:00:00.12345"}));
+}
+
+}  // namespace
+}  // namespace jettest
