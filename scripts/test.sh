@@ -3,8 +3,10 @@
 # (build/) and once under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/). After
 # the release suite, the tests that depend on the locale run again with LANG and LC_ALL unset,
 # as on a minimal machine. Last, the driver and its tests that run it on threads are built and
-# run under ThreadSanitizer (build-tsan/, only those targets). Every part runs and is reported even when an earlier one failed; the
-# script then ends with status 1.
+# run under ThreadSanitizer (build-tsan/, only those targets). Every part runs and is reported
+# even when an earlier one failed; the script then ends with status 1. At the end it prints each
+# part's counts, every skipped test with the reason it gave, and what the suite left in the
+# temporary folder.
 #
 # The first run builds everything twice (2.5 GB of build folders; about 20 minutes on 2 idle
 # cores, an hour on busy ones); later runs rebuild only what changed.
@@ -16,6 +18,14 @@ export DRAVON_REQUIRE_ENGINES=1
 
 jobs=$(nproc)
 failed=()
+summaries=()
+temporary=${TMPDIR:-/tmp}
+left_before=$(ls -A "$temporary" | sort)
+
+# summarize PART FOLDER REPORT: the counts and skipped tests of a part, printed at the end.
+summarize() {
+  summaries+=("$(python3 scripts/ctest-summary.py "$1" "$2/$3")")
+}
 
 # build_and_test NAME FOLDER [CMAKE OPTION]...
 build_and_test() {
@@ -29,15 +39,18 @@ build_and_test() {
     failed+=("$name (build)")
     return 1
   fi
-  ctest --test-dir "$folder" --output-on-failure -j"$jobs" || failed+=("$name")
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" --output-junit ctest-report.xml ||
+    failed+=("$name")
+  summarize "$name" "$folder" ctest-report.xml
 }
 
 if build_and_test release build -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   # Locale-dependent tests in the release build, with no locale in the environment.
   env -u LANG -u LC_ALL -u LANGUAGE -u LC_CTYPE -u LC_MESSAGES \
-    ctest --test-dir build --output-on-failure -j"$jobs" \
+    ctest --test-dir build --output-on-failure -j"$jobs" --output-junit ctest-no-locale.xml \
       -R 'RoundTrip|Locale|ValueText|ListingProgram|MessageBoxOn' ||
     failed+=("release without a locale")
+  summarize "release without a locale" build ctest-no-locale.xml
 fi
 
 # build_and_test_part NAME FOLDER TARGETS TEST_REGEX [CMAKE OPTION]...: only some targets and tests.
@@ -53,7 +66,9 @@ build_and_test_part() {
     failed+=("$name (build)")
     return 1
   fi
-  ctest --test-dir "$folder" --output-on-failure -j"$jobs" -R "$tests" || failed+=("$name")
+  ctest --test-dir "$folder" --output-on-failure -j"$jobs" -R "$tests" \
+    --output-junit ctest-report.xml || failed+=("$name")
+  summarize "$name" "$folder" ctest-report.xml
 }
 
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
@@ -67,6 +82,12 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     -DCMAKE_BUILD_TYPE=Debug -DDRAVON_TSAN=ON -DDRAVON_TRACE_STDERR=OFF
 
 echo
+printf '%s\n' "${summaries[@]}"
+left=$(comm -13 <(echo "$left_before") <(ls -A "$temporary" | sort))
+if [ -n "$left" ]; then
+  echo "left in $temporary by the suite (or by another program meanwhile):"
+  echo "$left" | sed 's/^/  /'
+fi
 if [ ${#failed[@]} -eq 0 ]; then
   echo "test.sh: release, release without a locale, sanitizers and threads: all passed"
   exit 0
