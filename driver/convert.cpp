@@ -201,29 +201,37 @@ bool ParseGuid(const std::string& text, SQLGUID& guid) {
   return true;
 }
 
-// A Date/Time Extended value to a date, time or timestamp structure, its fraction in nanoseconds.
-Outcome PutTimestamp(std::int64_t ticks, SQLSMALLINT cType, SQLPOINTER target, SQLLEN* indicator) {
-  const jet::ExtendedDateParts d = jet::SplitTicks(ticks);
+// A moment, split into its fields, to a date, time or timestamp structure; what the structure
+// cannot hold (a date's time, a time's fraction) is cut with 01S07.
+Outcome PutMoment(int year, int month, int day, int hour, int minute, int second, std::uint32_t nanoseconds,
+                  SQLSMALLINT cType, SQLPOINTER target, SQLLEN* indicator) {
   if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) {
-    SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
-                            static_cast<SQLUSMALLINT>(d.day), static_cast<SQLUSMALLINT>(d.hour),
-                            static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second),
-                            static_cast<SQLUINTEGER>(d.fraction) * 100u};
+    SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(year), static_cast<SQLUSMALLINT>(month),
+                            static_cast<SQLUSMALLINT>(day), static_cast<SQLUSMALLINT>(hour),
+                            static_cast<SQLUSMALLINT>(minute), static_cast<SQLUSMALLINT>(second),
+                            static_cast<SQLUINTEGER>(nanoseconds)};
     Put(ts, target, indicator);
     return {};
   }
   if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
-    SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
-                         static_cast<SQLUSMALLINT>(d.day)};
+    SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(year), static_cast<SQLUSMALLINT>(month),
+                         static_cast<SQLUSMALLINT>(day)};
     Put(date, target, indicator);
-    if (ticks % jet::kTicksPerDay != 0) return Info("01S07", "fractional truncation");
+    if (hour || minute || second || nanoseconds) return Info("01S07", "fractional truncation");
     return {};
   }
-  SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(d.hour), static_cast<SQLUSMALLINT>(d.minute),
-                       static_cast<SQLUSMALLINT>(d.second)};
+  SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(hour), static_cast<SQLUSMALLINT>(minute),
+                       static_cast<SQLUSMALLINT>(second)};
   Put(time, target, indicator);
-  if (d.fraction != 0) return Info("01S07", "fractional truncation");
+  if (nanoseconds) return Info("01S07", "fractional truncation");
   return {};
+}
+
+// A Date/Time Extended value (100-ns ticks) to a date, time or timestamp structure.
+Outcome PutTimestamp(std::int64_t ticks, SQLSMALLINT cType, SQLPOINTER target, SQLLEN* indicator) {
+  const jet::ExtendedDateParts d = jet::SplitTicks(ticks);
+  return PutMoment(d.year, d.month, d.day, d.hour, d.minute, d.second,
+                   static_cast<std::uint32_t>(d.fraction) * 100u, cType, target, indicator);
 }
 
 }  // namespace
@@ -331,26 +339,8 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
     std::optional<sql::DateParts> parts = sql::SplitLinear(*linear);
     if (!parts) return Error("22008", "datetime field overflow");
     const sql::DateParts& d = *parts;
-    if (cType == SQL_C_TYPE_TIMESTAMP || cType == SQL_C_TIMESTAMP) {
-      SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
-                              static_cast<SQLUSMALLINT>(d.day), static_cast<SQLUSMALLINT>(d.hour),
-                              static_cast<SQLUSMALLINT>(d.minute), static_cast<SQLUSMALLINT>(d.second),
-                              static_cast<SQLUINTEGER>(d.millisecond) * 1000000u};
-      Put(ts, target, indicator);
-      return {};
-    }
-    if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
-      SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
-                           static_cast<SQLUSMALLINT>(d.day)};
-      Put(date, target, indicator);
-      if (d.hour || d.minute || d.second || d.millisecond) return Info("01S07", "fractional truncation");
-      return {};
-    }
-    SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(d.hour), static_cast<SQLUSMALLINT>(d.minute),
-                         static_cast<SQLUSMALLINT>(d.second)};
-    Put(time, target, indicator);
-    if (d.millisecond) return Info("01S07", "fractional truncation");
-    return {};
+    return PutMoment(d.year, d.month, d.day, d.hour, d.minute, d.second,
+                     static_cast<std::uint32_t>(d.millisecond) * 1000000u, cType, target, indicator);
   }
   if (cType == SQL_C_GUID) {
     SQLGUID guid{};
