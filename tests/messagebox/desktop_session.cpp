@@ -125,7 +125,12 @@ bool DesktopSession::StartDisplay(std::string& whyNot) {
 
 bool DesktopSession::StartBus(std::string& whyNot) {
   auto address = StartAnnouncingServer(
-      m_bus, {"dbus-daemon", "--session", "--nofork", "--print-address=@FD@"}, "@FD@",
+      // Its socket in the session's own runtime folder, removed with it: the session
+      // configuration's default puts it in /tmp, where a killed daemon leaves it behind.
+      m_bus,
+      {"dbus-daemon", "--session", "--nofork", "--address=unix:dir=" + m_runtime.path(),
+       "--print-address=@FD@"},
+      "@FD@",
       {{"XDG_RUNTIME_DIR", m_runtime.path()}, {"DISPLAY", m_display}});
   if (!address) {
     whyNot = "the session bus did not start: " + m_bus->err();
