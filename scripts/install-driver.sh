@@ -17,5 +17,16 @@ target_dir=/usr/local/lib/odbc
 if [ "$(id -u)" -eq 0 ]; then as_root=(); else as_root=(sudo); fi
 "${as_root[@]}" install -d "$target_dir"
 "${as_root[@]}" install -m 0644 "$library" "$target_dir/libmdbodbc.so"
-"${as_root[@]}" packaging/odbc-registration.sh add "$target_dir/libmdbodbc.so"
+"${as_root[@]}" packaging/odbc-registration.sh add "$target_dir/libmdbodbc.so" || exit 1
+# The registration never takes over a name another library holds (the package's, say): the
+# machine then keeps that one entry, and this copy is not registered.
+registered=$(odbcinst -q -d -n "Microsoft Access Driver (*.mdb)" 2>/dev/null |
+             sed -n 's/^Driver[[:space:]]*=[[:space:]]*//p' | head -n 1)
+if [ "$registered" != "$target_dir/libmdbodbc.so" ]; then
+  # Half a registration would leave two libraries answering to the driver's names.
+  "${as_root[@]}" packaging/odbc-registration.sh remove "$target_dir/libmdbodbc.so" 2>/dev/null
+  echo "install-driver: the driver's names stay registered to $registered; remove that" \
+       "registration first (for the package: apt remove brand-listing)" >&2
+  exit 1
+fi
 echo "install-driver: registered $target_dir/libmdbodbc.so"
