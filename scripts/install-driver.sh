@@ -25,6 +25,7 @@ registered=$(odbcinst -q -d -n "Microsoft Access Driver (*.mdb)" 2>/dev/null |
 if [ "$registered" != "$target_dir/libmdbodbc.so" ]; then
   # Half a registration would leave two libraries answering to the driver's names.
   "${as_root[@]}" packaging/odbc-registration.sh remove "$target_dir/libmdbodbc.so" 2>/dev/null
+  "${as_root[@]}" rm -f "$target_dir/libmdbodbc.so"
   echo "install-driver: the driver's names stay registered to $registered; remove that" \
        "registration first (for the package: apt remove brand-listing)" >&2
   exit 1
