@@ -5,7 +5,9 @@
 # those names that another driver made is left as it is.
 #   scripts/install-driver.sh [path/to/libmdbodbc.so]
 # Without an argument it takes the library of the release build folder (build/driver). The
-# library is copied to /usr/local/lib/odbc so the registration survives a clean of the build.
+# library is copied to /usr/local/lib/odbc (INSTALL_DRIVER_DIR, when set) so the registration
+# survives a clean of the build. Where the package (or anything else) already holds the names,
+# nothing is registered and nothing copied: one library answers to them, never two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 library="${1:-build/driver/libmdbodbc.so}"
@@ -13,7 +15,7 @@ if [ ! -f "$library" ]; then
   echo "install-driver: $library not found; build the mdbodbc target first" >&2
   exit 1
 fi
-target_dir=/usr/local/lib/odbc
+target_dir=${INSTALL_DRIVER_DIR:-/usr/local/lib/odbc}
 if [ "$(id -u)" -eq 0 ]; then as_root=(); else as_root=(sudo); fi
 "${as_root[@]}" install -d "$target_dir"
 "${as_root[@]}" install -m 0644 "$library" "$target_dir/libmdbodbc.so"

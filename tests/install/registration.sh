@@ -47,5 +47,31 @@ reaches "Microsoft Access Driver (*.mdb, *.accdb)" || fail "the free name does n
 sh "$script" remove "$driver" 2>/dev/null || fail "remove beside another driver failed"
 [ "$(entries)" = 1 ] && grep -q '^Driver=/opt/other/libother.so' "$work/odbcinst.ini" ||
   fail "removal touched the other driver's entry"
+# scripts/install-driver.sh beside the package's registration registers nothing and leaves no
+# copy; alone, it registers both names; the package installed and removed after it leaves
+# every entry naming a library that is there.
+install_driver="$(dirname "$script")/../scripts/install-driver.sh"
+local_dir="$work/local"
+paths_exist() {
+  sed -n 's/^Driver=//p' "$work/odbcinst.ini" | while read -r path; do
+    [ -e "$path" ] || { echo "an entry names the missing $path"; return 1; }
+  done
+}
+: >"$work/odbcinst.ini"
+sh "$script" add /opt/pkg/libmdbodbc.so
+cp "$work/odbcinst.ini" "$work/package"
+INSTALL_DRIVER_DIR="$local_dir" bash "$install_driver" "$driver" >/dev/null 2>"$work/err" &&
+  fail "install-driver registered beside the package"
+grep -q 'stay registered to /opt/pkg/libmdbodbc.so' "$work/err" || fail "install-driver did not say why: $(cat "$work/err")"
+cmp -s "$work/package" "$work/odbcinst.ini" || fail "install-driver changed the package's entries"
+[ ! -e "$local_dir/libmdbodbc.so" ] || fail "a refused install-driver left its copy"
+sh "$script" remove /opt/pkg/libmdbodbc.so
+INSTALL_DRIVER_DIR="$local_dir" bash "$install_driver" "$driver" >/dev/null || fail "install-driver alone failed"
+[ "$(entries)" = 2 ] || fail "install-driver alone: expected two entries"
+reaches "Microsoft Access Driver (*.mdb)" || fail "install-driver's entry does not reach the driver"
+sh "$script" add /opt/pkg/libmdbodbc.so 2>/dev/null   # the package installed, then removed
+sh "$script" remove /opt/pkg/libmdbodbc.so 2>/dev/null
+paths_exist || fail "an entry names a missing library"
+reaches "Microsoft Access Driver (*.mdb, *.accdb)" || fail "install-driver's entry was lost"
 echo "registration: all cases passed"
 exit 0
