@@ -19,8 +19,14 @@ export DRAVON_REQUIRE_ENGINES=1
 jobs=$(nproc)
 failed=()
 summaries=()
+# The suite's temporary files go to a folder of its own, which must be empty at the end: a test
+# that leaves something behind fails the run. What appears in /tmp meanwhile (from programs that
+# do not honor TMPDIR) is listed too.
 temporary=${TMPDIR:-/tmp}
 left_before=$(ls -A "$temporary" | sort)
+suite_temporary=$(mktemp -d "$temporary/dravon-suite.XXXXXX")
+chmod 1777 "$suite_temporary"  # as /tmp: the engines' servers run as nobody
+export TMPDIR=$suite_temporary
 
 # summarize PART FOLDER REPORT: the counts and skipped tests of a part, printed at the end.
 summarize() {
@@ -83,6 +89,13 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 
 echo
 printf '%s\n' "${summaries[@]}"
+left_by_tests=$(ls -A "$suite_temporary")
+if [ -n "$left_by_tests" ]; then
+  echo "left behind by tests in their temporary folder:"
+  echo "$left_by_tests" | sed 's/^/  /'
+  failed+=("files left behind")
+fi
+rm -rf "$suite_temporary"
 left=$(comm -13 <(echo "$left_before") <(ls -A "$temporary" | sort))
 if [ -n "$left" ]; then
   echo "left in $temporary by the suite (or by another program meanwhile):"
