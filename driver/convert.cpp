@@ -332,7 +332,7 @@ Outcome PutFixed(const sql::Cell& cell, const sql::ResultColumn& column, SQLSMAL
     } else if (cell.kind == sql::Cell::Kind::Text) {
       linear = sql::ParseIsoDate(cell.bytes);
       if (!linear) linear = sql::ParseAccessDate(cell.bytes);
-      if (!linear) return Error("22018", "invalid character value for cast specification: \"" + cell.bytes + "\"");
+      if (!linear) return Error("22018", "invalid character value for a conversion to a date: \"" + cell.bytes + "\"");
     } else {
       return Error("07006", "restricted data type attribute violation");
     }

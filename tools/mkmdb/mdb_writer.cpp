@@ -158,7 +158,7 @@ std::uint32_t DistinctKeys(const std::vector<IndexEntry>& entries) {
   return static_cast<std::uint32_t>(keys.size());
 }
 
-void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const CatalogSpec& spec,
+void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const CatalogSpec& besides,
               const HeaderProtection& header) {
   file.Allocate();  // page 0
   const std::vector<SystemPages> system_pages = ReserveSystemPages(file);
@@ -207,7 +207,7 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const Cata
                            BuildPropertyBlob(tables[i].name, tables[i].description, tables[i].columns)});
   }
   const double now = LocalNow();
-  const std::vector<CatalogObject> objects = CatalogObjects(user_tables, spec.links);
+  const std::vector<CatalogObject> objects = CatalogObjects(user_tables, besides.links);
   const std::vector<AccessEntry> access = AccessEntries(objects);
   std::vector<WrittenTable> system(std::size(jet::kSystemTables));
   for (std::size_t i = 0; i < system.size(); ++i) {
@@ -245,7 +245,7 @@ void WriteAll(PageFile& file, const std::vector<TableSource>& tables, const Cata
 
   // MSysRelationships: its rows on pages of their own, when there are any.
   WrittenTable& relationship_table = system[3];
-  const std::vector<RelationshipRow> relationships = RelationshipRows(spec.relationships);
+  const std::vector<RelationshipRow> relationships = RelationshipRows(besides.relationships);
   std::vector<std::uint32_t> relationship_rows;
   if (!relationships.empty()) {
     relationship_table.data_pages =

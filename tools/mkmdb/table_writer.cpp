@@ -68,14 +68,14 @@ void TableWriter::AddIndexEntries(std::uint32_t pointer) {
     bool has_null = false;
     for (std::size_t k = 0; k < index.positions.size(); ++k) {
       const std::size_t i = index.positions[k];
-      const bool ascending = !index.spec.columns[k].descending;
+      const bool ascending = !index.asked.columns[k].descending;
       const Cell& cell = cells_[i];
       if (columns_[i].type == ColumnType::YesNo) {
         jet::AppendBoolKey(cell.present, ascending, key_);
       } else if (!cell.present) {
-        if (index.spec.primary_key) {
+        if (index.asked.primary_key) {
           throw ValueError("column \"" + columns_[i].name + "\" is part of the primary key \"" +
-                           index.spec.name + "\" and cannot be NULL");
+                           index.asked.name + "\" and cannot be NULL");
         }
         jet::AppendNullKey(ascending, key_);
         has_null = true;
@@ -87,7 +87,7 @@ void TableWriter::AddIndexEntries(std::uint32_t pointer) {
       }
     }
     if (key_.size() > kMaxIndexKeySize) {
-      throw ValueError("its key in index \"" + index.spec.name + "\" takes " +
+      throw ValueError("its key in index \"" + index.asked.name + "\" takes " +
                        std::to_string(key_.size()) + " bytes; an index key holds at most " +
                        std::to_string(kMaxIndexKeySize));
     }
@@ -128,14 +128,14 @@ void TableWriter::Finish() {
   for (IndexState& index : index_states_) {
     FinishedIndex done{std::move(index.entries), 0};
     done.entries.Sort();
-    const bool unique = index.spec.unique || index.spec.primary_key;
+    const bool unique = index.asked.unique || index.asked.primary_key;
     for (std::size_t i = 0; i < done.entries.size(); ++i) {
       if (i > 0 && done.entries.Key(i) == done.entries.Key(i - 1)) {
         // A key with a NULL column never counts as taken.
         if (unique && !done.entries.HasNull(i)) {
           const std::uint32_t a = done.entries.Ordinal(i - 1), b = done.entries.Ordinal(i);
           const std::uint32_t first = std::min(a, b), second = std::max(a, b);
-          throw ValueError("index \"" + index.spec.name + "\" is unique, but rows " +
+          throw ValueError("index \"" + index.asked.name + "\" is unique, but rows " +
                            std::to_string(first) + " and " + std::to_string(second) +
                            " have the same key");
         }

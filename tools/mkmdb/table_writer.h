@@ -48,7 +48,7 @@ class TableWriter {
 
  private:
   struct IndexState {
-    IndexSpec spec;
+    IndexSpec asked;  // the index as the caller described it
     std::vector<std::size_t> positions;  // key columns
     IndexEntryList entries;
   };
