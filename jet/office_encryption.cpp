@@ -38,24 +38,32 @@ class Rc4CryptoApiCipher : public PageCipher {
   const std::uint32_t databaseKey_;
 };
 
-// The standard form: AES in ECB mode with a key of its own for every page.
-class StandardCipher : public PageCipher {
+// The AES forms: deciphering and enciphering a page are one routine in either direction.
+class AesPageCipher : public PageCipher {
  public:
-  StandardCipher(const CryptoLibrary& crypto, Bytes hash, std::uint32_t keyBits,
-                 std::uint32_t databaseKey)
-      : crypto_(crypto), hash_(std::move(hash)), keyBits_(keyBits), databaseKey_(databaseKey) {}
   bool Decrypt(std::uint32_t number, std::span<std::uint8_t> page,
-               std::string& error) const override {
+               std::string& error) const final {
     return Apply(false, number, page, error);
   }
   bool Encrypt(std::uint32_t number, std::span<std::uint8_t> page,
-               std::string& error) const override {
+               std::string& error) const final {
     return Apply(true, number, page, error);
   }
 
  private:
+  virtual bool Apply(bool encrypt, std::uint32_t number, std::span<std::uint8_t> page,
+                     std::string& error) const = 0;
+};
+
+// The standard form: AES in ECB mode with a key of its own for every page.
+class StandardCipher : public AesPageCipher {
+ public:
+  StandardCipher(const CryptoLibrary& crypto, Bytes hash, std::uint32_t keyBits,
+                 std::uint32_t databaseKey)
+      : crypto_(crypto), hash_(std::move(hash)), keyBits_(keyBits), databaseKey_(databaseKey) {}
+ private:
   bool Apply(bool encrypt, std::uint32_t number, std::span<std::uint8_t> page,
-             std::string& error) const {
+             std::string& error) const override {
     Bytes key;
     if (!StandardKey(crypto_, hash_, keyBits_, PageBlockKey(databaseKey_, number), key) ||
         !crypto_.Aes(encrypt, ChainingMode::Ecb, key, nullptr, page)) {
@@ -73,24 +81,15 @@ class StandardCipher : public PageCipher {
 
 // The agile form: AES in CBC mode with one secret key, each page with an initialization vector
 // of its own.
-class AgileCipher : public PageCipher {
+class AgileCipher : public AesPageCipher {
  public:
   AgileCipher(const CryptoLibrary& crypto, HashKind kind, Bytes key, Bytes salt,
               std::uint32_t databaseKey)
       : crypto_(crypto), kind_(kind), key_(std::move(key)), salt_(std::move(salt)),
         databaseKey_(databaseKey) {}
-  bool Decrypt(std::uint32_t number, std::span<std::uint8_t> page,
-               std::string& error) const override {
-    return Apply(false, number, page, error);
-  }
-  bool Encrypt(std::uint32_t number, std::span<std::uint8_t> page,
-               std::string& error) const override {
-    return Apply(true, number, page, error);
-  }
-
  private:
   bool Apply(bool encrypt, std::uint32_t number, std::span<std::uint8_t> page,
-             std::string& error) const {
+             std::string& error) const override {
     Bytes iv;
     if (!AgileIv(crypto_, kind_, salt_, PageBlockKey(databaseKey_, number), 16, iv) ||
         !crypto_.Aes(encrypt, ChainingMode::Cbc, key_, iv.data(), page)) {
