@@ -9,6 +9,7 @@
 
 #include "file_edit.h"
 #include "jet/calculated_value.h"
+#include "jet/complex_values.h"
 #include "later_column_files.h"
 #include "sample_files.h"
 #include "value_text.h"
@@ -192,6 +193,44 @@ TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
     auto database = jet::Database::OpenBytes(ComplexDatabase(test.colorsId), error);
     ASSERT_NE(database, nullptr) << error;
     EXPECT_EQ(TableText(*database, "owners"), test.rows) << test.name;
+  }
+}
+
+// A multi-value column's values are joined as text, each kind written as Access shows it.
+TEST(ComplexColumnTest, EachKindOfValueAsText) {
+  const auto value = [](jet::ValueKind kind, std::int64_t integer, double real = 0,
+                        std::string bytes = {}) {
+    jet::Value v;
+    v.kind = kind;
+    v.integer = integer;
+    v.real = real;
+    v.bytes = std::move(bytes);
+    return v;
+  };
+  std::string guid;
+  for (int i = 0; i < 16; ++i) guid += static_cast<char>(i == 15 ? 0xAB : i);
+  const struct {
+    jet::Value value;
+    const char* text;
+  } cases[] = {
+      {value(jet::ValueKind::Null, 0), ""},
+      {value(jet::ValueKind::Bool, 1), "True"},
+      {value(jet::ValueKind::Bool, 0), "False"},
+      {value(jet::ValueKind::Integer, -32768), "-32768"},
+      {value(jet::ValueKind::Real, 0, 0.1), "0.1"},
+      {value(jet::ValueKind::Real, 0, 1e20), "1e+20"},
+      {value(jet::ValueKind::Money, 12345000), "1234.5"},
+      {value(jet::ValueKind::Money, -10001), "-1.0001"},
+      {value(jet::ValueKind::Money, -9999), "-0.9999"},
+      {value(jet::ValueKind::Money, 20000), "2"},
+      {value(jet::ValueKind::DateTime, 0, 36526.75), "2000-01-01 18:00:00"},
+      {value(jet::ValueKind::DateTimeExtended, 630822816001234567), "2000-01-01 00:00:00.1234567"},
+      {value(jet::ValueKind::Guid, 0, 0, guid), "{03020100-0504-0706-0809-0A0B0C0D0EAB}"},
+      {value(jet::ValueKind::Decimal, 0, 0, "-12.50"), "-12.50"},
+      {value(jet::ValueKind::Text, 0, 0, "Red"), "Red"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(jet::ComplexValueText(test.value), test.text) << test.text;
   }
 }
 
