@@ -329,9 +329,15 @@ def main():
                 print("%-16s %s%s" % ("%s#%d" % (area, rank), describe(site), mark))
         return 0
 
-    release = Build("build-mutate", ["-DCMAKE_BUILD_TYPE=RelWithDebInfo"], {}, args.jobs)
+    # Each mutant recompiles one file and relinks what uses it: -O1 without debug information
+    # and lld (when installed) make that quick, and the tests run about as fast as in -O2.
+    quick = ["-DCMAKE_CXX_FLAGS_RELEASE=-O1 -DNDEBUG", "-DCMAKE_C_FLAGS_RELEASE=-O1 -DNDEBUG",
+             "-DCMAKE_CXX_FLAGS_DEBUG=-O1", "-DCMAKE_C_FLAGS_DEBUG=-O1"]
+    if shutil.which("ld.lld"):
+        quick += ["-DCMAKE_%s_LINKER_FLAGS=-fuse-ld=lld" % kind for kind in ("EXE", "SHARED", "MODULE")]
+    release = Build("build-mutate", ["-DCMAKE_BUILD_TYPE=Release"] + quick, {}, args.jobs)
     sanitized = Build("build-mutate-asan", ["-DCMAKE_BUILD_TYPE=Debug", "-DDRAVON_SANITIZE=ON",
-                                            "-DDRAVON_TRACE_STDERR=OFF"],
+                                            "-DDRAVON_TRACE_STDERR=OFF"] + quick,
                       {"ASAN_OPTIONS": "detect_leaks=1:abort_on_error=0",
                        "LSAN_OPTIONS": "suppressions=%s/tests/lsan.supp:print_suppressions=0" % ROOT,
                        "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1"}, args.jobs)
