@@ -99,6 +99,37 @@ TEST_F(OdbcSurfaceTest, RowWiseRowsetsOfAStaticCursorScroll) {
   EXPECT_EQ(ids(), (std::vector<SQLINTEGER>{9, 10}));
 }
 
+// The bind offset moves every bound address, values and lengths alike; a wide buffer of an odd
+// size holds whole characters only.
+TEST_F(OdbcSurfaceTest, BindOffsetMovesRowWiseBindingsAndOddWideBuffersHoldWholeCharacters) {
+  struct Row {
+    SQLINTEGER id;
+    SQLLEN idLength;
+    char16_t name[4];
+    SQLLEN nameLength;
+  } rows[4] = {};
+  SQLLEN offset = sizeof(Row);
+  SQLUSMALLINT status[3] = {};
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(3), 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].idLength), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 2, SQL_C_WCHAR, rows[0].name, 7, &rows[0].nameLength), SQL_SUCCESS);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id, marque FROM avion WHERE id >= 3 ORDER BY id"), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(rows[0].id, 0);
+  EXPECT_EQ(rows[0].idLength, 0);
+  EXPECT_EQ(rows[0].nameLength, 0);
+  EXPECT_EQ((std::vector<SQLINTEGER>{rows[1].id, rows[2].id, rows[3].id}), (std::vector<SQLINTEGER>{3, 4, 5}));
+  EXPECT_EQ((std::vector<SQLLEN>{rows[1].idLength, rows[1].nameLength, rows[3].nameLength}),
+            (std::vector<SQLLEN>{4, 34, SQL_NULL_DATA}));
+  EXPECT_EQ(std::u16string(rows[1].name), u"Da");  // 7 bytes: two characters and the terminator
+  EXPECT_EQ(rows[1].name[3], u'\0');
+  EXPECT_EQ(std::vector<SQLUSMALLINT>(status, status + 3),
+            (std::vector<SQLUSMALLINT>{SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS}));
+}
+
 TEST_F(OdbcSurfaceTest, ParametersOfEveryKindSelectRows) {
   SQL_TIMESTAMP_STRUCT since{2000, 1, 1, 0, 0, 0, 0};
   SQLINTEGER below = 9;
