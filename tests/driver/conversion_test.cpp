@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -67,7 +68,14 @@ std::string Shown(SQLSMALLINT cType, const unsigned char* buffer) {
       return std::string(n.sign == 1 ? "" : "-") + digits + "e-" + std::to_string(n.scale) + " p" +
              std::to_string(n.precision);
     }
-    case SQL_C_GUID: return std::to_string(as(SQLGUID{}).Data1);
+    case SQL_C_GUID: {
+      auto g = as(SQLGUID{});
+      char text[40];
+      std::snprintf(text, sizeof text, "%08X-%04X-%04X-", g.Data1, g.Data2, g.Data3);
+      std::string shown = text;
+      for (unsigned char b : g.Data4) shown += "0123456789ABCDEF"[b >> 4], shown += "0123456789ABCDEF"[b & 15];
+      return shown;
+    }
     default: return "?";
   }
 }
@@ -110,6 +118,7 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
       {Real(1e39), number, SQL_C_FLOAT, "22003"},
       {Real(0.5), number, SQL_C_BIT, "0 01S07"},
       {Integer(1), number, SQL_C_BIT, "1"},
+      {Real(1.5), number, SQL_C_BIT, "1 01S07"},
       {Integer(2), number, SQL_C_BIT, "22003"},
       {Integer(7), number, SQL_C_DOUBLE, "7.000000"},
       {Text(" 12 "), number, SQL_C_SSHORT, "12"},
@@ -142,7 +151,11 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
       {Exact("-0.000001"), decimal, SQL_C_SLONG, "0 01S07"},
       {Exact("9999999999999999999999999999"), decimal, SQL_C_SBIGINT, "22003"},
       {Exact("12.5"), number, SQL_C_NUMERIC, "125e-1 p3"},
-      {Text("{01020304-0506-0708-090A-0B0C0D0E0F10}"), number, SQL_C_GUID, "16909060"},
+      {Exact("12.5"), decimal, SQL_C_NUMERIC, "12500000e-6 p18"},
+      {Exact("1.2345678"), decimal, SQL_C_NUMERIC, "1234567e-6 p18 01S07"},
+      {Exact("1.2345600"), decimal, SQL_C_NUMERIC, "1234560e-6 p18"},
+      {Text("{01020304-0506-0708-090A-0B0C0D0E0F10}"), number, SQL_C_GUID,
+       "01020304-0506-0708-090A0B0C0D0E0F10"},
       {Text("{nope}"), number, SQL_C_GUID, "07006"},
   };
   for (const Case& c : cases) {

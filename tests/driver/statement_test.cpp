@@ -155,7 +155,11 @@ TEST_P(StatementTest, PreparedStatementRunsAgainAfterClose) {
 }
 
 TEST_P(StatementTest, WhereClauseAndEmptyTable) {
+  SQLLEN count = 0;
+  EXPECT_EQ(SQLRowCount(stmt, &count), SQL_ERROR);  // nothing executed yet
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT marque FROM avion WHERE id > 8"), SQL_SUCCESS);
+  ASSERT_EQ(SQLRowCount(stmt, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, -1);  // a SELECT's count is not known before its rows are read
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
   EXPECT_EQ(ReadWide(stmt, 1), u"Piper");
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
