@@ -344,15 +344,18 @@ def main():
     workspace = Workspace(os.path.join(ROOT, "build-mutate", "mutate-backup"))
     log = os.path.join(ROOT, "build-mutate", "mutate-tests.log")
 
+    class Stopped(Exception):
+        pass
+
     def stop(signum, _frame):
-        workspace.restore()
-        sys.exit(128 + signum)
+        raise Stopped(signum)
 
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGINT, stop)
     release.configure()
     builds_used = {release}
     results = open(args.results, "a", encoding="utf-8") if args.results else None
+    stopped = None
     tally = {}
     survivors = []
     try:
@@ -402,12 +405,17 @@ def main():
                     results.write(json.dumps(dict(site, name=name, verdict=verdict,
                                                   failed=failed, seed=args.seed)) + "\n")
                     results.flush()
+    except Stopped as signal_number:
+        stopped = signal_number.args[0]
     finally:
         workspace.restore()
-        # The builds end as the unchanged sources make them.
-        for build in builds_used:
-            if build.known_targets is not None:
-                build.build(sorted({l for a, _ in counts for l in AREAS[a][2]}))
+    if stopped is not None:
+        print("stopped: the sources are as they were; the next build recompiles the changed file")
+        return 128 + stopped
+    # The builds end as the unchanged sources make them.
+    for build in builds_used:
+        if build.known_targets is not None:
+            build.build(sorted({l for a, _ in counts for l in AREAS[a][2]}))
 
     print("\nseed %d" % args.seed)
     for area, _ in counts:
