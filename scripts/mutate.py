@@ -280,9 +280,12 @@ class Build:
         return sorted(t for t in self.known_targets
                       if any(t == p or (p.endswith("_") and t.startswith(p)) for p in prefixes))
 
-    def build(self, labels):
-        return run(["cmake", "--build", self.folder, "-j%d" % self.jobs, "--target"]
-                   + self.targets(labels), env=self.env)[0] == 0
+    def build(self, labels, show_errors=False):
+        code, out = run(["cmake", "--build", self.folder, "-j%d" % self.jobs, "--target"]
+                        + self.targets(labels), env=self.env)
+        if code and show_errors:
+            print("\n".join(line for line in out.splitlines() if "error" in line.lower())[-3000:])
+        return code == 0
 
     def test(self, labels, per_test_timeout, log, excluded=None):
         command = ["ctest", "--test-dir", self.folder, "-j%d" % self.jobs, "--stop-on-failure",
@@ -361,7 +364,7 @@ def main():
     try:
         for area, count, sites in drawn:
             labels = AREAS[area][2]
-            if not release.build(labels):
+            if not release.build(labels, show_errors=True):
                 sys.exit("the unchanged sources do not build in %s" % release.folder)
             taken = 0
             for rank, site in enumerate(sites, 1):
