@@ -87,6 +87,27 @@ TEST(DamagedFileTest, ReportedFilesFailFastSayingWhatIsBroken) {
                 "page " + std::to_string(catalog) + ", which belongs to the table defined on "
                 "page " + std::to_string(definition);
        }},
+      {"moved row too short to hold where it went", oneRow,
+       [](FileEdit& e) {
+         const std::uint32_t pointer = e.RowPointer("avion", 0);
+         jet::PutU16(e.RowEntry(pointer), static_cast<std::uint16_t>((e.PageSize() - 3) | jet::kRowOverflow));
+         return "scan error: table \"avion\": data page " + std::to_string(pointer >> 8) +
+                " row 0 is moved, but too short to say where (3 bytes)";
+       }},
+      {"index count running past the definition's end",
+       [] {
+         return DatabaseBytes({{"avion", {{"id", mkmdb::ColumnType::Long}}, {{"1"}}, {}, {{"PrimaryKey", {{"id"}}, true, true}}}});
+       },
+       [](FileEdit& e) {
+         // Past the one logical index (28 bytes, before its name) only zeros, which read as
+         // indexes of the first index data: the count alone runs past the page.
+         std::uint8_t* page = e.Page(e.DefinitionPage("avion"));
+         const std::string name("\x14\0P\0r\0i\0m\0a\0r\0y\0K\0e\0y\0", 22);
+         const std::size_t at = std::string_view(reinterpret_cast<char*>(page), e.PageSize()).find(name) - 28;
+         std::memset(page + at + 28, 0, e.PageSize() - at - 28);
+         jet::PutU32(page + jet::kJet4Layout.defLogicalIndexCount, 200);
+         return "definition error: table \"avion\": the definition ends inside its index definitions";
+       }},
       {"memo of 0x3FFFFFFF bytes whose chain points to itself", ChainedMemoFile,
        [](FileEdit& e) {
          LoopMemoChain(e, 0x3FFFFFFF);
