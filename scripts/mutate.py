@@ -311,6 +311,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--timeout", type=int, default=120, help="seconds for one test")
     parser.add_argument("--results", help="file for one JSON line per mutant")
+    parser.add_argument("--resume", action="store_true",
+                        help="take the verdicts the results file already holds for this seed")
     args = parser.parse_args()
 
     counts = []
@@ -357,6 +359,12 @@ def main():
     signal.signal(signal.SIGINT, stop)
     release.configure()
     builds_used = {release}
+    earlier = {}
+    if args.resume and args.results and os.path.exists(args.results):
+        for line in open(args.results, encoding="utf-8"):
+            record = json.loads(line)
+            if record.get("seed") == args.seed:
+                earlier[record["name"]] = record
     results = open(args.results, "a", encoding="utf-8") if args.results else None
     stopped = None
     tally = {}
@@ -375,6 +383,19 @@ def main():
                     taken += 1  # a draw that does not compile shifts the rest: see --only
                     continue
                 began = time.time()
+                if name in earlier and earlier[name]["text"] == site["text"]:
+                    # A verdict of an earlier run (the same change: the line reads the same).
+                    record = earlier[name]
+                    verdict, failed, where = record["verdict"], record["failed"], "an earlier run"
+                    if verdict == "survived" and equivalence_key(site) in equivalents:
+                        verdict = "equivalent"
+                    taken += 1
+                    tally.setdefault(area, {}).setdefault(verdict, 0)
+                    tally[area][verdict] += 1
+                    print("%-16s %-10s %s  [%s]" % (name, verdict, describe(site), where), flush=True)
+                    if verdict == "survived":
+                        survivors.append((name, site))
+                    continue
                 if equivalence_key(site) in equivalents:
                     verdict, failed, where = "equivalent", [], ""
                 else:
