@@ -2,6 +2,7 @@
 // calculated columns with their stored results, Date/Time Extended values, and complex columns
 // whose values live in a flat table that MSysComplexColumns names.
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "file_edit.h"
 #include "jet/calculated_value.h"
 #include "jet/complex_values.h"
+#include "jet/extended_date.h"
 #include "later_column_files.h"
 #include "sample_files.h"
 #include "value_text.h"
@@ -193,6 +195,39 @@ TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
     auto database = jet::Database::OpenBytes(ComplexDatabase(test.colorsId), error);
     ASSERT_NE(database, nullptr) << error;
     EXPECT_EQ(TableText(*database, "owners"), test.rows) << test.name;
+  }
+}
+
+// Text read as a Date/Time Extended value (as statements compare one with text): every field
+// at both ends of its range, and each one just past them.
+TEST(ExtendedDateTest, TextReadsToTheTickWithinEachFieldsRange) {
+  constexpr std::int64_t kDay = 864000000000;
+  const struct {
+    const char* text;
+    std::optional<std::int64_t> ticks;
+  } cases[] = {
+      {"0001-01-01", 0},
+      {"0001-01-01 00:00:00", 0},
+      {"0001-01-01T00:00:00.0000001", 1},
+      {"0001-01-02 00:00:00.5", kDay + 5000000},
+      {"2000-02-29 23:59:59.9999999", 730178 * kDay + kDay - 1},
+      {"9999-12-31 23:59:59.9999999", 3652059 * kDay - 1},
+      {"0000-12-31", std::nullopt},
+      {"2000-00-01", std::nullopt},
+      {"2000-13-01", std::nullopt},
+      {"2000-01-00", std::nullopt},
+      {"2001-02-29", std::nullopt},
+      {"2000-01-01 24:00:00", std::nullopt},
+      {"2000-01-01 00:60:00", std::nullopt},
+      {"2000-01-01 00:00:60", std::nullopt},
+      {"2000-01-01 00:00:00.", std::nullopt},
+      {"2000-01-01 00:00:00.12345678", std::nullopt},
+      {"2000-01-01 0:00:00", std::nullopt},
+      {"2000/01/01", std::nullopt},
+      {"2000-01-01x", std::nullopt},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(jet::ParseExtendedDateText(test.text), test.ticks) << test.text;
   }
 }
 
