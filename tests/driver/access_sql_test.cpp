@@ -63,6 +63,8 @@ const Case kCases[] = {
      "WLONGVARCHAR|WLONGVARCHAR|WVARCHAR|WVARCHAR", " |NULL|NULL|NULL;Airbus memo a|Airbusmemo a|NULL|NULL"},
     {"SELECT 7 / 2, 7 \\ 2, 7 Mod 3, -7 Mod 3, 2 ^ 10, -2 ^ 2, 2 ^ -1, 5 \\ 2.5",
      "DOUBLE|INTEGER|INTEGER|INTEGER|DOUBLE|DOUBLE|DOUBLE|INTEGER", "3.5|3|1|-1|1024|-4|0.5|2"},
+    {"SELECT CByte(7) \\ CByte(2), CByte(7) Mod CByte(3), CByte(7) \\ 2, i Mod CByte(3) FROM t WHERE id = 5",
+     "TINYINT|TINYINT|INTEGER|SMALLINT", "3|1|3|1"},
     {"SELECT -(-10), - -2.5, -(-n) FROM t WHERE id = 2", "INTEGER|DOUBLE|INTEGER", "10|2.5|1"},
     {"SELECT x / 0 FROM t WHERE id = 2", "", "error 22012"},
     {"SELECT n \\ 0, n Mod 0 FROM t WHERE id = 2", "", "error 22012"},
