@@ -351,6 +351,44 @@ TEST_P(CatalogTest, BrokenPropertiesAreAWarningAndTheRowsStay) {
   EXPECT_EQ(Ask(*session, "SELECT name FROM maker").Shown(), "Aérospatiale");
 }
 
+// Every value SQLGetTypeInfo gives for each of Access's types (an ODBC 2 application sees the
+// date type as SQL_TIMESTAMP, 11, and finds it by either number).
+TEST_P(CatalogTest, TypeInfoDescribesEachAccessType) {
+  Open();
+  ASSERT_EQ(SQLGetTypeInfo(stmt, SQL_ALL_TYPES), SQL_SUCCESS);
+  std::vector<SQLUSMALLINT> all(19);
+  for (SQLUSMALLINT c = 0; c < 19; ++c) all[c] = static_cast<SQLUSMALLINT>(c + 1);
+  const std::string date = odbc3() ? "93" : "11";
+  // TYPE_NAME|DATA_TYPE|COLUMN_SIZE|LITERAL_PREFIX|LITERAL_SUFFIX|CREATE_PARAMS|NULLABLE|
+  // CASE_SENSITIVE|SEARCHABLE|UNSIGNED_ATTRIBUTE|FIXED_PREC_SCALE|AUTO_UNIQUE_VALUE|
+  // LOCAL_TYPE_NAME|MINIMUM_SCALE|MAXIMUM_SCALE|SQL_DATA_TYPE|SQL_DATETIME_SUB|NUM_PREC_RADIX|
+  // INTERVAL_PRECISION
+  const std::vector<std::string> expected = {
+      "GUID|-11|36|{guid |}|NULL|1|0|2|NULL|0|NULL|GUID|NULL|NULL|-11|NULL|NULL|NULL",
+      "LONGCHAR|-10|1073741823|'|'|NULL|1|0|1|NULL|0|NULL|LONGCHAR|NULL|NULL|-10|NULL|NULL|NULL",
+      "VARCHAR|-9|255|'|'|max length|1|0|3|NULL|0|NULL|VARCHAR|NULL|NULL|-9|NULL|NULL|NULL",
+      "BIT|-7|1|NULL|NULL|NULL|0|0|2|1|0|0|BIT|0|0|-7|NULL|10|NULL",
+      "BYTE|-6|3|NULL|NULL|NULL|1|0|2|1|0|0|BYTE|0|0|-6|NULL|10|NULL",
+      "BIGINT|-5|19|NULL|NULL|NULL|1|0|2|0|0|0|BIGINT|0|0|-5|NULL|10|NULL",
+      "LONGBINARY|-4|1073741823|0x|NULL|NULL|1|0|0|NULL|0|NULL|LONGBINARY|NULL|NULL|-4|NULL|NULL|NULL",
+      "VARBINARY|-3|255|0x|NULL|max length|1|0|2|NULL|0|NULL|VARBINARY|NULL|NULL|-3|NULL|NULL|NULL",
+      "DECIMAL|2|28|NULL|NULL|precision,scale|1|0|2|0|0|0|DECIMAL|0|28|2|NULL|10|NULL",
+      "CURRENCY|3|19|NULL|NULL|NULL|1|0|2|0|1|0|CURRENCY|4|4|3|NULL|10|NULL",
+      "COUNTER|4|10|NULL|NULL|NULL|1|0|2|0|0|1|COUNTER|0|0|4|NULL|10|NULL",
+      "INTEGER|4|10|NULL|NULL|NULL|1|0|2|0|0|0|INTEGER|0|0|4|NULL|10|NULL",
+      "SMALLINT|5|5|NULL|NULL|NULL|1|0|2|0|0|0|SMALLINT|0|0|5|NULL|10|NULL",
+      "REAL|7|7|NULL|NULL|NULL|1|0|2|0|0|0|REAL|NULL|NULL|7|NULL|2|NULL",
+      "DOUBLE|8|15|NULL|NULL|NULL|1|0|2|0|0|0|DOUBLE|NULL|NULL|8|NULL|2|NULL",
+      "DATETIME|" + date + "|19|#|#|NULL|1|0|2|NULL|0|NULL|DATETIME|0|0|9|3|NULL|NULL",
+  };
+  EXPECT_EQ(Rows(all), expected);
+  for (SQLSMALLINT type : {SQL_TYPE_TIMESTAMP, SQL_TIMESTAMP}) {
+    if (type == SQL_TIMESTAMP && odbc3()) continue;  // an ODBC 2 number
+    ASSERT_EQ(SQLGetTypeInfo(stmt, type), SQL_SUCCESS);
+    EXPECT_EQ(Rows({1, 2}), std::vector<std::string>{"DATETIME|" + date}) << type;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(OdbcVersions, CatalogTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Odbc3" : "Odbc2"; });
 
