@@ -54,6 +54,8 @@ const Case kCases[] = {
     {"SELECT id, n * 2 FROM t WHERE id <= 4 ORDER BY id", "INTEGER|INTEGER", "1|NULL;2|2;3|40;error 22003"},
     {"SELECT Nz(x, 0) FROM t ORDER BY id", "DOUBLE", "0;2.5;-2;0;7;0.1;100"},
     {"SELECT IIf(id = 2, 0, 'none') FROM t WHERE id <= 3 ORDER BY id", "WVARCHAR", "none;0;none"},
+    {"SELECT IIf(id = 2, dt, 'none'), Nz(dt, 0) FROM t WHERE id <= 3 ORDER BY id", "WVARCHAR|WVARCHAR",
+     "none|0;1/1/2000 5:51:48 PM|1/1/2000 5:51:48 PM;none|6/15/1850"},
     {"SELECT MAX(dt), MAX(b), SUM(cur), SUM(b), COUNT(*), AVG(cur) FROM t",
      "TIMESTAMP|BIT|DECIMAL|INTEGER|INTEGER|DECIMAL", "2001-01-01 00:00:00|0|1064942.6900|-3|7|177490.4483"},
     {"SELECT {d '2000-01-01'}, #1/2/2000#, Now() > #1/1/2020#", "TIMESTAMP|TIMESTAMP|BIT",
