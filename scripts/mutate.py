@@ -48,7 +48,7 @@ LABEL_TARGETS = {
     "driver": ["driver_tests", "driver_sql_tests", "driver_column_kinds_tests",
                "driver_file_swap_tests", "driver_road_client", "driver_damaged_clients"],
     "mkmdb": ["mkmdb_tests", "mkmdb"],
-    "e2e": ["e2e_tests"],
+    "e2e": ["e2e_tests", "e2e_memcheck_tests"],
     "db": ["db_"],
     "app": ["app_"],
 }
@@ -293,6 +293,11 @@ class Build:
                    "-LE", EXCLUDED_LABELS] + (["-E", excluded] if excluded else [])
         code, out = run(command, env=self.env, log=log)
         failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
+        # An executable left unbuilt stands in as one failing test without the labels of its
+        # tests: a fault of this script's target lists, not a kill.
+        unbuilt = [name for name in failed if name.endswith("_NOT_BUILT")]
+        if unbuilt:
+            sys.exit("tests not built in %s: %s" % (self.folder, " ".join(unbuilt)))
         if code and not failed and "No tests were found" in out:
             sys.exit("no tests found for labels %s in %s" % (labels, self.folder))
         return code != 0, failed[:3]
