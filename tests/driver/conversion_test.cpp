@@ -191,6 +191,7 @@ TEST(ConversionTest, CharacterAndBinaryForms) {
       // Plain notation, never exponent form: Currency at its four decimals, Decimal at its scale.
       {Money(10000000000), SQL_C_CHAR, "1000000.0000"},
       {Money(1), SQL_C_CHAR, "0.0001"},
+      {Money(-25000), SQL_C_BINARY, "-2.5000"},  // a DECIMAL's own C type is narrow text
       {Money(std::numeric_limits<std::int64_t>::min()), SQL_C_CHAR, "-922337203685477.5808"},
       {Exact("102030405060.654321"), SQL_C_CHAR, "102030405060.654321"},
       {Date(36526 + 0.5 + 0.701 / 86400), SQL_C_CHAR, "2000-01-01 12:00:00.701"},
