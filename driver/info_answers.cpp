@@ -83,7 +83,7 @@ std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT 
     case SQL_DRIVER_ODBC_VER: return Text("03.00");
     case SQL_ODBC_VER: return Text("03.00");
     case SQL_DRIVER_NAME: return Text("libmdbodbc.so");
-    case SQL_DRIVER_VER: return Text("01.00.0000");
+    case SQL_DRIVER_VER: return Text(DRAVON_DRIVER_VER);  // the build defines it from the project's version
     case SQL_DBMS_NAME: return Text("ACCESS");
     case SQL_DBMS_VER:
       if (!connection.database) return Text("");

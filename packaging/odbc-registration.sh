@@ -5,7 +5,8 @@
 # (*.mdb, *.accdb)" and "Microsoft Access Driver (*.mdb)" (unixODBC compares driver names
 # without regard to letter case, so the latter also answers to "MICROSOFT ACCESS DRIVER
 # (*.mdb)"). An entry of one of these names that names another library belongs to someone
-# else: it is neither replaced nor removed. Honors ODBCSYSINI, as odbcinst does.
+# else: it is neither replaced nor removed. Honors ODBCSYSINI, as odbcinst does. An entry is
+# odbcinst-entry.in, beside this script, with the name and the library filled in.
 set -u
 action=${1:-}
 library=${2:-}
@@ -13,6 +14,21 @@ if [ -z "$library" ] || { [ "$action" != add ] && [ "$action" != remove ]; }; th
   echo "usage: $0 add|remove DRIVER_LIBRARY" >&2
   exit 2
 fi
+template="$(dirname "$0")/odbcinst-entry.in"
+if [ "$action" = add ] && [ ! -r "$template" ]; then
+  echo "odbc-registration: the entry template $template cannot be read" >&2
+  exit 2
+fi
+
+# TEXT made safe as the replacement of a sed s|...|...| command.
+sed_replacement() {
+  printf '%s' "$1" | sed 's/[\\|&]/\\&/g'
+}
+# The entry of the driver LIBRARY under NAME.
+entry() {
+  sed -e "s|@DRIVER_NAME@|$(sed_replacement "$1")|g" \
+      -e "s|@DRIVER_LIBRARY@|$(sed_replacement "$2")|g" "$template"
+}
 
 # The library an entry names, empty when there is no entry of that name.
 registered() {
@@ -28,8 +44,7 @@ for name in "Microsoft Access Driver (*.mdb, *.accdb)" "Microsoft Access Driver 
   fi
   if [ "$action" = add ]; then
     [ -n "$current" ] && continue
-    printf '[%s]\nDescription = Read-only driver for Access database files\nDriver = %s\nSetup =\n' \
-      "$name" "$library" | odbcinst -i -d -r >/dev/null || status=1
+    entry "$name" "$library" | odbcinst -i -d -r >/dev/null || status=1
   else
     # Each removal lowers the entry's usage count; it goes when the count reaches zero.
     rounds=0

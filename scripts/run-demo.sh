@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the program, the .mdb writer and the ODBC driver, makes the demo database
+# Installs what building needs (not the test suite's packages), builds the program, the .mdb
+# writer and the ODBC driver, makes the demo database
 # build/demo/bd2.mdb (table avion, column marque) and runs the program from
 # build/demo/hangar/bay, two levels below the file, as its connect string expects.
 #
@@ -9,9 +10,15 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-scripts/install-deps.sh
+scripts/install-deps.sh --build-only
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A first configure of build/ leaves the tests out: their packages are not installed for the
+# demo. A build/ that already has them (scripts/test.sh configures it so) keeps them.
+testing=()
+if [ ! -f build/CMakeCache.txt ]; then
+  testing=(-DBUILD_TESTING=OFF)
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${testing[@]}" >/dev/null
 cmake --build build -j"$(nproc)" --target brand-listing mkmdb mdbodbc >/dev/null
 
 demo="$root/build/demo"

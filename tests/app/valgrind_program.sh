@@ -2,11 +2,16 @@
 # Runs the brand-listing program under valgrind's memcheck against the scripted driver
 # manager, once for a completed run and once for a refused connection. Fails on any memory
 # error, on a definite or indirect leak, on an unexpected exit status or on unbalanced handles.
-# Usage: valgrind_program.sh VALGRIND PROGRAM FAKE_LIBRARY_DIR
+# Usage: valgrind_program.sh VALGRIND PROGRAM FAKE_LIBRARY_DIR (exit status 77: skipped)
 set -u
 valgrind=$1
 program=$(realpath "$2")
 fake_dir=$(realpath "$3")
+# A program built with a sanitizer cannot run under valgrind: the test is skipped (77).
+if readelf -d "$program" 2>/dev/null | grep -Eq 'NEEDED.*lib(asan|tsan)'; then
+  echo "skipped: sanitizer build (valgrind cannot run a program built with a sanitizer)"
+  exit 77
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
