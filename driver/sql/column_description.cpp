@@ -31,6 +31,7 @@ ResultColumn DescribeJetColumn(const jet::Column& column, const std::string& tab
     case ColumnType::Bool:
       Set(c, SQL_BIT, 1, "BIT", 1, 1);
       c.nullable = SQL_NO_NULLS;  // a Yes/No value is never NULL
+      c.isUnsigned = true;        // as SQLGetTypeInfo describes BIT
       break;
     case ColumnType::Byte:
       Set(c, SQL_TINYINT, 3, "BYTE", 3, 1);
@@ -82,7 +83,10 @@ ResultColumn DescribeType(const Type& type) {
   ResultColumn c;
   c.nullable = SQL_NULLABLE;
   switch (type.kind) {
-    case JetType::Bool: Set(c, SQL_BIT, 1, "BIT", 1, 1); break;
+    case JetType::Bool:
+      Set(c, SQL_BIT, 1, "BIT", 1, 1);
+      c.isUnsigned = true;
+      break;
     case JetType::Byte:
       Set(c, SQL_TINYINT, 3, "BYTE", 3, 1);
       c.isUnsigned = true;

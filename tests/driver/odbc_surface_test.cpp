@@ -130,6 +130,73 @@ TEST_F(OdbcSurfaceTest, BindOffsetMovesRowWiseBindingsAndOddWideBuffersHoldWhole
             (std::vector<SQLUSMALLINT>{SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS_WITH_INFO, SQL_ROW_SUCCESS}));
 }
 
+// SQLColAttribute's answers for a column of each type, numbers and texts alike.
+TEST_F(OdbcSurfaceTest, ColumnAttributesDescribeEachType) {
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT marque, id, prix, vol, actif, notes, id * 2 FROM avion"), SQL_SUCCESS);
+  const SQLUSMALLINT numbers[] = {SQL_DESC_TYPE, SQL_DESC_CONCISE_TYPE, SQL_DESC_DATETIME_INTERVAL_CODE,
+                                  SQL_DESC_PRECISION, SQL_DESC_LENGTH, SQL_DESC_OCTET_LENGTH, SQL_DESC_SCALE,
+                                  SQL_DESC_NULLABLE, SQL_DESC_DISPLAY_SIZE, SQL_DESC_UNSIGNED, SQL_DESC_SEARCHABLE,
+                                  SQL_DESC_FIXED_PREC_SCALE, SQL_DESC_NUM_PREC_RADIX, SQL_DESC_UNNAMED,
+                                  SQL_DESC_AUTO_UNIQUE_VALUE, SQL_DESC_CASE_SENSITIVE, SQL_DESC_UPDATABLE};
+  const SQLUSMALLINT texts[] = {SQL_DESC_LITERAL_PREFIX, SQL_DESC_LITERAL_SUFFIX, SQL_DESC_TYPE_NAME,
+                                SQL_DESC_BASE_TABLE_NAME, SQL_DESC_BASE_COLUMN_NAME, SQL_DESC_LABEL};
+  std::vector<std::string> described;
+  for (SQLUSMALLINT column = 1; column <= 7; ++column) {
+    std::string row;
+    for (SQLUSMALLINT field : numbers) {
+      SQLLEN value = -99;
+      EXPECT_EQ(SQLColAttributeW(stmt, column, field, nullptr, 0, nullptr, &value), SQL_SUCCESS) << field;
+      row += std::to_string(value) + "|";
+    }
+    for (SQLUSMALLINT field : texts) {
+      char16_t text[32] = {};
+      SQLSMALLINT length = -1;
+      EXPECT_EQ(SQLColAttributeW(stmt, column, field, text, sizeof text, &length, nullptr), SQL_SUCCESS) << field;
+      EXPECT_EQ(length, static_cast<SQLSMALLINT>(2 * std::u16string(text).size())) << field;
+      row += Narrow(text) + (field == SQL_DESC_LABEL ? "" : "|");
+    }
+    described.push_back(row);
+  }
+  // TYPE|CONCISE_TYPE|INTERVAL_CODE|PRECISION|LENGTH|OCTET_LENGTH|SCALE|NULLABLE|DISPLAY_SIZE|
+  // UNSIGNED|SEARCHABLE|FIXED_PREC_SCALE|RADIX|UNNAMED|AUTO_UNIQUE|CASE_SENSITIVE|UPDATABLE|
+  // LITERAL_PREFIX|LITERAL_SUFFIX|TYPE_NAME|BASE_TABLE|BASE_COLUMN|LABEL
+  EXPECT_EQ(described,
+            (std::vector<std::string>{
+                "-9|-9|0|50|50|100|0|1|50|1|3|0|0|0|0|0|0|'|'|VARCHAR|avion|marque|marque",
+                "4|4|0|10|10|4|0|1|11|0|2|0|10|0|0|0|0|||INTEGER|avion|id|id",
+                "8|8|0|15|15|8|0|1|24|0|2|0|2|0|0|0|0|||DOUBLE|avion|prix|prix",
+                "9|93|3|0|23|16|3|1|23|1|2|0|0|0|0|0|0|#|#|DATETIME|avion|vol|vol",
+                "-7|-7|0|1|1|1|0|0|1|1|2|0|10|0|0|0|0|||BIT|avion|actif|actif",
+                "-10|-10|0|1073741823|1073741823|1073741823|0|1|1073741823|1|1|0|0|0|0|0|0|'|'|LONGCHAR|avion|notes|notes",
+                "4|4|0|10|10|4|0|1|11|0|2|0|10|0|0|0|0|||INTEGER|||Expr1000"}));
+  char16_t small[3] = {};
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLColAttributeW(stmt, 1, SQL_DESC_TYPE_NAME, small, sizeof small, &length, nullptr), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::u16string(small), u"VA");
+  EXPECT_EQ(length, 14);
+  SQLLEN count = 0;
+  EXPECT_EQ(SQLColAttributeW(stmt, 0, SQL_DESC_COUNT, nullptr, 0, nullptr, &count), SQL_SUCCESS);
+  EXPECT_EQ(count, 7);
+  EXPECT_EQ(SQLColAttributeW(stmt, 8, SQL_DESC_TYPE, nullptr, 0, nullptr, &count), SQL_ERROR);
+  EXPECT_EQ(SQLColAttributeW(stmt, 1, 9999, nullptr, 0, nullptr, &count), SQL_ERROR);
+}
+
+// SQL_ATTR_MAX_ROWS ends a forward-only result after that many rows; a bit parameter of 1 is
+// Access's True.
+TEST_F(OdbcSurfaceTest, MaxRowsEndsTheResultAndABitParameterIsTrue) {
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(3), 0), SQL_SUCCESS);
+  SQLULEN maxRows = 0;
+  ASSERT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, &maxRows, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(maxRows, 3u);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion"), SQL_SUCCESS);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "2", "3"}));
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(0), 0), SQL_SUCCESS);
+  SQLCHAR bit = 1;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &bit, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE actif = ? AND id < 5"), SQL_SUCCESS);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "3"}));
+}
+
 TEST_F(OdbcSurfaceTest, ParametersOfEveryKindSelectRows) {
   SQL_TIMESTAMP_STRUCT since{2000, 1, 1, 0, 0, 0, 0};
   SQLINTEGER below = 9;
