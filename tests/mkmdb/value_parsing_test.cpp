@@ -140,8 +140,19 @@ TEST(HexValues, TwoDigitsAByteUpToTheColumnSize) {
   EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x00, 0xFF, 0x10}));
   mkmdb::ParseHex("", 3, bytes);
   EXPECT_TRUE(bytes.empty());
-  for (const char* bad : {"0", "0g", "00112233", " 00"}) {
-    EXPECT_THROW(mkmdb::ParseHex(bad, 3, bytes), ValueError) << bad;
+  const std::pair<const char*, const char*> bad[] = {
+      {"0", "\"0\" has an odd number of hexadecimal digits"},
+      {" 00", "\" 00\" has an odd number of hexadecimal digits"},
+      {"0g", "\"0g\" holds a character that is not a hexadecimal digit at 2"},
+      {"g0", "\"g0\" holds a character that is not a hexadecimal digit at 1"},
+      {"00112233", "the value has 4 bytes; the column holds at most 3"}};
+  for (const auto& [text, message] : bad) {
+    try {
+      mkmdb::ParseHex(text, 3, bytes);
+      ADD_FAILURE() << text << " was read";
+    } catch (const ValueError& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
   }
 }
 
