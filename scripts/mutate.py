@@ -316,6 +316,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--timeout", type=int, default=120, help="seconds for one test")
     parser.add_argument("--results", help="file for one JSON line per mutant")
+    parser.add_argument("--again", metavar="RESULTS",
+                        help="run again the mutants a results file holds (each found by its line's "
+                             "text, as the sources may have moved since)")
     parser.add_argument("--resume", action="store_true",
                         help="take the verdicts the results file already holds for this seed")
     args = parser.parse_args()
@@ -329,6 +332,24 @@ def main():
     only = set(args.only.split(",")) if args.only else None
     equivalents = equivalent_list()
     drawn = sample(args.seed, counts)
+    if args.again:
+        # The same changes as before, whatever the sample draws from today's sources.
+        drawn = []
+        for area, _ in counts:
+            sites = []
+            for line in open(args.again, encoding="utf-8"):
+                record = json.loads(line)
+                if record.get("area") != area:
+                    continue
+                found = [x for x in sites_in(record["file"]) if x["text"] == record["text"] and
+                         (x["original"], x["replacement"]) == (record["original"], record["replacement"])]
+                if not found:
+                    print("%s: the line is gone: %s" % (record["name"], describe(record)))
+                    continue
+                site = min(found, key=lambda x: abs(x["line"] - record["line"]))
+                site.update(area=area, name=record["name"])
+                sites.append(site)
+            drawn.append((area, len(sites), sites))
 
     if args.list:
         for area, count, sites in drawn:
@@ -383,7 +404,7 @@ def main():
             for rank, site in enumerate(sites, 1):
                 if taken == count:
                     break
-                name = "%s#%d" % (area, rank)
+                name = site.get("name", "%s#%d" % (area, rank))
                 if only is not None and name not in only:
                     taken += 1  # a draw that does not compile shifts the rest: see --only
                     continue
