@@ -6,7 +6,7 @@
 #include <string>
 
 #include "db/recordset.h"
-#include "framework/codepage.h"
+
 #include "framework/message_box.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "db/recordset.h"
-#include "framework/codepage.h"
+#include "text/codepage.h"
 #include "framework/trace.h"
 
 namespace {
@@ -148,7 +148,7 @@ void ReadCodePageText(CDatabase* pDatabase, HSTMT hstmt, short column, SQLLEN fi
     if (rc == SQL_SUCCESS || !filled) break;
     piece = indicator >= 0 ? indicator - room + 1 : piece * 2;
   }
-  strValue = CString(WidenFromCodePage(text));
+  strValue = CString(textconv::WidenFromCodePage(text));
 }
 
 }  // namespace

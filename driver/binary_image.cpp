@@ -1,4 +1,5 @@
 #include "binary_image.h"
+#include "text/utf.h"
 
 #include "text.h"
 
@@ -27,7 +28,7 @@ Outcome BinaryImage(const sql::Cell& cell, const sql::ResultColumn& column, std:
     bytes = ValueText(cell, column);
     return {};
   }
-  std::u16string text = Utf8ToUtf16(ValueText(cell, column));
+  std::u16string text = textconv::Utf8ToUtf16(ValueText(cell, column));
   bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
   return {};
 }

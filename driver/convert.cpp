@@ -1,4 +1,5 @@
 #include "convert.h"
+#include "text/utf.h"
 
 #include "binary_image.h"
 #include "sql/access_dates.h"
@@ -312,7 +313,7 @@ Outcome StreamBytes(const sql::Cell& cell, const sql::ResultColumn& column, SQLS
   switch (cType) {
     case SQL_C_CHAR: bytes = ValueText(cell, column); return {};
     case SQL_C_WCHAR: {
-      std::u16string text = Utf8ToUtf16(ValueText(cell, column));
+      std::u16string text = textconv::Utf8ToUtf16(ValueText(cell, column));
       bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
       return {};
     }

@@ -1,13 +1,12 @@
 #include "diagnostics.h"
 
+#include "text/utf.h"
+
 namespace mdbodbc {
 namespace {
 
 // The start of the UTF-8 character at or before `at`.
-std::size_t CharacterStart(std::string_view text, std::size_t at) {
-  while (at > 0 && at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
-  return at;
-}
+std::size_t CharacterStart(std::string_view text, std::size_t at) { return textconv::Utf8Prefix(text, at).size(); }
 
 // A message of at most kMaxMessageBytes: one that is longer keeps its beginning, which says
 // what failed, and its end, which SQLite's messages use for where ("... near X: syntax error"),

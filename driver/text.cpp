@@ -1,4 +1,5 @@
 #include "text.h"
+#include "text/utf.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +22,7 @@ std::string WideInput(const SQLWCHAR* text, SQLINTEGER length) {
   } else if (length > 0) {
     count = static_cast<size_t>(length);
   }
-  return Utf16ToUtf8(std::u16string_view(units, count));
+  return textconv::Utf16ToUtf8(std::u16string_view(units, count));
 }
 
 bool WriteNarrow(std::string_view utf8, SQLCHAR* buffer, SQLLEN bufferChars, SQLLEN* lengthOut) {
@@ -36,7 +37,7 @@ bool WriteNarrow(std::string_view utf8, SQLCHAR* buffer, SQLLEN bufferChars, SQL
 
 bool WriteWide(std::string_view utf8, SQLWCHAR* buffer, SQLLEN bufferUnits, SQLLEN* lengthOut,
                bool lengthInBytes) {
-  std::u16string wide = Utf8ToUtf16(utf8);
+  std::u16string wide = textconv::Utf8ToUtf16(utf8);
   if (lengthOut != nullptr) {
     *lengthOut = static_cast<SQLLEN>(wide.size()) * (lengthInBytes ? 2 : 1);
   }

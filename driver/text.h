@@ -1,7 +1,7 @@
 // Text conversions between the driver's UTF-8 and UTF-16 strings and the ODBC buffers.
 #pragma once
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 #include "odbc.h"
 
 #include <cstddef>
@@ -9,11 +9,6 @@
 #include <string_view>
 
 namespace mdbodbc {
-
-// UTF-8 to UTF-16 (malformed bytes become U+FFFD) and back (an unpaired surrogate becomes
-// U+FFFD).
-using ::Utf16ToUtf8;
-using ::Utf8ToUtf16;
 
 // An input text of an ODBC call: a pointer and a length in characters or SQL_NTS.
 // A null pointer gives an empty text.

@@ -3,7 +3,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "framework/codepage.h"
+#include "text/codepage.h"
+#include "text/utf.h"
 #include "framework/exception.h"
 
 namespace {
@@ -46,7 +47,7 @@ CString::CString(const std::u16string& text) {
 }
 
 CString::CString(const char* codePageText) {
-  if (codePageText) Allocating([&] { m_text = WidenFromCodePage(codePageText); });
+  if (codePageText) Allocating([&] { m_text = textconv::WidenFromCodePage(codePageText); });
 }
 
 CString& CString::operator=(const char16_t* text) {
@@ -66,7 +67,7 @@ CString& CString::operator=(std::u16string_view text) {
 }
 
 CString& CString::operator=(const char* codePageText) {
-  Allocating([&] { m_text = codePageText ? WidenFromCodePage(codePageText) : std::u16string(); });
+  Allocating([&] { m_text = codePageText ? textconv::WidenFromCodePage(codePageText) : std::u16string(); });
   return *this;
 }
 
@@ -146,15 +147,15 @@ bool CString::StartsWithNoCase(std::u16string_view prefix) const {
 }
 
 std::string CString::ToCodePage() const {
-  return Allocating([&] { return NarrowToCodePage(m_text); });
+  return Allocating([&] { return textconv::NarrowToCodePage(m_text); });
 }
 
 std::string CString::ToUtf8() const {
-  return Allocating([&] { return Utf16ToUtf8(m_text); });
+  return Allocating([&] { return textconv::Utf16ToUtf8(m_text); });
 }
 
 CString CString::FromUtf8(std::string_view text) {
-  return Allocating([&] { return CString(Utf8ToUtf16(text)); });
+  return Allocating([&] { return CString(textconv::Utf8ToUtf16(text)); });
 }
 
 CString operator+(const CString& a, const CString& b) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 
 CDumpContext& CDumpContext::operator<<(const char* text) {
   if (text) m_text += text;
@@ -10,12 +10,12 @@ CDumpContext& CDumpContext::operator<<(const char* text) {
 }
 
 CDumpContext& CDumpContext::operator<<(std::u16string_view text) {
-  m_text += Utf16ToUtf8(text);
+  m_text += textconv::Utf16ToUtf8(text);
   return *this;
 }
 
 CDumpContext& CDumpContext::operator<<(const char16_t* text) {
-  if (text) m_text += Utf16ToUtf8(text);
+  if (text) m_text += textconv::Utf16ToUtf8(text);
   return *this;
 }
 

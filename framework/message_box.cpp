@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "framework/codepage.h"
+#include "text/codepage.h"
 #include "framework/executable_path.h"
 #include "framework/message_box_desktop.h"
 #include "framework/message_box_stderr.h"
@@ -37,7 +37,7 @@ std::mutex& BoxMutex() {
 }  // namespace
 
 std::u16string MessageBoxCaption() {
-  std::u16string caption = WidenFromCodePage(ExecutablePath());
+  std::u16string caption = textconv::WidenFromCodePage(ExecutablePath());
   if (caption.size() > kCaptionLimit) {
     size_t cut = kCaptionLimit;
     // Never keep half of a surrogate pair.

@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "framework/codepage.h"
+#include "text/codepage.h"
+#include "text/utf.h"
 #include "framework/executable_path.h"
 #include "framework/message_box_dialog_module.h"
 
@@ -41,7 +42,7 @@ bool OpenDesktopMessageBox() {
 
   // The toolkit reads the process's locale and starts threads of its own: the user's
   // character set is settled before it loads.
-  LoadUserCodePage();
+  textconv::LoadUserCodePage();
   // A missing module, or a module whose toolkit libraries are missing, fails here.
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) return false;
@@ -61,5 +62,5 @@ bool OpenDesktopMessageBox() {
 void ShowDesktopMessageBox(std::u16string_view caption, std::u16string_view text,
                            MessageBoxIcon icon) {
   if (g_show == nullptr) return;
-  g_show(Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str(), static_cast<int>(icon));
+  g_show(textconv::Utf16ToUtf8(caption).c_str(), textconv::Utf16ToUtf8(text).c_str(), static_cast<int>(icon));
 }

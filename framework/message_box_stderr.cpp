@@ -4,17 +4,17 @@
 
 #include <cerrno>
 
-#include "framework/codepage.h"
+#include "text/codepage.h"
 
 std::string FormatMessageBoxBlock(std::u16string_view caption, std::u16string_view text,
                                   MessageBoxIcon icon) {
   std::string block;
   block.append(kMessageBoxBlockFirstLine).append("\n");
-  block.append("caption: ").append(NarrowToCodePage(SingleLineMessageBoxCaption(caption)));
+  block.append("caption: ").append(textconv::NarrowToCodePage(SingleLineMessageBoxCaption(caption)));
   block.append("\n");
   block.append("icon: ").append(MessageBoxIconName(icon)).append("\n");
   for (const std::u16string& line : SplitMessageBoxLines(text, /*keepTabs=*/true)) {
-    block.append("text: ").append(NarrowToCodePage(line)).append("\n");
+    block.append("text: ").append(textconv::NarrowToCodePage(line)).append("\n");
   }
   block.append(kMessageBoxBlockLastLine).append("\n");
   return block;

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cwchar>
 
-#include "framework/codepage.h"
+#include "text/codepage.h"
 
 namespace {
 
@@ -152,11 +152,11 @@ std::vector<std::string> LayoutTerminalMessageBox(std::u16string_view caption,
   const size_t textLimit = limit > kTextIndent ? limit - kTextIndent : 1;
 
   const std::vector<std::string> captionRows =
-      WrapTerminalLine(NarrowToCodePage(SingleLineMessageBoxCaption(caption)), limit);
+      WrapTerminalLine(textconv::NarrowToCodePage(SingleLineMessageBoxCaption(caption)), limit);
 
   std::vector<std::string> textRows;
   for (const std::u16string& line : SplitMessageBoxLines(text, /*keepTabs=*/false)) {
-    for (std::string& row : WrapTerminalLine(NarrowToCodePage(line), textLimit)) {
+    for (std::string& row : WrapTerminalLine(textconv::NarrowToCodePage(line), textLimit)) {
       textRows.push_back((textRows.empty() ? std::string(IconMark(icon)) + " "
                                            : std::string(kTextIndent, ' ')) +
                          row);

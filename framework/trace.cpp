@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ std::string FormatInteger(const std::string& flags, char conversion, const Trace
                       ? std::get<long long>(value)
                       : static_cast<long long>(std::get<unsigned long long>(value));
     std::u16string one(1, static_cast<char16_t>(v));
-    return Utf16ToUtf8(one);
+    return textconv::Utf16ToUtf8(one);
   } else {
     unsigned long long v = std::holds_alternative<unsigned long long>(value)
                                ? std::get<unsigned long long>(value)
@@ -130,7 +130,7 @@ std::string FormatTrace(const char* format, std::initializer_list<TraceArg> args
         break;
       case 's':
         if (value && std::holds_alternative<std::u16string_view>(*value)) {
-          piece = Pad(Utf16ToUtf8(std::get<std::u16string_view>(*value)), flags);
+          piece = Pad(textconv::Utf16ToUtf8(std::get<std::u16string_view>(*value)), flags);
           used = true;
         } else if (value && std::holds_alternative<std::string_view>(*value)) {
           piece = Pad(std::string(std::get<std::string_view>(*value)), flags);

@@ -1,6 +1,6 @@
 #include "catalog.h"
 
-#include "case_fold.h"
+#include "text/case_fold.h"
 #include "definition_reader.h"
 #include "table_scan.h"
 
@@ -56,7 +56,7 @@ struct CatalogColumns {
 
 std::optional<std::size_t> FindColumn(const TableDefinition& table, const char* name) {
   for (std::size_t c = 0; c < table.columns.size(); ++c) {
-    if (EqualFolded(table.columns[c].name, name)) return c;
+    if (textconv::EqualFolded(table.columns[c].name, name)) return c;
   }
   return std::nullopt;
 }
@@ -162,7 +162,7 @@ bool ReadCatalogProperties(const std::shared_ptr<const OpenFile>& file, std::str
     }
     if (!NamesTable(type)) continue;
     scan.Read(at[CatalogColumns::kName], value);
-    if (value.kind != ValueKind::Text || !EqualFolded(value.bytes, table)) continue;
+    if (value.kind != ValueKind::Text || !textconv::EqualFolded(value.bytes, table)) continue;
     scan.Read(*columns.optional[CatalogColumns::kLvProp], value);
     if (value.kind == ValueKind::Null) return true;
     if (value.kind != ValueKind::Binary) {

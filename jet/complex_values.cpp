@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
 #include "date_time.h"
 #include "definition_reader.h"
 #include "extended_date.h"
@@ -20,14 +20,14 @@ constexpr char kSeparator[] = "; ";
 // The position of the column named `name` in `table`, or -1.
 int ColumnNamed(const TableDefinition& table, std::string_view name) {
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
-    if (EqualFolded(table.columns[i].name, name)) return static_cast<int>(i);
+    if (textconv::EqualFolded(table.columns[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }
 
 const CatalogTable* TableNamed(const std::vector<CatalogTable>& tables, std::string_view name) {
   for (const CatalogTable& table : tables) {
-    if (!table.linked && EqualFolded(table.name, name)) return &table;
+    if (!table.linked && textconv::EqualFolded(table.name, name)) return &table;
   }
   return nullptr;
 }
@@ -89,7 +89,7 @@ int KeyColumn(const TableDefinition& flat, int shown) {
   for (std::size_t i = 0; i < flat.columns.size(); ++i) {
     const Column& c = flat.columns[i];
     if (static_cast<int>(i) == shown || c.type != ColumnType::Long || c.autoNumber) continue;
-    if (EqualFolded(c.name, "Value") || EqualFolded(c.name, "FileFlags")) continue;
+    if (textconv::EqualFolded(c.name, "Value") || textconv::EqualFolded(c.name, "FileFlags")) continue;
     if (!c.name.empty() && c.name[0] == '_') return static_cast<int>(i);
     if (found < 0) found = static_cast<int>(i);
   }

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
 #include "catalog.h"
 #include "complex_values.h"
 #include "definition_reader.h"
@@ -36,7 +36,7 @@ class FileDatabase : public Database {
   bool ReadDefinition(std::string_view name, TableDefinition& out,
                       std::string& error) const override {
     for (const CatalogTable& table : tables_) {
-      if (!EqualFolded(table.name, name)) continue;
+      if (!textconv::EqualFolded(table.name, name)) continue;
       if (table.linked) {
         error = "table " + Quoted(table.name) + " is a link to " +
                 (table.link.table.empty() ? "a table" : "table " + Quoted(table.link.table)) +

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
+#include "text/utf.h"
 #include "format.h"
 
 namespace jet {
@@ -139,7 +140,7 @@ bool AppendTextKey(std::u16string_view text, bool ascending, std::string& key) {
   const std::size_t from = key.size();
   key.push_back(static_cast<char>(kKeyAscending));
   bool known = true;
-  for (char16_t c : FoldCase(text)) {
+  for (char16_t c : textconv::FoldCase(text)) {
     std::uint8_t code[2] = {};
     const std::size_t size = TextKeyCode(c, code);
     if (size > 0) {
@@ -159,29 +160,8 @@ bool AppendTextKey(std::u16string_view text, bool ascending, std::string& key) {
 }
 
 bool AppendUtf8TextKey(std::string_view text, bool ascending, std::string& key) {
-  std::u16string units;
-  units.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<std::uint8_t>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                               : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<std::uint8_t>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      units.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      units.push_back(static_cast<char16_t>(c));
-    }
-    i += length;
-  }
-  return AppendTextKey(units, ascending, key);
+  if (!textconv::IsWellFormedUtf8(text)) return false;
+  return AppendTextKey(textconv::Utf8ToUtf16(text), ascending, key);
 }
 
 bool AppendValueKey(const Column& column, const Value& value, bool ascending, std::string& key) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
 #include "definition_reader.h"
 #include "file_context.h"
 #include "value_decoding.h"
@@ -204,7 +204,7 @@ class Parser {
 
 const Property* PropertyGroup::Find(std::string_view wanted) const {
   for (const Property& p : properties) {
-    if (EqualFolded(p.name, wanted)) return &p;
+    if (textconv::EqualFolded(p.name, wanted)) return &p;
   }
   return nullptr;
 }
@@ -223,7 +223,7 @@ std::optional<bool> PropertyGroup::YesNo(std::string_view wanted) const {
 
 const PropertyGroup* ObjectProperties::Column(std::string_view wanted) const {
   for (const PropertyGroup& group : columns) {
-    if (EqualFolded(group.name, wanted)) return &group;
+    if (textconv::EqualFolded(group.name, wanted)) return &group;
   }
   return nullptr;
 }

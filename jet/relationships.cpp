@@ -3,7 +3,7 @@
 #include <map>
 #include <optional>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
 #include "file_context.h"
 
 namespace jet {
@@ -20,7 +20,7 @@ constexpr const char* kFieldNames[kFields] = {
 
 struct FoldedLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return CompareFolded(a, b) < 0;
+    return textconv::CompareFolded(a, b) < 0;
   }
 };
 
@@ -60,7 +60,7 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
   out.clear();
   bool present = false;
   for (const CatalogTable& table : database.Tables()) {
-    present = present || (!table.linked && EqualFolded(table.name, kRelationshipTable));
+    present = present || (!table.linked && textconv::EqualFolded(table.name, kRelationshipTable));
   }
   if (!present) return true;
   TableDefinition definition;
@@ -69,7 +69,7 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
   for (int f = 0; f < kFields; ++f) {
     bool found = false;
     for (std::size_t c = 0; c < definition.columns.size() && !found; ++c) {
-      if (EqualFolded(definition.columns[c].name, kFieldNames[f])) {
+      if (textconv::EqualFolded(definition.columns[c].name, kFieldNames[f])) {
         columns[f] = c;
         found = true;
       }
@@ -128,8 +128,8 @@ bool ReadRelationships(const Database& database, std::vector<Relationship>& out,
     const Relationship& r = p.relationship;
     if (p.pairs.size() != static_cast<std::size_t>(count) ||
         r.flags != static_cast<std::uint32_t>(row.number[kFlags]) ||
-        !EqualFolded(r.foreignTable, row.text[kObject]) ||
-        !EqualFolded(r.primaryTable, row.text[kReferencedObject])) {
+        !textconv::EqualFolded(r.foreignTable, row.text[kObject]) ||
+        !textconv::EqualFolded(r.primaryTable, row.text[kReferencedObject])) {
       error = where + " has rows that disagree on its tables, flags or number of columns";
       return false;
     }

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <iterator>
 
-#include "case_fold.h"
+#include "text/case_fold.h"
+#include "text/utf.h"
 
 namespace jet {
 namespace {
@@ -36,8 +37,6 @@ constexpr std::uint32_t kLetterWeight = 0x200000;
 // Unicode, after every mark. 1 ends a letter's marks in a key.
 constexpr char32_t kLigatureMark = 0x110000;
 constexpr char32_t kEndOfMarks = 1;
-constexpr char32_t kReplacement = 0xFFFD;
-
 constexpr std::array<std::uint32_t, 128> AsciiWeights() {
   std::array<std::uint32_t, 128> w{};
   for (std::uint32_t c = 0; c < 128; ++c) {
@@ -71,40 +70,8 @@ bool IsMark(char32_t c) { return c >= 0x300 && InRanges(kMarkRanges, c); }
 
 std::uint32_t PrimaryWeight(char32_t c) {
   if (c < 0x80) return kAsciiWeights[c];
-  if (InRanges(kLetterRanges, c)) return kLetterWeight + FoldCase(c);
+  if (InRanges(kLetterRanges, c)) return kLetterWeight + textconv::FoldCase(c);
   return c + 1;
-}
-
-// Decodes one UTF-8 character at `at`, advancing it; a byte that starts no valid sequence is
-// U+FFFD and advances one byte.
-char32_t Decode(std::string_view text, std::size_t& at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                             : (lead >> 3) == 0x1E ? 4 : 0;
-  if (length == 1) {
-    ++at;
-    return lead;
-  }
-  if (length == 0 || length > text.size() - at) {
-    ++at;
-    return kReplacement;
-  }
-  char32_t c = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) {
-      ++at;
-      return kReplacement;
-    }
-    c = (c << 6) | (next & 0x3F);
-  }
-  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    ++at;
-    return kReplacement;
-  }
-  at += length;
-  return c;
 }
 
 // A text as the units the order weighs: each unit one first-level weight, with the marks that
@@ -127,7 +94,7 @@ class UnitReader {
     }
     if (at_ >= text_.size()) return false;
     textMarks_ = true;
-    const char32_t c = Decode(text_, at_);
+    const char32_t c = textconv::NextUtf8(text_, at_);
     if (c < 0x80) {
       primary = kAsciiWeights[c];
       return true;
@@ -160,7 +127,7 @@ class UnitReader {
     if (markAt_ == markCount_) {
       if (!textMarks_ || at_ >= text_.size()) return false;
       std::size_t after = at_;
-      const char32_t c = Decode(text_, after);
+      const char32_t c = textconv::NextUtf8(text_, after);
       if (!IsMark(c)) return false;
       at_ = after;
       markCount_ = 0;

@@ -6,31 +6,13 @@
 #include <cstring>
 
 #include "format.h"
+#include "text/utf.h"
 
 namespace jet {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Writes one scalar value as UTF-8 at `at`, returning the end.
-char* PutUtf8(char32_t c, char* at) {
-  if (c < 0x80) {
-    *at++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *at++ = static_cast<char>(0xC0 | (c >> 6));
-    *at++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *at++ = static_cast<char>(0xE0 | (c >> 12));
-    *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *at++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *at++ = static_cast<char>(0xF0 | (c >> 18));
-    *at++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *at++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return at;
-}
+using textconv::kReplacement;
+using textconv::PutUtf8;
 
 // Writes one UTF-16 code unit; `pending` carries a high surrogate to the next unit. A
 // surrogate without its partner becomes U+FFFD.
@@ -122,11 +104,6 @@ bool AllAsciiNonZero(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-void AppendUtf8(char32_t c, std::string& out) {
-  char bytes[4];
-  out.append(bytes, static_cast<std::size_t>(PutUtf8(c, bytes) - bytes));
-}
-
 bool AppendJet4Text(const std::uint8_t* data, std::size_t size, std::string& out) {
   const bool compressed =
       size >= 2 && data[0] == kCompressedTextMarker[0] && data[1] == kCompressedTextMarker[1];
@@ -217,7 +194,7 @@ void CodePageText::Append(const std::uint8_t* data, std::size_t size, std::strin
     out.append(buffer, sizeof buffer - toLeft);
     if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
       // An undefined or cut-off sequence: replace its first byte and go on after it.
-      AppendUtf8(kReplacement, out);
+      textconv::AppendUtf8(out, kReplacement);
       ++from;
       --fromLeft;
       iconv(converter_, nullptr, nullptr, nullptr, nullptr);

@@ -41,7 +41,4 @@ class CodePageText {
   mutable std::mutex converterLock_;
 };
 
-// Appends the UTF-8 form of one Unicode scalar value.
-void AppendUtf8(char32_t c, std::string& out);
-
 }  // namespace jet

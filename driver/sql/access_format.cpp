@@ -2,6 +2,7 @@
 
 #include "access_dates.h"
 #include "calendar.h"
+#include "text/utf.h"
 #include "runtime_arguments.h"
 
 #include <cmath>
@@ -105,11 +106,7 @@ bool ReadLiteral(std::string_view text, std::size_t& i, Section& s) {
   if (text[i] == '\\') {
     if (i + 1 < text.size()) {
       // One whole character, which may take several bytes.
-      std::size_t length = 1;
-      auto lead = static_cast<unsigned char>(text[i + 1]);
-      if (lead >= 0xF0) length = 4;
-      else if (lead >= 0xE0) length = 3;
-      else if (lead >= 0xC0) length = 2;
+      const std::size_t length = std::max<std::size_t>(1, textconv::WellFormedUtf8Length(text, i + 1));
       AddLiteral(s, text.substr(i + 1, length));
       i += length;
     }
@@ -619,7 +616,7 @@ std::string RenderText(const Section& s, std::u32string characters) {
   }
   auto utf8 = [](char32_t c) {
     std::string out;
-    AppendUtf8(out, c);
+    textconv::AppendUtf8(out, c);
     return out;
   };
   const auto count = static_cast<std::int64_t>(characters.size());

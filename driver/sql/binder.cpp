@@ -6,7 +6,7 @@
 #include "parser.h"
 #include "translator.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +25,7 @@ using ast::Op;
 // query already being read) is refused.
 constexpr int kMaxExpansionDepth = 32;
 
-bool SameName(std::string_view a, std::string_view b) { return jet::EqualFolded(a, b); }
+bool SameName(std::string_view a, std::string_view b) { return textconv::EqualFolded(a, b); }
 
 Type TypeOfColumn(const jet::Column& c) {
   using jet::ColumnType;
@@ -436,7 +436,7 @@ class Binder {
     std::vector<ast::SelectItem> expanded;
     // A column name that two sources share is labelled with its source, as Access does.
     struct FoldedLess {
-      bool operator()(const std::string& a, const std::string& b) const { return jet::CompareFolded(a, b) < 0; }
+      bool operator()(const std::string& a, const std::string& b) const { return textconv::CompareFolded(a, b) < 0; }
     };
     std::map<std::string, int, FoldedLess> uses;
     for (const Source& source : scope.info->sources) {

@@ -4,7 +4,7 @@
 #include "functions.h"
 #include "query.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 
 #include <algorithm>
 
@@ -78,9 +78,9 @@ std::vector<FoundTable> FindTables(Engine& engine, const NameArgument& pattern, 
   const std::vector<jet::CatalogTable>& tables = engine.database().Tables();
   for (std::size_t i = 0; i < tables.size(); ++i) {
     const jet::CatalogTable& entry = tables[i];
-    bool named = exact ? (pattern && jet::EqualFolded(*pattern, entry.name)) : (AnyName(pattern) || Matches(pattern, entry.name));
+    bool named = exact ? (pattern && textconv::EqualFolded(*pattern, entry.name)) : (AnyName(pattern) || Matches(pattern, entry.name));
     if (!named) continue;
-    if (entry.system && (!pattern || !jet::EqualFolded(*pattern, entry.name))) continue;
+    if (entry.system && (!pattern || !textconv::EqualFolded(*pattern, entry.name))) continue;
     FoundTable table{i, &entry, {}};
     if (entry.linked) {
       SqlError why;
@@ -199,7 +199,7 @@ std::unique_ptr<ResultSource> TablesResult(Engine& engine, const NameArgument& c
   // Ordered by type, then name, as the reference asks.
   std::stable_sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
     if (a.type != b.type) return a.type < b.type;
-    return jet::CompareFolded(a.name, b.name) < 0;
+    return textconv::CompareFolded(a.name, b.name) < 0;
   });
   for (const Listed& item : listed) {
     rows.push_back({Null(), Null(), Text(item.name), Text(item.type), item.remarks ? Text(*item.remarks) : Null()});
@@ -453,7 +453,7 @@ std::unique_ptr<ResultSource> ProceduresResult(const Engine& engine, const NameA
     names.push_back(query.name);
   }
   std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return jet::CompareFolded(a, b) < 0;
+    return textconv::CompareFolded(a, b) < 0;
   });
   std::vector<Row> rows;
   for (const std::string& name : names) {
@@ -495,7 +495,7 @@ std::string KeyIndexName(const jet::TableDefinition& table, const std::vector<st
     for (const jet::IndexKey& key : index.keys) {
       if (key.column >= table.columns.size()) return false;
       const std::string& name = table.columns[key.column].name;
-      if (std::none_of(columns.begin(), columns.end(), [&](const std::string& c) { return jet::EqualFolded(c, name); })) {
+      if (std::none_of(columns.begin(), columns.end(), [&](const std::string& c) { return textconv::EqualFolded(c, name); })) {
         return false;
       }
     }
@@ -544,15 +544,15 @@ std::unique_ptr<ResultSource> ForeignKeysResult(Engine& engine, const NameArgume
   for (const jet::Relationship& r : *relationships) {
     // A relationship Access does not enforce is a line in its diagrams, not a key.
     if (!r.Enforced()) continue;
-    if (primaryTable && !jet::EqualFolded(*primaryTable, r.primaryTable)) continue;
-    if (foreignTable && !jet::EqualFolded(*foreignTable, r.foreignTable)) continue;
+    if (primaryTable && !textconv::EqualFolded(*primaryTable, r.primaryTable)) continue;
+    if (foreignTable && !textconv::EqualFolded(*foreignTable, r.foreignTable)) continue;
     found.push_back({&r, foreignTable ? &r.primaryTable : &r.foreignTable});
   }
   // By the other table's name, then the key's name, so that each key's columns stay together.
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-    int byTable = jet::CompareFolded(*a.orderTable, *b.orderTable);
+    int byTable = textconv::CompareFolded(*a.orderTable, *b.orderTable);
     if (byTable != 0) return byTable < 0;
-    return jet::CompareFolded(a.relationship->name, b.relationship->name) < 0;
+    return textconv::CompareFolded(a.relationship->name, b.relationship->name) < 0;
   });
   for (const Found& f : found) {
     const jet::Relationship& r = *f.relationship;

@@ -5,7 +5,7 @@
 #include "jet_table.h"
 #include "saved_queries.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 
 #include <sqlite3.h>
 
@@ -160,7 +160,7 @@ std::optional<std::size_t> Engine::FindCatalogTable(std::string_view name) const
     if (tables[i].name == name) return i;
   }
   for (std::size_t i = 0; i < tables.size(); ++i) {
-    if (jet::EqualFolded(tables[i].name, name)) return i;
+    if (textconv::EqualFolded(tables[i].name, name)) return i;
   }
   return std::nullopt;
 }
@@ -256,7 +256,7 @@ const SavedQuery* Engine::FindSavedQuery(std::string_view name) const {
     if (q.name == name) return &q;
   }
   for (const SavedQuery& q : queries) {
-    if (jet::EqualFolded(q.name, name)) return &q;
+    if (textconv::EqualFolded(q.name, name)) return &q;
   }
   return nullptr;
 }

@@ -5,7 +5,8 @@
 #include "functions.h"
 #include "guarded.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
+#include "text/utf.h"
 
 #include <sqlite3.h>
 
@@ -15,34 +16,20 @@
 namespace mdbodbc::sql {
 namespace {
 
-// Decodes one UTF-8 character and advances; a byte that starts no valid sequence stands for
-// itself (as a value outside Unicode, so it only matches itself).
+// Decodes one UTF-8 character and advances; a malformed byte reads as U+FFFD, as it does for
+// every other comparison of texts.
 char32_t Next(const unsigned char*& p, const unsigned char* end) {
-  unsigned char lead = *p;
-  int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-  if (length == 1) {
-    ++p;
-    return lead;
-  }
-  if (length == 0 || end - p < length) {
-    ++p;
-    return 0x110000 + lead;
-  }
-  char32_t c = lead & (0x7F >> length);
-  for (int i = 1; i < length; ++i) {
-    if ((p[i] & 0xC0) != 0x80) {
-      ++p;
-      return 0x110000 + lead;
-    }
-    c = (c << 6) | (p[i] & 0x3F);
-  }
-  p += length;
+  if (*p < 0x80) return *p++;
+  const std::string_view rest(reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p));
+  std::size_t at = 0;
+  const char32_t c = textconv::NextUtf8(rest, at);
+  p += at;
   return c;
 }
 
 inline char32_t Fold(char32_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-  return jet::FoldCase(c);
+  return textconv::FoldCase(c);
 }
 
 // One element of a pattern: a character (folded), any one character, any run, a digit, or a

@@ -1,6 +1,6 @@
 #include "linked_tables.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -35,7 +35,7 @@ std::string WithoutPasswords(const std::string& connect) {
     std::string item = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
     std::size_t equals = item.find('=');
     std::string key = item.substr(0, equals);
-    if (equals != std::string::npos && (jet::EqualFolded(key, "PWD") || jet::EqualFolded(key, "Password"))) {
+    if (equals != std::string::npos && (textconv::EqualFolded(key, "PWD") || textconv::EqualFolded(key, "Password"))) {
       item = key + "=...";
     }
     out += item;
@@ -71,7 +71,7 @@ bool LinkedFiles::Open(const jet::Database& from, const jet::CatalogTable& link,
   const std::string what = "table " + Quoted(link.name) + " is a link to " +
                            (target.table.empty() ? std::string("a table") : "table " + Quoted(target.table));
   const std::string kind = LinkKind(target.connect);
-  if (target.odbc || jet::EqualFolded(kind, "ODBC")) {
+  if (target.odbc || textconv::EqualFolded(kind, "ODBC")) {
     error = {"HY000", what + " of the ODBC data source " + Quoted(WithoutPasswords(target.connect)) +
                           ", which this driver does not open"};
     return false;

@@ -2,7 +2,8 @@
 
 #include "runtime.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
+#include "text/utf.h"
 
 #include <cwctype>
 #include <locale.h>
@@ -47,78 +48,31 @@ std::string_view TextArgument(sqlite3_value* value) {
   return {data, static_cast<std::size_t>(sqlite3_value_bytes(value))};
 }
 
-std::size_t CharacterLength(const unsigned char* p, const unsigned char* end) {
-  unsigned char lead = *p;
-  if (lead < 0x80) return 1;
-  std::size_t length = (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-  if (length == 0 || static_cast<std::size_t>(end - p) < length) return 1;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
 std::u32string Characters(std::string_view utf8) {
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-  const auto* end = p + utf8.size();
   std::u32string out;
   out.reserve(utf8.size());
-  while (p < end) {
-    std::size_t length = CharacterLength(p, end);
-    if (length == 1 && *p >= 0x80) {
-      out += U'\uFFFD';
-    } else {
-      char32_t c = length == 1 ? *p : *p & (0x7F >> length);
-      for (std::size_t i = 1; i < length; ++i) c = (c << 6) | (p[i] & 0x3F);
-      out += c;
-    }
-    p += length;
-  }
+  std::size_t at = 0;
+  while (at < utf8.size()) out += textconv::NextUtf8(utf8, at);
   return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 std::string Utf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char32_t c : text) AppendUtf8(out, c);
+  for (char32_t c : text) textconv::AppendUtf8(out, c);
   return out;
 }
 
 std::size_t CountCharacters(std::string_view utf8) {
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-  const auto* end = p + utf8.size();
   std::size_t count = 0;
-  while (p < end) {
-    p += *p < 0x80 ? 1 : CharacterLength(p, end);
-    ++count;
-  }
+  for (std::size_t at = 0; at < utf8.size(); ++count) textconv::NextUtf8(utf8, at);
   return count;
 }
 
 std::size_t OffsetOfCharacter(std::string_view utf8, std::size_t n) {
-  const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
-  const auto* p = begin;
-  const auto* end = p + utf8.size();
-  for (std::size_t i = 0; i < n && p < end; ++i) p += *p < 0x80 ? 1 : CharacterLength(p, end);
-  return static_cast<std::size_t>(p - begin);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < n && at < utf8.size(); ++i) textconv::NextUtf8(utf8, at);
+  return at;
 }
 
 void ResultText(sqlite3_context* context, std::string_view utf8) {
@@ -130,7 +84,7 @@ void ResultText(sqlite3_context* context, std::u32string_view text) { ResultText
 
 char32_t FoldCharacter(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
-  return jet::FoldCase(c);
+  return textconv::FoldCase(c);
 }
 
 char32_t UpperCharacter(char32_t c) {
@@ -143,7 +97,7 @@ char32_t UpperCharacter(char32_t c) {
 char32_t LowerCharacter(char32_t c) {
   if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
   locale_t locale = CaseLocale();
-  if (locale == static_cast<locale_t>(0)) return jet::FoldCase(c);
+  if (locale == static_cast<locale_t>(0)) return textconv::FoldCase(c);
   return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), locale));
 }
 

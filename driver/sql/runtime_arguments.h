@@ -26,13 +26,9 @@ void OutOfRange(sqlite3_context* context, const std::string& what);
 // The UTF-8 bytes of a text argument (empty for Null).
 std::string_view TextArgument(sqlite3_value* value);
 
-// The length in bytes of the UTF-8 character that starts at `p`; a byte that starts no valid
-// sequence is a character of its own.
-std::size_t CharacterLength(const unsigned char* p, const unsigned char* end);
-// The characters of a UTF-8 text; a byte that starts no valid sequence is U+FFFD.
+// The characters of a UTF-8 text; a malformed byte is U+FFFD.
 std::u32string Characters(std::string_view utf8);
 std::string Utf8(std::u32string_view text);
-void AppendUtf8(std::string& out, char32_t c);
 std::size_t CountCharacters(std::string_view utf8);
 // The byte offset of character `n` (0-based) of the text, or its size when it has fewer.
 std::size_t OffsetOfCharacter(std::string_view utf8, std::size_t n);

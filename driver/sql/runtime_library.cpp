@@ -5,6 +5,7 @@
 // the types the translator converted them to (function_library.cpp says which).
 #include "runtime.h"
 #include "runtime_arguments.h"
+#include "text/utf.h"
 
 #include "jet/sort_order.h"
 
@@ -16,7 +17,6 @@
 namespace mdbodbc::sql {
 namespace {
 
-const unsigned char* Bytes(std::string_view s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
 std::u32string Folded(std::u32string text) {
   for (char32_t& c : text) c = FoldCharacter(c);
@@ -326,7 +326,7 @@ void StringOf(sqlite3_context* context, int, sqlite3_value** argv) {
   } else {
     std::int64_t code = 0;
     if (!WholeArgument(context, character, 0, 0x7FFFFFFF, {"String", "character code"}, code)) return;
-    AppendUtf8(piece, FromAnsi(code % 256));
+    textconv::AppendUtf8(piece, FromAnsi(code % 256));
   }
   Repeated(context, piece, n);
 }
@@ -336,7 +336,7 @@ void Chr(sqlite3_context* context, int, sqlite3_value** argv) {
   if (!LongArgument(context, argv[0], {"Chr", "code"}, code)) return;
   if (code < 0 || code > 255) return InvalidArgument(context, "Chr takes a code from 0 to 255, not " + std::to_string(code));
   std::string out;
-  AppendUtf8(out, FromAnsi(code));
+  textconv::AppendUtf8(out, FromAnsi(code));
   ResultText(context, out);
 }
 
@@ -352,7 +352,7 @@ void ChrW(sqlite3_context* context, int, sqlite3_value** argv) {
     return InvalidArgument(context, "ChrW(" + std::to_string(code) + ") is half of a character (a UTF-16 surrogate)");
   }
   std::string out;
-  AppendUtf8(out, static_cast<char32_t>(code));
+  textconv::AppendUtf8(out, static_cast<char32_t>(code));
   ResultText(context, out);
 }
 
@@ -364,7 +364,7 @@ void OdbcChar(sqlite3_context* context, int argc, sqlite3_value** argv) {
     return InvalidArgument(context, "CHAR takes a character code, not " + std::to_string(code));
   }
   std::string out;
-  AppendUtf8(out, static_cast<char32_t>(code));
+  textconv::AppendUtf8(out, static_cast<char32_t>(code));
   ResultText(context, out);
 }
 
@@ -384,7 +384,8 @@ void Asc(sqlite3_context* context, int, sqlite3_value** argv) {
     if (Kind == CodeOf::Unicode) return;
     return InvalidArgument(context, "Asc takes a text of one character or more");
   }
-  char32_t c = Characters(text.substr(0, CharacterLength(Bytes(text), Bytes(text) + text.size())))[0];
+  std::size_t at = 0;
+  const char32_t c = textconv::NextUtf8(text, at);
   std::int64_t code = c;
   if (Kind == CodeOf::Ansi) code = ToAnsi(c);
   if (Kind == CodeOf::Utf16) {

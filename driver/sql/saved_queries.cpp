@@ -1,6 +1,6 @@
 #include "saved_queries.h"
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 
 #include <algorithm>
 #include <map>
@@ -129,7 +129,7 @@ std::string FromClause(const std::vector<const Part*>& tables, const std::vector
   auto find = [&](const std::string& name) -> int {
     for (std::size_t i = 0; i < roots.size(); ++i) {
       for (const std::string& n : roots[i]->names) {
-        if (jet::EqualFolded(n, name)) return static_cast<int>(i);
+        if (textconv::EqualFolded(n, name)) return static_cast<int>(i);
       }
     }
     return -1;

@@ -1,6 +1,6 @@
 #include "odbc_session.h"
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 
 namespace drivertest {
 
-std::u16string Wide(const std::string& utf8) { return Utf8ToUtf16(utf8); }
+std::u16string Wide(const std::string& utf8) { return textconv::Utf8ToUtf16(utf8); }
 
-std::string Narrow(const std::u16string& utf16) { return Utf16ToUtf8(utf16); }
+std::string Narrow(const std::u16string& utf16) { return textconv::Utf16ToUtf8(utf16); }
 
 namespace {
 

@@ -106,6 +106,9 @@ TEST(CaseBlindLike, MatchesEveryScriptInEachSyntax) {
       {"%%%%%%%%%%b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", 0, O, false},
       {"%7-7%", "Brand 77-77", 0, O, true},  {"%7-7%", "7--7", 0, O, false},
       {"%7-7%", "7-", 0, O, false},           {"%7_7%", "7x7", 0, O, true},
+      // A malformed byte is one U+FFFD, as '=' reads it: an overlong '/' is not '/'.
+      {"/", "\xC0\xAF", 0, O, false},          {"__", "\xC0\xAF", 0, O, true},
+      {"\xEF\xBF\xBD", "\xFF", 0, O, true},     {"a_", "a\xE2\x82", 0, O, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LikeMatches(c.pattern, c.text, c.escape, c.syntax), c.matches) << c.pattern << " / " << c.text;

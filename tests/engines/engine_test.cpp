@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 
 namespace enginetest {
 
@@ -25,7 +25,7 @@ void EngineTest::MakeTable(const std::string& type, const Rows& rows) {
 std::vector<std::string> EngineTest::ClientRows() { return Engine().ReadRows(kStatement); }
 
 void EngineTest::Connect(CDatabase& database) {
-  const CString connect(Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver())));
+  const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver())));
   database.Open(nullptr, FALSE, FALSE, connect, TRUE);
 }
 

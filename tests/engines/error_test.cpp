@@ -3,7 +3,7 @@
 #include <map>
 
 #include "db/recordset.h"
-#include "framework/codepage.h"
+#include "text/utf.h"
 #include "tests/engines/engine_test.h"
 
 namespace enginetest {
@@ -69,14 +69,14 @@ TEST_P(ErrorTest, ARefusedStatementRaisesTheEnginesStateAndMessage) {
     SCOPED_TRACE(refused.name);
     const ClientError client = Engine().RefusedStatement(refused.sql);
     CRecordset rs(&database);
-    const CString statement(Utf8ToUtf16(refused.sql));
+    const CString statement(textconv::Utf8ToUtf16(refused.sql));
     ExpectCarries(Catch([&] { rs.Open(CRecordset::staticCursor, statement, CRecordset::readOnly); }),
                   client);
     EXPECT_FALSE(rs.IsOpen());
   }
   // The connection still serves after the refusals.
   CRecordset rs(&database);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, CString(Utf8ToUtf16(kStatement)),
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, CString(textconv::Utf8ToUtf16(kStatement)),
                       CRecordset::readOnly));
   CString value;
   rs.GetFieldValue(0, value);
@@ -86,7 +86,7 @@ TEST_P(ErrorTest, ARefusedStatementRaisesTheEnginesStateAndMessage) {
 TEST_P(ErrorTest, AStoppedServerRaisesTheEnginesStateAndMessage) {
   const ClientError client = Engine().StoppedClientError();
   CDatabase database;
-  const CString connect(Utf8ToUtf16("ODBC;" + Engine().StoppedConnectString(Driver())));
+  const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().StoppedConnectString(Driver())));
   const Caught caught = Catch([&] { database.Open(nullptr, FALSE, FALSE, connect, TRUE); });
   EXPECT_FALSE(database.IsOpen());
   if (Engine().DriverReportsConnectReason()) {

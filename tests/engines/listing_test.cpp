@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/brand_listing.h"
-#include "framework/codepage.h"
+#include "text/utf.h"
 #include "tests/app/listing_capture.h"
 #include "tests/engines/engine_test.h"
 #include "tests/framework/scoped_locale.h"
@@ -16,7 +16,7 @@ std::string TextOfLength(std::u16string_view pattern, std::size_t length) {
   std::u16string text;
   while (text.size() < length) text += pattern;
   text.resize(length);
-  return Utf16ToUtf8(text);
+  return textconv::Utf16ToUtf8(text);
 }
 
 // A UTF-8 text as the C locale writes it: '?' for each character beyond ASCII. Text from an

@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "db/recordset.h"
-#include "framework/codepage.h"
+
 #include "tests/engines/engine_test.h"
 
 namespace enginetest {

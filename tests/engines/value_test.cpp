@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "db/recordset.h"
-#include "framework/codepage.h"
+#include "text/utf.h"
 #include "tests/engines/engine_test.h"
 
 namespace enginetest {
@@ -44,7 +44,7 @@ TEST_P(ValueTest, AValueLongerThanItsDescribedSizeIsReadWhole) {
     CDatabase database;
     Connect(database);
     CRecordset rs(&database);
-    rs.Open(CRecordset::staticCursor, CString(Utf8ToUtf16(kStatement)), CRecordset::readOnly);
+    rs.Open(CRecordset::staticCursor, CString(textconv::Utf8ToUtf16(kStatement)), CRecordset::readOnly);
     CString value;
     rs.GetFieldValue(0, value);
     const std::string read = value.ToUtf8();

@@ -1,6 +1,6 @@
 #include "text.h"
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,9 +8,9 @@
 
 namespace fakeodbc::detail {
 
-std::string toUtf8(std::u16string_view text) { return Utf16ToUtf8(text); }
+std::string toUtf8(std::u16string_view text) { return textconv::Utf16ToUtf8(text); }
 
-std::u16string fromUtf8(std::string_view text) { return Utf8ToUtf16(text); }
+std::u16string fromUtf8(std::string_view text) { return textconv::Utf8ToUtf16(text); }
 
 std::string quoted(std::u16string_view text) {
   const std::string utf8 = toUtf8(text);

@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/codepage.h"
+#include "text/utf.h"
 #include "framework/message_box.h"
 
 namespace {
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
       style = ParseNumber(argv[i] + 8);
       continue;
     } else if (arg == "--caption") {
-      std::printf("caption %s\n", Utf16ToUtf8(MessageBoxCaption()).c_str());
+      std::printf("caption %s\n", textconv::Utf16ToUtf8(MessageBoxCaption()).c_str());
       std::fflush(stdout);
       continue;
     } else if (arg == "--leak-a-block") {
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     } else if (arg.starts_with("--by-id=")) {
       code = ShowMessageBoxById(ParseNumber(argv[i] + 8), style, 0);
     } else {
-      code = ShowMessageBox(Utf8ToUtf16(arg), style, 0);
+      code = ShowMessageBox(textconv::Utf8ToUtf16(arg), style, 0);
     }
     std::printf("box %d returned %d\n", ++shown, code);
     std::fflush(stdout);

@@ -56,25 +56,4 @@ TEST(JetText, TextStartingWithAByteOrderMarkNeverLooksLikeTheMarker) {
   EXPECT_FALSE(mkmdb::EncodeJetText(u"\uFEFFa", false, out));
 }
 
-TEST(Utf8Decoding, ConvertsEveryPlaneToUtf16) {
-  mkmdb::Utf8Decoder decoder;
-  std::u16string out;
-  ASSERT_TRUE(decoder.Decode("a\xC3\xA9\xD0\x96\xE4\xB8\x80\xF0\x9F\x98\x80", out));
-  EXPECT_EQ(out, u"aéЖ一😀");
-  ASSERT_TRUE(decoder.Decode("", out));
-  EXPECT_TRUE(out.empty());
-}
-
-TEST(Utf8Decoding, RefusesMalformedSequences) {
-  mkmdb::Utf8Decoder decoder;
-  std::u16string out;
-  for (const char* bad : {"\xFF", "a\xC3", "\xC3\x28", "\xC0\xAF", "\xE0\x80\xAF",
-                          "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80"}) {
-    EXPECT_FALSE(decoder.Decode(bad, out)) << testing::PrintToString(std::string(bad));
-  }
-  // The converter recovers after a failure.
-  ASSERT_TRUE(decoder.Decode("\xC3\xA9", out));
-  EXPECT_EQ(out, u"é");
-}
-
 }  // namespace

@@ -1,11 +1,13 @@
 #include "catalog.h"
 
+#include "text/utf.h"
+
 #include <array>
 #include <memory>
 #include <span>
 
 #include "index_keys.h"
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 #include "jet/format.h"
 #include "jet_text.h"
 #include "memo_store.h"
@@ -43,10 +45,9 @@ std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& table
       {kDatabaseObject, kDatabasesContainer, u"MSysDb", kObjectDatabase, kObjectSystemFlag,
        false},
   };
-  Utf8Decoder decoder;
   for (const SystemTable& table : kSystemTables) {
     std::u16string name;
-    decoder.Decode(table.name, name);
+    textconv::Utf8ToUtf16(table.name, name);
     objects.push_back(Engine(table.definition_page, kTablesContainer, name, kObjectTable));
   }
   const char16_t* containers[] = {u"DataAccessPages", u"Forms", u"Modules",
@@ -59,18 +60,18 @@ std::vector<CatalogObject> CatalogObjects(const std::vector<CatalogTable>& table
   objects.push_back(Application(next++, kDatabasesContainer, u"UserDefined", kObjectDocument));
   for (const CatalogTable& table : tables) {
     CatalogObject object{table.definition_page, kTablesContainer, {}, kObjectTable, 0, false};
-    decoder.Decode(table.name, object.name);
+    textconv::Utf8ToUtf16(table.name, object.name);
     object.properties = table.properties;
     objects.push_back(std::move(object));
   }
   for (const LinkSpec& link : links) {
-    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
+    const bool odbc = link.connect.size() >= 5 && textconv::EqualFolded(link.connect.substr(0, 5), "ODBC;");
     CatalogObject object = Application(next++, kTablesContainer, {},
                                        odbc ? kObjectLinkedOdbcTable : kObjectLinkedTable);
-    decoder.Decode(link.name, object.name);
-    decoder.Decode(link.file, object.database);
-    decoder.Decode(link.connect, object.connect);
-    decoder.Decode(link.table, object.foreign_name);
+    textconv::Utf8ToUtf16(link.name, object.name);
+    textconv::Utf8ToUtf16(link.file, object.database);
+    textconv::Utf8ToUtf16(link.connect, object.connect);
+    textconv::Utf8ToUtf16(link.table, object.foreign_name);
     objects.push_back(std::move(object));
   }
   return objects;

@@ -1,38 +1,9 @@
 #include "jet_text.h"
 
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
 
 #include "jet/format.h"
 
 namespace mkmdb {
-
-Utf8Decoder::Utf8Decoder() : converter_(iconv_open("UTF-16LE", "UTF-8")) {
-  if (converter_ == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error("no UTF-8 to UTF-16 converter on this system");
-  }
-}
-
-Utf8Decoder::~Utf8Decoder() { iconv_close(converter_); }
-
-bool Utf8Decoder::Decode(std::string_view text, std::u16string& out) {
-  // UTF-16 never needs more code units than UTF-8 has bytes.
-  out.resize(text.size());
-  // ASCII, the common case, widens byte by byte.
-  std::size_t i = 0;
-  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) out[i] = text[i];
-  if (i == text.size()) return true;
-  char* in = const_cast<char*>(text.data());
-  std::size_t in_left = text.size();
-  char* to = reinterpret_cast<char*>(out.data());
-  std::size_t to_left = out.size() * sizeof(char16_t);
-  iconv(converter_, nullptr, nullptr, nullptr, nullptr);
-  std::size_t result = iconv(converter_, &in, &in_left, &to, &to_left);
-  if (result == static_cast<std::size_t>(-1) || in_left != 0) return false;
-  out.resize(out.size() - to_left / sizeof(char16_t));
-  return true;
-}
 
 bool CompressionAllowed(std::u16string_view text) {
   for (char16_t c : text) {

@@ -11,25 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include <iconv.h>
-
 namespace mkmdb {
-
-// Converts UTF-8 to UTF-16, refusing malformed input (overlong forms, encoded surrogates,
-// truncated sequences, code points past U+10FFFF). Keeps one converter for repeated use.
-class Utf8Decoder {
- public:
-  Utf8Decoder();
-  ~Utf8Decoder();
-  Utf8Decoder(const Utf8Decoder&) = delete;
-  Utf8Decoder& operator=(const Utf8Decoder&) = delete;
-
-  // Returns false when `text` is not valid UTF-8.
-  bool Decode(std::string_view text, std::u16string& out);
-
- private:
-  iconv_t converter_;
-};
 
 // Whether the compressed form can hold `text`.
 bool CompressionAllowed(std::u16string_view text);

@@ -1,8 +1,10 @@
 #include "names.h"
 
+#include "text/utf.h"
+
 #include <set>
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 #include "jet/format.h"
 #include "jet_text.h"
 
@@ -13,12 +15,11 @@ constexpr std::size_t kMaxNameLength = 64;
 
 // Names that differ only in the case of their letters, of any script, are the same name to
 // Access; their folded forms are equal.
-std::u16string Folded(const std::u16string& name) { return jet::FoldCase(name); }
+std::u16string Folded(const std::u16string& name) { return textconv::FoldCase(name); }
 
 std::u16string Decoded(const std::string& name, const std::string& what) {
-  Utf8Decoder decoder;
   std::u16string out;
-  if (!decoder.Decode(name, out)) throw WriterError(what + " name is not valid UTF-8");
+  if (!textconv::Utf8ToUtf16(name, out)) throw WriterError(what + " name is not valid UTF-8");
   return out;
 }
 
@@ -160,7 +161,7 @@ void CheckLinks(const std::vector<TableSource>& tables, const std::vector<LinkSp
     }
     const std::string where = "link " + link.name + ": ";
     if (link.table.empty()) throw WriterError(where + "names no table");
-    const bool odbc = link.connect.size() >= 5 && jet::EqualFolded(link.connect.substr(0, 5), "ODBC;");
+    const bool odbc = link.connect.size() >= 5 && textconv::EqualFolded(link.connect.substr(0, 5), "ODBC;");
     if (!odbc && link.file.empty()) throw WriterError(where + "names no file");
     Decoded(link.table, where + "the linked table's");
     Decoded(link.file, where + "the file's");

@@ -1,5 +1,7 @@
 #include "page_file.h"
 
+#include "text/utf.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -27,9 +29,7 @@ std::size_t NameLimit(const std::string& folder) {
 
 // The first `size` bytes of `name`, not cutting a UTF-8 sequence in two.
 std::string CutName(const std::string& name, std::size_t size) {
-  if (name.size() <= size) return name;
-  while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
-  return name.substr(0, size);
+  return std::string(textconv::Utf8Prefix(name, size));
 }
 
 std::string RandomSuffix() {

@@ -1,5 +1,7 @@
 #include "property_blob.h"
 
+#include "text/utf.h"
+
 #include "jet/format.h"
 #include "jet_text.h"
 
@@ -73,9 +75,9 @@ class Blob {
   std::vector<Group> groups_;
 };
 
-std::u16string Checked(Utf8Decoder& decoder, const std::string& text, const std::string& what) {
+std::u16string Checked(const std::string& text, const std::string& what) {
   std::u16string out;
-  if (!decoder.Decode(text, out)) throw WriterError(what + " is not valid UTF-8");
+  if (!textconv::Utf8ToUtf16(text, out)) throw WriterError(what + " is not valid UTF-8");
   if (out.size() > kMaxPropertyCharacters) {
     throw WriterError(what + " is longer than " + std::to_string(kMaxPropertyCharacters) +
                       " characters");
@@ -94,27 +96,24 @@ std::vector<std::uint8_t> BuildPropertyBlob(const std::string& table, const std:
   bool any = !description.empty();
   for (const ColumnSpec& column : columns) any = any || HasProperties(column);
   if (!any) return {};
-  Utf8Decoder decoder;
   Blob blob;
   blob.StartGroup(kObjectBlock, u"");
   if (!description.empty()) {
     blob.Add(u"Description", jet::kTypeText,
-             Utf16Bytes(Checked(decoder, description, "the description of table " + table)));
+             Utf16Bytes(Checked(description, "the description of table " + table)));
   }
   for (const ColumnSpec& column : columns) {
     if (!HasProperties(column)) continue;
     const std::string where = "table " + table + ", column \"" + column.name + "\": ";
-    std::u16string name;
-    decoder.Decode(column.name, name);  // checked with the table's names
-    blob.StartGroup(kColumnBlock, name);
+    blob.StartGroup(kColumnBlock, textconv::Utf8ToUtf16(column.name));  // checked with the table's names
     if (!column.description.empty()) {
       blob.Add(u"Description", jet::kTypeText,
-               Utf16Bytes(Checked(decoder, column.description, where + "the description")));
+               Utf16Bytes(Checked(column.description, where + "the description")));
     }
     if (column.default_value) {
       if (column.default_value->empty()) throw WriterError(where + "the default value is empty");
       blob.Add(u"DefaultValue", jet::kTypeMemo,
-               Utf16Bytes(Checked(decoder, *column.default_value, where + "the default value")));
+               Utf16Bytes(Checked(*column.default_value, where + "the default value")));
     }
     if (column.required) blob.Add(u"Required", jet::kTypeBool, {1});
   }

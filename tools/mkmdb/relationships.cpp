@@ -1,10 +1,12 @@
 #include "relationships.h"
 
+#include "text/utf.h"
+
 #include <array>
 #include <set>
 
 #include "index_keys.h"
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 #include "jet/format.h"
 #include "jet/relationships.h"
 #include "jet_text.h"
@@ -21,19 +23,9 @@ enum RelationshipColumn {
 };
 static_assert(kColumnCount == std::size(jet::kRelationshipColumns));
 
-std::u16string Folded(const std::string& text) {
-  Utf8Decoder decoder;
-  std::u16string out;
-  decoder.Decode(text, out);
-  return jet::FoldCase(out);
-}
+std::u16string Folded(const std::string& text) { return textconv::FoldCase(textconv::Utf8ToUtf16(text)); }
 
-std::u16string Text16(const std::string& text) {
-  Utf8Decoder decoder;
-  std::u16string out;
-  decoder.Decode(text, out);
-  return out;
-}
+std::u16string Text16(const std::string& text) { return textconv::Utf8ToUtf16(text); }
 
 std::uint32_t Flags(const RelationshipSpec& r) {
   std::uint32_t flags = 0;

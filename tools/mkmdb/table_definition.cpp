@@ -1,9 +1,11 @@
 #include "table_definition.h"
 
+#include "text/utf.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "jet/case_fold.h"
+#include "text/case_fold.h"
 #include "jet_text.h"
 
 namespace mkmdb {
@@ -17,9 +19,8 @@ constexpr std::size_t kContinuationHeader = 8;
 
 // A name as a definition stores it: u16 byte length, then UTF-16LE.
 void AppendName(const std::string& name, std::vector<std::uint8_t>& out) {
-  Utf8Decoder decoder;
   std::u16string text;
-  decoder.Decode(name, text);  // names are checked for valid UTF-8 before layout
+  textconv::Utf8ToUtf16(name, text);  // names are checked for valid UTF-8 before layout
   const std::vector<std::uint8_t> bytes = Utf16Bytes(text);
   jet::AppendU16(out, static_cast<std::uint16_t>(bytes.size()));
   out.insert(out.end(), bytes.begin(), bytes.end());
@@ -59,7 +60,7 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
   for (const PhysicalColumn& column : layout.columns) listed.push_back(&column);
   if (layout.system) {
     std::stable_sort(listed.begin(), listed.end(), [](const auto* a, const auto* b) {
-      return jet::CompareFolded(a->name, b->name) < 0;
+      return textconv::CompareFolded(a->name, b->name) < 0;
     });
   }
   for (const PhysicalColumn* column : listed) {
@@ -104,7 +105,7 @@ std::vector<std::uint8_t> BuildTableDefinition(const TableLayout& layout, std::u
   std::vector<std::uint32_t> logical(index_count);
   for (std::uint32_t i = 0; i < index_count; ++i) logical[i] = i;
   std::stable_sort(logical.begin(), logical.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return jet::CompareFolded(layout.indexes[a].name, layout.indexes[b].name) < 0;
+    return textconv::CompareFolded(layout.indexes[a].name, layout.indexes[b].name) < 0;
   });
   for (std::uint32_t i : logical) {
     std::uint8_t d[jet::kLogicalIndexSize] = {};

@@ -30,7 +30,7 @@ TableWriter::TableWriter(PageFile& file, const TableSource& table, std::uint32_t
       memo_stores_.push_back(std::make_unique<MemoStore>(file_));
       memo = memo_stores_.back().get();
     }
-    encoders_.emplace_back(column, decoder_, memo);
+    encoders_.emplace_back(column, memo);
   }
   cells_.resize(columns_.size());
 }

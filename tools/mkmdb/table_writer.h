@@ -60,7 +60,6 @@ class TableWriter {
   PageFile& file_;
   std::vector<ColumnSpec> columns_;
   TableLayout layout_;
-  Utf8Decoder decoder_;
   std::vector<std::unique_ptr<MemoStore>> memo_stores_;
   std::vector<ValueEncoder> encoders_;
   std::vector<Cell> cells_;

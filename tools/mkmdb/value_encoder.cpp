@@ -1,5 +1,7 @@
 #include "value_encoder.h"
 
+#include "text/utf.h"
+
 #include <cstring>
 #include <limits>
 
@@ -14,8 +16,7 @@ constexpr std::size_t kMemoCompressionLimit = 1024;
 
 }  // namespace
 
-ValueEncoder::ValueEncoder(const ColumnSpec& column, Utf8Decoder& decoder, MemoStore* memo)
-    : column_(column), decoder_(decoder), memo_(memo) {}
+ValueEncoder::ValueEncoder(const ColumnSpec& column, MemoStore* memo) : column_(column), memo_(memo) {}
 
 void ValueEncoder::DecodeText(const std::string& text, std::size_t most_units) {
   // A UTF-16 unit takes at most 3 bytes of UTF-8, so longer text cannot fit; it is refused
@@ -24,7 +25,7 @@ void ValueEncoder::DecodeText(const std::string& text, std::size_t most_units) {
     throw ValueError("the text has at least " + std::to_string(text.size() / 3) +
                      " characters; the column holds at most " + std::to_string(most_units));
   }
-  if (!decoder_.Decode(text, text_)) throw ValueError("the text is not valid UTF-8");
+  if (!textconv::Utf8ToUtf16(text, text_)) throw ValueError("the text is not valid UTF-8");
   if (text_.find(u'\0') != std::u16string::npos) {
     throw ValueError("the text holds a NUL character (U+0000)");
   }

@@ -16,7 +16,7 @@ class ValueEncoder {
  public:
   // `memo` receives the long values of a Memo, Hyperlink or OLE column and may be null for
   // other types.
-  ValueEncoder(const ColumnSpec& column, Utf8Decoder& decoder, MemoStore* memo);
+  ValueEncoder(const ColumnSpec& column, MemoStore* memo);
 
   // Throws ValueError when the value does not fit the column. The returned cell refers to
   // storage inside the encoder, valid until the next call.
@@ -42,7 +42,6 @@ class ValueEncoder {
   Cell StoreLongValue(const char* what);
 
   ColumnSpec column_;
-  Utf8Decoder& decoder_;
   MemoStore* memo_;
   std::u16string text_;
   std::vector<std::uint8_t> stored_;

@@ -1,4 +1,4 @@
-#include "framework/codepage.h"
+#include "text/codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@ const std::string kMixedUtf8 = "Zl\xC3\xADn \xE2\x9C\x88 \xE6\x9D\xB1\xE4\xBA\xA
 TEST(CodePage, AsciiIsTheSameInEveryLocale) {
   for (const char* name : {"C", "C.UTF-8"}) {
     ScopedThreadLocale locale(name);
-    EXPECT_EQ(WidenFromCodePage("SELECT marque FROM avion "), u"SELECT marque FROM avion ");
-    EXPECT_EQ(NarrowToCodePage(u"DBQ=../../bd2.mdb;DSN=''"), "DBQ=../../bd2.mdb;DSN=''");
+    EXPECT_EQ(textconv::WidenFromCodePage("SELECT marque FROM avion "), u"SELECT marque FROM avion ");
+    EXPECT_EQ(textconv::NarrowToCodePage(u"DBQ=../../bd2.mdb;DSN=''"), "DBQ=../../bd2.mdb;DSN=''");
   }
 }
 
@@ -25,12 +25,12 @@ TEST(CodePageDeathTest, UserCodePageLoadsAtTheFirstTextBeyondAscii) {
   EXPECT_EXIT(
       {
         ::setenv("LC_ALL", "C.UTF-8", 1);
-        UseUserCodePage();
-        const bool asciiKeptC = WidenFromCodePage("marque 1") == u"marque 1" &&
-                                NarrowToCodePage(u"marque 1") == "marque 1" &&
+        textconv::UseUserCodePage();
+        const bool asciiKeptC = textconv::WidenFromCodePage("marque 1") == u"marque 1" &&
+                                textconv::NarrowToCodePage(u"marque 1") == "marque 1" &&
                                 std::string(std::setlocale(LC_CTYPE, nullptr)) == "C";
-        const bool converted = NarrowToCodePage(kMixed) == kMixedUtf8 &&
-                               WidenFromCodePage(kMixedUtf8) == kMixed;
+        const bool converted = textconv::NarrowToCodePage(kMixed) == kMixedUtf8 &&
+                               textconv::WidenFromCodePage(kMixedUtf8) == kMixed;
         std::exit(asciiKeptC && converted ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
@@ -38,16 +38,16 @@ TEST(CodePageDeathTest, UserCodePageLoadsAtTheFirstTextBeyondAscii) {
 
 TEST(CodePage, Utf8LocaleConvertsNonAsciiExactly) {
   ScopedThreadLocale locale("C.UTF-8");
-  EXPECT_EQ(NarrowToCodePage(kMixed), kMixedUtf8);
-  EXPECT_EQ(WidenFromCodePage(kMixedUtf8), kMixed);
+  EXPECT_EQ(textconv::NarrowToCodePage(kMixed), kMixedUtf8);
+  EXPECT_EQ(textconv::WidenFromCodePage(kMixedUtf8), kMixed);
 }
 
 TEST(CodePage, CLocaleReplacesWhatItCannotRepresent) {
   ScopedThreadLocale locale("C");
   // One '?' per character, also for the surrogate pair.
-  EXPECT_EQ(NarrowToCodePage(kMixed), "Zl?n ? ?? ?");
+  EXPECT_EQ(textconv::NarrowToCodePage(kMixed), "Zl?n ? ?? ?");
   // Bytes the C locale cannot decode widen to one replacement character each.
-  EXPECT_EQ(WidenFromCodePage("a\xC3\xA9z"), u"a\uFFFD\uFFFDz");
+  EXPECT_EQ(textconv::WidenFromCodePage("a\xC3\xA9z"), u"a\uFFFD\uFFFDz");
 }
 
 TEST(CodePage, UnpairedSurrogatesNarrowToQuestionMarks) {
@@ -56,28 +56,13 @@ TEST(CodePage, UnpairedSurrogatesNarrowToQuestionMarks) {
   lone += static_cast<char16_t>(0xD800);
   lone += u"b";
   lone += static_cast<char16_t>(0xDC00);
-  EXPECT_EQ(NarrowToCodePage(lone), "a?b?");
+  EXPECT_EQ(textconv::NarrowToCodePage(lone), "a?b?");
 }
 
 TEST(CodePage, NarrowingIsNeverCut) {
   ScopedThreadLocale locale("C.UTF-8");
   std::u16string longText(5000, u'\u00E9');
-  EXPECT_EQ(NarrowToCodePage(longText).size(), 10000u);
-}
-
-TEST(Utf8, RoundTripsEveryPlane) {
-  EXPECT_EQ(Utf16ToUtf8(kMixed), kMixedUtf8);
-  EXPECT_EQ(Utf8ToUtf16(kMixedUtf8), kMixed);
-  EXPECT_EQ(Utf8ToUtf16(""), u"");
-}
-
-TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong
-  EXPECT_EQ(Utf8ToUtf16("x\xE2\x82"), u"x\uFFFD\uFFFD");    // cut at the end
-  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-  EXPECT_EQ(Utf8ToUtf16("\xFF"), u"\uFFFD");
-  std::u16string lone(1, static_cast<char16_t>(0xDBFF));
-  EXPECT_EQ(Utf16ToUtf8(lone), "\xEF\xBF\xBD");
+  EXPECT_EQ(textconv::NarrowToCodePage(longText).size(), 10000u);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Conversions between UTF-16 text and 8-bit text.
+// Text in the user's code page, to and from UTF-16.
 //
 // "Code page" text is the multibyte encoding of the calling thread's C locale (LC_CTYPE), as the
 // C library's conversion functions see it. UTF-8 conversions do not depend on the locale.
@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+
+namespace textconv {
 
 // A program calls this once at start in place of setlocale(LC_CTYPE, ""): the user's character
 // set is then loaded the first time a conversion below meets text outside ASCII, which every
@@ -25,7 +27,4 @@ std::u16string WidenFromCodePage(std::string_view text);
 // surrogate) becomes '?'. The result is never cut: every character produces output.
 std::string NarrowToCodePage(std::u16string_view text);
 
-// Exact UTF-16 <-> UTF-8 conversions; an unpaired surrogate becomes U+FFFD, invalid UTF-8
-// bytes become U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-std::u16string Utf8ToUtf16(std::string_view text);
+}  // namespace textconv
