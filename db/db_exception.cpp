@@ -105,13 +105,32 @@ BOOL CDBException::HasState(const char16_t* literal) const {
   return m_strStateInfo.Find(std::u16string_view(literal, TextLength(literal))) >= 0;
 }
 
-void RaiseDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt) {
-  CDBException* error = nullptr;
+namespace {
+
+CDBException* AllocateDatabaseError(RETCODE nReturnCode) {
   try {
-    error = new CDBException(nReturnCode);
+    return new CDBException(nReturnCode);
   } catch (const std::bad_alloc&) {
     ThrowMemoryException();
   }
+}
+
+}  // namespace
+
+CDBException* NewDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt,
+                               BOOL bTrace) {
+  CDBException* error = AllocateDatabaseError(nReturnCode);
+  try {
+    error->AppendDiagnostics(pDatabase, hstmt, bTrace);
+  } catch (CException*) {
+    error->Delete();
+    throw;
+  }
+  return error;
+}
+
+void RaiseDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt) {
+  CDBException* error = AllocateDatabaseError(nReturnCode);
   try {
     if (nReturnCode == SQL_ERROR && pDatabase != nullptr) {
       error->AppendDiagnostics(pDatabase, hstmt, TRUE);

@@ -83,6 +83,12 @@ class CDBException : public CException {
   BOOL HasState(const char16_t* literal) const;
 };
 
+// A new CDBException for the code holding the pending diagnostics of `hstmt` (of the connection
+// when it is null), for a caller that decides from them whether to throw it. No memory raises
+// the framework's memory error; a failure while reading the diagnostics deletes the new error.
+CDBException* NewDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt,
+                               BOOL bTrace);
+
 // Creates a CDBException for the code, fills its texts (the driver's diagnostics for SQL_ERROR
 // with a connection, the own code's text for an own code) and throws it.
 [[noreturn]] void RaiseDatabaseError(RETCODE nReturnCode, CDatabase* pDatabase, HSTMT hstmt);

@@ -1,4 +1,5 @@
 #include "db/recordset.h"
+#include "db/still_executing.h"
 
 #include <new>
 
@@ -8,16 +9,6 @@
 DRAVON_IMPLEMENT_CLASS(CRecordset, CObject)
 
 namespace {
-
-// A heap error object for a decision taken after reading the diagnostics; no memory raises the
-// framework's memory error instead.
-CDBException* NewDatabaseError(RETCODE rc) {
-  try {
-    return new CDBException(rc);
-  } catch (const std::bad_alloc&) {
-    ThrowMemoryException();
-  }
-}
 
 // A row is current when the cursor stands on one that is not deleted.
 bool HasCurrentRecord(const CRecordset& recordset) {
@@ -106,19 +97,10 @@ BOOL CRecordset::IsOpen() {
   if (m_lOpen == 1) return TRUE;
 
   SQLSMALLINT columns = 0;
-  RETCODE rc;
-  do {
-    rc = SQLNumResultCols(m_hstmt, &columns);
-  } while (rc == SQL_STILL_EXECUTING);
+  const RETCODE rc = CallUntilDone([&] { return SQLNumResultCols(m_hstmt, &columns); });
   if (CheckResult(rc)) return columns != 0 ? TRUE : FALSE;
 
-  CDBException* error = NewDatabaseError(rc);
-  try {
-    error->AppendDiagnostics(m_pDatabase, m_hstmt, FALSE);
-  } catch (CException*) {
-    error->Delete();
-    throw;
-  }
+  CDBException* error = NewDatabaseError(rc, m_pDatabase, m_hstmt, FALSE);
   if (error->HasState(u"State:S1010")) {
     error->Delete();
     return FALSE;

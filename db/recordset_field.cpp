@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/recordset.h"
+#include "db/still_executing.h"
 #include "text/codepage.h"
 #include "framework/trace.h"
 
@@ -25,12 +26,10 @@ bool IsLongType(short sqlType) {
 
 RETCODE GetData(HSTMT hstmt, short column, short cType, void* buffer, SQLLEN bufferBytes,
                 SQLLEN* indicator) {
-  RETCODE rc;
-  do {
-    rc = SQLGetData(hstmt, static_cast<SQLUSMALLINT>(column), cType, buffer, bufferBytes,
-                    indicator);
-  } while (rc == SQL_STILL_EXECUTING);
-  return rc;
+  return CallUntilDone([&] {
+    return SQLGetData(hstmt, static_cast<SQLUSMALLINT>(column), cType, buffer, bufferBytes,
+                      indicator);
+  });
 }
 
 [[noreturn]] void RaiseReadFailure(RETCODE rc, CDatabase* pDatabase, HSTMT hstmt, short column) {

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "db/recordset.h"
+#include "db/still_executing.h"
 #include "framework/trace.h"
 
 namespace {
@@ -174,9 +175,7 @@ RETCODE CRecordset::FetchRows(WORD wFetchType, LONG nRows, DWORD* pdwFetchedRows
   if (m_nOpenType == forwardOnly && !(m_dwOpenOptions & extendedFetch)) {
     // SQLFetch can only go forward.
     if (wFetchType != SQL_FETCH_NEXT) ThrowInvalidArgException();
-    do {
-      rc = SQLFetch(m_hstmt);
-    } while (rc == SQL_STILL_EXECUTING);
+    rc = CallUntilDone([&] { return SQLFetch(m_hstmt); });
     if (pdwFetchedRows == nullptr) ThrowInvalidArgException();
     *pdwFetchedRows = 1;
     m_bDeleted = FALSE;
@@ -184,10 +183,10 @@ RETCODE CRecordset::FetchRows(WORD wFetchType, LONG nRows, DWORD* pdwFetchedRows
     // The driver writes a 64-bit count; the member keeps 32 bits. What the driver leaves
     // unwritten keeps its value.
     SQLULEN fetched = pdwFetchedRows != nullptr ? *pdwFetchedRows : 0;
-    do {
-      rc = SQLExtendedFetch(m_hstmt, wFetchType, nRows,
-                            pdwFetchedRows != nullptr ? &fetched : nullptr, m_pRowStatus);
-    } while (rc == SQL_STILL_EXECUTING);
+    rc = CallUntilDone([&] {
+      return SQLExtendedFetch(m_hstmt, wFetchType, nRows,
+                              pdwFetchedRows != nullptr ? &fetched : nullptr, m_pRowStatus);
+    });
     if (pdwFetchedRows != nullptr) *pdwFetchedRows = static_cast<DWORD>(fetched);
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
       m_bDeleted = m_pRowStatus != nullptr && m_pRowStatus[0] == SQL_ROW_DELETED;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/recordset.h"
+#include "db/still_executing.h"
 #include "framework/trace.h"
 
 namespace {
@@ -321,24 +322,13 @@ void CRecordset::ExecuteStatement() {
   // Each pass that the driver refuses for its concurrency lowers the model; a refusal of the
   // read-only model ends the loop with the driver's error.
   for (;;) {
-    do {
-      rc = direct ? SQLExecDirectW(m_hstmt, OdbcText(m_strSQL), SQL_NTS)
-                  : SQLPrepareW(m_hstmt, OdbcText(m_strSQL), SQL_NTS);
-    } while (rc == SQL_STILL_EXECUTING);
+    rc = CallUntilDone([&] {
+      return direct ? SQLExecDirectW(m_hstmt, OdbcText(m_strSQL), SQL_NTS)
+                    : SQLPrepareW(m_hstmt, OdbcText(m_strSQL), SQL_NTS);
+    });
     if (CheckResult(rc)) break;
 
-    CDBException* error = nullptr;
-    try {
-      error = new CDBException(rc);
-    } catch (const std::bad_alloc&) {
-      ThrowMemoryException();
-    }
-    try {
-      error->AppendDiagnostics(m_pDatabase, m_hstmt, TRUE);
-    } catch (CException*) {
-      error->Delete();
-      throw;
-    }
+    CDBException* error = NewDatabaseError(rc, m_pDatabase, m_hstmt, TRUE);
 
     if (m_dwConcurrencyModel != SQL_CONCUR_READ_ONLY && error->HasState(u"State:S1C00")) {
       TraceDatabase("Warning: Driver does not support requested concurrency.\n");
@@ -368,9 +358,7 @@ void CRecordset::ExecuteStatement() {
   }
 
   if (!direct) {
-    do {
-      rc = SQLExecute(m_hstmt);
-    } while (rc == SQL_STILL_EXECUTING);
+    rc = CallUntilDone([&] { return SQLExecute(m_hstmt); });
     if (!CheckResult(rc)) RaiseError(rc);
   }
   m_lOpen = 1;
@@ -391,10 +379,7 @@ void CRecordset::ExecuteStatement() {
 
 void CRecordset::DescribeColumns() {
   SQLSMALLINT count = 0;
-  RETCODE rc = SQL_SUCCESS;
-  do {
-    rc = SQLNumResultCols(m_hstmt, &count);
-  } while (rc == SQL_STILL_EXECUTING);
+  RETCODE rc = CallUntilDone([&] { return SQLNumResultCols(m_hstmt, &count); });
   if (!CheckResult(rc)) {
     TraceDatabase("Error: Can't get field info.\n");
     RaiseError(rc);
@@ -408,12 +393,12 @@ void CRecordset::DescribeColumns() {
     char16_t* name = column.m_strColumnName.GetBufferSetLength(kColumnNameChars + 1);
     SQLSMALLINT nameChars = 0;
     SQLULEN columnSize = 0;
-    do {
-      rc = SQLDescribeColW(m_hstmt, static_cast<SQLUSMALLINT>(n),
-                           reinterpret_cast<SQLWCHAR*>(name), kColumnNameChars, &nameChars,
-                           &column.m_nDataType, &columnSize, &column.m_nDecimalDigits,
-                           &column.m_nNullable);
-    } while (rc == SQL_STILL_EXECUTING);
+    rc = CallUntilDone([&] {
+      return SQLDescribeColW(m_hstmt, static_cast<SQLUSMALLINT>(n),
+                             reinterpret_cast<SQLWCHAR*>(name), kColumnNameChars, &nameChars,
+                             &column.m_nDataType, &columnSize, &column.m_nDecimalDigits,
+                             &column.m_nNullable);
+    });
 
     // The name is closed at its reported length. A name longer than the buffer is reported
     // with its full length although the driver wrote only what fits (and its terminator): it is
