@@ -5,19 +5,17 @@
 namespace mdbodbc {
 namespace {
 
-InfoAnswer Text(std::string text) {
-  InfoAnswer a;
-  a.kind = InfoAnswer::Kind::Text;
-  a.text = std::move(text);
-  return a;
-}
+// An answer that is the same for every connection.
+struct FixedAnswer {
+  SQLUSMALLINT type;
+  InfoAnswer::Kind kind;
+  const char* text;
+  SQLUINTEGER number;
+};
 
-InfoAnswer Short(SQLUSMALLINT value) {
-  InfoAnswer a;
-  a.kind = InfoAnswer::Kind::Short;
-  a.number = value;
-  return a;
-}
+constexpr FixedAnswer Text(SQLUSMALLINT type, const char* text) { return {type, InfoAnswer::Kind::Text, text, 0}; }
+constexpr FixedAnswer Short(SQLUSMALLINT type, SQLUSMALLINT value) { return {type, InfoAnswer::Kind::Short, nullptr, value}; }
+constexpr FixedAnswer Integer(SQLUSMALLINT type, SQLUINTEGER value) { return {type, InfoAnswer::Kind::Integer, nullptr, value}; }
 
 // ODBC 3.5's bit for a GUID, which the driver manager's headers may lack.
 #ifndef SQL_CVT_GUID
@@ -34,11 +32,233 @@ constexpr SQLUINTEGER kConvertToValues = kConvertToText | SQL_CVT_BIGINT | SQL_C
 constexpr SQLUINTEGER kConvertToBinary = SQL_CVT_BINARY | SQL_CVT_VARBINARY | SQL_CVT_LONGVARBINARY;
 constexpr SQLUINTEGER kConvertToGuid = SQL_CVT_GUID;
 
-InfoAnswer Integer(SQLUINTEGER value) {
+constexpr SQLUINTEGER kFetchDirections = SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST |
+    SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR | SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE;
+constexpr SQLUINTEGER kOuterJoins = SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED |
+    SQL_OJ_NOT_ORDERED | SQL_OJ_INNER | SQL_OJ_ALL_COMPARISON_OPS;
+constexpr SQLUINTEGER kSubqueries = SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN |
+    SQL_SQ_QUANTIFIED | SQL_SQ_CORRELATED_SUBQUERIES;
+constexpr SQLUINTEGER kStringFunctions = SQL_FN_STR_ASCII | SQL_FN_STR_BIT_LENGTH |
+    SQL_FN_STR_CHAR | SQL_FN_STR_CHAR_LENGTH | SQL_FN_STR_CHARACTER_LENGTH | SQL_FN_STR_CONCAT |
+    SQL_FN_STR_DIFFERENCE | SQL_FN_STR_INSERT | SQL_FN_STR_LCASE | SQL_FN_STR_LEFT |
+    SQL_FN_STR_LENGTH | SQL_FN_STR_LOCATE | SQL_FN_STR_LOCATE_2 | SQL_FN_STR_LTRIM |
+    SQL_FN_STR_OCTET_LENGTH | SQL_FN_STR_REPEAT | SQL_FN_STR_REPLACE | SQL_FN_STR_RIGHT |
+    SQL_FN_STR_RTRIM | SQL_FN_STR_SOUNDEX | SQL_FN_STR_SPACE | SQL_FN_STR_SUBSTRING |
+    SQL_FN_STR_UCASE;
+constexpr SQLUINTEGER kNumericFunctions = SQL_FN_NUM_ABS | SQL_FN_NUM_ACOS | SQL_FN_NUM_ASIN |
+    SQL_FN_NUM_ATAN | SQL_FN_NUM_ATAN2 | SQL_FN_NUM_CEILING | SQL_FN_NUM_COS | SQL_FN_NUM_COT |
+    SQL_FN_NUM_DEGREES | SQL_FN_NUM_EXP | SQL_FN_NUM_FLOOR | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 |
+    SQL_FN_NUM_MOD | SQL_FN_NUM_PI | SQL_FN_NUM_POWER | SQL_FN_NUM_RADIANS | SQL_FN_NUM_RAND |
+    SQL_FN_NUM_ROUND | SQL_FN_NUM_SIGN | SQL_FN_NUM_SIN | SQL_FN_NUM_SQRT | SQL_FN_NUM_TAN |
+    SQL_FN_NUM_TRUNCATE;
+constexpr SQLUINTEGER kTimeDateFunctions = SQL_FN_TD_CURRENT_DATE | SQL_FN_TD_CURRENT_TIME |
+    SQL_FN_TD_CURRENT_TIMESTAMP | SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_DAYNAME |
+    SQL_FN_TD_DAYOFMONTH | SQL_FN_TD_DAYOFWEEK | SQL_FN_TD_DAYOFYEAR | SQL_FN_TD_HOUR |
+    SQL_FN_TD_MINUTE | SQL_FN_TD_MONTH | SQL_FN_TD_MONTHNAME | SQL_FN_TD_NOW | SQL_FN_TD_QUARTER |
+    SQL_FN_TD_SECOND | SQL_FN_TD_TIMESTAMPADD | SQL_FN_TD_TIMESTAMPDIFF | SQL_FN_TD_WEEK |
+    SQL_FN_TD_YEAR;
+constexpr SQLUINTEGER kIntervals = SQL_FN_TSI_FRAC_SECOND | SQL_FN_TSI_SECOND | SQL_FN_TSI_MINUTE |
+    SQL_FN_TSI_HOUR | SQL_FN_TSI_DAY | SQL_FN_TSI_WEEK | SQL_FN_TSI_MONTH | SQL_FN_TSI_QUARTER |
+    SQL_FN_TSI_YEAR;
+constexpr SQLUINTEGER kPredicates = SQL_SP_BETWEEN | SQL_SP_COMPARISON | SQL_SP_EXISTS | SQL_SP_IN |
+    SQL_SP_ISNOTNULL | SQL_SP_ISNULL | SQL_SP_LIKE | SQL_SP_QUANTIFIED_COMPARISON;
+constexpr SQLUINTEGER kJoinOperators = SQL_SRJO_CROSS_JOIN | SQL_SRJO_INNER_JOIN |
+    SQL_SRJO_LEFT_OUTER_JOIN | SQL_SRJO_RIGHT_OUTER_JOIN | SQL_SRJO_FULL_OUTER_JOIN |
+    SQL_SRJO_NATURAL_JOIN;
+constexpr SQLUINTEGER kAggregates = SQL_AF_ALL | SQL_AF_AVG | SQL_AF_COUNT | SQL_AF_DISTINCT |
+    SQL_AF_MAX | SQL_AF_MIN | SQL_AF_SUM;
+
+constexpr FixedAnswer kFixedAnswers[] = {
+    Text(SQL_DRIVER_VER, DRAVON_DRIVER_VER),  // the build defines it from the project's version
+    // Conformance: a level 1 API over the minimum SQL grammar, and read-only.
+    Short(SQL_ODBC_API_CONFORMANCE, SQL_OAC_LEVEL1),
+    Short(SQL_ODBC_SQL_CONFORMANCE, SQL_OSC_MINIMUM),
+    Integer(SQL_ODBC_INTERFACE_CONFORMANCE, SQL_OIC_CORE),
+    Integer(SQL_SQL_CONFORMANCE, SQL_SC_SQL92_ENTRY),
+    Text(SQL_DATA_SOURCE_READ_ONLY, "Y"),
+    Text(SQL_DRIVER_ODBC_VER, "03.00"),
+    Text(SQL_ODBC_VER, "03.00"),
+    Text(SQL_DRIVER_NAME, "libmdbodbc.so"),
+    Text(SQL_DBMS_NAME, "ACCESS"),
+    Text(SQL_USER_NAME, "Admin"),  // Access's user of a file without a workgroup, as {fn USER()}
+    // Cursors: forward-only and static, read-only, scrolling in every direction.
+    Integer(SQL_SCROLL_OPTIONS, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC),
+    Integer(SQL_SCROLL_CONCURRENCY, SQL_SCCO_READ_ONLY),
+    Integer(SQL_FETCH_DIRECTION, kFetchDirections),
+    Integer(SQL_STATIC_CURSOR_ATTRIBUTES1, SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE),
+    Integer(SQL_STATIC_CURSOR_ATTRIBUTES2, SQL_CA2_READ_ONLY_CONCURRENCY),
+    Integer(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, SQL_CA1_NEXT),
+    Integer(SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, SQL_CA2_READ_ONLY_CONCURRENCY),
+    Integer(SQL_DYNAMIC_CURSOR_ATTRIBUTES1, 0),
+    Integer(SQL_DYNAMIC_CURSOR_ATTRIBUTES2, 0),
+    Integer(SQL_KEYSET_CURSOR_ATTRIBUTES1, 0),
+    Integer(SQL_KEYSET_CURSOR_ATTRIBUTES2, 0),
+    Integer(SQL_CURSOR_SENSITIVITY, SQL_INSENSITIVE),
+    Integer(SQL_STATIC_SENSITIVITY, 0),
+    Integer(SQL_LOCK_TYPES, 0),
+    Integer(SQL_POS_OPERATIONS, 0),
+    Integer(SQL_POSITIONED_STATEMENTS, 0),
+    Integer(SQL_BOOKMARK_PERSISTENCE, 0),
+    Integer(SQL_GETDATA_EXTENSIONS, SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER),
+    Text(SQL_ROW_UPDATES, "N"),
+    Short(SQL_MAX_CONCURRENT_ACTIVITIES, 0),
+    Short(SQL_MAX_DRIVER_CONNECTIONS, 0),
+    Integer(SQL_ASYNC_MODE, SQL_AM_NONE),
+    Integer(SQL_MAX_ASYNC_CONCURRENT_STATEMENTS, 0),
+    Integer(SQL_ASYNC_DBC_FUNCTIONS, SQL_ASYNC_DBC_NOT_CAPABLE),
+    Integer(SQL_BATCH_SUPPORT, 0),
+    Integer(SQL_BATCH_ROW_COUNT, 0),
+    Integer(SQL_PARAM_ARRAY_ROW_COUNTS, 0),
+    Integer(SQL_PARAM_ARRAY_SELECTS, 0),
+    // Transactions: none; a read-only file keeps its cursors open.
+    Short(SQL_TXN_CAPABLE, SQL_TC_NONE),
+    Short(SQL_CURSOR_COMMIT_BEHAVIOR, SQL_CB_PRESERVE),
+    Short(SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_CB_PRESERVE),
+    Integer(SQL_DEFAULT_TXN_ISOLATION, 0),
+    Integer(SQL_TXN_ISOLATION_OPTION, 0),
+    Text(SQL_MULTIPLE_ACTIVE_TXN, "N"),
+    // Names and the SQL that the engine reads.
+    // Access SQL reads "..." as text: names are quoted with ` (or [ ]).
+    Text(SQL_IDENTIFIER_QUOTE_CHAR, "`"),
+    Short(SQL_IDENTIFIER_CASE, SQL_IC_MIXED),
+    Short(SQL_QUOTED_IDENTIFIER_CASE, SQL_IC_MIXED),
+    Text(SQL_SEARCH_PATTERN_ESCAPE, "\\"),
+    Text(SQL_SPECIAL_CHARACTERS, ""),
+    Text(SQL_KEYWORDS, ""),
+    Text(SQL_LIKE_ESCAPE_CLAUSE, "Y"),
+    Short(SQL_MAX_COLUMN_NAME_LEN, 64),
+    Short(SQL_MAX_TABLE_NAME_LEN, 64),
+    Short(SQL_MAX_IDENTIFIER_LEN, 64),
+    Short(SQL_MAX_COLUMNS_IN_SELECT, 255),
+    Short(SQL_MAX_COLUMNS_IN_TABLE, 255),
+    Short(SQL_MAX_TABLES_IN_SELECT, 0),
+    Integer(SQL_MAX_STATEMENT_LEN, 0),
+    Integer(SQL_MAX_ROW_SIZE, 4000),
+    Text(SQL_MAX_ROW_SIZE_INCLUDES_LONG, "N"),
+    Integer(SQL_MAX_CHAR_LITERAL_LEN, 255),
+    Short(SQL_MAX_CURSOR_NAME_LEN, 0),
+    Short(SQL_MAX_SCHEMA_NAME_LEN, 0),
+    Short(SQL_MAX_CATALOG_NAME_LEN, 0),
+    Short(SQL_MAX_PROCEDURE_NAME_LEN, 0),
+    Short(SQL_MAX_USER_NAME_LEN, 0),
+    Integer(SQL_MAX_INDEX_SIZE, 0),
+    Integer(SQL_MAX_BINARY_LITERAL_LEN, 0),
+    Short(SQL_MAX_COLUMNS_IN_GROUP_BY, 0),
+    Short(SQL_MAX_COLUMNS_IN_INDEX, 0),
+    Short(SQL_MAX_COLUMNS_IN_ORDER_BY, 0),
+    Text(SQL_NEED_LONG_DATA_LEN, "N"),
+    Text(SQL_COLUMN_ALIAS, "Y"),
+    Short(SQL_CORRELATION_NAME, SQL_CN_ANY),
+    Short(SQL_GROUP_BY, SQL_GB_NO_RELATION),
+    Text(SQL_ORDER_BY_COLUMNS_IN_SELECT, "N"),
+    Text(SQL_EXPRESSIONS_IN_ORDERBY, "Y"),
+    Text(SQL_OUTER_JOINS, "Y"),
+    Integer(SQL_OJ_CAPABILITIES, kOuterJoins),
+    Integer(SQL_SUBQUERIES, kSubqueries),
+    Integer(SQL_UNION, SQL_U_UNION | SQL_U_UNION_ALL),
+    // The scalar functions of {fn ...} that the function library holds (function_library.cpp).
+    Integer(SQL_STRING_FUNCTIONS, kStringFunctions),
+    Integer(SQL_NUMERIC_FUNCTIONS, kNumericFunctions),
+    Integer(SQL_TIMEDATE_FUNCTIONS, kTimeDateFunctions),
+    Integer(SQL_TIMEDATE_ADD_INTERVALS, kIntervals),
+    Integer(SQL_TIMEDATE_DIFF_INTERVALS, kIntervals),
+    Integer(SQL_SYSTEM_FUNCTIONS, SQL_FN_SYS_DBNAME | SQL_FN_SYS_IFNULL | SQL_FN_SYS_USERNAME),
+    Integer(SQL_CONVERT_FUNCTIONS, SQL_FN_CVT_CONVERT),
+    Integer(SQL_SQL92_PREDICATES, kPredicates),
+    Integer(SQL_SQL92_RELATIONAL_JOIN_OPERATORS, kJoinOperators),
+    Integer(SQL_SQL92_VALUE_EXPRESSIONS, SQL_SVE_CASE | SQL_SVE_CAST | SQL_SVE_COALESCE | SQL_SVE_NULLIF),
+    Text(SQL_MULT_RESULT_SETS, "N"),
+    Text(SQL_PROCEDURES, "N"),
+    Text(SQL_ACCESSIBLE_TABLES, "Y"),
+    Text(SQL_ACCESSIBLE_PROCEDURES, "N"),
+    Text(SQL_INTEGRITY, "N"),
+    Text(SQL_DESCRIBE_PARAMETER, "N"),
+    Short(SQL_CONCAT_NULL_BEHAVIOR, SQL_CB_NULL),
+    Short(SQL_NON_NULLABLE_COLUMNS, SQL_NNC_NULL),
+    Short(SQL_NULL_COLLATION, SQL_NC_LOW),
+    Short(SQL_FILE_USAGE, SQL_FILE_CATALOG),
+    Text(SQL_TABLE_TERM, "table"),
+    Text(SQL_SCHEMA_TERM, ""),
+    Text(SQL_CATALOG_TERM, ""),
+    Text(SQL_PROCEDURE_TERM, ""),
+    Text(SQL_CATALOG_NAME, "N"),
+    Text(SQL_CATALOG_NAME_SEPARATOR, ""),
+    Short(SQL_CATALOG_LOCATION, 0),
+    Integer(SQL_CATALOG_USAGE, 0),
+    Integer(SQL_SCHEMA_USAGE, 0),
+    Integer(SQL_AGGREGATE_FUNCTIONS, kAggregates),
+    Integer(SQL_ALTER_TABLE, 0),
+    Integer(SQL_CREATE_TABLE, 0),
+    Integer(SQL_CREATE_VIEW, 0),
+    Integer(SQL_CREATE_SCHEMA, 0),
+    Integer(SQL_DROP_TABLE, 0),
+    Integer(SQL_DROP_VIEW, 0),
+    Integer(SQL_INSERT_STATEMENT, 0),
+    Integer(SQL_DDL_INDEX, 0),
+    Integer(SQL_DATETIME_LITERALS, 0),
+    Integer(SQL_INFO_SCHEMA_VIEWS, 0),
+    Integer(SQL_SQL92_DATETIME_FUNCTIONS, 0),
+    Integer(SQL_SQL92_FOREIGN_KEY_DELETE_RULE, 0),
+    Integer(SQL_SQL92_FOREIGN_KEY_UPDATE_RULE, 0),
+    Integer(SQL_SQL92_GRANT, 0),
+    Integer(SQL_SQL92_NUMERIC_VALUE_FUNCTIONS, 0),
+    Integer(SQL_SQL92_REVOKE, 0),
+    Integer(SQL_SQL92_ROW_VALUE_CONSTRUCTOR, 0),
+    Integer(SQL_SQL92_STRING_FUNCTIONS, 0),
+    Integer(SQL_STANDARD_CLI_CONFORMANCE, 0),
+    Integer(SQL_INDEX_KEYWORDS, 0),
+    // {fn CONVERT(value, SQL_type)}: what each type of value converts to.
+    Integer(SQL_CONVERT_BIGINT, kConvertToValues),
+    Integer(SQL_CONVERT_BIT, kConvertToValues),
+    Integer(SQL_CONVERT_DECIMAL, kConvertToValues),
+    Integer(SQL_CONVERT_DOUBLE, kConvertToValues),
+    Integer(SQL_CONVERT_FLOAT, kConvertToValues),
+    Integer(SQL_CONVERT_INTEGER, kConvertToValues),
+    Integer(SQL_CONVERT_NUMERIC, kConvertToValues),
+    Integer(SQL_CONVERT_REAL, kConvertToValues),
+    Integer(SQL_CONVERT_SMALLINT, kConvertToValues),
+    Integer(SQL_CONVERT_TINYINT, kConvertToValues),
+    Integer(SQL_CONVERT_DATE, kConvertToValues),
+    Integer(SQL_CONVERT_TIME, kConvertToValues),
+    Integer(SQL_CONVERT_TIMESTAMP, kConvertToValues),
+    Integer(SQL_CONVERT_CHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_VARCHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_LONGVARCHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_WCHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_WVARCHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_WLONGVARCHAR, kConvertToValues | kConvertToBinary | kConvertToGuid),
+    Integer(SQL_CONVERT_BINARY, kConvertToBinary),
+    Integer(SQL_CONVERT_VARBINARY, kConvertToBinary),
+    Integer(SQL_CONVERT_LONGVARBINARY, kConvertToBinary),
+    Integer(SQL_CONVERT_GUID, kConvertToText | kConvertToGuid),
+};
+
+constexpr bool EachTypeOnce() {
+  for (std::size_t i = 0; i < std::size(kFixedAnswers); ++i) {
+    for (std::size_t j = i + 1; j < std::size(kFixedAnswers); ++j) {
+      if (kFixedAnswers[i].type == kFixedAnswers[j].type) return false;
+    }
+  }
+  return true;
+}
+static_assert(EachTypeOnce(), "an information type answered twice");
+
+InfoAnswer TextAnswer(std::string text) {
   InfoAnswer a;
-  a.kind = InfoAnswer::Kind::Integer;
-  a.number = value;
+  a.kind = InfoAnswer::Kind::Text;
+  a.text = std::move(text);
   return a;
+}
+
+// The version of the connection's file format, as Access names its engines.
+std::string EngineVersion(const Connection& connection) {
+  if (!connection.database) return "";
+  switch (connection.database->FileVersion()) {
+    case jet::Version::Jet3: return "03.00.0000";
+    case jet::Version::Jet4: return "04.00.0000";
+    case jet::Version::Ace: return "12.00.0000";
+  }
+  return "";
 }
 
 constexpr SQLUSMALLINT kFunctions[] = {
@@ -74,214 +294,21 @@ std::span<const SQLUSMALLINT> ImplementedFunctions() { return kFunctions; }
 
 std::optional<InfoAnswer> AnswerInfo(const Connection& connection, SQLUSMALLINT infoType) {
   switch (infoType) {
-    // Conformance: a level 1 API over the minimum SQL grammar, and read-only.
-    case SQL_ODBC_API_CONFORMANCE: return Short(SQL_OAC_LEVEL1);
-    case SQL_ODBC_SQL_CONFORMANCE: return Short(SQL_OSC_MINIMUM);
-    case SQL_ODBC_INTERFACE_CONFORMANCE: return Integer(SQL_OIC_CORE);
-    case SQL_SQL_CONFORMANCE: return Integer(SQL_SC_SQL92_ENTRY);
-    case SQL_DATA_SOURCE_READ_ONLY: return Text("Y");
-    case SQL_DRIVER_ODBC_VER: return Text("03.00");
-    case SQL_ODBC_VER: return Text("03.00");
-    case SQL_DRIVER_NAME: return Text("libmdbodbc.so");
-    case SQL_DRIVER_VER: return Text(DRAVON_DRIVER_VER);  // the build defines it from the project's version
-    case SQL_DBMS_NAME: return Text("ACCESS");
-    case SQL_DBMS_VER:
-      if (!connection.database) return Text("");
-      switch (connection.database->FileVersion()) {
-        case jet::Version::Jet3: return Text("03.00.0000");
-        case jet::Version::Jet4: return Text("04.00.0000");
-        case jet::Version::Ace: return Text("12.00.0000");
-      }
-      return Text("");
-    case SQL_DATA_SOURCE_NAME: return Text(connection.dataSource);
-    case SQL_SERVER_NAME: return Text("");
-    case SQL_DATABASE_NAME: return Text(connection.path);
-    case SQL_USER_NAME: return Text("Admin");  // Access's user of a file without a workgroup, as {fn USER()}
-
-    // Cursors: forward-only and static, read-only, scrolling in every direction.
-    case SQL_SCROLL_OPTIONS: return Integer(SQL_SO_FORWARD_ONLY | SQL_SO_STATIC);
-    case SQL_SCROLL_CONCURRENCY: return Integer(SQL_SCCO_READ_ONLY);
-    case SQL_FETCH_DIRECTION:
-      return Integer(SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST | SQL_FD_FETCH_LAST |
-                     SQL_FD_FETCH_PRIOR | SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE);
-    case SQL_STATIC_CURSOR_ATTRIBUTES1:
-      return Integer(SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE);
-    case SQL_STATIC_CURSOR_ATTRIBUTES2: return Integer(SQL_CA2_READ_ONLY_CONCURRENCY);
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: return Integer(SQL_CA1_NEXT);
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: return Integer(SQL_CA2_READ_ONLY_CONCURRENCY);
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
-    case SQL_KEYSET_CURSOR_ATTRIBUTES2: return Integer(0);
-    case SQL_CURSOR_SENSITIVITY: return Integer(SQL_INSENSITIVE);
-    case SQL_STATIC_SENSITIVITY: return Integer(0);
-    case SQL_LOCK_TYPES: return Integer(0);
-    case SQL_POS_OPERATIONS: return Integer(0);
-    case SQL_POSITIONED_STATEMENTS: return Integer(0);
-    case SQL_BOOKMARK_PERSISTENCE: return Integer(0);
-    case SQL_GETDATA_EXTENSIONS: return Integer(SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
-    case SQL_ROW_UPDATES: return Text("N");
-    case SQL_MAX_CONCURRENT_ACTIVITIES: return Short(0);
-    case SQL_MAX_DRIVER_CONNECTIONS: return Short(0);
-    case SQL_ASYNC_MODE: return Integer(SQL_AM_NONE);
-    case SQL_MAX_ASYNC_CONCURRENT_STATEMENTS: return Integer(0);
-    case SQL_ASYNC_DBC_FUNCTIONS: return Integer(SQL_ASYNC_DBC_NOT_CAPABLE);
-    case SQL_BATCH_SUPPORT:
-    case SQL_BATCH_ROW_COUNT:
-    case SQL_PARAM_ARRAY_ROW_COUNTS:
-    case SQL_PARAM_ARRAY_SELECTS: return Integer(0);
-
-    // Transactions: none; a read-only file keeps its cursors open.
-    case SQL_TXN_CAPABLE: return Short(SQL_TC_NONE);
-    case SQL_CURSOR_COMMIT_BEHAVIOR: return Short(SQL_CB_PRESERVE);
-    case SQL_CURSOR_ROLLBACK_BEHAVIOR: return Short(SQL_CB_PRESERVE);
-    case SQL_DEFAULT_TXN_ISOLATION: return Integer(0);
-    case SQL_TXN_ISOLATION_OPTION: return Integer(0);
-    case SQL_MULTIPLE_ACTIVE_TXN: return Text("N");
-
-    // Names and the SQL that the engine reads.
-    // Access SQL reads "..." as text: names are quoted with ` (or [ ]).
-    case SQL_IDENTIFIER_QUOTE_CHAR: return Text("`");
-    case SQL_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
-    case SQL_QUOTED_IDENTIFIER_CASE: return Short(SQL_IC_MIXED);
-    case SQL_SEARCH_PATTERN_ESCAPE: return Text("\\");
-    case SQL_SPECIAL_CHARACTERS: return Text("");
-    case SQL_KEYWORDS: return Text("");
-    case SQL_LIKE_ESCAPE_CLAUSE: return Text("Y");
-    case SQL_MAX_COLUMN_NAME_LEN: return Short(64);
-    case SQL_MAX_TABLE_NAME_LEN: return Short(64);
-    case SQL_MAX_IDENTIFIER_LEN: return Short(64);
-    case SQL_MAX_COLUMNS_IN_SELECT: return Short(255);
-    case SQL_MAX_COLUMNS_IN_TABLE: return Short(255);
-    case SQL_MAX_TABLES_IN_SELECT: return Short(0);
-    case SQL_MAX_STATEMENT_LEN: return Integer(0);
-    case SQL_MAX_ROW_SIZE: return Integer(4000);
-    case SQL_MAX_ROW_SIZE_INCLUDES_LONG: return Text("N");
-    case SQL_MAX_CHAR_LITERAL_LEN: return Integer(255);
-    case SQL_MAX_CURSOR_NAME_LEN: return Short(0);
-    case SQL_MAX_SCHEMA_NAME_LEN: return Short(0);
-    case SQL_MAX_CATALOG_NAME_LEN: return Short(0);
-    case SQL_MAX_PROCEDURE_NAME_LEN: return Short(0);
-    case SQL_MAX_USER_NAME_LEN: return Short(0);
-    case SQL_MAX_INDEX_SIZE: return Integer(0);
-    case SQL_MAX_BINARY_LITERAL_LEN: return Integer(0);
-    case SQL_MAX_COLUMNS_IN_GROUP_BY:
-    case SQL_MAX_COLUMNS_IN_INDEX:
-    case SQL_MAX_COLUMNS_IN_ORDER_BY: return Short(0);
-    case SQL_NEED_LONG_DATA_LEN: return Text("N");
-    case SQL_COLUMN_ALIAS: return Text("Y");
-    case SQL_CORRELATION_NAME: return Short(SQL_CN_ANY);
-    case SQL_GROUP_BY: return Short(SQL_GB_NO_RELATION);
-    case SQL_ORDER_BY_COLUMNS_IN_SELECT: return Text("N");
-    case SQL_EXPRESSIONS_IN_ORDERBY: return Text("Y");
-    case SQL_OUTER_JOINS: return Text("Y");
-    case SQL_OJ_CAPABILITIES:
-      return Integer(SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED | SQL_OJ_NOT_ORDERED | SQL_OJ_INNER |
-                     SQL_OJ_ALL_COMPARISON_OPS);
-    case SQL_SUBQUERIES:
-      return Integer(SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN | SQL_SQ_QUANTIFIED | SQL_SQ_CORRELATED_SUBQUERIES);
-    case SQL_UNION: return Integer(SQL_U_UNION | SQL_U_UNION_ALL);
-    // The scalar functions of {fn ...} that the function library holds (function_library.cpp).
-    case SQL_STRING_FUNCTIONS:
-      return Integer(SQL_FN_STR_ASCII | SQL_FN_STR_BIT_LENGTH | SQL_FN_STR_CHAR | SQL_FN_STR_CHAR_LENGTH |
-                     SQL_FN_STR_CHARACTER_LENGTH | SQL_FN_STR_CONCAT | SQL_FN_STR_DIFFERENCE | SQL_FN_STR_INSERT |
-                     SQL_FN_STR_LCASE | SQL_FN_STR_LEFT | SQL_FN_STR_LENGTH | SQL_FN_STR_LOCATE |
-                     SQL_FN_STR_LOCATE_2 | SQL_FN_STR_LTRIM | SQL_FN_STR_OCTET_LENGTH | SQL_FN_STR_REPEAT |
-                     SQL_FN_STR_REPLACE | SQL_FN_STR_RIGHT | SQL_FN_STR_RTRIM | SQL_FN_STR_SOUNDEX |
-                     SQL_FN_STR_SPACE | SQL_FN_STR_SUBSTRING | SQL_FN_STR_UCASE);
-    case SQL_NUMERIC_FUNCTIONS:
-      return Integer(SQL_FN_NUM_ABS | SQL_FN_NUM_ACOS | SQL_FN_NUM_ASIN | SQL_FN_NUM_ATAN | SQL_FN_NUM_ATAN2 |
-                     SQL_FN_NUM_CEILING | SQL_FN_NUM_COS | SQL_FN_NUM_COT | SQL_FN_NUM_DEGREES | SQL_FN_NUM_EXP |
-                     SQL_FN_NUM_FLOOR | SQL_FN_NUM_LOG | SQL_FN_NUM_LOG10 | SQL_FN_NUM_MOD | SQL_FN_NUM_PI |
-                     SQL_FN_NUM_POWER | SQL_FN_NUM_RADIANS | SQL_FN_NUM_RAND | SQL_FN_NUM_ROUND | SQL_FN_NUM_SIGN |
-                     SQL_FN_NUM_SIN | SQL_FN_NUM_SQRT | SQL_FN_NUM_TAN | SQL_FN_NUM_TRUNCATE);
-    case SQL_TIMEDATE_FUNCTIONS:
-      return Integer(SQL_FN_TD_CURRENT_DATE | SQL_FN_TD_CURRENT_TIME | SQL_FN_TD_CURRENT_TIMESTAMP |
-                     SQL_FN_TD_CURDATE | SQL_FN_TD_CURTIME | SQL_FN_TD_DAYNAME | SQL_FN_TD_DAYOFMONTH |
-                     SQL_FN_TD_DAYOFWEEK | SQL_FN_TD_DAYOFYEAR | SQL_FN_TD_HOUR | SQL_FN_TD_MINUTE |
-                     SQL_FN_TD_MONTH | SQL_FN_TD_MONTHNAME | SQL_FN_TD_NOW | SQL_FN_TD_QUARTER | SQL_FN_TD_SECOND |
-                     SQL_FN_TD_TIMESTAMPADD | SQL_FN_TD_TIMESTAMPDIFF | SQL_FN_TD_WEEK | SQL_FN_TD_YEAR);
-    case SQL_TIMEDATE_ADD_INTERVALS:
-    case SQL_TIMEDATE_DIFF_INTERVALS:
-      return Integer(SQL_FN_TSI_FRAC_SECOND | SQL_FN_TSI_SECOND | SQL_FN_TSI_MINUTE | SQL_FN_TSI_HOUR |
-                     SQL_FN_TSI_DAY | SQL_FN_TSI_WEEK | SQL_FN_TSI_MONTH | SQL_FN_TSI_QUARTER | SQL_FN_TSI_YEAR);
-    case SQL_SYSTEM_FUNCTIONS: return Integer(SQL_FN_SYS_DBNAME | SQL_FN_SYS_IFNULL | SQL_FN_SYS_USERNAME);
-    case SQL_CONVERT_FUNCTIONS: return Integer(SQL_FN_CVT_CONVERT);
-    case SQL_SQL92_PREDICATES:
-      return Integer(SQL_SP_BETWEEN | SQL_SP_COMPARISON | SQL_SP_EXISTS | SQL_SP_IN | SQL_SP_ISNOTNULL |
-                     SQL_SP_ISNULL | SQL_SP_LIKE | SQL_SP_QUANTIFIED_COMPARISON);
-    case SQL_SQL92_RELATIONAL_JOIN_OPERATORS:
-      return Integer(SQL_SRJO_CROSS_JOIN | SQL_SRJO_INNER_JOIN | SQL_SRJO_LEFT_OUTER_JOIN |
-                     SQL_SRJO_RIGHT_OUTER_JOIN | SQL_SRJO_FULL_OUTER_JOIN | SQL_SRJO_NATURAL_JOIN);
-    case SQL_SQL92_VALUE_EXPRESSIONS: return Integer(SQL_SVE_CASE | SQL_SVE_CAST | SQL_SVE_COALESCE | SQL_SVE_NULLIF);
-    case SQL_MULT_RESULT_SETS: return Text("N");
-    case SQL_PROCEDURES: return Text("N");
-    case SQL_ACCESSIBLE_TABLES: return Text("Y");
-    case SQL_ACCESSIBLE_PROCEDURES: return Text("N");
-    case SQL_INTEGRITY: return Text("N");
-    case SQL_DESCRIBE_PARAMETER: return Text("N");
-    case SQL_CONCAT_NULL_BEHAVIOR: return Short(SQL_CB_NULL);
-    case SQL_NON_NULLABLE_COLUMNS: return Short(SQL_NNC_NULL);
-    case SQL_NULL_COLLATION: return Short(SQL_NC_LOW);
-    case SQL_FILE_USAGE: return Short(SQL_FILE_CATALOG);
-    case SQL_TABLE_TERM: return Text("table");
-    case SQL_SCHEMA_TERM: return Text("");
-    case SQL_CATALOG_TERM: return Text("");
-    case SQL_PROCEDURE_TERM: return Text("");
-    case SQL_CATALOG_NAME: return Text("N");
-    case SQL_CATALOG_NAME_SEPARATOR: return Text("");
-    case SQL_CATALOG_LOCATION: return Short(0);
-    case SQL_CATALOG_USAGE:
-    case SQL_SCHEMA_USAGE: return Integer(0);
-    case SQL_AGGREGATE_FUNCTIONS:
-      return Integer(SQL_AF_ALL | SQL_AF_AVG | SQL_AF_COUNT | SQL_AF_DISTINCT | SQL_AF_MAX | SQL_AF_MIN | SQL_AF_SUM);
-    case SQL_ALTER_TABLE:
-    case SQL_CREATE_TABLE:
-    case SQL_CREATE_VIEW:
-    case SQL_CREATE_SCHEMA:
-    case SQL_DROP_TABLE:
-    case SQL_DROP_VIEW:
-    case SQL_INSERT_STATEMENT:
-    case SQL_DDL_INDEX:
-    case SQL_DATETIME_LITERALS:
-    case SQL_INFO_SCHEMA_VIEWS:
-    case SQL_SQL92_DATETIME_FUNCTIONS:
-    case SQL_SQL92_FOREIGN_KEY_DELETE_RULE:
-    case SQL_SQL92_FOREIGN_KEY_UPDATE_RULE:
-    case SQL_SQL92_GRANT:
-    case SQL_SQL92_NUMERIC_VALUE_FUNCTIONS:
-    case SQL_SQL92_REVOKE:
-    case SQL_SQL92_ROW_VALUE_CONSTRUCTOR:
-    case SQL_SQL92_STRING_FUNCTIONS:
-    case SQL_STANDARD_CLI_CONFORMANCE:
-    case SQL_INDEX_KEYWORDS:
-      return Integer(0);
-    // {fn CONVERT(value, SQL_type)}: what each type of value converts to.
-    case SQL_CONVERT_BIGINT:
-    case SQL_CONVERT_BIT:
-    case SQL_CONVERT_DECIMAL:
-    case SQL_CONVERT_DOUBLE:
-    case SQL_CONVERT_FLOAT:
-    case SQL_CONVERT_INTEGER:
-    case SQL_CONVERT_NUMERIC:
-    case SQL_CONVERT_REAL:
-    case SQL_CONVERT_SMALLINT:
-    case SQL_CONVERT_TINYINT:
-    case SQL_CONVERT_DATE:
-    case SQL_CONVERT_TIME:
-    case SQL_CONVERT_TIMESTAMP: return Integer(kConvertToValues);
-    case SQL_CONVERT_CHAR:
-    case SQL_CONVERT_VARCHAR:
-    case SQL_CONVERT_LONGVARCHAR:
-    case SQL_CONVERT_WCHAR:
-    case SQL_CONVERT_WVARCHAR:
-    case SQL_CONVERT_WLONGVARCHAR: return Integer(kConvertToValues | kConvertToBinary | kConvertToGuid);
-    case SQL_CONVERT_BINARY:
-    case SQL_CONVERT_VARBINARY:
-    case SQL_CONVERT_LONGVARBINARY: return Integer(kConvertToBinary);
-    case SQL_CONVERT_GUID: return Integer(kConvertToText | kConvertToGuid);
-    default: return std::nullopt;
+    case SQL_DBMS_VER: return TextAnswer(EngineVersion(connection));
+    case SQL_DATA_SOURCE_NAME: return TextAnswer(connection.dataSource);
+    case SQL_SERVER_NAME: return TextAnswer("");
+    case SQL_DATABASE_NAME: return TextAnswer(connection.path);
+    default: break;
   }
+  for (const FixedAnswer& fixed : kFixedAnswers) {
+    if (fixed.type != infoType) continue;
+    InfoAnswer answer;
+    answer.kind = fixed.kind;
+    if (fixed.text != nullptr) answer.text = fixed.text;
+    answer.number = fixed.number;
+    return answer;
+  }
+  return std::nullopt;
 }
 
 }  // namespace mdbodbc
