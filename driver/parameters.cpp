@@ -1,4 +1,5 @@
 #include "parameters.h"
+#include "text/utf.h"
 
 #include "sql/access_dates.h"
 #include "sql/variant.h"
@@ -132,6 +133,95 @@ int Bind(sqlite3_stmt* statement, int index, const sql::Variant& v) {
   }
 }
 
+// Reads the value of C type `cType` at `value` (`given`: its length or indicator) into `v`.
+Outcome ReadParameterValue(SQLSMALLINT cType, SQLPOINTER value, SQLLEN given, const std::string& name,
+                           sql::Variant& v) {
+  switch (cType) {
+    case SQL_C_CHAR: {
+      const char* text = static_cast<const char*>(value);
+      std::size_t n = given == SQL_NTS ? std::strlen(text) : static_cast<std::size_t>(std::max<SQLLEN>(given, 0));
+      v = TextValue(std::string(text, n));
+      break;
+    }
+    case SQL_C_WCHAR: {
+      const auto* units = static_cast<const char16_t*>(value);
+      std::size_t n = 0;
+      if (given == SQL_NTS) {
+        while (units[n] != 0) ++n;
+      } else {
+        n = static_cast<std::size_t>(std::max<SQLLEN>(given, 0)) / 2;
+      }
+      v = TextValue(textconv::Utf16ToUtf8(std::u16string_view(units, n)));
+      break;
+    }
+    case SQL_C_BINARY:
+      v.type = sql::MakeType(sql::JetType::LongBinary);
+      v.text.assign(static_cast<const char*>(value), static_cast<std::size_t>(std::max<SQLLEN>(given, 0)));
+      break;
+    case SQL_C_SLONG:
+    case SQL_C_LONG: v = Whole(Read<SQLINTEGER>(value)); break;
+    case SQL_C_ULONG: v = Whole(Read<SQLUINTEGER>(value)); break;
+    case SQL_C_SSHORT:
+    case SQL_C_SHORT: v = Whole(Read<SQLSMALLINT>(value)); break;
+    case SQL_C_USHORT: v = Whole(Read<SQLUSMALLINT>(value)); break;
+    case SQL_C_STINYINT:
+    case SQL_C_TINYINT: v = Whole(Read<SQLSCHAR>(value)); break;
+    case SQL_C_UTINYINT: v = Whole(Read<SQLCHAR>(value)); break;
+    case SQL_C_BIT:
+      v.type = sql::MakeType(sql::JetType::Bool);
+      v.integer = Read<SQLCHAR>(value) != 0 ? -1 : 0;
+      break;
+    case SQL_C_SBIGINT: v = Whole(Read<SQLBIGINT>(value)); break;
+    case SQL_C_UBIGINT: {
+      auto u = Read<SQLUBIGINT>(value);
+      if (u > static_cast<SQLUBIGINT>(INT64_MAX)) {
+        v.type = sql::MakeType(sql::JetType::Decimal);
+        v.decimal.mantissa = u;
+      } else {
+        v = Whole(static_cast<std::int64_t>(u));
+      }
+      break;
+    }
+    case SQL_C_DOUBLE: v = Real(Read<SQLDOUBLE>(value)); break;
+    case SQL_C_FLOAT: v = Real(Read<SQLREAL>(value)); break;
+    case SQL_C_NUMERIC: v = NumericValue(Read<SQL_NUMERIC_STRUCT>(value)); break;
+    case SQL_C_TYPE_TIMESTAMP:
+    case SQL_C_TIMESTAMP: {
+      auto ts = Read<SQL_TIMESTAMP_STRUCT>(value);
+      // Access keeps milliseconds: finer fractions round to the nearest one.
+      int ms = static_cast<int>((ts.fraction + 500000u) / 1000000u);
+      sql::DateParts parts{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second, std::min(ms, 999)};
+      if (!DateValue(parts, v)) return {SQL_ERROR, "22007", name + ": invalid datetime"};
+      break;
+    }
+    case SQL_C_TYPE_DATE:
+    case SQL_C_DATE: {
+      auto d = Read<SQL_DATE_STRUCT>(value);
+      if (!DateValue({d.year, d.month, d.day, 0, 0, 0, 0}, v)) return {SQL_ERROR, "22007", name + ": invalid date"};
+      break;
+    }
+    case SQL_C_TYPE_TIME:
+    case SQL_C_TIME: {
+      auto t = Read<SQL_TIME_STRUCT>(value);
+      if (!DateValue({1899, 12, 30, t.hour, t.minute, t.second, 0}, v)) {
+        return {SQL_ERROR, "22007", name + ": invalid time"};
+      }
+      break;
+    }
+    case SQL_C_GUID: {
+      auto g = Read<SQLGUID>(value);
+      char text[48];
+      std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+                    g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+      v.type = sql::MakeType(sql::JetType::Guid);
+      v.text = text;
+      break;
+    }
+    default: return {SQL_ERROR, "HY003", name + ": unsupported C type " + std::to_string(cType)};
+  }
+  return {};
+}
+
 }  // namespace
 
 Outcome BindParameters(Statement& stmt, sql::Query& query) {
@@ -176,89 +266,7 @@ Outcome BindParameters(Statement& stmt, sql::Query& query) {
     SQLSMALLINT cType = b.cType == SQL_C_DEFAULT ? DefaultParameterCType(b.sqlType) : b.cType;
     std::string name = "parameter " + std::to_string(index);
     sql::Variant v;
-    switch (cType) {
-      case SQL_C_CHAR: {
-        const char* text = static_cast<const char*>(value);
-        std::size_t n = given == SQL_NTS ? std::strlen(text) : static_cast<std::size_t>(std::max<SQLLEN>(given, 0));
-        v = TextValue(std::string(text, n));
-        break;
-      }
-      case SQL_C_WCHAR: {
-        const auto* units = static_cast<const char16_t*>(value);
-        std::size_t n = 0;
-        if (given == SQL_NTS) {
-          while (units[n] != 0) ++n;
-        } else {
-          n = static_cast<std::size_t>(std::max<SQLLEN>(given, 0)) / 2;
-        }
-        v = TextValue(Utf16ToUtf8(std::u16string_view(units, n)));
-        break;
-      }
-      case SQL_C_BINARY:
-        v.type = sql::MakeType(sql::JetType::LongBinary);
-        v.text.assign(static_cast<const char*>(value), static_cast<std::size_t>(std::max<SQLLEN>(given, 0)));
-        break;
-      case SQL_C_SLONG:
-      case SQL_C_LONG: v = Whole(Read<SQLINTEGER>(value)); break;
-      case SQL_C_ULONG: v = Whole(Read<SQLUINTEGER>(value)); break;
-      case SQL_C_SSHORT:
-      case SQL_C_SHORT: v = Whole(Read<SQLSMALLINT>(value)); break;
-      case SQL_C_USHORT: v = Whole(Read<SQLUSMALLINT>(value)); break;
-      case SQL_C_STINYINT:
-      case SQL_C_TINYINT: v = Whole(Read<SQLSCHAR>(value)); break;
-      case SQL_C_UTINYINT: v = Whole(Read<SQLCHAR>(value)); break;
-      case SQL_C_BIT:
-        v.type = sql::MakeType(sql::JetType::Bool);
-        v.integer = Read<SQLCHAR>(value) != 0 ? -1 : 0;
-        break;
-      case SQL_C_SBIGINT: v = Whole(Read<SQLBIGINT>(value)); break;
-      case SQL_C_UBIGINT: {
-        auto u = Read<SQLUBIGINT>(value);
-        if (u > static_cast<SQLUBIGINT>(INT64_MAX)) {
-          v.type = sql::MakeType(sql::JetType::Decimal);
-          v.decimal.mantissa = u;
-        } else {
-          v = Whole(static_cast<std::int64_t>(u));
-        }
-        break;
-      }
-      case SQL_C_DOUBLE: v = Real(Read<SQLDOUBLE>(value)); break;
-      case SQL_C_FLOAT: v = Real(Read<SQLREAL>(value)); break;
-      case SQL_C_NUMERIC: v = NumericValue(Read<SQL_NUMERIC_STRUCT>(value)); break;
-      case SQL_C_TYPE_TIMESTAMP:
-      case SQL_C_TIMESTAMP: {
-        auto ts = Read<SQL_TIMESTAMP_STRUCT>(value);
-        // Access keeps milliseconds: finer fractions round to the nearest one.
-        int ms = static_cast<int>((ts.fraction + 500000u) / 1000000u);
-        sql::DateParts parts{ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second, std::min(ms, 999)};
-        if (!DateValue(parts, v)) return {SQL_ERROR, "22007", name + ": invalid datetime"};
-        break;
-      }
-      case SQL_C_TYPE_DATE:
-      case SQL_C_DATE: {
-        auto d = Read<SQL_DATE_STRUCT>(value);
-        if (!DateValue({d.year, d.month, d.day, 0, 0, 0, 0}, v)) return {SQL_ERROR, "22007", name + ": invalid date"};
-        break;
-      }
-      case SQL_C_TYPE_TIME:
-      case SQL_C_TIME: {
-        auto t = Read<SQL_TIME_STRUCT>(value);
-        if (!DateValue({1899, 12, 30, t.hour, t.minute, t.second, 0}, v)) {
-          return {SQL_ERROR, "22007", name + ": invalid time"};
-        }
-        break;
-      }
-      case SQL_C_GUID: {
-        auto g = Read<SQLGUID>(value);
-        char text[48];
-        std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                      g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-        v.type = sql::MakeType(sql::JetType::Guid);
-        v.text = text;
-        break;
-      }
-      default: return {SQL_ERROR, "HY003", name + ": unsupported C type " + std::to_string(cType)};
-    }
+    if (Outcome read = ReadParameterValue(cType, value, given, name, v); read.rc != SQL_SUCCESS) return read;
     // The value as the parameter's type: what the statement compares and computes it as.
     sql::Variant converted;
     sql::SqlError failure;
