@@ -1,9 +1,9 @@
 // The C math functions, loaded on first use. SQLite's SQL math functions (sin(), pow(), ...) and
 // a few conversions are the driver's only users of libm, and mapping libm at every load of the
-// driver cost a short run of a client about 0.14 ms, more than any other library the driver
-// needs. These definitions stand in for libm's in the driver's own link, stay inside the driver
-// (its version script exports nothing else), and hand each call to libm's function, found the
-// first time it is called.
+// driver cost a short run of a client more than any other library the driver needs
+// (bench/driver_first_rows.sh times such runs). These definitions stand in for libm's in the
+// driver's own link, stay inside the driver (its version script exports nothing else), and hand
+// each call to libm's function, found the first time it is called.
 //
 // Built only when SQLite is linked into the driver; a shared libsqlite3 brings libm itself.
 #include "sql/math_library.h"
