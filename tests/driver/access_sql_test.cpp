@@ -159,10 +159,13 @@ const Case kCases[] = {
     // A crosstab's columns are the pivot's values, found at prepare.
     {"TRANSFORM Sum(n) SELECT b FROM t WHERE n IS NOT NULL GROUP BY b PIVOT IIf(n > 3, 'big', 'small')",
      "BIT|INTEGER|INTEGER", "1|2147483647|-4;0|28|NULL"},
+    // Count(*) counts the rows of its pivot value only.
+    {"TRANSFORM Count(*) SELECT b FROM t GROUP BY b PIVOT s IN ('airbus')", "BIT|INTEGER", "1|1;0|1"},
     // ODBC's escapes: LOG is natural.
     {"SELECT {fn LOG(1)}, {fn LOG10(100)}, {fn UCASE('é')}", "DOUBLE|DOUBLE|WVARCHAR", "0|2|É"},
     // Errors that say what is wrong.
     {"PARAMETERS lim Long; SELECT COUNT(*) FROM t WHERE n > lim", "", "error 07002"},
+    {"PARAMETERS lim NoSuchType; SELECT COUNT(*) FROM t WHERE n > lim", "", "error 42000"},
     {"SELECT COUNT(*) FROM t WHERE n > [Limit]", "", "error 07002"},
     {"SELECT n FROM t WHERE", "", "error 42000"},
     {"SELECT nope FROM t", "", "error 42S22"},

@@ -52,6 +52,7 @@ mkmdb::CatalogSpec MainCatalog() {
   catalog.relationships = {
       {"makerplane", "plane", {"country", "maker"}, "maker", {"country", "number"}, true, true, true},
       {"planeflight", "flight", {"plane"}, "plane", {"id"}},
+      {"aplane", "maker", {"number"}, "plane", {"id"}},  // named against its table's order
       {"modelmodel", "plane", {"model"}, "plane", {"model"}, false, false, false},
   };
   catalog.links = {
@@ -142,6 +143,7 @@ TEST_P(CatalogTest, ForeignKeysOfRelationshipsBothWays) {
   const std::vector<std::string> makerPlane = {"maker|country|plane|country|1|0|0|makerplane|NULL|7",
                                                "maker|number|plane|maker|2|0|0|makerplane|NULL|7"};
   const std::string planeFlight = "plane|id|flight|plane|1|" + none + "|" + none + "|planeflight|NULL|7";
+  const std::string aPlane = "plane|id|maker|number|1|" + none + "|" + none + "|aplane|NULL|7";
   const struct {
     const char* primary;
     const char* foreign;
@@ -150,9 +152,11 @@ TEST_P(CatalogTest, ForeignKeysOfRelationshipsBothWays) {
       {"maker", nullptr, makerPlane},
       {"MAKER", "Plane", makerPlane},
       {nullptr, "plane", makerPlane},
-      {"plane", nullptr, {planeFlight}},
+      // By the other table first: flight before maker, although "aplane" < "planeflight".
+      {"plane", nullptr, {planeFlight, aPlane}},
       {nullptr, "flight", {planeFlight}},
-      {"plane", "maker", {}},
+      {"plane", "maker", {aPlane}},
+      {"maker", "plane", makerPlane},
       {"avion", nullptr, {}},
   };
   for (const auto& c : cases) {

@@ -182,7 +182,7 @@ TEST_F(OdbcSurfaceTest, ColumnAttributesDescribeEachType) {
 }
 
 // SQL_ATTR_MAX_ROWS ends a forward-only result after that many rows; a bit parameter of 1 is
-// Access's True.
+// Access's True, of 0 its False.
 TEST_F(OdbcSurfaceTest, MaxRowsEndsTheResultAndABitParameterIsTrue) {
   ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(3), 0), SQL_SUCCESS);
   SQLULEN maxRows = 0;
@@ -195,6 +195,9 @@ TEST_F(OdbcSurfaceTest, MaxRowsEndsTheResultAndABitParameterIsTrue) {
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &bit, 0, nullptr), SQL_SUCCESS);
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE actif = ? AND id < 5"), SQL_SUCCESS);
   EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "3"}));
+  bit = 0;
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE actif = ? AND id < 5"), SQL_SUCCESS);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"2", "4"}));
 }
 
 TEST_F(OdbcSurfaceTest, ParametersOfEveryKindSelectRows) {

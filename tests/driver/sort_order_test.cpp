@@ -55,7 +55,7 @@ TEST(SortOrderTest, PairsInGeneralOrder) {
       {"Я", "я", 0}, {"ЖУК", "жук", 0},
       // Digits, blanks and punctuation by code point, all before letters.
       {"1", "a", -1}, {"_", "a", -1}, {"Z", "_", 1}, {"10", "9", -1}, {"a b", "ab", -1}, {"-", "0", -1},
-      {"", "a", -1}, {"", "", 0}, {"€", "a", -1}, {"1", "€", -1},
+      {"", "a", -1}, {"", "", 0}, {"€", "a", -1}, {"1", "€", -1}, {"\x7F", "\u0080", -1}, {"~", "\x7F", -1},
       // Bytes that are no UTF-8: each one U+FFFD.
       {"\xFF", "\xEF\xBF\xBD", 0}, {"\xFF", "a", -1}, {"a\xFF", "a\xFE", 0}, {"\xC3", "\xC3\xA9", -1},
       {"\xE9t\xE9", "ete", -1}, {"\xFF\xFF", "\xFF", 1}, {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", 0},

@@ -182,6 +182,10 @@ TEST_P(SqlAnswersTest, NulInTheTextIsAnErrorNotAnEnd) {
 TEST_P(SqlAnswersTest, TemporaryStorageStopsAtTheConnectionsBound) {
   OdbcSession bounded(wide(), true);
   ASSERT_EQ(bounded.Connect(std::string(kProgramConnect) + ";MaxTempMB=1"), SQL_SUCCESS);
+  // Within the bound, what a sort wrote to its temporary files reads back whole.
+  const char* spilled = "SELECT COUNT(*), SUM(Len(m)) FROM (SELECT DISTINCT id, m FROM memos ORDER BY m)";
+  EXPECT_EQ(Ask(*session, spilled).rows, "2400|2817340");
+  EXPECT_EQ(Ask(bounded, spilled).state, "HY001");
   EXPECT_EQ(Ask(bounded, "SELECT DISTINCT m FROM memos ORDER BY m").state, "HY001");
   EXPECT_EQ(Ask(bounded, "SELECT Len(Space(2000000))").state, "HY001");
   EXPECT_EQ(Ask(bounded, "SELECT COUNT(DISTINCT s) FROM t").rows, "10");

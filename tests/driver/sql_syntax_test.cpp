@@ -25,6 +25,7 @@ TEST(AccessSqlParser, RefusesWhatItCannotReadAndSaysWhere) {
        nullptr},
       {"SELECT a FROM t WHERE s LIKE 'a\\%' {escape '\\'} AND x NOT IN (1, 2) AND NOT y BETWEEN 1 AND 2", nullptr},
       {"SELECT TOP 1 a FROM t -- a comment\n/* another */", nullptr},
+      {"SELECT {guid '6ba7b810-9dad-11d1-80b4-00c04fd430c8'}", nullptr},
       {std::string("SELECT 1\0 FROM t", 16), "the statement text holds a NUL character at offset 8"},
       {"SELECT 'open", "a text literal is not closed at offset 7"},
       {"SELECT [open FROM t", "a bracketed name is not closed at offset 7"},

@@ -174,9 +174,11 @@ TEST(PropertiesTest, DamagedBlobsFailSayingWhatIsBroken) {
       {"group name longer than its header", at.objectGroup + 4, {0x40, 0}, "for a name of 64"},
       {"property shorter than its value", at.firstEntry, {9, 0}, "declares 9 bytes for a value of"},
       {"property naming no name", at.firstEntry + 4, {0xF4, 0x01}, "names property 500 of the"},
+      {"block header cut short", good.size(), {6, 0, 0}, "is cut short"},
   };
   for (const auto& c : cases) {
     std::vector<std::uint8_t> blob = good;
+    blob.resize(std::max(blob.size(), c.offset + c.bytes.size()));
     std::copy(c.bytes.begin(), c.bytes.end(), blob.begin() + static_cast<std::ptrdiff_t>(c.offset));
     jet::ObjectProperties read;
     std::string error;

@@ -71,6 +71,15 @@ TEST(DamagedFileTest, ReportedFilesFailFastSayingWhatIsBroken) {
                 std::to_string(map >> 8) + " row 200: data page " + std::to_string(map >> 8) +
                 " row 200 does not exist (the page has " + std::to_string(rows) + " rows)";
        }},
+      {"catalog row whose Flags is Null, which reads as no flags", oneRow,
+       [](FileEdit& e) {
+         const std::uint32_t pointer = e.RowPointer("MSysObjects", e.RowWithText("MSysObjects", "Name", "avion"));
+         std::size_t size = 0;
+         std::uint8_t* row = e.RowBytes(pointer, size);
+         const std::size_t flags = e.ColumnNamed("MSysObjects", "Flags");
+         row[size - (jet::GetU16(row) + 7u) / 8 + flags / 8] &= static_cast<std::uint8_t>(~(1u << (flags % 8)));
+         return std::string("text:Airbus");
+       }},
       {"table definition and data pages swapped", oneRow,
        [](FileEdit& e) {
          const std::uint32_t definition = e.DefinitionPage("avion");
