@@ -247,6 +247,7 @@ const Case kDates[] = {
     {"DatePart('yyyy', dt) & DatePart('q', dt) & DatePart('m', dt) & DatePart('y', dt)", "20001260", SQL_WVARCHAR},
     {"DatePart('d', dt) & DatePart('w', dt) & DatePart('ww', dt) & DatePart('h', dt)", "2931013", SQL_WVARCHAR},
     {"DatePart('n', dt) & DatePart('s', dt) & DatePart('H', old) & DatePart('YYYY', old)", "453061899", SQL_WVARCHAR},
+    {"DatePart('ww', dt, 1, 'x')", "error 22018", 0},
     {"DatePart('ww', #1/1/2005#, 2, 2)", "53", SQL_SMALLINT},
     {"DatePart('ww', #12/30/2003#, 2, 2)", "1", SQL_SMALLINT},
     {"DatePart('ww', #1/1/2000#, 1, 3)", "52", SQL_SMALLINT},
@@ -636,6 +637,10 @@ class FunctionAnswersTest : public ::testing::Test {
       std::vector<Diag> errors = session->Errors(stmt);
       rows = "error " + (errors.empty() ? std::string("?") : errors[0].state);
       type = 0;
+      // The message says what is wrong, in words (not a value left in its place).
+      const std::string message = errors.empty() ? "" : errors[0].message;
+      const std::string said = message.substr(message.rfind(']') == std::string::npos ? 0 : message.rfind(']') + 1);
+      EXPECT_NE(said.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos) << statement << ": " << message;
     }
     SQLFreeStmt(stmt, SQL_DROP);
     return rows;

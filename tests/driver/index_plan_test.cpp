@@ -118,7 +118,7 @@ TEST_F(IndexPlanTest, AnswersEqualTheAnswersOfScans) {
       "b = -1", "b > -1",
       "f = 0.25", "f = -50", "f > 49", "f < -49.5", "f BETWEEN -1 AND 1", "f IN (0, 0.5, 7)",
       "s = 0.5", "s = -19.5", "s > 18", "s <= -19.5", "s = 0.1", "s > 0.1", "s < 1e39",
-      "s BETWEEN -0.5 AND 0.5",
+      "s BETWEEN -0.5 AND 0.5", "s < 1.00000001", "s <= 1e-50", "s > -1e-50",
       "x = 'a'", "x = 'AB'", "x = ''", "x = 'z0 '", "x IN ('a', 'b', 'zz')", "x = 'é'",
       "y = 1", "y = 0", "y = -1"};
   std::vector<std::pair<std::string, std::string>> all;
