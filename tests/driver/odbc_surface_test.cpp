@@ -191,6 +191,19 @@ TEST_F(OdbcSurfaceTest, MaxRowsEndsTheResultAndABitParameterIsTrue) {
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion"), SQL_SUCCESS);
   EXPECT_EQ(Rows(1), (std::vector<std::string>{"1", "2", "3"}));
   ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(0), 0), SQL_SUCCESS);
+  // A forward-only cursor does not scroll, a static one does.
+  SQLULEN scrollable = 99;
+  ASSERT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_CURSOR_SCROLLABLE, &scrollable, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(scrollable, static_cast<SQLULEN>(SQL_NONSCROLLABLE));
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0)));
+  ASSERT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_CURSOR_SCROLLABLE, &scrollable, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(scrollable, static_cast<SQLULEN>(SQL_SCROLLABLE));
+  ASSERT_TRUE(SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0)));
+  // Only input parameters: an output one is refused when the statement runs.
+  SQLINTEGER out = 0;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_OUTPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &out, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE id = ?"), SQL_ERROR);
+  EXPECT_EQ(session->Errors(stmt).at(0).state, "HY105");
   SQLCHAR bit = 1;
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_BIT, SQL_BIT, 1, 0, &bit, 0, nullptr), SQL_SUCCESS);
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE actif = ? AND id < 5"), SQL_SUCCESS);
@@ -287,6 +300,12 @@ TEST_F(OdbcSurfaceTest, ConnectionAttributesAndAnswersAboutThem) {
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK), SQL_SUCCESS);
   EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_ACCESS_MODE, &value, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(value, static_cast<SQLUINTEGER>(SQL_MODE_READ_ONLY));
+  // The file has no catalogs: the current one is empty, its length said.
+  SQLCHAR catalog[8] = "x";
+  SQLINTEGER catalogLength = 99;
+  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, catalog, sizeof catalog, &catalogLength), SQL_SUCCESS);
+  EXPECT_EQ(catalogLength, 0);
+  EXPECT_EQ(catalog[0], 0);
   // The driver manager answers from the bitmap the driver gave it at connect.
   for (SQLUSMALLINT function : {SQL_API_SQLBINDCOL, SQL_API_SQLBINDPARAMETER, SQL_API_SQLTABLES, SQL_API_SQLCOLUMNS,
                                 SQL_API_SQLCONNECT, SQL_API_SQLFETCHSCROLL, SQL_API_SQLDESCRIBEPARAM, SQL_API_SQLSETPOS,
