@@ -165,105 +165,52 @@ std::size_t FixedFieldSize(const Column& column) {
   return FixedValueSize(column.type, column.storedLength);
 }
 
-bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::string_view name,
-                         TableDefinition& out, std::string& error) {
+namespace {
+
+// One column descriptor's fields.
+Column DecodeColumn(const FileLayout& layout, const std::uint8_t* d) {
+  Column column;
+  const std::uint8_t type = d[layout.columnType];
+  const std::uint8_t flags = d[layout.columnFlags];
+  column.type = static_cast<ColumnType>(type);
+  column.number = GetU16(d + layout.columnNumber);
+  column.variableIndex = GetU16(d + layout.columnVariableIndex);
+  column.fixedOffset = GetU16(d + layout.columnFixedOffset);
+  column.storedLength = GetU16(d + layout.columnLength);
+  column.fixedLength = (flags & kColumnFixed) != 0;
+  column.nullable = (flags & kColumnNullable) != 0;
+  column.autoNumber = (flags & kColumnAutoNumber) != 0;
+  column.hyperlink = column.type == ColumnType::Memo && (flags & kColumnHyperlink) != 0;
+  column.supported = KnownType(type);
+  // Jet 4 and later descriptors: the extra flags byte (in Jet 3 the same place holds the
+  // length), and a complex column's key in place of the text's sort order.
+  if (layout.unicodeText) {
+    column.calculated = (d[kColumnExtraFlags] & kCalculatedFlags) != 0;
+  }
+  if (column.type == ColumnType::Complex) column.complexId = GetU32(d + layout.columnPrecision);
+  if (column.type == ColumnType::Text) {
+    column.maxCharacters =
+        static_cast<std::uint16_t>(layout.unicodeText ? column.storedLength / 2
+                                                      : column.storedLength);
+  }
+  if (column.type == ColumnType::Text) column.sortOrder = GetU16(d + layout.columnSortOrder);
+  if (column.type == ColumnType::Numeric) {
+    column.precision = d[layout.columnPrecision];
+    column.scale = d[layout.columnScale];
+  }
+  if (column.type == ColumnType::Bool && !column.calculated) column.fixedLength = true;
+  if (column.type == ColumnType::Memo || column.type == ColumnType::Ole) {
+    column.fixedLength = false;
+  }
+  return column;
+}
+
+// The real and logical index definitions that follow the column names at `position`, with
+// the logical indexes' names, into `out` (whose columns are read).
+bool ReadIndexDefinitions(const FileContext& file, DefinitionBytes& bytes, std::size_t position,
+                          std::uint32_t realCount, std::uint32_t logicalCount, TableDefinition& out,
+                          std::string& error) {
   const FileLayout& layout = *file.layout;
-  DefinitionBytes bytes(file, page);
-  if (!bytes.Start(error)) return false;
-  if (!bytes.Need(layout.defHeaderSize, "header", error)) return false;
-
-  out = TableDefinition{};
-  out.name = std::string(name);
-  out.definitionPage = page;
-  out.storedRowCount = GetU32(bytes.at(layout.defRowCount));
-  out.lastAutoNumber = GetU32(bytes.at(layout.defAutoNumber));
-  out.variableColumns = GetU16(bytes.at(layout.defVariableColumns));
-  out.usageMap = GetU32(bytes.at(layout.defUsageMap));
-  const std::size_t columnCount = GetU16(bytes.at(layout.defColumnCount));
-  const std::uint32_t logicalCount = GetU32(bytes.at(layout.defLogicalIndexCount));
-  const std::uint32_t realCount = GetU32(bytes.at(layout.defRealIndexCount));
-  if (columnCount > kMaxColumns) {
-    error = "the definition declares " + std::to_string(columnCount) +
-            " columns, more than a table can have (" + std::to_string(kMaxColumns) + ")";
-    return false;
-  }
-  if (logicalCount > kMaxIndexes || realCount > kMaxIndexes) {
-    error = "the definition declares " + std::to_string(std::max(logicalCount, realCount)) +
-            " indexes, more than a table can have (" + std::to_string(kMaxIndexes) + ")";
-    return false;
-  }
-
-  // Column descriptors, then their names in the same order.
-  std::size_t position = layout.defHeaderSize + realCount * layout.realIndexEntrySize;
-  std::vector<StoredColumn> stored(columnCount);
-  for (std::size_t i = 0; i < columnCount; ++i) {
-    if (!bytes.Need(position + layout.columnEntrySize, "column descriptors", error)) return false;
-    const std::uint8_t* d = bytes.at(position);
-    Column& column = stored[i].column;
-    stored[i].order = i;
-    const std::uint8_t type = d[layout.columnType];
-    const std::uint8_t flags = d[layout.columnFlags];
-    column.type = static_cast<ColumnType>(type);
-    column.number = GetU16(d + layout.columnNumber);
-    column.variableIndex = GetU16(d + layout.columnVariableIndex);
-    column.fixedOffset = GetU16(d + layout.columnFixedOffset);
-    column.storedLength = GetU16(d + layout.columnLength);
-    column.fixedLength = (flags & kColumnFixed) != 0;
-    column.nullable = (flags & kColumnNullable) != 0;
-    column.autoNumber = (flags & kColumnAutoNumber) != 0;
-    column.hyperlink = column.type == ColumnType::Memo && (flags & kColumnHyperlink) != 0;
-    column.supported = KnownType(type);
-    // Jet 4 and later descriptors: the extra flags byte (in Jet 3 the same place holds the
-    // length), and a complex column's key in place of the text's sort order.
-    if (layout.unicodeText) {
-      column.calculated = (d[kColumnExtraFlags] & kCalculatedFlags) != 0;
-    }
-    if (column.type == ColumnType::Complex) column.complexId = GetU32(d + layout.columnPrecision);
-    if (column.type == ColumnType::Text) {
-      column.maxCharacters =
-          static_cast<std::uint16_t>(layout.unicodeText ? column.storedLength / 2
-                                                        : column.storedLength);
-    }
-    if (column.type == ColumnType::Text) column.sortOrder = GetU16(d + layout.columnSortOrder);
-    if (column.type == ColumnType::Numeric) {
-      column.precision = d[layout.columnPrecision];
-      column.scale = d[layout.columnScale];
-    }
-    if (column.type == ColumnType::Bool && !column.calculated) column.fixedLength = true;
-    if (column.type == ColumnType::Memo || column.type == ColumnType::Ole) {
-      column.fixedLength = false;
-    }
-    position += layout.columnEntrySize;
-  }
-  for (std::size_t i = 0; i < columnCount; ++i) {
-    if (!ReadName(file, bytes, position, "column names", stored[i].column.name, error)) {
-      return false;
-    }
-  }
-  for (const StoredColumn& entry : stored) {
-    const Column& column = entry.column;
-    if (column.supported && column.fixedLength &&
-        column.fixedOffset + FixedFieldSize(column) > layout.pageSize) {
-      error = "column " + Quoted(column.name) + " is placed at offset " +
-              std::to_string(column.fixedOffset) + " with " +
-              std::to_string(FixedFieldSize(column)) + " bytes, past the largest row";
-      return false;
-    }
-  }
-
-  // Columns in the order of their numbers.
-  std::stable_sort(stored.begin(), stored.end(), [](const StoredColumn& a, const StoredColumn& b) {
-    return a.column.number < b.column.number;
-  });
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    if (i > 0 && stored[i].column.number == stored[i - 1].column.number) {
-      error = "columns " + Quoted(stored[i - 1].column.name) + " and " +
-              Quoted(stored[i].column.name) + " have the same number " +
-              std::to_string(stored[i].column.number);
-      return false;
-    }
-    out.columns.push_back(std::move(stored[i].column));
-  }
   const auto positionOf = [&](std::uint16_t number, std::size_t& at) {
     for (std::size_t i = 0; i < out.columns.size(); ++i) {
       if (out.columns[i].number == number) {
@@ -273,7 +220,6 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     }
     return false;
   };
-
   // Real indexes: key columns and flags.
   struct RealIndex {
     std::vector<IndexKey> keys;
@@ -325,6 +271,79 @@ bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::strin
     if (!ReadName(file, bytes, position, "index names", index.name, error)) return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadTableDefinition(const FileContext& file, std::uint32_t page, std::string_view name,
+                         TableDefinition& out, std::string& error) {
+  const FileLayout& layout = *file.layout;
+  DefinitionBytes bytes(file, page);
+  if (!bytes.Start(error)) return false;
+  if (!bytes.Need(layout.defHeaderSize, "header", error)) return false;
+
+  out = TableDefinition{};
+  out.name = std::string(name);
+  out.definitionPage = page;
+  out.storedRowCount = GetU32(bytes.at(layout.defRowCount));
+  out.lastAutoNumber = GetU32(bytes.at(layout.defAutoNumber));
+  out.variableColumns = GetU16(bytes.at(layout.defVariableColumns));
+  out.usageMap = GetU32(bytes.at(layout.defUsageMap));
+  const std::size_t columnCount = GetU16(bytes.at(layout.defColumnCount));
+  const std::uint32_t logicalCount = GetU32(bytes.at(layout.defLogicalIndexCount));
+  const std::uint32_t realCount = GetU32(bytes.at(layout.defRealIndexCount));
+  if (columnCount > kMaxColumns) {
+    error = "the definition declares " + std::to_string(columnCount) +
+            " columns, more than a table can have (" + std::to_string(kMaxColumns) + ")";
+    return false;
+  }
+  if (logicalCount > kMaxIndexes || realCount > kMaxIndexes) {
+    error = "the definition declares " + std::to_string(std::max(logicalCount, realCount)) +
+            " indexes, more than a table can have (" + std::to_string(kMaxIndexes) + ")";
+    return false;
+  }
+
+  // Column descriptors, then their names in the same order.
+  std::size_t position = layout.defHeaderSize + realCount * layout.realIndexEntrySize;
+  std::vector<StoredColumn> stored(columnCount);
+  for (std::size_t i = 0; i < columnCount; ++i) {
+    if (!bytes.Need(position + layout.columnEntrySize, "column descriptors", error)) return false;
+    stored[i].column = DecodeColumn(layout, bytes.at(position));
+    stored[i].order = i;
+    position += layout.columnEntrySize;
+  }
+  for (std::size_t i = 0; i < columnCount; ++i) {
+    if (!ReadName(file, bytes, position, "column names", stored[i].column.name, error)) {
+      return false;
+    }
+  }
+  for (const StoredColumn& entry : stored) {
+    const Column& column = entry.column;
+    if (column.supported && column.fixedLength &&
+        column.fixedOffset + FixedFieldSize(column) > layout.pageSize) {
+      error = "column " + Quoted(column.name) + " is placed at offset " +
+              std::to_string(column.fixedOffset) + " with " +
+              std::to_string(FixedFieldSize(column)) + " bytes, past the largest row";
+      return false;
+    }
+  }
+
+  // Columns in the order of their numbers.
+  std::stable_sort(stored.begin(), stored.end(), [](const StoredColumn& a, const StoredColumn& b) {
+    return a.column.number < b.column.number;
+  });
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (i > 0 && stored[i].column.number == stored[i - 1].column.number) {
+      error = "columns " + Quoted(stored[i - 1].column.name) + " and " +
+              Quoted(stored[i].column.name) + " have the same number " +
+              std::to_string(stored[i].column.number);
+      return false;
+    }
+    out.columns.push_back(std::move(stored[i].column));
+  }
+
+
+  return ReadIndexDefinitions(file, bytes, position, realCount, logicalCount, out, error);
 }
 
 }  // namespace jet
