@@ -211,6 +211,24 @@ TEST_F(OdbcSurfaceTest, MaxRowsEndsTheResultAndABitParameterIsTrue) {
   bit = 0;
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE actif = ? AND id < 5"), SQL_SUCCESS);
   EXPECT_EQ(Rows(1), (std::vector<std::string>{"2", "4"}));
+  // A time parameter is that time of Access's day zero, as a time literal is.
+  SQL_TIME_STRUCT time{10, 30, 0};
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, &time, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(session->ExecDirect(stmt, "SELECT id FROM avion WHERE id = 1 AND ? = #10:30:00#"), SQL_SUCCESS);
+  EXPECT_EQ(Rows(1), (std::vector<std::string>{"1"}));
+  // The row descriptor counts up to the highest bound column; a record's field is that record's.
+  SQLINTEGER first = 0, third = 0;
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_SLONG, &first, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 3, SQL_C_SLONG, &third, 0, nullptr), SQL_SUCCESS);
+  SQLHDESC ard = SQL_NULL_HDESC;
+  ASSERT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr), SQL_SUCCESS);
+  SQLSMALLINT count = -1, type = -1;
+  EXPECT_EQ(SQLGetDescField(ard, 0, SQL_DESC_COUNT, &count, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(SQLGetDescField(ard, 3, SQL_DESC_TYPE, &type, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_C_SLONG);
+  SQLFreeStmt(stmt, SQL_UNBIND);
 }
 
 TEST_F(OdbcSurfaceTest, ParametersOfEveryKindSelectRows) {
