@@ -109,6 +109,26 @@ TEST_F(FetchTest, ForwardOnlyCursorFetchesForwardOnly) {
   EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
 }
 
+// A rowset larger than the result: the last rowset starts at the first row, an empty result
+// has none.
+TEST_F(FetchTest, LastRowsetOfAShortResultStartsAtItsFirstRow) {
+  OdbcSession session;
+  Open(session, SQL_CURSOR_STATIC);
+  for (const auto& [where, id] : {std::pair{"id = 10", 10}, std::pair{"id > 10", kNoRow}}) {
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetStmtOption(stmt, SQL_ROWSET_SIZE, 3), SQL_SUCCESS);
+    ASSERT_EQ(session.ExecDirect(stmt, std::string("SELECT id FROM avion WHERE ") + where), SQL_SUCCESS);
+    SQLULEN rows = 99;
+    SQLUSMALLINT status[3] = {};
+    const SQLRETURN rc = SQLExtendedFetch(stmt, SQL_FETCH_LAST, 0, &rows, status);
+    EXPECT_EQ(rc, id == kNoRow ? SQL_NO_DATA : SQL_SUCCESS) << where;
+    EXPECT_EQ(rows, id == kNoRow ? 0u : 1u) << where;
+    if (id != kNoRow) {
+      EXPECT_EQ(Id(), id);
+    }
+  }
+}
+
 TEST_F(FetchTest, CursorsOfOneConnectionMoveIndependently) {
   OdbcSession session;
   Open(session, SQL_CURSOR_STATIC);
