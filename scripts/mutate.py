@@ -436,10 +436,15 @@ def main():
                             if sanitized.known_targets is None:
                                 sanitized.configure()
                             builds_used.add(sanitized)
-                            if sanitized.build(labels):
+                            if sanitized.build(labels, show_errors=True):
                                 killed, failed = sanitized.test(labels, args.timeout * 3, log,
                                                                 SANITIZER_EXCLUDED)
                                 where = "sanitizers"
+                            else:
+                                # Not run there: said, and kept in the results, never taken
+                                # for a pass of the sanitizer build.
+                                where = "release; the sanitizer build failed"
+                                print("%s: the sanitizer build failed, its tests did not run" % name)
                     finally:
                         workspace.restore()
                     verdict = "killed" if killed else "survived"
@@ -453,7 +458,7 @@ def main():
                     survivors.append((name, site))
                 if results:
                     results.write(json.dumps(dict(site, name=name, verdict=verdict,
-                                                  failed=failed, seed=args.seed)) + "\n")
+                                                  failed=failed, where=where, seed=args.seed)) + "\n")
                     results.flush()
     except Stopped as signal_number:
         stopped = signal_number.args[0]
