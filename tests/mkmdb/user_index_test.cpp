@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <cstring>
 #include <map>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "generated_rows.h"
+#include "jet/database.h"
+#include "jet/format.h"
 #include "libmdb_reader.h"
 #include "mdb_writer.h"
 #include "round_trip.h"
@@ -304,6 +307,33 @@ TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
   expected.reserve(order.size());
   for (std::uint32_t i : order) expected.push_back(pointers[i]);
   EXPECT_TRUE(reader.IndexOrder("avion", "par_marque") == expected);
+}
+
+// Entries of two Byte keys take 8 bytes (a flag and a byte each, then the row pointer): 452 fill
+// a leaf's 3,616 bytes whole, and the last leaf is then written whole, without the prefix its
+// entries share, as Access leaves it; with one entry more the leaf holds them only shared.
+TEST(UserIndexSizes, TheLastLeafIsWholeWhenItsEntriesFitWhole) {
+  mkmdb_test::TempFolder folder;
+  for (const int count : {452, 453}) {
+    TableSpec table{"t", {{"a", ColumnType::Byte}, {"b", ColumnType::Byte}}, {}};
+    for (int i = 0; i < count; ++i) table.rows.push_back({"7", std::to_string(i % 200)});
+    table.indexes = {IndexSpec{"ab", {{"a"}, {"b"}}}};
+    const std::string path = folder.File("leaf" + std::to_string(count) + ".mdb");
+    mkmdb::WriteDatabase(path, {table});
+    std::string error;
+    const auto database = jet::Database::Open(path, error);
+    ASSERT_NE(database, nullptr) << error;
+    jet::TableDefinition definition;
+    ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
+    ASSERT_EQ(definition.indexes.size(), 1u);
+    std::ifstream in(path, std::ios::binary);
+    std::string page(jet::kPageSize, '\0');
+    in.seekg(static_cast<std::streamoff>(definition.indexes[0].firstPage) * jet::kPageSize);
+    ASSERT_TRUE(in.read(page.data(), static_cast<std::streamsize>(page.size())));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(page.data());
+    EXPECT_EQ(bytes[0], 0x04) << count << " entries: one leaf";
+    EXPECT_EQ(jet::GetU16(bytes + jet::kIndexPagePrefixLength), count == 452 ? 0 : 3) << count << " entries";
+  }
 }
 
 TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
