@@ -381,6 +381,8 @@ void Child::Signal(int signal, bool wholeGroup) {
 
 ChildResult Child::Wait(milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
+  m_keepInputOpen = false;
+  if (m_pending.empty()) CloseInput();
   while (Running()) {
     if (Clock::now() >= deadline) {
       ::kill(-m_pid, SIGKILL);

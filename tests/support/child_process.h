@@ -112,9 +112,9 @@ class Child {
   bool Running();
   // Sends `signal` to the child, or to its whole process group.
   void Signal(int signal, bool wholeGroup = false);
-  // Waits for the end, pumping; a child still running after `timeout` has its process group
-  // killed and is reported as timed out. What its descendants keep writing is read for two
-  // seconds more at the most.
+  // Closes the child's input once what is pending is written and waits for the end, pumping;
+  // a child still running after `timeout` has its process group killed and is reported as
+  // timed out. What its descendants keep writing is read for two seconds more at the most.
   ChildResult Wait(milliseconds timeout);
 
   const std::string& out() const { return m_out; }
