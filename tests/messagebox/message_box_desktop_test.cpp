@@ -12,13 +12,14 @@
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
+#include "tests/support/child_process.h"
 #include "desktop_session.h"
 #include "program_expectations.h"
 
 namespace {
 
 using namespace mbtest;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProbe = MESSAGE_BOX_PROBE;
@@ -78,7 +79,7 @@ TEST_F(DesktopMessageBox, ShowsTitleWarningIconExactTextAndOneOkButton) {
   m_desktop.PressKey(window, "Return");
   ExpectOutput(*probe, "box 1 returned 1\n");
   EXPECT_FALSE(m_desktop.WindowExists(window));
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, EscapeDismisses) {
@@ -88,7 +89,7 @@ TEST_F(DesktopMessageBox, EscapeDismisses) {
   ExpectWaiting(*probe, "");
   m_desktop.PressKey(window, "Escape");
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, ClickOnOkDismisses) {
@@ -105,7 +106,7 @@ TEST_F(DesktopMessageBox, ClickOnOkDismisses) {
   const DialogElement& ok = view.buttons[0];
   m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, ClosingTheWindowDismisses) {
@@ -115,7 +116,7 @@ TEST_F(DesktopMessageBox, ClosingTheWindowDismisses) {
   ExpectWaiting(*probe, "");
   m_desktop.RequestClose(window);
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
@@ -139,7 +140,7 @@ TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
   ExpectWaiting(*probe, "box 1 returned 1\n");
   m_desktop.PressKey(second, "Escape");
   ExpectOutput(*probe, "box 1 returned 1\nbox 2 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
   // Nothing but the dialogs was shown: no text block on standard error.
   EXPECT_EQ(probe->err().find("[message box]"), std::string::npos) << probe->err();
 }
@@ -152,7 +153,7 @@ TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
   ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
   ChildOptions options;
   options.argv = {kProbe, "window, not terminal"};
-  options.stdinFd = slave;
+  options.inputFd = slave;
   auto probe = m_desktop.Start(options);
   ::close(slave);
 
@@ -160,7 +161,7 @@ TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
   ASSERT_FALSE(window.empty());
   m_desktop.PressKey(window, "Return");
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 
   // Nothing was drawn on the terminal.
   std::string screen;
@@ -198,7 +199,7 @@ TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) 
   auto probe = m_desktop.Start(options, {{"LC_ALL", "C.UTF-8"}});
   const auto status = probe->Wait(20s);
   std::filesystem::remove_all(top);
-  EXPECT_EQ(ExitCode(status), 0) << probe->err();
+  EXPECT_EQ(status.exitCode, 0) << probe->err();
   EXPECT_EQ(probe->out(), "box 1 returned 1\n");
   const auto blocks = ParseStderrBlocks(probe->err());
   ASSERT_EQ(blocks.size(), 1u) << probe->err();
@@ -220,16 +221,12 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
  protected:
   // Runs the probe under `wrapper` until its one dialog is dismissed with Enter. The toolkit's
   // accessibility bridge is left out: it only adds start-up time under valgrind.
-  RunResult RunDismissed(std::vector<std::string> wrapper, std::vector<std::string> args) {
+  ChildResult RunDismissed(std::vector<std::string> wrapper, std::vector<std::string> args) {
     auto probe = StartProbe(args, {{"NO_AT_BRIDGE", "1"}}, wrapper);
     const std::string window = FindDialog(120s);
-    RunResult result;
-    if (window.empty()) return result;
+    if (window.empty()) return {};
     m_desktop.PressKey(window, "Return");
-    result.status = probe->Wait(120s);
-    result.out = probe->out();
-    result.err = probe->err();
-    return result;
+    return probe->Wait(120s);
   }
 
   static std::vector<std::string> Valgrind() {
@@ -248,8 +245,8 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
 
 TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
   SKIP_UNDER_SANITIZERS();
-  RunResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
-  EXPECT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\n");
   EXPECT_NE(run.err.find("ERROR SUMMARY: 0 errors"), std::string::npos) << run.err;
 }
@@ -258,8 +255,8 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
   SKIP_UNDER_SANITIZERS();
   // The suppressions name the toolkit's libraries only: a block the probe drops is reported,
   // with the probe's own frame, and fails the run.
-  RunResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});
-  EXPECT_EQ(ExitCode(run.status), 99) << run.err;
+  ChildResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});
+  EXPECT_EQ(run.exitCode, 99) << run.err;
   EXPECT_NE(run.err.find("definitely lost: 4,096 bytes in 1 blocks"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("main (message_box_probe.cpp"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("ERROR SUMMARY: 1 errors"), std::string::npos) << run.err;
@@ -269,8 +266,8 @@ TEST_F(DesktopMessageBoxLeaks, LeakSanitizerStillSeesALeakOfTheProgramsOwn) {
   if (!kSanitized) GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
   // Every desktop test ends with exit status 0, so LeakSanitizer, with the suppressions of
   // tests/lsan.supp, found nothing there; the same suppressions let a dropped block through.
-  RunResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});
-  EXPECT_NE(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});
+  EXPECT_NE(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("ERROR: LeakSanitizer"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("message_box_probe.cpp"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("4096 byte(s) leaked in 1 allocation(s)"), std::string::npos) << run.err;

@@ -19,7 +19,7 @@ TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, T
   if (role == TerminalRole::ControllingOnly) {
     options.controllingTerminalFd = slave;
   } else {
-    options.stdinFd = slave;
+    options.inputFd = slave;
     options.controllingTerminal = role == TerminalRole::ControllingAndInput;
   }
   m_child = std::make_unique<Child>(options);

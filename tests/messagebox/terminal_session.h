@@ -7,9 +7,11 @@
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 namespace mbtest {
+
+using namespace testsupport;
 
 // What the terminal is to the program.
 enum class TerminalRole {
