@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/fake_odbc_run.h"
+#include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/app/listing_capture.h"
 
 struct BinaryRun {

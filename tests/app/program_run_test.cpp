@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/fake_odbc_run.h"
+#include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/db/support/connection_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/app/fake_odbc_run.h"
+#include "tests/fakeodbc/fake_odbc_run.h"
 
 #include <chrono>
 #include <sstream>
@@ -18,6 +18,7 @@ ProgramRun RunProgramWithFake(const std::string& program, const std::string& fak
   options.mergeErrors = mergeErrors;
   options.environment = {{"DISPLAY", std::nullopt},
                          {"WAYLAND_DISPLAY", std::nullopt},
+                         {"FAKEODBC_*", std::nullopt},
                          {"LD_LIBRARY_PATH", fakeLibraryDir},
                          {"FAKEODBC_SCRIPT", folder.Path("script.txt")},
                          {"FAKEODBC_LOG", folder.Path("calls.log")}};

@@ -1,5 +1,6 @@
-// Runs a program against the scripted driver manager and collects what it left behind: how it
-// ended, standard output, standard error and the driver manager's log.
+// Runs a program against the scripted driver manager (the fake in front of the system's
+// libodbc) and collects what it left behind: how it ended, standard output, standard error
+// and the driver manager's log.
 #pragma once
 
 #include <string>
@@ -12,10 +13,11 @@ struct ProgramRun : testsupport::ChildResult {
 };
 
 // Starts `program` in a fresh temporary folder with `arguments`, standard input from
-// /dev/null, no DISPLAY or WAYLAND_DISPLAY, LD_LIBRARY_PATH at `fakeLibraryDir`,
-// FAKEODBC_SCRIPT holding `script`, FAKEODBC_LOG set and the `extra` changes of the
-// environment. With `mergeErrors` standard error joins standard output, so that boxes and
-// lines keep their order. A run that takes longer than `timeoutSeconds` is killed.
+// /dev/null, none of the caller's DISPLAY, WAYLAND_DISPLAY and FAKEODBC_*, LD_LIBRARY_PATH at
+// `fakeLibraryDir`, FAKEODBC_SCRIPT holding `script`, FAKEODBC_LOG set and the `extra`
+// changes of the environment. With `mergeErrors` standard error joins standard output, so
+// that boxes and lines keep their order. A run that takes longer than `timeoutSeconds` is
+// killed.
 ProgramRun RunProgramWithFake(const std::string& program, const std::string& fakeLibraryDir,
                               const std::string& script,
                               const std::vector<std::string>& arguments = {},
