@@ -9,10 +9,10 @@
 #include <string>
 
 #include "box_readers.h"
-#include "tests/support/child_process.h"
-#include "tests/support/temp_folder.h"
 #include "program_expectations.h"
 #include "terminal_session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

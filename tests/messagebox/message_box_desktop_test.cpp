@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "box_readers.h"
-#include "tests/support/child_process.h"
 #include "desktop_session.h"
 #include "program_expectations.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -183,22 +183,20 @@ class DesktopMessageBoxWithoutModule : public DesktopMessageBox,
                                        public ::testing::WithParamInterface<bool> {};
 
 TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) {
-  const std::filesystem::path top = std::filesystem::temp_directory_path() /
-                                    ("probe-without-module-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(top);
+  const TempFolder folder("probe-without-module");
+  const std::filesystem::path top = folder.path();
   std::filesystem::create_directories(top / "bin");
   const std::filesystem::path copy = top / "bin" / "message_box_probe";
   std::filesystem::copy_file(kProbe, copy);
   if (GetParam()) {
     std::filesystem::create_directories(top / "lib" / "brand-listing");
-    std::ofstream(top / "lib" / "brand-listing" / "message-box-gtk.so") << "not a module\n";
+    WriteFile(top / "lib" / "brand-listing" / "message-box-gtk.so", "not a module\n");
   }
 
   ChildOptions options;
   options.argv = {copy.string(), "Zoé ✈ without a dialog"};
   auto probe = m_desktop.Start(options, {{"LC_ALL", "C.UTF-8"}});
   const auto status = probe->Wait(20s);
-  std::filesystem::remove_all(top);
   EXPECT_EQ(status.exitCode, 0) << probe->err();
   EXPECT_EQ(probe->out(), "box 1 returned 1\n");
   const auto blocks = ParseStderrBlocks(probe->err());
