@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include "mdb_writer.h"
 #include "sample_files.h"
 #include "tests/support/child_process.h"
+#include "tests/support/process_libraries.h"
 #include "tests/support/temp_folder.h"
 #include "value_text.h"
 
@@ -284,14 +284,7 @@ TEST(ProtectionTest, DamagedEncryptionDescriptionsAreRefusedSayingWhatIsWrong) {
   }
 }
 
-bool CryptoLibraryMapped() {
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    if (line.find("libcrypto") != std::string::npos) return true;
-  }
-  return false;
-}
+bool CryptoLibraryMapped() { return testsupport::LibraryMapped("libcrypto"); }
 
 // In a process of its own (this test binary started again with the files to read): plain and
 // encoded files never open the cryptography library, the first encrypted one does.
