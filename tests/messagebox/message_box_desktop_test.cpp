@@ -4,7 +4,6 @@
 // the probe's console line must follow the dismissal, never precede it.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -146,16 +145,10 @@ TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
 }
 
 TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
-  winsize size{};
-  size.ws_row = 24;
-  size.ws_col = 80;
-  int master = -1, slave = -1;
-  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
   ChildOptions options;
   options.argv = {kProbe, "window, not terminal"};
-  options.inputFd = slave;
+  options.terminal = TerminalRole::ControllingAndInput;
   auto probe = m_desktop.Start(options);
-  ::close(slave);
 
   const std::string window = FindDialog();
   ASSERT_FALSE(window.empty());
@@ -165,14 +158,13 @@ TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
 
   // Nothing was drawn on the terminal.
   std::string screen;
-  pollfd p{master, POLLIN, 0};
+  pollfd p{probe->terminal(), POLLIN, 0};
   char buffer[4096];
   while (::poll(&p, 1, 100) > 0) {
-    ssize_t n = ::read(master, buffer, sizeof buffer);
+    ssize_t n = ::read(probe->terminal(), buffer, sizeof buffer);
     if (n <= 0) break;
     screen.append(buffer, static_cast<size_t>(n));
   }
-  ::close(master);
   EXPECT_EQ(screen.find("[ OK ]"), std::string::npos) << screen;
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pty.h>
 #include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
@@ -167,8 +168,25 @@ ChildUser UnprivilegedUser() {
   return user;
 }
 
-Child::Child(const ChildOptions& options) : m_keepInputOpen(options.inputOpen) {
-  if (options.argv.empty()) throw std::invalid_argument("no program to start");
+Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
+  if (given.argv.empty()) throw std::invalid_argument("no program to start");
+  ChildOptions options = given;
+  int terminalSlave = -1;
+  if (options.terminal != TerminalRole::None) {
+    winsize size{};
+    size.ws_row = options.terminalRows;
+    size.ws_col = options.terminalColumns;
+    if (::openpty(&m_terminalFd, &terminalSlave, nullptr, nullptr, &size) != 0) {
+      throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+    }
+    ::fcntl(m_terminalFd, F_SETFD, FD_CLOEXEC);
+    if (options.terminal == TerminalRole::ControllingOnly) {
+      options.controllingTerminalFd = terminalSlave;
+    } else {
+      options.inputFd = terminalSlave;
+      options.controllingTerminal = options.terminal == TerminalRole::ControllingAndInput;
+    }
+  }
   std::vector<std::string> args = options.argv;
   std::vector<std::string> env = BuildEnvironment(options.environment);
   std::vector<char*> argPointers = Pointers(args);
@@ -219,8 +237,9 @@ Child::Child(const ChildOptions& options) : m_keepInputOpen(options.inputOpen) {
     StartInChild(options, in, out, err, kept, report[1], parent, argPointers.data(),
                  envPointers.data());
   }
-  for (int fd : made) ::close(fd);
   const int forkError = errno;
+  for (int fd : made) ::close(fd);
+  if (terminalSlave >= 0) ::close(terminalSlave);
 
   StartFailure failure{};
   ssize_t got = -1;
@@ -243,6 +262,7 @@ Child::Child(const ChildOptions& options) : m_keepInputOpen(options.inputOpen) {
     CloseFd(m_inFd);
     CloseFd(m_outFd);
     CloseFd(m_errFd);
+    CloseFd(m_terminalFd);
     return;
   }
   m_pid = pid;
@@ -266,6 +286,7 @@ Child::~Child() {
   CloseFd(m_inFd);
   CloseFd(m_outFd);
   CloseFd(m_errFd);
+  CloseFd(m_terminalFd);
 }
 
 void Child::WriteInput() {

@@ -32,6 +32,14 @@ struct ChildUser {
 // Otherwise no change of user. Throws when root has no such user.
 ChildUser UnprivilegedUser();
 
+// What a new pseudo-terminal is to a child that gets one.
+enum class TerminalRole {
+  None,                 // no terminal
+  ControllingAndInput,  // a run from a terminal
+  InputOnly,            // a terminal on standard input that is not the controlling one
+  ControllingOnly,      // a run from a terminal with standard input from elsewhere
+};
+
 struct ChildOptions {
   std::vector<std::string> argv;  // argv[0]: a path, or a program looked for in PATH
   EnvironmentChanges environment;
@@ -52,6 +60,11 @@ struct ChildOptions {
   // A terminal the child makes its controlling terminal without taking it as any of its
   // standard descriptors (ignored when negative).
   int controllingTerminalFd = -1;
+  // A new pseudo-terminal of this size (0 columns: the width is unknown) in place of the
+  // descriptors above, as `terminal` says; Child::terminal() is its other side.
+  TerminalRole terminal = TerminalRole::None;
+  unsigned short terminalColumns = 80;
+  unsigned short terminalRows = 24;
 
   // Standard output and standard error are captured unless handed these descriptors; with
   // `mergeErrors`, standard error goes wherever standard output goes.
@@ -119,6 +132,9 @@ class Child {
 
   const std::string& out() const { return m_out; }
   const std::string& err() const { return m_err; }
+  // The other side of the child's pseudo-terminal: what is typed goes in, what is drawn comes
+  // out. -1 without one.
+  int terminal() const { return m_terminalFd; }
 
  private:
   void WriteInput();
@@ -128,6 +144,7 @@ class Child {
   int m_inFd = -1;
   int m_outFd = -1;
   int m_errFd = -1;
+  int m_terminalFd = -1;
   bool m_keepInputOpen = false;
   bool m_timedOut = false;
   std::string m_pending;  // input not written yet

@@ -129,6 +129,24 @@ TEST(ChildProcess, InputWrittenInPiecesAndIgnoredSignals) {
   EXPECT_EQ(run.out, "got one\ntwo\n");
 }
 
+TEST(ChildProcess, ATerminalIsInputOrControllingAsAsked) {
+  for (const auto& [role, expected] :
+       {std::pair<TerminalRole, std::string>{TerminalRole::None, ""},
+        {TerminalRole::ControllingAndInput, "input\ncontrolling\n"},
+        {TerminalRole::InputOnly, "input\n"},
+        {TerminalRole::ControllingOnly, "controlling\n"}}) {
+    ChildOptions options;
+    options.argv = {"/bin/sh", "-c",
+                    "[ -t 0 ] && echo input; (: </dev/tty) 2>/dev/null && echo controlling; true"};
+    options.terminal = role;
+    Child child(options);
+    EXPECT_EQ(child.terminal() >= 0, role != TerminalRole::None);
+    const ChildResult run = child.Wait(20s);
+    EXPECT_EQ(run.How(), "exit 0") << run.err;
+    EXPECT_EQ(run.out, expected) << static_cast<int>(role);
+  }
+}
+
 TEST(ChildProcess, TempFolderFilesAndRemoval) {
   std::string path;
   {
