@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/app/listing_capture.h"
-#include "tests/app/program_runner.h"
 
 struct BinaryRun {
   ProgramRun process;  // process.out holds both streams; process.log the driver manager's log
@@ -14,17 +14,11 @@ struct BinaryRun {
 };
 
 // Runs the program (under `wrapper` when it is not empty, e.g. valgrind and its options) in a
-// fresh folder with the given script. Variables in `environment` ("NAME=value") are set for
-// the run.
+// fresh folder with the given script and the `environment` changes.
 BinaryRun RunListingBinary(const std::string& script,
                            const std::vector<std::string>& wrapper = {},
-                           const std::vector<std::string>& environment = {},
+                           const testsupport::EnvironmentChanges& environment = {},
                            int timeoutSeconds = 60);
 
 // The program's full path, which its boxes carry as their caption.
 std::string ListingBinaryPath();
-
-// The driver manager's calls from the log (without its handle report), and whether the
-// report says every handle was freed.
-std::vector<std::string> LoggedCalls(const ProgramRun& run);
-bool LoggedBalanced(const ProgramRun& run);

@@ -41,7 +41,7 @@ TEST(ListingProgram, ShowsThenWritesTheFirstThreeBrandsAndReleasesEverything) {
   const BinaryRun run =
       RunListingBinary(ScriptOf({"\"Airbus\"", "\"Boeing\"", "\"Cessna\"", "\"Dassault\""}));
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "Boeing", "Cessna"})));
   const std::vector<std::string> calls = LoggedCalls(run.process);
   EXPECT_EQ(Count(calls, "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS"), 3);
@@ -58,7 +58,7 @@ TEST(ListingProgram, ShowsThenWritesTheFirstThreeBrandsAndReleasesEverything) {
 TEST(ListingProgram, ATableOfTwoRowsEndsWithTheDriversErrorInABox) {
   const BinaryRun run = RunListingBinary(ScriptOf({"\"Airbus\"", "\"Boeing\""}));
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   std::vector<Shown> expected = Presented({"Airbus", "Boeing"});
   expected.push_back(ErrorBox("Invalid cursor state\n"));
   EXPECT_THAT(run.shown, ElementsAreArray(expected));
@@ -68,7 +68,7 @@ TEST(ListingProgram, ATableOfTwoRowsEndsWithTheDriversErrorInABox) {
 TEST(ListingProgram, AnEmptyTableWritesNothing) {
   const BinaryRun run = RunListingBinary(ScriptOf({}));
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAre(ErrorBox("Invalid cursor state\n")));
 }
 
@@ -77,7 +77,7 @@ TEST(ListingProgram, NullAndLongValues) {
   const BinaryRun run = RunListingBinary(
       ScriptOf({"NULL", "\"" + std::string(32, 'v') + "\"", "\"" + longValue + "\""}, "400"));
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAreArray(Presented({"", std::string(32, 'v'), longValue})));
   // The line of the NULL value is "-- " alone.
   EXPECT_NE(run.process.out.find("\n-- \n"), std::string::npos);
@@ -87,17 +87,17 @@ const std::string kWideScript =
     ScriptOf({"\"A\\u00e9rospatiale\"", "\"\\u0160koda \\u2708\"", "\"Tupolev\""});
 
 TEST(ListingProgram, TextBeyondAsciiIsExactInAUtf8Locale) {
-  const BinaryRun run = RunListingBinary(kWideScript, {}, {"LC_ALL=C.UTF-8"});
+  const BinaryRun run = RunListingBinary(kWideScript, {}, {{"LC_ALL", "C.UTF-8"}});
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAreArray(Presented(
                              {"A\xC3\xA9rospatiale", "\xC5\xA0koda \xE2\x9C\x88", "Tupolev"})));
 }
 
 TEST(ListingProgram, TextBeyondTheCodePageIsQuestionMarksInTheCLocale) {
-  const BinaryRun run = RunListingBinary(kWideScript, {}, {"LC_ALL=C"});
+  const BinaryRun run = RunListingBinary(kWideScript, {}, {{"LC_ALL", "C"}});
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAreArray(Presented({"A?rospatiale", "?koda ?", "Tupolev"})));
 }
 
@@ -106,7 +106,7 @@ TEST(ListingProgram, AMissingTableIsShownInOneBoxAndNothingIsWritten) {
       "answer SQLPrepareW 1 rc SQL_ERROR diag S0002 -1305 "
       "\"[FakeODBC][Driver]The table 'avion' does not exist.\"\n");
   ASSERT_TRUE(run.process.exited);
-  EXPECT_EQ(run.process.status, 0);
+  EXPECT_EQ(run.process.exitCode, 0);
   EXPECT_THAT(run.shown, ElementsAre(ErrorBox("The table 'avion' does not exist.\n")));
   EXPECT_EQ(Count(LoggedCalls(run.process), "SQLGetData"), 0);
   EXPECT_TRUE(LoggedBalanced(run.process));

@@ -2,15 +2,11 @@
 // completed runs, a run ended by a database error (whose error object the listing releases)
 // and a run ended by another error report no memory error and no definite or indirect leak.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/app/listing_binary.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -29,26 +25,19 @@ TEST_P(ListingMemcheck, ReportsNoErrorAndNoLeak) {
   GTEST_SKIP() << "a sanitizer build cannot run under valgrind";
 #else
   const MemcheckCase& c = GetParam();
-  std::string logPattern =
-      (std::filesystem::temp_directory_path() / "listing-memcheck-XXXXXX").string();
-  const int fd = ::mkstemp(logPattern.data());
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-
+  testsupport::TempFolder folder("listing-memcheck");
+  const std::string logPath = folder.Path("memcheck.log");
   const BinaryRun run = RunListingBinary(
       c.script,
       {VALGRIND_PROGRAM, "--tool=memcheck", "--leak-check=full",
        "--errors-for-leak-kinds=definite,indirect", "--error-exitcode=99",
-       "--log-file=" + logPattern},
+       "--log-file=" + logPath},
       {}, 180);
-  std::ifstream in(logPattern);
-  std::ostringstream report;
-  report << in.rdbuf();
-  std::filesystem::remove(logPattern);
+  const std::string report = testsupport::ReadFile(logPath);
 
-  ASSERT_TRUE(run.process.exited) << report.str();
-  EXPECT_EQ(run.process.status, c.status) << "99 means memcheck found errors\n" << report.str();
-  EXPECT_NE(report.str().find("ERROR SUMMARY: 0 errors"), std::string::npos) << report.str();
+  ASSERT_TRUE(run.process.exited) << report;
+  EXPECT_EQ(run.process.exitCode, c.status) << "99 means memcheck found errors\n" << report;
+  EXPECT_NE(report.find("ERROR SUMMARY: 0 errors"), std::string::npos) << report;
   EXPECT_TRUE(LoggedBalanced(run.process));
 #endif
 }

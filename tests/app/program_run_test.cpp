@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/program_runner.h"
+#include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/db/support/connection_fixture.h"
 
 namespace {
@@ -35,16 +35,6 @@ std::vector<std::string> HandleReport(const std::vector<std::string>& log) {
     if (log[i] == "== handles") return std::vector<std::string>(log.begin() + i + 1, log.end());
   }
   return {};
-}
-
-// The call lines of the log, without the handle report.
-std::vector<std::string> CallLines(const std::vector<std::string>& log) {
-  std::vector<std::string> calls;
-  for (const std::string& line : log) {
-    if (line == "== handles") break;
-    calls.push_back(line);
-  }
-  return calls;
 }
 
 std::vector<std::string> Head(const std::vector<std::string>& lines, size_t n) {
@@ -75,10 +65,10 @@ std::vector<std::string> RefusedConnectCalls(const std::string& connectAnswer,
 TEST(ProgramRun, ACompletedRunConnectsListsClosesAndReturnsZero) {
   const ProgramRun run = RunBrandListing(kBrandScript);
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "-- Airbus\n-- Boeing\n-- Cessna\n");
 
-  const std::vector<std::string> calls = CallLines(run.log);
+  const std::vector<std::string> calls = LoggedCalls(run);
   const std::vector<std::string> open = HealthyOpenCalls(kConnectGiven);
   EXPECT_THAT(Head(calls, open.size()), ElementsAreArray(open));
   // The recordset's statement is dropped, then the connection and the environment go.
@@ -95,7 +85,7 @@ TEST(ProgramRun, ArgumentsChangeNothing) {
   const ProgramRun plain = RunBrandListing(kBrandScript);
   const ProgramRun withArguments = RunBrandListing(kBrandScript, {"--help", "x.mdb", ""});
   ASSERT_TRUE(withArguments.exited);
-  EXPECT_EQ(withArguments.status, plain.status);
+  EXPECT_EQ(withArguments.exitCode, plain.exitCode);
   EXPECT_EQ(withArguments.out, plain.out);
   EXPECT_EQ(withArguments.log, plain.log);
 }
@@ -104,10 +94,10 @@ TEST(ProgramRun, ARefusedConnectionEndsWithOneLineOnStandardError) {
   const ProgramRun run = RunBrandListing(
       "answer SQLDriverConnectW 1 rc SQL_ERROR diag 08001 0 \"[FakeODBC][Driver]Unable to connect\"\n");
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.out, IsEmpty());
   EXPECT_EQ(run.err, "brand-listing: cannot open the database: Unable to connect\n");
-  EXPECT_THAT(CallLines(run.log),
+  EXPECT_THAT(LoggedCalls(run),
               ElementsAreArray(RefusedConnectCalls(
                   "SQL_ERROR", {"SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
                                 "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"})));
@@ -119,16 +109,16 @@ TEST(ProgramRun, ARefusedConnectionEndsWithOneLineOnStandardError) {
 TEST(ProgramRun, ARefusalWithoutTextReportsTheReturnCode) {
   const ProgramRun run = RunBrandListing("answer SQLDriverConnectW 1 rc SQL_INVALID_HANDLE\n");
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.out, IsEmpty());
   EXPECT_EQ(run.err, "brand-listing: cannot open the database: return code -2\n");
-  EXPECT_THAT(CallLines(run.log), ElementsAreArray(RefusedConnectCalls("SQL_INVALID_HANDLE", {})));
+  EXPECT_THAT(LoggedCalls(run), ElementsAreArray(RefusedConnectCalls("SQL_INVALID_HANDLE", {})));
 }
 
 TEST(ProgramRun, ADriverBelowTheConformanceLevelIsRefused) {
   const ProgramRun run = RunBrandListing("info SQL_ODBC_API_CONFORMANCE int16 0\n");
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.out, IsEmpty());
   EXPECT_EQ(run.err,
             "brand-listing: cannot open the database: Dravon internal error: unable to load error "
@@ -140,10 +130,10 @@ TEST(ProgramRun, ADriverBelowTheConformanceLevelIsRefused) {
 TEST(ProgramRun, NoEnvironmentIsReportedAsLackOfMemory) {
   const ProgramRun run = RunBrandListing("answer SQLAllocEnv 1 rc SQL_ERROR\n");
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.out, IsEmpty());
   EXPECT_EQ(run.err, "brand-listing: cannot open the database: out of memory (CMemoryException)\n");
-  EXPECT_THAT(CallLines(run.log), ElementsAreArray({"SQLAllocEnv(&NULL) -> SQL_ERROR"}));
+  EXPECT_THAT(LoggedCalls(run), ElementsAreArray({"SQLAllocEnv(&NULL) -> SQL_ERROR"}));
 }
 
 TEST(ProgramRun, OutputThatCannotBeWrittenEndsTheRunWithOneLine) {
@@ -151,7 +141,7 @@ TEST(ProgramRun, OutputThatCannotBeWrittenEndsTheRunWithOneLine) {
   const ProgramRun run = RunProgramWithFake("/bin/sh", FAKEODBC_LIBRARY_DIR, kBrandScript,
                                             {"-c", "exec \"$0\" >/dev/full", BRAND_LISTING_PROGRAM});
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.exitCode, 1);
   // The first value's box, then the one line; no further value is read or shown.
   const std::string box = "[message box]\n";
   const size_t boxEnd = run.err.find("[end of message box]\n");

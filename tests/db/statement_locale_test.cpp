@@ -3,18 +3,19 @@
 // locale is the hard case: there the capital of 'i' is a dotted I (U+0130).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <cwctype>
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "db/database.h"
 #include "db/recordset.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Makes `name` the process's locale, as the program's own setlocale does, compiling it with
 // localedef into a temporary folder (named then by LOCPATH, beside the machine's own folder)
@@ -23,20 +24,15 @@ class ProcessLocale {
  public:
   explicit ProcessLocale(const std::string& name) {
     if (std::setlocale(LC_ALL, name.c_str()) != nullptr) return;
-    const std::string pattern = (fs::temp_directory_path() / "locale-XXXXXX").string();
-    std::string folder = pattern;
-    if (::mkdtemp(folder.data()) == nullptr) {
-      m_missing = "no temporary folder for localedef";
-      return;
-    }
-    m_folder = folder;
+    m_folder = std::make_unique<testsupport::TempFolder>("locale");
+    const std::string folder = m_folder->path();
     // "tr_TR.UTF-8": the source "tr_TR", the character map "UTF-8".
     const size_t dot = name.find('.');
-    const std::string command = "localedef -i " + name.substr(0, dot) + " -f " +
-                                name.substr(dot + 1) + " '" + folder + "/" + name +
-                                "' >/dev/null 2>&1";
+    testsupport::ChildOptions localedef;
+    localedef.argv = {"localedef", "-i", name.substr(0, dot), "-f", name.substr(dot + 1),
+                      m_folder->Path(name)};
     // localedef answers 1 when it only warned; the locale is usable or not, as setlocale says.
-    (void)std::system(command.c_str());
+    testsupport::RunChild(localedef, std::chrono::seconds(120));
     const char* previous = std::getenv("LOCPATH");
     m_previousPath = previous != nullptr ? previous : "";
     m_hadPath = previous != nullptr;
@@ -47,14 +43,12 @@ class ProcessLocale {
   }
   ~ProcessLocale() {
     std::setlocale(LC_ALL, "C");
-    if (m_folder.empty()) return;
+    if (!m_folder) return;
     if (m_hadPath) {
       ::setenv("LOCPATH", m_previousPath.c_str(), 1);
     } else {
       ::unsetenv("LOCPATH");
     }
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
   }
   ProcessLocale(const ProcessLocale&) = delete;
   ProcessLocale& operator=(const ProcessLocale&) = delete;
@@ -64,7 +58,7 @@ class ProcessLocale {
 
  private:
   std::string m_missing;
-  std::string m_folder;
+  std::unique_ptr<testsupport::TempFolder> m_folder;
   std::string m_previousPath;
   bool m_hadPath = false;
 };

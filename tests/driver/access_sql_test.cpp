@@ -278,7 +278,7 @@ TEST_P(AccessSqlTest, AnUnreadableValueFailsItsRowAndTheNextRowsFollow) {
                      {{"1", "1999-01-01"}, {"2", "2000-01-01"}, {"3", "2001-01-01"}}};
   session.reset();
   mkmdb::WriteDatabase(folder.database(), {d});
-  std::string bytes = ReadBytes(folder.database());
+  std::string bytes = testsupport::ReadFile(folder.database());
   const double stored = 36526;  // 2000-01-01
   std::string pattern(reinterpret_cast<const char*>(&stored), sizeof stored);
   std::size_t at = bytes.find(pattern);
@@ -286,7 +286,7 @@ TEST_P(AccessSqlTest, AnUnreadableValueFailsItsRowAndTheNextRowsFollow) {
   ASSERT_EQ(bytes.find(pattern, at + 1), std::string::npos);
   const unsigned char nan[8] = {0, 0, 0, 0, 0, 0, 0xF8, 0x7F};
   bytes.replace(at, sizeof nan, reinterpret_cast<const char*>(nan), sizeof nan);
-  WriteBytes(folder.database(), bytes);
+  testsupport::WriteFile(folder.database(), bytes);
   session = std::make_unique<OdbcSession>(wide(), true);
   ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
   SQLHSTMT stmt = session->AllocStmt();

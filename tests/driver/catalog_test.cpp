@@ -334,14 +334,14 @@ TEST_P(CatalogTest, LinksReadTheirFileOrFailNamingLinkAndTarget) {
 
 TEST_P(CatalogTest, BrokenPropertiesAreAWarningAndTheRowsStay) {
   mkmdb::WriteDatabase(folder.database(), MainTables(), MainCatalog());
-  std::string bytes = ReadBytes(folder.database());
+  std::string bytes = testsupport::ReadFile(folder.database());
   // The blob of table maker, which holds its description.
   std::string description;
   for (char c : std::string("Makers of planes")) description += std::string{c, '\0'};
   const std::size_t blob = bytes.rfind(std::string("MR2\0", 4), bytes.find(description));
   ASSERT_NE(blob, std::string::npos);
   bytes[blob + 7] = '\x7F';  // the names block now runs far past the blob
-  WriteBytes(folder.database(), bytes);
+  testsupport::WriteFile(folder.database(), bytes);
   Connect();
   ASSERT_EQ(Columns("maker"), SQL_SUCCESS_WITH_INFO);
   const Diag warning = session->Errors(stmt).at(0);

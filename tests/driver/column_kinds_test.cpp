@@ -19,7 +19,7 @@ std::string Bytes(File file) {
 class ColumnKindsTest : public ::testing::Test {
  protected:
   void Open(File file) {
-    WriteBytes(folder.database(), Bytes(file));
+    testsupport::WriteFile(folder.database(), Bytes(file));
     session = std::make_unique<OdbcSession>(true, true);
     ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
   }

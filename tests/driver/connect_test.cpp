@@ -112,7 +112,7 @@ TEST_P(ConnectTest, UnreadableFileIsRefused) {
 }
 
 TEST_P(ConnectTest, EmptyFileIsRefused) {
-  WriteBytes(folder.database(), "");
+  testsupport::WriteFile(folder.database(), "");
   ExpectConnectFailure(wide(), kProgramConnect, "empty");
 }
 
@@ -123,25 +123,25 @@ TEST_P(ConnectTest, RandomBytesAreNotAnAccessDatabase) {
     state = state * 1103515245 + 12345;
     noise += static_cast<char>(state >> 16);
   }
-  WriteBytes(folder.database(), noise);
+  testsupport::WriteFile(folder.database(), noise);
   ExpectConnectFailure(wide(), kProgramConnect, "not an Access database");
 }
 
 TEST_P(ConnectTest, TextFileIsNotAnAccessDatabase) {
-  WriteBytes(folder.database(), std::string(10000, 'a'));
+  testsupport::WriteFile(folder.database(), std::string(10000, 'a'));
   ExpectConnectFailure(wide(), kProgramConnect, "not an Access database");
 }
 
 TEST_P(ConnectTest, FileCutBeforeItsCatalogIsRefused) {
-  WriteBytes(folder.database(), ReadBytes(folder.database()).substr(0, 6000));
+  testsupport::WriteFile(folder.database(), testsupport::ReadFile(folder.database()).substr(0, 6000));
   ExpectConnectFailure(wide(), kProgramConnect, "truncated");
 }
 
 TEST_P(ConnectTest, FileWithADestroyedCatalogIsRefused) {
-  std::string bytes = ReadBytes(folder.database());
+  std::string bytes = testsupport::ReadFile(folder.database());
   // Page 2 holds the definition of the catalog table.
   std::fill(bytes.begin() + 2 * 4096, bytes.begin() + 3 * 4096, '\0');
-  WriteBytes(folder.database(), bytes);
+  testsupport::WriteFile(folder.database(), bytes);
   ExpectConnectFailure(wide(), kProgramConnect, "catalog's definition is broken");
 }
 

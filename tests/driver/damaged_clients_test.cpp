@@ -4,10 +4,9 @@
 #include "file_edit.h"
 #include "sample_files.h"
 #include "test_files.h"
+#include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -66,16 +65,17 @@ struct HostRun {
   double seconds = 0;
 };
 
+// A host still running after a minute is killed.
 HostRun RunShell(const std::string& command) {
   auto start = std::chrono::steady_clock::now();
+  testsupport::ChildOptions options;
+  options.argv = {"/bin/sh", "-c", command};
+  options.mergeErrors = true;
+  const testsupport::ChildResult result =
+      testsupport::RunChild(options, std::chrono::seconds(60));
   HostRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-  int status = pclose(pipe);
-  run.exited = status != -1 && WIFEXITED(status);
+  run.exited = result.exited;
+  run.output = result.out;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return run;
 }
@@ -94,12 +94,15 @@ TEST(DamagedFileClientsTest, EveryHostLivesAndShowsWhatIsBroken) {
       {"isql", "echo 'SELECT * FROM avion' | isql -b -v -k " + Quoted(connect)},
       {"pyodbc", "/usr/bin/python3 -c " + Quoted(python) + " " + Quoted(connect)},
   };
+  testsupport::ChildOptions pyodbcCheck;
+  pyodbcCheck.argv = {"/usr/bin/python3", "-c", "import pyodbc"};
+  const bool havePyodbc = testsupport::RunChild(pyodbcCheck, std::chrono::seconds(60)).exitCode == 0;
   for (const DamagedFile& file : ReportedFiles()) {
     TestFolder folder;
-    WriteBytes(folder.database(), file.bytes);
+    testsupport::WriteFile(folder.database(), file.bytes);
     folder.Enter();
     for (const auto& [host, command] : hosts) {
-      if (host == "pyodbc" && std::system("/usr/bin/python3 -c 'import pyodbc' 2>/dev/null") != 0) continue;
+      if (host == "pyodbc" && !havePyodbc) continue;
       HostRun run = RunShell(command);
       EXPECT_TRUE(run.exited) << file.name << " through " << host;
       EXPECT_LT(run.seconds, HOST_SECONDS_LIMIT) << file.name << " through " << host;

@@ -43,7 +43,7 @@ class DamagedFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     mkmdb::WriteDatabase(folder.database(), BrandTables());
-    original = ReadBytes(folder.database());
+    original = testsupport::ReadFile(folder.database());
     folder.Enter();
   }
   TestFolder folder;
@@ -52,7 +52,7 @@ class DamagedFileTest : public ::testing::Test {
 
 TEST_F(DamagedFileTest, TruncatedAfterTheCatalogReadsWithoutCrashOrOutput) {
   for (size_t pages : {4, 5, 6, 7}) {
-    WriteBytes(folder.database(), original.substr(0, pages * 4096 + 100));
+    testsupport::WriteFile(folder.database(), original.substr(0, pages * 4096 + 100));
     EXPECT_EQ(ReadEverything(true), "") << pages << " pages";
   }
 }
@@ -70,7 +70,7 @@ TEST_F(DamagedFileTest, RandomDamageToTheDataReadsWithoutCrashOrOutput) {
       size_t at = 4096 + next() % (bytes.size() - 4096);
       bytes[at] = static_cast<char>(next());
     }
-    WriteBytes(folder.database(), bytes);
+    testsupport::WriteFile(folder.database(), bytes);
     EXPECT_EQ(ReadEverything(round % 2 == 0), "") << "round " << round;
   }
 }

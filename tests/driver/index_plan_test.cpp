@@ -171,7 +171,7 @@ TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
   mkmdb::TableSpec s{"s", {{"key", mkmdb::ColumnType::Long}}, {{"5"}, {"7"}, {"1500"}}};
   mkmdb::WriteDatabase(folder.database(), {k, s});
   // The last data page of k holds the last rows written, the highest ids.
-  std::string bytes = ReadBytes(folder.database());
+  std::string bytes = testsupport::ReadFile(folder.database());
   std::string error;
   auto database = jet::Database::OpenBytes(bytes, error);
   ASSERT_NE(database, nullptr) << error;
@@ -184,7 +184,7 @@ TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
   }
   ASSERT_NE(last, 0u);
   bytes[last * jet::kPageSize] = 0x07;
-  WriteBytes(folder.database(), bytes);
+  testsupport::WriteFile(folder.database(), bytes);
   folder.Enter();
   OdbcSession session(false);
   ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
@@ -215,7 +215,7 @@ TEST(IndexPlanPages, CountIsTheRowsNotTheStoredCount) {
   mkmdb::TableSpec k{"k", {{"id", mkmdb::ColumnType::Long}}, {}};
   for (int id = 1; id <= 2000; ++id) k.rows.push_back({std::to_string(id)});
   mkmdb::WriteDatabase(folder.database(), {k});
-  std::string bytes = ReadBytes(folder.database());
+  std::string bytes = testsupport::ReadFile(folder.database());
   std::string error;
   auto database = jet::Database::OpenBytes(bytes, error);
   ASSERT_NE(database, nullptr) << error;
@@ -226,7 +226,7 @@ TEST(IndexPlanPages, CountIsTheRowsNotTheStoredCount) {
   ASSERT_EQ(jet::GetU32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at), 2000u);
   bytes[at] = 5;
   bytes[at + 1] = 0;
-  WriteBytes(folder.database(), bytes);
+  testsupport::WriteFile(folder.database(), bytes);
   folder.Enter();
   OdbcSession session(false);
   ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);

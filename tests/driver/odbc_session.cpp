@@ -1,10 +1,9 @@
 #include "odbc_session.h"
 
+#include "tests/support/process_libraries.h"
 #include "text/utf.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace drivertest {
 
@@ -201,13 +200,6 @@ std::optional<std::string> ReadNarrow(SQLHSTMT stmt, SQLUSMALLINT column, size_t
   return value;
 }
 
-bool CursorLibraryLoaded() {
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    if (line.find("libodbccr") != std::string::npos) return true;
-  }
-  return false;
-}
+bool CursorLibraryLoaded() { return testsupport::LibraryMapped("libodbccr"); }
 
 }  // namespace drivertest

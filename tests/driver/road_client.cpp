@@ -43,7 +43,7 @@ TEST(RoadClient, ProgramRoadFromConnectToFree) {
 
 TEST(RoadClient, FailedConnectLeavesNothingBehind) {
   TestFolder folder;
-  WriteBytes(folder.database(), std::string(20000, 'x'));
+  testsupport::WriteFile(folder.database(), std::string(20000, 'x'));
   folder.Enter();
   OdbcSession session;
   EXPECT_EQ(session.Connect(kProgramConnect), SQL_ERROR);

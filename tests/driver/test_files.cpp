@@ -1,34 +1,22 @@
 #include "test_files.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+
 namespace drivertest {
 
-TestFolder::TestFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "mdbodbc-test-XXXXXX").string();
-  char* made = mkdtemp(pattern.data());
-  EXPECT_NE(made, nullptr);
-  root_ = pattern;
-  std::filesystem::create_directories(root_ + "/a/b");
-}
+TestFolder::TestFolder() { std::filesystem::create_directories(folder_.Path("a/b")); }
 
 TestFolder::~TestFolder() {
   if (!previous_.empty()) std::filesystem::current_path(previous_);
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
 }
 
 void TestFolder::Enter() {
   previous_ = std::filesystem::current_path().string();
-  std::filesystem::current_path(root_ + "/a/b");
+  std::filesystem::current_path(folder_.Path("a/b"));
 }
 
 std::string LongMemo() {
@@ -67,24 +55,10 @@ std::vector<mkmdb::TableSpec> BrandTables() {
   return {avion, vide};
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 CapturedOutput::CapturedOutput() {
   std::fflush(stdout);
   std::fflush(stderr);
-  std::string pattern = (std::filesystem::temp_directory_path() / "mdbodbc-output-XXXXXX").string();
-  int fd = mkstemp(pattern.data());
-  path_ = pattern;
+  const int fd = open(folder_.Path("output").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   savedOut_ = dup(1);
   savedErr_ = dup(2);
   dup2(fd, 1);
@@ -101,9 +75,7 @@ std::string CapturedOutput::Finish() {
   dup2(savedErr_, 2);
   close(savedOut_);
   close(savedErr_);
-  std::string text = ReadBytes(path_);
-  std::remove(path_.c_str());
-  return text;
+  return testsupport::ReadFile(folder_.Path("output"));
 }
 
 CapturedOutput::~CapturedOutput() { Finish(); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace drivertest {
 
 // A fresh folder: the database goes to <root>/bd2.mdb and the tests run in <root>/a/b, so that
@@ -15,16 +17,14 @@ class TestFolder {
  public:
   TestFolder();
   ~TestFolder();
-  TestFolder(const TestFolder&) = delete;
-  TestFolder& operator=(const TestFolder&) = delete;
 
-  const std::string& root() const { return root_; }
-  std::string database() const { return root_ + "/bd2.mdb"; }
+  const std::string& root() const { return folder_.path(); }
+  std::string database() const { return folder_.Path("bd2.mdb"); }
   // Makes <root>/a/b the working directory until destruction.
   void Enter();
 
  private:
-  std::string root_;
+  testsupport::TempFolder folder_{"mdbodbc-test"};
   std::string previous_;
 };
 
@@ -34,9 +34,6 @@ std::vector<mkmdb::TableSpec> BrandTables();
 // The value of the long memo of row 7 of `avion`.
 std::string LongMemo();
 inline constexpr char kNonAscii[] = "Überflügel Ælfred 日本語 😀";
-
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 
 // Redirects file descriptors 1 and 2 to a file while alive.
 class CapturedOutput {
@@ -51,7 +48,7 @@ class CapturedOutput {
  private:
   int savedOut_ = -1;
   int savedErr_ = -1;
-  std::string path_;
+  testsupport::TempFolder folder_{"mdbodbc-output"};
   bool finished_ = false;
 };
 

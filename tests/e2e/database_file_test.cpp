@@ -9,7 +9,7 @@
 #include "driver_message.h"
 #include "listing_expectations.h"
 #include "listing_folder.h"
-#include "program_process.h"
+#include "listing_run.h"
 
 namespace e2e {
 namespace {

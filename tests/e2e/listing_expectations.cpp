@@ -48,8 +48,7 @@ std::string AsCLocaleWrites(const std::string& utf8) {
 }
 
 std::string Describe(const ProgramRun& run) {
-  std::string text = run.exited ? "exit status " + std::to_string(run.status)
-                                : std::string("did not exit normally");
+  std::string text = "ended: " + run.How();
   text += "\n--- standard output ---\n" + run.out;
   text += "\n--- standard error ---\n" + run.err + "\n--- end ---";
   return text;
@@ -57,7 +56,7 @@ std::string Describe(const ProgramRun& run) {
 
 testing::AssertionResult CompletedListing(const ProgramRun& run, const ExpectedListing& expected) {
   auto failure = [&run]() { return testing::AssertionFailure() << Describe(run) << "\n"; };
-  if (!run.exited || run.status != 0) return failure() << "the run did not end with status 0";
+  if (!run.exited || run.exitCode != 0) return failure() << "the run did not end with status 0";
 
   std::string lines;
   for (const std::string& value : expected.values) lines += "-- " + value + "\n";
@@ -83,7 +82,7 @@ testing::AssertionResult CompletedListing(const ProgramRun& run, const ExpectedL
 
 testing::AssertionResult RefusedRun(const ProgramRun& run, std::string& line) {
   auto failure = [&run]() { return testing::AssertionFailure() << Describe(run) << "\n"; };
-  if (!run.exited || run.status != 1) return failure() << "the run did not end with status 1";
+  if (!run.exited || run.exitCode != 1) return failure() << "the run did not end with status 1";
   if (!run.out.empty()) return failure() << "the run wrote on standard output";
   if (run.err.empty() || run.err.back() != '\n' ||
       run.err.find('\n') != run.err.size() - 1) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "program_process.h"
+#include "listing_run.h"
 
 namespace e2e {
 

@@ -8,19 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace e2e {
 
 class ListingFolder {
  public:
   ListingFolder();
-  ~ListingFolder();
-  ListingFolder(const ListingFolder&) = delete;
-  ListingFolder& operator=(const ListingFolder&) = delete;
 
-  const std::string& root() const { return root_; }
-  std::string database() const { return root_ + "/bd2.mdb"; }
-  std::string hangar() const { return root_ + "/hangar"; }    // one level below the file
-  std::string bay() const { return root_ + "/hangar/bay"; }   // two levels below the file
+  const std::string& root() const { return folder_.path(); }
+  std::string database() const { return folder_.Path("bd2.mdb"); }
+  std::string hangar() const { return folder_.Path("hangar"); }      // one level below the file
+  std::string bay() const { return folder_.Path("hangar/bay"); }     // two levels below the file
 
   // Writes bd2.mdb with the project's writer.
   void WriteDatabase(const std::vector<mkmdb::TableSpec>& tables) const;
@@ -28,7 +27,7 @@ class ListingFolder {
   void WriteRawFile(const std::string& bytes) const;
 
  private:
-  std::string root_;
+  testsupport::TempFolder folder_{"brand-listing-e2e"};
 };
 
 // The table `avion` with the one column `marque` of the given type and a row for each value.

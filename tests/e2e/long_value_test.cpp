@@ -5,7 +5,7 @@
 
 #include "listing_expectations.h"
 #include "listing_folder.h"
-#include "program_process.h"
+#include "listing_run.h"
 
 namespace e2e {
 namespace {

@@ -3,24 +3,17 @@
 // Only blocks that the driver manager's libraries allocate themselves are suppressed.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <chrono>
 
 #include "listing_expectations.h"
 #include "listing_folder.h"
-#include "program_process.h"
+#include "listing_run.h"
+#include "tests/support/temp_folder.h"
 
 namespace e2e {
 namespace {
 
 constexpr int kValgrindErrorStatus = 99;
-
-std::string ReadLog(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class UnderMemcheck : public testing::Test {
  protected:
@@ -32,20 +25,16 @@ class UnderMemcheck : public testing::Test {
   // Runs the program under memcheck from the bay of `folder`; the log goes to `log`.
   ProgramRun Run(const ListingFolder& folder, std::string& log) {
     const std::string logPath = folder.root() + "/memcheck.log";
-    ProgramLaunch launch;
-    launch.argv = {VALGRIND_PROGRAM,
-                   "--tool=memcheck",
-                   "--leak-check=full",
-                   "--show-leak-kinds=definite,indirect,possible",
-                   "--errors-for-leak-kinds=definite,indirect,possible",
-                   "--error-exitcode=" + std::to_string(kValgrindErrorStatus),
-                   "--suppressions=" VALGRIND_SUPPRESSIONS,
-                   "--log-file=" + logPath,
-                   BrandListingPath()};
-    launch.workingDirectory = folder.bay();
-    launch.timeoutSeconds = 120;
-    ProgramRun run = RunProcess(launch);
-    log = ReadLog(logPath);
+    const ProgramRun run = testsupport::RunChild(
+        ListingLaunch({VALGRIND_PROGRAM, "--tool=memcheck", "--leak-check=full",
+                       "--show-leak-kinds=definite,indirect,possible",
+                       "--errors-for-leak-kinds=definite,indirect,possible",
+                       "--error-exitcode=" + std::to_string(kValgrindErrorStatus),
+                       "--suppressions=" VALGRIND_SUPPRESSIONS, "--log-file=" + logPath,
+                       BrandListingPath()},
+                      folder.bay()),
+        std::chrono::seconds(120));
+    log = testsupport::ReadFile(logPath);
     return run;
   }
 };

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "listing_expectations.h"
 #include "listing_folder.h"
+#include "listing_run.h"
 #include "output_reading.h"
-#include "program_process.h"
 
 namespace e2e {
 namespace {
@@ -51,12 +52,10 @@ std::string BoxEvent(const std::vector<std::string>& textLines) {
 TEST(ListingOrder, EachBoxComesBeforeItsLineAndTheErrorLast) {
   ListingFolder folder;
   folder.WriteDatabase({FirstBrands(2)});
-  ProgramLaunch launch;
-  launch.argv = {BrandListingPath()};
-  launch.workingDirectory = folder.bay();
-  launch.mergeOutput = true;
-  const ProgramRun run = RunProcess(launch);
-  ASSERT_TRUE(run.exited && run.status == 0) << Describe(run);
+  testsupport::ChildOptions launch = ListingLaunch({BrandListingPath()}, folder.bay());
+  launch.mergeErrors = true;
+  const ProgramRun run = testsupport::RunChild(launch, std::chrono::seconds(30));
+  ASSERT_TRUE(run.exited && run.exitCode == 0) << Describe(run);
 
   const ReadOutput read = ReadProgramOutput(run.out);
   ASSERT_EQ(read.malformed, "") << run.out;

@@ -1,14 +1,10 @@
 #include "tests/engines/cleanup_guard.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <chrono>
 #include <stdexcept>
-
-#include "tests/engines/child_process.h"
 
 namespace enginetest {
 
@@ -42,46 +38,27 @@ rm -rf -- "$1"
 }  // namespace
 
 CleanupGuard::CleanupGuard(const std::string& folder) {
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-  }
-  const char* argv[] = {"/bin/sh", "-c", kWatchdogScript, "engine-watchdog", folder.c_str(),
-                        nullptr};
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
-  if (pid == 0) {
-    // A session of its own: a signal to the tests' process group does not reach it.
-    ::setsid();
-    ::dup2(ends[0], STDIN_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    ::execv(argv[0], const_cast<char* const*>(argv));
-    ::_exit(127);
-  }
-  ::close(ends[0]);
-  m_pipe = ends[1];
-  m_watchdog = pid;
+  testsupport::ChildOptions options;
+  options.argv = {"/bin/sh", "-c", kWatchdogScript, "engine-watchdog", folder};
+  options.inputOpen = true;
+  // Nothing to read from it, and nothing that would stop it once the tests are gone.
+  options.outputFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (options.outputFd < 0) throw std::runtime_error("cannot open /dev/null");
+  options.mergeErrors = true;
+  m_watchdog = std::make_unique<testsupport::Child>(options);
+  ::close(options.outputFd);
+  if (!m_watchdog->started()) throw std::runtime_error(m_watchdog->err());
 }
 
 CleanupGuard::~CleanupGuard() {
-  Tell("done\n");
-  ::close(m_pipe);
-  WaitChild(m_watchdog);
+  m_watchdog->Write("done\n");
+  m_watchdog->Wait(std::chrono::seconds(30));
 }
 
 void CleanupGuard::ServerStarted(pid_t pid, int signal) {
-  Tell("start " + std::to_string(pid) + " " + std::to_string(signal) + "\n");
+  m_watchdog->Write("start " + std::to_string(pid) + " " + std::to_string(signal) + "\n");
 }
 
-void CleanupGuard::ServerStopped(pid_t pid) { Tell("stop " + std::to_string(pid) + "\n"); }
-
-void CleanupGuard::Tell(const std::string& line) {
-  // A watchdog that is gone cannot be told; the write must not kill the tests (SIGPIPE).
-  const sighandler_t previous = ::signal(SIGPIPE, SIG_IGN);
-  [[maybe_unused]] const ssize_t written = ::write(m_pipe, line.data(), line.size());
-  ::signal(SIGPIPE, previous);
-}
+void CleanupGuard::ServerStopped(pid_t pid) { m_watchdog->Write("stop " + std::to_string(pid) + "\n"); }
 
 }  // namespace enginetest

@@ -6,7 +6,10 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
+
+#include "tests/support/child_process.h"
 
 namespace enginetest {
 
@@ -24,10 +27,7 @@ class CleanupGuard {
   CleanupGuard& operator=(const CleanupGuard&) = delete;
 
  private:
-  void Tell(const std::string& line);
-
-  int m_pipe = -1;     // the write end; the watchdog reads the other
-  pid_t m_watchdog = -1;
+  std::unique_ptr<testsupport::Child> m_watchdog;  // reads what it is told on its input
 };
 
 }  // namespace enginetest

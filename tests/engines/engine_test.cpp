@@ -1,7 +1,6 @@
 #include "tests/engines/engine_test.h"
 
-#include <fstream>
-
+#include "tests/support/process_libraries.h"
 #include "text/utf.h"
 
 namespace enginetest {
@@ -33,12 +32,6 @@ std::string DriverName(const ::testing::TestParamInfo<EngineDriver>& info) {
   return info.param.name;
 }
 
-bool CursorLibraryLoaded() {
-  std::ifstream maps("/proc/self/maps");
-  for (std::string line; std::getline(maps, line);) {
-    if (line.find("libodbccr") != std::string::npos) return true;
-  }
-  return false;
-}
+bool CursorLibraryLoaded() { return testsupport::LibraryMapped("libodbccr"); }
 
 }  // namespace enginetest

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -105,27 +106,36 @@ std::string SqlLiteral(const std::optional<std::string>& value) {
   return literal + "'";
 }
 
+testsupport::ChildResult RunClient(const std::vector<std::string>& argv,
+                                   const std::string& input) {
+  testsupport::ChildOptions options;
+  options.argv = argv;
+  options.input = input;
+  options.mergeErrors = true;
+  return testsupport::RunChild(options, std::chrono::seconds(120));
+}
+
 void EngineServer::Execute(const std::string& sql) {
-  const CommandResult result = RunCommand(ClientCommand(), sql, m_scratch);
-  if (result.status != 0) {
-    throw std::runtime_error("the engine's client refused the statements (status " +
-                             std::to_string(result.status) + "):\n" + result.output);
+  const testsupport::ChildResult result = RunClient(ClientCommand(), sql);
+  if (result.exitCode != 0) {
+    throw std::runtime_error("the engine's client refused the statements (" + result.How() +
+                             "):\n" + result.out);
   }
 }
 
 std::vector<std::string> EngineServer::ReadRows(const std::string& select) {
-  const CommandResult result = RunCommand(ClientCommand(), NullAsEmpty(select) + ";\n", m_scratch);
-  if (result.status != 0) throw std::runtime_error("the client failed:\n" + result.output);
+  const testsupport::ChildResult result = RunClient(ClientCommand(), NullAsEmpty(select) + ";\n");
+  if (result.exitCode != 0) throw std::runtime_error("the client failed:\n" + result.out);
   std::vector<std::string> rows;
-  std::istringstream lines(result.output);
+  std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) rows.push_back(line);
   return rows;
 }
 
 ClientError EngineServer::RefusedStatement(const std::string& sql) {
-  const CommandResult result = RunCommand(ClientCommand(), sql + ";\n", m_scratch);
-  if (result.status == 0) throw std::runtime_error("the client accepted: " + sql);
-  return ParseClientError(result.output);
+  const testsupport::ChildResult result = RunClient(ClientCommand(), sql + ";\n");
+  if (result.exitCode == 0) throw std::runtime_error("the client accepted: " + sql);
+  return ParseClientError(result.out);
 }
 
 std::string EngineServer::NullAsEmpty(const std::string& select) const {

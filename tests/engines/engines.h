@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engines/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace enginetest {
 
@@ -65,8 +65,12 @@ class EngineServer {
   virtual ClientError ParseClientError(const std::string& output) const = 0;
   virtual std::string NullAsEmpty(const std::string& select) const;
 
-  std::string m_scratch;  // where client input and output files go
+  std::string m_scratch;  // the workspace's folder
 };
+
+// Runs an engine's client with `input` on standard input, its two output streams joined in
+// the result's `out`.
+testsupport::ChildResult RunClient(const std::vector<std::string>& argv, const std::string& input);
 
 // The package that is missing for a driver's tests, if any.
 std::optional<std::string> MissingPackage(const EngineDriver& driver);

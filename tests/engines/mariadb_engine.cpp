@@ -10,6 +10,7 @@
 
 #include "tests/engines/engines.h"
 #include "tests/engines/workspace.h"
+#include "tests/support/temp_folder.h"
 
 namespace enginetest {
 
@@ -54,9 +55,9 @@ class MariaDbEngine : public EngineServer {
     return ConnectStringFor(driver, StoppedSocket());
   }
   ClientError StoppedClientError() override {
-    const CommandResult result = RunCommand(ClientCommandFor(StoppedSocket(), ""),
-                                            "SELECT 1;\n", m_scratch);
-    return ParseClientError(result.output);
+    const testsupport::ChildResult result =
+        RunClient(ClientCommandFor(StoppedSocket(), ""), "SELECT 1;\n");
+    return ParseClientError(result.out);
   }
 
   std::string ShortTextType() const override { return "varchar(255)"; }
@@ -111,7 +112,7 @@ class MariaDbEngine : public EngineServer {
     while (!std::filesystem::exists(m_socket)) {
       workspace.CheckServerRunning(pid, log);
       if (std::chrono::steady_clock::now() > deadline) {
-        throw std::runtime_error("MariaDB did not get ready:\n" + ReadFile(log));
+        throw std::runtime_error("MariaDB did not get ready:\n" + testsupport::ReadFile(log));
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

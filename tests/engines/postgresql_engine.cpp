@@ -9,6 +9,7 @@
 
 #include "tests/engines/engines.h"
 #include "tests/engines/workspace.h"
+#include "tests/support/temp_folder.h"
 
 namespace enginetest {
 
@@ -50,10 +51,10 @@ class PostgreSqlEngine : public EngineServer {
     return ConnectStringFor(driver, m_stoppedFolder);
   }
   ClientError StoppedClientError() override {
-    const CommandResult result =
-        RunCommand({ENGINE_POSTGRESQL_CLIENT, "-X", ConnInfo(m_stoppedFolder, kDatabase)},
-                   "SELECT 1;\n", m_scratch);
-    return ParseClientError(result.output);
+    const testsupport::ChildResult result =
+        RunClient({ENGINE_POSTGRESQL_CLIENT, "-X", ConnInfo(m_stoppedFolder, kDatabase)},
+                  "SELECT 1;\n");
+    return ParseClientError(result.out);
   }
 
   std::string ShortTextType() const override { return "varchar(255)"; }
@@ -105,10 +106,10 @@ class PostgreSqlEngine : public EngineServer {
   void WaitUntilReady(Workspace& workspace, pid_t pid, const std::string& log) {
     const std::string pidFile = m_folder + "/data/postmaster.pid";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ReadFile(pidFile).find("ready") == std::string::npos) {
+    while (testsupport::ReadFile(pidFile).find("ready") == std::string::npos) {
       workspace.CheckServerRunning(pid, log);
       if (std::chrono::steady_clock::now() > deadline) {
-        throw std::runtime_error("PostgreSQL did not get ready:\n" + ReadFile(log));
+        throw std::runtime_error("PostgreSQL did not get ready:\n" + testsupport::ReadFile(log));
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

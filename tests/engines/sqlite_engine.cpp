@@ -23,10 +23,9 @@ class SqliteEngine : public EngineServer {
     return std::string("DRIVER={") + driver.section + "};Database=" + MissingFile();
   }
   ClientError StoppedClientError() override {
-    const CommandResult result =
-        RunCommand({ENGINE_SQLITE_CLIENT, "-batch", "-bail", MissingFile()}, "SELECT 1;\n",
-                   m_scratch);
-    return ParseClientError(result.output);
+    const testsupport::ChildResult result =
+        RunClient({ENGINE_SQLITE_CLIENT, "-batch", "-bail", MissingFile()}, "SELECT 1;\n");
+    return ParseClientError(result.out);
   }
 
   // The driver reports "connect failed" without SQLite's reason.

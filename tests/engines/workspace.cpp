@@ -1,10 +1,12 @@
 #include "tests/engines/workspace.h"
 
-#include <signal.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -27,12 +29,20 @@ constexpr DriverLibrary kDriverLibraries[] = {
     {"MariaDB", ENGINE_MARIADB_DRIVER},
 };
 
-std::string MakeTemporaryFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "dravon-engines-XXXXXX");
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
+// Gives `path` (a folder the tests made) to the children's user.
+void HandOver(const std::string& path, const testsupport::ChildUser& user) {
+  if (!user.drop) return;
+  if (::chown(path.c_str(), user.uid, user.gid) != 0) {
+    throw std::runtime_error("cannot give " + path + " to the servers' user: " +
+                             std::strerror(errno));
   }
-  return pattern;
+}
+
+// A log that a child writes its standard output and error to, opened here, as this user.
+int OpenLog(const std::string& log) {
+  const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot open " + log + ": " + std::strerror(errno));
+  return fd;
 }
 
 // The tests' own registration. The driver manager would load its cursor library only for a
@@ -48,27 +58,28 @@ std::string OdbcInstIni() {
 
 }  // namespace
 
-Workspace::Workspace() : m_folder(MakeTemporaryFolder()), m_user(UnprivilegedUser()) {
-  m_guard = std::make_unique<CleanupGuard>(m_folder);
+Workspace::Workspace() : m_user(testsupport::UnprivilegedUser()) {
+  m_guard = std::make_unique<CleanupGuard>(Folder());
   // The servers' user reaches its folders through this one.
-  HandOver(m_folder, m_user);
-  WriteFile(m_folder + "/odbcinst.ini", OdbcInstIni());
-  WriteFile(m_folder + "/odbc.ini", "");
-  ::setenv("ODBCSYSINI", m_folder.c_str(), 1);
+  HandOver(Folder(), m_user);
+  testsupport::WriteFile(Folder() + "/odbcinst.ini", OdbcInstIni());
+  testsupport::WriteFile(Folder() + "/odbc.ini", "");
+  ::setenv("ODBCSYSINI", Folder().c_str(), 1);
 }
 
 Workspace::~Workspace() {
   for (auto server = m_servers.rbegin(); server != m_servers.rend(); ++server) {
-    StopChild(server->pid, server->stopSignal, 30);
-    m_guard->ServerStopped(server->pid);
+    const pid_t pid = server->child->pid();
+    server->child->Signal(server->stopSignal);
+    server->child->Wait(std::chrono::seconds(30));
+    m_guard->ServerStopped(pid);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(m_folder, ignored);
+  m_servers.clear();
   m_guard.reset();
 }
 
 std::string Workspace::ServerFolder(const std::string& name) {
-  const std::string folder = m_folder + "/" + name;
+  const std::string folder = m_folder.Path(name);
   std::filesystem::create_directory(folder);
   HandOver(folder, m_user);
   return folder;
@@ -76,33 +87,43 @@ std::string Workspace::ServerFolder(const std::string& name) {
 
 pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::string& log,
                              int stopSignal) {
-  ChildOptions options;
+  testsupport::ChildOptions options;
   options.argv = argv;
-  options.output = log;
+  options.outputFd = OpenLog(log);
+  options.mergeErrors = true;
   options.user = m_user;
   // Should the test process die, the server is told to stop at once, before the watchdog
   // comes to it.
   options.deathSignal = stopSignal;
-  const pid_t pid = StartChild(options);
-  m_guard->ServerStarted(pid, stopSignal);
-  m_servers.push_back({pid, stopSignal});
-  return pid;
+  auto child = std::make_unique<testsupport::Child>(options);
+  ::close(options.outputFd);
+  if (!child->started()) throw std::runtime_error(child->err());
+  m_guard->ServerStarted(child->pid(), stopSignal);
+  m_servers.push_back({std::move(child), stopSignal});
+  return m_servers.back().child->pid();
 }
 
 void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std::string& log) {
-  ChildOptions options;
+  testsupport::ChildOptions options;
   options.argv = argv;
-  options.output = log;
+  options.outputFd = OpenLog(log);
+  options.mergeErrors = true;
   options.user = m_user;
-  const int status = WaitChild(StartChild(options));
-  if (status != 0) {
-    throw std::runtime_error(argv[0] + " failed (status " + std::to_string(status) + "):\n" +
-                             ReadFile(log));
+  const testsupport::ChildResult run = testsupport::RunChild(options, std::chrono::minutes(5));
+  ::close(options.outputFd);
+  if (run.exitCode != 0) {
+    throw std::runtime_error(argv[0] + " failed (" + run.How() + "):\n" + run.err +
+                             testsupport::ReadFile(log));
   }
 }
 
-void Workspace::CheckServerRunning(pid_t pid, const std::string& log) const {
-  if (!ChildRunning(pid)) throw std::runtime_error("the server ended:\n" + ReadFile(log));
+void Workspace::CheckServerRunning(pid_t pid, const std::string& log) {
+  const auto server = std::find_if(m_servers.begin(), m_servers.end(), [pid](const Server& s) {
+    return s.child->pid() == pid;
+  });
+  if (server == m_servers.end() || !server->child->Running()) {
+    throw std::runtime_error("the server ended:\n" + testsupport::ReadFile(log));
+  }
 }
 
 }  // namespace enginetest

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/engines/child_process.h"
 #include "tests/engines/cleanup_guard.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace enginetest {
 
@@ -21,8 +22,8 @@ class Workspace {
   // Stops the servers still running and removes the folder.
   ~Workspace();
 
-  const std::string& Folder() const { return m_folder; }
-  const ChildUser& ServerUser() const { return m_user; }
+  const std::string& Folder() const { return m_folder.path(); }
+  const testsupport::ChildUser& ServerUser() const { return m_user; }
 
   // A new folder inside the workspace, owned by the servers' user.
   std::string ServerFolder(const std::string& name);
@@ -33,19 +34,20 @@ class Workspace {
   // Runs a set-up command as the servers' user and throws with its output when it fails.
   void RunAsServerUser(const std::vector<std::string>& argv, const std::string& log);
   // Throws with the server's log when it has ended.
-  void CheckServerRunning(pid_t pid, const std::string& log) const;
+  void CheckServerRunning(pid_t pid, const std::string& log);
 
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 
  private:
   struct Server {
-    pid_t pid;
+    std::unique_ptr<testsupport::Child> child;
     int stopSignal;
   };
 
-  std::string m_folder;
-  ChildUser m_user;
+  // Removed last, once the servers are stopped and the guard is told.
+  testsupport::TempFolder m_folder{"dravon-engines"};
+  testsupport::ChildUser m_user;
   std::unique_ptr<CleanupGuard> m_guard;
   std::vector<Server> m_servers;
 };

@@ -3,7 +3,6 @@
 // relationships of MSysRelationships (against mdb-export on an Access 97 file, and damaged row
 // by row), and where links lead.
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -13,9 +12,10 @@
 #include "file_edit.h"
 #include "jet/file_context.h"
 #include "jet/relationships.h"
-#include "program_run.h"
+#include "program_environment.h"
 #include "property_blob.h"
 #include "sample_files.h"
+#include "tests/support/temp_folder.h"
 
 namespace jettest {
 namespace {
@@ -102,8 +102,9 @@ Groups Shown(const jet::ObjectProperties& read) {
 
 TEST(PropertiesTest, AgreeWithMdbPropOnAccessMadeAndWriterMadeFiles) {
   if (std::string(MDB_PROP).empty()) GTEST_SKIP() << "mdb-prop (mdbtools) is not installed";
-  const std::string written = ::testing::TempDir() + "jet-properties.mdb";
-  { std::ofstream(written, std::ios::binary) << RelatedBytes(); }
+  const testsupport::TempFolder folder("jet-properties");
+  const std::string written = folder.Path("related.mdb");
+  testsupport::WriteFile(written, RelatedBytes());
   std::vector<std::string> files = {written};
   for (const char* fixture : {"jet3-sample.mdb", "access-made-jet4.mdb"}) {
     const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;

@@ -23,12 +23,11 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "jet/database.h"
 #include "jet/date_time.h"
 #include "libmdb_oracle.h"
 #include "sample_files.h"
+#include "tests/support/temp_folder.h"
 
 namespace jettest {
 namespace {
@@ -110,18 +109,13 @@ struct File {
 
 class DifferentialTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    for (const std::string& path : written_) std::remove(path.c_str());
-  }
   std::string Write(const std::string& bytes) {
-    written_.push_back(::testing::TempDir() + "jet-differential-" + std::to_string(getpid()) + "-" +
-                       std::to_string(written_.size()) + ".mdb");
-    FILE* out = std::fopen(written_.back().c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-    return written_.back();
+    const std::string path = folder_.Path(std::to_string(written_++) + ".mdb");
+    testsupport::WriteFile(path, bytes);
+    return path;
   }
-  std::vector<std::string> written_;
+  testsupport::TempFolder folder_{"jet-differential"};
+  int written_ = 0;
 };
 
 TEST_F(DifferentialTest, EveryValueMatchesLibmdbSaveItsListedMistakes) {

@@ -12,12 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "file_edit.h"
 #include "jet/index_key.h"
 #include "libmdb_oracle.h"
 #include "sample_files.h"
+#include "tests/support/temp_folder.h"
 
 namespace jettest {
 namespace {
@@ -247,19 +246,13 @@ mkmdb::TableSpec KeyTable() {
 }
 
 TEST(IndexReadTest, WalksEqualScansOnEveryKeyTypeOfWriterFiles) {
-  const std::string path =
-      ::testing::TempDir() + "jet-index-keys-" + std::to_string(getpid()) + ".mdb";
-  {
-    const std::string bytes = DatabaseBytes({KeyTable()});
-    FILE* out = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
-    std::fclose(out);
-  }
+  const testsupport::TempFolder folder("jet-index-keys");
+  const std::string path = folder.Path("keys.mdb");
+  testsupport::WriteFile(path, DatabaseBytes({KeyTable()}));
   std::string error;
   auto database = jet::Database::Open(path, error);
   ASSERT_NE(database, nullptr) << error;
   CheckIndexes(*database, LibmdbOracle(path), "keys", 40, true);
-  std::remove(path.c_str());
 }
 
 TEST(IndexReadTest, WalksEqualScansOnTheAccessMadeFixtures) {

@@ -7,12 +7,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <thread>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +16,7 @@
 #include "jet/format.h"
 #include "read_everything.h"
 #include "sample_files.h"
+#include "tests/support/temp_folder.h"
 
 namespace jettest {
 namespace {
@@ -72,13 +69,6 @@ struct Base {
   int mutations;
   jet::OpenOptions options = {};
 };
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 class Mutator {
  public:
@@ -279,16 +269,16 @@ std::vector<Base> Bases() {
   }
   for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},
                                        std::pair{"jet3-sample.mdb", 100}}) {
-    const std::string bytes = ReadFileBytes(std::string(FIXTURES_DIR) + "/" + fixture);
+    const std::string bytes = testsupport::ReadFile(std::string(FIXTURES_DIR) + "/" + fixture);
     if (!bytes.empty()) bases.push_back({fixture, bytes, count});
   }
   return bases;
 }
 
 TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
-  // A name of this process's own: test runs of other build folders may run at the same time.
-  const std::string path =
-      ::testing::TempDir() + "jet-mutation-" + std::to_string(getpid()) + ".mdb";
+  // A folder of this process's own: test runs of other build folders may run at the same time.
+  const testsupport::TempFolder folder("jet-mutation");
+  const std::string path = folder.Path("mutated.mdb");
   Watchdog watchdog;
   int cases = 0, opened = 0, refused = 0, tablesHit = 0, clean = 0;
   std::size_t indexRows = 0;
@@ -296,10 +286,7 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
     for (int i = 0; i < base.mutations; ++i) {
       Mutator mutator(base.bytes, static_cast<unsigned>(i * 7919 + base.bytes.size()));
       const std::string what = base.name + ": " + mutator.Apply(i % 7);
-      {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << mutator.bytes();
-      }
+      testsupport::WriteFile(path, mutator.bytes());
       watchdog.Start(what);
       const auto start = Clock::now();
       const ReadOutcome outcome = ReadEverythingAt(path, base.options);
@@ -310,7 +297,7 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
       EXPECT_FALSE(outcome.silentFailure) << what;
       EXPECT_EQ(outcome.wrongRows, std::vector<std::string>{}) << what;
       indexRows += outcome.indexRows;
-      EXPECT_EQ(ReadFileBytes(path), mutator.bytes()) << what << ": the file changed";
+      EXPECT_EQ(testsupport::ReadFile(path), mutator.bytes()) << what << ": the file changed";
       if (!outcome.opened) {
         ++refused;
         continue;
@@ -323,7 +310,6 @@ TEST(MutationTest, DamagedVariantsReadOrFailSayingWhatIsBroken) {
       if (!outcome.errors.empty()) ++tablesHit;
     }
   }
-  std::remove(path.c_str());
   std::printf("mutation test: %d files: %d refused at open, %d opened (%d read whole, %d with "
               "errors in tables or values), %zu rows met through indexes\n", cases, refused,
               opened, clean, tablesHit, indexRows);

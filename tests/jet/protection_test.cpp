@@ -1,11 +1,9 @@
 // Encoded, password-protected and encrypted files: each form the writer makes reads every value
 // as its plain twin does with the right password, refuses a missing, empty or wrong one, and a
 // damaged description of its encryption is refused with what is wrong, never a crash.
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +12,9 @@
 #include "jet/format.h"
 #include "mdb_writer.h"
 #include "sample_files.h"
+#include "tests/support/child_process.h"
+#include "tests/support/process_libraries.h"
+#include "tests/support/temp_folder.h"
 #include "value_text.h"
 
 namespace jettest {
@@ -133,10 +134,7 @@ TEST(ProtectionTest, MissingEmptyOrWrongPasswordIsRefused) {
 }
 
 std::string FixtureBytes(const std::string& name) {
-  std::ifstream in(std::string(FIXTURES_DIR) + "/" + name, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return testsupport::ReadFile(std::string(FIXTURES_DIR) + "/" + name);
 }
 
 // Every user table of a file as mdb-export (mdbtools, which decodes encoded pages) writes it.
@@ -144,12 +142,10 @@ std::string ExportedTables(const std::string& path, const jet::Database& databas
   std::string out;
   for (const jet::CatalogTable& table : database.Tables()) {
     if (table.system) continue;
-    const std::string command = "mdb-export '" + path + "' '" + table.name + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return "cannot run mdb-export";
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-    pclose(pipe);
+    testsupport::ChildOptions options;
+    options.argv = {"mdb-export", path, table.name};
+    options.mergeErrors = true;
+    out += testsupport::RunChild(options, std::chrono::seconds(120)).out;
   }
   return out;
 }
@@ -177,11 +173,11 @@ TEST(ProtectionTest, AccessMadeFilesEncodedWithAPasswordReadAsBefore) {
           << fixture << ", table " << table.name;
     }
     EXPECT_ANY_THROW(mkmdb::ProtectImage(bytes, 1, "")) << "encoded twice";
-    const std::string encodedPath = ::testing::TempDir() + "jet-encoded-fixture.mdb";
-    std::ofstream(encodedPath, std::ios::binary) << bytes;
+    const testsupport::TempFolder folder("jet-encoded-fixture");
+    const std::string encodedPath = folder.Path(fixture);
+    testsupport::WriteFile(encodedPath, bytes);
     const std::string plainPath = std::string(FIXTURES_DIR) + "/" + fixture;
     EXPECT_EQ(ExportedTables(encodedPath, *plain), ExportedTables(plainPath, *plain)) << fixture;
-    std::remove(encodedPath.c_str());
   }
 }
 
@@ -288,14 +284,7 @@ TEST(ProtectionTest, DamagedEncryptionDescriptionsAreRefusedSayingWhatIsWrong) {
   }
 }
 
-bool CryptoLibraryMapped() {
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    if (line.find("libcrypto") != std::string::npos) return true;
-  }
-  return false;
-}
+bool CryptoLibraryMapped() { return testsupport::LibraryMapped("libcrypto"); }
 
 // In a process of its own (this test binary started again with the files to read): plain and
 // encoded files never open the cryptography library, the first encrypted one does.
@@ -311,18 +300,18 @@ TEST(ProtectionTest, CryptoLibraryIsOpenedOnlyForEncryptedFiles) {
     EXPECT_TRUE(CryptoLibraryMapped());
     return;
   }
-  const std::string folder = ::testing::TempDir();
+  const testsupport::TempFolder folder("jet-crypto-probe");
   for (const auto& [name, protection] :
        {std::pair{"encoded.mdb", Protect(true, "")},
         std::pair{"agile.mdb", Encrypted(Encryption::AgileSha1)}}) {
-    std::ofstream(folder + "/" + name, std::ios::binary) << DatabaseBytes(Tables(), {}, protection);
+    testsupport::WriteFile(folder.Path(name), DatabaseBytes(Tables(), {}, protection));
   }
-  const std::string command = std::string(kProbe) + "='" + folder + "' '" +
-                              std::filesystem::read_symlink("/proc/self/exe").string() +
-                              "' --gtest_filter=" +
-                              "ProtectionTest.CryptoLibraryIsOpenedOnlyForEncryptedFiles >&2";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  for (const char* name : {"encoded.mdb", "agile.mdb"}) std::remove((folder + "/" + name).c_str());
+  testsupport::ChildOptions probe;
+  probe.argv = {std::filesystem::read_symlink("/proc/self/exe").string(),
+                "--gtest_filter=ProtectionTest.CryptoLibraryIsOpenedOnlyForEncryptedFiles"};
+  probe.environment = {{kProbe, folder.path()}};
+  const testsupport::ChildResult run = testsupport::RunChild(probe, std::chrono::seconds(120));
+  EXPECT_EQ(run.How(), "exit 0") << run.out << run.err;
 }
 
 }  // namespace

@@ -1,12 +1,6 @@
 #include "sample_files.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
-#include <unistd.h>
+#include "tests/support/temp_folder.h"
 
 namespace jettest {
 
@@ -131,16 +125,9 @@ mkmdb::CatalogSpec RelatedCatalog() {
 
 std::string DatabaseBytes(const std::vector<mkmdb::TableSpec>& tables,
                           const mkmdb::CatalogSpec& catalog, const mkmdb::Protection& protection) {
-  std::string path = (std::filesystem::temp_directory_path() / "jet-sample-XXXXXX").string();
-  const int fd = mkstemp(path.data());
-  if (fd < 0) throw std::runtime_error("cannot make a temporary file in " + path);
-  close(fd);
-  mkmdb::WriteDatabase(path, tables, catalog, protection);
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  std::remove(path.c_str());
-  return bytes.str();
+  const testsupport::TempFolder folder("jet-sample");
+  mkmdb::WriteDatabase(folder.Path("sample.mdb"), tables, catalog, protection);
+  return testsupport::ReadFile(folder.Path("sample.mdb"));
 }
 
 }  // namespace jettest

@@ -7,6 +7,9 @@
 
 namespace mbtest {
 
+// Lines of a text, split at "\n" with the "\r" before it dropped.
+std::vector<std::string> Lines(const std::string& text);
+
 // One block written on standard error.
 struct StderrBlock {
   std::string caption;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "box_readers.h"
 #include "window_close.h"
 
 namespace mbtest {
@@ -89,8 +90,11 @@ DesktopSession::DesktopSession(std::string python, std::string reader)
 DesktopSession::~DesktopSession() {
   // The bus goes first: the accessibility services it started end with its process group.
   // A terminated X server removes its lock file and socket; a killed one would leave them.
-  if (m_bus) m_bus->Kill(SIGTERM);
-  if (m_xserver) m_xserver->Kill(SIGTERM);
+  for (Child* server : {m_bus.get(), m_xserver.get()}) {
+    if (server == nullptr) continue;
+    server->Signal(SIGTERM, true);
+    server->Wait(milliseconds(5000));
+  }
   m_bus.reset();
   m_xserver.reset();
   const auto deadline = Clock::now() + milliseconds(2000);
@@ -149,39 +153,39 @@ std::unique_ptr<Child> DesktopSession::Start(ChildOptions options,
   return std::make_unique<Child>(options);
 }
 
-RunResult DesktopSession::Tool(std::vector<std::string> argv, milliseconds timeout) const {
+ChildResult DesktopSession::Tool(std::vector<std::string> argv, milliseconds timeout) const {
   ChildOptions options;
   options.argv = std::move(argv);
   options.environment = m_env;
-  return RunToEnd(options, timeout);
+  return RunChild(options, timeout);
 }
 
 std::string DesktopSession::FindWindowTitled(const std::string& title, milliseconds timeout) const {
-  RunResult found = Tool(
+  ChildResult found = Tool(
       {"xdotool", "search", "--sync", "--onlyvisible", "--name", "^" + EscapeRegex(title) + "$"},
       timeout);
-  EXPECT_EQ(ExitCode(found.status), 0) << "no window titled " << title << " appeared: " << found.err;
+  EXPECT_EQ(found.exitCode, 0) << "no window titled " << title << " appeared: " << found.err;
   const auto ids = Lines(found.out);
   EXPECT_EQ(ids.size(), 1u) << "windows titled " << title << ": " << found.out;
   return ids.size() == 1 ? ids.front() : std::string();
 }
 
 std::string DesktopSession::Title(const std::string& window) const {
-  RunResult name = Tool({"xdotool", "getwindowname", window});
-  EXPECT_EQ(ExitCode(name.status), 0) << name.err;
+  ChildResult name = Tool({"xdotool", "getwindowname", window});
+  EXPECT_EQ(name.exitCode, 0) << name.err;
   const auto lines = Lines(name.out);
   return lines.empty() ? std::string() : lines.front();
 }
 
 bool DesktopSession::WindowExists(const std::string& window) const {
-  return ExitCode(Tool({"xwininfo", "-id", window}).status) == 0;
+  return Tool({"xwininfo", "-id", window}).exitCode == 0;
 }
 
 DialogView DesktopSession::Inspect(pid_t pid, const std::string& screenshot) const {
   std::vector<std::string> argv = {m_python, m_reader, "--pid", std::to_string(pid)};
   if (!screenshot.empty()) argv.insert(argv.end(), {"--screenshot", screenshot});
-  RunResult run = Tool(argv, milliseconds(40000));
-  EXPECT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = Tool(argv, milliseconds(40000));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
   DialogView view;
   for (const std::string& line : Lines(run.out)) {
     std::istringstream in(line);
@@ -203,14 +207,14 @@ DialogView DesktopSession::Inspect(pid_t pid, const std::string& screenshot) con
 }
 
 void DesktopSession::PressKey(const std::string& window, const std::string& key) const {
-  RunResult r = Tool({"xdotool", "windowfocus", "--sync", window, "key", key});
-  EXPECT_EQ(ExitCode(r.status), 0) << r.err;
+  ChildResult r = Tool({"xdotool", "windowfocus", "--sync", window, "key", key});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 void DesktopSession::ClickAt(int x, int y) const {
-  RunResult r = Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y),
+  ChildResult r = Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y),
                       "click", "1"});
-  EXPECT_EQ(ExitCode(r.status), 0) << r.err;
+  EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 void DesktopSession::RequestClose(const std::string& window) const {

@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace mbtest {
+
+using namespace testsupport;
 
 // An element of a dialog as the accessibility bus shows it, in screen coordinates.
 struct DialogElement {
@@ -47,7 +50,7 @@ class DesktopSession {
   // Starts a program on this desktop; `extra` adds to or overrides the environment.
   std::unique_ptr<Child> Start(ChildOptions options, const EnvironmentChanges& extra = {}) const;
   // Runs a tool on this desktop to its end.
-  RunResult Tool(std::vector<std::string> argv, milliseconds timeout = milliseconds(30000)) const;
+  ChildResult Tool(std::vector<std::string> argv, milliseconds timeout = milliseconds(30000)) const;
 
   // Waits for one visible window with exactly this title and returns its id ("" when none
   // appeared in time, or when several did: both fail the test).
@@ -69,7 +72,7 @@ class DesktopSession {
  private:
   std::string m_python;
   std::string m_reader;
-  TempDir m_runtime;
+  TempFolder m_runtime;
   std::string m_display;
   std::unique_ptr<Child> m_xserver;
   std::unique_ptr<Child> m_bus;

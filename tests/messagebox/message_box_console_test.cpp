@@ -9,13 +9,15 @@
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
 #include "program_expectations.h"
 #include "terminal_session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace mbtest;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProbe = MESSAGE_BOX_PROBE;
@@ -26,7 +28,7 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
   ChildOptions options;
   options.argv = {kProbe};
   options.argv.insert(options.argv.end(), args.begin(), args.end());
-  options.environment = WithoutDisplay();
+  options.environment = EnvironmentChanges{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
   options.environment["LC_ALL"] = locale;
   return options;
 }
@@ -34,8 +36,8 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
 // ---- Standard error -------------------------------------------------------------------------
 
 TEST(MessageBoxOnStandardError, BlocksCarryCaptionAndTextAndStdoutHasOnlyTheProbesLines) {
-  RunResult run = RunToEnd(ProbeWithoutDisplay({"Cessna 172 ✈ Zoé", "first line\nsecond line", ""}), 20s);
-  ASSERT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunChild(ProbeWithoutDisplay({"Cessna 172 ✈ Zoé", "first line\nsecond line", ""}), 20s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\n");
 
   const std::vector<StderrBlock> blocks = ParseStderrBlocks(run.err);
@@ -57,35 +59,23 @@ TEST(MessageBoxOnStandardError, DoesNotWaitForInputThatNeverComes) {
   int input[2];
   ASSERT_EQ(::pipe(input), 0);
   ChildOptions options = ProbeWithoutDisplay({"one", "two"});
-  options.stdinFd = input[0];
+  options.inputFd = input[0];
   Child probe(options);
   ::close(input[0]);
   const auto status = probe.Wait(20s);
   ::close(input[1]);
-  ASSERT_EQ(ExitCode(status), 0) << "the probe waited: " << probe.err();
+  ASSERT_EQ(status.exitCode, 0) << "the probe waited: " << probe.err();
   EXPECT_EQ(probe.out(), "box 1 returned 1\nbox 2 returned 1\n");
   EXPECT_EQ(ParseStderrBlocks(probe.err()).size(), 2u);
 }
 
 TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
   // Both streams into one pipe: the order of arrival is the order of the writes.
-  int merged[2];
-  ASSERT_EQ(::pipe(merged), 0);
   ChildOptions options = ProbeWithoutDisplay({"A", "B"});
-  options.stdoutFd = merged[1];
-  options.stderrFd = merged[1];
-  RunResult run;
-  {
-    Child probe(options);
-    ::close(merged[1]);
-    run.status = probe.Wait(20s);
-  }
-  std::string all;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(merged[0], buffer, sizeof buffer)) > 0) all.append(buffer, n);
-  ::close(merged[0]);
-  ASSERT_EQ(ExitCode(run.status), 0);
+  options.mergeErrors = true;
+  const ChildResult run = RunChild(options, 20s);
+  const std::string& all = run.out;
+  ASSERT_EQ(run.exitCode, 0);
   const size_t textA = all.find("text: A\n");
   const size_t line1 = all.find("box 1 returned 1\n");
   const size_t textB = all.find("text: B\n");
@@ -98,8 +88,8 @@ TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
 }
 
 TEST(MessageBoxOnStandardError, OutsideAUtf8LocaleNonAsciiBecomesTheDefaultCharacter) {
-  RunResult run = RunToEnd(ProbeWithoutDisplay({"Zoé ✈"}, "C"), 20s);
-  ASSERT_EQ(ExitCode(run.status), 0);
+  ChildResult run = RunChild(ProbeWithoutDisplay({"Zoé ✈"}, "C"), 20s);
+  ASSERT_EQ(run.exitCode, 0);
   const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u);
   EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Zo? ?"});
@@ -108,8 +98,8 @@ TEST(MessageBoxOnStandardError, OutsideAUtf8LocaleNonAsciiBecomesTheDefaultChara
 TEST(MessageBoxOnStandardError, DisplayThatCannotBeOpenedFallsBackQuietly) {
   ChildOptions options = ProbeWithoutDisplay({"no display here"});
   options.environment["DISPLAY"] = ":65000";  // no X server listens there
-  RunResult run = RunToEnd(options, 20s);
-  ASSERT_EQ(ExitCode(run.status), 0);
+  ChildResult run = RunChild(options, 20s);
+  ASSERT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "box 1 returned 1\n");
   const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u);
@@ -118,10 +108,10 @@ TEST(MessageBoxOnStandardError, DisplayThatCannotBeOpenedFallsBackQuietly) {
 }
 
 TEST(MessageBoxOnStandardError, StyleIconsAndStringIds) {
-  RunResult run = RunToEnd(ProbeWithoutDisplay({"--style=16", "bad", "--style=0x40", "note", "--style=0",
+  ChildResult run = RunChild(ProbeWithoutDisplay({"--style=16", "bad", "--style=0x40", "note", "--style=0",
                                            "--by-id=0", "--by-id=1234"}),
                       20s);
-  ASSERT_EQ(ExitCode(run.status), 0);
+  ASSERT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\nbox 4 returned 1\n");
   const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 4u);
@@ -135,7 +125,7 @@ TEST(MessageBoxOnStandardError, StyleIconsAndStringIds) {
 }
 
 TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
-  TempDir dir;
+  TempFolder dir;
   std::filesystem::path path = dir.path();
   // Non-ASCII directory names count as one character each in the caption.
   while (path.string().size() < 300) path /= "répertoire-" + std::string(40, 'x');
@@ -147,8 +137,8 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
 
   ChildOptions options = ProbeWithoutDisplay({"--caption", "text"});
   options.argv[0] = path.string();
-  RunResult run = RunToEnd(options, 20s);
-  ASSERT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunChild(options, 20s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
 
   // The expected caption: the first 259 characters of the path (all of them in the BMP here).
   std::mbstate_t state{};
@@ -169,7 +159,7 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
 // However the program was started (its full path, a symbolic link to it, a path relative to the
 // working folder), the caption is the program's own file, absolute and with links resolved.
 TEST(MessageBoxCaption, NamesTheProgramFileHoweverItWasStarted) {
-  TempDir dir;
+  TempFolder dir;
   const std::filesystem::path probe = std::filesystem::canonical(kProbe);
   const std::filesystem::path links = std::filesystem::path(dir.path()) / "links";
   std::filesystem::create_directories(links);
@@ -184,9 +174,9 @@ TEST(MessageBoxCaption, NamesTheProgramFileHoweverItWasStarted) {
                              Start{"../links/probe-link", links.string()}}) {
     ChildOptions options = ProbeWithoutDisplay({"--caption", "text"});
     options.argv[0] = start.argv0;
-    options.workingDirectory = start.folder;
-    RunResult run = RunToEnd(options, 20s);
-    ASSERT_EQ(ExitCode(run.status), 0) << start.argv0 << ": " << run.err;
+    options.workingFolder = start.folder;
+    ChildResult run = RunChild(options, 20s);
+    ASSERT_EQ(run.exitCode, 0) << start.argv0 << ": " << run.err;
     EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << start.argv0;
   }
 }
@@ -232,7 +222,7 @@ TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
 
   ASSERT_TRUE(probe.Type("\n"));
   const auto status = probe.child().Wait(20s);
-  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(status.exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\nbox 2 returned 1\n");
   // The box is on the terminal, not on standard error.
   EXPECT_EQ(probe.child().err(), "");
@@ -265,7 +255,7 @@ TEST(MessageBoxOnTerminal, TextIsWrappedToTheTerminalWidth) {
   EXPECT_EQ(joined, text);
 
   ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
 }
 
 TEST(MessageBoxOnTerminal, UnknownWidthMeansEightyColumns) {
@@ -276,7 +266,7 @@ TEST(MessageBoxOnTerminal, UnknownWidthMeansEightyColumns) {
   ExpectSquareBox(box, 80);
   EXPECT_EQ(DisplayColumns(box.front()), 80u);
   ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
 }
 
 TEST(MessageBoxOnTerminal, ControllingTerminalGetsTheBoxWhateverStandardInputIs) {
@@ -286,7 +276,7 @@ TEST(MessageBoxOnTerminal, ControllingTerminalGetsTheBoxWhateverStandardInputIs)
   EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ input from elsewhere");
   ExpectWaiting(probe.child(), "");
   ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
   EXPECT_EQ(probe.child().err(), "");
 }
@@ -295,7 +285,7 @@ TEST(MessageBoxOnTerminal, ATerminalOnlyOnStandardInputIsNotDrawnOn) {
   TerminalProbe probe({"no controlling terminal"}, 60, TerminalRole::InputOnly);
   ASSERT_TRUE(probe.ok());
   const auto status = probe.child().Wait(20s);
-  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(status.exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
   const auto blocks = ParseStderrBlocks(probe.child().err());
   ASSERT_EQ(blocks.size(), 1u) << probe.child().err();
@@ -311,7 +301,7 @@ TEST(MessageBoxOnTerminal, KeysTypedBeforeTheBoxAppearsDoNotDismissIt) {
   ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
   ExpectWaiting(probe.child(), "");
   ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
 }
 
@@ -323,7 +313,7 @@ TEST(MessageBoxOnTerminal, ControlCharactersInTheTextDoNotReachTheTerminal) {
   EXPECT_EQ(probe.screen().find('\x07'), std::string::npos);
   EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ clear\uFFFD[2Jscreen\uFFFD");
   ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(ExitCode(probe.child().Wait(20s)), 0);
+  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
 }
 
 }  // namespace

@@ -4,21 +4,21 @@
 // the probe's console line must follow the dismissal, never precede it.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
 #include "desktop_session.h"
 #include "program_expectations.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace mbtest;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProbe = MESSAGE_BOX_PROBE;
@@ -78,7 +78,7 @@ TEST_F(DesktopMessageBox, ShowsTitleWarningIconExactTextAndOneOkButton) {
   m_desktop.PressKey(window, "Return");
   ExpectOutput(*probe, "box 1 returned 1\n");
   EXPECT_FALSE(m_desktop.WindowExists(window));
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, EscapeDismisses) {
@@ -88,7 +88,7 @@ TEST_F(DesktopMessageBox, EscapeDismisses) {
   ExpectWaiting(*probe, "");
   m_desktop.PressKey(window, "Escape");
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, ClickOnOkDismisses) {
@@ -105,7 +105,7 @@ TEST_F(DesktopMessageBox, ClickOnOkDismisses) {
   const DialogElement& ok = view.buttons[0];
   m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, ClosingTheWindowDismisses) {
@@ -115,7 +115,7 @@ TEST_F(DesktopMessageBox, ClosingTheWindowDismisses) {
   ExpectWaiting(*probe, "");
   m_desktop.RequestClose(window);
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
@@ -139,39 +139,32 @@ TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
   ExpectWaiting(*probe, "box 1 returned 1\n");
   m_desktop.PressKey(second, "Escape");
   ExpectOutput(*probe, "box 1 returned 1\nbox 2 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
   // Nothing but the dialogs was shown: no text block on standard error.
   EXPECT_EQ(probe->err().find("[message box]"), std::string::npos) << probe->err();
 }
 
 TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
-  winsize size{};
-  size.ws_row = 24;
-  size.ws_col = 80;
-  int master = -1, slave = -1;
-  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
   ChildOptions options;
   options.argv = {kProbe, "window, not terminal"};
-  options.stdinFd = slave;
+  options.terminal = TerminalRole::ControllingAndInput;
   auto probe = m_desktop.Start(options);
-  ::close(slave);
 
   const std::string window = FindDialog();
   ASSERT_FALSE(window.empty());
   m_desktop.PressKey(window, "Return");
   ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(ExitCode(probe->Wait(20s)), 0) << probe->err();
+  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 
   // Nothing was drawn on the terminal.
   std::string screen;
-  pollfd p{master, POLLIN, 0};
+  pollfd p{probe->terminal(), POLLIN, 0};
   char buffer[4096];
   while (::poll(&p, 1, 100) > 0) {
-    ssize_t n = ::read(master, buffer, sizeof buffer);
+    ssize_t n = ::read(probe->terminal(), buffer, sizeof buffer);
     if (n <= 0) break;
     screen.append(buffer, static_cast<size_t>(n));
   }
-  ::close(master);
   EXPECT_EQ(screen.find("[ OK ]"), std::string::npos) << screen;
 }
 
@@ -182,23 +175,21 @@ class DesktopMessageBoxWithoutModule : public DesktopMessageBox,
                                        public ::testing::WithParamInterface<bool> {};
 
 TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) {
-  const std::filesystem::path top = std::filesystem::temp_directory_path() /
-                                    ("probe-without-module-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(top);
+  const TempFolder folder("probe-without-module");
+  const std::filesystem::path top = folder.path();
   std::filesystem::create_directories(top / "bin");
   const std::filesystem::path copy = top / "bin" / "message_box_probe";
   std::filesystem::copy_file(kProbe, copy);
   if (GetParam()) {
     std::filesystem::create_directories(top / "lib" / "brand-listing");
-    std::ofstream(top / "lib" / "brand-listing" / "message-box-gtk.so") << "not a module\n";
+    WriteFile(top / "lib" / "brand-listing" / "message-box-gtk.so", "not a module\n");
   }
 
   ChildOptions options;
   options.argv = {copy.string(), "Zoé ✈ without a dialog"};
   auto probe = m_desktop.Start(options, {{"LC_ALL", "C.UTF-8"}});
   const auto status = probe->Wait(20s);
-  std::filesystem::remove_all(top);
-  EXPECT_EQ(ExitCode(status), 0) << probe->err();
+  EXPECT_EQ(status.exitCode, 0) << probe->err();
   EXPECT_EQ(probe->out(), "box 1 returned 1\n");
   const auto blocks = ParseStderrBlocks(probe->err());
   ASSERT_EQ(blocks.size(), 1u) << probe->err();
@@ -220,16 +211,12 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
  protected:
   // Runs the probe under `wrapper` until its one dialog is dismissed with Enter. The toolkit's
   // accessibility bridge is left out: it only adds start-up time under valgrind.
-  RunResult RunDismissed(std::vector<std::string> wrapper, std::vector<std::string> args) {
+  ChildResult RunDismissed(std::vector<std::string> wrapper, std::vector<std::string> args) {
     auto probe = StartProbe(args, {{"NO_AT_BRIDGE", "1"}}, wrapper);
     const std::string window = FindDialog(120s);
-    RunResult result;
-    if (window.empty()) return result;
+    if (window.empty()) return {};
     m_desktop.PressKey(window, "Return");
-    result.status = probe->Wait(120s);
-    result.out = probe->out();
-    result.err = probe->err();
-    return result;
+    return probe->Wait(120s);
   }
 
   static std::vector<std::string> Valgrind() {
@@ -248,8 +235,8 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
 
 TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
   SKIP_UNDER_SANITIZERS();
-  RunResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
-  EXPECT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\n");
   EXPECT_NE(run.err.find("ERROR SUMMARY: 0 errors"), std::string::npos) << run.err;
 }
@@ -258,8 +245,8 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
   SKIP_UNDER_SANITIZERS();
   // The suppressions name the toolkit's libraries only: a block the probe drops is reported,
   // with the probe's own frame, and fails the run.
-  RunResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});
-  EXPECT_EQ(ExitCode(run.status), 99) << run.err;
+  ChildResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});
+  EXPECT_EQ(run.exitCode, 99) << run.err;
   EXPECT_NE(run.err.find("definitely lost: 4,096 bytes in 1 blocks"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("main (message_box_probe.cpp"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("ERROR SUMMARY: 1 errors"), std::string::npos) << run.err;
@@ -269,8 +256,8 @@ TEST_F(DesktopMessageBoxLeaks, LeakSanitizerStillSeesALeakOfTheProgramsOwn) {
   if (!kSanitized) GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
   // Every desktop test ends with exit status 0, so LeakSanitizer, with the suppressions of
   // tests/lsan.supp, found nothing there; the same suppressions let a dropped block through.
-  RunResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});
-  EXPECT_NE(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});
+  EXPECT_NE(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("ERROR: LeakSanitizer"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("message_box_probe.cpp"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("4096 byte(s) leaked in 1 allocation(s)"), std::string::npos) << run.err;

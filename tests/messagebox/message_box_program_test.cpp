@@ -9,9 +9,10 @@
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
 #include "program_expectations.h"
 #include "terminal_session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_folder.h"
 #if MESSAGE_BOX_DESKTOP_TESTS
 #include "desktop_session.h"
 #endif
@@ -19,6 +20,7 @@
 namespace {
 
 using namespace mbtest;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProgram = BRAND_LISTING_PROGRAM;
@@ -49,52 +51,41 @@ class DemoDatabase {
     } else {
       writer.argv.insert(writer.argv.end(), {"--table", "helicoptere", "--column", "nom:text(50)"});
     }
-    m_written = RunToEnd(writer, 60s);
+    m_written = RunChild(writer, 60s);
     std::filesystem::create_directories(workingDirectory());
   }
 
-  const RunResult& written() const { return m_written; }
+  const ChildResult& written() const { return m_written; }
   std::string workingDirectory() const { return m_dir.path() + "/hangar/bay"; }
 
   // The program, run from the folder below the database, without a display.
   ChildOptions Program() const {
     ChildOptions options;
     options.argv = {kProgram};
-    options.workingDirectory = workingDirectory();
-    options.environment = WithoutDisplay();
+    options.workingFolder = workingDirectory();
+    options.environment = EnvironmentChanges{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
     options.environment["ODBCSYSINI"] = kOdbcSysIni;
     options.environment["LC_ALL"] = "C.UTF-8";
     return options;
   }
 
  private:
-  TempDir m_dir;
-  RunResult m_written;
+  TempFolder m_dir;
+  ChildResult m_written;
 };
 
 #define ASSERT_DATABASE_WRITTEN(db) \
-  ASSERT_EQ(ExitCode((db).written().status), 0) << "the demo database was not written: " << (db).written().err
+  ASSERT_EQ((db).written().exitCode, 0) << "the demo database was not written: " << (db).written().err
 
 TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
   DemoDatabase db;
   ASSERT_DATABASE_WRITTEN(db);
   // Both streams into one pipe: the order of arrival is the order of the writes.
-  int merged[2];
-  ASSERT_EQ(::pipe(merged), 0);
   ChildOptions options = db.Program();
-  options.stdoutFd = merged[1];
-  options.stderrFd = merged[1];
-  std::optional<int> status;
-  {
-    Child program(options);
-    ::close(merged[1]);
-    status = program.Wait(60s);
-  }
-  std::string all;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(merged[0], buffer, sizeof buffer)) > 0;) all.append(buffer, n);
-  ::close(merged[0]);
-  ASSERT_EQ(ExitCode(status), 0) << all;
+  options.mergeErrors = true;
+  const ChildResult run = RunChild(options, 60s);
+  const std::string& all = run.out;
+  ASSERT_EQ(run.exitCode, 0) << all;
 
   const auto blocks = ParseStderrBlocks(all);
   ASSERT_EQ(blocks.size(), 3u) << all;
@@ -115,8 +106,8 @@ TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
 TEST(ProgramMessageBoxOnStandardError, StandardOutputHoldsOnlyTheListing) {
   DemoDatabase db;
   ASSERT_DATABASE_WRITTEN(db);
-  RunResult run = RunToEnd(db.Program(), 60s);
-  ASSERT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunChild(db.Program(), 60s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, kListing);
   EXPECT_EQ(ParseStderrBlocks(run.err).size(), 3u) << run.err;
 }
@@ -124,8 +115,8 @@ TEST(ProgramMessageBoxOnStandardError, StandardOutputHoldsOnlyTheListing) {
 TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
   DemoDatabase db(/*withTable=*/false);
   ASSERT_DATABASE_WRITTEN(db);
-  RunResult run = RunToEnd(db.Program(), 60s);
-  ASSERT_EQ(ExitCode(run.status), 0) << run.err;
+  ChildResult run = RunChild(db.Program(), 60s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "");
   const auto blocks = ParseStderrBlocks(run.err);
   ASSERT_EQ(blocks.size(), 1u) << run.err;
@@ -149,7 +140,7 @@ TEST(ProgramMessageBoxOnTerminal, EachValueWaitsForEnterBeforeItsLine) {
     expected += "-- " + kBrands[i] + "\n";
     ExpectOutput(terminal.child(), expected);
   }
-  EXPECT_EQ(ExitCode(terminal.child().Wait(30s)), 0) << terminal.child().err();
+  EXPECT_EQ(terminal.child().Wait(30s).exitCode, 0) << terminal.child().err();
   EXPECT_EQ(terminal.child().out(), kListing);
   EXPECT_EQ(terminal.Boxes().size(), 3u);
 }
@@ -192,7 +183,7 @@ TEST_F(ProgramMessageBoxOnDesktop, EachValueIsADialogDismissedBeforeItsLine) {
     ExpectOutput(*program, expected);
     EXPECT_FALSE(m_desktop.WindowExists(window));
   }
-  EXPECT_EQ(ExitCode(program->Wait(30s)), 0) << program->err();
+  EXPECT_EQ(program->Wait(30s).exitCode, 0) << program->err();
   EXPECT_EQ(program->out(), kListing);
   EXPECT_EQ(program->err().find("[message box]"), std::string::npos) << program->err();
 }
@@ -216,7 +207,7 @@ TEST_F(ProgramMessageBoxOnDesktop, UnderValgrindNoLeakOfTheProgramsOwn) {
     expected += "-- " + kBrands[i] + "\n";
     ExpectOutput(*program, expected);
   }
-  EXPECT_EQ(ExitCode(program->Wait(120s)), 0) << program->err();
+  EXPECT_EQ(program->Wait(120s).exitCode, 0) << program->err();
   EXPECT_NE(program->err().find("ERROR SUMMARY: 0 errors"), std::string::npos) << program->err();
 }
 

@@ -4,9 +4,11 @@
 
 #include <string>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 namespace mbtest {
+
+using namespace testsupport;
 
 // Waits until the program has written as much as `expected` on standard output, and checks
 // that it is exactly that; fails the test after 20 seconds.

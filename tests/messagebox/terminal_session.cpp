@@ -1,34 +1,15 @@
 #include "terminal_session.h"
 
 #include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace mbtest {
 
 TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, TerminalRole role) {
-  winsize size{};
-  size.ws_row = 40;
-  size.ws_col = columns;
-  int slave = -1;
-  if (::openpty(&m_master, &slave, nullptr, nullptr, &size) != 0) {
-    m_master = -1;
-    return;
-  }
-  if (role == TerminalRole::ControllingOnly) {
-    options.controllingTerminalFd = slave;
-  } else {
-    options.stdinFd = slave;
-    options.controllingTerminal = role == TerminalRole::ControllingAndInput;
-  }
+  options.terminal = role;
+  options.terminalColumns = columns;
+  options.terminalRows = 40;
   m_child = std::make_unique<Child>(options);
-  ::close(slave);
-}
-
-TerminalSession::~TerminalSession() {
-  m_child.reset();
-  if (m_master >= 0) ::close(m_master);
 }
 
 bool TerminalSession::WaitForBoxes(size_t count, milliseconds timeout) {
@@ -42,17 +23,18 @@ bool TerminalSession::WaitForBoxes(size_t count, milliseconds timeout) {
 }
 
 bool TerminalSession::Type(const std::string& keys) {
-  return ::write(m_master, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size());
+  return ::write(m_child->terminal(), keys.data(), keys.size()) ==
+         static_cast<ssize_t>(keys.size());
 }
 
 void TerminalSession::ReadTerminal(milliseconds wait) {
   const auto deadline = Clock::now() + wait;
   do {
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-    pollfd p{m_master, POLLIN, 0};
+    pollfd p{m_child->terminal(), POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) return;
     char buffer[4096];
-    ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    ssize_t n = ::read(m_child->terminal(), buffer, sizeof buffer);
     if (n <= 0) return;  // the last holder of the terminal's other side is gone
     m_screen.append(buffer, static_cast<size_t>(n));
   } while (Clock::now() < deadline);

@@ -7,27 +7,19 @@
 #include <string>
 
 #include "box_readers.h"
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 namespace mbtest {
 
-// What the terminal is to the program.
-enum class TerminalRole {
-  ControllingAndInput,  // a run from a terminal
-  InputOnly,            // a terminal on standard input that is not the controlling one
-  ControllingOnly,      // a run from a terminal with standard input from /dev/null
-};
+using namespace testsupport;
 
 class TerminalSession {
  public:
   // Starts the program of `options` on a terminal `columns` wide (0: the width is unknown).
   TerminalSession(ChildOptions options, unsigned short columns,
                   TerminalRole role = TerminalRole::ControllingAndInput);
-  ~TerminalSession();
-  TerminalSession(const TerminalSession&) = delete;
-  TerminalSession& operator=(const TerminalSession&) = delete;
 
-  bool ok() const { return m_master >= 0 && m_child && m_child->started(); }
+  bool ok() const { return m_child->started(); }
   Child& child() { return *m_child; }
   // Everything the terminal received so far.
   const std::string& screen() const { return m_screen; }
@@ -43,7 +35,6 @@ class TerminalSession {
   void ReadTerminal(milliseconds wait);
 
  private:
-  int m_master = -1;
   std::unique_ptr<Child> m_child;
   std::string m_screen;
 };

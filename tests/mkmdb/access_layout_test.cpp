@@ -18,7 +18,7 @@
 #include "mdb_writer.h"
 #include "jet/rc4.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -141,9 +141,9 @@ class AccessLayout : public testing::Test {
     mkmdb::WriteDatabase(Empty(), {});
     after_ = std::time(nullptr);
   }
-  std::string Empty() const { return folder_.File("empty.mdb"); }
+  std::string Empty() const { return folder_.Path("empty.mdb"); }
 
-  mkmdb_test::TempFolder folder_;
+  testsupport::TempFolder folder_;
   std::time_t before_ = 0, after_ = 0;
 };
 
@@ -201,8 +201,8 @@ TEST_F(AccessLayout, SystemTablesHaveTheIndexesAccessDefines) {
 // The definition pages of the four system tables are the same bytes, but for the row count and
 // each index's count of distinct keys.
 TEST_F(AccessLayout, SystemTableDefinitionsAreAccesssOwn) {
-  const std::string theirs = mkmdb_test::ReadFile(kFixture);
-  const std::string mine = mkmdb_test::ReadFile(Empty());
+  const std::string theirs = testsupport::ReadFile(kFixture);
+  const std::string mine = testsupport::ReadFile(Empty());
   for (std::uint32_t page = 2; page <= 5; ++page) {
     const std::string a = theirs.substr(page * kPage, kPage);
     const std::string b = mine.substr(page * kPage, kPage);
@@ -236,10 +236,10 @@ TEST_F(AccessLayout, CatalogNameKeysAreAccesssOwn) {
         "f_75A72A8786B149369D90EB962DAB8A2C_Data"}) {
     tables.push_back({name, {{"c", ColumnType::Long}}, {}});
   }
-  const std::string path = folder_.File("named.mdb");
+  const std::string path = folder_.Path("named.mdb");
   mkmdb::WriteDatabase(path, tables);
-  const auto theirs = LeafKeys(mkmdb_test::ReadFile(kFixture), 7);
-  const auto mine = LeafKeys(mkmdb_test::ReadFile(path), 7);
+  const auto theirs = LeafKeys(testsupport::ReadFile(kFixture), 7);
+  const auto mine = LeafKeys(testsupport::ReadFile(path), 7);
   std::cout << "Access-made keys:\n";
   for (const auto& key : theirs) {
     std::cout << "  " << Hex(key) << (mine.count(key) ? "" : "  (only here)") << "\n";
@@ -255,8 +255,8 @@ TEST_F(AccessLayout, CatalogNameKeysAreAccesssOwn) {
 }
 
 TEST_F(AccessLayout, PageZeroIsAccesssButForTheDateAndItsPasswordMask) {
-  const std::string theirs = DecodedHeader(mkmdb_test::ReadFile(kFixture));
-  const std::string mine = DecodedHeader(mkmdb_test::ReadFile(Empty()));
+  const std::string theirs = DecodedHeader(testsupport::ReadFile(kFixture));
+  const std::string mine = DecodedHeader(testsupport::ReadFile(Empty()));
   const double created = CreationDate(mine);
   const double earliest = mkmdb_test::ExpectedDayNumber(LocalTimeText(before_));
   const double latest = mkmdb_test::ExpectedDayNumber(LocalTimeText(after_));
@@ -285,7 +285,7 @@ TEST_F(AccessLayout, PageZeroIsAccesssButForTheDateAndItsPasswordMask) {
 // Page 1 holds two map rows, as Access lays it out; no page of the file is marked free.
 TEST_F(AccessLayout, PageOneHoldsTwoMapRowsAndMarksNoPageOfTheFileFree) {
   for (const std::string& path : {kFixture, Empty()}) {
-    const std::string file = mkmdb_test::ReadFile(path);
+    const std::string file = testsupport::ReadFile(path);
     const std::string page = file.substr(kPage, kPage);
     const std::size_t pages = file.size() / kPage;
     ASSERT_EQ(page[0], 0x01) << path;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "mdb_writer.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -80,11 +80,11 @@ std::vector<BadCase> Cases() {
 
 class BadValues : public testing::TestWithParam<BadCase> {
  protected:
-  mkmdb_test::TempFolder folder_;
+  testsupport::TempFolder folder_;
 };
 
 TEST_P(BadValues, AreRefusedNamingRowAndColumnAndLeaveNoFile) {
-  const std::string path = folder_.File("out.mdb");
+  const std::string path = folder_.Path("out.mdb");
   try {
     mkmdb::WriteDatabase(path, {TableWith(GetParam())});
     FAIL() << "no error";
@@ -100,10 +100,10 @@ TEST_P(BadValues, AreRefusedNamingRowAndColumnAndLeaveNoFile) {
 }
 
 TEST_P(BadValues, LeaveAnExistingFileUntouched) {
-  const std::string path = folder_.File("out.mdb");
-  mkmdb_test::WriteFile(path, "precious");
+  const std::string path = folder_.Path("out.mdb");
+  testsupport::WriteFile(path, "precious");
   EXPECT_THROW(mkmdb::WriteDatabase(path, {TableWith(GetParam())}), mkmdb::WriterError);
-  EXPECT_EQ(mkmdb_test::ReadFile(path), "precious");
+  EXPECT_EQ(testsupport::ReadFile(path), "precious");
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
 }
 
@@ -113,19 +113,19 @@ INSTANTIATE_TEST_SUITE_P(Values, BadValues, testing::ValuesIn(Cases()),
 class BadTables : public testing::Test {
  protected:
   std::string Refusal(const std::vector<TableSpec>& tables) {
-    const std::string path = folder_.File("out.mdb");
-    mkmdb_test::WriteFile(path, "precious");
+    const std::string path = folder_.Path("out.mdb");
+    testsupport::WriteFile(path, "precious");
     std::string message;
     try {
       mkmdb::WriteDatabase(path, tables);
     } catch (const mkmdb::WriterError& e) {
       message = e.what();
     }
-    EXPECT_EQ(mkmdb_test::ReadFile(path), "precious");
+    EXPECT_EQ(testsupport::ReadFile(path), "precious");
     EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
     return message;
   }
-  mkmdb_test::TempFolder folder_;
+  testsupport::TempFolder folder_;
 };
 
 // A row may fill its page to the last byte: the first length refused is one byte over.
@@ -141,7 +141,7 @@ TEST_F(BadTables, ARowUpToTheLastByteOfItsPageIsWrittenAndOneMoreIsRefused) {
   for (; length <= 255 && refusal.empty(); ++length) {
     row.back() = std::string(2 * length, 'A');
     try {
-      mkmdb::WriteDatabase(folder_.File("out.mdb"), {{"avion", columns, {row}}});
+      mkmdb::WriteDatabase(folder_.Path("out.mdb"), {{"avion", columns, {row}}});
     } catch (const mkmdb::WriterError& e) {
       refusal = e.what();
     }
@@ -182,7 +182,7 @@ TEST_F(BadTables, BadNamesAreRefused) {
           << "column " << testing::PrintToString(name);
     }
   }
-  EXPECT_NO_THROW(mkmdb::WriteDatabase(folder_.File("ok.mdb"), {{std::string(64, 'n'), one, {}}}))
+  EXPECT_NO_THROW(mkmdb::WriteDatabase(folder_.Path("ok.mdb"), {{std::string(64, 'n'), one, {}}}))
       << "64 characters are allowed";
 }
 
@@ -211,7 +211,7 @@ TEST_F(BadTables, DuplicateNamesAreRefusedInAnyLetterCaseOfAnyScript) {
 TEST_F(BadTables, NamesThatDifferBeyondLetterCaseAreDistinct) {
   for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
            {"Été", "Ete"}, {"Straße", "STRASSE"}, {"Ёж", "Еж"}, {"Λόγος", "Λογος"}}) {
-    const std::string path = folder_.File("ok.mdb");
+    const std::string path = folder_.Path("ok.mdb");
     const TableSpec table{first, {{first, ColumnType::Long}, {second, ColumnType::Long}}, {}};
     const TableSpec other{second, {{"a", ColumnType::Long}}, {}};
     EXPECT_NO_THROW(mkmdb::WriteDatabase(path, {table, other})) << first << " / " << second;
@@ -248,10 +248,10 @@ TEST_F(BadTables, AnErrorInALaterTableStillLeavesNoFile) {
 }
 
 TEST(OutputPath, AFolderOrAMissingFolderIsRefused) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   const std::vector<TableSpec> tables = {{"avion", {{"a", ColumnType::Long}}, {}}};
   EXPECT_THROW(mkmdb::WriteDatabase(folder.path(), tables), mkmdb::WriterError);
-  EXPECT_THROW(mkmdb::WriteDatabase(folder.File("absent/out.mdb"), tables), mkmdb::WriterError);
+  EXPECT_THROW(mkmdb::WriteDatabase(folder.Path("absent/out.mdb"), tables), mkmdb::WriterError);
   EXPECT_TRUE(folder.Entries().empty());
 }
 

@@ -2,9 +2,11 @@
 // and the column, and no broken file whatever happens, interruptions included.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -12,17 +14,16 @@
 
 #include "command_line.h"
 #include "jet/database.h"
-#include "program_run.h"
+#include "program_environment.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using mkmdb::ColumnType;
 using mkmdb::TableSpec;
 using mkmdb_test::ProgramResult;
-using mkmdb_test::RunProgram;
-using mkmdb_test::TempFolder;
+using testsupport::TempFolder;
 
 const std::string kMkmdb = MKMDB_PATH;
 
@@ -124,17 +125,22 @@ TEST(CommandLineParsing, ReadsTheProtectionOptions) {
 
 class Mkmdb : public testing::Test {
  protected:
-  std::string Out() const { return folder_.File("out.mdb"); }
-  ProgramResult Run(std::vector<std::string> args, const std::string& stdin_path = "/dev/null") {
+  std::string Out() const { return folder_.Path("out.mdb"); }
+  // Standard input from the file `stdin_path`, or /dev/null.
+  ProgramResult Run(std::vector<std::string> args, const std::string& stdin_path = {}) {
     args.insert(args.begin(), kMkmdb);
-    return RunProgram(args, stdin_path);
+    testsupport::ChildOptions options = mkmdb_test::ProgramOptions(args);
+    options.inputFd = stdin_path.empty() ? -1 : open(stdin_path.c_str(), O_RDONLY | O_CLOEXEC);
+    ProgramResult run = testsupport::RunChild(options, mkmdb_test::kProgramDeadline);
+    if (options.inputFd >= 0) close(options.inputFd);
+    return run;
   }
   TempFolder folder_;
 };
 
 TEST_F(Mkmdb, HelpDescribesTheCommandLine) {
   const ProgramResult run = Run({"--help"});
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exitCode, 0);
   for (const char* piece : {"--table", "--column", "--rows", "--generate", "text(N)", "memo",
                             "long", "double", "datetime", "yesno", "\\N"}) {
     EXPECT_EQ(Contains(run.out, piece), "");
@@ -143,7 +149,7 @@ TEST_F(Mkmdb, HelpDescribesTheCommandLine) {
 
 TEST_F(Mkmdb, ABadCommandLineExitsWithTwoAndWritesNothing) {
   const ProgramResult run = Run({Out(), "--table", "avion", "--column", "marque:varchar(5)"});
-  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(Contains(run.err, "varchar(5)"), "");
   EXPECT_TRUE(folder_.Entries().empty());
 }
@@ -158,7 +164,7 @@ TEST_F(Mkmdb, WritesProtectedFilesTheReaderOpensWithThePassword) {
     Args args = {Out(), "--table", "t", "--column", "a:long", "--generate", "3"};
     args.insert(args.end(), protection.begin(), protection.end());
     const ProgramResult run = Run(args);
-    ASSERT_EQ(run.exit_code, 0) << run.err;
+    ASSERT_EQ(run.exitCode, 0) << run.err;
     std::string error;
     jet::OpenFailure failure{};
     const bool asksPassword = protection.size() > 1;
@@ -175,14 +181,14 @@ TEST_F(Mkmdb, WritesProtectedFilesTheReaderOpensWithThePassword) {
   std::remove(Out().c_str());
   const ProgramResult tooLong = Run({Out(), "--password", std::string(21, 'x'), "--table", "t",
                                      "--column", "a:long"});
-  EXPECT_EQ(tooLong.exit_code, 1);
+  EXPECT_EQ(tooLong.exitCode, 1);
   EXPECT_EQ(Contains(tooLong.err, "at most 20 characters"), "");
   EXPECT_TRUE(folder_.Entries().empty());
 }
 
 TEST_F(Mkmdb, ReadsRowsFromStandardInputWithEscapes) {
-  const std::string rows = folder_.File("rows.tsv");
-  mkmdb_test::WriteFile(rows,
+  const std::string rows = folder_.Path("rows.tsv");
+  testsupport::WriteFile(rows,
                         "Airbus\t1\n"
                         "\\N\t\\N\n"
                         "\t-2\n"
@@ -193,7 +199,7 @@ TEST_F(Mkmdb, ReadsRowsFromStandardInputWithEscapes) {
       Run({Out(), "--table", "avion", "--column", "marque:text(50)", "--column", "rang:long",
            "--rows", "-"},
           rows);
-  ASSERT_EQ(run.exit_code, 0) << run.err;
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   TableSpec expected{"avion", {{"marque", ColumnType::Text, 50}, {"rang", ColumnType::Long}}, {}};
   expected.rows = {{"Airbus", "1"},
                    {std::nullopt, std::nullopt},
@@ -206,13 +212,13 @@ TEST_F(Mkmdb, ReadsRowsFromStandardInputWithEscapes) {
 }
 
 TEST_F(Mkmdb, WritesSeveralTablesFromFilesAndGenerators) {
-  const std::string pays = folder_.File("pays.tsv");
-  mkmdb_test::WriteFile(pays, "France\t1792-09-22\t1\nJapon\t\\N\t0\n");
+  const std::string pays = folder_.Path("pays.tsv");
+  testsupport::WriteFile(pays, "France\t1792-09-22\t1\nJapon\t\\N\t0\n");
   const ProgramResult run =
       Run({Out(), "--table", "avion", "--column", "marque:text(50)", "--generate", "2500",
            "--table", "pays", "--column", "nom:text(20)", "--column", "date:datetime",
            "--column", "ue:yesno", "--rows", pays, "--table", "vide", "--column", "m:memo"});
-  ASSERT_EQ(run.exit_code, 0) << run.err;
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   TableSpec avion{"avion", {{"marque", ColumnType::Text, 50}}, {}};
   for (int i = 1; i <= 2500; ++i) avion.rows.push_back({"marque " + std::to_string(i)});
   TableSpec expected_pays{"pays",
@@ -235,8 +241,8 @@ std::ostream& operator<<(std::ostream& out, const CliBadInput& c) { return out <
 class MkmdbBadInput : public Mkmdb, public testing::WithParamInterface<CliBadInput> {
  protected:
   ProgramResult RunOn(const std::string& rows_text) {
-    const std::string rows = folder_.File("rows.tsv");
-    mkmdb_test::WriteFile(rows, rows_text);
+    const std::string rows = folder_.Path("rows.tsv");
+    testsupport::WriteFile(rows, rows_text);
     return Run({Out(), "--table", "avion", "--column", "marque:text(5)", "--column",
                 "rang:long", "--column", "vol:datetime", "--rows", rows});
   }
@@ -244,16 +250,16 @@ class MkmdbBadInput : public Mkmdb, public testing::WithParamInterface<CliBadInp
 
 TEST_P(MkmdbBadInput, NamesTheLineAndColumnAndLeavesNoFile) {
   const ProgramResult run = RunOn(GetParam().rows);
-  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.exitCode, 1);
   for (const auto& piece : GetParam().expected) EXPECT_EQ(Contains(run.err, piece), "");
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"rows.tsv"});
 }
 
 TEST_P(MkmdbBadInput, LeavesAnExistingFileUntouched) {
-  mkmdb_test::WriteFile(Out(), "precious");
+  testsupport::WriteFile(Out(), "precious");
   const ProgramResult run = RunOn(GetParam().rows);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(mkmdb_test::ReadFile(Out()), "precious");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(testsupport::ReadFile(Out()), "precious");
   EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"out.mdb", "rows.tsv"}));
 }
 
@@ -281,8 +287,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Mkmdb, AMissingRowsFileIsAnError) {
   const ProgramResult run = Run({Out(), "--table", "avion", "--column", "a:long", "--rows",
-                                 folder_.File("absent.tsv")});
-  EXPECT_EQ(run.exit_code, 1);
+                                 folder_.Path("absent.tsv")});
+  EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(Contains(run.err, "absent.tsv"), "");
   EXPECT_TRUE(folder_.Entries().empty());
 }
@@ -291,17 +297,18 @@ TEST_F(Mkmdb, AMissingRowsFileIsAnError) {
 // present, when the signal arrives.
 class MkmdbSignalled : public Mkmdb, public testing::WithParamInterface<int> {
  protected:
-  std::unique_ptr<mkmdb_test::RunningProgram> StartWaitingForRows(
+  std::unique_ptr<testsupport::Child> StartWaitingForRows(
       const std::vector<int>& ignored = {}) {
     // SIGQUIT would leave a core file of the run; the limit passes on to it.
     rlimit core{};
     getrlimit(RLIMIT_CORE, &core);
     core.rlim_cur = 0;
     setrlimit(RLIMIT_CORE, &core);
-    auto run = std::make_unique<mkmdb_test::RunningProgram>(
-        std::vector<std::string>{kMkmdb, Out(), "--table", "avion", "--column",
-                                 "marque:text(50)", "--rows", "-"},
-        ignored);
+    testsupport::ChildOptions options = mkmdb_test::ProgramOptions(
+        {kMkmdb, Out(), "--table", "avion", "--column", "marque:text(50)", "--rows", "-"});
+    options.inputOpen = true;
+    options.ignoredSignals = ignored;
+    auto run = std::make_unique<testsupport::Child>(options);
     run->Write("Airbus\n");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!Writing() && std::chrono::steady_clock::now() < deadline) {
@@ -320,15 +327,15 @@ class MkmdbSignalled : public Mkmdb, public testing::WithParamInterface<int> {
 
 // An interrupted run removes its temporary file and leaves the destination as it was.
 TEST_P(MkmdbSignalled, AnInterruptedRunLeavesNoFileBehind) {
-  mkmdb_test::WriteFile(Out(), "precious");
+  testsupport::WriteFile(Out(), "precious");
   auto run = StartWaitingForRows();
   ASSERT_TRUE(run->started());
   ASSERT_TRUE(Writing()) << "the temporary file never appeared";
   run->Signal(GetParam());
-  const ProgramResult result = run->Wait();
-  EXPECT_EQ(result.term_signal, GetParam()) << "exit " << result.exit_code << ": " << result.err;
+  const ProgramResult result = run->Wait(mkmdb_test::kProgramDeadline);
+  EXPECT_EQ(result.signal, GetParam()) << "exit " << result.exitCode << ": " << result.err;
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
-  EXPECT_EQ(mkmdb_test::ReadFile(Out()), "precious");
+  EXPECT_EQ(testsupport::ReadFile(Out()), "precious");
 }
 
 // A signal ignored when the run starts (nohup, a background job) stays ignored.
@@ -338,9 +345,9 @@ TEST_P(MkmdbSignalled, ASignalIgnoredAtTheStartStaysIgnored) {
   ASSERT_TRUE(Writing()) << "the temporary file never appeared";
   run->Signal(GetParam());
   run->Write("Boeing\n");
-  const ProgramResult result = run->Wait();
-  EXPECT_EQ(result.term_signal, 0);
-  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const ProgramResult result = run->Wait(mkmdb_test::kProgramDeadline);
+  EXPECT_EQ(result.signal, 0);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
   const TableSpec expected{"avion", {{"marque", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}}};
   EXPECT_EQ(mkmdb_test::CompareAll(Out(), {expected}), "");
   EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});

@@ -9,7 +9,7 @@
 
 #include "mdb_writer.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -31,10 +31,10 @@ class Damage : public testing::Test {
     for (int i = 1; i <= 400; ++i) {
       table_.rows.push_back({"Brand " + std::to_string(i), std::to_string(i)});
     }
-    path_ = folder_.File("out.mdb");
+    path_ = folder_.Path("out.mdb");
     mkmdb::WriteDatabase(path_, {table_});
     ASSERT_EQ(CompareAll(path_, {table_}), "") << "the intact file must pass";
-    bytes_ = mkmdb_test::ReadFile(path_);
+    bytes_ = testsupport::ReadFile(path_);
   }
 
   std::uint8_t& Byte(std::size_t offset) { return reinterpret_cast<std::uint8_t&>(bytes_.at(offset)); }
@@ -54,9 +54,9 @@ class Damage : public testing::Test {
     const std::size_t row = pointer & 0xFF;
     return page * kPage + (U16(page * kPage + 14 + 2 * row) & 0x1FFF);
   }
-  void Save() { mkmdb_test::WriteFile(path_, bytes_); }
+  void Save() { testsupport::WriteFile(path_, bytes_); }
 
-  mkmdb_test::TempFolder folder_;
+  testsupport::TempFolder folder_;
   TableSpec table_;
   std::string path_;
   std::string bytes_;
@@ -109,14 +109,14 @@ TEST_F(Damage, AChangedUsageMapIsCaught) {
 }
 
 TEST(IndirectMapDamage, AChangedBitmapPageIsCaught) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   TableSpec table{"avion", {{"marque", ColumnType::Text, 50}}, {}};
   for (int i = 1; i <= 100'000; ++i) table.rows.push_back({"Brand " + std::to_string(i)});
-  const std::string path = folder.File("out.mdb");
+  const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, {table});
   ASSERT_EQ(CompareThroughLibmdb(path, table), "") << "the intact file must pass";
 
-  std::string bytes = mkmdb_test::ReadFile(path);
+  std::string bytes = testsupport::ReadFile(path);
   auto u32 = [&](std::size_t at) {
     std::uint32_t v = 0;
     std::memcpy(&v, bytes.data() + at, 4);
@@ -139,7 +139,7 @@ TEST(IndirectMapDamage, AChangedBitmapPageIsCaught) {
   auto& byte = reinterpret_cast<std::uint8_t&>(bytes[bitmap + 4 + 300 / 8]);
   ASSERT_NE(byte & (1u << (300 % 8)), 0u);
   byte = static_cast<std::uint8_t>(byte & ~(1u << (300 % 8)));
-  mkmdb_test::WriteFile(path, bytes);
+  testsupport::WriteFile(path, bytes);
   EXPECT_NE(CompareThroughLibmdb(path, table), "");
 }
 

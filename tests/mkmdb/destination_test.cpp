@@ -19,15 +19,15 @@
 #include <vector>
 
 #include "mdb_writer.h"
-#include "program_run.h"
+#include "program_environment.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using mkmdb::ColumnType;
 using mkmdb::TableSpec;
-using mkmdb_test::TempFolder;
+using testsupport::TempFolder;
 
 const TableSpec kBrands{"avion", {{"marque", ColumnType::Text, 20}}, {{"Airbus"}, {"Boeing"}}};
 
@@ -93,7 +93,7 @@ std::pair<mode_t, ino_t> Identity(const std::string& path) {
 
 class NotARegularFile : public testing::TestWithParam<NodeCase> {
  protected:
-  std::string Out() const { return folder_.File("out.mdb"); }
+  std::string Out() const { return folder_.Path("out.mdb"); }
   TempFolder folder_;
 };
 
@@ -111,7 +111,7 @@ TEST_P(NotARegularFile, IsRefusedAndLeftAsItIs) {
   }
   const auto run = mkmdb_test::RunProgram({MKMDB_PATH, Out(), "--table", "avion", "--column",
                                            "marque:text(20)", "--generate", "3"});
-  EXPECT_EQ(run.exit_code, 2) << run.err;
+  EXPECT_EQ(run.exitCode, 2) << run.err;
   EXPECT_NE(run.err.find(GetParam().kind), std::string::npos) << run.err;
 
   EXPECT_EQ(Identity(Out()), identity);
@@ -133,26 +133,26 @@ std::vector<std::string> EntriesOf(const std::string& folder) {
 TEST(OutputLinks, AreFollowedToTheFileTheyNameAndStay) {
   TempFolder folder;
   // links/out.mdb -> ../chain.mdb -> data/real.mdb, each target relative to its link's folder.
-  ASSERT_EQ(mkdir(folder.File("links").c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(folder.File("data").c_str(), 0755), 0);
-  ASSERT_EQ(symlink("../chain.mdb", folder.File("links/out.mdb").c_str()), 0);
-  ASSERT_EQ(symlink("data/real.mdb", folder.File("chain.mdb").c_str()), 0);
-  const std::string real = folder.File("data/real.mdb");
-  const std::string link = folder.File("links/out.mdb");
+  ASSERT_EQ(mkdir(folder.Path("links").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(folder.Path("data").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("../chain.mdb", folder.Path("links/out.mdb").c_str()), 0);
+  ASSERT_EQ(symlink("data/real.mdb", folder.Path("chain.mdb").c_str()), 0);
+  const std::string real = folder.Path("data/real.mdb");
+  const std::string link = folder.Path("links/out.mdb");
 
   // A link to nothing yet creates the file it names; a second write replaces that file.
   for (const char* round : {"new", "replaced"}) {
     mkmdb::WriteDatabase(link, {kBrands});
     EXPECT_EQ(mkmdb_test::CompareAll(real, {kBrands}), "") << round;
     EXPECT_EQ(Identity(link).first, static_cast<mode_t>(S_IFLNK)) << round;
-    EXPECT_EQ(Identity(folder.File("chain.mdb")).first, static_cast<mode_t>(S_IFLNK)) << round;
+    EXPECT_EQ(Identity(folder.Path("chain.mdb")).first, static_cast<mode_t>(S_IFLNK)) << round;
     char target[64] = {};
     ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_STREQ(target, "../chain.mdb") << round;
   }
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"chain.mdb", "data", "links"}));
-  EXPECT_EQ(EntriesOf(folder.File("data")), std::vector<std::string>{"real.mdb"});
-  EXPECT_EQ(EntriesOf(folder.File("links")), std::vector<std::string>{"out.mdb"});
+  EXPECT_EQ(EntriesOf(folder.Path("data")), std::vector<std::string>{"real.mdb"});
+  EXPECT_EQ(EntriesOf(folder.Path("links")), std::vector<std::string>{"out.mdb"});
 }
 
 // The temporary file is ".<name>.XXXXXX"; for names near the limit of 255 bytes its name is
@@ -161,7 +161,7 @@ class LongOutputNames : public testing::TestWithParam<std::string> {};
 
 TEST_P(LongOutputNames, AreWritten) {
   TempFolder folder;
-  const std::string path = folder.File(GetParam());
+  const std::string path = folder.Path(GetParam());
   mkmdb::WriteDatabase(path, {kBrands});
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{GetParam()});
   EXPECT_EQ(mkmdb_test::CompareAll(path, {kBrands}), "");
@@ -186,10 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NewOutputFiles, GetTheModeTheUmaskLeaves) {
   TempFolder folder;
   const mode_t previous = umask(027);
-  mkmdb::WriteDatabase(folder.File("out.mdb"), {kBrands});
+  mkmdb::WriteDatabase(folder.Path("out.mdb"), {kBrands});
   umask(previous);
   struct stat info {};
-  ASSERT_EQ(stat(folder.File("out.mdb").c_str(), &info), 0);
+  ASSERT_EQ(stat(folder.Path("out.mdb").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 

@@ -12,7 +12,7 @@
 #include "index_keys.h"
 #include "libmdb_reader.h"
 #include "mdb_writer.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -48,12 +48,12 @@ std::string Cyrillic(int letters) {
 class SystemIndexes : public testing::TestWithParam<TableSet> {};
 
 TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   std::vector<TableSpec> tables;
   for (int i = 1; i <= GetParam().count; ++i) {
     tables.push_back({Numbered(GetParam().prefix, i), {{"c", ColumnType::Long}}, {}});
   }
-  const std::string path = folder.File("out.mdb");
+  const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, tables);
   mkmdb_test::LibmdbReader reader(path);
   ASSERT_EQ(reader.error(), "");

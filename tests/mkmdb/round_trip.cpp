@@ -10,7 +10,7 @@
 
 #include "csv.h"
 #include "libmdb_reader.h"
-#include "program_run.h"
+#include "program_environment.h"
 
 namespace mkmdb_test {
 namespace {
@@ -378,7 +378,7 @@ std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec
   const mkmdb::TableSpec expected = WithAutoNumbers(written);
   ProgramResult run = RunProgram(
       {"/usr/bin/mdb-export", "-H", "-T", "%Y-%m-%d %H:%M:%S", path, expected.name});
-  if (run.exit_code != 0) return "mdb-export failed: " + run.err;
+  if (run.exitCode != 0) return "mdb-export failed: " + run.err;
   const auto rows = ParseCsv(run.out);
   if (rows.size() != expected.rows.size()) {
     return "table " + expected.name + ": mdb-export gives " + std::to_string(rows.size()) +
@@ -399,13 +399,13 @@ std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec
 
 std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpec& expected) {
   ProgramResult count = RunProgram({"/usr/bin/mdb-count", path, expected.name});
-  if (count.exit_code != 0) return "mdb-count failed: " + count.err;
+  if (count.exitCode != 0) return "mdb-count failed: " + count.err;
   if (std::strtoull(count.out.c_str(), nullptr, 10) != expected.rows.size() ||
       count.out.empty()) {
     return "table " + expected.name + ": mdb-count says " + count.out;
   }
   ProgramResult schema = RunProgram({"/usr/bin/mdb-schema", "-T", expected.name, path});
-  if (schema.exit_code != 0) return "mdb-schema failed: " + schema.err;
+  if (schema.exitCode != 0) return "mdb-schema failed: " + schema.err;
   // Column lines look like: TAB [name] TAB TAB TAB type [, ]
   std::vector<std::pair<std::string, std::string>> seen;
   std::istringstream lines(schema.out);
@@ -434,7 +434,7 @@ std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpe
 
 std::string CompareTableList(const std::string& path, const std::vector<std::string>& names) {
   ProgramResult run = RunProgram({"/usr/bin/mdb-tables", "-1", path});
-  if (run.exit_code != 0) return "mdb-tables failed: " + run.err;
+  if (run.exitCode != 0) return "mdb-tables failed: " + run.err;
   std::vector<std::string> listed;
   std::istringstream lines(run.out);
   std::string line;

@@ -15,9 +15,9 @@
 #include "libmdb_reader.h"
 #include "mdb_writer.h"
 #include "csv.h"
-#include "program_run.h"
+#include "program_environment.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ using mkmdb::TableSpec;
 using mkmdb::Value;
 using mkmdb_test::CompareAll;
 using mkmdb_test::CompareThroughLibmdb;
-using mkmdb_test::TempFolder;
+using testsupport::TempFolder;
 
 std::string Repeat(const std::string& piece, std::size_t times) {
   std::string out;
@@ -39,7 +39,7 @@ std::string Repeat(const std::string& piece, std::size_t times) {
 class RoundTrip : public testing::Test {
  protected:
   std::string Write(const std::vector<TableSpec>& tables) {
-    const std::string path = folder_.File("out.mdb");
+    const std::string path = folder_.Path("out.mdb");
     mkmdb::WriteDatabase(path, tables);
     struct stat info {};
     EXPECT_EQ(stat(path.c_str(), &info), 0);
@@ -329,7 +329,7 @@ TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
                                            {"rang", ColumnType::Long}};
   const std::uint64_t count = 1'000'000;
   mkmdb::GeneratedRows rows(columns, count);
-  const std::string path = folder_.File("big.mdb");
+  const std::string path = folder_.Path("big.mdb");
   mkmdb::WriteDatabaseFromSources(path, {{"avion", columns, &rows}});
 
   struct stat info {};
@@ -398,14 +398,14 @@ TEST_F(RoundTrip, GeneratedValuesOfEveryTypeAreValid) {
   EXPECT_FALSE(table.rows[5][16].has_value());
   EXPECT_EQ(*table.rows[0][17], "site 1#https://example.org/1#");
   mkmdb::GeneratedRows generated(columns, 3000);
-  const std::string path = folder_.File("gen.mdb");
+  const std::string path = folder_.Path("gen.mdb");
   mkmdb::WriteDatabaseFromSources(path, {{"gen", columns, &generated}});
   EXPECT_EQ(CompareAll(path, {table}), "");
 }
 
 TEST_F(RoundTrip, ReplacesAnExistingFile) {
-  const std::string path = folder_.File("out.mdb");
-  mkmdb_test::WriteFile(path, "old content");
+  const std::string path = folder_.Path("out.mdb");
+  testsupport::WriteFile(path, "old content");
   chmod(path.c_str(), 0640);
   const std::vector<TableSpec> tables = {Brands(3)};
   mkmdb::WriteDatabase(path, tables);
@@ -430,7 +430,7 @@ TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
   ASSERT_TRUE(table.has_value());
   ASSERT_EQ(table->columns.size(), 6u);
   const auto run = mkmdb_test::RunProgram({"/usr/bin/mdb-export", "-H", path, "DateTest"});
-  ASSERT_EQ(run.exit_code, 0);
+  ASSERT_EQ(run.exitCode, 0);
   const auto exported = mkmdb_test::ParseCsv(run.out);
   ASSERT_EQ(exported.size(), table->rows.size());
   EXPECT_EQ(table->declared_rows, table->rows.size());

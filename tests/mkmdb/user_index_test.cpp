@@ -21,7 +21,7 @@
 #include "libmdb_reader.h"
 #include "mdb_writer.h"
 #include "round_trip.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -184,7 +184,7 @@ std::ostream& operator<<(std::ostream& out, const TypeCase& c) { return out << c
 
 class KeyOrder : public testing::TestWithParam<TypeCase> {
  protected:
-  mkmdb_test::TempFolder folder_;
+  testsupport::TempFolder folder_;
 };
 
 // A table of the case's column `v` and a Long `n`, with indexes on v, v descending, and (v, n
@@ -206,7 +206,7 @@ TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
     table.rows.push_back({sample.text, std::to_string(numbers.back())});
     samples.push_back(std::move(sample));
   }
-  const std::string path = folder_.File("keys.mdb");
+  const std::string path = folder_.Path("keys.mdb");
   mkmdb::WriteDatabase(path, {table});
   mkmdb_test::LibmdbReader reader(path);
   ASSERT_EQ(reader.error(), "");
@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   TableSpec table{"vols",
                   {{"id", ColumnType::AutoNumber},
                    {"marque", ColumnType::Text, 50},
@@ -264,7 +264,7 @@ TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
   table.indexes = {IndexSpec{"PrimaryKey", {{"ID"}}, true, true},
                    IndexSpec{"par_marque", {{"marque"}, {"date du vol", true}}, true},
                    IndexSpec{"Par date", {{"Date du vol"}}}};
-  const std::string path = folder.File("out.mdb");
+  const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, {table});
   EXPECT_EQ(mkmdb_test::CompareAll(path, {table}), "");
   mkmdb_test::LibmdbReader reader(path);
@@ -279,11 +279,11 @@ TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
 
 // A million rows take a tree of three levels; libmdb's walk still meets every row in order.
 TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   const std::vector<ColumnSpec> columns = {{"id", ColumnType::Long},
                                            {"marque", ColumnType::Text, 50}};
   mkmdb::GeneratedRows rows(columns, 1'000'000);
-  const std::string path = folder.File("big.mdb");
+  const std::string path = folder.Path("big.mdb");
   mkmdb::WriteDatabaseFromSources(
       path, {{"avion", columns, &rows, "",
               {IndexSpec{"PrimaryKey", {{"id"}}, true, true},
@@ -313,12 +313,12 @@ TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
 // a leaf's 3,616 bytes whole, and the last leaf is then written whole, without the prefix its
 // entries share, as Access leaves it; with one entry more the leaf holds them only shared.
 TEST(UserIndexSizes, TheLastLeafIsWholeWhenItsEntriesFitWhole) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   for (const int count : {452, 453}) {
     TableSpec table{"t", {{"a", ColumnType::Byte}, {"b", ColumnType::Byte}}, {}};
     for (int i = 0; i < count; ++i) table.rows.push_back({"7", std::to_string(i % 200)});
     table.indexes = {IndexSpec{"ab", {{"a"}, {"b"}}}};
-    const std::string path = folder.File("leaf" + std::to_string(count) + ".mdb");
+    const std::string path = folder.Path("leaf" + std::to_string(count) + ".mdb");
     mkmdb::WriteDatabase(path, {table});
     std::string error;
     const auto database = jet::Database::Open(path, error);
@@ -337,7 +337,7 @@ TEST(UserIndexSizes, TheLastLeafIsWholeWhenItsEntriesFitWhole) {
 }
 
 TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
-  mkmdb_test::TempFolder folder;
+  testsupport::TempFolder folder;
   const std::vector<ColumnSpec> columns = {{"id", ColumnType::Long},
                                            {"nom", ColumnType::Text, 255},
                                            {"notes", ColumnType::Memo},
@@ -369,7 +369,7 @@ TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
   };
   for (const auto& c : cases) {
     try {
-      mkmdb::WriteDatabase(folder.File("out.mdb"), {c.table});
+      mkmdb::WriteDatabase(folder.Path("out.mdb"), {c.table});
       ADD_FAILURE() << "no error for: " << c.message;
     } catch (const mkmdb::WriterError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
@@ -390,7 +390,7 @@ TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
   wide.indexes = {{"large", keys}};
   wide.rows = {row};
   try {
-    mkmdb::WriteDatabase(folder.File("out.mdb"), {wide});
+    mkmdb::WriteDatabase(folder.Path("out.mdb"), {wide});
     ADD_FAILURE() << "no error for a key of 1212 bytes";
   } catch (const mkmdb::WriterError& e) {
     EXPECT_NE(std::string(e.what()).find("takes 1212 bytes; an index key holds at most 1024"),

@@ -1,0 +1,449 @@
+#include "tests/support/child_process.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pty.h>
+#include <pthread.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace testsupport {
+
+namespace {
+
+// The step of the child's start that failed, as the child reports it before exec.
+enum class StartStep : int { Terminal, Folder, User, Parent, Exec };
+
+struct StartFailure {
+  StartStep step;
+  int error;
+};
+
+bool Removed(const std::string& name, const EnvironmentChanges& changes) {
+  if (changes.count(name) != 0) return true;
+  for (const auto& [key, value] : changes) {
+    if (!key.empty() && key.back() == '*' && name.rfind(key.substr(0, key.size() - 1), 0) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> BuildEnvironment(const EnvironmentChanges& changes) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (!Removed(entry.substr(0, entry.find('=')), changes)) env.push_back(entry);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value && !name.empty() && name.back() != '*') env.push_back(name + "=" + *value);
+  }
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& t : texts) pointers.push_back(t.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+void MakePipe(int ends[2]) {
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
+    throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+  }
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+std::string Describe(StartStep step, const ChildOptions& options) {
+  switch (step) {
+    case StartStep::Terminal:
+      return "cannot take its controlling terminal";
+    case StartStep::Folder:
+      return "cannot enter " + options.workingFolder;
+    case StartStep::User:
+      return "cannot become user " + std::to_string(options.user.uid);
+    case StartStep::Parent:
+      return "the process that started it has ended";
+    case StartStep::Exec:
+      break;
+  }
+  return "cannot run it";
+}
+
+// Tells the parent which step of the start failed, and why, and ends the child.
+[[noreturn]] void FailStart(int report, StartStep step) {
+  const StartFailure failure{step, errno};
+  [[maybe_unused]] const ssize_t n = ::write(report, &failure, sizeof failure);
+  ::_exit(127);
+}
+
+// Everything between fork and exec: only system calls, as the test process may have threads.
+[[noreturn]] void StartInChild(const ChildOptions& options, int in, int out, int err,
+                               const std::vector<int>& kept, int report, pid_t parent,
+                               char* const* argv, char* const* envp) {
+  auto fail = [report](StartStep step) { FailStart(report, step); };
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  for (int s = 1; s < NSIG; ++s) ::sigaction(s, &action, nullptr);
+  action.sa_handler = SIG_IGN;
+  for (int s : options.ignoredSignals) ::sigaction(s, &action, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+  ::setsid();
+  if (options.inputFd >= 0 && options.controllingTerminal && ::isatty(in)) {
+    if (::ioctl(in, TIOCSCTTY, 0) != 0) fail(StartStep::Terminal);
+  } else if (options.controllingTerminalFd >= 0) {
+    if (::ioctl(options.controllingTerminalFd, TIOCSCTTY, 0) != 0) fail(StartStep::Terminal);
+  }
+  ::dup2(in, STDIN_FILENO);
+  ::dup2(out, STDOUT_FILENO);
+  ::dup2(options.mergeErrors ? STDOUT_FILENO : err, STDERR_FILENO);
+  // Every descriptor but the standard ones and the sorted `kept` ones is closed.
+  int from = 3;
+  for (int fd : kept) {
+    if (fd > from) ::close_range(static_cast<unsigned>(from), static_cast<unsigned>(fd - 1), 0);
+    if (fd != report) ::fcntl(fd, F_SETFD, 0);
+    from = std::max(from, fd + 1);
+  }
+  ::close_range(static_cast<unsigned>(from), ~0u, 0);
+
+  if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) {
+    fail(StartStep::Folder);
+  }
+  if (options.user.drop) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(options.user.gid) != 0 ||
+        ::setuid(options.user.uid) != 0) {
+      fail(StartStep::User);
+    }
+  }
+  // Set after the change of user, which would clear it.
+  if (options.deathSignal != 0) {
+    ::prctl(PR_SET_PDEATHSIG, options.deathSignal);
+    if (::getppid() != parent) {
+      errno = 0;
+      fail(StartStep::Parent);
+    }
+  }
+  ::execvpe(argv[0], argv, envp);
+  FailStart(report, StartStep::Exec);
+}
+
+}  // namespace
+
+std::string ChildResult::How() const {
+  if (timedOut) return "killed at its deadline";
+  if (exited) return "exit " + std::to_string(exitCode);
+  if (signal != 0) return "signal " + std::to_string(signal);
+  return "did not start";
+}
+
+ChildUser UnprivilegedUser() {
+  ChildUser user;
+  if (::geteuid() != 0) return user;
+  const passwd* entry = ::getpwnam("nobody");
+  if (entry == nullptr) throw std::runtime_error("no user 'nobody' to run children as");
+  user.drop = true;
+  user.uid = entry->pw_uid;
+  user.gid = entry->pw_gid;
+  return user;
+}
+
+Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
+  if (given.argv.empty()) throw std::invalid_argument("no program to start");
+  ChildOptions options = given;
+  int terminalSlave = -1;
+  if (options.terminal != TerminalRole::None) {
+    winsize size{};
+    size.ws_row = options.terminalRows;
+    size.ws_col = options.terminalColumns;
+    if (::openpty(&m_terminalFd, &terminalSlave, nullptr, nullptr, &size) != 0) {
+      throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
+    }
+    ::fcntl(m_terminalFd, F_SETFD, FD_CLOEXEC);
+    if (options.terminal == TerminalRole::ControllingOnly) {
+      options.controllingTerminalFd = terminalSlave;
+    } else {
+      options.inputFd = terminalSlave;
+      options.controllingTerminal = options.terminal == TerminalRole::ControllingAndInput;
+    }
+  }
+  std::vector<std::string> args = options.argv;
+  std::vector<std::string> env = BuildEnvironment(options.environment);
+  std::vector<char*> argPointers = Pointers(args);
+  std::vector<char*> envPointers = Pointers(env);
+
+  // Descriptors on the child's side; those made here are closed here once it has them.
+  int in = options.inputFd;
+  int out = options.outputFd;
+  int err = options.errorFd;
+  std::vector<int> made;
+  if (in < 0) {
+    if (options.inputOpen || !options.input.empty()) {
+      int ends[2];
+      MakePipe(ends);
+      in = ends[0];
+      m_inFd = ends[1];
+      m_pending = options.input;
+    } else {
+      in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+      if (in < 0) throw std::runtime_error("cannot open /dev/null");
+    }
+    made.push_back(in);
+  }
+  if (out < 0) {
+    int ends[2];
+    MakePipe(ends);
+    m_outFd = ends[0];
+    out = ends[1];
+    made.push_back(out);
+  }
+  if (err < 0 && !options.mergeErrors) {
+    int ends[2];
+    MakePipe(ends);
+    m_errFd = ends[0];
+    err = ends[1];
+    made.push_back(err);
+  }
+  int report[2];
+  MakePipe(report);
+  made.push_back(report[1]);
+  std::vector<int> kept = options.keepFds;
+  kept.push_back(report[1]);
+  std::sort(kept.begin(), kept.end());
+
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    StartInChild(options, in, out, err, kept, report[1], parent, argPointers.data(),
+                 envPointers.data());
+  }
+  const int forkError = errno;
+  for (int fd : made) ::close(fd);
+  if (terminalSlave >= 0) ::close(terminalSlave);
+
+  StartFailure failure{};
+  ssize_t got = -1;
+  if (pid > 0) {
+    do {
+      got = ::read(report[0], &failure, sizeof failure);
+    } while (got < 0 && errno == EINTR);
+  }
+  ::close(report[0]);
+  if (pid < 0 || got == static_cast<ssize_t>(sizeof failure)) {
+    if (pid > 0) {
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }
+    const std::string why = pid < 0 ? "fork failed" : Describe(failure.step, options);
+    const int error = pid < 0 ? forkError : failure.error;
+    m_err = "cannot start " + options.argv[0] + ": " + why +
+            (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) + "\n";
+    CloseFd(m_inFd);
+    CloseFd(m_outFd);
+    CloseFd(m_errFd);
+    CloseFd(m_terminalFd);
+    return;
+  }
+  m_pid = pid;
+  for (int fd : {m_inFd, m_outFd, m_errFd}) {
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
+  if (m_pending.empty() && !m_keepInputOpen) CloseInput();
+}
+
+Child::~Child() {
+  if (m_pid > 0) {
+    // Whatever the child started in its group goes with it.
+    ::kill(-m_pid, SIGKILL);
+    if (!m_status) {
+      ::kill(m_pid, SIGKILL);
+      int status = 0;
+      while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  CloseFd(m_inFd);
+  CloseFd(m_outFd);
+  CloseFd(m_errFd);
+  CloseFd(m_terminalFd);
+}
+
+void Child::WriteInput() {
+  // A child that no longer reads would make the write raise SIGPIPE in this process: the
+  // signal is held back in this thread and dropped.
+  sigset_t pipeSignal, previous;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+  while (m_inFd >= 0 && !m_pending.empty()) {
+    const ssize_t n = ::write(m_inFd, m_pending.data(), m_pending.size());
+    if (n > 0) {
+      m_pending.erase(0, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) break;
+    if (errno == EPIPE) {
+      const timespec now{};
+      sigtimedwait(&pipeSignal, nullptr, &now);
+    }
+    m_pending.clear();
+    CloseFd(m_inFd);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (m_pending.empty() && !m_keepInputOpen) CloseInput();
+}
+
+void Child::Pump(milliseconds wait) {
+  pollfd fds[3];
+  int* owners[3];
+  std::string* sinks[3];
+  nfds_t count = 0;
+  if (m_inFd >= 0 && !m_pending.empty()) {
+    fds[count] = {m_inFd, POLLOUT, 0};
+    sinks[count] = nullptr;
+    owners[count++] = &m_inFd;
+  }
+  if (m_outFd >= 0) {
+    fds[count] = {m_outFd, POLLIN, 0};
+    sinks[count] = &m_out;
+    owners[count++] = &m_outFd;
+  }
+  if (m_errFd >= 0) {
+    fds[count] = {m_errFd, POLLIN, 0};
+    sinks[count] = &m_err;
+    owners[count++] = &m_errFd;
+  }
+  if (count == 0) {
+    std::this_thread::sleep_for(wait);
+    return;
+  }
+  if (::poll(fds, count, static_cast<int>(wait.count())) <= 0) return;
+  for (nfds_t i = 0; i < count; ++i) {
+    if (fds[i].revents == 0) continue;
+    if (sinks[i] == nullptr) {
+      WriteInput();
+      continue;
+    }
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 0 || errno != EAGAIN) CloseFd(*owners[i]);
+      break;
+    }
+  }
+}
+
+bool Child::PumpUntil(const std::function<bool(const std::string&, const std::string&)>& done,
+                      milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    if (done(m_out, m_err)) return true;
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    Pump(std::min(left, milliseconds(50)));
+  }
+}
+
+void Child::Write(const std::string& bytes) {
+  if (m_inFd < 0) return;
+  m_pending += bytes;
+  WriteInput();
+  while (m_inFd >= 0 && !m_pending.empty() && Running()) Pump(milliseconds(20));
+}
+
+void Child::CloseInput() {
+  m_keepInputOpen = false;
+  m_pending.clear();
+  CloseFd(m_inFd);
+}
+
+bool Child::Running() {
+  if (m_pid <= 0 || m_status) return false;
+  int status = 0;
+  const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+  if (r == m_pid) {
+    m_status = status;
+    return false;
+  }
+  return true;
+}
+
+void Child::Signal(int signal, bool wholeGroup) {
+  if (m_pid <= 0 || m_status) return;
+  if (!wholeGroup || ::kill(-m_pid, signal) != 0) ::kill(m_pid, signal);
+}
+
+ChildResult Child::Wait(milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  m_keepInputOpen = false;
+  if (m_pending.empty()) CloseInput();
+  while (Running()) {
+    if (Clock::now() >= deadline) {
+      ::kill(-m_pid, SIGKILL);
+      ::kill(m_pid, SIGKILL);
+      int status = 0;
+      while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      m_status = status;
+      m_timedOut = true;
+      break;
+    }
+    Pump(milliseconds(20));
+  }
+  CloseInput();
+  // Collect what is still in the pipes; a descendant that kept them open does not hold the
+  // test for long.
+  const auto drainDeadline = Clock::now() + milliseconds(2000);
+  while ((m_outFd >= 0 || m_errFd >= 0) && Clock::now() < drainDeadline) Pump(milliseconds(20));
+  return Result();
+}
+
+ChildResult Child::Result() const {
+  ChildResult result;
+  result.out = m_out;
+  result.err = m_err;
+  result.timedOut = m_timedOut;
+  if (m_status && !m_timedOut) {
+    if (WIFEXITED(*m_status)) {
+      result.exited = true;
+      result.exitCode = WEXITSTATUS(*m_status);
+    } else if (WIFSIGNALED(*m_status)) {
+      result.signal = WTERMSIG(*m_status);
+    }
+  }
+  return result;
+}
+
+ChildResult RunChild(const ChildOptions& options, milliseconds deadline) {
+  Child child(options);
+  return child.Wait(deadline);
+}
+
+}  // namespace testsupport
