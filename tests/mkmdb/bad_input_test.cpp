@@ -128,26 +128,33 @@ class BadTables : public testing::Test {
   testsupport::TempFolder folder_;
 };
 
-// A row may fill its page to the last byte: the first length refused is one byte over.
+// A row may fill its page to the last byte: the first length refused is one byte over. So also
+// when the row fits only once its memo is stored apart.
 TEST_F(BadTables, ARowUpToTheLastByteOfItsPageIsWrittenAndOneMoreIsRefused) {
-  std::vector<ColumnSpec> columns;
-  std::vector<Value> row;
-  for (int i = 0; i < 16; ++i) {
-    columns.push_back({"b" + std::to_string(i), ColumnType::Binary, 255});
-    row.push_back(std::string(510, 'A'));
-  }
-  std::string refusal;
-  std::size_t length = 0;
-  for (; length <= 255 && refusal.empty(); ++length) {
-    row.back() = std::string(2 * length, 'A');
-    try {
-      mkmdb::WriteDatabase(folder_.Path("out.mdb"), {{"avion", columns, {row}}});
-    } catch (const mkmdb::WriterError& e) {
-      refusal = e.what();
+  for (const bool memo : {false, true}) {
+    std::vector<ColumnSpec> columns;
+    std::vector<Value> row;
+    if (memo) {
+      columns.push_back({"notes", ColumnType::Memo});
+      row.push_back(std::string(300, 'x'));
     }
+    for (int i = 0; i < 16; ++i) {
+      columns.push_back({"b" + std::to_string(i), ColumnType::Binary, 255});
+      row.push_back(std::string(510, 'A'));
+    }
+    std::string refusal;
+    std::size_t length = 0;
+    for (; length <= 255 && refusal.empty(); ++length) {
+      row.back() = std::string(2 * length, 'A');
+      try {
+        mkmdb::WriteDatabase(folder_.Path("out.mdb"), {{"avion", columns, {row}}});
+      } catch (const mkmdb::WriterError& e) {
+        refusal = e.what();
+      }
+    }
+    EXPECT_GT(length, 1u) << memo;  // the row with an empty last value fits
+    EXPECT_NE(refusal.find("the row takes 4081 bytes"), std::string::npos) << memo << ": " << refusal;
   }
-  EXPECT_GT(length, 1u);  // the row with an empty last value fits
-  EXPECT_NE(refusal.find("the row takes 4081 bytes"), std::string::npos) << refusal;
 }
 
 TEST_F(BadTables, AWrongNumberOfValuesNamesTheRow) {

@@ -108,6 +108,9 @@ TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
            Args{"out.mdb", "--encode", "--encode", "--table", "t", "--column", "a:long"},
            Args{"out.mdb", "--password", "a", "--password", "b", "--table", "t", "--column",
                 "a:long"},
+           // A relationship's sides are TABLE.COLUMN, both named.
+           Args{"out.mdb", "--table", "t", "--column", "a:long", "--relationship", "r", ".a", "t.a"},
+           Args{"out.mdb", "--table", "t", "--column", "a:long", "--relationship", "r", "t.", "t.a"},
        }) {
     EXPECT_ANY_THROW(mkmdb::ParseCommandLine(args)) << testing::PrintToString(args);
   }

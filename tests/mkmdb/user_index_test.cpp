@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <functional>
 #include <cstring>
 #include <map>
@@ -326,14 +325,64 @@ TEST(UserIndexSizes, TheLastLeafIsWholeWhenItsEntriesFitWhole) {
     jet::TableDefinition definition;
     ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
     ASSERT_EQ(definition.indexes.size(), 1u);
-    std::ifstream in(path, std::ios::binary);
-    std::string page(jet::kPageSize, '\0');
-    in.seekg(static_cast<std::streamoff>(definition.indexes[0].firstPage) * jet::kPageSize);
-    ASSERT_TRUE(in.read(page.data(), static_cast<std::streamsize>(page.size())));
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(page.data());
+    const std::string file = testsupport::ReadFile(path);
+    const std::size_t at = std::size_t{definition.indexes[0].firstPage} * jet::kPageSize;
+    ASSERT_LE(at + jet::kPageSize, file.size());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data() + at);
     EXPECT_EQ(bytes[0], 0x04) << count << " entries: one leaf";
     EXPECT_EQ(jet::GetU16(bytes + jet::kIndexPagePrefixLength), count == 452 ? 0 : 3) << count << " entries";
   }
+}
+
+// The pages of a tree: each level a chain linked both ways, the root alone on its level and
+// pointing to the last leaf, every page naming its table.
+TEST(UserIndexSizes, PagesOfATreeLinkTheirLevelBothWays) {
+  testsupport::TempFolder folder;
+  TableSpec table{"t", {{"n", ColumnType::Long}}, {}};
+  for (int i = 0; i < 3000; ++i) table.rows.push_back({std::to_string(i)});
+  table.indexes = {IndexSpec{"by_n", {{"n"}}}};
+  const std::string path = folder.Path("tree.mdb");
+  mkmdb::WriteDatabase(path, {table});
+  std::string error;
+  const auto database = jet::Database::Open(path, error);
+  ASSERT_NE(database, nullptr) << error;
+  jet::TableDefinition definition;
+  ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
+  const std::string file = testsupport::ReadFile(path);
+  const auto field = [&](std::uint32_t page, std::size_t at) {
+    return jet::GetU32(reinterpret_cast<const std::uint8_t*>(file.data()) + std::size_t{page} * jet::kPageSize + at);
+  };
+  // Every index page of the table, by level: next and previous links of each.
+  std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> leaves, nodes;
+  for (std::uint32_t page = 1; page < file.size() / jet::kPageSize; ++page) {
+    const auto type = static_cast<std::uint8_t>(file[std::size_t{page} * jet::kPageSize]);
+    if ((type != jet::kPageIndexLeaf && type != jet::kPageIndexNode) ||
+        field(page, jet::kIndexPageTable) != definition.definitionPage) {
+      continue;
+    }
+    (type == jet::kPageIndexLeaf ? leaves : nodes)[page] = {field(page, jet::kIndexPagePrevious),
+                                                            field(page, jet::kIndexPageNext)};
+    if (type == jet::kPageIndexLeaf) EXPECT_EQ(field(page, jet::kIndexPageTail), 0u) << "leaf " << page;
+  }
+  ASSERT_GT(leaves.size(), 2u);
+  const std::uint32_t root = definition.indexes.at(0).firstPage;
+  ASSERT_TRUE(nodes.count(root));
+  EXPECT_EQ(nodes[root], std::make_pair(0u, 0u));
+  std::uint32_t tail = 0;
+  for (const auto* level : {&leaves, &nodes}) {
+    std::size_t met = 0;
+    std::uint32_t previous = 0;
+    for (auto at = std::find_if(level->begin(), level->end(), [](const auto& p) { return p.second.first == 0; });
+         at != level->end(); at = level->find(at->second.second)) {
+      EXPECT_EQ(at->second.first, previous) << "page " << at->first;
+      previous = at->first;
+      ++met;
+      if (at->second.second == 0) break;
+    }
+    EXPECT_EQ(met, level->size()) << "a level's chain misses pages";
+    if (level == &leaves) tail = previous;
+  }
+  EXPECT_EQ(field(root, jet::kIndexPageTail), tail);
 }
 
 TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
