@@ -362,7 +362,9 @@ TEST(UserIndexSizes, PagesOfATreeLinkTheirLevelBothWays) {
     }
     (type == jet::kPageIndexLeaf ? leaves : nodes)[page] = {field(page, jet::kIndexPagePrevious),
                                                             field(page, jet::kIndexPageNext)};
-    if (type == jet::kPageIndexLeaf) EXPECT_EQ(field(page, jet::kIndexPageTail), 0u) << "leaf " << page;
+    if (type == jet::kPageIndexLeaf) {
+      EXPECT_EQ(field(page, jet::kIndexPageTail), 0u) << "leaf " << page;
+    }
   }
   ASSERT_GT(leaves.size(), 2u);
   const std::uint32_t root = definition.indexes.at(0).firstPage;
