@@ -93,6 +93,16 @@ TEST(ProtectionTest, RightPasswordReadsEveryValueAsThePlainTwinDoes) {
     // Enciphered pages no longer show the stored text.
     EXPECT_EQ(bytes.find("Airbus") == std::string::npos,
               form.expected != jet::Encryption::None) << form.name;
+    // The binary forms name their cryptographic provider (UTF-16), as Access writes it.
+    const char* provider = form.expected == jet::Encryption::Rc4CryptoApi ? "Microsoft Base Cryptographic Provider v1.0"
+                           : form.expected == jet::Encryption::Standard
+                               ? "Microsoft Enhanced RSA and AES Cryptographic Provider"
+                               : nullptr;
+    if (provider != nullptr) {
+      std::string wide;
+      for (const char* c = provider; *c != '\0'; ++c) wide += {*c, '\0'};
+      EXPECT_NE(bytes.find(wide + std::string(2, '\0')), std::string::npos) << form.name;
+    }
   }
 }
 
