@@ -341,7 +341,8 @@ def main():
                 record = json.loads(line)
                 if record.get("area") != area:
                     continue
-                found = [x for x in sites_in(record["file"]) if x["text"] == record["text"] and
+                here = os.path.exists(os.path.join(ROOT, record["file"]))
+                found = [x for x in (sites_in(record["file"]) if here else []) if x["text"] == record["text"] and
                          (x["original"], x["replacement"]) == (record["original"], record["replacement"])]
                 if not found:
                     print("%s: the line is gone: %s" % (record["name"], describe(record)))
