@@ -308,6 +308,18 @@ TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
   EXPECT_TRUE(reader.IndexOrder("avion", "par_marque") == expected);
 }
 
+// Writes table "t" with its one index at `path`, and reads back its definition and the bytes.
+void WriteIndexedTable(const std::string& path, const TableSpec& table, jet::TableDefinition& definition,
+                       std::string& file) {
+  mkmdb::WriteDatabase(path, {table});
+  std::string error;
+  const auto database = jet::Database::Open(path, error);
+  ASSERT_NE(database, nullptr) << error;
+  ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
+  ASSERT_EQ(definition.indexes.size(), 1u);
+  file = testsupport::ReadFile(path);
+}
+
 // Entries of two Byte keys take 8 bytes (a flag and a byte each, then the row pointer): 452 fill
 // a leaf's 3,616 bytes whole, and the last leaf is then written whole, without the prefix its
 // entries share, as Access leaves it; with one entry more the leaf holds them only shared.
@@ -317,15 +329,10 @@ TEST(UserIndexSizes, TheLastLeafIsWholeWhenItsEntriesFitWhole) {
     TableSpec table{"t", {{"a", ColumnType::Byte}, {"b", ColumnType::Byte}}, {}};
     for (int i = 0; i < count; ++i) table.rows.push_back({"7", std::to_string(i % 200)});
     table.indexes = {IndexSpec{"ab", {{"a"}, {"b"}}}};
-    const std::string path = folder.Path("leaf" + std::to_string(count) + ".mdb");
-    mkmdb::WriteDatabase(path, {table});
-    std::string error;
-    const auto database = jet::Database::Open(path, error);
-    ASSERT_NE(database, nullptr) << error;
     jet::TableDefinition definition;
-    ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
-    ASSERT_EQ(definition.indexes.size(), 1u);
-    const std::string file = testsupport::ReadFile(path);
+    std::string file;
+    WriteIndexedTable(folder.Path("leaf" + std::to_string(count) + ".mdb"), table, definition, file);
+    if (HasFatalFailure()) return;
     const std::size_t at = std::size_t{definition.indexes[0].firstPage} * jet::kPageSize;
     ASSERT_LE(at + jet::kPageSize, file.size());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data() + at);
@@ -341,14 +348,10 @@ TEST(UserIndexSizes, PagesOfATreeLinkTheirLevelBothWays) {
   TableSpec table{"t", {{"n", ColumnType::Long}}, {}};
   for (int i = 0; i < 3000; ++i) table.rows.push_back({std::to_string(i)});
   table.indexes = {IndexSpec{"by_n", {{"n"}}}};
-  const std::string path = folder.Path("tree.mdb");
-  mkmdb::WriteDatabase(path, {table});
-  std::string error;
-  const auto database = jet::Database::Open(path, error);
-  ASSERT_NE(database, nullptr) << error;
   jet::TableDefinition definition;
-  ASSERT_TRUE(database->ReadDefinition("t", definition, error)) << error;
-  const std::string file = testsupport::ReadFile(path);
+  std::string file;
+  WriteIndexedTable(folder.Path("tree.mdb"), table, definition, file);
+  if (HasFatalFailure()) return;
   const auto field = [&](std::uint32_t page, std::size_t at) {
     return jet::GetU32(reinterpret_cast<const std::uint8_t*>(file.data()) + std::size_t{page} * jet::kPageSize + at);
   };
