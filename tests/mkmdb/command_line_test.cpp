@@ -114,6 +114,12 @@ TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
        }) {
     EXPECT_ANY_THROW(mkmdb::ParseCommandLine(args)) << testing::PrintToString(args);
   }
+  // Names of one letter are names.
+  const auto plan = mkmdb::ParseCommandLine(
+      {"out.mdb", "--table", "t", "--column", "a:long", "--relationship", "r", "t.a", "t.b"});
+  ASSERT_EQ(plan.catalog.relationships.size(), 1u);
+  EXPECT_EQ(plan.catalog.relationships[0].foreign_table, "t");
+  EXPECT_EQ(plan.catalog.relationships[0].primary_columns, std::vector<std::string>{"b"});
 }
 
 TEST(CommandLineParsing, ReadsTheProtectionOptions) {
