@@ -222,6 +222,12 @@ class CRecordset : public CObject {
   RETCODE FetchRows(WORD wFetchType, LONG nRows, DWORD* pdwFetchedRows);
   void FetchSkippingDeleted(WORD wFetchType, LONG nRows, DWORD* pdwFetchedRows,
                             RETCODE* pnRetCode);
+  // Where a fetch left the cursor: the current row's index and the rows known (returns the
+  // move's direction: positive forward, negative backward, 0 neither), then BOF and EOF.
+  long long PlaceCurrentRow(bool noData, WORD wFetchType, LONG nRows);
+  void StepCurrentRow(bool noData, long long rows);
+  void CountRowReached(bool noData);
+  void SetEndFlags(bool noData, WORD wFetchType, long long direction);
 
   CRecordset(const CRecordset&) = delete;
   CRecordset& operator=(const CRecordset&) = delete;

@@ -261,58 +261,51 @@ void CRecordset::CheckFetchResult(RETCODE nRetCode) {
 void CRecordset::UpdateCursorState(RETCODE nRetCode, WORD wFetchType, LONG nRows,
                                    DWORD /*dwFetchedRows*/) {
   const bool noData = nRetCode == SQL_NO_DATA_FOUND;
+  const long long direction = PlaceCurrentRow(noData, wFetchType, nRows);
+  SetEndFlags(noData, wFetchType, direction);
+}
+
+void CRecordset::StepCurrentRow(bool noData, long long rows) {
+  if (m_lCurrentRow != -2 && !noData) m_lCurrentRow = OffsetRow(m_lCurrentRow, rows);
+}
+
+void CRecordset::CountRowReached(bool noData) {
+  if (noData || m_bLastRowKnown || m_lCurrentRow == -2) return;
+  const long long reached = static_cast<long long>(m_lCurrentRow) + 1;
+  if (reached > m_lRowsKnown && reached <= std::numeric_limits<LONG>::max()) {
+    m_lRowsKnown = static_cast<LONG>(reached);
+  }
+}
+
+long long CRecordset::PlaceCurrentRow(bool noData, WORD wFetchType, LONG nRows) {
   // Before the start (a backward move found no row), a forward move counts from the start: the
   // driver then stands on the first row it moves to, whatever index the cursor held before.
   const bool beforeStart = m_bBOF && !m_bEOF;
-
-  auto advance = [&](long long k) {
-    if (m_lCurrentRow != -2 && !noData) m_lCurrentRow = OffsetRow(m_lCurrentRow, k);
-  };
-  auto count = [&] {
-    if (noData || m_bLastRowKnown || m_lCurrentRow == -2) return;
-    const long long reached = static_cast<long long>(m_lCurrentRow) + 1;
-    if (reached > m_lRowsKnown && reached <= std::numeric_limits<LONG>::max()) {
-      m_lRowsKnown = static_cast<LONG>(reached);
-    }
-  };
-
-  // The direction of the move: positive forward, negative backward, 0 neither.
-  long long direction = 0;
   switch (wFetchType) {
     case SQL_FETCH_NEXT:
-      direction = 1;
       if (beforeStart && !noData) m_lCurrentRow = -1;
-      advance(nRows);
-      count();
+      StepCurrentRow(noData, nRows);
+      CountRowReached(noData);
       if (!m_bLastRowKnown && noData &&
           m_lRowsKnown == static_cast<long long>(m_lCurrentRow) + 1) {
         m_bLastRowKnown = TRUE;
       }
-      break;
+      return 1;
     case SQL_FETCH_FIRST:
-      direction = 1;
-      if (noData) {
-        m_lCurrentRow = -2;
-        m_lRowsKnown = 0;
-      } else {
-        m_lCurrentRow = 0;
-      }
-      break;
     case SQL_FETCH_LAST:
-      direction = -1;
       if (noData) {
         m_lCurrentRow = -2;
         m_lRowsKnown = 0;
+      } else if (wFetchType == SQL_FETCH_FIRST) {
+        m_lCurrentRow = 0;
       } else {
         m_lCurrentRow = m_bLastRowKnown ? m_lRowsKnown - 1 : -2;
       }
-      break;
+      return wFetchType == SQL_FETCH_FIRST ? 1 : -1;
     case SQL_FETCH_PRIOR:
-      direction = -1;
-      if (!m_bEOF) advance(nRows);
-      break;
+      if (!m_bEOF) StepCurrentRow(noData, nRows);
+      return -1;
     case SQL_FETCH_ABSOLUTE:
-      direction = nRows;
       if (noData) {
         m_lCurrentRow = -2;
       } else if (nRows > 0) {
@@ -322,33 +315,34 @@ void CRecordset::UpdateCursorState(RETCODE nRetCode, WORD wFetchType, LONG nRows
       } else {
         m_lCurrentRow = -2;
       }
-      count();
-      break;
+      CountRowReached(noData);
+      return nRows;
     case SQL_FETCH_RELATIVE:
-      direction = nRows;
       if (beforeStart && !noData && nRows > 0) m_lCurrentRow = -1;
-      advance(nRows);
-      count();
-      break;
+      StepCurrentRow(noData, nRows);
+      CountRowReached(noData);
+      return nRows;
     case SQL_FETCH_BOOKMARK:
       m_lCurrentRow = -2;
-      break;
+      return 0;
     default:
-      break;
+      return 0;
   }
+}
 
-  if (noData) {
-    if (wFetchType == SQL_FETCH_FIRST || wFetchType == SQL_FETCH_LAST ||
-        wFetchType == SQL_FETCH_BOOKMARK) {
-      m_bBOF = TRUE;
-      m_bEOF = TRUE;
-    } else {
-      m_bEOF = direction >= 0;
-      m_bBOF = !m_bEOF;
-    }
-  } else {
+void CRecordset::SetEndFlags(bool noData, WORD wFetchType, long long direction) {
+  if (!noData) {
     m_bBOF = FALSE;
     m_bEOF = FALSE;
+  } else if (wFetchType == SQL_FETCH_FIRST || wFetchType == SQL_FETCH_LAST ||
+             wFetchType == SQL_FETCH_BOOKMARK) {
+    // An absolute move to an end that finds nothing: the result is empty.
+    m_bBOF = TRUE;
+    m_bEOF = TRUE;
+  } else {
+    // The move that found no row went past the end it was heading for.
+    m_bEOF = direction >= 0;
+    m_bBOF = !m_bEOF;
   }
 }
 
