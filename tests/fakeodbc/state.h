@@ -64,8 +64,8 @@ struct Stmt : Object {
   std::map<SQLUSMALLINT, SQLULEN> options;
 };
 
-struct State {
-  // Configuration.
+// What the control interface and scripts configure.
+struct Config {
   ResultSet defaultResult;
   std::map<std::u16string, ResultSet> resultsByText;
   std::optional<std::u16string> completedConnectString;
@@ -75,7 +75,9 @@ struct State {
   // Scripted answers by global call index and by per-function ordinal.
   std::map<std::size_t, Answer> answersByIndex;
   std::map<Fn, std::map<std::size_t, Answer>> answersByOrdinal;
+};
 
+struct State : Config {
   // Counters and handles.
   std::size_t callIndex = 0;
   std::map<Fn, std::size_t> ordinals;
