@@ -63,6 +63,8 @@ struct Diag {
   std::string state;
   SQLINTEGER native = 0;
   std::u16string message;
+
+  bool operator==(const Diag&) const = default;
 };
 
 // Messages of the records the driver manager part of the fake produces by itself.
@@ -83,6 +85,8 @@ struct Column {
   SQLULEN size = 255;
   SQLSMALLINT decimalDigits = 0;
   SQLSMALLINT nullable = SQL_NULLABLE;
+
+  bool operator==(const Column&) const = default;
 };
 
 using Cell = std::optional<std::u16string>;  // std::nullopt is NULL
