@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <variant>
 
 #include "cursor.h"
@@ -57,37 +58,28 @@ Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sql
             : isBinarySqlType(sqlType) ? SQL_C_BINARY
                                        : SQL_C_CHAR;
   }
+  // Numbers are parsed from the text and written in the C type's width.
+  using Parse = Converted (*)(const std::string&);
+  static const std::map<SQLSMALLINT, Parse> numbers = {
+      {SQL_C_SLONG, parsedNumber<SQLINTEGER>},  {SQL_C_LONG, parsedNumber<SQLINTEGER>},
+      {SQL_C_ULONG, parsedNumber<SQLUINTEGER>}, {SQL_C_SSHORT, parsedNumber<SQLSMALLINT>},
+      {SQL_C_SHORT, parsedNumber<SQLSMALLINT>}, {SQL_C_USHORT, parsedNumber<SQLUSMALLINT>},
+      {SQL_C_SBIGINT, parsedNumber<SQLBIGINT>}, {SQL_C_UBIGINT, parsedNumber<SQLUBIGINT>},
+      {SQL_C_DOUBLE, parsedNumber<SQLDOUBLE>},  {SQL_C_FLOAT, parsedNumber<SQLREAL>},
+  };
   const std::string utf8 = toUtf8(cell);
-  switch (cType) {
-    case SQL_C_WCHAR:
-      return PieceValue{
-          std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
-          sizeof(char16_t), sizeof(char16_t)};
-    case SQL_C_CHAR:
-      return PieceValue{utf8, 1, 1};
-    case SQL_C_BINARY:
-      return PieceValue{utf8, 0, 1};
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return parsedNumber<SQLINTEGER>(utf8);
-    case SQL_C_ULONG:
-      return parsedNumber<SQLUINTEGER>(utf8);
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return parsedNumber<SQLSMALLINT>(utf8);
-    case SQL_C_USHORT:
-      return parsedNumber<SQLUSMALLINT>(utf8);
-    case SQL_C_SBIGINT:
-      return parsedNumber<SQLBIGINT>(utf8);
-    case SQL_C_UBIGINT:
-      return parsedNumber<SQLUBIGINT>(utf8);
-    case SQL_C_DOUBLE:
-      return parsedNumber<SQLDOUBLE>(utf8);
-    case SQL_C_FLOAT:
-      return parsedNumber<SQLREAL>(utf8);
-    default:
-      return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
+  if (cType == SQL_C_WCHAR) {
+    return PieceValue{
+        std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
+        sizeof(char16_t), sizeof(char16_t)};
   }
+  if (cType == SQL_C_CHAR || cType == SQL_C_BINARY) {
+    return PieceValue{utf8, cType == SQL_C_CHAR ? 1u : 0u, 1};
+  }
+  if (const auto number = numbers.find(cType); number != numbers.end()) {
+    return number->second(utf8);
+  }
+  return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
 }
 
 // Hands out the next piece of value from `offset` into a buffer of `capacity` bytes. Returns
