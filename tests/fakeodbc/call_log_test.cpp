@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Fn;
 
 namespace {
 
@@ -177,7 +176,7 @@ TEST_P(FailingCallTest, EveryCallOfTheRunCanFailOnceByItsIndex) {
   ASSERT_EQ(baseline.size(), roadLines.size());
   SCOPED_TRACE("failing call " + baseline[k - 1].line());
   fakeodbc::reset();
-  const fakeodbc::Diag injected{"S1000", 77, u"[FakeODBC][Driver]Injected failure"};
+  const Diag injected{"S1000", 77, u"[FakeODBC][Driver]Injected failure"};
   fakeodbc::failCall(k, SQL_ERROR, injected);
 
   const RoadResult road = runRoad();
@@ -230,13 +229,12 @@ TEST_F(CallLogTest, AnInjectedFailureHappensOnlyOnce) {
   fakeodbc::failCall(fakeodbc::callCount() + 1, SQL_ERROR);
 
   EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
-  EXPECT_EQ(errors(),
-            (std::vector<fakeodbc::Diag>{{"S1000", 0, fakeodbc::messages::injectedFailure}}));
+  EXPECT_EQ(errors(), (std::vector<Diag>{{"S1000", 0, fakeodbc::messages::injectedFailure}}));
   EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS);  // the failed call did not open the cursor
 }
 
 TEST_F(CallLogTest, AFailedAllocationHandsOutANullHandle) {
-  fakeodbc::answer(Fn::SQLAllocEnv, 1, fakeodbc::Answer::fail(SQL_ERROR));
+  fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
   SQLHENV environment = reinterpret_cast<SQLHENV>(0x1);
   EXPECT_EQ(SQLAllocEnv(&environment), SQL_ERROR);
   EXPECT_EQ(environment, nullptr);

@@ -5,9 +5,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
-using fakeodbc::InfoValue;
 
 namespace {
 
@@ -47,7 +44,7 @@ TEST_F(ConnectionTest, SecondConnectIsRefusedAsConnectionInUse) {
 
 TEST_F(ConnectionTest, ScriptedConnectCanBeCancelledByTheUser) {
   allocate();
-  fakeodbc::answer(Fn::SQLDriverConnectW, 1, fakeodbc::Answer::fail(SQL_NO_DATA));
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
   EXPECT_EQ(
       SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_PROMPT),
       SQL_NO_DATA);
@@ -176,7 +173,7 @@ TEST_F(ConnectionTest, InformationTableIsSettableAndTextIsCutWithWarning) {
 
 TEST_F(ConnectionTest, ScriptedInformationAnswerOverridesTheTableOnce) {
   connect();
-  fakeodbc::Answer answer;
+  Answer answer;
   answer.number = 0;
   fakeodbc::answer(Fn::SQLGetInfoW, 1, answer);
   SQLSMALLINT level = 7;

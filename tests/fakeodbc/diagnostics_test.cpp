@@ -3,9 +3,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
 
 namespace {
 

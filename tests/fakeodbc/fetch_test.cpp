@@ -5,10 +5,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using fakeodbc::ResultSet;
 
 namespace {
 
@@ -138,8 +134,8 @@ TEST_F(FetchTest, FetchBeforeExecuteIsAFunctionSequenceError) {
 TEST_F(FetchTest, ReadWithoutACurrentRowIsAnInvalidCursorState) {
   openWith(numbers(1));
   EXPECT_EQ(getData(), SQL_ERROR);  // before the first fetch
-  EXPECT_EQ(errors(), (std::vector<fakeodbc::Diag>{
-                          {"24000", 0, u"[unixODBC][Driver Manager]Invalid cursor state"}}));
+  EXPECT_EQ(errors(),
+            (std::vector<Diag>{{"24000", 0, u"[unixODBC][Driver Manager]Invalid cursor state"}}));
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
   EXPECT_TRUE(failed(getData(), "24000"));  // after the end

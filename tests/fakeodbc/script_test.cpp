@@ -26,8 +26,7 @@ row "Say \"hi\"\\" "x"   # trailing comment
   openStatement();
   const Description country = describe(2, 32);
   ASSERT_EQ(country.rc, SQL_SUCCESS);
-  EXPECT_EQ(country.column,
-            (fakeodbc::Column{u"pays d'origine", SQL_WVARCHAR, 30, 0, SQL_NO_NULLS}));
+  EXPECT_EQ(country.column, (Column{u"pays d'origine", SQL_WVARCHAR, 30, 0, SQL_NO_NULLS}));
   EXPECT_EQ(column1Values(), (std::vector<std::u16string>{u"Airbus", u"<null>", u"Say \"hi\"\\"}));
 }
 

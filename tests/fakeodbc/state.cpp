@@ -100,18 +100,9 @@ std::string nameOfHandle(const State& state, SQLHANDLE handle) {
 }
 
 Object& createObject(State& state, Kind kind) {
-  std::unique_ptr<Object> object;
-  switch (kind) {
-    case Kind::Env:
-      object = std::make_unique<Env>();
-      break;
-    case Kind::Dbc:
-      object = std::make_unique<Dbc>();
-      break;
-    case Kind::Stmt:
-      object = std::make_unique<Stmt>();
-      break;
-  }
+  std::unique_ptr<Object> object = kind == Kind::Env   ? std::unique_ptr<Object>(new Env)
+                                   : kind == Kind::Dbc ? std::unique_ptr<Object>(new Dbc)
+                                                       : std::unique_ptr<Object>(new Stmt);
   object->kind = kind;
   object->id = ++state.lastId[static_cast<int>(kind)];
   const auto key = reinterpret_cast<std::uintptr_t>(handleOf(*object));

@@ -5,22 +5,29 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using fakeodbc::ResultSet;
 
 namespace {
 
-class StatementTest : public FakeOdbcTest {};
+class StatementTest : public FakeOdbcTest {
+ protected:
+  // SQLDescribeColW of a column's name and its length alone.
+  SQLRETURN describeName(SQLUSMALLINT column, SQLSMALLINT capacity) {
+    return SQLDescribeColW(stmt, column, name, capacity, &nameLength, nullptr, nullptr, nullptr,
+                           nullptr);
+  }
+
+  SQLWCHAR name[16] = {};
+  SQLSMALLINT nameLength = 0;
+};
 
 TEST_F(StatementTest, ColumnCountOfANeverExecutedStatementIsAFunctionSequenceError) {
   allocateStatement();
   SQLSMALLINT columns = 42;
   EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
   EXPECT_EQ(columns, 42);
-  EXPECT_EQ(errors(), (std::vector<fakeodbc::Diag>{
-                          {"S1010", 0, u"[unixODBC][Driver Manager]Function sequence error"}}));
+  EXPECT_EQ(
+      errors(),
+      (std::vector<Diag>{{"S1010", 0, u"[unixODBC][Driver Manager]Function sequence error"}}));
 }
 
 TEST_F(StatementTest, PreparedStatementDescribesItsColumnsAndExecutes) {
@@ -51,10 +58,7 @@ TEST_F(StatementTest, OtherTextsGetTheDefaultResult) {
   fakeodbc::setResultFor(u"SELECT a FROM b", ResultSet{{Column{u"a"}}, {}});
   allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT a FROM b "), SQL_NTS), SQL_SUCCESS);
-  SQLWCHAR name[16];
-  SQLSMALLINT nameLength = 0;
-  ASSERT_EQ(SQLDescribeColW(stmt, 1, name, 16, &nameLength, nullptr, nullptr, nullptr, nullptr),
-            SQL_SUCCESS);
+  ASSERT_EQ(describeName(1, 16), SQL_SUCCESS);
   EXPECT_EQ(text(name), u"marque");  // the trailing blank makes it another text
 }
 
@@ -62,15 +66,11 @@ TEST_F(StatementTest, ColumnNameIsCutToTheBufferAndTheFullLengthReported) {
   fakeodbc::setResult(ResultSet{{Column{u"a_rather_long_column_name"}}, {}});
   allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);
-  SQLWCHAR name[8];
-  SQLSMALLINT nameLength = 0;
-  EXPECT_EQ(SQLDescribeColW(stmt, 1, name, 8, &nameLength, nullptr, nullptr, nullptr, nullptr),
-            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(describeName(1, 8), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(text(name), u"a_rathe");
   EXPECT_EQ(nameLength, 25);
   EXPECT_EQ(errors().at(0).state, "01004");
-  EXPECT_TRUE(failed(
-      SQLDescribeColW(stmt, 2, name, 8, &nameLength, nullptr, nullptr, nullptr, nullptr), "S1002"));
+  EXPECT_TRUE(failed(describeName(2, 8), "S1002"));
 }
 
 TEST_F(StatementTest, ExecuteWithoutPrepareIsAFunctionSequenceError) {
@@ -127,9 +127,9 @@ class SubstitutionTest : public FakeOdbcTest,
 TEST_P(SubstitutionTest, OptionValuesTheDriverLacksAreReplacedWithWarning) {
   const SubstitutionCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS,
-                    fakeodbc::InfoValue::int32(SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN));
+                    InfoValue::int32(SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN));
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY,
-                    fakeodbc::InfoValue::int32(SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES));
+                    InfoValue::int32(SQL_SCCO_READ_ONLY | SQL_SCCO_OPT_VALUES));
   allocateStatement();
   const SQLRETURN rc = SQLSetStmtOption(stmt, c.option, c.asked);
   const auto records = errors();
@@ -166,8 +166,7 @@ TEST_F(StatementTest, PrepareCanBeMadeToFailWithDriverRecords) {
                    Answer::fail(SQL_ERROR, {{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"},
                                             {"01000", 3, u"second record"}}));
   EXPECT_EQ(SQLPrepareW(stmt, w(u"SELECT marque FROM avion "), SQL_NTS), SQL_ERROR);
-  EXPECT_EQ(errors(),
-            (std::vector<fakeodbc::Diag>{{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"},
+  EXPECT_EQ(errors(), (std::vector<Diag>{{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"},
                                          {"01000", 3, u"second record"}}));
   // Nothing was prepared.
   EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);

@@ -10,6 +10,13 @@
 
 namespace fakeodbc_test {
 
+using fakeodbc::Answer;
+using fakeodbc::Column;
+using fakeodbc::Diag;
+using fakeodbc::Fn;
+using fakeodbc::InfoValue;
+using fakeodbc::ResultSet;
+
 // A wide literal as the ODBC API takes it.
 inline SQLWCHAR* w(const char16_t* text) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(text));
