@@ -187,7 +187,7 @@ void answerCall(std::size_t index, Answer scripted);
 void failCall(std::size_t index, SQLRETURN rc = SQL_ERROR,
               Diag diag = {"S1000", 0, messages::injectedFailure});
 
-// Applies a script in the line format of FAKEODBC_SCRIPT (README.md, "Script format") on top of
+// Applies a script in the line format of FAKEODBC_SCRIPT (described in README.md) on top of
 // the current configuration. Throws std::invalid_argument naming the line on a malformed script.
 void loadScript(std::string_view scriptText);
 
