@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Fn;
 
 namespace {
 
@@ -94,19 +93,16 @@ TEST_F(CallLogTest, ClearLogForgetsLinesButKeepsCountingAndHandles) {
   EXPECT_EQ(calls[0].index, 4u);
   EXPECT_EQ(calls[0].line(), "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS");
   EXPECT_EQ(SQLFreeStmt(statement, SQL_DROP), SQL_SUCCESS);
-  freeAll();
 }
 
 TEST_F(CallLogTest, StatementTextsAreLoggedAsQuotedUtf8) {
-  connect();
-  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  allocateStatement();
   ASSERT_EQ(SQLPrepareW(stmt, w(u"SELECT \"Zoë\" FROM t\n"), SQL_NTS), SQL_SUCCESS);
   ASSERT_EQ(SQLPrepareW(stmt, w(u"SELECT 1 FROM t"), 8), SQL_SUCCESS);
   const auto lines = fakeodbc::callLines();
   EXPECT_EQ(lines[lines.size() - 2],
             "SQLPrepareW(stmt#1, \"SELECT \\\"Zo\xC3\xAB\\\" FROM t\\n\", SQL_NTS) -> SQL_SUCCESS");
   EXPECT_EQ(lines.back(), "SQLPrepareW(stmt#1, \"SELECT 1\", 8) -> SQL_SUCCESS");
-  freeAll();
 }
 
 TEST_F(CallLogTest, FreedAndUnknownHandlesAnswerInvalidHandleAndAreCounted) {
@@ -154,7 +150,7 @@ TEST_F(CallLogTest, StatementsLeftToDisconnectAreReportedAndUnbalanced) {
   EXPECT_EQ(balance.stmtsReleasedByDisconnect, 1);
   EXPECT_FALSE(balance.balanced());
   EXPECT_EQ(SQLExecute(stmt), SQL_INVALID_HANDLE);
-  stmt = SQL_NULL_HSTMT;
+  env = dbc = stmt = SQL_NULL_HANDLE;
 }
 
 TEST_F(CallLogTest, FreeingInTheWrongOrderIsRefusedLikeTheDriverManager) {
@@ -168,61 +164,63 @@ TEST_F(CallLogTest, FreeingInTheWrongOrderIsRefusedLikeTheDriverManager) {
   EXPECT_TRUE(fakeodbc::handleBalance().balanced());
 }
 
-// Every call of the run fails once, in turn; the run before it is unchanged, the failing call
-// does none of its work, its record reaches whoever reads the diagnostics, and the cleanup
-// never touches a handle that a failed allocation did not hand out.
-TEST_F(CallLogTest, EveryCallOfTheRunCanFailOnceByItsIndex) {
+// Every call of the run fails once, in turn (the parameter is its index); the run before it is
+// unchanged, the failing call does none of its work, its record reaches whoever reads the
+// diagnostics, and the cleanup never touches a handle that a failed allocation did not hand out.
+class FailingCallTest : public FakeOdbcTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(FailingCallTest, EveryCallOfTheRunCanFailOnceByItsIndex) {
+  const std::size_t k = GetParam();
   runRoad();
   const auto baseline = fakeodbc::calls();
   ASSERT_EQ(baseline.size(), roadLines.size());
+  SCOPED_TRACE("failing call " + baseline[k - 1].line());
+  fakeodbc::reset();
+  const Diag injected{"S1000", 77, u"[FakeODBC][Driver]Injected failure"};
+  fakeodbc::failCall(k, SQL_ERROR, injected);
 
-  for (std::size_t k = 1; k <= baseline.size(); ++k) {
-    SCOPED_TRACE("failing call " + std::to_string(k) + ": " + baseline[k - 1].line());
-    fakeodbc::reset();
-    const fakeodbc::Diag injected{"S1000", 77, u"[FakeODBC][Driver]Injected failure"};
-    fakeodbc::failCall(k, SQL_ERROR, injected);
+  const RoadResult road = runRoad();
+  const auto calls = fakeodbc::calls();
 
-    const RoadResult road = runRoad();
-    const auto calls = fakeodbc::calls();
+  ASSERT_GE(calls.size(), k);
+  for (std::size_t i = 0; i + 1 < k; ++i) EXPECT_EQ(calls[i].line(), baseline[i].line());
+  const Fn failed = baseline[k - 1].fn;
+  EXPECT_EQ(calls[k - 1].fn, failed);
+  EXPECT_EQ(calls[k - 1].rc, SQL_ERROR);
+  if (failed == Fn::SQLAllocEnv || failed == Fn::SQLAllocConnect || failed == Fn::SQLAllocStmt) {
+    EXPECT_TRUE(calls[k - 1].args.ends_with("&NULL")) << calls[k - 1].args;
+  } else {
+    EXPECT_EQ(calls[k - 1].args, baseline[k - 1].args);
+  }
 
-    ASSERT_GE(calls.size(), k);
-    for (std::size_t i = 0; i + 1 < k; ++i) EXPECT_EQ(calls[i].line(), baseline[i].line());
-    const Fn failed = baseline[k - 1].fn;
-    EXPECT_EQ(calls[k - 1].fn, failed);
-    EXPECT_EQ(calls[k - 1].rc, SQL_ERROR);
-    if (failed == Fn::SQLAllocEnv || failed == Fn::SQLAllocConnect || failed == Fn::SQLAllocStmt) {
-      EXPECT_TRUE(calls[k - 1].args.ends_with("&NULL")) << calls[k - 1].args;
-    } else {
-      EXPECT_EQ(calls[k - 1].args, baseline[k - 1].args);
-    }
+  if (calls.size() > k && calls[k].fn == Fn::SQLErrorW && failed != Fn::SQLErrorW) {
+    ASSERT_FALSE(road.errors.empty());
+    EXPECT_EQ(road.errors.front(), injected);
+  }
 
-    if (calls.size() > k && calls[k].fn == Fn::SQLErrorW && failed != Fn::SQLErrorW) {
-      ASSERT_FALSE(road.errors.empty());
-      EXPECT_EQ(road.errors.front().state, "S1000");
-      EXPECT_EQ(road.errors.front().native, 77);
-      EXPECT_EQ(road.errors.front().message, injected.message);
-    }
-
-    const auto balance = fakeodbc::handleBalance();
-    EXPECT_EQ(balance.invalidHandleUses, 0);
-    switch (failed) {
-      case Fn::SQLFreeStmt:
-        EXPECT_EQ(balance.stmtsReleasedByDisconnect, 1);
-        EXPECT_EQ(balance.liveHandles, std::vector<std::string>{});
-        break;
-      case Fn::SQLDisconnect:
-      case Fn::SQLFreeConnect:
-        // Still connected or still allocated: the frees after it are refused.
-        EXPECT_EQ(balance.liveHandles, (std::vector<std::string>{"env#1", "dbc#1"}));
-        break;
-      case Fn::SQLFreeEnv:
-        EXPECT_EQ(balance.liveHandles, std::vector<std::string>{"env#1"});
-        break;
-      default:
-        EXPECT_TRUE(balance.balanced()) << balance.text();
-    }
+  const auto balance = fakeodbc::handleBalance();
+  EXPECT_EQ(balance.invalidHandleUses, 0);
+  switch (failed) {
+    case Fn::SQLFreeStmt:
+      EXPECT_EQ(balance.stmtsReleasedByDisconnect, 1);
+      EXPECT_EQ(balance.liveHandles, std::vector<std::string>{});
+      break;
+    case Fn::SQLDisconnect:
+    case Fn::SQLFreeConnect:
+      // Still connected or still allocated: the frees after it are refused.
+      EXPECT_EQ(balance.liveHandles, (std::vector<std::string>{"env#1", "dbc#1"}));
+      break;
+    case Fn::SQLFreeEnv:
+      EXPECT_EQ(balance.liveHandles, std::vector<std::string>{"env#1"});
+      break;
+    default:
+      EXPECT_TRUE(balance.balanced()) << balance.text();
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(CallLog, FailingCallTest,
+                         ::testing::Range<std::size_t>(1, roadLines.size() + 1),
+                         [](const auto& info) { return "Call" + std::to_string(info.param); });
 
 TEST_F(CallLogTest, AnInjectedFailureHappensOnlyOnce) {
   openStatement();
@@ -231,16 +229,12 @@ TEST_F(CallLogTest, AnInjectedFailureHappensOnlyOnce) {
   fakeodbc::failCall(fakeodbc::callCount() + 1, SQL_ERROR);
 
   EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
-  const auto records = readErrors(env, dbc, stmt);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "S1000");
-  EXPECT_EQ(records[0].message, fakeodbc::messages::injectedFailure);
+  EXPECT_EQ(errors(), (std::vector<Diag>{{"S1000", 0, fakeodbc::messages::injectedFailure}}));
   EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS);  // the failed call did not open the cursor
-  freeAll();
 }
 
 TEST_F(CallLogTest, AFailedAllocationHandsOutANullHandle) {
-  fakeodbc::answer(Fn::SQLAllocEnv, 1, fakeodbc::Answer::fail(SQL_ERROR));
+  fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
   SQLHENV environment = reinterpret_cast<SQLHENV>(0x1);
   EXPECT_EQ(SQLAllocEnv(&environment), SQL_ERROR);
   EXPECT_EQ(environment, nullptr);

@@ -32,6 +32,13 @@ void checkResult(const ResultSet& result) {
   }
 }
 
+// Runs f on the state under the process-wide lock.
+template <class F>
+auto locked(F&& f) {
+  Session session;
+  return f(session.state);
+}
+
 }  // namespace
 
 const char* functionName(Fn fn) { return functionNames[static_cast<int>(fn)]; }
@@ -60,9 +67,7 @@ Answer Answer::fail(SQLRETURN rc, std::vector<Diag> diags) {
 }
 
 Answer Answer::withInfo(std::vector<Diag> diags) {
-  Answer answer;
-  answer.rc = SQL_SUCCESS_WITH_INFO;
-  answer.diags = std::move(diags);
+  Answer answer = fail(SQL_SUCCESS_WITH_INFO, std::move(diags));
   answer.runDefault = true;
   return answer;
 }
@@ -75,8 +80,7 @@ Answer Answer::still(int times) {
 }
 
 void reset() {
-  Session session;
-  detail::resetState(session.state);
+  locked([&](detail::State& state) { detail::resetState(state); });
 }
 
 void setResult(ResultSet result) {
@@ -92,18 +96,15 @@ void setResultFor(std::u16string statementText, ResultSet result) {
 }
 
 void setCompletedConnectString(std::u16string text) {
-  Session session;
-  session.state.completedConnectString = std::move(text);
+  locked([&](detail::State& state) { state.completedConnectString = std::move(text); });
 }
 
 void setInfo(SQLUSMALLINT infoType, InfoValue value) {
-  Session session;
-  session.state.info[infoType] = std::move(value);
+  locked([&](detail::State& state) { state.info[infoType] = std::move(value); });
 }
 
 void removeInfo(SQLUSMALLINT infoType) {
-  Session session;
-  session.state.info.erase(infoType);
+  locked([&](detail::State& state) { state.info.erase(infoType); });
 }
 
 void setFunctionSupported(SQLUSMALLINT apiId, bool supported) {
@@ -134,8 +135,7 @@ void failCall(std::size_t index, SQLRETURN rc, Diag diag) {
 }
 
 void loadScript(std::string_view scriptText) {
-  Session session;
-  detail::applyScript(session.state, scriptText);
+  locked([&](detail::State& state) { detail::applyScript(state, scriptText); });
 }
 
 std::string Call::line() const {
@@ -143,23 +143,19 @@ std::string Call::line() const {
 }
 
 std::vector<Call> calls() {
-  Session session;
-  return session.state.log;
+  return locked([&](detail::State& state) { return state.log; });
 }
 
-std::vector<std::string> callNames() {
-  Session session;
-  std::vector<std::string> names;
-  for (const Call& call : session.state.log) names.push_back(call.name());
-  return names;
+// One text per logged call, in order.
+std::vector<std::string> eachCall(std::string (Call::*show)() const) {
+  std::vector<std::string> texts;
+  for (const Call& call : calls()) texts.push_back((call.*show)());
+  return texts;
 }
 
-std::vector<std::string> callLines() {
-  Session session;
-  std::vector<std::string> lines;
-  for (const Call& call : session.state.log) lines.push_back(call.line());
-  return lines;
-}
+std::vector<std::string> callNames() { return eachCall(&Call::name); }
+
+std::vector<std::string> callLines() { return eachCall(&Call::line); }
 
 std::string logText() {
   std::string text;
@@ -168,13 +164,11 @@ std::string logText() {
 }
 
 std::size_t callCount() {
-  Session session;
-  return session.state.callIndex;
+  return locked([&](detail::State& state) { return state.callIndex; });
 }
 
 void clearLog() {
-  Session session;
-  session.state.log.clear();
+  locked([&](detail::State& state) { state.log.clear(); });
 }
 
 bool HandleBalance::balanced() const {
@@ -196,13 +190,11 @@ std::string HandleBalance::text() const {
 }
 
 HandleBalance handleBalance() {
-  Session session;
-  return detail::balanceOf(session.state);
+  return locked([&](detail::State& state) { return detail::balanceOf(state); });
 }
 
 std::string handleName(SQLHANDLE handle) {
-  Session session;
-  return detail::nameOfHandle(session.state, handle);
+  return locked([&](detail::State& state) { return detail::nameOfHandle(state, handle); });
 }
 
 std::vector<Diag> pendingDiags(SQLHANDLE handle) {

@@ -4,22 +4,28 @@
 
 namespace fakeodbc::detail {
 
-void openCursor(Stmt& statement) {
-  statement.phase = Phase::Open;
-  statement.position = Position::BeforeStart;
-  statement.firstRow = 0;
+namespace {
+
+// The cursor stands at `where`; nothing of the row is read yet.
+void place(Stmt& statement, Position where, std::size_t firstRow) {
+  statement.position = where;
+  statement.firstRow = firstRow;
   statement.readOffsets.clear();
   statement.readWhole.clear();
+}
+
+}  // namespace
+
+void openCursor(Stmt& statement) {
+  statement.phase = Phase::Open;
+  place(statement, Position::BeforeStart, 0);
 }
 
 void closeCursor(Stmt& statement) {
   if (statement.phase == Phase::Open) {
     statement.phase = statement.prepared ? Phase::Prepared : Phase::Allocated;
   }
-  statement.position = Position::BeforeStart;
-  statement.firstRow = 0;
-  statement.readOffsets.clear();
-  statement.readWhole.clear();
+  place(statement, Position::BeforeStart, 0);
 }
 
 SQLULEN statementOptionValue(const Stmt& statement, SQLUSMALLINT option) {
@@ -48,26 +54,20 @@ Reply moveCursor(Stmt& statement, SQLUSMALLINT orientation, SQLLEN offset, std::
   const long long current = static_cast<long long>(statement.firstRow);
   const Position where = statement.position;
 
+  // Off either end no row is current; the start of the last rowset is kept.
   auto beforeStart = [&] {
-    statement.readOffsets.clear();
-    statement.readWhole.clear();
-    statement.position = Position::BeforeStart;
+    place(statement, Position::BeforeStart, statement.firstRow);
     return Reply{SQL_NO_DATA, {}};
   };
   auto afterEnd = [&] {
-    statement.readOffsets.clear();
-    statement.readWhole.clear();
-    statement.position = Position::AfterEnd;
+    place(statement, Position::AfterEnd, statement.firstRow);
     return Reply{SQL_NO_DATA, {}};
   };
   // A rowset starting at `first` (0-based); out of the rows it becomes the matching end.
   auto at = [&](long long first) {
     if (first < 0) return beforeStart();
     if (first >= rows) return afterEnd();
-    statement.readOffsets.clear();
-    statement.readWhole.clear();
-    statement.position = Position::OnRowset;
-    statement.firstRow = static_cast<std::size_t>(first);
+    place(statement, Position::OnRowset, static_cast<std::size_t>(first));
     return Reply::ok();
   };
   auto absolute = [&](long long k) {

@@ -3,20 +3,21 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Answer;
-using fakeodbc::Diag;
-using fakeodbc::Fn;
 
 namespace {
 
-class DiagnosticsTest : public FakeOdbcTest {};
+class DiagnosticsTest : public FakeOdbcTest {
+ protected:
+  // Opens a statement whose first fetch fails with these records.
+  void failFetchWith(std::vector<Diag> records) {
+    openStatement();
+    fakeodbc::answer(Fn::SQLFetch, 1, Answer::fail(SQL_ERROR, std::move(records)));
+    ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  }
+};
 
 TEST_F(DiagnosticsTest, RecordsAreHandedOutOneByOneInOrderAndConsumed) {
-  openStatement();
-  fakeodbc::answer(
-      Fn::SQLFetch, 1,
-      Answer::fail(SQL_ERROR, {{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}}));
-  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  failFetchWith({{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}});
   EXPECT_EQ(fakeodbc::pendingDiags(stmt).size(), 2u);
 
   SQLWCHAR state[6];
@@ -34,7 +35,6 @@ TEST_F(DiagnosticsTest, RecordsAreHandedOutOneByOneInOrderAndConsumed) {
   EXPECT_EQ(text(message), u"Second");
   EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_NO_DATA);
   EXPECT_TRUE(fakeodbc::pendingDiags(stmt).empty());
-  freeAll();
 }
 
 TEST_F(DiagnosticsTest, StatementRecordsComeFirstThenConnectionThenEnvironment) {
@@ -46,7 +46,7 @@ TEST_F(DiagnosticsTest, StatementRecordsComeFirstThenConnectionThenEnvironment) 
   SQLGetInfoW(dbc, SQL_DBMS_NAME, nullptr, 0, nullptr);
   SQLExecute(stmt);
 
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"stmt");
+  EXPECT_EQ(errors().at(0).message, u"stmt");
   EXPECT_EQ(readErrors(env, dbc, SQL_NULL_HSTMT).at(0).message, u"dbc");
   EXPECT_EQ(readErrors(env, SQL_NULL_HDBC, SQL_NULL_HSTMT).at(0).message, u"env");
   EXPECT_TRUE(readErrors(env, dbc, SQL_NULL_HSTMT).empty());
@@ -55,7 +55,6 @@ TEST_F(DiagnosticsTest, StatementRecordsComeFirstThenConnectionThenEnvironment) 
   EXPECT_EQ(
       SQLErrorW(SQL_NULL_HENV, SQL_NULL_HDBC, SQL_NULL_HSTMT, state, nullptr, nullptr, 0, nullptr),
       SQL_INVALID_HANDLE);
-  freeAll();
 }
 
 TEST_F(DiagnosticsTest, EveryOtherCallClearsItsHandlesRecordsFirst) {
@@ -64,22 +63,18 @@ TEST_F(DiagnosticsTest, EveryOtherCallClearsItsHandlesRecordsFirst) {
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"old"}}));
   ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
   ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS);
-  EXPECT_TRUE(readErrors(env, dbc, stmt).empty());
+  EXPECT_TRUE(errors().empty());
 
   // A call on another handle leaves them alone.
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"kept"}}));
   ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
   SQLUSMALLINT supported = 0;
   ASSERT_EQ(SQLGetFunctions(dbc, SQL_API_SQLFETCH, &supported), SQL_SUCCESS);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"kept");
-  freeAll();
+  EXPECT_EQ(errors().at(0).message, u"kept");
 }
 
 TEST_F(DiagnosticsTest, LongMessageIsCutToCapacityMinusOneWithWarningAndConsumed) {
-  openStatement();
-  fakeodbc::answer(Fn::SQLFetch, 1,
-                   Answer::fail(SQL_ERROR, {{"S1000", 0, u"0123456789"}, {"S1001", 0, u"next"}}));
-  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  failFetchWith({{"S1000", 0, u"0123456789"}, {"S1001", 0, u"next"}});
   SQLWCHAR state[6];
   SQLWCHAR message[64];
   SQLSMALLINT length = 0;
@@ -92,30 +87,22 @@ TEST_F(DiagnosticsTest, LongMessageIsCutToCapacityMinusOneWithWarningAndConsumed
   EXPECT_EQ(text(message), u"nex");
   EXPECT_EQ(length, 4);
   EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 4, &length), SQL_NO_DATA);
-  freeAll();
 }
 
 TEST_F(DiagnosticsTest, MessageOfExactlyCapacityMinusOneFitsWithoutWarning) {
-  openStatement();
-  fakeodbc::answer(Fn::SQLFetch, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"abcd"}}));
-  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  failFetchWith({{"S1000", 0, u"abcd"}});
   SQLWCHAR message[8];
   EXPECT_EQ(SQLErrorW(env, dbc, stmt, nullptr, nullptr, message, 5, nullptr), SQL_SUCCESS);
   EXPECT_EQ(text(message), u"abcd");
-  freeAll();
 }
 
 TEST_F(DiagnosticsTest, AStateOf00000CanBeInjectedAsAnyRecord) {
-  openStatement();
-  fakeodbc::answer(Fn::SQLFetch, 1,
-                   Answer::fail(SQL_ERROR, {{"00000", 0, u"nothing"}, {"S1000", 0, u"after"}}));
-  ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
+  failFetchWith({{"00000", 0, u"nothing"}, {"S1000", 0, u"after"}});
   SQLWCHAR state[6];
   SQLWCHAR message[16];
   ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 16, nullptr), SQL_SUCCESS);
   EXPECT_EQ(text(state), u"00000");
   EXPECT_EQ(fakeodbc::pendingDiags(stmt).at(0).message, u"after");
-  freeAll();
 }
 
 TEST_F(DiagnosticsTest, SQLErrorWItselfCanAnswerErrorOrInvalidHandleWithoutConsuming) {
@@ -128,35 +115,28 @@ TEST_F(DiagnosticsTest, SQLErrorWItselfCanAnswerErrorOrInvalidHandleWithoutConsu
   SQLWCHAR state[6];
   EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"kept");
-  freeAll();
+  EXPECT_EQ(errors().at(0).message, u"kept");
 }
 
 TEST_F(DiagnosticsTest, ScriptedSQLErrorWHandsOutTheGivenRecord) {
   connect();
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_SUCCESS, {{"00000", 0, u"[x]stop"}}));
-  const auto records = readErrors(env, dbc, SQL_NULL_HSTMT);
-  ASSERT_GE(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "00000");
-  EXPECT_EQ(records[0].message, u"[x]stop");
-  EXPECT_EQ(records.size(), 1u);  // then the connection has nothing left
-  freeAll();
+  // The given record, then the connection has nothing left.
+  EXPECT_EQ(errors(), (std::vector<Diag>{{"00000", 0, u"[x]stop"}}));
 }
 
 TEST_F(DiagnosticsTest, ScriptedRecordsAddToTheNormalOnesWhenNoReturnCodeIsGiven) {
-  connect();
-  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  allocateStatement();
   Answer extra;
   extra.runDefault = true;
   extra.diags = {{"01000", 0, u"[FakeODBC][Driver]General warning"}};
   fakeodbc::answer(Fn::SQLNumResultCols, 1, extra);
   SQLSMALLINT columns = 0;
   EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
-  const auto records = readErrors(env, dbc, stmt);
+  const auto records = errors();
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0].state, "S1010");
   EXPECT_EQ(records[1].state, "01000");
-  freeAll();
 }
 
 }  // namespace

@@ -10,26 +10,22 @@
 
 namespace {
 
-class EnvironmentModeTest : public ::testing::Test {
- protected:
-  void writeScript(const std::string& text) { script_ = text; }
+// Runs the probe against the script with the statement of the brand listing and `extra`
+// arguments.
+ProgramRun runProbe(const std::string& script, const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args{"SELECT marque FROM avion"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return RunProgramWithFake(FAKEODBC_PROBE, FAKEODBC_LIBRARY_DIR, script, args);
+}
 
-  // Runs the probe against the script; its log is kept in `log_`, whole and as lines.
-  ProgramRun runProbe(const std::vector<std::string>& args) {
-    const ProgramRun run = RunProgramWithFake(FAKEODBC_PROBE, FAKEODBC_LIBRARY_DIR, script_, args);
-    logLines_ = run.log;
-    log_.clear();
-    for (const std::string& line : run.log) log_ += line + "\n";
-    return run;
-  }
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
 
-  std::string script_;
-  std::string log_;
-  std::vector<std::string> logLines_;
-};
-
-TEST_F(EnvironmentModeTest, ProgramIsAnsweredFromTheScriptAndEveryCallIsLogged) {
-  writeScript(
+TEST(EnvironmentModeTest, ProgramIsAnsweredFromTheScriptAndEveryCallIsLogged) {
+  const ProgramRun outcome = runProbe(
       "connect-out \"DRIVER={Fake};DBQ=/data/bd2.mdb\"\n"
       "info SQL_DBMS_NAME text \"ACCESS\"\n"
       "result \"SELECT marque FROM avion\"\n"
@@ -37,7 +33,6 @@ TEST_F(EnvironmentModeTest, ProgramIsAnsweredFromTheScriptAndEveryCallIsLogged) 
       "row \"Concorde\"\n"
       "row NULL\n"
       "row \"\\u00C9cureuil\"\n");
-  const ProgramRun outcome = runProbe({"SELECT marque FROM avion"});
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_EQ(outcome.out,
             "connected DRIVER={Fake};DBQ=/data/bd2.mdb\n"
@@ -47,7 +42,7 @@ TEST_F(EnvironmentModeTest, ProgramIsAnsweredFromTheScriptAndEveryCallIsLogged) 
             "-- \xC3\x89"
             "cureuil\n");
 
-  const auto log = logLines_;
+  const auto& log = outcome.log;
   ASSERT_GE(log.size(), 8u);
   EXPECT_EQ(log[0], "SQLAllocEnv(&env#1) -> SQL_SUCCESS");
   EXPECT_EQ(log[1], "SQLAllocConnect(env#1, &dbc#1) -> SQL_SUCCESS");
@@ -75,30 +70,27 @@ TEST_F(EnvironmentModeTest, ProgramIsAnsweredFromTheScriptAndEveryCallIsLogged) 
                   }));
 }
 
-TEST_F(EnvironmentModeTest, BalanceLineClosesTheLog) {
-  writeScript("");
-  const ProgramRun outcome = runProbe({"SELECT marque FROM avion"});
+TEST(EnvironmentModeTest, BalanceLineClosesTheLog) {
+  const ProgramRun outcome = runProbe("");
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_EQ(outcome.out,
             "connected DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=../../bd2.mdb\n"
             "dbms FakeDB\n-- Airbus\n-- Boeing\n-- Cessna\n-- Dassault\n");
-  const auto log = logLines_;
-  ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.back(), "balanced: yes");
+  ASSERT_FALSE(outcome.log.empty());
+  EXPECT_EQ(outcome.log.back(), "balanced: yes");
 }
 
-TEST_F(EnvironmentModeTest, ScriptedFailureReachesTheProgramThroughSQLErrorW) {
-  writeScript(
+TEST(EnvironmentModeTest, ScriptedFailureReachesTheProgramThroughSQLErrorW) {
+  const ProgramRun outcome = runProbe(
       "answer SQLExecDirectW 1 rc SQL_ERROR diag 42S02 0 "
       "\"[FakeODBC][Driver]avion is not a table in this database\"\n");
-  const ProgramRun outcome = runProbe({"SELECT marque FROM avion"});
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("error 42S02 [FakeODBC][Driver]avion is not a table in this "
                              "database\n"),
             std::string::npos)
       << outcome.out;
   EXPECT_EQ(outcome.out.find("-- "), std::string::npos);
-  const std::string log = log_;
+  const std::string log = joined(outcome.log);
   EXPECT_NE(log.find("SQLExecDirectW(stmt#1, \"SELECT marque FROM avion\", SQL_NTS) -> "
                      "SQL_ERROR\nSQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS\n"
                      "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA\n"),
@@ -106,20 +98,18 @@ TEST_F(EnvironmentModeTest, ScriptedFailureReachesTheProgramThroughSQLErrorW) {
       << log;
 }
 
-TEST_F(EnvironmentModeTest, AStatementLeftToDisconnectUnbalancesTheLog) {
-  writeScript("");
-  const ProgramRun outcome = runProbe({"SELECT marque FROM avion", "--keep-statement"});
+TEST(EnvironmentModeTest, AStatementLeftToDisconnectUnbalancesTheLog) {
+  const ProgramRun outcome = runProbe("", {"--keep-statement"});
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-  const auto log = logLines_;
+  const auto& log = outcome.log;
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[log.size() - 3], "invalid-handle-uses=0");
-  EXPECT_NE(log_.find("released-by-disconnect=1"), std::string::npos);
+  EXPECT_NE(joined(log).find("released-by-disconnect=1"), std::string::npos);
   EXPECT_EQ(log.back(), "balanced: no");
 }
 
-TEST_F(EnvironmentModeTest, AMalformedScriptStopsTheProgramWithItsLine) {
-  writeScript("column marque SQL_WVARCHAR 50\nrow \"a\" \"b\"\n");
-  const ProgramRun outcome = runProbe({"SELECT marque FROM avion"});
+TEST(EnvironmentModeTest, AMalformedScriptStopsTheProgramWithItsLine) {
+  const ProgramRun outcome = runProbe("column marque SQL_WVARCHAR 50\nrow \"a\" \"b\"\n");
   EXPECT_EQ(outcome.exitCode, 2);
   EXPECT_NE(outcome.err.find("fakeodbc: "), std::string::npos) << outcome.err;
   EXPECT_NE(outcome.err.find("line 2: row has 2 values for 1 columns"), std::string::npos)

@@ -63,6 +63,8 @@ struct Diag {
   std::string state;
   SQLINTEGER native = 0;
   std::u16string message;
+
+  bool operator==(const Diag&) const = default;
 };
 
 // Messages of the records the driver manager part of the fake produces by itself.
@@ -83,6 +85,8 @@ struct Column {
   SQLULEN size = 255;
   SQLSMALLINT decimalDigits = 0;
   SQLSMALLINT nullable = SQL_NULLABLE;
+
+  bool operator==(const Column&) const = default;
 };
 
 using Cell = std::optional<std::u16string>;  // std::nullopt is NULL
@@ -183,27 +187,8 @@ void answerCall(std::size_t index, Answer scripted);
 void failCall(std::size_t index, SQLRETURN rc = SQL_ERROR,
               Diag diag = {"S1000", 0, messages::injectedFailure});
 
-// Applies a script in the line format of FAKEODBC_SCRIPT on top of the current configuration.
-// Throws std::invalid_argument naming the line on a malformed script.
-//
-//   # comment                               blank lines and comments are ignored
-//   column NAME SQLTYPE SIZE [DIGITS [NULLABLE]]
-//   row VALUE...                            VALUE is "quoted text" or NULL
-//   result "STATEMENT TEXT"                 starts an empty result for exactly that text;
-//   result default                          starts the default result again, empty;
-//                                           a column/row before any result line replaces
-//                                           the default result
-//   connect-out "TEXT"                      completed connection string
-//   info INFOTYPE int16 N | int32 N | text "TEXT" | none
-//   function APIID yes|no
-//   answer FUNCTION NTH ANSWER...           nth call of FUNCTION from now
-//   answer-call INDEX ANSWER...             call number INDEX of the run
-//   ANSWER tokens, in any order: rc RC | default | still K | diag STATE NATIVE "MESSAGE" |
-//                                text "TEXT" | number N | length N | rowstatus N
-//
-// Numbers are decimal or a symbolic SQL_ name (SQL_WVARCHAR, SQL_DBMS_NAME,
-// SQL_API_SQLEXTENDEDFETCH, SQL_ERROR, SQL_NULL_DATA ...). Quoted text is UTF-8 with the
-// escapes \" \\ \n \t \r and \uXXXX. NAME may be bare or quoted.
+// Applies a script in the line format of FAKEODBC_SCRIPT (described in README.md) on top of
+// the current configuration. Throws std::invalid_argument naming the line on a malformed script.
 void loadScript(std::string_view scriptText);
 
 // One logged call.

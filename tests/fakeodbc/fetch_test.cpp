@@ -5,10 +5,6 @@
 #include "test_support.h"
 
 using namespace fakeodbc_test;
-using fakeodbc::Answer;
-using fakeodbc::Column;
-using fakeodbc::Fn;
-using fakeodbc::ResultSet;
 
 namespace {
 
@@ -30,14 +26,10 @@ class FetchTest : public FakeOdbcTest {
     return readColumn1();
   }
 
-  std::u16string readColumn1() {
-    SQLWCHAR value[64] = {};
+  // SQLGetData of a column as SQL_C_WCHAR into `value`, said to hold `capacity` bytes.
+  SQLRETURN getData(SQLUSMALLINT column = 1, SQLLEN capacity = 16) {
     SQLLEN length = 0;
-    const SQLRETURN rc = SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length);
-    EXPECT_EQ(rc, SQL_SUCCESS);
-    if (length == SQL_NULL_DATA) return u"<null>";
-    EXPECT_EQ(static_cast<std::size_t>(length), text(value).size() * 2);
-    return text(value);
+    return SQLGetData(stmt, column, SQL_C_WCHAR, value, capacity, &length);
   }
 
   void openWith(ResultSet result) {
@@ -50,6 +42,8 @@ class FetchTest : public FakeOdbcTest {
     for (int i = 1; i <= count; ++i) result.rows.push_back({std::u16string(1, u'0' + i)});
     return result;
   }
+
+  SQLWCHAR value[64] = {};
 };
 
 TEST_F(FetchTest, EveryDirectionOverFiveRows) {
@@ -78,7 +72,6 @@ TEST_F(FetchTest, EveryDirectionOverFiveRows) {
   EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, 6), u"<no data>");
   EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, 0), u"<no data>");
   EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, -1), u"<no data>");  // from before the start
-  freeAll();
 }
 
 TEST_F(FetchTest, FetchDirectionsAreLoggedWithTheirOffsets) {
@@ -91,7 +84,6 @@ TEST_F(FetchTest, FetchDirectionsAreLoggedWithTheirOffsets) {
   EXPECT_EQ(lines[0], "SQLExtendedFetch(stmt#1, SQL_FETCH_ABSOLUTE, -2) -> SQL_SUCCESS");
   EXPECT_EQ(lines[1], "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 128) -> SQL_SUCCESS");
   EXPECT_EQ(lines[2], "SQLExtendedFetch(stmt#1, SQL_FETCH_RELATIVE, 1) -> SQL_SUCCESS");
-  freeAll();
 }
 
 TEST_F(FetchTest, RowsetsLargerThanOneRowReportCountAndStatus) {
@@ -112,7 +104,6 @@ TEST_F(FetchTest, RowsetsLargerThanOneRowReportCountAndStatus) {
   EXPECT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 1, &fetched, status), SQL_NO_DATA);
   ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_PRIOR, 1, &fetched, status), SQL_SUCCESS);
   EXPECT_EQ(readColumn1(), u"3");  // the last full rowset
-  freeAll();
 }
 
 TEST_F(FetchTest, SQLFetchMovesForwardOnly) {
@@ -123,7 +114,6 @@ TEST_F(FetchTest, SQLFetchMovesForwardOnly) {
   EXPECT_EQ(readColumn1(), u"2");
   EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
   EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
-  freeAll();
 }
 
 TEST_F(FetchTest, UnknownOrientationIsRefusedWithoutMoving) {
@@ -131,38 +121,24 @@ TEST_F(FetchTest, UnknownOrientationIsRefusedWithoutMoving) {
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
   SQLULEN fetched = 0;
   SQLUSMALLINT status[1];
-  EXPECT_EQ(SQLExtendedFetch(stmt, 42, 0, &fetched, status), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "S1106");
-  EXPECT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_BOOKMARK, 0, &fetched, status), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "S1C00");
+  EXPECT_TRUE(failed(SQLExtendedFetch(stmt, 42, 0, &fetched, status), "S1106"));
+  EXPECT_TRUE(failed(SQLExtendedFetch(stmt, SQL_FETCH_BOOKMARK, 0, &fetched, status), "S1C00"));
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"2");
-  freeAll();
 }
 
 TEST_F(FetchTest, FetchBeforeExecuteIsAFunctionSequenceError) {
-  connect();
-  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
-  EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "S1010");
-  freeAll();
+  allocateStatement();
+  EXPECT_TRUE(failed(SQLFetch(stmt), "S1010"));
 }
 
 TEST_F(FetchTest, ReadWithoutACurrentRowIsAnInvalidCursorState) {
   openWith(numbers(1));
-  SQLWCHAR value[8];
-  SQLLEN length = 0;
-  // Before the first fetch.
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_ERROR);
-  auto records = readErrors(env, dbc, stmt);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "24000");
-  EXPECT_EQ(records[0].message, u"[unixODBC][Driver Manager]Invalid cursor state");
-  // After the end.
+  EXPECT_EQ(getData(), SQL_ERROR);  // before the first fetch
+  EXPECT_EQ(errors(),
+            (std::vector<Diag>{{"24000", 0, u"[unixODBC][Driver Manager]Invalid cursor state"}}));
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "24000");
-  freeAll();
+  EXPECT_TRUE(failed(getData(), "24000"));  // after the end
 }
 
 TEST_F(FetchTest, EmptyResultHasNoRowToRead) {
@@ -170,105 +146,116 @@ TEST_F(FetchTest, EmptyResultHasNoRowToRead) {
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
   EXPECT_EQ(fetch(SQL_FETCH_FIRST), u"<no data>");
   EXPECT_EQ(fetch(SQL_FETCH_LAST), u"<no data>");
-  SQLWCHAR value[8];
-  SQLLEN length = 0;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "24000");
-  freeAll();
+  EXPECT_TRUE(failed(getData(), "24000"));
 }
 
 TEST_F(FetchTest, NullReadsAsNullDataOnceThenNoData) {
   openWith(ResultSet{{Column{u"a"}, Column{u"b"}}, {{std::nullopt, u"x"}}});
   ASSERT_EQ(fetch(SQL_FETCH_NEXT), u"<null>");
-  SQLWCHAR value[8];
-  SQLLEN length = 0;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_NO_DATA);
-  EXPECT_EQ(SQLGetData(stmt, 2, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
+  EXPECT_EQ(getData(), SQL_NO_DATA);
+  EXPECT_EQ(getData(2), SQL_SUCCESS);
   EXPECT_EQ(text(value), u"x");
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, nullptr), SQL_NO_DATA);
-  freeAll();
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 16, nullptr), SQL_NO_DATA);
 }
 
 TEST_F(FetchTest, NullWithoutIndicatorIsAnError) {
   openWith(ResultSet{{Column{u"a"}}, {{std::nullopt}}});
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  SQLWCHAR value[8];
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, nullptr), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "22002");
-  freeAll();
+  EXPECT_TRUE(failed(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 16, nullptr), "22002"));
 }
 
 TEST_F(FetchTest, SecondReadOfAColumnReadWholeIsNoData) {
   openStatement();
   ASSERT_EQ(fetch(SQL_FETCH_NEXT), u"Airbus");
-  SQLWCHAR value[64];
-  SQLLEN length = 0;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_NO_DATA);
-  EXPECT_TRUE(readErrors(env, dbc, stmt).empty());
+  EXPECT_EQ(getData(1, 128), SQL_NO_DATA);
+  EXPECT_TRUE(errors().empty());
   EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"Boeing");  // a move makes the columns readable again
-  freeAll();
 }
 
-TEST_F(FetchTest, LongWideValueIsReadInPiecesWithRemainingLengthsInBytes) {
+// A value read in pieces: each read's buffer size, answer and indicator (the length left in
+// bytes), and the pieces put together.
+struct PiecesCase {
+  const char* name;
+  Column column;
+  std::u16string value;
+  SQLSMALLINT cType;
+  struct Read {
+    SQLLEN capacity;
+    SQLRETURN rc;
+    SQLLEN indicator;
+  };
+  std::vector<Read> reads;
+  std::string whole;  // the bytes of the pieces up to their terminators
+};
+
+std::u16string alphabet1000() {
   std::u16string value;
   for (int i = 0; i < 1000; ++i) value += static_cast<char16_t>(u'a' + i % 26);
-  openWith(ResultSet{{Column{u"memo", SQL_WLONGVARCHAR, 1073741823}}, {{value}}});
-  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-
-  // The layer's way: a first read of one character to learn the length, then the rest.
-  std::u16string read(1001, u'\0');
-  SQLLEN length = 0;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, read.data(), 4, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(length, 2000);
-  EXPECT_EQ(read[0], u'a');
-  EXPECT_EQ(read[1], u'\0');
-  auto records = readErrors(env, dbc, stmt);
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].state, "01004");
-
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, read.data() + 1, 2000, &length), SQL_SUCCESS);
-  EXPECT_EQ(length, 1998);
-  read.resize(1000);
-  EXPECT_EQ(read, value);
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, read.data(), 2000, &length), SQL_NO_DATA);
-  freeAll();
+  return value;
 }
 
-TEST_F(FetchTest, PiecesEndOnWholeCharactersAndOddBuffersLoseAByte) {
-  openWith(ResultSet{{Column{u"a"}}, {{u"abcdef"}}});
-  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  char16_t buffer[8];
-  SQLLEN length = 0;
-  std::u16string pieces;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, buffer, 7, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(length, 12);
-  pieces += buffer;  // two characters fit next to the terminator in 7 bytes
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, buffer, 7, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(length, 8);
-  pieces += buffer;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, buffer, 7, &length), SQL_SUCCESS);
-  EXPECT_EQ(length, 4);
-  pieces += buffer;
-  EXPECT_EQ(pieces, u"abcdef");
-  freeAll();
+std::string bytesOf(const std::u16string& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
 }
 
-TEST_F(FetchTest, NarrowTextIsUtf8InPiecesWithLengthsInBytes) {
-  openWith(ResultSet{{Column{u"a", SQL_VARCHAR, 20}}, {{u"Zoë Airways"}}});
+const PiecesCase piecesCases[] = {
+    // The layer's way: a first read of one character to learn the length, then the rest.
+    {"LongWideValueWithRemainingLengthsInBytes",
+     Column{u"memo", SQL_WLONGVARCHAR, 1073741823},
+     alphabet1000(),
+     SQL_C_WCHAR,
+     {{4, SQL_SUCCESS_WITH_INFO, 2000}, {2000, SQL_SUCCESS, 1998}, {2000, SQL_NO_DATA, 0}},
+     bytesOf(alphabet1000())},
+    // Two characters fit next to the terminator in 7 bytes.
+    {"PiecesEndOnWholeCharactersAndOddBuffersLoseAByte",
+     Column{u"a"},
+     u"abcdef",
+     SQL_C_WCHAR,
+     {{7, SQL_SUCCESS_WITH_INFO, 12}, {7, SQL_SUCCESS_WITH_INFO, 8}, {7, SQL_SUCCESS, 4}},
+     bytesOf(u"abcdef")},
+    // "Zoë Airways" is 12 bytes in UTF-8.
+    {"NarrowTextIsUtf8InPiecesWithLengthsInBytes",
+     Column{u"a", SQL_VARCHAR, 20},
+     u"Zoë Airways",
+     SQL_C_CHAR,
+     {{6, SQL_SUCCESS_WITH_INFO, 12},
+      {6, SQL_SUCCESS_WITH_INFO, 7},
+      {6, SQL_SUCCESS, 2},
+      {6, SQL_NO_DATA, 0}},
+     "Zo\xC3\xAB Airways"},
+};
+
+class PiecesTest : public FetchTest, public ::testing::WithParamInterface<PiecesCase> {};
+
+TEST_P(PiecesTest, ReadsEachPieceWithTheLengthLeft) {
+  const PiecesCase& c = GetParam();
+  openWith(ResultSet{{c.column}, {{c.value}}});
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  char buffer[6];
-  SQLLEN length = 0;
-  std::string pieces;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(length, 12);  // "Zoë Airways" is 12 bytes in UTF-8
-  pieces += buffer;
-  while (SQLGetData(stmt, 1, SQL_C_CHAR, buffer, sizeof buffer, &length) != SQL_NO_DATA) {
-    pieces += buffer;
-    ASSERT_LT(pieces.size(), 20u);
+  const std::size_t unit = c.cType == SQL_C_WCHAR ? 2 : 1;
+  std::string whole;
+  for (const PiecesCase::Read& read : c.reads) {
+    SCOPED_TRACE("read after " + std::to_string(whole.size()) + " bytes");
+    std::string buffer(static_cast<std::size_t>(read.capacity), '\x7F');
+    SQLLEN indicator = 0;
+    ASSERT_EQ(SQLGetData(stmt, 1, c.cType, buffer.data(), read.capacity, &indicator), read.rc);
+    if (read.rc == SQL_NO_DATA) continue;
+    EXPECT_EQ(indicator, read.indicator);
+    std::size_t end = 0;
+    while (end + unit <= buffer.size() && buffer.compare(end, unit, std::string(unit, '\0'))) {
+      end += unit;
+    }
+    ASSERT_LT(end, buffer.size()) << "no terminator";
+    whole += buffer.substr(0, end);
+    const auto records = errors();
+    if (read.rc == SQL_SUCCESS_WITH_INFO) {
+      ASSERT_EQ(records.size(), 1u);
+      EXPECT_EQ(records[0].state, "01004");
+    }
   }
-  EXPECT_EQ(pieces, "Zo\xC3\xAB Airways");
-  freeAll();
+  EXPECT_EQ(whole, c.whole);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fetch, PiecesTest, ::testing::ValuesIn(piecesCases), rowName);
 
 TEST_F(FetchTest, NumbersConvertToIntegerAndDoubleCTypes) {
   openWith(ResultSet{
@@ -283,13 +270,9 @@ TEST_F(FetchTest, NumbersConvertToIntegerAndDoubleCTypes) {
   SQLDOUBLE real = 0;
   EXPECT_EQ(SQLGetData(stmt, 2, SQL_C_DOUBLE, &real, 0, &length), SQL_SUCCESS);
   EXPECT_EQ(real, 2.5);
-  EXPECT_EQ(SQLGetData(stmt, 3, SQL_C_SLONG, &number, 0, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "22005");
-  EXPECT_EQ(SQLGetData(stmt, 3, 1234, &number, 0, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "S1003");
-  EXPECT_EQ(SQLGetData(stmt, 4, SQL_C_CHAR, &number, 4, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "S1002");
-  freeAll();
+  EXPECT_TRUE(failed(SQLGetData(stmt, 3, SQL_C_SLONG, &number, 0, &length), "22005"));
+  EXPECT_TRUE(failed(SQLGetData(stmt, 3, 1234, &number, 0, &length), "S1003"));
+  EXPECT_TRUE(failed(SQLGetData(stmt, 4, SQL_C_CHAR, &number, 4, &length), "S1002"));
 }
 
 TEST_F(FetchTest, FetchCanWarnAndStillMove) {
@@ -301,11 +284,10 @@ TEST_F(FetchTest, FetchCanWarnAndStillMove) {
   SQLUSMALLINT status[1] = {};
   EXPECT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 1, &fetched, status), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(fetched, 1u);
-  const auto records = readErrors(env, dbc, stmt);
+  const auto records = errors();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].state, "01004");
   EXPECT_EQ(readColumn1(), u"Boeing");
-  freeAll();
 }
 
 TEST_F(FetchTest, ScriptedFetchOutputsWithoutWork) {
@@ -319,12 +301,7 @@ TEST_F(FetchTest, ScriptedFetchOutputsWithoutWork) {
   EXPECT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 1, &fetched, status), SQL_SUCCESS);
   EXPECT_EQ(status[0], SQL_ROW_DELETED);
   EXPECT_EQ(fetched, 1u);
-  SQLWCHAR value[8];
-  SQLLEN length = 0;
-  // The cursor did not move.
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_ERROR);
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).state, "24000");
-  freeAll();
+  EXPECT_TRUE(failed(getData(), "24000"));  // the cursor did not move
 }
 
 TEST_F(FetchTest, ScriptedReadHandsOutTheGivenTextOrIndicator) {
@@ -335,12 +312,10 @@ TEST_F(FetchTest, ScriptedReadHandsOutTheGivenTextOrIndicator) {
   total.length = SQL_NO_TOTAL;
   total.rc = SQL_SUCCESS_WITH_INFO;
   fakeodbc::answer(Fn::SQLGetData, 1, total);
-  SQLWCHAR value[5];
   SQLLEN length = 0;
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 10, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(text(value), u"repl");
   EXPECT_EQ(length, SQL_NO_TOTAL);
-  freeAll();
 }
 
 }  // namespace

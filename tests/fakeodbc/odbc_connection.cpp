@@ -26,20 +26,6 @@ std::string optionName(SQLUSMALLINT option) {
                                   : nameOf(NameSet::ConnectOption, option);
 }
 
-std::string lengthText(long long length) {
-  return length == SQL_NTS ? "SQL_NTS" : std::to_string(length);
-}
-
-Reply invalidNullPointer() {
-  return Reply::error("S1009", u"[unixODBC][Driver Manager]Invalid use of null pointer");
-}
-
-Reply invalidLength() {
-  return Reply::error("S1090", u"[unixODBC][Driver Manager]Invalid string or buffer length");
-}
-
-Reply truncated() { return Reply::withInfo("01004", messages::stringTruncated); }
-
 // Writes an integer answer of SQLGetInfoW in the width of its kind.
 void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, bool sixteenBits,
                      std::uint32_t number) {
@@ -85,78 +71,47 @@ SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environment) {
 }
 
 SQLRETURN SQL_API SQLAllocConnect(SQLHENV environment, SQLHDBC* connection) {
-  Invocation call(Fn::SQLAllocConnect);
-  State& state = call.state();
-  Env* env = liveObject<Env>(state, environment, Kind::Env);
-  call.args = nameOfHandle(state, environment) + ", " + (connection ? "&NULL" : "NULL");
-  if (env == nullptr) return call.invalidHandle();
-  Dbc* created = nullptr;
-  const SQLRETURN rc = call.respond(
-      env, true,
-      [&] {
-        if (connection == nullptr) return invalidNullPointer();
-        created = &static_cast<Dbc&>(createObject(state, Kind::Dbc));
-        created->env = env;
-        env->connections.push_back(created);
-        *connection = handleOf(*created);
-        return Reply::ok();
-      },
-      noOutputs);
-  if (created == nullptr && connection != nullptr) *connection = SQL_NULL_HDBC;
-  if (connection != nullptr) {
-    call.args = nameOfHandle(state, environment) + ", &" + nameOfHandle(state, *connection);
-  }
-  return call.finish(rc);
+  return allocateOn<Env, Dbc>(
+      Fn::SQLAllocConnect, environment, connection, [](Env&) { return std::optional<Reply>(); },
+      [](Env& env, Dbc& created) {
+        created.env = &env;
+        env.connections.push_back(&created);
+      });
 }
 
 SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC connection, SQLUSMALLINT option, SQLULEN value) {
-  Invocation call(Fn::SQLSetConnectOptionW);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  std::string shownValue = std::to_string(value);
-  if (isTextConnectOption(option)) {
-    shownValue = quoted(readWide(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS));
-  }
-  call.args = nameOfHandle(state, connection) + ", " + optionName(option) + ", " + shownValue;
-  if (dbc == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (!isKnownConnectOption(option)) {
-          return Reply::error("S1092", u"[unixODBC][Driver Manager]Option type out of range");
-        }
-        if (option == SQL_ODBC_CURSORS && dbc->connected) {
+  const std::string shownValue =
+      isTextConnectOption(option)
+          ? quoted(readWide(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS))
+          : std::to_string(value);
+  return onHandle<Dbc>(
+      Fn::SQLSetConnectOptionW, connection, ", " + optionName(option) + ", " + shownValue,
+      [&](State&, Dbc& dbc) {
+        if (!isKnownConnectOption(option)) return optionOutOfRange();
+        if (option == SQL_ODBC_CURSORS && dbc.connected) {
           return Reply::error("S1011", u"[unixODBC][Driver Manager]Operation invalid at this time");
         }
-        dbc->options[option] = isTextConnectOption(option) ? 0 : value;
+        dbc.options[option] = isTextConnectOption(option) ? 0 : value;
         return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+      });
 }
 
 SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR* connectIn,
                                     SQLSMALLINT connectInLength, SQLWCHAR* connectOut,
                                     SQLSMALLINT connectOutCapacity, SQLSMALLINT* connectOutLength,
                                     SQLUSMALLINT completion) {
-  Invocation call(Fn::SQLDriverConnectW);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
   const std::u16string input = readWide(connectIn, connectInLength);
-  call.args = nameOfHandle(state, connection) + ", " + (window ? "hwnd" : "NULL") + ", " +
-              (connectIn ? quoted(input) : "NULL") + ", " + lengthText(connectInLength) + ", " +
-              std::to_string(connectOutCapacity) + ", " +
-              nameOf(NameSet::DriverCompletion, completion);
-  if (dbc == nullptr) return call.invalidHandle();
-
   auto writeOut = [&](std::u16string_view text) {
     if (connectOutLength != nullptr) *connectOutLength = static_cast<SQLSMALLINT>(text.size());
     return connectOut != nullptr && writeWide(connectOut, connectOutCapacity, text);
   };
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (dbc->connected) return Reply::error("08002", messages::connectionInUse);
+  return onHandle<Dbc>(
+      Fn::SQLDriverConnectW, connection,
+      std::string(", ") + (window ? "hwnd" : "NULL") + ", " + (connectIn ? quoted(input) : "NULL") +
+          ", " + lengthName(connectInLength) + ", " + std::to_string(connectOutCapacity) + ", " +
+          nameOf(NameSet::DriverCompletion, completion),
+      [&](State& state, Dbc& dbc) {
+        if (dbc.connected) return Reply::error("08002", messages::connectionInUse);
         if (connectIn == nullptr) return invalidNullPointer();
         if ((connectInLength < 0 && connectInLength != SQL_NTS) || connectOutCapacity < 0) {
           return invalidLength();
@@ -164,46 +119,42 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR
         if (completion > SQL_DRIVER_COMPLETE_REQUIRED) {
           return Reply::error("S1110", u"[unixODBC][Driver Manager]Invalid driver completion");
         }
-        dbc->connected = true;
+        dbc.connected = true;
         const bool cut = writeOut(state.completedConnectString.value_or(input));
-        return cut ? truncated() : Reply::ok();
+        return cut ? stringTruncated() : Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Dbc&) {
         if (scripted.text) writeOut(*scripted.text);
         if (scripted.length && connectOutLength != nullptr) {
           *connectOutLength = static_cast<SQLSMALLINT>(*scripted.length);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT infoType, SQLPOINTER value,
                               SQLSMALLINT bufferBytes, SQLSMALLINT* length) {
-  Invocation call(Fn::SQLGetInfoW);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  call.args = nameOfHandle(state, connection) + ", " + nameOf(NameSet::InfoType, infoType) + ", " +
-              std::to_string(bufferBytes);
-  if (dbc == nullptr) return call.invalidHandle();
-  const auto entry = state.info.find(infoType);
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (!dbc->connected) return connectionNotOpen();
+  return onHandle<Dbc>(
+      Fn::SQLGetInfoW, connection,
+      ", " + nameOf(NameSet::InfoType, infoType) + ", " + std::to_string(bufferBytes),
+      [&](State& state, Dbc& dbc) {
+        if (!dbc.connected) return connectionNotOpen();
+        const auto entry = state.info.find(infoType);
         if (entry == state.info.end()) {
           return Reply::error("S1096", u"[unixODBC][Driver Manager]Information type out of range");
         }
         if (bufferBytes < 0) return invalidLength();
         const InfoValue& answer = entry->second;
         if (answer.kind == InfoValue::Kind::Text) {
-          return writeInfoText(value, bufferBytes, length, answer.text) ? truncated() : Reply::ok();
+          return writeInfoText(value, bufferBytes, length, answer.text) ? stringTruncated()
+                                                                        : Reply::ok();
         }
         writeInfoNumber(value, length, answer.kind == InfoValue::Kind::Int16, answer.number);
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State& state, Dbc&) {
         if (scripted.text) writeInfoText(value, bufferBytes, length, *scripted.text);
         if (scripted.number) {
+          const auto entry = state.info.find(infoType);
           const bool sixteenBits = entry != state.info.end()
                                        ? entry->second.kind == InfoValue::Kind::Int16
                                        : bufferBytes == 2;
@@ -213,20 +164,14 @@ SQLRETURN SQL_API SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT infoType, SQLPOIN
           *length = static_cast<SQLSMALLINT>(*scripted.length);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLGetFunctions(SQLHDBC connection, SQLUSMALLINT functionId,
                                   SQLUSMALLINT* supported) {
-  Invocation call(Fn::SQLGetFunctions);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  call.args = nameOfHandle(state, connection) + ", " + nameOf(NameSet::ApiFunction, functionId);
-  if (dbc == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (!dbc->connected) return functionSequenceError();
+  return onHandle<Dbc>(
+      Fn::SQLGetFunctions, connection, ", " + nameOf(NameSet::ApiFunction, functionId),
+      [&](State& state, Dbc& dbc) {
+        if (!dbc.connected) return functionSequenceError();
         if (supported == nullptr) return invalidNullPointer();
         const auto& ids = state.supportedFunctions;
         if (functionId == SQL_API_ALL_FUNCTIONS) {
@@ -246,71 +191,43 @@ SQLRETURN SQL_API SQLGetFunctions(SQLHDBC connection, SQLUSMALLINT functionId,
         }
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Dbc&) {
         if (scripted.number && supported != nullptr) {
           *supported = static_cast<SQLUSMALLINT>(*scripted.number);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC connection) {
-  Invocation call(Fn::SQLDisconnect);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  call.args = nameOfHandle(state, connection);
-  if (dbc == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (!dbc->connected) return connectionNotOpen();
-        // Like the driver manager, drop the statements nobody dropped.
-        for (Stmt* statement : dbc->statements) {
-          statement->live = false;
-          ++state.stmtsReleasedByDisconnect;
-        }
-        dbc->statements.clear();
-        dbc->connected = false;
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return onHandle<Dbc>(Fn::SQLDisconnect, connection, "", [&](State& state, Dbc& dbc) {
+    if (!dbc.connected) return connectionNotOpen();
+    // Like the driver manager, drop the statements nobody dropped.
+    for (Stmt* statement : dbc.statements) {
+      statement->live = false;
+      ++state.stmtsReleasedByDisconnect;
+    }
+    dbc.statements.clear();
+    dbc.connected = false;
+    return Reply::ok();
+  });
 }
 
 SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connection) {
-  Invocation call(Fn::SQLFreeConnect);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  call.args = nameOfHandle(state, connection);
-  if (dbc == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (dbc->connected) return functionSequenceError();
-        dbc->live = false;
-        auto& siblings = dbc->env->connections;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), dbc), siblings.end());
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return onHandle<Dbc>(Fn::SQLFreeConnect, connection, "", [&](State&, Dbc& dbc) {
+    if (dbc.connected) return functionSequenceError();
+    dbc.live = false;
+    auto& siblings = dbc.env->connections;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), &dbc), siblings.end());
+    return Reply::ok();
+  });
 }
 
 SQLRETURN SQL_API SQLFreeEnv(SQLHENV environment) {
-  Invocation call(Fn::SQLFreeEnv);
-  State& state = call.state();
-  Env* env = liveObject<Env>(state, environment, Kind::Env);
-  call.args = nameOfHandle(state, environment);
-  if (env == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      env, true,
-      [&] {
-        if (!env->connections.empty()) return functionSequenceError();
-        env->live = false;
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return onHandle<Env>(Fn::SQLFreeEnv, environment, "", [&](State&, Env& env) {
+    if (!env.connections.empty()) return functionSequenceError();
+    env.live = false;
+    return Reply::ok();
+  });
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <variant>
 
 #include "cursor.h"
@@ -57,37 +58,28 @@ Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sql
             : isBinarySqlType(sqlType) ? SQL_C_BINARY
                                        : SQL_C_CHAR;
   }
+  // Numbers are parsed from the text and written in the C type's width.
+  using Parse = Converted (*)(const std::string&);
+  static const std::map<SQLSMALLINT, Parse> numbers = {
+      {SQL_C_SLONG, parsedNumber<SQLINTEGER>},  {SQL_C_LONG, parsedNumber<SQLINTEGER>},
+      {SQL_C_ULONG, parsedNumber<SQLUINTEGER>}, {SQL_C_SSHORT, parsedNumber<SQLSMALLINT>},
+      {SQL_C_SHORT, parsedNumber<SQLSMALLINT>}, {SQL_C_USHORT, parsedNumber<SQLUSMALLINT>},
+      {SQL_C_SBIGINT, parsedNumber<SQLBIGINT>}, {SQL_C_UBIGINT, parsedNumber<SQLUBIGINT>},
+      {SQL_C_DOUBLE, parsedNumber<SQLDOUBLE>},  {SQL_C_FLOAT, parsedNumber<SQLREAL>},
+  };
   const std::string utf8 = toUtf8(cell);
-  switch (cType) {
-    case SQL_C_WCHAR:
-      return PieceValue{
-          std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
-          sizeof(char16_t), sizeof(char16_t)};
-    case SQL_C_CHAR:
-      return PieceValue{utf8, 1, 1};
-    case SQL_C_BINARY:
-      return PieceValue{utf8, 0, 1};
-    case SQL_C_SLONG:
-    case SQL_C_LONG:
-      return parsedNumber<SQLINTEGER>(utf8);
-    case SQL_C_ULONG:
-      return parsedNumber<SQLUINTEGER>(utf8);
-    case SQL_C_SSHORT:
-    case SQL_C_SHORT:
-      return parsedNumber<SQLSMALLINT>(utf8);
-    case SQL_C_USHORT:
-      return parsedNumber<SQLUSMALLINT>(utf8);
-    case SQL_C_SBIGINT:
-      return parsedNumber<SQLBIGINT>(utf8);
-    case SQL_C_UBIGINT:
-      return parsedNumber<SQLUBIGINT>(utf8);
-    case SQL_C_DOUBLE:
-      return parsedNumber<SQLDOUBLE>(utf8);
-    case SQL_C_FLOAT:
-      return parsedNumber<SQLREAL>(utf8);
-    default:
-      return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
+  if (cType == SQL_C_WCHAR) {
+    return PieceValue{
+        std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
+        sizeof(char16_t), sizeof(char16_t)};
   }
+  if (cType == SQL_C_CHAR || cType == SQL_C_BINARY) {
+    return PieceValue{utf8, cType == SQL_C_CHAR ? 1u : 0u, 1};
+  }
+  if (const auto number = numbers.find(cType); number != numbers.end()) {
+    return number->second(utf8);
+  }
+  return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
 }
 
 // Hands out the next piece of value from `offset` into a buffer of `capacity` bytes. Returns
@@ -120,24 +112,21 @@ extern "C" {
 
 SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT statement, SQLUSMALLINT orientation, SQLLEN offset,
                                    SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
-  Invocation call(Fn::SQLExtendedFetch);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " +
-              nameOf(NameSet::FetchOrientation, orientation) + ", " + std::to_string(offset);
-  if (stmt == nullptr) return call.invalidHandle();
-  const std::size_t rowsetSize = std::max<SQLULEN>(statementOptionValue(*stmt, SQL_ROWSET_SIZE), 1);
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (stmt->phase != Phase::Open) return functionSequenceError();
-        if (stmt->result.columns.empty()) return invalidCursorState();
-        Reply reply = moveCursor(*stmt, orientation, offset, rowsetSize);
+  auto rowsetSize = [](const Stmt& stmt) {
+    return std::max<SQLULEN>(statementOptionValue(stmt, SQL_ROWSET_SIZE), 1);
+  };
+  return onHandle<Stmt>(
+      Fn::SQLExtendedFetch, statement,
+      ", " + nameOf(NameSet::FetchOrientation, orientation) + ", " + std::to_string(offset),
+      [&](State&, Stmt& stmt) {
+        if (stmt.phase != Phase::Open) return functionSequenceError();
+        if (stmt.result.columns.empty()) return invalidCursorState();
+        Reply reply = moveCursor(stmt, orientation, offset, rowsetSize(stmt));
         if (reply.rc == SQL_SUCCESS) {
-          const std::size_t fetched = rowsInRowset(*stmt, rowsetSize);
+          const std::size_t fetched = rowsInRowset(stmt, rowsetSize(stmt));
           if (rowCount != nullptr) *rowCount = fetched;
           if (rowStatus != nullptr) {
-            for (std::size_t i = 0; i < rowsetSize; ++i) {
+            for (std::size_t i = 0; i < rowsetSize(stmt); ++i) {
               rowStatus[i] = i < fetched ? SQL_ROW_SUCCESS : SQL_ROW_NOROW;
             }
           }
@@ -146,63 +135,46 @@ SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT statement, SQLUSMALLINT orientation,
         }
         return reply;
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt& stmt) {
         if (scripted.number && rowCount != nullptr) {
           *rowCount = static_cast<SQLULEN>(*scripted.number);
         }
         if (scripted.rowStatus && rowStatus != nullptr) {
-          for (std::size_t i = 0; i < rowsetSize; ++i) rowStatus[i] = *scripted.rowStatus;
+          std::fill_n(rowStatus, rowsetSize(stmt), *scripted.rowStatus);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLFetch(SQLHSTMT statement) {
-  Invocation call(Fn::SQLFetch);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (stmt->phase != Phase::Open) return functionSequenceError();
-        if (stmt->result.columns.empty()) return invalidCursorState();
-        return moveCursor(*stmt, SQL_FETCH_NEXT, 0, 1);
-      },
-      noOutputs);
-  return call.finish(rc);
+  return onHandle<Stmt>(Fn::SQLFetch, statement, "", [&](State&, Stmt& stmt) {
+    if (stmt.phase != Phase::Open) return functionSequenceError();
+    if (stmt.result.columns.empty()) return invalidCursorState();
+    return moveCursor(stmt, SQL_FETCH_NEXT, 0, 1);
+  });
 }
 
 SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
                              SQLPOINTER buffer, SQLLEN capacity, SQLLEN* indicator) {
-  Invocation call(Fn::SQLGetData);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " + std::to_string(column) + ", " +
-              nameOf(NameSet::CType, cType) + ", " + std::to_string(capacity);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&]() -> Reply {
-        if (stmt->phase != Phase::Open) return functionSequenceError();
-        if (stmt->position != Position::OnRowset) return invalidCursorState();
-        const auto& columns = stmt->result.columns;
+  return onHandle<Stmt>(
+      Fn::SQLGetData, statement,
+      ", " + std::to_string(column) + ", " + nameOf(NameSet::CType, cType) + ", " +
+          std::to_string(capacity),
+      [&](State&, Stmt& stmt) -> Reply {
+        if (stmt.phase != Phase::Open) return functionSequenceError();
+        if (stmt.position != Position::OnRowset) return invalidCursorState();
+        const auto& columns = stmt.result.columns;
         if (column < 1 || column > columns.size()) {
           return driverError("S1002", u"Invalid column number");
         }
-        if (capacity < 0) {
-          return Reply::error("S1090",
-                              u"[unixODBC][Driver Manager]Invalid string or buffer length");
-        }
-        if (stmt->readWhole.count(column)) return Reply{SQL_NO_DATA, {}};
-        const Cell& cell = stmt->result.rows[stmt->firstRow][column - 1];
+        if (capacity < 0) return invalidLength();
+        if (stmt.readWhole.count(column)) return Reply{SQL_NO_DATA, {}};
+        const Cell& cell = stmt.result.rows[stmt.firstRow][column - 1];
         if (!cell) {
           if (indicator == nullptr) {
             return driverError("22002", u"Indicator variable required but not supplied");
           }
           *indicator = SQL_NULL_DATA;
-          stmt->readWhole.insert(column);
+          stmt.readWhole.insert(column);
           return Reply::ok();
         }
         Converted converted = convert(*cell, cType, columns[column - 1].sqlType);
@@ -212,18 +184,18 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLIN
             std::memcpy(buffer, number->bytes.data(), number->bytes.size());
           }
           if (indicator != nullptr) *indicator = static_cast<SQLLEN>(number->bytes.size());
-          stmt->readWhole.insert(column);
+          stmt.readWhole.insert(column);
           return Reply::ok();
         }
         const auto& value = std::get<PieceValue>(converted);
-        std::size_t& offset = stmt->readOffsets[column];
+        std::size_t& offset = stmt.readOffsets[column];
         const Piece piece = writePiece(value, offset, buffer, capacity, indicator);
         offset += piece.consumed;
-        if (piece.cut) return Reply::withInfo("01004", messages::stringTruncated);
-        stmt->readWhole.insert(column);
+        if (piece.cut) return stringTruncated();
+        stmt.readWhole.insert(column);
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt&) {
         if (scripted.text) {
           Converted converted = convert(*scripted.text, cType, SQL_WVARCHAR);
           if (auto* value = std::get_if<PieceValue>(&converted)) {
@@ -232,7 +204,6 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLIN
         }
         if (scripted.length && indicator != nullptr) *indicator = *scripted.length;
       });
-  return call.finish(rc);
 }
 
 }  // extern "C"

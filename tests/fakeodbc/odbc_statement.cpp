@@ -12,34 +12,9 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-std::string lengthText(long long length) {
-  return length == SQL_NTS ? "SQL_NTS" : std::to_string(length);
-}
-
-Reply invalidNullPointer() {
-  return Reply::error("S1009", u"[unixODBC][Driver Manager]Invalid use of null pointer");
-}
-
-Reply invalidLength() {
-  return Reply::error("S1090", u"[unixODBC][Driver Manager]Invalid string or buffer length");
-}
-
-Reply optionOutOfRange() {
-  return Reply::error("S1092", u"[unixODBC][Driver Manager]Option type out of range");
-}
-
 const ResultSet& resultFor(const State& state, const std::u16string& text) {
   const auto found = state.resultsByText.find(text);
   return found == state.resultsByText.end() ? state.defaultResult : found->second;
-}
-
-// The text checks SQLPrepareW and SQLExecDirectW share; nullopt when the text is acceptable.
-std::optional<Reply> checkStatementText(const Stmt& statement, const SQLWCHAR* text,
-                                        SQLINTEGER length) {
-  if (statement.phase == Phase::Open) return invalidCursorState();
-  if (text == nullptr) return invalidNullPointer();
-  if (length < 0 && length != SQL_NTS) return invalidLength();
-  return std::nullopt;
 }
 
 // The bits of an information answer; every bit when the table has no such answer.
@@ -95,201 +70,140 @@ bool writeDescription(const Column& column, SQLWCHAR* name, SQLSMALLINT nameCapa
   return cut;
 }
 
+// SQLPrepareW and SQLExecDirectW: the statement takes the text and its result; a direct
+// execution opens the cursor at once.
+SQLRETURN takeText(Fn fn, SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
+  const std::u16string statementText = readWide(text, length);
+  return onHandle<Stmt>(
+      fn, statement,
+      ", " + (text ? quoted(statementText) : std::string("NULL")) + ", " + lengthName(length),
+      [&](State& state, Stmt& stmt) {
+        if (stmt.phase == Phase::Open) return invalidCursorState();
+        if (text == nullptr) return invalidNullPointer();
+        if (length < 0 && length != SQL_NTS) return invalidLength();
+        stmt.text = statementText;
+        stmt.result = resultFor(state, statementText);
+        stmt.prepared = fn == Fn::SQLPrepareW;
+        if (stmt.prepared) {
+          stmt.phase = Phase::Prepared;
+        } else {
+          openCursor(stmt);
+        }
+        return Reply::ok();
+      });
+}
+
 }  // namespace
 
 extern "C" {
 
 SQLRETURN SQL_API SQLAllocStmt(SQLHDBC connection, SQLHSTMT* statement) {
-  Invocation call(Fn::SQLAllocStmt);
-  State& state = call.state();
-  Dbc* dbc = liveObject<Dbc>(state, connection, Kind::Dbc);
-  call.args = nameOfHandle(state, connection) + ", " + (statement ? "&NULL" : "NULL");
-  if (dbc == nullptr) return call.invalidHandle();
-  Stmt* created = nullptr;
-  const SQLRETURN rc = call.respond(
-      dbc, true,
-      [&] {
-        if (!dbc->connected) return connectionNotOpen();
-        if (statement == nullptr) return invalidNullPointer();
-        created = &static_cast<Stmt&>(createObject(state, Kind::Stmt));
-        created->dbc = dbc;
+  return allocateOn<Dbc, Stmt>(
+      Fn::SQLAllocStmt, connection, statement,
+      [](Dbc& dbc) { return dbc.connected ? std::nullopt : std::optional(connectionNotOpen()); },
+      [](Dbc& dbc, Stmt& created) {
+        created.dbc = &dbc;
         // Statement options set on the connection are the defaults of its statements.
-        for (const auto& [option, value] : dbc->options) {
-          if (option <= SQL_USE_BOOKMARKS) created->options[option] = value;
+        for (const auto& [option, value] : dbc.options) {
+          if (option <= SQL_USE_BOOKMARKS) created.options[option] = value;
         }
-        dbc->statements.push_back(created);
-        *statement = handleOf(*created);
-        return Reply::ok();
-      },
-      noOutputs);
-  if (created == nullptr && statement != nullptr) *statement = SQL_NULL_HSTMT;
-  if (statement != nullptr) {
-    call.args = nameOfHandle(state, connection) + ", &" + nameOfHandle(state, *statement);
-  }
-  return call.finish(rc);
+        dbc.statements.push_back(&created);
+      });
 }
 
 SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT statement, SQLUSMALLINT option, SQLULEN value) {
-  Invocation call(Fn::SQLSetStmtOption);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " + nameOf(NameSet::StatementOption, option) +
-              ", " + std::to_string(value);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
+  return onHandle<Stmt>(
+      Fn::SQLSetStmtOption, statement,
+      ", " + nameOf(NameSet::StatementOption, option) + ", " + std::to_string(value),
+      [&](State& state, Stmt& stmt) {
         if (option > SQL_USE_BOOKMARKS) return optionOutOfRange();
         const SQLULEN kept = supportedOptionValue(state, option, value);
-        stmt->options[option] = kept;
+        stmt.options[option] = kept;
         if (kept != value) {
           return Reply::withInfo("01S02", u"[FakeODBC][Driver]Option value changed");
         }
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt& stmt) {
         if (scripted.number && option <= SQL_USE_BOOKMARKS) {
-          stmt->options[option] = static_cast<SQLULEN>(*scripted.number);
+          stmt.options[option] = static_cast<SQLULEN>(*scripted.number);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT statement, SQLUSMALLINT option, SQLPOINTER value) {
-  Invocation call(Fn::SQLGetStmtOption);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " + nameOf(NameSet::StatementOption, option);
-  if (stmt == nullptr) return call.invalidHandle();
   auto* out = static_cast<SQLULEN*>(value);
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
+  return onHandle<Stmt>(
+      Fn::SQLGetStmtOption, statement, ", " + nameOf(NameSet::StatementOption, option),
+      [&](State&, Stmt& stmt) {
         if (out == nullptr) return invalidNullPointer();
         if (option == SQL_ROW_NUMBER) {
-          if (stmt->phase != Phase::Open) return functionSequenceError();
-          if (stmt->position != Position::OnRowset) return invalidCursorState();
-          *out = stmt->firstRow + 1;
+          if (stmt.phase != Phase::Open) return functionSequenceError();
+          if (stmt.position != Position::OnRowset) return invalidCursorState();
+          *out = stmt.firstRow + 1;
           return Reply::ok();
         }
         if (option == SQL_GET_BOOKMARK) return driverError("S1C00", u"Driver not capable");
         if (option > SQL_ROW_NUMBER) return optionOutOfRange();
-        *out = statementOptionValue(*stmt, option);
+        *out = statementOptionValue(stmt, option);
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt&) {
         if (scripted.number && out != nullptr) *out = static_cast<SQLULEN>(*scripted.number);
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLPrepareW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
-  Invocation call(Fn::SQLPrepareW);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  const std::u16string statementText = readWide(text, length);
-  call.args = nameOfHandle(state, statement) + ", " + (text ? quoted(statementText) : "NULL") +
-              ", " + lengthText(length);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (auto refused = checkStatementText(*stmt, text, length)) return *refused;
-        stmt->text = statementText;
-        stmt->result = resultFor(state, statementText);
-        stmt->prepared = true;
-        stmt->phase = Phase::Prepared;
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return takeText(Fn::SQLPrepareW, statement, text, length);
 }
 
 SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
-  Invocation call(Fn::SQLExecDirectW);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  const std::u16string statementText = readWide(text, length);
-  call.args = nameOfHandle(state, statement) + ", " + (text ? quoted(statementText) : "NULL") +
-              ", " + lengthText(length);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (auto refused = checkStatementText(*stmt, text, length)) return *refused;
-        stmt->text = statementText;
-        stmt->result = resultFor(state, statementText);
-        stmt->prepared = false;
-        openCursor(*stmt);
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return takeText(Fn::SQLExecDirectW, statement, text, length);
 }
 
 SQLRETURN SQL_API SQLExecute(SQLHSTMT statement) {
-  Invocation call(Fn::SQLExecute);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (stmt->phase == Phase::Open) return invalidCursorState();
-        if (stmt->phase != Phase::Prepared) return functionSequenceError();
-        openCursor(*stmt);
-        return Reply::ok();
-      },
-      noOutputs);
-  return call.finish(rc);
+  return onHandle<Stmt>(Fn::SQLExecute, statement, "", [&](State&, Stmt& stmt) {
+    if (stmt.phase == Phase::Open) return invalidCursorState();
+    if (stmt.phase != Phase::Prepared) return functionSequenceError();
+    openCursor(stmt);
+    return Reply::ok();
+  });
 }
 
 SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT statement, SQLSMALLINT* count) {
-  Invocation call(Fn::SQLNumResultCols);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (stmt->phase == Phase::Allocated) return functionSequenceError();
+  return onHandle<Stmt>(
+      Fn::SQLNumResultCols, statement, "",
+      [&](State&, Stmt& stmt) {
+        if (stmt.phase == Phase::Allocated) return functionSequenceError();
         if (count == nullptr) return invalidNullPointer();
-        *count = static_cast<SQLSMALLINT>(stmt->result.columns.size());
+        *count = static_cast<SQLSMALLINT>(stmt.result.columns.size());
         return Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt&) {
         if (scripted.number && count != nullptr) {
           *count = static_cast<SQLSMALLINT>(*scripted.number);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWCHAR* name,
                                   SQLSMALLINT nameCapacity, SQLSMALLINT* nameLength,
                                   SQLSMALLINT* sqlType, SQLULEN* size, SQLSMALLINT* digits,
                                   SQLSMALLINT* nullable) {
-  Invocation call(Fn::SQLDescribeColW);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " + std::to_string(column) + ", " +
-              std::to_string(nameCapacity);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
-        if (stmt->phase == Phase::Allocated) return functionSequenceError();
-        if (column < 1 || column > stmt->result.columns.size()) {
+  return onHandle<Stmt>(
+      Fn::SQLDescribeColW, statement,
+      ", " + std::to_string(column) + ", " + std::to_string(nameCapacity),
+      [&](State&, Stmt& stmt) {
+        if (stmt.phase == Phase::Allocated) return functionSequenceError();
+        if (column < 1 || column > stmt.result.columns.size()) {
           return driverError("S1002", u"Invalid column number");
         }
         if (nameCapacity < 0) return invalidLength();
-        const bool cut = writeDescription(stmt->result.columns[column - 1], name, nameCapacity,
+        const bool cut = writeDescription(stmt.result.columns[column - 1], name, nameCapacity,
                                           nameLength, sqlType, size, digits, nullable);
-        return cut ? Reply::withInfo("01004", messages::stringTruncated) : Reply::ok();
+        return cut ? stringTruncated() : Reply::ok();
       },
-      [&](const Answer& scripted) {
+      [&](const Answer& scripted, State&, Stmt&) {
         if (scripted.column) {
           writeDescription(*scripted.column, name, nameCapacity, nameLength, sqlType, size, digits,
                            nullable);
@@ -302,27 +216,21 @@ SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWC
           *nameLength = static_cast<SQLSMALLINT>(*scripted.length);
         }
       });
-  return call.finish(rc);
 }
 
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
-  Invocation call(Fn::SQLFreeStmt);
-  State& state = call.state();
-  Stmt* stmt = liveObject<Stmt>(state, statement, Kind::Stmt);
-  call.args = nameOfHandle(state, statement) + ", " + nameOf(NameSet::FreeStatementOption, option);
-  if (stmt == nullptr) return call.invalidHandle();
-  const SQLRETURN rc = call.respond(
-      stmt, true,
-      [&] {
+  return onHandle<Stmt>(
+      Fn::SQLFreeStmt, statement, ", " + nameOf(NameSet::FreeStatementOption, option),
+      [&](State&, Stmt& stmt) {
         switch (option) {
           case SQL_DROP: {
-            stmt->live = false;
-            auto& siblings = stmt->dbc->statements;
-            siblings.erase(std::remove(siblings.begin(), siblings.end(), stmt), siblings.end());
+            stmt.live = false;
+            auto& siblings = stmt.dbc->statements;
+            siblings.erase(std::remove(siblings.begin(), siblings.end(), &stmt), siblings.end());
             return Reply::ok();
           }
           case SQL_CLOSE:
-            closeCursor(*stmt);
+            closeCursor(stmt);
             return Reply::ok();
           case SQL_UNBIND:
           case SQL_RESET_PARAMS:
@@ -330,9 +238,7 @@ SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
           default:
             return optionOutOfRange();
         }
-      },
-      noOutputs);
-  return call.finish(rc);
+      });
 }
 
 }  // extern "C"

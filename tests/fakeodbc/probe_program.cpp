@@ -11,31 +11,12 @@
 #include <cstring>
 #include <string>
 
+#include "text/utf.h"
+
 namespace {
 
-std::u16string widen(const char* ascii) {
-  std::u16string out;
-  for (const char* c = ascii; *c != 0; ++c)
-    out += static_cast<char16_t>(static_cast<unsigned char>(*c));
-  return out;
-}
-
 std::string utf8(const SQLWCHAR* text) {
-  std::string out;
-  for (const SQLWCHAR* c = text; *c != 0; ++c) {
-    const unsigned code = *c;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
+  return textconv::Utf16ToUtf8(reinterpret_cast<const char16_t*>(text));
 }
 
 void printErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
@@ -56,7 +37,7 @@ int main(int argc, char** argv) {
     return 64;
   }
   const bool keepStatement = argc > 2 && std::strcmp(argv[2], "--keep-statement") == 0;
-  std::u16string statement = widen(argv[1]);
+  std::u16string statement = textconv::Utf8ToUtf16(argv[1]);
   std::u16string connect = u"DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=../../bd2.mdb";
 
   SQLHENV env = SQL_NULL_HENV;

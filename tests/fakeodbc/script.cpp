@@ -19,13 +19,6 @@ class LineError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::vector<Token> tokenize(std::string_view line) {
   std::vector<Token> tokens;
   std::size_t i = 0;
@@ -56,38 +49,25 @@ std::vector<Token> tokenize(std::string_view line) {
         }
         if (i >= line.size()) throw LineError("escape at the end of the line");
         const char escaped = line[i++];
-        switch (escaped) {
-          case '"':
-            raw += '"';
-            break;
-          case '\\':
-            raw += '\\';
-            break;
-          case 'n':
-            raw += '\n';
-            break;
-          case 't':
-            raw += '\t';
-            break;
-          case 'r':
-            raw += '\r';
-            break;
-          case 'u': {
-            if (i + 4 > line.size()) throw LineError("\\u needs four hex digits");
-            int code = 0;
-            for (int k = 0; k < 4; ++k) {
-              const int digit = hexDigit(line[i + k]);
-              if (digit < 0) throw LineError("\\u needs four hex digits");
-              code = code * 16 + digit;
-            }
-            i += 4;
-            flush();
-            token.text += static_cast<char16_t>(code);
-            break;
+        if (escaped == 'u') {
+          const std::string_view digits = line.substr(i, 4);
+          unsigned code = 0;
+          const auto [stop, error] =
+              std::from_chars(digits.data(), digits.data() + digits.size(), code, 16);
+          if (digits.size() != 4 || error != std::errc{} || stop != digits.data() + 4) {
+            throw LineError("\\u needs four hex digits");
           }
-          default:
-            throw LineError(std::string("unknown escape \\") + escaped);
+          i += 4;
+          flush();
+          token.text += static_cast<char16_t>(code);
+          continue;
         }
+        constexpr std::string_view escapes = "\"\\ntr", meanings = "\"\\\n\t\r";
+        const std::size_t which = escapes.find(escaped);
+        if (which == std::string_view::npos) {
+          throw LineError(std::string("unknown escape \\") + escaped);
+        }
+        raw += meanings[which];
       }
       if (!closed) throw LineError("unterminated quoted text");
       flush();
@@ -182,34 +162,8 @@ Answer readAnswer(Reader& reader) {
 }
 
 // The configuration a script changes, applied as a whole once every line has been read.
-struct Draft {
-  explicit Draft(const State& from)
-      : defaultResult(from.defaultResult),
-        resultsByText(from.resultsByText),
-        completedConnectString(from.completedConnectString),
-        info(from.info),
-        supportedFunctions(from.supportedFunctions),
-        answersByIndex(from.answersByIndex),
-        answersByOrdinal(from.answersByOrdinal),
-        ordinals(from.ordinals) {}
-
-  void applyTo(State& to) {
-    to.defaultResult = std::move(defaultResult);
-    to.resultsByText = std::move(resultsByText);
-    to.completedConnectString = std::move(completedConnectString);
-    to.info = std::move(info);
-    to.supportedFunctions = std::move(supportedFunctions);
-    to.answersByIndex = std::move(answersByIndex);
-    to.answersByOrdinal = std::move(answersByOrdinal);
-  }
-
-  ResultSet defaultResult;
-  std::map<std::u16string, ResultSet> resultsByText;
-  std::optional<std::u16string> completedConnectString;
-  std::map<SQLUSMALLINT, InfoValue> info;
-  std::set<SQLUSMALLINT> supportedFunctions;
-  std::map<std::size_t, Answer> answersByIndex;
-  std::map<Fn, std::map<std::size_t, Answer>> answersByOrdinal;
+struct Draft : Config {
+  explicit Draft(const State& from) : Config(from), ordinals(from.ordinals) {}
   std::map<Fn, std::size_t> ordinals;  // calls made so far, for "nth call from now"
 };
 
@@ -331,7 +285,7 @@ void applyScript(State& state, std::string_view scriptText) {
                                   error.what());
     }
   }
-  draft.applyTo(state);
+  static_cast<Config&>(state) = std::move(draft);
 }
 
 }  // namespace fakeodbc::detail

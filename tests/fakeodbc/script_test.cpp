@@ -9,12 +9,7 @@ class ScriptTest : public FakeOdbcTest {
  protected:
   std::vector<std::u16string> column1Values() {
     std::vector<std::u16string> values;
-    while (SQLFetch(stmt) == SQL_SUCCESS) {
-      SQLWCHAR value[64] = {};
-      SQLLEN length = 0;
-      EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
-      values.push_back(length == SQL_NULL_DATA ? u"<null>" : text(value));
-    }
+    while (SQLFetch(stmt) == SQL_SUCCESS) values.push_back(readColumn1());
     return values;
   }
 };
@@ -29,17 +24,10 @@ row NULL "\u00C9tats-Unis"
 row "Say \"hi\"\\" "x"   # trailing comment
 )");
   openStatement();
-  SQLWCHAR name[32];
-  SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-  SQLULEN size = 0;
-  ASSERT_EQ(SQLDescribeColW(stmt, 2, name, 32, &nameLength, &type, &size, &digits, &nullable),
-            SQL_SUCCESS);
-  EXPECT_EQ(text(name), u"pays d'origine");
-  EXPECT_EQ(type, SQL_WVARCHAR);
-  EXPECT_EQ(size, 30u);
-  EXPECT_EQ(nullable, SQL_NO_NULLS);
+  const Description country = describe(2, 32);
+  ASSERT_EQ(country.rc, SQL_SUCCESS);
+  EXPECT_EQ(country.column, (Column{u"pays d'origine", SQL_WVARCHAR, 30, 0, SQL_NO_NULLS}));
   EXPECT_EQ(column1Values(), (std::vector<std::u16string>{u"Airbus", u"<null>", u"Say \"hi\"\\"}));
-  freeAll();
 }
 
 TEST_F(ScriptTest, ResultLinesSelectTheStatementText) {
@@ -48,8 +36,7 @@ TEST_F(ScriptTest, ResultLinesSelectTheStatementText) {
       "column marque SQL_WVARCHAR 50\n"
       "row \"Concorde\"\n"
       "result \"DELETE FROM avion\"\n");
-  connect();
-  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+  allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT marque FROM avion "), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(column1Values(), std::vector<std::u16string>{u"Concorde"});
   ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
@@ -62,7 +49,6 @@ TEST_F(ScriptTest, ResultLinesSelectTheStatementText) {
 
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT other"), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(column1Values().size(), 4u);  // the default result is untouched
-  freeAll();
 }
 
 TEST_F(ScriptTest, ConnectionInformationAndFunctions) {
@@ -73,8 +59,7 @@ TEST_F(ScriptTest, ConnectionInformationAndFunctions) {
       "info SQL_SCROLL_OPTIONS int32 1\n"
       "info SQL_IDENTIFIER_QUOTE_CHAR none\n"
       "function SQL_API_SQLEXTENDEDFETCH no\n");
-  ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
-  ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+  allocate();
   SQLWCHAR out[32];
   ASSERT_EQ(
       SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, out, 32, nullptr, SQL_DRIVER_NOPROMPT),
@@ -93,7 +78,6 @@ TEST_F(ScriptTest, ConnectionInformationAndFunctions) {
   SQLUSMALLINT supported = 9;
   ASSERT_EQ(SQLGetFunctions(dbc, SQL_API_SQLEXTENDEDFETCH, &supported), SQL_SUCCESS);
   EXPECT_EQ(supported, SQL_FALSE);
-  freeAll();
 }
 
 TEST_F(ScriptTest, AnswersByFunctionAndByCallIndex) {
@@ -101,58 +85,65 @@ TEST_F(ScriptTest, AnswersByFunctionAndByCallIndex) {
       "answer SQLExecDirectW 1 still 2\n"
       "answer SQLFetch 2 rc SQL_SUCCESS_WITH_INFO default diag 01004 0 \"[FakeODBC]cut\"\n"
       "answer-call 13 rc SQL_ERROR diag 08S01 7 \"[FakeODBC]Communication link failure\"\n");
-  connect();                                                                    // calls 1 to 3
-  ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);                             // 4
+  allocateStatement();                                                          // calls 1 to 4
   EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_STILL_EXECUTING);  // 5
   EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_STILL_EXECUTING);  // 6
   EXPECT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);          // 7
   EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);                                       // 8
   EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO);                             // 9
-  EXPECT_EQ(readErrors(env, dbc, stmt).at(0).message, u"[FakeODBC]cut");        // 10, 11
+  EXPECT_EQ(errors().at(0).message, u"[FakeODBC]cut");                          // 10, 11
   SQLWCHAR value[16];
   SQLLEN length = 0;
   EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);  // 12
   EXPECT_EQ(text(value), u"Boeing");     // the warning fetch moved to row 2
   EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);  // 13
-  const auto records = readErrors(env, dbc, stmt);
+  const auto records = errors();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].state, "08S01");
   EXPECT_EQ(records[0].native, 7);
   EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);  // the failed fetch did not move: row 3
   EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
   EXPECT_EQ(text(value), u"Cessna");
-  freeAll();
 }
 
-TEST_F(ScriptTest, MalformedLinesAreNamedAndChangeNothing) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"column a SQL_WVARCHAR 10\nrow \"a\" \"b\"\n", "line 2: row has 2 values for 1 columns"},
-      {"frobnicate\n", "line 1: unknown directive frobnicate"},
-      {"\n\ninfo SQL_DBMS_NAME text unquoted\n", "line 3"},
-      {"answer SQLNope 1 rc SQL_ERROR\n", "unknown function SQLNope"},
-      {"answer SQLFetch 0 rc SQL_ERROR\n", "count from 1"},
-      {"answer SQLFetch 1 rc SQL_WHATEVER\n", "SQL_WHATEVER"},
-      {"row \"unterminated\n", "unterminated"},
-      {"row \"bad \\q escape\"\n", "unknown escape"},
-      {"column a SQL_WVARCHAR 10\nrow x\n", "quoted text\" or NULL"},
-      {"function SQL_API_SQLFETCH maybe\n", "yes or no"},
-  };
-  for (const auto& [script, expected] : cases) {
-    SCOPED_TRACE(script);
-    try {
-      fakeodbc::loadScript(script);
-      ADD_FAILURE() << "no error";
-    } catch (const std::invalid_argument& error) {
-      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
-    }
+// A malformed script: the error names what is wrong, and nothing of the script is applied.
+struct MalformedCase {
+  const char* name;
+  const char* script;
+  const char* error;  // a part of the message
+};
+
+const MalformedCase malformedCases[] = {
+    {"RowLongerThanTheColumns", "column a SQL_WVARCHAR 10\nrow \"a\" \"b\"\n",
+     "line 2: row has 2 values for 1 columns"},
+    {"UnknownDirective", "frobnicate\n", "line 1: unknown directive frobnicate"},
+    {"UnquotedText", "\n\ninfo SQL_DBMS_NAME text unquoted\n", "line 3"},
+    {"UnknownFunction", "answer SQLNope 1 rc SQL_ERROR\n", "unknown function SQLNope"},
+    {"CallNumberZero", "answer SQLFetch 0 rc SQL_ERROR\n", "count from 1"},
+    {"UnknownName", "answer SQLFetch 1 rc SQL_WHATEVER\n", "SQL_WHATEVER"},
+    {"UnterminatedText", "row \"unterminated\n", "unterminated"},
+    {"UnknownEscape", "row \"bad \\q escape\"\n", "unknown escape"},
+    {"BareValue", "column a SQL_WVARCHAR 10\nrow x\n", "quoted text\" or NULL"},
+    {"FunctionFlag", "function SQL_API_SQLFETCH maybe\n", "yes or no"},
+};
+
+class MalformedScriptTest : public ScriptTest,
+                            public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedScriptTest, LineIsNamedAndChangesNothing) {
+  try {
+    fakeodbc::loadScript(GetParam().script);
+    ADD_FAILURE() << "no error";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_NE(std::string(error.what()).find(GetParam().error), std::string::npos) << error.what();
   }
-  // The first script's column line was not applied.
   openStatement();
   SQLWCHAR name[16];
   ASSERT_EQ(SQLDescribeColW(stmt, 1, name, 16, nullptr, nullptr, nullptr, nullptr, nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(text(name), u"marque");
-  freeAll();
 }
+
+INSTANTIATE_TEST_SUITE_P(Script, MalformedScriptTest, ::testing::ValuesIn(malformedCases), rowName);
 
 }  // namespace

@@ -100,18 +100,9 @@ std::string nameOfHandle(const State& state, SQLHANDLE handle) {
 }
 
 Object& createObject(State& state, Kind kind) {
-  std::unique_ptr<Object> object;
-  switch (kind) {
-    case Kind::Env:
-      object = std::make_unique<Env>();
-      break;
-    case Kind::Dbc:
-      object = std::make_unique<Dbc>();
-      break;
-    case Kind::Stmt:
-      object = std::make_unique<Stmt>();
-      break;
-  }
+  std::unique_ptr<Object> object = kind == Kind::Env   ? std::unique_ptr<Object>(new Env)
+                                   : kind == Kind::Dbc ? std::unique_ptr<Object>(new Dbc)
+                                                       : std::unique_ptr<Object>(new Stmt);
   object->kind = kind;
   object->id = ++state.lastId[static_cast<int>(kind)];
   const auto key = reinterpret_cast<std::uintptr_t>(handleOf(*object));
@@ -157,6 +148,20 @@ Reply connectionNotOpen() { return Reply::error("08003", messages::connectionNot
 Reply driverError(std::string state, std::u16string_view text) {
   return Reply::error(std::move(state), u"[FakeODBC][Driver]" + std::u16string(text));
 }
+
+Reply invalidNullPointer() {
+  return Reply::error("S1009", u"[unixODBC][Driver Manager]Invalid use of null pointer");
+}
+
+Reply invalidLength() {
+  return Reply::error("S1090", u"[unixODBC][Driver Manager]Invalid string or buffer length");
+}
+
+Reply optionOutOfRange() {
+  return Reply::error("S1092", u"[unixODBC][Driver Manager]Option type out of range");
+}
+
+Reply stringTruncated() { return Reply::withInfo("01004", messages::stringTruncated); }
 
 Invocation::Invocation(Fn fn) : fn_(fn) {
   State& s = session_.state;

@@ -33,10 +33,12 @@ struct Dbc;
 struct Stmt;
 
 struct Env : Object {
+  static constexpr Kind ownKind = Kind::Env;
   std::vector<Dbc*> connections;  // live ones
 };
 
 struct Dbc : Object {
+  static constexpr Kind ownKind = Kind::Dbc;
   Env* env = nullptr;
   bool connected = false;
   std::map<SQLUSMALLINT, SQLULEN> options;
@@ -49,6 +51,7 @@ enum class Phase { Allocated, Prepared, Open };
 enum class Position { BeforeStart, OnRowset, AfterEnd };
 
 struct Stmt : Object {
+  static constexpr Kind ownKind = Kind::Stmt;
   Dbc* dbc = nullptr;
   Phase phase = Phase::Allocated;
   bool prepared = false;  // closing the cursor goes back to Prepared rather than Allocated
@@ -61,8 +64,8 @@ struct Stmt : Object {
   std::map<SQLUSMALLINT, SQLULEN> options;
 };
 
-struct State {
-  // Configuration.
+// What the control interface and scripts configure.
+struct Config {
   ResultSet defaultResult;
   std::map<std::u16string, ResultSet> resultsByText;
   std::optional<std::u16string> completedConnectString;
@@ -72,7 +75,9 @@ struct State {
   // Scripted answers by global call index and by per-function ordinal.
   std::map<std::size_t, Answer> answersByIndex;
   std::map<Fn, std::map<std::size_t, Answer>> answersByOrdinal;
+};
 
+struct State : Config {
   // Counters and handles.
   std::size_t callIndex = 0;
   std::map<Fn, std::size_t> ordinals;
@@ -133,6 +138,10 @@ Reply functionSequenceError();
 Reply invalidCursorState();
 Reply connectionNotOpen();
 Reply driverError(std::string state, std::u16string_view text);
+Reply invalidNullPointer();
+Reply invalidLength();
+Reply optionOutOfRange();
+Reply stringTruncated();
 
 class Invocation {
  public:
@@ -196,5 +205,59 @@ class Invocation {
 
 // A script's output writer for calls that have no output values.
 inline void noOutputs(const Answer&) {}
+
+// An entry point whose first argument is a handle of type T (Env, Dbc or Stmt). The call is
+// logged as the handle's name followed by argsAfter. A freed, unknown or wrong-kind handle
+// answers SQL_INVALID_HANDLE; else the handle's records are cleared and the call answers from
+// the script or with work(state, object), and outputs(answer, state, object) writes a
+// script's output values.
+template <class T, class Work, class Outputs>
+SQLRETURN onHandle(Fn fn, SQLHANDLE handle, const std::string& argsAfter, Work&& work,
+                   Outputs&& outputs) {
+  Invocation call(fn);
+  State& state = call.state();
+  T* object = liveObject<T>(state, handle, T::ownKind);
+  call.args = nameOfHandle(state, handle) + argsAfter;
+  if (object == nullptr) return call.invalidHandle();
+  return call.finish(call.respond(
+      object, true, [&] { return work(state, *object); },
+      [&](const Answer& scripted) { outputs(scripted, state, *object); }));
+}
+
+// SQLAllocConnect and SQLAllocStmt: a Child allocated on a live Parent. refusal(parent) may
+// refuse before the output pointer is checked; attach(parent, child) links the new object. The
+// new handle goes to *out (a null handle when the call allocated none) and the log shows it as
+// &name.
+template <class Parent, class Child, class Refusal, class Attach>
+SQLRETURN allocateOn(Fn fn, SQLHANDLE parentHandle, SQLHANDLE* out, Refusal&& refusal,
+                     Attach&& attach) {
+  Invocation call(fn);
+  State& state = call.state();
+  Parent* parent = liveObject<Parent>(state, parentHandle, Parent::ownKind);
+  call.args = nameOfHandle(state, parentHandle) + (out ? ", &NULL" : ", NULL");
+  if (parent == nullptr) return call.invalidHandle();
+  Child* created = nullptr;
+  const SQLRETURN rc = call.respond(
+      parent, true,
+      [&] {
+        if (std::optional<Reply> refused = refusal(*parent)) return *refused;
+        if (out == nullptr) return invalidNullPointer();
+        created = &static_cast<Child&>(createObject(state, Child::ownKind));
+        attach(*parent, *created);
+        *out = handleOf(*created);
+        return Reply::ok();
+      },
+      noOutputs);
+  if (out != nullptr) {
+    if (created == nullptr) *out = nullptr;
+    call.args = nameOfHandle(state, parentHandle) + ", &" + nameOfHandle(state, *out);
+  }
+  return call.finish(rc);
+}
+
+template <class T, class Work>
+SQLRETURN onHandle(Fn fn, SQLHANDLE handle, const std::string& argsAfter, Work&& work) {
+  return onHandle<T>(fn, handle, argsAfter, work, [](const Answer&, State&, T&) {});
+}
 
 }  // namespace fakeodbc::detail

@@ -21,17 +21,25 @@ std::vector<fakeodbc::Diag> readErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) 
   return records;
 }
 
-void FakeOdbcTest::connect() {
+void FakeOdbcTest::allocate() {
   ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
   ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+}
+
+void FakeOdbcTest::connect() {
+  allocate();
   ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, w(u"DRIVER={Fake};DBQ=x.mdb"), SQL_NTS, nullptr, 0,
                               nullptr, SQL_DRIVER_NOPROMPT),
             SQL_SUCCESS);
 }
 
-void FakeOdbcTest::openStatement() {
+void FakeOdbcTest::allocateStatement() {
   connect();
   ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+}
+
+void FakeOdbcTest::openStatement() {
+  allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT marque FROM avion"), SQL_NTS), SQL_SUCCESS);
 }
 
@@ -45,6 +53,33 @@ void FakeOdbcTest::freeAll() {
   stmt = SQL_NULL_HSTMT;
   dbc = SQL_NULL_HDBC;
   env = SQL_NULL_HENV;
+}
+
+::testing::AssertionResult FakeOdbcTest::failed(SQLRETURN rc, const std::string& state) {
+  const auto records = errors();
+  const std::string first = records.empty() ? "(none)" : records[0].state;
+  if (rc == SQL_ERROR && first == state) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << fakeodbc::returnCodeName(rc) << ", first record " << first
+                                       << ", expected SQL_ERROR and " << state;
+}
+
+FakeOdbcTest::Description FakeOdbcTest::describe(SQLUSMALLINT column, SQLSMALLINT capacity) {
+  Description described;
+  std::vector<SQLWCHAR> name(static_cast<std::size_t>(capacity) + 1, 0);
+  fakeodbc::Column& out = described.column;
+  described.rc = SQLDescribeColW(stmt, column, name.data(), capacity, &described.nameLength,
+                                 &out.sqlType, &out.size, &out.decimalDigits, &out.nullable);
+  out.name = text(name.data());
+  return described;
+}
+
+std::u16string FakeOdbcTest::readColumn1() {
+  SQLWCHAR value[64] = {};
+  SQLLEN length = 0;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, sizeof value, &length), SQL_SUCCESS);
+  if (length == SQL_NULL_DATA) return u"<null>";
+  EXPECT_EQ(static_cast<std::size_t>(length), text(value).size() * 2);
+  return text(value);
 }
 
 namespace {
@@ -166,3 +201,18 @@ class Road {
 RoadResult runRoad() { return Road().run(); }
 
 }  // namespace fakeodbc_test
+
+namespace fakeodbc {
+
+void PrintTo(const Diag& diag, std::ostream* out) {
+  *out << "{" << diag.state << ", " << diag.native << ", " << ::testing::PrintToString(diag.message)
+       << "}";
+}
+
+void PrintTo(const Column& column, std::ostream* out) {
+  *out << "{" << ::testing::PrintToString(column.name) << ", type " << column.sqlType << ", size "
+       << column.size << ", digits " << column.decimalDigits << ", nullable " << column.nullable
+       << "}";
+}
+
+}  // namespace fakeodbc

@@ -1,10 +1,10 @@
 #include "text.h"
 
-#include "text/utf.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "text/utf.h"
 
 namespace fakeodbc::detail {
 
@@ -13,37 +13,21 @@ std::string toUtf8(std::u16string_view text) { return textconv::Utf16ToUtf8(text
 std::u16string fromUtf8(std::string_view text) { return textconv::Utf8ToUtf16(text); }
 
 std::string quoted(std::u16string_view text) {
-  const std::string utf8 = toUtf8(text);
+  constexpr std::string_view escaped = "\"\\\n\r\t", shown = "\"\\nrt";
   std::string out = "\"";
-  for (const char ch : utf8) {
-    switch (ch) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(ch) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(ch));
-          out += escaped;
-        } else {
-          out += ch;
-        }
+  for (const char ch : toUtf8(text)) {
+    if (const std::size_t which = escaped.find(ch); which != std::string_view::npos) {
+      out += '\\';
+      out += shown[which];
+    } else if (static_cast<unsigned char>(ch) < 0x20) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned>(ch));
+      out += code;
+    } else {
+      out += ch;
     }
   }
-  out += '"';
-  return out;
+  return out + '"';
 }
 
 std::u16string readWide(const SQLWCHAR* text, long long length) {
