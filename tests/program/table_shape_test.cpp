@@ -1,33 +1,16 @@
-// Databases whose table or column does not match the statement: the driver's message in one box
-// and nothing written; and tables that do match in other ways than the simplest.
+// Databases whose tables differ from the simplest: a file that Access made without the table
+// the program reads, and tables that match the statement in other ways than the simplest.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "listing_expectations.h"
-#include "listing_folder.h"
-#include "listing_run.h"
+#include "tests/program/listing_expectations.h"
+#include "tests/program/listing_folder.h"
 
 namespace e2e {
 namespace {
 
 using mkmdb::ColumnType;
-
-TEST(TableShape, MissingTableShowsTheDriversMessage) {
-  ListingFolder folder;
-  mkmdb::TableSpec helicopters{"helicoptere", {{"marque", ColumnType::Text, 50}}, {{"Bell"}}};
-  folder.WriteDatabase({helicopters});
-  EXPECT_TRUE(CompletedListing(RunBrandListing(folder.bay()),
-                               {{}, "avion is not a table or query in this database (at offset 19)\n"}));
-}
-
-TEST(TableShape, MissingColumnShowsTheDriversMessage) {
-  ListingFolder folder;
-  mkmdb::TableSpec planes{"avion", {{"nom", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}}};
-  folder.WriteDatabase({planes});
-  EXPECT_TRUE(
-      CompletedListing(RunBrandListing(folder.bay()), {{}, "Column marque not found (at offset 7)\n"}));
-}
 
 // A file that Access itself made, without the table the program reads.
 TEST(TableShape, AccessMadeFileWithoutTheTable) {

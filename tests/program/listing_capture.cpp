@@ -1,4 +1,4 @@
-#include "tests/app/listing_capture.h"
+#include "tests/program/listing_capture.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -7,29 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 
 #include "app/entry.h"
 #include "framework/trace.h"
 #include "tests/db/support/trace_capture.h"
+#include "tests/support/message_box_blocks.h"
 
 namespace {
 
-constexpr char kBoxFirstLine[] = "[message box]";
-constexpr char kBoxLastLine[] = "[end of message box]";
 constexpr char kProbeTrace[] = "listing capture: do traces reach standard error?\n";
-
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 // Removes the traces, in the order they were written, from an output that may hold them.
 std::string WithoutTraces(std::string output, const std::vector<TraceRecord>& traces) {
@@ -82,39 +69,18 @@ Shown LineShowing(const std::string& text) { return Shown{Shown::Line, text, {},
 Shown OtherLine(const std::string& line) { return Shown{Shown::Other, line, {}, {}}; }
 
 std::vector<Shown> ParseShown(const std::string& output) {
-  const std::vector<std::string> lines = LinesOf(output);
+  const testsupport::BlockOutput read = testsupport::ReadBlockOutput(output);
   std::vector<Shown> shown;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i] == kBoxFirstLine) {
-      std::size_t end = i + 1;
-      while (end < lines.size() && lines[end] != kBoxLastLine) ++end;
-      if (end < lines.size()) {
-        Shown box{Shown::Box, {}, {}, {}};
-        bool firstText = true;
-        for (std::size_t k = i + 1; k < end; ++k) {
-          const std::string& line = lines[k];
-          if (StartsWith(line, "caption: ")) {
-            box.caption = line.substr(9);
-          } else if (StartsWith(line, "icon: ")) {
-            box.icon = line.substr(6);
-          } else if (StartsWith(line, "text: ")) {
-            box.text += (firstText ? "" : "\n") + line.substr(6);
-            firstText = false;
-          } else {
-            box.text += "\n<unexpected: " + line + ">";
-          }
-        }
-        shown.push_back(box);
-        i = end;
-        continue;
-      }
-    }
-    if (StartsWith(lines[i], "-- ")) {
-      shown.push_back(LineShowing(lines[i].substr(3)));
+  for (const testsupport::OutputItem& item : read.items) {
+    if (item.box) {
+      shown.push_back(Shown{Shown::Box, item.box->Text(), item.box->caption, item.box->icon});
+    } else if (item.line.starts_with("-- ")) {
+      shown.push_back(LineShowing(item.line.substr(3)));
     } else {
-      shown.push_back(OtherLine(lines[i]));
+      shown.push_back(OtherLine(item.line));
     }
   }
+  if (!read.malformed.empty()) shown.push_back(OtherLine("malformed block: " + read.malformed));
   return shown;
 }
 
@@ -163,7 +129,7 @@ ListingRun CaptureRun(const std::function<int()>& run) {
   ::close(savedOut);
   ::close(savedErr);
   result.output = ReadAll(fd);
-  if (StartsWith(result.output, kProbeTrace)) {
+  if (result.output.starts_with(kProbeTrace)) {
     result.output = WithoutTraces(result.output, traces);
   }
   std::fclose(capture);

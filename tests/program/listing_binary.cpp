@@ -1,4 +1,4 @@
-#include "tests/app/listing_binary.h"
+#include "tests/program/listing_binary.h"
 
 #include <filesystem>
 

@@ -1,16 +1,16 @@
 // The whole program run in this process against the scripted driver manager: the ODBC calls
 // from connecting to closing, the three values shown in boxes and written as lines in that
-// order, and how a run with fewer rows, special values or a database error ends.
+// order, and how a run with fewer rows, a memory error or cancelled dialogs ends. The values
+// themselves and the database errors are the scenarios of scripted_scenario_test.cpp.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "db/database.h"
-#include "tests/app/listing_capture.h"
+#include "tests/program/listing_capture.h"
 #include "tests/db/support/connection_fixture.h"
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
@@ -130,94 +130,6 @@ TEST_P(ListingShortTable, EndsWithTheDriversInvalidCursorStateInOneBox) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, ListingShortTable, ::testing::Values(2, 1, 0));
 
-TEST_F(ListingRunTest, ANullValueShowsAnEmptyBoxAndABareLine) {
-  fakeodbc::setResult(Brands({u"Airbus", std::nullopt, u"Cessna"}));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "", "Cessna"})));
-  EXPECT_NE(run.output.find("text: \n[end of message box]\n-- \n"), std::string::npos);
-}
-
-TEST_F(ListingRunTest, ValuesOf32UnitsAndMoreAreWrittenWhole) {
-  const std::string v31(31, 'x');
-  const std::string v32 = std::string(31, 'y') + "Z";
-  std::string v400;
-  for (int i = 0; i < 400; ++i) v400 += static_cast<char>('a' + i % 26);
-  fakeodbc::setResult(Brands({std::u16string(v31.begin(), v31.end()),
-                              std::u16string(v32.begin(), v32.end()),
-                              std::u16string(v400.begin(), v400.end())},
-                             400));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAreArray(Presented({v31, v32, v400})));
-}
-
-// Brands beyond ASCII: a Latin letter, a Czech letter and a sign of the BMP, and a letter
-// outside the BMP (a surrogate pair in UTF-16).
-const std::vector<fakeodbc::Cell> kWideBrands = {u"A\u00e9rospatiale", u"\u0160koda \u2708",
-                                                 u"\U0001D504irbus"};
-
-TEST_F(ListingRunTest, TextBeyondAsciiIsExactInAUtf8Locale) {
-  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-  fakeodbc::setResult(Brands(kWideBrands));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAreArray(Presented(
-                             {"A\xC3\xA9rospatiale", "\xC5\xA0koda \xE2\x9C\x88",
-                              "\xF0\x9D\x94\x84irbus"})));
-}
-
-TEST_F(ListingRunTest, TextBeyondTheCodePageBecomesQuestionMarksInTheCLocale) {
-  fakeodbc::setResult(Brands(kWideBrands));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 0);
-  // One '?' per character, the pair outside the BMP included; the box block on standard
-  // error is written in the same code page.
-  EXPECT_THAT(run.shown,
-              ElementsAreArray(Presented({"A?rospatiale", "?koda ?", "?irbus"})));
-}
-
-// A missing table or column: the statement fails as it is prepared or executed; the driver's
-// records are the text of the one box, and nothing is written.
-struct MissingObject {
-  Fn failing;
-  std::vector<fakeodbc::Diag> records;
-  std::string boxText;
-};
-
-void PrintTo(const MissingObject& c, std::ostream* os) { *os << fakeodbc::functionName(c.failing); }
-
-class ListingMissingObject : public ListingRunTest,
-                             public ::testing::WithParamInterface<MissingObject> {};
-
-TEST_P(ListingMissingObject, ShowsTheDriversDiagnosticsInOneBoxAndWritesNothing) {
-  const MissingObject& c = GetParam();
-  fakeodbc::answer(c.failing, 1, Answer::fail(SQL_ERROR, c.records));
-  const ListingRun run = RunListingInProcess();
-
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAre(ErrorBox(c.boxText)));
-  const std::vector<std::string> names = fakeodbc::callNames();
-  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLGetData")));
-  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLExtendedFetch")));
-  const std::vector<std::string> calls = fakeodbc::callLines();
-  ASSERT_GE(calls.size(), kClosing.size());
-  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosing.size(), calls.end()),
-              ElementsAreArray(kClosing));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Objects, ListingMissingObject,
-    ::testing::Values(
-        MissingObject{Fn::SQLPrepareW,
-                      {{"S0002", -1305,
-                        u"[FakeODBC][Driver]The table 'avion' does not exist."}},
-                      "The table 'avion' does not exist.\n"},
-        MissingObject{Fn::SQLExecute,
-                      {{"S0022", 0, u"[FakeODBC][Driver]Column marque not found"},
-                       {"S1000", 0, u"[FakeODBC][Driver]Statement not executed"}},
-                      "Column marque not found\nStatement not executed\n"}));
-
 // An error that is not a database error ends the run like a failed open: one line on
 // standard error, status 1, everything released.
 TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
@@ -254,16 +166,6 @@ TEST_F(ListingRunTest, CancelledConnectionDialogsEndTheRunWithoutAValue) {
   const std::vector<std::string> names = fakeodbc::callNames();
   EXPECT_THAT(names, ::testing::Contains("SQLDriverConnectW").Times(2));
   EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLAllocStmt")));
-}
-
-TEST_F(ListingRunTest, ARefusedConnectionShowsNoBox) {
-  fakeodbc::answer(Fn::SQLDriverConnectW, 1,
-                   Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"}}));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 1);
-  EXPECT_THAT(run.shown,
-              ElementsAre(OtherLine("brand-listing: cannot open the database: Unable to connect")));
-  EXPECT_THAT(fakeodbc::callNames(), ::testing::Not(::testing::Contains("SQLAllocStmt")));
 }
 
 }  // namespace

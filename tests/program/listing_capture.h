@@ -25,8 +25,8 @@ Shown BoxShowing(const std::string& text, const std::string& caption);
 Shown LineShowing(const std::string& text);
 Shown OtherLine(const std::string& line);
 
-// Splits the output of a run into boxes, listing lines and other lines. A box block that
-// does not end is reported as an Other line for each of its lines.
+// Splits the output of a run into boxes, listing lines and other lines. A box block that breaks
+// the format ends the list with an Other line that says what is wrong.
 std::vector<Shown> ParseShown(const std::string& output);
 
 // The caption every box of this process carries: the full path of its executable.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/fakeodbc/fake_odbc_run.h"
-#include "tests/app/listing_capture.h"
+#include "tests/program/listing_capture.h"
 
 struct BinaryRun {
   ProgramRun process;  // process.out holds both streams; process.log the driver manager's log

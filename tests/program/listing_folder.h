@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/program/listing_scenarios.h"
 #include "tests/support/temp_folder.h"
 
 namespace e2e {
@@ -34,7 +35,8 @@ class ListingFolder {
 mkmdb::TableSpec BrandTable(const std::vector<mkmdb::Value>& brands,
                             mkmdb::ColumnType type = mkmdb::ColumnType::Text, int size = 255);
 
-// Texts as the writer's values (none of them NULL).
-std::vector<mkmdb::Value> AsValues(const std::vector<std::string>& texts);
+// Writes the scenario's database: its rows in avion.marque, a table without that column, a
+// file without that table, or no file for a refused connection.
+void WriteScenarioDatabase(const ListingFolder& folder, const listing::Scenario& scenario);
 
 }  // namespace e2e

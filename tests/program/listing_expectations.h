@@ -1,5 +1,5 @@
-// What a run of the program must have left behind, judged as a whole so that a failure shows
-// everything the program wrote.
+// What a run of the program over the driver must have left behind, judged as a whole so that a
+// failure shows everything the program wrote.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,14 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "listing_run.h"
+#include "tests/program/listing_run.h"
 
 namespace e2e {
-
-// The text of the box that follows a read with no current row: the driver manager's
-// invalid-cursor-state diagnostic without its bracketed origins, and the line end that ends
-// every diagnostic in a database error's text.
-inline constexpr char kNoCurrentRowText[] = "Invalid cursor state\n";
 
 struct ExpectedListing {
   // The values shown and written, in order, as the run's locale writes them.
@@ -30,11 +25,9 @@ struct ExpectedListing {
 testing::AssertionResult CompletedListing(const ProgramRun& run, const ExpectedListing& expected);
 
 // A run that could not open its database: status 1, nothing on standard output, no box, and
-// exactly one line on standard error, which is stored in `line` (without its line end).
-testing::AssertionResult RefusedRun(const ProgramRun& run, std::string& line);
-
-// UTF-8 text as the C locale writes it: ASCII stays, every other character becomes one '?'.
-std::string AsCLocaleWrites(const std::string& utf8);
+// exactly one line on standard error, which names the failure and carries the message the
+// driver itself gives for a connection from `directory`.
+void ExpectRefusedWithDriverMessage(const ProgramRun& run, const std::string& directory);
 
 // The run's output, for failure messages.
 std::string Describe(const ProgramRun& run);

@@ -1,4 +1,4 @@
-#include "listing_run.h"
+#include "tests/program/listing_run.h"
 
 #include <chrono>
 #include <filesystem>

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/database.h"
-#include "tests/app/listing_capture.h"
+#include "tests/program/listing_capture.h"
 #include "tests/fakeodbc/fake_odbc.h"
 
 using fakeodbc::Answer;

@@ -6,10 +6,6 @@
 
 namespace e2e {
 
-// The connect string's driver and file part, as the program sends it.
-inline constexpr char kProgramConnectString[] =
-    "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
-
 // Connects from `workingDirectory` (the process's directory is restored afterwards) and returns
 // the message of the first diagnostic record without its bracketed origins, or an empty text
 // when the connection succeeds.
