@@ -45,10 +45,6 @@ std::vector<std::string> Tail(const std::vector<std::string>& lines, size_t n) {
   return std::vector<std::string>(lines.end() - std::min(n, lines.size()), lines.end());
 }
 
-size_t LineCount(const std::string& text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
 // The calls of a refused connect: the handle, the options, the connect, its diagnostics, and
 // the release of everything.
 std::vector<std::string> RefusedConnectCalls(const std::string& connectAnswer,
@@ -90,51 +86,50 @@ TEST(ProgramRun, ArgumentsChangeNothing) {
   EXPECT_EQ(withArguments.log, plain.log);
 }
 
-TEST(ProgramRun, ARefusedConnectionEndsWithOneLineOnStandardError) {
-  const ProgramRun run = RunBrandListing(
-      "answer SQLDriverConnectW 1 rc SQL_ERROR diag 08001 0 \"[FakeODBC][Driver]Unable to connect\"\n");
+// Runs that end before the listing: status 1, nothing on standard output, one line on
+// standard error, the calls made (when given) and every handle released.
+struct EarlyEnd {
+  const char* name;
+  std::string script;
+  std::string line;
+  std::vector<std::string> calls;
+};
+void PrintTo(const EarlyEnd& c, std::ostream* os) { *os << c.name; }
+
+class ProgramEndsEarly : public ::testing::TestWithParam<EarlyEnd> {};
+
+TEST_P(ProgramEndsEarly, WithOneLineOnStandardError) {
+  const EarlyEnd& c = GetParam();
+  const ProgramRun run = RunBrandListing(c.script);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.out, IsEmpty());
-  EXPECT_EQ(run.err, "brand-listing: cannot open the database: Unable to connect\n");
-  EXPECT_THAT(LoggedCalls(run),
-              ElementsAreArray(RefusedConnectCalls(
-                  "SQL_ERROR", {"SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
-                                "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"})));
+  EXPECT_EQ(run.err, "brand-listing: cannot open the database: " + c.line + "\n");
+  if (!c.calls.empty()) {
+    EXPECT_THAT(LoggedCalls(run), ElementsAreArray(c.calls));
+  }
   const std::vector<std::string> report = HandleReport(run.log);
   ASSERT_FALSE(report.empty());
   EXPECT_EQ(report.back(), "balanced: yes");
 }
 
-TEST(ProgramRun, ARefusalWithoutTextReportsTheReturnCode) {
-  const ProgramRun run = RunBrandListing("answer SQLDriverConnectW 1 rc SQL_INVALID_HANDLE\n");
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_THAT(run.out, IsEmpty());
-  EXPECT_EQ(run.err, "brand-listing: cannot open the database: return code -2\n");
-  EXPECT_THAT(LoggedCalls(run), ElementsAreArray(RefusedConnectCalls("SQL_INVALID_HANDLE", {})));
-}
-
-TEST(ProgramRun, ADriverBelowTheConformanceLevelIsRefused) {
-  const ProgramRun run = RunBrandListing("info SQL_ODBC_API_CONFORMANCE int16 0\n");
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_THAT(run.out, IsEmpty());
-  EXPECT_EQ(run.err,
-            "brand-listing: cannot open the database: Dravon internal error: unable to load error "
-            "string from resource.\n");
-  EXPECT_EQ(LineCount(run.err), 1u);
-  EXPECT_EQ(HandleReport(run.log).back(), "balanced: yes");
-}
-
-TEST(ProgramRun, NoEnvironmentIsReportedAsLackOfMemory) {
-  const ProgramRun run = RunBrandListing("answer SQLAllocEnv 1 rc SQL_ERROR\n");
-  ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_THAT(run.out, IsEmpty());
-  EXPECT_EQ(run.err, "brand-listing: cannot open the database: out of memory (CMemoryException)\n");
-  EXPECT_THAT(LoggedCalls(run), ElementsAreArray({"SQLAllocEnv(&NULL) -> SQL_ERROR"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ProgramEndsEarly,
+    ::testing::Values(
+        EarlyEnd{"refused",
+                 "answer SQLDriverConnectW 1 rc SQL_ERROR diag 08001 0 "
+                 "\"[FakeODBC][Driver]Unable to connect\"\n",
+                 "Unable to connect",
+                 RefusedConnectCalls("SQL_ERROR",
+                                     {"SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                      "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"})},
+        EarlyEnd{"refused_without_text", "answer SQLDriverConnectW 1 rc SQL_INVALID_HANDLE\n",
+                 "return code -2", RefusedConnectCalls("SQL_INVALID_HANDLE", {})},
+        EarlyEnd{"below_conformance", "info SQL_ODBC_API_CONFORMANCE int16 0\n",
+                 "Dravon internal error: unable to load error string from resource.", {}},
+        EarlyEnd{"no_environment", "answer SQLAllocEnv 1 rc SQL_ERROR\n",
+                 "out of memory (CMemoryException)", {"SQLAllocEnv(&NULL) -> SQL_ERROR"}}),
+    [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
 
 TEST(ProgramRun, OutputThatCannotBeWrittenEndsTheRunWithOneLine) {
   // The shell hands the program a standard output on which every write fails.
