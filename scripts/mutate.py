@@ -38,9 +38,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 AREAS = {
     "jet": (["jet"], [], ["jet", "driver", "mkmdb"]),
     "driver/sql": (["driver/sql"], [], ["driver"]),
-    "driver": (["driver"], ["driver/sql"], ["driver", "e2e"]),
+    "driver": (["driver"], ["driver/sql"], ["driver", "program"]),
     "tools/mkmdb": (["tools/mkmdb"], [], ["mkmdb", "jet", "driver"]),
-    "db": (["db"], [], ["db", "app", "e2e"]),
+    "db": (["db"], [], ["db", "program"]),
 }
 # The build targets behind each test label (prefixes of target names).
 LABEL_TARGETS = {
@@ -48,9 +48,8 @@ LABEL_TARGETS = {
     "driver": ["driver_tests", "driver_sql_tests", "driver_column_kinds_tests",
                "driver_file_swap_tests", "driver_road_client", "driver_damaged_clients"],
     "mkmdb": ["mkmdb_tests", "mkmdb"],
-    "e2e": ["e2e_tests", "e2e_memcheck_tests"],
     "db": ["db_"],
-    "app": ["app_"],
+    "program": ["program_"],
 }
 ALWAYS_TARGETS = ["brand-listing", "mdbodbc", "mkmdb"]
 # Tests that need a tool of their own and take long are left out of each run.

@@ -4,7 +4,7 @@
 
 #include "app/brand_listing.h"
 #include "text/utf.h"
-#include "tests/app/listing_capture.h"
+#include "tests/program/listing_capture.h"
 #include "tests/engines/engine_test.h"
 #include "tests/framework/scoped_locale.h"
 

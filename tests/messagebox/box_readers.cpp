@@ -22,27 +22,9 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::vector<StderrBlock> ParseStderrBlocks(const std::string& err) {
-  std::vector<StderrBlock> blocks;
-  bool inside = false;
-  for (const std::string& line : Lines(err)) {
-    if (line == "[message box]") {
-      EXPECT_FALSE(inside) << "a block inside a block";
-      blocks.emplace_back();
-      inside = true;
-    } else if (line == "[end of message box]") {
-      inside = false;
-    } else if (inside && line.starts_with("caption: ")) {
-      blocks.back().caption = line.substr(9);
-    } else if (inside && line.starts_with("icon: ")) {
-      blocks.back().icon = line.substr(6);
-    } else if (inside && line.starts_with("text: ")) {
-      blocks.back().text.push_back(line.substr(6));
-    } else if (inside) {
-      ADD_FAILURE() << "unexpected line inside a block: " << line;
-    }
-  }
-  EXPECT_FALSE(inside) << "a block without its last line";
-  return blocks;
+  const BlockOutput read = ReadBlockOutput(err);
+  EXPECT_EQ(read.malformed, "") << err;
+  return read.Boxes();
 }
 
 std::vector<TerminalBox> TerminalBoxes(const std::string& screen) {

@@ -5,20 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/message_box_blocks.h"
+
 namespace mbtest {
+
+using namespace testsupport;
 
 // Lines of a text, split at "\n" with the "\r" before it dropped.
 std::vector<std::string> Lines(const std::string& text);
 
 // One block written on standard error.
-struct StderrBlock {
-  std::string caption;
-  std::string icon;
-  std::vector<std::string> text;  // one entry per "text: " line
-};
+using StderrBlock = testsupport::MessageBoxBlock;
 
-// Every block in a standard-error text, in order; lines outside blocks are skipped. A line
-// inside a block that is not part of the format, or a block left open, fails the test.
+// Every block in a standard-error text, in order; lines outside blocks are skipped. A block that
+// breaks the format fails the test.
 std::vector<StderrBlock> ParseStderrBlocks(const std::string& err);
 
 // A box drawn on a terminal: its lines from the top border to the bottom border (three borders

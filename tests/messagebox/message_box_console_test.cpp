@@ -35,26 +35,63 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
 
 // ---- Standard error -------------------------------------------------------------------------
 
-TEST(MessageBoxOnStandardError, BlocksCarryCaptionAndTextAndStdoutHasOnlyTheProbesLines) {
-  ChildResult run = RunChild(ProbeWithoutDisplay({"Cessna 172 ✈ Zoé", "first line\nsecond line", ""}), 20s);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\n");
+// What the probe writes for its arguments: one line a box on standard output, and on standard
+// error one block a box and nothing else (an unopenable display or a missing terminal is not an
+// error), each block with the probe's path as its caption.
+struct StderrCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::vector<std::pair<std::string, std::vector<std::string>>> blocks;  // icon, text lines
+  const char* locale = "C.UTF-8";
+  const char* display = nullptr;
+};
+void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
 
-  const std::vector<StderrBlock> blocks = ParseStderrBlocks(run.err);
-  ASSERT_EQ(blocks.size(), 3u) << run.err;
-  for (const StderrBlock& block : blocks) {
-    EXPECT_EQ(block.caption, ProbePath());
-    EXPECT_EQ(block.icon, "warning");
+const std::vector<std::string> kEmpty = {""};
+const StderrCase kStderrCases[] = {
+    {"caption_and_text",
+     {"Cessna 172 ✈ Zoé", "first line\nsecond line", ""},
+     {{"warning", {"Cessna 172 ✈ Zoé"}}, {"warning", {"first line", "second line"}},
+      {"warning", kEmpty}}},
+    // Outside a UTF-8 locale a character beyond ASCII becomes the default character.
+    {"c_locale", {"Zoé ✈"}, {{"warning", {"Zo? ?"}}}, "C"},
+    // No X server listens there: the box falls back quietly.
+    {"display_unopenable", {"no display here"}, {{"warning", {"no display here"}}}, "C.UTF-8",
+     ":65000"},
+    // The string table holds no texts: a box by id is an empty warning box.
+    {"styles_and_string_ids",
+     {"--style=16", "bad", "--style=0x40", "note", "--style=0", "--by-id=0", "--by-id=1234"},
+     {{"error", {"bad"}}, {"information", {"note"}}, {"warning", kEmpty}, {"warning", kEmpty}}},
+};
+
+class MessageBoxOnStandardError : public ::testing::TestWithParam<StderrCase> {};
+
+TEST_P(MessageBoxOnStandardError, WritesOneBlockABoxAndOneLineABox) {
+  const StderrCase& c = GetParam();
+  ChildOptions options = ProbeWithoutDisplay(c.args, c.locale);
+  if (c.display) options.environment["DISPLAY"] = c.display;
+  const ChildResult run = RunChild(options, 20s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::string lines;
+  for (size_t i = 1; i <= c.blocks.size(); ++i) lines += "box " + std::to_string(i) + " returned 1\n";
+  EXPECT_EQ(run.out, lines);
+
+  const BlockOutput read = ReadBlockOutput(run.err);
+  EXPECT_EQ(read.malformed, "") << run.err;
+  EXPECT_TRUE(read.LinesOutsideBoxes().empty()) << run.err;
+  const std::vector<StderrBlock> blocks = read.Boxes();
+  ASSERT_EQ(blocks.size(), c.blocks.size()) << run.err;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    EXPECT_EQ(blocks[i].caption, ProbePath());
+    EXPECT_EQ(blocks[i].icon, c.blocks[i].first);
+    EXPECT_EQ(blocks[i].text, c.blocks[i].second);
   }
-  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Cessna 172 ✈ Zoé"});
-  EXPECT_EQ(blocks[1].text, (std::vector<std::string>{"first line", "second line"}));
-  EXPECT_EQ(blocks[2].text, std::vector<std::string>{""});
-  // Nothing but the blocks: an unopenable display or a missing terminal is not an error.
-  EXPECT_EQ(run.err.find("[message box]"), 0u);
-  EXPECT_TRUE(run.err.ends_with("[end of message box]\n"));
 }
 
-TEST(MessageBoxOnStandardError, DoesNotWaitForInputThatNeverComes) {
+INSTANTIATE_TEST_SUITE_P(Runs, MessageBoxOnStandardError, ::testing::ValuesIn(kStderrCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MessageBoxBlocks, DoNotWaitForInputThatNeverComes) {
   // Standard input is a pipe that stays open and silent: a box that read it would block.
   int input[2];
   ASSERT_EQ(::pipe(input), 0);
@@ -69,7 +106,7 @@ TEST(MessageBoxOnStandardError, DoesNotWaitForInputThatNeverComes) {
   EXPECT_EQ(ParseStderrBlocks(probe.err()).size(), 2u);
 }
 
-TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
+TEST(MessageBoxBlocks, BlockComesBeforeTheLineThatFollowsTheBox) {
   // Both streams into one pipe: the order of arrival is the order of the writes.
   ChildOptions options = ProbeWithoutDisplay({"A", "B"});
   options.mergeErrors = true;
@@ -85,43 +122,6 @@ TEST(MessageBoxOnStandardError, BlockComesBeforeTheLineThatFollowsTheBox) {
   EXPECT_LT(textA, line1);
   EXPECT_LT(line1, textB);
   EXPECT_LT(textB, line2);
-}
-
-TEST(MessageBoxOnStandardError, OutsideAUtf8LocaleNonAsciiBecomesTheDefaultCharacter) {
-  ChildResult run = RunChild(ProbeWithoutDisplay({"Zoé ✈"}, "C"), 20s);
-  ASSERT_EQ(run.exitCode, 0);
-  const auto blocks = ParseStderrBlocks(run.err);
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Zo? ?"});
-}
-
-TEST(MessageBoxOnStandardError, DisplayThatCannotBeOpenedFallsBackQuietly) {
-  ChildOptions options = ProbeWithoutDisplay({"no display here"});
-  options.environment["DISPLAY"] = ":65000";  // no X server listens there
-  ChildResult run = RunChild(options, 20s);
-  ASSERT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, "box 1 returned 1\n");
-  const auto blocks = ParseStderrBlocks(run.err);
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"no display here"});
-  EXPECT_EQ(run.err.find("[message box]"), 0u) << run.err;
-}
-
-TEST(MessageBoxOnStandardError, StyleIconsAndStringIds) {
-  ChildResult run = RunChild(ProbeWithoutDisplay({"--style=16", "bad", "--style=0x40", "note", "--style=0",
-                                           "--by-id=0", "--by-id=1234"}),
-                      20s);
-  ASSERT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, "box 1 returned 1\nbox 2 returned 1\nbox 3 returned 1\nbox 4 returned 1\n");
-  const auto blocks = ParseStderrBlocks(run.err);
-  ASSERT_EQ(blocks.size(), 4u);
-  EXPECT_EQ(blocks[0].icon, "error");
-  EXPECT_EQ(blocks[1].icon, "information");
-  // The string table holds no texts: a box by id is an empty warning box.
-  for (int i : {2, 3}) {
-    EXPECT_EQ(blocks[i].icon, "warning");
-    EXPECT_EQ(blocks[i].text, std::vector<std::string>{""});
-  }
 }
 
 TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {

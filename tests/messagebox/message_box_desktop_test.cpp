@@ -13,6 +13,7 @@
 #include "desktop_session.h"
 #include "program_expectations.h"
 #include "tests/support/child_process.h"
+#include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -23,7 +24,6 @@ using namespace std::chrono_literals;
 
 const std::string kProbe = MESSAGE_BOX_PROBE;
 const std::string kArtifacts = ARTIFACT_DIR;
-const std::string kValgrindSuppressions = VALGRIND_SUPPRESSIONS;
 
 std::string ProbePath() { return std::filesystem::canonical(kProbe).string(); }
 
@@ -219,22 +219,17 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
     return probe->Wait(120s);
   }
 
-  static std::vector<std::string> Valgrind() {
-    return {"valgrind", "--leak-check=full", "--show-leak-kinds=definite",
-            "--errors-for-leak-kinds=definite", "--error-exitcode=99", "--num-callers=30",
-            "--suppressions=" + kValgrindSuppressions};
-  }
+  static std::vector<std::string> Valgrind() { return UnderMemcheck({}, "", "definite"); }
 
   static constexpr bool kSanitized = MESSAGE_BOX_SANITIZED;
 };
 
-#define SKIP_UNDER_SANITIZERS()                                                         \
-  if (kSanitized)                                                                       \
-  GTEST_SKIP() << "valgrind cannot run a sanitizer build; there LeakSanitizer checks " \
-                  "every desktop run instead"
+// In a sanitizer build LeakSanitizer checks every desktop run instead.
+#define SKIP_WITHOUT_MEMCHECK() \
+  if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why
 
 TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
-  SKIP_UNDER_SANITIZERS();
+  SKIP_WITHOUT_MEMCHECK();
   ChildResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\n");
@@ -242,11 +237,11 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
 }
 
 TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
-  SKIP_UNDER_SANITIZERS();
+  SKIP_WITHOUT_MEMCHECK();
   // The suppressions name the toolkit's libraries only: a block the probe drops is reported,
   // with the probe's own frame, and fails the run.
   ChildResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});
-  EXPECT_EQ(run.exitCode, 99) << run.err;
+  EXPECT_EQ(run.exitCode, kMemcheckErrorStatus) << run.err;
   EXPECT_NE(run.err.find("definitely lost: 4,096 bytes in 1 blocks"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("main (message_box_probe.cpp"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("ERROR SUMMARY: 1 errors"), std::string::npos) << run.err;

@@ -1,0 +1,59 @@
+// The scenarios of listing_scenarios.h through unixODBC and the project's driver, on a database
+// that each run writes with the project's writer, read by the program from two levels below it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/program/driver_message.h"
+#include "tests/program/listing_expectations.h"
+#include "tests/program/listing_folder.h"
+#include "tests/program/listing_run.h"
+#include "tests/program/listing_scenarios.h"
+#include "tests/support/message_box_blocks.h"
+
+namespace listing {
+namespace {
+
+using namespace e2e;
+
+class ScenarioOverDriver : public testing::TestWithParam<Scenario> {};
+
+TEST_P(ScenarioOverDriver, ShowsAndWritesAsExpected) {
+  const Scenario& scenario = GetParam();
+  ListingFolder folder;
+  WriteScenarioDatabase(folder, scenario);
+  const ProgramRun run = RunBrandListing(folder.bay(), scenario.locale);
+  if (scenario.disturbance == Disturbance::RefusedConnection) {
+    ExpectRefusedWithDriverMessage(run, folder.bay());
+  } else {
+    EXPECT_TRUE(CompletedListing(
+        run, {ExpectedValues(scenario), ExpectedErrorBox(scenario, Source::Driver)}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioOverDriver, testing::ValuesIn(ScenariosFor(kDriver)),
+                         ScenarioName);
+
+// With standard output and standard error in one file, the order of events shows: each value's
+// box comes before its line, and the error box comes last.
+TEST(ListingOrder, EachBoxComesBeforeItsLineAndTheErrorLast) {
+  ListingFolder folder;
+  folder.WriteDatabase({BrandTable({"Airbus", "Boeing"})});
+  testsupport::ChildOptions launch = ListingLaunch({BrandListingPath()}, folder.bay());
+  launch.mergeErrors = true;
+  const ProgramRun run = testsupport::RunChild(launch, std::chrono::seconds(30));
+  ASSERT_TRUE(run.exited && run.exitCode == 0) << Describe(run);
+
+  const testsupport::BlockOutput read = testsupport::ReadBlockOutput(run.out);
+  ASSERT_EQ(read.malformed, "") << run.out;
+  std::vector<std::string> events;
+  for (const testsupport::OutputItem& item : read.items) {
+    events.push_back(item.box ? "box " + item.box->Text() : "line " + item.line);
+  }
+  const std::vector<std::string> expected = {"box Airbus", "line -- Airbus", "box Boeing",
+                                             "line -- Boeing", "box Invalid cursor state\n"};
+  EXPECT_EQ(events, expected) << run.out;
+}
+
+}  // namespace
+}  // namespace listing

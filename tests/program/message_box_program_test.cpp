@@ -1,0 +1,212 @@
+// The message boxes of the brand listing program itself, on a demo database written for each
+// test: the three presentations, the order of each box and its console line, and (where a
+// desktop can be had) the program under a leak checker with its dialogs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "box_readers.h"
+#include "program_expectations.h"
+#include "terminal_session.h"
+#include "tests/support/child_process.h"
+#include "tests/support/memcheck.h"
+#include "tests/support/temp_folder.h"
+#if MESSAGE_BOX_DESKTOP_TESTS
+#include "desktop_session.h"
+#endif
+
+namespace {
+
+using namespace mbtest;
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+const std::string kProgram = BRAND_LISTING_PROGRAM;
+const std::string kWriter = MDB_WRITER;
+const std::string kOdbcSysIni = ODBC_SYSINI_DIR;
+
+// More rows than the program reads: only the first three are shown.
+const std::vector<std::string> kBrands = {"Aérospatiale", "Airbus", "Антонов", "Boeing"};
+const std::string kListing = "-- Aérospatiale\n-- Airbus\n-- Антонов\n";
+
+std::string ProgramPath() { return std::filesystem::canonical(kProgram).string(); }
+
+// A demo database bd2.mdb with the table avion, and the folder two levels below it from which
+// the program finds it ("../../bd2.mdb").
+class DemoDatabase {
+ public:
+  explicit DemoDatabase(bool withTable = true) {
+    const std::string rows = m_dir.path() + "/brands.tsv";
+    std::ofstream(rows) << [] {
+      std::string text;
+      for (const std::string& brand : kBrands) text += brand + "\n";
+      return text;
+    }();
+    ChildOptions writer;
+    writer.argv = {kWriter, m_dir.path() + "/bd2.mdb"};
+    if (withTable) {
+      writer.argv.insert(writer.argv.end(), {"--table", "avion", "--column", "marque:text(50)", "--rows", rows});
+    } else {
+      writer.argv.insert(writer.argv.end(), {"--table", "helicoptere", "--column", "nom:text(50)"});
+    }
+    m_written = RunChild(writer, 60s);
+    std::filesystem::create_directories(workingDirectory());
+  }
+
+  const ChildResult& written() const { return m_written; }
+  std::string workingDirectory() const { return m_dir.path() + "/hangar/bay"; }
+
+  // The program, run from the folder below the database, without a display.
+  ChildOptions Program() const {
+    ChildOptions options;
+    options.argv = {kProgram};
+    options.workingFolder = workingDirectory();
+    options.environment = EnvironmentChanges{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+    options.environment["ODBCSYSINI"] = kOdbcSysIni;
+    options.environment["LC_ALL"] = "C.UTF-8";
+    return options;
+  }
+
+ private:
+  TempFolder m_dir;
+  ChildResult m_written;
+};
+
+#define ASSERT_DATABASE_WRITTEN(db) \
+  ASSERT_EQ((db).written().exitCode, 0) << "the demo database was not written: " << (db).written().err
+
+TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
+  DemoDatabase db;
+  ASSERT_DATABASE_WRITTEN(db);
+  // Both streams into one pipe: the order of arrival is the order of the writes.
+  ChildOptions options = db.Program();
+  options.mergeErrors = true;
+  const ChildResult run = RunChild(options, 60s);
+  const std::string& all = run.out;
+  ASSERT_EQ(run.exitCode, 0) << all;
+
+  const auto blocks = ParseStderrBlocks(all);
+  ASSERT_EQ(blocks.size(), 3u) << all;
+  size_t from = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(blocks[i].caption, ProgramPath());
+    EXPECT_EQ(blocks[i].icon, "warning");
+    EXPECT_EQ(blocks[i].text, std::vector<std::string>{kBrands[i]});
+    const size_t block = all.find("text: " + kBrands[i] + "\n", from);
+    const size_t line = all.find("-- " + kBrands[i] + "\n", from);
+    ASSERT_NE(block, std::string::npos) << all;
+    ASSERT_NE(line, std::string::npos) << all;
+    EXPECT_LT(block, line) << all;
+    from = line;
+  }
+}
+
+TEST(ProgramMessageBoxOnStandardError, StandardOutputHoldsOnlyTheListing) {
+  DemoDatabase db;
+  ASSERT_DATABASE_WRITTEN(db);
+  ChildResult run = RunChild(db.Program(), 60s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, kListing);
+  EXPECT_EQ(ParseStderrBlocks(run.err).size(), 3u) << run.err;
+}
+
+TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
+  DemoDatabase db(/*withTable=*/false);
+  ASSERT_DATABASE_WRITTEN(db);
+  ChildResult run = RunChild(db.Program(), 60s);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const auto blocks = ParseStderrBlocks(run.err);
+  ASSERT_EQ(blocks.size(), 1u) << run.err;
+  EXPECT_EQ(blocks[0].caption, ProgramPath());
+  EXPECT_FALSE(blocks[0].text.front().empty()) << "the error box has the driver's message";
+}
+
+TEST(ProgramMessageBoxOnTerminal, EachValueWaitsForEnterBeforeItsLine) {
+  DemoDatabase db;
+  ASSERT_DATABASE_WRITTEN(db);
+  TerminalSession terminal(db.Program(), 60);
+  ASSERT_TRUE(terminal.ok());
+  std::string expected;
+  for (size_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(terminal.WaitForBoxes(i + 1, 60s)) << terminal.screen() << terminal.child().err();
+    const TerminalBox box = terminal.Boxes()[i];
+    EXPECT_EQ(BoxRows(box, 1), std::vector<std::string>{ProgramPath()});
+    EXPECT_EQ(BoxRows(box, 2).at(0), "/!\\ " + kBrands[i]);
+    ExpectWaiting(terminal.child(), expected);
+    ASSERT_TRUE(terminal.Type(i == 1 ? "\n" : "\r"));
+    expected += "-- " + kBrands[i] + "\n";
+    ExpectOutput(terminal.child(), expected);
+  }
+  EXPECT_EQ(terminal.child().Wait(30s).exitCode, 0) << terminal.child().err();
+  EXPECT_EQ(terminal.child().out(), kListing);
+  EXPECT_EQ(terminal.Boxes().size(), 3u);
+}
+
+#if MESSAGE_BOX_DESKTOP_TESTS
+
+class ProgramMessageBoxOnDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_DATABASE_WRITTEN(m_db);
+    std::string whyNot;
+    if (!m_desktop.StartDisplay(whyNot)) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(m_desktop.StartBus(whyNot)) << whyNot;
+  }
+
+  DemoDatabase m_db;
+  DesktopSession m_desktop{SYSTEM_PYTHON, DIALOG_READER};
+};
+
+TEST_F(ProgramMessageBoxOnDesktop, EachValueIsADialogDismissedBeforeItsLine) {
+  auto program = m_desktop.Start(m_db.Program(), {{"DISPLAY", m_desktop.display()}});
+  std::string expected;
+  for (size_t i = 0; i < 3; ++i) {
+    const std::string window = m_desktop.FindWindowTitled(ProgramPath());
+    ASSERT_FALSE(window.empty()) << program->err();
+    const DialogView view = m_desktop.Inspect(program->pid());
+    ASSERT_EQ(view.labels.size(), 1u);
+    EXPECT_EQ(view.labels[0].text, kBrands[i]);
+    ASSERT_EQ(view.icons.size(), 1u);
+    ASSERT_EQ(view.buttons.size(), 1u);
+    ExpectWaiting(*program, expected);
+    // Each dialog is dismissed another way: Enter, Escape, a click on OK.
+    if (i == 0) m_desktop.PressKey(window, "Return");
+    if (i == 1) m_desktop.PressKey(window, "Escape");
+    if (i == 2) {
+      const DialogElement& ok = view.buttons[0];
+      m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
+    }
+    expected += "-- " + kBrands[i] + "\n";
+    ExpectOutput(*program, expected);
+    EXPECT_FALSE(m_desktop.WindowExists(window));
+  }
+  EXPECT_EQ(program->Wait(30s).exitCode, 0) << program->err();
+  EXPECT_EQ(program->out(), kListing);
+  EXPECT_EQ(program->err().find("[message box]"), std::string::npos) << program->err();
+}
+
+TEST_F(ProgramMessageBoxOnDesktop, UnderValgrindNoLeakOfTheProgramsOwn) {
+  // In a sanitizer build LeakSanitizer checks the desktop run above instead.
+  if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
+  ChildOptions options = m_db.Program();
+  options.argv = UnderMemcheck(options.argv, "", "definite");
+  auto program = m_desktop.Start(options, {{"DISPLAY", m_desktop.display()}, {"NO_AT_BRIDGE", "1"}});
+  std::string expected;
+  for (size_t i = 0; i < 3; ++i) {
+    const std::string window = m_desktop.FindWindowTitled(ProgramPath(), 120s);
+    ASSERT_FALSE(window.empty()) << program->err();
+    m_desktop.PressKey(window, "Return");
+    expected += "-- " + kBrands[i] + "\n";
+    ExpectOutput(*program, expected);
+  }
+  EXPECT_EQ(program->Wait(120s).exitCode, 0) << program->err();
+  EXPECT_EQ(ReadMemcheckReport(program->err()).errors, 0) << program->err();
+}
+
+#endif
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The brand-listing program run as a process against the scripted driver manager: exit
+// status, standard output, standard error, the ODBC calls of connecting and closing, and the
+// handles left over.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/fakeodbc/fake_odbc_run.h"
+#include "tests/db/support/connection_fixture.h"
+
+namespace {
+
+const std::string kConnectGiven = "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
+
+// Three brands and a fourth that is never read, under the names the driver manager answers.
+const std::string kBrandScript =
+    "column marque SQL_WVARCHAR 50\n"
+    "row \"Airbus\"\n"
+    "row \"Boeing\"\n"
+    "row \"Cessna\"\n"
+    "row \"Dassault\"\n"
+    "info SQL_DBMS_NAME text \"FakeDB\"\n"
+    "info SQL_DBMS_VER text \"01.00.0000\"\n"
+    "info SQL_ODBC_VER text \"03.80.0000\"\n";
+
+ProgramRun RunBrandListing(const std::string& script, const std::vector<std::string>& arguments = {}) {
+  return RunProgramWithFake(BRAND_LISTING_PROGRAM, FAKEODBC_LIBRARY_DIR, script, arguments);
+}
+
+// The log's handle report: everything after the "== handles" line.
+std::vector<std::string> HandleReport(const std::vector<std::string>& log) {
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == "== handles") return std::vector<std::string>(log.begin() + i + 1, log.end());
+  }
+  return {};
+}
+
+std::vector<std::string> Head(const std::vector<std::string>& lines, size_t n) {
+  return std::vector<std::string>(lines.begin(), lines.begin() + std::min(n, lines.size()));
+}
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, size_t n) {
+  return std::vector<std::string>(lines.end() - std::min(n, lines.size()), lines.end());
+}
+
+// The calls of a refused connect: the handle, the options, the connect, its diagnostics, and
+// the release of everything.
+std::vector<std::string> RefusedConnectCalls(const std::string& connectAnswer,
+                                             const std::vector<std::string>& diagnostics) {
+  std::vector<std::string> calls = HealthyOpenCalls(kConnectGiven);
+  calls.resize(4);
+  calls.push_back("SQLDriverConnectW(dbc#1, hwnd, \"" + kConnectGiven +
+                  "\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> " + connectAnswer);
+  calls.insert(calls.end(), diagnostics.begin(), diagnostics.end());
+  return Concat(calls, {"SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                        "SQLFreeEnv(env#1) -> SQL_SUCCESS"});
+}
+
+TEST(ProgramRun, ACompletedRunConnectsListsClosesAndReturnsZero) {
+  const ProgramRun run = RunBrandListing(kBrandScript);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "-- Airbus\n-- Boeing\n-- Cessna\n");
+
+  const std::vector<std::string> calls = LoggedCalls(run);
+  const std::vector<std::string> open = HealthyOpenCalls(kConnectGiven);
+  EXPECT_THAT(Head(calls, open.size()), ElementsAreArray(open));
+  // The recordset's statement is dropped, then the connection and the environment go.
+  EXPECT_THAT(Tail(calls, 4), ElementsAreArray({"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                                "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeEnv(env#1) -> SQL_SUCCESS"}));
+  const std::vector<std::string> report = HandleReport(run.log);
+  ASSERT_FALSE(report.empty()) << "no handle report in the log";
+  EXPECT_EQ(report.back(), "balanced: yes");
+}
+
+TEST(ProgramRun, ArgumentsChangeNothing) {
+  const ProgramRun plain = RunBrandListing(kBrandScript);
+  const ProgramRun withArguments = RunBrandListing(kBrandScript, {"--help", "x.mdb", ""});
+  ASSERT_TRUE(withArguments.exited);
+  EXPECT_EQ(withArguments.exitCode, plain.exitCode);
+  EXPECT_EQ(withArguments.out, plain.out);
+  EXPECT_EQ(withArguments.log, plain.log);
+}
+
+// Runs that end before the listing: status 1, nothing on standard output, one line on
+// standard error, the calls made (when given) and every handle released.
+struct EarlyEnd {
+  const char* name;
+  std::string script;
+  std::string line;
+  std::vector<std::string> calls;
+};
+void PrintTo(const EarlyEnd& c, std::ostream* os) { *os << c.name; }
+
+class ProgramEndsEarly : public ::testing::TestWithParam<EarlyEnd> {};
+
+TEST_P(ProgramEndsEarly, WithOneLineOnStandardError) {
+  const EarlyEnd& c = GetParam();
+  const ProgramRun run = RunBrandListing(c.script);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.out, IsEmpty());
+  EXPECT_EQ(run.err, "brand-listing: cannot open the database: " + c.line + "\n");
+  if (!c.calls.empty()) {
+    EXPECT_THAT(LoggedCalls(run), ElementsAreArray(c.calls));
+  }
+  const std::vector<std::string> report = HandleReport(run.log);
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.back(), "balanced: yes");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ProgramEndsEarly,
+    ::testing::Values(
+        EarlyEnd{"refused",
+                 "answer SQLDriverConnectW 1 rc SQL_ERROR diag 08001 0 "
+                 "\"[FakeODBC][Driver]Unable to connect\"\n",
+                 "Unable to connect",
+                 RefusedConnectCalls("SQL_ERROR",
+                                     {"SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
+                                      "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"})},
+        EarlyEnd{"refused_without_text", "answer SQLDriverConnectW 1 rc SQL_INVALID_HANDLE\n",
+                 "return code -2", RefusedConnectCalls("SQL_INVALID_HANDLE", {})},
+        EarlyEnd{"below_conformance", "info SQL_ODBC_API_CONFORMANCE int16 0\n",
+                 "Dravon internal error: unable to load error string from resource.", {}},
+        EarlyEnd{"no_environment", "answer SQLAllocEnv 1 rc SQL_ERROR\n",
+                 "out of memory (CMemoryException)", {"SQLAllocEnv(&NULL) -> SQL_ERROR"}}),
+    [](const ::testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
+
+TEST(ProgramRun, OutputThatCannotBeWrittenEndsTheRunWithOneLine) {
+  // The shell hands the program a standard output on which every write fails.
+  const ProgramRun run = RunProgramWithFake("/bin/sh", FAKEODBC_LIBRARY_DIR, kBrandScript,
+                                            {"-c", "exec \"$0\" >/dev/full", BRAND_LISTING_PROGRAM});
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 1);
+  // The first value's box, then the one line; no further value is read or shown.
+  const std::string box = "[message box]\n";
+  const size_t boxEnd = run.err.find("[end of message box]\n");
+  ASSERT_NE(boxEnd, std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(box), 0u);
+  EXPECT_EQ(run.err.find(box, 1), std::string::npos);
+  EXPECT_EQ(run.err.substr(boxEnd + 21),
+            "brand-listing: cannot write to standard output: No space left on device\n");
+  EXPECT_EQ(HandleReport(run.log).back(), "balanced: yes");
+}
+
+}  // namespace
