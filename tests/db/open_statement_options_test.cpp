@@ -94,10 +94,10 @@ const FailingStep kFailingSteps[] = {
      "Error: Can't enable bookmark support.\n", false},
 };
 
-class OpenFailingStep : public OpenStatementOptions,
+class OpenOptionFailingStep : public OpenStatementOptions,
                         public ::testing::WithParamInterface<FailingStep> {};
 
-TEST_P(OpenFailingStep, IsTracedAndClosesTheRecordset) {
+TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
   TraceCapture traces;
@@ -112,7 +112,7 @@ TEST_P(OpenFailingStep, IsTracedAndClosesTheRecordset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Steps, OpenFailingStep, ::testing::ValuesIn(kFailingSteps),
+    Steps, OpenOptionFailingStep, ::testing::ValuesIn(kFailingSteps),
     [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
 
 TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
