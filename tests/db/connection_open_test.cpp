@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "db/database.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
 
 namespace {
@@ -35,7 +35,10 @@ const std::vector<std::string> kReleaseUnconnectedCalls = {
     "SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
     "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
 
-class OpenTest : public ConnectionTest {};
+class OpenTest : public DbTest {
+ protected:
+  OpenTest() { expectBalancedHandles = false; }
+};
 
 // ---------------------------------------------------------------------------------------------
 // A successful open and its release

@@ -7,6 +7,7 @@
 
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ struct Announced {
   const char* firstTrace;  // null: not compared
 };
 
-void PrintTo(const Announced& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(Announced)
 
 class FieldAnnouncedLength : public FieldReadTest,
                              public ::testing::WithParamInterface<Announced> {};
@@ -176,6 +177,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 100 characters announced and 50 held: the second read reports the 49 it had.
         Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr}),
-    [](const ::testing::TestParamInfo<Announced>& info) { return info.param.name; });
+    CaseName<Announced>);
 
 }  // namespace

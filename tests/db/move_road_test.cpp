@@ -16,7 +16,7 @@ PositionSnapshot AfterEnd(LONG lastRow) {
   return {lastRow, lastRow + 1, TRUE, FALSE, TRUE, FALSE, 0, -1, 1, 0};
 }
 
-class MoveForward : public OpenStateTest {
+class MoveForward : public DbConnectedTest {
  protected:
   // MoveNext is refused twice alike with the reason traced, before any ODBC call and with no
   // member changed.

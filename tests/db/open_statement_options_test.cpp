@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
-using namespace open_support;
-
-class OpenStatementOptions : public ConnectedOpenTest {};
+class OpenStatementOptions : public DbConnectedTest {};
 
 const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 
@@ -22,7 +21,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
   fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
@@ -47,7 +46,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
 
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorOdbcVersion);
@@ -57,7 +56,7 @@ TEST_F(OpenStatementOptions, OdbcVersionTwoAndLaterAreAccepted) {
   for (const char16_t* version : {u"02.00.0000", u"02.50", u"03.80.0000", u"10.00"}) {
     SCOPED_TRACE(CString(version).ToUtf8());
     fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(version));
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   }
 }
@@ -73,7 +72,7 @@ struct FailingStep {
   bool probe;  // a question to the connection, whose records are on the connection handle
 };
 
-void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
+DB_PRINT_ROWS_BY_NAME(FailingStep)
 
 const FailingStep kFailingSteps[] = {
     {"ScrollSupportQuery", Fn::SQLGetFunctions, 1, CRecordset::addOnly,
@@ -101,7 +100,7 @@ TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, step.options);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
@@ -113,7 +112,7 @@ TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, OpenOptionFailingStep, ::testing::ValuesIn(kFailingSteps),
-    [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
+    CaseName<FailingStep>);
 
 TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
   for (const FailingStep& probe : kFailingSteps) {
@@ -121,13 +120,13 @@ TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
     SCOPED_TRACE(probe.name);
     fakeodbc::answer(probe.fn, probe.nth,
                      Answer::fail(SQL_ERROR, {Diag{"HYT00", 12, u"[FakeODBC][Driver]Timed out"}}));
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     RaisedError raised = OpenExpectingFailure(rs, probe.options);
     ASSERT_NE(raised.db(), nullptr);
     EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Timed out\n");
     EXPECT_EQ(raised.db()->m_strStateInfo.ToUtf8(),
               "State:HYT00,Native:12,Origin:[FakeODBC][Driver]\n");
-    EXPECT_TRUE(fakeodbc::pendingDiags(m_db.m_hdbc).empty());
+    EXPECT_TRUE(fakeodbc::pendingDiags(database->m_hdbc).empty());
   }
 }
 
@@ -135,7 +134,7 @@ TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRe
   Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
   fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   const std::vector<std::string> texts = traces.Texts();
   ASSERT_GE(texts.size(), 2u);
@@ -151,7 +150,7 @@ struct MissingCursor {
   RETCODE code;
 };
 
-void PrintTo(const MissingCursor& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(MissingCursor)
 
 class OpenMissingCursor : public OpenStatementOptions,
                           public ::testing::WithParamInterface<MissingCursor> {};
@@ -160,7 +159,7 @@ TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
   const MissingCursor& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, c.code);
@@ -185,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         MissingCursor{"Dynamic", CRecordset::dynamicCursor,
                       SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
                       dbErrorDynamicCursorUnsupported}),
-    [](const ::testing::TestParamInfo<MissingCursor>& info) { return info.param.name; });
+    CaseName<MissingCursor>);
 
 struct OfferedCursor {
   const char* name;
@@ -194,7 +193,7 @@ struct OfferedCursor {
   SQLULEN cursorType;
 };
 
-void PrintTo(const OfferedCursor& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(OfferedCursor)
 
 class OpenOfferedCursor : public OpenStatementOptions,
                           public ::testing::WithParamInterface<OfferedCursor> {};
@@ -202,7 +201,7 @@ class OpenOfferedCursor : public OpenStatementOptions,
 TEST_P(OpenOfferedCursor, IsSetOnTheStatement) {
   const OfferedCursor& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
   EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
@@ -216,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
         OfferedCursor{"Static", CRecordset::staticCursor, SQL_SO_STATIC, SQL_CURSOR_STATIC},
         OfferedCursor{"Dynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
                       SQL_CURSOR_DYNAMIC}),
-    [](const ::testing::TestParamInfo<OfferedCursor>& info) { return info.param.name; });
+    CaseName<OfferedCursor>);
 
 // The concurrency chosen from SQL_SCROLL_CONCURRENCY.
 struct ConcurrencyCase {
@@ -227,7 +226,7 @@ struct ConcurrencyCase {
   bool lockWarning;
 };
 
-void PrintTo(const ConcurrencyCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(ConcurrencyCase)
 
 class OpenConcurrency : public OpenStatementOptions,
                         public ::testing::WithParamInterface<ConcurrencyCase> {};
@@ -236,7 +235,7 @@ TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
   const ConcurrencyCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_bLockMode = c.lockMode;
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
@@ -271,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                         false},
         ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
                         SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true}),
-    [](const ::testing::TestParamInfo<ConcurrencyCase>& info) { return info.param.name; });
+    CaseName<ConcurrencyCase>);
 
 TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
   struct Case {
@@ -282,9 +281,9 @@ TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurren
   for (const Case& c : {Case{"read-only recordset", TRUE, CRecordset::readOnly},
                         Case{"read-only connection", FALSE, CRecordset::addOnly}}) {
     SCOPED_TRACE(c.what);
-    m_db.m_bUpdatable = c.connectionUpdatable;
+    database->m_bUpdatable = c.connectionUpdatable;
     const std::size_t mark = fakeodbc::callCount();
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, c.options));
     for (const std::string& line : CallLinesAfter(mark)) {
       EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
@@ -300,7 +299,7 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 3,
                    Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
   EXPECT_NE(traces.Joined().find("State:01S02"), std::string::npos);
@@ -309,14 +308,14 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
 
 TEST_F(OpenStatementOptions, QueryTimeoutRefusedByTheDriverIsNotAnError) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  EXPECT_EQ(m_db.m_dwQueryTimeout, 0xFFFFFFFFu);
+  EXPECT_EQ(database->m_dwQueryTimeout, 0xFFFFFFFFu);
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhileScrolling) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::readOnly | CRecordset::withBookmarks));
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
@@ -332,8 +331,8 @@ TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhile
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
-  m_db.m_dwBookmarkPersistence = 0;
-  CRecordset rs(&m_db);
+  database->m_dwBookmarkPersistence = 0;
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::readOnly | CRecordset::withBookmarks));
   EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
@@ -348,15 +347,15 @@ struct UpdateMethodCase {
   BOOL updatable;
 };
 
-void PrintTo(const UpdateMethodCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(UpdateMethodCase)
 
 class OpenUpdateMethod : public OpenStatementOptions,
                          public ::testing::WithParamInterface<UpdateMethodCase> {};
 
 TEST_P(OpenUpdateMethod, FollowsTheConnectionsCapabilities) {
   const UpdateMethodCase& c = GetParam();
-  CRecordset rs(&m_db);
-  m_db.m_dwUpdateCapabilities = c.capabilities;
+  CRecordset rs(database.get());
+  database->m_dwUpdateCapabilities = c.capabilities;
   rs.m_bUpdatable = TRUE;
   rs.m_bAppendable = TRUE;
   rs.m_bPositionedUpdates = c.positionedBefore;
@@ -377,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateMethodCase{"NeitherKeepsPositioned", CDatabase::kCanGetDataBound, TRUE, TRUE,
                          FALSE},
         UpdateMethodCase{"NeitherKeepsSetPos", 0, FALSE, FALSE, FALSE}),
-    [](const ::testing::TestParamInfo<UpdateMethodCase>& info) { return info.param.name; });
+    CaseName<UpdateMethodCase>);
 
 TEST_F(OpenStatementOptions, StepsWithoutAConnectionAreRefused) {
   CRecordset rs(nullptr);

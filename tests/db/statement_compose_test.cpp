@@ -13,6 +13,7 @@
 #include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -165,7 +166,7 @@ struct Composed {
   const char16_t* fromTable;  // null: not compared
 };
 
-void PrintTo(const Composed& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(Composed)
 
 class ComposeText : public Compose, public ::testing::WithParamInterface<Composed> {};
 
@@ -204,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                  u"SELECT `a` FROM t WHERE `k` = 1", nullptr},
         Composed{"NullIdentifierQuoteEndsTheTextAtTheFirstBracket", u'\0', u"", u"",
                  u"SELECT a FROM [t]", u"SELECT a FROM ", nullptr}),
-    [](const ::testing::TestParamInfo<Composed>& info) { return info.param.name; });
+    CaseName<Composed>);
 
 TEST(ComposeWithoutConnection, NullConnectionIsRefused) {
   CRecordset rs(nullptr);
@@ -308,7 +309,7 @@ struct LongBinaryCase {
   std::vector<std::string> traces;
 };
 
-void PrintTo(const LongBinaryCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(LongBinaryCase)
 
 class CanModifyLongBinary : public Compose, public ::testing::WithParamInterface<LongBinaryCase> {};
 
@@ -335,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {"Warning: Setting recordset read only due to lack of SQLGetData "
                         "support.\n"}},
         LongBinaryCase{"WithPositionedUpdatesAlreadyChosen", 0, TRUE, true, TRUE, {}}),
-    [](const ::testing::TestParamInfo<LongBinaryCase>& info) { return info.param.name; });
+    CaseName<LongBinaryCase>);
 
 TEST_F(CanModify, PositionedFallbackLeadsToForUpdate) {
   rs.m_bUpdatable = TRUE;
