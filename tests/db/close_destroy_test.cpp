@@ -123,8 +123,7 @@ struct OwnConnectionCase {
 };
 DB_PRINT_ROWS_BY_NAME(OwnConnectionCase)
 
-class DestroyOwnConnection : public DestroyRecordset,
-                             public ::testing::WithParamInterface<OwnConnectionCase> {};
+using DestroyOwnConnection = CasesOf<DestroyRecordset, OwnConnectionCase>;
 
 TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
   auto own = std::make_unique<CDatabase>();

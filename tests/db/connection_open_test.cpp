@@ -9,6 +9,7 @@
 #include "db/database.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ void PrintTo(const ConnectCase& c, std::ostream* os) {
   *os << "source " << text(c.dataSource) << ", connect " << text(c.connect);
 }
 
-class ConnectStringTest : public OpenTest, public ::testing::WithParamInterface<ConnectCase> {};
+using ConnectStringTest = CasesOf<OpenTest, ConnectCase>;
 
 TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
   CDatabase database;

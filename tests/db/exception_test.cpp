@@ -13,6 +13,7 @@
 #include "db/recordset.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ void PrintTo(const OriginCase& c, std::ostream* os) {
   *os << '"' << CString(c.message).ToUtf8() << '"';
 }
 
-class OriginTest : public DbExceptionTest, public ::testing::WithParamInterface<OriginCase> {};
+using OriginTest = CasesOf<DbExceptionTest, OriginCase>;
 
 TEST_P(OriginTest, PrefixesMoveToTheStateLine) {
   PostOnConnection({{"S1000", 0, GetParam().message}});

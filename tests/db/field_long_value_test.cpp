@@ -31,7 +31,7 @@ TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
 }
 
 // The narrow long types start with one character, so the first read only learns the length.
-class FieldNarrowLong : public FieldReadTest, public ::testing::WithParamInterface<SQLSMALLINT> {};
+using FieldNarrowLong = CasesOf<FieldReadTest, SQLSMALLINT>;
 
 TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(GetParam()), {u"Concorde"}));
@@ -151,8 +151,7 @@ struct Announced {
 
 DB_PRINT_ROWS_BY_NAME(Announced)
 
-class FieldAnnouncedLength : public FieldReadTest,
-                             public ::testing::WithParamInterface<Announced> {};
+using FieldAnnouncedLength = CasesOf<FieldReadTest, Announced>;
 
 TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
   const Announced& c = GetParam();

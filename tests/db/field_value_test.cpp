@@ -61,7 +61,7 @@ void PrintTo(const BufferCase& c, std::ostream* os) {
   *os << "SQL type " << c.sqlType << " size " << c.columnSize;
 }
 
-class FieldBuffer : public FieldReadTest, public ::testing::WithParamInterface<BufferCase> {};
+using FieldBuffer = CasesOf<FieldReadTest, BufferCase>;
 
 TEST_P(FieldBuffer, IsSizedFromTheColumnDescription) {
   const BufferCase& c = GetParam();
@@ -105,8 +105,7 @@ struct LongerValueCase {
 
 DB_PRINT_ROWS_BY_NAME(LongerValueCase)
 
-class LongerThanItsBuffer : public FieldReadTest,
-                            public ::testing::WithParamInterface<LongerValueCase> {};
+using LongerThanItsBuffer = CasesOf<FieldReadTest, LongerValueCase>;
 
 TEST_P(LongerThanItsBuffer, IsReadWholeInASecondCall) {
   const LongerValueCase& c = GetParam();

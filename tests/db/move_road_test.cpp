@@ -5,6 +5,7 @@
 
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ TEST_F(MoveForward, FiveRowsCountUpToTheLastRowAndKnowTheCountOnlyAfterRunningOf
 
 // The road by the number of rows N: after the open row 0; every MoveNext up to row N-1 fetches
 // one row; the next one runs off the end without an error; any further one is refused.
-class MoveForwardByRowCount : public MoveForward, public ::testing::WithParamInterface<int> {};
+using MoveForwardByRowCount = CasesOf<MoveForward, int>;
 
 TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnError) {
   const int rows = GetParam();

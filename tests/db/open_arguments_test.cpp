@@ -42,7 +42,7 @@ struct RefusedRequest {
 
 DB_PRINT_ROWS_BY_NAME(RefusedRequest)
 
-class OpenRefusals : public OpenArguments, public ::testing::WithParamInterface<RefusedRequest> {};
+using OpenRefusals = CasesOf<OpenArguments, RefusedRequest>;
 
 TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   const RefusedRequest& request = GetParam();
@@ -166,7 +166,7 @@ struct FlagCase {
 
 DB_PRINT_ROWS_BY_NAME(FlagCase)
 
-class OpenArgumentFlags : public OpenArguments, public ::testing::WithParamInterface<FlagCase> {};
+using OpenArgumentFlags = CasesOf<OpenArguments, FlagCase>;
 
 TEST_P(OpenArgumentFlags, FollowTheOptionsAsPassed) {
   const FlagCase& c = GetParam();

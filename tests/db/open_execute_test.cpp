@@ -250,7 +250,7 @@ struct FailingStep {
 
 DB_PRINT_ROWS_BY_NAME(FailingStep)
 
-class OpenFailingStep : public OpenExecute, public ::testing::WithParamInterface<FailingStep> {};
+using OpenFailingStep = CasesOf<OpenExecute, FailingStep>;
 
 TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   const FailingStep& step = GetParam();

@@ -93,8 +93,7 @@ const FailingStep kFailingSteps[] = {
      "Error: Can't enable bookmark support.\n", false},
 };
 
-class OpenOptionFailingStep : public OpenStatementOptions,
-                        public ::testing::WithParamInterface<FailingStep> {};
+using OpenOptionFailingStep = CasesOf<OpenStatementOptions, FailingStep>;
 
 TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
@@ -142,27 +141,34 @@ TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRe
   EXPECT_EQ(texts[1], "Note on options\n");
 }
 
-// A cursor kind the driver does not offer.
-struct MissingCursor {
+// A cursor kind and the scroll options the driver offers: an offered kind is set on the
+// statement, a missing one raises its own code (`refusal`, 0 for none).
+struct CursorCase {
   const char* name;
   UINT openType;
   SQLUINTEGER scrollOptions;
-  RETCODE code;
+  RETCODE refusal;
+  SQLULEN cursorType;
 };
 
-DB_PRINT_ROWS_BY_NAME(MissingCursor)
+DB_PRINT_ROWS_BY_NAME(CursorCase)
 
-class OpenMissingCursor : public OpenStatementOptions,
-                          public ::testing::WithParamInterface<MissingCursor> {};
+using OpenCursorKind = CasesOf<OpenStatementOptions, CursorCase>;
 
-TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
-  const MissingCursor& c = GetParam();
+TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing) {
+  const CursorCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
   const std::size_t mark = fakeodbc::callCount();
   CRecordset rs(database.get());
+  if (c.refusal == 0) {
+    ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
+    EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
+    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
+    return;
+  }
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
   ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, c.code);
+  EXPECT_EQ(raised.db()->m_nReturnCode, c.refusal);
   // Nothing was set or prepared; the statement was dropped.
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   const std::vector<std::string> lines = CallLinesAfter(mark);
@@ -173,49 +179,24 @@ TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EachKind, OpenMissingCursor,
+    EachKind, OpenCursorKind,
     ::testing::Values(
-        MissingCursor{"Keyset", CRecordset::keysetCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
-                      dbErrorKeysetCursorUnsupported},
-        MissingCursor{"Static", CRecordset::staticCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
-                      dbErrorStaticCursorUnsupported},
-        MissingCursor{"Dynamic", CRecordset::dynamicCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
-                      dbErrorDynamicCursorUnsupported}),
-    CaseName<MissingCursor>);
-
-struct OfferedCursor {
-  const char* name;
-  UINT openType;
-  SQLUINTEGER scrollOptions;
-  SQLULEN cursorType;
-};
-
-DB_PRINT_ROWS_BY_NAME(OfferedCursor)
-
-class OpenOfferedCursor : public OpenStatementOptions,
-                          public ::testing::WithParamInterface<OfferedCursor> {};
-
-TEST_P(OpenOfferedCursor, IsSetOnTheStatement) {
-  const OfferedCursor& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
-  EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
-  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EachKind, OpenOfferedCursor,
-    ::testing::Values(
-        OfferedCursor{"Keyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN,
-                      SQL_CURSOR_KEYSET_DRIVEN},
-        OfferedCursor{"Static", CRecordset::staticCursor, SQL_SO_STATIC, SQL_CURSOR_STATIC},
-        OfferedCursor{"Dynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
-                      SQL_CURSOR_DYNAMIC}),
-    CaseName<OfferedCursor>);
+        CursorCase{"MissingKeyset", CRecordset::keysetCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
+                   dbErrorKeysetCursorUnsupported, 0},
+        CursorCase{"MissingStatic", CRecordset::staticCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
+                   dbErrorStaticCursorUnsupported, 0},
+        CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
+                   dbErrorDynamicCursorUnsupported, 0},
+        CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
+                   SQL_CURSOR_KEYSET_DRIVEN},
+        CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
+                   SQL_CURSOR_STATIC},
+        CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
+                   SQL_CURSOR_DYNAMIC}),
+    CaseName<CursorCase>);
 
 // The concurrency chosen from SQL_SCROLL_CONCURRENCY.
 struct ConcurrencyCase {
@@ -228,8 +209,7 @@ struct ConcurrencyCase {
 
 DB_PRINT_ROWS_BY_NAME(ConcurrencyCase)
 
-class OpenConcurrency : public OpenStatementOptions,
-                        public ::testing::WithParamInterface<ConcurrencyCase> {};
+using OpenConcurrency = CasesOf<OpenStatementOptions, ConcurrencyCase>;
 
 TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
   const ConcurrencyCase& c = GetParam();
@@ -349,8 +329,7 @@ struct UpdateMethodCase {
 
 DB_PRINT_ROWS_BY_NAME(UpdateMethodCase)
 
-class OpenUpdateMethod : public OpenStatementOptions,
-                         public ::testing::WithParamInterface<UpdateMethodCase> {};
+using OpenUpdateMethod = CasesOf<OpenStatementOptions, UpdateMethodCase>;
 
 TEST_P(OpenUpdateMethod, FollowsTheConnectionsCapabilities) {
   const UpdateMethodCase& c = GetParam();

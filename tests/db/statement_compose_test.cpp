@@ -168,7 +168,7 @@ struct Composed {
 
 DB_PRINT_ROWS_BY_NAME(Composed)
 
-class ComposeText : public Compose, public ::testing::WithParamInterface<Composed> {};
+using ComposeText = CasesOf<Compose, Composed>;
 
 TEST_P(ComposeText, AppendsTheClausesAndQuotesTheBracketedNames) {
   const Composed& c = GetParam();
@@ -228,8 +228,7 @@ struct NotModifiable {
 
 void PrintTo(const NotModifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
 
-class ComposeNotModifiable : public Compose,
-                             public ::testing::WithParamInterface<NotModifiable> {};
+using ComposeNotModifiable = CasesOf<Compose, NotModifiable>;
 
 TEST_P(ComposeNotModifiable, TracesWhyAndClearsTheFlags) {
   rs.m_bUpdatable = TRUE;
@@ -267,7 +266,7 @@ struct Modifiable {
 
 void PrintTo(const Modifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
 
-class ComposeModifiable : public Compose, public ::testing::WithParamInterface<Modifiable> {};
+using ComposeModifiable = CasesOf<Compose, Modifiable>;
 
 TEST_P(ComposeModifiable, KeepsTheFlagsAndTheTableText) {
   rs.m_bUpdatable = TRUE;
@@ -311,7 +310,7 @@ struct LongBinaryCase {
 
 DB_PRINT_ROWS_BY_NAME(LongBinaryCase)
 
-class CanModifyLongBinary : public Compose, public ::testing::WithParamInterface<LongBinaryCase> {};
+using CanModifyLongBinary = CasesOf<Compose, LongBinaryCase>;
 
 TEST_P(CanModifyLongBinary, FollowsTheConnectionsCapabilities) {
   const LongBinaryCase& c = GetParam();

@@ -16,3 +16,7 @@ std::string CaseName(const ::testing::TestParamInfo<Row>& info) {
 // Declares, in the namespace of the row type, the printer that shows a row by its name.
 #define DB_PRINT_ROWS_BY_NAME(Row) \
   inline void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+// A parameterised test over `Fixture` whose rows are of type `Row`.
+template <class Fixture, class Row>
+class CasesOf : public Fixture, public ::testing::WithParamInterface<Row> {};
