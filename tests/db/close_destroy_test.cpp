@@ -7,6 +7,7 @@
 
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ class BulkBufferRecordset : public CRecordset {
   void ExchangeFieldsInBulk(CFieldExchange*) override {}
 };
 
-class DestroyRecordset : public OpenStateTest {};
+class DestroyRecordset : public DbConnectedTest {};
 
 TEST_F(DestroyRecordset, OpenRecordsetIsClosedSilently) {
   auto recordset = std::make_unique<CRecordset>(database.get());
@@ -97,24 +98,6 @@ TEST_F(DestroyRecordset, RecordsetWhoseCloseFailsPartWayStillLeavesItsConnection
   EXPECT_FALSE(database->IsOpen());
 }
 
-TEST_F(DestroyRecordset, ConnectionCreatedByTheRecordsetIsDeletedAfterClosing) {
-  auto own = std::make_unique<CDatabase>();
-  OpenThroughFake(*own);
-  auto recordset = std::make_unique<CRecordset>(own.release());
-  recordset->m_bRecordsetDb = TRUE;
-  PutInOpenState(*recordset);
-  ForgetCalls();
-
-  recordset.reset();
-  // The statement of the recordset, then the second connection; the environment stays for
-  // the first one.
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
-                                               "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"}));
-  EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
-  EXPECT_TRUE(database->IsOpen());
-}
-
 TEST_F(DestroyRecordset, ConnectionCreatedByOpenIsDeletedWithTheRecordset) {
   auto recordset = std::make_unique<CRecordset>(nullptr);
   ASSERT_TRUE(recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
@@ -132,20 +115,45 @@ TEST_F(DestroyRecordset, ConnectionCreatedByOpenIsDeletedWithTheRecordset) {
   EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
 }
 
-TEST_F(DestroyRecordset, ConnectionCreatedByTheRecordsetIsDeletedAlsoWhenClosingFails) {
+// A recordset on a connection of its own (dbc#2, beside the fixture's), put in the open state;
+// `failingClose`: a multi-row recordset whose close fails.
+struct OwnConnectionCase {
+  const char* name;
+  bool failingClose;
+};
+DB_PRINT_ROWS_BY_NAME(OwnConnectionCase)
+
+using DestroyOwnConnection = CasesOf<DestroyRecordset, OwnConnectionCase>;
+
+TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
   auto own = std::make_unique<CDatabase>();
-  OpenThroughFake(*own);
-  auto recordset = std::make_unique<BulkBufferRecordset>(own.release());
-  recordset->m_bRecordsetDb = TRUE;
-  PutInOpenState(*recordset, {CRecordset::staticCursor, CRecordset::multiRowFetch});
-  recordset->m_dwBulkRowsAllocated = 25;
+  ASSERT_TRUE(own->Open(nullptr, FALSE, FALSE, kTestConnect, TRUE));
+  std::unique_ptr<CRecordset> recordset;
+  if (GetParam().failingClose) {
+    recordset = std::make_unique<BulkBufferRecordset>(own.release());
+    recordset->m_bRecordsetDb = TRUE;
+    PutInOpenState(*recordset, {CRecordset::staticCursor, CRecordset::multiRowFetch});
+    recordset->m_dwBulkRowsAllocated = 25;
+  } else {
+    recordset = std::make_unique<CRecordset>(own.release());
+    recordset->m_bRecordsetDb = TRUE;
+    PutInOpenState(*recordset);
+  }
   ForgetCalls();
 
   recordset.reset();
+  // The statement of the recordset, then the second connection; the environment stays for
+  // the first one.
   EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
                                                "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
                                                "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"}));
   EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
+  EXPECT_TRUE(database->IsOpen());
 }
+
+INSTANTIATE_TEST_SUITE_P(Closes, DestroyOwnConnection,
+                         ::testing::Values(OwnConnectionCase{"AfterClosing", false},
+                                           OwnConnectionCase{"AlsoWhenClosingFails", true}),
+                         CaseName<OwnConnectionCase>);
 
 }  // namespace

@@ -53,7 +53,7 @@ class BulkRecordset : public CRecordset {
   std::vector<CFieldExchange::Mode> passes;
 };
 
-class CloseRecordset : public OpenStateTest {};
+class CloseRecordset : public DbConnectedTest {};
 
 TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) {
   CRecordset recordset(database.get());

@@ -12,7 +12,7 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "framework/dump_context.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
 
 namespace {
@@ -83,8 +83,9 @@ bool LockIsFree() {
   return taken;
 }
 
-class CloseTest : public ConnectionTest {
+class CloseTest : public DbTest {
  protected:
+  CloseTest() { expectBalancedHandles = false; }
   void OpenDatabase(CDatabase& database) {
     ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
     fakeodbc::clearLog();

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "db/database.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/db_fixture.h"
 
 namespace {
 
 constexpr char kReadOnlyWarning[] = "Warning: data source is readonly.\n";
 
-class ConnectionInfoTest : public ConnectionTest {
+class ConnectionInfoTest : public DbTest {
  protected:
+  ConnectionInfoTest() { expectBalancedHandles = false; }
   // Opens an updatable connection; the open must succeed whatever the queries answer.
   void OpenDatabase(BOOL readOnly = FALSE) {
     ASSERT_TRUE(database.Open(nullptr, FALSE, readOnly, u"DSN=a", TRUE));

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "db/database.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -35,7 +36,10 @@ const std::vector<std::string> kReleaseUnconnectedCalls = {
     "SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
     "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
 
-class OpenTest : public ConnectionTest {};
+class OpenTest : public DbTest {
+ protected:
+  OpenTest() { expectBalancedHandles = false; }
+};
 
 // ---------------------------------------------------------------------------------------------
 // A successful open and its release
@@ -143,7 +147,7 @@ void PrintTo(const ConnectCase& c, std::ostream* os) {
   *os << "source " << text(c.dataSource) << ", connect " << text(c.connect);
 }
 
-class ConnectStringTest : public OpenTest, public ::testing::WithParamInterface<ConnectCase> {};
+using ConnectStringTest = CasesOf<OpenTest, ConnectCase>;
 
 TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
   CDatabase database;

@@ -11,8 +11,9 @@
 #include "db/database.h"
 #include "db/db_exception.h"
 #include "db/recordset.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -37,10 +38,11 @@ ErrorPtr Raise(RETCODE code, CDatabase* database, HSTMT hstmt = SQL_NULL_HSTMT) 
 
 // A connection opened on the healthy driver, with the log and the traces of the open
 // forgotten.
-class DbExceptionTest : public ConnectionTest {
+class DbExceptionTest : public DbTest {
  protected:
+  DbExceptionTest() { expectBalancedHandles = false; }
   void SetUp() override {
-    ConnectionTest::SetUp();
+    DbTest::SetUp();
     ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=test", TRUE));
     fakeodbc::clearLog();
     traces.Clear();
@@ -105,7 +107,7 @@ void PrintTo(const OriginCase& c, std::ostream* os) {
   *os << '"' << CString(c.message).ToUtf8() << '"';
 }
 
-class OriginTest : public DbExceptionTest, public ::testing::WithParamInterface<OriginCase> {};
+using OriginTest = CasesOf<DbExceptionTest, OriginCase>;
 
 TEST_P(OriginTest, PrefixesMoveToTheStateLine) {
   PostOnConnection({{"S1000", 0, GetParam().message}});
@@ -402,7 +404,10 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
 // ---------------------------------------------------------------------------------------------
 // The error object's own operations
 
-class ErrorObjectTest : public ConnectionTest {};
+class ErrorObjectTest : public DbTest {
+ protected:
+  ErrorObjectTest() { expectBalancedHandles = false; }
+};
 
 TEST_F(ErrorObjectTest, TraceTextSplitsAfterEightyCharacters) {
   CDBException e(SQL_ERROR);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ TEST_F(FieldReadTest, ADriverErrorCarriesTheDriversDiagnostics) {
   ExpectStillOpen(rs);
 }
 
-class FieldOtherFailure : public FieldReadTest, public ::testing::WithParamInterface<SQLRETURN> {};
+using FieldOtherFailure = CasesOf<FieldReadTest, SQLRETURN>;
 
 TEST_P(FieldOtherFailure, IsRaisedWithItsCodeAndNoText) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
@@ -86,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, FieldOtherFailure,
                          ::testing::Values<SQLRETURN>(SQL_INVALID_HANDLE, SQL_NEED_DATA, 101));
 
 // The read has no check of its own that a row is current: the driver's answer decides.
-class FieldWithoutRow : public FieldReadTest, public ::testing::WithParamInterface<int> {};
+using FieldWithoutRow = CasesOf<FieldReadTest, int>;
 
 TEST_P(FieldWithoutRow, AsksTheDriverWhoseErrorIsRaised) {
   const int rows = GetParam();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ ResultSet ThreeColumns() {
   return result;
 }
 
-class FieldIndex : public FieldReadTest, public ::testing::WithParamInterface<short> {};
+using FieldIndex = CasesOf<FieldReadTest, short>;
 
 TEST_P(FieldIndex, OutsideTheResultRaisesNoSuchFieldBeforeAnyCall) {
   CRecordset& rs = OpenOn(ThreeColumns());

@@ -9,6 +9,7 @@
 
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(FieldReadTest, TheLongestTextAnnouncedIsStillAskedOfTheAllocator) {
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
 }
 
-class FieldHugeColumn : public FieldReadTest, public ::testing::WithParamInterface<SQLULEN> {};
+using FieldHugeColumn = CasesOf<FieldReadTest, SQLULEN>;
 
 TEST_P(FieldHugeColumn, GetsNoBufferAndMakesNoCall) {
   CRecordset& rs =

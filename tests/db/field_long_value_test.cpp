@@ -7,6 +7,7 @@
 
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
 }
 
 // The narrow long types start with one character, so the first read only learns the length.
-class FieldNarrowLong : public FieldReadTest, public ::testing::WithParamInterface<SQLSMALLINT> {};
+using FieldNarrowLong = CasesOf<FieldReadTest, SQLSMALLINT>;
 
 TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(GetParam()), {u"Concorde"}));
@@ -148,10 +149,9 @@ struct Announced {
   const char* firstTrace;  // null: not compared
 };
 
-void PrintTo(const Announced& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(Announced)
 
-class FieldAnnouncedLength : public FieldReadTest,
-                             public ::testing::WithParamInterface<Announced> {};
+using FieldAnnouncedLength = CasesOf<FieldReadTest, Announced>;
 
 TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
   const Announced& c = GetParam();
@@ -176,6 +176,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // 100 characters announced and 50 held: the second read reports the 49 it had.
         Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr}),
-    [](const ::testing::TestParamInfo<Announced>& info) { return info.param.name; });
+    CaseName<Announced>);
 
 }  // namespace

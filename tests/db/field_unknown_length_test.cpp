@@ -3,76 +3,88 @@
 // on in pieces until the driver has delivered all of it.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <string>
+#include <vector>
+
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
-TEST_F(FieldReadTest, AShortTextOfUnknownLengthEndsAtItsTerminator) {
-  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
+// A value read with the first read answering SQL_NO_TOTAL, and the reads that fetch all of it.
+struct UnknownLengthCase {
+  const char* name;
+  Column column;
+  std::u16string text;
+  std::vector<Answer> answers;  // for the first reads, in order
+  std::vector<std::string> reads;
+  bool quiet;  // nothing is traced
+};
+DB_PRINT_ROWS_BY_NAME(UnknownLengthCase)
+
+using FieldUnknownLength = CasesOf<FieldReadTest, UnknownLengthCase>;
+
+TEST_P(FieldUnknownLength, ReadsTheWholeValue) {
+  const UnknownLengthCase& c = GetParam();
+  CRecordset& rs = OpenOn(SingleColumnResult(c.column, {c.text}));
+  for (std::size_t i = 0; i < c.answers.size(); ++i) {
+    fakeodbc::answer(Fn::SQLGetData, static_cast<int>(i + 1), c.answers[i]);
+  }
   CString value;
   rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.ToUtf8(), "Airbus");
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 102, "SQL_SUCCESS")));
+  EXPECT_EQ(value.GetLength(), static_cast<int>(c.text.size()));
+  EXPECT_EQ(value.Str(), c.text);
+  EXPECT_THAT(GetDataCalls(), ElementsAreArray(c.reads));
+  if (c.quiet) {
+    EXPECT_THAT(traces.Texts(), IsEmpty());
+  }
 }
 
-TEST_F(FieldReadTest, ATextOfUnknownLengthThatFillsItsBufferIsReadOn) {
-  CRecordset& rs =
-      OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, 4}, {u"Dassault"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
-  CString value;
-  rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.ToUtf8(), "Dassault");
-  // 4 characters, then a piece of 4096 that the other 4 do not fill.
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS")));
+const Answer kNoTotal = ReportingLength(SQL_NO_TOTAL);
+
+// A warning that tells no length either.
+Answer NoTotalWarning() {
+  Answer warning = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}});
+  warning.length = SQL_NO_TOTAL;
+  return warning;
 }
 
-TEST_F(FieldReadTest, ALongValueOfUnknownLengthIsReadInPiecesToItsEnd) {
-  const std::u16string text = Letters(10000);
-  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
-  CString value;
-  rs.GetFieldValue(0, value);
-
-  EXPECT_EQ(value.GetLength(), 10000);
-  EXPECT_EQ(value.Str(), text);
-  // 1 character first, then a piece of 4096 characters; that one tells what remains (5903
-  // characters after it), so the last piece is read to its exact size.
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 5904, "SQL_SUCCESS")));
-  // Truncation is what piecewise reading expects: no warning.
-  EXPECT_THAT(traces.Texts(), IsEmpty());
-}
-
-TEST_F(FieldReadTest, PiecesThatNeverTellTheLengthGrowUntilOneIsNotFilled) {
-  const std::u16string text = Letters(10000);
-  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
-  fakeodbc::answer(Fn::SQLGetData, 2, ReportingLength(SQL_NO_TOTAL));
-  fakeodbc::answer(Fn::SQLGetData, 3, ReportingLength(SQL_NO_TOTAL));
-  CString value;
-  rs.GetFieldValue(0, value);
-
-  EXPECT_EQ(value.Str(), text);
-  // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 8193, "SQL_SUCCESS")));
-}
-
-TEST_F(FieldReadTest, ALongValueWholeInTheFirstReadEndsWhenTheDriverHasNoMore) {
-  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {u"A"}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
-  CString value;
-  rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.ToUtf8(), "A");
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS"),
-                                          GetDataLine(1, 2 * 4097, kNoData.c_str())));
-  EXPECT_THAT(traces.Texts(), IsEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Values, FieldUnknownLength,
+    ::testing::Values(
+        // A short text ends at its terminator.
+        UnknownLengthCase{"ShortText", kBrandColumn, u"Airbus", {kNoTotal},
+                          {GetDataLine(1, 102, "SQL_SUCCESS")}, false},
+        // 4 characters, then a piece of 4096 that the other 4 do not fill.
+        UnknownLengthCase{"TextThatFillsItsBuffer", Column{u"marque", SQL_WVARCHAR, 4},
+                          u"Dassault", {kNoTotal},
+                          {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS")}, false},
+        // 1 character first, then a piece of 4096 characters; that one tells what remains
+        // (5903 characters after it), so the last piece is read to its exact size. Truncation
+        // is what piecewise reading expects: no warning.
+        UnknownLengthCase{"LongValueInPieces", NotesColumn(0), Letters(10000), {kNoTotal},
+                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 5904, "SQL_SUCCESS")}, true},
+        // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
+        UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow", NotesColumn(0), Letters(10000),
+                          {kNoTotal, kNoTotal, kNoTotal},
+                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 8193, "SQL_SUCCESS")}, false},
+        // Whole in the first read: the next one finds no more.
+        UnknownLengthCase{"LongValueWholeInTheFirstRead", NotesColumn(0), u"A", {kNoTotal},
+                          {GetDataLine(1, 4, "SQL_SUCCESS"),
+                           GetDataLine(1, 2 * 4097, kNoData.c_str())}, true},
+        // The 2999 characters of the second piece leave room in its 4096: no third read.
+        UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer", NotesColumn(0),
+                          Letters(3000), {kNoTotal, NoTotalWarning()},
+                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")}, false}),
+    CaseName<UnknownLengthCase>);
 
 TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   CRecordset& rs =
@@ -101,21 +113,6 @@ TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n\n",
                           "State:01000,Native:0,Origin:[FakeODBC][Driver]\n\n"));
-}
-
-TEST_F(FieldReadTest, APieceWithInformationThatDoesNotFillItsBufferIsTheLast) {
-  const std::u16string text = Letters(3000);
-  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
-  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
-  Answer warning = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}});
-  warning.length = SQL_NO_TOTAL;
-  fakeodbc::answer(Fn::SQLGetData, 2, warning);
-  CString value;
-  rs.GetFieldValue(0, value);
-  EXPECT_EQ(value.Str(), text);
-  // The 2999 characters of the second piece leave room in its 4096: no third read.
-  EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                          GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/db/support/field_reading.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void PrintTo(const BufferCase& c, std::ostream* os) {
   *os << "SQL type " << c.sqlType << " size " << c.columnSize;
 }
 
-class FieldBuffer : public FieldReadTest, public ::testing::WithParamInterface<BufferCase> {};
+using FieldBuffer = CasesOf<FieldReadTest, BufferCase>;
 
 TEST_P(FieldBuffer, IsSizedFromTheColumnDescription) {
   const BufferCase& c = GetParam();
@@ -102,10 +103,9 @@ struct LongerValueCase {
   long restBytes;
 };
 
-void PrintTo(const LongerValueCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(LongerValueCase)
 
-class LongerThanItsBuffer : public FieldReadTest,
-                            public ::testing::WithParamInterface<LongerValueCase> {};
+using LongerThanItsBuffer = CasesOf<FieldReadTest, LongerValueCase>;
 
 TEST_P(LongerThanItsBuffer, IsReadWholeInASecondCall) {
   const LongerValueCase& c = GetParam();
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A text beyond its described size, as SQLite keeps one.
         LongerValueCase{"varchar", Column{u"marque", SQL_WVARCHAR, 5}, u"Dassault Aviation",
                         2 * 6, 2 * 13}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName<LongerValueCase>);
 
 // A driver that delivers only 8-bit text refuses the wide read; the column is read as text in
 // the code page instead, in pieces when it is longer than its description.

@@ -43,7 +43,7 @@ class NoFieldRecordset : public CRecordset {
   std::vector<Mode> passes;
 };
 
-class FirstMoveBinding : public OpenStateTest {};
+class FirstMoveBinding : public DbConnectedTest {};
 
 TEST_F(FirstMoveBinding, NoFieldsMarkTheBindingDoneWithoutAnExchange) {
   NoFieldRecordset recordset(database.get());

@@ -21,7 +21,7 @@ std::u16string DriverRowValue(HSTMT statement) {
 // A fetch whose data did not fit: the driver's truncation warning.
 const Answer kTruncation = Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}});
 
-class FetchRows : public OpenStateTest {
+class FetchRows : public DbConnectedTest {
  protected:
   PositionSnapshot PositionOnly(const CRecordset& recordset) {
     PositionSnapshot snapshot = PositionSnapshot::Of(recordset);

@@ -7,7 +7,7 @@
 
 namespace {
 
-class ProgramRoad : public OpenStateTest, public ::testing::WithParamInterface<int> {
+class ProgramRoad : public DbConnectedTest, public ::testing::WithParamInterface<int> {
  protected:
   // Opens the program's statement as the listing does.
   void Open(CRecordset& recordset) {

@@ -13,7 +13,7 @@ const std::string kOk = "SQL_SUCCESS";
 const Answer kDeleted = ReportingRowStatus(SQL_ROW_DELETED);
 
 
-class MoveRequests : public OpenStateTest {};
+class MoveRequests : public DbConnectedTest {};
 
 TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
   fakeodbc::setResult(NumberedBrands(6));

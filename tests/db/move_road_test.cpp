@@ -5,6 +5,7 @@
 
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ PositionSnapshot AfterEnd(LONG lastRow) {
   return {lastRow, lastRow + 1, TRUE, FALSE, TRUE, FALSE, 0, -1, 1, 0};
 }
 
-class MoveForward : public OpenStateTest {
+class MoveForward : public DbConnectedTest {
  protected:
   // MoveNext is refused twice alike with the reason traced, before any ODBC call and with no
   // member changed.
@@ -84,7 +85,7 @@ TEST_F(MoveForward, FiveRowsCountUpToTheLastRowAndKnowTheCountOnlyAfterRunningOf
 
 // The road by the number of rows N: after the open row 0; every MoveNext up to row N-1 fetches
 // one row; the next one runs off the end without an error; any further one is refused.
-class MoveForwardByRowCount : public MoveForward, public ::testing::WithParamInterface<int> {};
+using MoveForwardByRowCount = CasesOf<MoveForward, int>;
 
 TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnError) {
   const int rows = GetParam();

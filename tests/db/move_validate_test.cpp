@@ -13,7 +13,7 @@ const char kEmpty[] = "Error: attempted to position cursor on empty recordset.\n
 const char kPastEnd[] = "Error: attempted to move past EOF.\n";
 const char kBeforeStart[] = "Error: attempted to move before BOF.\n";
 
-class ValidateMove : public OpenStateTest {
+class ValidateMove : public DbConnectedTest {
  protected:
   // Runs a move that must be refused: the error's code, the traces (this Part's message and
   // the own code's text), no ODBC call and no member changed.

@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
-using namespace open_support;
-
-class OpenArguments : public ConnectedOpenTest {};
+class OpenArguments : public DbConnectedTest {};
 
 // The members an open request writes first; a refused request must leave them all.
 struct OpenArgumentState {
@@ -41,13 +40,13 @@ struct RefusedRequest {
   UINT defaultOpenType = CRecordset::staticCursor;
 };
 
-void PrintTo(const RefusedRequest& request, std::ostream* os) { *os << request.name; }
+DB_PRINT_ROWS_BY_NAME(RefusedRequest)
 
-class OpenRefusals : public OpenArguments, public ::testing::WithParamInterface<RefusedRequest> {};
+using OpenRefusals = CasesOf<OpenArguments, RefusedRequest>;
 
 TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   const RefusedRequest& request = GetParam();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_nDefaultOpenType = request.defaultOpenType;
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   const std::size_t mark = fakeodbc::callCount();
@@ -86,17 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
                        CRecordset::forwardOnly},
         RefusedRequest{"DefaultOpenTypeOutsideTheKnownOnes", CRecordset::defaultOpenType,
                        CRecordset::none, 9}),
-    [](const ::testing::TestParamInfo<RefusedRequest>& info) { return info.param.name; });
+    CaseName<RefusedRequest>);
 
 TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::addOnly | CRecordset::fastBulkAdd));
   EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::addOnly | CRecordset::fastBulkAdd});
 }
 
 TEST_F(OpenArguments, SecondOpenIsRefusedAndTheFirstResultStaysUsable) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   const std::size_t mark = fakeodbc::callCount();
@@ -122,7 +121,7 @@ TEST_F(OpenArguments, SecondOpenIsRefusedAndTheFirstResultStaysUsable) {
 TEST_F(OpenArguments, FailingOpenProbeIsPassedOnAndChangesNothing) {
   fakeodbc::answer(Fn::SQLNumResultCols, 1,
                    Answer::fail(SQL_ERROR, {Diag{"08S01", 7, u"[FakeODBC][Driver]Link lost"}}));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   TraceCapture traces;
 
@@ -137,7 +136,7 @@ TEST_F(OpenArguments, FailingOpenProbeIsPassedOnAndChangesNothing) {
 }
 
 TEST_F(OpenArguments, DefaultOpenTypeTakesTheRecordsetsDefault) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::defaultOpenType, kBrandStatement, CRecordset::addOnly));
   EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), SQLULEN{SQL_CURSOR_STATIC});
@@ -146,7 +145,7 @@ TEST_F(OpenArguments, DefaultOpenTypeTakesTheRecordsetsDefault) {
 TEST_F(OpenArguments, DefaultOpenTypeFollowsAChangedDefault) {
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(SQL_SO_FORWARD_ONLY |
                                                                      SQL_SO_DYNAMIC));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_nDefaultOpenType = CRecordset::dynamicCursor;
   ASSERT_TRUE(rs.Open(CRecordset::defaultOpenType, kBrandStatement, CRecordset::readOnly));
   EXPECT_EQ(rs.m_nOpenType, CRecordset::dynamicCursor);
@@ -165,13 +164,13 @@ struct FlagCase {
   bool forwardWarning;
 };
 
-void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(FlagCase)
 
-class OpenArgumentFlags : public OpenArguments, public ::testing::WithParamInterface<FlagCase> {};
+using OpenArgumentFlags = CasesOf<OpenArguments, FlagCase>;
 
 TEST_P(OpenArgumentFlags, FollowTheOptionsAsPassed) {
   const FlagCase& c = GetParam();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_strWhereClause = u"a = 1";
   rs.m_strOrderByClause = u"b";
   TraceCapture traces;
@@ -219,10 +218,10 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         FlagCase{"ForwardOnlyReadOnly", CRecordset::forwardOnly, CRecordset::readOnly, FALSE,
                  FALSE, TRUE, CRecordset::readOnly, false}),
-    [](const ::testing::TestParamInfo<FlagCase>& info) { return info.param.name; });
+    CaseName<FlagCase>);
 
 TEST_F(OpenArguments, NullTextIsKeptAsAnEmptyOpenedText) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_strOpenedSQL = u"previous";
   rs.ApplyOpenArguments(CRecordset::staticCursor, nullptr, CRecordset::none);
   EXPECT_TRUE(rs.m_strOpenedSQL.IsEmpty());
@@ -231,7 +230,7 @@ TEST_F(OpenArguments, NullTextIsKeptAsAnEmptyOpenedText) {
 TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement, CRecordset::none));
 
   EXPECT_EQ(traces.Texts(),
@@ -261,7 +260,7 @@ TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
 
 TEST_F(OpenArguments, ForwardOnlyWithExtendedFetchGetsBookmarksButNoCursorType) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement,
                       CRecordset::readOnly | CRecordset::extendedFetch |
                           CRecordset::withBookmarks));
@@ -285,7 +284,7 @@ TEST_F(OpenArguments, ForwardOnlyWithExtendedFetchGetsBookmarksButNoCursorType) 
 
 TEST_F(OpenArguments, ReopenedForwardOnlyRecordsetDoesNotKeepAnEarlierConcurrency) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_VALUES));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
   ASSERT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_VALUES});
   rs.Close();
@@ -303,7 +302,7 @@ TEST_F(OpenArguments, ReopenedForwardOnlyRecordsetDoesNotKeepAnEarlierConcurrenc
   for (const std::string& line : CallLinesAfter(mark)) {
     EXPECT_EQ(line.find("SQL_CONCURRENCY"), std::string::npos) << line;
   }
-  ExpectClosed(rs, &m_db);
+  ExpectClosed(rs, database.get());
 }
 
 }  // namespace

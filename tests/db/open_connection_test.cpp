@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
 
 namespace {
-
-using namespace open_support;
 
 // The recordset's own connect string ("ODBC;") leaves an empty text for the driver, asked to
 // complete it.
@@ -33,17 +31,17 @@ bool HasLineStartingWith(const std::vector<std::string>& lines, const std::strin
                      [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
-using OpenConnection = RecordsetOpenTest;
+using OpenConnection = DbTest;
 
 TEST_F(OpenConnection, RecordsetOnAClosedConnectionOpensIt) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_EQ(rs.m_hstmt, nullptr);
-  ASSERT_TRUE(m_db.m_listRecordsets.IsEmpty());
+  ASSERT_TRUE(database->m_listRecordsets.IsEmpty());
 
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
-  EXPECT_TRUE(m_db.IsOpen());
-  EXPECT_EQ(rs.m_pDatabase, &m_db);
+  EXPECT_TRUE(database->IsOpen());
+  EXPECT_EQ(rs.m_pDatabase, database.get());
   EXPECT_FALSE(rs.m_bRecordsetDb);
   const std::vector<std::string> lines = CallLinesAfter(0);
   // A static recordset that may change rows asks for the cursor library; the data source
@@ -60,13 +58,13 @@ TEST_F(OpenConnection, RecordsetOnAClosedConnectionOpensIt) {
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::string& l) { return l.find("SQL_SCROLL_OPTIONS") != l.npos; }),
             1);
-  ASSERT_EQ(m_db.m_listRecordsets.GetCount(), 1);
-  EXPECT_EQ(m_db.m_listRecordsets.GetHead(), &rs);
+  ASSERT_EQ(database->m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(database->m_listRecordsets.GetHead(), &rs);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
 TEST_F(OpenConnection, RecordsetAskingForTheCursorLibraryGetsIt) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_bCursorLibrary = TRUE;
   // A read-only static recordset would not need it by itself; with it, no probe is made.
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
@@ -78,7 +76,7 @@ TEST_F(OpenConnection, RecordsetAskingForTheCursorLibraryGetsIt) {
 }
 
 TEST_F(OpenConnection, ReadOnlyStaticRecordsetProbesAndKeepsADriverWithStaticCursors) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
   const std::vector<std::string> lines = CallLinesAfter(0);
   EXPECT_FALSE(HasLineStartingWith(lines, "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"));
@@ -100,7 +98,7 @@ TEST_F(OpenConnection, DriverWithoutStaticCursorsIsReconnectedWithTheCursorLibra
   forwardOnly.number = SQL_SO_FORWARD_ONLY;
   fakeodbc::answer(Fn::SQLGetInfoW, connectionQueries + 1, forwardOnly);
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
 
   const std::vector<std::string> names = CallNamesAfter(0);
@@ -112,19 +110,19 @@ TEST_F(OpenConnection, DriverWithoutStaticCursorsIsReconnectedWithTheCursorLibra
   EXPECT_TRUE(HasLineStartingWith(lines, CursorLibraryLine("dbc#2")));
   // The statement belongs to the new connection.
   EXPECT_TRUE(HasLineStartingWith(lines, "SQLAllocStmt(dbc#2, &stmt#1)"));
-  EXPECT_TRUE(m_db.IsOpen());
+  EXPECT_TRUE(database->IsOpen());
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
 TEST_F(OpenConnection, DriverWithoutStaticCursorsEvenThroughTheCursorLibraryIsRefused) {
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(SQL_SO_FORWARD_ONLY));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly); });
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorStaticCursorUnsupported);
   EXPECT_EQ(CountCallsAfter(0, "SQLDriverConnectW"), 2);
-  ExpectClosed(rs, &m_db);
+  ExpectClosed(rs, database.get());
   EXPECT_EQ(LiveStatements(), 0);
 }
 
@@ -133,7 +131,7 @@ TEST_F(OpenConnection, FailingStaticProbeIsTracedTwiceAndPassedOn) {
   fakeodbc::answer(Fn::SQLGetInfoW, connectionQueries + 1,
                    Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]No answer"}}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly); });
 
@@ -145,8 +143,8 @@ TEST_F(OpenConnection, FailingStaticProbeIsTracedTwiceAndPassedOn) {
   ASSERT_NE(own, texts.end());
   EXPECT_EQ(texts.back(), "Error: CDatabase create for CRecordset failed.\n");
   // The connection is the caller's and stays; no statement was made, no close was done.
-  EXPECT_EQ(rs.m_pDatabase, &m_db);
-  EXPECT_TRUE(m_db.IsOpen());
+  EXPECT_EQ(rs.m_pDatabase, database.get());
+  EXPECT_TRUE(database->IsOpen());
   EXPECT_EQ(rs.m_hstmt, nullptr);
   EXPECT_EQ(rs.m_lOpen, -1);
   EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::readOnly});
@@ -154,8 +152,8 @@ TEST_F(OpenConnection, FailingStaticProbeIsTracedTwiceAndPassedOn) {
 }
 
 TEST_F(OpenConnection, FailingStatementAllocationRaisesInvalidHandle) {
-  OpenOnScriptedDriver(m_db);
-  CRecordset rs(&m_db);
+  Connect(FALSE);
+  CRecordset rs(database.get());
   ASSERT_NE(rs.m_hstmt, nullptr);
   rs.Close();
   fakeodbc::answer(Fn::SQLAllocStmt, 1, Answer::fail(SQL_ERROR));
@@ -170,19 +168,19 @@ TEST_F(OpenConnection, FailingStatementAllocationRaisesInvalidHandle) {
   EXPECT_EQ(traces.Texts(),
             std::vector<std::string>{"Error: CDatabase create for CRecordset failed.\n"});
   EXPECT_EQ(rs.m_hstmt, nullptr);
-  EXPECT_EQ(rs.m_pDatabase, &m_db);
-  EXPECT_TRUE(m_db.m_listRecordsets.IsEmpty());
+  EXPECT_EQ(rs.m_pDatabase, database.get());
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
   EXPECT_EQ(LiveStatements(), 0);
 }
 
 TEST_F(OpenConnection, ConnectionThatRefusesToOpenMakesTheOpenAnswerFalse) {
   // The driver's dialog was cancelled.
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   const std::size_t mark = fakeodbc::callCount();
   EXPECT_FALSE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_EQ(rs.m_hstmt, nullptr);
-  EXPECT_FALSE(m_db.IsOpen());
+  EXPECT_FALSE(database->IsOpen());
   EXPECT_EQ(CountCallsAfter(mark, "SQLAllocStmt"), 0);
   // The arguments were taken all the same.
   EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
@@ -193,11 +191,11 @@ TEST_F(OpenConnection, ConnectionThatRefusesToOpenMakesTheOpenAnswerFalse) {
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
-class OpenOwnConnection : public RecordsetOpenTest {
+class OpenOwnConnection : public DbTest {
  protected:
   void TearDown() override {
     // The recordsets of these tests own their connections; once they are gone nothing is left.
-    RecordsetOpenTest::TearDown();
+    DbTest::TearDown();
     EXPECT_EQ(GetDatabaseProcessState().nAllocated, 0);
     EXPECT_EQ(GetDatabaseProcessState().henvAllConnections, nullptr);
   }

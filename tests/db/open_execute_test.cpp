@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
-
-using namespace open_support;
 
 const Diag kNotCapable{"S1C00", 0, u"[FakeODBC][Driver]Driver not capable"};
 const Diag kSyntax{"37000", 102, u"[FakeODBC][Driver]Syntax error near 'marque'"};
@@ -28,7 +27,7 @@ const std::string kPrepareRefused =
 const std::string kPrepareAccepted =
     "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS";
 
-class OpenExecute : public ConnectedOpenTest {
+class OpenExecute : public DbConnectedTest {
  protected:
   // The calls from the concurrency set by the open up to the execute.
   static std::vector<std::string> FromConcurrencyToExecute(const std::vector<std::string>& lines) {
@@ -49,7 +48,7 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   const std::vector<std::string> expected = {
@@ -87,7 +86,7 @@ TEST_F(OpenExecute, RefusedRowVersionsWithoutLocksGoStraightToReadOnly) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_ROWVER));
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   const std::vector<std::string> expected = {
@@ -108,7 +107,7 @@ TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
   }
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs);
 
   ASSERT_NE(raised.db(), nullptr);
@@ -127,7 +126,7 @@ TEST_F(OpenExecute, RefusedConcurrencyThatCannotBeLoweredIsRaised) {
   // A read-only recordset already asks for the read-only concurrency.
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_TRUE(raised.db()->HasState(u"State:S1C00"));
@@ -140,7 +139,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 4,
                    Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Busy"}}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Busy\n");
@@ -153,7 +152,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
 TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
 
   ASSERT_NE(raised.db(), nullptr);
@@ -172,7 +171,7 @@ TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
 TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
   fakeodbc::answer(Fn::SQLExecDirectW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly | CRecordset::directExecute);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
@@ -187,7 +186,7 @@ TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) 
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   EXPECT_FALSE(rs.m_bUpdatable);
@@ -211,7 +210,7 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 1);
@@ -224,14 +223,14 @@ TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
   EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
 }
 
 TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 0);
 }
@@ -249,9 +248,9 @@ struct FailingStep {
   const char* notCalled;   // a later call the failure must prevent; null: not compared
 };
 
-void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
+DB_PRINT_ROWS_BY_NAME(FailingStep)
 
-class OpenFailingStep : public OpenExecute, public ::testing::WithParamInterface<FailingStep> {};
+using OpenFailingStep = CasesOf<OpenExecute, FailingStep>;
 
 TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   const FailingStep& step = GetParam();
@@ -259,7 +258,7 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {step.diag}));
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
@@ -302,12 +301,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailingStep{"FirstFetch", nullptr, Fn::SQLExtendedFetch, 1,
                     Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}, "Fetch failed\n",
                     nullptr, nullptr}),
-    [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
+    CaseName<FailingStep>);
 
 TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
   fakeodbc::setResult(ResultSet{});
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   // The fetch on a statement without a result is the driver's to answer; this one refuses.
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
   ASSERT_NE(raised.db(), nullptr);
@@ -320,7 +319,7 @@ TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
 TEST_F(OpenExecute, StatementWithoutResultColumnsMakesNoDescriptions) {
   fakeodbc::setResult(ResultSet{});
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, Answer::fail(SQL_NO_DATA));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT 1 FROM t WHERE 0 = 1",
                       CRecordset::readOnly));
   EXPECT_EQ(rs.m_nResultColumns, 0);
@@ -330,7 +329,7 @@ TEST_F(OpenExecute, StatementWithoutResultColumnsMakesNoDescriptions) {
 }
 
 TEST_F(OpenExecute, ClosedRecordsetOpensAgainOnANewStatement) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
   OpenExpectingFailure(rs, CRecordset::addOnly);
 
@@ -340,8 +339,8 @@ TEST_F(OpenExecute, ClosedRecordsetOpensAgainOnANewStatement) {
   ASSERT_FALSE(lines.empty());
   // No probe of a statement that does not exist: the new one is allocated and registered.
   EXPECT_EQ(lines[0], "SQLAllocStmt(dbc#1, &stmt#2) -> SQL_SUCCESS");
-  EXPECT_EQ(m_db.m_listRecordsets.GetCount(), 1);
-  EXPECT_EQ(m_db.m_listRecordsets.GetHead(), &rs);
+  EXPECT_EQ(database->m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(database->m_listRecordsets.GetHead(), &rs);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
   EXPECT_EQ(rs.m_nResultColumns, 1);
 }

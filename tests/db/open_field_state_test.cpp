@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "db/field_exchange.h"
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
 
 namespace {
-
-using namespace open_support;
 
 // A recordset that binds two named text fields.
 class BrandAndCountry : public CRecordset {
@@ -34,10 +32,10 @@ class CountingRowsPerFetch : public CRecordset {
   std::vector<DWORD> m_asked;
 };
 
-class OpenFieldState : public ConnectedOpenTest {
+class OpenFieldState : public DbConnectedTest {
  protected:
   void SetUp() override {
-    ConnectedOpenTest::SetUp();
+    DbConnectedTest::SetUp();
     ResultSet result = fakeodbc::healthyResult();
     result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
     for (auto& row : result.rows) row.push_back(u"France");
@@ -46,7 +44,7 @@ class OpenFieldState : public ConnectedOpenTest {
 };
 
 TEST_F(OpenFieldState, RecordsetWithBoundFieldsGetsZeroedStateForEach) {
-  BrandAndCountry rs(&m_db);
+  BrandAndCountry rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"avion", CRecordset::readOnly));
 
   // The bare table became a SELECT of the bound fields.
@@ -66,7 +64,7 @@ TEST_F(OpenFieldState, RecordsetWithBoundFieldsGetsZeroedStateForEach) {
 }
 
 TEST_F(OpenFieldState, FieldStateIsMadeOnlyWhereItIsMissing) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_nFields = 3;
   rs.m_nParams = 2;
   BYTE kept[3] = {7, 8, 9};
@@ -92,7 +90,7 @@ TEST_F(OpenFieldState, FieldStateIsMadeOnlyWhereItIsMissing) {
 }
 
 TEST_F(OpenFieldState, RecordsetWithoutFieldsOrParametersGetsNoState) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
   EXPECT_EQ(rs.m_pFieldState, nullptr);
@@ -101,7 +99,7 @@ TEST_F(OpenFieldState, RecordsetWithoutFieldsOrParametersGetsNoState) {
 }
 
 TEST_F(OpenFieldState, SingleRowFetchGetsOneStatusEntry) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_EQ(rs.m_dwRowsPerFetch, 25u);
   rs.SetUpRowStatus();
   ASSERT_NE(rs.m_pRowStatus, nullptr);
@@ -111,7 +109,7 @@ TEST_F(OpenFieldState, SingleRowFetchGetsOneStatusEntry) {
 }
 
 TEST_F(OpenFieldState, MultiRowFetchLeavesTheRowsToSetRowsPerFetch) {
-  CountingRowsPerFetch rs(&m_db);
+  CountingRowsPerFetch rs(database.get());
   rs.m_dwOpenOptions = CRecordset::multiRowFetch;
   rs.m_dwRowsPerFetch = 40;
   rs.SetUpRowStatus();

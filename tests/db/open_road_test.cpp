@@ -7,19 +7,17 @@
 #include <vector>
 
 #include "tests/db/support/call_lines.h"
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/scripted_answers.h"
 
 namespace {
 
-using namespace open_support;
-
-class OpenRoad : public ConnectedOpenTest {};
+class OpenRoad : public DbConnectedTest {};
 
 TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
   // The construction's allocation, the S1010 probe of IsOpen with its diagnostic read from the
@@ -33,7 +31,7 @@ TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
 }
 
 TEST_F(OpenRoad, OpenedRecordsetStandsOnTheFirstRow) {
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
   EXPECT_EQ(rs.m_lOpen, 1);
@@ -61,8 +59,8 @@ TEST_F(OpenRoad, OpenedRecordsetStandsOnTheFirstRow) {
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_QUERY_TIMEOUT), SQLULEN{15});
 
   // Registered once, at the head of its connection's list.
-  ASSERT_EQ(m_db.m_listRecordsets.GetCount(), 1);
-  EXPECT_EQ(m_db.m_listRecordsets.GetHead(), &rs);
+  ASSERT_EQ(database->m_listRecordsets.GetCount(), 1);
+  EXPECT_EQ(database->m_listRecordsets.GetHead(), &rs);
 
   // The one column as the driver describes it.
   ASSERT_EQ(rs.m_nResultColumns, 1);
@@ -84,7 +82,7 @@ TEST_F(OpenRoad, EmptyResultOpensWithBothEndsSet) {
   empty.rows.clear();
   fakeodbc::setResult(empty);
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_TRUE(rs.m_bBOF);
@@ -98,7 +96,7 @@ TEST_F(OpenRoad, SingleRowResultStandsOnItsRow) {
   one.rows.resize(1);
   fakeodbc::setResult(one);
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_FALSE(rs.m_bBOF);
   EXPECT_FALSE(rs.m_bEOF);
@@ -113,7 +111,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
   fakeodbc::answer(Fn::SQLDescribeColW, 1, Answer::still(2));
 
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
@@ -127,7 +125,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
 
 TEST_F(OpenRoad, DirectExecutionSendsTheTextOnceWithoutPrepare) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::addOnly | CRecordset::directExecute));
 
@@ -151,7 +149,7 @@ TEST_F(OpenRoad, EveryResultColumnIsDescribed) {
   fakeodbc::setResult(result);
 
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT id, prix, marque FROM avion",
                       CRecordset::readOnly));
 
@@ -185,7 +183,7 @@ class OpenColumnNames : public OpenRoad {
 TEST_F(OpenColumnNames, NameFillingTheWholeBufferLeavesRoomForTheTerminator) {
   UseColumnNamed(std::u16string(256, u'n'));
 
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   // A buffer length of 256 characters takes 255 of them and the terminator; the reported
   // length (256) would take the terminator into the name.
@@ -198,7 +196,7 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   UseColumnNamed(name);
 
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
   const CString& kept = rs.m_pColumnInfo[0].m_strColumnName;
@@ -220,7 +218,7 @@ TEST_F(OpenColumnNames, ReportedLengthIsTrustedOnlyWithinTheWrittenName) {
   for (const Case& c : {Case{1000, u"marque"}, Case{-5, u"marque"}, Case{3, u"mar"}}) {
     SCOPED_TRACE(c.reported);
     fakeodbc::answer(Fn::SQLDescribeColW, 1, ReportingLength(c.reported));
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
     EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, c.name);
   }

@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/support/open_fixture.h"
+#include "tests/db/support/db_fixture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
-using namespace open_support;
-
-class OpenStatementOptions : public ConnectedOpenTest {};
+class OpenStatementOptions : public DbConnectedTest {};
 
 const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 
@@ -22,7 +21,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
   fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
   const std::size_t mark = fakeodbc::callCount();
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
   EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
@@ -47,7 +46,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
 
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorOdbcVersion);
@@ -57,7 +56,7 @@ TEST_F(OpenStatementOptions, OdbcVersionTwoAndLaterAreAccepted) {
   for (const char16_t* version : {u"02.00.0000", u"02.50", u"03.80.0000", u"10.00"}) {
     SCOPED_TRACE(CString(version).ToUtf8());
     fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(version));
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   }
 }
@@ -73,7 +72,7 @@ struct FailingStep {
   bool probe;  // a question to the connection, whose records are on the connection handle
 };
 
-void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.name; }
+DB_PRINT_ROWS_BY_NAME(FailingStep)
 
 const FailingStep kFailingSteps[] = {
     {"ScrollSupportQuery", Fn::SQLGetFunctions, 1, CRecordset::addOnly,
@@ -94,14 +93,13 @@ const FailingStep kFailingSteps[] = {
      "Error: Can't enable bookmark support.\n", false},
 };
 
-class OpenFailingStep : public OpenStatementOptions,
-                        public ::testing::WithParamInterface<FailingStep> {};
+using OpenOptionFailingStep = CasesOf<OpenStatementOptions, FailingStep>;
 
-TEST_P(OpenFailingStep, IsTracedAndClosesTheRecordset) {
+TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, step.options);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
@@ -112,8 +110,8 @@ TEST_P(OpenFailingStep, IsTracedAndClosesTheRecordset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Steps, OpenFailingStep, ::testing::ValuesIn(kFailingSteps),
-    [](const ::testing::TestParamInfo<FailingStep>& info) { return info.param.name; });
+    Steps, OpenOptionFailingStep, ::testing::ValuesIn(kFailingSteps),
+    CaseName<FailingStep>);
 
 TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
   for (const FailingStep& probe : kFailingSteps) {
@@ -121,13 +119,13 @@ TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
     SCOPED_TRACE(probe.name);
     fakeodbc::answer(probe.fn, probe.nth,
                      Answer::fail(SQL_ERROR, {Diag{"HYT00", 12, u"[FakeODBC][Driver]Timed out"}}));
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     RaisedError raised = OpenExpectingFailure(rs, probe.options);
     ASSERT_NE(raised.db(), nullptr);
     EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Timed out\n");
     EXPECT_EQ(raised.db()->m_strStateInfo.ToUtf8(),
               "State:HYT00,Native:12,Origin:[FakeODBC][Driver]\n");
-    EXPECT_TRUE(fakeodbc::pendingDiags(m_db.m_hdbc).empty());
+    EXPECT_TRUE(fakeodbc::pendingDiags(database->m_hdbc).empty());
   }
 }
 
@@ -135,7 +133,7 @@ TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRe
   Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
   fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   const std::vector<std::string> texts = traces.Texts();
   ASSERT_GE(texts.size(), 2u);
@@ -143,27 +141,34 @@ TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRe
   EXPECT_EQ(texts[1], "Note on options\n");
 }
 
-// A cursor kind the driver does not offer.
-struct MissingCursor {
+// A cursor kind and the scroll options the driver offers: an offered kind is set on the
+// statement, a missing one raises its own code (`refusal`, 0 for none).
+struct CursorCase {
   const char* name;
   UINT openType;
   SQLUINTEGER scrollOptions;
-  RETCODE code;
+  RETCODE refusal;
+  SQLULEN cursorType;
 };
 
-void PrintTo(const MissingCursor& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(CursorCase)
 
-class OpenMissingCursor : public OpenStatementOptions,
-                          public ::testing::WithParamInterface<MissingCursor> {};
+using OpenCursorKind = CasesOf<OpenStatementOptions, CursorCase>;
 
-TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
-  const MissingCursor& c = GetParam();
+TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing) {
+  const CursorCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
+  if (c.refusal == 0) {
+    ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
+    EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
+    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
+    return;
+  }
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
   ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, c.code);
+  EXPECT_EQ(raised.db()->m_nReturnCode, c.refusal);
   // Nothing was set or prepared; the statement was dropped.
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   const std::vector<std::string> lines = CallLinesAfter(mark);
@@ -174,49 +179,24 @@ TEST_P(OpenMissingCursor, IsRaisedWithItsCodeAndTheStatementFreed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EachKind, OpenMissingCursor,
+    EachKind, OpenCursorKind,
     ::testing::Values(
-        MissingCursor{"Keyset", CRecordset::keysetCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
-                      dbErrorKeysetCursorUnsupported},
-        MissingCursor{"Static", CRecordset::staticCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
-                      dbErrorStaticCursorUnsupported},
-        MissingCursor{"Dynamic", CRecordset::dynamicCursor,
-                      SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
-                      dbErrorDynamicCursorUnsupported}),
-    [](const ::testing::TestParamInfo<MissingCursor>& info) { return info.param.name; });
-
-struct OfferedCursor {
-  const char* name;
-  UINT openType;
-  SQLUINTEGER scrollOptions;
-  SQLULEN cursorType;
-};
-
-void PrintTo(const OfferedCursor& c, std::ostream* os) { *os << c.name; }
-
-class OpenOfferedCursor : public OpenStatementOptions,
-                          public ::testing::WithParamInterface<OfferedCursor> {};
-
-TEST_P(OpenOfferedCursor, IsSetOnTheStatement) {
-  const OfferedCursor& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
-  CRecordset rs(&m_db);
-  ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
-  EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
-  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EachKind, OpenOfferedCursor,
-    ::testing::Values(
-        OfferedCursor{"Keyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN,
-                      SQL_CURSOR_KEYSET_DRIVEN},
-        OfferedCursor{"Static", CRecordset::staticCursor, SQL_SO_STATIC, SQL_CURSOR_STATIC},
-        OfferedCursor{"Dynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
-                      SQL_CURSOR_DYNAMIC}),
-    [](const ::testing::TestParamInfo<OfferedCursor>& info) { return info.param.name; });
+        CursorCase{"MissingKeyset", CRecordset::keysetCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
+                   dbErrorKeysetCursorUnsupported, 0},
+        CursorCase{"MissingStatic", CRecordset::staticCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
+                   dbErrorStaticCursorUnsupported, 0},
+        CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
+                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
+                   dbErrorDynamicCursorUnsupported, 0},
+        CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
+                   SQL_CURSOR_KEYSET_DRIVEN},
+        CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
+                   SQL_CURSOR_STATIC},
+        CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
+                   SQL_CURSOR_DYNAMIC}),
+    CaseName<CursorCase>);
 
 // The concurrency chosen from SQL_SCROLL_CONCURRENCY.
 struct ConcurrencyCase {
@@ -227,16 +207,15 @@ struct ConcurrencyCase {
   bool lockWarning;
 };
 
-void PrintTo(const ConcurrencyCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(ConcurrencyCase)
 
-class OpenConcurrency : public OpenStatementOptions,
-                        public ::testing::WithParamInterface<ConcurrencyCase> {};
+using OpenConcurrency = CasesOf<OpenStatementOptions, ConcurrencyCase>;
 
 TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
   const ConcurrencyCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   rs.m_bLockMode = c.lockMode;
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
@@ -271,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
                         false},
         ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
                         SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true}),
-    [](const ::testing::TestParamInfo<ConcurrencyCase>& info) { return info.param.name; });
+    CaseName<ConcurrencyCase>);
 
 TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
   struct Case {
@@ -282,9 +261,9 @@ TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurren
   for (const Case& c : {Case{"read-only recordset", TRUE, CRecordset::readOnly},
                         Case{"read-only connection", FALSE, CRecordset::addOnly}}) {
     SCOPED_TRACE(c.what);
-    m_db.m_bUpdatable = c.connectionUpdatable;
+    database->m_bUpdatable = c.connectionUpdatable;
     const std::size_t mark = fakeodbc::callCount();
-    CRecordset rs(&m_db);
+    CRecordset rs(database.get());
     ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, c.options));
     for (const std::string& line : CallLinesAfter(mark)) {
       EXPECT_EQ(line.find("SQL_SCROLL_CONCURRENCY"), std::string::npos) << line;
@@ -300,7 +279,7 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 3,
                    Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
   TraceCapture traces;
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
   EXPECT_NE(traces.Joined().find("State:01S02"), std::string::npos);
@@ -309,14 +288,14 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
 
 TEST_F(OpenStatementOptions, QueryTimeoutRefusedByTheDriverIsNotAnError) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-  EXPECT_EQ(m_db.m_dwQueryTimeout, 0xFFFFFFFFu);
+  EXPECT_EQ(database->m_dwQueryTimeout, 0xFFFFFFFFu);
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhileScrolling) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(&m_db);
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::readOnly | CRecordset::withBookmarks));
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
@@ -332,8 +311,8 @@ TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhile
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
-  m_db.m_dwBookmarkPersistence = 0;
-  CRecordset rs(&m_db);
+  database->m_dwBookmarkPersistence = 0;
+  CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
                       CRecordset::readOnly | CRecordset::withBookmarks));
   EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
@@ -348,15 +327,14 @@ struct UpdateMethodCase {
   BOOL updatable;
 };
 
-void PrintTo(const UpdateMethodCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(UpdateMethodCase)
 
-class OpenUpdateMethod : public OpenStatementOptions,
-                         public ::testing::WithParamInterface<UpdateMethodCase> {};
+using OpenUpdateMethod = CasesOf<OpenStatementOptions, UpdateMethodCase>;
 
 TEST_P(OpenUpdateMethod, FollowsTheConnectionsCapabilities) {
   const UpdateMethodCase& c = GetParam();
-  CRecordset rs(&m_db);
-  m_db.m_dwUpdateCapabilities = c.capabilities;
+  CRecordset rs(database.get());
+  database->m_dwUpdateCapabilities = c.capabilities;
   rs.m_bUpdatable = TRUE;
   rs.m_bAppendable = TRUE;
   rs.m_bPositionedUpdates = c.positionedBefore;
@@ -377,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateMethodCase{"NeitherKeepsPositioned", CDatabase::kCanGetDataBound, TRUE, TRUE,
                          FALSE},
         UpdateMethodCase{"NeitherKeepsSetPos", 0, FALSE, FALSE, FALSE}),
-    [](const ::testing::TestParamInfo<UpdateMethodCase>& info) { return info.param.name; });
+    CaseName<UpdateMethodCase>);
 
 TEST_F(OpenStatementOptions, StepsWithoutAConnectionAreRefused) {
   CRecordset rs(nullptr);

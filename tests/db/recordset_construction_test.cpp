@@ -14,7 +14,7 @@
 #include "db/recordset.h"
 #include "fake_odbc.h"
 #include "tests/db/support/raised.h"
-#include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
 
@@ -62,7 +62,10 @@ void Release(CDatabase& db, CRecordset& rs) {
   EXPECT_FALSE(IsRegistered(db, &rs));
 }
 
-class RecordsetConstruction : public ConnectedRecordsetTest {};
+class RecordsetConstruction : public DbConnectedTest {
+ protected:
+  CDatabase& db = *database;
+};
 
 TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
   TraceCapture traces;

@@ -7,7 +7,7 @@
 #include "db/recordset.h"
 #include "fake_odbc.h"
 #include "tests/db/support/raised.h"
-#include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
@@ -177,7 +177,10 @@ TEST_F(RecordsetEditing, RaisedErrorsCarryTheConnectionlessOwnText) {
 }
 
 // Requery against the scripted driver manager.
-class RecordsetRequery : public ConnectedRecordsetTest {};
+class RecordsetRequery : public DbConnectedTest {
+ protected:
+  CDatabase& db = *database;
+};
 
 TEST_F(RecordsetRequery, ExecutesTheSameStatementAgainFromTheFirstRow) {
   CRecordset rs(&db);

@@ -12,7 +12,7 @@
 #include "fake_odbc.h"
 #include "framework/dump_context.h"
 #include "tests/db/support/raised.h"
-#include "tests/db/support/recordset_connection.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
@@ -141,7 +141,10 @@ TEST(RecordsetHooks, BaseBehaviour) {
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.ApplyUpdateStatementOptions(SQL_NULL_HSTMT); }));
 }
 
-class RowsPerFetchOnStatement : public ConnectedRecordsetTest {};
+class RowsPerFetchOnStatement : public DbConnectedTest {
+ protected:
+  CDatabase& db = *database;
+};
 
 TEST_F(RowsPerFetchOnStatement, UpdateStatementHookAsksTheDriverNothing) {
   CRecordset statement(&db);

@@ -13,6 +13,7 @@
 #include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/test_names.h"
 #include "tests/db/support/trace_capture.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -165,9 +166,9 @@ struct Composed {
   const char16_t* fromTable;  // null: not compared
 };
 
-void PrintTo(const Composed& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(Composed)
 
-class ComposeText : public Compose, public ::testing::WithParamInterface<Composed> {};
+using ComposeText = CasesOf<Compose, Composed>;
 
 TEST_P(ComposeText, AppendsTheClausesAndQuotesTheBracketedNames) {
   const Composed& c = GetParam();
@@ -204,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
                  u"SELECT `a` FROM t WHERE `k` = 1", nullptr},
         Composed{"NullIdentifierQuoteEndsTheTextAtTheFirstBracket", u'\0', u"", u"",
                  u"SELECT a FROM [t]", u"SELECT a FROM ", nullptr}),
-    [](const ::testing::TestParamInfo<Composed>& info) { return info.param.name; });
+    CaseName<Composed>);
 
 TEST(ComposeWithoutConnection, NullConnectionIsRefused) {
   CRecordset rs(nullptr);
@@ -227,8 +228,7 @@ struct NotModifiable {
 
 void PrintTo(const NotModifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
 
-class ComposeNotModifiable : public Compose,
-                             public ::testing::WithParamInterface<NotModifiable> {};
+using ComposeNotModifiable = CasesOf<Compose, NotModifiable>;
 
 TEST_P(ComposeNotModifiable, TracesWhyAndClearsTheFlags) {
   rs.m_bUpdatable = TRUE;
@@ -266,7 +266,7 @@ struct Modifiable {
 
 void PrintTo(const Modifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
 
-class ComposeModifiable : public Compose, public ::testing::WithParamInterface<Modifiable> {};
+using ComposeModifiable = CasesOf<Compose, Modifiable>;
 
 TEST_P(ComposeModifiable, KeepsTheFlagsAndTheTableText) {
   rs.m_bUpdatable = TRUE;
@@ -308,9 +308,9 @@ struct LongBinaryCase {
   std::vector<std::string> traces;
 };
 
-void PrintTo(const LongBinaryCase& c, std::ostream* os) { *os << c.name; }
+DB_PRINT_ROWS_BY_NAME(LongBinaryCase)
 
-class CanModifyLongBinary : public Compose, public ::testing::WithParamInterface<LongBinaryCase> {};
+using CanModifyLongBinary = CasesOf<Compose, LongBinaryCase>;
 
 TEST_P(CanModifyLongBinary, FollowsTheConnectionsCapabilities) {
   const LongBinaryCase& c = GetParam();
@@ -335,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {"Warning: Setting recordset read only due to lack of SQLGetData "
                         "support.\n"}},
         LongBinaryCase{"WithPositionedUpdatesAlreadyChosen", 0, TRUE, true, TRUE, {}}),
-    [](const ::testing::TestParamInfo<LongBinaryCase>& info) { return info.param.name; });
+    CaseName<LongBinaryCase>);
 
 TEST_F(CanModify, PositionedFallbackLeadsToForUpdate) {
   rs.m_bUpdatable = TRUE;

@@ -5,6 +5,7 @@
 
 #include "db/recordset.h"
 #include "tests/db/support/raised.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -24,142 +25,122 @@ TEST(FindKeywordPlain, FindsTheProgramStatementsFrom) {
   EXPECT_EQ(hit, text.c_str() + 13);
 }
 
-TEST(FindKeywordPlain, IgnoresLetterCase) {
-  EXPECT_EQ(Find(u"select marque from avion", u" FROM "), 13);
-  EXPECT_EQ(Find(u"SeLeCt a FrOm t", u" FROM "), 8);
+// A text, a keyword, and the index of the first match outside literals and brackets (-1: none).
+struct KeywordCase {
+  const char* name;
+  std::u16string text;
+  const char16_t* keyword;
+  long index;
+};
+
+class FindKeywordCases : public ::testing::TestWithParam<KeywordCase> {};
+
+TEST_P(FindKeywordCases, FindsTheFirstMatchOutsideQuotes) {
+  EXPECT_EQ(Find(GetParam().text, GetParam().keyword), GetParam().index);
 }
 
-TEST(FindKeywordPlain, ReturnsTheFirstOccurrence) {
-  EXPECT_EQ(Find(u"a WHERE b WHERE c", u" WHERE "), 1);
-}
+const std::u16string kFiller(100000, u'x');
+const std::u16string kCommasInALiteral = u"'" + std::u16string(50000, u',') + u"' ,";
 
-TEST(FindKeywordPlain, NoMatchGivesNull) {
-  EXPECT_EQ(Find(u"SELECT a", u" FROM "), -1);
-  EXPECT_EQ(Find(u"SELECT a FROMt", u" FROM "), -1);
-}
-
-TEST(FindKeywordPlain, KeywordAtTheVeryEnd) {
-  EXPECT_EQ(Find(u"SELECT a FROM t WHERE ", u" WHERE "), 15);
-  EXPECT_EQ(Find(u",", u","), 0);
-  // Only part of the keyword fits at the end.
-  EXPECT_EQ(Find(u"SELECT a FROM t WHERE", u" WHERE "), -1);
-}
-
-TEST(FindKeywordPlain, EmptyTextAndKeywordLongerThanText) {
-  EXPECT_EQ(Find(u"", u" FROM "), -1);
-  EXPECT_EQ(Find(u"FROM", u" FROM "), -1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FindKeywordCases,
+    ::testing::Values(
+        KeywordCase{"LowerCase", u"select marque from avion", u" FROM ", 13},
+        KeywordCase{"MixedCase", u"SeLeCt a FrOm t", u" FROM ", 8},
+        KeywordCase{"FirstOccurrence", u"a WHERE b WHERE c", u" WHERE ", 1},
+        KeywordCase{"NoMatch", u"SELECT a", u" FROM ", -1},
+        KeywordCase{"NoMatchWithoutTheBlank", u"SELECT a FROMt", u" FROM ", -1},
+        KeywordCase{"AtTheVeryEnd", u"SELECT a FROM t WHERE ", u" WHERE ", 15},
+        KeywordCase{"WholeText", u",", u",", 0},
+        // Only part of the keyword fits at the end.
+        KeywordCase{"PartlyAtTheEnd", u"SELECT a FROM t WHERE", u" WHERE ", -1},
+        KeywordCase{"EmptyText", u"", u" FROM ", -1},
+        KeywordCase{"KeywordLongerThanText", u"FROM", u" FROM ", -1},
+        // Characters before the match that change under upper-casing, or that are surrogate
+        // halves, must not move the index.
+        KeywordCase{"LettersOutsideBasicLatin", u"s\u00e9lect \u00df FROM t", u" FROM ", 8},
+        KeywordCase{"SurrogatePair", u"SELECT \U0001F600 FROM t", u" FROM ", 9},
+        KeywordCase{"SkipsALiteral", u"SELECT ' FROM x' FROM t", u" FROM ", 16},
+        KeywordCase{"OnlyInALiteral", u"SELECT ' FROM x'", u" FROM ", -1},
+        KeywordCase{"SkipsBrackets", u"SELECT [a FROM b] FROM t", u" FROM ", 17},
+        KeywordCase{"OnlyInBrackets", u"SELECT [a FROM b]", u" FROM ", -1},
+        // Inside: 'it''s FROM x' stays one literal.
+        KeywordCase{"DoubledQuoteInsideALiteral", u"SELECT 'it'' FROM x' FROM t", u" FROM ", 20},
+        // Outside: '' opens no literal.
+        KeywordCase{"DoubledQuoteOutsideALiteral", u"SELECT a'' FROM t", u" FROM ", 10},
+        // [[ opens nothing.
+        KeywordCase{"DoubledOpeningBracket", u"SELECT [[ FROM t", u" FROM ", 9},
+        // ]] inside a bracketed name does not close it.
+        KeywordCase{"DoubledClosingBracket", u"SELECT [a]] FROM b] FROM t", u" FROM ", 19},
+        KeywordCase{"OpeningBracketInALiteral", u"SELECT '[' FROM t", u" FROM ", 10},
+        KeywordCase{"ClosingBracketInALiteral", u"SELECT ']' FROM t", u" FROM ", 10},
+        // The quote scan does not stop inside brackets: [it's] leaves a literal open.
+        KeywordCase{"QuoteInsideBrackets", u"SELECT [it's] FROM t", u" FROM ", -1},
+        // A stray closing bracket makes the balance negative; the next opening one only brings
+        // it back to zero, so the match counts as outside brackets.
+        KeywordCase{"StrayClosingBracket", u"SELECT ] [ FROM t", u" FROM ", 10},
+        // Two stray closing brackets: one opening bracket still leaves the balance negative.
+        KeywordCase{"TwoStrayClosingBrackets", u"SELECT ] ] [ FROM t", u" FROM ", 12},
+        // Two opening brackets and one closing: still inside.
+        KeywordCase{"TwoOpeningOneClosing", u"SELECT [a [b] FROM t", u" FROM ", -1},
+        KeywordCase{"UnbalancedQuote", u"SELECT 'abc FROM t", u" FROM ", -1},
+        KeywordCase{"UnbalancedBracket", u"SELECT [abc FROM t", u" FROM ", -1},
+        KeywordCase{"LoneQuote", u"'", u",", -1},
+        KeywordCase{"LoneBracket", u"[", u",", -1},
+        // A quote or bracket as the very last character before the match and of the text.
+        KeywordCase{"QuoteLastOfTheText", u"a', '", u",", -1},
+        KeywordCase{"BracketBeforeTheMatch", u"a[,", u",", -1},
+        KeywordCase{"ClosingBracketBeforeTheMatch", u"a],", u",", 2},
+        // "A]A" first matches inside the brackets at 1. The next search starts at 4, past that
+        // whole match, so the overlapping occurrence at 3 (which lies outside) is never seen.
+        KeywordCase{"ResumesPastTheSkippedMatch", u"[A]A]A", u"A]A", -1},
+        // An occurrence that starts after the skipped one is found.
+        KeywordCase{"FindsAMatchAfterTheSkippedOne", u"[A]A] A]A", u"A]A", 6},
+        KeywordCase{"HundredThousandCharacters", u"SELECT " + kFiller + u" FROM t", u" FROM ",
+                    7 + 100000},
+        KeywordCase{"LongLiteralLeftOpen", u"SELECT '" + kFiller + u" FROM t", u" FROM ", -1},
+        KeywordCase{"LongBracketsLeftOpen", u"SELECT [" + kFiller + u" FROM t", u" FROM ", -1},
+        KeywordCase{"LongTextWithoutMatch", kFiller, u" FROM ", -1},
+        // 50,000 commas inside one literal, then one outside it.
+        KeywordCase{"ManySkippedMatches", kCommasInALiteral, u",",
+                    static_cast<long>(kCommasInALiteral.size()) - 1},
+        KeywordCase{"ManySkippedMatchesOnly",
+                    kCommasInALiteral.substr(0, kCommasInALiteral.size() - 3), u",", -1}),
+    CaseName<KeywordCase>);
 
 TEST(FindKeywordPlain, NullArgumentsAreRefused) {
   EXPECT_TRUE(RaisesInvalidArg([] { FindKeyword(nullptr, u" FROM "); }));
   EXPECT_TRUE(RaisesInvalidArg([] { FindKeyword(u"SELECT a FROM t", nullptr); }));
 }
 
-TEST(FindKeywordPlain, LettersOutsideBasicLatinKeepPositions) {
-  // Characters before the match that change under upper-casing, or that are surrogate
-  // halves, must not move the index.
-  EXPECT_EQ(Find(u"s\u00e9lect \u00df FROM t", u" FROM "), 8);
-  EXPECT_EQ(Find(u"SELECT \U0001F600 FROM t", u" FROM "), 9);
+// A FROM clause and whether it joins tables.
+struct JoinCase {
+  const char* name;
+  const char16_t* text;
+  bool join;
+};
+
+class HasJoinCases : public ::testing::TestWithParam<JoinCase> {};
+
+TEST_P(HasJoinCases, LooksForACommaOrJoinOutsideQuotes) {
+  EXPECT_EQ(static_cast<bool>(HasJoin(GetParam().text)), GetParam().join);
 }
 
-TEST(FindKeywordQuoted, SkipsAMatchInsideALiteral) {
-  EXPECT_EQ(Find(u"SELECT ' FROM x' FROM t", u" FROM "), 16);
-  EXPECT_EQ(Find(u"SELECT ' FROM x'", u" FROM "), -1);
-}
-
-TEST(FindKeywordQuoted, SkipsAMatchInsideBrackets) {
-  EXPECT_EQ(Find(u"SELECT [a FROM b] FROM t", u" FROM "), 17);
-  EXPECT_EQ(Find(u"SELECT [a FROM b]", u" FROM "), -1);
-}
-
-TEST(FindKeywordQuoted, DoubledQuoteIsEscapedInsideAndOutsideALiteral) {
-  // Inside: 'it''s FROM x' stays one literal.
-  EXPECT_EQ(Find(u"SELECT 'it'' FROM x' FROM t", u" FROM "), 20);
-  // Outside: '' opens no literal.
-  EXPECT_EQ(Find(u"SELECT a'' FROM t", u" FROM "), 10);
-}
-
-TEST(FindKeywordQuoted, DoubledBracketsAreEscapedOutsideALiteral) {
-  // [[ opens nothing.
-  EXPECT_EQ(Find(u"SELECT [[ FROM t", u" FROM "), 9);
-  // ]] inside a bracketed name does not close it.
-  EXPECT_EQ(Find(u"SELECT [a]] FROM b] FROM t", u" FROM "), 19);
-}
-
-TEST(FindKeywordQuoted, BracketsInsideALiteralDoNotCount) {
-  EXPECT_EQ(Find(u"SELECT '[' FROM t", u" FROM "), 10);
-  EXPECT_EQ(Find(u"SELECT ']' FROM t", u" FROM "), 10);
-}
-
-TEST(FindKeywordQuoted, QuotesInsideBracketsStillToggleTheLiteral) {
-  // The quote scan does not stop inside brackets: [it's] leaves a literal open.
-  EXPECT_EQ(Find(u"SELECT [it's] FROM t", u" FROM "), -1);
-}
-
-TEST(FindKeywordQuoted, BracketsAreCountedNotJustToggled) {
-  // A stray closing bracket makes the balance negative; the next opening one only brings it
-  // back to zero, so the match counts as outside brackets.
-  EXPECT_EQ(Find(u"SELECT ] [ FROM t", u" FROM "), 10);
-  // Two stray closing brackets: one opening bracket still leaves the balance negative.
-  EXPECT_EQ(Find(u"SELECT ] ] [ FROM t", u" FROM "), 12);
-  // Two opening brackets and one closing: still inside.
-  EXPECT_EQ(Find(u"SELECT [a [b] FROM t", u" FROM "), -1);
-}
-
-TEST(FindKeywordQuoted, UnbalancedQuoteOrBracketHidesTheRest) {
-  EXPECT_EQ(Find(u"SELECT 'abc FROM t", u" FROM "), -1);
-  EXPECT_EQ(Find(u"SELECT [abc FROM t", u" FROM "), -1);
-  EXPECT_EQ(Find(u"'", u","), -1);
-  EXPECT_EQ(Find(u"[", u","), -1);
-  // A quote or bracket as the very last character before the match and of the text.
-  EXPECT_EQ(Find(u"a', '", u","), -1);
-  EXPECT_EQ(Find(u"a[,", u","), -1);
-  EXPECT_EQ(Find(u"a],", u","), 2);
-}
-
-TEST(FindKeywordQuoted, SearchResumesPastTheWholeSkippedMatch) {
-  // "A]A" first matches inside the brackets at 1. The next search starts at 4, past that whole
-  // match, so the overlapping occurrence at 3 (which lies outside) is never seen.
-  EXPECT_EQ(Find(u"[A]A]A", u"A]A"), -1);
-  // An occurrence that starts after the skipped one is found.
-  EXPECT_EQ(Find(u"[A]A] A]A", u"A]A"), 6);
-}
-
-TEST(FindKeywordLongText, HundredThousandCharacters) {
-  const std::u16string filler(100000, u'x');
-  EXPECT_EQ(Find(u"SELECT " + filler + u" FROM t", u" FROM "), 7 + 100000);
-  EXPECT_EQ(Find(u"SELECT '" + filler + u" FROM t", u" FROM "), -1);
-  EXPECT_EQ(Find(u"SELECT [" + filler + u" FROM t", u" FROM "), -1);
-  EXPECT_EQ(Find(filler, u" FROM "), -1);
-}
-
-TEST(FindKeywordLongText, ManySkippedMatchesBeforeTheOneOutside) {
-  // 50,000 commas inside one literal, then one outside it.
-  std::u16string text = u"'" + std::u16string(50000, u',') + u"' ,";
-  EXPECT_EQ(Find(text, u","), static_cast<long>(text.size()) - 1);
-  EXPECT_EQ(Find(text.substr(0, text.size() - 3), u","), -1);
-}
-
-TEST(HasJoin, CommaOrJoinOutsideQuotes) {
-  EXPECT_TRUE(HasJoin(u" FROM t1, t2"));
-  EXPECT_TRUE(HasJoin(u" FROM t1 JOIN t2 ON t1.k = t2.k"));
-  EXPECT_TRUE(HasJoin(u" from t1 inner join t2 on t1.k = t2.k"));
-  EXPECT_TRUE(HasJoin(u" FROM [a,b], c"));
-}
-
-TEST(HasJoin, CommaOrJoinInsideQuotesIsNoJoin) {
-  EXPECT_FALSE(HasJoin(u" FROM [x,y]"));
-  EXPECT_FALSE(HasJoin(u" FROM ['a JOIN b']"));
-  EXPECT_FALSE(HasJoin(u" FROM t WHERE 'c,d'"));
-  EXPECT_FALSE(HasJoin(u" FROM [t JOIN u]"));
-}
-
-TEST(HasJoin, SingleTableIsNoJoin) {
-  EXPECT_FALSE(HasJoin(u" FROM avion "));
-  EXPECT_FALSE(HasJoin(u""));
-  // JOIN needs its blanks.
-  EXPECT_FALSE(HasJoin(u" FROM joined"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Clauses, HasJoinCases,
+    ::testing::Values(JoinCase{"Comma", u" FROM t1, t2", true},
+                      JoinCase{"Join", u" FROM t1 JOIN t2 ON t1.k = t2.k", true},
+                      JoinCase{"LowerCaseJoin", u" from t1 inner join t2 on t1.k = t2.k", true},
+                      JoinCase{"CommaAfterBrackets", u" FROM [a,b], c", true},
+                      JoinCase{"CommaInBrackets", u" FROM [x,y]", false},
+                      JoinCase{"JoinInALiteral", u" FROM ['a JOIN b']", false},
+                      JoinCase{"CommaInALiteral", u" FROM t WHERE 'c,d'", false},
+                      JoinCase{"JoinInBrackets", u" FROM [t JOIN u]", false},
+                      JoinCase{"SingleTable", u" FROM avion ", false},
+                      JoinCase{"Empty", u"", false},
+                      // JOIN needs its blanks.
+                      JoinCase{"JoinWithoutBlanks", u" FROM joined", false}),
+    CaseName<JoinCase>);
 
 TEST(HasJoin, NullIsRefused) {
   EXPECT_TRUE(RaisesInvalidArg([] { HasJoin(nullptr); }));

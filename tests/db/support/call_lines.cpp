@@ -2,6 +2,8 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+
 std::vector<std::string> Concat(std::vector<std::string> head,
                                 const std::vector<std::string>& tail) {
   head.insert(head.end(), tail.begin(), tail.end());
@@ -29,4 +31,68 @@ std::vector<std::string> RecordsetOpenCalls(const std::string& firstFetch) {
       "SQLDescribeColW(stmt#1, 1, 256) -> SQL_SUCCESS",
       "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> " + firstFetch,
   };
+}
+
+std::vector<std::string> CapabilityQueryCalls(const std::string& connection) {
+  auto info = [&](const char* type, int bytes) {
+    return "SQLGetInfoW(" + connection + ", " + type + ", " + std::to_string(bytes) +
+           ") -> SQL_SUCCESS";
+  };
+  return {
+      info("SQL_POS_OPERATIONS", 4),         info("SQL_POSITIONED_STATEMENTS", 4),
+      info("SQL_TXN_CAPABLE", 2),            info("SQL_CURSOR_COMMIT_BEHAVIOR", 2),
+      info("SQL_CURSOR_ROLLBACK_BEHAVIOR", 2), info("SQL_BOOKMARK_PERSISTENCE", 4),
+      info("SQL_GETDATA_EXTENSIONS", 4),     info("SQL_DATA_SOURCE_READ_ONLY", 20),
+      info("SQL_IDENTIFIER_QUOTE_CHAR", 4),  info("SQL_DBMS_NAME", 128),
+      info("SQL_DBMS_VER", 128),             info("SQL_ODBC_VER", 128),
+  };
+}
+
+std::vector<std::string> HealthyOpenCalls(const std::string& connectText,
+                                          bool allocatesEnvironment,
+                                          const std::string& connection,
+                                          const std::string& environment) {
+  std::vector<std::string> calls;
+  if (allocatesEnvironment) calls.push_back("SQLAllocEnv(&" + environment + ") -> SQL_SUCCESS");
+  calls.push_back("SQLAllocConnect(" + environment + ", &" + connection + ") -> SQL_SUCCESS");
+  calls.push_back("SQLSetConnectOptionW(" + connection + ", SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS");
+  calls.push_back("SQLSetConnectOptionW(" + connection + ", SQL_ODBC_CURSORS, 0) -> SQL_SUCCESS");
+  calls.push_back("SQLDriverConnectW(" + connection + ", hwnd, \"" + connectText +
+                  "\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_SUCCESS");
+  calls.push_back("SQLGetInfoW(" + connection + ", SQL_ODBC_API_CONFORMANCE, 2) -> SQL_SUCCESS");
+  calls.push_back("SQLGetInfoW(" + connection + ", SQL_ODBC_SQL_CONFORMANCE, 2) -> SQL_SUCCESS");
+  return Concat(calls, CapabilityQueryCalls(connection));
+}
+
+std::vector<std::string> HealthyCapabilityTraces() {
+  return {"DBMS: FakeDB\n", "Version: 01.00.0000\n", "ODBC Driver Manager Version: 03.80.0000\n"};
+}
+
+std::vector<std::string> CallLinesAfter(std::size_t after) {
+  std::vector<std::string> lines;
+  for (const fakeodbc::Call& call : fakeodbc::calls()) {
+    if (call.index > after) lines.push_back(call.line());
+  }
+  return lines;
+}
+
+std::vector<std::string> CallNamesAfter(std::size_t after) {
+  std::vector<std::string> names;
+  for (const fakeodbc::Call& call : fakeodbc::calls()) {
+    if (call.index > after) names.push_back(call.name());
+  }
+  return names;
+}
+
+std::vector<std::string> CallLinesWithoutDiagnosticsAfter(std::size_t after) {
+  std::vector<std::string> lines;
+  for (const fakeodbc::Call& call : fakeodbc::calls()) {
+    if (call.index > after && call.fn != fakeodbc::Fn::SQLErrorW) lines.push_back(call.line());
+  }
+  return lines;
+}
+
+int CountCallsAfter(std::size_t after, const std::string& name) {
+  const std::vector<std::string> names = CallNamesAfter(after);
+  return static_cast<int>(std::count(names.begin(), names.end(), name));
 }

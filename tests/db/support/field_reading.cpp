@@ -41,19 +41,3 @@ std::vector<std::string> OneRecordRead(const std::string& statement) {
   return {"SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_SUCCESS",
           "SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_NO_DATA"};
 }
-
-void FieldReadTest::TearDown() {
-  recordset.reset();
-  OpenStateTest::TearDown();
-}
-
-CRecordset& FieldReadTest::OpenOn(const fakeodbc::ResultSet& result) {
-  fakeodbc::setResult(result);
-  recordset = std::make_unique<CRecordset>(database.get());
-  const BOOL opened =
-      recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly);
-  EXPECT_TRUE(opened) << fakeodbc::logText();
-  ForgetCalls();
-  traces.Clear();
-  return *recordset;
-}

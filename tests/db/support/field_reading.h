@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/db/support/call_lines.h"
+#include "tests/db/support/db_fixture.h"
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/raised.h"
 #include "tests/db/support/test_names.h"
@@ -38,13 +39,5 @@ std::vector<std::string> GetDataCalls();
 // The two diagnostic reads that consume one record: the record, then no more.
 std::vector<std::string> OneRecordRead(const std::string& statement = "stmt#1");
 
-class FieldReadTest : public OpenStateTest {
- protected:
-  void TearDown() override;
-
-  // Opens the program's statement on `result` with the program's open type and options, then
-  // forgets the calls and traces of the open.
-  CRecordset& OpenOn(const fakeodbc::ResultSet& result);
-
-  std::unique_ptr<CRecordset> recordset;
-};
+// The field tests read from a recordset that DbTest::OpenOn opens on a connected fixture.
+using FieldReadTest = DbConnectedTest;

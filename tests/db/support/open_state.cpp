@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr char16_t kConnectText[] =
-    u"ODBC;DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DBQ=../../bd2.mdb";
 constexpr int kColumnNameChars = 256;
 
 void Require(bool ok, const char* what) {
@@ -58,10 +56,6 @@ fakeodbc::ResultSet NumberedBrands(int n) {
     values.emplace_back(std::u16string(text.begin(), text.end()));
   }
   return BrandResult(values);
-}
-
-void OpenThroughFake(CDatabase& database) {
-  Require(database.Open(nullptr, FALSE, FALSE, kConnectText, TRUE) != FALSE, "CDatabase::Open");
 }
 
 void PrepareOpenState(CRecordset& recordset, const OpenRequest& request) {
@@ -135,30 +129,6 @@ void PutInOpenState(CRecordset& recordset, const OpenRequest& request) {
   PrepareOpenState(recordset, request);
   recordset.MoveNext();
   recordset.m_bBOF = recordset.m_bEOF;
-}
-
-void OpenStateTest::SetUp() {
-  fakeodbc::reset();
-  GetDatabaseProcessState() = DatabaseProcessState{};
-  database = std::make_unique<CDatabase>();
-  OpenThroughFake(*database);
-  fakeodbc::clearLog();
-  traces.Clear();
-}
-
-void OpenStateTest::TearDown() {
-  database.reset();
-  if (expectBalancedHandles) {
-    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
-    EXPECT_TRUE(balance.balanced()) << balance.text();
-  }
-}
-
-bool OpenStateTest::IsRegistered(const CRecordset* recordset) const {
-  for (void* entry : database->m_listRecordsets) {
-    if (entry == recordset) return true;
-  }
-  return false;
 }
 
 std::string FetchLine(const char* orientation, long rows, const char* rc,

@@ -14,22 +14,12 @@
 
 #include "db/database.h"
 #include "db/recordset.h"
-#include "tests/db/support/call_lines.h"
-#include "tests/db/support/test_names.h"
-#include "tests/db/support/trace_capture.h"
-#include "tests/fakeodbc/fake_odbc.h"
-
-// The program's statement.
-inline constexpr char16_t kBrandStatement[] = u"SELECT marque FROM avion ";
+#include "tests/db/support/db_fixture.h"
 
 // A result of one text column "marque" with the given values (nullopt for NULL).
 fakeodbc::ResultSet BrandResult(const std::vector<fakeodbc::Cell>& values);
 // A result of "marque" with n rows "Brand 0" ... "Brand n-1".
 fakeodbc::ResultSet NumberedBrands(int n);
-
-// Opens `database` through the fake the way the program opens its connection. Throws
-// std::runtime_error when the open fails.
-void OpenThroughFake(CDatabase& database);
 
 struct OpenRequest {
   UINT openType = CRecordset::staticCursor;
@@ -65,27 +55,6 @@ struct PositionSnapshot {
   bool operator==(const PositionSnapshot&) const = default;
 };
 void PrintTo(const PositionSnapshot& snapshot, std::ostream* os);
-
-// Common ground of the navigation and closing tests: a healthy fake with the result the test
-// chooses, a fresh process record of the shared environment, a capture of every trace and an
-// open connection (dbc#1 on env#1). At the end the connection is destroyed and, unless a test
-// says otherwise, every handle of the fake must have been freed.
-class OpenStateTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  // The calls logged since the last clearLog, in the log's line form.
-  static std::vector<std::string> Calls() { return fakeodbc::callLines(); }
-  // Forgets the calls logged so far.
-  static void ForgetCalls() { fakeodbc::clearLog(); }
-  // Whether `recordset` is registered in the connection's list.
-  bool IsRegistered(const CRecordset* recordset) const;
-
-  TraceCapture traces;
-  std::unique_ptr<CDatabase> database;
-  bool expectBalancedHandles = true;
-};
 
 // The log line of a fetch of one row on the first statement.
 std::string FetchLine(const char* orientation, long rows, const char* rc,

@@ -1,0 +1,89 @@
+#include "tests/db/support/db_fixture.h"
+
+#include <algorithm>
+
+DbTest::DbTest() : database(std::make_unique<CDatabase>()) {}
+
+void DbTest::SetUp() {
+  // A test that failed half way may have left the shared environment behind; the scripted
+  // driver forgets its handles on reset, so the record must forget it too.
+  fakeodbc::reset();
+  Process() = DatabaseProcessState{};
+  traces.Clear();
+}
+
+void DbTest::TearDown() {
+  recordset.reset();
+  database.reset();
+  if (expectBalancedHandles) {
+    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+    EXPECT_TRUE(balance.balanced()) << balance.text();
+    EXPECT_EQ(balance.stmtsReleasedByDisconnect, 0) << balance.text();
+  }
+}
+
+void DbTest::Connect(BOOL cursorLibrary) {
+  ASSERT_TRUE(database->Open(nullptr, FALSE, FALSE, kTestConnect, cursorLibrary))
+      << fakeodbc::logText();
+  ASSERT_TRUE(database->IsOpen());
+}
+
+CRecordset& DbTest::OpenOn(const fakeodbc::ResultSet& result) {
+  fakeodbc::setResult(result);
+  recordset = std::make_unique<CRecordset>(database.get());
+  const BOOL opened =
+      recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly);
+  EXPECT_TRUE(opened) << fakeodbc::logText();
+  ForgetCalls();
+  traces.Clear();
+  return *recordset;
+}
+
+RaisedError DbTest::OpenExpectingFailure(CRecordset& rs, DWORD options, UINT type) {
+  RaisedError raised = CatchRaised([&] { rs.Open(type, kBrandStatement, options); });
+  EXPECT_TRUE(raised) << "the open did not fail";
+  ExpectClosed(rs, database.get());
+  EXPECT_EQ(LiveStatements(), 0);
+  return raised;
+}
+
+bool DbTest::IsRegistered(const CRecordset* rs) const {
+  const auto& list = database->m_listRecordsets;
+  return std::find(list.begin(), list.end(), rs) != list.end();
+}
+
+void DbConnectedTest::SetUp() {
+  DbTest::SetUp();
+  Connect();
+  ForgetCalls();
+  traces.Clear();
+}
+
+int LiveStatements() { return fakeodbc::handleBalance().stmt.live; }
+
+void ExpectClosed(const CRecordset& recordset, const CDatabase* database) {
+  EXPECT_EQ(recordset.m_hstmt, nullptr);
+  EXPECT_EQ(recordset.m_lOpen, 0);
+  EXPECT_TRUE(recordset.m_bBOF);
+  EXPECT_TRUE(recordset.m_bEOF);
+  EXPECT_EQ(recordset.m_pColumnInfo, nullptr);
+  EXPECT_EQ(recordset.m_nResultColumns, -1);
+  EXPECT_EQ(recordset.m_pRowStatus, nullptr);
+  if (database != nullptr) {
+    const auto& list = database->m_listRecordsets;
+    EXPECT_TRUE(std::find(list.begin(), list.end(), &recordset) == list.end())
+        << "the closed recordset is still on its connection's list";
+  }
+}
+
+int InfoQueriesOfConnectionOpen() {
+  {
+    CDatabase probe;
+    probe.OpenWithOptions(u"DRIVER={Scripted}", CDatabase::noDriverPrompt);
+  }
+  const std::vector<std::string> names = fakeodbc::callNames();
+  const int count = static_cast<int>(std::count(names.begin(), names.end(), "SQLGetInfoW"));
+  // The probe's handles are all freed; start again from a healthy driver with none.
+  fakeodbc::reset();
+  return count;
+}
