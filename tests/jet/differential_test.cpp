@@ -26,6 +26,7 @@
 #include "jet/database.h"
 #include "jet/date_time.h"
 #include "sample_files.h"
+#include "value_text.h"
 #include "tests/support/libmdb_oracle.h"
 #include "tests/support/temp_folder.h"
 
@@ -77,15 +78,9 @@ bool Same(const jet::Value& value, int type, const OracleCell& cell, std::string
     case jet::ValueKind::Integer:
       why = std::to_string(value.integer);
       return cell.text == why;
-    case jet::ValueKind::Money: {
-      const std::int64_t v = value.integer;
-      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
-      std::snprintf(text, sizeof text, "%s%llu.%04llu", v < 0 ? "-" : "",
-                    static_cast<unsigned long long>(magnitude / 10000),
-                    static_cast<unsigned long long>(magnitude % 10000));
-      why = text;
+    case jet::ValueKind::Money:
+      why = ValueText(value).substr(std::string_view("money:").size());  // libmdb's form too
       return cell.text == why;
-    }
     case jet::ValueKind::Real:
       std::snprintf(text, sizeof text, "%.*g", type == MDB_FLOAT ? 8 : 16, value.real);
       why = text;
