@@ -42,6 +42,8 @@ class FileEdit {
   // Keeps the first `size` bytes.
   void Cut(std::size_t size);
 
+  // The layout of the file's version (Jet 3 or Jet 4), and its page size.
+  const jet::FileLayout& Layout() const { return *layout_; }
   std::size_t PageSize() const { return layout_->pageSize; }
   std::uint8_t* Page(std::uint32_t number);
   std::uint32_t PageCount() const;
