@@ -2,6 +2,7 @@
 // errors as diagnostics, never crashes and never prints.
 #include "odbc_session.h"
 #include "test_files.h"
+#include "tests/support/file_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,9 @@ class DamagedFileTest : public ::testing::Test {
 
 TEST_F(DamagedFileTest, TruncatedAfterTheCatalogReadsWithoutCrashOrOutput) {
   for (size_t pages : {4, 5, 6, 7}) {
-    testsupport::WriteFile(folder.database(), original.substr(0, pages * 4096 + 100));
+    testsupport::FileEdit edit(original);
+    edit.Cut(pages * edit.PageSize() + 100);
+    edit.Save(folder.database());
     EXPECT_EQ(ReadEverything(true), "") << pages << " pages";
   }
 }
@@ -64,13 +67,13 @@ TEST_F(DamagedFileTest, RandomDamageToTheDataReadsWithoutCrashOrOutput) {
     return state >> 8;
   };
   for (int round = 0; round < 60; ++round) {
-    std::string bytes = original;
+    testsupport::FileEdit edit(original);
     // Damage only after the first page, so the header check lets the file through.
     for (int i = 0; i < 24; ++i) {
-      size_t at = 4096 + next() % (bytes.size() - 4096);
-      bytes[at] = static_cast<char>(next());
+      size_t at = edit.PageSize() + next() % (original.size() - edit.PageSize());
+      edit.Byte(at) = static_cast<std::uint8_t>(next());
     }
-    testsupport::WriteFile(folder.database(), bytes);
+    edit.Save(folder.database());
     EXPECT_EQ(ReadEverything(round % 2 == 0), "") << "round " << round;
   }
 }

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "csv.h"
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "jet/file_context.h"
 #include "jet/relationships.h"
 #include "program_environment.h"
@@ -19,6 +19,8 @@
 
 namespace jettest {
 namespace {
+
+using testsupport::FileEdit;
 
 using Groups = std::map<std::string, std::map<std::string, std::string>>;  // group, name: value
 

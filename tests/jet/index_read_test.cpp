@@ -12,14 +12,16 @@
 
 #include <gtest/gtest.h>
 
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "jet/index_key.h"
-#include "libmdb_oracle.h"
 #include "sample_files.h"
+#include "tests/support/libmdb_oracle.h"
 #include "tests/support/temp_folder.h"
 
 namespace jettest {
 namespace {
+
+using testsupport::FileEdit;
 
 using mkmdb::ColumnType;
 
@@ -105,7 +107,7 @@ std::vector<std::int64_t> Walk(const jet::Database& database, const jet::TableDe
 
 // Every index of a table: a whole walk in libmdb's order and back, then random ranges bounded
 // by the values of random rows in one or more leading key columns.
-void CheckIndexes(const jet::Database& database, const LibmdbOracle& oracle,
+void CheckIndexes(const jet::Database& database, testsupport::LibmdbOracle& oracle,
                   const std::string& name, int ranges, bool textKeysKnown) {
   const TableRows rows = ScanRows(database, name);
   const jet::TableDefinition& table = rows.definition;
@@ -252,7 +254,8 @@ TEST(IndexReadTest, WalksEqualScansOnEveryKeyTypeOfWriterFiles) {
   std::string error;
   auto database = jet::Database::Open(path, error);
   ASSERT_NE(database, nullptr) << error;
-  CheckIndexes(*database, LibmdbOracle(path), "keys", 40, true);
+  testsupport::LibmdbOracle oracle(path);
+  CheckIndexes(*database, oracle, "keys", 40, true);
 }
 
 TEST(IndexReadTest, WalksEqualScansOnTheAccessMadeFixtures) {
@@ -268,7 +271,7 @@ TEST(IndexReadTest, WalksEqualScansOnTheAccessMadeFixtures) {
     }
     // Jet 3 text keys use codes of their own, not known here: text bounds only in Jet 4.
     const bool jet4 = database->FileVersion() != jet::Version::Jet3;
-    const LibmdbOracle oracle(path);
+    testsupport::LibmdbOracle oracle(path);
     for (const jet::CatalogTable& table : database->Tables()) {
       CheckIndexes(*database, oracle, table.name, 8, jet4);
       ++checked;

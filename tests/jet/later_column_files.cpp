@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "jet/calculated_value.h"
 #include "jet/format.h"
 #include "sample_files.h"
@@ -11,28 +11,10 @@
 namespace jettest {
 namespace {
 
-constexpr std::size_t kDescriptorLength = 23;  // u16 stored length in a Jet 4 descriptor
 constexpr std::size_t kDescriptorComplexId = 11;
 
-template <typename T>
-std::string Stored(T value) {
-  std::string bytes(sizeof value, '\0');
-  std::memcpy(bytes.data(), &value, sizeof value);
-  return bytes;
-}
-
-// Retypes fixed column `column` of the first row of `table` and puts `bytes` in its field.
-void SetFixed(FileEdit& edit, const char* table, std::size_t column, std::uint8_t type,
-              std::uint8_t precision, std::uint8_t scale, bool calculated, std::uint16_t length,
-              const std::string& bytes) {
-  std::uint8_t* descriptor = edit.ColumnDescriptor(table, column);
-  descriptor[jet::kJet4Layout.columnType] = type;
-  descriptor[jet::kJet4Layout.columnPrecision] = precision;
-  descriptor[jet::kJet4Layout.columnScale] = scale;
-  if (calculated) descriptor[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
-  std::memcpy(descriptor + kDescriptorLength, &length, sizeof length);
-  std::memcpy(edit.FixedValue(table, 0, column), bytes.data(), bytes.size());
-}
+using testsupport::FileEdit;
+using testsupport::Stored;
 
 }  // namespace
 
@@ -58,14 +40,14 @@ std::string LaterColumnsDatabase() {
     table.rows[0].push_back("1");
   }
   FileEdit edit(DatabaseBytes({table}));
-  SetFixed(edit, "later", 0, 0x04, 0, 0, true, jet::kCalculatedFixedSize,
-           WrappedCalculated(Stored(std::int32_t{12})));
-  SetFixed(edit, "later", 5, 0x10, 18, 3, true, jet::kCalculatedFixedSize,
-           WrappedCalculated(AutomationDecimal(3, false, 0, 50325)));
-  SetFixed(edit, "later", 10, 0x07, 0, 0, true, jet::kCalculatedFixedSize,
-           WrappedCalculated(Stored(83333.3333)));
-  SetFixed(edit, "later", 15, 0x14, 0, 0, false, 42,
-           "00000000000000730119:0000000043200:1234500");
+  edit.RetypeFixed("later", 0, 0x04, 0, 0, true, jet::kCalculatedFixedSize,
+                   WrappedCalculated(Stored(std::int32_t{12})));
+  edit.RetypeFixed("later", 5, 0x10, 18, 3, true, jet::kCalculatedFixedSize,
+                   WrappedCalculated(AutomationDecimal(3, false, 0, 50325)));
+  edit.RetypeFixed("later", 10, 0x07, 0, 0, true, jet::kCalculatedFixedSize,
+                   WrappedCalculated(Stored(83333.3333)));
+  edit.RetypeFixed("later", 15, 0x14, 0, 0, false, 42,
+                   "00000000000000730119:0000000043200:1234500");
   return edit.bytes();
 }
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "jet/calculated_value.h"
 #include "jet/complex_values.h"
 #include "jet/extended_date.h"
@@ -19,14 +19,9 @@
 namespace jettest {
 namespace {
 
-constexpr std::size_t kDescriptorLength = 23;  // u16 stored length in a Jet 4 descriptor
+using testsupport::FileEdit;
 
-template <typename T>
-std::string Stored(T value) {
-  std::string bytes(sizeof value, '\0');
-  std::memcpy(bytes.data(), &value, sizeof value);
-  return bytes;
-}
+using testsupport::Stored;
 
 std::string Wrapped(const std::string& value) { return WrappedCalculated(value); }
 
@@ -50,12 +45,7 @@ mkmdb::TableSpec Doubles(const std::string& name, int count) {
 std::string FirstValue(const std::string& base, std::uint8_t type, std::uint8_t scale,
                        bool calculated, std::uint16_t length, const std::string& bytes) {
   FileEdit edit(base);
-  std::uint8_t* descriptor = edit.ColumnDescriptor("t", 0);
-  descriptor[jet::kJet4Layout.columnType] = type;
-  descriptor[jet::kJet4Layout.columnScale] = scale;
-  if (calculated) descriptor[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
-  std::memcpy(descriptor + kDescriptorLength, &length, sizeof length);
-  std::memcpy(edit.FixedValue("t", 0, 0), bytes.data(), bytes.size());
+  edit.RetypeFixed("t", 0, type, 0, scale, calculated, length, bytes);
   std::string error;
   auto database = jet::Database::OpenBytes(edit.bytes(), error);
   if (database == nullptr) return "open error: " + error;

@@ -16,6 +16,7 @@
 #include "jet/format.h"
 #include "read_everything.h"
 #include "sample_files.h"
+#include "tests/support/file_edit.h"
 #include "tests/support/temp_folder.h"
 
 namespace jettest {
@@ -72,12 +73,8 @@ struct Base {
 
 class Mutator {
  public:
-  Mutator(const std::string& bytes, unsigned seed) : bytes_(bytes), random_(seed) {
-    pageSize_ = bytes.size() > jet::kHeaderVersionOffset &&
-                        bytes[jet::kHeaderVersionOffset] == jet::kVersionJet3
-                    ? jet::kJet3PageSize
-                    : jet::kPageSize;
-    layout_ = pageSize_ == jet::kJet3PageSize ? &jet::kJet3Layout : &jet::kJet4Layout;
+  Mutator(const std::string& bytes, unsigned seed)
+      : file_(bytes), random_(seed), pageSize_(file_.PageSize()), layout_(&file_.Layout()) {
     const auto* page0 = reinterpret_cast<const std::uint8_t*>(bytes.data());
     if (pageSize_ == jet::kPageSize && jet::HasEncryptionInfo(page0, bytes.size())) {
       description_ = jet::GetU16(page0 + jet::kEncryptionInfoOffset);
@@ -96,18 +93,17 @@ class Mutator {
       default: return DamageIndexPage();
     }
   }
-  const std::string& bytes() const { return bytes_; }
+  const std::string& bytes() const { return file_.bytes(); }
 
  private:
-  std::size_t Pages() const { return bytes_.size() / pageSize_; }
+  std::size_t Pages() const { return file_.PageCount(); }
   std::size_t Below(std::size_t n) { return n == 0 ? 0 : random_() % n; }
-  std::uint8_t* At(std::size_t offset) { return reinterpret_cast<std::uint8_t*>(&bytes_[offset]); }
   std::uint32_t RandomPage() { return static_cast<std::uint32_t>(1 + Below(Pages() - 1)); }
   // A page of a kind, or any page when none has it.
   std::uint32_t PageOfType(std::uint8_t type) {
     for (int tries = 0; tries < 64; ++tries) {
       const std::uint32_t page = RandomPage();
-      if (*At(page * pageSize_) == type) return page;
+      if (*file_.Page(page) == type) return page;
     }
     return RandomPage();
   }
@@ -116,37 +112,37 @@ class Mutator {
     const std::size_t count = 1 + Below(8);
     std::string what = "flip bits at";
     for (std::size_t i = 0; i < count; ++i) {
-      std::size_t offset = Below(10) == 0 ? Below(pageSize_) : Below(bytes_.size());
+      std::size_t offset = Below(10) == 0 ? Below(pageSize_) : Below(bytes().size());
       // An encryption's description, which every page depends on, gets a third of the flips.
       if (description_ > 0 && Below(3) == 0) {
         offset = jet::kEncryptionInfoOffset + Below(description_ + 2);
       }
-      bytes_[offset] = static_cast<char>(bytes_[offset] ^ (1 << Below(8)));
+      file_.Byte(offset) ^= static_cast<std::uint8_t>(1 << Below(8));
       what += " " + std::to_string(offset);
     }
     return what;
   }
   std::string Truncate() {
     const std::size_t size =
-        Below(2) == 0 ? Below(Pages()) * pageSize_ : Below(bytes_.size());
-    bytes_.resize(size);
+        Below(2) == 0 ? Below(Pages()) * pageSize_ : Below(bytes().size());
+    file_.Cut(size);
     return "truncate to " + std::to_string(size);
   }
   std::string ZeroPage() {
     const std::uint32_t page = RandomPage();
-    std::fill_n(At(page * pageSize_), pageSize_, 0);
+    file_.ZeroPage(page);
     return "zero page " + std::to_string(page);
   }
   std::string SwapPages() {
     const std::uint32_t a = RandomPage(), b = RandomPage();
-    std::swap_ranges(At(a * pageSize_), At(a * pageSize_) + pageSize_, At(b * pageSize_));
+    file_.SwapPages(a, b);
     return "swap pages " + std::to_string(a) + " " + std::to_string(b);
   }
   // A count or length in a definition, a data page or a row, made huge.
   std::string HugeCount() {
     const bool definition = Below(2) == 0;
     const std::uint32_t page = PageOfType(definition ? jet::kPageTableDefinition : jet::kPageData);
-    std::uint8_t* p = At(page * pageSize_);
+    std::uint8_t* p = file_.Page(page);
     const std::uint32_t value = Below(2) == 0 ? 0xFFFFFFFF : static_cast<std::uint32_t>(random_());
     std::size_t offset = 0;
     if (definition) {
@@ -188,12 +184,12 @@ class Mutator {
       const std::uint32_t page = PageOfType(jet::kPageTableDefinition);
       const std::uint32_t target = Below(2) == 0 ? page : jet::PageRow(page, 0);
       const std::size_t field = Below(2) == 0 ? layout_->defNextPage : layout_->defUsageMap;
-      jet::PutU32(At(page * pageSize_ + field), target);
+      jet::PutU32(file_.Page(page) + field, target);
       return "definition page " + std::to_string(page) + " field " + std::to_string(field) +
              " points to itself";
     }
     const std::uint32_t page = PageOfType(jet::kPageData);
-    std::uint8_t* p = At(page * pageSize_);
+    std::uint8_t* p = file_.Page(page);
     const std::size_t rows = jet::GetU16(p + layout_->dataRowCount);
     if (rows == 0) return "no rows on page " + std::to_string(page);
     const std::size_t row = Below(std::min<std::size_t>(rows, 256));
@@ -212,7 +208,7 @@ class Mutator {
   std::string DamageIndexPage() {
     const std::uint8_t type = Below(3) == 0 ? jet::kPageIndexNode : jet::kPageIndexLeaf;
     const std::uint32_t page = PageOfType(type);
-    std::uint8_t* p = At(page * pageSize_);
+    std::uint8_t* p = file_.Page(page);
     const std::size_t entries = layout_->indexEntries;
     std::size_t offset = 0;
     switch (Below(4)) {
@@ -225,7 +221,7 @@ class Mutator {
     return "index page " + std::to_string(page) + " byte " + std::to_string(offset) + " changed";
   }
 
-  std::string bytes_;
+  testsupport::FileEdit file_;
   std::mt19937 random_;
   std::size_t pageSize_;
   const jet::FileLayout* layout_;

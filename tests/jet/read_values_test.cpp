@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "round_trip.h"
 #include "jet/text_decoding.h"
 #include "sample_files.h"
@@ -17,6 +17,8 @@
 
 namespace jettest {
 namespace {
+
+using testsupport::FileEdit;
 
 // Digits of `v` scaled to `scale` places after the point, "-" only when not zero: the text the
 // reader gives for a stored decimal, worked out here from the written text alone.
@@ -140,12 +142,7 @@ TEST(WriterValuesTest, DefinitionKeepsTheLastAutoNumberAndTheColumnKinds) {
   }
 }
 
-template <typename T>
-std::string Stored(T value) {
-  std::string bytes(sizeof value, '\0');
-  std::memcpy(bytes.data(), &value, sizeof value);
-  return bytes;
-}
+using testsupport::Stored;
 
 std::string Decimal(std::uint8_t sign, std::uint32_t high, std::uint32_t low) {
   return std::string(1, static_cast<char>(sign)) + Stored(high) + Stored(std::uint32_t{0}) +
@@ -203,10 +200,7 @@ TEST(StoredValuesTest, FixedSizeTypesOfOtherWritersDecode) {
                                            {{"1", "2", "3"}}}});
   for (const StoredCase& test : cases) {
     FileEdit edit(base);
-    std::uint8_t* descriptor = edit.ColumnDescriptor("fixed", 0);
-    descriptor[jet::kJet4Layout.columnType] = test.type;
-    descriptor[jet::kJet4Layout.columnScale] = test.scale;
-    std::memcpy(edit.FixedValue("fixed", 0, 0), test.bytes.data(), test.bytes.size());
+    edit.RetypeFixed("fixed", 0, test.type, 0, test.scale, false, 8, test.bytes);
     std::string error;
     auto database = jet::Database::OpenBytes(edit.bytes(), error);
     ASSERT_NE(database, nullptr) << error;

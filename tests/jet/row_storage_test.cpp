@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "file_edit.h"
+#include "tests/support/file_edit.h"
 #include "jet/rc4.h"
 #include "jet/row_layout.h"
 #include "sample_files.h"
@@ -13,6 +13,8 @@
 
 namespace jettest {
 namespace {
+
+using testsupport::FileEdit;
 
 using Rows = std::vector<std::vector<std::string>>;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "libmdb_reader.h"
+#include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
 #include "jet/rc4.h"
 #include "round_trip.h"
@@ -76,10 +76,10 @@ std::string Describe(const CatalogRow& row) {
 
 std::map<std::string, CatalogRow> CatalogOf(const std::string& path) {
   std::map<std::string, CatalogRow> rows;
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   const auto table = reader.Read("MSysObjects");
   if (!table) return rows;
-  auto hex32 = [](const mkmdb_test::ReadCell& cell) {
+  auto hex32 = [](const testsupport::OracleCell& cell) {
     std::ostringstream out;
     out << std::hex << U32(std::string(cell.raw.begin(), cell.raw.end()), 0);
     return out.str();
@@ -178,8 +178,8 @@ TEST_F(AccessLayout, TheCatalogListsTheObjectsAccessCreates) {
 }
 
 TEST_F(AccessLayout, SystemTablesHaveTheIndexesAccessDefines) {
-  mkmdb_test::LibmdbReader access(kFixture);
-  mkmdb_test::LibmdbReader written(Empty());
+  testsupport::LibmdbOracle access(kFixture);
+  testsupport::LibmdbOracle written(Empty());
   for (const char* table : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
     const auto theirs = access.Indexes(table);
     const auto mine = written.Indexes(table);

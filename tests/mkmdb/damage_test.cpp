@@ -3,18 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <fstream>
 #include <string>
 
 #include "mdb_writer.h"
 #include "round_trip.h"
+#include "tests/support/file_edit.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 using mkmdb::ColumnType;
 using mkmdb::TableSpec;
+using testsupport::FileEdit;
 using mkmdb_test::CompareAll;
 using mkmdb_test::CompareThroughLibmdb;
 
@@ -23,6 +23,13 @@ constexpr std::size_t kPage = 4096;
 // definition on page 19, its maps on page 20 and its first data page on page 21.
 constexpr std::uint32_t kTableDefinitionPage = 19;
 constexpr std::uint32_t kFirstDataPage = 21;
+
+// File offset of the usage map row the table's definition names.
+std::size_t MapOffset(FileEdit& file) {
+  const std::uint32_t pointer = file.U32(kTableDefinitionPage * kPage + 0x37);
+  std::size_t size = 0;
+  return static_cast<std::size_t>(file.RowBytes(pointer, size) - file.Page(0));
+}
 
 class Damage : public testing::Test {
  protected:
@@ -34,32 +41,16 @@ class Damage : public testing::Test {
     path_ = folder_.Path("out.mdb");
     mkmdb::WriteDatabase(path_, {table_});
     ASSERT_EQ(CompareAll(path_, {table_}), "") << "the intact file must pass";
-    bytes_ = testsupport::ReadFile(path_);
+    file_ = FileEdit::Load(path_);
   }
 
-  std::uint8_t& Byte(std::size_t offset) { return reinterpret_cast<std::uint8_t&>(bytes_.at(offset)); }
-  std::uint32_t U32(std::size_t offset) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, bytes_.data() + offset, 4);
-    return v;
-  }
-  std::uint16_t U16(std::size_t offset) {
-    std::uint16_t v = 0;
-    std::memcpy(&v, bytes_.data() + offset, 2);
-    return v;
-  }
-  // File offset of the row a row pointer names.
-  std::size_t RowOffset(std::uint32_t pointer) {
-    const std::size_t page = pointer >> 8;
-    const std::size_t row = pointer & 0xFF;
-    return page * kPage + (U16(page * kPage + 14 + 2 * row) & 0x1FFF);
-  }
-  void Save() { testsupport::WriteFile(path_, bytes_); }
+  std::uint8_t& Byte(std::size_t offset) { return file_.Byte(offset); }
+  void Save() { file_.Save(path_); }
 
   testsupport::TempFolder folder_;
   TableSpec table_;
   std::string path_;
-  std::string bytes_;
+  FileEdit file_{""};
 };
 
 TEST_F(Damage, AChangedByteInTheHeaderBlockIsCaught) {
@@ -80,7 +71,7 @@ TEST_F(Damage, AChangedEngineVersionIsCaught) {
 TEST_F(Damage, AChangedNullMaskIsCaught) {
   const std::size_t page = kFirstDataPage * kPage;
   ASSERT_EQ(Byte(page), 0x01) << "data page";
-  ASSERT_EQ(U32(page + 4), kTableDefinitionPage) << "owned by the table";
+  ASSERT_EQ(file_.U32(page + 4), kTableDefinitionPage) << "owned by the table";
   // Row 0 ends at the end of the page, and its null mask is its last byte; clearing the bit of
   // column 0 turns "Brand 1" into NULL.
   const std::size_t mask = page + kPage - 1;
@@ -95,9 +86,9 @@ TEST_F(Damage, AChangedNullMaskIsCaught) {
 TEST_F(Damage, AChangedUsageMapIsCaught) {
   const std::size_t definition = kTableDefinitionPage * kPage;
   ASSERT_EQ(Byte(definition), 0x02);
-  const std::size_t map = RowOffset(U32(definition + 0x37));
+  const std::size_t map = MapOffset(file_);
   ASSERT_EQ(Byte(map), 0x00) << "an inline bitmap";
-  ASSERT_EQ(U32(map + 1), 0u) << "starting at page 0";
+  ASSERT_EQ(file_.U32(map + 1), 0u) << "starting at page 0";
   const std::size_t bit = map + 5 + kFirstDataPage / 8;
   const std::uint8_t first = 1u << (kFirstDataPage % 8);
   ASSERT_EQ(Byte(bit) & first, first);
@@ -116,30 +107,18 @@ TEST(IndirectMapDamage, AChangedBitmapPageIsCaught) {
   mkmdb::WriteDatabase(path, {table});
   ASSERT_EQ(CompareThroughLibmdb(path, table), "") << "the intact file must pass";
 
-  std::string bytes = testsupport::ReadFile(path);
-  auto u32 = [&](std::size_t at) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-  };
-  auto u16 = [&](std::size_t at) {
-    std::uint16_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 2);
-    return v;
-  };
-  const std::uint32_t pointer = u32(kTableDefinitionPage * kPage + 0x37);
-  const std::size_t map =
-      (pointer >> 8) * kPage + (u16((pointer >> 8) * kPage + 14 + 2 * (pointer & 0xFF)) & 0x1FFF);
-  ASSERT_EQ(static_cast<std::uint8_t>(bytes[map]), 0x01) << "an indirect map";
-  const std::uint32_t bitmap_page = u32(map + 1);  // entry 0: pages 0 to 32735
+  FileEdit file = FileEdit::Load(path);
+  const std::size_t map = MapOffset(file);
+  ASSERT_EQ(file.Byte(map), 0x01) << "an indirect map";
+  const std::uint32_t bitmap_page = file.U32(map + 1);  // entry 0: pages 0 to 32735
   ASSERT_NE(bitmap_page, 0u);
   const std::size_t bitmap = bitmap_page * kPage;
-  ASSERT_EQ(static_cast<std::uint8_t>(bytes[bitmap]), 0x05);
+  ASSERT_EQ(file.Byte(bitmap), 0x05);
   // Bit i stands for page i: drop page 300, in the middle of the table.
-  auto& byte = reinterpret_cast<std::uint8_t&>(bytes[bitmap + 4 + 300 / 8]);
+  std::uint8_t& byte = file.Byte(bitmap + 4 + 300 / 8);
   ASSERT_NE(byte & (1u << (300 % 8)), 0u);
   byte = static_cast<std::uint8_t>(byte & ~(1u << (300 % 8)));
-  testsupport::WriteFile(path, bytes);
+  file.Save(path);
   EXPECT_NE(CompareThroughLibmdb(path, table), "");
 }
 

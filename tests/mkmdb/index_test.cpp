@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "index_keys.h"
-#include "libmdb_reader.h"
+#include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,7 +33,7 @@ std::string Numbered(const std::string& prefix, int i) {
   return prefix + digits;
 }
 
-std::int32_t Long(const mkmdb_test::ReadCell& cell) {
+std::int32_t Long(const testsupport::OracleCell& cell) {
   std::int32_t value = 0;
   if (cell.raw.size() == sizeof value) std::memcpy(&value, cell.raw.data(), sizeof value);
   return value;
@@ -55,7 +55,7 @@ TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
   }
   const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, tables);
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
 
   const auto catalog = reader.Read("MSysObjects");
@@ -63,7 +63,7 @@ TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
   const std::vector<std::uint32_t> rows = reader.RowPointers("MSysObjects");
   ASSERT_EQ(rows.size(), catalog->rows.size()) << reader.error();
   EXPECT_EQ(rows.size(), 16u + tables.size());
-  std::map<std::uint32_t, const mkmdb_test::ReadRow*> by_pointer;
+  std::map<std::uint32_t, const testsupport::OracleRow*> by_pointer;
   for (std::size_t i = 0; i < rows.size(); ++i) by_pointer[rows[i]] = &catalog->rows[i];
 
   for (const char* index : {"Id", "ParentIdName"}) {

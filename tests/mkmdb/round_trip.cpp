@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "csv.h"
-#include "libmdb_reader.h"
+#include "tests/support/libmdb_oracle.h"
 #include "program_environment.h"
 
 namespace mkmdb_test {
@@ -137,7 +137,7 @@ std::string Place(const mkmdb::TableSpec& table, std::size_t row, std::size_t co
 
 // Compares one value read by libmdb; returns a description of a difference or "".
 std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
-                        const ReadCell& cell) {
+                        const testsupport::OracleCell& cell) {
   if (column.type == ColumnType::YesNo) {
     return cell.text == BoolText(*expected) ? "" : "expected " + Shown(expected) + ", read " +
                                                        Shown(cell.text);
@@ -327,13 +327,13 @@ mkmdb::TableSpec WithAutoNumbers(const mkmdb::TableSpec& table) {
 std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec& written,
                                  std::size_t bind_size) {
   const mkmdb::TableSpec expected = WithAutoNumbers(written);
-  LibmdbReader reader(path, bind_size);
+  testsupport::LibmdbOracle reader(path, bind_size);
   if (!reader.error().empty()) return reader.error();
-  std::vector<ReadColumn> columns;
+  std::vector<testsupport::OracleColumn> columns;
   unsigned declared = 0;
   std::size_t row_index = 0;
   std::string problem;
-  const bool found = reader.ForEachRow(expected.name, columns, declared, [&](const ReadRow& row) {
+  const bool found = reader.ForEachRow(expected.name, columns, declared, [&](const testsupport::OracleRow& row) {
     if (!problem.empty()) return;
     if (row_index >= expected.rows.size()) {
       problem = "table " + expected.name + ": more rows than the " +

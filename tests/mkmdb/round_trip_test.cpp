@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "generated_rows.h"
-#include "libmdb_reader.h"
+#include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
 #include "csv.h"
 #include "program_environment.h"
@@ -341,9 +341,9 @@ TEST_F(RoundTrip, AMillionGeneratedRowsSpanningTheIndirectPageMap) {
 
   // Every row through libmdb against the generated values, "marque <n>" and <n>, built in a
   // buffer to keep the million comparisons cheap.
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
-  std::vector<mkmdb_test::ReadColumn> read_columns;
+  std::vector<testsupport::OracleColumn> read_columns;
   unsigned declared = 0;
   std::uint64_t n = 0;
   std::uint64_t mismatches = 0;
@@ -423,7 +423,7 @@ TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
                     "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
   }
   const std::string path = std::string(FIXTURES_DIR) + "/access-made-jet4.mdb";
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
   EXPECT_EQ(reader.UserTables(), std::vector<std::string>{"DateTest"});
   auto table = reader.Read("DateTest");

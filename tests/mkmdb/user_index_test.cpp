@@ -17,7 +17,7 @@
 #include "generated_rows.h"
 #include "jet/database.h"
 #include "jet/format.h"
-#include "libmdb_reader.h"
+#include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
 #include "round_trip.h"
 #include "tests/support/temp_folder.h"
@@ -207,7 +207,7 @@ TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
   }
   const std::string path = folder_.Path("keys.mdb");
   mkmdb::WriteDatabase(path, {table});
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
   const std::vector<std::uint32_t> rows = reader.RowPointers("t");
   ASSERT_EQ(rows.size(), samples.size());
@@ -266,11 +266,11 @@ TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
   const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, {table});
   EXPECT_EQ(mkmdb_test::CompareAll(path, {table}), "");
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   // libmdb lists them by name; flags: 1 unique, 8 required, 0x80 on every index.
-  const std::vector<mkmdb_test::ReadIndex> expected = {
+  const std::vector<testsupport::OracleIndex> expected = {
       {"Par date", 0, {"Date du vol"}, 0x80},
-      {"par_marque", 0, {"marque", "Date du vol"}, 0x81},
+      {"par_marque", 0, {"marque", "Date du vol desc"}, 0x81},
       {"PrimaryKey", 1, {"id"}, 0x89},
   };
   EXPECT_EQ(reader.Indexes("vols"), expected);
@@ -287,7 +287,7 @@ TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
       path, {{"avion", columns, &rows, "",
               {IndexSpec{"PrimaryKey", {{"id"}}, true, true},
                IndexSpec{"par_marque", {{"marque", true}}}}}});
-  mkmdb_test::LibmdbReader reader(path);
+  testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
   const std::vector<std::uint32_t> pointers = reader.RowPointers("avion");
   ASSERT_EQ(pointers.size(), 1'000'000u);

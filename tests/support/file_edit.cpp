@@ -1,8 +1,12 @@
 #include "file_edit.h"
 
+#include <algorithm>
 #include <stdexcept>
 
-namespace jettest {
+#include "jet/calculated_value.h"
+#include "tests/support/temp_folder.h"
+
+namespace testsupport {
 namespace {
 
 std::unique_ptr<jet::Database> OpenOrThrow(const std::string& bytes) {
@@ -20,6 +24,47 @@ FileEdit::FileEdit(std::string bytes)
                       bytes_[jet::kHeaderVersionOffset] == jet::kVersionJet3
                   ? &jet::kJet3Layout
                   : &jet::kJet4Layout) {}
+
+FileEdit FileEdit::Load(const std::string& path) {
+  std::string bytes = ReadFile(path);
+  if (bytes.empty()) throw std::runtime_error("cannot read " + path);
+  return FileEdit(std::move(bytes));
+}
+
+void FileEdit::Save(const std::string& path) const { WriteFile(path, bytes_); }
+
+std::uint8_t* FileEdit::At(std::size_t offset, std::size_t size) {
+  if (offset > bytes_.size() || size > bytes_.size() - offset) {
+    throw std::out_of_range("offset " + std::to_string(offset) + " past the file");
+  }
+  return reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset;
+}
+
+std::uint8_t& FileEdit::Byte(std::size_t offset) { return *At(offset, 1); }
+
+std::uint16_t FileEdit::U16(std::size_t offset) const {
+  return jet::GetU16(const_cast<FileEdit*>(this)->At(offset, 2));
+}
+
+std::uint32_t FileEdit::U32(std::size_t offset) const {
+  return jet::GetU32(const_cast<FileEdit*>(this)->At(offset, 4));
+}
+
+void FileEdit::PutU16(std::size_t offset, std::uint16_t value) { jet::PutU16(At(offset, 2), value); }
+
+void FileEdit::PutU32(std::size_t offset, std::uint32_t value) { jet::PutU32(At(offset, 4), value); }
+
+void FileEdit::Patch(std::size_t offset, std::string_view bytes) {
+  std::memcpy(At(offset, bytes.size()), bytes.data(), bytes.size());
+}
+
+void FileEdit::Cut(std::size_t size) { bytes_.resize(std::min(size, bytes_.size())); }
+
+void FileEdit::ZeroPage(std::uint32_t number) { std::memset(Page(number), 0, PageSize()); }
+
+void FileEdit::SwapPages(std::uint32_t a, std::uint32_t b) {
+  std::swap_ranges(Page(a), Page(a) + PageSize(), Page(b));
+}
 
 std::uint8_t* FileEdit::Page(std::uint32_t number) {
   if ((number + 1) * PageSize() > bytes_.size()) throw std::out_of_range("no such page");
@@ -60,6 +105,18 @@ std::uint8_t* FileEdit::ColumnDescriptor(std::string_view table, std::size_t col
     }
   }
   throw std::runtime_error("no descriptor for the column");
+}
+
+void FileEdit::RetypeFixed(std::string_view table, std::size_t column, std::uint8_t type,
+                           std::uint8_t precision, std::uint8_t scale, bool calculated,
+                           std::uint16_t length, std::string_view value) {
+  std::uint8_t* descriptor = ColumnDescriptor(table, column);
+  descriptor[layout_->columnType] = type;
+  descriptor[layout_->columnPrecision] = precision;
+  descriptor[layout_->columnScale] = scale;
+  if (calculated) descriptor[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
+  jet::PutU16(descriptor + layout_->columnLength, length);
+  std::memcpy(FixedValue(table, 0, column), value.data(), value.size());
 }
 
 std::uint32_t FileEdit::RowPointer(std::string_view table, std::size_t index) const {
@@ -129,12 +186,4 @@ std::uint8_t* FileEdit::VariableValue(std::string_view table, std::size_t row,
   return bytes + start;
 }
 
-void FileEdit::PutU16(std::size_t offset, std::uint16_t value) {
-  jet::PutU16(reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset, value);
-}
-
-void FileEdit::PutU32(std::size_t offset, std::uint32_t value) {
-  jet::PutU32(reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset, value);
-}
-
-}  // namespace jettest
+}  // namespace testsupport
