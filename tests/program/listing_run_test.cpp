@@ -11,7 +11,8 @@
 
 #include "db/database.h"
 #include "tests/program/listing_capture.h"
-#include "tests/db/support/connection_fixture.h"
+#include "tests/db/support/call_lines.h"
+#include "tests/db/support/test_names.h"
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
 #include "tests/fakeodbc/fake_odbc.h"

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/db/support/call_lines.h"
+#include "tests/db/support/test_names.h"
 #include "tests/fakeodbc/fake_odbc_run.h"
-#include "tests/db/support/connection_fixture.h"
 
 namespace {
 
