@@ -7,7 +7,8 @@ an arithmetic sign or a constant off by one, a returned flag flipped, a check's 
 false), and for each one builds the changed source and runs the tests that cover its area. A
 mutant is killed when a test fails (or times out); it survives when every test passes. A
 survivor that changes a bound is run again in a sanitizer build, where an out-of-bounds read
-fails a test too (a comparison moved by one: the usual out-of-bounds fault).
+fails a test too (a comparison moved by one: the usual out-of-bounds fault); so is a survivor
+whose arithmetic changed (an offset computed outside its buffer).
 
 The sources are changed in place, one at a time, and restored afterwards (also on Ctrl-C or
 SIGTERM; a copy of the file being changed waits in the build folder, and the next run puts it
@@ -58,6 +59,9 @@ EXCLUDED_LABELS = "^(fuzz|valgrind|desktop|engines)$"
 # left out of it (they still run in the release build).
 SANITIZER_EXCLUDED = ("MutationTest|DifferentialTest|OnTheAccessMadeFixtures|AMillion|"
                       "driver_clients|readme_examples")
+# Survivors of these kinds run again in the sanitizer build: a moved comparison or constant
+# bound reads one element too far, a changed sign computes an offset outside the buffer.
+SANITIZED_KINDS = ("bound", "arithmetic")
 EQUIVALENT_LIST = os.path.join(ROOT, "scripts", "mutate-equivalent.txt")
 
 
@@ -437,7 +441,7 @@ def main():
                             continue  # does not compile: not a mutant, the next draw stands in
                         killed, failed = release.test(labels, args.timeout, log)
                         where = "release"
-                        if not killed and site["original"] in ("<", "<=", ">", ">=") \
+                        if not killed and site["kind"] in SANITIZED_KINDS \
                                 and not args.no_sanitizer:
                             if sanitized.known_targets is None:
                                 sanitized.configure()
