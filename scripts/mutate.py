@@ -319,6 +319,9 @@ def main():
                         "that does not compile moves the later ones of its area by one)")
     parser.add_argument("--no-sanitizer", action="store_true",
                         help="do not run surviving bound changes in the sanitizer build")
+    parser.add_argument("--require", type=float, metavar="PERCENT",
+                        help="exit with status 1 when an area kills fewer than PERCENT of its "
+                             "mutants (equivalent ones left out)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     parser.add_argument("--timeout", type=int, default=120, help="seconds for one test")
     parser.add_argument("--results", help="file for one JSON line per mutant")
@@ -490,8 +493,18 @@ def main():
         share = 100.0 * t.get("killed", 0) / judged if judged else 0.0
         print("%-12s killed %3d of %3d (%5.1f%%), equivalent %d" % (
             area, t.get("killed", 0), judged, share, t.get("equivalent", 0)))
+    short = []
+    for area, _ in counts:
+        t = tally.get(area, {})
+        judged = t.get("killed", 0) + t.get("survived", 0)
+        if args.require is not None and judged and \
+                100.0 * t.get("killed", 0) / judged < args.require:
+            short.append(area)
     for name, site in survivors:
         print("survived %-16s %s" % (name, describe(site)))
+    if short:
+        print("below %g%% killed: %s" % (args.require, ", ".join(short)))
+        return 1
     return 0
 
 
