@@ -2,6 +2,7 @@
 // and the saved queries of an Access 97 file.
 #include "answers.h"
 #include "driver_fixture.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,9 @@ namespace drivertest {
 namespace {
 
 TEST(AccessMadeFileTest, ReadsEveryRowOfTheDateTable) {
-  if (!std::filesystem::exists(std::string(FIXTURES_DIR) + "/access-made-jet4.mdb")) {
-    GTEST_SKIP() << "access-made-jet4.mdb not found in \"" FIXTURES_DIR
-                    "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
-  }
+  SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
   TestFolder folder;
-  std::filesystem::copy_file(std::string(FIXTURES_DIR) + "/access-made-jet4.mdb", folder.database());
+  std::filesystem::copy_file(testsupport::FixturePath("access-made-jet4.mdb"), folder.database());
   folder.Enter();
   OdbcSession session;
   ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
@@ -59,10 +57,8 @@ namespace {
 class SavedQueryTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(std::string(FIXTURES_DIR) + "/jet3-sample.mdb")) {
-      GTEST_SKIP() << "jet3-sample.mdb not found in \"" FIXTURES_DIR "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
-    }
-    std::filesystem::copy_file(std::string(FIXTURES_DIR) + "/jet3-sample.mdb", folder.database());
+    SKIP_WITHOUT_FIXTURE("jet3-sample.mdb");
+    std::filesystem::copy_file(testsupport::FixturePath("jet3-sample.mdb"), folder.database());
     folder.Enter();
     session = std::make_unique<OdbcSession>(GetParam(), true);
     ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);

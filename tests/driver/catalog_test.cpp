@@ -4,6 +4,7 @@
 // which link and which target.
 #include "answers.h"
 #include "driver_fixture.h"
+#include "tests/support/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -92,9 +93,8 @@ class CatalogTest : public ::testing::TestWithParam<bool> {
       mkmdb::WriteDatabase(folder.database(), MainTables(), MainCatalog());
       mkmdb::WriteDatabase(folder.root() + "/other.mdb", {StockTable()});
     } else {
-      const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
-      if (!std::filesystem::exists(path)) return false;
-      std::filesystem::copy_file(path, folder.database());
+      if (!testsupport::HaveFixture(fixture)) return false;
+      std::filesystem::copy_file(testsupport::FixturePath(fixture), folder.database());
     }
     Connect();
     return true;
@@ -173,7 +173,7 @@ TEST_P(CatalogTest, ForeignKeysOfRelationshipsBothWays) {
 }
 
 TEST_P(CatalogTest, TheSevenRelationshipsOfNorthwind) {
-  if (!Open("jet3-sample.mdb")) GTEST_SKIP() << "jet3-sample.mdb not found in \"" FIXTURES_DIR "\"";
+  if (!Open("jet3-sample.mdb")) GTEST_SKIP() << testsupport::MissingFixture("jet3-sample.mdb");
   // By the table on the other side; each key of Northwind is one column, every primary key
   // index is called PrimaryKey. CustomersOrders cascades updates, OrdersOrder Details deletes.
   const std::string n = odbc3() ? "3" : "1";
@@ -254,10 +254,9 @@ TEST_P(CatalogTest, ColumnsOfAccessMadeFiles) {
         "DateTest|ShortTextCol|1|NULL|NULL|YES"}},
   };
   for (const auto& c : cases) {
-    const std::string path = std::string(FIXTURES_DIR) + "/" + c.fixture;
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << c.fixture << " not found in \"" FIXTURES_DIR "\"";
+    SKIP_WITHOUT_FIXTURE(c.fixture);
     TestFolder here;
-    std::filesystem::copy_file(path, here.database());
+    std::filesystem::copy_file(testsupport::FixturePath(c.fixture), here.database());
     here.Enter();
     OdbcSession own(true, GetParam());
     ASSERT_EQ(own.Connect(kProgramConnect), SQL_SUCCESS);

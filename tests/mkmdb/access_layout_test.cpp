@@ -3,6 +3,7 @@
 // the keys of the catalog's name index, page 0 and page 1. Each comparison prints both sides;
 // the differences that are meant are listed here, and any other fails.
 #include <gtest/gtest.h>
+#include "tests/support/fixtures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,7 +27,7 @@ using mkmdb::ColumnType;
 using mkmdb::TableSpec;
 
 constexpr std::size_t kPage = 4096;
-const std::string kFixture = std::string(FIXTURES_DIR) + "/access-made-jet4.mdb";
+const std::string kFixture = testsupport::FixturePath("access-made-jet4.mdb");
 
 // Objects in the fixture's catalog that a new file does not hold: the user's table and what the
 // Access application adds for itself when it opens a file (its storage of forms and modules, the
@@ -133,10 +134,7 @@ std::string LocalTimeText(std::time_t when) {
 class AccessLayout : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kFixture)) {
-      GTEST_SKIP() << "access-made-jet4.mdb not found in \"" FIXTURES_DIR
-                      "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
-    }
+    SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
     before_ = std::time(nullptr);
     mkmdb::WriteDatabase(Empty(), {});
     after_ = std::time(nullptr);

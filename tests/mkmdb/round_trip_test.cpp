@@ -1,6 +1,7 @@
 // Files written by the library read back through libmdb and the mdbtools programs exactly as
 // written: values, NULLs, types, row counts and table lists.
 #include <gtest/gtest.h>
+#include "tests/support/fixtures.h"
 
 #include <filesystem>
 
@@ -433,11 +434,8 @@ TEST_F(RoundTrip, ReplacesAnExistingFile) {
 
 // The checker itself on a file made by Access: libmdb's rows agree with mdb-export's.
 TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
-  if (!std::filesystem::exists(std::string(FIXTURES_DIR) + "/access-made-jet4.mdb")) {
-    GTEST_SKIP() << "access-made-jet4.mdb not found in \"" FIXTURES_DIR
-                    "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
-  }
-  const std::string path = std::string(FIXTURES_DIR) + "/access-made-jet4.mdb";
+  SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
+  const std::string path = testsupport::FixturePath("access-made-jet4.mdb");
   testsupport::LibmdbOracle reader(path);
   ASSERT_EQ(reader.error(), "");
   EXPECT_EQ(reader.UserTables(), std::vector<std::string>{"DateTest"});

@@ -6,6 +6,7 @@
 
 #include "tests/program/listing_expectations.h"
 #include "tests/program/listing_folder.h"
+#include "tests/support/fixtures.h"
 
 namespace e2e {
 namespace {
@@ -14,12 +15,9 @@ using mkmdb::ColumnType;
 
 // A file that Access itself made, without the table the program reads.
 TEST(TableShape, AccessMadeFileWithoutTheTable) {
-  if (!std::filesystem::exists(std::string(FIXTURES_DIR) + "/access-made-jet4.mdb")) {
-    GTEST_SKIP() << "access-made-jet4.mdb not found in \"" FIXTURES_DIR
-                    "\"; configure with -DDRAVON_FIXTURES_DIR=<folder>";
-  }
+  SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
   ListingFolder folder;
-  std::filesystem::create_symlink(FIXTURES_DIR "/access-made-jet4.mdb", folder.database());
+  std::filesystem::create_symlink(testsupport::FixturePath("access-made-jet4.mdb"), folder.database());
   EXPECT_TRUE(CompletedListing(RunBrandListing(folder.bay()),
                                {{}, "avion is not a table or query in this database (at offset 19)\n"}));
 }
