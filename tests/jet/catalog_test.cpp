@@ -2,14 +2,15 @@
 // mdb-prop reads them from files Access made), property blobs damaged byte by byte, the
 // relationships of MSysRelationships (against mdb-export on an Access 97 file, and damaged row
 // by row), and where links lead.
-#include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "csv.h"
 #include "tests/support/file_edit.h"
+#include "tests/support/fixtures.h"
 #include "jet/file_context.h"
 #include "jet/relationships.h"
 #include "program_environment.h"
@@ -66,13 +67,9 @@ Groups MdbProp(const std::string& path, const std::string& object) {
   const mkmdb_test::ProgramResult run = mkmdb_test::RunProgram({MDB_PROP, path, object});
   Groups groups;
   bool inGroup = false;
-  std::string current;
-  std::size_t start = 0;
-  while (start < run.out.size()) {
-    std::size_t end = run.out.find('\n', start);
-    if (end == std::string::npos) end = run.out.size();
-    const std::string line = run.out.substr(start, end - start);
-    start = end + 1;
+  std::string current, line;
+  std::istringstream lines(run.out);
+  while (std::getline(lines, line)) {
     if (line.rfind("name: ", 0) == 0) {
       current = line.substr(6) == "(none)" ? "" : line.substr(6);
       inGroup = true;
@@ -109,8 +106,7 @@ TEST(PropertiesTest, AgreeWithMdbPropOnAccessMadeAndWriterMadeFiles) {
   testsupport::WriteFile(written, RelatedBytes());
   std::vector<std::string> files = {written};
   for (const char* fixture : {"jet3-sample.mdb", "access-made-jet4.mdb"}) {
-    const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
-    if (std::filesystem::exists(path)) files.push_back(path);
+    if (testsupport::HaveFixture(fixture)) files.push_back(testsupport::FixturePath(fixture));
   }
   int compared = 0;
   for (const std::string& path : files) {
@@ -236,8 +232,8 @@ TEST(RelationshipsTest, WhatTheWriterStoresReadsBack) {
 }
 
 TEST(RelationshipsTest, AgreeWithMdbExportOnAnAccess97File) {
-  const std::string path = std::string(FIXTURES_DIR) + "/jet3-sample.mdb";
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << "jet3-sample.mdb not found in \"" FIXTURES_DIR "\"";
+  SKIP_WITHOUT_FIXTURE("jet3-sample.mdb");
+  const std::string path = testsupport::FixturePath("jet3-sample.mdb");
   if (std::string(MDB_EXPORT).empty()) GTEST_SKIP() << "mdb-export (mdbtools) is not installed";
   const auto rows =
       mkmdb_test::ParseCsv(mkmdb_test::RunProgram({MDB_EXPORT, path, "MSysRelationships"}).out);

@@ -27,6 +27,7 @@
 #include "jet/date_time.h"
 #include "sample_files.h"
 #include "value_text.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/libmdb_oracle.h"
 #include "tests/support/temp_folder.h"
 
@@ -137,13 +138,10 @@ TEST_F(DifferentialTest, EveryValueMatchesLibmdbSaveItsListedMistakes) {
       {"writer-made", Write(DatabaseBytes({EveryTypeTable(), MemoTable()}))},
       {"writer-made, encoded", Write(DatabaseBytes({EveryTypeTable(), MemoTable()}, {}, encoded))}};
   for (const char* fixture : {"access-made-jet4.mdb", "jet3-sample.mdb"}) {
-    const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
-    if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-      std::fclose(probe);
-      files.push_back({fixture, path});
+    if (testsupport::HaveFixture(fixture)) {
+      files.push_back({fixture, testsupport::FixturePath(fixture)});
     } else {
-      std::printf("differential test: %s not found in '%s', not compared\n", fixture,
-                  FIXTURES_DIR);
+      std::printf("differential test: %s\n", testsupport::MissingFixture(fixture).c_str());
     }
   }
   std::size_t compared = 0;

@@ -7,12 +7,14 @@
 // scans' counts.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/file_edit.h"
+#include "tests/support/fixtures.h"
 #include "jet/index_key.h"
 #include "sample_files.h"
 #include "tests/support/libmdb_oracle.h"
@@ -261,7 +263,7 @@ TEST(IndexReadTest, WalksEqualScansOnEveryKeyTypeOfWriterFiles) {
 TEST(IndexReadTest, WalksEqualScansOnTheAccessMadeFixtures) {
   int checked = 0;
   for (const char* fixture : {"jet3-sample.mdb", "access-made-jet4.mdb"}) {
-    const std::string path = std::string(FIXTURES_DIR) + "/" + fixture;
+    const std::string path = testsupport::FixturePath(fixture);
     std::string error;
     auto database = jet::Database::Open(path, error);
     if (database == nullptr) {
@@ -292,53 +294,38 @@ TEST(IndexReadTest, BrokenIndexesEndTheWalkSayingWhy) {
   jet::TableDefinition definition;
   ASSERT_TRUE(clean->ReadDefinition("t", definition, error));
   const std::uint32_t root = definition.indexes[0].firstPage;
-  const auto leafAfterRoot = [&](FileEdit& edit) {
-    // The root is a node page; its first entry's lower page is the first leaf.
-    const std::uint8_t* page = edit.Page(root);
-    const std::uint8_t* entry = page + jet::kIndexPageEntries;
-    return static_cast<std::uint32_t>(entry[9] << 24 | entry[10] << 16 | entry[11] << 8 |
-                                      entry[12]);
-  };
+  // The root is a node page; its first entry's lower page (big-endian) is the first leaf.
+  FileEdit file(base);
+  const std::uint8_t* entry = file.Page(root) + jet::kIndexPageEntries;
+  const std::uint32_t leaf = static_cast<std::uint32_t>(entry[9] << 24 | entry[10] << 16 |
+                                                        entry[11] << 8 | entry[12]);
   const struct {
     const char* name;
-    void (*damage)(FileEdit&, std::uint32_t root, std::uint32_t leaf);
+    std::function<void(FileEdit&)> damage;
     const char* message;
   } cases[] = {
-      {"a key changed",
-       [](FileEdit& edit, std::uint32_t, std::uint32_t leaf) {
-         edit.Page(leaf)[jet::kIndexPageEntries + 4] ^= 0x01;
-       },
+      {"a key changed", [&](FileEdit& e) { e.Page(leaf)[jet::kIndexPageEntries + 4] ^= 0x01; },
        "does not hold the row's key"},
       {"a row deleted",
-       [](FileEdit& edit, std::uint32_t, std::uint32_t) {
-         const std::uint32_t pointer = edit.RowPointer("t", 0);
-         jet::PutU16(edit.RowEntry(pointer),
-                     static_cast<std::uint16_t>(jet::GetU16(edit.RowEntry(pointer)) |
-                                                jet::kRowDeleted));
+       [](FileEdit& e) {
+         std::uint8_t* row = e.RowEntry(e.RowPointer("t", 0));
+         jet::PutU16(row, static_cast<std::uint16_t>(jet::GetU16(row) | jet::kRowDeleted));
        },
        "is a deleted row"},
       {"another table's page",
-       [](FileEdit& edit, std::uint32_t, std::uint32_t leaf) {
-         jet::PutU32(edit.Page(leaf) + jet::kIndexPageTable, 2);
-       },
+       [&](FileEdit& e) { jet::PutU32(e.Page(leaf) + jet::kIndexPageTable, 2); },
        "belongs to the table defined on page 2"},
       {"leaves that loop",
-       [](FileEdit& edit, std::uint32_t, std::uint32_t leaf) {
-         jet::PutU32(edit.Page(leaf) + jet::kIndexPageNext, leaf);
-       },
+       [&](FileEdit& e) { jet::PutU32(e.Page(leaf) + jet::kIndexPageNext, leaf); },
        "out of order"},
-      {"a root that is not an index page",
-       [](FileEdit& edit, std::uint32_t root, std::uint32_t) { edit.Page(root)[0] = 0x01; },
+      {"a root that is not an index page", [&](FileEdit& e) { e.Page(root)[0] = 0x01; },
        "is not an index page"},
       {"entries marked past the page",
-       [](FileEdit& edit, std::uint32_t, std::uint32_t leaf) {
-         edit.Page(leaf)[jet::kIndexPageEntries - 1] = 0x80;
-       },
-       "past the page"},
+       [&](FileEdit& e) { e.Page(leaf)[jet::kIndexPageEntries - 1] = 0x80; }, "past the page"},
   };
   for (const auto& c : cases) {
     FileEdit edit(base);
-    c.damage(edit, root, leafAfterRoot(edit));
+    c.damage(edit);
     auto database = jet::Database::OpenBytes(edit.bytes(), error);
     ASSERT_NE(database, nullptr) << c.name << ": " << error;
     Walk(*database, definition, 0, {}, false, error);

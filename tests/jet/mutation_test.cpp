@@ -16,6 +16,7 @@
 #include "jet/format.h"
 #include "read_everything.h"
 #include "sample_files.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/file_edit.h"
 #include "tests/support/temp_folder.h"
 
@@ -265,8 +266,9 @@ std::vector<Base> Bases() {
   }
   for (const auto& [fixture, count] : {std::pair{"access-made-jet4.mdb", 300},
                                        std::pair{"jet3-sample.mdb", 100}}) {
-    const std::string bytes = testsupport::ReadFile(std::string(FIXTURES_DIR) + "/" + fixture);
-    if (!bytes.empty()) bases.push_back({fixture, bytes, count});
+    if (testsupport::HaveFixture(fixture)) {
+      bases.push_back({fixture, testsupport::ReadFile(testsupport::FixturePath(fixture)), count});
+    }
   }
   return bases;
 }

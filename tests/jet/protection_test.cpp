@@ -12,6 +12,7 @@
 #include "jet/format.h"
 #include "mdb_writer.h"
 #include "sample_files.h"
+#include "tests/support/fixtures.h"
 #include "tests/support/child_process.h"
 #include "tests/support/process_libraries.h"
 #include "tests/support/temp_folder.h"
@@ -143,10 +144,6 @@ TEST(ProtectionTest, MissingEmptyOrWrongPasswordIsRefused) {
   }
 }
 
-std::string FixtureBytes(const std::string& name) {
-  return testsupport::ReadFile(std::string(FIXTURES_DIR) + "/" + name);
-}
-
 // Every user table of a file as mdb-export (mdbtools, which decodes encoded pages) writes it.
 std::string ExportedTables(const std::string& path, const jet::Database& database) {
   std::string out;
@@ -165,8 +162,8 @@ std::string ExportedTables(const std::string& path, const jet::Database& databas
 // the plain one, a check of the encoding from outside.
 TEST(ProtectionTest, AccessMadeFilesEncodedWithAPasswordReadAsBefore) {
   for (const char* fixture : {"jet3-sample.mdb", "access-made-jet4.mdb"}) {
-    const std::string plainBytes = FixtureBytes(fixture);
-    if (plainBytes.empty()) GTEST_SKIP() << fixture << " not found in '" << FIXTURES_DIR << "'";
+    SKIP_WITHOUT_FIXTURE(fixture);
+    const std::string plainBytes = testsupport::ReadFile(testsupport::FixturePath(fixture));
     std::string error;
     jet::OpenFailure failure{};
     const auto plain = jet::Database::OpenBytes(plainBytes, error);
@@ -186,8 +183,9 @@ TEST(ProtectionTest, AccessMadeFilesEncodedWithAPasswordReadAsBefore) {
     const testsupport::TempFolder folder("jet-encoded-fixture");
     const std::string encodedPath = folder.Path(fixture);
     testsupport::WriteFile(encodedPath, bytes);
-    const std::string plainPath = std::string(FIXTURES_DIR) + "/" + fixture;
-    EXPECT_EQ(ExportedTables(encodedPath, *plain), ExportedTables(plainPath, *plain)) << fixture;
+    EXPECT_EQ(ExportedTables(encodedPath, *plain),
+              ExportedTables(testsupport::FixturePath(fixture), *plain))
+        << fixture;
   }
 }
 

@@ -64,25 +64,23 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
     std::sort(scanned.begin(), scanned.end());
     for (std::size_t i = 0; i < definition.indexes.size(); ++i) {
       // Every other index backwards: both directions without walking each index twice.
-      {
-        const bool descending = i % 2 == 1;
-        auto walk = database.StartIndexScan(definition, i, {}, descending);
-        std::vector<std::int64_t> met;
-        while (walk->Next()) {
-          met.push_back(walk->RowId());
-          ++outcome.indexRows;
-        }
-        if (!walk->Error().empty()) {
-          Note(outcome, walk->Error());
-          continue;
-        }
-        std::sort(met.begin(), met.end());
-        if (scanComplete && met != scanned) {
-          outcome.wrongRows.push_back("table " + table.name + " index " +
-                                      definition.indexes[i].name + ": " +
-                                      std::to_string(met.size()) + " rows, the scan " +
-                                      std::to_string(scanned.size()));
-        }
+      const bool descending = i % 2 == 1;
+      auto walk = database.StartIndexScan(definition, i, {}, descending);
+      std::vector<std::int64_t> met;
+      while (walk->Next()) {
+        met.push_back(walk->RowId());
+        ++outcome.indexRows;
+      }
+      if (!walk->Error().empty()) {
+        Note(outcome, walk->Error());
+        continue;
+      }
+      std::sort(met.begin(), met.end());
+      if (scanComplete && met != scanned) {
+        outcome.wrongRows.push_back("table " + table.name + " index " +
+                                    definition.indexes[i].name + ": " +
+                                    std::to_string(met.size()) + " rows, the scan " +
+                                    std::to_string(scanned.size()));
       }
     }
     std::uint64_t count = 0;

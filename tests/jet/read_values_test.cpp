@@ -1,10 +1,8 @@
 // Values as the reader decodes them: every type and memo kind the writer stores, read back
 // whole; and the types only other writers store, set byte by byte in a row.
-#include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <cmath>
-#include <cstring>
+#include <cstdlib>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -19,42 +17,6 @@ namespace jettest {
 namespace {
 
 using testsupport::FileEdit;
-
-// Digits of `v` scaled to `scale` places after the point, "-" only when not zero: the text the
-// reader gives for a stored decimal, worked out here from the written text alone.
-std::string DecimalDigits(const std::string& v, int scale) {
-  std::string digits;
-  int fraction = -1;
-  for (char c : v) {
-    if (c == '.') fraction = 0;
-    if (c < '0' || c > '9') continue;
-    digits.push_back(c);
-    if (fraction >= 0) ++fraction;
-  }
-  digits.append(static_cast<std::size_t>(scale - std::max(fraction, 0)), '0');
-  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-  if (digits.size() <= static_cast<std::size_t>(scale)) {
-    digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
-  }
-  if (scale > 0) digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
-  const bool zero = digits.find_first_not_of("0.") == std::string::npos;
-  return (v[0] == '-' && !zero ? "-" : "") + digits;
-}
-
-// The hexadecimal text of a GUID's stored bytes: the first three groups byte-swapped.
-std::string GuidStoredHex(const std::string& v) {
-  std::string hex;
-  for (char c : v) {
-    if (std::isxdigit(static_cast<unsigned char>(c))) {
-      hex.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-    }
-  }
-  std::string out;
-  for (int byte : {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15}) {
-    out += hex.substr(static_cast<std::size_t>(2 * byte), 2);
-  }
-  return out;
-}
 
 // What the reader must give for one value the writer was handed (AutoNumber NULLs resolved).
 std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value) {
@@ -81,11 +43,16 @@ std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value)
       return "real:" + std::string(text, end.ptr);
     }
     case mkmdb::ColumnType::Currency:
-      return "money:" + DecimalDigits(v, 4);
+      return "money:" + mkmdb_test::DecimalText(v, 4);
     case mkmdb::ColumnType::Decimal:
-      return "decimal:" + DecimalDigits(v, column.scale);
-    case mkmdb::ColumnType::Guid:
-      return "guid:" + GuidStoredHex(v);
+      return "decimal:" + mkmdb_test::DecimalText(v, column.scale);
+    case mkmdb::ColumnType::Guid: {
+      const std::vector<std::uint8_t> bytes = mkmdb_test::GuidBytes(v);
+      jet::Value guid;
+      guid.kind = jet::ValueKind::Guid;
+      guid.bytes.assign(bytes.begin(), bytes.end());
+      return ValueText(guid);
+    }
     case mkmdb::ColumnType::Binary:
     case mkmdb::ColumnType::Ole: {
       std::string hex;
@@ -102,10 +69,7 @@ std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value)
 
 TEST(WriterValuesTest, EveryTypeAndMemoKindReadsBackAsWritten) {
   for (const mkmdb::TableSpec& table : {EveryTypeTable(), MemoTable()}) {
-    std::string error;
-    auto database = jet::Database::OpenBytes(DatabaseBytes({table}), error);
-    ASSERT_NE(database, nullptr) << error;
-    const auto rows = TableText(*database, table.name);
+    const auto rows = TableTextOf(DatabaseBytes({table}), table.name);
     ASSERT_EQ(rows.size(), table.rows.size()) << table.name;
     const mkmdb::TableSpec expected = mkmdb_test::WithAutoNumbers(table);
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -201,10 +165,7 @@ TEST(StoredValuesTest, FixedSizeTypesOfOtherWritersDecode) {
   for (const StoredCase& test : cases) {
     FileEdit edit(base);
     edit.RetypeFixed("fixed", 0, test.type, 0, test.scale, false, 8, test.bytes);
-    std::string error;
-    auto database = jet::Database::OpenBytes(edit.bytes(), error);
-    ASSERT_NE(database, nullptr) << error;
-    const auto rows = TableText(*database, "fixed");
+    const auto rows = TableTextOf(edit.bytes(), "fixed");
     ASSERT_EQ(rows.size(), 1u) << test.name << ": " << rows.back().front();
     EXPECT_EQ(rows[0][0], test.expected) << test.name;
   }

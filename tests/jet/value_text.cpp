@@ -96,4 +96,13 @@ std::vector<std::vector<std::string>> TableText(const jet::Database& database,
   return rows;
 }
 
+std::vector<std::vector<std::string>> TableTextOf(const std::string& bytes,
+                                                  const std::string& table,
+                                                  const jet::OpenOptions& options) {
+  std::string error;
+  const auto database = jet::Database::OpenBytes(bytes, options, error);
+  if (database == nullptr) return {{"open error: " + error}};
+  return TableText(*database, table);
+}
+
 }  // namespace jettest

@@ -16,5 +16,10 @@ std::string ValueText(const jet::Value& value);
 // holding "scan error: ..." (or "definition error: ...").
 std::vector<std::vector<std::string>> TableText(const jet::Database& database,
                                                 const std::string& table);
+// The same for the file `bytes`, opened with `options`; a file that does not open gives the one
+// row "open error: ...".
+std::vector<std::vector<std::string>> TableTextOf(const std::string& bytes,
+                                                  const std::string& table,
+                                                  const jet::OpenOptions& options = {});
 
 }  // namespace jettest

@@ -66,21 +66,6 @@ void Scaled(const std::string& text, int scale, bool& negative, unsigned __int12
   if (value == 0) negative = false;
 }
 
-// A decimal as mdbtools prints it: exactly `scale` digits after the point.
-std::string DecimalText(const std::string& text, int scale) {
-  bool negative = false;
-  unsigned __int128 value = 0;
-  Scaled(text, scale, negative, value);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
-  } while (value != 0);
-  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
-  if (scale > 0) digits.insert(digits.end() - scale, '.');
-  return (negative ? "-" : "") + digits;
-}
-
 std::int64_t CurrencyValue(const std::string& text) {
   bool negative = false;
   unsigned __int128 value = 0;
@@ -94,20 +79,6 @@ std::vector<std::uint8_t> HexBytes(const std::string& text) {
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
     bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
   }
-  return bytes;
-}
-
-// The 16 bytes of a GUID: its 32 hexadecimal digits, the first three groups byte-swapped.
-std::vector<std::uint8_t> GuidBytes(const std::string& text) {
-  std::string digits;
-  for (char c : text) {
-    if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-  }
-  std::vector<std::uint8_t> bytes = HexBytes(digits);
-  if (bytes.size() != 16) return bytes;
-  std::reverse(bytes.begin(), bytes.begin() + 4);
-  std::reverse(bytes.begin() + 4, bytes.begin() + 6);
-  std::reverse(bytes.begin() + 6, bytes.begin() + 8);
   return bytes;
 }
 
@@ -147,6 +118,9 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
   const auto differs = [&](const std::string& read) {
     return "expected " + Shown(expected) + ", read " + Shown(read);
   };
+  const auto stored = [&](auto value, const char* unit = "") {
+    return "expected " + Shown(expected) + ", stored " + std::to_string(value) + unit;
+  };
   switch (column.type) {
     case ColumnType::Text:
     case ColumnType::Memo:
@@ -164,20 +138,17 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
     case ColumnType::Currency:
       return Raw<std::int64_t>(cell.raw) == CurrencyValue(*expected)
                  ? ""
-                 : "expected " + Shown(expected) + ", stored " +
-                       std::to_string(Raw<std::int64_t>(cell.raw)) + " ten-thousandths";
+                 : stored(Raw<std::int64_t>(cell.raw), " ten-thousandths");
     case ColumnType::Decimal:
       return cell.text == DecimalText(*expected, column.scale) ? "" : differs(cell.text);
-    case ColumnType::Single: {
-      const float want = std::strtof(expected->c_str(), nullptr);
-      return Raw<float>(cell.raw) == want ? "" : "expected " + Shown(expected) + ", stored " +
-                                                     std::to_string(Raw<float>(cell.raw));
-    }
-    case ColumnType::Double: {
-      const double want = std::strtod(expected->c_str(), nullptr);
-      return RawDouble(cell.raw) == want ? "" : "expected " + Shown(expected) + ", stored " +
-                                                    std::to_string(RawDouble(cell.raw));
-    }
+    case ColumnType::Single:
+      return Raw<float>(cell.raw) == std::strtof(expected->c_str(), nullptr)
+                 ? ""
+                 : stored(Raw<float>(cell.raw));
+    case ColumnType::Double:
+      return RawDouble(cell.raw) == std::strtod(expected->c_str(), nullptr)
+                 ? ""
+                 : stored(RawDouble(cell.raw));
     case ColumnType::DateTime: {
       const double want = ExpectedDayNumber(*expected);
       if (RawDouble(cell.raw) != want) {
@@ -239,53 +210,60 @@ std::string CompareExported(const mkmdb::ColumnSpec& column, const Value& expect
   return field == want ? "" : "expected " + Shown(want) + ", exported " + Shown(field);
 }
 
-std::string TypeName(const mkmdb::ColumnSpec& column) {
+// How mdb-schema names a column's type, and libmdb's number for it.
+std::pair<std::string, int> ReadType(const mkmdb::ColumnSpec& column) {
   switch (column.type) {
-    case ColumnType::Text: return "Text (" + std::to_string(column.size) + ")";
+    case ColumnType::Text: return {"Text (" + std::to_string(column.size) + ")", MDB_TEXT};
     case ColumnType::Memo:
-    case ColumnType::Hyperlink: return "Memo/Hyperlink (255)";
+    case ColumnType::Hyperlink: return {"Memo/Hyperlink (255)", MDB_MEMO};
     case ColumnType::Long:
-    case ColumnType::AutoNumber: return "Long Integer";
-    case ColumnType::Double: return "Double";
-    case ColumnType::DateTime: return "DateTime";
-    case ColumnType::YesNo: return "Boolean NOT NULL";
-    case ColumnType::Byte: return "Byte";
-    case ColumnType::Integer: return "Integer";
-    case ColumnType::Single: return "Single";
-    case ColumnType::Currency: return "Currency";
+    case ColumnType::AutoNumber: return {"Long Integer", MDB_LONGINT};
+    case ColumnType::Double: return {"Double", MDB_DOUBLE};
+    case ColumnType::DateTime: return {"DateTime", MDB_DATETIME};
+    case ColumnType::YesNo: return {"Boolean NOT NULL", MDB_BOOL};
+    case ColumnType::Byte: return {"Byte", MDB_BYTE};
+    case ColumnType::Integer: return {"Integer", MDB_INT};
+    case ColumnType::Single: return {"Single", MDB_FLOAT};
+    case ColumnType::Currency: return {"Currency", MDB_MONEY};
     case ColumnType::Decimal:
-      return "Numeric (" + std::to_string(column.precision) + ", " +
-             std::to_string(column.scale) + ")";
-    case ColumnType::Guid: return "Replication ID";
-    case ColumnType::Binary: return "Binary";
-    case ColumnType::Ole: return "OLE (255)";
+      return {"Numeric (" + std::to_string(column.precision) + ", " +
+                  std::to_string(column.scale) + ")",
+              MDB_NUMERIC};
+    case ColumnType::Guid: return {"Replication ID", MDB_REPID};
+    case ColumnType::Binary: return {"Binary", MDB_BINARY};
+    case ColumnType::Ole: return {"OLE (255)", MDB_OLE};
   }
-  return "?";
-}
-
-int LibmdbType(ColumnType type) {
-  switch (type) {
-    case ColumnType::Text: return MDB_TEXT;
-    case ColumnType::Memo:
-    case ColumnType::Hyperlink: return MDB_MEMO;
-    case ColumnType::Long:
-    case ColumnType::AutoNumber: return MDB_LONGINT;
-    case ColumnType::Double: return MDB_DOUBLE;
-    case ColumnType::DateTime: return MDB_DATETIME;
-    case ColumnType::YesNo: return MDB_BOOL;
-    case ColumnType::Byte: return MDB_BYTE;
-    case ColumnType::Integer: return MDB_INT;
-    case ColumnType::Single: return MDB_FLOAT;
-    case ColumnType::Currency: return MDB_MONEY;
-    case ColumnType::Decimal: return MDB_NUMERIC;
-    case ColumnType::Guid: return MDB_REPID;
-    case ColumnType::Binary: return MDB_BINARY;
-    case ColumnType::Ole: return MDB_OLE;
-  }
-  return -1;
+  return {"?", -1};
 }
 
 }  // namespace
+
+std::string DecimalText(const std::string& text, int scale) {
+  bool negative = false;
+  unsigned __int128 value = 0;
+  Scaled(text, scale, negative, value);
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+    value /= 10;
+  } while (value != 0);
+  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
+  if (scale > 0) digits.insert(digits.end() - scale, '.');
+  return (negative ? "-" : "") + digits;
+}
+
+std::vector<std::uint8_t> GuidBytes(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
+  }
+  std::vector<std::uint8_t> bytes = HexBytes(digits);
+  if (bytes.size() != 16) return bytes;
+  std::reverse(bytes.begin(), bytes.begin() + 4);
+  std::reverse(bytes.begin() + 4, bytes.begin() + 6);
+  std::reverse(bytes.begin() + 6, bytes.begin() + 8);
+  return bytes;
+}
 
 double ExpectedDayNumber(const std::string& text) {
   const long y = std::atol(text.substr(0, 4).c_str());
@@ -358,7 +336,7 @@ std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec
   }
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (columns[c].name != expected.columns[c].name ||
-        columns[c].type != LibmdbType(expected.columns[c].type)) {
+        columns[c].type != ReadType(expected.columns[c]).second) {
       return "table " + expected.name + ": column " + std::to_string(c + 1) + " reads as " +
              columns[c].name + " of type " + std::to_string(columns[c].type);
     }
@@ -423,10 +401,10 @@ std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpe
            " columns:\n" + schema.out;
   }
   for (std::size_t c = 0; c < seen.size(); ++c) {
-    if (seen[c].first != expected.columns[c].name || seen[c].second != TypeName(expected.columns[c])) {
+    const std::string type = ReadType(expected.columns[c]).first;
+    if (seen[c].first != expected.columns[c].name || seen[c].second != type) {
       return "table " + expected.name + ": mdb-schema shows [" + seen[c].first + "] " +
-             seen[c].second + " for " + expected.columns[c].name + " " +
-             TypeName(expected.columns[c]);
+             seen[c].second + " for " + expected.columns[c].name + " " + type;
     }
   }
   return "";

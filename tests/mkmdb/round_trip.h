@@ -31,6 +31,13 @@ std::string CompareAll(const std::string& path, const std::vector<mkmdb::TableSp
 // independently of the writer from the proleptic Gregorian calendar.
 double ExpectedDayNumber(const std::string& text);
 
+// A decimal written as "[-]digits[.digits]" with exactly `scale` digits after the point, "-"
+// only when it is not zero (as mdbtools and the reader print it).
+std::string DecimalText(const std::string& text, int scale);
+
+// The 16 stored bytes of a GUID written as text: its digits, the first three groups swapped.
+std::vector<std::uint8_t> GuidBytes(const std::string& text);
+
 // The rows of `table` with each NULL of its AutoNumber column replaced by the number the
 // writer gives it (one more than the largest number before it).
 mkmdb::TableSpec WithAutoNumbers(const mkmdb::TableSpec& table);
