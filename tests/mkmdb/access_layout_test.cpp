@@ -1,14 +1,13 @@
 // A database the writer makes against the database Access made (the fixture), structure by
 // structure: the catalog's objects, the definitions of the system tables and of their indexes,
-// the keys of the catalog's name index, page 0 and page 1. Each comparison prints both sides;
-// the differences that are meant are listed here, and any other fails.
+// the keys of the catalog's name index, page 0 and page 1. A failure names both sides; the
+// differences that are meant are listed here, and any other fails.
 #include <gtest/gtest.h>
 #include "tests/support/fixtures.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -110,6 +109,17 @@ std::set<std::string> LeafKeys(const std::string& file, std::uint32_t page) {
   return keys;
 }
 
+// Indexes as "name(key,key) kind K flags 0xF; " each.
+std::string IndexesText(const std::vector<testsupport::OracleIndex>& indexes) {
+  std::ostringstream out;
+  for (const auto& index : indexes) {
+    out << index.name << "(";
+    for (const auto& key : index.keys) out << (&key == &index.keys[0] ? "" : ",") << key;
+    out << ") kind " << index.kind << " flags 0x" << std::hex << index.flags << std::dec << "; ";
+  }
+  return out.str();
+}
+
 std::string DecodedHeader(const std::string& file) {
   std::string page = file.substr(0, kPage);
   static constexpr std::uint8_t kKey[] = {0xC7, 0xDA, 0x39, 0x6B};
@@ -149,11 +159,6 @@ TEST_F(AccessLayout, TheCatalogListsTheObjectsAccessCreates) {
   const auto access = CatalogOf(kFixture);
   const auto written = CatalogOf(Empty());
   ASSERT_FALSE(access.empty());
-  std::cout << "Access-made catalog:\n";
-  for (const auto& [name, row] : access) std::cout << "  " << Describe(row) << "\n";
-  std::cout << "Writer-made catalog:\n";
-  for (const auto& [name, row] : written) std::cout << "  " << Describe(row) << "\n";
-
   for (const auto& [name, row] : access) {
     const auto mine = written.find(name);
     if (kFixtureOnly.count(name)) {
@@ -168,11 +173,6 @@ TEST_F(AccessLayout, TheCatalogListsTheObjectsAccessCreates) {
   for (const auto& [name, row] : written) {
     EXPECT_TRUE(access.count(name)) << "not in the Access-made file: " << Describe(row);
   }
-  std::cout << "Meant differences: objects only in the Access-made file:";
-  for (const auto& name : kFixtureOnly) std::cout << " " << name;
-  std::cout << "; properties (LvProp) left empty on:";
-  for (const auto& name : kPropertiesOnlyInFixture) std::cout << " " << name;
-  std::cout << "\n";
 }
 
 TEST_F(AccessLayout, SystemTablesHaveTheIndexesAccessDefines) {
@@ -180,19 +180,8 @@ TEST_F(AccessLayout, SystemTablesHaveTheIndexesAccessDefines) {
   testsupport::LibmdbOracle written(Empty());
   for (const char* table : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
     const auto theirs = access.Indexes(table);
-    const auto mine = written.Indexes(table);
     ASSERT_FALSE(theirs.empty()) << table;
-    for (const auto* side : {&theirs, &mine}) {
-      std::cout << (side == &theirs ? "Access-made " : "Writer-made ") << table << ":";
-      for (const auto& index : *side) {
-        std::cout << " " << index.name << "(";
-        for (const auto& key : index.keys) std::cout << (&key == &index.keys[0] ? "" : ",") << key;
-        std::cout << ") kind " << index.kind << " flags 0x" << std::hex << index.flags << std::dec
-                  << ";";
-      }
-      std::cout << "\n";
-    }
-    EXPECT_EQ(mine, theirs) << table;
+    EXPECT_EQ(IndexesText(written.Indexes(table)), IndexesText(theirs)) << table;
   }
 }
 
@@ -213,12 +202,6 @@ TEST_F(AccessLayout, SystemTableDefinitionsAreAccesssOwn) {
     for (std::size_t i = 0; i < kPage; ++i) {
       if (a[i] != b[i] && !counts.count(i)) differ.push_back(i);
     }
-    std::cout << "Page " << page << ": row count " << U32(a, 0x10) << " / " << U32(b, 0x10)
-              << ", distinct keys";
-    for (std::size_t i = 0; i < indexes; ++i) {
-      std::cout << " " << U32(a, 0x3F + 12 * i + 4) << " / " << U32(b, 0x3F + 12 * i + 4);
-    }
-    std::cout << " (Access-made / writer-made), other bytes differing: " << differ.size() << "\n";
     EXPECT_TRUE(differ.empty()) << "page " << page << ", first at 0x" << std::hex
                                 << (differ.empty() ? 0 : differ[0]);
   }
@@ -238,14 +221,6 @@ TEST_F(AccessLayout, CatalogNameKeysAreAccesssOwn) {
   mkmdb::WriteDatabase(path, tables);
   const auto theirs = LeafKeys(testsupport::ReadFile(kFixture), 7);
   const auto mine = LeafKeys(testsupport::ReadFile(path), 7);
-  std::cout << "Access-made keys:\n";
-  for (const auto& key : theirs) {
-    std::cout << "  " << Hex(key) << (mine.count(key) ? "" : "  (only here)") << "\n";
-  }
-  std::cout << "Writer-made keys:\n";
-  for (const auto& key : mine) {
-    std::cout << "  " << Hex(key) << (theirs.count(key) ? "" : "  (only here)") << "\n";
-  }
   ASSERT_EQ(mine.size(), 16u + tables.size());
   for (const auto& key : mine) EXPECT_TRUE(theirs.count(key)) << Hex(key);
   // Only the two relationships of the navigation pane are Access's alone.
@@ -258,9 +233,6 @@ TEST_F(AccessLayout, PageZeroIsAccesssButForTheDateAndItsPasswordMask) {
   const double created = CreationDate(mine);
   const double earliest = mkmdb_test::ExpectedDayNumber(LocalTimeText(before_));
   const double latest = mkmdb_test::ExpectedDayNumber(LocalTimeText(after_));
-  std::cout << "Creation day number: Access-made " << std::fixed << CreationDate(theirs)
-            << ", writer-made " << created << " (written between " << earliest << " and "
-            << latest << ")\n";
   EXPECT_GE(created, earliest);
   EXPECT_LE(created, latest + 1.0 / 86400);
   // The empty password, masked with the whole days of the date, in both.
@@ -275,8 +247,6 @@ TEST_F(AccessLayout, PageZeroIsAccesssButForTheDateAndItsPasswordMask) {
     const bool dated = (i >= 0x42 && i < 0x6A) || (i >= 0x72 && i < 0x7A);
     if (!dated && theirs[i] != mine[i]) differ.push_back(i);
   }
-  std::cout << "Page 0 bytes differing besides the date and the password mask: " << differ.size()
-            << "; the tail from 0xE00: " << Hex(mine.substr(0xE00, 8)) << "...\n";
   EXPECT_TRUE(differ.empty()) << "first at 0x" << std::hex << (differ.empty() ? 0 : differ[0]);
 }
 
@@ -300,9 +270,7 @@ TEST_F(AccessLayout, PageOneHoldsTwoMapRowsAndMarksNoPageOfTheFileFree) {
         lowest_free = std::min(lowest_free, p);
       }
     }
-    std::cout << path << ": " << pages << " pages, lowest page marked free " << lowest_free
-              << "\n";
-    EXPECT_GE(lowest_free, pages);
+    EXPECT_GE(lowest_free, pages) << path;
     EXPECT_EQ(page.substr(second, 69), std::string(69, '\0')) << "the second row is empty";
   }
 }

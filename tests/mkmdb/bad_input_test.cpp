@@ -157,26 +157,6 @@ TEST_F(BadTables, ARowUpToTheLastByteOfItsPageIsWrittenAndOneMoreIsRefused) {
   }
 }
 
-TEST_F(BadTables, AWrongNumberOfValuesNamesTheRow) {
-  TableSpec table{"avion", {{"marque", ColumnType::Text, 10}, {"rang", ColumnType::Long}},
-                  {{"a", "1"}, {"b"}}};
-  const std::string message = Refusal({table});
-  EXPECT_NE(message.find("row 2"), std::string::npos) << message;
-  EXPECT_NE(message.find("expected 2 values, found 1"), std::string::npos) << message;
-}
-
-TEST_F(BadTables, AnUnknownTypeIsRefused) {
-  TableSpec table{"avion", {{"marque", static_cast<ColumnType>(17)}}, {}};
-  const std::string message = Refusal({table});
-  EXPECT_NE(message.find("unknown type"), std::string::npos) << message;
-  EXPECT_NE(message.find("marque"), std::string::npos) << message;
-}
-
-TEST_F(BadTables, TextSizesOutsideOneTo255AreRefused) {
-  EXPECT_NE(Refusal({{"avion", {{"marque", ColumnType::Text, 0}}, {}}}), "");
-  EXPECT_NE(Refusal({{"avion", {{"marque", ColumnType::Text, 256}}, {}}}), "");
-}
-
 TEST_F(BadTables, BadNamesAreRefused) {
   const std::vector<ColumnSpec> one = {{"marque", ColumnType::Long}};
   for (const std::string& name : {std::string(""), std::string("a.b"), std::string("a!b"),
@@ -225,34 +205,57 @@ TEST_F(BadTables, NamesThatDifferBeyondLetterCaseAreDistinct) {
   }
 }
 
-TEST_F(BadTables, TablesWithoutColumnsOrWithTooManyAreRefused) {
-  EXPECT_NE(Refusal({{"avion", {}, {}}}), "");
+struct RefusedTables {
+  std::string title;
+  std::vector<TableSpec> tables;
+  std::vector<std::string> expected;  // pieces the message must contain (any message if none)
+};
+
+std::ostream& operator<<(std::ostream& out, const RefusedTables& c) { return out << c.title; }
+
+class RefusedTableSets : public BadTables, public testing::WithParamInterface<RefusedTables> {};
+
+TEST_P(RefusedTableSets, AreRefusedSayingWhy) {
+  const std::string message = Refusal(GetParam().tables);
+  EXPECT_NE(message, "");
+  for (const auto& piece : GetParam().expected) {
+    EXPECT_NE(message.find(piece), std::string::npos) << message << " lacks " << piece;
+  }
+}
+
+std::vector<RefusedTables> RefusedTableCases() {
   TableSpec wide{"avion", {}, {}};
   for (int i = 0; i < 256; ++i) wide.columns.push_back({"c" + std::to_string(i), ColumnType::Long});
-  EXPECT_NE(Refusal({wide}), "");
-}
-
-TEST_F(BadTables, ARowLargerThanAPageIsRefused) {
-  TableSpec table{"avion", {}, {}};
-  std::vector<Value> row;
+  // Nine full Text(255) values of a character never compressed: more than a page.
+  TableSpec large{"avion", {}, {{}}};
   for (int i = 0; i < 9; ++i) {
-    table.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
-    std::string wide;
-    for (int k = 0; k < 255; ++k) wide += "一";
-    row.push_back(wide);
+    large.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
+    std::string text;
+    for (int k = 0; k < 255; ++k) text += "一";
+    large.rows[0].push_back(text);
   }
-  table.rows = {row};
-  const std::string message = Refusal({table});
-  EXPECT_NE(message.find("row 1"), std::string::npos) << message;
-  EXPECT_NE(message.find("4080"), std::string::npos) << message;
+  return {
+      {"AWrongNumberOfValuesNamesTheRow",
+       {{"avion",
+         {{"marque", ColumnType::Text, 10}, {"rang", ColumnType::Long}},
+         {{"a", "1"}, {"b"}}}},
+       {"row 2", "expected 2 values, found 1"}},
+      {"AnUnknownType", {{"avion", {{"marque", static_cast<ColumnType>(17)}}, {}}},
+       {"unknown type", "marque"}},
+      {"TextSizeZero", {{"avion", {{"marque", ColumnType::Text, 0}}, {}}}, {}},
+      {"TextSize256", {{"avion", {{"marque", ColumnType::Text, 256}}, {}}}, {}},
+      {"NoColumns", {{"avion", {}, {}}}, {}},
+      {"TooManyColumns", {wide}, {}},
+      {"ARowLargerThanAPage", {large}, {"row 1", "4080"}},
+      {"AnErrorInALaterTableStillLeavesNoFile",
+       {{"avion", {{"marque", ColumnType::Text, 10}}, {{"Airbus"}, {"Boeing"}}},
+        {"pays", {{"rang", ColumnType::Long}}, {{"1"}, {"deux"}}}},
+       {"table pays row 2"}},
+  };
 }
 
-TEST_F(BadTables, AnErrorInALaterTableStillLeavesNoFile) {
-  TableSpec good{"avion", {{"marque", ColumnType::Text, 10}}, {{"Airbus"}, {"Boeing"}}};
-  TableSpec bad{"pays", {{"rang", ColumnType::Long}}, {{"1"}, {"deux"}}};
-  const std::string message = Refusal({good, bad});
-  EXPECT_NE(message.find("table pays row 2"), std::string::npos) << message;
-}
+INSTANTIATE_TEST_SUITE_P(Tables, RefusedTableSets, testing::ValuesIn(RefusedTableCases()),
+                         [](const auto& info) { return info.param.title; });
 
 TEST(OutputPath, AFolderOrAMissingFolderIsRefused) {
   testsupport::TempFolder folder;
