@@ -3,7 +3,6 @@
 // relationships of MSysRelationships (against mdb-export on an Access 97 file, and damaged row
 // by row), and where links lead.
 #include <map>
-#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -32,18 +31,18 @@ std::unique_ptr<jet::Database> OpenBytes(const std::string& bytes) {
   return database;
 }
 
-std::string RelatedBytes() {
+std::vector<mkmdb::TableSpec> RelatedAndPlainTables() {
   std::vector<mkmdb::TableSpec> tables = RelatedTables();
   tables.push_back(EveryTypeTable());  // no properties at all
-  return DatabaseBytes(tables, RelatedCatalog());
+  return tables;
 }
+
+std::string RelatedBytes() { return DatabaseBytes(RelatedAndPlainTables(), RelatedCatalog()); }
 
 TEST(PropertiesTest, WhatTheWriterStoresReadsBack) {
   auto database = OpenBytes(RelatedBytes());
   ASSERT_NE(database, nullptr);
-  std::vector<mkmdb::TableSpec> tables = RelatedTables();
-  tables.push_back(EveryTypeTable());
-  for (const mkmdb::TableSpec& table : tables) {
+  for (const mkmdb::TableSpec& table : RelatedAndPlainTables()) {
     jet::ObjectProperties read;
     std::string error;
     ASSERT_TRUE(database->ReadProperties(table.name, read, error)) << error;

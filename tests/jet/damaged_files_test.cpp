@@ -4,9 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,6 @@
 // the writer made and on the Access-made fixtures. Row counts from the page headers equal the
 // scans' counts.
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <random>

@@ -82,7 +82,6 @@ mkmdb::TableSpec IndexedTable() {
   return table;
 }
 
-
 std::vector<mkmdb::TableSpec> RelatedTables() {
   using mkmdb::ColumnType;
   mkmdb::TableSpec maker{"maker",

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include "tests/support/fixtures.h"
 
-#include <filesystem>
-
 #include <sys/stat.h>
 
 #include <charconv>

@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
-#include <cstring>
 #include <map>
 #include <random>
 #include <string>
