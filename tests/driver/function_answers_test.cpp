@@ -6,6 +6,7 @@
 #include "driver_fixture.h"
 
 #include <map>
+#include <span>
 
 namespace drivertest {
 namespace {
@@ -541,37 +542,26 @@ class FunctionAnswersTest : public ::testing::Test {
   std::unique_ptr<OdbcSession> session;
 };
 
-TEST_F(FunctionAnswersTest, Text) {
-  for (const Case& c : kText) Check(c);
+// A family of cases, all checked on one connection.
+struct Family {
+  const char* name;
+  std::span<const Case> cases;
+};
+
+class FunctionFamilyTest : public FunctionAnswersTest,
+                           public ::testing::WithParamInterface<Family> {};
+
+TEST_P(FunctionFamilyTest, AnswersAsAccess) {
+  for (const Case& c : GetParam().cases) Check(c);
 }
 
-TEST_F(FunctionAnswersTest, Conversions) {
-  for (const Case& c : kConversions) Check(c);
-}
+const Family kFamilies[] = {
+    {"Text", kText}, {"Conversions", kConversions}, {"Numbers", kNumbers}, {"Dates", kDates},
+    {"Formats", kFormats}, {"TestsOnValues", kInspections}, {"MoneyRangesColorsLinksAndGuids", kOthers},
+    {"HostileArguments", kHostile}, {"Aggregates", kAggregates}};
 
-TEST_F(FunctionAnswersTest, Numbers) {
-  for (const Case& c : kNumbers) Check(c);
-}
-
-TEST_F(FunctionAnswersTest, Dates) {
-  for (const Case& c : kDates) Check(c);
-}
-
-TEST_F(FunctionAnswersTest, Formats) {
-  for (const Case& c : kFormats) Check(c);
-}
-
-TEST_F(FunctionAnswersTest, TestsOnValues) {
-  for (const Case& c : kInspections) Check(c);
-}
-
-TEST_F(FunctionAnswersTest, MoneyRangesColorsLinksAndGuids) {
-  for (const Case& c : kOthers) Check(c);
-}
-
-TEST_F(FunctionAnswersTest, HostileArguments) {
-  for (const Case& c : kHostile) Check(c);
-}
+INSTANTIATE_TEST_SUITE_P(Families, FunctionFamilyTest, ::testing::ValuesIn(kFamilies),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Each run of a statement starts VBA's sequence again; the calls of one run share it.
 TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
@@ -587,10 +577,6 @@ TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
     SQLFreeStmt(stmt, SQL_CLOSE);
   }
   SQLFreeStmt(stmt, SQL_DROP);
-}
-
-TEST_F(FunctionAnswersTest, Aggregates) {
-  for (const Case& c : kAggregates) Check(c);
 }
 
 // First and Last take the first and the last row of each group in the order the table holds
