@@ -34,6 +34,16 @@ std::string Answer::Shown() const {
   return (rows.empty() ? "" : rows + ";") + "error " + state;
 }
 
+namespace {
+
+void Fail(OdbcSession& session, SQLHSTMT stmt, Answer& answer) {
+  std::vector<Diag> errors = session.Errors(stmt);
+  answer.state = errors.empty() ? "?" : errors[0].state;
+  answer.message = errors.empty() ? "" : errors[0].message;
+}
+
+}  // namespace
+
 Answer Ask(OdbcSession& session, const std::string& text) {
   SQLHSTMT stmt = session.AllocStmt();
   SQLRETURN rc;
@@ -46,8 +56,7 @@ Answer Ask(OdbcSession& session, const std::string& text) {
   }
   Answer answer;
   if (!SQL_SUCCEEDED(rc)) {
-    std::vector<Diag> errors = session.Errors(stmt);
-    answer.state = errors.empty() ? "?" : errors[0].state;
+    Fail(session, stmt, answer);
     SQLFreeStmt(stmt, SQL_DROP);
     return answer;
   }
@@ -55,26 +64,25 @@ Answer Ask(OdbcSession& session, const std::string& text) {
   SQLNumResultCols(stmt, &columns);
   for (SQLUSMALLINT c = 1; c <= columns; ++c) {
     std::optional<OdbcSession::Column> described = session.Describe(stmt, c);
+    answer.sqlTypes.push_back(described ? described->type : 0);
     answer.types += (c > 1 ? "|" : "") + (described ? SqlTypeName(described->type) : std::string("?"));
   }
+  ReadRows(session, stmt, answer);
+  SQLFreeStmt(stmt, SQL_DROP);
+  return answer;
+}
+
+void ReadRows(OdbcSession& session, SQLHSTMT stmt, Answer& answer) {
+  SQLSMALLINT columns = 0;
+  SQLNumResultCols(stmt, &columns);
+  SQLRETURN rc;
   while ((rc = SQLFetch(stmt)) == SQL_SUCCESS) {
     if (!answer.rows.empty()) answer.rows += ";";
     for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-      if (c > 1) answer.rows += "|";
-      std::optional<std::string> value = session.wide() ? std::optional<std::string>() : ReadNarrow(stmt, c);
-      if (session.wide()) {
-        std::optional<std::u16string> w = ReadWide(stmt, c);
-        if (w) value = Narrow(*w);
-      }
-      answer.rows += value.value_or("NULL");
+      answer.rows += (c > 1 ? "|" : "") + ReadText(stmt, c, session.wide()).value_or("NULL");
     }
   }
-  if (rc != SQL_NO_DATA) {
-    std::vector<Diag> errors = session.Errors(stmt);
-    answer.state = errors.empty() ? "?" : errors[0].state;
-  }
-  SQLFreeStmt(stmt, SQL_DROP);
-  return answer;
+  if (rc != SQL_NO_DATA) Fail(session, stmt, answer);
 }
 
 }  // namespace drivertest

@@ -6,13 +6,16 @@
 #include "odbc_session.h"
 
 #include <string>
+#include <vector>
 
 namespace drivertest {
 
 struct Answer {
-  std::string state;  // empty on success
-  std::string rows;   // values joined by '|', rows by ';', NULL as NULL
-  std::string types;  // the columns' SQL types by name, joined by '|' (WVARCHAR|INTEGER)
+  std::string state;    // empty on success
+  std::string message;  // of the failure
+  std::string rows;     // values joined by '|', rows by ';', NULL as NULL
+  std::string types;    // the columns' SQL types by name, joined by '|' (WVARCHAR|INTEGER)
+  std::vector<SQLSMALLINT> sqlTypes;  // the same by number
 
   // "rows", "error STATE" or "rows;error STATE".
   std::string Shown() const;
@@ -20,6 +23,10 @@ struct Answer {
 
 // Runs a statement given by its whole text (which may hold a NUL) and reads every row as text.
 Answer Ask(OdbcSession& session, const std::string& text);
+
+// Fetches the rest of the result open on `stmt` into `answer`: its rows, and the failure of a
+// fetch.
+void ReadRows(OdbcSession& session, SQLHSTMT stmt, Answer& answer);
 
 // The name of an ODBC SQL type (SQL_WVARCHAR -> "WVARCHAR").
 std::string SqlTypeName(SQLSMALLINT type);

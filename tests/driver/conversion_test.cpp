@@ -23,6 +23,14 @@ sql::Cell Money(std::int64_t tenThousandths) { return {sql::Cell::Kind::Currency
 sql::Cell Exact(std::string digits) { return {sql::Cell::Kind::Decimal, 0, 0, std::move(digits)}; }
 sql::Cell Date(double linearDays) { return {sql::Cell::Kind::DateTime, 0, linearDays, {}}; }
 
+sql::ResultColumn Column(SQLSMALLINT type, SQLULEN size = 255, SQLSMALLINT decimals = 0) {
+  sql::ResultColumn column;
+  column.sqlType = type;
+  column.size = size;
+  column.decimals = decimals;
+  return column;
+}
+
 // The converted value as text, to compare whatever its C type.
 std::string Shown(SQLSMALLINT cType, const unsigned char* buffer) {
   auto as = [&](auto sample) {
@@ -81,18 +89,8 @@ std::string Shown(SQLSMALLINT cType, const unsigned char* buffer) {
 }
 
 TEST(ConversionTest, FixedTypesByTheOdbcRules) {
-  sql::ResultColumn number;
-  number.sqlType = SQL_DOUBLE;
-  sql::ResultColumn date;
-  date.sqlType = SQL_TYPE_TIMESTAMP;
-  sql::ResultColumn currency;
-  currency.sqlType = SQL_DECIMAL;
-  currency.size = 19;
-  currency.decimals = 4;
-  sql::ResultColumn decimal;
-  decimal.sqlType = SQL_NUMERIC;
-  decimal.size = 18;
-  decimal.decimals = 6;
+  const sql::ResultColumn number = Column(SQL_DOUBLE), date = Column(SQL_TYPE_TIMESTAMP),
+                          currency = Column(SQL_DECIMAL, 19, 4), decimal = Column(SQL_NUMERIC, 18, 6);
   struct Case {
     sql::Cell cell;
     const sql::ResultColumn& column;
@@ -102,29 +100,20 @@ TEST(ConversionTest, FixedTypesByTheOdbcRules) {
   const Case cases[] = {
       {Integer(127), number, SQL_C_STINYINT, "127"},
       {Integer(128), number, SQL_C_STINYINT, "22003"},
-      {Integer(255), number, SQL_C_UTINYINT, "255"},
-      {Integer(-1), number, SQL_C_UTINYINT, "22003"},
+      {Integer(255), number, SQL_C_UTINYINT, "255"}, {Integer(-1), number, SQL_C_UTINYINT, "22003"},
       {Integer(-32768), number, SQL_C_SSHORT, "-32768"},
-      {Integer(65536), number, SQL_C_USHORT, "22003"},
-      {Integer(-1), number, SQL_C_ULONG, "22003"},
+      {Integer(65536), number, SQL_C_USHORT, "22003"}, {Integer(-1), number, SQL_C_ULONG, "22003"},
       {Integer(2147483648), number, SQL_C_SLONG, "22003"},
       {Integer(std::numeric_limits<std::int64_t>::min()), number, SQL_C_SBIGINT, "-9223372036854775808"},
-      {Integer(-5), number, SQL_C_UBIGINT, "22003"},
-      {Real(2.75), number, SQL_C_SLONG, "2 01S07"},
-      {Real(-2.75), number, SQL_C_SSHORT, "-2 01S07"},
-      {Real(1e10), number, SQL_C_SLONG, "22003"},
+      {Integer(-5), number, SQL_C_UBIGINT, "22003"}, {Real(2.75), number, SQL_C_SLONG, "2 01S07"},
+      {Real(-2.75), number, SQL_C_SSHORT, "-2 01S07"}, {Real(1e10), number, SQL_C_SLONG, "22003"},
       {Real(1e10), number, SQL_C_SBIGINT, "10000000000"},
       {Real(std::nan("")), number, SQL_C_SLONG, "22003"},
-      {Real(1e39), number, SQL_C_FLOAT, "22003"},
-      {Real(0.5), number, SQL_C_BIT, "0 01S07"},
-      {Integer(1), number, SQL_C_BIT, "1"},
-      {Real(1.5), number, SQL_C_BIT, "1 01S07"},
-      {Integer(2), number, SQL_C_BIT, "22003"},
-      {Integer(7), number, SQL_C_DOUBLE, "7.000000"},
-      {Text(" 12 "), number, SQL_C_SSHORT, "12"},
-      {Text("3.5"), number, SQL_C_SLONG, "3 01S07"},
-      {Text("abc"), number, SQL_C_SLONG, "22018"},
-      {Blob("\x01\x02"), number, SQL_C_SLONG, "07006"},
+      {Real(1e39), number, SQL_C_FLOAT, "22003"}, {Real(0.5), number, SQL_C_BIT, "0 01S07"},
+      {Integer(1), number, SQL_C_BIT, "1"}, {Real(1.5), number, SQL_C_BIT, "1 01S07"},
+      {Integer(2), number, SQL_C_BIT, "22003"}, {Integer(7), number, SQL_C_DOUBLE, "7.000000"},
+      {Text(" 12 "), number, SQL_C_SSHORT, "12"}, {Text("3.5"), number, SQL_C_SLONG, "3 01S07"},
+      {Text("abc"), number, SQL_C_SLONG, "22018"}, {Blob("\x01\x02"), number, SQL_C_SLONG, "07006"},
       {Text("2000-02-29 10:20:30"), date, SQL_C_TYPE_TIMESTAMP, "2000-2-29 10:20:30"},
       {Text("2000-02-29 10:20:30"), date, SQL_C_TYPE_DATE, "2000-2-29 01S07"},
       {Text("2000-02-29"), date, SQL_C_TYPE_DATE, "2000-2-29"},
@@ -179,27 +168,23 @@ TEST(ConversionTest, CharacterAndBinaryForms) {
     std::string expected;  // the bytes, or the SQLSTATE of an error
   };
   const Case cases[] = {
-      {Integer(-42), SQL_C_CHAR, "-42"},
-      {Real(3.25), SQL_C_CHAR, "3.25"},
-      {Text("é"), SQL_C_CHAR, "é"},
-      {Text("é"), SQL_C_WCHAR, std::string("\xE9\x00", 2)},
+      {Integer(-42), SQL_C_CHAR, "-42"}, {Real(3.25), SQL_C_CHAR, "3.25"},
+      {Text("é"), SQL_C_CHAR, "é"}, {Text("é"), SQL_C_WCHAR, std::string("\xE9\x00", 2)},
       {Text("😀"), SQL_C_WCHAR, std::string("\x3D\xD8\x00\xDE", 4)},
       {Blob(std::string("\x00\xAB", 2)), SQL_C_CHAR, "00AB"},
       {Blob(std::string("\x00\xAB", 2)), SQL_C_BINARY, std::string("\x00\xAB", 2)},
       // A number in a text column: the bytes of its text as the column's C type (UTF-16) holds it.
       {Integer(1), SQL_C_BINARY, std::string("1\0", 2)},
       // Plain notation, never exponent form: Currency at its four decimals, Decimal at its scale.
-      {Money(10000000000), SQL_C_CHAR, "1000000.0000"},
-      {Money(1), SQL_C_CHAR, "0.0001"},
-      {Money(-25000), SQL_C_BINARY, "-2.5000"},  // a DECIMAL's own C type is narrow text
+      {Money(10000000000), SQL_C_CHAR, "1000000.0000"}, {Money(1), SQL_C_CHAR, "0.0001"},
+      {Money(-25000), SQL_C_BINARY, "-2.5000"},
+      // a DECIMAL's own C type is narrow text
       {Money(std::numeric_limits<std::int64_t>::min()), SQL_C_CHAR, "-922337203685477.5808"},
       {Exact("102030405060.654321"), SQL_C_CHAR, "102030405060.654321"},
       {Date(36526 + 0.5 + 0.701 / 86400), SQL_C_CHAR, "2000-01-01 12:00:00.701"},
       {Date(-0.75), SQL_C_CHAR, "1899-12-29 06:00:00"},
   };
-  sql::ResultColumn currency;
-  currency.sqlType = SQL_DECIMAL;
-  currency.decimals = 4;
+  const sql::ResultColumn currency = Column(SQL_DECIMAL, 255, 4);
   for (const Case& c : cases) {
     std::string bytes;
     Outcome outcome = StreamBytes(c.cell, c.cell.kind == sql::Cell::Kind::Currency ? currency : column, c.cType, bytes);

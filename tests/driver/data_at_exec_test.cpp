@@ -1,9 +1,8 @@
 // Parameters whose values are sent at execution (SQL_DATA_AT_EXEC, SQL_LEN_DATA_AT_EXEC):
 // SQLParamData asks for them one after the other, SQLPutData sends them whole or in pieces,
 // and the statement then runs with them, after SQLExecute as after SQLExecDirect.
+#include "answers.h"
 #include "driver_fixture.h"
-
-#include <cstring>
 
 namespace drivertest {
 namespace {
@@ -73,19 +72,11 @@ class DataAtExecTest : public BrandDatabaseTest, public ::testing::WithParamInte
       }
     }
     if (rc != SQL_SUCCESS) return Error();
-    std::string rows;
-    SQLSMALLINT columns = 0;
-    SQLNumResultCols(stmt, &columns);
-    while (SQLFetch(stmt) == SQL_SUCCESS) {
-      if (!rows.empty()) rows += ";";
-      for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-        std::optional<std::string> value = ReadNarrow(stmt, c);
-        rows += (c > 1 ? "|" : "") + value.value_or("NULL");
-      }
-    }
+    Answer answer;
+    ReadRows(*session, stmt, answer);
     SQLFreeStmt(stmt, SQL_CLOSE);
     SQLFreeStmt(stmt, SQL_RESET_PARAMS);
-    return rows;
+    return answer.rows;
   }
 
   std::string Error() {

@@ -5,7 +5,6 @@
 #include "driver_fixture.h"
 
 #include <climits>
-#include <cstring>
 #include <functional>
 
 namespace drivertest {

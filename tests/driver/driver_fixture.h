@@ -24,6 +24,14 @@ class BothRoadsTest : public BrandDatabaseTest, public ::testing::WithParamInter
   bool wide() const { return GetParam(); }
 };
 
+// The one diagnostic record of a statement (or of the connection): a failure when there are
+// none or several.
+inline Diag OnlyDiag(OdbcSession& session, SQLHSTMT stmt = SQL_NULL_HSTMT) {
+  const std::vector<Diag> errors = session.Errors(stmt);
+  EXPECT_EQ(errors.size(), 1u);
+  return errors.empty() ? Diag{"none", ""} : errors[0];
+}
+
 inline std::string RoadName(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "Wide" : "Narrow";
 }

@@ -2,6 +2,8 @@
 // forward-only cursor with SQLFetch.
 #include "driver_fixture.h"
 
+#include <span>
+
 namespace drivertest {
 namespace {
 
@@ -42,35 +44,32 @@ class FetchTest : public BrandDatabaseTest {
     EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_SLONG, &id, sizeof id, &indicator), SQL_SUCCESS);
     return id;
   }
+  struct Move { SQLSMALLINT orientation; SQLLEN offset; int id; };  // id: of the row it lands on
+  // Makes each move with SQLExtendedFetch or SQLFetchScroll.
+  void ExpectMoves(std::span<const Move> moves, bool extended) {
+    for (const Move& m : moves) {
+      const int id = extended ? Extended(static_cast<SQLUSMALLINT>(m.orientation), m.offset)
+                              : Scroll(m.orientation, m.offset);
+      EXPECT_EQ(id, m.id) << m.orientation << " " << m.offset;
+    }
+  }
   SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
+// Each move and the row it lands on: before the first row and after the last there is none.
 TEST_F(FetchTest, ExtendedFetchMovesAStaticCursorEveryWay) {
   OdbcSession session;
   Open(session, SQL_CURSOR_STATIC);
-  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), kNoRow);  // before the first row
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 2);
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 3);
-  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), 2);
-  EXPECT_EQ(Extended(SQL_FETCH_FIRST), 1);
-  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), kNoRow);
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
-  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 7), 7);
-  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, -3), 4);
-  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 2), 6);
-  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 0), 6);
-  EXPECT_EQ(Extended(SQL_FETCH_LAST), 10);
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), kNoRow);  // after the last row
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), kNoRow);
-  EXPECT_EQ(Extended(SQL_FETCH_PRIOR), 10);
-  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, -2), 9);
-  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 11), kNoRow);
-  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, -1), 10);
-  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, -11), kNoRow);
-  EXPECT_EQ(Extended(SQL_FETCH_RELATIVE, 3), 3);
-  EXPECT_EQ(Extended(SQL_FETCH_ABSOLUTE, 0), kNoRow);
-  EXPECT_EQ(Extended(SQL_FETCH_NEXT), 1);
+  const Move moves[] = {
+      {SQL_FETCH_PRIOR, 0, kNoRow}, {SQL_FETCH_NEXT, 0, 1}, {SQL_FETCH_NEXT, 0, 2},
+      {SQL_FETCH_NEXT, 0, 3}, {SQL_FETCH_PRIOR, 0, 2}, {SQL_FETCH_FIRST, 0, 1},
+      {SQL_FETCH_PRIOR, 0, kNoRow}, {SQL_FETCH_NEXT, 0, 1}, {SQL_FETCH_ABSOLUTE, 7, 7},
+      {SQL_FETCH_RELATIVE, -3, 4}, {SQL_FETCH_RELATIVE, 2, 6}, {SQL_FETCH_RELATIVE, 0, 6},
+      {SQL_FETCH_LAST, 0, 10}, {SQL_FETCH_NEXT, 0, kNoRow}, {SQL_FETCH_NEXT, 0, kNoRow},
+      {SQL_FETCH_PRIOR, 0, 10}, {SQL_FETCH_ABSOLUTE, -2, 9}, {SQL_FETCH_ABSOLUTE, 11, kNoRow},
+      {SQL_FETCH_RELATIVE, -1, 10}, {SQL_FETCH_ABSOLUTE, -11, kNoRow}, {SQL_FETCH_RELATIVE, 3, 3},
+      {SQL_FETCH_ABSOLUTE, 0, kNoRow}, {SQL_FETCH_NEXT, 0, 1}};
+  ExpectMoves(moves, true);
   EXPECT_FALSE(CursorLibraryLoaded());
 }
 
@@ -85,15 +84,11 @@ TEST_F(FetchTest, LastRowFirstReadsTheWholeTableOnce) {
 TEST_F(FetchTest, FetchScrollMovesAStaticCursorEveryWay) {
   OdbcSession session(true, true);
   Open(session, SQL_CURSOR_STATIC);
-  EXPECT_EQ(Scroll(SQL_FETCH_NEXT), 1);
-  EXPECT_EQ(Scroll(SQL_FETCH_LAST), 10);
-  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR), 9);
-  EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, 3), 3);
-  EXPECT_EQ(Scroll(SQL_FETCH_RELATIVE, 4), 7);
-  EXPECT_EQ(Scroll(SQL_FETCH_FIRST), 1);
-  EXPECT_EQ(Scroll(SQL_FETCH_PRIOR), kNoRow);
-  EXPECT_EQ(Scroll(SQL_FETCH_ABSOLUTE, -1), 10);
-  EXPECT_EQ(Scroll(SQL_FETCH_NEXT), kNoRow);
+  const Move moves[] = {
+      {SQL_FETCH_NEXT, 0, 1}, {SQL_FETCH_LAST, 0, 10}, {SQL_FETCH_PRIOR, 0, 9},
+      {SQL_FETCH_ABSOLUTE, 3, 3}, {SQL_FETCH_RELATIVE, 4, 7}, {SQL_FETCH_FIRST, 0, 1},
+      {SQL_FETCH_PRIOR, 0, kNoRow}, {SQL_FETCH_ABSOLUTE, -1, 10}, {SQL_FETCH_NEXT, 0, kNoRow}};
+  ExpectMoves(moves, false);
 }
 
 TEST_F(FetchTest, ForwardOnlyCursorFetchesForwardOnly) {

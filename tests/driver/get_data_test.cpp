@@ -3,8 +3,6 @@
 // or once a column is used up.
 #include "driver_fixture.h"
 
-#include <cstring>
-
 namespace drivertest {
 namespace {
 
@@ -25,43 +23,38 @@ class GetDataTest : public BothRoadsTest {
     SQLUSMALLINT status = 0;
     ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_ABSOLUTE, row, &rows, &status), SQL_SUCCESS);
   }
+  // SQLGetData of column 1 into a buffer of `chars` characters until SQL_NO_DATA: each call's
+  // code, length and text, and the SQLSTATEs of its diagnostics.
+  template <typename Char>
+  std::string Pieces(SQLSMALLINT cType, std::size_t chars) {
+    std::string shown;
+    for (int call = 0; call < 10; ++call) {
+      std::basic_string<Char> buffer(chars, Char{});
+      SQLLEN indicator = 0;
+      const auto bytes = static_cast<SQLLEN>(chars * sizeof(Char));
+      const SQLRETURN rc = SQLGetData(stmt, 1, cType, buffer.data(), bytes, &indicator);
+      if (rc == SQL_NO_DATA) return shown + "no data";
+      shown += std::to_string(rc) + " " + std::to_string(indicator) + " ";
+      if constexpr (sizeof(Char) == 2) shown += Narrow(buffer.c_str());
+      else shown += buffer.c_str();
+      for (const Diag& d : session->Errors(stmt)) shown += " " + d.state;
+      shown += "; ";
+    }
+    return shown;
+  }
   std::unique_ptr<OdbcSession> session;
   SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_P(GetDataTest, ShortTextArrivesInPiecesThenNoData) {
   GoTo(3);  // "Dassault Aviation", 17 characters
-  char16_t wide[6] = {};
-  SQLLEN indicator = 0;
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, wide, sizeof wide, &indicator), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(indicator, 34);
-  EXPECT_EQ(std::u16string(wide), u"Dassa");
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "01004");
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, wide, sizeof wide, &indicator), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(indicator, 24);
-  EXPECT_EQ(std::u16string(wide), u"ult A");
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, wide, sizeof wide, &indicator), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(indicator, 14);
-  EXPECT_EQ(std::u16string(wide), u"viati");
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, wide, sizeof wide, &indicator), SQL_SUCCESS);
-  EXPECT_EQ(indicator, 4);
-  EXPECT_EQ(std::u16string(wide), u"on");
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, wide, sizeof wide, &indicator), SQL_NO_DATA);
+  EXPECT_EQ(Pieces<char16_t>(SQL_C_WCHAR, 6),
+            "1 34 Dassa 01004; 1 24 ult A 01004; 1 14 viati 01004; 0 4 on; no data");
 }
 
 TEST_P(GetDataTest, NarrowTextArrivesInPiecesThenNoData) {
   GoTo(2);  // "Boeing"
-  char narrow[4] = {};
-  SQLLEN indicator = 0;
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, narrow, sizeof narrow, &indicator), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(indicator, 6);
-  EXPECT_STREQ(narrow, "Boe");
-  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, narrow, sizeof narrow, &indicator), SQL_SUCCESS);
-  EXPECT_EQ(indicator, 3);
-  EXPECT_STREQ(narrow, "ing");
-  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, narrow, sizeof narrow, &indicator), SQL_NO_DATA);
+  EXPECT_EQ(Pieces<char>(SQL_C_CHAR, 4), "1 6 Boe 01004; 0 3 ing; no data");
 }
 
 TEST_P(GetDataTest, LongMemoReadTheWayTheLayerReadsIt) {
@@ -121,24 +114,17 @@ TEST_P(GetDataTest, NonAsciiTextArrivesAsStored) {
   EXPECT_EQ(ReadNarrow(stmt, 1, 4), kNonAscii);
 }
 
+// Columns of several rows as text, on the wide road or the narrow one.
 TEST_P(GetDataTest, NumbersDatesAndYesNoAsText) {
-  GoTo(1);
-  EXPECT_EQ(ReadWide(stmt, 2), u"1");
-  EXPECT_EQ(ReadWide(stmt, 3), u"3.25");
-  EXPECT_EQ(ReadWide(stmt, 4), u"2021-12-02 13:45:07");
-  EXPECT_EQ(ReadWide(stmt, 5), u"1");
-  GoTo(2);
-  EXPECT_EQ(ReadNarrow(stmt, 3), "-0.001");
-  EXPECT_EQ(ReadNarrow(stmt, 4), "1999-01-31 00:00:00");
-  EXPECT_EQ(ReadNarrow(stmt, 5), "0");
-  GoTo(6);
-  EXPECT_EQ(ReadWide(stmt, 4), u"1850-06-15 12:00:00");
-  GoTo(8);
-  EXPECT_EQ(ReadWide(stmt, 2), u"8");
-  EXPECT_EQ(ReadWide(stmt, 3), u"-42");
-  EXPECT_EQ(ReadWide(stmt, 4), u"9999-12-31 23:59:59");
-  GoTo(9);
-  EXPECT_EQ(ReadWide(stmt, 4), u"0100-01-01 00:00:00");
+  const struct { int row; SQLUSMALLINT column; bool wide; const char* text; } cases[] = {
+      {1, 2, true, "1"}, {1, 3, true, "3.25"}, {1, 4, true, "2021-12-02 13:45:07"},
+      {1, 5, true, "1"}, {2, 3, false, "-0.001"}, {2, 4, false, "1999-01-31 00:00:00"},
+      {2, 5, false, "0"}, {6, 4, true, "1850-06-15 12:00:00"}, {8, 2, true, "8"}, {8, 3, true, "-42"},
+      {8, 4, true, "9999-12-31 23:59:59"}, {9, 4, true, "0100-01-01 00:00:00"}};
+  for (const auto& c : cases) {
+    GoTo(c.row);
+    EXPECT_EQ(ReadText(stmt, c.column, c.wide), c.text) << c.row << "/" << c.column;
+  }
 }
 
 TEST_P(GetDataTest, NumbersAndDatesIntoTheirOwnTypes) {
@@ -156,12 +142,8 @@ TEST_P(GetDataTest, NumbersAndDatesIntoTheirOwnTypes) {
   ASSERT_EQ(SQLGetData(stmt, 3, SQL_C_DOUBLE, &prix, 0, &indicator), SQL_SUCCESS);
   EXPECT_EQ(prix, 2.5e10);
   ASSERT_EQ(SQLGetData(stmt, 4, SQL_C_TIMESTAMP, &vol, 0, &indicator), SQL_SUCCESS);
-  EXPECT_EQ(vol.year, 2000);
-  EXPECT_EQ(vol.month, 2);
-  EXPECT_EQ(vol.day, 29);
-  EXPECT_EQ(vol.hour, 23);
-  EXPECT_EQ(vol.minute, 59);
-  EXPECT_EQ(vol.second, 59);
+  EXPECT_EQ((std::vector<int>{vol.year, vol.month, vol.day, vol.hour, vol.minute, vol.second}),
+            (std::vector<int>{2000, 2, 29, 23, 59, 59}));
   ASSERT_EQ(SQLGetData(stmt, 5, SQL_C_BIT, &actif, 0, &indicator), SQL_SUCCESS);
   EXPECT_EQ(actif, 1);
   EXPECT_EQ(SQLGetData(stmt, 2, SQL_C_SLONG, &id, 0, &indicator), SQL_NO_DATA);
@@ -180,9 +162,7 @@ TEST_P(GetDataTest, NoCurrentRowIsAnInvalidCursorState) {
   ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_LAST, 0, nullptr, nullptr), SQL_SUCCESS);
   EXPECT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 0, nullptr, nullptr), SQL_NO_DATA);
   EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator), SQL_ERROR);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "24000");
+  EXPECT_EQ(OnlyDiag(*session, stmt).state, "24000");
 }
 
 TEST_P(GetDataTest, ColumnOutsideTheResultIsAnError) {

@@ -164,40 +164,41 @@ std::optional<OdbcSession::Column> OdbcSession::Describe(SQLHSTMT stmt, SQLUSMAL
   return c;
 }
 
-std::optional<std::u16string> ReadWide(SQLHSTMT stmt, SQLUSMALLINT column, size_t pieceChars) {
-  std::u16string value;
-  std::u16string buffer(pieceChars + 1, u'\0');
+namespace {
+
+// A whole column in pieces of `piece` characters of C type `cType`; nullopt for NULL.
+template <typename Char>
+std::optional<std::basic_string<Char>> ReadPieces(SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT cType,
+                                                  size_t piece) {
+  std::basic_string<Char> value;
+  std::basic_string<Char> buffer(piece + 1, Char{});
   for (int guard = 0; guard < 1000000; ++guard) {
     SQLLEN indicator = 0;
-    SQLRETURN rc = SQLGetData(stmt, column, SQL_C_WCHAR, buffer.data(),
-                              static_cast<SQLLEN>(buffer.size() * 2), &indicator);
+    SQLRETURN rc = SQLGetData(stmt, column, cType, buffer.data(),
+                              static_cast<SQLLEN>(buffer.size() * sizeof(Char)), &indicator);
     if (rc == SQL_NO_DATA) break;
     EXPECT_TRUE(SQL_SUCCEEDED(rc)) << "SQLGetData answered " << rc;
-    if (!SQL_SUCCEEDED(rc)) return std::nullopt;
-    if (indicator == SQL_NULL_DATA) return std::nullopt;
-    size_t got = std::min<size_t>(static_cast<size_t>(indicator) / 2, pieceChars);
-    value.append(buffer.data(), got);
+    if (!SQL_SUCCEEDED(rc) || indicator == SQL_NULL_DATA) return std::nullopt;
+    value.append(buffer.data(), std::min<size_t>(static_cast<size_t>(indicator) / sizeof(Char), piece));
     if (rc == SQL_SUCCESS) break;
   }
   return value;
 }
 
+}  // namespace
+
+std::optional<std::u16string> ReadWide(SQLHSTMT stmt, SQLUSMALLINT column, size_t pieceChars) {
+  return ReadPieces<char16_t>(stmt, column, SQL_C_WCHAR, pieceChars);
+}
+
 std::optional<std::string> ReadNarrow(SQLHSTMT stmt, SQLUSMALLINT column, size_t pieceBytes) {
-  std::string value;
-  std::string buffer(pieceBytes + 1, '\0');
-  for (int guard = 0; guard < 1000000; ++guard) {
-    SQLLEN indicator = 0;
-    SQLRETURN rc = SQLGetData(stmt, column, SQL_C_CHAR, buffer.data(),
-                              static_cast<SQLLEN>(buffer.size()), &indicator);
-    if (rc == SQL_NO_DATA) break;
-    EXPECT_TRUE(SQL_SUCCEEDED(rc)) << "SQLGetData answered " << rc;
-    if (!SQL_SUCCEEDED(rc)) return std::nullopt;
-    if (indicator == SQL_NULL_DATA) return std::nullopt;
-    size_t got = std::min<size_t>(static_cast<size_t>(indicator), pieceBytes);
-    value.append(buffer.data(), got);
-    if (rc == SQL_SUCCESS) break;
-  }
-  return value;
+  return ReadPieces<char>(stmt, column, SQL_C_CHAR, pieceBytes);
+}
+
+std::optional<std::string> ReadText(SQLHSTMT stmt, SQLUSMALLINT column, bool wide) {
+  if (!wide) return ReadNarrow(stmt, column);
+  std::optional<std::u16string> value = ReadWide(stmt, column);
+  return value ? std::optional<std::string>(Narrow(*value)) : std::nullopt;
 }
 
 bool CursorLibraryLoaded() { return testsupport::LibraryMapped("libodbccr"); }

@@ -74,6 +74,8 @@ class OdbcSession {
 // `pieceChars` characters; nullopt for NULL. Fails the test on an unexpected answer.
 std::optional<std::u16string> ReadWide(SQLHSTMT stmt, SQLUSMALLINT column, size_t pieceChars = 64);
 std::optional<std::string> ReadNarrow(SQLHSTMT stmt, SQLUSMALLINT column, size_t pieceBytes = 64);
+// UTF-8 either way, read on the wide road or the narrow one.
+std::optional<std::string> ReadText(SQLHSTMT stmt, SQLUSMALLINT column, bool wide);
 
 // True when the driver manager loaded its cursor library into this process.
 bool CursorLibraryLoaded();

@@ -4,8 +4,6 @@
 // processes read a configuration of their own.)
 #include "driver_fixture.h"
 
-#include <cstring>
-
 namespace drivertest {
 namespace {
 

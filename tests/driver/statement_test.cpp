@@ -25,10 +25,9 @@ class StatementTest : public BothRoadsTest {
 TEST_P(StatementTest, NeverExecutedStatementHasNoResultColumns) {
   SQLSMALLINT count = -1;
   EXPECT_EQ(SQLNumResultCols(stmt, &count), SQL_ERROR);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "S1010");
-  EXPECT_EQ(errors[0].message, "[unixODBC][Driver Manager]Function sequence error");
+  const Diag error = OnlyDiag(*session, stmt);
+  EXPECT_EQ(error.state + " " + error.message,
+            "S1010 [unixODBC][Driver Manager]Function sequence error");
 }
 
 TEST_P(StatementTest, OptionsOfTheLayerAreAcceptedOrReplacedWithAWarning) {
@@ -37,9 +36,7 @@ TEST_P(StatementTest, OptionsOfTheLayerAreAcceptedOrReplacedWithAWarning) {
   EXPECT_EQ(SQLSetStmtOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_READ_ONLY), SQL_SUCCESS);
 
   EXPECT_EQ(SQLSetStmtOption(stmt, SQL_CONCURRENCY, SQL_CONCUR_ROWVER), SQL_SUCCESS_WITH_INFO);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "01S02");
+  EXPECT_EQ(OnlyDiag(*session, stmt).state, "01S02");
   SQLULEN value = 0;
   EXPECT_EQ(SQLGetStmtOption(stmt, SQL_CONCURRENCY, &value), SQL_SUCCESS);
   EXPECT_EQ(value, static_cast<SQLULEN>(SQL_CONCUR_READ_ONLY));
@@ -107,18 +104,16 @@ TEST_P(StatementTest, NamesMatchInAnyCaseBareBracketedOrQuoted) {
 
 TEST_P(StatementTest, MissingTableIsAnErrorAtPrepareWithTheLibraryMessage) {
   EXPECT_EQ(session->Prepare(stmt, "SELECT marque FROM avions"), SQL_ERROR);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "S0002");
-  EXPECT_EQ(errors[0].message, "[mdbodbc]avions is not a table or query in this database (at offset 19)");
+  const Diag error = OnlyDiag(*session, stmt);
+  EXPECT_EQ(error.state + " " + error.message,
+            "S0002 [mdbodbc]avions is not a table or query in this database (at offset 19)");
 }
 
 TEST_P(StatementTest, MissingColumnIsAnErrorAtExecDirectWithTheLibraryMessage) {
   EXPECT_EQ(session->ExecDirect(stmt, "SELECT nope FROM avion"), SQL_ERROR);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "S0022");
-  EXPECT_EQ(errors[0].message, "[mdbodbc]Column nope not found (at offset 7)");
+  const Diag error = OnlyDiag(*session, stmt);
+  EXPECT_EQ(error.state + " " + error.message,
+            "S0022 [mdbodbc]Column nope not found (at offset 7)");
 }
 
 TEST_P(StatementTest, SyntaxErrorIsReportedWithoutPrinting) {
@@ -126,20 +121,18 @@ TEST_P(StatementTest, SyntaxErrorIsReportedWithoutPrinting) {
   SQLRETURN rc = session->ExecDirect(stmt, "SELECT FROM WHERE");
   EXPECT_EQ(output.Finish(), "");
   EXPECT_EQ(rc, SQL_ERROR);
-  std::vector<Diag> errors = session->Errors(stmt);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].state, "37000");
-  EXPECT_NE(errors[0].message.find("syntax error"), std::string::npos) << errors[0].message;
+  const Diag error = OnlyDiag(*session, stmt);
+  EXPECT_EQ(error.state, "37000");
+  EXPECT_NE(error.message.find("syntax error"), std::string::npos) << error.message;
 }
 
 TEST_P(StatementTest, WritingStatementsAreRefused) {
   for (const char* text : {"INSERT INTO avion (marque) VALUES ('X')", "UPDATE avion SET id = 1",
                            "DELETE FROM avion", "DROP TABLE avion", "CREATE TABLE t (a INT)"}) {
     EXPECT_EQ(session->ExecDirect(stmt, text), SQL_ERROR) << text;
-    std::vector<Diag> errors = session->Errors(stmt);
-    ASSERT_EQ(errors.size(), 1u) << text;
-    EXPECT_EQ(errors[0].state, "37000");
-    EXPECT_NE(errors[0].message.find("read-only"), std::string::npos) << errors[0].message;
+    const Diag error = OnlyDiag(*session, stmt);
+    EXPECT_EQ(error.state, "37000") << text;
+    EXPECT_NE(error.message.find("read-only"), std::string::npos) << error.message;
   }
 }
 
