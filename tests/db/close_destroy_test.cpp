@@ -1,12 +1,7 @@
 // The destructor: an open recordset is closed implicitly (with a warning when it fetched
 // several rows at once), errors inside are traced and swallowed, and a connection the
 // recordset created for itself is deleted with it.
-#include <gtest/gtest.h>
-
-#include <memory>
-
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/table_cases.h"
 
 namespace {

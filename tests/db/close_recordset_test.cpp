@@ -1,15 +1,11 @@
 // Close: the statements dropped, the storage released, the recordset off its connection's
 // list and in the closed state; on an already closed recordset only the warning; and the
 // connection's Close closing every recordset registered on it.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <future>
-#include <memory>
 #include <thread>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 
 namespace {
 

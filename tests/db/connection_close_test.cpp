@@ -1,19 +1,12 @@
 // Closing and releasing a connection: the recordsets registered on it, failures on the way,
 // the shared environment, the destructor's report, and the diagnostic dump.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <functional>
 #include <regex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "db/database.h"
-#include "db/recordset.h"
 #include "framework/dump_context.h"
 #include "tests/db/support/db_fixture.h"
-#include "tests/db/support/raised.h"
 
 namespace {
 
@@ -111,11 +104,9 @@ TEST_F(CloseTest, DestructionClosesTheRecordsetsThenTheConnectionAndTheEnvironme
 
   // Most recently registered first.
   EXPECT_THAT(closed, ElementsAre("newer", "older"));
-  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
-                                   "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                   "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat({"SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
+                                                "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"},
+                                               ReleaseCalls())));
   EXPECT_EQ(older.m_pDatabase, nullptr);
   EXPECT_EQ(newer.m_pDatabase, nullptr);
   EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
@@ -129,13 +120,10 @@ TEST_F(CloseTest, CloseEmptiesTheListAndLeavesTheEnvironment) {
   StandInRecordset b(nullptr, "b", closed);
   StandInRecordset::Register(a, database);
   StandInRecordset::Register(b, database);
-
   database.Close();
-
   EXPECT_THAT(closed, ElementsAre("b", "a"));
   EXPECT_TRUE(database.m_listRecordsets.IsEmpty());
-  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls("dbc#1", false)));
   EXPECT_EQ(Process().nAllocated, 0);
   EXPECT_NE(Process().henvAllConnections, nullptr);
   EXPECT_TRUE(LockIsFree());
@@ -233,9 +221,7 @@ TEST_F(CloseTest, ARecordsetCloseRaisingDuringFreeIsTracedAndSwallowed) {
 
   failing.raise = nullptr;
   database.Free();
-  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeEnv(env#1) -> SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls()));
 }
 
 TEST_F(CloseTest, ARecordsetCloseRaisingDuringDestructionIsTracedAndSwallowed) {
@@ -273,20 +259,16 @@ TEST_F(CloseTest, FailedDisconnectAndFreeStillForgetTheHandle) {
 }
 
 TEST_F(CloseTest, FailedEnvironmentReleaseIsTracedAndForgotten) {
-  CDatabase database;
-  OpenDatabase(database);
-  fakeodbc::answer(Fn::SQLFreeEnv, 1, Answer::fail(SQL_ERROR));
-  database.Free();
-  EXPECT_THAT(traces.Texts(), ElementsAre(kFreeEnvIgnored));
-  EXPECT_EQ(Process().henvAllConnections, nullptr);
-
   // So is a success with information, which is not SQL_SUCCESS.
-  SetUp();
-  CDatabase other;
-  OpenDatabase(other);
-  fakeodbc::answer(Fn::SQLFreeEnv, 1, Answer::withInfo({}));
-  other.Free();
-  EXPECT_THAT(traces.Texts(), ElementsAre(kFreeEnvIgnored));
+  for (const Answer& answer : {Answer::fail(SQL_ERROR), Answer::withInfo({})}) {
+    SetUp();
+    CDatabase database;
+    OpenDatabase(database);
+    fakeodbc::answer(Fn::SQLFreeEnv, 1, answer);
+    database.Free();
+    EXPECT_THAT(traces.Texts(), ElementsAre(kFreeEnvIgnored));
+    EXPECT_EQ(Process().henvAllConnections, nullptr);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -309,38 +291,38 @@ class DestructorReportTest : public CloseTest {
   std::vector<TraceRecord> records;
 };
 
-TEST_F(DestructorReportTest, ErrorWithTextIsReportedOnAppMsg) {
-  {
-    CDatabase database;
-    OpenDatabase(database);
-    RaiseFromTheRelease([] {
-      auto* e = new CDBException(SQL_ERROR);
-      e->m_strErrorText = u"Release failed\n";
-      return e;
-    });
+TEST_F(DestructorReportTest, ErrorIsReportedOnAppMsgWithItsTextIfItHasOne) {
+  struct Case {
+    std::function<CException*()> error;
+    const char* text;  // after the place of the report
+  };
+  const Case cases[] = {{[] {
+                           auto* e = new CDBException(SQL_ERROR);
+                           e->m_strErrorText = u"Release failed\n";
+                           return e;
+                         },
+                         "Release failed\n\n"},
+                        {[] { return new CInvalidArgException; }, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    SetUp();
+    records.clear();
+    {
+      CDatabase database;
+      OpenDatabase(database);
+      RaiseFromTheRelease(c.error);
+    }
+    SetTraceSink(previous);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].text, kFreeEnvIgnored);
+    EXPECT_EQ(records[1].category, TraceCategory::AppMsg);
+    EXPECT_EQ(records[1].level, 0);
+    EXPECT_TRUE(std::regex_match(
+        records[1].text,
+        std::regex(R"(Exception thrown in destructor \(\S*database_close\.cpp:[0-9]+\)\n)" +
+                   std::string(c.text))))
+        << records[1].text;
   }
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].text, kFreeEnvIgnored);
-  EXPECT_EQ(records[1].category, TraceCategory::AppMsg);
-  EXPECT_EQ(records[1].level, 0);
-  EXPECT_TRUE(std::regex_match(
-      records[1].text,
-      std::regex(R"(Exception thrown in destructor \(\S*database_close\.cpp:[0-9]+\)\nRelease failed\n\n)")))
-      << records[1].text;
-}
-
-TEST_F(DestructorReportTest, ErrorWithoutTextIsReportedWithoutIt) {
-  {
-    CDatabase database;
-    OpenDatabase(database);
-    RaiseFromTheRelease([] { return new CInvalidArgException; });
-  }
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].category, TraceCategory::AppMsg);
-  EXPECT_TRUE(std::regex_match(
-      records[1].text,
-      std::regex(R"(Exception thrown in destructor \(\S*database_close\.cpp:[0-9]+\)\n)")))
-      << records[1].text;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,40 +1,54 @@
 // Opening a connection: the connect string, the ODBC calls of the open, the option bits, a
 // cancelled dialog, every failure with the state it leaves, and the shared environment.
-#include <gtest/gtest.h>
-
 #include <ostream>
-#include <string>
-#include <vector>
 
-#include "db/database.h"
 #include "tests/db/support/db_fixture.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/table_cases.h"
 
 namespace {
 
-std::string ErrorText(const RaisedError& e) {
-  return e.db() ? e.db()->m_strErrorText.ToUtf8() : std::string("(not a database error)");
+// Opens `database` on `connect` as the program does, read-only as asked.
+BOOL OpenDb(CDatabase& database, const char16_t* connect = u"DSN=a", BOOL readOnly = FALSE) {
+  return database.Open(nullptr, FALSE, readOnly, connect, TRUE);
 }
 
-RETCODE ReturnCode(const RaisedError& e) { return e.db() ? e.db()->m_nReturnCode : RETCODE{-12345}; }
+// What an open of `database` on `connect` raised.
+RaisedError OpenRaising(CDatabase& database, const char16_t* connect = u"DSN=a") {
+  return CatchRaised([&] { OpenDb(database, connect); });
+}
 
-// The state of a connection released after a failure, as the first one of the process.
-void ExpectReleased(const CDatabase& database) {
-  EXPECT_FALSE(database.IsOpen());
+// No connection counted, no environment, every handle freed.
+void ExpectNothingAllocated() {
   EXPECT_EQ(GetDatabaseProcessState().nAllocated, 0);
   EXPECT_EQ(GetDatabaseProcessState().henvAllConnections, nullptr);
   EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
 }
 
-const std::vector<std::string> kReleaseCalls = {
-    "SQLDisconnect(dbc#1) -> SQL_SUCCESS", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-    "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+// The state of a connection released after a failure, as the first one of the process.
+void ExpectReleased(const CDatabase& database) {
+  EXPECT_FALSE(database.IsOpen());
+  ExpectNothingAllocated();
+}
 
 // The driver manager's answer to a disconnect of a handle that never connected.
-const std::vector<std::string> kReleaseUnconnectedCalls = {
-    "SQLDisconnect(dbc#1) -> SQL_ERROR", "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-    "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+const std::vector<std::string> kReleaseUnconnectedCalls = ReleaseCalls("dbc#1", true, "SQL_ERROR");
+
+// The healthy open's calls up to the login timeout, then the connect answering `rc`.
+std::vector<std::string> ConnectAnswering(const std::string& rc) {
+  std::vector<std::string> calls = HealthyOpenCalls("DSN=a");
+  calls.resize(4);
+  calls.push_back(
+      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> " + rc);
+  return calls;
+}
+
+// The release calls are the last three of the log.
+void ExpectEndsWithRelease() {
+  const std::vector<std::string> calls = fakeodbc::callLines();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
+              ElementsAreArray(ReleaseCalls()));
+}
 
 class OpenTest : public DbTest {
  protected:
@@ -71,21 +85,17 @@ TEST_F(OpenTest, ProgramOpenMakesTheCallsOfTheOverviewWithTheCursorLibraryOnlyIf
     fakeodbc::clearLog();
   }
   // Destruction disconnects, frees the connection and, as the last one, the environment.
-  EXPECT_THAT(Calls(), ElementsAreArray(kReleaseCalls));
-  EXPECT_EQ(Process().nAllocated, 0);
-  EXPECT_EQ(Process().henvAllConnections, nullptr);
-  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls()));
+  ExpectNothingAllocated();
 }
 
 TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
   CDatabase database;
-  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=x", TRUE));
+  ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=x"));
   const CString connect = database.m_strConnect;
   fakeodbc::clearLog();
-
   database.Close();
-  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls("dbc#1", false)));
   EXPECT_FALSE(database.IsOpen());
   EXPECT_EQ(Process().nAllocated, 0);
   EXPECT_NE(Process().henvAllConnections, nullptr);
@@ -106,11 +116,10 @@ TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
 
 TEST_F(OpenTest, AClosedConnectionOpensAgainWithANewHandle) {
   CDatabase database;
-  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=x", TRUE));
+  ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=x"));
   database.Close();
   fakeodbc::clearLog();
-
-  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=y", TRUE));
+  ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=y"));
   EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=y", false, "dbc#2")));
   EXPECT_EQ(Process().nAllocated, 1);
 }
@@ -123,7 +132,7 @@ TEST_F(OpenTest, DestroyingAConnectionNeverOpenedCallsNothing) {
 TEST_F(OpenTest, DestroyingAConnectionNeverOpenedFreesAnEnvironmentLeftUncounted) {
   {
     CDatabase first;
-    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=x", TRUE));
+    ASSERT_TRUE(OpenDb(first, u"DSN=x"));
     first.Close();
     fakeodbc::clearLog();
     { CDatabase never; }
@@ -192,21 +201,14 @@ TEST_F(OpenTest, OpenWithOptionsTakesTheTextAsItIs) {
 
 TEST_F(OpenTest, ReadOnlyOpenSetsTheAccessModeTwiceAndSkipsTheReadOnlyQuery) {
   CDatabase database;
-  ASSERT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
-  std::vector<std::string> expected = {
-      "SQLAllocEnv(&env#1) -> SQL_SUCCESS",
-      "SQLAllocConnect(env#1, &dbc#1) -> SQL_SUCCESS",
-      "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS",
-      "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS",
-      "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS, 0) -> SQL_SUCCESS",
-      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_ODBC_API_CONFORMANCE, 2) -> SQL_SUCCESS",
-      "SQLGetInfoW(dbc#1, SQL_ODBC_SQL_CONFORMANCE, 2) -> SQL_SUCCESS",
-  };
-  std::vector<std::string> capabilities = CapabilityQueryCalls();
-  // SQL_DATA_SOURCE_READ_ONLY gives way to the access mode, set once more.
-  capabilities[7] = "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS";
-  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, capabilities)));
+  ASSERT_TRUE(OpenDb(database, u"DSN=a", TRUE));
+  const std::string accessMode = "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS";
+  std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
+  // The access mode follows the login timeout, and SQL_DATA_SOURCE_READ_ONLY (the 8th
+  // capability query) gives way to it, set once more.
+  expected.insert(expected.begin() + 3, accessMode);
+  expected[8 + 7] = accessMode;
+  EXPECT_THAT(Calls(), ElementsAreArray(expected));
   EXPECT_EQ(database.m_bUpdatable, FALSE);
   EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
 }
@@ -217,24 +219,24 @@ TEST_F(OpenTest, ExclusiveFlagChangesNothing) {
   EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=a")));
 }
 
-TEST_F(OpenTest, PromptBitsChooseTheCompletion) {
-  struct Case {
-    DWORD options;
-    const char* completion;
-  };
-  for (const Case& c : {Case{0, "SQL_DRIVER_COMPLETE"},
-                        Case{CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"},
-                        Case{CDatabase::alwaysDriverPrompt, "SQL_DRIVER_PROMPT"},
-                        Case{0x0100 | CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"}}) {
-    SCOPED_TRACE(c.completion);
-    SetUp();
-    CDatabase database;
-    ASSERT_TRUE(database.OpenWithOptions(u"DSN=a", c.options));
-    // No cursor library bit: the connect follows the login timeout.
-    EXPECT_EQ(Calls()[3], std::string("SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, ") +
-                              c.completion + ") -> SQL_SUCCESS");
-  }
+// The options of OpenWithOptions and the completion they choose.
+using Prompt = std::pair<DWORD, const char*>;
+using PromptBits = CasesOf<OpenTest, Prompt>;
+
+TEST_P(PromptBits, ChooseTheCompletion) {
+  CDatabase database;
+  ASSERT_TRUE(database.OpenWithOptions(u"DSN=a", GetParam().first));
+  // No cursor library bit: the connect follows the login timeout.
+  EXPECT_EQ(Calls()[3], std::string("SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, ") +
+                            GetParam().second + ") -> SQL_SUCCESS");
 }
+
+INSTANTIATE_TEST_SUITE_P(Options, PromptBits,
+                         ::testing::Values(
+                             Prompt{0, "SQL_DRIVER_COMPLETE"},
+                             Prompt{CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"},
+                             Prompt{CDatabase::alwaysDriverPrompt, "SQL_DRIVER_PROMPT"},
+                             Prompt{0x0100 | CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"}));
 
 TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
   CDatabase database;
@@ -252,30 +254,30 @@ TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
 TEST_F(OpenTest, LoginTimeoutComesFromTheMember) {
   CDatabase database;
   database.SetLoginTimeout(42);
-  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  ASSERT_TRUE(OpenDb(database));
   EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 42) -> SQL_SUCCESS");
 }
 
 // ---------------------------------------------------------------------------------------------
 // Options the driver refuses while connecting
 
-TEST_F(OpenTest, RefusedLoginTimeoutIsTracedAndTheOpenGoesOn) {
-  fakeodbc::answer(Fn::SQLSetConnectOptionW, 1, Answer::fail(SQL_ERROR));
-  CDatabase database;
-  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
-  EXPECT_THAT(traces.Texts(), ElementsAreArray(Concat({"Warning: Failure setting login timeout.\n"},
-                                                      HealthyCapabilityTraces())));
-  // The refusal's record is not read.
-  EXPECT_EQ(fakeodbc::callNames()[3], "SQLSetConnectOptionW");
-}
-
-TEST_F(OpenTest, RefusedReadOnlyAccessModeIsTracedAndTheOpenGoesOn) {
-  fakeodbc::answer(Fn::SQLSetConnectOptionW, 2, Answer::fail(SQL_ERROR));
-  CDatabase database;
-  EXPECT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
-  EXPECT_THAT(traces.Texts(),
-              ElementsAreArray(Concat({"Warning: Failure setting read only access mode.\n"},
-                                      HealthyCapabilityTraces())));
+TEST_F(OpenTest, RefusedLoginTimeoutOrReadOnlyAccessModeIsTracedAndTheOpenGoesOn) {
+  struct Case {
+    int nth;  // of the connection options
+    BOOL readOnly;
+    const char* warning;
+  };
+  for (const Case& c : {Case{1, FALSE, "Warning: Failure setting login timeout.\n"},
+                        Case{2, TRUE, "Warning: Failure setting read only access mode.\n"}}) {
+    SCOPED_TRACE(c.warning);
+    SetUp();
+    fakeodbc::answer(Fn::SQLSetConnectOptionW, c.nth, Answer::fail(SQL_ERROR));
+    CDatabase database;
+    EXPECT_TRUE(OpenDb(database, u"DSN=a", c.readOnly));
+    EXPECT_THAT(traces.Texts(), ElementsAreArray(Concat({c.warning}, HealthyCapabilityTraces())));
+    // The refusal's record is not read.
+    EXPECT_EQ(fakeodbc::callNames()[3], "SQLSetConnectOptionW");
+  }
 }
 
 TEST_F(OpenTest, OptionAnswersAreNotJudged) {
@@ -285,7 +287,7 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
   fakeodbc::answer(Fn::SQLSetConnectOptionW, 2, Answer::withInfo({{"01S02", 0, u"Changed"}}));
   fakeodbc::answer(Fn::SQLSetConnectOptionW, 3, Answer::fail(SQL_ERROR));
   CDatabase database;
-  EXPECT_TRUE(database.Open(nullptr, FALSE, TRUE, u"DSN=a", TRUE));
+  EXPECT_TRUE(OpenDb(database, u"DSN=a", TRUE));
   EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
   EXPECT_EQ(database.m_bCountAddedRows, TRUE);
 }
@@ -296,13 +298,10 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
 TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
   CDatabase database;
-  RaisedError e = CatchRaised([&] { EXPECT_FALSE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE)); });
+  RaisedError e = CatchRaised([&] { EXPECT_FALSE(OpenDb(database)); });
   EXPECT_FALSE(e);
-  std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
-  expected.resize(4);
-  expected.push_back(
-      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_NO_DATA");
-  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, kReleaseUnconnectedCalls)));
+  EXPECT_THAT(Calls(),
+              ElementsAreArray(Concat(ConnectAnswering("SQL_NO_DATA"), kReleaseUnconnectedCalls)));
   ExpectReleased(database);
   EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=a");
   EXPECT_THAT(traces.Records(), IsEmpty());
@@ -314,7 +313,7 @@ TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
 TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
   fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
   CDatabase database;
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = OpenRaising(database);
   ASSERT_TRUE(e);
   EXPECT_TRUE(e.get()->IsKindOf(RUNTIME_CLASS_OF(CMemoryException)));
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&NULL) -> SQL_ERROR"));
@@ -326,10 +325,7 @@ TEST_F(OpenTest, RefusedConnectionHandleIsRaisedAndTheEnvironmentFreed) {
   fakeodbc::answer(Fn::SQLAllocConnect, 1,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[unixODBC][Driver Manager]Memory allocation error"}}));
   CDatabase database;
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
-  ASSERT_TRUE(e);
-  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
-  EXPECT_EQ(ErrorText(e), "Memory allocation error\n");
+  ASSERT_TRUE(IsDbError(OpenRaising(database), SQL_ERROR, "Memory allocation error\n"));
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&env#1) -> SQL_SUCCESS",
                                    "SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
                                    "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_SUCCESS",
@@ -340,12 +336,11 @@ TEST_F(OpenTest, RefusedConnectionHandleIsRaisedAndTheEnvironmentFreed) {
 
 TEST_F(OpenTest, RefusedConnectionHandleKeepsTheEnvironmentOfAnotherConnection) {
   CDatabase first;
-  ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  ASSERT_TRUE(OpenDb(first));
   fakeodbc::answer(Fn::SQLAllocConnect, 1, Answer::fail(SQL_ERROR));
   fakeodbc::clearLog();
   CDatabase second;
-  RaisedError e = CatchRaised([&] { second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
-  ASSERT_TRUE(e);
+  ASSERT_TRUE(OpenRaising(second, u"DSN=b"));
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
                                    "SQLErrorW(env#1, NULL, NULL, 511) -> SQL_NO_DATA"));
   EXPECT_EQ(Process().nAllocated, 1);
@@ -358,14 +353,9 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
                    Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"},
                                             {"01000", 1, u"[FakeODBC][Driver]Second"}}));
   CDatabase database;
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=a", TRUE); });
-  ASSERT_TRUE(e);
-  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
-  EXPECT_EQ(ErrorText(e), "Unable to connect\nSecond\n");
-  std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
-  expected.resize(4);
-  expected.push_back(
-      "SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_ERROR");
+  ASSERT_TRUE(IsDbError(OpenRaising(database, u"ODBC;DSN=a"), SQL_ERROR,
+                        "Unable to connect\nSecond\n"));
+  std::vector<std::string> expected = ConnectAnswering("SQL_ERROR");
   expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
   expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
   expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA");
@@ -381,10 +371,7 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
 TEST_F(OpenTest, InvalidHandleFromTheConnectIsRaisedWithoutText) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_INVALID_HANDLE));
   CDatabase database;
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
-  ASSERT_TRUE(e);
-  EXPECT_EQ(ReturnCode(e), SQL_INVALID_HANDLE);
-  EXPECT_EQ(ErrorText(e), "");
+  ASSERT_TRUE(IsDbError(OpenRaising(database), SQL_INVALID_HANDLE, ""));
   EXPECT_THAT(fakeodbc::callNames(), ::testing::Not(::testing::Contains("SQLErrorW")));
   EXPECT_FALSE(database.IsOpen());
   EXPECT_EQ(Process().nAllocated, 0);
@@ -394,7 +381,7 @@ TEST_F(OpenTest, ConnectWithInformationIsTracedAndSucceeds) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1,
                    Answer::withInfo({{"01S00", 0, u"[FakeODBC][Driver]Invalid attribute"}}));
   CDatabase database;
-  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_TRUE(OpenDb(database));
   EXPECT_THAT(traces.Texts(),
               ElementsAreArray(Concat({"Warning: ODBC Success With Info, ", "Invalid attribute\n",
                                        "State:01S00,Native:0,Origin:[FakeODBC][Driver]\n\n"},
@@ -410,15 +397,10 @@ TEST_F(OpenTest, FailedConformanceQueriesAreRaisedWithTheCompletedString) {
     fakeodbc::answer(Fn::SQLGetInfoW, nth,
                      Answer::fail(SQL_ERROR, {{"S1000", 0, u"[FakeODBC][Driver]No level"}}));
     CDatabase database;
-    RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(ReturnCode(e), SQL_ERROR);
-    EXPECT_EQ(ErrorText(e), "No level\n");
+    ASSERT_TRUE(IsDbError(OpenRaising(database), SQL_ERROR, "No level\n"));
     EXPECT_EQ(database.m_strConnect.ToUtf8(), "ODBC;DSN=a;UID=z");
-    const std::vector<std::string> calls = Calls();
-    ASSERT_EQ(calls.size(), 5u + nth + 2 + 3);
-    EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
-                ElementsAreArray(kReleaseCalls));
+    ASSERT_EQ(Calls().size(), 5u + nth + 2 + 3);
+    ExpectEndsWithRelease();
     ExpectReleased(database);
   }
 }
@@ -436,12 +418,8 @@ TEST_F(OpenTest, ConformanceBelowTheLevelsRaisesTheOwnCodes) {
     SetUp();
     fakeodbc::setInfo(c.info, InfoValue::int16(c.level));
     CDatabase database;
-    RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(ReturnCode(e), c.code);
-    EXPECT_EQ(ErrorText(e), "Dravon internal error: unable to load error string from resource.");
-    EXPECT_THAT(traces.Texts(),
-                ElementsAre("Dravon internal error: unable to load error string from resource.\n"));
+    ASSERT_TRUE(IsDbError(OpenRaising(database), c.code, kMissingText));
+    EXPECT_THAT(traces.Texts(), ElementsAre(kMissingTextTrace));
     EXPECT_EQ(Calls().size(), 5u + c.queries + 3);
     ExpectReleased(database);
   }
@@ -451,7 +429,7 @@ TEST_F(OpenTest, TheLowestAcceptedConformanceLevelsOpen) {
   fakeodbc::setInfo(SQL_ODBC_API_CONFORMANCE, InfoValue::int16(SQL_OAC_LEVEL1));
   fakeodbc::setInfo(SQL_ODBC_SQL_CONFORMANCE, InfoValue::int16(SQL_OSC_MINIMUM));
   CDatabase database;
-  EXPECT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  EXPECT_TRUE(OpenDb(database));
 }
 
 TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
@@ -464,25 +442,19 @@ TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
     }
   });
   CDatabase database;
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE); });
+  RaisedError e = OpenRaising(database);
   SetTraceSink(previous);
   ASSERT_TRUE(e);
   EXPECT_EQ(e.get(), thrown);  // the same object, raised again
-  const std::vector<std::string> calls = Calls();
-  EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
-              ElementsAreArray(kReleaseCalls));
+  ExpectEndsWithRelease();
   ExpectReleased(database);
 }
 
 TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) {
   CDatabase database;
-  ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  ASSERT_TRUE(OpenDb(database));
   fakeodbc::clearLog();
-
-  RaisedError e = CatchRaised([&] { database.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE); });
-  ASSERT_TRUE(e);
-  EXPECT_EQ(ReturnCode(e), SQL_ERROR);
-  EXPECT_EQ(ErrorText(e), "Connection name in use\n");
+  ASSERT_TRUE(IsDbError(OpenRaising(database, u"DSN=b"), SQL_ERROR, "Connection name in use\n"));
   // No new handle and no option: straight to the connect.
   EXPECT_THAT(
       Calls(),
@@ -490,7 +462,7 @@ TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) 
           {"SQLDriverConnectW(dbc#1, hwnd, \"DSN=b\", SQL_NTS, 1024, SQL_DRIVER_COMPLETE) -> SQL_ERROR",
            "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
            "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"},
-          kReleaseCalls)));
+          ReleaseCalls())));
   ExpectReleased(database);
   EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=b");
 }
@@ -502,9 +474,9 @@ TEST_F(OpenTest, TwoConnectionsShareOneEnvironment) {
   {
     CDatabase first;
     CDatabase second;
-    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    ASSERT_TRUE(OpenDb(first));
     fakeodbc::clearLog();
-    ASSERT_TRUE(second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE));
+    ASSERT_TRUE(OpenDb(second, u"DSN=b"));
     EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=b", false, "dbc#2")));
     EXPECT_EQ(Process().nAllocated, 2);
 
@@ -513,47 +485,43 @@ TEST_F(OpenTest, TwoConnectionsShareOneEnvironment) {
     EXPECT_EQ(Process().nAllocated, 1);
     second.Close();
     EXPECT_EQ(Process().nAllocated, 0);
-    EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                     "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-                                     "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
-                                     "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"));
+    EXPECT_THAT(Calls(), ElementsAreArray(Concat(ReleaseCalls("dbc#1", false),
+                                                 ReleaseCalls("dbc#2", false))));
     // Closing frees no environment; the first release that finds the count at 0 does.
     EXPECT_NE(Process().henvAllConnections, nullptr);
     fakeodbc::clearLog();
   }
   EXPECT_THAT(Calls(), ElementsAre("SQLFreeEnv(env#1) -> SQL_SUCCESS"));
-  EXPECT_EQ(Process().henvAllConnections, nullptr);
-  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+  ExpectNothingAllocated();
 }
 
 TEST_F(OpenTest, TheEnvironmentStaysWhileAnotherConnectionIsOpen) {
   CDatabase second;
   {
     CDatabase first;
-    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
-    ASSERT_TRUE(second.Open(nullptr, FALSE, FALSE, u"DSN=b", TRUE));
+    ASSERT_TRUE(OpenDb(first));
+    ASSERT_TRUE(OpenDb(second, u"DSN=b"));
     fakeodbc::clearLog();
   }
-  EXPECT_THAT(Calls(), ElementsAre("SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
+  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls("dbc#1", false)));
   EXPECT_EQ(Process().nAllocated, 1);
   EXPECT_TRUE(second.IsOpen());
 
   // A later connection allocates from the same environment.
   CDatabase third;
   fakeodbc::clearLog();
-  ASSERT_TRUE(third.Open(nullptr, FALSE, FALSE, u"DSN=c", TRUE));
+  ASSERT_TRUE(OpenDb(third, u"DSN=c"));
   EXPECT_EQ(Calls().front(), "SQLAllocConnect(env#1, &dbc#3) -> SQL_SUCCESS");
 }
 
 TEST_F(OpenTest, AFreedEnvironmentIsAllocatedAgainByTheNextOpen) {
   {
     CDatabase first;
-    ASSERT_TRUE(first.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+    ASSERT_TRUE(OpenDb(first));
   }
   fakeodbc::clearLog();
   CDatabase next;
-  ASSERT_TRUE(next.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
+  ASSERT_TRUE(OpenDb(next));
   EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=a", true, "dbc#2", "env#2")));
 }
 

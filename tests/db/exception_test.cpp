@@ -1,18 +1,9 @@
 // Database errors: how an error object is filled from the driver manager's diagnostic records,
 // the layer's own codes, the checks of return codes, and the error object's own operations.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <memory>
 #include <ostream>
-#include <string>
-#include <vector>
 
-#include "db/database.h"
-#include "db/db_exception.h"
-#include "db/recordset.h"
 #include "tests/db/support/db_fixture.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/table_cases.h"
 
 namespace {
@@ -34,6 +25,19 @@ ErrorPtr Raise(RETCODE code, CDatabase* database, HSTMT hstmt = SQL_NULL_HSTMT) 
   }
   ADD_FAILURE() << "RaiseDatabaseError returned";
   return nullptr;
+}
+
+// Whether `e` is an error of `code` with the two texts (UTF-8).
+::testing::AssertionResult Holds(const CDBException* e, RETCODE code, const std::string& errorText,
+                                 const std::string& stateInfo) {
+  if (e == nullptr) return ::testing::AssertionFailure() << "no error";
+  if (e->m_nReturnCode == code && Utf8(e->m_strErrorText) == errorText &&
+      Utf8(e->m_strStateInfo) == stateInfo) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "code " << e->m_nReturnCode << ", error text \""
+                                       << Utf8(e->m_strErrorText) << "\", state info \""
+                                       << Utf8(e->m_strStateInfo) << '"';
 }
 
 // A connection opened on the healthy driver, with the log and the traces of the open
@@ -74,14 +78,9 @@ class DbExceptionTest : public DbTest {
 
 TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
   PostOnConnection({{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}});
-
   ErrorPtr e = Raise(SQL_ERROR, &database);
-
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(Utf8(e->m_strErrorText), "First\nSecond\n");
-  EXPECT_EQ(Utf8(e->m_strStateInfo),
-            "State:S1000,Native:5,Origin:[A][B]\nState:01004,Native:-1,Origin:\n");
+  ASSERT_TRUE(Holds(e.get(), SQL_ERROR, "First\nSecond\n",
+                    "State:S1000,Native:5,Origin:[A][B]\nState:01004,Native:-1,Origin:\n"));
   EXPECT_TRUE(e->HasState(u"State:01004"));
   EXPECT_TRUE(e->HasState(u"State:S1000"));
   EXPECT_FALSE(e->HasState(u"State:S1010"));
@@ -111,10 +110,8 @@ using OriginTest = CasesOf<DbExceptionTest, OriginCase>;
 
 TEST_P(OriginTest, PrefixesMoveToTheStateLine) {
   PostOnConnection({{"S1000", 0, GetParam().message}});
-  ErrorPtr e = Raise(SQL_ERROR, &database);
-  ASSERT_TRUE(e);
-  EXPECT_EQ(Utf8(e->m_strErrorText), GetParam().errorText);
-  EXPECT_EQ(Utf8(e->m_strStateInfo), GetParam().stateInfo);
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, GetParam().errorText,
+                    GetParam().stateInfo));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -143,12 +140,8 @@ TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   zero.rc = SQL_SUCCESS;
   zero.diags = {{"00000", 0, u"[X]Nothing"}};
   fakeodbc::answer(Fn::SQLErrorW, 2, zero);
-
-  ErrorPtr e = Raise(SQL_ERROR, &database);
-
-  ASSERT_TRUE(e);
-  EXPECT_EQ(Utf8(e->m_strErrorText), "First\n");
-  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:S1000,Native:1,Origin:\n");
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "First\n",
+                    "State:S1000,Native:1,Origin:\n"));
   EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW", "SQLErrorW"}));
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
 }
@@ -161,25 +154,17 @@ TEST_F(DbExceptionTest, TextsADriverLeavesUnterminatedEndWithTheirBuffers) {
   unterminated.diags = {{"S1000X", 7, u"[A]" + std::u16string(600, u'x')}};
   unterminated.unterminated = true;
   fakeodbc::answer(Fn::SQLErrorW, 1, unterminated);
-
-  ErrorPtr e = Raise(SQL_ERROR, &database);
-
-  ASSERT_TRUE(e);
-  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:S1000,Native:7,Origin:[A]\n");
-  EXPECT_EQ(Utf8(e->m_strErrorText), std::string(508, 'x') + "\n");
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, std::string(508, 'x') + "\n",
+                    "State:S1000,Native:7,Origin:[A]\n"));
 }
 
 TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
   const std::u16string longMessage = u"[A]" + std::u16string(600, u'x');
   PostOnConnection({{"S1000", 0, longMessage}, {"01S02", 3, u"[B]Next"}});
-
-  ErrorPtr e = Raise(SQL_ERROR, &database);
-
-  ASSERT_TRUE(e);
   // 511 characters of room hold 510 and the terminator; the prefix takes three of them.
-  EXPECT_EQ(Utf8(e->m_strErrorText), std::string(507, 'x') + "\nNext\n");
-  EXPECT_EQ(Utf8(e->m_strStateInfo),
-            "State:S1000,Native:0,Origin:[A]\nState:01S02,Native:3,Origin:[B]\n");
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR,
+                    std::string(507, 'x') + "\nNext\n",
+                    "State:S1000,Native:0,Origin:[A]\nState:01S02,Native:3,Origin:[B]\n"));
   EXPECT_THAT(Calls(), ElementsAre("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS_WITH_INFO",
                                    "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
                                    "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"));
@@ -188,30 +173,18 @@ TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
 TEST_F(DbExceptionTest, StatementRecordsAreReadOnTheStatement) {
   HSTMT hstmt = StatementWith({{"24000", 7, u"[D]Cursor"}});
   PostOnConnection({{"S1000", 0, u"[D]Connection"}});
-
-  ErrorPtr e = Raise(SQL_ERROR, &database, hstmt);
-
-  ASSERT_TRUE(e);
-  EXPECT_EQ(Utf8(e->m_strErrorText), "Cursor\n");
-  EXPECT_EQ(Utf8(e->m_strStateInfo), "State:24000,Native:7,Origin:[D]\n");
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database, hstmt).get(), SQL_ERROR, "Cursor\n",
+                    "State:24000,Native:7,Origin:[D]\n"));
   EXPECT_EQ(Calls().front(), "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS");
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
   SQLFreeStmt(hstmt, SQL_DROP);
 }
 
 TEST_F(DbExceptionTest, NoRecordOrAFailingReadLeavesBothTextsEmpty) {
-  ErrorPtr none = Raise(SQL_ERROR, &database);
-  ASSERT_TRUE(none);
-  EXPECT_TRUE(none->m_strErrorText.IsEmpty());
-  EXPECT_TRUE(none->m_strStateInfo.IsEmpty());
-
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
   PostOnConnection({{"S1000", 0, u"Unread"}});
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
-  ErrorPtr failing = Raise(SQL_ERROR, &database);
-  ASSERT_TRUE(failing);
-  EXPECT_EQ(failing->m_nReturnCode, SQL_ERROR);
-  EXPECT_TRUE(failing->m_strErrorText.IsEmpty());
-  EXPECT_TRUE(failing->m_strStateInfo.IsEmpty());
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
   EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW"}));
 }
 
@@ -221,10 +194,8 @@ TEST_F(DbExceptionTest, AppendDiagnosticsAddsToWhatTheObjectHoldsAndTracesOnlyWh
   e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
   PostOnConnection({{"S1001", 2, u"[A]Two"}});
   e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
-
-  EXPECT_EQ(Utf8(e.m_strErrorText), "One\nTwo\n");
-  EXPECT_EQ(Utf8(e.m_strStateInfo),
-            "State:S1000,Native:1,Origin:[A]\nState:S1001,Native:2,Origin:[A]\n");
+  EXPECT_TRUE(Holds(&e, SQL_ERROR, "One\nTwo\n",
+                    "State:S1000,Native:1,Origin:[A]\nState:S1001,Native:2,Origin:[A]\n"));
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
 
@@ -232,8 +203,7 @@ TEST_F(DbExceptionTest, AppendDiagnosticsWithoutConnectionDoesNothing) {
   PostOnConnection({{"S1000", 1, u"Waiting"}});
   CDBException e(SQL_ERROR);
   e.AppendDiagnostics(nullptr, SQL_NULL_HSTMT, TRUE);
-  EXPECT_TRUE(e.m_strErrorText.IsEmpty());
-  EXPECT_TRUE(e.m_strStateInfo.IsEmpty());
+  EXPECT_TRUE(Holds(&e, SQL_ERROR, "", ""));
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
@@ -246,17 +216,11 @@ TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
     SCOPED_TRACE(code);
     traces.Clear();
     PostOnConnection({{"S1000", 0, u"Not for own codes"}});
-    ErrorPtr e = Raise(code, &database);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->m_nReturnCode, code);
-    EXPECT_EQ(Utf8(e->m_strErrorText), kMissingText);
-    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+    EXPECT_TRUE(Holds(Raise(code, &database).get(), code, kMissingText, ""));
     EXPECT_THAT(traces.Texts(), ElementsAre(kMissingTextTrace));
     EXPECT_THAT(Calls(), IsEmpty());
     // Without a connection the text is the same.
-    ErrorPtr alone = Raise(code, nullptr);
-    ASSERT_TRUE(alone);
-    EXPECT_EQ(Utf8(alone->m_strErrorText), kMissingText);
+    EXPECT_TRUE(Holds(Raise(code, nullptr).get(), code, kMissingText, ""));
   }
 }
 
@@ -265,12 +229,7 @@ TEST_F(DbExceptionTest, CodesOutsideTheOwnRangeAndOtherReturnCodesCarryNoText) {
   for (RETCODE code : {RETCODE{1000}, RETCODE{1029}, RETCODE{SQL_INVALID_HANDLE},
                        RETCODE{SQL_NO_DATA_FOUND}, RETCODE{SQL_NEED_DATA},
                        RETCODE{SQL_SUCCESS_WITH_INFO}, RETCODE{-1000}}) {
-    SCOPED_TRACE(code);
-    ErrorPtr e = Raise(code, &database);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->m_nReturnCode, code);
-    EXPECT_TRUE(e->m_strErrorText.IsEmpty());
-    EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+    EXPECT_TRUE(Holds(Raise(code, &database).get(), code, "", "")) << code;
   }
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
@@ -279,11 +238,7 @@ TEST_F(DbExceptionTest, CodesOutsideTheOwnRangeAndOtherReturnCodesCarryNoText) {
 
 TEST_F(DbExceptionTest, ErrorWithoutConnectionReadsNothing) {
   PostOnConnection({{"S1000", 0, u"Left alone"}});
-  ErrorPtr e = Raise(SQL_ERROR, nullptr);
-  ASSERT_TRUE(e);
-  EXPECT_EQ(e->m_nReturnCode, SQL_ERROR);
-  EXPECT_TRUE(e->m_strErrorText.IsEmpty());
-  EXPECT_TRUE(e->m_strStateInfo.IsEmpty());
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, nullptr).get(), SQL_ERROR, "", ""));
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
@@ -371,9 +326,7 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnTheConnectionIsTracedAndConsumed) {
                           "State:01004,Native:4,Origin:\n\n"));
   EXPECT_THAT(fakeodbc::pendingDiags(database.m_hdbc), IsEmpty());
   // Nothing is left for a later reader.
-  ErrorPtr later = Raise(SQL_ERROR, &database);
-  ASSERT_TRUE(later);
-  EXPECT_TRUE(later->m_strErrorText.IsEmpty());
+  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
 }
 
 TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
@@ -411,36 +364,24 @@ class ErrorObjectTest : public DbTest {
 
 TEST_F(ErrorObjectTest, TraceTextSplitsAfterEightyCharacters) {
   CDBException e(SQL_ERROR);
-  const std::u16string a80(80, u'a');
-  const std::u16string b(1, u'b');
-
-  e.TraceText(u"");
-  EXPECT_THAT(traces.Texts(), ElementsAre("\n"));
-
-  traces.Clear();
-  e.TraceText(a80.c_str());
-  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n"));
-
-  traces.Clear();
-  e.TraceText((a80 + b).c_str());
-  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n", "b\n"));
-
-  traces.Clear();
-  e.TraceText((a80 + std::u16string(80, u'c')).c_str());
-  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n", std::string(80, 'c') + "\n"));
-
-  traces.Clear();
-  e.TraceText((a80 + std::u16string(80, u'c') + b).c_str());
-  EXPECT_THAT(traces.Texts(), ElementsAre(std::string(80, 'a') + "\n",
-                                          std::string(80, 'c') + "\n", "b\n"));
-
-  // Line feeds inside are characters like any other.
-  traces.Clear();
-  e.TraceText(u"x\ny");
-  EXPECT_THAT(traces.Texts(), ElementsAre("x\ny\n"));
-  for (const TraceRecord& r : traces.Records()) {
-    EXPECT_EQ(r.category, TraceCategory::Database);
-    EXPECT_EQ(r.level, 0);
+  const std::string a80(80, 'a'), c80(80, 'c');
+  // The text and the lines traced of it; line feeds inside are characters like any other.
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {"\n"}},
+      {a80, {a80 + "\n"}},
+      {a80 + "b", {a80 + "\n", "b\n"}},
+      {a80 + c80, {a80 + "\n", c80 + "\n"}},
+      {a80 + c80 + "b", {a80 + "\n", c80 + "\n", "b\n"}},
+      {"x\ny", {"x\ny\n"}},
+  };
+  for (const auto& [text, lines] : cases) {
+    traces.Clear();
+    e.TraceText(CString::FromUtf8(text).Str().c_str());
+    EXPECT_EQ(traces.Texts(), lines) << text;
+    for (const TraceRecord& r : traces.Records()) {
+      EXPECT_EQ(r.category, TraceCategory::Database);
+      EXPECT_EQ(r.level, 0);
+    }
   }
 }
 

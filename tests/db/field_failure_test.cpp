@@ -1,8 +1,6 @@
 // Reads the driver refuses: a column read twice on a row, a read with no current row, driver
 // errors with and without diagnostics. Each raises the driver's code with the read's own
 // traces and leaves the recordset open.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/table_cases.h"
 
@@ -17,17 +15,13 @@ void ExpectStillOpen(const CRecordset& rs) {
 
 TEST_F(FieldReadTest, ASecondReadOfAColumnRaisesNoDataWithEmptyTexts) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus", u"Boeing"}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   ASSERT_EQ(value.ToUtf8(), "Airbus");
   ForgetCalls();
 
   const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
 
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_NO_DATA_FOUND);
-  EXPECT_THAT(raised.errorText, IsEmpty());
-  EXPECT_THAT(raised.stateInfo, IsEmpty());
+  ASSERT_TRUE(IsDbError(raised, SQL_NO_DATA_FOUND, "", ""));
   EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n",
                                           "\tData already fetched for this field.\n"));
   // No diagnostics are read for this code.
@@ -46,14 +40,11 @@ TEST_F(FieldReadTest, ADriverErrorCarriesTheDriversDiagnostics) {
   fakeodbc::answer(Fn::SQLGetData, 1,
                    Answer::fail(SQL_ERROR, {{"S1000", 7, u"[FakeODBC][Driver]Disk I/O error"},
                                             {"HY000", -3, u"Retry later"}}));
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = ReadFirstCatching(rs);
 
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Disk I/O error\nRetry later\n");
-  EXPECT_EQ(raised.stateInfo,
-            "State:S1000,Native:7,Origin:[FakeODBC][Driver]\nState:HY000,Native:-3,Origin:\n");
+  ASSERT_TRUE(IsDbError(
+      raised, SQL_ERROR, "Disk I/O error\nRetry later\n",
+      "State:S1000,Native:7,Origin:[FakeODBC][Driver]\nState:HY000,Native:-3,Origin:\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: GetFieldValue operation failed on field 0.\n",
                           "Disk I/O error\n", "State:S1000,Native:7,Origin:[FakeODBC][Driver]\n\n",
@@ -71,13 +62,9 @@ TEST_P(FieldOtherFailure, IsRaisedWithItsCodeAndNoText) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
   fakeodbc::answer(Fn::SQLGetData, 1,
                    Answer::fail(GetParam(), {{"S1000", 0, u"[FakeODBC][Driver]Not read"}}));
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = ReadFirstCatching(rs);
 
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, GetParam());
-  EXPECT_THAT(raised.errorText, IsEmpty());
-  EXPECT_THAT(raised.stateInfo, IsEmpty());
+  ASSERT_TRUE(IsDbError(raised, GetParam(), "", ""));
   EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n"));
   EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, 102, fakeodbc::returnCodeName(GetParam()).c_str())));
   ExpectStillOpen(rs);
@@ -100,13 +87,10 @@ TEST_P(FieldWithoutRow, AsksTheDriverWhoseErrorIsRaised) {
   ForgetCalls();
   traces.Clear();
 
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = ReadFirstCatching(rs);
 
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Invalid cursor state\n");
-  EXPECT_EQ(raised.stateInfo, "State:24000,Native:0,Origin:[unixODBC][Driver Manager]\n");
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Invalid cursor state\n",
+                        "State:24000,Native:0,Origin:[unixODBC][Driver Manager]\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: GetFieldValue operation failed on field 0.\n",
                           "Invalid cursor state\n",
@@ -124,11 +108,8 @@ TEST_F(FieldReadTest, StillExecutingBeforeAnErrorIsAskedAgainThenRaised) {
   Answer answer = Answer::fail(SQL_ERROR, {{"S1T00", 0, u"[FakeODBC][Driver]Timeout expired"}});
   answer.stillExecuting = 2;
   fakeodbc::answer(Fn::SQLGetData, 1, answer);
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Timeout expired\n");
+  const Raised raised = ReadFirstCatching(rs);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Timeout expired\n"));
   EXPECT_EQ(CountCalls("SQLGetData"), 3);
   // Only the final answer is an error; the repeats trace nothing.
   EXPECT_EQ(traces.Texts().front(), "Error: GetFieldValue operation failed on field 0.\n");

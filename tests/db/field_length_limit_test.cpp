@@ -1,8 +1,6 @@
 // Lengths no text can hold: a long value announced at 0x7FFFFFFF characters, or a column
 // described larger than a text, raise the framework's memory error before anything of that
 // size is asked of the allocator.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -57,18 +55,19 @@ namespace {
 
 constexpr std::size_t kSmallRequest = std::size_t{1} << 20;
 
+// Reads the first field into `value` while the allocator watches; AllocationWatch::Largest()
+// keeps the largest request of the read until the next watch.
+Raised ReadWatched(CRecordset& rs, CString& value) {
+  AllocationWatch watch;
+  return RunCatching([&] { rs.GetFieldValue(0, value); });
+}
+
 TEST_F(FieldReadTest, ALongValueAnnouncedAt0x7FFFFFFFCharactersIsAMemoryError) {
-  CRecordset& rs =
-      OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQLLEN{0x7FFFFFFF} * 2));
   CString value;
-  Raised raised;
-  {
-    AllocationWatch watch;
-    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-    EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
-  }
-  EXPECT_EQ(raised.kind, Raised::Memory);
+  EXPECT_EQ(ReadWatched(rs, value).kind, Raised::Memory);
+  EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
   // Only the first read went to the driver.
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
   // The record of its expected truncation was read, and nothing is traced.
@@ -79,17 +78,11 @@ TEST_F(FieldReadTest, ALongValueAnnouncedAt0x7FFFFFFFCharactersIsAMemoryError) {
 TEST_F(FieldReadTest, TheLongestTextAnnouncedIsStillAskedOfTheAllocator) {
   // 0x7FFFFFFE characters is the last length a text holds: the read tries to grow the text
   // to it, which this program's allocator refuses, and that is a memory error too.
-  CRecordset& rs =
-      OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0x7FFFFFFF), {u"short"}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQLLEN{0x7FFFFFFE} * 2));
   CString value;
-  Raised raised;
-  {
-    AllocationWatch watch;
-    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-    EXPECT_GE(AllocationWatch::Largest(), std::size_t{0x7FFFFFFF} * 2);
-  }
-  EXPECT_EQ(raised.kind, Raised::Memory);
+  EXPECT_EQ(ReadWatched(rs, value).kind, Raised::Memory);
+  EXPECT_GE(AllocationWatch::Largest(), std::size_t{0x7FFFFFFF} * 2);
   EXPECT_EQ(CountCalls("SQLGetData"), 1);
 }
 
@@ -99,13 +92,8 @@ TEST_P(FieldHugeColumn, GetsNoBufferAndMakesNoCall) {
   CRecordset& rs =
       OpenOn(SingleColumnResult(Column{u"marque", SQL_WVARCHAR, GetParam()}, {u"Airbus"}));
   CString value(u"kept");
-  Raised raised;
-  {
-    AllocationWatch watch;
-    raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-    EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
-  }
-  EXPECT_EQ(raised.kind, Raised::Memory);
+  EXPECT_EQ(ReadWatched(rs, value).kind, Raised::Memory);
+  EXPECT_LT(AllocationWatch::Largest(), kSmallRequest);
   EXPECT_EQ(CountCalls("SQLGetData"), 0);
   EXPECT_EQ(value.ToUtf8(), "kept");
 }

@@ -1,7 +1,5 @@
 // Long values: the first read learns the whole length from a buffer of one or two
 // characters, and one more read fetches the rest to where the first read's terminator stood.
-#include <gtest/gtest.h>
-
 #include <cstddef>
 #include <ostream>
 
@@ -17,8 +15,7 @@ Column LongColumn(SQLSMALLINT sqlType) { return NotesColumn(1073741823, sqlType)
 TEST_F(FieldReadTest, AWideLongValueOf1000CharactersTakesTwoReads) {
   const std::u16string text = Letters(1000);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
 
   EXPECT_EQ(value.GetLength(), 1000);
   EXPECT_EQ(value.Str(), text);
@@ -35,8 +32,7 @@ using FieldNarrowLong = CasesOf<FieldReadTest, SQLSMALLINT>;
 
 TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(GetParam()), {u"Concorde"}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "Concorde");
   EXPECT_THAT(Calls(), ElementsAreArray(Concat(
                            Concat({GetDataLine(1, 2, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
@@ -50,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(Types, FieldNarrowLong,
 TEST_F(FieldReadTest, ALongValueThatFitsTheFirstBufferTakesOneRead) {
   CRecordset& rs =
       OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {u"A", u"AB", std::nullopt}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "A");
   EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS")));
 
@@ -73,8 +68,7 @@ TEST_F(FieldReadTest, TheSecondReadIsAskedAgainWhileStillExecuting) {
   const std::u16string text = Letters(300);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 2, Answer::still(3));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), text);
   const std::vector<std::string> calls = Calls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), GetDataLine(1, 600, "SQL_STILL_EXECUTING")),
@@ -86,13 +80,10 @@ TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(1000)}));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]Out of memory"}}));
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
+  const Raised raised = ReadFirstCatching(rs);
 
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Out of memory\n");
-  EXPECT_EQ(raised.stateInfo, "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n");
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Out of memory\n",
+                        "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: GetFieldValue operation failed on field 0.\n", "Out of memory\n",
                           "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n\n"));
@@ -102,11 +93,8 @@ TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
 TEST_F(FieldReadTest, NoDataOnTheSecondReadIsAFailureWithoutTheAlreadyFetchedLine) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(10)}));
   fakeodbc::answer(Fn::SQLGetData, 2, Answer::fail(SQL_NO_DATA_FOUND));
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_NO_DATA_FOUND);
-  EXPECT_THAT(raised.errorText, IsEmpty());
+  const Raised raised = ReadFirstCatching(rs);
+  ASSERT_TRUE(IsDbError(raised, SQL_NO_DATA_FOUND, ""));
   EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n"));
 }
 
@@ -115,8 +103,7 @@ TEST_F(FieldReadTest, AWarningOnTheSecondReadIsTracedAndTheValueKept) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::withInfo({{"01000", 4, u"[FakeODBC][Driver]Slow medium"}}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), text);
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n",
@@ -128,8 +115,7 @@ TEST_F(FieldReadTest, MoreThanTheFirstReadAnnouncedIsReadOnInPieces) {
   const std::u16string text = Letters(1000);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(20));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), text);
   // 10 characters announced: the second read has room for the 9 after the first, is cut
   // again, and the other 990 follow in a piece of 4096.
@@ -158,8 +144,7 @@ TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
   const std::u16string text = Letters(c.held);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(c.announcedBytes));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
 
   EXPECT_EQ(value.GetLength(), static_cast<int>(c.kept));
   EXPECT_EQ(value.Str(), text.substr(0, c.kept));
@@ -171,11 +156,9 @@ TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Reads, FieldAnnouncedLength,
-    ::testing::Values(
-        // 100 characters announced and 50 held: the second read reports the 49 it had.
-        Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr}),
-    CaseName<Announced>);
+    // 100 characters announced and 50 held: the second read reports the 49 it had.
+    Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr});
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The two steps of a read used on their own, as the field exchange of long values uses them:
 // ReadColumn answers the length the driver reported, ReadRemainingText settles the text and
 // reads the rest where the first read's terminator stood.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/field_reading.h"
 
 namespace {

@@ -1,11 +1,7 @@
 // A first read that does not tell the value's length (SQL_NO_TOTAL): a text that did not fill
 // its buffer ends at its terminator; a long value, and any value that filled its buffer, is read
 // on in pieces until the driver has delivered all of it.
-#include <gtest/gtest.h>
-
 #include <cstddef>
-#include <string>
-#include <vector>
 
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
@@ -32,8 +28,7 @@ TEST_P(FieldUnknownLength, ReadsTheWholeValue) {
   for (std::size_t i = 0; i < c.answers.size(); ++i) {
     fakeodbc::answer(Fn::SQLGetData, static_cast<int>(i + 1), c.answers[i]);
   }
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.GetLength(), static_cast<int>(c.text.size()));
   EXPECT_EQ(value.Str(), c.text);
   EXPECT_THAT(GetDataCalls(), ElementsAreArray(c.reads));
@@ -51,40 +46,38 @@ Answer NoTotalWarning() {
   return warning;
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Values, FieldUnknownLength,
-    ::testing::Values(
-        // A short text ends at its terminator.
-        UnknownLengthCase{"ShortText", kBrandColumn, u"Airbus", {kNoTotal},
-                          {GetDataLine(1, 102, "SQL_SUCCESS")}, false},
-        // 4 characters, then a piece of 4096 that the other 4 do not fill.
-        UnknownLengthCase{"TextThatFillsItsBuffer", Column{u"marque", SQL_WVARCHAR, 4},
-                          u"Dassault", {kNoTotal},
-                          {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS")}, false},
-        // 1 character first, then a piece of 4096 characters; that one tells what remains
-        // (5903 characters after it), so the last piece is read to its exact size. Truncation
-        // is what piecewise reading expects: no warning.
-        UnknownLengthCase{"LongValueInPieces", NotesColumn(0), Letters(10000), {kNoTotal},
-                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 5904, "SQL_SUCCESS")}, true},
-        // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
-        UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow", NotesColumn(0), Letters(10000),
-                          {kNoTotal, kNoTotal, kNoTotal},
-                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 8193, "SQL_SUCCESS")}, false},
-        // Whole in the first read: the next one finds no more.
-        UnknownLengthCase{"LongValueWholeInTheFirstRead", NotesColumn(0), u"A", {kNoTotal},
-                          {GetDataLine(1, 4, "SQL_SUCCESS"),
-                           GetDataLine(1, 2 * 4097, kNoData.c_str())}, true},
-        // The 2999 characters of the second piece leave room in its 4096: no third read.
-        UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer", NotesColumn(0),
-                          Letters(3000), {kNoTotal, NoTotalWarning()},
-                          {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                           GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")}, false}),
-    CaseName<UnknownLengthCase>);
+    // A short text ends at its terminator.
+    UnknownLengthCase{"ShortText", kBrandColumn, u"Airbus", {kNoTotal},
+                      {GetDataLine(1, 102, "SQL_SUCCESS")}, false},
+    // 4 characters, then a piece of 4096 that the other 4 do not fill.
+    UnknownLengthCase{"TextThatFillsItsBuffer", Column{u"marque", SQL_WVARCHAR, 4},
+                      u"Dassault", {kNoTotal},
+                      {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS")}, false},
+    // 1 character first, then a piece of 4096 characters; that one tells what remains
+    // (5903 characters after it), so the last piece is read to its exact size. Truncation
+    // is what piecewise reading expects: no warning.
+    UnknownLengthCase{"LongValueInPieces", NotesColumn(0), Letters(10000), {kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 5904, "SQL_SUCCESS")}, true},
+    // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
+    UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow", NotesColumn(0), Letters(10000),
+                      {kNoTotal, kNoTotal, kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 8193, "SQL_SUCCESS")}, false},
+    // Whole in the first read: the next one finds no more.
+    UnknownLengthCase{"LongValueWholeInTheFirstRead", NotesColumn(0), u"A", {kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS"),
+                       GetDataLine(1, 2 * 4097, kNoData.c_str())}, true},
+    // The 2999 characters of the second piece leave room in its 4096: no third read.
+    UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer", NotesColumn(0),
+                      Letters(3000), {kNoTotal, NoTotalWarning()},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")}, false});
 
 TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   CRecordset& rs =
@@ -92,11 +85,8 @@ TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"08S01", 0, u"[FakeODBC][Driver]Link failure"}}));
-  CString value;
-  const Raised raised = RunCatching([&] { rs.GetFieldValue(0, value); });
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Link failure\n");
+  const Raised raised = ReadFirstCatching(rs);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Link failure\n"));
   EXPECT_EQ(traces.Texts().front(), "Error: GetFieldValue operation failed on field 0.\n");
 }
 
@@ -106,8 +96,7 @@ TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), text);
   // Traced like a warning of the first read: the error text, then the state lines.
   EXPECT_THAT(traces.Texts(),

@@ -1,8 +1,6 @@
 // Values of the current row read in one call into a buffer sized from the column's
 // description: plain texts, NULL, numbers and texts cut to their buffer, and the answers of a
 // driver that refuses the read.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/table_cases.h"
 
@@ -10,8 +8,7 @@ namespace {
 
 TEST_F(FieldReadTest, AShortTextIsReadInOneCallWithABufferOfItsColumnSize) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "Airbus");
   EXPECT_EQ(value.GetLength(), 6);
   // 51 characters: the column size and a terminator.
@@ -66,8 +63,7 @@ using FieldBuffer = CasesOf<FieldReadTest, BufferCase>;
 TEST_P(FieldBuffer, IsSizedFromTheColumnDescription) {
   const BufferCase& c = GetParam();
   CRecordset& rs = OpenOn(SingleColumnResult(Column{u"v", c.sqlType, c.columnSize}, {c.value}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), c.value);
   EXPECT_THAT(Calls(), ElementsAre(GetDataLine(1, c.bufferBytes, "SQL_SUCCESS")));
   EXPECT_THAT(traces.Texts(), IsEmpty());
@@ -110,8 +106,7 @@ using LongerThanItsBuffer = CasesOf<FieldReadTest, LongerValueCase>;
 TEST_P(LongerThanItsBuffer, IsReadWholeInASecondCall) {
   const LongerValueCase& c = GetParam();
   CRecordset& rs = OpenOn(SingleColumnResult(c.column, {c.value}));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.Str(), c.value);
   EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, c.firstBytes, "SQL_SUCCESS_WITH_INFO"),
                                           GetDataLine(1, c.restBytes, "SQL_SUCCESS")));
@@ -119,17 +114,15 @@ TEST_P(LongerThanItsBuffer, IsReadWholeInASecondCall) {
   EXPECT_THAT(traces.Texts(), IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Values, LongerThanItsBuffer,
-    ::testing::Values(
-        // 18 characters for size 15: 17 arrive, the other 6 and a terminator follow.
-        LongerValueCase{"double", Column{u"v", SQL_DOUBLE, 15}, u"1.2345678901234567e+300",
-                        2 * 18, 2 * 7},
-        LongerValueCase{"tinyint", Column{u"v", SQL_TINYINT, 3}, u"-128", 2 * 4, 2 * 2},
-        // A text beyond its described size, as SQLite keeps one.
-        LongerValueCase{"varchar", Column{u"marque", SQL_WVARCHAR, 5}, u"Dassault Aviation",
-                        2 * 6, 2 * 13}),
-    CaseName<LongerValueCase>);
+    // 18 characters for size 15: 17 arrive, the other 6 and a terminator follow.
+    LongerValueCase{"double", Column{u"v", SQL_DOUBLE, 15}, u"1.2345678901234567e+300",
+                    2 * 18, 2 * 7},
+    LongerValueCase{"tinyint", Column{u"v", SQL_TINYINT, 3}, u"-128", 2 * 4, 2 * 2},
+    // A text beyond its described size, as SQLite keeps one.
+    LongerValueCase{"varchar", Column{u"marque", SQL_WVARCHAR, 5}, u"Dassault Aviation",
+                    2 * 6, 2 * 13});
 
 // A driver that delivers only 8-bit text refuses the wide read; the column is read as text in
 // the code page instead, in pieces when it is longer than its description.
@@ -139,8 +132,7 @@ TEST_F(FieldReadTest, AColumnTheDriverRefusesAsWideTextIsReadInTheCodePage) {
   const Answer refused = Answer::fail(
       SQL_ERROR, {{"07006", 14, u"[FakeODBC][Driver]Restricted data type attribute violation"}});
   fakeodbc::answer(Fn::SQLGetData, 1, refused);
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "Dassault");
   // 4 bytes and a terminator, then the other 4 with theirs.
   EXPECT_THAT(GetDataCalls(),
@@ -167,8 +159,7 @@ TEST_F(FieldReadTest, AWarningOtherThanTruncationIsTracedAndTheValueKept) {
   const std::string kStates =
       "State:01000,Native:12,Origin:[FakeODBC][Driver]\n"
       "State:01S07,Native:0,Origin:[FakeODBC][Driver]\n";
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "Airbus");
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n",
@@ -183,8 +174,7 @@ TEST_F(FieldReadTest, AWarningOtherThanTruncationIsTracedAndTheValueKept) {
 TEST_F(FieldReadTest, StillExecutingIsAskedAgainUntilTheDriverAnswers) {
   CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {u"Airbus"}));
   fakeodbc::answer(Fn::SQLGetData, 1, Answer::still(5));
-  CString value;
-  rs.GetFieldValue(0, value);
+  CString value = ReadFirst(rs);
   EXPECT_EQ(value.ToUtf8(), "Airbus");
   std::vector<std::string> expected(5, GetDataLine(1, 102, "SQL_STILL_EXECUTING"));
   expected.push_back(GetDataLine(1, 102, "SQL_SUCCESS"));

@@ -1,12 +1,9 @@
 // The first move after an open binds the fields through the field exchange and resets the
 // position; later moves give the bound fields their state after each fetch and drop a pending
 // edit.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 
 namespace {
 

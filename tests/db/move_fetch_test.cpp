@@ -1,10 +1,7 @@
 // The fetch of a move and the judgement of its answer: SQLFetch or SQLExtendedFetch, the
 // repetition while the driver is still executing, the row status, and the warnings and errors
 // a fetch can answer with.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/scripted_answers.h"
 
 namespace {

@@ -1,9 +1,6 @@
 // The brand listing's road through the real Open: open the program's statement, move forward
 // twice, close, destroy; by the number of rows in the table.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 
 namespace {
 

@@ -1,9 +1,6 @@
 // The positioning requests and the fetches they make: the pairs each request passes to
 // MoveRows, and the fetches that step over deleted rows.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/scripted_answers.h"
 
 namespace {
@@ -11,7 +8,6 @@ namespace {
 const std::string kOk = "SQL_SUCCESS";
 // A fetch that finds its row deleted.
 const Answer kDeleted = ReportingRowStatus(SQL_ROW_DELETED);
-
 
 class MoveRequests : public DbConnectedTest {};
 

@@ -1,10 +1,7 @@
 // Moving forward through results of 0 to 5 rows the way the brand listing does: the position
 // after every move, the one fetch per move, the end reached without an error, and the moves
 // after the end refused before any ODBC call.
-#include <gtest/gtest.h>
-
 #include "tests/db/support/open_state.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/table_cases.h"
 
 namespace {

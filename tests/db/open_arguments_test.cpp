@@ -1,12 +1,7 @@
 // The open's refusals and how the open type and option bits become the recordset's flags:
 // refused requests change nothing, a second open leaves the first result usable, the default
 // open type, forward-only recordsets.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/table_cases.h"
@@ -50,7 +45,6 @@ TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   rs.m_nDefaultOpenType = request.defaultOpenType;
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
 
   RaisedError raised = CatchRaised([&] { rs.Open(request.openType, kBrandStatement, request.options); });
 
@@ -66,26 +60,24 @@ TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     EachCheck, OpenRefusals,
-    ::testing::Values(
-        RefusedRequest{"OpenTypeFour", 4, CRecordset::none},
-        RefusedRequest{"OpenTypeBeyondTheKnownOnes", 0x7FFFFFFF, CRecordset::none},
-        RefusedRequest{"ReadOnlyWithAddOnly", CRecordset::staticCursor,
-                       CRecordset::readOnly | CRecordset::addOnly},
-        RefusedRequest{"FastBulkAddWithoutAddOnly", CRecordset::staticCursor,
-                       CRecordset::fastBulkAdd},
-        RefusedRequest{"FastBulkAddReadOnly", CRecordset::dynamicCursor,
-                       CRecordset::fastBulkAdd | CRecordset::readOnly},
-        RefusedRequest{"ForwardOnlySkippingDeletedRows", CRecordset::forwardOnly,
-                       CRecordset::skipDeletedRows | CRecordset::readOnly},
-        // The default open type is checked as the type it stands for.
-        RefusedRequest{"DefaultForwardOnlySkippingDeletedRows", CRecordset::defaultOpenType,
-                       CRecordset::skipDeletedRows | CRecordset::readOnly,
-                       CRecordset::forwardOnly},
-        RefusedRequest{"DefaultOpenTypeOutsideTheKnownOnes", CRecordset::defaultOpenType,
-                       CRecordset::none, 9}),
-    CaseName<RefusedRequest>);
+    RefusedRequest{"OpenTypeFour", 4, CRecordset::none},
+    RefusedRequest{"OpenTypeBeyondTheKnownOnes", 0x7FFFFFFF, CRecordset::none},
+    RefusedRequest{"ReadOnlyWithAddOnly", CRecordset::staticCursor,
+                   CRecordset::readOnly | CRecordset::addOnly},
+    RefusedRequest{"FastBulkAddWithoutAddOnly", CRecordset::staticCursor,
+                   CRecordset::fastBulkAdd},
+    RefusedRequest{"FastBulkAddReadOnly", CRecordset::dynamicCursor,
+                   CRecordset::fastBulkAdd | CRecordset::readOnly},
+    RefusedRequest{"ForwardOnlySkippingDeletedRows", CRecordset::forwardOnly,
+                   CRecordset::skipDeletedRows | CRecordset::readOnly},
+    // The default open type is checked as the type it stands for.
+    RefusedRequest{"DefaultForwardOnlySkippingDeletedRows", CRecordset::defaultOpenType,
+                   CRecordset::skipDeletedRows | CRecordset::readOnly,
+                   CRecordset::forwardOnly},
+    RefusedRequest{"DefaultOpenTypeOutsideTheKnownOnes", CRecordset::defaultOpenType,
+                   CRecordset::none, 9});
 
 TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
   CRecordset rs(database.get());
@@ -123,12 +115,10 @@ TEST_F(OpenArguments, FailingOpenProbeIsPassedOnAndChangesNothing) {
                    Answer::fail(SQL_ERROR, {Diag{"08S01", 7, u"[FakeODBC][Driver]Link lost"}}));
   CRecordset rs(database.get());
   const OpenArgumentState before = OpenArgumentState::Of(rs);
-  TraceCapture traces;
 
   RaisedError raised = CatchRaised([&] { rs.Open(CRecordset::staticCursor, kBrandStatement); });
 
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR));
   EXPECT_TRUE(raised.db()->HasState(u"State:08S01"));
   EXPECT_TRUE(OpenArgumentState::Of(rs) == before);
   ASSERT_FALSE(traces.Texts().empty());
@@ -173,7 +163,6 @@ TEST_P(OpenArgumentFlags, FollowTheOptionsAsPassed) {
   CRecordset rs(database.get());
   rs.m_strWhereClause = u"a = 1";
   rs.m_strOrderByClause = u"b";
-  TraceCapture traces;
 
   rs.ApplyOpenArguments(c.openType, u"SELECT a FROM t", c.options);
 
@@ -191,34 +180,32 @@ TEST_P(OpenArgumentFlags, FollowTheOptionsAsPassed) {
   EXPECT_EQ(traces.Texts(), expectedTraces);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Options, OpenArgumentFlags,
-    ::testing::Values(
-        FlagCase{"NoOption", CRecordset::staticCursor, 0, TRUE, TRUE, TRUE, 0, false},
-        FlagCase{"ReadOnly", CRecordset::keysetCursor, CRecordset::readOnly, FALSE, FALSE, TRUE,
-                 CRecordset::readOnly, false},
-        FlagCase{"AddOnly", CRecordset::staticCursor, CRecordset::addOnly, TRUE, FALSE, TRUE,
-                 CRecordset::addOnly, false},
-        FlagCase{"SkipDirtyCheck", CRecordset::dynamicCursor, CRecordset::skipDirtyCheck, TRUE,
-                 TRUE, FALSE, CRecordset::skipDirtyCheck, false},
-        FlagCase{"MultiRowFetch", CRecordset::staticCursor,
-                 CRecordset::multiRowFetch | CRecordset::readOnly, FALSE, FALSE, FALSE,
-                 CRecordset::multiRowFetch | CRecordset::readOnly, false},
-        FlagCase{"UnlistedBitsAreKept", CRecordset::staticCursor, 0x1000 | CRecordset::addOnly,
-                 TRUE, FALSE, TRUE, 0x1000 | CRecordset::addOnly, false},
-        // A forward-only recordset becomes read-only, but its flags come from the options as
-        // they were passed.
-        FlagCase{"ForwardOnly", CRecordset::forwardOnly, 0, TRUE, TRUE, TRUE,
-                 CRecordset::readOnly, true},
-        FlagCase{"ForwardOnlyAddOnly", CRecordset::forwardOnly, CRecordset::addOnly, TRUE, FALSE,
-                 TRUE, CRecordset::addOnly | CRecordset::readOnly, true},
-        FlagCase{"ForwardOnlyMultiRow", CRecordset::forwardOnly, CRecordset::multiRowFetch, TRUE,
-                 TRUE, FALSE,
-                 CRecordset::multiRowFetch | CRecordset::readOnly | CRecordset::extendedFetch,
-                 true},
-        FlagCase{"ForwardOnlyReadOnly", CRecordset::forwardOnly, CRecordset::readOnly, FALSE,
-                 FALSE, TRUE, CRecordset::readOnly, false}),
-    CaseName<FlagCase>);
+    FlagCase{"NoOption", CRecordset::staticCursor, 0, TRUE, TRUE, TRUE, 0, false},
+    FlagCase{"ReadOnly", CRecordset::keysetCursor, CRecordset::readOnly, FALSE, FALSE, TRUE,
+             CRecordset::readOnly, false},
+    FlagCase{"AddOnly", CRecordset::staticCursor, CRecordset::addOnly, TRUE, FALSE, TRUE,
+             CRecordset::addOnly, false},
+    FlagCase{"SkipDirtyCheck", CRecordset::dynamicCursor, CRecordset::skipDirtyCheck, TRUE,
+             TRUE, FALSE, CRecordset::skipDirtyCheck, false},
+    FlagCase{"MultiRowFetch", CRecordset::staticCursor,
+             CRecordset::multiRowFetch | CRecordset::readOnly, FALSE, FALSE, FALSE,
+             CRecordset::multiRowFetch | CRecordset::readOnly, false},
+    FlagCase{"UnlistedBitsAreKept", CRecordset::staticCursor, 0x1000 | CRecordset::addOnly,
+             TRUE, FALSE, TRUE, 0x1000 | CRecordset::addOnly, false},
+    // A forward-only recordset becomes read-only, but its flags come from the options as
+    // they were passed.
+    FlagCase{"ForwardOnly", CRecordset::forwardOnly, 0, TRUE, TRUE, TRUE,
+             CRecordset::readOnly, true},
+    FlagCase{"ForwardOnlyAddOnly", CRecordset::forwardOnly, CRecordset::addOnly, TRUE, FALSE,
+             TRUE, CRecordset::addOnly | CRecordset::readOnly, true},
+    FlagCase{"ForwardOnlyMultiRow", CRecordset::forwardOnly, CRecordset::multiRowFetch, TRUE,
+             TRUE, FALSE,
+             CRecordset::multiRowFetch | CRecordset::readOnly | CRecordset::extendedFetch,
+             true},
+    FlagCase{"ForwardOnlyReadOnly", CRecordset::forwardOnly, CRecordset::readOnly, FALSE,
+             FALSE, TRUE, CRecordset::readOnly, false});
 
 TEST_F(OpenArguments, NullTextIsKeptAsAnEmptyOpenedText) {
   CRecordset rs(database.get());
@@ -229,7 +216,6 @@ TEST_F(OpenArguments, NullTextIsKeptAsAnEmptyOpenedText) {
 
 TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement, CRecordset::none));
 

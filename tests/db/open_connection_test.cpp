@@ -1,11 +1,7 @@
 // Opening a recordset that has no statement yet: on a connection that is not open, on no
 // connection at all (the recordset then makes its own), with the static-cursor probe and the
 // reconnection with the cursor library, and the failures of each step.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "tests/db/support/db_fixture.h"
 
@@ -119,8 +115,7 @@ TEST_F(OpenConnection, DriverWithoutStaticCursorsEvenThroughTheCursorLibraryIsRe
   CRecordset rs(database.get());
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly); });
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorStaticCursorUnsupported);
+  ASSERT_TRUE(IsDbError(raised, dbErrorStaticCursorUnsupported));
   EXPECT_EQ(CountCallsAfter(0, "SQLDriverConnectW"), 2);
   ExpectClosed(rs, database.get());
   EXPECT_EQ(LiveStatements(), 0);
@@ -162,8 +157,7 @@ TEST_F(OpenConnection, FailingStatementAllocationRaisesInvalidHandle) {
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly); });
 
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_INVALID_HANDLE);
+  ASSERT_TRUE(IsDbError(raised, SQL_INVALID_HANDLE));
   EXPECT_TRUE(raised.db()->m_strErrorText.IsEmpty());
   EXPECT_EQ(traces.Texts(),
             std::vector<std::string>{"Error: CDatabase create for CRecordset failed.\n"});
@@ -225,13 +219,11 @@ TEST_F(OpenOwnConnection, OwnConnectionThatCannotConnectIsDeleted) {
                    Answer::fail(SQL_ERROR, {Diag{"IM002", 0,
                                                  u"[unixODBC][Driver Manager]Data source name not "
                                                  u"found, and no default driver specified"}}));
-  TraceCapture traces;
   CRecordset rs(nullptr);
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly); });
 
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR));
   EXPECT_TRUE(raised.db()->HasState(u"State:IM002"));
   EXPECT_EQ(traces.Texts().back(), "Error: CDatabase create for CRecordset failed.\n");
   EXPECT_EQ(rs.m_pDatabase, nullptr);
@@ -259,8 +251,7 @@ TEST_F(OpenOwnConnection, OwnConnectionIsDeletedWhenTheStatementCannotBeMade) {
   CRecordset rs(nullptr);
   RaisedError raised = CatchRaised(
       [&] { rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly); });
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_INVALID_HANDLE);
+  ASSERT_TRUE(IsDbError(raised, SQL_INVALID_HANDLE));
   EXPECT_EQ(rs.m_pDatabase, nullptr);
   EXPECT_EQ(rs.m_hstmt, nullptr);
   const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();

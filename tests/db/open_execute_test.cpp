@@ -1,12 +1,8 @@
 // Preparing and executing the statement, describing the result and fetching the first row:
 // the fallback when the driver refuses the requested concurrency, a concurrency the driver
 // lowers while executing, and the failures of each step, after which the recordset is closed.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/table_cases.h"
@@ -46,7 +42,6 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   fakeodbc::answer(Fn::SQLPrepareW, 2, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
 
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
@@ -106,13 +101,10 @@ TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
     fakeodbc::answer(Fn::SQLPrepareW, nth, Answer::fail(SQL_ERROR, {kNotCapable}));
   }
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs);
 
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"Driver not capable\n");
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Driver not capable\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo, u"State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n");
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
@@ -138,7 +130,6 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
   // Timeout, cursor type, concurrency, then the fallback's concurrency.
   fakeodbc::answer(Fn::SQLSetStmtOption, 4,
                    Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Busy"}}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
@@ -151,13 +142,10 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
 
 TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
 
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Syntax error near 'marque'\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo,
             u"State:37000,Native:102,Origin:[FakeODBC][Driver]\n");
   // Traced while they were read, then the failure.
@@ -170,7 +158,6 @@ TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
 
 TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
   fakeodbc::answer(Fn::SQLExecDirectW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly | CRecordset::directExecute);
   ASSERT_NE(raised.db(), nullptr);
@@ -184,7 +171,6 @@ TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) 
   readOnly.number = SQL_CONCUR_READ_ONLY;
   fakeodbc::answer(Fn::SQLGetStmtOption, 1, readOnly);
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
 
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
@@ -209,7 +195,6 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
@@ -222,7 +207,6 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
 TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
   EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
@@ -257,12 +241,9 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   if (step.prepare != nullptr) step.prepare();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {step.diag}));
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), step.errorText);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, step.errorText));
   if (step.firstTrace != nullptr) {
     const std::vector<std::string> texts = traces.Texts();
     ASSERT_FALSE(texts.empty());
@@ -273,35 +254,33 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Steps, OpenFailingStep,
-    ::testing::Values(
-        FailingStep{"Execute", nullptr, Fn::SQLExecute, 1,
-                    Diag{"42S02", 0, u"[FakeODBC][Driver]avion is not a table"},
-                    "avion is not a table\n", nullptr, "SQLDescribeColW"},
-        // A warning from the execute makes the open ask for the concurrency in force.
-        FailingStep{"ConcurrencyQueryAfterExecute",
-                    [] { fakeodbc::answer(Fn::SQLExecute, 1, Answer::withInfo({kOptionChanged})); },
-                    Fn::SQLGetStmtOption, 1, Diag{"S1000", 0, u"[FakeODBC][Driver]No option"},
-                    "No option\n", nullptr, nullptr},
-        // The first count is the probe of IsOpen.
-        FailingStep{"ColumnCount", nullptr, Fn::SQLNumResultCols, 2,
-                    Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
-                    "Error: Can't get field info.\n", nullptr},
-        // The second of two columns; the descriptions made so far are freed.
-        FailingStep{"ColumnDescription",
-                    [] {
-                      ResultSet result = fakeodbc::healthyResult();
-                      result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
-                      for (auto& row : result.rows) row.push_back(u"France");
-                      fakeodbc::setResult(result);
-                    },
-                    Fn::SQLDescribeColW, 2, Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
-                    "Error: ODBC failure getting field #2 info.\n", nullptr},
-        FailingStep{"FirstFetch", nullptr, Fn::SQLExtendedFetch, 1,
-                    Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}, "Fetch failed\n",
-                    nullptr, nullptr}),
-    CaseName<FailingStep>);
+    FailingStep{"Execute", nullptr, Fn::SQLExecute, 1,
+                Diag{"42S02", 0, u"[FakeODBC][Driver]avion is not a table"},
+                "avion is not a table\n", nullptr, "SQLDescribeColW"},
+    // A warning from the execute makes the open ask for the concurrency in force.
+    FailingStep{"ConcurrencyQueryAfterExecute",
+                [] { fakeodbc::answer(Fn::SQLExecute, 1, Answer::withInfo({kOptionChanged})); },
+                Fn::SQLGetStmtOption, 1, Diag{"S1000", 0, u"[FakeODBC][Driver]No option"},
+                "No option\n", nullptr, nullptr},
+    // The first count is the probe of IsOpen.
+    FailingStep{"ColumnCount", nullptr, Fn::SQLNumResultCols, 2,
+                Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
+                "Error: Can't get field info.\n", nullptr},
+    // The second of two columns; the descriptions made so far are freed.
+    FailingStep{"ColumnDescription",
+                [] {
+                  ResultSet result = fakeodbc::healthyResult();
+                  result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
+                  for (auto& row : result.rows) row.push_back(u"France");
+                  fakeodbc::setResult(result);
+                },
+                Fn::SQLDescribeColW, 2, Diag{"S1000", 0, u"[FakeODBC][Driver]Lost"}, "Lost\n",
+                "Error: ODBC failure getting field #2 info.\n", nullptr},
+    FailingStep{"FirstFetch", nullptr, Fn::SQLExtendedFetch, 1,
+                Diag{"S1000", 0, u"[FakeODBC][Driver]Fetch failed"}, "Fetch failed\n",
+                nullptr, nullptr});
 
 TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
   fakeodbc::setResult(ResultSet{});
@@ -309,8 +288,7 @@ TEST_F(OpenExecute, StatementWithoutResultColumnsGoesOnToTheDriversFetch) {
   CRecordset rs(database.get());
   // The fetch on a statement without a result is the driver's to answer; this one refuses.
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR));
   EXPECT_TRUE(raised.db()->HasState(u"State:24000"));
   EXPECT_EQ(CountCallsAfter(mark, "SQLDescribeColW"), 0);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExtendedFetch"), 1);

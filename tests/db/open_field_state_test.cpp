@@ -1,10 +1,5 @@
 // The storage an open prepares around the result: per-field and per-parameter state for a
 // recordset that binds fields, and the row status of the fetch.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "db/field_exchange.h"
 #include "tests/db/support/db_fixture.h"
 

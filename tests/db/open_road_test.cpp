@@ -1,12 +1,7 @@
 // Opening the program's statement on a healthy driver: the exact ODBC calls, the state of an
 // opened recordset, empty results, repeated calls and the description of the result columns.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
-#include "tests/db/support/call_lines.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/scripted_answers.h"
 
@@ -16,7 +11,6 @@ class OpenRoad : public DbConnectedTest {};
 
 TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 
@@ -195,7 +189,6 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   for (int i = 0; i < 300; ++i) name += static_cast<char16_t>(u'a' + i % 26);
   UseColumnNamed(name);
 
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 

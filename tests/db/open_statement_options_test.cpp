@@ -1,12 +1,8 @@
 // The statement options an open chooses from what the driver answers: scroll support, the
 // ODBC version, the cursor type, the update method, the concurrency, bookmarks, and the
 // failures of each probe, after which the recordset is closed.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/table_cases.h"
@@ -20,7 +16,6 @@ const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCursorType) {
   fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
   const std::size_t mark = fakeodbc::callCount();
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
@@ -40,16 +35,14 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), SQLULEN{SQL_CURSOR_STATIC});
   // Only a move other than next is refused now.
   RaisedError refused = CatchRaised([&] { rs.MovePrev(); });
-  ASSERT_NE(refused.db(), nullptr);
-  EXPECT_EQ(refused.db()->m_nReturnCode, dbErrorForwardOnlyMove);
+  ASSERT_TRUE(IsDbError(refused, dbErrorForwardOnlyMove));
 }
 
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, dbErrorOdbcVersion);
+  ASSERT_TRUE(IsDbError(raised, dbErrorOdbcVersion));
 }
 
 TEST_F(OpenStatementOptions, OdbcVersionTwoAndLaterAreAccepted) {
@@ -98,12 +91,9 @@ using OpenOptionFailingStep = CasesOf<OpenStatementOptions, FailingStep>;
 TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   RaisedError raised = OpenExpectingFailure(rs, step.options);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, SQL_ERROR);
-  EXPECT_EQ(raised.db()->m_strErrorText.ToUtf8(), "Injected failure\n");
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Injected failure\n"));
   EXPECT_EQ(CallNamesAfter(0).back(), "SQLFreeStmt");
   ASSERT_FALSE(traces.Texts().empty());
   EXPECT_EQ(traces.Texts()[0], step.firstTrace);
@@ -132,7 +122,6 @@ TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
 TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRecords) {
   Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
   fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   const std::vector<std::string> texts = traces.Texts();
@@ -167,8 +156,7 @@ TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing
     return;
   }
   RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
-  ASSERT_NE(raised.db(), nullptr);
-  EXPECT_EQ(raised.db()->m_nReturnCode, c.refusal);
+  ASSERT_TRUE(IsDbError(raised, c.refusal));
   // Nothing was set or prepared; the statement was dropped.
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   const std::vector<std::string> lines = CallLinesAfter(mark);
@@ -178,25 +166,23 @@ TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     EachKind, OpenCursorKind,
-    ::testing::Values(
-        CursorCase{"MissingKeyset", CRecordset::keysetCursor,
-                   SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
-                   dbErrorKeysetCursorUnsupported, 0},
-        CursorCase{"MissingStatic", CRecordset::staticCursor,
-                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
-                   dbErrorStaticCursorUnsupported, 0},
-        CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
-                   SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
-                   dbErrorDynamicCursorUnsupported, 0},
-        CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
-                   SQL_CURSOR_KEYSET_DRIVEN},
-        CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
-                   SQL_CURSOR_STATIC},
-        CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
-                   SQL_CURSOR_DYNAMIC}),
-    CaseName<CursorCase>);
+    CursorCase{"MissingKeyset", CRecordset::keysetCursor,
+               SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
+               dbErrorKeysetCursorUnsupported, 0},
+    CursorCase{"MissingStatic", CRecordset::staticCursor,
+               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
+               dbErrorStaticCursorUnsupported, 0},
+    CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
+               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
+               dbErrorDynamicCursorUnsupported, 0},
+    CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
+               SQL_CURSOR_KEYSET_DRIVEN},
+    CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
+               SQL_CURSOR_STATIC},
+    CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
+               SQL_CURSOR_DYNAMIC});
 
 // The concurrency chosen from SQL_SCROLL_CONCURRENCY.
 struct ConcurrencyCase {
@@ -214,7 +200,6 @@ using OpenConcurrency = CasesOf<OpenStatementOptions, ConcurrencyCase>;
 TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
   const ConcurrencyCase& c = GetParam();
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
-  TraceCapture traces;
   CRecordset rs(database.get());
   rs.m_bLockMode = c.lockMode;
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
@@ -235,22 +220,20 @@ TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
 constexpr SQLUINTEGER kAllConcurrencies =
     SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Modes, OpenConcurrency,
-    ::testing::Values(
-        ConcurrencyCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
-                        SQL_CONCUR_ROWVER, false},
-        ConcurrencyCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
-                        SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES, false},
-        ConcurrencyCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
-                        SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK, false},
-        ConcurrencyCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
-                        SQL_CONCUR_READ_ONLY, false},
-        ConcurrencyCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK,
-                        false},
-        ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
-                        SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true}),
-    CaseName<ConcurrencyCase>);
+    ConcurrencyCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
+                    SQL_CONCUR_ROWVER, false},
+    ConcurrencyCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
+                    SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES, false},
+    ConcurrencyCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
+                    SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK, false},
+    ConcurrencyCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
+                    SQL_CONCUR_READ_ONLY, false},
+    ConcurrencyCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK,
+                    false},
+    ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
+                    SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true});
 
 TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
   struct Case {
@@ -278,7 +261,6 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
   // Like unixODBC for a value the driver replaces: success with information, 01S02.
   fakeodbc::answer(Fn::SQLSetStmtOption, 3,
                    Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
-  TraceCapture traces;
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
   EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
@@ -344,18 +326,16 @@ TEST_P(OpenUpdateMethod, FollowsTheConnectionsCapabilities) {
   EXPECT_TRUE(rs.m_bAppendable);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Capabilities, OpenUpdateMethod,
-    ::testing::Values(
-        UpdateMethodCase{"SetPos", CDatabase::kCanSetPos, TRUE, FALSE, TRUE},
-        UpdateMethodCase{"SetPosBeforePositionedSql",
-                         CDatabase::kCanSetPos | CDatabase::kCanPositionedSql, TRUE, FALSE, TRUE},
-        UpdateMethodCase{"PositionedSql", CDatabase::kCanPositionedSql, FALSE, TRUE, TRUE},
-        // Without either way nothing can be changed; the method is left as it was.
-        UpdateMethodCase{"NeitherKeepsPositioned", CDatabase::kCanGetDataBound, TRUE, TRUE,
-                         FALSE},
-        UpdateMethodCase{"NeitherKeepsSetPos", 0, FALSE, FALSE, FALSE}),
-    CaseName<UpdateMethodCase>);
+    UpdateMethodCase{"SetPos", CDatabase::kCanSetPos, TRUE, FALSE, TRUE},
+    UpdateMethodCase{"SetPosBeforePositionedSql",
+                     CDatabase::kCanSetPos | CDatabase::kCanPositionedSql, TRUE, FALSE, TRUE},
+    UpdateMethodCase{"PositionedSql", CDatabase::kCanPositionedSql, FALSE, TRUE, TRUE},
+    // Without either way nothing can be changed; the method is left as it was.
+    UpdateMethodCase{"NeitherKeepsPositioned", CDatabase::kCanGetDataBound, TRUE, TRUE,
+                     FALSE},
+    UpdateMethodCase{"NeitherKeepsSetPos", 0, FALSE, FALSE, FALSE});
 
 TEST_F(OpenStatementOptions, StepsWithoutAConnectionAreRefused) {
   CRecordset rs(nullptr);

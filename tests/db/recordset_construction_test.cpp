@@ -1,22 +1,11 @@
 // Construction of a recordset (its starting values, the statement and the registration with
 // its connection) and the IsOpen query, against the scripted driver manager.
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <list>
-#include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
-#include "db/database.h"
-#include "db/recordset.h"
-#include "fake_odbc.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/db_fixture.h"
-#include "tests/db/support/test_names.h"
-#include "tests/db/support/trace_capture.h"
 
 // Allocations go through malloc. While watched, allocations of a list node's size are counted,
 // and the one with a given number can be refused: the registration of a recordset with its
@@ -68,7 +57,6 @@ class RecordsetConstruction : public DbConnectedTest {
 };
 
 TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
-  TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_NE(rs.m_hstmt, nullptr);
   EXPECT_EQ(fakeodbc::handleName(rs.m_hstmt), "stmt#1");
@@ -94,7 +82,6 @@ TEST_F(RecordsetConstruction, LaterRecordsetsGoToTheHead) {
 TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
   fakeodbc::answer(Fn::SQLAllocStmt, 1,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]No memory"}}));
-  TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_EQ(rs.m_hstmt, nullptr);
   EXPECT_TRUE(db.m_listRecordsets.IsEmpty());
@@ -107,7 +94,6 @@ TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
 TEST_F(RecordsetConstruction, AllocationWithInfoRegisters) {
   fakeodbc::answer(Fn::SQLAllocStmt, 1,
                    Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
-  TraceCapture traces;
   CRecordset rs(&db);
   EXPECT_NE(rs.m_hstmt, nullptr);
   EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
@@ -297,10 +283,8 @@ TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
                    Answer::fail(SQL_ERROR, {{"S1000", 7, u"[A][B] Broken"}}));
   TraceCapture traces;
   const Raised raised = RunCatching([&] { rs.IsOpen(); });
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Broken\n");
-  EXPECT_EQ(raised.stateInfo, "State:S1000,Native:7,Origin:[A][B]\n");
+  ASSERT_TRUE(
+      IsDbError(raised, SQL_ERROR, "Broken\n", "State:S1000,Native:7,Origin:[A][B]\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "Broken\n\n",
                           "State:S1000,Native:7,Origin:[A][B]\n\n"));
@@ -328,9 +312,7 @@ TEST_F(IsOpenQuery, FailureWithoutDiagnosticsIsRaised) {
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR));
   TraceCapture traces;
   const Raised raised = RunCatching([&] { rs.IsOpen(); });
-  ASSERT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_TRUE(raised.errorText.empty());
+  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, ""));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "\n", "\n"));
   Release(db, rs);

@@ -1,16 +1,6 @@
 // The editing operations' checks and what they do when the checks pass, and Requery.
-#include <gtest/gtest.h>
-
-#include <string>
-
-#include "db/database.h"
-#include "db/recordset.h"
-#include "fake_odbc.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
-#include "tests/db/support/test_names.h"
-#include "tests/db/support/trace_capture.h"
 
 namespace {
 

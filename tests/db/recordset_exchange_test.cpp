@@ -1,21 +1,11 @@
 // The field exchange passes, the rows-per-fetch setting, the overridable hooks' base
 // behaviour and the diagnostic dump.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
-#include "db/database.h"
 #include "db/field_exchange.h"
-#include "db/recordset.h"
-#include "fake_odbc.h"
 #include "framework/dump_context.h"
-#include "tests/db/support/raised.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
-#include "tests/db/support/test_names.h"
-#include "tests/db/support/trace_capture.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -177,7 +167,6 @@ TEST_F(RowsPerFetchOnStatement, RowsPerFetchFailureIsRaisedAndChangesNothing) {
   CRecordset statement(&db);
   fakeodbc::answer(Fn::SQLSetStmtOption, 1,
                    Answer::fail(SQL_ERROR, {{"S1092", 0, u"[D]Option out of range"}}));
-  TraceCapture traces;
   const Raised raised = RunCatching([&] { statement.SetRowsPerFetch(5); });
   EXPECT_EQ(raised.kind, Raised::Database) << "the failure must be raised";
   EXPECT_EQ(raised.code, SQL_ERROR);

@@ -32,22 +32,6 @@ class Compose : public ::testing::Test {
   TraceCapture traces;
 };
 
-TEST_F(Compose, ProgramStatementIsKeptAndModifiable) {
-  rs.ComposeStatement(u"SELECT marque FROM avion ");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECT marque FROM avion ");
-  EXPECT_EQ(Text(rs.m_strFromTable), u"avion ");
-  EXPECT_TRUE(rs.m_bAppendable);
-  EXPECT_FALSE(rs.m_bUpdatable);
-  EXPECT_THAT(traces.Texts(), IsEmpty());
-}
-
-TEST_F(Compose, LowerCaseStatementKeepsItsCase) {
-  rs.ComposeStatement(u"select marque from avion");
-  EXPECT_EQ(Text(rs.m_strSQL), u"select marque from avion");
-  EXPECT_EQ(Text(rs.m_strFromTable), u"avion");
-  EXPECT_TRUE(rs.m_bAppendable);
-}
-
 TEST_F(Compose, ForUpdateOnlyWhenUpdatablePositionedAndAsked) {
   rs.m_bUpdatable = TRUE;
   rs.m_bPositionedUpdates = TRUE;
@@ -90,13 +74,6 @@ TEST_F(Compose, CallsAreKeptAndNotModifiable) {
   }
   // A call is no SELECT: no warning explains it.
   EXPECT_THAT(traces.Texts(), IsEmpty());
-}
-
-TEST_F(Compose, AnyTextBeginningWithSelectIsKept) {
-  rs.ComposeStatement(u"SELECTION FROM t");
-  EXPECT_EQ(Text(rs.m_strSQL), u"SELECTION FROM t");
-  EXPECT_EQ(Text(rs.m_strFromTable), u"t");
-  EXPECT_TRUE(rs.m_bAppendable);
 }
 
 TEST_F(Compose, TableTextWithoutFieldsRaisesNoFieldNames) {
@@ -183,29 +160,27 @@ TEST_P(ComposeText, AppendsTheClausesAndQuotesTheBracketedNames) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Statements, ComposeText,
-    ::testing::Values(
-        // The connection's quote is the double quote unless the driver names another.
-        Composed{"WhereIsAppendedWhateverTheTextHolds", u'"', u"y=2", u"",
-                 u"SELECT a FROM t WHERE x=1", u"SELECT a FROM t WHERE x=1 WHERE y=2", u"t"},
-        Composed{"OrderByFollowsWhere", u'"', u"y=2", u"a DESC", u"SELECT a FROM t",
-                 u"SELECT a FROM t WHERE y=2 ORDER BY a DESC", nullptr},
-        Composed{"OrderByAloneOnACall", u'"', u"", u"a", u"{CALL p}", u"{CALL p} ORDER BY a",
-                 nullptr},
-        // The table text is taken before the quoting.
-        Composed{"BracketsBecomeTheIdentifierQuote", u'"', u"", u"", u"SELECT [my col] FROM [t]",
-                 u"SELECT \"my col\" FROM \"t\"", u"[t]"},
-        Composed{"DoubledBracketsBecomeSingleOnes", u'"', u"", u"", u"SELECT [[x]] FROM t",
-                 u"SELECT [x] FROM t", nullptr},
-        Composed{"LiteralsAreNotQuoted", u'"', u"", u"",
-                 u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'",
-                 u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'", nullptr},
-        Composed{"QuotingUsesTheConnectionsCharacter", u'`', u"[k] = 1", u"", u"SELECT [a] FROM t",
-                 u"SELECT `a` FROM t WHERE `k` = 1", nullptr},
-        Composed{"NullIdentifierQuoteEndsTheTextAtTheFirstBracket", u'\0', u"", u"",
-                 u"SELECT a FROM [t]", u"SELECT a FROM ", nullptr}),
-    CaseName<Composed>);
+    // The connection's quote is the double quote unless the driver names another.
+    Composed{"WhereIsAppendedWhateverTheTextHolds", u'"', u"y=2", u"",
+             u"SELECT a FROM t WHERE x=1", u"SELECT a FROM t WHERE x=1 WHERE y=2", u"t"},
+    Composed{"OrderByFollowsWhere", u'"', u"y=2", u"a DESC", u"SELECT a FROM t",
+             u"SELECT a FROM t WHERE y=2 ORDER BY a DESC", nullptr},
+    Composed{"OrderByAloneOnACall", u'"', u"", u"a", u"{CALL p}", u"{CALL p} ORDER BY a",
+             nullptr},
+    // The table text is taken before the quoting.
+    Composed{"BracketsBecomeTheIdentifierQuote", u'"', u"", u"", u"SELECT [my col] FROM [t]",
+             u"SELECT \"my col\" FROM \"t\"", u"[t]"},
+    Composed{"DoubledBracketsBecomeSingleOnes", u'"', u"", u"", u"SELECT [[x]] FROM t",
+             u"SELECT [x] FROM t", nullptr},
+    Composed{"LiteralsAreNotQuoted", u'"', u"", u"",
+             u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'",
+             u"SELECT a FROM t WHERE b = '[x]' AND c = 'it''s'", nullptr},
+    Composed{"QuotingUsesTheConnectionsCharacter", u'`', u"[k] = 1", u"", u"SELECT [a] FROM t",
+             u"SELECT `a` FROM t WHERE `k` = 1", nullptr},
+    Composed{"NullIdentifierQuoteEndsTheTextAtTheFirstBracket", u'\0', u"", u"",
+             u"SELECT a FROM [t]", u"SELECT a FROM ", nullptr});
 
 TEST(ComposeWithoutConnection, NullConnectionIsRefused) {
   CRecordset rs(nullptr);
@@ -258,35 +233,45 @@ INSTANTIATE_TEST_SUITE_P(
         NotModifiable{u"SELECT a FROM x,'y' ORDER BY a, b",
                       "Warning: SQL contains join, recordset not updatable \n"}));
 
-// A modifiable statement and the table text of its FROM clause.
+// A modifiable statement, the table text of its FROM clause and the text composed (null: the
+// statement as it is).
 struct Modifiable {
   const char16_t* text;
   const char16_t* fromTable;
+  const char16_t* sql = nullptr;
 };
 
 void PrintTo(const Modifiable& c, std::ostream* os) { *os << CString(c.text).ToUtf8(); }
 
 using ComposeModifiable = CasesOf<Compose, Modifiable>;
 
-TEST_P(ComposeModifiable, KeepsTheFlagsAndTheTableText) {
-  rs.m_bUpdatable = TRUE;
-  rs.ComposeStatement(GetParam().text);
-  EXPECT_TRUE(rs.m_bUpdatable);
-  EXPECT_TRUE(rs.m_bAppendable);
-  EXPECT_EQ(Text(rs.m_strFromTable), GetParam().fromTable);
+// The flags stay as they were, updatable or not.
+TEST_P(ComposeModifiable, KeepsTheFlagsTheTextAndTheTableText) {
+  const Modifiable& c = GetParam();
+  for (BOOL updatable : {FALSE, TRUE}) {
+    rs.m_bUpdatable = updatable;
+    rs.ComposeStatement(c.text);
+    EXPECT_EQ(rs.m_bUpdatable, updatable);
+    EXPECT_TRUE(rs.m_bAppendable);
+    EXPECT_EQ(Text(rs.m_strSQL), c.sql != nullptr ? c.sql : c.text);
+    EXPECT_EQ(Text(rs.m_strFromTable), c.fromTable);
+  }
   EXPECT_THAT(traces.Texts(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, ComposeModifiable,
     ::testing::Values(
-        Modifiable{u"SELECT a FROM [x,y]", u"[x,y]"},
+        Modifiable{u"SELECT marque FROM avion ", u"avion "},
+        Modifiable{u"select marque from avion", u"avion"},  // keeps its case
+        Modifiable{u"SELECTION FROM t", u"t"},  // any text beginning with SELECT
+        Modifiable{u"SELECT a FROM [x,y]", u"[x,y]", u"SELECT a FROM \"x,y\""},
         Modifiable{u"SELECT a FROM t WHERE b = 'c,d'", u"t"},
         Modifiable{u"SELECT a FROM t ORDER BY a, b", u"t"},
         Modifiable{u"SELECT a FROM t ORDER BY a WHERE b, c", u"t"},
         Modifiable{u"SELECT a FROM t WHERE b = ' GROUP BY '", u"t"},
         Modifiable{u"SELECT a FROM t WHERE b = ' UNION '", u"t"},
-        Modifiable{u"SELECT [ GROUP BY ] FROM t", u"t"},
+        Modifiable{u"SELECT [ GROUP BY ] FROM t", u"t", u"SELECT \" GROUP BY \" FROM t"},
         Modifiable{u"SELECT a FROM t WHERE b = ' JOIN '", u"t"},
         Modifiable{u"SELECT a FROM ", u""},
         // Malformed texts: the FROM clause must still lie inside the text.
@@ -323,19 +308,17 @@ TEST_P(CanModifyLongBinary, FollowsTheConnectionsCapabilities) {
   EXPECT_EQ(traces.Texts(), c.traces);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Capabilities, CanModifyLongBinary,
-    ::testing::Values(
-        LongBinaryCase{"GetDataOnBoundColumnsChangesNothing", CDatabase::kCanGetDataBound, FALSE,
-                       true, FALSE, {}},
-        LongBinaryCase{"FallsBackToPositionedSql", CDatabase::kCanPositionedSql, FALSE, true, TRUE,
-                       {"Warning: Can't use SQLSetPos due to lack of SQLGetData support.\n",
-                        "\tWill use positioned update SQL.\n"}},
-        LongBinaryCase{"WithoutEitherIsReadOnly", CDatabase::kCanSetPos, FALSE, false, FALSE,
-                       {"Warning: Setting recordset read only due to lack of SQLGetData "
-                        "support.\n"}},
-        LongBinaryCase{"WithPositionedUpdatesAlreadyChosen", 0, TRUE, true, TRUE, {}}),
-    CaseName<LongBinaryCase>);
+    LongBinaryCase{"GetDataOnBoundColumnsChangesNothing", CDatabase::kCanGetDataBound, FALSE,
+                   true, FALSE, {}},
+    LongBinaryCase{"FallsBackToPositionedSql", CDatabase::kCanPositionedSql, FALSE, true, TRUE,
+                   {"Warning: Can't use SQLSetPos due to lack of SQLGetData support.\n",
+                    "\tWill use positioned update SQL.\n"}},
+    LongBinaryCase{"WithoutEitherIsReadOnly", CDatabase::kCanSetPos, FALSE, false, FALSE,
+                   {"Warning: Setting recordset read only due to lack of SQLGetData "
+                    "support.\n"}},
+    LongBinaryCase{"WithPositionedUpdatesAlreadyChosen", 0, TRUE, true, TRUE, {}});
 
 TEST_F(CanModify, PositionedFallbackLeadsToForUpdate) {
   rs.m_bUpdatable = TRUE;

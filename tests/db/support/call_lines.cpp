@@ -64,6 +64,14 @@ std::vector<std::string> HealthyOpenCalls(const std::string& connectText,
   return Concat(calls, CapabilityQueryCalls(connection));
 }
 
+std::vector<std::string> ReleaseCalls(const std::string& connection, bool freesEnvironment,
+                                      const std::string& disconnect) {
+  std::vector<std::string> calls = {"SQLDisconnect(" + connection + ") -> " + disconnect,
+                                    "SQLFreeConnect(" + connection + ") -> SQL_SUCCESS"};
+  if (freesEnvironment) calls.push_back("SQLFreeEnv(env#1) -> SQL_SUCCESS");
+  return calls;
+}
+
 std::vector<std::string> HealthyCapabilityTraces() {
   return {"DBMS: FakeDB\n", "Version: 01.00.0000\n", "ODBC Driver Manager Version: 03.80.0000\n"};
 }

@@ -28,6 +28,12 @@ std::vector<std::string> HealthyOpenCalls(const std::string& connectText,
                                           const std::string& connection = "dbc#1",
                                           const std::string& environment = "env#1");
 
+// The release of a healthy connection: its disconnect (answering `disconnect`) and free, then,
+// when `freesEnvironment`, the environment's env#1.
+std::vector<std::string> ReleaseCalls(const std::string& connection = "dbc#1",
+                                      bool freesEnvironment = true,
+                                      const std::string& disconnect = "SQL_SUCCESS");
+
 // The capability queries after the conformance checks, on a healthy updatable connection.
 std::vector<std::string> CapabilityQueryCalls(const std::string& connection = "dbc#1");
 

@@ -41,3 +41,14 @@ std::vector<std::string> OneRecordRead(const std::string& statement) {
   return {"SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_SUCCESS",
           "SQLErrorW(env#1, dbc#1, " + statement + ", 511) -> SQL_NO_DATA"};
 }
+
+CString ReadFirst(CRecordset& rs) {
+  CString value;
+  rs.GetFieldValue(0, value);
+  return value;
+}
+
+Raised ReadFirstCatching(CRecordset& rs) {
+  CString value;
+  return RunCatching([&] { rs.GetFieldValue(0, value); });
+}

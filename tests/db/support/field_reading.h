@@ -39,5 +39,11 @@ std::vector<std::string> GetDataCalls();
 // The two diagnostic reads that consume one record: the record, then no more.
 std::vector<std::string> OneRecordRead(const std::string& statement = "stmt#1");
 
+// The first field of the current row of `rs`, read with GetFieldValue.
+CString ReadFirst(CRecordset& rs);
+
+// What reading the first field of the current row of `rs` raised.
+Raised ReadFirstCatching(CRecordset& rs);
+
 // The field tests read from a recordset that DbTest::OpenOn opens on a connected fixture.
 using FieldReadTest = DbConnectedTest;

@@ -50,3 +50,33 @@ RaisedError CatchRaised(const std::function<void()>& action) {
   }
   return RaisedError();
 }
+
+::testing::AssertionResult IsDbError(const RaisedError& raised, RETCODE code,
+                                     const char* errorText) {
+  const CDBException* e = raised.db();
+  if (e == nullptr) {
+    return ::testing::AssertionFailure() << (raised ? "another kind of error" : "nothing")
+                                         << " was raised";
+  }
+  const std::string text = e->m_strErrorText.ToUtf8();
+  if (e->m_nReturnCode != code || (errorText != nullptr && text != errorText)) {
+    return ::testing::AssertionFailure() << "raised code " << e->m_nReturnCode << " with text \""
+                                         << text << "\"";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult IsDbError(const Raised& raised, RETCODE code, const char* errorText,
+                                     const char* stateInfo) {
+  if (raised.kind != Raised::Database) {
+    return ::testing::AssertionFailure() << "no database error was raised (kind " << raised.kind
+                                         << ")";
+  }
+  if (raised.code != code || (errorText != nullptr && raised.errorText != errorText) ||
+      (stateInfo != nullptr && raised.stateInfo != stateInfo)) {
+    return ::testing::AssertionFailure() << "raised code " << raised.code << ", error text \""
+                                         << raised.errorText << "\", state info \""
+                                         << raised.stateInfo << '"';
+  }
+  return ::testing::AssertionSuccess();
+}

@@ -3,6 +3,8 @@
 // while its string-table entry is missing.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 
@@ -15,6 +17,11 @@ struct Raised {
   std::string errorText;  // Database: m_strErrorText, UTF-8
   std::string stateInfo;  // Database: m_strStateInfo, UTF-8
 };
+
+// Whether `raised` is a database error of `code` and, for each text given, of that text (UTF-8).
+::testing::AssertionResult IsDbError(const Raised& raised, RETCODE code,
+                                     const char* errorText = nullptr,
+                                     const char* stateInfo = nullptr);
 
 // Runs `action`, catching (and deleting) any framework error it raises.
 Raised RunCatching(const std::function<void()>& action);
@@ -47,6 +54,11 @@ class RaisedError {
 
 // Runs `action` and returns what it raised (nothing when it returned).
 RaisedError CatchRaised(const std::function<void()>& action);
+
+// Whether `raised` is a database error of return code `code` and, when `errorText` is given,
+// of that error text (UTF-8).
+::testing::AssertionResult IsDbError(const RaisedError& raised, RETCODE code,
+                                     const char* errorText = nullptr);
 
 // The error text of an own code whose string-table entry is missing.
 inline constexpr char kMissingText[] =

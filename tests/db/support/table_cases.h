@@ -17,6 +17,11 @@ std::string CaseName(const ::testing::TestParamInfo<Row>& info) {
 #define DB_PRINT_ROWS_BY_NAME(Row) \
   inline void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
+// Instantiates the parameterised `Suite` over the rows given, each case named by its row.
+#define DB_NAMED_CASES(Prefix, Suite, ...)                                  \
+  INSTANTIATE_TEST_SUITE_P(Prefix, Suite, ::testing::Values(__VA_ARGS__), \
+                           CaseName<Suite::ParamType>)
+
 // A parameterised test over `Fixture` whose rows are of type `Row`.
 template <class Fixture, class Row>
 class CasesOf : public Fixture, public ::testing::WithParamInterface<Row> {};
