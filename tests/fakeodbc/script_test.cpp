@@ -61,9 +61,7 @@ TEST_F(ScriptTest, ConnectionInformationAndFunctions) {
       "function SQL_API_SQLEXTENDEDFETCH no\n");
   allocate();
   SQLWCHAR out[32];
-  ASSERT_EQ(
-      SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, out, 32, nullptr, SQL_DRIVER_NOPROMPT),
-      SQL_SUCCESS);
+  ASSERT_EQ(driverConnect(u"DSN=x", out, 32), SQL_SUCCESS);
   EXPECT_EQ(text(out), u"DSN=done");
   SQLWCHAR name[32];
   ASSERT_EQ(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, nullptr), SQL_SUCCESS);
