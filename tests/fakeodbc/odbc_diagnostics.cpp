@@ -62,8 +62,8 @@ SQLRETURN SQL_API SQLErrorW(SQLHENV environment, SQLHDBC connection, SQLHSTMT st
       },
       [&](const Answer& scripted) {
         if (!scripted.diags.empty()) {
-          writeRecord(scripted.diags.front(), !scripted.unterminated, sqlState, nativeError, message,
-                      capacity, messageLength);
+          writeRecord(scripted.diags.front(), !scripted.unterminated, sqlState, nativeError,
+                      message, capacity, messageLength);
         }
         put(messageLength, scripted.length);
       });
