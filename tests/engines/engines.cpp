@@ -14,27 +14,21 @@ namespace enginetest {
 
 namespace {
 
-// What each driver's tests need, with the Debian package that brings it. A path is empty when
-// the build did not find it.
+// What each engine's tests need besides the driver, with the Debian package that brings it. A
+// path is empty when the build did not find it.
 struct Requirement {
   Engine engine;
-  const char* section;  // the one driver that needs it; null for every driver of the engine
   const char* path;
   const char* package;
 };
 constexpr Requirement kRequirements[] = {
-    {Engine::Sqlite, "SQLite3", ENGINE_SQLITE_DRIVER, "libsqliteodbc"},
-    {Engine::Sqlite, nullptr, ENGINE_SQLITE_CLIENT, "sqlite3"},
-    {Engine::PostgreSql, "PostgreSQL ANSI", ENGINE_POSTGRESQL_ANSI_DRIVER, "odbc-postgresql"},
-    {Engine::PostgreSql, "PostgreSQL Unicode", ENGINE_POSTGRESQL_UNICODE_DRIVER,
-     "odbc-postgresql"},
-    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_INITDB, "postgresql"},
-    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_SERVER, "postgresql"},
-    {Engine::PostgreSql, nullptr, ENGINE_POSTGRESQL_CLIENT, "postgresql-client"},
-    {Engine::MariaDb, "MariaDB", ENGINE_MARIADB_DRIVER, "odbc-mariadb"},
-    {Engine::MariaDb, nullptr, ENGINE_MARIADB_INSTALL_DB, "mariadb-server"},
-    {Engine::MariaDb, nullptr, ENGINE_MARIADB_SERVER, "mariadb-server"},
-    {Engine::MariaDb, nullptr, ENGINE_MARIADB_CLIENT, "mariadb-client"},
+    {Engine::Sqlite, ENGINE_SQLITE_CLIENT, "sqlite3"},
+    {Engine::PostgreSql, ENGINE_POSTGRESQL_INITDB, "postgresql"},
+    {Engine::PostgreSql, ENGINE_POSTGRESQL_SERVER, "postgresql"},
+    {Engine::PostgreSql, ENGINE_POSTGRESQL_CLIENT, "postgresql-client"},
+    {Engine::MariaDb, ENGINE_MARIADB_INSTALL_DB, "mariadb-server"},
+    {Engine::MariaDb, ENGINE_MARIADB_SERVER, "mariadb-server"},
+    {Engine::MariaDb, ENGINE_MARIADB_CLIENT, "mariadb-client"},
 };
 
 std::unique_ptr<Workspace> g_workspace;
@@ -55,19 +49,20 @@ class EnginesEnvironment : public ::testing::Environment {
 
 const std::vector<EngineDriver>& AllDrivers() {
   static const std::vector<EngineDriver> drivers = {
-      {"sqlite", Engine::Sqlite, "SQLite3", false},
-      {"postgresql_ansi", Engine::PostgreSql, "PostgreSQL ANSI", true},
-      {"postgresql_unicode", Engine::PostgreSql, "PostgreSQL Unicode", false},
-      {"mariadb", Engine::MariaDb, "MariaDB", false},
+      {"sqlite", Engine::Sqlite, "SQLite3", false, ENGINE_SQLITE_DRIVER, "libsqliteodbc"},
+      {"postgresql_ansi", Engine::PostgreSql, "PostgreSQL ANSI", true,
+       ENGINE_POSTGRESQL_ANSI_DRIVER, "odbc-postgresql"},
+      {"postgresql_unicode", Engine::PostgreSql, "PostgreSQL Unicode", false,
+       ENGINE_POSTGRESQL_UNICODE_DRIVER, "odbc-postgresql"},
+      {"mariadb", Engine::MariaDb, "MariaDB", false, ENGINE_MARIADB_DRIVER, "odbc-mariadb"},
   };
   return drivers;
 }
 
 std::optional<std::string> MissingPackage(const EngineDriver& driver) {
+  if (*driver.library == '\0') return driver.package;
   for (const Requirement& need : kRequirements) {
-    if (need.engine != driver.engine) continue;
-    if (need.section != nullptr && std::string(need.section) != driver.section) continue;
-    if (*need.path == '\0') return need.package;
+    if (need.engine == driver.engine && *need.path == '\0') return need.package;
   }
   return std::nullopt;
 }

@@ -25,6 +25,8 @@ struct EngineDriver {
   const char* section;  // its section in the tests' odbcinst.ini, named in DRIVER={...}
   // An ANSI driver: it hands out text only as 8-bit text, in the connection's encoding.
   bool narrowText;
+  const char* library;  // as the build found it; empty when its package is missing
+  const char* package;  // the Debian package that brings it
 };
 const std::vector<EngineDriver>& AllDrivers();
 

@@ -25,27 +25,18 @@ struct Step {
 };
 
 void Apply(CRecordset& rs, Move move, UINT openType, DWORD options) {
-  switch (move) {
-    case Move::None:
-      return;
-    case Move::Next:
-      return rs.MoveNext();
-    case Move::Prev:
-      return rs.MovePrev();
-    case Move::First:
-      return rs.MoveFirst();
-    case Move::Last:
-      return rs.MoveLast();
-    case Move::Absolute3:
-      return rs.SetAbsolutePosition(3);
-    case Move::Requery:
-      rs.Requery();
-      return;
-    case Move::Reopen:
-      rs.Close();
-      EXPECT_FALSE(rs.IsOpen());
-      rs.Open(openType, kOrdered, options);
-      return;
+  void (CRecordset::*const moves[])() = {&CRecordset::MoveNext, &CRecordset::MovePrev,
+                                         &CRecordset::MoveFirst, &CRecordset::MoveLast};
+  if (move >= Move::Next && move <= Move::Last) {
+    (rs.*moves[static_cast<int>(move) - static_cast<int>(Move::Next)])();
+  } else if (move == Move::Absolute3) {
+    rs.SetAbsolutePosition(3);
+  } else if (move == Move::Requery) {
+    rs.Requery();
+  } else if (move == Move::Reopen) {
+    rs.Close();
+    EXPECT_FALSE(rs.IsOpen());
+    rs.Open(openType, kOrdered, options);
   }
 }
 

@@ -17,18 +17,6 @@ namespace enginetest {
 
 namespace {
 
-// The drivers' libraries as the build found them; empty when a package is missing.
-struct DriverLibrary {
-  const char* section;
-  const char* path;
-};
-constexpr DriverLibrary kDriverLibraries[] = {
-    {"SQLite3", ENGINE_SQLITE_DRIVER},
-    {"PostgreSQL ANSI", ENGINE_POSTGRESQL_ANSI_DRIVER},
-    {"PostgreSQL Unicode", ENGINE_POSTGRESQL_UNICODE_DRIVER},
-    {"MariaDB", ENGINE_MARIADB_DRIVER},
-};
-
 // Gives `path` (a folder the tests made) to the children's user.
 void HandOver(const std::string& path, const testsupport::ChildUser& user) {
   if (!user.drop) return;
@@ -38,20 +26,28 @@ void HandOver(const std::string& path, const testsupport::ChildUser& user) {
   }
 }
 
-// A log that a child writes its standard output and error to, opened here, as this user.
-int OpenLog(const std::string& log) {
-  const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) throw std::runtime_error("cannot open " + log + ": " + std::strerror(errno));
-  return fd;
+// A child run as `user` that writes its standard output and error to `log`, opened here, as
+// this user; the caller closes the log's descriptor once the child has it.
+testsupport::ChildOptions LoggedChild(const std::vector<std::string>& argv, const std::string& log,
+                                      const testsupport::ChildUser& user) {
+  testsupport::ChildOptions options;
+  options.argv = argv;
+  options.outputFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (options.outputFd < 0) {
+    throw std::runtime_error("cannot open " + log + ": " + std::strerror(errno));
+  }
+  options.mergeErrors = true;
+  options.user = user;
+  return options;
 }
 
 // The tests' own registration. The driver manager would load its cursor library only for a
 // driver that cannot scroll; the tests check that it never does.
 std::string OdbcInstIni() {
   std::string text;
-  for (const DriverLibrary& driver : kDriverLibraries) {
-    if (*driver.path == '\0') continue;
-    text += std::string("[") + driver.section + "]\nDriver=" + driver.path + "\n\n";
+  for (const EngineDriver& driver : AllDrivers()) {
+    if (*driver.library == '\0') continue;
+    text += std::string("[") + driver.section + "]\nDriver=" + driver.library + "\n\n";
   }
   return text;
 }
@@ -87,11 +83,7 @@ std::string Workspace::ServerFolder(const std::string& name) {
 
 pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::string& log,
                              int stopSignal) {
-  testsupport::ChildOptions options;
-  options.argv = argv;
-  options.outputFd = OpenLog(log);
-  options.mergeErrors = true;
-  options.user = m_user;
+  testsupport::ChildOptions options = LoggedChild(argv, log, m_user);
   // Should the test process die, the server is told to stop at once, before the watchdog
   // comes to it.
   options.deathSignal = stopSignal;
@@ -104,11 +96,7 @@ pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::st
 }
 
 void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std::string& log) {
-  testsupport::ChildOptions options;
-  options.argv = argv;
-  options.outputFd = OpenLog(log);
-  options.mergeErrors = true;
-  options.user = m_user;
+  const testsupport::ChildOptions options = LoggedChild(argv, log, m_user);
   const testsupport::ChildResult run = testsupport::RunChild(options, std::chrono::minutes(5));
   ::close(options.outputFd);
   if (run.exitCode != 0) {

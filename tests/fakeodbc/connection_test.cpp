@@ -14,8 +14,7 @@ TEST_F(ConnectionTest, DriverConnectReturnsTheInputAsCompletedStringByDefault) {
   allocate();
   SQLWCHAR out[64];
   SQLSMALLINT length = 0;
-  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, w(u"DRIVER={X};DBQ=a.mdb"), SQL_NTS, out, 64, &length,
-                              SQL_DRIVER_COMPLETE),
+  ASSERT_EQ(driverConnect(u"DRIVER={X};DBQ=a.mdb", out, 64, &length, SQL_DRIVER_COMPLETE),
             SQL_SUCCESS);
   EXPECT_EQ(text(out), u"DRIVER={X};DBQ=a.mdb");
   EXPECT_EQ(length, 20);
@@ -36,18 +35,14 @@ TEST_F(ConnectionTest, CompletedStringIsConfigurableAndCutToTheBufferWithWarning
 
 TEST_F(ConnectionTest, SecondConnectIsRefusedAsConnectionInUse) {
   connect();
-  EXPECT_EQ(SQLDriverConnectW(dbc, nullptr, w(u"DSN=y"), SQL_NTS, nullptr, 0, nullptr,
-                              SQL_DRIVER_NOPROMPT),
-            SQL_ERROR);
+  EXPECT_EQ(driverConnect(u"DSN=y"), SQL_ERROR);
   EXPECT_EQ(errors(), (std::vector<Diag>{{"08002", 0, fakeodbc::messages::connectionInUse}}));
 }
 
 TEST_F(ConnectionTest, ScriptedConnectCanBeCancelledByTheUser) {
   allocate();
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
-  EXPECT_EQ(
-      SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_PROMPT),
-      SQL_NO_DATA);
+  EXPECT_EQ(driverConnect(u"DSN=x", nullptr, 0, nullptr, SQL_DRIVER_PROMPT), SQL_NO_DATA);
   // No work was done: the connection is not open.
   SQLSMALLINT level = 0;
   EXPECT_TRUE(failed(SQLGetInfoW(dbc, SQL_ODBC_API_CONFORMANCE, &level, 2, nullptr), "08003"));
@@ -66,9 +61,7 @@ TEST_F(ConnectionTest, ConnectionOptionsAreRememberedAndCursorLibraryOnlyBeforeC
   EXPECT_EQ(fakeodbc::connectionOption(dbc, SQL_ACCESS_MODE), std::nullopt);
   EXPECT_TRUE(failed(SQLSetConnectOptionW(dbc, 999, 1), "S1092"));
 
-  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, w(u"DSN=x"), SQL_NTS, nullptr, 0, nullptr,
-                              SQL_DRIVER_NOPROMPT),
-            SQL_SUCCESS);
+  ASSERT_EQ(driverConnect(u"DSN=x"), SQL_SUCCESS);
   EXPECT_TRUE(failed(SQLSetConnectOptionW(dbc, SQL_ODBC_CURSORS, SQL_CUR_USE_DRIVER), "S1011"));
   EXPECT_EQ(SQLSetConnectOptionW(dbc, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY), SQL_SUCCESS);
   EXPECT_EQ(fakeodbc::connectionOption(dbc, SQL_ACCESS_MODE), SQL_MODE_READ_ONLY);

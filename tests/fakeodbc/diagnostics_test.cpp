@@ -14,26 +14,30 @@ class DiagnosticsTest : public FakeOdbcTest {
     fakeodbc::answer(Fn::SQLFetch, 1, Answer::fail(SQL_ERROR, std::move(records)));
     ASSERT_EQ(SQLFetch(stmt), SQL_ERROR);
   }
+
+  // One SQLErrorW on the statement, the message in a buffer of `capacity` characters, as
+  // "return code, state, native error, message, length".
+  std::string nextRecord(SQLSMALLINT capacity) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[64] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLErrorW(env, dbc, stmt, state, &native, message, capacity, &length);
+    std::string shown = fakeodbc::returnCodeName(rc) + ", ";
+    for (const SQLWCHAR* c = state; *c != 0; ++c) shown += static_cast<char>(*c);
+    shown += ", " + std::to_string(native) + ", ";
+    for (const SQLWCHAR* c = message; *c != 0; ++c) shown += static_cast<char>(*c);
+    return shown + ", " + std::to_string(length);
+  }
 };
 
 TEST_F(DiagnosticsTest, RecordsAreHandedOutOneByOneInOrderAndConsumed) {
   failFetchWith({{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}});
   EXPECT_EQ(fakeodbc::pendingDiags(stmt).size(), 2u);
 
-  SQLWCHAR state[6];
-  SQLINTEGER native = 0;
-  SQLWCHAR message[64];
-  SQLSMALLINT length = 0;
-  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_SUCCESS);
-  EXPECT_EQ(text(state), u"S1000");
-  EXPECT_EQ(native, 5);
-  EXPECT_EQ(text(message), u"[A][B] First");
-  EXPECT_EQ(length, 12);
-  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_SUCCESS);
-  EXPECT_EQ(text(state), u"01004");
-  EXPECT_EQ(native, -1);
-  EXPECT_EQ(text(message), u"Second");
-  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, &native, message, 64, &length), SQL_NO_DATA);
+  EXPECT_EQ(nextRecord(64), "SQL_SUCCESS, S1000, 5, [A][B] First, 12");
+  EXPECT_EQ(nextRecord(64), "SQL_SUCCESS, 01004, -1, Second, 6");
+  EXPECT_EQ(nextRecord(64), "SQL_NO_DATA, , 0, , 0");
   EXPECT_TRUE(fakeodbc::pendingDiags(stmt).empty());
 }
 
@@ -75,18 +79,10 @@ TEST_F(DiagnosticsTest, EveryOtherCallClearsItsHandlesRecordsFirst) {
 
 TEST_F(DiagnosticsTest, LongMessageIsCutToCapacityMinusOneWithWarningAndConsumed) {
   failFetchWith({{"S1000", 0, u"0123456789"}, {"S1001", 0, u"next"}});
-  SQLWCHAR state[6];
-  SQLWCHAR message[64];
-  SQLSMALLINT length = 0;
-  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 5, &length), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(text(message), u"0123");
-  EXPECT_EQ(length, 10);
-  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 4, &length),
-            SQL_SUCCESS_WITH_INFO);  // room for three characters and the terminator
-  EXPECT_EQ(text(state), u"S1001");
-  EXPECT_EQ(text(message), u"nex");
-  EXPECT_EQ(length, 4);
-  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 4, &length), SQL_NO_DATA);
+  EXPECT_EQ(nextRecord(5), "SQL_SUCCESS_WITH_INFO, S1000, 0, 0123, 10");
+  // Room for three characters and the terminator.
+  EXPECT_EQ(nextRecord(4), "SQL_SUCCESS_WITH_INFO, S1001, 0, nex, 4");
+  EXPECT_EQ(nextRecord(4), "SQL_NO_DATA, , 0, , 0");
 }
 
 TEST_F(DiagnosticsTest, MessageOfExactlyCapacityMinusOneFitsWithoutWarning) {
@@ -133,10 +129,7 @@ TEST_F(DiagnosticsTest, ScriptedRecordsAddToTheNormalOnesWhenNoReturnCodeIsGiven
   fakeodbc::answer(Fn::SQLNumResultCols, 1, extra);
   SQLSMALLINT columns = 0;
   EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
-  const auto records = errors();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].state, "S1010");
-  EXPECT_EQ(records[1].state, "01000");
+  EXPECT_EQ(states(), "S1010 01000 ");
 }
 
 }  // namespace

@@ -125,9 +125,7 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR
       },
       [&](const Answer& scripted, State&, Dbc&) {
         if (scripted.text) writeOut(*scripted.text);
-        if (scripted.length && connectOutLength != nullptr) {
-          *connectOutLength = static_cast<SQLSMALLINT>(*scripted.length);
-        }
+        put(connectOutLength, scripted.length);
       });
 }
 
@@ -160,9 +158,7 @@ SQLRETURN SQL_API SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT infoType, SQLPOIN
                                        : bufferBytes == 2;
           writeInfoNumber(value, length, sixteenBits, static_cast<std::uint32_t>(*scripted.number));
         }
-        if (scripted.length && length != nullptr) {
-          *length = static_cast<SQLSMALLINT>(*scripted.length);
-        }
+        put(length, scripted.length);
       });
 }
 
@@ -191,11 +187,7 @@ SQLRETURN SQL_API SQLGetFunctions(SQLHDBC connection, SQLUSMALLINT functionId,
         }
         return Reply::ok();
       },
-      [&](const Answer& scripted, State&, Dbc&) {
-        if (scripted.number && supported != nullptr) {
-          *supported = static_cast<SQLUSMALLINT>(*scripted.number);
-        }
-      });
+      [&](const Answer& scripted, State&, Dbc&) { put(supported, scripted.number); });
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC connection) {

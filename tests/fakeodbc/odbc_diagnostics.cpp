@@ -10,30 +10,21 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-// Writes one record to the outputs of SQLErrorW; true when the message had to be cut.
-bool writeRecord(const Diag& record, SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* message,
-                 SQLSMALLINT capacity, SQLSMALLINT* length) {
-  if (state != nullptr) {
-    writeWide(state, 6, fromUtf8(record.state).substr(0, 5));
-  }
+// Writes one record to the outputs of SQLErrorW; true when the message had to be cut. Without
+// terminators (as a faulty driver writes them) each text fills as much of its buffer as it has
+// characters, and the length is left alone.
+bool writeRecord(const Diag& record, bool terminated, SQLWCHAR* state, SQLINTEGER* native,
+                 SQLWCHAR* message, SQLSMALLINT capacity, SQLSMALLINT* length) {
+  auto write = [&](SQLWCHAR* buffer, long long room, std::u16string_view text) {
+    if (buffer == nullptr) return false;
+    if (terminated) return writeWide(buffer, room, text);
+    if (room > 0) std::copy_n(text.begin(), std::min<std::size_t>(room, text.size()), buffer);
+    return false;
+  };
+  write(state, 6, std::u16string_view(fromUtf8(record.state)).substr(0, terminated ? 5 : 6));
   if (native != nullptr) *native = record.native;
-  if (length != nullptr) *length = static_cast<SQLSMALLINT>(record.message.size());
-  return message != nullptr && writeWide(message, capacity, record.message);
-}
-
-// The same without terminators: each text fills as much of its buffer as it has characters.
-void writeUnterminated(const Diag& record, SQLWCHAR* state, SQLINTEGER* native,
-                       SQLWCHAR* message, SQLSMALLINT capacity) {
-  const std::u16string stateText = fromUtf8(record.state);
-  if (state != nullptr) {
-    std::copy_n(stateText.begin(), std::min<std::size_t>(6, stateText.size()), state);
-  }
-  if (native != nullptr) *native = record.native;
-  if (message != nullptr && capacity > 0) {
-    std::copy_n(record.message.begin(),
-                std::min<std::size_t>(static_cast<std::size_t>(capacity), record.message.size()),
-                message);
-  }
+  if (terminated && length != nullptr) *length = static_cast<SQLSMALLINT>(record.message.size());
+  return write(message, capacity, record.message);
 }
 
 }  // namespace
@@ -66,19 +57,15 @@ SQLRETURN SQL_API SQLErrorW(SQLHENV environment, SQLHDBC connection, SQLHSTMT st
         const Diag record = source->pending.front();
         source->pending.pop_front();
         const bool cut =
-            writeRecord(record, sqlState, nativeError, message, capacity, messageLength);
+            writeRecord(record, true, sqlState, nativeError, message, capacity, messageLength);
         return Reply{static_cast<SQLRETURN>(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS), {}};
       },
       [&](const Answer& scripted) {
-        if (!scripted.diags.empty() && scripted.unterminated) {
-          writeUnterminated(scripted.diags.front(), sqlState, nativeError, message, capacity);
-        } else if (!scripted.diags.empty()) {
-          writeRecord(scripted.diags.front(), sqlState, nativeError, message, capacity,
-                      messageLength);
+        if (!scripted.diags.empty()) {
+          writeRecord(scripted.diags.front(), !scripted.unterminated, sqlState, nativeError,
+                      message, capacity, messageLength);
         }
-        if (scripted.length && messageLength != nullptr) {
-          *messageLength = static_cast<SQLSMALLINT>(*scripted.length);
-        }
+        put(messageLength, scripted.length);
       });
   return call.finish(rc);
 }

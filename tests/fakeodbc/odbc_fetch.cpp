@@ -136,9 +136,7 @@ SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT statement, SQLUSMALLINT orientation,
         return reply;
       },
       [&](const Answer& scripted, State&, Stmt& stmt) {
-        if (scripted.number && rowCount != nullptr) {
-          *rowCount = static_cast<SQLULEN>(*scripted.number);
-        }
+        put(rowCount, scripted.number);
         if (scripted.rowStatus && rowStatus != nullptr) {
           std::fill_n(rowStatus, rowsetSize(stmt), *scripted.rowStatus);
         }
@@ -202,7 +200,7 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLIN
             writePiece(*value, 0, buffer, capacity, indicator);
           }
         }
-        if (scripted.length && indicator != nullptr) *indicator = *scripted.length;
+        put(indicator, scripted.length);
       });
 }
 

@@ -148,9 +148,7 @@ SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT statement, SQLUSMALLINT option, SQLP
         *out = statementOptionValue(stmt, option);
         return Reply::ok();
       },
-      [&](const Answer& scripted, State&, Stmt&) {
-        if (scripted.number && out != nullptr) *out = static_cast<SQLULEN>(*scripted.number);
-      });
+      [&](const Answer& scripted, State&, Stmt&) { put(out, scripted.number); });
 }
 
 SQLRETURN SQL_API SQLPrepareW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
@@ -179,11 +177,7 @@ SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT statement, SQLSMALLINT* count) {
         *count = static_cast<SQLSMALLINT>(stmt.result.columns.size());
         return Reply::ok();
       },
-      [&](const Answer& scripted, State&, Stmt&) {
-        if (scripted.number && count != nullptr) {
-          *count = static_cast<SQLSMALLINT>(*scripted.number);
-        }
-      });
+      [&](const Answer& scripted, State&, Stmt&) { put(count, scripted.number); });
 }
 
 SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWCHAR* name,
@@ -209,12 +203,8 @@ SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT statement, SQLUSMALLINT column, SQLWC
                            nullable);
         }
         if (scripted.text && name != nullptr) writeWide(name, nameCapacity, *scripted.text);
-        if (scripted.text && nameLength != nullptr) {
-          *nameLength = static_cast<SQLSMALLINT>(scripted.text->size());
-        }
-        if (scripted.length && nameLength != nullptr) {
-          *nameLength = static_cast<SQLSMALLINT>(*scripted.length);
-        }
+        if (scripted.text) put(nameLength, std::optional(scripted.text->size()));
+        put(nameLength, scripted.length);
       });
 }
 

@@ -206,6 +206,12 @@ class Invocation {
 // A script's output writer for calls that have no output values.
 inline void noOutputs(const Answer&) {}
 
+// Writes a script's output value, when it gives one, to an output the caller passed.
+template <class T, class V>
+void put(T* out, const std::optional<V>& value) {
+  if (out != nullptr && value) *out = static_cast<T>(*value);
+}
+
 // An entry point whose first argument is a handle of type T (Env, Dbc or Stmt). The call is
 // logged as the handle's name followed by argsAfter. A freed, unknown or wrong-kind handle
 // answers SQL_INVALID_HANDLE; else the handle's records are cleared and the call answers from

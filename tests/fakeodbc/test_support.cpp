@@ -28,9 +28,7 @@ void FakeOdbcTest::allocate() {
 
 void FakeOdbcTest::connect() {
   allocate();
-  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, w(u"DRIVER={Fake};DBQ=x.mdb"), SQL_NTS, nullptr, 0,
-                              nullptr, SQL_DRIVER_NOPROMPT),
-            SQL_SUCCESS);
+  ASSERT_EQ(driverConnect(u"DRIVER={Fake};DBQ=x.mdb"), SQL_SUCCESS);
 }
 
 void FakeOdbcTest::allocateStatement() {
@@ -61,6 +59,12 @@ void FakeOdbcTest::freeAll() {
   if (rc == SQL_ERROR && first == state) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << fakeodbc::returnCodeName(rc) << ", first record " << first
                                        << ", expected SQL_ERROR and " << state;
+}
+
+std::string FakeOdbcTest::states() {
+  std::string text;
+  for (const fakeodbc::Diag& record : errors()) text += record.state + " ";
+  return text;
 }
 
 FakeOdbcTest::Description FakeOdbcTest::describe(SQLUSMALLINT column, SQLSMALLINT capacity) {

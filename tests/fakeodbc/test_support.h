@@ -57,6 +57,15 @@ class FakeOdbcTest : public ::testing::Test {
   std::vector<fakeodbc::Diag> errors() { return readErrors(env, dbc, stmt); }
   // Whether rc is SQL_ERROR and the first of errors() has this state.
   ::testing::AssertionResult failed(SQLRETURN rc, const std::string& state);
+  // The states of errors(), each followed by a blank.
+  std::string states();
+
+  // SQLDriverConnectW of `in` on the connection, the completed string to `out`.
+  SQLRETURN driverConnect(const char16_t* in, SQLWCHAR* out = nullptr, SQLSMALLINT capacity = 0,
+                          SQLSMALLINT* length = nullptr,
+                          SQLUSMALLINT completion = SQL_DRIVER_NOPROMPT) {
+    return SQLDriverConnectW(dbc, nullptr, w(in), SQL_NTS, out, capacity, length, completion);
+  }
 
   // SQLDescribeColW of a column of the statement, the name in a buffer of `capacity`
   // characters.
