@@ -20,10 +20,7 @@ TEST(CStringBuffer, MadeLongerKeepsItsCharacters) {
   CString s(u"Dassault");
   char16_t* buffer = s.GetBufferSetLength(12);
   EXPECT_EQ(std::u16string_view(buffer, 8), u"Dassault");
-  buffer[8] = u' ';
-  buffer[9] = u'F';
-  buffer[10] = u'7';
-  buffer[11] = u'X';
+  std::u16string_view(u" F7X").copy(buffer + 8, 4);
   s.ReleaseBuffer(12);
   EXPECT_EQ(s, u"Dassault F7X");
 }
@@ -31,9 +28,7 @@ TEST(CStringBuffer, MadeLongerKeepsItsCharacters) {
 TEST(CStringBuffer, ReleaseWithoutLengthStopsAtTheFirstNull) {
   CString s;
   char16_t* buffer = s.GetBufferSetLength(10);
-  std::u16string_view text = u"Airbus";
-  std::copy(text.begin(), text.end(), buffer);
-  buffer[6] = u'\0';
+  std::u16string_view(u"Airbus\0", 7).copy(buffer, 7);
   s.ReleaseBuffer();
   EXPECT_EQ(s.GetLength(), 6);
   EXPECT_EQ(s, u"Airbus");

@@ -21,6 +21,10 @@ using StderrBlock = testsupport::MessageBoxBlock;
 // breaks the format fails the test.
 std::vector<StderrBlock> ParseStderrBlocks(const std::string& err);
 
+// The block a box with this caption, text and icon writes on standard error.
+std::string BlockOf(const std::string& caption, const std::string& text,
+                    const std::string& icon = "warning");
+
 // A box drawn on a terminal: its lines from the top border to the bottom border (three borders
 // in all), without line ends.
 using TerminalBox = std::vector<std::string>;

@@ -1,12 +1,10 @@
 #include "desktop_session.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <thread>
@@ -18,45 +16,22 @@ namespace mbtest {
 
 namespace {
 
-// Reads one line from a descriptor that a child writes to, within the timeout.
-std::optional<std::string> ReadLine(int fd, milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  std::string line;
-  while (Clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 100) <= 0) continue;
-    char c;
-    ssize_t n = ::read(fd, &c, 1);
-    if (n <= 0) return std::nullopt;
-    if (c == '\n') return line;
-    line.push_back(c);
-  }
-  return std::nullopt;
-}
-
-// Starts a server that announces where it listens on a pipe and returns the announcement.
+// Starts a server that announces where it listens as the first line of its standard output,
+// and returns that line; none when the server ends or says nothing within 20 seconds.
 std::optional<std::string> StartAnnouncingServer(std::unique_ptr<Child>& server,
-                                                 const std::vector<std::string>& argv,
-                                                 const std::string& fdPlaceholder,
+                                                 std::vector<std::string> argv,
                                                  const EnvironmentChanges& env) {
-  int announce[2];
-  if (::pipe(announce) != 0) return std::nullopt;
   ChildOptions options;
-  for (const std::string& arg : argv) {
-    const size_t at = arg.find(fdPlaceholder);
-    options.argv.push_back(at == std::string::npos
-                               ? arg
-                               : arg.substr(0, at) + std::to_string(announce[1]) +
-                                     arg.substr(at + fdPlaceholder.size()));
-  }
+  options.argv = std::move(argv);
   options.environment = env;
-  options.keepFds = {announce[1]};
   server = std::make_unique<Child>(options);
-  ::close(announce[1]);
-  auto line = ReadLine(announce[0], milliseconds(20000));
-  ::close(announce[0]);
-  if (line && line->empty()) line.reset();
-  return line;
+  Child& started = *server;
+  started.PumpUntil([&started](const std::string& out, const std::string&) {
+    return out.find('\n') != std::string::npos || !started.Running();
+  }, milliseconds(20000));
+  const size_t end = started.out().find('\n');
+  if (end == 0 || end == std::string::npos) return std::nullopt;
+  return started.out().substr(0, end);
 }
 
 std::string EscapeRegex(const std::string& text) {
@@ -108,8 +83,8 @@ DesktopSession::~DesktopSession() {
 bool DesktopSession::StartDisplay(std::string& whyNot) {
   auto display = StartAnnouncingServer(
       m_xserver,
-      {"Xvfb", "-displayfd", "@FD@", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
-      "@FD@", {});
+      {"Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+      {});
   if (!display) {
     m_xserver->Wait(milliseconds(2000));
     whyNot = "Xvfb cannot start here: " + m_xserver->err();
@@ -133,8 +108,7 @@ bool DesktopSession::StartBus(std::string& whyNot) {
       // configuration's default puts it in /tmp, where a killed daemon leaves it behind.
       m_bus,
       {"dbus-daemon", "--session", "--nofork", "--address=unix:dir=" + m_runtime.path(),
-       "--print-address=@FD@"},
-      "@FD@",
+       "--print-address=1"},
       {{"XDG_RUNTIME_DIR", m_runtime.path()}, {"DISPLAY", m_display}});
   if (!address) {
     whyNot = "the session bus did not start: " + m_bus->err();

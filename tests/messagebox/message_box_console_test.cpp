@@ -28,8 +28,8 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
   ChildOptions options;
   options.argv = {kProbe};
   options.argv.insert(options.argv.end(), args.begin(), args.end());
-  options.environment = EnvironmentChanges{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
-  options.environment["LC_ALL"] = locale;
+  options.environment = {
+      {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"LC_ALL", locale}};
   return options;
 }
 
@@ -41,27 +41,25 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
 struct StderrCase {
   const char* name;
   std::vector<std::string> args;
-  std::vector<std::pair<std::string, std::vector<std::string>>> blocks;  // icon, text lines
+  std::vector<std::pair<std::string, std::string>> blocks;  // icon, text
   const char* locale = "C.UTF-8";
   const char* display = nullptr;
 };
 void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
 
-const std::vector<std::string> kEmpty = {""};
 const StderrCase kStderrCases[] = {
     {"caption_and_text",
      {"Cessna 172 ✈ Zoé", "first line\nsecond line", ""},
-     {{"warning", {"Cessna 172 ✈ Zoé"}}, {"warning", {"first line", "second line"}},
-      {"warning", kEmpty}}},
+     {{"warning", "Cessna 172 ✈ Zoé"}, {"warning", "first line\nsecond line"}, {"warning", ""}}},
     // Outside a UTF-8 locale a character beyond ASCII becomes the default character.
-    {"c_locale", {"Zoé ✈"}, {{"warning", {"Zo? ?"}}}, "C"},
+    {"c_locale", {"Zoé ✈"}, {{"warning", "Zo? ?"}}, "C"},
     // No X server listens there: the box falls back quietly.
-    {"display_unopenable", {"no display here"}, {{"warning", {"no display here"}}}, "C.UTF-8",
+    {"display_unopenable", {"no display here"}, {{"warning", "no display here"}}, "C.UTF-8",
      ":65000"},
     // The string table holds no texts: a box by id is an empty warning box.
     {"styles_and_string_ids",
      {"--style=16", "bad", "--style=0x40", "note", "--style=0", "--by-id=0", "--by-id=1234"},
-     {{"error", {"bad"}}, {"information", {"note"}}, {"warning", kEmpty}, {"warning", kEmpty}}},
+     {{"error", "bad"}, {"information", "note"}, {"warning", ""}, {"warning", ""}}},
 };
 
 class MessageBoxOnStandardError : public ::testing::TestWithParam<StderrCase> {};
@@ -73,19 +71,13 @@ TEST_P(MessageBoxOnStandardError, WritesOneBlockABoxAndOneLineABox) {
   const ChildResult run = RunChild(options, 20s);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   std::string lines;
-  for (size_t i = 1; i <= c.blocks.size(); ++i) lines += "box " + std::to_string(i) + " returned 1\n";
-  EXPECT_EQ(run.out, lines);
-
-  const BlockOutput read = ReadBlockOutput(run.err);
-  EXPECT_EQ(read.malformed, "") << run.err;
-  EXPECT_TRUE(read.LinesOutsideBoxes().empty()) << run.err;
-  const std::vector<StderrBlock> blocks = read.Boxes();
-  ASSERT_EQ(blocks.size(), c.blocks.size()) << run.err;
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    EXPECT_EQ(blocks[i].caption, ProbePath());
-    EXPECT_EQ(blocks[i].icon, c.blocks[i].first);
-    EXPECT_EQ(blocks[i].text, c.blocks[i].second);
+  std::string blocks;
+  for (size_t i = 0; i < c.blocks.size(); ++i) {
+    lines += "box " + std::to_string(i + 1) + " returned 1\n";
+    blocks += BlockOf(ProbePath(), c.blocks[i].second, c.blocks[i].first);
   }
+  EXPECT_EQ(run.out, lines);
+  EXPECT_EQ(run.err, blocks);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, MessageBoxOnStandardError, ::testing::ValuesIn(kStderrCases),
@@ -103,7 +95,7 @@ TEST(MessageBoxBlocks, DoNotWaitForInputThatNeverComes) {
   ::close(input[1]);
   ASSERT_EQ(status.exitCode, 0) << "the probe waited: " << probe.err();
   EXPECT_EQ(probe.out(), "box 1 returned 1\nbox 2 returned 1\n");
-  EXPECT_EQ(ParseStderrBlocks(probe.err()).size(), 2u);
+  EXPECT_EQ(probe.err(), BlockOf(ProbePath(), "one") + BlockOf(ProbePath(), "two"));
 }
 
 TEST(MessageBoxBlocks, BlockComesBeforeTheLineThatFollowsTheBox) {
@@ -111,17 +103,9 @@ TEST(MessageBoxBlocks, BlockComesBeforeTheLineThatFollowsTheBox) {
   ChildOptions options = ProbeWithoutDisplay({"A", "B"});
   options.mergeErrors = true;
   const ChildResult run = RunChild(options, 20s);
-  const std::string& all = run.out;
   ASSERT_EQ(run.exitCode, 0);
-  const size_t textA = all.find("text: A\n");
-  const size_t line1 = all.find("box 1 returned 1\n");
-  const size_t textB = all.find("text: B\n");
-  const size_t line2 = all.find("box 2 returned 1\n");
-  ASSERT_NE(textA, std::string::npos);
-  ASSERT_NE(line2, std::string::npos);
-  EXPECT_LT(textA, line1);
-  EXPECT_LT(line1, textB);
-  EXPECT_LT(textB, line2);
+  EXPECT_EQ(run.out, BlockOf(ProbePath(), "A") + "box 1 returned 1\n" + BlockOf(ProbePath(), "B") +
+                         "box 2 returned 1\n");
 }
 
 TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
@@ -151,9 +135,7 @@ TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
   ASSERT_LT(expected.size(), full.size());
 
   EXPECT_EQ(Lines(run.out).at(0), "caption " + expected);
-  const auto blocks = ParseStderrBlocks(run.err);
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0].caption, expected);
+  EXPECT_EQ(run.err, BlockOf(expected, "text"));
 }
 
 // However the program was started (its full path, a symbolic link to it, a path relative to the
@@ -213,8 +195,7 @@ TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
   ExpectWaiting(probe.child(), "");
 
   ASSERT_TRUE(probe.Type("\r"));
-  ASSERT_TRUE(probe.child().PumpUntil([](const std::string& out, const std::string&) { return out.find('\n') != std::string::npos; }, 20s));
-  EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
+  ExpectOutput(probe.child(), "box 1 returned 1\n");
 
   ASSERT_TRUE(probe.WaitForBoxes(2, 20s)) << probe.screen();
   EXPECT_EQ(BoxRows(probe.Boxes()[1], 2).at(0), "/!\\ Second box");
@@ -287,9 +268,7 @@ TEST(MessageBoxOnTerminal, ATerminalOnlyOnStandardInputIsNotDrawnOn) {
   const auto status = probe.child().Wait(20s);
   EXPECT_EQ(status.exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
-  const auto blocks = ParseStderrBlocks(probe.child().err());
-  ASSERT_EQ(blocks.size(), 1u) << probe.child().err();
-  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"no controlling terminal"});
+  EXPECT_EQ(probe.child().err(), BlockOf(ProbePath(), "no controlling terminal"));
   probe.ReadTerminal(100ms);
   EXPECT_EQ(probe.screen(), "");
 }

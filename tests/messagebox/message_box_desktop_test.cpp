@@ -3,8 +3,6 @@
 // dismissed with real key presses, a pointer click or the window manager's close request, and
 // the probe's console line must follow the dismissal, never precede it.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -12,6 +10,7 @@
 #include "box_readers.h"
 #include "desktop_session.h"
 #include "program_expectations.h"
+#include "terminal_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
@@ -81,42 +80,33 @@ TEST_F(DesktopMessageBox, ShowsTitleWarningIconExactTextAndOneOkButton) {
   EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
-TEST_F(DesktopMessageBox, EscapeDismisses) {
-  auto probe = StartProbe({"Escape closes me"});
-  const std::string window = FindDialog();
-  ASSERT_FALSE(window.empty());
-  ExpectWaiting(*probe, "");
-  m_desktop.PressKey(window, "Escape");
-  ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
-}
+// Escape, a click on OK and the window manager's close request dismiss the box too; a click on
+// the text, away from the button, leaves it up.
+class DesktopMessageBoxDismissal : public DesktopMessageBox,
+                                   public ::testing::WithParamInterface<const char*> {};
 
-TEST_F(DesktopMessageBox, ClickOnOkDismisses) {
-  auto probe = StartProbe({"Click OK"});
+TEST_P(DesktopMessageBoxDismissal, DismissesTheBox) {
+  const std::string way = GetParam();
+  auto probe = StartProbe({"Dismissed with " + way});
   const std::string window = FindDialog();
   ASSERT_FALSE(window.empty());
   const DialogView view = m_desktop.Inspect(probe->pid());
   ASSERT_EQ(view.buttons.size(), 1u);
   ASSERT_EQ(view.labels.size(), 1u);
-  // A click on the text, away from the button, leaves the box up.
   const DialogElement& label = view.labels[0];
   m_desktop.ClickAt(label.x + label.width / 2, label.y + label.height / 2);
   ExpectWaiting(*probe, "");
   const DialogElement& ok = view.buttons[0];
-  m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
+  if (way == "Escape") m_desktop.PressKey(window, "Escape");
+  if (way == "Click") m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
+  if (way == "Close") m_desktop.RequestClose(window);
   ExpectOutput(*probe, "box 1 returned 1\n");
   EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
 }
 
-TEST_F(DesktopMessageBox, ClosingTheWindowDismisses) {
-  auto probe = StartProbe({"Close the window"});
-  const std::string window = FindDialog();
-  ASSERT_FALSE(window.empty());
-  ExpectWaiting(*probe, "");
-  m_desktop.RequestClose(window);
-  ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
-}
+INSTANTIATE_TEST_SUITE_P(Ways, DesktopMessageBoxDismissal,
+                         ::testing::Values("Escape", "Click", "Close"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
   auto probe = StartProbe({"", "line one\nline two"});
@@ -147,25 +137,16 @@ TEST_F(DesktopMessageBox, EachBoxIsGoneBeforeTheNextAndEmptyTextIsShown) {
 TEST_F(DesktopMessageBox, DisplayIsPreferredToTheTerminal) {
   ChildOptions options;
   options.argv = {kProbe, "window, not terminal"};
-  options.terminal = TerminalRole::ControllingAndInput;
-  auto probe = m_desktop.Start(options);
-
+  options.environment = m_desktop.environment();
+  TerminalSession terminal(options, 80);
   const std::string window = FindDialog();
   ASSERT_FALSE(window.empty());
   m_desktop.PressKey(window, "Return");
-  ExpectOutput(*probe, "box 1 returned 1\n");
-  EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
-
+  ExpectOutput(terminal.child(), "box 1 returned 1\n");
+  EXPECT_EQ(terminal.child().Wait(20s).exitCode, 0) << terminal.child().err();
   // Nothing was drawn on the terminal.
-  std::string screen;
-  pollfd p{probe->terminal(), POLLIN, 0};
-  char buffer[4096];
-  while (::poll(&p, 1, 100) > 0) {
-    ssize_t n = ::read(probe->terminal(), buffer, sizeof buffer);
-    if (n <= 0) break;
-    screen.append(buffer, static_cast<size_t>(n));
-  }
-  EXPECT_EQ(screen.find("[ OK ]"), std::string::npos) << screen;
+  terminal.ReadTerminal(100ms);
+  EXPECT_EQ(terminal.screen().find("[ OK ]"), std::string::npos) << terminal.screen();
 }
 
 // The probe copied into a folder of its own, where the dialog module's place (../lib/...) is
@@ -191,15 +172,8 @@ TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) 
   const auto status = probe->Wait(20s);
   EXPECT_EQ(status.exitCode, 0) << probe->err();
   EXPECT_EQ(probe->out(), "box 1 returned 1\n");
-  const auto blocks = ParseStderrBlocks(probe->err());
-  ASSERT_EQ(blocks.size(), 1u) << probe->err();
-  EXPECT_EQ(blocks[0].caption, copy.string());
-  EXPECT_EQ(blocks[0].text, std::vector<std::string>{"Zoé ✈ without a dialog"});
   // The block is all there is: no loader or toolkit message.
-  EXPECT_EQ(probe->err().find("[message box]"), 0u);
-  EXPECT_EQ(probe->err().back(), '\n');
-  EXPECT_EQ(probe->err().find('\n', probe->err().find("[end of message box]")),
-            probe->err().size() - 1);
+  EXPECT_EQ(probe->err(), BlockOf(copy.string(), "Zoé ✈ without a dialog"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Module, DesktopMessageBoxWithoutModule, ::testing::Bool(),

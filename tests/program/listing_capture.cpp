@@ -68,6 +68,15 @@ Shown LineShowing(const std::string& text) { return Shown{Shown::Line, text, {},
 
 Shown OtherLine(const std::string& line) { return Shown{Shown::Other, line, {}, {}}; }
 
+std::vector<Shown> Presented(const std::vector<std::string>& values, const std::string& caption) {
+  std::vector<Shown> shown;
+  for (const std::string& value : values) {
+    shown.push_back(BoxShowing(value, caption));
+    shown.push_back(LineShowing(value));
+  }
+  return shown;
+}
+
 std::vector<Shown> ParseShown(const std::string& output) {
   const testsupport::BlockOutput read = testsupport::ReadBlockOutput(output);
   std::vector<Shown> shown;

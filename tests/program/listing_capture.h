@@ -25,6 +25,9 @@ Shown BoxShowing(const std::string& text, const std::string& caption);
 Shown LineShowing(const std::string& text);
 Shown OtherLine(const std::string& line);
 
+// Each value in its box with `caption`, then on its line: how a run presents what it read.
+std::vector<Shown> Presented(const std::vector<std::string>& values, const std::string& caption);
+
 // Splits the output of a run into boxes, listing lines and other lines. A box block that breaks
 // the format ends the list with an Other line that says what is wrong.
 std::vector<Shown> ParseShown(const std::string& output);

@@ -29,6 +29,9 @@ testing::AssertionResult CompletedListing(const ProgramRun& run, const ExpectedL
 // driver itself gives for a connection from `directory`.
 void ExpectRefusedWithDriverMessage(const ProgramRun& run, const std::string& directory);
 
+// The block a box of the program writes on standard error for `text`.
+std::string Block(const std::string& text);
+
 // The run's output, for failure messages.
 std::string Describe(const ProgramRun& run);
 

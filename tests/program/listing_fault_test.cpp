@@ -82,12 +82,7 @@ class ListingFaults : public ::testing::Test {
 
   // The value boxes and lines of a run that read `count` values.
   static std::vector<Shown> Presented(std::size_t count) {
-    std::vector<Shown> shown;
-    for (std::size_t i = 0; i < count; ++i) {
-      shown.push_back(BoxShowing(kValues[i], OwnExecutablePath()));
-      shown.push_back(LineShowing(kValues[i]));
-    }
-    return shown;
+    return ::Presented({kValues.begin(), kValues.begin() + count}, OwnExecutablePath());
   }
 
   // A clean end: status 0 with the values read so far and, when the listing stopped short

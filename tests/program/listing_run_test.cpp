@@ -52,14 +52,8 @@ class ListingRunTest : public ::testing::Test {
     EXPECT_TRUE(balance.balanced()) << balance.text();
   }
 
-  // A value presented: its box, then its line.
   static std::vector<Shown> Presented(const std::vector<std::string>& values) {
-    std::vector<Shown> shown;
-    for (const std::string& value : values) {
-      shown.push_back(BoxShowing(value, OwnExecutablePath()));
-      shown.push_back(LineShowing(value));
-    }
-    return shown;
+    return ::Presented(values, OwnExecutablePath());
   }
   static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
 };

@@ -27,11 +27,7 @@ const std::vector<std::string> kClosing = {"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL
 
 // Each value in its box, then on its line; then the error box, or the line of a failed run.
 std::vector<Shown> ExpectedShown(const Scenario& scenario, const std::string& caption) {
-  std::vector<Shown> shown;
-  for (const std::string& value : ExpectedValues(scenario)) {
-    shown.push_back(BoxShowing(value, caption));
-    shown.push_back(LineShowing(value));
-  }
+  std::vector<Shown> shown = Presented(ExpectedValues(scenario), caption);
   if (const auto error = ExpectedErrorBox(scenario, Source::Scripted)) {
     shown.push_back(BoxShowing(*error, caption));
   }

@@ -32,24 +32,20 @@ struct StartFailure {
   int error;
 };
 
-bool Removed(const std::string& name, const EnvironmentChanges& changes) {
-  if (changes.count(name) != 0) return true;
-  for (const auto& [key, value] : changes) {
-    if (!key.empty() && key.back() == '*' && name.rfind(key.substr(0, key.size() - 1), 0) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 std::vector<std::string> BuildEnvironment(const EnvironmentChanges& changes) {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
-    if (!Removed(entry.substr(0, entry.find('=')), changes)) env.push_back(entry);
+    const std::string name = entry.substr(0, entry.find('='));
+    // A variable the changes name, or one a "PREFIX*" change covers, goes.
+    const bool removed = std::any_of(changes.begin(), changes.end(), [&name](const auto& change) {
+      const std::string& key = change.first;
+      return key == name || (key.ends_with('*') && name.starts_with(key.substr(0, key.size() - 1)));
+    });
+    if (!removed) env.push_back(entry);
   }
   for (const auto& [name, value] : changes) {
-    if (value && !name.empty() && name.back() != '*') env.push_back(name + "=" + *value);
+    if (value && !name.empty() && !name.ends_with('*')) env.push_back(name + "=" + *value);
   }
   return env;
 }
@@ -67,9 +63,24 @@ void MakePipe(int ends[2]) {
   }
 }
 
+// A pipe to or from the child: this process's end goes into `ours`, the child's is returned.
+int ChildEnd(int& ours, bool childReads) {
+  int ends[2];
+  MakePipe(ends);
+  ours = ends[childReads ? 1 : 0];
+  return ends[childReads ? 0 : 1];
+}
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
+}
+
+int Reap(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
 }
 
 std::string Describe(StartStep step, const ChildOptions& options) {
@@ -199,31 +210,15 @@ Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
   std::vector<int> made;
   if (in < 0) {
     if (options.inputOpen || !options.input.empty()) {
-      int ends[2];
-      MakePipe(ends);
-      in = ends[0];
-      m_inFd = ends[1];
+      in = ChildEnd(m_inFd, true);
       m_pending = options.input;
-    } else {
-      in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-      if (in < 0) throw std::runtime_error("cannot open /dev/null");
+    } else if ((in = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) < 0) {
+      throw std::runtime_error("cannot open /dev/null");
     }
     made.push_back(in);
   }
-  if (out < 0) {
-    int ends[2];
-    MakePipe(ends);
-    m_outFd = ends[0];
-    out = ends[1];
-    made.push_back(out);
-  }
-  if (err < 0 && !options.mergeErrors) {
-    int ends[2];
-    MakePipe(ends);
-    m_errFd = ends[0];
-    err = ends[1];
-    made.push_back(err);
-  }
+  if (out < 0) made.push_back(out = ChildEnd(m_outFd, false));
+  if (err < 0 && !options.mergeErrors) made.push_back(err = ChildEnd(m_errFd, false));
   int report[2];
   MakePipe(report);
   made.push_back(report[1]);
@@ -250,19 +245,12 @@ Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
   }
   ::close(report[0]);
   if (pid < 0 || got == static_cast<ssize_t>(sizeof failure)) {
-    if (pid > 0) {
-      int status = 0;
-      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }
+    if (pid > 0) Reap(pid);
     const std::string why = pid < 0 ? "fork failed" : Describe(failure.step, options);
     const int error = pid < 0 ? forkError : failure.error;
     m_err = "cannot start " + options.argv[0] + ": " + why +
             (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) + "\n";
-    CloseFd(m_inFd);
-    CloseFd(m_outFd);
-    CloseFd(m_errFd);
-    CloseFd(m_terminalFd);
+    for (int* fd : {&m_inFd, &m_outFd, &m_errFd, &m_terminalFd}) CloseFd(*fd);
     return;
   }
   m_pid = pid;
@@ -278,15 +266,10 @@ Child::~Child() {
     ::kill(-m_pid, SIGKILL);
     if (!m_status) {
       ::kill(m_pid, SIGKILL);
-      int status = 0;
-      while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-      }
+      Reap(m_pid);
     }
   }
-  CloseFd(m_inFd);
-  CloseFd(m_outFd);
-  CloseFd(m_errFd);
-  CloseFd(m_terminalFd);
+  for (int* fd : {&m_inFd, &m_outFd, &m_errFd, &m_terminalFd}) CloseFd(*fd);
 }
 
 void Child::WriteInput() {
@@ -316,24 +299,17 @@ void Child::WriteInput() {
 }
 
 void Child::Pump(milliseconds wait) {
+  struct Stream {
+    int* fd;
+    std::string* sink;  // null: the child's input
+  };
+  Stream streams[3];
   pollfd fds[3];
-  int* owners[3];
-  std::string* sinks[3];
   nfds_t count = 0;
-  if (m_inFd >= 0 && !m_pending.empty()) {
-    fds[count] = {m_inFd, POLLOUT, 0};
-    sinks[count] = nullptr;
-    owners[count++] = &m_inFd;
-  }
-  if (m_outFd >= 0) {
-    fds[count] = {m_outFd, POLLIN, 0};
-    sinks[count] = &m_out;
-    owners[count++] = &m_outFd;
-  }
-  if (m_errFd >= 0) {
-    fds[count] = {m_errFd, POLLIN, 0};
-    sinks[count] = &m_err;
-    owners[count++] = &m_errFd;
+  for (Stream s : {Stream{&m_inFd, nullptr}, Stream{&m_outFd, &m_out}, Stream{&m_errFd, &m_err}}) {
+    if (*s.fd < 0 || (s.sink == nullptr && m_pending.empty())) continue;
+    fds[count] = {*s.fd, static_cast<short>(s.sink != nullptr ? POLLIN : POLLOUT), 0};
+    streams[count++] = s;
   }
   if (count == 0) {
     std::this_thread::sleep_for(wait);
@@ -342,21 +318,16 @@ void Child::Pump(milliseconds wait) {
   if (::poll(fds, count, static_cast<int>(wait.count())) <= 0) return;
   for (nfds_t i = 0; i < count; ++i) {
     if (fds[i].revents == 0) continue;
-    if (sinks[i] == nullptr) {
+    if (streams[i].sink == nullptr) {
       WriteInput();
       continue;
     }
     char buffer[4096];
-    for (;;) {
-      const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(n));
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      if (n == 0 || errno != EAGAIN) CloseFd(*owners[i]);
-      break;
+    ssize_t n;
+    while ((n = ::read(fds[i].fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+      if (n > 0) streams[i].sink->append(buffer, static_cast<size_t>(n));
     }
+    if (n == 0 || errno != EAGAIN) CloseFd(*streams[i].fd);
   }
 }
 
@@ -408,10 +379,7 @@ ChildResult Child::Wait(milliseconds timeout) {
     if (Clock::now() >= deadline) {
       ::kill(-m_pid, SIGKILL);
       ::kill(m_pid, SIGKILL);
-      int status = 0;
-      while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      m_status = status;
+      m_status = Reap(m_pid);
       m_timedOut = true;
       break;
     }
