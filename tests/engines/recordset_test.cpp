@@ -25,18 +25,19 @@ struct Step {
 };
 
 void Apply(CRecordset& rs, Move move, UINT openType, DWORD options) {
-  void (CRecordset::*const moves[])() = {&CRecordset::MoveNext, &CRecordset::MovePrev,
-                                         &CRecordset::MoveFirst, &CRecordset::MoveLast};
-  if (move >= Move::Next && move <= Move::Last) {
-    (rs.*moves[static_cast<int>(move) - static_cast<int>(Move::Next)])();
-  } else if (move == Move::Absolute3) {
-    rs.SetAbsolutePosition(3);
-  } else if (move == Move::Requery) {
-    rs.Requery();
-  } else if (move == Move::Reopen) {
-    rs.Close();
-    EXPECT_FALSE(rs.IsOpen());
-    rs.Open(openType, kOrdered, options);
+  switch (move) {
+    case Move::None: break;
+    case Move::Next: rs.MoveNext(); break;
+    case Move::Prev: rs.MovePrev(); break;
+    case Move::First: rs.MoveFirst(); break;
+    case Move::Last: rs.MoveLast(); break;
+    case Move::Absolute3: rs.SetAbsolutePosition(3); break;
+    case Move::Requery: rs.Requery(); break;
+    case Move::Reopen:
+      rs.Close();
+      EXPECT_FALSE(rs.IsOpen());
+      rs.Open(openType, kOrdered, options);
+      break;
   }
 }
 
