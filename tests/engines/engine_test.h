@@ -9,43 +9,58 @@
 
 #include "db/database.h"
 #include "tests/engines/engines.h"
+#include "tests/support/process_libraries.h"
+#include "text/utf.h"
 
 namespace enginetest {
 
 using Rows = std::vector<std::optional<std::string>>;
 
+// The program's statement.
+inline constexpr char kStatement[] = "SELECT marque FROM avion ";
+
 class EngineTest : public ::testing::TestWithParam<EngineDriver> {
  protected:
   // Skips, or fails when the engines are required, for a missing package; starts the engine.
-  void SetUp() override;
+  void SetUp() override {
+    if (const std::optional<std::string> missing = MissingPackage(Driver())) {
+      if (EnginesRequired()) FAIL() << "missing package " << *missing << " (engines required)";
+      GTEST_SKIP() << "missing package " << *missing;
+    }
+    m_server = &Server(Driver().engine);
+  }
 
   EngineServer& Engine() { return *m_server; }
   const EngineDriver& Driver() const { return GetParam(); }
 
   // The table avion(marque TYPE) with the rows, made anew by the engine's own client.
-  void MakeTable(const std::string& type, const Rows& rows);
+  void MakeTable(const std::string& type, const Rows& rows) {
+    std::string sql = "DROP TABLE IF EXISTS avion;\nCREATE TABLE avion (marque " + type + ");\n";
+    for (const std::optional<std::string>& row : rows) {
+      sql += "INSERT INTO avion (marque) VALUES (" + SqlLiteral(row) + ");\n";
+    }
+    Engine().Execute(sql);
+  }
   // What the engine's client reads of the program's statement, NULL as empty text.
-  std::vector<std::string> ClientRows();
+  std::vector<std::string> ClientRows() { return Engine().ReadRows(kStatement); }
 
   // Opens the connection as the program does: the connect text behind "ODBC;", the cursor
   // library asked for.
-  void Connect(CDatabase& database);
+  void Connect(CDatabase& database) {
+    const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver())));
+    database.Open(nullptr, FALSE, FALSE, connect, TRUE);
+  }
 
  private:
   EngineServer* m_server = nullptr;
 };
 
-// "sqlite", "postgresql_ansi" ... as the test's name.
-std::string DriverName(const ::testing::TestParamInfo<EngineDriver>& info);
-
 // True when the driver manager's cursor library is loaded into this process.
-bool CursorLibraryLoaded();
-
-// The program's statement.
-inline constexpr char kStatement[] = "SELECT marque FROM avion ";
+inline bool CursorLibraryLoaded() { return testsupport::LibraryMapped("libodbccr"); }
 
 }  // namespace enginetest
 
+// Named "sqlite", "postgresql_ansi" ... after the driver.
 #define INSTANTIATE_FOR_EVERY_ENGINE(suite)                                                  \
   INSTANTIATE_TEST_SUITE_P(Engines, suite, ::testing::ValuesIn(::enginetest::AllDrivers()), \
-                           ::enginetest::DriverName)
+                           [](const auto& info) { return std::string(info.param.name); })

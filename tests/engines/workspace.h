@@ -1,5 +1,8 @@
 // The engine tests' temporary folder with what lives in it: the drivers' registration, the
-// servers and the guard that removes everything when the test process is killed.
+// servers and the guard that removes everything when the test process is killed (a watchdog
+// process, started first, that learns of every server the tests start and stop, and stops the
+// servers still running and removes the folder when the test process ends without saying that
+// it cleaned up).
 #pragma once
 
 #include <sys/types.h>
@@ -8,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/engines/cleanup_guard.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace enginetest {
+
+class CleanupGuard;
 
 class Workspace {
  public:
