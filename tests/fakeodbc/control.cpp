@@ -1,9 +1,7 @@
 // The control interface of fake_odbc.h: configuration, scripted answers and observation.
 #include <stdexcept>
 
-#include "cursor.h"
 #include "names.h"
-#include "script.h"
 #include "state.h"
 
 namespace fakeodbc {

@@ -1,4 +1,6 @@
-#include "cursor.h"
+// The cursor of a statement: opening, closing, scrolling over the rows, and the statement
+// option values the cursor depends on.
+#include "state.h"
 
 #include <algorithm>
 

@@ -8,7 +8,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "script.h"
 #include "state.h"
 
 namespace fakeodbc::detail {

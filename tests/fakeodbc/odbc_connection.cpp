@@ -89,7 +89,7 @@ SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC connection, SQLUSMALLINT option, 
       [&](State&, Dbc& dbc) {
         if (!isKnownConnectOption(option)) return optionOutOfRange();
         if (option == SQL_ODBC_CURSORS && dbc.connected) {
-          return Reply::error("S1011", u"[unixODBC][Driver Manager]Operation invalid at this time");
+          return managerError("S1011", u"Operation invalid at this time");
         }
         dbc.options[option] = isTextConnectOption(option) ? 0 : value;
         return Reply::ok();
@@ -117,7 +117,7 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR
           return invalidLength();
         }
         if (completion > SQL_DRIVER_COMPLETE_REQUIRED) {
-          return Reply::error("S1110", u"[unixODBC][Driver Manager]Invalid driver completion");
+          return managerError("S1110", u"Invalid driver completion");
         }
         dbc.connected = true;
         const bool cut = writeOut(state.completedConnectString.value_or(input));
@@ -138,7 +138,7 @@ SQLRETURN SQL_API SQLGetInfoW(SQLHDBC connection, SQLUSMALLINT infoType, SQLPOIN
         if (!dbc.connected) return connectionNotOpen();
         const auto entry = state.info.find(infoType);
         if (entry == state.info.end()) {
-          return Reply::error("S1096", u"[unixODBC][Driver Manager]Information type out of range");
+          return managerError("S1096", u"Information type out of range");
         }
         if (bufferBytes < 0) return invalidLength();
         const InfoValue& answer = entry->second;

@@ -6,7 +6,6 @@
 #include <map>
 #include <variant>
 
-#include "cursor.h"
 #include "names.h"
 #include "state.h"
 #include "text.h"
@@ -79,7 +78,7 @@ Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sql
   if (const auto number = numbers.find(cType); number != numbers.end()) {
     return number->second(utf8);
   }
-  return Reply::error("S1003", u"[unixODBC][Driver Manager]Program type out of range");
+  return managerError("S1003", u"Program type out of range");
 }
 
 // Hands out the next piece of value from `offset` into a buffer of `capacity` bytes. Returns

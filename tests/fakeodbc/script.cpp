@@ -1,4 +1,5 @@
-#include "script.h"
+// The line format of FAKEODBC_SCRIPT and fakeodbc::loadScript: tokens, answers, directives.
+#include "state.h"
 
 #include <charconv>
 #include <stdexcept>

@@ -139,30 +139,6 @@ Reply Reply::withInfo(std::string state, std::u16string message) {
   return {SQL_SUCCESS_WITH_INFO, {Diag{std::move(state), 0, std::move(message)}}};
 }
 
-Reply functionSequenceError() { return Reply::error("S1010", messages::functionSequenceError); }
-
-Reply invalidCursorState() { return Reply::error("24000", messages::invalidCursorState); }
-
-Reply connectionNotOpen() { return Reply::error("08003", messages::connectionNotOpen); }
-
-Reply driverError(std::string state, std::u16string_view text) {
-  return Reply::error(std::move(state), u"[FakeODBC][Driver]" + std::u16string(text));
-}
-
-Reply invalidNullPointer() {
-  return Reply::error("S1009", u"[unixODBC][Driver Manager]Invalid use of null pointer");
-}
-
-Reply invalidLength() {
-  return Reply::error("S1090", u"[unixODBC][Driver Manager]Invalid string or buffer length");
-}
-
-Reply optionOutOfRange() {
-  return Reply::error("S1092", u"[unixODBC][Driver Manager]Option type out of range");
-}
-
-Reply stringTruncated() { return Reply::withInfo("01004", messages::stringTruncated); }
-
 Invocation::Invocation(Fn fn) : fn_(fn) {
   State& s = session_.state;
   index_ = ++s.callIndex;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fake_odbc.h"
@@ -108,6 +109,10 @@ class Session {
 // Environment mode; defined in environment_mode.cpp and run once before the first session.
 void loadEnvironment(State& state);
 
+// Applies a script in the line format of FAKEODBC_SCRIPT (script.cpp) to the state; throws
+// std::invalid_argument naming the line at fault. A malformed script changes nothing.
+void applyScript(State& state, std::string_view scriptText);
+
 // Handles.
 SQLHANDLE handleOf(const Object& object);
 Object* findObject(const State& state, SQLHANDLE handle);
@@ -134,14 +139,37 @@ struct Reply {
 };
 
 // Records of the driver manager part and of the driver part.
-Reply functionSequenceError();
-Reply invalidCursorState();
-Reply connectionNotOpen();
-Reply driverError(std::string state, std::u16string_view text);
-Reply invalidNullPointer();
-Reply invalidLength();
-Reply optionOutOfRange();
-Reply stringTruncated();
+inline Reply managerError(std::string state, std::u16string_view text) {
+  return Reply::error(std::move(state), u"[unixODBC][Driver Manager]" + std::u16string(text));
+}
+inline Reply driverError(std::string state, std::u16string_view text) {
+  return Reply::error(std::move(state), u"[FakeODBC][Driver]" + std::u16string(text));
+}
+inline Reply functionSequenceError() { return managerError("S1010", u"Function sequence error"); }
+inline Reply invalidCursorState() { return managerError("24000", u"Invalid cursor state"); }
+inline Reply connectionNotOpen() { return managerError("08003", u"Connection not open"); }
+inline Reply invalidNullPointer() { return managerError("S1009", u"Invalid use of null pointer"); }
+inline Reply invalidLength() { return managerError("S1090", u"Invalid string or buffer length"); }
+inline Reply optionOutOfRange() { return managerError("S1092", u"Option type out of range"); }
+inline Reply stringTruncated() { return Reply::withInfo("01004", messages::stringTruncated); }
+
+// The cursor of a statement (cursor.cpp). Executed, the cursor stands before the first row;
+// closed (SQLFreeStmt(SQL_CLOSE)), the statement goes back to Prepared when a text was
+// prepared, else to Allocated.
+void openCursor(Stmt& statement);
+void closeCursor(Stmt& statement);
+
+// The value of a statement option, its ODBC default when it was never set.
+SQLULEN statementOptionValue(const Stmt& statement, SQLUSMALLINT option);
+
+// Moves the cursor of an open statement for SQLExtendedFetch / SQLFetch with rowsets of
+// rowsetSize rows. Returns SQL_SUCCESS on a rowset, SQL_NO_DATA when the move leaves the rows
+// (the cursor then stands before the start or after the end), or the driver's error for an
+// orientation it does not know. Any move forgets what SQLGetData read on the previous row.
+Reply moveCursor(Stmt& statement, SQLUSMALLINT orientation, SQLLEN offset, std::size_t rowsetSize);
+
+// Rows in the current rowset (0 when the cursor is not on a rowset).
+std::size_t rowsInRowset(const Stmt& statement, std::size_t rowsetSize);
 
 class Invocation {
  public:
