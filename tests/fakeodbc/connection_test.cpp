@@ -114,24 +114,19 @@ TEST_P(HealthyInfoTest, AnswerHasItsWidthAndLength) {
   alignas(SQLWCHAR) unsigned char buffer[128];
   std::memset(buffer, 0xEE, sizeof buffer);
   SQLSMALLINT length = -1;
+  const SQLSMALLINT room = c.width == 0 ? sizeof buffer : 4;
+  ASSERT_EQ(SQLGetInfoW(dbc, c.type, buffer, room, &length), SQL_SUCCESS);
   if (c.width == 0) {
-    ASSERT_EQ(SQLGetInfoW(dbc, c.type, buffer, sizeof buffer, &length), SQL_SUCCESS);
     EXPECT_EQ(text(reinterpret_cast<SQLWCHAR*>(buffer)), c.text);
     EXPECT_EQ(length, static_cast<SQLSMALLINT>(c.text.size() * 2));  // bytes
     return;
   }
-  ASSERT_EQ(SQLGetInfoW(dbc, c.type, buffer, 4, &length), SQL_SUCCESS);
   EXPECT_EQ(length, c.width);
-  std::uint32_t value = 0;
-  if (c.width == 2) {
-    SQLUSMALLINT narrow = 0;
-    std::memcpy(&narrow, buffer, 2);
-    value = narrow;
-    EXPECT_EQ(buffer[2], 0xEE);  // nothing written past the 16-bit value
-  } else {
-    std::memcpy(&value, buffer, 4);
-  }
-  EXPECT_EQ(value, c.number);
+  SQLUSMALLINT narrow = 0;
+  std::uint32_t wide = 0;
+  std::memcpy(c.width == 2 ? static_cast<void*>(&narrow) : &wide, buffer, c.width);
+  EXPECT_EQ(c.width == 2 ? narrow : wide, c.number);
+  EXPECT_EQ(buffer[c.width], 0xEE);  // nothing written past the value
 }
 
 INSTANTIATE_TEST_SUITE_P(Connection, HealthyInfoTest, ::testing::ValuesIn(healthyInfoCases),
@@ -166,9 +161,7 @@ TEST_F(ConnectionTest, InformationTableIsSettableAndTextIsCutWithWarning) {
 
 TEST_F(ConnectionTest, ScriptedInformationAnswerOverridesTheTableOnce) {
   connect();
-  Answer answer;
-  answer.number = 0;
-  fakeodbc::answer(Fn::SQLGetInfoW, 1, answer);
+  fakeodbc::loadScript("answer SQLGetInfoW 1 number 0");
   SQLSMALLINT level = 7;
   SQLSMALLINT length = 0;
   EXPECT_EQ(SQLGetInfoW(dbc, SQL_ODBC_API_CONFORMANCE, &level, 2, &length), SQL_SUCCESS);

@@ -123,10 +123,8 @@ TEST_F(DiagnosticsTest, ScriptedSQLErrorWHandsOutTheGivenRecord) {
 
 TEST_F(DiagnosticsTest, ScriptedRecordsAddToTheNormalOnesWhenNoReturnCodeIsGiven) {
   allocateStatement();
-  Answer extra;
-  extra.runDefault = true;
-  extra.diags = {{"01000", 0, u"[FakeODBC][Driver]General warning"}};
-  fakeodbc::answer(Fn::SQLNumResultCols, 1, extra);
+  fakeodbc::loadScript(
+      "answer SQLNumResultCols 1 default diag 01000 0 \"[FakeODBC][Driver]General warning\"");
   SQLSMALLINT columns = 0;
   EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
   EXPECT_EQ(states(), "S1010 01000 ");

@@ -1,14 +1,31 @@
-// Environment mode: a program linked against the system libodbc.so.2, started with
-// LD_LIBRARY_PATH pointing at the fake and FAKEODBC_SCRIPT / FAKEODBC_LOG set, is answered
-// from the script and logged.
+// Reaching the fake from a program linked against the system libodbc.so.2. Started with
+// LD_LIBRARY_PATH pointing at the fake and FAKEODBC_SCRIPT / FAKEODBC_LOG set, it is answered
+// from the script and logged (environment mode). Linked together with the fake, as this test
+// executable is, it gets the fake: both files carry the soname libodbc.so.2 and the
+// executable's run path names the fake's folder first, so only the fake is loaded.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "fake_odbc.h"
 #include "tests/fakeodbc/fake_odbc_run.h"
 
 namespace {
+
+TEST(CoexistenceTest, ODBCCallsReachTheFakeWhenTheSystemLibraryIsLinkedToo) {
+  fakeodbc::reset();
+  SQLHENV env = SQL_NULL_HENV;
+  ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+  EXPECT_EQ(fakeodbc::callLines(), std::vector<std::string>{"SQLAllocEnv(&env#1) -> SQL_SUCCESS"});
+  EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced());
+
+  Dl_info where{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&SQLAllocEnv), &where), 0);
+  EXPECT_EQ(std::string(where.dli_fname).rfind(FAKEODBC_LIBRARY_DIR, 0), 0u) << where.dli_fname;
+}
 
 // Runs the probe against the script with the statement of the brand listing and `extra`
 // arguments.

@@ -53,32 +53,27 @@ class FetchTest : public FakeOdbcTest {
   SQLUSMALLINT status[3] = {};
 };
 
+// Each move and the row it reaches ("-" for none). PRIOR and NEXT start from before the start
+// (at first, and after FIRST then PRIOR), stay after the end and come back from it; RELATIVE
+// from before the start counts like ABSOLUTE, and from after the end back from the end.
 TEST_F(FetchTest, EveryDirectionOverFiveRows) {
   openWith(numbers(5));
-  EXPECT_EQ(fetch(SQL_FETCH_PRIOR), u"<no data>");  // before the start already
-  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
-  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"2");
-  EXPECT_EQ(fetch(SQL_FETCH_LAST), u"5");
-  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");  // stays after the end
-  EXPECT_EQ(fetch(SQL_FETCH_PRIOR), u"5");
-  EXPECT_EQ(fetch(SQL_FETCH_PRIOR), u"4");
-  EXPECT_EQ(fetch(SQL_FETCH_FIRST), u"1");
-  EXPECT_EQ(fetch(SQL_FETCH_PRIOR), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");  // from before the start
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, 3), u"3");
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, -1), u"5");
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, -5), u"1");
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, -6), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, 2), u"2");  // from before the start: absolute
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, 2), u"4");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, -3), u"1");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, 0), u"1");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, 5), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, -2), u"4");  // from after the end
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, 6), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_ABSOLUTE, 0), u"<no data>");
-  EXPECT_EQ(fetch(SQL_FETCH_RELATIVE, -1), u"<no data>");  // from before the start
+  const std::pair<SQLUSMALLINT, SQLLEN> moves[] = {
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},
+      {SQL_FETCH_LAST, 0},      {SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_FIRST, 0},
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_NEXT, 0},      {SQL_FETCH_ABSOLUTE, 3},
+      {SQL_FETCH_ABSOLUTE, -1}, {SQL_FETCH_ABSOLUTE, -5}, {SQL_FETCH_ABSOLUTE, -6},
+      {SQL_FETCH_RELATIVE, 2},  {SQL_FETCH_RELATIVE, 2},  {SQL_FETCH_RELATIVE, -3},
+      {SQL_FETCH_RELATIVE, 0},  {SQL_FETCH_RELATIVE, 5},  {SQL_FETCH_RELATIVE, -2},
+      {SQL_FETCH_ABSOLUTE, 6},  {SQL_FETCH_ABSOLUTE, 0},  {SQL_FETCH_RELATIVE, -1},
+  };
+  std::u16string reached;
+  for (const auto& [orientation, offset] : moves) {
+    const std::u16string row = fetch(orientation, offset);
+    reached += (row == u"<no data>" ? u"-" : row) + u" ";
+  }
+  EXPECT_EQ(reached, u"- 1 2 5 - - 5 4 1 - 1 3 5 1 - 2 4 1 1 - 4 - - - ");
 }
 
 TEST_F(FetchTest, FetchDirectionsAreLoggedWithTheirOffsets) {
@@ -287,10 +282,7 @@ TEST_F(FetchTest, FetchCanWarnAndStillMove) {
 
 TEST_F(FetchTest, ScriptedFetchOutputsWithoutWork) {
   openStatement();
-  Answer deleted;
-  deleted.number = 1;
-  deleted.rowStatus = SQL_ROW_DELETED;
-  fakeodbc::answer(Fn::SQLExtendedFetch, 1, deleted);
+  fakeodbc::loadScript("answer SQLExtendedFetch 1 number 1 rowstatus SQL_ROW_DELETED");
   EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
   EXPECT_EQ(status[0], SQL_ROW_DELETED);
   EXPECT_EQ(fetched, 1u);
@@ -300,11 +292,8 @@ TEST_F(FetchTest, ScriptedFetchOutputsWithoutWork) {
 TEST_F(FetchTest, ScriptedReadHandsOutTheGivenTextOrIndicator) {
   openStatement();
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  Answer total;
-  total.text = u"replaced";
-  total.length = SQL_NO_TOTAL;
-  total.rc = SQL_SUCCESS_WITH_INFO;
-  fakeodbc::answer(Fn::SQLGetData, 1, total);
+  fakeodbc::loadScript(
+      "answer SQLGetData 1 rc SQL_SUCCESS_WITH_INFO text \"replaced\" length SQL_NO_TOTAL");
   SQLLEN length = 0;
   EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 10, &length), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(text(value), u"repl");

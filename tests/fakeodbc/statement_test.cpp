@@ -8,17 +8,7 @@ using namespace fakeodbc_test;
 
 namespace {
 
-class StatementTest : public FakeOdbcTest {
- protected:
-  // SQLDescribeColW of a column's name and its length alone.
-  SQLRETURN describeName(SQLUSMALLINT column, SQLSMALLINT capacity) {
-    return SQLDescribeColW(stmt, column, name, capacity, &nameLength, nullptr, nullptr, nullptr,
-                           nullptr);
-  }
-
-  SQLWCHAR name[16] = {};
-  SQLSMALLINT nameLength = 0;
-};
+class StatementTest : public FakeOdbcTest {};
 
 TEST_F(StatementTest, ColumnCountOfANeverExecutedStatementIsAFunctionSequenceError) {
   allocateStatement();
@@ -58,19 +48,19 @@ TEST_F(StatementTest, OtherTextsGetTheDefaultResult) {
   fakeodbc::setResultFor(u"SELECT a FROM b", ResultSet{{Column{u"a"}}, {}});
   allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT a FROM b "), SQL_NTS), SQL_SUCCESS);
-  ASSERT_EQ(describeName(1, 16), SQL_SUCCESS);
-  EXPECT_EQ(text(name), u"marque");  // the trailing blank makes it another text
+  EXPECT_EQ(describe(1, 16).column.name, u"marque");  // the trailing blank makes it another text
 }
 
 TEST_F(StatementTest, ColumnNameIsCutToTheBufferAndTheFullLengthReported) {
   fakeodbc::setResult(ResultSet{{Column{u"a_rather_long_column_name"}}, {}});
   allocateStatement();
   ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);
-  EXPECT_EQ(describeName(1, 8), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(text(name), u"a_rathe");
-  EXPECT_EQ(nameLength, 25);
+  const Description cut = describe(1, 8);
+  EXPECT_EQ(cut.rc, SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(cut.column.name, u"a_rathe");
+  EXPECT_EQ(cut.nameLength, 25);
   EXPECT_EQ(errors().at(0).state, "01004");
-  EXPECT_TRUE(failed(describeName(2, 8), "S1002"));
+  EXPECT_TRUE(failed(describe(2, 8).rc, "S1002"));
 }
 
 TEST_F(StatementTest, ExecuteWithoutPrepareIsAFunctionSequenceError) {

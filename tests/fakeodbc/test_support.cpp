@@ -129,20 +129,14 @@ class Road {
     }
     connected_ = true;
     if (!info(SQL_ODBC_API_CONFORMANCE, 2) || !info(SQL_ODBC_SQL_CONFORMANCE, 2)) return;
+    // Capability queries never stop the road.
     for (const auto& [type, bytes] : std::initializer_list<std::pair<SQLUSMALLINT, SQLSMALLINT>>{
-             {SQL_POS_OPERATIONS, 4},
-             {SQL_POSITIONED_STATEMENTS, 4},
-             {SQL_TXN_CAPABLE, 2},
-             {SQL_CURSOR_COMMIT_BEHAVIOR, 2},
-             {SQL_CURSOR_ROLLBACK_BEHAVIOR, 2},
-             {SQL_BOOKMARK_PERSISTENCE, 4},
-             {SQL_GETDATA_EXTENSIONS, 4},
-             {SQL_DATA_SOURCE_READ_ONLY, 20},
-             {SQL_IDENTIFIER_QUOTE_CHAR, 4},
-             {SQL_DBMS_NAME, 128},
-             {SQL_DBMS_VER, 128},
-             {SQL_ODBC_VER, 128}}) {
-      info(type, bytes);  // capability queries never stop the road
+             {SQL_POS_OPERATIONS, 4}, {SQL_POSITIONED_STATEMENTS, 4}, {SQL_TXN_CAPABLE, 2},
+             {SQL_CURSOR_COMMIT_BEHAVIOR, 2}, {SQL_CURSOR_ROLLBACK_BEHAVIOR, 2},
+             {SQL_BOOKMARK_PERSISTENCE, 4}, {SQL_GETDATA_EXTENSIONS, 4},
+             {SQL_DATA_SOURCE_READ_ONLY, 20}, {SQL_IDENTIFIER_QUOTE_CHAR, 4}, {SQL_DBMS_NAME, 128},
+             {SQL_DBMS_VER, 128}, {SQL_ODBC_VER, 128}}) {
+      info(type, bytes);
     }
     if (!check(SQLAllocStmt(dbc_, &stmt_))) return;
     statementRoad();
@@ -151,8 +145,7 @@ class Road {
 
   void statementRoad() {
     SQLSMALLINT columns = 0;
-    SQLRETURN rc = SQLNumResultCols(stmt_, &columns);
-    if (rc == SQL_ERROR) {
+    if (SQLNumResultCols(stmt_, &columns) == SQL_ERROR) {
       const auto records = readErrors(env_, dbc_, stmt_);
       // A statement that was never executed answers S1010; anything else is a failure.
       if (records.size() != 1 || records[0].state != "S1010") {
@@ -160,32 +153,30 @@ class Road {
         return;
       }
     }
-    if (!check(SQLSetStmtOption(stmt_, SQL_QUERY_TIMEOUT, 15), stmt_)) return;
     SQLUSMALLINT supported = 0;
-    if (!check(SQLGetFunctions(dbc_, SQL_API_SQLEXTENDEDFETCH, &supported))) return;
-    if (!info(SQL_ODBC_VER, 60) || !info(SQL_SCROLL_OPTIONS, 4) ||
-        !info(SQL_SCROLL_CONCURRENCY, 4)) {
-      return;
-    }
-    if (!check(SQLSetStmtOption(stmt_, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), stmt_)) return;
-    if (!check(SQLSetStmtOption(stmt_, SQL_CONCURRENCY, SQL_CONCUR_LOCK), stmt_)) return;
-    if (!check(SQLPrepareW(stmt_, w(u"SELECT marque FROM avion "), SQL_NTS), stmt_)) return;
-    if (!check(SQLExecute(stmt_), stmt_)) return;
-    if (!check(SQLNumResultCols(stmt_, &columns), stmt_)) return;
     SQLWCHAR name[257] = {};
     SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    if (!check(SQLDescribeColW(stmt_, 1, name, 256, &nameLength, &type, &size, &digits, &nullable),
+    if (!check(SQLSetStmtOption(stmt_, SQL_QUERY_TIMEOUT, 15), stmt_) ||
+        !check(SQLGetFunctions(dbc_, SQL_API_SQLEXTENDEDFETCH, &supported)) ||
+        !info(SQL_ODBC_VER, 60) || !info(SQL_SCROLL_OPTIONS, 4) ||
+        !info(SQL_SCROLL_CONCURRENCY, 4) ||
+        !check(SQLSetStmtOption(stmt_, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), stmt_) ||
+        !check(SQLSetStmtOption(stmt_, SQL_CONCURRENCY, SQL_CONCUR_LOCK), stmt_) ||
+        !check(SQLPrepareW(stmt_, w(u"SELECT marque FROM avion "), SQL_NTS), stmt_) ||
+        !check(SQLExecute(stmt_), stmt_) || !check(SQLNumResultCols(stmt_, &columns), stmt_) ||
+        !check(SQLDescribeColW(stmt_, 1, name, 256, &nameLength, &type, &size, &digits,
+                               &nullable),
                stmt_)) {
       return;
     }
     SQLULEN fetched = 0;
     SQLUSMALLINT status[1] = {};
     for (int row = 0; row < 3; ++row) {
-      if (!check(SQLExtendedFetch(stmt_, SQL_FETCH_NEXT, 1, &fetched, status), stmt_)) return;
       SQLWCHAR value[51] = {};
       SQLLEN length = 0;
-      if (!check(SQLGetData(stmt_, 1, SQL_C_WCHAR, value, sizeof value, &length), stmt_)) {
+      if (!check(SQLExtendedFetch(stmt_, SQL_FETCH_NEXT, 1, &fetched, status), stmt_) ||
+          !check(SQLGetData(stmt_, 1, SQL_C_WCHAR, value, sizeof value, &length), stmt_)) {
         return;
       }
       result_.values.push_back(text(value));
