@@ -1,5 +1,7 @@
 // Statements: options, prepare and execute, result description and the scripted answers of
-// these calls.
+// these calls; moving over the rows with SQLExtendedFetch and SQLFetch, and reading columns
+// with SQLGetData: pieces, NULL, second reads and reads without a current row.
+#include <algorithm>
 #include <cstring>
 
 #include "test_support.h"
@@ -210,6 +212,298 @@ TEST_F(StatementTest, RowsMustMatchTheColumns) {
   ResultSet bad{{Column{u"a"}, Column{u"b"}}, {{u"only one"}}};
   EXPECT_THROW(fakeodbc::setResult(bad), std::invalid_argument);
   EXPECT_THROW(fakeodbc::setResultFor(u"x", bad), std::invalid_argument);
+}
+
+class FetchTest : public FakeOdbcTest {
+ protected:
+  // Fetches with rowsets of one row and returns the value of column 1 of the row reached,
+  // or the return code as text when no row was reached.
+  std::u16string fetch(SQLUSMALLINT orientation, SQLLEN offset = 0) {
+    const SQLRETURN rc = extendedFetch(orientation, offset);
+    if (rc == SQL_NO_DATA) {
+      EXPECT_EQ(fetched, 0u);
+      return u"<no data>";
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
+    return readColumn1();
+  }
+
+  // SQLExtendedFetch into `fetched` and `status`, which hold marks the call must overwrite.
+  SQLRETURN extendedFetch(SQLUSMALLINT orientation, SQLLEN offset = 1) {
+    fetched = 99;
+    std::fill(std::begin(status), std::end(status), 77);
+    return SQLExtendedFetch(stmt, orientation, offset, &fetched, status);
+  }
+
+  // SQLGetData of a column as SQL_C_WCHAR into `value`, said to hold `capacity` bytes.
+  SQLRETURN getData(SQLUSMALLINT column = 1, SQLLEN capacity = 16) {
+    SQLLEN length = 0;
+    return SQLGetData(stmt, column, SQL_C_WCHAR, value, capacity, &length);
+  }
+
+  void openWith(ResultSet result) {
+    fakeodbc::setResult(std::move(result));
+    openStatement();
+  }
+
+  static ResultSet numbers(int count) {
+    ResultSet result{{Column{u"n", SQL_WVARCHAR, 10}}, {}};
+    for (int i = 1; i <= count; ++i) result.rows.push_back({std::u16string(1, u'0' + i)});
+    return result;
+  }
+
+  SQLWCHAR value[64] = {};
+  SQLULEN fetched = 0;
+  SQLUSMALLINT status[3] = {};
+};
+
+// Each move and the row it reaches ("-" for none). PRIOR and NEXT start from before the start
+// (at first, and after FIRST then PRIOR), stay after the end and come back from it; RELATIVE
+// from before the start counts like ABSOLUTE, and from after the end back from the end.
+TEST_F(FetchTest, EveryDirectionOverFiveRows) {
+  openWith(numbers(5));
+  const std::pair<SQLUSMALLINT, SQLLEN> moves[] = {
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},
+      {SQL_FETCH_LAST, 0},      {SQL_FETCH_NEXT, 0},      {SQL_FETCH_NEXT, 0},
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_FIRST, 0},
+      {SQL_FETCH_PRIOR, 0},     {SQL_FETCH_NEXT, 0},      {SQL_FETCH_ABSOLUTE, 3},
+      {SQL_FETCH_ABSOLUTE, -1}, {SQL_FETCH_ABSOLUTE, -5}, {SQL_FETCH_ABSOLUTE, -6},
+      {SQL_FETCH_RELATIVE, 2},  {SQL_FETCH_RELATIVE, 2},  {SQL_FETCH_RELATIVE, -3},
+      {SQL_FETCH_RELATIVE, 0},  {SQL_FETCH_RELATIVE, 5},  {SQL_FETCH_RELATIVE, -2},
+      {SQL_FETCH_ABSOLUTE, 6},  {SQL_FETCH_ABSOLUTE, 0},  {SQL_FETCH_RELATIVE, -1},
+  };
+  std::u16string reached;
+  for (const auto& [orientation, offset] : moves) {
+    const std::u16string row = fetch(orientation, offset);
+    reached += (row == u"<no data>" ? u"-" : row) + u" ";
+  }
+  EXPECT_EQ(reached, u"- 1 2 5 - - 5 4 1 - 1 3 5 1 - 2 4 1 1 - 4 - - - ");
+}
+
+TEST_F(FetchTest, FetchDirectionsAreLoggedWithTheirOffsets) {
+  openWith(numbers(2));
+  fakeodbc::clearLog();
+  fetch(SQL_FETCH_ABSOLUTE, -2);
+  fetch(SQL_FETCH_RELATIVE, 1);
+  EXPECT_EQ(fakeodbc::logText(), R"(SQLExtendedFetch(stmt#1, SQL_FETCH_ABSOLUTE, -2) -> SQL_SUCCESS
+SQLGetData(stmt#1, 1, SQL_C_WCHAR, 128) -> SQL_SUCCESS
+SQLExtendedFetch(stmt#1, SQL_FETCH_RELATIVE, 1) -> SQL_SUCCESS
+SQLGetData(stmt#1, 1, SQL_C_WCHAR, 128) -> SQL_SUCCESS
+)");
+}
+
+TEST_F(FetchTest, RowsetsLargerThanOneRowReportCountAndStatus) {
+  openWith(numbers(5));
+  ASSERT_EQ(SQLSetStmtOption(stmt, SQL_ROWSET_SIZE, 3), SQL_SUCCESS);
+  ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
+  EXPECT_EQ(fetched, 3u);
+  EXPECT_EQ(status[2], SQL_ROW_SUCCESS);
+  EXPECT_EQ(readColumn1(), u"1");
+  ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
+  EXPECT_EQ(fetched, 2u);
+  EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
+  EXPECT_EQ(status[1], SQL_ROW_SUCCESS);
+  EXPECT_EQ(status[2], SQL_ROW_NOROW);
+  EXPECT_EQ(readColumn1(), u"4");
+  EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_NO_DATA);
+  ASSERT_EQ(extendedFetch(SQL_FETCH_PRIOR), SQL_SUCCESS);
+  EXPECT_EQ(readColumn1(), u"3");  // the last full rowset
+}
+
+TEST_F(FetchTest, SQLFetchMovesForwardOnly) {
+  openWith(numbers(2));
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(readColumn1(), u"1");
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(readColumn1(), u"2");
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+}
+
+TEST_F(FetchTest, UnknownOrientationIsRefusedWithoutMoving) {
+  openWith(numbers(3));
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
+  EXPECT_TRUE(failed(extendedFetch(42, 0), "S1106"));
+  EXPECT_TRUE(failed(extendedFetch(SQL_FETCH_BOOKMARK, 0), "S1C00"));
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"2");
+}
+
+TEST_F(FetchTest, FetchBeforeExecuteIsAFunctionSequenceError) {
+  allocateStatement();
+  EXPECT_TRUE(failed(SQLFetch(stmt), "S1010"));
+}
+
+TEST_F(FetchTest, ReadWithoutACurrentRowIsAnInvalidCursorState) {
+  openWith(numbers(1));
+  EXPECT_EQ(getData(), SQL_ERROR);  // before the first fetch
+  EXPECT_EQ(errors(),
+            (std::vector<Diag>{{"24000", 0, u"[unixODBC][Driver Manager]Invalid cursor state"}}));
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"1");
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
+  EXPECT_TRUE(failed(getData(), "24000"));  // after the end
+}
+
+TEST_F(FetchTest, EmptyResultHasNoRowToRead) {
+  openWith(numbers(0));
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"<no data>");
+  EXPECT_EQ(fetch(SQL_FETCH_FIRST), u"<no data>");
+  EXPECT_EQ(fetch(SQL_FETCH_LAST), u"<no data>");
+  EXPECT_TRUE(failed(getData(), "24000"));
+}
+
+TEST_F(FetchTest, NullReadsAsNullDataOnceThenNoData) {
+  openWith(ResultSet{{Column{u"a"}, Column{u"b"}}, {{std::nullopt, u"x"}}});
+  ASSERT_EQ(fetch(SQL_FETCH_NEXT), u"<null>");
+  EXPECT_EQ(getData(), SQL_NO_DATA);
+  EXPECT_EQ(getData(2), SQL_SUCCESS);
+  EXPECT_EQ(text(value), u"x");
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 16, nullptr), SQL_NO_DATA);
+}
+
+TEST_F(FetchTest, NullWithoutIndicatorIsAnError) {
+  openWith(ResultSet{{Column{u"a"}}, {{std::nullopt}}});
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_TRUE(failed(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 16, nullptr), "22002"));
+}
+
+TEST_F(FetchTest, SecondReadOfAColumnReadWholeIsNoData) {
+  openStatement();
+  ASSERT_EQ(fetch(SQL_FETCH_NEXT), u"Airbus");
+  EXPECT_EQ(getData(1, 128), SQL_NO_DATA);
+  EXPECT_TRUE(errors().empty());
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"Boeing");  // a move makes the columns readable again
+}
+
+// A value read in pieces: each read's buffer size, answer and indicator (the length left in
+// bytes), and the pieces put together.
+struct PiecesCase {
+  const char* name;
+  Column column;
+  std::u16string value;
+  SQLSMALLINT cType;
+  struct Read {
+    SQLLEN capacity;
+    SQLRETURN rc;
+    SQLLEN indicator;
+  };
+  std::vector<Read> reads;
+  std::string whole;  // the bytes of the pieces up to their terminators
+};
+
+std::u16string alphabet1000() {
+  std::u16string value;
+  for (int i = 0; i < 1000; ++i) value += static_cast<char16_t>(u'a' + i % 26);
+  return value;
+}
+
+std::string bytesOf(const std::u16string& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+const PiecesCase piecesCases[] = {
+    // The layer's way: a first read of one character to learn the length, then the rest.
+    {"LongWideValueWithRemainingLengthsInBytes",
+     Column{u"memo", SQL_WLONGVARCHAR, 1073741823},
+     alphabet1000(),
+     SQL_C_WCHAR,
+     {{4, SQL_SUCCESS_WITH_INFO, 2000}, {2000, SQL_SUCCESS, 1998}, {2000, SQL_NO_DATA, 0}},
+     bytesOf(alphabet1000())},
+    // Two characters fit next to the terminator in 7 bytes.
+    {"PiecesEndOnWholeCharactersAndOddBuffersLoseAByte",
+     Column{u"a"},
+     u"abcdef",
+     SQL_C_WCHAR,
+     {{7, SQL_SUCCESS_WITH_INFO, 12}, {7, SQL_SUCCESS_WITH_INFO, 8}, {7, SQL_SUCCESS, 4}},
+     bytesOf(u"abcdef")},
+    // "Zoë Airways" is 12 bytes in UTF-8.
+    {"NarrowTextIsUtf8InPiecesWithLengthsInBytes",
+     Column{u"a", SQL_VARCHAR, 20},
+     u"Zoë Airways",
+     SQL_C_CHAR,
+     {{6, SQL_SUCCESS_WITH_INFO, 12},
+      {6, SQL_SUCCESS_WITH_INFO, 7},
+      {6, SQL_SUCCESS, 2},
+      {6, SQL_NO_DATA, 0}},
+     "Zo\xC3\xAB Airways"},
+};
+
+class PiecesTest : public FetchTest, public ::testing::WithParamInterface<PiecesCase> {};
+
+TEST_P(PiecesTest, ReadsEachPieceWithTheLengthLeft) {
+  const PiecesCase& c = GetParam();
+  openWith(ResultSet{{c.column}, {{c.value}}});
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  const std::size_t unit = c.cType == SQL_C_WCHAR ? 2 : 1;
+  std::string whole;
+  for (const PiecesCase::Read& read : c.reads) {
+    SCOPED_TRACE("read after " + std::to_string(whole.size()) + " bytes");
+    std::string buffer(static_cast<std::size_t>(read.capacity), '\x7F');
+    SQLLEN indicator = 0;
+    ASSERT_EQ(SQLGetData(stmt, 1, c.cType, buffer.data(), read.capacity, &indicator), read.rc);
+    if (read.rc == SQL_NO_DATA) continue;
+    EXPECT_EQ(indicator, read.indicator);
+    std::size_t end = 0;
+    while (end + unit <= buffer.size() && buffer.compare(end, unit, std::string(unit, '\0'))) {
+      end += unit;
+    }
+    ASSERT_LT(end, buffer.size()) << "no terminator";
+    whole += buffer.substr(0, end);
+    EXPECT_EQ(states(), read.rc == SQL_SUCCESS_WITH_INFO ? "01004 " : "");
+  }
+  EXPECT_EQ(whole, c.whole);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fetch, PiecesTest, ::testing::ValuesIn(piecesCases), rowName);
+
+TEST_F(FetchTest, NumbersConvertToIntegerAndDoubleCTypes) {
+  openWith(ResultSet{
+      {Column{u"n", SQL_INTEGER, 10}, Column{u"x", SQL_DOUBLE, 15}, Column{u"t", SQL_VARCHAR, 10}},
+      {{u"-42", u"2.5", u"abc"}}});
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  SQLINTEGER number = 0;
+  SQLLEN length = 0;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_SLONG, &number, 0, &length), SQL_SUCCESS);
+  EXPECT_EQ(number, -42);
+  EXPECT_EQ(length, 4);
+  SQLDOUBLE real = 0;
+  EXPECT_EQ(SQLGetData(stmt, 2, SQL_C_DOUBLE, &real, 0, &length), SQL_SUCCESS);
+  EXPECT_EQ(real, 2.5);
+  EXPECT_TRUE(failed(SQLGetData(stmt, 3, SQL_C_SLONG, &number, 0, &length), "22005"));
+  EXPECT_TRUE(failed(SQLGetData(stmt, 3, 1234, &number, 0, &length), "S1003"));
+  EXPECT_TRUE(failed(SQLGetData(stmt, 4, SQL_C_CHAR, &number, 4, &length), "S1002"));
+}
+
+TEST_F(FetchTest, FetchCanWarnAndStillMove) {
+  openStatement();
+  fakeodbc::answer(Fn::SQLExtendedFetch, 2,
+                   Answer::withInfo({{"01004", 0, u"[FakeODBC][Driver]Data truncated"}}));
+  EXPECT_EQ(fetch(SQL_FETCH_NEXT), u"Airbus");
+  EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(fetched, 1u);
+  EXPECT_EQ(states(), "01004 ");
+  EXPECT_EQ(readColumn1(), u"Boeing");
+}
+
+TEST_F(FetchTest, ScriptedFetchOutputsWithoutWork) {
+  openStatement();
+  fakeodbc::loadScript("answer SQLExtendedFetch 1 number 1 rowstatus SQL_ROW_DELETED");
+  EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
+  EXPECT_EQ(status[0], SQL_ROW_DELETED);
+  EXPECT_EQ(fetched, 1u);
+  EXPECT_TRUE(failed(getData(), "24000"));  // the cursor did not move
+}
+
+TEST_F(FetchTest, ScriptedReadHandsOutTheGivenTextOrIndicator) {
+  openStatement();
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  fakeodbc::loadScript(
+      "answer SQLGetData 1 rc SQL_SUCCESS_WITH_INFO text \"replaced\" length SQL_NO_TOTAL");
+  SQLLEN length = 0;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_WCHAR, value, 10, &length), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(text(value), u"repl");
+  EXPECT_EQ(length, SQL_NO_TOTAL);
 }
 
 }  // namespace
