@@ -41,8 +41,6 @@ class EngineTest : public ::testing::TestWithParam<EngineDriver> {
     }
     Engine().Execute(sql);
   }
-  // What the engine's client reads of the program's statement, NULL as empty text.
-  std::vector<std::string> ClientRows() { return Engine().ReadRows(kStatement); }
 
   // Opens the connection as the program does: the connect text behind "ODBC;", the cursor
   // library asked for.

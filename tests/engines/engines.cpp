@@ -71,17 +71,9 @@ EngineServer& Server(Engine engine) {
   if (!g_workspace) g_workspace = std::make_unique<Workspace>();
   std::unique_ptr<EngineServer>& server = g_servers[engine];
   if (!server) {
-    switch (engine) {
-      case Engine::Sqlite:
-        server = StartSqlite(*g_workspace);
-        break;
-      case Engine::PostgreSql:
-        server = StartPostgreSql(*g_workspace);
-        break;
-      case Engine::MariaDb:
-        server = StartMariaDb(*g_workspace);
-        break;
-    }
+    using Start = std::unique_ptr<EngineServer> (*)(Workspace&);
+    constexpr Start kStarts[] = {StartSqlite, StartPostgreSql, StartMariaDb};  // by Engine
+    server = kStarts[static_cast<int>(engine)](*g_workspace);
   }
   return *server;
 }

@@ -219,7 +219,7 @@ TEST_P(RecordsetTest, AValueLongerThanItsDescribedSizeIsReadWhole) {
     if (type.empty()) continue;
     SCOPED_TRACE(std::string(c.name) + " in " + type);
     MakeTable(type, {c.value});
-    const std::vector<std::string> client = ClientRows();
+    const std::vector<std::string> client = Engine().ReadRows(kStatement);
     ASSERT_EQ(client.size(), 1u);
 
     CDatabase database;

@@ -55,8 +55,7 @@ TEST_F(StatementTest, OtherTextsGetTheDefaultResult) {
 
 TEST_F(StatementTest, ColumnNameIsCutToTheBufferAndTheFullLengthReported) {
   fakeodbc::setResult(ResultSet{{Column{u"a_rather_long_column_name"}}, {}});
-  allocateStatement();
-  ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);
+  openStatement();
   const Description cut = describe(1, 8);
   EXPECT_EQ(cut.rc, SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(cut.column.name, u"a_rathe");
@@ -197,8 +196,7 @@ TEST_F(StatementTest, StillExecutingCanEndInAScriptedFailure) {
 }
 
 TEST_F(StatementTest, ScriptedColumnDescriptionReplacesTheResultsOne) {
-  allocateStatement();
-  ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT"), SQL_NTS), SQL_SUCCESS);
+  openStatement();
   Answer answer;
   answer.runDefault = true;
   answer.column = Column{u"other", SQL_WLONGVARCHAR, 1000000, 0, SQL_NO_NULLS};
