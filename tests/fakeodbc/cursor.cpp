@@ -31,23 +31,15 @@ void closeCursor(Stmt& statement) {
 }
 
 SQLULEN statementOptionValue(const Stmt& statement, SQLUSMALLINT option) {
-  if (auto found = statement.options.find(option); found != statement.options.end()) {
-    return found->second;
+  static const std::map<SQLUSMALLINT, SQLULEN> defaults = {
+      {SQL_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY}, {SQL_CONCURRENCY, SQL_CONCUR_READ_ONLY},
+      {SQL_ROWSET_SIZE, 1},                       {SQL_RETRIEVE_DATA, SQL_RD_ON},
+      {SQL_USE_BOOKMARKS, SQL_UB_OFF},
+  };
+  for (const auto* values : {&statement.options, &defaults}) {
+    if (auto found = values->find(option); found != values->end()) return found->second;
   }
-  switch (option) {
-    case SQL_CURSOR_TYPE:
-      return SQL_CURSOR_FORWARD_ONLY;
-    case SQL_CONCURRENCY:
-      return SQL_CONCUR_READ_ONLY;
-    case SQL_ROWSET_SIZE:
-      return 1;
-    case SQL_RETRIEVE_DATA:
-      return SQL_RD_ON;
-    case SQL_USE_BOOKMARKS:
-      return SQL_UB_OFF;
-    default:
-      return 0;
-  }
+  return 0;
 }
 
 Reply moveCursor(Stmt& statement, SQLUSMALLINT orientation, SQLLEN offset, std::size_t rowsetSize) {

@@ -12,32 +12,19 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-bool isTextConnectOption(SQLUSMALLINT option) {
-  return option == SQL_OPT_TRACEFILE || option == SQL_TRANSLATE_DLL ||
-         option == SQL_CURRENT_QUALIFIER;
+// Writes an integer answer of SQLGetInfoW as a Width.
+template <class Width>
+void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, std::uint32_t number) {
+  const auto written = static_cast<Width>(number);
+  if (value != nullptr) std::memcpy(value, &written, sizeof written);
+  if (length != nullptr) *length = sizeof written;
 }
 
-bool isKnownConnectOption(SQLUSMALLINT option) {
-  return option <= SQL_USE_BOOKMARKS || (option >= SQL_ACCESS_MODE && option <= SQL_PACKET_SIZE);
-}
-
-std::string optionName(SQLUSMALLINT option) {
-  return option < SQL_ACCESS_MODE ? nameOf(NameSet::StatementOption, option)
-                                  : nameOf(NameSet::ConnectOption, option);
-}
-
-// Writes an integer answer of SQLGetInfoW in the width of its kind.
+// ... in the width of its kind.
 void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, bool sixteenBits,
                      std::uint32_t number) {
-  if (sixteenBits) {
-    const auto narrow = static_cast<SQLUSMALLINT>(number);
-    if (value != nullptr) std::memcpy(value, &narrow, sizeof narrow);
-    if (length != nullptr) *length = sizeof narrow;
-  } else {
-    const auto wide = static_cast<SQLUINTEGER>(number);
-    if (value != nullptr) std::memcpy(value, &wide, sizeof wide);
-    if (length != nullptr) *length = sizeof wide;
-  }
+  if (sixteenBits) return writeInfoNumber<SQLUSMALLINT>(value, length, number);
+  writeInfoNumber<SQLUINTEGER>(value, length, number);
 }
 
 // Writes a text answer of SQLGetInfoW into a buffer of `bufferBytes`; true when cut.
@@ -80,18 +67,24 @@ SQLRETURN SQL_API SQLAllocConnect(SQLHENV environment, SQLHDBC* connection) {
 }
 
 SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC connection, SQLUSMALLINT option, SQLULEN value) {
+  const bool isText = option == SQL_OPT_TRACEFILE || option == SQL_TRANSLATE_DLL ||
+                      option == SQL_CURRENT_QUALIFIER;
+  // Statement options set on a connection are named as statement options.
+  const std::string shownOption =
+      nameOf(option < SQL_ACCESS_MODE ? NameSet::StatementOption : NameSet::ConnectOption, option);
   const std::string shownValue =
-      isTextConnectOption(option)
-          ? quoted(readWide(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS))
-          : std::to_string(value);
+      isText ? quoted(readWide(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS))
+             : std::to_string(value);
   return onHandle<Dbc>(
-      Fn::SQLSetConnectOptionW, connection, ", " + optionName(option) + ", " + shownValue,
+      Fn::SQLSetConnectOptionW, connection, ", " + shownOption + ", " + shownValue,
       [&](State&, Dbc& dbc) {
-        if (!isKnownConnectOption(option)) return optionOutOfRange();
+        if (option > SQL_USE_BOOKMARKS && (option < SQL_ACCESS_MODE || option > SQL_PACKET_SIZE)) {
+          return optionOutOfRange();
+        }
         if (option == SQL_ODBC_CURSORS && dbc.connected) {
           return managerError("S1011", u"Operation invalid at this time");
         }
-        dbc.options[option] = isTextConnectOption(option) ? 0 : value;
+        dbc.options[option] = isText ? 0 : value;
         return Reply::ok();
       });
 }

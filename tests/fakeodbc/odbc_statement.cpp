@@ -11,11 +11,6 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-const ResultSet& resultFor(const State& state, const std::u16string& text) {
-  const auto found = state.resultsByText.find(text);
-  return found == state.resultsByText.end() ? state.defaultResult : found->second;
-}
-
 // The bits of an information answer; every bit when the table has no such answer.
 std::uint32_t infoBits(const State& state, SQLUSMALLINT infoType) {
   const auto found = state.info.find(infoType);
@@ -81,7 +76,8 @@ SQLRETURN takeText(Fn fn, SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length)
         if (text == nullptr) return invalidNullPointer();
         if (length < 0 && length != SQL_NTS) return invalidLength();
         stmt.text = statementText;
-        stmt.result = resultFor(state, statementText);
+        const auto found = state.resultsByText.find(statementText);
+        stmt.result = found == state.resultsByText.end() ? state.defaultResult : found->second;
         stmt.prepared = fn == Fn::SQLPrepareW;
         if (stmt.prepared) {
           stmt.phase = Phase::Prepared;
