@@ -66,8 +66,6 @@ class EngineServer {
   virtual std::vector<std::string> ClientCommand() const = 0;
   virtual ClientError ParseClientError(const std::string& output) const = 0;
   virtual std::string NullAsEmpty(const std::string& select) const;
-
-  std::string m_scratch;  // the workspace's folder
 };
 
 // Runs an engine's client with `input` on standard input, its two output streams joined in

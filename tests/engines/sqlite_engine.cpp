@@ -9,9 +9,9 @@ namespace {
 
 class SqliteEngine : public EngineServer {
  public:
-  explicit SqliteEngine(Workspace& workspace) {
-    m_scratch = workspace.Folder();
-    m_file = workspace.Folder() + "/hangar.sqlite";
+  explicit SqliteEngine(Workspace& workspace)
+      : m_file(workspace.Folder() + "/hangar.sqlite"),
+        m_missingFile(workspace.Folder() + "/missing/hangar.sqlite") {
     // The client makes the file, as the layer's driver would not.
     Execute("CREATE TABLE hangar_created (id INTEGER);\n");
   }
@@ -20,11 +20,11 @@ class SqliteEngine : public EngineServer {
     return std::string("DRIVER={") + driver.section + "};Database=" + m_file;
   }
   std::string StoppedConnectString(const EngineDriver& driver) const override {
-    return std::string("DRIVER={") + driver.section + "};Database=" + MissingFile();
+    return std::string("DRIVER={") + driver.section + "};Database=" + m_missingFile;
   }
   ClientError StoppedClientError() override {
     const testsupport::ChildResult result =
-        RunClient({ENGINE_SQLITE_CLIENT, "-batch", "-bail", MissingFile()}, "SELECT 1;\n");
+        RunClient({ENGINE_SQLITE_CLIENT, "-batch", "-bail", m_missingFile}, "SELECT 1;\n");
     return ParseClientError(result.out);
   }
 
@@ -51,10 +51,8 @@ class SqliteEngine : public EngineServer {
   }
 
  private:
-  // A database file in a folder that does not exist: the engine cannot open it.
-  std::string MissingFile() const { return m_scratch + "/missing/hangar.sqlite"; }
-
   std::string m_file;
+  std::string m_missingFile;  // in a folder that does not exist: the engine cannot open it
 };
 
 }  // namespace

@@ -27,7 +27,6 @@ class Workspace {
   ~Workspace();
 
   const std::string& Folder() const { return m_folder.path(); }
-  const testsupport::ChildUser& ServerUser() const { return m_user; }
 
   // A new folder inside the workspace, owned by the servers' user.
   std::string ServerFolder(const std::string& name);
