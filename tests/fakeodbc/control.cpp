@@ -1,8 +1,8 @@
 // The control interface of fake_odbc.h: configuration, scripted answers and observation.
 #include <stdexcept>
 
-#include "names.h"
 #include "state.h"
+#include "text.h"
 
 namespace fakeodbc {
 namespace {

@@ -1,4 +1,5 @@
-#include "names.h"
+// Symbolic names of ODBC constants, for the call log and for the script reader.
+#include "text.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "names.h"
 #include "state.h"
 #include "text.h"
 

@@ -6,7 +6,6 @@
 #include <map>
 #include <variant>
 
-#include "names.h"
 #include "state.h"
 #include "text.h"
 

@@ -2,7 +2,6 @@
 // execute, column count and description, and freeing.
 #include <algorithm>
 
-#include "names.h"
 #include "state.h"
 #include "text.h"
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "names.h"
 #include "text.h"
 
 namespace fakeodbc::detail {

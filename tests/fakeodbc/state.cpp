@@ -1,6 +1,6 @@
 #include "state.h"
 
-#include "names.h"
+#include "text.h"
 
 namespace fakeodbc::detail {
 namespace {
