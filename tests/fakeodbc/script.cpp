@@ -31,18 +31,10 @@ std::vector<Token> tokenize(std::string_view line) {
     } else if (c == '"') {
       Token token{{}, true};
       std::string raw;  // UTF-8 run not yet converted
-      auto flush = [&] {
-        token.text += fromUtf8(raw);
-        raw.clear();
-      };
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
+      for (++i;;) {
+        if (i >= line.size()) throw LineError("unterminated quoted text");
         const char ch = line[i++];
-        if (ch == '"') {
-          closed = true;
-          break;
-        }
+        if (ch == '"') break;
         if (ch != '\\') {
           raw += ch;
           continue;
@@ -58,8 +50,8 @@ std::vector<Token> tokenize(std::string_view line) {
             throw LineError("\\u needs four hex digits");
           }
           i += 4;
-          flush();
-          token.text += static_cast<char16_t>(code);
+          token.text += fromUtf8(raw) + static_cast<char16_t>(code);
+          raw.clear();
           continue;
         }
         constexpr std::string_view escapes = "\"\\ntr", meanings = "\"\\\n\t\r";
@@ -69,8 +61,7 @@ std::vector<Token> tokenize(std::string_view line) {
         }
         raw += meanings[which];
       }
-      if (!closed) throw LineError("unterminated quoted text");
-      flush();
+      token.text += fromUtf8(raw);
       tokens.push_back(std::move(token));
     } else {
       const std::size_t start = i;
