@@ -4,10 +4,7 @@
 // blocks that the driver manager's libraries allocate themselves).
 #include <gtest/gtest.h>
 
-#include "tests/program/listing_expectations.h"
-#include "tests/program/listing_folder.h"
-#include "tests/program/listing_run.h"
-#include "tests/program/listing_scenarios.h"
+#include "tests/program/driver_listing.h"
 #include "tests/support/memcheck.h"
 
 namespace listing {
@@ -31,7 +28,7 @@ TEST_P(DriverUnderMemcheck, ReportsNoErrorAndNoLeak) {
   ListingFolder folder;
   WriteScenarioDatabase(folder, scenario);
   const testsupport::MemcheckRun memcheck = testsupport::RunUnderMemcheck(
-      ListingLaunch({BrandListingPath()}, folder.bay(), scenario.locale), folder.root(),
+      ListingLaunch(folder.bay(), scenario.locale), folder.root(),
       "definite,indirect,possible", std::chrono::seconds(120));
 
   if (scenario.disturbance == Disturbance::RefusedConnection) {

@@ -1,0 +1,154 @@
+// The program through unixODBC and the project's driver, on a database that each run writes
+// with the project's writer, read from two levels below it: the scenarios of
+// listing_scenarios.h, the order of boxes and lines, tables shaped otherwise than the simplest,
+// and the places where the connection cannot be made.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "tests/program/driver_listing.h"
+#include "tests/support/fixtures.h"
+
+namespace e2e {
+namespace {
+
+using listing::Scenario;
+using mkmdb::ColumnType;
+
+class ScenarioOverDriver : public testing::TestWithParam<Scenario> {};
+
+TEST_P(ScenarioOverDriver, ShowsAndWritesAsExpected) {
+  const Scenario& scenario = GetParam();
+  ListingFolder folder;
+  WriteScenarioDatabase(folder, scenario);
+  const ProgramRun run = RunBrandListing(folder.bay(), scenario.locale);
+  if (scenario.disturbance == listing::Disturbance::RefusedConnection) {
+    ExpectRefusedWithDriverMessage(run, folder.bay());
+  } else {
+    EXPECT_TRUE(CompletedListing(run, {ExpectedValues(scenario),
+                                       ExpectedErrorBox(scenario, listing::Source::Driver)}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioOverDriver,
+                         testing::ValuesIn(listing::ScenariosFor(listing::kDriver)),
+                         listing::ScenarioName);
+
+// With standard output and standard error in one file, the order of events shows: each value's
+// box comes before its line, and the error box comes last.
+TEST(ListingOrder, EachBoxComesBeforeItsLineAndTheErrorLast) {
+  ListingFolder folder;
+  folder.WriteDatabase({BrandTable({"Airbus", "Boeing"})});
+  testsupport::ChildOptions launch = ListingLaunch(folder.bay());
+  launch.mergeErrors = true;
+  const ProgramRun run = testsupport::RunChild(launch, std::chrono::seconds(30));
+  ASSERT_TRUE(run.exited && run.exitCode == 0) << Describe(run);
+  EXPECT_EQ(run.out, Block("Airbus") + "-- Airbus\n" + Block("Boeing") + "-- Boeing\n" +
+                         Block("Invalid cursor state\n"));
+}
+
+// A file that Access itself made, without the table the program reads.
+TEST(TableShape, AccessMadeFileWithoutTheTable) {
+  SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
+  ListingFolder folder;
+  std::filesystem::create_symlink(testsupport::FixturePath("access-made-jet4.mdb"),
+                                  folder.database());
+  EXPECT_TRUE(CompletedListing(
+      RunBrandListing(folder.bay()),
+      {{}, "avion is not a table or query in this database (at offset 19)\n"}));
+}
+
+// Tables that the statement matches otherwise than the simplest: all of them list the first
+// three brands.
+struct Shape {
+  const char* name;
+  std::vector<mkmdb::TableSpec> tables;
+};
+void PrintTo(const Shape& shape, std::ostream* os) { *os << shape.name; }
+
+const Shape kShapes[] = {
+    // The statement names its column: its values come whatever the column's place in the
+    // table, and other tables of the file do not matter.
+    {"ColumnAmongOthersInAFileOfSeveralTables",
+     {{"marque", {{"avion", ColumnType::Text, 20}}, {{"not this one"}}},
+      {"avion",
+       {{"id", ColumnType::Long},
+        {"modele", ColumnType::Text, 30},
+        {"marque", ColumnType::Text, 40},
+        {"prix", ColumnType::Double}},
+       {{"1", "A320", "Airbus", "98.5"},
+        {"2", "737", "Boeing", std::nullopt},
+        {"3", "172", "Cessna", "0.4"},
+        {"4", "Falcon", "Dassault", "50"}}}}},
+    // Access matches names in any letter case.
+    {"NamesInAnotherLetterCase",
+     {{"AVION", {{"Marque", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}, {"Cessna"}}}}},
+};
+
+class TableShapes : public testing::TestWithParam<Shape> {};
+
+TEST_P(TableShapes, ListTheFirstThreeBrands) {
+  ListingFolder folder;
+  folder.WriteDatabase(GetParam().tables);
+  EXPECT_TRUE(
+      CompletedListing(RunBrandListing(folder.bay()), {{"Airbus", "Boeing", "Cessna"}, {}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(TableShape, TableShapes, testing::ValuesIn(kShapes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Runs where the connection cannot be made: a file that is not a database, and the program
+// started from a directory that is not two levels below the file (no file at all is the
+// refused_connection scenario).
+struct BrokenPlace {
+  const char* name;
+  // Lays the folder out and returns the directory to start the program from.
+  std::function<std::string(const ListingFolder&)> prepare;
+};
+void PrintTo(const BrokenPlace& place, std::ostream* os) { *os << place.name; }
+
+std::string WithBrands(const ListingFolder& folder, const std::string& directory) {
+  folder.WriteDatabase({BrandTable({"Airbus", "Boeing", "Cessna"})});
+  return directory;
+}
+
+const BrokenPlace kPlaces[] = {
+    {"text_file", [](const ListingFolder& folder) {
+       std::string text;
+       while (text.size() < 8192) text += "marque\nAirbus\nBoeing\nCessna\n";
+       testsupport::WriteFile(folder.database(), text);
+       return folder.bay();
+     }},
+    {"empty_file", [](const ListingFolder& folder) {
+       testsupport::WriteFile(folder.database(), "");
+       return folder.bay();
+     }},
+    // The first page of a real database is not a database.
+    {"cut_database", [](const ListingFolder& folder) {
+       WithBrands(folder, "");
+       std::filesystem::resize_file(folder.database(), 4096);
+       return folder.bay();
+     }},
+    {"one_level_below", [](const ListingFolder& folder) {
+       return WithBrands(folder, folder.hangar());
+     }},
+    {"three_levels_below", [](const ListingFolder& folder) {
+       std::filesystem::create_directory(folder.bay() + "/deck");
+       return WithBrands(folder, folder.bay() + "/deck");
+     }},
+};
+
+class DatabaseFile : public testing::TestWithParam<BrokenPlace> {};
+
+TEST_P(DatabaseFile, RefusedWithTheDriversMessage) {
+  ListingFolder folder;
+  const std::string directory = GetParam().prepare(folder);
+  ExpectRefusedWithDriverMessage(RunBrandListing(directory), directory);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, DatabaseFile, testing::ValuesIn(kPlaces),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e
