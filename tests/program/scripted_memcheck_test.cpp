@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/program/listing_binary.h"
 #include "tests/program/listing_scenarios.h"
+#include "tests/program/scripted_listing.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
 

@@ -8,10 +8,9 @@
 #include <algorithm>
 #include <clocale>
 
-#include "db/database.h"
 #include "tests/fakeodbc/fake_odbc.h"
-#include "tests/program/listing_binary.h"
 #include "tests/program/listing_scenarios.h"
+#include "tests/program/scripted_listing.h"
 
 namespace listing {
 namespace {
@@ -19,11 +18,6 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAreArray;
 using ::testing::Not;
-
-const std::vector<std::string> kClosing = {"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                           "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                           "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
-                                           "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
 
 // Each value in its box, then on its line; then the error box, or the line of a failed run.
 std::vector<Shown> ExpectedShown(const Scenario& scenario, const std::string& caption) {
@@ -50,9 +44,9 @@ void ExpectCalls(const Scenario& scenario, const std::vector<std::string>& calls
     EXPECT_THAT(names, Not(Contains("SQLAllocStmt")));
     return;
   }
-  ASSERT_GE(calls.size(), kClosing.size());
-  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosing.size(), calls.end()),
-              ElementsAreArray(kClosing));
+  ASSERT_GE(calls.size(), kClosingCalls.size());
+  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosingCalls.size(), calls.end()),
+              ElementsAreArray(kClosingCalls));
   EXPECT_EQ(std::count(calls.begin(), calls.end(),
                        "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS, 0) -> SQL_SUCCESS"),
             1);
@@ -71,11 +65,7 @@ void ExpectCalls(const Scenario& scenario, const std::vector<std::string>& calls
 
 class ScenarioInProcess : public ::testing::TestWithParam<Scenario> {
  protected:
-  void SetUp() override {
-    PresentBoxesOnStandardError();
-    fakeodbc::reset();
-    GetDatabaseProcessState() = DatabaseProcessState{};
-  }
+  void SetUp() override { StartInProcessListing(); }
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
