@@ -1,10 +1,12 @@
 // Reading back what a message box showed as text: the blocks on standard error and the boxes
-// drawn on a terminal.
+// drawn on a terminal; and what a program that shows boxes writes around them: its standard
+// output stays still while a box is up, and its line arrives once the box is dismissed.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/message_box_blocks.h"
 
 namespace mbtest {
@@ -38,5 +40,12 @@ std::vector<std::string> BoxRows(const TerminalBox& box, int section);
 
 // The columns a UTF-8 text takes on a terminal.
 size_t DisplayColumns(const std::string& text);
+
+// Waits until the program has written as much as `expected` on standard output, and checks
+// that it is exactly that; fails the test after 20 seconds.
+void ExpectOutput(Child& program, const std::string& expected);
+
+// The program is inside a box: for 300 ms its standard output stays `outSoFar` and it runs on.
+void ExpectWaiting(Child& program, const std::string& outSoFar);
 
 }  // namespace mbtest
