@@ -1,7 +1,10 @@
 // The program through unixODBC and the project's driver, on a database that each run writes
 // with the project's writer, read from two levels below it: the scenarios of
 // listing_scenarios.h, the order of boxes and lines, tables shaped otherwise than the simplest,
-// and the places where the connection cannot be made.
+// and the places where the connection cannot be made. The scenarios marked for memcheck run
+// under valgrind's memcheck too (label valgrind): no memory error and no lost block of the
+// program's or the driver's own (the suppressions match only blocks that the driver manager's
+// libraries allocate themselves).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +12,7 @@
 
 #include "tests/program/driver_listing.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/memcheck.h"
 
 namespace e2e {
 namespace {
@@ -34,6 +38,39 @@ TEST_P(ScenarioOverDriver, ShowsAndWritesAsExpected) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioOverDriver,
                          testing::ValuesIn(listing::ScenariosFor(listing::kDriver)),
                          listing::ScenarioName);
+
+std::vector<Scenario> DriverMemcheckScenarios() {
+  std::vector<Scenario> chosen;
+  for (const Scenario& scenario : listing::ScenariosFor(listing::kMemcheck)) {
+    if (scenario.runners & listing::kDriver) chosen.push_back(scenario);
+  }
+  return chosen;
+}
+
+class DriverUnderMemcheck : public testing::TestWithParam<Scenario> {};
+
+TEST_P(DriverUnderMemcheck, ReportsNoErrorAndNoLeak) {
+  if (const std::string why = testsupport::MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
+  const Scenario& scenario = GetParam();
+  ListingFolder folder;
+  WriteScenarioDatabase(folder, scenario);
+  const testsupport::MemcheckRun memcheck = testsupport::RunUnderMemcheck(
+      ListingLaunch(folder.bay(), scenario.locale), folder.root(), "definite,indirect,possible",
+      std::chrono::seconds(120));
+
+  if (scenario.disturbance == listing::Disturbance::RefusedConnection) {
+    ExpectRefusedWithDriverMessage(memcheck.run, folder.bay());
+  } else {
+    EXPECT_TRUE(CompletedListing(memcheck.run,
+                                 {ExpectedValues(scenario),
+                                  ExpectedErrorBox(scenario, listing::Source::Driver)}))
+        << memcheck.report.text;
+  }
+  EXPECT_TRUE(memcheck.report.Clean()) << memcheck.report.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, DriverUnderMemcheck,
+                         testing::ValuesIn(DriverMemcheckScenarios()), listing::ScenarioName);
 
 // With standard output and standard error in one file, the order of events shows: each value's
 // box comes before its line, and the error box comes last.

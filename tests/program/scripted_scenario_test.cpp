@@ -1,7 +1,9 @@
 // The scenarios of listing_scenarios.h over the scripted driver manager: the program's code in
 // this process, and the program itself as a process. Each run shows and writes the expected
 // values in order, ends with the expected box or line and status, closes what it opened and
-// leaves no handle.
+// leaves no handle. The scenarios marked for memcheck run the program under valgrind's memcheck
+// too (label valgrind): no memory error, no definite or indirect leak, the run's status as
+// expected and every handle released, also where a database error or another error ends it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include "tests/fakeodbc/fake_odbc.h"
 #include "tests/program/listing_scenarios.h"
 #include "tests/program/scripted_listing.h"
+#include "tests/support/memcheck.h"
+#include "tests/support/temp_folder.h"
 
 namespace listing {
 namespace {
@@ -100,6 +104,28 @@ TEST_P(ScenarioProgram, ShowsWritesAndReleasesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioProgram, ::testing::ValuesIn(ScenariosFor(kScripted)),
                          ScenarioName);
+
+class ScriptedUnderMemcheck : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(ScriptedUnderMemcheck, ReportsNoErrorAndNoLeak) {
+  if (const std::string why = testsupport::MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
+  const Scenario& scenario = GetParam();
+  testsupport::TempFolder folder("listing-memcheck");
+  const std::string logPath = folder.Path("memcheck.log");
+  const BinaryRun run =
+      RunListingBinary(FakeScript(scenario), testsupport::UnderMemcheck({}, logPath), {}, 180);
+  const testsupport::MemcheckReport report =
+      testsupport::ReadMemcheckReport(testsupport::ReadFile(logPath));
+
+  ASSERT_TRUE(run.process.exited) << report.text;
+  EXPECT_EQ(run.process.exitCode, ExpectedStatus(scenario))
+      << testsupport::kMemcheckErrorStatus << " means memcheck found errors\n" << report.text;
+  EXPECT_TRUE(report.Clean()) << report.text;
+  EXPECT_TRUE(LoggedBalanced(run.process));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ScriptedUnderMemcheck,
+                         ::testing::ValuesIn(ScenariosFor(kMemcheck)), ScenarioName);
 
 }  // namespace
 }  // namespace listing
