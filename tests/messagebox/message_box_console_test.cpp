@@ -9,7 +9,6 @@
 #include <string>
 
 #include "box_readers.h"
-#include "terminal_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 

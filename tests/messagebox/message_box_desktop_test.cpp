@@ -9,7 +9,6 @@
 
 #include "box_readers.h"
 #include "desktop_session.h"
-#include "terminal_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"

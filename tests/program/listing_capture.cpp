@@ -46,18 +46,10 @@ std::string ReadAll(int fd) {
 }  // namespace
 
 void PrintTo(const Shown& shown, std::ostream* os) {
-  switch (shown.kind) {
-    case Shown::Box:
-      *os << "box{text \"" << shown.text << "\", caption \"" << shown.caption << "\", icon "
-          << shown.icon << "}";
-      return;
-    case Shown::Line:
-      *os << "line{\"" << shown.text << "\"}";
-      return;
-    case Shown::Other:
-      *os << "other{\"" << shown.text << "\"}";
-      return;
-  }
+  static const char* const kKinds[] = {"box", "line", "other"};
+  *os << kKinds[shown.kind] << "{\"" << shown.text << "\"";
+  if (shown.kind == Shown::Box) *os << ", caption \"" << shown.caption << "\", icon " << shown.icon;
+  *os << "}";
 }
 
 Shown BoxShowing(const std::string& text, const std::string& caption) {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "box_readers.h"
-#include "terminal_session.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
 #if MESSAGE_BOX_DESKTOP_TESTS
