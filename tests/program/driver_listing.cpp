@@ -92,7 +92,9 @@ void WriteScenarioDatabase(const ListingFolder& folder, const listing::Scenario&
   }
 }
 
-std::string BrandListingPath() { return std::filesystem::canonical(BRAND_LISTING_PROGRAM).string(); }
+std::string BrandListingPath() {
+  return std::filesystem::canonical(BRAND_LISTING_PROGRAM).string();
+}
 
 testsupport::ChildOptions ListingLaunch(const std::string& workingDirectory,
                                         const std::string& locale) {
