@@ -177,8 +177,6 @@ TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) 
 INSTANTIATE_TEST_SUITE_P(Module, DesktopMessageBoxWithoutModule, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Unloadable" : "Absent"; });
 
-// ---- Leaks ----------------------------------------------------------------------------------
-
 class DesktopMessageBoxLeaks : public DesktopMessageBox {
  protected:
   // Runs the probe under `wrapper` until its one dialog is dismissed with Enter. The toolkit's

@@ -1,7 +1,7 @@
 // The whole program run in this process against the scripted driver manager: the ODBC calls
 // from connecting to closing, the three values shown in boxes and written as lines in that
 // order, and how a run with fewer rows, a memory error or cancelled dialogs ends. The values
-// themselves and the database errors are the scenarios of scripted_scenario_test.cpp. Then
+// themselves and the database errors are the scenarios of scripted_listing_test.cpp. Then
 // faults injected into every ODBC call of a whole run, one call at a time: a failure, a
 // repeated SQL_STILL_EXECUTING and a success with information. Whatever the call, the run
 // ends cleanly: a box or the line on standard error, exit status 0 or 1, no handle left.
