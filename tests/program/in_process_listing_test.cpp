@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <set>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "tests/db/support/test_names.h"
 #include "tests/fakeodbc/fake_odbc.h"
 #include "tests/program/scripted_listing.h"
+#include "tests/support/message_box_blocks.h"
 
 namespace {
 
@@ -54,74 +56,56 @@ class ListingRunTest : public ::testing::Test {
     return ::Presented(values, OwnExecutablePath());
   }
   static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
+  // The block a box of this process writes on standard error for `text`.
+  static std::string Block(const std::string& text) {
+    std::string block = "[message box]\ncaption: " + OwnExecutablePath() + "\nicon: warning\n";
+    for (const std::string& line : testsupport::BoxTextLines(text)) block += "text: " + line + "\n";
+    return block + "[end of message box]\n";
+  }
 };
 
-TEST_F(ListingRunTest, ThreeRowsOfFourAreReadShownAndWrittenInTheOverviewsCallOrder) {
-  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna", u"Dassault"}));
-  const ListingRun run = RunListingInProcess();
+// The first three rows are read, shown and written in that order, with two moves between the
+// three reads: the whole output is the box blocks and the lines. With three rows or more there
+// is no third move: the run never learns where the table ends. With fewer rows than reads the
+// read after the last row still goes to the driver, whose error is the one box that ends the
+// listing; the run itself completes.
+class ListingRows : public ListingRunTest, public ::testing::WithParamInterface<int> {};
 
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "Boeing", "Cessna"})));
-  // Connection with the cursor library used only if needed, recordset, open, three reads
-  // with two moves between them, closing.
-  const std::vector<std::string> expected = Concat(
-      Concat(Concat(HealthyOpenCalls(kConnectGiven), RecordsetOpenCalls("SQL_SUCCESS")),
-             {kRead, kNext, kRead, kNext, kRead}),
-      kClosingCalls);
-  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(expected));
-}
-
-TEST_F(ListingRunTest, ExactlyThreeRowsEndTheSameWay) {
-  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna"}));
-  const ListingRun run = RunListingInProcess();
-  EXPECT_EQ(run.status, 0);
-  EXPECT_THAT(run.shown, ElementsAreArray(Presented({"Airbus", "Boeing", "Cessna"})));
-  // No third move: the run never learns that the table ends there.
-  EXPECT_THAT(fakeodbc::callNames(), ::testing::Contains("SQLExtendedFetch").Times(3));
-}
-
-TEST_F(ListingRunTest, TheOutputIsExactlyTheBoxBlocksAndTheLines) {
-  fakeodbc::setResult(Brands({u"Airbus", u"Boeing", u"Cessna"}));
-  const ListingRun run = RunListingInProcess();
-  std::string expected;
-  for (const char* value : {"Airbus", "Boeing", "Cessna"}) {
-    expected += std::string("[message box]\ncaption: ") + OwnExecutablePath() +
-                "\nicon: warning\ntext: " + value + "\n[end of message box]\n-- " + value + "\n";
-  }
-  EXPECT_EQ(run.output, expected);
-}
-
-// Fewer rows than reads: the read after the last row still goes to the driver, whose error
-// is the one box that ends the listing; the run itself completes.
-class ListingShortTable : public ListingRunTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(ListingShortTable, EndsWithTheDriversInvalidCursorStateInOneBox) {
+TEST_P(ListingRows, AreReadShownAndWrittenInTheOverviewsCallOrder) {
   const int rows = GetParam();
-  const std::vector<std::string> all = {"Airbus", "Boeing"};
-  const std::vector<std::string> values(all.begin(), all.begin() + rows);
+  const std::vector<std::string> all = {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"};
   std::vector<fakeodbc::Cell> cells;
-  for (const std::string& v : values) cells.emplace_back(std::u16string(v.begin(), v.end()));
+  for (int row = 0; row < rows; ++row) {
+    cells.emplace_back(std::u16string(all[row].begin(), all[row].end()));
+  }
   fakeodbc::setResult(Brands(cells));
-
   const ListingRun run = RunListingInProcess();
 
-  EXPECT_EQ(run.status, 0);
-  std::vector<Shown> expectedShown = Presented(values);
-  expectedShown.push_back(ErrorBox("Invalid cursor state\n"));
-  EXPECT_THAT(run.shown, ElementsAreArray(expectedShown));
-
-  std::vector<std::string> expected =
-      Concat(HealthyOpenCalls(kConnectGiven),
-             RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
-  for (int row = 0; row < rows; ++row) {
-    expected.push_back(kRead);
-    expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
+  const int read = std::min(rows, 3);
+  const std::vector<std::string> values(all.begin(), all.begin() + read);
+  std::vector<Shown> shown = Presented(values);
+  std::string output;
+  for (const std::string& value : values) output += Block(value) + "-- " + value + "\n";
+  if (rows < 3) {
+    shown.push_back(ErrorBox("Invalid cursor state\n"));
+    output += Block("Invalid cursor state\n");
   }
-  expected = Concat(Concat(expected, kReadWithoutRow), kClosingCalls);
-  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(expected));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(shown));
+  EXPECT_EQ(run.output, output);
+  // Connection with the cursor library used only if needed, recordset, open, reads with the
+  // moves between them, the read without a row if any, closing.
+  std::vector<std::string> expected = Concat(
+      HealthyOpenCalls(kConnectGiven), RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
+  for (int row = 0; row < read; ++row) {
+    expected.push_back(kRead);
+    if (row < 2) expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
+  }
+  if (rows < 3) expected = Concat(expected, kReadWithoutRow);
+  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(Concat(expected, kClosingCalls)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ListingShortTable, ::testing::Values(2, 1, 0));
+INSTANTIATE_TEST_SUITE_P(Rows, ListingRows, ::testing::Values(5, 4, 3, 2, 1, 0));
 
 // An error that is not a database error ends the run like a failed open: one line on
 // standard error, status 1, everything released.
