@@ -23,12 +23,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::vector<StderrBlock> ParseStderrBlocks(const std::string& err) {
-  const BlockOutput read = ReadBlockOutput(err);
-  EXPECT_EQ(read.malformed, "") << err;
-  return read.Boxes();
-}
-
 std::string BlockOf(const std::string& caption, const std::string& text, const std::string& icon) {
   std::string block = "[message box]\ncaption: " + caption + "\nicon: " + icon + "\n";
   for (const std::string& line : BoxTextLines(text)) block += "text: " + line + "\n";

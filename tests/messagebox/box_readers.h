@@ -18,13 +18,6 @@ using namespace testsupport;
 // Lines of a text, split at "\n" with the "\r" before it dropped.
 std::vector<std::string> Lines(const std::string& text);
 
-// One block written on standard error.
-using StderrBlock = testsupport::MessageBoxBlock;
-
-// Every block in a standard-error text, in order; lines outside blocks are skipped. A block that
-// breaks the format fails the test.
-std::vector<StderrBlock> ParseStderrBlocks(const std::string& err);
-
 // The block a box with this caption, text and icon writes on standard error.
 std::string BlockOf(const std::string& caption, const std::string& text,
                     const std::string& icon = "warning");

@@ -106,7 +106,9 @@ TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
   ChildResult run = RunChild(db.Program(), 60s);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "");
-  const auto blocks = ParseStderrBlocks(run.err);
+  const BlockOutput read = ReadBlockOutput(run.err);
+  EXPECT_EQ(read.malformed, "") << run.err;
+  const auto blocks = read.Boxes();
   ASSERT_EQ(blocks.size(), 1u) << run.err;
   EXPECT_EQ(blocks[0].caption, ProgramPath());
   EXPECT_FALSE(blocks[0].text.front().empty()) << "the error box has the driver's message";
