@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "box_readers.h"
@@ -36,10 +35,9 @@ class DemoDatabase {
  public:
   explicit DemoDatabase(bool withTable = true) {
     const std::string rows = m_dir.path() + "/brands.tsv";
-    {
-      std::ofstream out(rows);
-      for (const std::string& brand : kBrands) out << brand << "\n";
-    }
+    std::string lines;
+    for (const std::string& brand : kBrands) lines += brand + "\n";
+    WriteFile(rows, lines);
     ChildOptions writer;
     writer.argv = {kWriter, m_dir.path() + "/bd2.mdb"};
     if (withTable) {
