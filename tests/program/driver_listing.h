@@ -27,10 +27,8 @@ class ListingFolder {
 
   const std::string& root() const { return folder_.path(); }
   std::string database() const { return folder_.Path("bd2.mdb"); }
-  std::string hangar() const { return folder_.Path("hangar"); }   // one level below the file
   std::string bay() const { return folder_.Path("hangar/bay"); }  // two levels below the file
 
-  // Writes bd2.mdb with the project's writer.
   void WriteDatabase(const std::vector<mkmdb::TableSpec>& tables) const;
 
  private:

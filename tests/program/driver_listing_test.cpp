@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
+#include <optional>
 
 #include "tests/program/driver_listing.h"
 #include "tests/support/fixtures.h"
@@ -140,47 +140,41 @@ INSTANTIATE_TEST_SUITE_P(TableShape, TableShapes, testing::ValuesIn(kShapes),
 // refused_connection scenario).
 struct BrokenPlace {
   const char* name;
-  // Lays the folder out and returns the directory to start the program from.
-  std::function<std::string(const ListingFolder&)> prepare;
+  std::optional<std::string> bytes;  // bd2.mdb's bytes; none: the writer's file of three brands
+  std::uintmax_t cutAt;              // the size bd2.mdb is cut to; 0: left whole
+  const char* directory;             // where the program starts, below the folder's root
 };
 void PrintTo(const BrokenPlace& place, std::ostream* os) { *os << place.name; }
 
-std::string WithBrands(const ListingFolder& folder, const std::string& directory) {
-  folder.WriteDatabase({BrandTable({"Airbus", "Boeing", "Cessna"})});
-  return directory;
+// Lines of text that name the column and its brands, a little over 8 KB of them.
+std::string BrandText() {
+  std::string text;
+  while (text.size() < 8192) text += "marque\nAirbus\nBoeing\nCessna\n";
+  return text;
 }
 
 const BrokenPlace kPlaces[] = {
-    {"text_file", [](const ListingFolder& folder) {
-       std::string text;
-       while (text.size() < 8192) text += "marque\nAirbus\nBoeing\nCessna\n";
-       testsupport::WriteFile(folder.database(), text);
-       return folder.bay();
-     }},
-    {"empty_file", [](const ListingFolder& folder) {
-       testsupport::WriteFile(folder.database(), "");
-       return folder.bay();
-     }},
+    {"text_file", BrandText(), 0, "hangar/bay"},
+    {"empty_file", "", 0, "hangar/bay"},
     // The first page of a real database is not a database.
-    {"cut_database", [](const ListingFolder& folder) {
-       WithBrands(folder, "");
-       std::filesystem::resize_file(folder.database(), 4096);
-       return folder.bay();
-     }},
-    {"one_level_below", [](const ListingFolder& folder) {
-       return WithBrands(folder, folder.hangar());
-     }},
-    {"three_levels_below", [](const ListingFolder& folder) {
-       std::filesystem::create_directory(folder.bay() + "/deck");
-       return WithBrands(folder, folder.bay() + "/deck");
-     }},
+    {"cut_database", std::nullopt, 4096, "hangar/bay"},
+    {"one_level_below", std::nullopt, 0, "hangar"},
+    {"three_levels_below", std::nullopt, 0, "hangar/bay/deck"},
 };
 
 class DatabaseFile : public testing::TestWithParam<BrokenPlace> {};
 
 TEST_P(DatabaseFile, RefusedWithTheDriversMessage) {
+  const BrokenPlace& place = GetParam();
   ListingFolder folder;
-  const std::string directory = GetParam().prepare(folder);
+  if (place.bytes) {
+    testsupport::WriteFile(folder.database(), *place.bytes);
+  } else {
+    folder.WriteDatabase({BrandTable({"Airbus", "Boeing", "Cessna"})});
+  }
+  if (place.cutAt != 0) std::filesystem::resize_file(folder.database(), place.cutAt);
+  const std::string directory = folder.root() + "/" + place.directory;
+  std::filesystem::create_directories(directory);
   ExpectRefusedWithDriverMessage(RunBrandListing(directory), directory);
 }
 
