@@ -52,9 +52,6 @@ class ListingRunTest : public ::testing::Test {
     EXPECT_TRUE(balance.balanced()) << balance.text();
   }
 
-  static std::vector<Shown> Presented(const std::vector<std::string>& values) {
-    return ::Presented(values, OwnExecutablePath());
-  }
   static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
   // The block a box of this process writes on standard error for `text`.
   static std::string Block(const std::string& text) {
@@ -83,7 +80,7 @@ TEST_P(ListingRows, AreReadShownAndWrittenInTheOverviewsCallOrder) {
 
   const int read = std::min(rows, 3);
   const std::vector<std::string> values(all.begin(), all.begin() + read);
-  std::vector<Shown> shown = Presented(values);
+  std::vector<Shown> shown = Presented(values, OwnExecutablePath());
   std::string output;
   for (const std::string& value : values) output += Block(value) + "-- " + value + "\n";
   if (rows < 3) {
@@ -119,7 +116,7 @@ TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
   const ListingRun run = RunListingInProcess();
 
   EXPECT_EQ(run.status, 1);
-  std::vector<Shown> expected = Presented({"Airbus"});
+  std::vector<Shown> expected = Presented({"Airbus"}, OwnExecutablePath());
   expected.push_back(
       OtherLine("brand-listing: the listing failed: out of memory (CMemoryException)"));
   EXPECT_THAT(run.shown, ElementsAreArray(expected));
