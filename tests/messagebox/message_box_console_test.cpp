@@ -140,20 +140,18 @@ TEST(MessageBoxCaption, NamesTheProgramFileHoweverItWasStarted) {
   const std::filesystem::path links = std::filesystem::path(dir.path()) / "links";
   std::filesystem::create_directories(links);
   std::filesystem::create_symlink(probe, links / "probe-link");
-  struct Start {
-    std::string argv0;
-    std::string folder;
-  };
-  for (const Start& start : {Start{probe.string(), ""},
-                             Start{(links / "probe-link").string(), ""},
-                             Start{"./probe-link", links.string()},
-                             Start{"../links/probe-link", links.string()}}) {
+  // The command's first word, and the folder it starts from.
+  for (const auto& [argv0, folder] : std::vector<std::pair<std::string, std::string>>{
+           {probe.string(), ""},
+           {(links / "probe-link").string(), ""},
+           {"./probe-link", links.string()},
+           {"../links/probe-link", links.string()}}) {
     ChildOptions options = ProbeWithoutDisplay({"--caption", "text"});
-    options.argv[0] = start.argv0;
-    options.workingFolder = start.folder;
+    options.argv[0] = argv0;
+    options.workingFolder = folder;
     ChildResult run = RunChild(options, 20s);
-    ASSERT_EQ(run.exitCode, 0) << start.argv0 << ": " << run.err;
-    EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << start.argv0;
+    ASSERT_EQ(run.exitCode, 0) << argv0 << ": " << run.err;
+    EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << argv0;
   }
 }
 

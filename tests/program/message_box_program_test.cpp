@@ -20,8 +20,6 @@ using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProgram = BRAND_LISTING_PROGRAM;
-const std::string kWriter = MDB_WRITER;
-const std::string kOdbcSysIni = ODBC_SYSINI_DIR;
 
 // More rows than the program reads: only the first three are shown.
 const std::vector<std::string> kBrands = {"Aérospatiale", "Airbus", "Антонов", "Boeing"};
@@ -39,7 +37,7 @@ class DemoDatabase {
     for (const std::string& brand : kBrands) lines += brand + "\n";
     WriteFile(rows, lines);
     ChildOptions writer;
-    writer.argv = {kWriter, m_dir.path() + "/bd2.mdb"};
+    writer.argv = {MDB_WRITER, m_dir.path() + "/bd2.mdb"};
     if (withTable) {
       writer.argv.insert(writer.argv.end(),
                          {"--table", "avion", "--column", "marque:text(50)", "--rows", rows});
@@ -60,7 +58,7 @@ class DemoDatabase {
     options.argv = {kProgram};
     options.workingFolder = workingDirectory();
     options.environment = {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt},
-                           {"ODBCSYSINI", kOdbcSysIni}, {"LC_ALL", "C.UTF-8"}};
+                           {"ODBCSYSINI", ODBC_SYSINI_DIR}, {"LC_ALL", "C.UTF-8"}};
     return options;
   }
 
