@@ -190,8 +190,6 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
   }
 
   static std::vector<std::string> Valgrind() { return UnderMemcheck({}, "", "definite"); }
-
-  static constexpr bool kSanitized = MESSAGE_BOX_SANITIZED;
 };
 
 // In a sanitizer build LeakSanitizer checks every desktop run instead.
@@ -218,7 +216,9 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
 }
 
 TEST_F(DesktopMessageBoxLeaks, LeakSanitizerStillSeesALeakOfTheProgramsOwn) {
-  if (!kSanitized) GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
+  if (!MESSAGE_BOX_SANITIZED) {
+    GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
+  }
   // Every desktop test ends with exit status 0, so LeakSanitizer, with the suppressions of
   // tests/lsan.supp, found nothing there; the same suppressions let a dropped block through.
   ChildResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});

@@ -71,11 +71,9 @@ class ListingRows : public ListingRunTest, public ::testing::WithParamInterface<
 TEST_P(ListingRows, AreReadShownAndWrittenInTheOverviewsCallOrder) {
   const int rows = GetParam();
   const std::vector<std::string> all = {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"};
-  std::vector<fakeodbc::Cell> cells;
-  for (int row = 0; row < rows; ++row) {
-    cells.emplace_back(std::u16string(all[row].begin(), all[row].end()));
-  }
-  fakeodbc::setResult(Brands(cells));
+  const std::vector<fakeodbc::Cell> cells = {u"Airbus", u"Boeing", u"Cessna", u"Dassault",
+                                             u"Embraer"};
+  fakeodbc::setResult(Brands({cells.begin(), cells.begin() + rows}));
   const ListingRun run = RunListingInProcess();
 
   const int read = std::min(rows, 3);
@@ -102,7 +100,8 @@ TEST_P(ListingRows, AreReadShownAndWrittenInTheOverviewsCallOrder) {
   EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(Concat(expected, kClosingCalls)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ListingRows, ::testing::Values(5, 4, 3, 2, 1, 0));
+INSTANTIATE_TEST_SUITE_P(Rows, ListingRows, ::testing::Values(5, 4, 3, 2, 1, 0),
+                         [](const auto& info) { return std::to_string(info.param) + "_rows"; });
 
 // An error that is not a database error ends the run like a failed open: one line on
 // standard error, status 1, everything released.
