@@ -29,7 +29,7 @@ std::string DriverConnectMessage(const std::string& workingDirectory) {
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   std::string message;
   if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
-    // The connect string's driver and file part, as the program sends it.
+    // The connect string's driver and file, as the program sends them.
     SQLCHAR connect[] = "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
     SQLCHAR out[1024];
     SQLSMALLINT length = 0;
