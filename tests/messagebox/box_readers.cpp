@@ -1,30 +1,23 @@
 #include "box_readers.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cwchar>
+#include <sstream>
 
 namespace mbtest {
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
     while (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
-    start = end + 1;
   }
   return lines;
-}
-
-std::vector<StderrBlock> ParseStderrBlocks(const std::string& err) {
-  const BlockOutput read = ReadBlockOutput(err);
-  EXPECT_EQ(read.malformed, "") << err;
-  return read.Boxes();
 }
 
 std::string BlockOf(const std::string& caption, const std::string& text, const std::string& icon) {
@@ -90,6 +83,55 @@ size_t DisplayColumns(const std::string& text) {
   ::uselocale(previous);
   ::freelocale(utf8);
   return columns;
+}
+
+void ExpectOutput(Child& program, const std::string& expected) {
+  EXPECT_TRUE(program.PumpUntil(
+      [&](const std::string& out, const std::string&) { return out.size() >= expected.size(); },
+      milliseconds(20000)))
+      << "standard output so far: " << program.out();
+  EXPECT_EQ(program.out(), expected);
+}
+
+void ExpectWaiting(Child& program, const std::string& outSoFar) {
+  program.Pump(milliseconds(300));
+  EXPECT_EQ(program.out(), outSoFar);
+  EXPECT_TRUE(program.Running());
+}
+
+TerminalSession::TerminalSession(ChildOptions options, unsigned short columns, TerminalRole role) {
+  options.terminal = role;
+  options.terminalColumns = columns;
+  options.terminalRows = 40;
+  m_child = std::make_unique<Child>(options);
+}
+
+bool TerminalSession::WaitForBoxes(size_t count, milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (Boxes().size() < count) {
+    if (Clock::now() >= deadline) return false;
+    ReadTerminal(milliseconds(50));
+    m_child->Pump(milliseconds(0));
+  }
+  return true;
+}
+
+bool TerminalSession::Type(const std::string& keys) {
+  return ::write(m_child->terminal(), keys.data(), keys.size()) ==
+         static_cast<ssize_t>(keys.size());
+}
+
+void TerminalSession::ReadTerminal(milliseconds wait) {
+  const auto deadline = Clock::now() + wait;
+  do {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    pollfd p{m_child->terminal(), POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) return;
+    char buffer[4096];
+    ssize_t n = ::read(m_child->terminal(), buffer, sizeof buffer);
+    if (n <= 0) return;  // the last holder of the terminal's other side is gone
+    m_screen.append(buffer, static_cast<size_t>(n));
+  } while (Clock::now() < deadline);
 }
 
 }  // namespace mbtest

@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "box_readers.h"
-#include "window_close.h"
+
+// Last: its macros (None, Bool, Status...) would clash with the names above.
+#include <X11/Xlib.h>
 
 namespace mbtest {
 
@@ -50,6 +52,24 @@ std::string FromHex(const std::string& hex) {
     text += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
   }
   return text;
+}
+
+// Sends WM_DELETE_WINDOW to the window on the display, as a window manager's close button does;
+// false when the display cannot be opened.
+bool SendWindowCloseRequest(const std::string& displayName, unsigned long window) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  if (!display) return false;
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XSync(display, False);
+  XCloseDisplay(display);
+  return true;
 }
 
 }  // namespace

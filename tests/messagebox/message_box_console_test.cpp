@@ -9,8 +9,6 @@
 #include <string>
 
 #include "box_readers.h"
-#include "program_expectations.h"
-#include "terminal_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -33,8 +31,6 @@ ChildOptions ProbeWithoutDisplay(std::vector<std::string> args, const std::strin
   return options;
 }
 
-// ---- Standard error -------------------------------------------------------------------------
-
 // What the probe writes for its arguments: one line a box on standard output, and on standard
 // error one block a box and nothing else (an unopenable display or a missing terminal is not an
 // error), each block with the probe's path as its caption.
@@ -44,6 +40,11 @@ struct StderrCase {
   std::vector<std::pair<std::string, std::string>> blocks;  // icon, text
   const char* locale = "C.UTF-8";
   const char* display = nullptr;
+  // Both streams into one pipe: the order of arrival is the order of the writes, each block
+  // before the line that follows its box.
+  bool merged = false;
+  // Standard input is a pipe that stays open and silent: a box that read it would block.
+  bool silentInput = false;
 };
 void PrintTo(const StderrCase& c, std::ostream* os) { *os << c.name; }
 
@@ -60,6 +61,10 @@ const StderrCase kStderrCases[] = {
     {"styles_and_string_ids",
      {"--style=16", "bad", "--style=0x40", "note", "--style=0", "--by-id=0", "--by-id=1234"},
      {{"error", "bad"}, {"information", "note"}, {"warning", ""}, {"warning", ""}}},
+    {"block_before_line", {"A", "B"}, {{"warning", "A"}, {"warning", "B"}}, "C.UTF-8", nullptr,
+     true},
+    {"input_never_comes", {"one", "two"}, {{"warning", "one"}, {"warning", "two"}}, "C.UTF-8",
+     nullptr, false, true},
 };
 
 class MessageBoxOnStandardError : public ::testing::TestWithParam<StderrCase> {};
@@ -68,45 +73,34 @@ TEST_P(MessageBoxOnStandardError, WritesOneBlockABoxAndOneLineABox) {
   const StderrCase& c = GetParam();
   ChildOptions options = ProbeWithoutDisplay(c.args, c.locale);
   if (c.display) options.environment["DISPLAY"] = c.display;
+  options.mergeErrors = c.merged;
+  int input[2] = {-1, -1};
+  if (c.silentInput) {
+    ASSERT_EQ(::pipe(input), 0);
+    options.inputFd = input[0];
+  }
   const ChildResult run = RunChild(options, 20s);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  if (c.silentInput) {
+    ::close(input[0]);
+    ::close(input[1]);
+  }
+  ASSERT_EQ(run.exitCode, 0) << run.How() << ": " << run.err;
   std::string lines;
   std::string blocks;
+  std::string both;
   for (size_t i = 0; i < c.blocks.size(); ++i) {
-    lines += "box " + std::to_string(i + 1) + " returned 1\n";
-    blocks += BlockOf(ProbePath(), c.blocks[i].second, c.blocks[i].first);
+    const std::string line = "box " + std::to_string(i + 1) + " returned 1\n";
+    const std::string block = BlockOf(ProbePath(), c.blocks[i].second, c.blocks[i].first);
+    lines += line;
+    blocks += block;
+    both += block + line;
   }
-  EXPECT_EQ(run.out, lines);
-  EXPECT_EQ(run.err, blocks);
+  EXPECT_EQ(run.out, c.merged ? both : lines);
+  EXPECT_EQ(run.err, c.merged ? "" : blocks);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, MessageBoxOnStandardError, ::testing::ValuesIn(kStderrCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MessageBoxBlocks, DoNotWaitForInputThatNeverComes) {
-  // Standard input is a pipe that stays open and silent: a box that read it would block.
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);
-  ChildOptions options = ProbeWithoutDisplay({"one", "two"});
-  options.inputFd = input[0];
-  Child probe(options);
-  ::close(input[0]);
-  const auto status = probe.Wait(20s);
-  ::close(input[1]);
-  ASSERT_EQ(status.exitCode, 0) << "the probe waited: " << probe.err();
-  EXPECT_EQ(probe.out(), "box 1 returned 1\nbox 2 returned 1\n");
-  EXPECT_EQ(probe.err(), BlockOf(ProbePath(), "one") + BlockOf(ProbePath(), "two"));
-}
-
-TEST(MessageBoxBlocks, BlockComesBeforeTheLineThatFollowsTheBox) {
-  // Both streams into one pipe: the order of arrival is the order of the writes.
-  ChildOptions options = ProbeWithoutDisplay({"A", "B"});
-  options.mergeErrors = true;
-  const ChildResult run = RunChild(options, 20s);
-  ASSERT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, BlockOf(ProbePath(), "A") + "box 1 returned 1\n" + BlockOf(ProbePath(), "B") +
-                         "box 2 returned 1\n");
-}
 
 TEST(MessageBoxCaption, LongExecutablePathIsCutAt259Characters) {
   TempFolder dir;
@@ -146,24 +140,20 @@ TEST(MessageBoxCaption, NamesTheProgramFileHoweverItWasStarted) {
   const std::filesystem::path links = std::filesystem::path(dir.path()) / "links";
   std::filesystem::create_directories(links);
   std::filesystem::create_symlink(probe, links / "probe-link");
-  struct Start {
-    std::string argv0;
-    std::string folder;
-  };
-  for (const Start& start : {Start{probe.string(), ""},
-                             Start{(links / "probe-link").string(), ""},
-                             Start{"./probe-link", links.string()},
-                             Start{"../links/probe-link", links.string()}}) {
+  // The command's first word, and the folder it starts from.
+  for (const auto& [argv0, folder] : std::vector<std::pair<std::string, std::string>>{
+           {probe.string(), ""},
+           {(links / "probe-link").string(), ""},
+           {"./probe-link", links.string()},
+           {"../links/probe-link", links.string()}}) {
     ChildOptions options = ProbeWithoutDisplay({"--caption", "text"});
-    options.argv[0] = start.argv0;
-    options.workingFolder = start.folder;
+    options.argv[0] = argv0;
+    options.workingFolder = folder;
     ChildResult run = RunChild(options, 20s);
-    ASSERT_EQ(run.exitCode, 0) << start.argv0 << ": " << run.err;
-    EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << start.argv0;
+    ASSERT_EQ(run.exitCode, 0) << argv0 << ": " << run.err;
+    EXPECT_EQ(Lines(run.out).at(0), "caption " + probe.string()) << argv0;
   }
 }
-
-// ---- Terminal -------------------------------------------------------------------------------
 
 // The probe on a new pseudo-terminal `columns` wide, without a display.
 class TerminalProbe : public TerminalSession {

@@ -9,8 +9,6 @@
 
 #include "box_readers.h"
 #include "desktop_session.h"
-#include "program_expectations.h"
-#include "terminal_session.h"
 #include "tests/support/child_process.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
@@ -179,8 +177,6 @@ TEST_P(DesktopMessageBoxWithoutModule, FallsBackToStandardErrorWithTheSameText) 
 INSTANTIATE_TEST_SUITE_P(Module, DesktopMessageBoxWithoutModule, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Unloadable" : "Absent"; });
 
-// ---- Leaks ----------------------------------------------------------------------------------
-
 class DesktopMessageBoxLeaks : public DesktopMessageBox {
  protected:
   // Runs the probe under `wrapper` until its one dialog is dismissed with Enter. The toolkit's
@@ -194,8 +190,6 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
   }
 
   static std::vector<std::string> Valgrind() { return UnderMemcheck({}, "", "definite"); }
-
-  static constexpr bool kSanitized = MESSAGE_BOX_SANITIZED;
 };
 
 // In a sanitizer build LeakSanitizer checks every desktop run instead.
@@ -222,7 +216,9 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
 }
 
 TEST_F(DesktopMessageBoxLeaks, LeakSanitizerStillSeesALeakOfTheProgramsOwn) {
-  if (!kSanitized) GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
+  if (!MESSAGE_BOX_SANITIZED) {
+    GTEST_SKIP() << "only a sanitizer build has LeakSanitizer; valgrind checks here";
+  }
   // Every desktop test ends with exit status 0, so LeakSanitizer, with the suppressions of
   // tests/lsan.supp, found nothing there; the same suppressions let a dropped block through.
   ChildResult run = RunDismissed({}, {"--leak-a-block", "Shown under LeakSanitizer"});

@@ -41,28 +41,22 @@ int main(int argc, char** argv) {
   int shown = 0;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    int code = 0;
     if (arg.starts_with("--style=")) {
       style = ParseNumber(argv[i] + 8);
-      continue;
     } else if (arg == "--caption") {
       std::printf("caption %s\n", textconv::Utf16ToUtf8(MessageBoxCaption()).c_str());
-      std::fflush(stdout);
-      continue;
     } else if (arg == "--leak-a-block") {
       g_droppedBlock = std::malloc(4096);
       std::memset(g_droppedBlock, 1, 4096);
       g_droppedBlock = nullptr;
-      continue;
     } else if (arg.starts_with("--pause-ms=")) {
       ::usleep(static_cast<useconds_t>(ParseNumber(argv[i] + 11)) * 1000);
-      continue;
-    } else if (arg.starts_with("--by-id=")) {
-      code = ShowMessageBoxById(ParseNumber(argv[i] + 8), style, 0);
     } else {
-      code = ShowMessageBox(textconv::Utf8ToUtf16(arg), style, 0);
+      const int code = arg.starts_with("--by-id=")
+                           ? ShowMessageBoxById(ParseNumber(argv[i] + 8), style, 0)
+                           : ShowMessageBox(textconv::Utf8ToUtf16(arg), style, 0);
+      std::printf("box %d returned %d\n", ++shown, code);
     }
-    std::printf("box %d returned %d\n", ++shown, code);
     std::fflush(stdout);
   }
   return 0;

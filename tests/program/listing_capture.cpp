@@ -13,6 +13,7 @@
 #include "framework/trace.h"
 #include "tests/db/support/trace_capture.h"
 #include "tests/support/message_box_blocks.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -31,33 +32,13 @@ std::string WithoutTraces(std::string output, const std::vector<TraceRecord>& tr
   return output;
 }
 
-std::string ReadAll(int fd) {
-  std::string text;
-  if (::lseek(fd, 0, SEEK_SET) < 0) throw std::runtime_error("cannot rewind the capture");
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
-
 }  // namespace
 
 void PrintTo(const Shown& shown, std::ostream* os) {
-  switch (shown.kind) {
-    case Shown::Box:
-      *os << "box{text \"" << shown.text << "\", caption \"" << shown.caption << "\", icon "
-          << shown.icon << "}";
-      return;
-    case Shown::Line:
-      *os << "line{\"" << shown.text << "\"}";
-      return;
-    case Shown::Other:
-      *os << "other{\"" << shown.text << "\"}";
-      return;
-  }
+  static const char* const kKinds[] = {"box", "line", "other"};
+  *os << kKinds[shown.kind] << "{\"" << shown.text << "\"";
+  if (shown.kind == Shown::Box) *os << ", caption \"" << shown.caption << "\", icon " << shown.icon;
+  *os << "}";
 }
 
 Shown BoxShowing(const std::string& text, const std::string& caption) {
@@ -137,7 +118,8 @@ ListingRun CaptureRun(const std::function<int()>& run) {
   ::dup2(savedErr, STDERR_FILENO);
   ::close(savedOut);
   ::close(savedErr);
-  result.output = ReadAll(fd);
+  // The capture has no name: it is read anew, from its start, through this process's link to it.
+  result.output = testsupport::ReadFile("/proc/self/fd/" + std::to_string(fd));
   if (result.output.starts_with(kProbeTrace)) {
     result.output = WithoutTraces(result.output, traces);
   }

@@ -41,7 +41,6 @@ std::string LongMemo(size_t characters) {
 }
 
 const unsigned kScriptedOnly = kInProcess | kScripted;
-const unsigned kDriverOnly = kDriver;
 
 const std::vector<Scenario>& Table() {
   static const std::vector<Scenario> table = {
@@ -53,8 +52,8 @@ const std::vector<Scenario>& Table() {
       {"four_rows", FirstBrands(4), kEveryRunner | kMemcheck},
       {"five_rows", FirstBrands(5)},
       {"null_between_values", {"Airbus", std::nullopt, "Cessna"}},
-      {"null_and_empty", {std::nullopt, "Airbus", ""}, kDriverOnly},
-      {"null_in_memo", {"Airbus", std::nullopt, "Boeing"}, kDriverOnly, "C.UTF-8", true},
+      {"null_and_empty", {std::nullopt, "Airbus", ""}, kDriver},
+      {"null_in_memo", {"Airbus", std::nullopt, "Boeing"}, kDriver, "C.UTF-8", true},
       {"null_and_long", {std::nullopt, std::string(32, 'v'), std::string(300, 'w')},
        kScriptedOnly, "C.UTF-8", false, 400},
       {"null_and_long_memcheck",
@@ -63,25 +62,23 @@ const std::vector<Scenario>& Table() {
       // Around the 32 units where the program's narrow copy of a value leaves its inline buffer.
       {"ascii_31_32_400", {std::string(31, 'x'), std::string(31, 'y') + "Z", Cycled(400)},
        kScriptedOnly, "C.UTF-8", false, 400},
-      {"units_31_32_255", {TextOfUnits(31), TextOfUnits(32), TextOfUnits(255)}, kDriverOnly,
+      {"units_31_32_255", {TextOfUnits(31), TextOfUnits(32), TextOfUnits(255)}, kDriver,
        "C.UTF-8", false, 255},
-      {"units_31_32_255_c", {TextOfUnits(31), TextOfUnits(32), TextOfUnits(255)}, kDriverOnly,
+      {"units_31_32_255_c", {TextOfUnits(31), TextOfUnits(32), TextOfUnits(255)}, kDriver,
        "C", false, 255},
-      {"memo_20000_5000", {LongMemo(20000), "Piper", LongMemo(5000)}, kDriverOnly, "C.UTF-8",
-       true},
+      {"memo_20000_5000", {LongMemo(20000), "Piper", LongMemo(5000)}, kDriver, "C.UTF-8", true},
       // A long column is first read into a small buffer: the two units of a character outside
       // the BMP at its start come in different reads.
-      {"memo_surrogate_pairs", {"✈", "𠀋 Fuji", "😀😀😀"}, kDriverOnly, "C.UTF-8", true},
+      {"memo_surrogate_pairs", {"✈", "𠀋 Fuji", "😀😀😀"}, kDriver, "C.UTF-8", true},
       // Beyond ASCII: exact in a UTF-8 locale; one '?' a character in the C locale, in the box as
       // on the line.
       {"beyond_ascii", kBeyondAscii, kInProcess},
       {"beyond_ascii_c", kBeyondAscii, kInProcess, "C"},
       {"beyond_ascii_bmp", {"Aérospatiale", "Škoda ✈", "Tupolev"}, kScripted},
       {"beyond_ascii_bmp_c", {"Aérospatiale", "Škoda ✈", "Tupolev"}, kScripted, "C"},
-      {"international", kInternational, kDriverOnly},
-      {"international_c", {"Aérospatiale Ærø Škoda", "Сухой Туполев", "三菱航空機"}, kDriverOnly,
-       "C"},
-      {"international_memo", kInternational, kDriverOnly, "C.UTF-8", true},
+      {"international", kInternational, kDriver},
+      {"international_c", {"Aérospatiale Ærø Škoda", "Сухой Туполев", "三菱航空機"}, kDriver, "C"},
+      {"international_memo", kInternational, kDriver, "C.UTF-8", true},
       // The statement fails as it is prepared or executed: the driver's records in one box.
       {"missing_table", FirstBrands(3), kEveryRunner | kMemcheck, "C.UTF-8", false, 50,
        Disturbance::MissingTable},

@@ -2,16 +2,11 @@
 // test: the three presentations, the order of each box and its console line, and (where a
 // desktop can be had) the program under a leak checker with its dialogs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "box_readers.h"
-#include "program_expectations.h"
-#include "terminal_session.h"
-#include "tests/support/child_process.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
 #if MESSAGE_BOX_DESKTOP_TESTS
@@ -25,8 +20,6 @@ using namespace testsupport;
 using namespace std::chrono_literals;
 
 const std::string kProgram = BRAND_LISTING_PROGRAM;
-const std::string kWriter = MDB_WRITER;
-const std::string kOdbcSysIni = ODBC_SYSINI_DIR;
 
 // More rows than the program reads: only the first three are shown.
 const std::vector<std::string> kBrands = {"Aérospatiale", "Airbus", "Антонов", "Boeing"};
@@ -34,28 +27,23 @@ const std::string kListing = "-- Aérospatiale\n-- Airbus\n-- Антонов\n";
 
 std::string ProgramPath() { return std::filesystem::canonical(kProgram).string(); }
 
-// The block a box of the program writes on standard error for a value.
-std::string Block(const std::string& value) {
-  return "[message box]\ncaption: " + ProgramPath() + "\nicon: warning\ntext: " + value +
-         "\n[end of message box]\n";
-}
-
 // A demo database bd2.mdb with the table avion, and the folder two levels below it from which
 // the program finds it ("../../bd2.mdb").
 class DemoDatabase {
  public:
   explicit DemoDatabase(bool withTable = true) {
     const std::string rows = m_dir.path() + "/brands.tsv";
-    {
-      std::ofstream out(rows);
-      for (const std::string& brand : kBrands) out << brand << "\n";
-    }
+    std::string lines;
+    for (const std::string& brand : kBrands) lines += brand + "\n";
+    WriteFile(rows, lines);
     ChildOptions writer;
-    writer.argv = {kWriter, m_dir.path() + "/bd2.mdb"};
+    writer.argv = {MDB_WRITER, m_dir.path() + "/bd2.mdb"};
     if (withTable) {
-      writer.argv.insert(writer.argv.end(), {"--table", "avion", "--column", "marque:text(50)", "--rows", rows});
+      writer.argv.insert(writer.argv.end(),
+                         {"--table", "avion", "--column", "marque:text(50)", "--rows", rows});
     } else {
-      writer.argv.insert(writer.argv.end(), {"--table", "helicoptere", "--column", "nom:text(50)"});
+      writer.argv.insert(writer.argv.end(),
+                         {"--table", "helicoptere", "--column", "nom:text(50)"});
     }
     m_written = RunChild(writer, 60s);
     std::filesystem::create_directories(workingDirectory());
@@ -70,7 +58,7 @@ class DemoDatabase {
     options.argv = {kProgram};
     options.workingFolder = workingDirectory();
     options.environment = {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt},
-                           {"ODBCSYSINI", kOdbcSysIni}, {"LC_ALL", "C.UTF-8"}};
+                           {"ODBCSYSINI", ODBC_SYSINI_DIR}, {"LC_ALL", "C.UTF-8"}};
     return options;
   }
 
@@ -79,8 +67,9 @@ class DemoDatabase {
   ChildResult m_written;
 };
 
-#define ASSERT_DATABASE_WRITTEN(db) \
-  ASSERT_EQ((db).written().exitCode, 0) << "the demo database was not written: " << (db).written().err
+#define ASSERT_DATABASE_WRITTEN(db)  \
+  ASSERT_EQ((db).written().exitCode, 0) \
+      << "the demo database was not written: " << (db).written().err
 
 TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
   DemoDatabase db;
@@ -91,7 +80,9 @@ TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
   const ChildResult run = RunChild(options, 60s);
   ASSERT_EQ(run.exitCode, 0) << run.out;
   std::string expected;
-  for (size_t i = 0; i < 3; ++i) expected += Block(kBrands[i]) + "-- " + kBrands[i] + "\n";
+  for (size_t i = 0; i < 3; ++i) {
+    expected += BlockOf(ProgramPath(), kBrands[i]) + "-- " + kBrands[i] + "\n";
+  }
   EXPECT_EQ(run.out, expected);
 }
 
@@ -101,7 +92,8 @@ TEST(ProgramMessageBoxOnStandardError, StandardOutputHoldsOnlyTheListing) {
   ChildResult run = RunChild(db.Program(), 60s);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, kListing);
-  EXPECT_EQ(run.err, Block(kBrands[0]) + Block(kBrands[1]) + Block(kBrands[2]));
+  EXPECT_EQ(run.err, BlockOf(ProgramPath(), kBrands[0]) + BlockOf(ProgramPath(), kBrands[1]) +
+                         BlockOf(ProgramPath(), kBrands[2]));
 }
 
 TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
@@ -110,7 +102,9 @@ TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
   ChildResult run = RunChild(db.Program(), 60s);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "");
-  const auto blocks = ParseStderrBlocks(run.err);
+  const BlockOutput read = ReadBlockOutput(run.err);
+  EXPECT_EQ(read.malformed, "") << run.err;
+  const auto blocks = read.Boxes();
   ASSERT_EQ(blocks.size(), 1u) << run.err;
   EXPECT_EQ(blocks[0].caption, ProgramPath());
   EXPECT_FALSE(blocks[0].text.front().empty()) << "the error box has the driver's message";
@@ -185,7 +179,8 @@ TEST_F(ProgramMessageBoxOnDesktop, UnderValgrindNoLeakOfTheProgramsOwn) {
   if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
   ChildOptions options = m_db.Program();
   options.argv = UnderMemcheck(options.argv, "", "definite");
-  auto program = m_desktop.Start(options, {{"DISPLAY", m_desktop.display()}, {"NO_AT_BRIDGE", "1"}});
+  auto program =
+      m_desktop.Start(options, {{"DISPLAY", m_desktop.display()}, {"NO_AT_BRIDGE", "1"}});
   std::string expected;
   for (size_t i = 0; i < 3; ++i) {
     const std::string window = m_desktop.FindWindowTitled(ProgramPath(), 120s);

@@ -52,17 +52,13 @@ TEST(CodePage, CLocaleReplacesWhatItCannotRepresent) {
 
 TEST(CodePage, UnpairedSurrogatesNarrowToQuestionMarks) {
   ScopedThreadLocale locale("C.UTF-8");
-  std::u16string lone = u"a";
-  lone += static_cast<char16_t>(0xD800);
-  lone += u"b";
-  lone += static_cast<char16_t>(0xDC00);
+  const std::u16string lone = {u'a', char16_t(0xD800), u'b', char16_t(0xDC00)};
   EXPECT_EQ(textconv::NarrowToCodePage(lone), "a?b?");
 }
 
 TEST(CodePage, NarrowingIsNeverCut) {
   ScopedThreadLocale locale("C.UTF-8");
-  std::u16string longText(5000, u'\u00E9');
-  EXPECT_EQ(textconv::NarrowToCodePage(longText).size(), 10000u);
+  EXPECT_EQ(textconv::NarrowToCodePage(std::u16string(5000, u'\u00E9')).size(), 10000u);
 }
 
 }  // namespace

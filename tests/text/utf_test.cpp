@@ -20,6 +20,7 @@ TEST(Utf8, EachMalformedByteIsOneReplacementCharacter) {
       {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},  // the last code point
       {"\xC0\xAF", r + r},                   // overlong '/'
       {"\xE0\x80\xAF", r + r + r},           // overlong, three bytes
+      {"\xE0\x9F\xBF", r + r + r},           // overlong U+07FF, the last two-byte value
       {"\xF0\x80\x80\xAF", r + r + r + r},   // overlong, four bytes
       {"\xED\xA0\x80", r + r + r},           // an encoded surrogate
       {"\xF4\x90\x80\x80", r + r + r + r},   // past U+10FFFF

@@ -1,22 +1,146 @@
-// Faults injected into every ODBC call of a whole run, one call at a time: a failure, a
+// The whole program run in this process against the scripted driver manager: the ODBC calls
+// from connecting to closing, the three values shown in boxes and written as lines in that
+// order, and how a run with fewer rows, a memory error or cancelled dialogs ends. The values
+// themselves and the database errors are the scenarios of scripted_listing_test.cpp. Then
+// faults injected into every ODBC call of a whole run, one call at a time: a failure, a
 // repeated SQL_STILL_EXECUTING and a success with information. Whatever the call, the run
 // ends cleanly: a box or the line on standard error, exit status 0 or 1, no handle left.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "db/database.h"
-#include "tests/program/listing_capture.h"
+#include "tests/db/support/call_lines.h"
+#include "tests/db/support/field_reading.h"
+#include "tests/db/support/scripted_answers.h"
+#include "tests/db/support/test_names.h"
 #include "tests/fakeodbc/fake_odbc.h"
-
-using fakeodbc::Answer;
+#include "tests/program/scripted_listing.h"
+#include "tests/support/message_box_blocks.h"
 
 namespace {
+
+const std::string kConnectGiven =
+    "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
+
+ResultSet Brands(const std::vector<fakeodbc::Cell>& cells, SQLULEN size = 50) {
+  return SingleColumnResult(Column{u"marque", SQL_WVARCHAR, size}, cells);
+}
+
+const std::string kRead = "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_SUCCESS";
+const std::string kNext = "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> SQL_SUCCESS";
+const std::string kNextOffTheEnd = "SQLExtendedFetch(stmt#1, SQL_FETCH_NEXT, 1) -> " + kNoData;
+const std::vector<std::string> kReadWithoutRow = {
+    "SQLGetData(stmt#1, 1, SQL_C_WCHAR, 102) -> SQL_ERROR",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS",
+    "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA"};
+
+class ListingRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartInProcessListing();
+    std::setlocale(LC_ALL, "C");
+  }
+  void TearDown() override {
+    std::setlocale(LC_ALL, "C");
+    const fakeodbc::HandleBalance balance = fakeodbc::handleBalance();
+    EXPECT_TRUE(balance.balanced()) << balance.text();
+  }
+
+  static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
+  // The block a box of this process writes on standard error for `text`.
+  static std::string Block(const std::string& text) {
+    std::string block = "[message box]\ncaption: " + OwnExecutablePath() + "\nicon: warning\n";
+    for (const std::string& line : testsupport::BoxTextLines(text)) block += "text: " + line + "\n";
+    return block + "[end of message box]\n";
+  }
+};
+
+// The first three rows are read, shown and written in that order, with two moves between the
+// three reads: the whole output is the box blocks and the lines. With three rows or more there
+// is no third move: the run never learns where the table ends. With fewer rows than reads the
+// read after the last row still goes to the driver, whose error is the one box that ends the
+// listing; the run itself completes.
+class ListingRows : public ListingRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ListingRows, AreReadShownAndWrittenInTheOverviewsCallOrder) {
+  const int rows = GetParam();
+  const std::vector<std::string> all = {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"};
+  const std::vector<fakeodbc::Cell> cells = {u"Airbus", u"Boeing", u"Cessna", u"Dassault",
+                                             u"Embraer"};
+  fakeodbc::setResult(Brands({cells.begin(), cells.begin() + rows}));
+  const ListingRun run = RunListingInProcess();
+
+  const int read = std::min(rows, 3);
+  const std::vector<std::string> values(all.begin(), all.begin() + read);
+  std::vector<Shown> shown = Presented(values, OwnExecutablePath());
+  std::string output;
+  for (const std::string& value : values) output += Block(value) + "-- " + value + "\n";
+  if (rows < 3) {
+    shown.push_back(ErrorBox("Invalid cursor state\n"));
+    output += Block("Invalid cursor state\n");
+  }
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.shown, ElementsAreArray(shown));
+  EXPECT_EQ(run.output, output);
+  // Connection with the cursor library used only if needed, recordset, open, reads with the
+  // moves between them, the read without a row if any, closing.
+  std::vector<std::string> expected = Concat(
+      HealthyOpenCalls(kConnectGiven), RecordsetOpenCalls(rows == 0 ? kNoData : "SQL_SUCCESS"));
+  for (int row = 0; row < read; ++row) {
+    expected.push_back(kRead);
+    if (row < 2) expected.push_back(row + 1 < rows ? kNext : kNextOffTheEnd);
+  }
+  if (rows < 3) expected = Concat(expected, kReadWithoutRow);
+  EXPECT_THAT(fakeodbc::callLines(), ElementsAreArray(Concat(expected, kClosingCalls)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ListingRows, ::testing::Values(5, 4, 3, 2, 1, 0),
+                         [](const auto& info) { return std::to_string(info.param) + "_rows"; });
+
+// An error that is not a database error ends the run like a failed open: one line on
+// standard error, status 1, everything released.
+TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
+  // A long column: "Airbus" takes two reads, and the first read of "Boeing" announces a
+  // length no text can hold.
+  ResultSet result = Brands({u"Airbus", u"Boeing", u"Cessna"});
+  result.columns[0].sqlType = SQL_WLONGVARCHAR;
+  fakeodbc::setResult(result);
+  fakeodbc::answer(Fn::SQLGetData, 3, ReportingLength(SQLLEN{0x7FFFFFFF} * 2));
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 1);
+  std::vector<Shown> expected = Presented({"Airbus"}, OwnExecutablePath());
+  expected.push_back(
+      OtherLine("brand-listing: the listing failed: out of memory (CMemoryException)"));
+  EXPECT_THAT(run.shown, ElementsAreArray(expected));
+  const std::vector<std::string> calls = fakeodbc::callLines();
+  ASSERT_GE(calls.size(), kClosingCalls.size());
+  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosingCalls.size(), calls.end()),
+              ElementsAreArray(kClosingCalls));
+}
+
+// The user cancels the driver's dialog and then the driver manager's: neither open raises and
+// there is nothing to read, so nothing is shown or written and the run says why it stopped.
+TEST_F(ListingRunTest, CancelledConnectionDialogsEndTheRunWithoutAValue) {
+  fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA_FOUND));
+  fakeodbc::answer(Fn::SQLDriverConnectW, 2, Answer::fail(SQL_NO_DATA_FOUND));
+  const ListingRun run = RunListingInProcess();
+
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.shown,
+              ElementsAre(OtherLine(
+                  "brand-listing: no connection: the connection dialogs were cancelled")));
+  EXPECT_TRUE(fakeodbc::handleBalance().balanced()) << fakeodbc::handleBalance().text();
+  const std::vector<std::string> names = fakeodbc::callNames();
+  EXPECT_THAT(names, ::testing::Contains("SQLDriverConnectW").Times(2));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("SQLAllocStmt")));
+}
 
 const std::vector<std::string> kValues = {"Airbus", "Boeing", "Cessna"};
 
@@ -40,9 +164,8 @@ std::string Describe(const Outcome& o) {
 class ListingFaults : public ::testing::Test {
  protected:
   void SetUp() override {
-    PresentBoxesOnStandardError();
+    StartInProcessListing();
     std::setlocale(LC_ALL, "C");
-    Fresh();
     const ListingRun healthy = RunListingInProcess();
     ASSERT_EQ(healthy.status, 0);
     baseline = fakeodbc::calls();
@@ -56,17 +179,12 @@ class ListingFaults : public ::testing::Test {
     ASSERT_GT(firstStatementCall, 0u);
   }
 
-  static void Fresh() {
-    fakeodbc::reset();
-    GetDatabaseProcessState() = DatabaseProcessState{};
-  }
-
   // Runs once with `inject` applied to call number k, for every call of the healthy run.
   template <class Inject>
   std::vector<Outcome> EveryCall(Inject inject) {
     std::vector<Outcome> outcomes;
     for (const fakeodbc::Call& call : baseline) {
-      Fresh();
+      StartInProcessListing();
       inject(call.index);
       Outcome o;
       o.call = call.index;

@@ -1,5 +1,6 @@
-// Runs the brand-listing program itself against the scripted driver manager, with standard
-// error joined to standard output so that boxes and lines keep their order.
+// The brand listing over the scripted driver manager: a clean start for a run of the program's
+// code in this process, the program itself run as a process with standard error joined to
+// standard output so that boxes and lines keep their order, and the calls that close a run.
 #pragma once
 
 #include <string>
@@ -7,6 +8,13 @@
 
 #include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/program/listing_capture.h"
+
+// The statement dropped, then the connection and the environment released.
+extern const std::vector<std::string> kClosingCalls;
+
+// Sends this process's boxes to standard error and forgets the scripted driver manager's state
+// and the database layer's process state, for a run in this process.
+void StartInProcessListing();
 
 struct BinaryRun {
   ProgramRun process;  // process.out holds both streams; process.log the driver manager's log

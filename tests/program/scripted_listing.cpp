@@ -1,6 +1,20 @@
-#include "tests/program/listing_binary.h"
+#include "tests/program/scripted_listing.h"
 
 #include <filesystem>
+
+#include "db/database.h"
+#include "tests/fakeodbc/fake_odbc.h"
+
+const std::vector<std::string> kClosingCalls = {"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                                "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeConnect(dbc#1) -> SQL_SUCCESS",
+                                                "SQLFreeEnv(env#1) -> SQL_SUCCESS"};
+
+void StartInProcessListing() {
+  PresentBoxesOnStandardError();
+  fakeodbc::reset();
+  GetDatabaseProcessState() = DatabaseProcessState{};
+}
 
 std::string ListingBinaryPath() {
   return std::filesystem::canonical(BRAND_LISTING_PROGRAM).string();
