@@ -8,7 +8,6 @@
 #include <cstring>
 #include <sstream>
 
-#include "csv.h"
 #include "tests/support/libmdb_oracle.h"
 #include "program_environment.h"
 
@@ -238,18 +237,22 @@ std::pair<std::string, int> ReadType(const mkmdb::ColumnSpec& column) {
 
 }  // namespace
 
+std::string ScaledText(bool negative, unsigned __int128 magnitude, int scale) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
+  if (scale > 0) digits.insert(digits.end() - scale, '.');
+  return (negative ? "-" : "") + digits;
+}
+
 std::string DecimalText(const std::string& text, int scale) {
   bool negative = false;
   unsigned __int128 value = 0;
   Scaled(text, scale, negative, value);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
-  } while (value != 0);
-  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
-  if (scale > 0) digits.insert(digits.end() - scale, '.');
-  return (negative ? "-" : "") + digits;
+  return ScaledText(negative, value, scale);
 }
 
 std::vector<std::uint8_t> GuidBytes(const std::string& text) {

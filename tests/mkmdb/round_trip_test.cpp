@@ -14,7 +14,6 @@
 #include "tests/support/file_edit.h"
 #include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
-#include "csv.h"
 #include "program_environment.h"
 #include "round_trip.h"
 #include "tests/support/temp_folder.h"
