@@ -49,26 +49,10 @@ struct Sample {
   Order order;  // how it sorts (when not NULL)
 };
 
-std::string Digits(__int128 value) {
-  const bool negative = value < 0;
-  unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value) : value;
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  return (negative ? "-" : "") + digits;
-}
-
 // `scaled` / 10^scale as decimal text.
 std::string Scaled(__int128 scaled, int scale) {
-  std::string digits = Digits(scaled < 0 ? -scaled : scaled);
-  if (scale == 0) return (scaled < 0 ? "-" : "") + digits;
-  if (digits.size() <= static_cast<std::size_t>(scale)) {
-    digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
-  }
-  digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
-  return (scaled < 0 ? "-" : "") + digits;
+  const unsigned __int128 magnitude = scaled < 0 ? -static_cast<unsigned __int128>(scaled) : scaled;
+  return mkmdb_test::ScaledText(scaled < 0, magnitude, scale);
 }
 
 // Random values of one type: few distinct ones, so that keys repeat, and the ends of the range.
@@ -169,7 +153,7 @@ Sample Random(const ColumnSpec& column, std::mt19937_64& random) {
       ADD_FAILURE() << "no samples for " << mkmdb::ColumnTypeName(column);
       return sample;
   }
-  sample.text = Digits(order.whole);
+  sample.text = Scaled(order.whole, 0);
   return sample;
 }
 

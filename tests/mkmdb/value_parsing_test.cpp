@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mdb_writer.h"
+#include "round_trip.h"
 #include "value_parser.h"
 
 namespace {
@@ -70,13 +71,7 @@ TEST(ExactNumbers, CurrencyKeepsTenThousandthsToTheEndsOfItsRange) {
 TEST(ExactNumbers, DecimalKeepsItsPrecisionAndScale) {
   const auto scaled = [](const char* text, int precision, int scale) {
     const mkmdb::DecimalValue value = mkmdb::ParseDecimal(text, precision, scale);
-    std::string digits;
-    unsigned __int128 rest = value.scaled;
-    do {
-      digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rest % 10)));
-      rest /= 10;
-    } while (rest != 0);
-    return (value.negative ? "-" : "") + digits;
+    return mkmdb_test::ScaledText(value.negative, value.scaled, 0);
   };
   EXPECT_EQ(scaled("-123.456", 18, 6), "-123456000");
   EXPECT_EQ(scaled("9999999999999999999999999999", 28, 0), "9999999999999999999999999999");
