@@ -24,6 +24,7 @@ namespace {
 
 using mkmdb::ColumnType;
 using mkmdb::TableSpec;
+using mkmdb_test::HexText;
 
 constexpr std::size_t kPage = 4096;
 const std::string kFixture = testsupport::FixturePath("access-made-jet4.mdb");
@@ -46,16 +47,6 @@ const std::set<std::string> kFixtureOnly = {
 // version and options) and on SummaryInfo (title, author, company of the fixture's maker).
 const std::set<std::string> kPropertiesOnlyInFixture = {"MSysDb", "SummaryInfo"};
 
-std::string Hex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 std::uint32_t U32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
   if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
@@ -71,7 +62,8 @@ struct CatalogRow {
 
 std::string Describe(const CatalogRow& row) {
   return row.name + " type " + row.type + " parent " + row.parent + " id " + row.id + " flags " +
-         row.flags + " owner " + Hex(row.owner) + " properties " + row.properties;
+         row.flags + " owner " + HexText(row.owner.data(), row.owner.size()) + " properties " +
+         row.properties;
 }
 
 std::map<std::string, CatalogRow> CatalogOf(const std::string& path) {
@@ -222,7 +214,7 @@ TEST_F(AccessLayout, CatalogNameKeysAreAccesssOwn) {
   const auto theirs = LeafKeys(testsupport::ReadFile(kFixture), 7);
   const auto mine = LeafKeys(testsupport::ReadFile(path), 7);
   ASSERT_EQ(mine.size(), 16u + tables.size());
-  for (const auto& key : mine) EXPECT_TRUE(theirs.count(key)) << Hex(key);
+  for (const auto& key : mine) EXPECT_TRUE(theirs.count(key)) << HexText(key.data(), key.size());
   // Only the two relationships of the navigation pane are Access's alone.
   EXPECT_EQ(theirs.size(), mine.size() + 2);
 }

@@ -73,14 +73,6 @@ std::int64_t CurrencyValue(const std::string& text) {
                   : static_cast<std::int64_t>(value);
 }
 
-std::vector<std::uint8_t> HexBytes(const std::string& text) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
-
 std::string UpperHexDigits(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -236,6 +228,24 @@ std::pair<std::string, int> ReadType(const mkmdb::ColumnSpec& column) {
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> HexBytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+std::string HexText(const void* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned byte = static_cast<const std::uint8_t*>(bytes)[i];
+    out += {kDigits[byte >> 4], kDigits[byte & 15]};
+  }
+  return out;
+}
 
 std::string ScaledText(bool negative, unsigned __int128 magnitude, int scale) {
   std::string digits;

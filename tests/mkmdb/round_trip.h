@@ -39,6 +39,10 @@ std::string DecimalText(const std::string& text, int scale);
 // "-" when `negative`.
 std::string ScaledText(bool negative, unsigned __int128 magnitude, int scale);
 
+// `size` bytes as two lower-case hexadecimal digits each, and such digits as bytes.
+std::string HexText(const void* bytes, std::size_t size);
+std::vector<std::uint8_t> HexBytes(const std::string& text);
+
 // The 16 stored bytes of a GUID written as text: its digits, the first three groups swapped.
 std::vector<std::uint8_t> GuidBytes(const std::string& text);
 
