@@ -26,7 +26,6 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/reported_files.h"
 #include "tests/support/temp_folder.h"
-#include "value_text.h"
 
 namespace jettest {
 namespace {

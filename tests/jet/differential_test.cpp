@@ -42,7 +42,7 @@
 #include "tests/support/fixtures.h"
 #include "tests/support/libmdb_oracle.h"
 #include "tests/support/temp_folder.h"
-#include "value_text.h"
+#include "read_everything.h"
 
 namespace jettest {
 namespace {
@@ -402,16 +402,11 @@ void CheckIndexes(const jet::Database& database, testsupport::LibmdbOracle& orac
 // two levels, and indexes over each type both ways and over pairs of columns.
 mkmdb::TableSpec KeyTable() {
   mkmdb::TableSpec table{"keys",
-                         {{"id", ColumnType::Long},
-                          {"b", ColumnType::Byte},
-                          {"i", ColumnType::Integer},
-                          {"c", ColumnType::Currency},
-                          {"d", ColumnType::Decimal, 0, 20, 4},
-                          {"s", ColumnType::Single},
-                          {"f", ColumnType::Double},
-                          {"t", ColumnType::DateTime},
-                          {"x", ColumnType::Text, 12},
-                          {"y", ColumnType::YesNo},
+                         {{"id", ColumnType::Long}, {"b", ColumnType::Byte},
+                          {"i", ColumnType::Integer}, {"c", ColumnType::Currency},
+                          {"d", ColumnType::Decimal, 0, 20, 4}, {"s", ColumnType::Single},
+                          {"f", ColumnType::Double}, {"t", ColumnType::DateTime},
+                          {"x", ColumnType::Text, 12}, {"y", ColumnType::YesNo},
                           {"g", ColumnType::Guid}},
                          {}};
   std::mt19937 random(7);

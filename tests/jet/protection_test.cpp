@@ -21,7 +21,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/process_libraries.h"
 #include "tests/support/temp_folder.h"
-#include "value_text.h"
+#include "read_everything.h"
 
 namespace jettest {
 namespace {

@@ -20,7 +20,7 @@
 #include "round_trip.h"
 #include "sample_files.h"
 #include "tests/support/file_edit.h"
-#include "value_text.h"
+#include "read_everything.h"
 
 namespace jettest {
 namespace {

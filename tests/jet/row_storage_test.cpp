@@ -9,7 +9,7 @@
 #include "jet/rc4.h"
 #include "jet/row_layout.h"
 #include "sample_files.h"
-#include "value_text.h"
+#include "read_everything.h"
 
 namespace jettest {
 namespace {

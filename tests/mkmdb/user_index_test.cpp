@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <compare>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -39,14 +40,7 @@ struct Order {
   __int128 whole = 0;
   long double real = 0;
   std::string bytes;
-  bool operator<(const Order& o) const {
-    if (whole != o.whole) return whole < o.whole;
-    if (real != o.real) return real < o.real;
-    return bytes < o.bytes;
-  }
-  bool operator==(const Order& o) const {
-    return whole == o.whole && real == o.real && bytes == o.bytes;
-  }
+  auto operator<=>(const Order&) const = default;
 };
 
 struct Sample {
@@ -244,8 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
   testsupport::TempFolder folder;
   TableSpec table{"vols",
-                  {{"id", ColumnType::AutoNumber},
-                   {"marque", ColumnType::Text, 50},
+                  {{"id", ColumnType::AutoNumber}, {"marque", ColumnType::Text, 50},
                    {"Date du vol", ColumnType::DateTime}},
                   {{std::nullopt, "Airbus", "2001-01-01"}, {std::nullopt, "Boeing", std::nullopt}}};
   table.indexes = {IndexSpec{"PrimaryKey", {{"ID"}}, true, true},
