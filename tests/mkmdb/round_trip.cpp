@@ -46,7 +46,6 @@ T Raw(const std::vector<std::uint8_t>& raw) {
   if (raw.size() == sizeof value) std::memcpy(&value, raw.data(), sizeof value);
   return value;
 }
-double RawDouble(const std::vector<std::uint8_t>& raw) { return Raw<double>(raw); }
 
 // [-]digits[.digits] as the integer `value` times 10^scale and its sign, digit by digit.
 void Scaled(const std::string& text, int scale, bool& negative, unsigned __int128& value) {
@@ -100,15 +99,14 @@ std::string Place(const mkmdb::TableSpec& table, std::size_t row, std::size_t co
 // Compares one value read by libmdb; returns a description of a difference or "".
 std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
                         const testsupport::OracleCell& cell) {
-  if (column.type == ColumnType::YesNo) {
-    return cell.text == BoolText(*expected) ? "" : "expected " + Shown(expected) + ", read " +
-                                                       Shown(cell.text);
-  }
-  if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
-  if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
   const auto differs = [&](const std::string& read) {
     return "expected " + Shown(expected) + ", read " + Shown(read);
   };
+  if (column.type == ColumnType::YesNo) {
+    return cell.text == BoolText(*expected) ? "" : differs(cell.text);
+  }
+  if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
+  if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
   const auto stored = [&](auto value, const char* unit = "") {
     return "expected " + Shown(expected) + ", stored " + std::to_string(value) + unit;
   };
@@ -137,14 +135,14 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
                  ? ""
                  : stored(Raw<float>(cell.raw));
     case ColumnType::Double:
-      return RawDouble(cell.raw) == std::strtod(expected->c_str(), nullptr)
+      return Raw<double>(cell.raw) == std::strtod(expected->c_str(), nullptr)
                  ? ""
-                 : stored(RawDouble(cell.raw));
+                 : stored(Raw<double>(cell.raw));
     case ColumnType::DateTime: {
       const double want = ExpectedDayNumber(*expected);
-      if (RawDouble(cell.raw) != want) {
+      if (Raw<double>(cell.raw) != want) {
         return "expected day number " + std::to_string(want) + ", stored " +
-               std::to_string(RawDouble(cell.raw));
+               std::to_string(Raw<double>(cell.raw));
       }
       // mdbtools prints only dates from 1899-12-30 up to day 1,000,000, to the second.
       if (want >= 0 && want < 1e6 && expected->size() <= 19 &&

@@ -72,10 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Tables, RowCounts, testing::Values(0, 1, 5, 2000));
 
 TEST_F(RoundTrip, NullsStayDistinctFromEmptyValues) {
   TableSpec table{"avion",
-                  {{"marque", ColumnType::Text, 20},
-                   {"notes", ColumnType::Memo},
-                   {"rang", ColumnType::Long},
-                   {"poids", ColumnType::Double},
+                  {{"marque", ColumnType::Text, 20}, {"notes", ColumnType::Memo},
+                   {"rang", ColumnType::Long}, {"poids", ColumnType::Double},
                    {"vol", ColumnType::DateTime}},
                   {}};
   table.rows = {
@@ -101,12 +99,9 @@ TEST_F(RoundTrip, NonAsciiTextIsStoredExactly) {
 
 TEST_F(RoundTrip, ValuesOfExactlyTheColumnSizeFit) {
   TableSpec table{"tailles",
-                  {{"un", ColumnType::Text, 1},
-                   {"cinq", ColumnType::Text, 5},
-                   {"ascii", ColumnType::Text, 255},
-                   {"cyrillique", ColumnType::Text, 255},
-                   {"chinois", ColumnType::Text, 255},
-                   {"large", ColumnType::Text, 10}},
+                  {{"un", ColumnType::Text, 1}, {"cinq", ColumnType::Text, 5},
+                   {"ascii", ColumnType::Text, 255}, {"cyrillique", ColumnType::Text, 255},
+                   {"chinois", ColumnType::Text, 255}, {"large", ColumnType::Text, 10}},
                   {}};
   table.rows.push_back({"é", "abcde", Repeat("x", 255), Repeat("Ж", 255), Repeat("一", 255),
                         "ĀĀĀĀĀĀĀĀĀĀ"});
@@ -178,18 +173,12 @@ TEST_F(RoundTrip, AMemoOfAboutOneMegabyteComesBackWhole) {
 
 TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
   TableSpec table{"tous",
-                  {{"texte1", ColumnType::Text, 30},
-                   {"entier1", ColumnType::Long},
-                   {"memo1", ColumnType::Memo},
-                   {"reel1", ColumnType::Double},
-                   {"date1", ColumnType::DateTime},
-                   {"oui1", ColumnType::YesNo},
-                   {"texte2", ColumnType::Text, 255},
-                   {"entier2", ColumnType::Long},
-                   {"memo2", ColumnType::Memo},
-                   {"reel2", ColumnType::Double},
-                   {"date2", ColumnType::DateTime},
-                   {"oui2", ColumnType::YesNo}},
+                  {{"texte1", ColumnType::Text, 30}, {"entier1", ColumnType::Long},
+                   {"memo1", ColumnType::Memo}, {"reel1", ColumnType::Double},
+                   {"date1", ColumnType::DateTime}, {"oui1", ColumnType::YesNo},
+                   {"texte2", ColumnType::Text, 255}, {"entier2", ColumnType::Long},
+                   {"memo2", ColumnType::Memo}, {"reel2", ColumnType::Double},
+                   {"date2", ColumnType::DateTime}, {"oui2", ColumnType::YesNo}},
                   {}};
   const std::vector<std::string> longs = {"0", "1", "-1", "2147483647", "-2147483648", "65536",
                                           "-300"};
@@ -221,18 +210,13 @@ TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
 // numbers its NULL rows after the largest number given so far.
 TEST_F(RoundTrip, EachTypeKeepsTheValuesAtTheEndsOfItsRange) {
   TableSpec table{"limites",
-                  {{"octet", ColumnType::Byte},
-                   {"entier", ColumnType::Integer},
-                   {"simple", ColumnType::Single},
-                   {"monnaie", ColumnType::Currency},
+                  {{"octet", ColumnType::Byte}, {"entier", ColumnType::Integer},
+                   {"simple", ColumnType::Single}, {"monnaie", ColumnType::Currency},
                    {"decimal", ColumnType::Decimal, 0, 28, 0},
                    {"fraction", ColumnType::Decimal, 0, 28, 28},
-                   {"mixte", ColumnType::Decimal, 0, 18, 6},
-                   {"guid", ColumnType::Guid},
-                   {"binaire", ColumnType::Binary, 510},
-                   {"objet", ColumnType::Ole},
-                   {"numero", ColumnType::AutoNumber},
-                   {"lien", ColumnType::Hyperlink},
+                   {"mixte", ColumnType::Decimal, 0, 18, 6}, {"guid", ColumnType::Guid},
+                   {"binaire", ColumnType::Binary, 510}, {"objet", ColumnType::Ole},
+                   {"numero", ColumnType::AutoNumber}, {"lien", ColumnType::Hyperlink},
                    {"instant", ColumnType::DateTime}},
                   {}};
   const std::string all_bytes = [] {
