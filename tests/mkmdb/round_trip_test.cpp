@@ -185,11 +185,9 @@ TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
   const std::vector<std::string> doubles = {"0", "2.5", "-0.001", "3.141592653589793",
                                             "1.7976931348623157e308", "5e-324", "123456789.125",
                                             "0.1"};
-  const std::vector<std::string> dates = {"1899-12-30",          "1900-01-01",
-                                          "2021-12-02 13:45:10", "1999-12-31 23:59:59",
-                                          "2000-02-29",          "1970-01-01 00:00:01",
-                                          "1800-06-15 12:30:00", "9999-12-31 23:59:59",
-                                          "0100-01-01"};
+  const std::vector<std::string> dates = {
+      "1899-12-30", "1900-01-01", "2021-12-02 13:45:10", "1999-12-31 23:59:59", "2000-02-29",
+      "1970-01-01 00:00:01", "1800-06-15 12:30:00", "9999-12-31 23:59:59", "0100-01-01"};
   const std::vector<std::string> bools = {"1", "0", "true", "false", "yes", "NO"};
   for (std::size_t i = 0; i < 60; ++i) {
     auto pick = [i](const std::vector<std::string>& values, std::size_t step) -> Value {
