@@ -43,14 +43,12 @@ std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value)
     case mkmdb::ColumnType::Long:
     case mkmdb::ColumnType::AutoNumber:
       return "int:" + v;
-    case mkmdb::ColumnType::Double: {
-      const auto end = std::to_chars(text, text + sizeof text, std::strtod(v.c_str(), nullptr));
-      return "real:" + std::string(text, end.ptr);
-    }
+    case mkmdb::ColumnType::Double:
     case mkmdb::ColumnType::Single: {
-      const double widened = std::strtof(v.c_str(), nullptr);
-      const auto end = std::to_chars(text, text + sizeof text, widened);
-      return "real:" + std::string(text, end.ptr);
+      const char* digits = v.c_str();
+      const bool single = column.type == mkmdb::ColumnType::Single;
+      const double real = single ? std::strtof(digits, nullptr) : std::strtod(digits, nullptr);
+      return "real:" + std::string(text, std::to_chars(text, text + sizeof text, real).ptr);
     }
     case mkmdb::ColumnType::Currency:
       return "money:" + mkmdb_test::DecimalText(v, 4);
