@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "csv.h"
 #include "tests/support/file_edit.h"
 #include "tests/support/fixtures.h"
 #include "jet/file_context.h"

@@ -1,11 +1,39 @@
 #include "read_everything.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 
+#include "jet/date_time.h"
+#include "jet/extended_date.h"
 #include "jet/relationships.h"
 
 namespace jettest {
 namespace {
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : bytes) {
+    out.push_back(kDigits[static_cast<unsigned char>(c) >> 4]);
+    out.push_back(kDigits[static_cast<unsigned char>(c) & 15]);
+  }
+  return out;
+}
+
+const char* ErrorName(jet::ValueError error) {
+  switch (error) {
+    case jet::ValueError::OutOfRange:
+      return "out-of-range";
+    case jet::ValueError::Damaged:
+      return "damaged";
+    case jet::ValueError::Unsupported:
+      return "unsupported";
+    case jet::ValueError::None:
+      break;
+  }
+  return "none";
+}
 
 void Note(ReadOutcome& outcome, const std::string& error) {
   if (error.empty()) {
@@ -27,6 +55,76 @@ ReadOutcome FromOpened(std::unique_ptr<jet::Database> database, const std::strin
 }
 
 }  // namespace
+
+std::string ValueText(const jet::Value& value) {
+  char text[64];
+  switch (value.kind) {
+    case jet::ValueKind::Null:
+      return "NULL";
+    case jet::ValueKind::Bool:
+      return "bool:" + std::to_string(value.integer);
+    case jet::ValueKind::Integer:
+      return "int:" + std::to_string(value.integer);
+    case jet::ValueKind::Real: {
+      const auto end = std::to_chars(text, text + sizeof text, value.real).ptr;
+      return "real:" + std::string(text, end);
+    }
+    case jet::ValueKind::Money: {
+      const std::int64_t v = value.integer;
+      const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
+      std::snprintf(text, sizeof text, "money:%s%llu.%04llu", v < 0 ? "-" : "",
+                    static_cast<unsigned long long>(magnitude / 10000),
+                    static_cast<unsigned long long>(magnitude % 10000));
+      return text;
+    }
+    case jet::ValueKind::DateTime:
+      return "date:" + jet::DateTimeText(value.real);
+    case jet::ValueKind::DateTimeExtended:
+      return "date7:" + jet::ExtendedDateText(value.integer);
+    case jet::ValueKind::Decimal:
+      return "decimal:" + value.bytes;
+    case jet::ValueKind::Text:
+      return "text:" + value.bytes;
+    case jet::ValueKind::Binary:
+      return "binary:" + Hex(value.bytes);
+    case jet::ValueKind::Guid:
+      return "guid:" + Hex(value.bytes);
+    case jet::ValueKind::Error:
+      return std::string("error/") + ErrorName(value.error) + ":" + value.bytes;
+  }
+  return "?";
+}
+
+std::vector<std::vector<std::string>> TableText(const jet::Database& database,
+                                                const std::string& table) {
+  std::vector<std::vector<std::string>> rows;
+  jet::TableDefinition definition;
+  std::string error;
+  if (!database.ReadDefinition(table, definition, error)) {
+    rows.push_back({"definition error: " + error});
+    return rows;
+  }
+  auto scan = database.StartScan(definition);
+  jet::Value value;
+  while (scan->Next()) {
+    rows.emplace_back();
+    for (std::size_t column = 0; column < definition.columns.size(); ++column) {
+      scan->Read(column, value);
+      rows.back().push_back(ValueText(value));
+    }
+  }
+  if (!scan->Error().empty()) rows.push_back({"scan error: " + scan->Error()});
+  return rows;
+}
+
+std::vector<std::vector<std::string>> TableTextOf(const std::string& bytes,
+                                                  const std::string& table,
+                                                  const jet::OpenOptions& options) {
+  std::string error;
+  const auto database = jet::Database::OpenBytes(bytes, options, error);
+  if (database == nullptr) return {{"open error: " + error}};
+  return TableText(*database, table);
+}
 
 void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
   jet::Value value;

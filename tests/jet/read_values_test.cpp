@@ -1,22 +1,32 @@
 // Values as the reader decodes them: every type and memo kind the writer stores, read back
-// whole; and the types only other writers store, set byte by byte in a row.
+// whole; the types only other writers store, set byte by byte in a row; and the kinds of column
+// later Access files hold, set the same way: calculated columns with their stored results,
+// Date/Time Extended values, and complex columns whose values live in a flat table that
+// MSysComplexColumns names.
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <optional>
 
 #include <gtest/gtest.h>
 
-#include "tests/support/file_edit.h"
-#include "round_trip.h"
+#include "jet/calculated_value.h"
+#include "jet/complex_values.h"
+#include "jet/extended_date.h"
 #include "jet/text_decoding.h"
+#include "later_column_files.h"
+#include "round_trip.h"
 #include "sample_files.h"
-#include "value_text.h"
+#include "tests/support/file_edit.h"
+#include "read_everything.h"
 
 namespace jettest {
 namespace {
 
 using testsupport::FileEdit;
+using testsupport::Stored;
 
 // What the reader must give for one value the writer was handed (AutoNumber NULLs resolved).
 std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value) {
@@ -33,14 +43,12 @@ std::string Expected(const mkmdb::ColumnSpec& column, const mkmdb::Value& value)
     case mkmdb::ColumnType::Long:
     case mkmdb::ColumnType::AutoNumber:
       return "int:" + v;
-    case mkmdb::ColumnType::Double: {
-      const auto end = std::to_chars(text, text + sizeof text, std::strtod(v.c_str(), nullptr));
-      return "real:" + std::string(text, end.ptr);
-    }
+    case mkmdb::ColumnType::Double:
     case mkmdb::ColumnType::Single: {
-      const double widened = std::strtof(v.c_str(), nullptr);
-      const auto end = std::to_chars(text, text + sizeof text, widened);
-      return "real:" + std::string(text, end.ptr);
+      const char* digits = v.c_str();
+      const bool single = column.type == mkmdb::ColumnType::Single;
+      const double real = single ? std::strtof(digits, nullptr) : std::strtod(digits, nullptr);
+      return "real:" + std::string(text, std::to_chars(text, text + sizeof text, real).ptr);
     }
     case mkmdb::ColumnType::Currency:
       return "money:" + mkmdb_test::DecimalText(v, 4);
@@ -106,11 +114,26 @@ TEST(WriterValuesTest, DefinitionKeepsTheLastAutoNumberAndTheColumnKinds) {
   }
 }
 
-using testsupport::Stored;
-
 std::string Decimal(std::uint8_t sign, std::uint32_t high, std::uint32_t low) {
   return std::string(1, static_cast<char>(sign)) + Stored(high) + Stored(std::uint32_t{0}) +
          Stored(std::uint32_t{0}) + Stored(low);
+}
+
+std::string Utf16(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+// A table "t" of `count` Double columns a, b, c, ... and one row.
+mkmdb::TableSpec Doubles(int count) {
+  mkmdb::TableSpec table{"t", {}, {{}}};
+  for (int i = 0; i < count; ++i) {
+    table.columns.push_back({std::string(1, static_cast<char>('a' + i)),
+                             mkmdb::ColumnType::Double});
+    table.rows[0].push_back("1");
+  }
+  return table;
 }
 
 struct StoredCase {
@@ -121,10 +144,20 @@ struct StoredCase {
   std::string expected;
 };
 
-// A table whose first column is retyped and given the case's stored bytes: 16 bytes of two
-// Double columns and a Long make room for the largest fixed type (a 17-byte decimal).
+// The first column's value of the one row once the column is retyped to the case's type, given
+// `length` stored bytes (and the calculated flag when `calculated`) and the case's bytes.
+std::string FirstValue(const std::string& base, const StoredCase& test, bool calculated,
+                       std::uint16_t length) {
+  FileEdit edit(base);
+  edit.RetypeFixed("t", 0, test.type, 0, test.scale, calculated, length, test.bytes);
+  const auto rows = TableTextOf(edit.bytes(), "t");
+  return rows.size() == 1 ? rows[0][0] : std::to_string(rows.size()) + " rows: " + rows.back()[0];
+}
+
+// Five Doubles make room for the largest fixed type (a 17-byte decimal) and for a calculated
+// field of 39 bytes.
 TEST(StoredValuesTest, FixedSizeTypesOfOtherWritersDecode) {
-  const std::string outOfRange = "error/out-of-range:table \"fixed\": column \"a\": stored date ";
+  const std::string outOfRange = "error/out-of-range:table \"t\": column \"a\": stored date ";
   const StoredCase cases[] = {
       {"byte", 0x02, 0, "\xFF", "int:255"},
       {"integer", 0x03, 0, Stored(std::int16_t{-2}), "int:-2"},
@@ -152,22 +185,14 @@ TEST(StoredValuesTest, FixedSizeTypesOfOtherWritersDecode) {
       {"decimal below one", 0x10, 4, Decimal(0, 0, 5), "decimal:0.0005"},
       {"negative zero", 0x10, 2, Decimal(0x80, 0, 0), "decimal:0.00"},
       {"complex column without its values' table", 0x12, 0, "",
-       "error/damaged:table \"fixed\": column \"a\": the file has no MSysComplexColumns to "
+       "error/damaged:table \"t\": column \"a\": the file has no MSysComplexColumns to "
        "find its values in"},
-      {"unknown type", 0x11, 0, "", "error/unsupported:table \"fixed\": column \"a\": its type "
+      {"unknown type", 0x11, 0, "", "error/unsupported:table \"t\": column \"a\": its type "
        "0x11 is not one this reader reads"},
   };
-  const std::string base = DatabaseBytes({{"fixed",
-                                           {{"a", mkmdb::ColumnType::Double},
-                                            {"b", mkmdb::ColumnType::Double},
-                                            {"c", mkmdb::ColumnType::Long}},
-                                           {{"1", "2", "3"}}}});
+  const std::string base = DatabaseBytes({Doubles(5)});
   for (const StoredCase& test : cases) {
-    FileEdit edit(base);
-    edit.RetypeFixed("fixed", 0, test.type, 0, test.scale, false, 8, test.bytes);
-    const auto rows = TableTextOf(edit.bytes(), "fixed");
-    ASSERT_EQ(rows.size(), 1u) << test.name << ": " << rows.back().front();
-    EXPECT_EQ(rows[0][0], test.expected) << test.name;
+    EXPECT_EQ(FirstValue(base, test, false, 8), test.expected) << test.name;
   }
 }
 
@@ -227,6 +252,198 @@ TEST(StoredTextTest, Jet3TextDecodesFromItsCodePage) {
                  out);
     EXPECT_EQ(out, test.expected) << "code page " << test.codePage;
   }
+}
+
+TEST(CalculatedColumnTest, FixedResultsReadAsTheirType) {
+  const std::string prefix = "error/damaged:table \"t\": column \"a\": ";
+  const StoredCase cases[] = {
+      {"long", 0x04, 0, WrappedCalculated(Stored(std::int32_t{12})), "int:12"},
+      {"double", 0x07, 0, WrappedCalculated(Stored(83333.3333)), "real:83333.3333"},
+      {"currency", 0x05, 0, WrappedCalculated(Stored(std::int64_t{-123456})), "money:-12.3456"},
+      {"date", 0x08, 0, WrappedCalculated(Stored(36527.5)), "date:2000-01-02 12:00:00"},
+      {"yes", 0x01, 0, WrappedCalculated("\x01"), "bool:1"},
+      {"no", 0x01, 0, WrappedCalculated(std::string(1, '\0')), "bool:0"},
+      {"decimal", 0x10, 3, WrappedCalculated(AutomationDecimal(3, false, 0, 50325)),
+       "decimal:50.325"},
+      {"decimal below its column's scale", 0x10, 4,
+       WrappedCalculated(AutomationDecimal(2, true, 0, 1250)), "decimal:-12.5000"},
+      {"decimal of 96 bits", 0x10, 0, WrappedCalculated(AutomationDecimal(0, false, 1, 0)),
+       "decimal:18446744073709551616"},
+      {"decimal scale past 28", 0x10, 0, WrappedCalculated(AutomationDecimal(29, false, 0, 1)),
+       prefix + "its calculated decimal has scale 29, beyond the 28 a decimal can have"},
+      {"value shorter than its type", 0x07, 0, WrappedCalculated(Stored(std::int32_t{1})),
+       prefix + "its calculated value holds 4 bytes, fewer than the 8 its type needs"},
+      {"length past the field", 0x04, 0,
+       std::string(16, '\0') + Stored(std::uint32_t{100}),
+       prefix + "its calculated value declares 100 bytes, but 19 follow its header"},
+  };
+  const std::string base = DatabaseBytes({Doubles(5)});
+  for (const StoredCase& test : cases) {
+    EXPECT_EQ(FirstValue(base, test, true, jet::kCalculatedFixedSize), test.expected) << test.name;
+  }
+}
+
+TEST(CalculatedColumnTest, TextResultReadsFromTheVariableArea) {
+  const std::string base = DatabaseBytes(
+      {{"t", {{"a", mkmdb::ColumnType::Text, 100}}, {{std::string(60, 'x')}}}});
+  struct CalculatedText {
+    const char* name;
+    std::string bytes;
+    std::string expected;
+  } cases[] = {
+      {"text", WrappedCalculated(Utf16("Smith, John")), "text:Smith, John"},
+      {"empty text", WrappedCalculated(""), "text:"},
+      // '#': the bytes the field holds after the header.
+      {"length past the field", std::string(16, '\0') + Stored(std::uint32_t{1000}),
+       "error/damaged:table \"t\": column \"a\": its calculated value declares 1000 bytes, "
+       "but # follow its header"},
+  };
+  for (const CalculatedText& test : cases) {
+    FileEdit edit(base);
+    edit.ColumnDescriptor("t", 0)[jet::kColumnExtraFlags] |= jet::kCalculatedFlags;
+    std::size_t size = 0;
+    std::uint8_t* field = edit.VariableValue("t", 0, 0, size);
+    ASSERT_GE(size, test.bytes.size()) << test.name;
+    std::memset(field, 0, size);
+    std::memcpy(field, test.bytes.data(), test.bytes.size());
+    const auto rows = TableTextOf(edit.bytes(), "t");
+    ASSERT_FALSE(rows.empty());
+    std::string expected = test.expected;
+    const std::size_t mark = expected.find('#');
+    if (mark != std::string::npos) {
+      expected.replace(mark, 1, std::to_string(size - jet::kCalculatedValueOffset));
+    }
+    EXPECT_EQ(rows[0][0], expected) << test.name;
+  }
+}
+
+TEST(ExtendedDateTest, StoredTextReadsToTheTick) {
+  const std::string prefix = "error/damaged:table \"t\": column \"a\": its 42 stored bytes are "
+                             "not a Date/Time Extended value (days:seconds:fraction)";
+  const StoredCase cases[] = {
+      {"first moment", 0x14, 0, "00000000000000000000:0000000000000:0000000",
+       "date7:0001-01-01 00:00:00"},
+      {"day 0 of Date/Time", 0x14, 0, "00000000000000693593:0000000000000:0000000",
+       "date7:1899-12-30 00:00:00"},
+      {"noon and a fraction", 0x14, 0, "00000000000000730119:0000000043200:1234500",
+       "date7:2000-01-01 12:00:00.12345"},
+      {"leap day", 0x14, 0, "00000000000000730178:0000000000001:0000001",
+       "date7:2000-02-29 00:00:01.0000001"},
+      {"last tick", 0x14, 0, "00000000000003652058:0000000086399:9999999",
+       "date7:9999-12-31 23:59:59.9999999"},
+      {"day after the last", 0x14, 0, "00000000000003652059:0000000000000:0000000",
+       "error/out-of-range:table \"t\": column \"a\": its stored value (day 3652059, second 0) "
+       "lies outside 0001-01-01..9999-12-31"},
+      {"second past the day", 0x14, 0, "00000000000000000001:0000000086400:0000000",
+       "error/out-of-range:table \"t\": column \"a\": its stored value (day 1, second 86400) "
+       "lies outside 0001-01-01..9999-12-31"},
+      {"letters", 0x14, 0, "0000000000000000000x:0000000000000:0000000", prefix},
+      {"missing field", 0x14, 0, "00000000000000000001:0000000000000" + std::string(8, '\0'),
+       prefix},
+      {"fraction of 8 digits", 0x14, 0, "0000000000000000001:0000000000000:00000000", prefix},
+  };
+  const std::string base = DatabaseBytes({Doubles(6)});
+  for (const StoredCase& test : cases) {
+    ASSERT_EQ(test.bytes.size(), 42u) << test.name;
+    EXPECT_EQ(FirstValue(base, test, false, 42), test.expected) << test.name;
+  }
+}
+
+TEST(ComplexColumnTest, ValuesReadJoinedAndTheOtherColumnsStayReadable) {
+  const std::string missing =
+      "error/damaged:table \"owners\": column \"colors\": MSysComplexColumns has no row for "
+      "ComplexID 9";
+  struct ComplexCase {
+    const char* name;
+    std::uint32_t colorsId;
+    std::vector<std::vector<std::string>> rows;
+  } cases[] = {
+      {"values of both kinds",
+       7,
+       {{"text:one", "text:Red; Blue", "text:a.txt; b.png"},
+        {"text:two", "text:Green", "text:"},
+        {"text:three", "NULL", "text:"}}},
+      {"a column MSysComplexColumns does not know",
+       9,
+       {{"text:one", missing, "text:a.txt; b.png"},
+        {"text:two", missing, "text:"},
+        {"text:three", "NULL", "text:"}}},
+  };
+  for (const ComplexCase& test : cases) {
+    EXPECT_EQ(TableTextOf(ComplexDatabase(test.colorsId), "owners"), test.rows) << test.name;
+  }
+}
+
+// Text read as a Date/Time Extended value (as statements compare one with text): every field
+// at both ends of its range, and each one just past them.
+TEST(ExtendedDateTest, TextReadsToTheTickWithinEachFieldsRange) {
+  constexpr std::int64_t kDay = 864000000000;
+  const struct {
+    const char* text;
+    std::int64_t ticks;
+  } cases[] = {
+      {"0001-01-01", 0}, {"0001-01-01 00:00:00", 0}, {"0001-01-01T00:00:00.0000001", 1},
+      {"0001-01-02 00:00:00.5", kDay + 5000000},
+      {"2000-02-29 23:59:59.9999999", 730178 * kDay + kDay - 1},
+      {"9999-12-31 23:59:59.9999999", 3652059 * kDay - 1},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(jet::ParseExtendedDateText(test.text), test.ticks) << test.text;
+  }
+  for (const char* bad : {"0000-12-31", "2000-00-01", "2000-13-01", "2000-01-00", "2001-02-29",
+                          "2000-01-01 24:00:00", "2000-01-01 00:60:00", "2000-01-01 00:00:60",
+                          "2000-01-01 00:00:00.", "2000-01-01 00:00:00.12345678",
+                          "2000-01-01 0:00:00", "2000/01/01", "2000-01-01x"}) {
+    EXPECT_EQ(jet::ParseExtendedDateText(bad), std::nullopt) << bad;
+  }
+}
+
+// A multi-value column's values are joined as text, each kind written as Access shows it.
+TEST(ComplexColumnTest, EachKindOfValueAsText) {
+  const auto value = [](jet::ValueKind kind, std::int64_t integer, double real = 0,
+                        std::string bytes = {}) {
+    jet::Value v;
+    v.kind = kind;
+    v.integer = integer;
+    v.real = real;
+    v.bytes = std::move(bytes);
+    return v;
+  };
+  std::string guid;
+  for (int i = 0; i < 16; ++i) guid += static_cast<char>(i == 15 ? 0xAB : i);
+  const struct {
+    jet::Value value;
+    const char* text;
+  } cases[] = {
+      {value(jet::ValueKind::Null, 0), ""},
+      {value(jet::ValueKind::Bool, 1), "True"},
+      {value(jet::ValueKind::Bool, 0), "False"},
+      {value(jet::ValueKind::Integer, -32768), "-32768"},
+      {value(jet::ValueKind::Real, 0, 0.1), "0.1"},
+      {value(jet::ValueKind::Real, 0, 1e20), "1e+20"},
+      {value(jet::ValueKind::Money, 12345000), "1234.5"},
+      {value(jet::ValueKind::Money, -10001), "-1.0001"},
+      {value(jet::ValueKind::Money, -9999), "-0.9999"},
+      {value(jet::ValueKind::Money, 20000), "2"},
+      {value(jet::ValueKind::DateTime, 0, 36526.75), "2000-01-01 18:00:00"},
+      {value(jet::ValueKind::DateTimeExtended, 630822816001234567), "2000-01-01 00:00:00.1234567"},
+      {value(jet::ValueKind::Guid, 0, 0, guid), "{03020100-0504-0706-0809-0A0B0C0D0EAB}"},
+      {value(jet::ValueKind::Decimal, 0, 0, "-12.50"), "-12.50"},
+      {value(jet::ValueKind::Text, 0, 0, "Red"), "Red"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(jet::ComplexValueText(test.value), test.text) << test.text;
+  }
+}
+
+// The file the driver's tests read: each kind beside the others in one row.
+TEST(LaterColumnsTest, KindsSideBySideReadInOneRow) {
+  const auto rows = TableTextOf(LaterColumnsDatabase(), "later");
+  ASSERT_EQ(rows.size(), 1u);
+  ASSERT_GT(rows[0].size(), 15u) << rows[0][0];
+  EXPECT_EQ((std::vector<std::string>{rows[0][0], rows[0][5], rows[0][10], rows[0][15]}),
+            (std::vector<std::string>{"int:12", "decimal:50.325", "real:83333.3333",
+                                      "date7:2000-01-01 12:00:00.12345"}));
 }
 
 }  // namespace

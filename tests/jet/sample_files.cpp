@@ -15,22 +15,14 @@ std::string MemoText(std::size_t characters, bool wide) {
 mkmdb::TableSpec EveryTypeTable() {
   using mkmdb::ColumnType;
   mkmdb::TableSpec table{"every_type",
-                         {{"text", ColumnType::Text, 50},
-                          {"memo", ColumnType::Memo},
-                          {"long", ColumnType::Long},
-                          {"double", ColumnType::Double},
-                          {"date", ColumnType::DateTime},
-                          {"yesno", ColumnType::YesNo},
-                          {"byte", ColumnType::Byte},
-                          {"integer", ColumnType::Integer},
-                          {"single", ColumnType::Single},
-                          {"currency", ColumnType::Currency},
-                          {"decimal", ColumnType::Decimal, 0, 28, 6},
-                          {"guid", ColumnType::Guid},
-                          {"binary", ColumnType::Binary, 16},
-                          {"ole", ColumnType::Ole},
-                          {"counter", ColumnType::AutoNumber},
-                          {"link", ColumnType::Hyperlink}},
+                         {{"text", ColumnType::Text, 50}, {"memo", ColumnType::Memo},
+                          {"long", ColumnType::Long}, {"double", ColumnType::Double},
+                          {"date", ColumnType::DateTime}, {"yesno", ColumnType::YesNo},
+                          {"byte", ColumnType::Byte}, {"integer", ColumnType::Integer},
+                          {"single", ColumnType::Single}, {"currency", ColumnType::Currency},
+                          {"decimal", ColumnType::Decimal, 0, 28, 6}, {"guid", ColumnType::Guid},
+                          {"binary", ColumnType::Binary, 16}, {"ole", ColumnType::Ole},
+                          {"counter", ColumnType::AutoNumber}, {"link", ColumnType::Hyperlink}},
                          {}};
   table.rows = {
       {"Airbus", "short memo", "1", "3.25", "2000-01-02 03:04:05", "1", "7", "-300", "0.5",
@@ -70,8 +62,7 @@ mkmdb::TableSpec MemoTable() {
 
 mkmdb::TableSpec IndexedTable() {
   mkmdb::TableSpec table{"indexed",
-                         {{"n", mkmdb::ColumnType::Long},
-                          {"name", mkmdb::ColumnType::Text, 30},
+                         {{"n", mkmdb::ColumnType::Long}, {"name", mkmdb::ColumnType::Text, 30},
                           {"day", mkmdb::ColumnType::DateTime}},
                          {}};
   for (int i = 0; i < 1000; ++i) {
@@ -85,8 +76,7 @@ mkmdb::TableSpec IndexedTable() {
 std::vector<mkmdb::TableSpec> RelatedTables() {
   using mkmdb::ColumnType;
   mkmdb::TableSpec maker{"maker",
-                         {{"country", ColumnType::Text, 2},
-                          {"number", ColumnType::Long},
+                         {{"country", ColumnType::Text, 2}, {"number", ColumnType::Long},
                           {"name", ColumnType::Text, 50}},
                          {{"FR", "1", "Aérospatiale"}, {"US", "1", "Boeing"}},
                          "Makers of planes, by country"};
@@ -96,12 +86,9 @@ std::vector<mkmdb::TableSpec> RelatedTables() {
   maker.columns[2].description = "Название, 名前";
   maker.columns[2].default_value = "\"(unknown)\"";
   mkmdb::TableSpec plane{"plane",
-                         {{"id", ColumnType::AutoNumber},
-                          {"country", ColumnType::Text, 2},
-                          {"maker", ColumnType::Long},
-                          {"built", ColumnType::DateTime},
-                          {"seats", ColumnType::Integer},
-                          {"model", ColumnType::Text, 30}},
+                         {{"id", ColumnType::AutoNumber}, {"country", ColumnType::Text, 2},
+                          {"maker", ColumnType::Long}, {"built", ColumnType::DateTime},
+                          {"seats", ColumnType::Integer}, {"model", ColumnType::Text, 30}},
                          {{"1", "FR", "1", "1969-03-02", "100", "Concorde"},
                           {"2", "US", "1", "1969-02-09", "366", "747"}}};
   plane.columns[3].default_value = "Date()";

@@ -1,8 +1,9 @@
 // The programs the writer's tests run (mkmdb and the mdbtools programs), run through the shared
-// runner without a display and in a UTF-8 locale.
+// runner without a display and in a UTF-8 locale, and the reading of mdb-export's output.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/support/child_process.h"
@@ -22,5 +23,9 @@ inline constexpr std::chrono::seconds kProgramDeadline{300};
 
 // Runs `argv` to its end with standard input from /dev/null.
 ProgramResult RunProgram(const std::vector<std::string>& argv);
+
+// The rows of mdb-export's comma-separated output: fields in double quotes may hold commas,
+// line breaks and doubled quotes.
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text);
 
 }  // namespace mkmdb_test

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <sstream>
 
-#include "csv.h"
 #include "tests/support/libmdb_oracle.h"
 #include "program_environment.h"
 
@@ -47,7 +46,6 @@ T Raw(const std::vector<std::uint8_t>& raw) {
   if (raw.size() == sizeof value) std::memcpy(&value, raw.data(), sizeof value);
   return value;
 }
-double RawDouble(const std::vector<std::uint8_t>& raw) { return Raw<double>(raw); }
 
 // [-]digits[.digits] as the integer `value` times 10^scale and its sign, digit by digit.
 void Scaled(const std::string& text, int scale, bool& negative, unsigned __int128& value) {
@@ -72,14 +70,6 @@ std::int64_t CurrencyValue(const std::string& text) {
   Scaled(text, 4, negative, value);
   return negative ? static_cast<std::int64_t>(-static_cast<__int128>(value))
                   : static_cast<std::int64_t>(value);
-}
-
-std::vector<std::uint8_t> HexBytes(const std::string& text) {
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
 }
 
 std::string UpperHexDigits(const std::string& text) {
@@ -109,15 +99,14 @@ std::string Place(const mkmdb::TableSpec& table, std::size_t row, std::size_t co
 // Compares one value read by libmdb; returns a description of a difference or "".
 std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
                         const testsupport::OracleCell& cell) {
-  if (column.type == ColumnType::YesNo) {
-    return cell.text == BoolText(*expected) ? "" : "expected " + Shown(expected) + ", read " +
-                                                       Shown(cell.text);
-  }
-  if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
-  if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
   const auto differs = [&](const std::string& read) {
     return "expected " + Shown(expected) + ", read " + Shown(read);
   };
+  if (column.type == ColumnType::YesNo) {
+    return cell.text == BoolText(*expected) ? "" : differs(cell.text);
+  }
+  if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
+  if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
   const auto stored = [&](auto value, const char* unit = "") {
     return "expected " + Shown(expected) + ", stored " + std::to_string(value) + unit;
   };
@@ -146,14 +135,14 @@ std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
                  ? ""
                  : stored(Raw<float>(cell.raw));
     case ColumnType::Double:
-      return RawDouble(cell.raw) == std::strtod(expected->c_str(), nullptr)
+      return Raw<double>(cell.raw) == std::strtod(expected->c_str(), nullptr)
                  ? ""
-                 : stored(RawDouble(cell.raw));
+                 : stored(Raw<double>(cell.raw));
     case ColumnType::DateTime: {
       const double want = ExpectedDayNumber(*expected);
-      if (RawDouble(cell.raw) != want) {
+      if (Raw<double>(cell.raw) != want) {
         return "expected day number " + std::to_string(want) + ", stored " +
-               std::to_string(RawDouble(cell.raw));
+               std::to_string(Raw<double>(cell.raw));
       }
       // mdbtools prints only dates from 1899-12-30 up to day 1,000,000, to the second.
       if (want >= 0 && want < 1e6 && expected->size() <= 19 &&
@@ -238,18 +227,40 @@ std::pair<std::string, int> ReadType(const mkmdb::ColumnSpec& column) {
 
 }  // namespace
 
+std::vector<std::uint8_t> HexBytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+std::string HexText(const void* bytes, std::size_t size) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < size; ++i) {
+    const unsigned byte = static_cast<const std::uint8_t*>(bytes)[i];
+    out += {kDigits[byte >> 4], kDigits[byte & 15]};
+  }
+  return out;
+}
+
+std::string ScaledText(bool negative, unsigned __int128 magnitude, int scale) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
+  if (scale > 0) digits.insert(digits.end() - scale, '.');
+  return (negative ? "-" : "") + digits;
+}
+
 std::string DecimalText(const std::string& text, int scale) {
   bool negative = false;
   unsigned __int128 value = 0;
   Scaled(text, scale, negative, value);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
-  } while (value != 0);
-  while (digits.size() <= static_cast<std::size_t>(scale)) digits.insert(digits.begin(), '0');
-  if (scale > 0) digits.insert(digits.end() - scale, '.');
-  return (negative ? "-" : "") + digits;
+  return ScaledText(negative, value, scale);
 }
 
 std::vector<std::uint8_t> GuidBytes(const std::string& text) {

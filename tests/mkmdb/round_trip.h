@@ -35,6 +35,14 @@ double ExpectedDayNumber(const std::string& text);
 // only when it is not zero (as mdbtools and the reader print it).
 std::string DecimalText(const std::string& text, int scale);
 
+// `magnitude` / 10^scale as "[-]digits[.digits]" with exactly `scale` digits after the point,
+// "-" when `negative`.
+std::string ScaledText(bool negative, unsigned __int128 magnitude, int scale);
+
+// `size` bytes as two lower-case hexadecimal digits each, and such digits as bytes.
+std::string HexText(const void* bytes, std::size_t size);
+std::vector<std::uint8_t> HexBytes(const std::string& text);
+
 // The 16 stored bytes of a GUID written as text: its digits, the first three groups swapped.
 std::vector<std::uint8_t> GuidBytes(const std::string& text);
 

@@ -1,5 +1,7 @@
 // Files written by the library read back through libmdb and the mdbtools programs exactly as
-// written: values, NULLs, types, row counts and table lists.
+// written: values, NULLs, types, row counts and table lists. The checks catch damage: a file
+// with one byte changed in the header block, in a null mask or in a page map no longer passes
+// (each such test first shows the intact file passes).
 #include <gtest/gtest.h>
 #include "tests/support/fixtures.h"
 
@@ -14,7 +16,6 @@
 #include "tests/support/file_edit.h"
 #include "tests/support/libmdb_oracle.h"
 #include "mdb_writer.h"
-#include "csv.h"
 #include "program_environment.h"
 #include "round_trip.h"
 #include "tests/support/temp_folder.h"
@@ -27,6 +28,7 @@ using mkmdb::TableSpec;
 using mkmdb::Value;
 using mkmdb_test::CompareAll;
 using mkmdb_test::CompareThroughLibmdb;
+using testsupport::FileEdit;
 using testsupport::TempFolder;
 
 std::string Repeat(const std::string& piece, std::size_t times) {
@@ -70,10 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Tables, RowCounts, testing::Values(0, 1, 5, 2000));
 
 TEST_F(RoundTrip, NullsStayDistinctFromEmptyValues) {
   TableSpec table{"avion",
-                  {{"marque", ColumnType::Text, 20},
-                   {"notes", ColumnType::Memo},
-                   {"rang", ColumnType::Long},
-                   {"poids", ColumnType::Double},
+                  {{"marque", ColumnType::Text, 20}, {"notes", ColumnType::Memo},
+                   {"rang", ColumnType::Long}, {"poids", ColumnType::Double},
                    {"vol", ColumnType::DateTime}},
                   {}};
   table.rows = {
@@ -99,12 +99,9 @@ TEST_F(RoundTrip, NonAsciiTextIsStoredExactly) {
 
 TEST_F(RoundTrip, ValuesOfExactlyTheColumnSizeFit) {
   TableSpec table{"tailles",
-                  {{"un", ColumnType::Text, 1},
-                   {"cinq", ColumnType::Text, 5},
-                   {"ascii", ColumnType::Text, 255},
-                   {"cyrillique", ColumnType::Text, 255},
-                   {"chinois", ColumnType::Text, 255},
-                   {"large", ColumnType::Text, 10}},
+                  {{"un", ColumnType::Text, 1}, {"cinq", ColumnType::Text, 5},
+                   {"ascii", ColumnType::Text, 255}, {"cyrillique", ColumnType::Text, 255},
+                   {"chinois", ColumnType::Text, 255}, {"large", ColumnType::Text, 10}},
                   {}};
   table.rows.push_back({"é", "abcde", Repeat("x", 255), Repeat("Ж", 255), Repeat("一", 255),
                         "ĀĀĀĀĀĀĀĀĀĀ"});
@@ -176,29 +173,21 @@ TEST_F(RoundTrip, AMemoOfAboutOneMegabyteComesBackWhole) {
 
 TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
   TableSpec table{"tous",
-                  {{"texte1", ColumnType::Text, 30},
-                   {"entier1", ColumnType::Long},
-                   {"memo1", ColumnType::Memo},
-                   {"reel1", ColumnType::Double},
-                   {"date1", ColumnType::DateTime},
-                   {"oui1", ColumnType::YesNo},
-                   {"texte2", ColumnType::Text, 255},
-                   {"entier2", ColumnType::Long},
-                   {"memo2", ColumnType::Memo},
-                   {"reel2", ColumnType::Double},
-                   {"date2", ColumnType::DateTime},
-                   {"oui2", ColumnType::YesNo}},
+                  {{"texte1", ColumnType::Text, 30}, {"entier1", ColumnType::Long},
+                   {"memo1", ColumnType::Memo}, {"reel1", ColumnType::Double},
+                   {"date1", ColumnType::DateTime}, {"oui1", ColumnType::YesNo},
+                   {"texte2", ColumnType::Text, 255}, {"entier2", ColumnType::Long},
+                   {"memo2", ColumnType::Memo}, {"reel2", ColumnType::Double},
+                   {"date2", ColumnType::DateTime}, {"oui2", ColumnType::YesNo}},
                   {}};
   const std::vector<std::string> longs = {"0", "1", "-1", "2147483647", "-2147483648", "65536",
                                           "-300"};
   const std::vector<std::string> doubles = {"0", "2.5", "-0.001", "3.141592653589793",
                                             "1.7976931348623157e308", "5e-324", "123456789.125",
                                             "0.1"};
-  const std::vector<std::string> dates = {"1899-12-30",          "1900-01-01",
-                                          "2021-12-02 13:45:10", "1999-12-31 23:59:59",
-                                          "2000-02-29",          "1970-01-01 00:00:01",
-                                          "1800-06-15 12:30:00", "9999-12-31 23:59:59",
-                                          "0100-01-01"};
+  const std::vector<std::string> dates = {
+      "1899-12-30", "1900-01-01", "2021-12-02 13:45:10", "1999-12-31 23:59:59", "2000-02-29",
+      "1970-01-01 00:00:01", "1800-06-15 12:30:00", "9999-12-31 23:59:59", "0100-01-01"};
   const std::vector<std::string> bools = {"1", "0", "true", "false", "yes", "NO"};
   for (std::size_t i = 0; i < 60; ++i) {
     auto pick = [i](const std::vector<std::string>& values, std::size_t step) -> Value {
@@ -219,18 +208,13 @@ TEST_F(RoundTrip, SeveralColumnsOfEveryType) {
 // numbers its NULL rows after the largest number given so far.
 TEST_F(RoundTrip, EachTypeKeepsTheValuesAtTheEndsOfItsRange) {
   TableSpec table{"limites",
-                  {{"octet", ColumnType::Byte},
-                   {"entier", ColumnType::Integer},
-                   {"simple", ColumnType::Single},
-                   {"monnaie", ColumnType::Currency},
+                  {{"octet", ColumnType::Byte}, {"entier", ColumnType::Integer},
+                   {"simple", ColumnType::Single}, {"monnaie", ColumnType::Currency},
                    {"decimal", ColumnType::Decimal, 0, 28, 0},
                    {"fraction", ColumnType::Decimal, 0, 28, 28},
-                   {"mixte", ColumnType::Decimal, 0, 18, 6},
-                   {"guid", ColumnType::Guid},
-                   {"binaire", ColumnType::Binary, 510},
-                   {"objet", ColumnType::Ole},
-                   {"numero", ColumnType::AutoNumber},
-                   {"lien", ColumnType::Hyperlink},
+                   {"mixte", ColumnType::Decimal, 0, 18, 6}, {"guid", ColumnType::Guid},
+                   {"binaire", ColumnType::Binary, 510}, {"objet", ColumnType::Ole},
+                   {"numero", ColumnType::AutoNumber}, {"lien", ColumnType::Hyperlink},
                    {"instant", ColumnType::DateTime}},
                   {}};
   const std::string all_bytes = [] {
@@ -451,6 +435,105 @@ TEST(RealAccessFile, LibmdbReaderAgreesWithMdbExport) {
     EXPECT_EQ(table->rows[r][4].text, exported[r][4]);  // LongTextCol (memo)
     EXPECT_EQ(table->rows[r][5].text, exported[r][5]);  // ShortTextCol
   }
+}
+
+constexpr std::size_t kPage = 4096;
+// Where the writer puts things in a one-table file (see mdb_writer.cpp): the first table's
+// definition on page 19, its maps on page 20 and its first data page on page 21.
+constexpr std::uint32_t kTableDefinitionPage = 19;
+constexpr std::uint32_t kFirstDataPage = 21;
+
+// File offset of the usage map row the table's definition names.
+std::size_t MapOffset(FileEdit& file) {
+  const std::uint32_t pointer = file.U32(kTableDefinitionPage * kPage + 0x37);
+  std::size_t size = 0;
+  return static_cast<std::size_t>(file.RowBytes(pointer, size) - file.Page(0));
+}
+
+class Damage : public RoundTrip {
+ protected:
+  void SetUp() override {
+    table_ = Brands(400);
+    path_ = Write({table_});
+    ASSERT_EQ(CompareAll(path_, {table_}), "") << "the intact file must pass";
+    file_ = FileEdit::Load(path_);
+  }
+
+  std::uint8_t& Byte(std::size_t offset) { return file_.Byte(offset); }
+  void Save() { file_.Save(path_); }
+
+  TableSpec table_;
+  std::string path_;
+  FileEdit file_{""};
+};
+
+TEST_F(Damage, AChangedByteInTheHeaderBlockIsCaught) {
+  // 0x3E is the database key inside the masked settings block; any change makes it non-zero,
+  // and a reader then decrypts every page with a wrong key.
+  Byte(0x3E) ^= 0x01;
+  Save();
+  EXPECT_NE(CompareThroughLibmdb(path_, table_), "");
+}
+
+TEST_F(Damage, AChangedEngineVersionIsCaught) {
+  ASSERT_EQ(Byte(0x14), 0x01);
+  Byte(0x14) = 0x00;  // claims the older format with 2 KB pages
+  Save();
+  EXPECT_NE(CompareThroughLibmdb(path_, table_), "");
+}
+
+TEST_F(Damage, AChangedNullMaskIsCaught) {
+  const std::size_t page = kFirstDataPage * kPage;
+  ASSERT_EQ(Byte(page), 0x01) << "data page";
+  ASSERT_EQ(file_.U32(page + 4), kTableDefinitionPage) << "owned by the table";
+  // Row 0 ends at the end of the page, and its null mask is its last byte; clearing the bit of
+  // column 0 turns "Brand 1" into NULL.
+  const std::size_t mask = page + kPage - 1;
+  ASSERT_EQ(Byte(mask), 0x03);
+  Byte(mask) = 0x02;
+  Save();
+  const std::string problem = CompareThroughLibmdb(path_, table_);
+  EXPECT_NE(problem.find("row 1 column marque"), std::string::npos) << problem;
+  EXPECT_NE(mkmdb_test::CompareThroughExport(path_, table_), "");
+}
+
+TEST_F(Damage, AChangedUsageMapIsCaught) {
+  const std::size_t definition = kTableDefinitionPage * kPage;
+  ASSERT_EQ(Byte(definition), 0x02);
+  const std::size_t map = MapOffset(file_);
+  ASSERT_EQ(Byte(map), 0x00) << "an inline bitmap";
+  ASSERT_EQ(file_.U32(map + 1), 0u) << "starting at page 0";
+  const std::size_t bit = map + 5 + kFirstDataPage / 8;
+  const std::uint8_t first = 1u << (kFirstDataPage % 8);
+  ASSERT_EQ(Byte(bit) & first, first);
+  Byte(bit) &= static_cast<std::uint8_t>(~first);  // drop the first data page from the map
+  Save();
+  const std::string problem = CompareThroughLibmdb(path_, table_);
+  EXPECT_NE(problem, "");
+  EXPECT_NE(mkmdb_test::CompareThroughExport(path_, table_), "");
+}
+
+TEST(IndirectMapDamage, AChangedBitmapPageIsCaught) {
+  testsupport::TempFolder folder;
+  TableSpec table{"avion", {{"marque", ColumnType::Text, 50}}, {}};
+  for (int i = 1; i <= 100'000; ++i) table.rows.push_back({"Brand " + std::to_string(i)});
+  const std::string path = folder.Path("out.mdb");
+  mkmdb::WriteDatabase(path, {table});
+  ASSERT_EQ(CompareThroughLibmdb(path, table), "") << "the intact file must pass";
+
+  FileEdit file = FileEdit::Load(path);
+  const std::size_t map = MapOffset(file);
+  ASSERT_EQ(file.Byte(map), 0x01) << "an indirect map";
+  const std::uint32_t bitmap_page = file.U32(map + 1);  // entry 0: pages 0 to 32735
+  ASSERT_NE(bitmap_page, 0u);
+  const std::size_t bitmap = bitmap_page * kPage;
+  ASSERT_EQ(file.Byte(bitmap), 0x05);
+  // Bit i stands for page i: drop page 300, in the middle of the table.
+  std::uint8_t& byte = file.Byte(bitmap + 4 + 300 / 8);
+  ASSERT_NE(byte & (1u << (300 % 8)), 0u);
+  byte = static_cast<std::uint8_t>(byte & ~(1u << (300 % 8)));
+  file.Save(path);
+  EXPECT_NE(CompareThroughLibmdb(path, table), "");
 }
 
 }  // namespace

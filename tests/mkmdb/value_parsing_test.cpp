@@ -1,16 +1,24 @@
-// Reading the text forms of values and column types.
+// The writer's text: values and column types read from their text forms, rows read from
+// tab-separated text, and text stored checked as UTF-8 and written compressed or as UTF-16.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
+#include <sstream>
+#include <streambuf>
+#include <string>
 #include <vector>
 
+#include "jet_text.h"
 #include "mdb_writer.h"
+#include "round_trip.h"
+#include "tsv_rows.h"
 #include "value_parser.h"
 
 namespace {
 
 using mkmdb::ColumnType;
+using mkmdb::Value;
 using mkmdb::ValueError;
 
 // Each text of `good` reads as the value beside it; each text of `bad` is refused.
@@ -54,12 +62,8 @@ TEST(SingleValues, ReadAsTheNearestFloatWithinItsRange) {
 // in the last digit, which a double could not hold.
 TEST(ExactNumbers, CurrencyKeepsTenThousandthsToTheEndsOfItsRange) {
   ExpectReads<std::int64_t>(mkmdb::ParseCurrency,
-                            {{"0", 0},
-                             {"-0", 0},
-                             {"12.5", 125000},
-                             {"-0.0001", -1},
-                             {"00012.3400", 123400},
-                             {"922337203685477.5807", 9223372036854775807},
+                            {{"0", 0}, {"-0", 0}, {"12.5", 125000}, {"-0.0001", -1},
+                             {"00012.3400", 123400}, {"922337203685477.5807", 9223372036854775807},
                              {"922337203685477.5806", 9223372036854775806},
                              {"-922337203685477.5808", -9223372036854775807 - 1}},
                             {"922337203685477.5808", "-922337203685477.5809", "1000000000000000",
@@ -70,13 +74,7 @@ TEST(ExactNumbers, CurrencyKeepsTenThousandthsToTheEndsOfItsRange) {
 TEST(ExactNumbers, DecimalKeepsItsPrecisionAndScale) {
   const auto scaled = [](const char* text, int precision, int scale) {
     const mkmdb::DecimalValue value = mkmdb::ParseDecimal(text, precision, scale);
-    std::string digits;
-    unsigned __int128 rest = value.scaled;
-    do {
-      digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rest % 10)));
-      rest /= 10;
-    } while (rest != 0);
-    return (value.negative ? "-" : "") + digits;
+    return mkmdb_test::ScaledText(value.negative, value.scaled, 0);
   };
   EXPECT_EQ(scaled("-123.456", 18, 6), "-123456000");
   EXPECT_EQ(scaled("9999999999999999999999999999", 28, 0), "9999999999999999999999999999");
@@ -233,6 +231,171 @@ TEST(ColumnSpecs, RefuseUnknownTypesAndBadSizes) {
     EXPECT_NE(std::string(e.what()).find("marque"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("varchar(5)"), std::string::npos) << e.what();
   }
+}
+
+const std::vector<mkmdb::ColumnSpec> kTwo = {{"marque", ColumnType::Text, 50},
+                                             {"pays", ColumnType::Text, 50}};
+
+std::vector<std::vector<Value>> ReadAll(const std::string& text,
+                                        const std::vector<mkmdb::ColumnSpec>& columns = kTwo) {
+  std::istringstream input(text);
+  mkmdb::TsvRows rows(input, "rows.tsv", columns);
+  std::vector<std::vector<Value>> out;
+  std::vector<Value> row;
+  while (rows.Next(row)) out.push_back(row);
+  return out;
+}
+
+std::string ErrorOf(const std::string& text) {
+  try {
+    ReadAll(text);
+  } catch (const mkmdb::WriterError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(TsvRows, SplitsOnTabsAndTellsNullFromEmpty) {
+  const auto rows = ReadAll("Airbus\tFrance\n\\N\t\n\t\\N\n");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (std::vector<Value>{"Airbus", "France"}));
+  EXPECT_EQ(rows[1], (std::vector<Value>{std::nullopt, ""}));
+  EXPECT_EQ(rows[2], (std::vector<Value>{"", std::nullopt}));
+}
+
+TEST(TsvRows, UnescapesBackslashSequences) {
+  const auto rows = ReadAll("a\\tb\\nc\\rd\\\\e\t\\\\N\n");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "a\tb\nc\rd\\e");
+  EXPECT_EQ(rows[0][1], "\\N") << "an escaped backslash before N is text, not NULL";
+}
+
+TEST(TsvRows, ToleratesCrLfAMissingLastLineFeedAndALeadingByteOrderMark) {
+  const auto rows = ReadAll("\xEF\xBB\xBF" "Airbus\tFrance\r\nBoeing\tUSA");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<Value>{"Airbus", "France"}));
+  EXPECT_EQ(rows[1], (std::vector<Value>{"Boeing", "USA"}));
+  // Only at the very start: later it is text.
+  EXPECT_EQ(ReadAll("a\tb\n\xEF\xBB\xBFx\ty\n")[1][0], "\xEF\xBB\xBFx");
+}
+
+TEST(TsvRows, AnEmptyLineIsOneEmptyFieldAndALoneByteOrderMarkIsNoLine) {
+  const std::vector<mkmdb::ColumnSpec> one = {{"marque", ColumnType::Text, 50}};
+  using Rows = std::vector<std::vector<Value>>;
+  EXPECT_EQ(ReadAll("\n\nx\n", one), (Rows{{""}, {""}, {"x"}}));
+  EXPECT_EQ(ReadAll("", one), Rows{});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF", one), Rows{});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF\n", one), Rows{{""}});
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF\r\n", one), Rows{{""}});
+}
+
+// An endless line without a line feed, counting what is read of it.
+class EndlessLine : public std::streambuf {
+ public:
+  std::size_t consumed() const { return consumed_; }
+
+ protected:
+  int_type underflow() override {
+    if (consumed_ > (std::size_t{1} << 32)) return traits_type::eof();  // a bound for a fault
+    buffer_.fill('7');
+    consumed_ += buffer_.size();
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + buffer_.size());
+    return traits_type::to_int_type(buffer_[0]);
+  }
+
+ private:
+  std::array<char, 4096> buffer_;
+  std::size_t consumed_ = 0;
+};
+
+// A line is refused once it passes the longest line the columns can hold, without reading on.
+TEST(TsvRows, AnOverlongLineIsRefusedAsSoonAsItPassesTheLargestRow) {
+  struct Case {
+    std::vector<mkmdb::ColumnSpec> columns;
+    std::size_t longest;  // bytes of the largest line the columns can hold
+  };
+  constexpr std::size_t kMemoText = 3 * (0xFFFFFF / 2);  // 3 bytes per unit, 2 bytes stored
+  for (const Case& c : {
+           Case{{{"t", ColumnType::Text, 5}}, 3 + 15 + 2},
+           Case{{{"n", ColumnType::Long}, {"x", ColumnType::Double}}, 3 + 1024 * 2 + 3},
+           Case{{{"m", ColumnType::Memo}, {"d", ColumnType::DateTime}, {"b", ColumnType::YesNo}},
+                3 + kMemoText + 23 + 5 + 4},
+           Case{{{"g", ColumnType::Guid}, {"o", ColumnType::Binary, 10}}, 3 + 38 + 20 + 3},
+       }) {
+    EndlessLine endless;
+    std::istream input(&endless);
+    mkmdb::TsvRows rows(input, "rows.tsv", c.columns);
+    std::vector<Value> row;
+    try {
+      rows.Next(row);
+      ADD_FAILURE() << "no error";
+    } catch (const mkmdb::WriterError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("rows.tsv line 1"), std::string::npos) << message;
+      EXPECT_NE(message.find(std::to_string(c.longest) + " bytes"), std::string::npos) << message;
+    }
+    EXPECT_GT(endless.consumed(), c.longest);
+    EXPECT_LT(endless.consumed(), c.longest + 2 * 64 * 1024) << "read on past the limit";
+  }
+}
+
+TEST(TsvRows, ErrorsNameTheLineAndTheColumn) {
+  for (const auto& [text, pieces] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"a\tb\nc\n", {"rows.tsv line 2", "expected 2", "found 1"}},
+           {"a\tb\nc\td\te\n", {"line 2", "found 3"}},
+           {"a\tb\nc\td\ne\tf\\x\n", {"line 3", "\"pays\""}},
+           {"a\tb\\\n", {"\"pays\""}}}) {
+    const std::string error = ErrorOf(text);
+    for (const auto& piece : pieces) EXPECT_NE(error.find(piece), std::string::npos) << error;
+  }
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Encoded(std::u16string_view text, bool allow = true) {
+  Bytes out;
+  EXPECT_TRUE(mkmdb::EncodeJetText(text, allow, out));
+  return out;
+}
+
+TEST(JetText, AsciiIsStoredCompressedAfterTheMarker) {
+  EXPECT_EQ(Encoded(u"Boeing"), (Bytes{0xFF, 0xFE, 'B', 'o', 'e', 'i', 'n', 'g'}));
+}
+
+TEST(JetText, CompressedTextSwitchesToWideModeWithAZeroByte) {
+  // Narrow "abcd", then a zero byte and U+0436 as two bytes: 9 bytes against 10.
+  EXPECT_EQ(Encoded(u"abcdж"), (Bytes{0xFF, 0xFE, 'a', 'b', 'c', 'd', 0x00, 0x36, 0x04}));
+  // Back to narrow for the last character.
+  EXPECT_EQ(Encoded(u"abcdжe"),
+            (Bytes{0xFF, 0xFE, 'a', 'b', 'c', 'd', 0x00, 0x36, 0x04, 0x00, 'e'}));
+  // "abcж" would take 8 bytes either way, so it stays plain.
+  EXPECT_EQ(Encoded(u"abcж"), (Bytes{'a', 0, 'b', 0, 'c', 0, 0x36, 0x04}));
+}
+
+TEST(JetText, CharactersWithALowZeroByteForbidCompression) {
+  EXPECT_FALSE(mkmdb::CompressionAllowed(u"x一y"));
+  EXPECT_FALSE(mkmdb::CompressionAllowed(u"xĀyz"));
+  EXPECT_TRUE(mkmdb::CompressionAllowed(u"Туполев"));
+  EXPECT_EQ(Encoded(u"x一y"), (Bytes{'x', 0x00, 0x00, 0x4E, 'y', 0x00}));
+  EXPECT_EQ(Encoded(u"xĀyz"), (Bytes{'x', 0x00, 0x00, 0x01, 'y', 0x00, 'z', 0x00}));
+}
+
+TEST(JetText, CompressionIsUsedOnlyWhenShorter) {
+  // All wide: the marker and switch make the compressed form longer.
+  EXPECT_EQ(Encoded(u"Ту"), (Bytes{0x22, 0x04, 0x43, 0x04}));
+  EXPECT_EQ(Encoded(u""), Bytes{});
+  EXPECT_EQ(Encoded(u"a"), (Bytes{'a', 0x00}));  // 3 bytes compressed against 2
+  EXPECT_EQ(Encoded(u"abc", false), (Bytes{'a', 0, 'b', 0, 'c', 0}));
+}
+
+TEST(JetText, TextStartingWithAByteOrderMarkNeverLooksLikeTheMarker) {
+  // Plain UTF-16 would begin FF FE and read as compressed; it is compressed instead.
+  const Bytes bom = Encoded(u"\uFEFF");
+  ASSERT_GE(bom.size(), 2u);
+  EXPECT_EQ(bom, (Bytes{0xFF, 0xFE, 0x00, 0xFF, 0xFE}));
+  Bytes out;
+  EXPECT_FALSE(mkmdb::EncodeJetText(u"\uFEFFĀ", true, out));
+  EXPECT_FALSE(mkmdb::EncodeJetText(u"\uFEFFa", false, out));
 }
 
 }  // namespace
