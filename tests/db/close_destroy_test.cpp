@@ -30,7 +30,7 @@ TEST_F(DestroyRecordset, OpenRecordsetIsClosedSilently) {
   traces.Clear();
 
   recordset.reset();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
   EXPECT_TRUE(database->IsOpen());
@@ -44,7 +44,7 @@ TEST_F(DestroyRecordset, MultiRowRecordsetWarnsBeforeTheImplicitClose) {
 
   recordset.reset();
   EXPECT_EQ(traces.Texts(), kImplicitCloseWarning);
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
 }
 
@@ -70,9 +70,9 @@ TEST_F(DestroyRecordset, ErrorWhileClosingIsTracedAndSwallowed) {
   traces.Clear();
 
   EXPECT_EQ(RunCatching([&] { recordset.reset(); }).kind, Raised::Nothing);
-  EXPECT_EQ(traces.Texts(), std::vector<std::string>{kIgnored});
+  EXPECT_THAT(traces.Texts(), ElementsAre(kIgnored));
   // What the refused close left behind is released all the same.
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
 }
 
 TEST_F(DestroyRecordset, RecordsetWhoseCloseFailsPartWayStillLeavesItsConnection) {
@@ -86,7 +86,7 @@ TEST_F(DestroyRecordset, RecordsetWhoseCloseFailsPartWayStillLeavesItsConnection
   std::vector<std::string> expected = kImplicitCloseWarning;
   expected.push_back(kIgnored);
   EXPECT_EQ(traces.Texts(), expected);
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   // The connection no longer refers to the destroyed object; closing it is safe.
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
   database->Close();
@@ -139,9 +139,9 @@ TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
   recordset.reset();
   // The statement of the recordset, then the second connection; the environment stays for
   // the first one.
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
-                                               "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"}));
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
+                                   "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"));
   EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
   EXPECT_TRUE(database->IsOpen());
 }

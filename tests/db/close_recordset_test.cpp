@@ -49,11 +49,10 @@ class BulkRecordset : public CRecordset {
   std::vector<CFieldExchange::Mode> passes;
 };
 
-class CloseRecordset : public DbConnectedTest {};
+class CloseRecordset : public OpenStateTest {};
 
 TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::none});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::none});
   recordset.MoveNext();
   recordset.MoveNext();
   recordset.m_strCursorName = u"SQL_CUR1";
@@ -67,7 +66,7 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
   traces.Clear();
 
   recordset.Close();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   ExpectClosed(recordset);
   EXPECT_FALSE(IsRegistered(&recordset));
@@ -85,48 +84,43 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
 }
 
 TEST_F(CloseRecordset, ClosingAgainOnlyWarnsThatTheRecordsetIsNotRegistered) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   recordset.Close();
   ForgetCalls();
   traces.Clear();
 
   recordset.Close();
   EXPECT_TRUE(Calls().empty());
-  EXPECT_EQ(traces.Texts(), std::vector<std::string>{kNotFound});
+  EXPECT_THAT(traces.Texts(), ElementsAre(kNotFound));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, ConstructedRecordsetIsClosedWithoutAWarning) {
   CRecordset recordset(database.get());
   ASSERT_TRUE(IsRegistered(&recordset));
-  ForgetCalls();
-  recordset.Close();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(CallsOf([&] { recordset.Close(); }),
+              ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_FALSE(IsRegistered(&recordset));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, UpdateStatementIsDroppedAfterTheResultStatement) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   ASSERT_EQ(SQLAllocStmt(database->m_hdbc, &recordset.m_hstmtUpdate), SQL_SUCCESS);
-  ForgetCalls();
-  recordset.Close();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS"}));
+  EXPECT_THAT(CallsOf([&] { recordset.Close(); }),
+              ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                          "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS"));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLFreeStmt, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Busy"}}));
   ForgetCalls();
   traces.Clear();
   EXPECT_EQ(RunCatching([&] { recordset.Close(); }).kind, Raised::Nothing);
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"));
   EXPECT_TRUE(traces.Texts().empty());
   ExpectClosed(recordset);
   EXPECT_FALSE(IsRegistered(&recordset));
@@ -137,8 +131,7 @@ TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
 }
 
 TEST_F(CloseRecordset, WithoutAConnectionCloseIsRefusedBeforeAnythingChanges) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   const PositionSnapshot before = PositionSnapshot::Of(recordset);
   const HSTMT statement = recordset.m_hstmt;
   const WORD* rowStatus = recordset.m_pRowStatus;
@@ -202,8 +195,7 @@ TEST_F(CloseRecordset, MultiRowBuffersAreReleasedByTheBulkExchangeUnlessTheCalle
 }
 
 TEST_F(CloseRecordset, ListIsSearchedUnderTheProcessWideDatabaseLock) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
 
   std::promise<void> locked;
   std::promise<void> release;
@@ -236,11 +228,11 @@ TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
 
   database->Close();
   // The most recently registered first.
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#3, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                               "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"}));
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#3, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
   for (const auto* recordset : {first.get(), second.get(), constructed.get()}) {

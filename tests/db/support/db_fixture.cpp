@@ -47,6 +47,12 @@ RaisedError DbTest::OpenExpectingFailure(CRecordset& rs, DWORD options, UINT typ
   return raised;
 }
 
+std::vector<std::string> DbTest::CallsOf(const std::function<void()>& action) {
+  ForgetCalls();
+  action();
+  return Calls();
+}
+
 bool DbTest::IsRegistered(const CRecordset* rs) const {
   const auto& list = database->m_listRecordsets;
   return std::find(list.begin(), list.end(), rs) != list.end();

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ class DbTest : public ::testing::Test {
   static std::vector<std::string> Calls() { return fakeodbc::callLines(); }
   // Forgets the calls logged so far.
   static void ForgetCalls() { fakeodbc::clearLog(); }
+  // The calls `action` makes, the log forgotten before it.
+  static std::vector<std::string> CallsOf(const std::function<void()>& action);
   // Whether `recordset` is registered in the connection's list.
   bool IsRegistered(const CRecordset* recordset) const;
 
