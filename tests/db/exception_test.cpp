@@ -142,7 +142,7 @@ TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   fakeodbc::answer(Fn::SQLErrorW, 2, zero);
   EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "First\n",
                     "State:S1000,Native:1,Origin:\n"));
-  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW", "SQLErrorW"}));
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW"));
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
 }
 
@@ -185,7 +185,7 @@ TEST_F(DbExceptionTest, NoRecordOrAFailingReadLeavesBothTextsEmpty) {
   PostOnConnection({{"S1000", 0, u"Unread"}});
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
   EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
-  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW"}));
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW"));
 }
 
 TEST_F(DbExceptionTest, AppendDiagnosticsAddsToWhatTheObjectHoldsAndTracesOnlyWhenAsked) {

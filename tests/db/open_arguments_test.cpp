@@ -219,8 +219,7 @@ TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement, CRecordset::none));
 
-  EXPECT_EQ(traces.Texts(),
-            std::vector<std::string>{"Warning: Setting forwardOnly recordset readOnly.\n"});
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: Setting forwardOnly recordset readOnly.\n"));
   EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::readOnly});
   // The flags were derived before readOnly was added, and the text is modifiable.
   EXPECT_TRUE(rs.m_bUpdatable);

@@ -159,8 +159,7 @@ TEST_F(OpenConnection, FailingStatementAllocationRaisesInvalidHandle) {
 
   ASSERT_TRUE(IsDbError(raised, SQL_INVALID_HANDLE));
   EXPECT_TRUE(raised.db()->m_strErrorText.IsEmpty());
-  EXPECT_EQ(traces.Texts(),
-            std::vector<std::string>{"Error: CDatabase create for CRecordset failed.\n"});
+  EXPECT_THAT(traces.Texts(), ElementsAre("Error: CDatabase create for CRecordset failed.\n"));
   EXPECT_EQ(rs.m_hstmt, nullptr);
   EXPECT_EQ(rs.m_pDatabase, database.get());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());

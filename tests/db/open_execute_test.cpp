@@ -68,10 +68,9 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
     }
     return kept;
   }();
-  EXPECT_EQ(warnings, (std::vector<std::string>{
-                          "Warning: Driver does not support requested concurrency.\n",
-                          "Warning: Driver does not support requested concurrency.\n",
-                          "Warning: Setting recordset read only.\n"}));
+  EXPECT_THAT(warnings, ElementsAre("Warning: Driver does not support requested concurrency.\n",
+                                    "Warning: Driver does not support requested concurrency.\n",
+                                    "Warning: Setting recordset read only.\n"));
   EXPECT_EQ(texts.front(), "Driver not capable\n");
   EXPECT_NE(traces.Joined().find("State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n\n"),
             std::string::npos);
@@ -148,12 +147,11 @@ TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Syntax error near 'marque'\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo,
             u"State:37000,Native:102,Origin:[FakeODBC][Driver]\n");
-  // Traced while they were read, then the failure.
-  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
-                                "Syntax error near 'marque'\n",
-                                // The state line ends in its own newline.
-                                "State:37000,Native:102,Origin:[FakeODBC][Driver]\n\n",
-                                "Error: ODBC failure on SQLPrepare or SQLExecDirect\n"}));
+  // Traced while they were read (the state line ends in its own newline), then the failure.
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Syntax error near 'marque'\n",
+                          "State:37000,Native:102,Origin:[FakeODBC][Driver]\n\n",
+                          "Error: ODBC failure on SQLPrepare or SQLExecDirect\n"));
 }
 
 TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {

@@ -19,10 +19,10 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
   CRecordset rs(database.get());
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
-  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
-                                "Warning: SQLExtendedFetch not supported by driver\n",
-                                "and/or cursor library not loaded. Opening forwardOnly.\n",
-                                "for use with SQLFetch.\n"}));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: SQLExtendedFetch not supported by driver\n",
+                          "and/or cursor library not loaded. Opening forwardOnly.\n",
+                          "for use with SQLFetch.\n"));
   EXPECT_FALSE(rs.m_bScrollable);
   EXPECT_FALSE(rs.m_bUpdatable);
   EXPECT_TRUE(rs.m_bAppendable);
@@ -130,32 +130,34 @@ TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRe
   EXPECT_EQ(texts[1], "Note on options\n");
 }
 
-// A cursor kind and the scroll options the driver offers: an offered kind is set on the
-// statement, a missing one raises its own code (`refusal`, 0 for none).
-struct CursorCase {
+// A request (an open type or a lock mode), what the driver offers for it (SQL_SCROLL_OPTIONS
+// or SQL_SCROLL_CONCURRENCY) and the option the statement gets. An open type that is not
+// offered raises its own code (`refusal`); a lock mode may end in the locking warning.
+struct OfferCase {
   const char* name;
-  UINT openType;
-  SQLUINTEGER scrollOptions;
-  RETCODE refusal;
-  SQLULEN cursorType;
+  UINT request;
+  SQLUINTEGER offered;
+  SQLULEN chosen;
+  RETCODE refusal = 0;
+  bool lockWarning = false;
 };
 
-DB_PRINT_ROWS_BY_NAME(CursorCase)
+DB_PRINT_ROWS_BY_NAME(OfferCase)
 
-using OpenCursorKind = CasesOf<OpenStatementOptions, CursorCase>;
+using OpenCursorKind = CasesOf<OpenStatementOptions, OfferCase>;
 
 TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing) {
-  const CursorCase& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
+  const OfferCase& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.offered));
   const std::size_t mark = fakeodbc::callCount();
   CRecordset rs(database.get());
   if (c.refusal == 0) {
-    ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
-    EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
-    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
+    ASSERT_TRUE(rs.Open(c.request, kBrandStatement, CRecordset::readOnly));
+    EXPECT_EQ(rs.ChooseCursorType(), c.chosen);
+    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.chosen);
     return;
   }
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.request);
   ASSERT_TRUE(IsDbError(raised, c.refusal));
   // Nothing was set or prepared; the statement was dropped.
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
@@ -166,52 +168,38 @@ TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing
   }
 }
 
-DB_NAMED_CASES(
-    EachKind, OpenCursorKind,
-    CursorCase{"MissingKeyset", CRecordset::keysetCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
-               dbErrorKeysetCursorUnsupported, 0},
-    CursorCase{"MissingStatic", CRecordset::staticCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
-               dbErrorStaticCursorUnsupported, 0},
-    CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
-               dbErrorDynamicCursorUnsupported, 0},
-    CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
-               SQL_CURSOR_KEYSET_DRIVEN},
-    CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
-               SQL_CURSOR_STATIC},
-    CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
-               SQL_CURSOR_DYNAMIC});
+DB_NAMED_CASES(EachKind, OpenCursorKind,
+               OfferCase{"MissingKeyset", CRecordset::keysetCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC, 0,
+                         dbErrorKeysetCursorUnsupported},
+               OfferCase{"MissingStatic", CRecordset::staticCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC, 0,
+                         dbErrorStaticCursorUnsupported},
+               OfferCase{"MissingDynamic", CRecordset::dynamicCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC, 0,
+                         dbErrorDynamicCursorUnsupported},
+               OfferCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN,
+                         SQL_CURSOR_KEYSET_DRIVEN},
+               OfferCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC,
+                         SQL_CURSOR_STATIC},
+               OfferCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
+                         SQL_CURSOR_DYNAMIC});
 
-// The concurrency chosen from SQL_SCROLL_CONCURRENCY.
-struct ConcurrencyCase {
-  const char* name;
-  UINT lockMode;
-  SQLUINTEGER scrollConcurrency;
-  DWORD model;
-  bool lockWarning;
-};
-
-DB_PRINT_ROWS_BY_NAME(ConcurrencyCase)
-
-using OpenConcurrency = CasesOf<OpenStatementOptions, ConcurrencyCase>;
+using OpenConcurrency = CasesOf<OpenStatementOptions, OfferCase>;
 
 TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
-  const ConcurrencyCase& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
+  const OfferCase& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.offered));
   CRecordset rs(database.get());
-  rs.m_bLockMode = c.lockMode;
+  rs.m_bLockMode = c.request;
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
-  EXPECT_EQ(rs.m_dwScrollConcurrency, c.scrollConcurrency);
-  EXPECT_EQ(rs.m_dwConcurrencyModel, c.model);
-  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), SQLULEN{c.model});
-  const std::vector<std::string> expectedTraces =
-      c.lockWarning
-          ? std::vector<std::string>{"Warning: locking not supported, setting recordset read only.\n"}
-          : std::vector<std::string>{};
-  EXPECT_EQ(traces.Texts(), expectedTraces);
+  EXPECT_EQ(rs.m_dwScrollConcurrency, c.offered);
+  EXPECT_EQ(rs.m_dwConcurrencyModel, c.chosen);
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), c.chosen);
+  const char* warning = "Warning: locking not supported, setting recordset read only.\n";
+  EXPECT_EQ(traces.Texts(),
+            c.lockWarning ? std::vector<std::string>{warning} : std::vector<std::string>{});
   // The warning leaves the flags alone.
   EXPECT_TRUE(rs.m_bUpdatable);
   EXPECT_TRUE(rs.m_bAppendable);
@@ -220,20 +208,18 @@ TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
 constexpr SQLUINTEGER kAllConcurrencies =
     SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
 
-DB_NAMED_CASES(
-    Modes, OpenConcurrency,
-    ConcurrencyCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
-                    SQL_CONCUR_ROWVER, false},
-    ConcurrencyCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
-                    SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES, false},
-    ConcurrencyCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
-                    SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK, false},
-    ConcurrencyCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
-                    SQL_CONCUR_READ_ONLY, false},
-    ConcurrencyCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK,
-                    false},
-    ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
-                    SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true});
+DB_NAMED_CASES(Modes, OpenConcurrency,
+               OfferCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
+                         SQL_CONCUR_ROWVER},
+               OfferCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
+                         SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES},
+               OfferCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
+                         SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK},
+               OfferCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
+                         SQL_CONCUR_READ_ONLY},
+               OfferCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK},
+               OfferCase{"EditWithoutLocks", CRecordset::lockOnEdit,
+                         SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, 0, true});
 
 TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
   struct Case {
