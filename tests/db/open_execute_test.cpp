@@ -43,8 +43,7 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
   fakeodbc::answer(Fn::SQLPrepareW, 2, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   const std::vector<std::string> expected = {
       ConcurrencyLine(SQL_CONCUR_VALUES), kPrepareRefused,
@@ -80,8 +79,7 @@ TEST_F(OpenExecute, RefusedRowVersionsWithoutLocksGoStraightToReadOnly) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_ROWVER));
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   const std::vector<std::string> expected = {
       ConcurrencyLine(SQL_CONCUR_ROWVER), kPrepareRefused,
@@ -170,8 +168,7 @@ TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) 
   fakeodbc::answer(Fn::SQLGetStmtOption, 1, readOnly);
   const std::size_t mark = fakeodbc::callCount();
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   EXPECT_FALSE(rs.m_bUpdatable);
   EXPECT_FALSE(rs.m_bAppendable);
@@ -193,8 +190,7 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 1);
   EXPECT_TRUE(rs.m_bUpdatable);
@@ -205,15 +201,13 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
 TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  OpenBrands(CRecordset::readOnly);
   EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
 }
 
 TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  OpenBrands(CRecordset::none);
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 0);
 }
 

@@ -85,8 +85,7 @@ TEST_F(OpenFieldState, FieldStateIsMadeOnlyWhereItIsMissing) {
 }
 
 TEST_F(OpenFieldState, RecordsetWithoutFieldsOrParametersGetsNoState) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
   EXPECT_EQ(rs.m_pFieldState, nullptr);
   EXPECT_EQ(rs.m_pParamState, nullptr);

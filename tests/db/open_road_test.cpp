@@ -11,8 +11,7 @@ class OpenRoad : public DbConnectedTest {};
 
 TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
 
   // The construction's allocation, the S1010 probe of IsOpen with its diagnostic read from the
   // statement, then the open itself. The healthy driver offers SQL_SCCO_LOCK only among the
@@ -25,8 +24,7 @@ TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
 }
 
 TEST_F(OpenRoad, OpenedRecordsetStandsOnTheFirstRow) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_FALSE(rs.m_bBOF);
@@ -76,8 +74,7 @@ TEST_F(OpenRoad, EmptyResultOpensWithBothEndsSet) {
   empty.rows.clear();
   fakeodbc::setResult(empty);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_TRUE(rs.m_bBOF);
   EXPECT_TRUE(rs.m_bEOF);
@@ -90,8 +87,7 @@ TEST_F(OpenRoad, SingleRowResultStandsOnItsRow) {
   one.rows.resize(1);
   fakeodbc::setResult(one);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_FALSE(rs.m_bBOF);
   EXPECT_FALSE(rs.m_bEOF);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
@@ -105,8 +101,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
   fakeodbc::answer(Fn::SQLDescribeColW, 1, Answer::still(2));
 
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 4);
@@ -119,9 +114,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
 
 TEST_F(OpenRoad, DirectExecutionSendsTheTextOnceWithoutPrepare) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::addOnly | CRecordset::directExecute));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly | CRecordset::directExecute);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
@@ -177,8 +170,7 @@ class OpenColumnNames : public OpenRoad {
 TEST_F(OpenColumnNames, NameFillingTheWholeBufferLeavesRoomForTheTerminator) {
   UseColumnNamed(std::u16string(256, u'n'));
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   // A buffer length of 256 characters takes 255 of them and the terminator; the reported
   // length (256) would take the terminator into the name.
   EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName.Str(), std::u16string(255, u'n'));
@@ -189,8 +181,7 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   for (int i = 0; i < 300; ++i) name += static_cast<char16_t>(u'a' + i % 26);
   UseColumnNamed(name);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   const CString& kept = rs.m_pColumnInfo[0].m_strColumnName;
   EXPECT_LE(kept.GetLength(), 256);

@@ -16,8 +16,7 @@ const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCursorType) {
   fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: SQLExtendedFetch not supported by driver\n",
@@ -122,8 +121,7 @@ TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
 TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRecords) {
   Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
   fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
   const std::vector<std::string> texts = traces.Texts();
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[0], "Warning: ODBC Success With Info, ");
@@ -247,8 +245,7 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
   // Like unixODBC for a value the driver replaces: success with information, 01S02.
   fakeodbc::answer(Fn::SQLSetStmtOption, 3,
                    Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
   EXPECT_NE(traces.Joined().find("State:01S02"), std::string::npos);
   EXPECT_EQ(rs.m_lOpen, 1);
@@ -256,16 +253,13 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
 
 TEST_F(OpenStatementOptions, QueryTimeoutRefusedByTheDriverIsNotAnError) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
   EXPECT_EQ(database->m_dwQueryTimeout, 0xFFFFFFFFu);
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhileScrolling) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::readOnly | CRecordset::withBookmarks));
+  CRecordset& rs = OpenBrands(CRecordset::readOnly | CRecordset::withBookmarks);
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
   // Right after the query timeout, before the scroll probe.
   const std::vector<std::string> lines = CallLinesWithoutDiagnosticsAfter(mark);
@@ -280,9 +274,7 @@ TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhile
 
 TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
   database->m_dwBookmarkPersistence = 0;
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::readOnly | CRecordset::withBookmarks));
+  CRecordset& rs = OpenBrands(CRecordset::readOnly | CRecordset::withBookmarks);
   EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
 }
 

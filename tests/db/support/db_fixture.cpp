@@ -1,6 +1,7 @@
 #include "tests/db/support/db_fixture.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 DbTest::DbTest() : database(std::make_unique<CDatabase>()) {}
 
@@ -36,6 +37,14 @@ CRecordset& DbTest::OpenOn(const fakeodbc::ResultSet& result) {
   EXPECT_TRUE(opened) << fakeodbc::logText();
   ForgetCalls();
   traces.Clear();
+  return *recordset;
+}
+
+CRecordset& DbTest::OpenBrands(DWORD options, UINT type) {
+  recordset = std::make_unique<CRecordset>(database.get());
+  if (!recordset->Open(type, kBrandStatement, options)) {
+    throw std::runtime_error("the open was refused:\n" + fakeodbc::logText());
+  }
   return *recordset;
 }
 

@@ -37,6 +37,10 @@ class DbTest : public ::testing::Test {
   // open stay in the log.
   void Connect(BOOL cursorLibrary = TRUE);
 
+  // Makes `recordset` on the connection and opens it on the program's statement with
+  // `options` and `type`; a refused open ends the test.
+  CRecordset& OpenBrands(DWORD options, UINT type = CRecordset::staticCursor);
+
   // Opens `recordset` on the program's statement over `result` with the program's open type
   // and options, then forgets the calls and traces of the open.
   CRecordset& OpenOn(const fakeodbc::ResultSet& result);
