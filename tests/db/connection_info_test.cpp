@@ -30,7 +30,6 @@ class ConnectionInfoTest : public DbTest {
   CDatabase database;
 };
 
-// ---------------------------------------------------------------------------------------------
 // The read-only answer
 
 // An answer to SQL_DATA_SOURCE_READ_ONLY: only "N" keeps the connection updatable, any other
@@ -61,7 +60,6 @@ TEST_F(ConnectionInfoTest, FailedReadOnlyQueryLowersItAndTraces) {
   EXPECT_EQ(QueryCalls()[7], "SQLGetInfoW(dbc#1, SQL_DATA_SOURCE_READ_ONLY, 20) -> SQL_ERROR");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The identifier quote
 
 TEST_F(ConnectionInfoTest, IdentifierQuoteIsAOneCharacterAnswerOrElseTheDoubleQuote) {
@@ -99,7 +97,6 @@ TEST_F(ConnectionInfoTest, ATruncatedQuoteAnswerIsTracedAsSuccessWithInfo) {
                                       HealthyCapabilityTraces())));
 }
 
-// ---------------------------------------------------------------------------------------------
 // Capabilities
 
 TEST_F(ConnectionInfoTest, HealthyDriverCapabilities) {
@@ -175,7 +172,6 @@ TEST_F(ConnectionInfoTest, BookmarkPersistenceIsStoredWhateverTheVerdict) {
   EXPECT_EQ(database.m_dwBookmarkPersistence, DWORD{SQL_BP_UPDATE});
 }
 
-// ---------------------------------------------------------------------------------------------
 // DBMS and version traces
 
 TEST_F(ConnectionInfoTest, DbmsVersionTracesFollowTheAnswers) {
@@ -205,7 +201,6 @@ TEST_F(ConnectionInfoTest, LongDbmsNameIsCutToTheBuffer) {
   EXPECT_THAT(traces.Texts(), ::testing::Contains("DBMS: " + std::string(63, 'd') + "\n"));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The read-only connection
 
 TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTrace) {
@@ -216,7 +211,6 @@ TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTra
   EXPECT_THAT(traces.Texts(), ::testing::Not(::testing::Contains(kReadOnlyWarning)));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The query timeout of the connection's statements
 
 class QueryTimeoutTest : public ConnectionInfoTest {
@@ -270,7 +264,6 @@ TEST_F(QueryTimeoutTest, TheSetterChangesTheNextStatementsTimeout) {
   EXPECT_THAT(Calls(), ElementsAre("SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 30) -> SQL_SUCCESS"));
 }
 
-// ---------------------------------------------------------------------------------------------
 // Bracketed names rewritten with the identifier quote
 
 struct QuoteCase {

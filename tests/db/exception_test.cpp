@@ -73,7 +73,6 @@ class DbExceptionTest : public DbTest {
   CDatabase database;
 };
 
-// ---------------------------------------------------------------------------------------------
 // Diagnostic records into the error texts
 
 TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
@@ -208,7 +207,6 @@ TEST_F(DbExceptionTest, AppendDiagnosticsWithoutConnectionDoesNothing) {
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
 
-// ---------------------------------------------------------------------------------------------
 // Codes that are not read from the driver
 
 TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
@@ -257,7 +255,6 @@ TEST_F(DbExceptionTest, TheErrorIsAHeapObjectCatchableAsItsBases) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
 // Raising through the objects
 
 TEST_F(DbExceptionTest, ConnectionRaisesWithItsCancelStatement) {
@@ -285,7 +282,6 @@ TEST_F(DbExceptionTest, RecordsetRaisesOnItsStatementUnlessAnotherIsGiven) {
   recordset.m_pDatabase = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // The checks
 
 struct Verdict {
@@ -354,7 +350,6 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
   recordset.m_pDatabase = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // The error object's own operations
 
 class ErrorObjectTest : public DbTest {
