@@ -98,8 +98,7 @@ TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
     fakeodbc::answer(Fn::SQLPrepareW, nth, Answer::fail(SQL_ERROR, {kNotCapable}));
   }
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs);
+  RaisedError raised = OpenExpectingFailure();
 
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Driver not capable\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo, u"State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n");
@@ -115,8 +114,7 @@ TEST_F(OpenExecute, RefusedConcurrencyThatCannotBeLoweredIsRaised) {
   // A read-only recordset already asks for the read-only concurrency.
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::readOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_TRUE(raised.db()->HasState(u"State:S1C00"));
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 1);
@@ -127,8 +125,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
   // Timeout, cursor type, concurrency, then the fallback's concurrency.
   fakeodbc::answer(Fn::SQLSetStmtOption, 4,
                    Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Busy"}}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Busy\n");
   const std::vector<std::string> texts = traces.Texts();
@@ -139,8 +136,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
 
 TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
 
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Syntax error near 'marque'\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo,
@@ -154,8 +150,7 @@ TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
 
 TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
   fakeodbc::answer(Fn::SQLExecDirectW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly | CRecordset::directExecute);
+  RaisedError raised = OpenExpectingFailure(CRecordset::readOnly | CRecordset::directExecute);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
   EXPECT_EQ(traces.Texts().back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
@@ -233,8 +228,7 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   if (step.prepare != nullptr) step.prepare();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {step.diag}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, step.errorText));
   if (step.firstTrace != nullptr) {
     const std::vector<std::string> texts = traces.Texts();

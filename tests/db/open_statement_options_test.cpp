@@ -39,8 +39,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
 
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_TRUE(IsDbError(raised, dbErrorOdbcVersion));
 }
 
@@ -90,8 +89,7 @@ using OpenOptionFailingStep = CasesOf<OpenStatementOptions, FailingStep>;
 TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, step.options);
+  RaisedError raised = OpenExpectingFailure(step.options);
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Injected failure\n"));
   EXPECT_EQ(CallNamesAfter(0).back(), "SQLFreeStmt");
   ASSERT_FALSE(traces.Texts().empty());

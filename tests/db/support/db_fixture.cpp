@@ -62,6 +62,11 @@ std::vector<std::string> DbTest::CallsOf(const std::function<void()>& action) {
   return Calls();
 }
 
+RaisedError DbTest::OpenExpectingFailure(DWORD options, UINT type) {
+  recordset = std::make_unique<CRecordset>(database.get());
+  return OpenExpectingFailure(*recordset, options, type);
+}
+
 bool DbTest::IsRegistered(const CRecordset* rs) const {
   const auto& list = database->m_listRecordsets;
   return std::find(list.begin(), list.end(), rs) != list.end();

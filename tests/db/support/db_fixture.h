@@ -49,6 +49,9 @@ class DbTest : public ::testing::Test {
   // closed with its statement freed. Returns what was raised.
   RaisedError OpenExpectingFailure(CRecordset& rs, DWORD options = CRecordset::none,
                                    UINT type = CRecordset::staticCursor);
+  // The same with the fixture's recordset, made on the connection first.
+  RaisedError OpenExpectingFailure(DWORD options = CRecordset::none,
+                                   UINT type = CRecordset::staticCursor);
 
   // The process record of the shared environment.
   static DatabaseProcessState& Process() { return GetDatabaseProcessState(); }
