@@ -1,11 +1,14 @@
 // Close: the statements dropped, the storage released, the recordset off its connection's
-// list and in the closed state; on an already closed recordset only the warning; and the
-// connection's Close closing every recordset registered on it.
+// list and in the closed state; on an already closed recordset only the warning; the
+// connection's Close closing every recordset registered on it. And the destructor: an open
+// recordset is closed implicitly (with a warning when it fetched several rows at once), errors
+// inside are traced and swallowed, and a connection the recordset created is deleted with it.
 #include <chrono>
 #include <future>
 #include <thread>
 
 #include "tests/db/support/open_state.h"
+#include "tests/db/support/table_cases.h"
 
 namespace {
 
@@ -41,7 +44,8 @@ void ExpectClosed(const CRecordset& recordset) {
   EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
 }
 
-// Records the multi-row exchange passes; releasing its buffers is its own business.
+// Records the multi-row exchange passes; releasing its buffers is its own business. During
+// destruction only the base class's exchange runs, and that one refuses.
 class BulkRecordset : public CRecordset {
  public:
   using CRecordset::CRecordset;
@@ -49,11 +53,10 @@ class BulkRecordset : public CRecordset {
   std::vector<CFieldExchange::Mode> passes;
 };
 
-class CloseRecordset : public DbConnectedTest {};
+class CloseRecordset : public OpenStateTest {};
 
 TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::none});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::none});
   recordset.MoveNext();
   recordset.MoveNext();
   recordset.m_strCursorName = u"SQL_CUR1";
@@ -67,7 +70,7 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
   traces.Clear();
 
   recordset.Close();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   ExpectClosed(recordset);
   EXPECT_FALSE(IsRegistered(&recordset));
@@ -85,48 +88,43 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
 }
 
 TEST_F(CloseRecordset, ClosingAgainOnlyWarnsThatTheRecordsetIsNotRegistered) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   recordset.Close();
   ForgetCalls();
   traces.Clear();
 
   recordset.Close();
   EXPECT_TRUE(Calls().empty());
-  EXPECT_EQ(traces.Texts(), std::vector<std::string>{kNotFound});
+  EXPECT_THAT(traces.Texts(), ElementsAre(kNotFound));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, ConstructedRecordsetIsClosedWithoutAWarning) {
   CRecordset recordset(database.get());
   ASSERT_TRUE(IsRegistered(&recordset));
-  ForgetCalls();
-  recordset.Close();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"});
+  EXPECT_THAT(CallsOf([&] { recordset.Close(); }),
+              ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_FALSE(IsRegistered(&recordset));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, UpdateStatementIsDroppedAfterTheResultStatement) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   ASSERT_EQ(SQLAllocStmt(database->m_hdbc, &recordset.m_hstmtUpdate), SQL_SUCCESS);
-  ForgetCalls();
-  recordset.Close();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS"}));
+  EXPECT_THAT(CallsOf([&] { recordset.Close(); }),
+              ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                          "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS"));
   ExpectClosed(recordset);
 }
 
 TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLFreeStmt, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Busy"}}));
   ForgetCalls();
   traces.Clear();
   EXPECT_EQ(RunCatching([&] { recordset.Close(); }).kind, Raised::Nothing);
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"});
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"));
   EXPECT_TRUE(traces.Texts().empty());
   ExpectClosed(recordset);
   EXPECT_FALSE(IsRegistered(&recordset));
@@ -137,8 +135,7 @@ TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
 }
 
 TEST_F(CloseRecordset, WithoutAConnectionCloseIsRefusedBeforeAnythingChanges) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   const PositionSnapshot before = PositionSnapshot::Of(recordset);
   const HSTMT statement = recordset.m_hstmt;
   const WORD* rowStatus = recordset.m_pRowStatus;
@@ -202,8 +199,7 @@ TEST_F(CloseRecordset, MultiRowBuffersAreReleasedByTheBulkExchangeUnlessTheCalle
 }
 
 TEST_F(CloseRecordset, ListIsSearchedUnderTheProcessWideDatabaseLock) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
 
   std::promise<void> locked;
   std::promise<void> release;
@@ -236,11 +232,11 @@ TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
 
   database->Close();
   // The most recently registered first.
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFreeStmt(stmt#3, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
-                                               "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
-                                               "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"}));
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#3, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLFreeStmt(stmt#2, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                   "SQLDisconnect(dbc#1) -> SQL_SUCCESS",
+                                   "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
   for (const auto* recordset : {first.get(), second.get(), constructed.get()}) {
@@ -256,5 +252,118 @@ TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(traces.Texts().empty());
 }
+
+const char kIgnored[] = "Error: Exception ignored in ~CRecordset().\n";
+const std::vector<std::string> kImplicitCloseWarning = {
+    "\nWARNING: Close called implicitly from destructor.",
+    "\nUse of multi row fetch requires explicit call", "\nto Close or memory leaks will result.\n"};
+
+class DestroyRecordset : public CloseRecordset {
+ protected:
+  // Destroys the fixture's recordset, which must raise nothing, with the log and the traces
+  // forgotten before; the calls of the destruction.
+  std::vector<std::string> Destroy() {
+    traces.Clear();
+    return CallsOf(
+        [&] { EXPECT_EQ(RunCatching([&] { recordset.reset(); }).kind, Raised::Nothing); });
+  }
+};
+
+TEST_F(DestroyRecordset, OpenRecordsetIsClosedSilently) {
+  Opened();
+  recordset->MoveNext();
+  EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  EXPECT_TRUE(traces.Texts().empty());
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
+  EXPECT_TRUE(database->IsOpen());
+}
+
+TEST_F(DestroyRecordset, MultiRowRecordsetWarnsBeforeTheImplicitClose) {
+  Opened({CRecordset::staticCursor, CRecordset::multiRowFetch});
+  EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  EXPECT_EQ(traces.Texts(), kImplicitCloseWarning);
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
+}
+
+TEST_F(DestroyRecordset, ClosedRecordsetIsLeftAlone) {
+  Opened({CRecordset::staticCursor, CRecordset::multiRowFetch}).Close();
+  EXPECT_THAT(Destroy(), IsEmpty());
+  EXPECT_TRUE(traces.Texts().empty());
+}
+
+TEST_F(DestroyRecordset, ErrorWhileClosingIsTracedAndSwallowed) {
+  Opened();
+  // Detached from its connection while still open: Close refuses.
+  database->m_listRecordsets.RemoveAt(database->m_listRecordsets.Find(recordset.get()));
+  recordset->m_pDatabase = nullptr;
+  // What the refused close left behind is released all the same.
+  EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  EXPECT_THAT(traces.Texts(), ElementsAre(kIgnored));
+}
+
+TEST_F(DestroyRecordset, RecordsetWhoseCloseFailsPartWayStillLeavesItsConnection) {
+  recordset = std::make_unique<BulkRecordset>(database.get());
+  PutInOpenState(*recordset, {CRecordset::staticCursor, CRecordset::multiRowFetch});
+  recordset->m_dwBulkRowsAllocated = 25;
+  EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  std::vector<std::string> expected = kImplicitCloseWarning;
+  expected.push_back(kIgnored);
+  EXPECT_EQ(traces.Texts(), expected);
+  // The connection no longer refers to the destroyed object; closing it is safe.
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
+  database->Close();
+  EXPECT_FALSE(database->IsOpen());
+}
+
+TEST_F(DestroyRecordset, ConnectionCreatedByOpenIsDeletedWithTheRecordset) {
+  recordset = std::make_unique<CRecordset>(nullptr);
+  ASSERT_TRUE(recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  ASSERT_TRUE(recordset->m_bRecordsetDb);
+  ASSERT_NE(recordset->m_pDatabase, database.get());
+  EXPECT_FALSE(recordset->IsEOF());
+  const std::vector<std::string> calls = Destroy();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0].rfind("SQLFreeStmt(", 0), 0u);
+  EXPECT_EQ(calls[1], "SQLDisconnect(dbc#2) -> SQL_SUCCESS");
+  EXPECT_EQ(calls[2], "SQLFreeConnect(dbc#2) -> SQL_SUCCESS");
+  EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
+}
+
+// A recordset on a connection of its own (dbc#2, beside the fixture's), put in the open state;
+// `failingClose`: a multi-row recordset whose close fails.
+struct OwnConnectionCase {
+  const char* name;
+  bool failingClose;
+};
+DB_PRINT_ROWS_BY_NAME(OwnConnectionCase)
+
+using DestroyOwnConnection = CasesOf<DestroyRecordset, OwnConnectionCase>;
+
+TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
+  auto own = std::make_unique<CDatabase>();
+  ASSERT_TRUE(own->Open(nullptr, FALSE, FALSE, kTestConnect, TRUE));
+  if (GetParam().failingClose) {
+    recordset = std::make_unique<BulkRecordset>(own.release());
+    recordset->m_bRecordsetDb = TRUE;
+    PutInOpenState(*recordset, {CRecordset::staticCursor, CRecordset::multiRowFetch});
+    recordset->m_dwBulkRowsAllocated = 25;
+  } else {
+    recordset = std::make_unique<CRecordset>(own.release());
+    recordset->m_bRecordsetDb = TRUE;
+    PutInOpenState(*recordset);
+  }
+  // The statement of the recordset, then the second connection; the environment stays for
+  // the first one.
+  EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
+                                     "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
+                                     "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"));
+  EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
+  EXPECT_TRUE(database->IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Closes, DestroyOwnConnection,
+                         ::testing::Values(OwnConnectionCase{"AfterClosing", false},
+                                           OwnConnectionCase{"AlsoWhenClosingFails", true}),
+                         CaseName<OwnConnectionCase>);
 
 }  // namespace

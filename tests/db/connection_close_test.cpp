@@ -88,7 +88,6 @@ class CloseTest : public DbTest {
   std::vector<std::string> closed;
 };
 
-// ---------------------------------------------------------------------------------------------
 // Registered recordsets
 
 TEST_F(CloseTest, DestructionClosesTheRecordsetsThenTheConnectionAndTheEnvironment) {
@@ -242,7 +241,6 @@ TEST_F(CloseTest, ARecordsetCloseRaisingDuringDestructionIsTracedAndSwallowed) {
   failing.raise = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // Failures of the release calls
 
 TEST_F(CloseTest, FailedDisconnectAndFreeStillForgetTheHandle) {
@@ -271,7 +269,6 @@ TEST_F(CloseTest, FailedEnvironmentReleaseIsTracedAndForgotten) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
 // The destructor's report of an error that escapes the release
 
 class DestructorReportTest : public CloseTest {
@@ -325,7 +322,6 @@ TEST_F(DestructorReportTest, ErrorIsReportedOnAppMsgWithItsTextIfItHasOne) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
 // The diagnostic dump
 
 std::string Pointer(const void* p) {

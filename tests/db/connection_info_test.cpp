@@ -1,5 +1,5 @@
-// What a connection reads from the driver right after connecting, and the statement option
-// it sets for its recordsets.
+// What a connection reads from the driver right after connecting, the statement option it
+// sets for its recordsets, and bracketed names rewritten with its identifier quote.
 #include <algorithm>
 #include <optional>
 
@@ -30,7 +30,6 @@ class ConnectionInfoTest : public DbTest {
   CDatabase database;
 };
 
-// ---------------------------------------------------------------------------------------------
 // The read-only answer
 
 // An answer to SQL_DATA_SOURCE_READ_ONLY: only "N" keeps the connection updatable, any other
@@ -61,7 +60,6 @@ TEST_F(ConnectionInfoTest, FailedReadOnlyQueryLowersItAndTraces) {
   EXPECT_EQ(QueryCalls()[7], "SQLGetInfoW(dbc#1, SQL_DATA_SOURCE_READ_ONLY, 20) -> SQL_ERROR");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The identifier quote
 
 TEST_F(ConnectionInfoTest, IdentifierQuoteIsAOneCharacterAnswerOrElseTheDoubleQuote) {
@@ -99,7 +97,6 @@ TEST_F(ConnectionInfoTest, ATruncatedQuoteAnswerIsTracedAsSuccessWithInfo) {
                                       HealthyCapabilityTraces())));
 }
 
-// ---------------------------------------------------------------------------------------------
 // Capabilities
 
 TEST_F(ConnectionInfoTest, HealthyDriverCapabilities) {
@@ -175,7 +172,6 @@ TEST_F(ConnectionInfoTest, BookmarkPersistenceIsStoredWhateverTheVerdict) {
   EXPECT_EQ(database.m_dwBookmarkPersistence, DWORD{SQL_BP_UPDATE});
 }
 
-// ---------------------------------------------------------------------------------------------
 // DBMS and version traces
 
 TEST_F(ConnectionInfoTest, DbmsVersionTracesFollowTheAnswers) {
@@ -205,7 +201,6 @@ TEST_F(ConnectionInfoTest, LongDbmsNameIsCutToTheBuffer) {
   EXPECT_THAT(traces.Texts(), ::testing::Contains("DBMS: " + std::string(63, 'd') + "\n"));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The read-only connection
 
 TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTrace) {
@@ -216,7 +211,6 @@ TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTra
   EXPECT_THAT(traces.Texts(), ::testing::Not(::testing::Contains(kReadOnlyWarning)));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The query timeout of the connection's statements
 
 class QueryTimeoutTest : public ConnectionInfoTest {
@@ -269,5 +263,67 @@ TEST_F(QueryTimeoutTest, TheSetterChangesTheNextStatementsTimeout) {
   database.ApplyStatementOptions(second);
   EXPECT_THAT(Calls(), ElementsAre("SQLSetStmtOption(stmt#1, SQL_QUERY_TIMEOUT, 30) -> SQL_SUCCESS"));
 }
+
+// Bracketed names rewritten with the identifier quote
+
+struct QuoteCase {
+  char16_t quote;
+  std::u16string text;
+  std::u16string expected;
+};
+
+void PrintTo(const QuoteCase& c, std::ostream* os) {
+  *os << "quote " << static_cast<int>(c.quote) << " on \""
+      << std::string(c.text.begin(), c.text.end()) << "\"";
+}
+
+class QuoteBracketedNamesTest : public ::testing::TestWithParam<QuoteCase> {};
+
+TEST_P(QuoteBracketedNamesTest, RewritesInPlaceWithoutGrowing) {
+  CDatabase database;
+  database.m_chIdentifierQuote = GetParam().quote;
+  // The text sits in a larger buffer whose rest must stay untouched.
+  std::vector<char16_t> buffer(GetParam().text.begin(), GetParam().text.end());
+  buffer.push_back(u'\0');
+  const size_t end = buffer.size();
+  buffer.resize(end + 4, u'#');
+
+  database.QuoteBracketedNames(buffer.data());
+
+  EXPECT_EQ(std::u16string(buffer.data()), GetParam().expected);
+  for (size_t i = end; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], u'#') << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, QuoteBracketedNamesTest,
+    ::testing::Values(
+        // Names in brackets get the quote in place of each bracket.
+        QuoteCase{u'"', u"SELECT [my col] FROM [t]", u"SELECT \"my col\" FROM \"t\""},
+        QuoteCase{u'`', u"SELECT [a],[b] FROM [t]", u"SELECT `a`,`b` FROM `t`"},
+        QuoteCase{u' ', u"SELECT [a b] FROM t", u"SELECT  a b  FROM t"},
+        // Doubled brackets become single ones.
+        QuoteCase{u'"', u"SELECT [[x]] FROM t", u"SELECT [x] FROM t"},
+        // Inside a literal nothing changes, a doubled quote included.
+        QuoteCase{u'"', u"SELECT a FROM t WHERE b = '[x]'", u"SELECT a FROM t WHERE b = '[x]'"},
+        QuoteCase{u'"', u"SELECT a FROM t WHERE b = 'it''s [x]' AND [c] = 1",
+                  u"SELECT a FROM t WHERE b = 'it''s [x]' AND \"c\" = 1"},
+        QuoteCase{u'"', u"SELECT a FROM t WHERE b = '[[x]]'", u"SELECT a FROM t WHERE b = '[[x]]'"},
+        // A doubled quote outside a literal is copied and does not open one.
+        QuoteCase{u'"', u"SELECT '' , [x]", u"SELECT '' , \"x\""},
+        // The program's statement has no brackets.
+        QuoteCase{u'"', u"SELECT marque FROM avion ", u"SELECT marque FROM avion "}));
+
+INSTANTIATE_TEST_SUITE_P(
+    HostileText, QuoteBracketedNamesTest,
+    ::testing::Values(QuoteCase{u'"', u"", u""}, QuoteCase{u'"', u"[", u"\""},
+                      QuoteCase{u'"', u"]", u"\""}, QuoteCase{u'"', u"abc[", u"abc\""},
+                      QuoteCase{u'"', u"abc]]", u"abc]"}, QuoteCase{u'"', u"abc[[", u"abc["},
+                      QuoteCase{u'"', u"[[[", u"[\""}, QuoteCase{u'"', u"]]]", u"]\""},
+                      QuoteCase{u'"', u"[a", u"\"a"}, QuoteCase{u'"', u"a]b[", u"a\"b\""},
+                      // An unterminated literal protects everything after it.
+                      QuoteCase{u'"', u"'[x]", u"'[x]"}, QuoteCase{u'"', u"[x]'", u"\"x\"'"},
+                      QuoteCase{u'"', u"'", u"'"}, QuoteCase{u'"', u"''", u"''"},
+                      QuoteCase{u'"', u"'''[x]", u"'''[x]"},
+                      QuoteCase{u'"', u"'a'[x]'b'", u"'a'\"x\"'b'"}));
 
 }  // namespace

@@ -55,7 +55,6 @@ class OpenTest : public DbTest {
   OpenTest() { expectBalancedHandles = false; }
 };
 
-// ---------------------------------------------------------------------------------------------
 // A successful open and its release
 
 TEST_F(OpenTest, ProgramOpenMakesTheCallsOfTheOverviewWithTheCursorLibraryOnlyIfNeeded) {
@@ -93,9 +92,7 @@ TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
   CDatabase database;
   ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=x"));
   const CString connect = database.m_strConnect;
-  fakeodbc::clearLog();
-  database.Close();
-  EXPECT_THAT(Calls(), ElementsAreArray(ReleaseCalls("dbc#1", false)));
+  EXPECT_THAT(CallsOf([&] { database.Close(); }), ElementsAreArray(ReleaseCalls("dbc#1", false)));
   EXPECT_FALSE(database.IsOpen());
   EXPECT_EQ(Process().nAllocated, 0);
   EXPECT_NE(Process().henvAllConnections, nullptr);
@@ -104,9 +101,7 @@ TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
   EXPECT_EQ(database.m_bUpdatable, TRUE);
 
   // Closing again makes no call.
-  fakeodbc::clearLog();
-  database.Close();
-  EXPECT_THAT(Calls(), IsEmpty());
+  EXPECT_THAT(CallsOf([&] { database.Close(); }), IsEmpty());
   EXPECT_EQ(Process().nAllocated, 0);
 
   database.Free();
@@ -142,7 +137,6 @@ TEST_F(OpenTest, DestroyingAConnectionNeverOpenedFreesAnEnvironmentLeftUncounted
   EXPECT_THAT(Calls(), IsEmpty());
 }
 
-// ---------------------------------------------------------------------------------------------
 // The connect string
 
 struct ConnectCase {
@@ -196,7 +190,6 @@ TEST_F(OpenTest, OpenWithOptionsTakesTheTextAsItIs) {
   EXPECT_FALSE(fakeodbc::connectionOption(database.m_hdbc, SQL_ODBC_CURSORS).has_value());
 }
 
-// ---------------------------------------------------------------------------------------------
 // Option bits
 
 TEST_F(OpenTest, ReadOnlyOpenSetsTheAccessModeTwiceAndSkipsTheReadOnlyQuery) {
@@ -258,7 +251,6 @@ TEST_F(OpenTest, LoginTimeoutComesFromTheMember) {
   EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 42) -> SQL_SUCCESS");
 }
 
-// ---------------------------------------------------------------------------------------------
 // Options the driver refuses while connecting
 
 TEST_F(OpenTest, RefusedLoginTimeoutOrReadOnlyAccessModeIsTracedAndTheOpenGoesOn) {
@@ -292,7 +284,6 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
   EXPECT_EQ(database.m_bCountAddedRows, TRUE);
 }
 
-// ---------------------------------------------------------------------------------------------
 // The user cancels the driver's dialog
 
 TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
@@ -307,7 +298,6 @@ TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
 
-// ---------------------------------------------------------------------------------------------
 // Failures
 
 TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
@@ -467,7 +457,6 @@ TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) 
   EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=b");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The shared environment
 
 TEST_F(OpenTest, TwoConnectionsShareOneEnvironment) {

@@ -73,7 +73,6 @@ class DbExceptionTest : public DbTest {
   CDatabase database;
 };
 
-// ---------------------------------------------------------------------------------------------
 // Diagnostic records into the error texts
 
 TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
@@ -142,7 +141,7 @@ TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   fakeodbc::answer(Fn::SQLErrorW, 2, zero);
   EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "First\n",
                     "State:S1000,Native:1,Origin:\n"));
-  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW", "SQLErrorW"}));
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW"));
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
 }
 
@@ -185,7 +184,7 @@ TEST_F(DbExceptionTest, NoRecordOrAFailingReadLeavesBothTextsEmpty) {
   PostOnConnection({{"S1000", 0, u"Unread"}});
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
   EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
-  EXPECT_EQ(fakeodbc::callNames(), (std::vector<std::string>{"SQLErrorW"}));
+  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW"));
 }
 
 TEST_F(DbExceptionTest, AppendDiagnosticsAddsToWhatTheObjectHoldsAndTracesOnlyWhenAsked) {
@@ -208,7 +207,6 @@ TEST_F(DbExceptionTest, AppendDiagnosticsWithoutConnectionDoesNothing) {
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
 
-// ---------------------------------------------------------------------------------------------
 // Codes that are not read from the driver
 
 TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
@@ -257,7 +255,6 @@ TEST_F(DbExceptionTest, TheErrorIsAHeapObjectCatchableAsItsBases) {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
 // Raising through the objects
 
 TEST_F(DbExceptionTest, ConnectionRaisesWithItsCancelStatement) {
@@ -285,7 +282,6 @@ TEST_F(DbExceptionTest, RecordsetRaisesOnItsStatementUnlessAnotherIsGiven) {
   recordset.m_pDatabase = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // The checks
 
 struct Verdict {
@@ -354,7 +350,6 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
   recordset.m_pDatabase = nullptr;
 }
 
-// ---------------------------------------------------------------------------------------------
 // The error object's own operations
 
 class ErrorObjectTest : public DbTest {

@@ -1,5 +1,9 @@
 // Long values: the first read learns the whole length from a buffer of one or two
 // characters, and one more read fetches the rest to where the first read's terminator stood.
+// A first read that does not tell the length (SQL_NO_TOTAL) ends a text that did not fill its
+// buffer at its terminator and reads anything else on in pieces until all of it is delivered.
+// And the two steps of a read used on their own, as the field exchange of long values uses
+// them: ReadColumn answers the reported length, ReadRemainingText reads the rest.
 #include <cstddef>
 #include <ostream>
 
@@ -80,9 +84,7 @@ TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(1000)}));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[FakeODBC][Driver]Out of memory"}}));
-  const Raised raised = ReadFirstCatching(rs);
-
-  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Out of memory\n",
+  ASSERT_TRUE(IsDbError(ReadFirstCatching(rs), SQL_ERROR, "Out of memory\n",
                         "State:S1001,Native:0,Origin:[FakeODBC][Driver]\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: GetFieldValue operation failed on field 0.\n", "Out of memory\n",
@@ -93,8 +95,7 @@ TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
 TEST_F(FieldReadTest, NoDataOnTheSecondReadIsAFailureWithoutTheAlreadyFetchedLine) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {Letters(10)}));
   fakeodbc::answer(Fn::SQLGetData, 2, Answer::fail(SQL_NO_DATA_FOUND));
-  const Raised raised = ReadFirstCatching(rs);
-  ASSERT_TRUE(IsDbError(raised, SQL_NO_DATA_FOUND, ""));
+  ASSERT_TRUE(IsDbError(ReadFirstCatching(rs), SQL_NO_DATA_FOUND, ""));
   EXPECT_THAT(traces.Texts(), ElementsAre("Error: GetFieldValue operation failed on field 0.\n"));
 }
 
@@ -160,5 +161,196 @@ DB_NAMED_CASES(
     Reads, FieldAnnouncedLength,
     // 100 characters announced and 50 held: the second read reports the 49 it had.
     Announced{"LessThanAnnouncedEndsTheTextThere", 50, 200, 50, "SQL_SUCCESS", nullptr});
+
+// A value read with the first read answering SQL_NO_TOTAL, and the reads that fetch all of it.
+struct UnknownLengthCase {
+  const char* name;
+  Column column;
+  std::u16string text;
+  std::vector<Answer> answers;  // for the first reads, in order
+  std::vector<std::string> reads;
+  bool quiet;  // nothing is traced
+};
+DB_PRINT_ROWS_BY_NAME(UnknownLengthCase)
+
+using FieldUnknownLength = CasesOf<FieldReadTest, UnknownLengthCase>;
+
+TEST_P(FieldUnknownLength, ReadsTheWholeValue) {
+  const UnknownLengthCase& c = GetParam();
+  CRecordset& rs = OpenOn(SingleColumnResult(c.column, {c.text}));
+  for (std::size_t i = 0; i < c.answers.size(); ++i) {
+    fakeodbc::answer(Fn::SQLGetData, static_cast<int>(i + 1), c.answers[i]);
+  }
+  CString value = ReadFirst(rs);
+  EXPECT_EQ(value.GetLength(), static_cast<int>(c.text.size()));
+  EXPECT_EQ(value.Str(), c.text);
+  EXPECT_THAT(GetDataCalls(), ElementsAreArray(c.reads));
+  if (c.quiet) {
+    EXPECT_THAT(traces.Texts(), IsEmpty());
+  }
+}
+
+const Answer kNoTotal = ReportingLength(SQL_NO_TOTAL);
+
+// A warning that tells no length either.
+Answer NoTotalWarning() {
+  Answer warning = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}});
+  warning.length = SQL_NO_TOTAL;
+  return warning;
+}
+
+DB_NAMED_CASES(Values, FieldUnknownLength,
+               // A short text ends at its terminator.
+               UnknownLengthCase{"ShortText",
+                                 kBrandColumn,
+                                 u"Airbus",
+                                 {kNoTotal},
+                                 {GetDataLine(1, 102, "SQL_SUCCESS")},
+                                 false},
+               // 4 characters, then a piece of 4096 that the other 4 do not fill.
+               UnknownLengthCase{"TextThatFillsItsBuffer",
+                                 Column{u"marque", SQL_WVARCHAR, 4},
+                                 u"Dassault",
+                                 {kNoTotal},
+                                 {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS")},
+                                 false},
+               // 1 character first, then a piece of 4096 characters; that one tells what remains
+               // (5903 characters after it), so the last piece is read to its exact size.
+               // Truncation is what piecewise reading expects: no warning.
+               UnknownLengthCase{"LongValueInPieces",
+                                 NotesColumn(0),
+                                 Letters(10000),
+                                 {kNoTotal},
+                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 5904, "SQL_SUCCESS")},
+                                 true},
+               // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
+               UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow",
+                                 NotesColumn(0),
+                                 Letters(10000),
+                                 {kNoTotal, kNoTotal, kNoTotal},
+                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 8193, "SQL_SUCCESS")},
+                                 false},
+               // Whole in the first read: the next one finds no more.
+               UnknownLengthCase{
+                   "LongValueWholeInTheFirstRead",
+                   NotesColumn(0),
+                   u"A",
+                   {kNoTotal},
+                   {GetDataLine(1, 4, "SQL_SUCCESS"), GetDataLine(1, 2 * 4097, kNoData.c_str())},
+                   true},
+               // The 2999 characters of the second piece leave room in its 4096: no third read.
+               UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer",
+                                 NotesColumn(0),
+                                 Letters(3000),
+                                 {kNoTotal, NoTotalWarning()},
+                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")},
+                                 false});
+
+TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {Letters(500)}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
+  fakeodbc::answer(Fn::SQLGetData, 2,
+                   Answer::fail(SQL_ERROR, {{"08S01", 0, u"[FakeODBC][Driver]Link failure"}}));
+  ASSERT_TRUE(IsDbError(ReadFirstCatching(rs), SQL_ERROR, "Link failure\n"));
+  EXPECT_EQ(traces.Texts().front(), "Error: GetFieldValue operation failed on field 0.\n");
+}
+
+TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
+  const std::u16string text = Letters(300);
+  CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
+  fakeodbc::answer(Fn::SQLGetData, 2,
+                   Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}}));
+  CString value = ReadFirst(rs);
+  EXPECT_EQ(value.Str(), text);
+  // Traced like a warning of the first read: the error text, then the state lines.
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n\n",
+                          "State:01000,Native:0,Origin:[FakeODBC][Driver]\n\n"));
+}
+
+class FieldReadSteps : public FieldReadTest {
+ protected:
+  CRecordset& OpenOnLongValue(const std::u16string& text) {
+    return OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  }
+};
+
+TEST_F(FieldReadSteps, TheFirstReadReportsTheWholeLengthAndTheSecondTheRest) {
+  const std::u16string text = Letters(1000);
+  CRecordset& rs = OpenOnLongValue(text);
+  CString value;
+  char16_t* first = value.GetBufferSetLength(2);
+
+  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
+                                                 4, SQL_WLONGVARCHAR);
+  EXPECT_EQ(reported, 2000);
+  EXPECT_EQ(first[0], u'A');
+  EXPECT_EQ(first[1], u'\0');
+
+  void* target = first;
+  CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, &target, 2, value,
+                                SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  // The rest went to character position 1 of the grown text.
+  EXPECT_EQ(target, static_cast<const void*>(value.GetString() + 1));
+  EXPECT_EQ(value.GetLength(), 1000);
+  EXPECT_EQ(value.Str(), text);
+  EXPECT_EQ(Calls().back(), GetDataLine(1, 2000, "SQL_SUCCESS"));
+}
+
+TEST_F(FieldReadSteps, ANullValueIsReportedAsSuch) {
+  CRecordset& rs = OpenOn(SingleColumnResult(kBrandColumn, {std::nullopt}));
+  char16_t buffer[51] = {};
+  EXPECT_EQ(CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, buffer,
+                                   sizeof buffer, SQL_WVARCHAR),
+            SQL_NULL_DATA);
+}
+
+TEST_F(FieldReadSteps, AValueThatFitTakesItsReportedLengthWithoutAnotherCall) {
+  CRecordset& rs = OpenOnLongValue(u"A");
+  CString value;
+  char16_t* first = value.GetBufferSetLength(2);
+  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
+                                                 4, SQL_WLONGVARCHAR);
+  ForgetCalls();
+  void* target = first;
+  CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, &target, 2, value,
+                                SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  EXPECT_EQ(value.ToUtf8(), "A");
+  EXPECT_THAT(Calls(), IsEmpty());
+}
+
+TEST_F(FieldReadSteps, TheRestOfALongValueNeedsAPlaceForItsTarget) {
+  CRecordset& rs = OpenOnLongValue(Letters(10));
+  CString value;
+  char16_t* first = value.GetBufferSetLength(2);
+  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
+                                                 4, SQL_WLONGVARCHAR);
+  ForgetCalls();
+  const Raised raised = RunCatching([&] {
+    CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, nullptr, 2, value,
+                                  SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  });
+  EXPECT_EQ(raised.kind, Raised::InvalidArgument);
+  EXPECT_THAT(Calls(), IsEmpty());
+}
+
+TEST_F(FieldReadSteps, AnImpossibleLengthIsAMemoryErrorBeforeTheTargetIsExamined) {
+  CRecordset& rs = OpenOnLongValue(Letters(10));
+  CString value;
+  value.GetBufferSetLength(2);
+  const Raised raised = RunCatching([&] {
+    CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, SQLLEN{0x7FFFFFFF}, nullptr, 2,
+                                  value, SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  });
+  EXPECT_EQ(raised.kind, Raised::Memory);
+  EXPECT_THAT(Calls(), IsEmpty());
+}
 
 }  // namespace

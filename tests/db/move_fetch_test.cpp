@@ -18,7 +18,7 @@ std::u16string DriverRowValue(HSTMT statement) {
 // A fetch whose data did not fit: the driver's truncation warning.
 const Answer kTruncation = Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}});
 
-class FetchRows : public DbConnectedTest {
+class FetchRows : public OpenStateTest {
  protected:
   PositionSnapshot PositionOnly(const CRecordset& recordset) {
     PositionSnapshot snapshot = PositionSnapshot::Of(recordset);
@@ -29,13 +29,11 @@ class FetchRows : public DbConnectedTest {
 };
 
 TEST_F(FetchRows, ForwardOnlyRecordsetFetchesWithSQLFetchAndCountsOneRow) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   recordset.m_dwFetchedRows = 9;
   recordset.m_bDeleted = TRUE;
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFetch(stmt#1) -> SQL_SUCCESS"});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre("SQLFetch(stmt#1) -> SQL_SUCCESS"));
   EXPECT_EQ(recordset.GetFetchedRowCount(), 1u);
   EXPECT_FALSE(recordset.IsDeleted());
 
@@ -43,9 +41,8 @@ TEST_F(FetchRows, ForwardOnlyRecordsetFetchesWithSQLFetchAndCountsOneRow) {
   for (int row = 2; row < 4; ++row) recordset.MoveNext();
   recordset.m_dwFetchedRows = 9;
   recordset.m_bDeleted = TRUE;
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFetch(stmt#1) -> " + kNoData});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre("SQLFetch(stmt#1) -> " + kNoData));
   EXPECT_TRUE(recordset.IsEOF());
   EXPECT_EQ(recordset.GetFetchedRowCount(), 1u);
   EXPECT_FALSE(recordset.IsDeleted());
@@ -56,40 +53,35 @@ TEST_F(FetchRows, ForwardOnlyRecordsetWithExtendedFetchUsesSQLExtendedFetch) {
   CRecordset recordset(database.get());
   PrepareOpenState(recordset,
                    {CRecordset::forwardOnly, CRecordset::readOnly | CRecordset::extendedFetch});
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")));
 }
 
 TEST_F(FetchRows, FetchIsRepeatedWhileTheDriverIsStillExecuting) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, Answer::still(3));
   ForgetCalls();
   recordset.MoveNext();
   const std::string still = FetchLine("SQL_FETCH_NEXT", 1, "SQL_STILL_EXECUTING");
-  EXPECT_EQ(Calls(), (std::vector<std::string>{still, still, still,
-                                               FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")}));
+  EXPECT_THAT(Calls(),
+              ElementsAre(still, still, still, FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")));
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
   EXPECT_EQ(DriverRowValue(recordset.m_hstmt), u"Boeing");
   EXPECT_TRUE(traces.Texts().empty());
 }
 
 TEST_F(FetchRows, SQLFetchIsRepeatedWhileTheDriverIsStillExecuting) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   fakeodbc::answer(Fn::SQLFetch, 1, Answer::still(2));
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"SQLFetch(stmt#1) -> SQL_STILL_EXECUTING",
-                                               "SQLFetch(stmt#1) -> SQL_STILL_EXECUTING",
-                                               "SQLFetch(stmt#1) -> SQL_SUCCESS"}));
+  EXPECT_THAT(
+      CallsOf([&] { recordset.MoveNext(); }),
+      ElementsAre("SQLFetch(stmt#1) -> SQL_STILL_EXECUTING",
+                  "SQLFetch(stmt#1) -> SQL_STILL_EXECUTING", "SQLFetch(stmt#1) -> SQL_SUCCESS"));
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
 }
 
 TEST_F(FetchRows, RowStatusTellsWhetherTheCurrentRowIsDeleted) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   EXPECT_EQ(recordset.GetRowStatus(1), SQL_ROW_SUCCESS);
 
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, ReportingRowStatus(SQL_ROW_DELETED));
@@ -108,8 +100,7 @@ TEST_F(FetchRows, RowStatusTellsWhetherTheCurrentRowIsDeleted) {
 }
 
 TEST_F(FetchRows, RowStatusOfAFetchWithInformationTellsWhetherTheRowIsDeleted) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   for (const SQLUSMALLINT status : {SQL_ROW_DELETED, SQL_ROW_SUCCESS}) {
     Answer withInfo = Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]General warning"}});
     withInfo.rowStatus = status;
@@ -120,8 +111,7 @@ TEST_F(FetchRows, RowStatusOfAFetchWithInformationTellsWhetherTheRowIsDeleted) {
 }
 
 TEST_F(FetchRows, RowStatusIsReadOnlyWithinTheRowsOfAFetch) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   EXPECT_EQ(RunCatching([&] { recordset.GetRowStatus(0); }).kind, Raised::InvalidArgument);
   EXPECT_EQ(RunCatching([&] { recordset.GetRowStatus(2); }).kind, Raised::InvalidArgument);
   recordset.Close();
@@ -129,8 +119,7 @@ TEST_F(FetchRows, RowStatusIsReadOnlyWithinTheRowsOfAFetch) {
 }
 
 TEST_F(FetchRows, FetchedRowCountComesFromTheDriver) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   Answer answer;
   answer.runDefault = true;
   answer.number = 7;
@@ -141,32 +130,26 @@ TEST_F(FetchRows, FetchedRowCountComesFromTheDriver) {
 }
 
 TEST_F(FetchRows, TruncationRaisesAndKeepsThePositionAlthoughTheDriverMoved) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   const PositionSnapshot before = PositionOnly(recordset);
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
   traces.Clear();
 
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, dbErrorFieldDataTruncated);
-  EXPECT_EQ(raised.stateInfo, "");
-  EXPECT_EQ(traces.Texts(),
-            (std::vector<std::string>{"Error: field data truncated during data fetch.\n",
-                                      kMissingTextTrace}));
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), dbErrorFieldDataTruncated,
+                        nullptr, ""));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Error: field data truncated during data fetch.\n", kMissingTextTrace));
   EXPECT_EQ(PositionOnly(recordset), before);
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
   EXPECT_EQ(DriverRowValue(recordset.m_hstmt), u"Boeing");
   // Still open: the next move fetches again.
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")));
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
 }
 
 TEST_F(FetchRows, TruncationIsToleratedForABoundLongBinaryWhenSetPosCanUpdate) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   recordset.m_bHasLongBinary = TRUE;
   database->m_dwUpdateCapabilities = CDatabase::kCanSetPos;
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kTruncation);
@@ -189,8 +172,7 @@ TEST_F(FetchRows, TruncationIsToleratedForABoundLongBinaryWhenSetPosCanUpdate) {
 }
 
 TEST_F(FetchRows, TruncationAmongOtherRecordsStillRaises) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLExtendedFetch, 1,
                    Answer::withInfo({{"01S01", 0, u"[FakeODBC][Driver]Error in row"},
                                      {"01004", 0, fakeodbc::messages::stringTruncated}}));
@@ -198,27 +180,22 @@ TEST_F(FetchRows, TruncationAmongOtherRecordsStillRaises) {
 }
 
 TEST_F(FetchRows, ErrorInRowRaisesWithTheDiagnosticsTraced) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   const PositionSnapshot before = PositionOnly(recordset);
   fakeodbc::answer(Fn::SQLExtendedFetch, 1,
                    Answer::withInfo({{"01S01", 12, u"[FakeODBC][Driver]Error in row"}}));
   traces.Clear();
 
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, dbErrorRowFetchFailed);
-  EXPECT_EQ(traces.Texts(),
-            (std::vector<std::string>{"Error: fetching row from server.\n", "Error in row\n\n",
-                                      "State:01S01,Native:12,Origin:[FakeODBC][Driver]\n\n",
-                                      kMissingTextTrace}));
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), dbErrorRowFetchFailed));
+  EXPECT_THAT(traces.Texts(), ElementsAre("Error: fetching row from server.\n", "Error in row\n\n",
+                                          "State:01S01,Native:12,Origin:[FakeODBC][Driver]\n\n",
+                                          kMissingTextTrace));
   EXPECT_EQ(PositionOnly(recordset), before);
   EXPECT_NE(recordset.m_hstmt, nullptr);
 }
 
 TEST_F(FetchRows, OtherWarningIsTracedAndTheMoveGoesOn) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLExtendedFetch, 1,
                    Answer::withInfo({{"01000", -3, u"[FakeODBC][Driver]General warning"},
                                      {"01S02", 0, u"Option value changed"}}));
@@ -226,11 +203,11 @@ TEST_F(FetchRows, OtherWarningIsTracedAndTheMoveGoesOn) {
   ForgetCalls();
 
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::Nothing);
-  EXPECT_EQ(traces.Texts(),
-            (std::vector<std::string>{
-                "Warning: ODBC Success With Info,\n", "General warning\nOption value changed\n\n",
-                "State:01000,Native:-3,Origin:[FakeODBC][Driver]\nState:01S02,Native:0,Origin:\n"
-                "\n"}));
+  EXPECT_THAT(
+      traces.Texts(),
+      ElementsAre("Warning: ODBC Success With Info,\n", "General warning\nOption value changed\n\n",
+                  "State:01000,Native:-3,Origin:[FakeODBC][Driver]\nState:01S02,Native:0,Origin:\n"
+                  "\n"));
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
   EXPECT_FALSE(recordset.IsEOF());
   // The diagnostics were read once, without a repeated fetch.
@@ -242,44 +219,33 @@ TEST_F(FetchRows, OtherWarningIsTracedAndTheMoveGoesOn) {
 }
 
 TEST_F(FetchRows, DriverErrorIsRaisedWithItsDiagnosticsAndThePositionKept) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   recordset.MoveNext();
   const PositionSnapshot before = PositionOnly(recordset);
   fakeodbc::answer(Fn::SQLExtendedFetch, 1,
                    Answer::fail(SQL_ERROR, {{"S1000", 42, u"[FakeODBC][Driver]Disk on fire"}}));
   traces.Clear();
 
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.kind, Raised::Database);
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Disk on fire\n");
-  EXPECT_EQ(raised.stateInfo, "State:S1000,Native:42,Origin:[FakeODBC][Driver]\n");
-  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
-                                "Disk on fire\n",
-                                "State:S1000,Native:42,Origin:[FakeODBC][Driver]\n\n"}));
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), SQL_ERROR, "Disk on fire\n",
+                        "State:S1000,Native:42,Origin:[FakeODBC][Driver]\n"));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Disk on fire\n", "State:S1000,Native:42,Origin:[FakeODBC][Driver]\n\n"));
   EXPECT_EQ(PositionOnly(recordset), before);
   EXPECT_NE(recordset.m_hstmt, nullptr);
 }
 
 TEST_F(FetchRows, InvalidHandleIsRaisedWithItsCodeAndNoText) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, Answer::fail(SQL_INVALID_HANDLE));
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.code, SQL_INVALID_HANDLE);
-  EXPECT_EQ(raised.errorText, "");
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), SQL_INVALID_HANDLE, ""));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 }
 
 TEST_F(FetchRows, ForwardOnlyFetchErrorIsRaised) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   fakeodbc::answer(Fn::SQLFetch, 1,
                    Answer::fail(SQL_ERROR, {{"08S01", 0, u"[FakeODBC][Driver]Link failure"}}));
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Link failure\n");
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), SQL_ERROR, "Link failure\n"));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 }
 

@@ -9,12 +9,11 @@ const std::string kOk = "SQL_SUCCESS";
 // A fetch that finds its row deleted.
 const Answer kDeleted = ReportingRowStatus(SQL_ROW_DELETED);
 
-class MoveRequests : public DbConnectedTest {};
+class MoveRequests : public OpenStateTest {};
 
 TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
   fakeodbc::setResult(NumberedBrands(6));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
 
   struct Step {
     std::function<void()> request;
@@ -36,9 +35,7 @@ TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
        FetchLine("SQL_FETCH_ABSOLUTE", -2, kOk.c_str()), 4},
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    ForgetCalls();
-    steps[i].request();
-    EXPECT_EQ(Calls(), std::vector<std::string>{steps[i].fetch}) << "step " << i;
+    EXPECT_THAT(CallsOf([&] { steps[i].request(); }), ElementsAre(steps[i].fetch)) << "step " << i;
     EXPECT_EQ(recordset.m_lCurrentRow, steps[i].row) << "step " << i;
   }
   EXPECT_EQ(recordset.m_lRowsKnown, 6);
@@ -46,83 +43,68 @@ TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
 }
 
 TEST_F(MoveRequests, SkippingDeletedRowsStepsOnInTheDirectionOfTheRequest) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
   const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
   const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // Next: rows 1 and 2 deleted, row 3 not.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }), ElementsAre(next, next, next));
   EXPECT_FALSE(recordset.IsDeleted());
   EXPECT_FALSE(recordset.IsEOF());
 
   // Prior: each step with a row count of 1.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  ForgetCalls();
-  recordset.MovePrev();
-  EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
+  EXPECT_THAT(CallsOf([&] { recordset.MovePrev(); }), ElementsAre(prior, prior));
 
   // First steps forward, last steps backward.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  ForgetCalls();
-  recordset.MoveFirst();
-  EXPECT_EQ(Calls(),
-            (std::vector<std::string>{FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), next}));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveFirst(); }),
+              ElementsAre(FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), next));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  ForgetCalls();
-  recordset.MoveLast();
-  EXPECT_EQ(Calls(),
-            (std::vector<std::string>{FetchLine("SQL_FETCH_LAST", 1, kOk.c_str()), prior}));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveLast(); }),
+              ElementsAre(FetchLine("SQL_FETCH_LAST", 1, kOk.c_str()), prior));
 }
 
 TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted) {
   fakeodbc::setResult(NumberedBrands(8));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
   const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
   const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // +2 from row 0: row 1 kept, row 2 deleted, row 3 kept.
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
-  ForgetCalls();
-  recordset.MoveRows(2, SQL_FETCH_RELATIVE);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next}));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveRows(2, SQL_FETCH_RELATIVE); }),
+              ElementsAre(next, next, next));
   EXPECT_EQ(recordset.m_lCurrentRow, 2);
 
   // -1 from row 3: row 2 deleted, row 1 kept.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  ForgetCalls();
-  recordset.MoveRows(-1, SQL_FETCH_RELATIVE);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{prior, prior}));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveRows(-1, SQL_FETCH_RELATIVE); }),
+              ElementsAre(prior, prior));
 
   // A relative move of 0 fetches the current row again.
-  ForgetCalls();
-  recordset.MoveRows(0, SQL_FETCH_RELATIVE);
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_RELATIVE", 0, kOk.c_str())});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveRows(0, SQL_FETCH_RELATIVE); }),
+              ElementsAre(FetchLine("SQL_FETCH_RELATIVE", 0, kOk.c_str())));
 
   // Absolute requests do not skip.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  ForgetCalls();
-  recordset.SetAbsolutePosition(3);
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_ABSOLUTE", 3, kOk.c_str())});
+  EXPECT_THAT(CallsOf([&] { recordset.SetAbsolutePosition(3); }),
+              ElementsAre(FetchLine("SQL_FETCH_ABSOLUTE", 3, kOk.c_str())));
   EXPECT_TRUE(recordset.IsDeleted());
 }
 
 TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
   for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, kDeleted);
   ForgetCalls();
   recordset.MoveNext();
   const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
-  EXPECT_EQ(Calls(), (std::vector<std::string>{next, next, next,
-                                               FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())}));
+  EXPECT_THAT(Calls(),
+              ElementsAre(next, next, next, FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
   EXPECT_TRUE(recordset.IsEOF());
   EXPECT_FALSE(recordset.IsBOF());
 
@@ -136,13 +118,10 @@ TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
 }
 
 TEST_F(MoveRequests, SkippingStepThatFailsIsRaised) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::staticCursor, CRecordset::skipDeletedRows});
+  CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Broken"}}));
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Broken\n");
+  EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), SQL_ERROR, "Broken\n"));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 }
 

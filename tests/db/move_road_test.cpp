@@ -1,6 +1,6 @@
 // Moving forward through results of 0 to 5 rows the way the brand listing does: the position
-// after every move, the one fetch per move, the end reached without an error, and the moves
-// after the end refused before any ODBC call.
+// after every move, the one fetch per move, the end reached without an error, the moves after
+// the end refused before any ODBC call; and the listing's road through the real Open.
 #include "tests/db/support/open_state.h"
 #include "tests/db/support/table_cases.h"
 
@@ -14,7 +14,7 @@ PositionSnapshot AfterEnd(LONG lastRow) {
   return {lastRow, lastRow + 1, TRUE, FALSE, TRUE, FALSE, 0, -1, 1, 0};
 }
 
-class MoveForward : public DbConnectedTest {
+class MoveForward : public OpenStateTest {
  protected:
   // MoveNext is refused twice alike with the reason traced, before any ODBC call and with no
   // member changed.
@@ -24,11 +24,9 @@ class MoveForward : public DbConnectedTest {
       SCOPED_TRACE(attempt);
       ForgetCalls();
       traces.Clear();
-      const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-      EXPECT_EQ(raised.kind, Raised::Database);
-      EXPECT_EQ(raised.code, dbErrorMoveOutOfRange);
-      EXPECT_EQ(raised.errorText, kMissingText);
-      EXPECT_EQ(traces.Texts(), (std::vector<std::string>{reason, kMissingTextTrace}));
+      EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), dbErrorMoveOutOfRange,
+                            kMissingText));
+      EXPECT_THAT(traces.Texts(), ElementsAre(reason, kMissingTextTrace));
       EXPECT_TRUE(Calls().empty());
       EXPECT_EQ(PositionSnapshot::Of(recordset), before);
       EXPECT_NE(recordset.m_hstmt, nullptr);
@@ -38,8 +36,7 @@ class MoveForward : public DbConnectedTest {
 
 TEST_F(MoveForward, FirstFetchOnAnEmptyResultLeavesTheRecordsetEmpty) {
   fakeodbc::setResult(NumberedBrands(0));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
 
   EXPECT_EQ(Calls().back(), FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str()));
   const PositionSnapshot empty{-1, 0, TRUE, TRUE, TRUE, FALSE, 0, -1, 1, 0};
@@ -52,16 +49,14 @@ TEST_F(MoveForward, FirstFetchOnAnEmptyResultLeavesTheRecordsetEmpty) {
 
 TEST_F(MoveForward, MoveNextOnAnEmptyResultRaisesOutOfRangeWithoutCallingTheDriver) {
   fakeodbc::setResult(NumberedBrands(0));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   // The empty check comes before the end check, although m_bEOF is set too.
   ExpectMoveNextRefused(recordset, "Error: attempted to position cursor on empty recordset.\n");
 }
 
 TEST_F(MoveForward, FiveRowsCountUpToTheLastRowAndKnowTheCountOnlyAfterRunningOffTheEnd) {
   fakeodbc::setResult(NumberedBrands(5));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   for (int i = 0; i < 4; ++i) recordset.MoveNext();
 
   EXPECT_EQ(recordset.m_lCurrentRow, 4);
@@ -87,20 +82,17 @@ using MoveForwardByRowCount = CasesOf<MoveForward, int>;
 TEST_P(MoveForwardByRowCount, EachMoveFetchesOneRowAndTheEndIsReachedWithoutAnError) {
   const int rows = GetParam();
   fakeodbc::setResult(NumberedBrands(rows));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   EXPECT_EQ(PositionSnapshot::Of(recordset), OnRow(0, 1));
 
   for (int row = 1; row < rows; ++row) {
-    ForgetCalls();
-    recordset.MoveNext();
-    EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")});
+    EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+                ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS")));
     EXPECT_EQ(PositionSnapshot::Of(recordset), OnRow(row, row + 1)) << "row " << row;
   }
 
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
   EXPECT_EQ(PositionSnapshot::Of(recordset), AfterEnd(rows - 1));
   EXPECT_TRUE(traces.Texts().empty());
 
@@ -115,19 +107,89 @@ TEST_F(MoveForward, RecordsetThatIsNotOpenRefusesToMove) {
   CRecordset recordset(database.get());
   // Never executed: the driver reports a function sequence error, so the recordset is not
   // open and nothing is fetched.
-  const Raised raised = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(raised.kind, Raised::InvalidArgument);
+  EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::InvalidArgument);
   for (const std::string& line : Calls()) EXPECT_EQ(line.find("Fetch"), std::string::npos);
   EXPECT_EQ(recordset.m_nFieldsBound, 0);
 
   PutInOpenState(recordset);
   recordset.Close();
   ForgetCalls();
-  const Raised afterClose = RunCatching([&] { recordset.MoveNext(); });
-  EXPECT_EQ(afterClose.kind, Raised::InvalidArgument);
+  EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::InvalidArgument);
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(recordset.IsEOF());
   EXPECT_TRUE(recordset.IsBOF());
+}
+
+// The brand listing's road through the real Open: open the program's statement, move forward
+// twice, close, destroy; by the number of rows in the table.
+using ProgramRoad = CasesOf<DbConnectedTest, int>;
+
+std::vector<std::string> FetchCalls() {
+  std::vector<std::string> fetches;
+  for (const std::string& line : fakeodbc::callLines()) {
+    if (line.rfind("SQLExtendedFetch", 0) == 0 || line.rfind("SQLFetch", 0) == 0) {
+      fetches.push_back(line);
+    }
+  }
+  return fetches;
+}
+
+TEST_P(ProgramRoad, TwoMovesAfterTheOpenThenCloseAndDestroy) {
+  const int rows = GetParam();
+  fakeodbc::setResult(NumberedBrands(rows));
+  auto recordset = std::make_unique<CRecordset>(database.get());
+  ASSERT_TRUE(recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+
+  // The open's own first fetch.
+  EXPECT_THAT(FetchCalls(), ElementsAre(FetchLine("SQL_FETCH_NEXT", 1,
+                                                  rows > 0 ? "SQL_SUCCESS" : kNoData.c_str())));
+  EXPECT_EQ(recordset->IsEOF(), rows == 0);
+  EXPECT_EQ(recordset->IsBOF(), rows == 0);
+  EXPECT_EQ(recordset->m_lCurrentRow, rows > 0 ? 0 : -1);
+
+  // The listing moves only while it is on a row: a read after the end raises first.
+  int reached = 0;
+  for (int move = 1; move <= 2 && !recordset->IsEOF(); ++move) {
+    ForgetCalls();
+    recordset->MoveNext();
+    const bool onRow = move < rows;
+    EXPECT_THAT(FetchCalls(), ElementsAre(FetchLine("SQL_FETCH_NEXT", 1,
+                                                    onRow ? "SQL_SUCCESS" : kNoData.c_str())));
+    EXPECT_EQ(recordset->IsEOF(), !onRow);
+    EXPECT_FALSE(recordset->IsBOF());
+    EXPECT_EQ(recordset->m_lCurrentRow, onRow ? move : rows - 1);
+    EXPECT_EQ(recordset->m_bLastRowKnown, !onRow);
+    reached = move;
+  }
+  EXPECT_EQ(reached, rows == 0 ? 0 : std::min(rows, 2));
+
+  EXPECT_THAT(CallsOf([&] { recordset->Close(); }),
+              ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  EXPECT_FALSE(IsRegistered(recordset.get()));
+
+  ForgetCalls();
+  recordset.reset();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProgramRoad, ::testing::Values(0, 1, 2, 3, 5),
+                         [](const auto& info) { return std::to_string(info.param) + "Rows"; });
+
+TEST_P(ProgramRoad, DestroyingTheRecordsetAfterAnErrorClosesIt) {
+  const int rows = GetParam();
+  fakeodbc::setResult(NumberedBrands(rows));
+  {
+    CRecordset recordset(database.get());
+    ASSERT_TRUE(recordset.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+    while (!recordset.IsEOF()) recordset.MoveNext();
+    EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).code, dbErrorMoveOutOfRange);
+    ForgetCalls();
+    traces.Clear();
+  }
+  EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
+  EXPECT_TRUE(traces.Texts().empty());
+  EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
 }
 
 }  // namespace

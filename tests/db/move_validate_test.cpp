@@ -10,7 +10,7 @@ const char kEmpty[] = "Error: attempted to position cursor on empty recordset.\n
 const char kPastEnd[] = "Error: attempted to move past EOF.\n";
 const char kBeforeStart[] = "Error: attempted to move before BOF.\n";
 
-class ValidateMove : public DbConnectedTest {
+class ValidateMove : public OpenStateTest {
  protected:
   // Runs a move that must be refused: the error's code, the traces (the move's message and
   // the own code's text), no ODBC call and no member changed.
@@ -20,7 +20,7 @@ class ValidateMove : public DbConnectedTest {
     ForgetCalls();
     traces.Clear();
     EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveRows(rows, orientation); }), code));
-    EXPECT_EQ(traces.Texts(), (std::vector<std::string>{message, kMissingTextTrace}));
+    EXPECT_THAT(traces.Texts(), ElementsAre(message, kMissingTextTrace));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(PositionSnapshot::Of(recordset), before);
   }
@@ -28,8 +28,7 @@ class ValidateMove : public DbConnectedTest {
   // Runs a move that must reach the driver.
   void ExpectFetched(CRecordset& recordset, LONG rows, WORD orientation) {
     ForgetCalls();
-    const Raised raised = RunCatching([&] { recordset.MoveRows(rows, orientation); });
-    EXPECT_EQ(raised.kind, Raised::Nothing);
+    EXPECT_EQ(RunCatching([&] { recordset.MoveRows(rows, orientation); }).kind, Raised::Nothing);
     ASSERT_EQ(Calls().size(), 1u);
     EXPECT_EQ(Calls()[0].rfind("SQLExtendedFetch(stmt#1, ", 0), 0u) << Calls()[0];
   }
@@ -41,8 +40,7 @@ class ValidateMove : public DbConnectedTest {
 };
 
 TEST_F(ValidateMove, ForwardOnlyRecordsetAllowsOnlyNext) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   ASSERT_FALSE(recordset.m_bScrollable);
 
   ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorForwardOnlyMove, kForwardOnly);
@@ -60,16 +58,14 @@ TEST_F(ValidateMove, ForwardOnlyRecordsetAllowsOnlyNext) {
   EXPECT_EQ(RunCatching([&] { recordset.SetAbsolutePosition(2); }).code,
             dbErrorForwardOnlyMove);
 
-  ForgetCalls();
-  recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{"SQLFetch(stmt#1) -> SQL_SUCCESS"});
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }),
+              ElementsAre("SQLFetch(stmt#1) -> SQL_SUCCESS"));
   EXPECT_EQ(recordset.m_lCurrentRow, 1);
 }
 
 TEST_F(ValidateMove, ForwardOnlyCheckComesBeforeTheEmptyCheck) {
   fakeodbc::setResult(NumberedBrands(0));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::forwardOnly, CRecordset::readOnly});
+  CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   ASSERT_TRUE(recordset.IsEOF() && recordset.IsBOF());
 
   ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorForwardOnlyMove, kForwardOnly);
@@ -78,8 +74,7 @@ TEST_F(ValidateMove, ForwardOnlyCheckComesBeforeTheEmptyCheck) {
 
 TEST_F(ValidateMove, EveryMoveOnAnEmptyResultIsRefused) {
   fakeodbc::setResult(NumberedBrands(0));
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
 
   ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kEmpty);
   ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorMoveOutOfRange, kEmpty);
@@ -90,8 +85,7 @@ TEST_F(ValidateMove, EveryMoveOnAnEmptyResultIsRefused) {
 }
 
 TEST_F(ValidateMove, AfterTheEndForwardMovesAreRefusedAndOthersPass) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   RunOffTheEnd(recordset);
 
   ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kPastEnd);
@@ -108,8 +102,7 @@ TEST_F(ValidateMove, AfterTheEndForwardMovesAreRefusedAndOthersPass) {
 }
 
 TEST_F(ValidateMove, BeforeTheStartBackwardMovesAreRefusedAndOthersPass) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset);
+  CRecordset& recordset = Opened();
   recordset.MovePrev();
   ASSERT_TRUE(recordset.IsBOF());
   ASSERT_FALSE(recordset.IsEOF());
@@ -133,23 +126,21 @@ TEST_F(ValidateMove, BeforeTheStartBackwardMovesAreRefusedAndOthersPass) {
 }
 
 TEST_F(ValidateMove, DynamicCursorLeavesTheEndsToTheDriver) {
-  CRecordset recordset(database.get());
-  PutInOpenState(recordset, {CRecordset::dynamicCursor, CRecordset::addOnly});
+  CRecordset& recordset = Opened({CRecordset::dynamicCursor, CRecordset::addOnly});
   RunOffTheEnd(recordset);
 
   ForgetCalls();
   traces.Clear();
   recordset.MoveNext();
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())});
+  EXPECT_THAT(Calls(), ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
   EXPECT_TRUE(recordset.IsEOF());
   EXPECT_TRUE(traces.Texts().empty());
 
   recordset.MoveFirst();
   recordset.MovePrev();
   ASSERT_TRUE(recordset.IsBOF());
-  ForgetCalls();
-  recordset.MovePrev();
-  EXPECT_EQ(Calls(), std::vector<std::string>{FetchLine("SQL_FETCH_PRIOR", -1, kNoData.c_str())});
+  EXPECT_THAT(CallsOf([&] { recordset.MovePrev(); }),
+              ElementsAre(FetchLine("SQL_FETCH_PRIOR", -1, kNoData.c_str())));
   EXPECT_TRUE(recordset.IsBOF());
 
   // An empty result is refused all the same.

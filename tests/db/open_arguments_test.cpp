@@ -87,8 +87,7 @@ TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
 }
 
 TEST_F(OpenArguments, SecondOpenIsRefusedAndTheFirstResultStaysUsable) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   const OpenArgumentState before = OpenArgumentState::Of(rs);
   const std::size_t mark = fakeodbc::callCount();
 
@@ -126,8 +125,7 @@ TEST_F(OpenArguments, FailingOpenProbeIsPassedOnAndChangesNothing) {
 }
 
 TEST_F(OpenArguments, DefaultOpenTypeTakesTheRecordsetsDefault) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::defaultOpenType, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly, CRecordset::defaultOpenType);
   EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), SQLULEN{SQL_CURSOR_STATIC});
 }
@@ -216,11 +214,9 @@ TEST_F(OpenArguments, NullTextIsKeptAsAnEmptyOpenedText) {
 
 TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none, CRecordset::forwardOnly);
 
-  EXPECT_EQ(traces.Texts(),
-            std::vector<std::string>{"Warning: Setting forwardOnly recordset readOnly.\n"});
+  EXPECT_THAT(traces.Texts(), ElementsAre("Warning: Setting forwardOnly recordset readOnly.\n"));
   EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::readOnly});
   // The flags were derived before readOnly was added, and the text is modifiable.
   EXPECT_TRUE(rs.m_bUpdatable);
@@ -246,10 +242,8 @@ TEST_F(OpenArguments, ForwardOnlyOpenSetsNoCursorAndFetchesWithSQLFetch) {
 
 TEST_F(OpenArguments, ForwardOnlyWithExtendedFetchGetsBookmarksButNoCursorType) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::forwardOnly, kBrandStatement,
-                      CRecordset::readOnly | CRecordset::extendedFetch |
-                          CRecordset::withBookmarks));
+  OpenBrands(CRecordset::readOnly | CRecordset::extendedFetch | CRecordset::withBookmarks,
+             CRecordset::forwardOnly);
 
   const std::vector<std::string> lines = CallLinesWithoutDiagnosticsAfter(mark);
   const std::vector<std::string> expectedFromTimeout = {
@@ -270,8 +264,7 @@ TEST_F(OpenArguments, ForwardOnlyWithExtendedFetchGetsBookmarksButNoCursorType) 
 
 TEST_F(OpenArguments, ReopenedForwardOnlyRecordsetDoesNotKeepAnEarlierConcurrency) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_VALUES));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
   ASSERT_EQ(rs.m_dwConcurrencyModel, DWORD{SQL_CONCUR_VALUES});
   rs.Close();
 

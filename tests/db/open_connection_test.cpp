@@ -72,8 +72,7 @@ TEST_F(OpenConnection, RecordsetAskingForTheCursorLibraryGetsIt) {
 }
 
 TEST_F(OpenConnection, ReadOnlyStaticRecordsetProbesAndKeepsADriverWithStaticCursors) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  OpenBrands(CRecordset::readOnly);
   const std::vector<std::string> lines = CallLinesAfter(0);
   EXPECT_FALSE(HasLineStartingWith(lines, "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"));
   EXPECT_EQ(CountCallsAfter(0, "SQLDriverConnectW"), 1);
@@ -94,8 +93,7 @@ TEST_F(OpenConnection, DriverWithoutStaticCursorsIsReconnectedWithTheCursorLibra
   forwardOnly.number = SQL_SO_FORWARD_ONLY;
   fakeodbc::answer(Fn::SQLGetInfoW, connectionQueries + 1, forwardOnly);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  CRecordset& rs = OpenBrands(CRecordset::readOnly);
 
   const std::vector<std::string> names = CallNamesAfter(0);
   const std::vector<std::string> lines = CallLinesAfter(0);
@@ -159,8 +157,7 @@ TEST_F(OpenConnection, FailingStatementAllocationRaisesInvalidHandle) {
 
   ASSERT_TRUE(IsDbError(raised, SQL_INVALID_HANDLE));
   EXPECT_TRUE(raised.db()->m_strErrorText.IsEmpty());
-  EXPECT_EQ(traces.Texts(),
-            std::vector<std::string>{"Error: CDatabase create for CRecordset failed.\n"});
+  EXPECT_THAT(traces.Texts(), ElementsAre("Error: CDatabase create for CRecordset failed.\n"));
   EXPECT_EQ(rs.m_hstmt, nullptr);
   EXPECT_EQ(rs.m_pDatabase, database.get());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());

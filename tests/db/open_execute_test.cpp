@@ -43,8 +43,7 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
   fakeodbc::answer(Fn::SQLPrepareW, 2, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   const std::vector<std::string> expected = {
       ConcurrencyLine(SQL_CONCUR_VALUES), kPrepareRefused,
@@ -68,10 +67,9 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
     }
     return kept;
   }();
-  EXPECT_EQ(warnings, (std::vector<std::string>{
-                          "Warning: Driver does not support requested concurrency.\n",
-                          "Warning: Driver does not support requested concurrency.\n",
-                          "Warning: Setting recordset read only.\n"}));
+  EXPECT_THAT(warnings, ElementsAre("Warning: Driver does not support requested concurrency.\n",
+                                    "Warning: Driver does not support requested concurrency.\n",
+                                    "Warning: Setting recordset read only.\n"));
   EXPECT_EQ(texts.front(), "Driver not capable\n");
   EXPECT_NE(traces.Joined().find("State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n\n"),
             std::string::npos);
@@ -81,8 +79,7 @@ TEST_F(OpenExecute, RefusedRowVersionsWithoutLocksGoStraightToReadOnly) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(SQL_SCCO_OPT_ROWVER));
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   const std::vector<std::string> expected = {
       ConcurrencyLine(SQL_CONCUR_ROWVER), kPrepareRefused,
@@ -101,8 +98,7 @@ TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
     fakeodbc::answer(Fn::SQLPrepareW, nth, Answer::fail(SQL_ERROR, {kNotCapable}));
   }
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs);
+  RaisedError raised = OpenExpectingFailure();
 
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Driver not capable\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo, u"State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n");
@@ -118,8 +114,7 @@ TEST_F(OpenExecute, RefusedConcurrencyThatCannotBeLoweredIsRaised) {
   // A read-only recordset already asks for the read-only concurrency.
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kNotCapable}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::readOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_TRUE(raised.db()->HasState(u"State:S1C00"));
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 1);
@@ -130,8 +125,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
   // Timeout, cursor type, concurrency, then the fallback's concurrency.
   fakeodbc::answer(Fn::SQLSetStmtOption, 4,
                    Answer::fail(SQL_ERROR, {Diag{"S1000", 0, u"[FakeODBC][Driver]Busy"}}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Busy\n");
   const std::vector<std::string> texts = traces.Texts();
@@ -142,24 +136,21 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
 
 TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
   fakeodbc::answer(Fn::SQLPrepareW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
 
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Syntax error near 'marque'\n"));
   EXPECT_EQ(raised.db()->m_strStateInfo,
             u"State:37000,Native:102,Origin:[FakeODBC][Driver]\n");
-  // Traced while they were read, then the failure.
-  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
-                                "Syntax error near 'marque'\n",
-                                // The state line ends in its own newline.
-                                "State:37000,Native:102,Origin:[FakeODBC][Driver]\n\n",
-                                "Error: ODBC failure on SQLPrepare or SQLExecDirect\n"}));
+  // Traced while they were read (the state line ends in its own newline), then the failure.
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Syntax error near 'marque'\n",
+                          "State:37000,Native:102,Origin:[FakeODBC][Driver]\n\n",
+                          "Error: ODBC failure on SQLPrepare or SQLExecDirect\n"));
 }
 
 TEST_F(OpenExecute, DirectExecutionFailureIsTheSameFailure) {
   fakeodbc::answer(Fn::SQLExecDirectW, 1, Answer::fail(SQL_ERROR, {kSyntax}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly | CRecordset::directExecute);
+  RaisedError raised = OpenExpectingFailure(CRecordset::readOnly | CRecordset::directExecute);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Syntax error near 'marque'\n");
   EXPECT_EQ(traces.Texts().back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
@@ -172,8 +163,7 @@ TEST_F(OpenExecute, ConcurrencyLoweredByTheDriverMakesTheRecordsetNotUpdatable) 
   fakeodbc::answer(Fn::SQLGetStmtOption, 1, readOnly);
   const std::size_t mark = fakeodbc::callCount();
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   EXPECT_FALSE(rs.m_bUpdatable);
   EXPECT_FALSE(rs.m_bAppendable);
@@ -195,8 +185,7 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 1);
   EXPECT_TRUE(rs.m_bUpdatable);
@@ -207,15 +196,13 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
 TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
+  OpenBrands(CRecordset::readOnly);
   EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
 }
 
 TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  OpenBrands(CRecordset::none);
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 0);
 }
 
@@ -241,8 +228,7 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   if (step.prepare != nullptr) step.prepare();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {step.diag}));
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, step.errorText));
   if (step.firstTrace != nullptr) {
     const std::vector<std::string> texts = traces.Texts();

@@ -1,8 +1,10 @@
 // Opening the program's statement on a healthy driver: the exact ODBC calls, the state of an
-// opened recordset, empty results, repeated calls and the description of the result columns.
+// opened recordset, empty results, repeated calls, the description of the result columns, and
+// the storage an open prepares around the result (field, parameter and row status state).
 #include <algorithm>
 
 #include "tests/db/support/db_fixture.h"
+#include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/scripted_answers.h"
 
 namespace {
@@ -11,8 +13,7 @@ class OpenRoad : public DbConnectedTest {};
 
 TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
 
   // The construction's allocation, the S1010 probe of IsOpen with its diagnostic read from the
   // statement, then the open itself. The healthy driver offers SQL_SCCO_LOCK only among the
@@ -25,8 +26,7 @@ TEST_F(OpenRoad, ProgramStatementMakesTheListedCallsInOrder) {
 }
 
 TEST_F(OpenRoad, OpenedRecordsetStandsOnTheFirstRow) {
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_FALSE(rs.m_bBOF);
@@ -76,8 +76,7 @@ TEST_F(OpenRoad, EmptyResultOpensWithBothEndsSet) {
   empty.rows.clear();
   fakeodbc::setResult(empty);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_TRUE(rs.m_bBOF);
   EXPECT_TRUE(rs.m_bEOF);
@@ -90,8 +89,7 @@ TEST_F(OpenRoad, SingleRowResultStandsOnItsRow) {
   one.rows.resize(1);
   fakeodbc::setResult(one);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_FALSE(rs.m_bBOF);
   EXPECT_FALSE(rs.m_bEOF);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
@@ -105,8 +103,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
   fakeodbc::answer(Fn::SQLDescribeColW, 1, Answer::still(2));
 
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 4);
@@ -119,9 +116,7 @@ TEST_F(OpenRoad, CallsStillExecutingAreRepeatedUntilTheyAnswer) {
 
 TEST_F(OpenRoad, DirectExecutionSendsTheTextOnceWithoutPrepare) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::addOnly | CRecordset::directExecute));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly | CRecordset::directExecute);
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
@@ -177,8 +172,7 @@ class OpenColumnNames : public OpenRoad {
 TEST_F(OpenColumnNames, NameFillingTheWholeBufferLeavesRoomForTheTerminator) {
   UseColumnNamed(std::u16string(256, u'n'));
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   // A buffer length of 256 characters takes 255 of them and the terminator; the reported
   // length (256) would take the terminator into the name.
   EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName.Str(), std::u16string(255, u'n'));
@@ -189,8 +183,7 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   for (int i = 0; i < 300; ++i) name += static_cast<char16_t>(u'a' + i % 26);
   UseColumnNamed(name);
 
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
 
   const CString& kept = rs.m_pColumnInfo[0].m_strColumnName;
   EXPECT_LE(kept.GetLength(), 256);
@@ -215,6 +208,99 @@ TEST_F(OpenColumnNames, ReportedLengthIsTrustedOnlyWithinTheWrittenName) {
     ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
     EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, c.name);
   }
+}
+
+// A recordset that records how the open asked for its rows per fetch.
+class CountingRowsPerFetch : public CRecordset {
+ public:
+  using CRecordset::CRecordset;
+  void SetRowsPerFetch(DWORD rows) override { m_asked.push_back(rows); }
+  std::vector<DWORD> m_asked;
+};
+
+class OpenFieldState : public DbConnectedTest {
+ protected:
+  void SetUp() override {
+    DbConnectedTest::SetUp();
+    ResultSet result = fakeodbc::healthyResult();
+    result.columns.push_back(Column{u"pays", SQL_WVARCHAR, 30, 0, SQL_NULLABLE});
+    for (auto& row : result.rows) row.push_back(u"France");
+    fakeodbc::setResult(result);
+  }
+};
+
+TEST_F(OpenFieldState, RecordsetWithBoundFieldsGetsZeroedStateForEach) {
+  FieldRecordset rs(database.get(), {u"marque", u"pays"});
+  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"avion", CRecordset::readOnly));
+
+  // The bare table became a SELECT of the bound fields.
+  EXPECT_EQ(rs.m_strSQL, u"SELECT marque,pays  FROM avion");
+  ASSERT_NE(rs.m_pBoundFieldInfo, nullptr);
+  ASSERT_NE(rs.m_pFieldState, nullptr);
+  for (DWORD i = 0; i < rs.m_nFields; ++i) {
+    EXPECT_EQ(rs.m_pFieldState[i], 0) << i;
+    EXPECT_EQ(rs.m_pBoundFieldInfo[i].m_nLength, 0) << i;
+    EXPECT_EQ(rs.m_pBoundFieldInfo[i].m_nStatus, 0) << i;
+  }
+  // No parameters, no parameter state.
+  EXPECT_EQ(rs.m_pParamState, nullptr);
+  EXPECT_EQ(rs.m_pParamLengths, nullptr);
+  EXPECT_EQ(rs.m_nFieldsBound, 2);
+  EXPECT_EQ(rs.m_lCurrentRow, 0);
+}
+
+TEST_F(OpenFieldState, FieldStateIsMadeOnlyWhereItIsMissing) {
+  CRecordset rs(database.get());
+  rs.m_nFields = 3;
+  rs.m_nParams = 2;
+  BYTE kept[3] = {7, 8, 9};
+  rs.m_pFieldState = kept;
+
+  rs.AllocateFieldState();
+
+  EXPECT_EQ(rs.m_pFieldState, kept);
+  EXPECT_EQ(kept[0], 7);
+  ASSERT_NE(rs.m_pBoundFieldInfo, nullptr);
+  ASSERT_NE(rs.m_pParamState, nullptr);
+  ASSERT_NE(rs.m_pParamLengths, nullptr);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(rs.m_pBoundFieldInfo[i].m_pValueCopy, nullptr);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(rs.m_pParamState[i], 0);
+    EXPECT_EQ(rs.m_pParamLengths[i], 0);
+  }
+  rs.m_pFieldState = nullptr;  // not ours to free
+  rs.Close();
+  EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
+  EXPECT_EQ(rs.m_pParamState, nullptr);
+  EXPECT_EQ(rs.m_pParamLengths, nullptr);
+}
+
+TEST_F(OpenFieldState, RecordsetWithoutFieldsOrParametersGetsNoState) {
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
+  EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
+  EXPECT_EQ(rs.m_pFieldState, nullptr);
+  EXPECT_EQ(rs.m_pParamState, nullptr);
+  EXPECT_EQ(rs.m_pParamLengths, nullptr);
+}
+
+TEST_F(OpenFieldState, SingleRowFetchGetsOneStatusEntry) {
+  CRecordset rs(database.get());
+  ASSERT_EQ(rs.m_dwRowsPerFetch, 25u);
+  rs.SetUpRowStatus();
+  ASSERT_NE(rs.m_pRowStatus, nullptr);
+  EXPECT_EQ(rs.m_pRowStatus[0], 0);
+  EXPECT_EQ(rs.m_dwRowsPerFetch, 1u);
+  rs.Close();
+}
+
+TEST_F(OpenFieldState, MultiRowFetchLeavesTheRowsToSetRowsPerFetch) {
+  CountingRowsPerFetch rs(database.get());
+  rs.m_dwOpenOptions = CRecordset::multiRowFetch;
+  rs.m_dwRowsPerFetch = 40;
+  rs.SetUpRowStatus();
+  EXPECT_EQ(rs.m_asked, std::vector<DWORD>{40});
+  EXPECT_EQ(rs.m_pRowStatus, nullptr);
+  EXPECT_EQ(rs.m_dwRowsPerFetch, 40u);
 }
 
 }  // namespace

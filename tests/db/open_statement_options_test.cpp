@@ -16,13 +16,12 @@ const Diag kInjected{"S1000", 0, u"[FakeODBC][Driver]Injected failure"};
 TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCursorType) {
   fakeodbc::setFunctionSupported(SQL_API_SQLEXTENDEDFETCH, false);
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
+  CRecordset& rs = OpenBrands(CRecordset::none);
 
-  EXPECT_EQ(traces.Texts(), (std::vector<std::string>{
-                                "Warning: SQLExtendedFetch not supported by driver\n",
-                                "and/or cursor library not loaded. Opening forwardOnly.\n",
-                                "for use with SQLFetch.\n"}));
+  EXPECT_THAT(traces.Texts(),
+              ElementsAre("Warning: SQLExtendedFetch not supported by driver\n",
+                          "and/or cursor library not loaded. Opening forwardOnly.\n",
+                          "for use with SQLFetch.\n"));
   EXPECT_FALSE(rs.m_bScrollable);
   EXPECT_FALSE(rs.m_bUpdatable);
   EXPECT_TRUE(rs.m_bAppendable);
@@ -40,8 +39,7 @@ TEST_F(OpenStatementOptions, DriverWithoutExtendedFetchWarnsAndStillSetsTheCurso
 
 TEST_F(OpenStatementOptions, DriverOlderThanOdbcTwoIsRefusedWithItsOwnCode) {
   fakeodbc::setInfo(SQL_ODBC_VER, InfoValue::string(u"01.00.0000"));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::addOnly);
+  RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_TRUE(IsDbError(raised, dbErrorOdbcVersion));
 }
 
@@ -91,8 +89,7 @@ using OpenOptionFailingStep = CasesOf<OpenStatementOptions, FailingStep>;
 TEST_P(OpenOptionFailingStep, IsTracedAndClosesTheRecordset) {
   const FailingStep& step = GetParam();
   fakeodbc::answer(step.fn, step.nth, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(database.get());
-  RaisedError raised = OpenExpectingFailure(rs, step.options);
+  RaisedError raised = OpenExpectingFailure(step.options);
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, "Injected failure\n"));
   EXPECT_EQ(CallNamesAfter(0).back(), "SQLFreeStmt");
   ASSERT_FALSE(traces.Texts().empty());
@@ -122,40 +119,41 @@ TEST_F(OpenStatementOptions, ProbeFailuresCarryTheConnectionsDiagnostics) {
 TEST_F(OpenStatementOptions, ProbeAnsweringWithInformationTracesTheConnectionsRecords) {
   Answer answer = Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]Note on options"}});
   fakeodbc::answer(Fn::SQLGetInfoW, 2, answer);
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
   const std::vector<std::string> texts = traces.Texts();
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[0], "Warning: ODBC Success With Info, ");
   EXPECT_EQ(texts[1], "Note on options\n");
 }
 
-// A cursor kind and the scroll options the driver offers: an offered kind is set on the
-// statement, a missing one raises its own code (`refusal`, 0 for none).
-struct CursorCase {
+// A request (an open type or a lock mode), what the driver offers for it (SQL_SCROLL_OPTIONS
+// or SQL_SCROLL_CONCURRENCY) and the option the statement gets. An open type that is not
+// offered raises its own code (`refusal`); a lock mode may end in the locking warning.
+struct OfferCase {
   const char* name;
-  UINT openType;
-  SQLUINTEGER scrollOptions;
-  RETCODE refusal;
-  SQLULEN cursorType;
+  UINT request;
+  SQLUINTEGER offered;
+  SQLULEN chosen;
+  RETCODE refusal = 0;
+  bool lockWarning = false;
 };
 
-DB_PRINT_ROWS_BY_NAME(CursorCase)
+DB_PRINT_ROWS_BY_NAME(OfferCase)
 
-using OpenCursorKind = CasesOf<OpenStatementOptions, CursorCase>;
+using OpenCursorKind = CasesOf<OpenStatementOptions, OfferCase>;
 
 TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing) {
-  const CursorCase& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.scrollOptions));
+  const OfferCase& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_OPTIONS, InfoValue::int32(c.offered));
   const std::size_t mark = fakeodbc::callCount();
   CRecordset rs(database.get());
   if (c.refusal == 0) {
-    ASSERT_TRUE(rs.Open(c.openType, kBrandStatement, CRecordset::readOnly));
-    EXPECT_EQ(rs.ChooseCursorType(), c.cursorType);
-    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.cursorType);
+    ASSERT_TRUE(rs.Open(c.request, kBrandStatement, CRecordset::readOnly));
+    EXPECT_EQ(rs.ChooseCursorType(), c.chosen);
+    EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CURSOR_TYPE), c.chosen);
     return;
   }
-  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.openType);
+  RaisedError raised = OpenExpectingFailure(rs, CRecordset::readOnly, c.request);
   ASSERT_TRUE(IsDbError(raised, c.refusal));
   // Nothing was set or prepared; the statement was dropped.
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
@@ -166,52 +164,38 @@ TEST_P(OpenCursorKind, IsSetWhenOfferedAndRaisedWithTheStatementFreedWhenMissing
   }
 }
 
-DB_NAMED_CASES(
-    EachKind, OpenCursorKind,
-    CursorCase{"MissingKeyset", CRecordset::keysetCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC,
-               dbErrorKeysetCursorUnsupported, 0},
-    CursorCase{"MissingStatic", CRecordset::staticCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC,
-               dbErrorStaticCursorUnsupported, 0},
-    CursorCase{"MissingDynamic", CRecordset::dynamicCursor,
-               SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC,
-               dbErrorDynamicCursorUnsupported, 0},
-    CursorCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN, 0,
-               SQL_CURSOR_KEYSET_DRIVEN},
-    CursorCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC, 0,
-               SQL_CURSOR_STATIC},
-    CursorCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC, 0,
-               SQL_CURSOR_DYNAMIC});
+DB_NAMED_CASES(EachKind, OpenCursorKind,
+               OfferCase{"MissingKeyset", CRecordset::keysetCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_STATIC | SQL_SO_DYNAMIC, 0,
+                         dbErrorKeysetCursorUnsupported},
+               OfferCase{"MissingStatic", CRecordset::staticCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_DYNAMIC, 0,
+                         dbErrorStaticCursorUnsupported},
+               OfferCase{"MissingDynamic", CRecordset::dynamicCursor,
+                         SQL_SO_FORWARD_ONLY | SQL_SO_KEYSET_DRIVEN | SQL_SO_STATIC, 0,
+                         dbErrorDynamicCursorUnsupported},
+               OfferCase{"OfferedKeyset", CRecordset::keysetCursor, SQL_SO_KEYSET_DRIVEN,
+                         SQL_CURSOR_KEYSET_DRIVEN},
+               OfferCase{"OfferedStatic", CRecordset::staticCursor, SQL_SO_STATIC,
+                         SQL_CURSOR_STATIC},
+               OfferCase{"OfferedDynamic", CRecordset::dynamicCursor, SQL_SO_DYNAMIC,
+                         SQL_CURSOR_DYNAMIC});
 
-// The concurrency chosen from SQL_SCROLL_CONCURRENCY.
-struct ConcurrencyCase {
-  const char* name;
-  UINT lockMode;
-  SQLUINTEGER scrollConcurrency;
-  DWORD model;
-  bool lockWarning;
-};
-
-DB_PRINT_ROWS_BY_NAME(ConcurrencyCase)
-
-using OpenConcurrency = CasesOf<OpenStatementOptions, ConcurrencyCase>;
+using OpenConcurrency = CasesOf<OpenStatementOptions, OfferCase>;
 
 TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
-  const ConcurrencyCase& c = GetParam();
-  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.scrollConcurrency));
+  const OfferCase& c = GetParam();
+  fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY, InfoValue::int32(c.offered));
   CRecordset rs(database.get());
-  rs.m_bLockMode = c.lockMode;
+  rs.m_bLockMode = c.request;
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::none));
 
-  EXPECT_EQ(rs.m_dwScrollConcurrency, c.scrollConcurrency);
-  EXPECT_EQ(rs.m_dwConcurrencyModel, c.model);
-  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), SQLULEN{c.model});
-  const std::vector<std::string> expectedTraces =
-      c.lockWarning
-          ? std::vector<std::string>{"Warning: locking not supported, setting recordset read only.\n"}
-          : std::vector<std::string>{};
-  EXPECT_EQ(traces.Texts(), expectedTraces);
+  EXPECT_EQ(rs.m_dwScrollConcurrency, c.offered);
+  EXPECT_EQ(rs.m_dwConcurrencyModel, c.chosen);
+  EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_CONCURRENCY), c.chosen);
+  const char* warning = "Warning: locking not supported, setting recordset read only.\n";
+  EXPECT_EQ(traces.Texts(),
+            c.lockWarning ? std::vector<std::string>{warning} : std::vector<std::string>{});
   // The warning leaves the flags alone.
   EXPECT_TRUE(rs.m_bUpdatable);
   EXPECT_TRUE(rs.m_bAppendable);
@@ -220,20 +204,18 @@ TEST_P(OpenConcurrency, FollowsTheLockModeAndWhatTheDriverOffers) {
 constexpr SQLUINTEGER kAllConcurrencies =
     SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK | SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES;
 
-DB_NAMED_CASES(
-    Modes, OpenConcurrency,
-    ConcurrencyCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
-                    SQL_CONCUR_ROWVER, false},
-    ConcurrencyCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
-                    SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES, false},
-    ConcurrencyCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
-                    SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK, false},
-    ConcurrencyCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
-                    SQL_CONCUR_READ_ONLY, false},
-    ConcurrencyCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK,
-                    false},
-    ConcurrencyCase{"EditWithoutLocks", CRecordset::lockOnEdit,
-                    SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, true});
+DB_NAMED_CASES(Modes, OpenConcurrency,
+               OfferCase{"UpdateRowVersionsFirst", CRecordset::lockOnUpdate, kAllConcurrencies,
+                         SQL_CONCUR_ROWVER},
+               OfferCase{"UpdateValuesBeforeLocks", CRecordset::lockOnUpdate,
+                         SQL_SCCO_LOCK | SQL_SCCO_OPT_VALUES, SQL_CONCUR_VALUES},
+               OfferCase{"UpdateLocksLast", CRecordset::lockOnUpdate,
+                         SQL_SCCO_READ_ONLY | SQL_SCCO_LOCK, SQL_CONCUR_LOCK},
+               OfferCase{"UpdateNothingOffered", CRecordset::lockOnUpdate, SQL_SCCO_READ_ONLY,
+                         SQL_CONCUR_READ_ONLY},
+               OfferCase{"EditLocks", CRecordset::lockOnEdit, kAllConcurrencies, SQL_CONCUR_LOCK},
+               OfferCase{"EditWithoutLocks", CRecordset::lockOnEdit,
+                         SQL_SCCO_OPT_ROWVER | SQL_SCCO_OPT_VALUES, SQL_CONCUR_READ_ONLY, 0, true});
 
 TEST_F(OpenStatementOptions, ReadOnlyRecordsetOrConnectionDoesNotAskForConcurrencies) {
   struct Case {
@@ -261,8 +243,7 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
   // Like unixODBC for a value the driver replaces: success with information, 01S02.
   fakeodbc::answer(Fn::SQLSetStmtOption, 3,
                    Answer::withInfo({Diag{"01S02", 0, u"[FakeODBC][Driver]Option value changed"}}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  CRecordset& rs = OpenBrands(CRecordset::addOnly);
   EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
   EXPECT_NE(traces.Joined().find("State:01S02"), std::string::npos);
   EXPECT_EQ(rs.m_lOpen, 1);
@@ -270,16 +251,13 @@ TEST_F(OpenStatementOptions, ReplacedOptionValueIsOnlyAWarning) {
 
 TEST_F(OpenStatementOptions, QueryTimeoutRefusedByTheDriverIsNotAnError) {
   fakeodbc::answer(Fn::SQLSetStmtOption, 1, Answer::fail(SQL_ERROR, {kInjected}));
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
+  OpenBrands(CRecordset::addOnly);
   EXPECT_EQ(database->m_dwQueryTimeout, 0xFFFFFFFFu);
 }
 
 TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhileScrolling) {
   const std::size_t mark = fakeodbc::callCount();
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::readOnly | CRecordset::withBookmarks));
+  CRecordset& rs = OpenBrands(CRecordset::readOnly | CRecordset::withBookmarks);
   EXPECT_EQ(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
   // Right after the query timeout, before the scroll probe.
   const std::vector<std::string> lines = CallLinesWithoutDiagnosticsAfter(mark);
@@ -294,9 +272,7 @@ TEST_F(OpenStatementOptions, BookmarksAreTurnedOnWhenTheConnectionKeepsThemWhile
 
 TEST_F(OpenStatementOptions, BookmarksAreNotAskedOfAConnectionThatLosesThem) {
   database->m_dwBookmarkPersistence = 0;
-  CRecordset rs(database.get());
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::readOnly | CRecordset::withBookmarks));
+  CRecordset& rs = OpenBrands(CRecordset::readOnly | CRecordset::withBookmarks);
   EXPECT_NE(fakeodbc::statementOption(rs.m_hstmt, SQL_USE_BOOKMARKS), SQLULEN{SQL_UB_ON});
 }
 

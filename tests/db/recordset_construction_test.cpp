@@ -311,8 +311,7 @@ TEST_F(IsOpenQuery, FailureWithoutDiagnosticsIsRaised) {
   CRecordset rs(&db);
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR));
   TraceCapture traces;
-  const Raised raised = RunCatching([&] { rs.IsOpen(); });
-  ASSERT_TRUE(IsDbError(raised, SQL_ERROR, ""));
+  ASSERT_TRUE(IsDbError(RunCatching([&] { rs.IsOpen(); }), SQL_ERROR, ""));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "\n", "\n"));
   Release(db, rs);

@@ -1,6 +1,7 @@
 #include "tests/db/support/db_fixture.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 DbTest::DbTest() : database(std::make_unique<CDatabase>()) {}
 
@@ -39,12 +40,31 @@ CRecordset& DbTest::OpenOn(const fakeodbc::ResultSet& result) {
   return *recordset;
 }
 
+CRecordset& DbTest::OpenBrands(DWORD options, UINT type) {
+  recordset = std::make_unique<CRecordset>(database.get());
+  if (!recordset->Open(type, kBrandStatement, options)) {
+    throw std::runtime_error("the open was refused:\n" + fakeodbc::logText());
+  }
+  return *recordset;
+}
+
 RaisedError DbTest::OpenExpectingFailure(CRecordset& rs, DWORD options, UINT type) {
   RaisedError raised = CatchRaised([&] { rs.Open(type, kBrandStatement, options); });
   EXPECT_TRUE(raised) << "the open did not fail";
   ExpectClosed(rs, database.get());
   EXPECT_EQ(LiveStatements(), 0);
   return raised;
+}
+
+std::vector<std::string> DbTest::CallsOf(const std::function<void()>& action) {
+  ForgetCalls();
+  action();
+  return Calls();
+}
+
+RaisedError DbTest::OpenExpectingFailure(DWORD options, UINT type) {
+  recordset = std::make_unique<CRecordset>(database.get());
+  return OpenExpectingFailure(*recordset, options, type);
 }
 
 bool DbTest::IsRegistered(const CRecordset* rs) const {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ class DbTest : public ::testing::Test {
   // open stay in the log.
   void Connect(BOOL cursorLibrary = TRUE);
 
+  // Makes `recordset` on the connection and opens it on the program's statement with
+  // `options` and `type`; a refused open ends the test.
+  CRecordset& OpenBrands(DWORD options, UINT type = CRecordset::staticCursor);
+
   // Opens `recordset` on the program's statement over `result` with the program's open type
   // and options, then forgets the calls and traces of the open.
   CRecordset& OpenOn(const fakeodbc::ResultSet& result);
@@ -44,6 +49,9 @@ class DbTest : public ::testing::Test {
   // closed with its statement freed. Returns what was raised.
   RaisedError OpenExpectingFailure(CRecordset& rs, DWORD options = CRecordset::none,
                                    UINT type = CRecordset::staticCursor);
+  // The same with the fixture's recordset, made on the connection first.
+  RaisedError OpenExpectingFailure(DWORD options = CRecordset::none,
+                                   UINT type = CRecordset::staticCursor);
 
   // The process record of the shared environment.
   static DatabaseProcessState& Process() { return GetDatabaseProcessState(); }
@@ -51,6 +59,8 @@ class DbTest : public ::testing::Test {
   static std::vector<std::string> Calls() { return fakeodbc::callLines(); }
   // Forgets the calls logged so far.
   static void ForgetCalls() { fakeodbc::clearLog(); }
+  // The calls `action` makes, the log forgotten before it.
+  static std::vector<std::string> CallsOf(const std::function<void()>& action);
   // Whether `recordset` is registered in the connection's list.
   bool IsRegistered(const CRecordset* recordset) const;
 

@@ -131,6 +131,12 @@ void PutInOpenState(CRecordset& recordset, const OpenRequest& request) {
   recordset.m_bBOF = recordset.m_bEOF;
 }
 
+CRecordset& OpenStateTest::Opened(const OpenRequest& request) {
+  recordset = std::make_unique<CRecordset>(database.get());
+  PutInOpenState(*recordset, request);
+  return *recordset;
+}
+
 std::string FetchLine(const char* orientation, long rows, const char* rc,
                       const std::string& statement) {
   return "SQLExtendedFetch(" + statement + ", " + orientation + ", " + std::to_string(rows) +

@@ -38,6 +38,14 @@ void PrepareOpenState(CRecordset& recordset, const OpenRequest& request = {});
 // PrepareOpenState, then the first fetch as Open makes it: MoveNext, and m_bBOF = m_bEOF.
 void PutInOpenState(CRecordset& recordset, const OpenRequest& request = {});
 
+// The connected fixture whose recordset Opened puts in the open state.
+class OpenStateTest : public DbConnectedTest {
+ protected:
+  // Makes the fixture's recordset on the connection and puts it in the open state `request`
+  // asks for.
+  CRecordset& Opened(const OpenRequest& request = {});
+};
+
 // The members a move reads or writes, to compare a recordset before and after a move.
 struct PositionSnapshot {
   LONG currentRow;
