@@ -26,9 +26,7 @@ class DataAtExecTest : public BrandDatabaseTest, public ::testing::WithParamInte
  protected:
   void SetUp() override {
     BrandDatabaseTest::SetUp();
-    session = std::make_unique<OdbcSession>(false, true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(false, true);
   }
   bool prepared() const { return GetParam(); }
 
@@ -83,9 +81,6 @@ class DataAtExecTest : public BrandDatabaseTest, public ::testing::WithParamInte
     std::vector<Diag> errors = session->Errors(stmt);
     return errors.empty() ? "no diagnostic" : errors[0].state;
   }
-
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {

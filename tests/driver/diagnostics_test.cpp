@@ -14,16 +14,12 @@ class EdgesTest : public BrandDatabaseTest {
  protected:
   void SetUp() override {
     BrandDatabaseTest::SetUp();
-    session = std::make_unique<OdbcSession>(false, true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(false, true);
   }
   SQLRETURN Exec(const std::string& text) {
     std::string copy = text;
     return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(copy.data()), SQL_NTS);
   }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 // A statement that names a column of 40,000 characters: its message is shortened to what

@@ -10,9 +10,7 @@ class GetDataTest : public BothRoadsTest {
  protected:
   void SetUp() override {
     BothRoadsTest::SetUp();
-    session = std::make_unique<OdbcSession>(wide());
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(wide());
     ASSERT_EQ(SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), SQL_SUCCESS);
     ASSERT_EQ(session->Prepare(stmt, "SELECT marque, id, prix, vol, actif, notes FROM avion"),
               SQL_SUCCESS);
@@ -42,8 +40,6 @@ class GetDataTest : public BothRoadsTest {
     }
     return shown;
   }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_P(GetDataTest, ShortTextArrivesInPiecesThenNoData) {

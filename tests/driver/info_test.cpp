@@ -8,10 +8,8 @@ class InfoTest : public BothRoadsTest {
  protected:
   void SetUp() override {
     BothRoadsTest::SetUp();
-    session = std::make_unique<OdbcSession>(wide());
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+    Connect(wide());
   }
-  std::unique_ptr<OdbcSession> session;
 };
 
 TEST_P(InfoTest, ConformanceLevelsPassTheConnectionCheck) {

@@ -11,11 +11,8 @@ class OdbcSurfaceTest : public BrandDatabaseTest {
  protected:
   void SetUp() override {
     BrandDatabaseTest::SetUp();
-    session = std::make_unique<OdbcSession>(true, true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(true, true);
   }
-  void TearDown() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt); }
   std::vector<std::string> ColumnNames() {
     std::vector<std::string> names;
     SQLSMALLINT count = 0;
@@ -29,8 +26,6 @@ class OdbcSurfaceTest : public BrandDatabaseTest {
     SQLCloseCursor(stmt);
     return rows;
   }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_F(OdbcSurfaceTest, ColumnWiseRowsetsFillArraysStatusAndCount) {

@@ -135,13 +135,10 @@ class SqlAnswersTest : public BothRoadsTest {
     tables.push_back(TypeTable());
     tables.push_back(MemoTable(memoMatches));
     tables.push_back({"\u00C9quipe", {{"n", mkmdb::ColumnType::Long}}, {{"7"}}});
-    mkmdb::WriteDatabase(folder.database(), tables);
-    folder.Enter();
-    session = std::make_unique<OdbcSession>(wide(), true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+    Write(tables);
+    Connect(wide(), true);
   }
   int memoMatches = 0;
-  std::unique_ptr<OdbcSession> session;
 };
 
 TEST_P(SqlAnswersTest, EveryStatementGivesItsRightAnswer) {

@@ -9,17 +9,9 @@ class StatementTest : public BothRoadsTest {
  protected:
   void SetUp() override {
     BothRoadsTest::SetUp();
-    session = std::make_unique<OdbcSession>(wide());
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(wide());
   }
-  void TearDown() override {
-    if (stmt != SQL_NULL_HSTMT) {
-      EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
-    }
-  }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  void TearDown() override { EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS); }
 };
 
 TEST_P(StatementTest, NeverExecutedStatementHasNoResultColumns) {
