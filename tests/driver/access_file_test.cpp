@@ -4,28 +4,25 @@
 #include "driver_fixture.h"
 #include "tests/support/fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 namespace drivertest {
 namespace {
 
-TEST(AccessMadeFileTest, ReadsEveryRowOfTheDateTable) {
+using AccessMadeFileTest = DriverTest;
+
+TEST_F(AccessMadeFileTest, ReadsEveryRowOfTheDateTable) {
   SKIP_WITHOUT_FIXTURE("access-made-jet4.mdb");
-  TestFolder folder;
   std::filesystem::copy_file(testsupport::FixturePath("access-made-jet4.mdb"), folder.database());
   folder.Enter();
-  OdbcSession session;
-  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
-  SQLHSTMT stmt = session.AllocStmt();
+  Connect();
   ASSERT_EQ(SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), SQL_SUCCESS);
-  ASSERT_EQ(session.Prepare(stmt, "SELECT IDCol, DateTimeCol, LongTextCol, ShortTextCol FROM DateTest"),
+  ASSERT_EQ(session->Prepare(stmt, "SELECT IDCol, DateTimeCol, LongTextCol, ShortTextCol FROM DateTest"),
             SQL_SUCCESS);
   ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
-  EXPECT_EQ(session.Describe(stmt, 3)->type, SQL_WLONGVARCHAR);
-  EXPECT_EQ(session.Describe(stmt, 4)->type, SQL_WVARCHAR);
-  EXPECT_EQ(session.Describe(stmt, 4)->size, 255u);
+  EXPECT_EQ(session->Describe(stmt, 3)->type, SQL_WLONGVARCHAR);
+  EXPECT_EQ(session->Describe(stmt, 4)->type, SQL_WVARCHAR);
+  EXPECT_EQ(session->Describe(stmt, 4)->size, 255u);
   std::vector<std::u16string> ids, dates, longTexts, shortTexts;
   SQLULEN rows = 0;
   SQLUSMALLINT status = 0;
@@ -46,29 +43,19 @@ TEST(AccessMadeFileTest, ReadsEveryRowOfTheDateTable) {
   EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
 }
 
-}  // namespace
-}  // namespace drivertest
-
-namespace drivertest {
-namespace {
-
 // The saved queries of an Access 97 file: listed as views, described, and run by name, queries
 // on queries, unions and parameter queries among them.
-class SavedQueryTest : public ::testing::TestWithParam<bool> {
+class SavedQueryTest : public DriverTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     SKIP_WITHOUT_FIXTURE("jet3-sample.mdb");
     std::filesystem::copy_file(testsupport::FixturePath("jet3-sample.mdb"), folder.database());
     folder.Enter();
-    session = std::make_unique<OdbcSession>(GetParam(), true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+    Connect(GetParam(), true);
   }
-  TestFolder folder;
-  std::unique_ptr<OdbcSession> session;
 };
 
 TEST_P(SavedQueryTest, ViewsAreListedDescribedAndRunByName) {
-  SQLHSTMT stmt = session->AllocStmt();
   std::string views = "VIEW";
   ASSERT_EQ(SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(views.data()), SQL_NTS),
             SQL_SUCCESS);
@@ -83,7 +70,6 @@ TEST_P(SavedQueryTest, ViewsAreListedDescribedAndRunByName) {
   std::vector<std::string> columns;
   while (SQLFetch(stmt) == SQL_SUCCESS) columns.push_back(*ReadNarrow(stmt, 4) + " " + *ReadNarrow(stmt, 5));
   EXPECT_EQ(columns, (std::vector<std::string>{"TenMostExpensiveProducts -9", "UnitPrice 3"}));
-  SQLFreeStmt(stmt, SQL_DROP);
   // Row counts of the Northwind queries as Access gives them; the ones that need their
   // parameters say so.
   const std::pair<const char*, const char*> counts[] = {
@@ -132,13 +118,10 @@ TEST_P(SavedQueryTest, ParametersAreGivenByPosition) {
       "WHERE Orders.ShippedDate BETWEEN ? AND ?");
   EXPECT_NE(direct, "0;");
   EXPECT_EQ(count("SELECT COUNT(*) FROM [Employee Sales by Country]"), direct);
-  std::string called;
-  SQLHSTMT stmt = session->AllocStmt();
   ASSERT_EQ(session->Prepare(stmt, "{call [Employee Sales by Country](?, ?)}"), SQL_SUCCESS);
   SQLSMALLINT parameters = 0;
   ASSERT_EQ(SQLNumParams(stmt, &parameters), SQL_SUCCESS);
   EXPECT_EQ(parameters, 2);
-  SQLFreeStmt(stmt, SQL_DROP);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, SavedQueryTest, ::testing::Bool(), RoadName);
