@@ -1,10 +1,7 @@
 // Files whose content is damaged after a valid header: the driver reads what it can, reports
 // errors as diagnostics, never crashes and never prints.
-#include "odbc_session.h"
-#include "test_files.h"
+#include "driver_fixture.h"
 #include "tests/support/file_edit.h"
-
-#include <gtest/gtest.h>
 
 namespace drivertest {
 namespace {
@@ -40,14 +37,12 @@ std::string ReadEverything(bool wide) {
   return output.Finish();
 }
 
-class DamagedFileTest : public ::testing::Test {
+class DamagedFileTest : public DriverTest {
  protected:
   void SetUp() override {
-    mkmdb::WriteDatabase(folder.database(), BrandTables());
+    Write(BrandTables());
     original = testsupport::ReadFile(folder.database());
-    folder.Enter();
   }
-  TestFolder folder;
   std::string original;
 };
 
