@@ -164,13 +164,7 @@ TEST_P(ConnectTest, AbsolutePathAndBracedValueAreAccepted) {
 
 INSTANTIATE_TEST_SUITE_P(Roads, ConnectTest, ::testing::Bool(), RoadName);
 
-class InfoTest : public BothRoadsTest {
- protected:
-  void SetUp() override {
-    BothRoadsTest::SetUp();
-    Connect(wide());
-  }
-};
+using InfoTest = ConnectedRoadsTest;
 
 TEST_P(InfoTest, ConformanceLevelsPassTheConnectionCheck) {
   EXPECT_EQ(session->InfoShort(SQL_ODBC_API_CONFORMANCE), SQL_OAC_LEVEL1);

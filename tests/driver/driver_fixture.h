@@ -42,6 +42,15 @@ class BothRoadsTest : public BrandDatabaseTest, public ::testing::WithParamInter
   bool wide() const { return GetParam(); }
 };
 
+// Both roads, each connected.
+class ConnectedRoadsTest : public BothRoadsTest {
+ protected:
+  void SetUp() override {
+    BothRoadsTest::SetUp();
+    Connect(wide());
+  }
+};
+
 // The one diagnostic record of a statement (or of the connection): a failure when there are
 // none or several.
 inline Diag OnlyDiag(OdbcSession& session, SQLHSTMT stmt = SQL_NULL_HSTMT) {

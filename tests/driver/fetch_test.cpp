@@ -140,11 +140,10 @@ TEST_F(FetchTest, CursorsOfOneConnectionMoveIndependently) {
   EXPECT_EQ(SQLFreeStmt(second, SQL_DROP), SQL_SUCCESS);
 }
 
-class GetDataTest : public BothRoadsTest {
+class GetDataTest : public ConnectedRoadsTest {
  protected:
   void SetUp() override {
-    BothRoadsTest::SetUp();
-    Connect(wide());
+    ConnectedRoadsTest::SetUp();
     ASSERT_EQ(SQLSetStmtOption(stmt, SQL_CURSOR_TYPE, SQL_CURSOR_STATIC), SQL_SUCCESS);
     ASSERT_EQ(session->Prepare(stmt, "SELECT marque, id, prix, vol, actif, notes FROM avion"),
               SQL_SUCCESS);

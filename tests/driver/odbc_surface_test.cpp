@@ -511,12 +511,9 @@ std::string Utf16Bytes(const std::string& utf8) {
 
 std::string Int32Bytes(SQLINTEGER value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
 
-class DataAtExecTest : public BrandDatabaseTest, public ::testing::WithParamInterface<bool> {
+// On the narrow road, as EdgesTest.
+class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bool> {
  protected:
-  void SetUp() override {
-    BrandDatabaseTest::SetUp();
-    Connect(false, true);
-  }
   bool prepared() const { return GetParam(); }
 
   // Binds every parameter for data at execution, runs `text` and answers SQLParamData with

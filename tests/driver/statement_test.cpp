@@ -5,12 +5,8 @@
 namespace drivertest {
 namespace {
 
-class StatementTest : public BothRoadsTest {
+class StatementTest : public ConnectedRoadsTest {
  protected:
-  void SetUp() override {
-    BothRoadsTest::SetUp();
-    Connect(wide());
-  }
   void TearDown() override { EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS); }
   // The statement's one diagnostic, "STATE message".
   std::string OnlyError() {
