@@ -299,20 +299,10 @@ TEST_P(PasswordTest, RightPasswordOpensTheFileAndNoOtherDoes) {
 // A window handle with SQL_DRIVER_COMPLETE or SQL_DRIVER_PROMPT asks for a dialog; there is
 // none, so a missing password fails as it would without one.
 TEST_P(PasswordTest, WindowHandleDoesNotMakeAMissingPasswordAPrompt) {
+  const auto window = reinterpret_cast<SQLHWND>(static_cast<std::uintptr_t>(1));
   for (const SQLUSMALLINT completion : {SQL_DRIVER_COMPLETE, SQL_DRIVER_PROMPT}) {
     OdbcSession session(wide());
-    std::string in = kProgramConnect;
-    const auto window = reinterpret_cast<SQLHWND>(static_cast<std::uintptr_t>(1));
-    SQLRETURN rc;
-    if (wide()) {
-      std::u16string text = Wide(in);
-      rc = SQLDriverConnectW(session.dbc(), window, reinterpret_cast<SQLWCHAR*>(text.data()),
-                             SQL_NTS, nullptr, 0, nullptr, completion);
-    } else {
-      rc = SQLDriverConnect(session.dbc(), window, reinterpret_cast<SQLCHAR*>(in.data()),
-                            SQL_NTS, nullptr, 0, nullptr, completion);
-    }
-    EXPECT_EQ(rc, SQL_ERROR) << completion;
+    EXPECT_EQ(session.Connect(kProgramConnect, nullptr, completion, window), SQL_ERROR) << completion;
     const std::vector<Diag> errors = session.Errors();
     ASSERT_FALSE(errors.empty()) << completion;
     EXPECT_EQ(errors[0].state, "28000") << errors[0].message;
