@@ -34,6 +34,8 @@ std::string Answer::Shown() const {
   return (rows.empty() ? "" : rows + ";") + "error " + state;
 }
 
+std::string Answer::Typed() const { return (types.empty() ? "" : types + ": ") + Shown(); }
+
 namespace {
 
 void Fail(OdbcSession& session, SQLHSTMT stmt, Answer& answer) {

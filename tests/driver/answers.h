@@ -19,6 +19,8 @@ struct Answer {
 
   // "rows", "error STATE" or "rows;error STATE".
   std::string Shown() const;
+  // "TYPES: " and Shown(), or Shown() alone when the statement failed before its first row.
+  std::string Typed() const;
 };
 
 // Runs a statement given by its whole text (which may hold a NUL) and reads every row as text.

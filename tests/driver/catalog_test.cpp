@@ -6,8 +6,6 @@
 #include "driver_fixture.h"
 #include "tests/support/fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <set>
 
@@ -84,7 +82,7 @@ SQLRETURN ColumnsOf(SQLHSTMT stmt, const char* table) {
                      SQL_NTS, nullptr, 0);
 }
 
-class CatalogTest : public ::testing::TestWithParam<bool> {
+class CatalogTest : public DriverTest, public ::testing::WithParamInterface<bool> {
  protected:
   // Connects to the writer's files (`fixture` empty) or to a copy of an Access-made file;
   // false when the file is missing.
@@ -96,17 +94,9 @@ class CatalogTest : public ::testing::TestWithParam<bool> {
       if (!testsupport::HaveFixture(fixture)) return false;
       std::filesystem::copy_file(testsupport::FixturePath(fixture), folder.database());
     }
-    Connect();
-    return true;
-  }
-  void Connect() {
     folder.Enter();
-    session = std::make_unique<OdbcSession>(true, GetParam());
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
-  }
-  void TearDown() override {
-    if (stmt != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    Connect(true, odbc3());
+    return true;
   }
   std::vector<std::string> Rows(const std::vector<SQLUSMALLINT>& columns) { return RowsOf(stmt, columns); }
   SQLRETURN ForeignKeys(const char* primary, const char* foreign, const char* catalog = nullptr) {
@@ -136,12 +126,7 @@ class CatalogTest : public ::testing::TestWithParam<bool> {
     if (state == "42S02") return "S0002";
     return "S1" + state.substr(2);  // HY000, HY009
   }
-
-  TestFolder folder;
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
-
 
 TEST_P(CatalogTest, ForeignKeysOfRelationshipsBothWays) {
   Open();
@@ -333,7 +318,8 @@ TEST_P(CatalogTest, BrokenPropertiesAreAWarningAndTheRowsStay) {
   ASSERT_NE(blob, std::string::npos);
   bytes[blob + 7] = '\x7F';  // the names block now runs far past the blob
   testsupport::WriteFile(folder.database(), bytes);
-  Connect();
+  folder.Enter();
+  Connect(true, odbc3());
   ASSERT_EQ(Columns("maker"), SQL_SUCCESS_WITH_INFO);
   const Diag warning = session->Errors(stmt).at(0);
   EXPECT_EQ(warning.state, "01000");

@@ -513,13 +513,11 @@ const OdbcCase kOdbc[] = {
             SQL_WVARCHAR}},
 };
 
-class FunctionAnswersTest : public ::testing::Test {
+class FunctionAnswersTest : public DriverTest {
  protected:
   void SetUp() override {
-    mkmdb::WriteDatabase(folder.database(), Tables(groupRows));
-    folder.Enter();
-    session = std::make_unique<OdbcSession>(true, true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
+    Write(Tables(groupRows));
+    Connect(true, true);
   }
 
   // An expression on `v` is selected from `v`; the ODBC type is the first column's.
@@ -537,9 +535,7 @@ class FunctionAnswersTest : public ::testing::Test {
     }
   }
 
-  TestFolder folder;
   std::vector<std::pair<std::string, int>> groupRows;
-  std::unique_ptr<OdbcSession> session;
 };
 
 // A family of cases, all checked on one connection.
@@ -565,7 +561,6 @@ INSTANTIATE_TEST_SUITE_P(Families, FunctionFamilyTest, ::testing::ValuesIn(kFami
 
 // Each run of a statement starts VBA's sequence again; the calls of one run share it.
 TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
-  SQLHSTMT stmt = session->AllocStmt();
   ASSERT_EQ(session->Prepare(stmt, "SELECT Rnd(), Rnd() FROM seq"), SQL_SUCCESS);
   for (int run = 0; run < 2; ++run) {
     ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
@@ -576,7 +571,6 @@ TEST_F(FunctionAnswersTest, RndRestartsWithEachRun) {
     EXPECT_EQ(rows, "0.7055475,0.533424;0.5795186,0.28956246;0.301948,0.7747401;") << "run " << run;
     SQLFreeStmt(stmt, SQL_CLOSE);
   }
-  SQLFreeStmt(stmt, SQL_DROP);
 }
 
 // First and Last take the first and the last row of each group in the order the table holds

@@ -3,12 +3,10 @@
 // ((col + 0), Left(text, 100)), which scans; and reads through an index leave the table's other
 // pages alone, which a damaged page proves.
 #include "answers.h"
-#include "test_files.h"
+#include "driver_fixture.h"
 
 #include "jet/database.h"
 #include "jet/format.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
@@ -60,16 +58,24 @@ std::string Hidden(const std::string& column) {
   return column == "x" ? "Left(x, 100)" : "(" + column + " + 0)";
 }
 
-class IndexPlanTest : public ::testing::Test {
+class IndexPlanTest : public DriverTest {
  protected:
   void SetUp() override {
-    mkmdb::WriteDatabase(folder_.database(), KeyTables());
-    folder_.Enter();
-    ASSERT_EQ(session_.Connect(kProgramConnect), SQL_SUCCESS);
+    Write(KeyTables());
+    Connect(false);
   }
-  TestFolder folder_;
-  OdbcSession session_{false};
 };
+
+// The definition of table k in the file's bytes.
+jet::TableDefinition DefinitionOfK(const std::string& bytes) {
+  std::string error;
+  auto database = jet::Database::OpenBytes(bytes, error);
+  jet::TableDefinition definition;
+  EXPECT_TRUE(database != nullptr && database->ReadDefinition("k", definition, error)) << error;
+  return definition;
+}
+
+using IndexPlanPages = DriverTest;
 
 // Conditions on each indexed column: equality, the four ranges and BETWEEN, IN lists, values
 // on and between the column's values and past its ends, NULL.
@@ -97,8 +103,8 @@ TEST_F(IndexPlanTest, AnswersEqualTheAnswersOfScans) {
                          {"i = 5 AND b = 7", "(i + 0) = 5 AND (b + 0) = 7"},
                          {"i IN (1, 2) AND b < 50", "(i + 0) IN (1, 2) AND (b + 0) < 50"}});
   for (const auto& [condition, hidden] : all) {
-    const Answer indexed = Ask(session_, "SELECT id FROM k WHERE " + condition + " ORDER BY id");
-    const Answer scanned = Ask(session_, "SELECT id FROM k WHERE " + hidden + " ORDER BY id");
+    const Answer indexed = Ask(*session, "SELECT id FROM k WHERE " + condition + " ORDER BY id");
+    const Answer scanned = Ask(*session, "SELECT id FROM k WHERE " + hidden + " ORDER BY id");
     EXPECT_EQ(indexed.state, "") << condition;
     EXPECT_EQ(scanned.state, "") << condition;
     EXPECT_EQ(indexed.rows, scanned.rows) << condition;
@@ -109,20 +115,20 @@ TEST_F(IndexPlanTest, AnswersEqualTheAnswersOfScans) {
     const std::string rest = std::string(order).substr(column.size());
     for (const char* where : {"", " WHERE id > 4000", " WHERE i = 3"}) {
       const Answer indexed =
-          Ask(session_, "SELECT " + column + " FROM k" + where + " ORDER BY " + order);
+          Ask(*session, "SELECT " + column + " FROM k" + where + " ORDER BY " + order);
       const Answer scanned =
-          Ask(session_, "SELECT " + column + " FROM k" + where + " ORDER BY " + Hidden(column) + rest);
+          Ask(*session, "SELECT " + column + " FROM k" + where + " ORDER BY " + Hidden(column) + rest);
       EXPECT_EQ(indexed.state, "") << order << where;
       EXPECT_EQ(indexed.rows, scanned.rows) << order << where;
     }
-    const Answer extremes = Ask(session_, "SELECT MIN(" + column + "), MAX(" + column + ") FROM k");
+    const Answer extremes = Ask(*session, "SELECT MIN(" + column + "), MAX(" + column + ") FROM k");
     const Answer scanned =
-        Ask(session_, "SELECT MIN(" + Hidden(column) + "), MAX(" + Hidden(column) + ") FROM k");
+        Ask(*session, "SELECT MIN(" + Hidden(column) + "), MAX(" + Hidden(column) + ") FROM k");
     EXPECT_EQ(extremes.rows, scanned.rows) << column;
   }
   // A join looking up each key of s in k.
-  const Answer joined = Ask(session_, "SELECT s.key, k.x FROM s JOIN k ON k.id = s.key ORDER BY 1, 2");
-  const Answer scanned = Ask(session_, "SELECT s.key, k.x FROM s JOIN k ON (k.id + 0) = s.key ORDER BY 1, 2");
+  const Answer joined = Ask(*session, "SELECT s.key, k.x FROM s JOIN k ON k.id = s.key ORDER BY 1, 2");
+  const Answer scanned = Ask(*session, "SELECT s.key, k.x FROM s JOIN k ON (k.id + 0) = s.key ORDER BY 1, 2");
   EXPECT_EQ(joined.state, "");
   EXPECT_GT(std::count(joined.rows.begin(), joined.rows.end(), ';') + 1, 20);
   EXPECT_EQ(joined.rows, scanned.rows);
@@ -130,8 +136,7 @@ TEST_F(IndexPlanTest, AnswersEqualTheAnswersOfScans) {
 
 // With the data page that holds the highest ids damaged, a scan fails, while reads through the
 // primary key that never need that page answer.
-TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
-  TestFolder folder;
+TEST_F(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
   mkmdb::TableSpec k{"k", {{"id", mkmdb::ColumnType::Long}, {"x", mkmdb::ColumnType::Text, 40}}, {}};
   for (int id = 1; id <= 2000; ++id) k.rows.push_back({std::to_string(id), "row " + std::to_string(id)});
   k.indexes = {{"PrimaryKey", {{"id"}}, true, true}};
@@ -139,11 +144,7 @@ TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
   mkmdb::WriteDatabase(folder.database(), {k, s});
   // The last data page of k holds the last rows written, the highest ids.
   std::string bytes = testsupport::ReadFile(folder.database());
-  std::string error;
-  auto database = jet::Database::OpenBytes(bytes, error);
-  ASSERT_NE(database, nullptr) << error;
-  jet::TableDefinition definition;
-  ASSERT_TRUE(database->ReadDefinition("k", definition, error)) << error;
+  const jet::TableDefinition definition = DefinitionOfK(bytes);
   std::uint32_t last = 0;
   for (std::uint32_t page = 1; page < bytes.size() / jet::kPageSize; ++page) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data()) + page * jet::kPageSize;
@@ -153,9 +154,8 @@ TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
   bytes[last * jet::kPageSize] = 0x07;
   testsupport::WriteFile(folder.database(), bytes);
   folder.Enter();
-  OdbcSession session(false);
-  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
-  EXPECT_NE(Ask(session, "SELECT COUNT(*) FROM k WHERE id + 0 = 1").state, "");  // a scan meets the page
+  Connect(false);
+  EXPECT_NE(Ask(*session, "SELECT COUNT(*) FROM k WHERE id + 0 = 1").state, "");  // a scan meets the page
   const std::pair<const char*, const char*> cases[] = {
       {"SELECT x FROM k WHERE id = 1", "row 1"},
       {"SELECT x FROM k WHERE id BETWEEN 10 AND 12", "row 10;row 11;row 12"},
@@ -167,22 +167,17 @@ TEST(IndexPlanPages, ReadsThroughAnIndexLeaveTheOtherPagesAlone) {
       {"SELECT k.x FROM s JOIN k ON k.id = s.key ORDER BY s.key", "row 5;row 7;row 1500"},
   };
   for (const auto& [statement, rows] : cases) {
-    EXPECT_EQ(Ask(session, statement).Shown(), rows) << statement;
+    EXPECT_EQ(Ask(*session, statement).Shown(), rows) << statement;
   }
 }
 
 // A whole table's COUNT(*) is the rows its pages hold, whatever count the definition stores.
-TEST(IndexPlanPages, CountIsTheRowsNotTheStoredCount) {
-  TestFolder folder;
+TEST_F(IndexPlanPages, CountIsTheRowsNotTheStoredCount) {
   mkmdb::TableSpec k{"k", {{"id", mkmdb::ColumnType::Long}}, {}};
   for (int id = 1; id <= 2000; ++id) k.rows.push_back({std::to_string(id)});
   mkmdb::WriteDatabase(folder.database(), {k});
   std::string bytes = testsupport::ReadFile(folder.database());
-  std::string error;
-  auto database = jet::Database::OpenBytes(bytes, error);
-  ASSERT_NE(database, nullptr) << error;
-  jet::TableDefinition definition;
-  ASSERT_TRUE(database->ReadDefinition("k", definition, error)) << error;
+  const jet::TableDefinition definition = DefinitionOfK(bytes);
   ASSERT_EQ(definition.storedRowCount, 2000u);
   const std::size_t at = std::size_t{definition.definitionPage} * jet::kPageSize + 0x10;  // Jet 4
   ASSERT_EQ(jet::GetU32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + at), 2000u);
@@ -190,10 +185,9 @@ TEST(IndexPlanPages, CountIsTheRowsNotTheStoredCount) {
   bytes[at + 1] = 0;
   testsupport::WriteFile(folder.database(), bytes);
   folder.Enter();
-  OdbcSession session(false);
-  ASSERT_EQ(session.Connect(kProgramConnect), SQL_SUCCESS);
-  EXPECT_EQ(Ask(session, "SELECT COUNT(*) FROM k").rows, "2000");
-  EXPECT_EQ(Ask(session, "SELECT COUNT(*) FROM k WHERE id > 1990").rows, "10");
+  Connect(false);
+  EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM k").rows, "2000");
+  EXPECT_EQ(Ask(*session, "SELECT COUNT(*) FROM k WHERE id > 1990").rows, "10");
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ OdbcSession::~OdbcSession() {
   if (env_ != SQL_NULL_HENV) SQLFreeEnv(env_);
 }
 
-SQLRETURN OdbcSession::Connect(const std::string& connect, std::string* completed) {
+SQLRETURN OdbcSession::Connect(const std::string& connect, std::string* completed,
+                               SQLUSMALLINT completion, SQLHWND window) {
   SQLRETURN rc = wide_ ? SQLSetConnectOptionW(dbc_, SQL_ODBC_CURSORS, SQL_CUR_USE_IF_NEEDED)
                        : SQLSetConnectOption(dbc_, SQL_ODBC_CURSORS, SQL_CUR_USE_IF_NEEDED);
   EXPECT_EQ(rc, SQL_SUCCESS);
@@ -42,15 +43,13 @@ SQLRETURN OdbcSession::Connect(const std::string& connect, std::string* complete
   if (wide_) {
     std::u16string in = Wide(connect);
     std::u16string out(1024, u'\0');
-    rc = SQLDriverConnectW(dbc_, nullptr, W(in), SQL_NTS, W(out), 1024, &length,
-                           SQL_DRIVER_COMPLETE);
+    rc = SQLDriverConnectW(dbc_, window, W(in), SQL_NTS, W(out), 1024, &length, completion);
     if (completed != nullptr) *completed = Narrow(out.substr(0, out.find(u'\0')));
   } else {
     std::string in = connect;
     std::string out(1024, '\0');
-    rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
-                          reinterpret_cast<SQLCHAR*>(out.data()), 1024, &length,
-                          SQL_DRIVER_COMPLETE);
+    rc = SQLDriverConnect(dbc_, window, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS,
+                          reinterpret_cast<SQLCHAR*>(out.data()), 1024, &length, completion);
     if (completed != nullptr) *completed = out.substr(0, out.find('\0'));
   }
   connected_ = SQL_SUCCEEDED(rc);

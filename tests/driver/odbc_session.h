@@ -38,8 +38,10 @@ class OdbcSession {
   SQLHENV env() const { return env_; }
   SQLHDBC dbc() const { return dbc_; }
 
-  // Sets SQL_ODBC_CURSORS = SQL_CUR_USE_IF_NEEDED and connects with SQL_DRIVER_COMPLETE.
-  SQLRETURN Connect(const std::string& connect, std::string* completed = nullptr);
+  // Sets SQL_ODBC_CURSORS = SQL_CUR_USE_IF_NEEDED and connects with `completion` (and the
+  // window handle `window`).
+  SQLRETURN Connect(const std::string& connect, std::string* completed = nullptr,
+                    SQLUSMALLINT completion = SQL_DRIVER_COMPLETE, SQLHWND window = nullptr);
   void Disconnect();
 
   // Diagnostics through SQLErrorW (or SQLError), every record of the handle.

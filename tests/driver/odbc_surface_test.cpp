@@ -1,8 +1,17 @@
 // What ODBC clients call beyond the access layer's road: bound columns with rowsets row-wise
-// and column-wise, parameters, the result shapes of the catalog functions, autocommit and the
-// answers about all of it. (Data sources of odbc.ini are met by the client tests, whose
+// and column-wise, parameters (also values sent at execution, which SQLParamData asks for one
+// after the other and SQLPutData sends whole or in pieces, after SQLExecute as after
+// SQLExecDirect), the result shapes of the catalog functions, autocommit and the answers about
+// all of it; and what the driver reports and hands over at the edges of ODBC's numbers: a
+// message longer than any buffer, values of every column type read as SQL_C_BINARY, and fetch
+// offsets at the ends of SQLLEN. (Data sources of odbc.ini are met by the client tests, whose
 // processes read a configuration of their own.)
+#include "answers.h"
+#include "driver_direct.h"
 #include "driver_fixture.h"
+
+#include <climits>
+#include <functional>
 
 namespace drivertest {
 namespace {
@@ -11,11 +20,8 @@ class OdbcSurfaceTest : public BrandDatabaseTest {
  protected:
   void SetUp() override {
     BrandDatabaseTest::SetUp();
-    session = std::make_unique<OdbcSession>(true, true);
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+    Connect(true, true);
   }
-  void TearDown() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt); }
   std::vector<std::string> ColumnNames() {
     std::vector<std::string> names;
     SQLSMALLINT count = 0;
@@ -29,8 +35,6 @@ class OdbcSurfaceTest : public BrandDatabaseTest {
     SQLCloseCursor(stmt);
     return rows;
   }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_F(OdbcSurfaceTest, ColumnWiseRowsetsFillArraysStatusAndCount) {
@@ -334,6 +338,309 @@ TEST_F(OdbcSurfaceTest, ConnectionAttributesAndAnswersAboutThem) {
   EXPECT_EQ(session->InfoText(SQL_COLUMN_ALIAS), "Y");
   EXPECT_EQ(session->InfoInteger(SQL_AGGREGATE_FUNCTIONS).value_or(0) & SQL_AF_SUM, static_cast<SQLUINTEGER>(SQL_AF_SUM));
 }
+
+class EdgesTest : public BrandDatabaseTest {
+ protected:
+  void SetUp() override {
+    BrandDatabaseTest::SetUp();
+    Connect(false, true);
+  }
+  SQLRETURN Exec(const std::string& text) {
+    std::string copy = text;
+    return SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(copy.data()), SQL_NTS);
+  }
+};
+
+// A statement that names a column of 40,000 characters: its message is shortened to what
+// an application's buffer of SQL_MAX_MESSAGE_LENGTH holds, and every length is the whole one.
+TEST_F(EdgesTest, AnEnormousMessageIsShortenedAndItsLengthsAreTrue) {
+  const std::string name(40000, 'x');
+  ASSERT_EQ(Exec("SELECT " + name + " FROM avion"), SQL_ERROR);
+
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT full = -1;
+  ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, nullptr, 0, &full), SQL_SUCCESS);
+  EXPECT_GT(full, 20);
+  EXPECT_LT(full, SQL_MAX_MESSAGE_LENGTH);
+  std::string whole(static_cast<std::size_t>(full) + 1, '\0');
+  SQLSMALLINT length = -1;
+  ASSERT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, reinterpret_cast<SQLCHAR*>(whole.data()),
+                          static_cast<SQLSMALLINT>(whole.size()), &length),
+            SQL_SUCCESS);
+  whole.resize(static_cast<std::size_t>(length));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(state)), "42S22");
+  EXPECT_NE(whole.find("[...]"), std::string::npos) << whole;
+  EXPECT_NE(whole.find("not found"), std::string::npos) << whole;
+
+  struct Case {
+    SQLSMALLINT buffer;  // characters, with the terminator
+    SQLRETURN rc;
+  };
+  for (const Case& c : {Case{1, SQL_SUCCESS_WITH_INFO}, Case{100, SQL_SUCCESS_WITH_INFO},
+                        Case{static_cast<SQLSMALLINT>(full), SQL_SUCCESS_WITH_INFO},
+                        Case{static_cast<SQLSMALLINT>(full + 1), SQL_SUCCESS}}) {
+    std::string narrow(static_cast<std::size_t>(c.buffer), '#');
+    length = -1;
+    EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, reinterpret_cast<SQLCHAR*>(narrow.data()),
+                            c.buffer, &length),
+              c.rc)
+        << c.buffer;
+    EXPECT_EQ(length, full) << c.buffer;
+    EXPECT_EQ(std::string(narrow.c_str()), whole.substr(0, static_cast<std::size_t>(c.buffer) - 1));
+
+    std::u16string wide(static_cast<std::size_t>(c.buffer), u'#');
+    SQLWCHAR wideState[6] = {};
+    length = -1;
+    EXPECT_EQ(SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, 1, wideState, &native, reinterpret_cast<SQLWCHAR*>(wide.data()),
+                             c.buffer, &length),
+              c.rc)
+        << c.buffer;
+    EXPECT_EQ(length, full) << c.buffer;
+    EXPECT_EQ(Narrow(std::u16string(wide.c_str())), whole.substr(0, static_cast<std::size_t>(c.buffer) - 1));
+  }
+}
+
+// The origins of the class and the subclass of each SQLSTATE, as the driver itself reports them
+// (the driver manager answers these fields for its applications from its own table).
+TEST_F(EdgesTest, EachSqlstateNamesTheDocumentsThatDefineIt) {
+  using GetDiagField = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLSMALLINT, SQLPOINTER, SQLSMALLINT,
+                                     SQLSMALLINT*);
+  using Fetch = SQLRETURN (*)(SQLHSTMT);
+  const auto getDiagField = DriverEntry<GetDiagField>("SQLGetDiagField");
+  const auto fetch = DriverEntry<Fetch>("SQLFetch");
+  ASSERT_TRUE(getDiagField != nullptr && fetch != nullptr);
+  const SQLHSTMT driverStmt = DriverStatement(session->dbc(), stmt);
+  struct Case {
+    std::function<SQLRETURN()> failing;
+    const char* state;
+    const char* classOrigin;
+    const char* subclassOrigin;
+  };
+  const Case cases[] = {
+      {[&] { return Exec("SELECT nope FROM avion"); }, "42S22", "ISO 9075", "ODBC 3.0"},
+      {[&] { return Exec("SELECT FROM WHERE"); }, "42000", "ISO 9075", "ISO 9075"},
+      {[&] { return fetch(driverStmt); }, "HY010", "ISO 9075", "ISO 9075"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(c.failing(), SQL_ERROR) << c.state;
+    char state[6] = {}, classOrigin[32] = {}, subclassOrigin[32] = {};
+    SQLSMALLINT length = 0;
+    ASSERT_EQ(getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &length),
+              SQL_SUCCESS);
+    EXPECT_EQ(std::string(state), c.state);
+    getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_CLASS_ORIGIN, classOrigin, sizeof classOrigin, &length);
+    getDiagField(SQL_HANDLE_STMT, driverStmt, 1, SQL_DIAG_SUBCLASS_ORIGIN, subclassOrigin, sizeof subclassOrigin,
+                 &length);
+    EXPECT_EQ(std::string(classOrigin), c.classOrigin) << c.state;
+    EXPECT_EQ(std::string(subclassOrigin), c.subclassOrigin) << c.state;
+  }
+}
+
+// Every column of a row read as SQL_C_BINARY: the bytes of the value in its default C type.
+TEST_F(EdgesTest, EveryColumnReadsAsTheBytesOfItsDefaultCType) {
+  ASSERT_EQ(Exec("SELECT marque, id, prix, vol, actif FROM avion WHERE id = 7"), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  auto bytesOf = [](const auto& value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); };
+  const SQL_TIMESTAMP_STRUCT vol{2000, 2, 29, 23, 59, 59, 0};
+  const std::u16string marque = u"Cessna";
+  struct Case {
+    SQLUSMALLINT column;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {1, std::string(reinterpret_cast<const char*>(marque.data()), marque.size() * 2)},
+      {2, bytesOf(SQLINTEGER{7})},
+      {3, bytesOf(SQLDOUBLE{2.5e10})},
+      {4, bytesOf(vol)},
+      {5, bytesOf(SQLCHAR{1})},
+  };
+  for (const Case& c : cases) {
+    char buffer[64] = {};
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQLGetData(stmt, c.column, SQL_C_BINARY, buffer, sizeof buffer, &indicator);
+    std::vector<Diag> errors = session->Errors(stmt);
+    ASSERT_EQ(rc, SQL_SUCCESS) << "column " << c.column << ": " << (errors.empty() ? "" : errors[0].state);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(indicator)), c.bytes) << "column " << c.column;
+  }
+}
+
+TEST_F(EdgesTest, FetchOffsetsAtTheEndsOfTheirRangeLeaveTheResult) {
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_STATIC), 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(Exec("SELECT id FROM avion ORDER BY id"), SQL_SUCCESS);
+  struct Case {
+    SQLSMALLINT orientation;
+    SQLLEN offset;
+    SQLRETURN rc;
+    SQLINTEGER id;  // the current row after the move, when there is one
+  };
+  const Case cases[] = {
+      {SQL_FETCH_ABSOLUTE, 3, SQL_SUCCESS, 3},
+      {SQL_FETCH_RELATIVE, LLONG_MAX, SQL_NO_DATA, 0},
+      {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 10},
+      {SQL_FETCH_RELATIVE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_NEXT, 0, SQL_SUCCESS, 1},
+      {SQL_FETCH_ABSOLUTE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_ABSOLUTE, LLONG_MAX, SQL_NO_DATA, 0},
+      {SQL_FETCH_RELATIVE, LLONG_MIN + 1, SQL_NO_DATA, 0},
+      {SQL_FETCH_LAST, 0, SQL_SUCCESS, 10},
+      {SQL_FETCH_RELATIVE, -LLONG_MAX, SQL_NO_DATA, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SQLFetchScroll(stmt, c.orientation, c.offset), c.rc) << c.orientation << " " << c.offset;
+    if (c.rc != SQL_SUCCESS) continue;
+    SQLINTEGER id = 0;
+    ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_SLONG, &id, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(id, c.id) << c.orientation << " " << c.offset;
+  }
+}
+
+// What the application sends for one parameter: the pieces in its C type, or NULL.
+struct Sent {
+  SQLSMALLINT cType;
+  SQLSMALLINT sqlType;
+  std::vector<std::string> pieces;  // the bytes of each SQLPutData call
+  bool null = false;
+};
+
+std::string Utf16Bytes(const std::string& utf8) {
+  std::u16string wide = Wide(utf8);
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+}
+
+std::string Int32Bytes(SQLINTEGER value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
+
+// On the narrow road, as EdgesTest.
+class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool prepared() const { return GetParam(); }
+
+  // Binds every parameter for data at execution, runs `text` and answers SQLParamData with
+  // `sent`. Returns the SQLSTATE of a failure, or the rows as "a|b;c|d".
+  std::string RunWith(const std::string& text, const std::vector<Sent>& sent) {
+    std::vector<SQLLEN> lengths(sent.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      // Even parameters give the length to come, odd ones do not: both forms are ODBC's.
+      lengths[i] = i % 2 == 0 ? SQL_LEN_DATA_AT_EXEC(0) : SQL_DATA_AT_EXEC;
+      // The parameter's buffer address is its token: SQLParamData hands it back.
+      auto token = reinterpret_cast<SQLPOINTER>(i + 1);
+      EXPECT_EQ(SQLBindParameter(stmt, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, sent[i].cType,
+                                 sent[i].sqlType, 255, 0, token, 0, &lengths[i]),
+                SQL_SUCCESS);
+    }
+    std::string statement = text;
+    SQLRETURN rc = SQL_ERROR;
+    if (prepared()) {
+      EXPECT_EQ(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS), SQL_SUCCESS);
+      rc = SQLExecute(stmt);
+    } else {
+      rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS);
+    }
+    std::size_t asked = 0;
+    while (rc == SQL_NEED_DATA) {
+      SQLPOINTER token = nullptr;
+      rc = SQLParamData(stmt, &token);
+      if (rc != SQL_NEED_DATA) break;
+      auto index = reinterpret_cast<std::size_t>(token) - 1;
+      EXPECT_EQ(index, asked++) << "parameters are asked for in their order";
+      if (index >= sent.size()) return "unknown token";
+      if (sent[index].null) {
+        EXPECT_EQ(SQLPutData(stmt, nullptr, SQL_NULL_DATA), SQL_SUCCESS);
+        continue;
+      }
+      for (const std::string& piece : sent[index].pieces) {
+        std::string copy = piece;
+        SQLRETURN put = SQLPutData(stmt, copy.data(), static_cast<SQLLEN>(copy.size()));
+        if (put != SQL_SUCCESS) return Error();
+      }
+    }
+    if (rc != SQL_SUCCESS) return Error();
+    Answer answer;
+    ReadRows(*session, stmt, answer);
+    SQLFreeStmt(stmt, SQL_CLOSE);
+    SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+    return answer.rows;
+  }
+
+  std::string Error() {
+    std::vector<Diag> errors = session->Errors(stmt);
+    return errors.empty() ? "no diagnostic" : errors[0].state;
+  }
+};
+
+TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {
+  const std::string nonAscii = kNonAscii;
+  struct Case {
+    const char* statement;
+    std::vector<Sent> sent;
+    std::string rows;
+  };
+  const Case cases[] = {
+      // Narrow text in pieces, a multi-byte character cut between two of them.
+      {"SELECT id FROM avion WHERE marque = ?",
+       {{SQL_C_CHAR, SQL_VARCHAR, {"Das", "sault Av", "iation"}}}, "3"},
+      {"SELECT id FROM avion WHERE marque = ?",
+       {{SQL_C_CHAR, SQL_VARCHAR, {nonAscii.substr(0, 2), nonAscii.substr(2)}}}, "4"},
+      // Wide text in pieces of whole UTF-16 units.
+      {"SELECT id FROM avion WHERE marque = ?",
+       {{SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes("Emb"), Utf16Bytes("raer")}}}, "8"},
+      {"SELECT id FROM avion WHERE marque = ?", {{SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes(nonAscii)}}}, "4"},
+      // Binary in pieces, one of them empty, handed back as the hexadecimal text of its bytes.
+      {"PARAMETERS [bytes] LongBinary; SELECT [bytes] FROM avion WHERE id = 1",
+       {{SQL_C_BINARY, SQL_VARBINARY, {"Pip", "", std::string("e\0r", 3)}}},
+       "5069706500" "72"},
+      // A fixed-size value, NULL, and several parameters of each kind in one statement.
+      {"SELECT marque FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}}}, "Cessna"},
+      {"SELECT COUNT(*) FROM avion WHERE marque = ?", {{SQL_C_CHAR, SQL_VARCHAR, {}, true}}, "0"},
+      {"SELECT id FROM avion WHERE id > ? AND marque <> ? AND ? IS NULL ORDER BY id",
+       {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}},
+        {SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes("Pip"), Utf16Bytes("er")}},
+        {SQL_C_CHAR, SQL_VARCHAR, {}, true}},
+       "8;10"},
+      // Pieces that break the rules of SQLPutData.
+      {"SELECT id FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7), Int32Bytes(8)}}}, "HY019"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunWith(c.statement, c.sent), c.rows) << c.statement;
+  }
+}
+
+TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
+  SQLLEN length = SQL_DATA_AT_EXEC;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 50, 0,
+                             reinterpret_cast<SQLPOINTER>(1), 0, &length),
+            SQL_SUCCESS);
+  std::string text = "SELECT id FROM avion WHERE marque = ?";
+  auto start = [&] {
+    return prepared() ? (SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQLExecute(stmt))
+                      : SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+  };
+  // Data before its parameter is named, and a piece after NULL.
+  ASSERT_EQ(start(), SQL_NEED_DATA);
+  EXPECT_EQ(SQLPutData(stmt, text.data(), 1), SQL_ERROR);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+  EXPECT_EQ(token, reinterpret_cast<SQLPOINTER>(1));
+  EXPECT_EQ(SQLPutData(stmt, nullptr, SQL_NULL_DATA), SQL_SUCCESS);
+  EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("Air"), SQL_NTS), SQL_ERROR);
+  std::vector<Diag> errors = session->Errors(stmt);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].state, "HY020") << errors[0].message;
+  // SQLCancel ends the exchange; the statement runs again from the start.
+  EXPECT_EQ(SQLCancel(stmt), SQL_SUCCESS);
+  ASSERT_EQ(start(), SQL_NEED_DATA);
+  ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+  EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("Airbus"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(ReadNarrow(stmt, 1), "1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, DataAtExecTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Execute" : "ExecDirect");
+                         });
 
 }  // namespace
 }  // namespace drivertest

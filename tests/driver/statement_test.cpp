@@ -5,29 +5,20 @@
 namespace drivertest {
 namespace {
 
-class StatementTest : public BothRoadsTest {
+class StatementTest : public ConnectedRoadsTest {
  protected:
-  void SetUp() override {
-    BothRoadsTest::SetUp();
-    session = std::make_unique<OdbcSession>(wide());
-    ASSERT_EQ(session->Connect(kProgramConnect), SQL_SUCCESS);
-    stmt = session->AllocStmt();
+  void TearDown() override { EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS); }
+  // The statement's one diagnostic, "STATE message".
+  std::string OnlyError() {
+    const Diag error = OnlyDiag(*session, stmt);
+    return error.state + " " + error.message;
   }
-  void TearDown() override {
-    if (stmt != SQL_NULL_HSTMT) {
-      EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
-    }
-  }
-  std::unique_ptr<OdbcSession> session;
-  SQLHSTMT stmt = SQL_NULL_HSTMT;
 };
 
 TEST_P(StatementTest, NeverExecutedStatementHasNoResultColumns) {
   SQLSMALLINT count = -1;
   EXPECT_EQ(SQLNumResultCols(stmt, &count), SQL_ERROR);
-  const Diag error = OnlyDiag(*session, stmt);
-  EXPECT_EQ(error.state + " " + error.message,
-            "S1010 [unixODBC][Driver Manager]Function sequence error");
+  EXPECT_EQ(OnlyError(), "S1010 [unixODBC][Driver Manager]Function sequence error");
 }
 
 TEST_P(StatementTest, OptionsOfTheLayerAreAcceptedOrReplacedWithAWarning) {
@@ -104,16 +95,13 @@ TEST_P(StatementTest, NamesMatchInAnyCaseBareBracketedOrQuoted) {
 
 TEST_P(StatementTest, MissingTableIsAnErrorAtPrepareWithTheLibraryMessage) {
   EXPECT_EQ(session->Prepare(stmt, "SELECT marque FROM avions"), SQL_ERROR);
-  const Diag error = OnlyDiag(*session, stmt);
-  EXPECT_EQ(error.state + " " + error.message,
+  EXPECT_EQ(OnlyError(),
             "S0002 [mdbodbc]avions is not a table or query in this database (at offset 19)");
 }
 
 TEST_P(StatementTest, MissingColumnIsAnErrorAtExecDirectWithTheLibraryMessage) {
   EXPECT_EQ(session->ExecDirect(stmt, "SELECT nope FROM avion"), SQL_ERROR);
-  const Diag error = OnlyDiag(*session, stmt);
-  EXPECT_EQ(error.state + " " + error.message,
-            "S0022 [mdbodbc]Column nope not found (at offset 7)");
+  EXPECT_EQ(OnlyError(), "S0022 [mdbodbc]Column nope not found (at offset 7)");
 }
 
 TEST_P(StatementTest, SyntaxErrorIsReportedWithoutPrinting) {

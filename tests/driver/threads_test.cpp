@@ -131,13 +131,9 @@ class Running {
   std::future<SQLRETURN> result_;
 };
 
-class ThreadsTest : public ::testing::Test {
+class ThreadsTest : public DriverTest {
  protected:
-  void SetUp() override {
-    mkmdb::WriteDatabase(folder.database(), Tables());
-    folder.Enter();
-  }
-  TestFolder folder;
+  void SetUp() override { Write(Tables()); }
   Environment environment;
 };
 

@@ -748,15 +748,19 @@ class Arithmetic(Expr):
         return x + y if self.op == "+" else x - y if self.op == "-" else x * y
 
 
-class Concat(Expr):
-    level = CONCAT
+class TextJoin(Expr):
+    """Two values joined as text by the operator `joiner`; a Memo when either is one."""
 
     def __init__(self, a, b):
         self.a, self.b = a, b
         self.t = "Memo" if "Memo" in (a.t, b.t) else "Text"
 
     def sql(self):
-        return self.wrap(self.a, CONCAT) + " & " + self.wrap(self.b, CONCAT - 1)
+        return self.wrap(self.a, self.level) + self.joiner + self.wrap(self.b, self.level - 1)
+
+
+class Concat(TextJoin):
+    level, joiner = CONCAT, " & "
 
     def ev(self, row):
         a, b = evaluate_all([self.a, self.b], row)
@@ -765,16 +769,9 @@ class Concat(Expr):
         return (text_of(a, self.a.t) or "") + (text_of(b, self.b.t) or "")
 
 
-class TextPlus(Expr):
+class TextPlus(TextJoin):
     """+ on two texts joins them; Null when either is Null."""
-    level = PLUS
-
-    def __init__(self, a, b):
-        self.a, self.b = a, b
-        self.t = "Memo" if "Memo" in (a.t, b.t) else "Text"
-
-    def sql(self):
-        return self.wrap(self.a, PLUS) + " + " + self.wrap(self.b, PLUS - 1)
+    level, joiner = PLUS, " + "
 
     def ev(self, row):
         a, b = evaluate_all([self.a, self.b], row)
