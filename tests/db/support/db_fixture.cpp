@@ -32,11 +32,9 @@ void DbTest::Connect(BOOL cursorLibrary) {
 CRecordset& DbTest::OpenOn(const fakeodbc::ResultSet& result) {
   fakeodbc::setResult(result);
   recordset = std::make_unique<CRecordset>(database.get());
-  const BOOL opened =
-      recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly);
-  EXPECT_TRUE(opened) << fakeodbc::logText();
-  ForgetCalls();
-  traces.Clear();
+  EXPECT_TRUE(recordset->Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly))
+      << fakeodbc::logText();
+  ForgetCallsAndTraces();
   return *recordset;
 }
 
@@ -75,8 +73,7 @@ bool DbTest::IsRegistered(const CRecordset* rs) const {
 void DbConnectedTest::SetUp() {
   DbTest::SetUp();
   Connect();
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
 }
 
 int LiveStatements() { return fakeodbc::handleBalance().stmt.live; }
@@ -94,6 +91,31 @@ void ExpectClosed(const CRecordset& recordset, const CDatabase* database) {
     EXPECT_TRUE(std::find(list.begin(), list.end(), &recordset) == list.end())
         << "the closed recordset is still on its connection's list";
   }
+}
+
+void ExpectHoldsNothing(const CRecordset& recordset) {
+  EXPECT_EQ(recordset.m_hstmtUpdate, nullptr);
+  EXPECT_FALSE(recordset.m_bAppendable);
+  EXPECT_FALSE(recordset.m_bUpdatable);
+  EXPECT_FALSE(recordset.m_bScrollable);
+  EXPECT_FALSE(recordset.m_bParamsNeedRebind);
+  EXPECT_FALSE(recordset.m_bHasLongBinary);
+  EXPECT_EQ(recordset.m_bLockMode, CRecordset::lockOnUpdate);
+  EXPECT_EQ(recordset.m_nFieldsBound, 0);
+  EXPECT_EQ(recordset.m_nResultColumns, -1);
+  EXPECT_EQ(recordset.m_nEditMode, CRecordset::noMode);
+  EXPECT_TRUE(recordset.m_strCursorName.IsEmpty());
+  EXPECT_EQ(recordset.m_pRowStatus, nullptr);
+  EXPECT_EQ(recordset.m_pColumnInfo, nullptr);
+  EXPECT_EQ(recordset.m_pBoundFieldInfo, nullptr);
+  EXPECT_EQ(recordset.m_pFieldState, nullptr);
+  EXPECT_EQ(recordset.m_pParamState, nullptr);
+  EXPECT_EQ(recordset.m_pParamLengths, nullptr);
+  EXPECT_EQ(recordset.m_pFieldBuffers, nullptr);
+  EXPECT_EQ(recordset.m_pParamBuffers, nullptr);
+  EXPECT_EQ(recordset.m_nFieldBuffers, 0u);
+  EXPECT_EQ(recordset.m_nParamBuffers, 0u);
+  EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
 }
 
 int InfoQueriesOfConnectionOpen() {

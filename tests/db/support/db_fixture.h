@@ -59,6 +59,8 @@ class DbTest : public ::testing::Test {
   static std::vector<std::string> Calls() { return fakeodbc::callLines(); }
   // Forgets the calls logged so far.
   static void ForgetCalls() { fakeodbc::clearLog(); }
+  // Forgets the calls and the traces so far.
+  void ForgetCallsAndTraces() { ForgetCalls(); traces.Clear(); }
   // The calls `action` makes, the log forgotten before it.
   static std::vector<std::string> CallsOf(const std::function<void()>& action);
   // Whether `recordset` is registered in the connection's list.
@@ -74,6 +76,7 @@ class DbTest : public ::testing::Test {
 class DbConnectedTest : public DbTest {
  protected:
   void SetUp() override;
+  CDatabase& db = *database;  // the connection, open
 };
 
 // Statement handles still allocated at the scripted driver.
@@ -82,6 +85,11 @@ int LiveStatements();
 // Asserts the closed state that every failing open leaves: no statement, m_lOpen 0, both
 // ends set, no column descriptions or row status, off the connection's list.
 void ExpectClosed(const CRecordset& recordset, const CDatabase* database);
+
+// Asserts what a recordset holds before its first open and after a close: no update
+// statement, column descriptions, row status, field or parameter storage, bound fields or
+// multi-row buffers, no cursor name or edit, and the flags an open sets cleared.
+void ExpectHoldsNothing(const CRecordset& recordset);
 
 // Counts the SQLGetInfoW calls that opening a connection makes, by opening and closing one,
 // then resets the scripted driver: call it before anything is scripted or opened. Used to

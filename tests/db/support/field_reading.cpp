@@ -30,10 +30,8 @@ int CountCalls(const std::string& name) {
 }
 
 std::vector<std::string> GetDataCalls() {
-  std::vector<std::string> reads;
-  for (const std::string& line : fakeodbc::callLines()) {
-    if (line.rfind("SQLGetData", 0) == 0) reads.push_back(line);
-  }
+  std::vector<std::string> reads = fakeodbc::callLines();
+  std::erase_if(reads, [](const std::string& line) { return line.rfind("SQLGetData", 0) != 0; });
   return reads;
 }
 

@@ -14,19 +14,9 @@ void Require(bool ok, const char* what) {
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
 SQLULEN CursorTypeOf(UINT openType) {
-  switch (openType) {
-    case CRecordset::keysetCursor:
-      return SQL_CURSOR_KEYSET_DRIVEN;
-    case CRecordset::dynamicCursor:
-      return SQL_CURSOR_DYNAMIC;
-    default:
-      return SQL_CURSOR_STATIC;
-  }
-}
-
-template <class T>
-T* ZeroedArray(std::size_t count) {
-  return new T[count]();
+  return openType == CRecordset::keysetCursor    ? SQL_CURSOR_KEYSET_DRIVEN
+         : openType == CRecordset::dynamicCursor ? SQL_CURSOR_DYNAMIC
+                                                 : SQL_CURSOR_STATIC;
 }
 
 // A statement allocated on the connection and registered at the head of its list, as Open
@@ -52,8 +42,7 @@ fakeodbc::ResultSet BrandResult(const std::vector<fakeodbc::Cell>& values) {
 fakeodbc::ResultSet NumberedBrands(int n) {
   std::vector<fakeodbc::Cell> values;
   for (int i = 0; i < n; ++i) {
-    const std::string text = "Brand " + std::to_string(i);
-    values.emplace_back(std::u16string(text.begin(), text.end()));
+    values.emplace_back(u"Brand " + CString::FromUtf8(std::to_string(i)).Str());
   }
   return BrandResult(values);
 }
@@ -113,14 +102,14 @@ void PrepareOpenState(CRecordset& recordset, const OpenRequest& request) {
     }
   }
 
-  recordset.m_pRowStatus = ZeroedArray<WORD>(1);
+  recordset.m_pRowStatus = new WORD[1]();
   recordset.m_dwRowsPerFetch = 1;
   if (recordset.m_nFields > 0) {
     if (recordset.m_pBoundFieldInfo == nullptr) {
-      recordset.m_pBoundFieldInfo = ZeroedArray<BoundFieldInfo>(recordset.m_nFields);
+      recordset.m_pBoundFieldInfo = new BoundFieldInfo[recordset.m_nFields]();
     }
     if (recordset.m_pFieldState == nullptr) {
-      recordset.m_pFieldState = ZeroedArray<BYTE>(recordset.m_nFields);
+      recordset.m_pFieldState = new BYTE[recordset.m_nFields]();
     }
   }
 }

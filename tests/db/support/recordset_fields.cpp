@@ -16,13 +16,7 @@ void FieldRecordset::ExchangeFields(CFieldExchange* pFX) {
 }
 
 void FieldRecordset::ExchangeFieldsInBulk(CFieldExchange* pFX) {
-  if (!m_bBulkExchange) {
-    CRecordset::ExchangeFieldsInBulk(pFX);
-    return;
-  }
-  m_modes.push_back(pFX->m_nOperation);
-  m_bulkPasses.push_back(true);
-  for (size_t i = 0; i < m_columns.size(); ++i) {
-    ExchangeField(pFX, m_columns[i].c_str(), m_values[i]);
-  }
+  if (!m_bBulkExchange) return CRecordset::ExchangeFieldsInBulk(pFX);
+  ExchangeFields(pFX);
+  m_bulkPasses.back() = true;
 }

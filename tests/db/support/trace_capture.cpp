@@ -16,8 +16,6 @@ std::vector<std::string> TraceCapture::Texts(TraceCategory category) const {
 
 std::string TraceCapture::Joined(TraceCategory category) const {
   std::string all;
-  for (const TraceRecord& r : m_records) {
-    if (r.category == category) all += r.text;
-  }
+  for (const std::string& text : Texts(category)) all += text;
   return all;
 }

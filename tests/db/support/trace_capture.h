@@ -16,6 +16,9 @@ class TraceCapture {
   const std::vector<TraceRecord>& Records() const { return m_records; }
   // The texts written on one category, in order.
   std::vector<std::string> Texts(TraceCategory category = TraceCategory::Database) const;
+  // The first and the last database text; empty when there is none.
+  std::string First() const { return Texts().empty() ? "" : Texts().front(); }
+  std::string Last() const { return Texts().empty() ? "" : Texts().back(); }
   // All texts of one category run together.
   std::string Joined(TraceCategory category = TraceCategory::Database) const;
   void Clear() { m_records.clear(); }
