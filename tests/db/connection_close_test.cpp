@@ -21,6 +21,9 @@ class StandInRecordset : public CRecordset {
  public:
   StandInRecordset(CDatabase* database, std::string name, std::vector<std::string>& closed)
       : CRecordset(database), m_name(std::move(name)), m_closed(closed) {}
+  // Registered on `database` without a statement, as a recordset not open yet.
+  StandInRecordset(CDatabase& database, std::string name, std::vector<std::string>& closed)
+      : StandInRecordset(nullptr, std::move(name), closed) { Register(*this, database); }
 
   // Registers without a statement, the way a recordset that is not open yet would be listed.
   static void Register(CRecordset& recordset, CDatabase& database) {
@@ -81,10 +84,10 @@ class CloseTest : public DbTest {
   CloseTest() { expectBalancedHandles = false; }
   void OpenDatabase(CDatabase& database) {
     ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"DSN=a", TRUE));
-    fakeodbc::clearLog();
-    traces.Clear();
+    ForgetCallsAndTraces();
   }
 
+  CDatabase database;  // the connection a test opens, in place of the fixture's
   std::vector<std::string> closed;
 };
 
@@ -113,12 +116,9 @@ TEST_F(CloseTest, DestructionClosesTheRecordsetsThenTheConnectionAndTheEnvironme
 }
 
 TEST_F(CloseTest, CloseEmptiesTheListAndLeavesTheEnvironment) {
-  CDatabase database;
   OpenDatabase(database);
-  StandInRecordset a(nullptr, "a", closed);
-  StandInRecordset b(nullptr, "b", closed);
-  StandInRecordset::Register(a, database);
-  StandInRecordset::Register(b, database);
+  StandInRecordset a(database, "a", closed);
+  StandInRecordset b(database, "b", closed);
   database.Close();
   EXPECT_THAT(closed, ElementsAre("b", "a"));
   EXPECT_TRUE(database.m_listRecordsets.IsEmpty());
@@ -129,9 +129,7 @@ TEST_F(CloseTest, CloseEmptiesTheListAndLeavesTheEnvironment) {
 }
 
 TEST_F(CloseTest, RecordsetsOfAClosedConnectionAreClosedToo) {
-  CDatabase database;
-  StandInRecordset a(nullptr, "a", closed);
-  StandInRecordset::Register(a, database);
+  StandInRecordset a(database, "a", closed);
   database.Close();
   EXPECT_THAT(closed, ElementsAre("a"));
   EXPECT_EQ(a.m_pDatabase, nullptr);
@@ -153,7 +151,6 @@ TEST_F(CloseTest, ARecordsetThatStaysListedIsTakenOffSoCloseEnds) {
     int closes = 0;
     CDatabase* owner = nullptr;
   } forgetful;
-  CDatabase database;
   StandInRecordset::Register(forgetful, database);
   forgetful.owner = &database;
   database.Close();
@@ -163,14 +160,10 @@ TEST_F(CloseTest, ARecordsetThatStaysListedIsTakenOffSoCloseEnds) {
 }
 
 TEST_F(CloseTest, ARecordsetCloseRaisingDuringClosePassesTheErrorOn) {
-  CDatabase database;
   OpenDatabase(database);
-  StandInRecordset first(nullptr, "first", closed);
-  StandInRecordset failing(nullptr, "failing", closed);
-  StandInRecordset last(nullptr, "last", closed);
-  StandInRecordset::Register(first, database);
-  StandInRecordset::Register(failing, database);
-  StandInRecordset::Register(last, database);
+  StandInRecordset first(database, "first", closed);
+  StandInRecordset failing(database, "failing", closed);
+  StandInRecordset last(database, "last", closed);
   CDBException* thrown = nullptr;
   failing.raise = [&] {
     thrown = new CDBException(SQL_ERROR);
@@ -200,10 +193,8 @@ TEST_F(CloseTest, ARecordsetCloseRaisingDuringClosePassesTheErrorOn) {
 }
 
 TEST_F(CloseTest, ARecordsetCloseRaisingDuringFreeIsTracedAndSwallowed) {
-  CDatabase database;
   OpenDatabase(database);
-  StandInRecordset failing(nullptr, "failing", closed);
-  StandInRecordset::Register(failing, database);
+  StandInRecordset failing(database, "failing", closed);
   int ended = 0;
   failing.raise = [&] { throw new CountedError(ended); };
 
@@ -244,7 +235,6 @@ TEST_F(CloseTest, ARecordsetCloseRaisingDuringDestructionIsTracedAndSwallowed) {
 // Failures of the release calls
 
 TEST_F(CloseTest, FailedDisconnectAndFreeStillForgetTheHandle) {
-  CDatabase database;
   OpenDatabase(database);
   fakeodbc::answer(Fn::SQLDisconnect, 1, Answer::fail(SQL_ERROR));
   fakeodbc::answer(Fn::SQLFreeConnect, 1, Answer::fail(SQL_ERROR));
@@ -331,7 +321,6 @@ std::string Pointer(const void* p) {
 }
 
 TEST_F(CloseTest, DumpWithAndWithoutTheEnvironment) {
-  CDatabase database;
   database.SetQueryTimeout(0xFFFFFFFF);
   database.SetLoginTimeout(20);
   ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=dump", TRUE));
@@ -353,7 +342,6 @@ TEST_F(CloseTest, DumpWithAndWithoutTheEnvironment) {
 }
 
 TEST_F(CloseTest, DumpOfAClosedConnection) {
-  CDatabase database;
   CDumpContext dc(0);
   database.Dump(dc);
   EXPECT_EQ(dc.Text(), "a CDatabase at " + Pointer(&database) + "\nm_hdbc = " +

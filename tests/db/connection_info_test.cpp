@@ -41,11 +41,9 @@ TEST_P(ReadOnlyAnswer, DecidesWhetherTheConnectionStaysUpdatable) {
   OpenDatabase();
   const bool kept = std::u16string(GetParam()) == u"N";
   EXPECT_EQ(database.m_bUpdatable, kept ? TRUE : FALSE);
-  const std::vector<std::string> texts = traces.Texts();
-  EXPECT_EQ(std::count(texts.begin(), texts.end(), kReadOnlyWarning), kept ? 0 : 1);
+  EXPECT_THAT(traces.Texts(), Contains(kReadOnlyWarning).Times(kept ? 0 : 1));
   // The access mode is not set afterwards: the connection was updatable on entry.
-  EXPECT_THAT(fakeodbc::callLines(),
-              ::testing::Not(::testing::Contains(::testing::HasSubstr("SQL_ACCESS_MODE"))));
+  EXPECT_THAT(fakeodbc::callLines(), Not(Contains(HasSubstr("SQL_ACCESS_MODE"))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, ReadOnlyAnswer,
@@ -147,8 +145,7 @@ TEST_F(ConnectionInfoTest, UnansweredQueriesLeaveTheirDefaultsAndNothingRaises) 
   EXPECT_EQ(database.m_bUpdatable, FALSE);
   EXPECT_EQ(database.m_chIdentifierQuote, u'"');
   // Without a DBMS name its version is not asked for; the driver manager's version still is.
-  std::vector<std::string> names = fakeodbc::callNames();
-  EXPECT_EQ(names.size(), 7u + 11u);
+  EXPECT_EQ(fakeodbc::callNames().size(), 7u + 11u);
   EXPECT_EQ(QueryCalls().back(), "SQLGetInfoW(dbc#1, SQL_ODBC_VER, 128) -> SQL_ERROR");
   EXPECT_THAT(traces.Texts(), ElementsAre(kReadOnlyWarning));
 }
@@ -198,7 +195,7 @@ TEST_F(ConnectionInfoTest, LongDbmsNameIsCutToTheBuffer) {
   fakeodbc::setInfo(SQL_DBMS_NAME, InfoValue::string(std::u16string(100, u'd')));
   OpenDatabase();
   // 64 characters of room: 63 and the terminator; the cut is a success with information.
-  EXPECT_THAT(traces.Texts(), ::testing::Contains("DBMS: " + std::string(63, 'd') + "\n"));
+  EXPECT_THAT(traces.Texts(), Contains("DBMS: " + std::string(63, 'd') + "\n"));
 }
 
 // The read-only connection
@@ -208,7 +205,7 @@ TEST_F(ConnectionInfoTest, ReadOnlyConnectionSetsTheAccessModeAgainAndDoesNotTra
   OpenDatabase(TRUE);
   EXPECT_EQ(database.m_bUpdatable, FALSE);
   EXPECT_EQ(QueryCalls()[7], "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS");
-  EXPECT_THAT(traces.Texts(), ::testing::Not(::testing::Contains(kReadOnlyWarning)));
+  EXPECT_THAT(traces.Texts(), Not(Contains(kReadOnlyWarning)));
 }
 
 // The query timeout of the connection's statements
@@ -220,8 +217,7 @@ class QueryTimeoutTest : public ConnectionInfoTest {
     OpenDatabase();
     SQLAllocStmt(database.m_hdbc, &first);
     SQLAllocStmt(database.m_hdbc, &second);
-    fakeodbc::clearLog();
-    traces.Clear();
+    ForgetCallsAndTraces();
   }
   void TearDown() override {
     SQLFreeStmt(first, SQL_DROP);

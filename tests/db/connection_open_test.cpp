@@ -53,6 +53,7 @@ void ExpectEndsWithRelease() {
 class OpenTest : public DbTest {
  protected:
   OpenTest() { expectBalancedHandles = false; }
+  CDatabase database;  // the connection a test opens, in place of the fixture's
 };
 
 // A successful open and its release
@@ -89,7 +90,6 @@ TEST_F(OpenTest, ProgramOpenMakesTheCallsOfTheOverviewWithTheCursorLibraryOnlyIf
 }
 
 TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
-  CDatabase database;
   ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=x"));
   const CString connect = database.m_strConnect;
   EXPECT_THAT(CallsOf([&] { database.Close(); }), ElementsAreArray(ReleaseCalls("dbc#1", false)));
@@ -110,7 +110,6 @@ TEST_F(OpenTest, CloseKeepsTheEnvironmentUntilTheRelease) {
 }
 
 TEST_F(OpenTest, AClosedConnectionOpensAgainWithANewHandle) {
-  CDatabase database;
   ASSERT_TRUE(OpenDb(database, u"ODBC;DSN=x"));
   database.Close();
   fakeodbc::clearLog();
@@ -153,7 +152,6 @@ void PrintTo(const ConnectCase& c, std::ostream* os) {
 using ConnectStringTest = CasesOf<OpenTest, ConnectCase>;
 
 TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
-  CDatabase database;
   ASSERT_TRUE(database.Open(GetParam().dataSource, FALSE, FALSE, GetParam().connect, TRUE));
   const std::vector<std::string> calls = Calls();
   ASSERT_GE(calls.size(), 5u);
@@ -165,21 +163,16 @@ TEST_P(ConnectStringTest, TheDriverReceivesTheComposedText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ConnectStringTest,
-    ::testing::Values(ConnectCase{nullptr, u"ODBC;DSN=a", "DSN=a"},
-                      ConnectCase{nullptr, u"odbc;DSN=a", "DSN=a"},
-                      ConnectCase{nullptr, u"oDbC;DSN=a", "DSN=a"},
-                      ConnectCase{nullptr, u" ODBC;DSN=a", " ODBC;DSN=a"},
-                      ConnectCase{nullptr, u"ODBC", "ODBC"},
-                      ConnectCase{nullptr, u"ODBC;", ""},
-                      ConnectCase{nullptr, u"ODBC;ODBC;x", "ODBC;x"},
-                      ConnectCase{nullptr, u"DSN=a", "DSN=a"},
-                      ConnectCase{u"X", nullptr, ";DSN=X"},
-                      ConnectCase{u"X", u"ODBC;UID=u", "UID=u;DSN=X"},
-                      ConnectCase{u"", u"ODBC;UID=u", "UID=u"},
-                      ConnectCase{nullptr, nullptr, ""}));
+    ::testing::Values(
+        ConnectCase{nullptr, u"ODBC;DSN=a", "DSN=a"}, ConnectCase{nullptr, u"odbc;DSN=a", "DSN=a"},
+        ConnectCase{nullptr, u"oDbC;DSN=a", "DSN=a"},
+        ConnectCase{nullptr, u" ODBC;DSN=a", " ODBC;DSN=a"}, ConnectCase{nullptr, u"ODBC", "ODBC"},
+        ConnectCase{nullptr, u"ODBC;", ""}, ConnectCase{nullptr, u"ODBC;ODBC;x", "ODBC;x"},
+        ConnectCase{nullptr, u"DSN=a", "DSN=a"}, ConnectCase{u"X", nullptr, ";DSN=X"},
+        ConnectCase{u"X", u"ODBC;UID=u", "UID=u;DSN=X"}, ConnectCase{u"", u"ODBC;UID=u", "UID=u"},
+        ConnectCase{nullptr, nullptr, ""}));
 
 TEST_F(OpenTest, OpenWithOptionsTakesTheTextAsItIs) {
-  CDatabase database;
   ASSERT_TRUE(database.OpenWithOptions(u"ODBC;DSN=a", 0));
   // Without the cursor library bit no cursor option is set and added rows are not counted.
   EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 15) -> SQL_SUCCESS");
@@ -193,7 +186,6 @@ TEST_F(OpenTest, OpenWithOptionsTakesTheTextAsItIs) {
 // Option bits
 
 TEST_F(OpenTest, ReadOnlyOpenSetsTheAccessModeTwiceAndSkipsTheReadOnlyQuery) {
-  CDatabase database;
   ASSERT_TRUE(OpenDb(database, u"DSN=a", TRUE));
   const std::string accessMode = "SQLSetConnectOptionW(dbc#1, SQL_ACCESS_MODE, 1) -> SQL_SUCCESS";
   std::vector<std::string> expected = HealthyOpenCalls("DSN=a");
@@ -207,7 +199,6 @@ TEST_F(OpenTest, ReadOnlyOpenSetsTheAccessModeTwiceAndSkipsTheReadOnlyQuery) {
 }
 
 TEST_F(OpenTest, ExclusiveFlagChangesNothing) {
-  CDatabase database;
   ASSERT_TRUE(database.Open(nullptr, TRUE, FALSE, u"DSN=a", TRUE));
   EXPECT_THAT(Calls(), ElementsAreArray(HealthyOpenCalls("DSN=a")));
 }
@@ -217,22 +208,20 @@ using Prompt = std::pair<DWORD, const char*>;
 using PromptBits = CasesOf<OpenTest, Prompt>;
 
 TEST_P(PromptBits, ChooseTheCompletion) {
-  CDatabase database;
   ASSERT_TRUE(database.OpenWithOptions(u"DSN=a", GetParam().first));
   // No cursor library bit: the connect follows the login timeout.
   EXPECT_EQ(Calls()[3], std::string("SQLDriverConnectW(dbc#1, hwnd, \"DSN=a\", SQL_NTS, 1024, ") +
                             GetParam().second + ") -> SQL_SUCCESS");
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, PromptBits,
-                         ::testing::Values(
-                             Prompt{0, "SQL_DRIVER_COMPLETE"},
-                             Prompt{CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"},
-                             Prompt{CDatabase::alwaysDriverPrompt, "SQL_DRIVER_PROMPT"},
-                             Prompt{0x0100 | CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"}));
+INSTANTIATE_TEST_SUITE_P(
+    Options, PromptBits,
+    ::testing::Values(Prompt{0, "SQL_DRIVER_COMPLETE"},
+                      Prompt{CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"},
+                      Prompt{CDatabase::alwaysDriverPrompt, "SQL_DRIVER_PROMPT"},
+                      Prompt{0x0100 | CDatabase::noDriverPrompt, "SQL_DRIVER_NOPROMPT"}));
 
 TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
-  CDatabase database;
   database.m_strConnect = u"before";
   RaisedError e = CatchRaised([&] {
     database.OpenWithOptions(u"DSN=a", CDatabase::noDriverPrompt | CDatabase::alwaysDriverPrompt);
@@ -245,7 +234,6 @@ TEST_F(OpenTest, BothPromptBitsAreRefusedBeforeAnythingChanges) {
 }
 
 TEST_F(OpenTest, LoginTimeoutComesFromTheMember) {
-  CDatabase database;
   database.SetLoginTimeout(42);
   ASSERT_TRUE(OpenDb(database));
   EXPECT_EQ(Calls()[2], "SQLSetConnectOptionW(dbc#1, SQL_LOGIN_TIMEOUT, 42) -> SQL_SUCCESS");
@@ -278,7 +266,6 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
   fakeodbc::answer(Fn::SQLSetConnectOptionW, 1, Answer::withInfo({{"01S02", 0, u"Changed"}}));
   fakeodbc::answer(Fn::SQLSetConnectOptionW, 2, Answer::withInfo({{"01S02", 0, u"Changed"}}));
   fakeodbc::answer(Fn::SQLSetConnectOptionW, 3, Answer::fail(SQL_ERROR));
-  CDatabase database;
   EXPECT_TRUE(OpenDb(database, u"DSN=a", TRUE));
   EXPECT_THAT(traces.Texts(), ElementsAreArray(HealthyCapabilityTraces()));
   EXPECT_EQ(database.m_bCountAddedRows, TRUE);
@@ -288,7 +275,6 @@ TEST_F(OpenTest, OptionAnswersAreNotJudged) {
 
 TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_NO_DATA));
-  CDatabase database;
   RaisedError e = CatchRaised([&] { EXPECT_FALSE(OpenDb(database)); });
   EXPECT_FALSE(e);
   EXPECT_THAT(Calls(),
@@ -302,7 +288,6 @@ TEST_F(OpenTest, CancelledDialogGivesFalseWithEverythingReleased) {
 
 TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
   fakeodbc::answer(Fn::SQLAllocEnv, 1, Answer::fail(SQL_ERROR));
-  CDatabase database;
   RaisedError e = OpenRaising(database);
   ASSERT_TRUE(e);
   EXPECT_TRUE(e.get()->IsKindOf(RUNTIME_CLASS_OF(CMemoryException)));
@@ -314,7 +299,6 @@ TEST_F(OpenTest, NoEnvironmentRaisesTheMemoryError) {
 TEST_F(OpenTest, RefusedConnectionHandleIsRaisedAndTheEnvironmentFreed) {
   fakeodbc::answer(Fn::SQLAllocConnect, 1,
                    Answer::fail(SQL_ERROR, {{"S1001", 0, u"[unixODBC][Driver Manager]Memory allocation error"}}));
-  CDatabase database;
   ASSERT_TRUE(IsDbError(OpenRaising(database), SQL_ERROR, "Memory allocation error\n"));
   EXPECT_THAT(Calls(), ElementsAre("SQLAllocEnv(&env#1) -> SQL_SUCCESS",
                                    "SQLAllocConnect(env#1, &NULL) -> SQL_ERROR",
@@ -342,15 +326,14 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1,
                    Answer::fail(SQL_ERROR, {{"08001", 0, u"[FakeODBC][Driver]Unable to connect"},
                                             {"01000", 1, u"[FakeODBC][Driver]Second"}}));
-  CDatabase database;
   ASSERT_TRUE(IsDbError(OpenRaising(database, u"ODBC;DSN=a"), SQL_ERROR,
                         "Unable to connect\nSecond\n"));
-  std::vector<std::string> expected = ConnectAnswering("SQL_ERROR");
-  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
-  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS");
-  expected.push_back("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA");
+  const std::string read = "SQLErrorW(env#1, dbc#1, NULL, 511) -> ";
   // The diagnostics are read while the handles exist; the release comes after.
-  EXPECT_THAT(Calls(), ElementsAreArray(Concat(expected, kReleaseUnconnectedCalls)));
+  EXPECT_THAT(Calls(), ElementsAreArray(Concat(Concat(ConnectAnswering("SQL_ERROR"),
+                                                      {read + "SQL_SUCCESS", read + "SQL_SUCCESS",
+                                                       read + "SQL_NO_DATA"}),
+                                               kReleaseUnconnectedCalls)));
   ExpectReleased(database);
   EXPECT_EQ(database.m_strConnect.ToUtf8(), "DSN=a");
   EXPECT_THAT(traces.Texts(),
@@ -360,9 +343,8 @@ TEST_F(OpenTest, RefusedConnectIsRaisedWithTheDriversTextAfterItIsRead) {
 
 TEST_F(OpenTest, InvalidHandleFromTheConnectIsRaisedWithoutText) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1, Answer::fail(SQL_INVALID_HANDLE));
-  CDatabase database;
   ASSERT_TRUE(IsDbError(OpenRaising(database), SQL_INVALID_HANDLE, ""));
-  EXPECT_THAT(fakeodbc::callNames(), ::testing::Not(::testing::Contains("SQLErrorW")));
+  EXPECT_THAT(fakeodbc::callNames(), Not(Contains("SQLErrorW")));
   EXPECT_FALSE(database.IsOpen());
   EXPECT_EQ(Process().nAllocated, 0);
 }
@@ -370,7 +352,6 @@ TEST_F(OpenTest, InvalidHandleFromTheConnectIsRaisedWithoutText) {
 TEST_F(OpenTest, ConnectWithInformationIsTracedAndSucceeds) {
   fakeodbc::answer(Fn::SQLDriverConnectW, 1,
                    Answer::withInfo({{"01S00", 0, u"[FakeODBC][Driver]Invalid attribute"}}));
-  CDatabase database;
   EXPECT_TRUE(OpenDb(database));
   EXPECT_THAT(traces.Texts(),
               ElementsAreArray(Concat({"Warning: ODBC Success With Info, ", "Invalid attribute\n",
@@ -418,7 +399,6 @@ TEST_F(OpenTest, ConformanceBelowTheLevelsRaisesTheOwnCodes) {
 TEST_F(OpenTest, TheLowestAcceptedConformanceLevelsOpen) {
   fakeodbc::setInfo(SQL_ODBC_API_CONFORMANCE, InfoValue::int16(SQL_OAC_LEVEL1));
   fakeodbc::setInfo(SQL_ODBC_SQL_CONFORMANCE, InfoValue::int16(SQL_OSC_MINIMUM));
-  CDatabase database;
   EXPECT_TRUE(OpenDb(database));
 }
 
@@ -431,7 +411,6 @@ TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
       throw thrown;
     }
   });
-  CDatabase database;
   RaisedError e = OpenRaising(database);
   SetTraceSink(previous);
   ASSERT_TRUE(e);
@@ -441,7 +420,6 @@ TEST_F(OpenTest, AnyOtherErrorInsideTheOpenReleasesAndTravelsOn) {
 }
 
 TEST_F(OpenTest, OpeningAnOpenConnectionIsRefusedByTheDriverManagerAndReleases) {
-  CDatabase database;
   ASSERT_TRUE(OpenDb(database));
   fakeodbc::clearLog();
   ASSERT_TRUE(IsDbError(OpenRaising(database, u"DSN=b"), SQL_ERROR, "Connection name in use\n"));

@@ -8,48 +8,31 @@
 
 namespace {
 
-// Ends a caught error object through Delete, the only way it may end.
-struct DeleteError {
-  void operator()(CException* e) const { e->Delete(); }
-};
-using ErrorPtr = std::unique_ptr<CDBException, DeleteError>;
-
-std::string Utf8(const CString& text) { return text.ToUtf8(); }
-
-// Raises through RaiseDatabaseError and hands back what was thrown.
-ErrorPtr Raise(RETCODE code, CDatabase* database, HSTMT hstmt = SQL_NULL_HSTMT) {
-  try {
-    RaiseDatabaseError(code, database, hstmt);
-  } catch (CDBException* e) {
-    return ErrorPtr(e);
-  }
-  ADD_FAILURE() << "RaiseDatabaseError returned";
-  return nullptr;
+// What RaiseDatabaseError raised for `code` on `database` (and `hstmt`).
+Raised Raise(RETCODE code, CDatabase* database, HSTMT hstmt = SQL_NULL_HSTMT) {
+  return RunCatching([&] { RaiseDatabaseError(code, database, hstmt); });
 }
 
-// Whether `e` is an error of `code` with the two texts (UTF-8).
-::testing::AssertionResult Holds(const CDBException* e, RETCODE code, const std::string& errorText,
-                                 const std::string& stateInfo) {
-  if (e == nullptr) return ::testing::AssertionFailure() << "no error";
-  if (e->m_nReturnCode == code && Utf8(e->m_strErrorText) == errorText &&
-      Utf8(e->m_strStateInfo) == stateInfo) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "code " << e->m_nReturnCode << ", error text \""
-                                       << Utf8(e->m_strErrorText) << "\", state info \""
-                                       << Utf8(e->m_strStateInfo) << '"';
+// An error object read the way RunCatching reads a raised one.
+Raised Held(const CDBException& e) {
+  return {Raised::Database, e.m_nReturnCode, e.m_strErrorText.ToUtf8(), e.m_strStateInfo.ToUtf8()};
 }
 
 // A connection opened on the healthy driver, with the log and the traces of the open
-// forgotten.
+// forgotten, and a recordset on it without a statement of its own, detached at the end.
 class DbExceptionTest : public DbTest {
  protected:
   DbExceptionTest() { expectBalancedHandles = false; }
   void SetUp() override {
     DbTest::SetUp();
     ASSERT_TRUE(database.Open(nullptr, FALSE, FALSE, u"ODBC;DSN=test", TRUE));
-    fakeodbc::clearLog();
-    traces.Clear();
+    ForgetCallsAndTraces();
+    recordset.m_pDatabase = &database;
+  }
+  void TearDown() override {
+    recordset.m_hstmt = SQL_NULL_HSTMT;  // the tests free the statements they give it
+    recordset.m_pDatabase = nullptr;
+    DbTest::TearDown();
   }
 
   // Leaves the given records waiting on the connection, the way a failed call on it does.
@@ -71,19 +54,22 @@ class DbExceptionTest : public DbTest {
   }
 
   CDatabase database;
+  CRecordset recordset{nullptr};
 };
 
 // Diagnostic records into the error texts
 
 TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
   PostOnConnection({{"S1000", 5, u"[A][B] First"}, {"01004", -1, u"Second"}});
-  ErrorPtr e = Raise(SQL_ERROR, &database);
-  ASSERT_TRUE(Holds(e.get(), SQL_ERROR, "First\nSecond\n",
-                    "State:S1000,Native:5,Origin:[A][B]\nState:01004,Native:-1,Origin:\n"));
-  EXPECT_TRUE(e->HasState(u"State:01004"));
-  EXPECT_TRUE(e->HasState(u"State:S1000"));
-  EXPECT_FALSE(e->HasState(u"State:S1010"));
-  EXPECT_FALSE(e->HasState(u"state:01004"));  // the search keeps letter case
+  const RaisedError e =
+      CatchRaised([&] { RaiseDatabaseError(SQL_ERROR, &database, SQL_NULL_HSTMT); });
+  ASSERT_TRUE(IsDbError(e, SQL_ERROR, "First\nSecond\n"));
+  EXPECT_EQ(e.db()->m_strStateInfo.ToUtf8(),
+            "State:S1000,Native:5,Origin:[A][B]\nState:01004,Native:-1,Origin:\n");
+  EXPECT_TRUE(e.db()->HasState(u"State:01004"));
+  EXPECT_TRUE(e.db()->HasState(u"State:S1000"));
+  EXPECT_FALSE(e.db()->HasState(u"State:S1010"));
+  EXPECT_FALSE(e.db()->HasState(u"state:01004"));  // the search keeps letter case
   // The records are read on the process's environment and the connection, until none is left.
   EXPECT_THAT(Calls(), ElementsAre("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
                                    "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
@@ -95,10 +81,11 @@ TEST_F(DbExceptionTest, TwoRecordsGiveOneLineEachInBothTextsAndAreTraced) {
   for (const TraceRecord& r : traces.Records()) EXPECT_EQ(r.level, 0);
 }
 
+// A message, the error text made of it and the origin its prefixes make in the state line.
 struct OriginCase {
   const char16_t* message;
   const char* errorText;
-  const char* stateInfo;
+  const char* origin;
 };
 
 void PrintTo(const OriginCase& c, std::ostream* os) {
@@ -109,28 +96,25 @@ using OriginTest = CasesOf<DbExceptionTest, OriginCase>;
 
 TEST_P(OriginTest, PrefixesMoveToTheStateLine) {
   PostOnConnection({{"S1000", 0, GetParam().message}});
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, GetParam().errorText,
-                    GetParam().stateInfo));
+  const std::string state = std::string("State:S1000,Native:0,Origin:") + GetParam().origin + "\n";
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR, GetParam().errorText,
+                        state.c_str()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, OriginTest,
     ::testing::Values(
         // One blank after a prefix goes with it; a second one stays.
-        OriginCase{u"[A]  x", " x\n", "State:S1000,Native:0,Origin:[A]\n"},
-        OriginCase{u"[A]x", "x\n", "State:S1000,Native:0,Origin:[A]\n"},
+        OriginCase{u"[A]  x", " x\n", "[A]"}, OriginCase{u"[A]x", "x\n", "[A]"},
         // Prefixes and nothing else: the message is empty.
-        OriginCase{u"[A][B]", "\n", "State:S1000,Native:0,Origin:[A][B]\n"},
+        OriginCase{u"[A][B]", "\n", "[A][B]"},
         // An opening bracket without a closing one is message text.
-        OriginCase{u"[A x", "[A x\n", "State:S1000,Native:0,Origin:\n"},
-        OriginCase{u"[A][B x", "[B x\n", "State:S1000,Native:0,Origin:[A]\n"},
+        OriginCase{u"[A x", "[A x\n", ""}, OriginCase{u"[A][B x", "[B x\n", "[A]"},
         // Only leading prefixes count.
-        OriginCase{u"x [A] y", "x [A] y\n", "State:S1000,Native:0,Origin:\n"},
-        OriginCase{u"[] x", "x\n", "State:S1000,Native:0,Origin:[]\n"},
-        OriginCase{u"", "\n", "State:S1000,Native:0,Origin:\n"},
+        OriginCase{u"x [A] y", "x [A] y\n", ""}, OriginCase{u"[] x", "x\n", "[]"},
+        OriginCase{u"", "\n", ""},
         OriginCase{u"[unixODBC][Driver Manager]Function sequence error",
-                   "Function sequence error\n",
-                   "State:S1000,Native:0,Origin:[unixODBC][Driver Manager]\n"}));
+                   "Function sequence error\n", "[unixODBC][Driver Manager]"}));
 
 TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   PostOnConnection({{"S1000", 1, u"First"}, {"S1000", 2, u"Never read"}});
@@ -139,8 +123,8 @@ TEST_F(DbExceptionTest, ARecordWithStateZeroEndsTheReading) {
   zero.rc = SQL_SUCCESS;
   zero.diags = {{"00000", 0, u"[X]Nothing"}};
   fakeodbc::answer(Fn::SQLErrorW, 2, zero);
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "First\n",
-                    "State:S1000,Native:1,Origin:\n"));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR, "First\n",
+                        "State:S1000,Native:1,Origin:\n"));
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW"));
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
 }
@@ -153,17 +137,18 @@ TEST_F(DbExceptionTest, TextsADriverLeavesUnterminatedEndWithTheirBuffers) {
   unterminated.diags = {{"S1000X", 7, u"[A]" + std::u16string(600, u'x')}};
   unterminated.unterminated = true;
   fakeodbc::answer(Fn::SQLErrorW, 1, unterminated);
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, std::string(508, 'x') + "\n",
-                    "State:S1000,Native:7,Origin:[A]\n"));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR,
+                        (std::string(508, 'x') + "\n").c_str(),
+                        "State:S1000,Native:7,Origin:[A]\n"));
 }
 
 TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
   const std::u16string longMessage = u"[A]" + std::u16string(600, u'x');
   PostOnConnection({{"S1000", 0, longMessage}, {"01S02", 3, u"[B]Next"}});
   // 511 characters of room hold 510 and the terminator; the prefix takes three of them.
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR,
-                    std::string(507, 'x') + "\nNext\n",
-                    "State:S1000,Native:0,Origin:[A]\nState:01S02,Native:3,Origin:[B]\n"));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR,
+                        (std::string(507, 'x') + "\nNext\n").c_str(),
+                        "State:S1000,Native:0,Origin:[A]\nState:01S02,Native:3,Origin:[B]\n"));
   EXPECT_THAT(Calls(), ElementsAre("SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS_WITH_INFO",
                                    "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_SUCCESS",
                                    "SQLErrorW(env#1, dbc#1, NULL, 511) -> SQL_NO_DATA"));
@@ -172,18 +157,18 @@ TEST_F(DbExceptionTest, AMessageCutByTheDriverManagerKeepsTheReadingGoing) {
 TEST_F(DbExceptionTest, StatementRecordsAreReadOnTheStatement) {
   HSTMT hstmt = StatementWith({{"24000", 7, u"[D]Cursor"}});
   PostOnConnection({{"S1000", 0, u"[D]Connection"}});
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database, hstmt).get(), SQL_ERROR, "Cursor\n",
-                    "State:24000,Native:7,Origin:[D]\n"));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database, hstmt), SQL_ERROR, "Cursor\n",
+                        "State:24000,Native:7,Origin:[D]\n"));
   EXPECT_EQ(Calls().front(), "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS");
   EXPECT_EQ(fakeodbc::pendingDiags(database.m_hdbc).size(), 1u);
   SQLFreeStmt(hstmt, SQL_DROP);
 }
 
 TEST_F(DbExceptionTest, NoRecordOrAFailingReadLeavesBothTextsEmpty) {
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR, "", ""));
   PostOnConnection({{"S1000", 0, u"Unread"}});
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR, "", ""));
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW"));
 }
 
@@ -193,8 +178,8 @@ TEST_F(DbExceptionTest, AppendDiagnosticsAddsToWhatTheObjectHoldsAndTracesOnlyWh
   e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
   PostOnConnection({{"S1001", 2, u"[A]Two"}});
   e.AppendDiagnostics(&database, SQL_NULL_HSTMT, FALSE);
-  EXPECT_TRUE(Holds(&e, SQL_ERROR, "One\nTwo\n",
-                    "State:S1000,Native:1,Origin:[A]\nState:S1001,Native:2,Origin:[A]\n"));
+  EXPECT_TRUE(IsDbError(Held(e), SQL_ERROR, "One\nTwo\n",
+                        "State:S1000,Native:1,Origin:[A]\nState:S1001,Native:2,Origin:[A]\n"));
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
 
@@ -202,7 +187,7 @@ TEST_F(DbExceptionTest, AppendDiagnosticsWithoutConnectionDoesNothing) {
   PostOnConnection({{"S1000", 1, u"Waiting"}});
   CDBException e(SQL_ERROR);
   e.AppendDiagnostics(nullptr, SQL_NULL_HSTMT, TRUE);
-  EXPECT_TRUE(Holds(&e, SQL_ERROR, "", ""));
+  EXPECT_TRUE(IsDbError(Held(e), SQL_ERROR, "", ""));
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
@@ -214,11 +199,11 @@ TEST_F(DbExceptionTest, OwnCodesCarryTheMissingStringTextAndTraceIt) {
     SCOPED_TRACE(code);
     traces.Clear();
     PostOnConnection({{"S1000", 0, u"Not for own codes"}});
-    EXPECT_TRUE(Holds(Raise(code, &database).get(), code, kMissingText, ""));
+    EXPECT_TRUE(IsDbError(Raise(code, &database), code, kMissingText, ""));
     EXPECT_THAT(traces.Texts(), ElementsAre(kMissingTextTrace));
     EXPECT_THAT(Calls(), IsEmpty());
     // Without a connection the text is the same.
-    EXPECT_TRUE(Holds(Raise(code, nullptr).get(), code, kMissingText, ""));
+    EXPECT_TRUE(IsDbError(Raise(code, nullptr), code, kMissingText, ""));
   }
 }
 
@@ -227,7 +212,7 @@ TEST_F(DbExceptionTest, CodesOutsideTheOwnRangeAndOtherReturnCodesCarryNoText) {
   for (RETCODE code : {RETCODE{1000}, RETCODE{1029}, RETCODE{SQL_INVALID_HANDLE},
                        RETCODE{SQL_NO_DATA_FOUND}, RETCODE{SQL_NEED_DATA},
                        RETCODE{SQL_SUCCESS_WITH_INFO}, RETCODE{-1000}}) {
-    EXPECT_TRUE(Holds(Raise(code, &database).get(), code, "", "")) << code;
+    EXPECT_TRUE(IsDbError(Raise(code, &database), code, "", "")) << code;
   }
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
@@ -236,7 +221,7 @@ TEST_F(DbExceptionTest, CodesOutsideTheOwnRangeAndOtherReturnCodesCarryNoText) {
 
 TEST_F(DbExceptionTest, ErrorWithoutConnectionReadsNothing) {
   PostOnConnection({{"S1000", 0, u"Left alone"}});
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, nullptr).get(), SQL_ERROR, "", ""));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, nullptr), SQL_ERROR, "", ""));
   EXPECT_THAT(Calls(), IsEmpty());
   EXPECT_THAT(traces.Records(), IsEmpty());
 }
@@ -266,20 +251,15 @@ TEST_F(DbExceptionTest, ConnectionRaisesWithItsCancelStatement) {
 }
 
 TEST_F(DbExceptionTest, RecordsetRaisesOnItsStatementUnlessAnotherIsGiven) {
-  CRecordset recordset(nullptr);
-  recordset.m_pDatabase = &database;
   recordset.m_hstmt = StatementWith({{"24000", 1, u"[D]Own"}});
   HSTMT other = StatementWith({{"S1000", 2, u"[D]Other"}});
 
   EXPECT_EQ(RunCatching([&] { recordset.RaiseError(SQL_ERROR); }).errorText, "Own\n");
   EXPECT_EQ(RunCatching([&] { recordset.RaiseError(SQL_ERROR, other); }).errorText, "Other\n");
-  EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW", "SQLErrorW",
-                                                 "SQLErrorW"));
+  EXPECT_EQ(fakeodbc::callNames(), std::vector<std::string>(4, "SQLErrorW"));
 
   SQLFreeStmt(other, SQL_DROP);
   SQLFreeStmt(recordset.m_hstmt, SQL_DROP);
-  recordset.m_hstmt = SQL_NULL_HSTMT;
-  recordset.m_pDatabase = nullptr;
 }
 
 // The checks
@@ -291,8 +271,6 @@ struct Verdict {
 };
 
 TEST_F(DbExceptionTest, VerdictsOfBothChecks) {
-  CRecordset recordset(nullptr);
-  recordset.m_pDatabase = &database;
   const Verdict table[] = {
       {SQL_SUCCESS, TRUE, TRUE},         {SQL_SUCCESS_WITH_INFO, TRUE, TRUE},
       {SQL_NO_DATA_FOUND, TRUE, TRUE},   {SQL_NEED_DATA, FALSE, TRUE},
@@ -308,7 +286,6 @@ TEST_F(DbExceptionTest, VerdictsOfBothChecks) {
   }
   // Only the success with information reads (and finds no) records, once in each check.
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLErrorW", "SQLErrorW", "SQLErrorW"));
-  recordset.m_pDatabase = nullptr;
 }
 
 TEST_F(DbExceptionTest, SuccessWithInfoOnTheConnectionIsTracedAndConsumed) {
@@ -322,13 +299,11 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnTheConnectionIsTracedAndConsumed) {
                           "State:01004,Native:4,Origin:\n\n"));
   EXPECT_THAT(fakeodbc::pendingDiags(database.m_hdbc), IsEmpty());
   // Nothing is left for a later reader.
-  EXPECT_TRUE(Holds(Raise(SQL_ERROR, &database).get(), SQL_ERROR, "", ""));
+  EXPECT_TRUE(IsDbError(Raise(SQL_ERROR, &database), SQL_ERROR, "", ""));
 }
 
 TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
   HSTMT hstmt = StatementWith({{"01S02", 0, u"[A]Changed"}});
-  CRecordset recordset(nullptr);
-  recordset.m_pDatabase = &database;
   recordset.m_hstmt = hstmt;
 
   EXPECT_TRUE(recordset.CheckResult(SQL_SUCCESS_WITH_INFO));
@@ -346,16 +321,11 @@ TEST_F(DbExceptionTest, SuccessWithInfoOnAStatementIsReadOnThatStatement) {
                                           "State:01S02,Native:0,Origin:\n\n"));
 
   SQLFreeStmt(hstmt, SQL_DROP);
-  recordset.m_hstmt = SQL_NULL_HSTMT;
-  recordset.m_pDatabase = nullptr;
 }
 
 // The error object's own operations
 
-class ErrorObjectTest : public DbTest {
- protected:
-  ErrorObjectTest() { expectBalancedHandles = false; }
-};
+using ErrorObjectTest = DbTest;
 
 TEST_F(ErrorObjectTest, TraceTextSplitsAfterEightyCharacters) {
   CDBException e(SQL_ERROR);
@@ -421,7 +391,7 @@ TEST_F(ErrorObjectTest, DeleteLeavesAnObjectThatMayNotDeleteItself) {
   onStack.m_strErrorText = u"kept";
   onStack.Delete();
   EXPECT_EQ(onStack.m_bDeleteRequested, FALSE);
-  EXPECT_EQ(Utf8(onStack.m_strErrorText), "kept");
+  EXPECT_EQ(onStack.m_strErrorText.ToUtf8(), "kept");
 
   auto* onHeap = new CDBException(SQL_ERROR);
   onHeap->m_bAutoDelete = 0;
