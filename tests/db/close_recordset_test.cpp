@@ -15,33 +15,9 @@ namespace {
 const char kNotFound[] = "WARNING: CRecordset not found in m_pDatabase->m_listRecordsets.\n";
 
 void ExpectClosed(const CRecordset& recordset) {
-  EXPECT_EQ(recordset.m_hstmt, nullptr);
-  EXPECT_EQ(recordset.m_hstmtUpdate, nullptr);
-  EXPECT_EQ(recordset.m_lOpen, 0);
-  EXPECT_TRUE(recordset.m_bBOF);
-  EXPECT_TRUE(recordset.m_bEOF);
+  ::ExpectClosed(recordset, nullptr);
+  ExpectHoldsNothing(recordset);
   EXPECT_FALSE(recordset.m_bDeleted);
-  EXPECT_FALSE(recordset.m_bAppendable);
-  EXPECT_FALSE(recordset.m_bUpdatable);
-  EXPECT_FALSE(recordset.m_bScrollable);
-  EXPECT_FALSE(recordset.m_bParamsNeedRebind);
-  EXPECT_FALSE(recordset.m_bHasLongBinary);
-  EXPECT_EQ(recordset.m_bLockMode, CRecordset::lockOnUpdate);
-  EXPECT_EQ(recordset.m_nFieldsBound, 0);
-  EXPECT_EQ(recordset.m_nResultColumns, -1);
-  EXPECT_EQ(recordset.m_nEditMode, CRecordset::noMode);
-  EXPECT_TRUE(recordset.m_strCursorName.IsEmpty());
-  EXPECT_EQ(recordset.m_pRowStatus, nullptr);
-  EXPECT_EQ(recordset.m_pColumnInfo, nullptr);
-  EXPECT_EQ(recordset.m_pBoundFieldInfo, nullptr);
-  EXPECT_EQ(recordset.m_pFieldState, nullptr);
-  EXPECT_EQ(recordset.m_pParamState, nullptr);
-  EXPECT_EQ(recordset.m_pParamLengths, nullptr);
-  EXPECT_EQ(recordset.m_pFieldBuffers, nullptr);
-  EXPECT_EQ(recordset.m_pParamBuffers, nullptr);
-  EXPECT_EQ(recordset.m_nFieldBuffers, 0u);
-  EXPECT_EQ(recordset.m_nParamBuffers, 0u);
-  EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
 }
 
 // Records the multi-row exchange passes; releasing its buffers is its own business. During
@@ -66,8 +42,7 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
   recordset.m_nEditMode = CRecordset::edit;
   ASSERT_TRUE(recordset.m_bUpdatable);
   ASSERT_TRUE(IsRegistered(&recordset));
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
 
   recordset.Close();
   EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
@@ -90,8 +65,7 @@ TEST_F(CloseRecordset, ClosingAnOpenRecordsetDropsItsStatementAndLeavesTheList) 
 TEST_F(CloseRecordset, ClosingAgainOnlyWarnsThatTheRecordsetIsNotRegistered) {
   CRecordset& recordset = Opened();
   recordset.Close();
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
 
   recordset.Close();
   EXPECT_TRUE(Calls().empty());
@@ -121,8 +95,7 @@ TEST_F(CloseRecordset, UpdateStatementIsDroppedAfterTheResultStatement) {
 TEST_F(CloseRecordset, RefusedDropIsNeitherRepeatedNorReported) {
   CRecordset& recordset = Opened();
   fakeodbc::answer(Fn::SQLFreeStmt, 1, Answer::fail(SQL_ERROR, {{"S1000", 0, u"Busy"}}));
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
   EXPECT_EQ(RunCatching([&] { recordset.Close(); }).kind, Raised::Nothing);
   EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_ERROR"));
   EXPECT_TRUE(traces.Texts().empty());
@@ -190,9 +163,7 @@ TEST_F(CloseRecordset, MultiRowBuffersAreReleasedByTheBulkExchangeUnlessTheCalle
     PutInOpenState(recordset, {CRecordset::staticCursor, c.options});
     recordset.m_dwBulkRowsAllocated = c.bulkRows;
     recordset.Close();
-    EXPECT_EQ(recordset.passes, c.released ? std::vector<CFieldExchange::Mode>{
-                                                 CFieldExchange::FreeBuffers}
-                                           : std::vector<CFieldExchange::Mode>{})
+    EXPECT_EQ(recordset.passes, std::vector(c.released ? 1 : 0, CFieldExchange::FreeBuffers))
         << "options " << c.options << ", rows " << c.bulkRows;
     EXPECT_EQ(recordset.m_dwBulkRowsAllocated, 0u);
   }
@@ -221,14 +192,12 @@ TEST_F(CloseRecordset, ListIsSearchedUnderTheProcessWideDatabaseLock) {
 }
 
 TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
-  auto first = std::make_unique<CRecordset>(database.get());
-  PutInOpenState(*first);
-  auto second = std::make_unique<CRecordset>(database.get());
-  PutInOpenState(*second);
-  auto constructed = std::make_unique<CRecordset>(database.get());
+  std::unique_ptr<CRecordset> recordsets[3];  // two put in the open state, one only constructed
+  for (auto& made : recordsets) made = std::make_unique<CRecordset>(database.get());
+  PutInOpenState(*recordsets[0]);
+  PutInOpenState(*recordsets[1]);
   ASSERT_EQ(database->m_listRecordsets.GetCount(), 3);
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
 
   database->Close();
   // The most recently registered first.
@@ -239,16 +208,14 @@ TEST_F(CloseRecordset, ConnectionCloseClosesEveryRegisteredRecordset) {
                                    "SQLFreeConnect(dbc#1) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());
   EXPECT_TRUE(database->m_listRecordsets.IsEmpty());
-  for (const auto* recordset : {first.get(), second.get(), constructed.get()}) {
-    ExpectClosed(*recordset);
-    EXPECT_EQ(recordset->m_pDatabase, nullptr);
+  for (const auto& closed : recordsets) {
+    ExpectClosed(*closed);
+    EXPECT_EQ(closed->m_pDatabase, nullptr);
   }
 
   // Destroying them afterwards finds nothing left to do.
   ForgetCalls();
-  first.reset();
-  second.reset();
-  constructed.reset();
+  for (auto& destroyed : recordsets) destroyed.reset();
   EXPECT_TRUE(Calls().empty());
   EXPECT_TRUE(traces.Texts().empty());
 }
@@ -342,16 +309,13 @@ using DestroyOwnConnection = CasesOf<DestroyRecordset, OwnConnectionCase>;
 TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
   auto own = std::make_unique<CDatabase>();
   ASSERT_TRUE(own->Open(nullptr, FALSE, FALSE, kTestConnect, TRUE));
-  if (GetParam().failingClose) {
-    recordset = std::make_unique<BulkRecordset>(own.release());
-    recordset->m_bRecordsetDb = TRUE;
-    PutInOpenState(*recordset, {CRecordset::staticCursor, CRecordset::multiRowFetch});
-    recordset->m_dwBulkRowsAllocated = 25;
-  } else {
-    recordset = std::make_unique<CRecordset>(own.release());
-    recordset->m_bRecordsetDb = TRUE;
-    PutInOpenState(*recordset);
-  }
+  const bool failing = GetParam().failingClose;
+  recordset = failing ? std::make_unique<BulkRecordset>(own.release())
+                      : std::make_unique<CRecordset>(own.release());
+  recordset->m_bRecordsetDb = TRUE;
+  PutInOpenState(*recordset, {CRecordset::staticCursor,
+                              failing ? CRecordset::multiRowFetch : CRecordset::addOnly});
+  if (failing) recordset->m_dwBulkRowsAllocated = 25;
   // The statement of the recordset, then the second connection; the environment stays for
   // the first one.
   EXPECT_THAT(Destroy(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS",
@@ -361,9 +325,7 @@ TEST_P(DestroyOwnConnection, DeletesTheConnectionAfterTheStatement) {
   EXPECT_TRUE(database->IsOpen());
 }
 
-INSTANTIATE_TEST_SUITE_P(Closes, DestroyOwnConnection,
-                         ::testing::Values(OwnConnectionCase{"AfterClosing", false},
-                                           OwnConnectionCase{"AlsoWhenClosingFails", true}),
-                         CaseName<OwnConnectionCase>);
+DB_NAMED_CASES(Closes, DestroyOwnConnection, OwnConnectionCase{"AfterClosing", false},
+               OwnConnectionCase{"AlsoWhenClosingFails", true});
 
 }  // namespace

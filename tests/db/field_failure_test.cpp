@@ -82,8 +82,7 @@ TEST_P(FieldWithoutRow, AsksTheDriverWhoseErrorIsRaised) {
   // Past the last row: an empty result is there already, a one-row result after one move.
   if (rows > 0) rs.MoveNext();
   ASSERT_TRUE(rs.IsEOF());
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
 
   ASSERT_TRUE(IsDbError(ReadFirstCatching(rs), SQL_ERROR, "Invalid cursor state\n",
                         "State:24000,Native:0,Origin:[unixODBC][Driver Manager]\n"));

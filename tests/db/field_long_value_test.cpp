@@ -5,7 +5,6 @@
 // And the two steps of a read used on their own, as the field exchange of long values uses
 // them: ReadColumn answers the reported length, ReadRemainingText reads the rest.
 #include <cstddef>
-#include <ostream>
 
 #include "tests/db/support/field_reading.h"
 #include "tests/db/support/scripted_answers.h"
@@ -36,8 +35,7 @@ using FieldNarrowLong = CasesOf<FieldReadTest, SQLSMALLINT>;
 
 TEST_P(FieldNarrowLong, StartsWithOneCharacterAndReadsTheWholeValueSecond) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(GetParam()), {u"Concorde"}));
-  CString value = ReadFirst(rs);
-  EXPECT_EQ(value.ToUtf8(), "Concorde");
+  EXPECT_EQ(ReadFirst(rs).ToUtf8(), "Concorde");
   EXPECT_THAT(Calls(), ElementsAreArray(Concat(
                            Concat({GetDataLine(1, 2, "SQL_SUCCESS_WITH_INFO")}, OneRecordRead()),
                            {GetDataLine(1, 18, "SQL_SUCCESS")})));
@@ -72,12 +70,9 @@ TEST_F(FieldReadTest, TheSecondReadIsAskedAgainWhileStillExecuting) {
   const std::u16string text = Letters(300);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 2, Answer::still(3));
-  CString value = ReadFirst(rs);
-  EXPECT_EQ(value.Str(), text);
-  const std::vector<std::string> calls = Calls();
-  EXPECT_EQ(std::count(calls.begin(), calls.end(), GetDataLine(1, 600, "SQL_STILL_EXECUTING")),
-            3);
-  EXPECT_EQ(calls.back(), GetDataLine(1, 600, "SQL_SUCCESS"));
+  EXPECT_EQ(ReadFirst(rs).Str(), text);
+  EXPECT_THAT(Calls(), Contains(GetDataLine(1, 600, "SQL_STILL_EXECUTING")).Times(3));
+  EXPECT_EQ(Calls().back(), GetDataLine(1, 600, "SQL_SUCCESS"));
 }
 
 TEST_F(FieldReadTest, ASecondReadErrorRaisesWithTheDriversDiagnostics) {
@@ -104,8 +99,7 @@ TEST_F(FieldReadTest, AWarningOnTheSecondReadIsTracedAndTheValueKept) {
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::withInfo({{"01000", 4, u"[FakeODBC][Driver]Slow medium"}}));
-  CString value = ReadFirst(rs);
-  EXPECT_EQ(value.Str(), text);
+  EXPECT_EQ(ReadFirst(rs).Str(), text);
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n",
                           "State:01000,Native:4,Origin:[FakeODBC][Driver]\n\n"));
@@ -116,8 +110,7 @@ TEST_F(FieldReadTest, MoreThanTheFirstReadAnnouncedIsReadOnInPieces) {
   const std::u16string text = Letters(1000);
   CRecordset& rs = OpenOn(SingleColumnResult(LongColumn(SQL_WLONGVARCHAR), {text}));
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(20));
-  CString value = ReadFirst(rs);
-  EXPECT_EQ(value.Str(), text);
+  EXPECT_EQ(ReadFirst(rs).Str(), text);
   // 10 characters announced: the second read has room for the 9 after the first, is cut
   // again, and the other 990 follow in a piece of 4096.
   EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
@@ -152,8 +145,7 @@ TEST_P(FieldAnnouncedLength, BoundsTheSecondRead) {
   EXPECT_THAT(GetDataCalls(), ElementsAre(GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
                                           GetDataLine(1, c.announcedBytes, c.secondRead)));
   if (c.firstTrace != nullptr) {
-    ASSERT_FALSE(traces.Texts().empty());
-    EXPECT_EQ(traces.Texts().front(), c.firstTrace);
+    EXPECT_EQ(traces.First(), c.firstTrace);
   }
 }
 
@@ -199,58 +191,42 @@ Answer NoTotalWarning() {
   return warning;
 }
 
-DB_NAMED_CASES(Values, FieldUnknownLength,
-               // A short text ends at its terminator.
-               UnknownLengthCase{"ShortText",
-                                 kBrandColumn,
-                                 u"Airbus",
-                                 {kNoTotal},
-                                 {GetDataLine(1, 102, "SQL_SUCCESS")},
-                                 false},
-               // 4 characters, then a piece of 4096 that the other 4 do not fill.
-               UnknownLengthCase{"TextThatFillsItsBuffer",
-                                 Column{u"marque", SQL_WVARCHAR, 4},
-                                 u"Dassault",
-                                 {kNoTotal},
-                                 {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS")},
-                                 false},
-               // 1 character first, then a piece of 4096 characters; that one tells what remains
-               // (5903 characters after it), so the last piece is read to its exact size.
-               // Truncation is what piecewise reading expects: no warning.
-               UnknownLengthCase{"LongValueInPieces",
-                                 NotesColumn(0),
-                                 Letters(10000),
-                                 {kNoTotal},
-                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 5904, "SQL_SUCCESS")},
-                                 true},
-               // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
-               UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow",
-                                 NotesColumn(0),
-                                 Letters(10000),
-                                 {kNoTotal, kNoTotal, kNoTotal},
-                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 8193, "SQL_SUCCESS")},
-                                 false},
-               // Whole in the first read: the next one finds no more.
-               UnknownLengthCase{
-                   "LongValueWholeInTheFirstRead",
-                   NotesColumn(0),
-                   u"A",
-                   {kNoTotal},
-                   {GetDataLine(1, 4, "SQL_SUCCESS"), GetDataLine(1, 2 * 4097, kNoData.c_str())},
-                   true},
-               // The 2999 characters of the second piece leave room in its 4096: no third read.
-               UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer",
-                                 NotesColumn(0),
-                                 Letters(3000),
-                                 {kNoTotal, NoTotalWarning()},
-                                 {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
-                                  GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")},
-                                 false});
+DB_NAMED_CASES(
+    Values, FieldUnknownLength,
+    // A short text ends at its terminator.
+    UnknownLengthCase{"ShortText", kBrandColumn, u"Airbus", {kNoTotal},
+                      {GetDataLine(1, 102, "SQL_SUCCESS")}, false},
+    // 4 characters, then a piece of 4096 that the other 4 do not fill.
+    UnknownLengthCase{"TextThatFillsItsBuffer", Column{u"marque", SQL_WVARCHAR, 4}, u"Dassault",
+                      {kNoTotal},
+                      {GetDataLine(1, 10, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS")},
+                      false},
+    // 1 character first, then a piece of 4096 characters; that one tells what remains (5903
+    // characters after it), so the last piece is read to its exact size. Truncation is what
+    // piecewise reading expects: no warning.
+    UnknownLengthCase{"LongValueInPieces", NotesColumn(0), Letters(10000), {kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 5904, "SQL_SUCCESS")},
+                      true},
+    // 1 + 4096 characters, then a piece twice as large that the last 5903 do not fill.
+    UnknownLengthCase{"PiecesThatNeverTellTheLengthGrow", NotesColumn(0), Letters(10000),
+                      {kNoTotal, kNoTotal, kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 8193, "SQL_SUCCESS")},
+                      false},
+    // Whole in the first read: the next one finds no more.
+    UnknownLengthCase{"LongValueWholeInTheFirstRead", NotesColumn(0), u"A", {kNoTotal},
+                      {GetDataLine(1, 4, "SQL_SUCCESS"), GetDataLine(1, 2 * 4097, kNoData.c_str())},
+                      true},
+    // The 2999 characters of the second piece leave room in its 4096: no third read.
+    UnknownLengthCase{"PieceWithInformationThatDoesNotFillItsBuffer", NotesColumn(0), Letters(3000),
+                      {kNoTotal, NoTotalWarning()},
+                      {GetDataLine(1, 4, "SQL_SUCCESS_WITH_INFO"),
+                       GetDataLine(1, 2 * 4097, "SQL_SUCCESS_WITH_INFO")},
+                      false});
 
 TEST_F(FieldReadTest, AFailingPieceRaisesWithTheDriversDiagnostics) {
   CRecordset& rs = OpenOn(SingleColumnResult(NotesColumn(0), {Letters(500)}));
@@ -267,8 +243,7 @@ TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
   fakeodbc::answer(Fn::SQLGetData, 1, ReportingLength(SQL_NO_TOTAL));
   fakeodbc::answer(Fn::SQLGetData, 2,
                    Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Slow medium"}}));
-  CString value = ReadFirst(rs);
-  EXPECT_EQ(value.Str(), text);
+  EXPECT_EQ(ReadFirst(rs).Str(), text);
   // Traced like a warning of the first read: the error text, then the state lines.
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Warning: ODBC Success With Info on field 0.\n", "Slow medium\n\n",
@@ -277,26 +252,34 @@ TEST_F(FieldReadTest, APieceWarningOtherThanTruncationIsTraced) {
 
 class FieldReadSteps : public FieldReadTest {
  protected:
-  CRecordset& OpenOnLongValue(const std::u16string& text) {
-    return OpenOn(SingleColumnResult(NotesColumn(0), {text}));
+  // Opens on a long value and reads its start into two characters of `value`, as the
+  // exchange of long values does; the length that read reported.
+  SQLLEN ReadStart(const std::u16string& text) {
+    statement = OpenOn(SingleColumnResult(NotesColumn(0), {text})).m_hstmt;
+    first = value.GetBufferSetLength(2);
+    return CRecordset::ReadColumn(database.get(), statement, 1, SQL_C_WCHAR, first, 4,
+                                  SQL_WLONGVARCHAR);
   }
+  // Reads the rest of a value of `characters` to `target`, after the first one.
+  void ReadRest(SQLLEN characters, void** target) {
+    CRecordset::ReadRemainingText(database.get(), statement, 1, characters, target, 2, value,
+                                  SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  }
+
+  HSTMT statement = SQL_NULL_HSTMT;
+  CString value;
+  char16_t* first = nullptr;
 };
 
 TEST_F(FieldReadSteps, TheFirstReadReportsTheWholeLengthAndTheSecondTheRest) {
   const std::u16string text = Letters(1000);
-  CRecordset& rs = OpenOnLongValue(text);
-  CString value;
-  char16_t* first = value.GetBufferSetLength(2);
-
-  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
-                                                 4, SQL_WLONGVARCHAR);
+  const SQLLEN reported = ReadStart(text);
   EXPECT_EQ(reported, 2000);
   EXPECT_EQ(first[0], u'A');
   EXPECT_EQ(first[1], u'\0');
 
   void* target = first;
-  CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, &target, 2, value,
-                                SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  ReadRest(reported / 2, &target);
   // The rest went to character position 1 of the grown text.
   EXPECT_EQ(target, static_cast<const void*>(value.GetString() + 1));
   EXPECT_EQ(value.GetLength(), 1000);
@@ -313,43 +296,25 @@ TEST_F(FieldReadSteps, ANullValueIsReportedAsSuch) {
 }
 
 TEST_F(FieldReadSteps, AValueThatFitTakesItsReportedLengthWithoutAnotherCall) {
-  CRecordset& rs = OpenOnLongValue(u"A");
-  CString value;
-  char16_t* first = value.GetBufferSetLength(2);
-  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
-                                                 4, SQL_WLONGVARCHAR);
+  const SQLLEN reported = ReadStart(u"A");
   ForgetCalls();
   void* target = first;
-  CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, &target, 2, value,
-                                SQL_WLONGVARCHAR, SQL_C_WCHAR);
+  ReadRest(reported / 2, &target);
   EXPECT_EQ(value.ToUtf8(), "A");
   EXPECT_THAT(Calls(), IsEmpty());
 }
 
 TEST_F(FieldReadSteps, TheRestOfALongValueNeedsAPlaceForItsTarget) {
-  CRecordset& rs = OpenOnLongValue(Letters(10));
-  CString value;
-  char16_t* first = value.GetBufferSetLength(2);
-  const SQLLEN reported = CRecordset::ReadColumn(database.get(), rs.m_hstmt, 1, SQL_C_WCHAR, first,
-                                                 4, SQL_WLONGVARCHAR);
+  const SQLLEN reported = ReadStart(Letters(10));
   ForgetCalls();
-  const Raised raised = RunCatching([&] {
-    CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, reported / 2, nullptr, 2, value,
-                                  SQL_WLONGVARCHAR, SQL_C_WCHAR);
-  });
-  EXPECT_EQ(raised.kind, Raised::InvalidArgument);
+  EXPECT_EQ(RunCatching([&] { ReadRest(reported / 2, nullptr); }).kind, Raised::InvalidArgument);
   EXPECT_THAT(Calls(), IsEmpty());
 }
 
 TEST_F(FieldReadSteps, AnImpossibleLengthIsAMemoryErrorBeforeTheTargetIsExamined) {
-  CRecordset& rs = OpenOnLongValue(Letters(10));
-  CString value;
+  statement = OpenOn(SingleColumnResult(NotesColumn(0), {Letters(10)})).m_hstmt;
   value.GetBufferSetLength(2);
-  const Raised raised = RunCatching([&] {
-    CRecordset::ReadRemainingText(database.get(), rs.m_hstmt, 1, SQLLEN{0x7FFFFFFF}, nullptr, 2,
-                                  value, SQL_WLONGVARCHAR, SQL_C_WCHAR);
-  });
-  EXPECT_EQ(raised.kind, Raised::Memory);
+  EXPECT_EQ(RunCatching([&] { ReadRest(SQLLEN{0x7FFFFFFF}, nullptr); }).kind, Raised::Memory);
   EXPECT_THAT(Calls(), IsEmpty());
 }
 

@@ -18,15 +18,14 @@ std::u16string DriverRowValue(HSTMT statement) {
 // A fetch whose data did not fit: the driver's truncation warning.
 const Answer kTruncation = Answer::withInfo({{"01004", 0, fakeodbc::messages::stringTruncated}});
 
-class FetchRows : public OpenStateTest {
- protected:
-  PositionSnapshot PositionOnly(const CRecordset& recordset) {
-    PositionSnapshot snapshot = PositionSnapshot::Of(recordset);
-    snapshot.fetchedRows = 0;
-    snapshot.deleted = FALSE;
-    return snapshot;
-  }
-};
+PositionSnapshot PositionOnly(const CRecordset& recordset) {
+  PositionSnapshot snapshot = PositionSnapshot::Of(recordset);
+  snapshot.fetchedRows = 0;
+  snapshot.deleted = FALSE;
+  return snapshot;
+}
+
+using FetchRows = OpenStateTest;
 
 TEST_F(FetchRows, ForwardOnlyRecordsetFetchesWithSQLFetchAndCountsOneRow) {
   CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
@@ -199,8 +198,7 @@ TEST_F(FetchRows, OtherWarningIsTracedAndTheMoveGoesOn) {
   fakeodbc::answer(Fn::SQLExtendedFetch, 1,
                    Answer::withInfo({{"01000", -3, u"[FakeODBC][Driver]General warning"},
                                      {"01S02", 0, u"Option value changed"}}));
-  traces.Clear();
-  ForgetCalls();
+  ForgetCallsAndTraces();
 
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::Nothing);
   EXPECT_THAT(

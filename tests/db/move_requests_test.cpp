@@ -6,6 +6,9 @@
 namespace {
 
 const std::string kOk = "SQL_SUCCESS";
+// Single-row steps forward and backward that find a row.
+const std::string kNext = FetchLine("SQL_FETCH_NEXT", 1, "SQL_SUCCESS");
+const std::string kPrior = FetchLine("SQL_FETCH_PRIOR", 1, "SQL_SUCCESS");
 // A fetch that finds its row deleted.
 const Answer kDeleted = ReportingRowStatus(SQL_ROW_DELETED);
 
@@ -44,47 +47,43 @@ TEST_F(MoveRequests, EachRequestFetchesWithItsOrientationAndCount) {
 
 TEST_F(MoveRequests, SkippingDeletedRowsStepsOnInTheDirectionOfTheRequest) {
   CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
-  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
-  const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // Next: rows 1 and 2 deleted, row 3 not.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
-  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }), ElementsAre(next, next, next));
+  EXPECT_THAT(CallsOf([&] { recordset.MoveNext(); }), ElementsAre(kNext, kNext, kNext));
   EXPECT_FALSE(recordset.IsDeleted());
   EXPECT_FALSE(recordset.IsEOF());
 
   // Prior: each step with a row count of 1.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
-  EXPECT_THAT(CallsOf([&] { recordset.MovePrev(); }), ElementsAre(prior, prior));
+  EXPECT_THAT(CallsOf([&] { recordset.MovePrev(); }), ElementsAre(kPrior, kPrior));
 
   // First steps forward, last steps backward.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   EXPECT_THAT(CallsOf([&] { recordset.MoveFirst(); }),
-              ElementsAre(FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), next));
+              ElementsAre(FetchLine("SQL_FETCH_FIRST", 1, kOk.c_str()), kNext));
   EXPECT_EQ(recordset.m_lCurrentRow, 0);
 
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   EXPECT_THAT(CallsOf([&] { recordset.MoveLast(); }),
-              ElementsAre(FetchLine("SQL_FETCH_LAST", 1, kOk.c_str()), prior));
+              ElementsAre(FetchLine("SQL_FETCH_LAST", 1, kOk.c_str()), kPrior));
 }
 
 TEST_F(MoveRequests, SkippingDeletedRowsRelativeCountsOnlyRowsThatAreNotDeleted) {
   fakeodbc::setResult(NumberedBrands(8));
   CRecordset& recordset = Opened({CRecordset::staticCursor, CRecordset::skipDeletedRows});
-  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
-  const std::string prior = FetchLine("SQL_FETCH_PRIOR", 1, kOk.c_str());
 
   // +2 from row 0: row 1 kept, row 2 deleted, row 3 kept.
   fakeodbc::answer(Fn::SQLExtendedFetch, 2, kDeleted);
   EXPECT_THAT(CallsOf([&] { recordset.MoveRows(2, SQL_FETCH_RELATIVE); }),
-              ElementsAre(next, next, next));
+              ElementsAre(kNext, kNext, kNext));
   EXPECT_EQ(recordset.m_lCurrentRow, 2);
 
   // -1 from row 3: row 2 deleted, row 1 kept.
   fakeodbc::answer(Fn::SQLExtendedFetch, 1, kDeleted);
   EXPECT_THAT(CallsOf([&] { recordset.MoveRows(-1, SQL_FETCH_RELATIVE); }),
-              ElementsAre(prior, prior));
+              ElementsAre(kPrior, kPrior));
 
   // A relative move of 0 fetches the current row again.
   EXPECT_THAT(CallsOf([&] { recordset.MoveRows(0, SQL_FETCH_RELATIVE); }),
@@ -102,9 +101,8 @@ TEST_F(MoveRequests, SkippingDeletedRowsStopsAtTheEnd) {
   for (int n = 1; n <= 3; ++n) fakeodbc::answer(Fn::SQLExtendedFetch, n, kDeleted);
   ForgetCalls();
   recordset.MoveNext();
-  const std::string next = FetchLine("SQL_FETCH_NEXT", 1, kOk.c_str());
   EXPECT_THAT(Calls(),
-              ElementsAre(next, next, next, FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
+              ElementsAre(kNext, kNext, kNext, FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
   EXPECT_TRUE(recordset.IsEOF());
   EXPECT_FALSE(recordset.IsBOF());
 

@@ -22,8 +22,7 @@ class MoveForward : public OpenStateTest {
     const PositionSnapshot before = PositionSnapshot::Of(recordset);
     for (int attempt = 0; attempt < 2; ++attempt) {
       SCOPED_TRACE(attempt);
-      ForgetCalls();
-      traces.Clear();
+      ForgetCallsAndTraces();
       EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveNext(); }), dbErrorMoveOutOfRange,
                             kMissingText));
       EXPECT_THAT(traces.Texts(), ElementsAre(reason, kMissingTextTrace));
@@ -108,7 +107,7 @@ TEST_F(MoveForward, RecordsetThatIsNotOpenRefusesToMove) {
   // Never executed: the driver reports a function sequence error, so the recordset is not
   // open and nothing is fetched.
   EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).kind, Raised::InvalidArgument);
-  for (const std::string& line : Calls()) EXPECT_EQ(line.find("Fetch"), std::string::npos);
+  EXPECT_THAT(Calls(), Not(Contains(HasSubstr("Fetch"))));
   EXPECT_EQ(recordset.m_nFieldsBound, 0);
 
   PutInOpenState(recordset);
@@ -125,12 +124,8 @@ TEST_F(MoveForward, RecordsetThatIsNotOpenRefusesToMove) {
 using ProgramRoad = CasesOf<DbConnectedTest, int>;
 
 std::vector<std::string> FetchCalls() {
-  std::vector<std::string> fetches;
-  for (const std::string& line : fakeodbc::callLines()) {
-    if (line.rfind("SQLExtendedFetch", 0) == 0 || line.rfind("SQLFetch", 0) == 0) {
-      fetches.push_back(line);
-    }
-  }
+  std::vector<std::string> fetches = fakeodbc::callLines();
+  std::erase_if(fetches, [](const std::string& line) { return line.find("Fetch(") == line.npos; });
   return fetches;
 }
 
@@ -184,8 +179,7 @@ TEST_P(ProgramRoad, DestroyingTheRecordsetAfterAnErrorClosesIt) {
     ASSERT_TRUE(recordset.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
     while (!recordset.IsEOF()) recordset.MoveNext();
     EXPECT_EQ(RunCatching([&] { recordset.MoveNext(); }).code, dbErrorMoveOutOfRange);
-    ForgetCalls();
-    traces.Clear();
+    ForgetCallsAndTraces();
   }
   EXPECT_THAT(Calls(), ElementsAre("SQLFreeStmt(stmt#1, SQL_DROP) -> SQL_SUCCESS"));
   EXPECT_TRUE(traces.Texts().empty());

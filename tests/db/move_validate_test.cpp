@@ -10,6 +10,9 @@ const char kEmpty[] = "Error: attempted to position cursor on empty recordset.\n
 const char kPastEnd[] = "Error: attempted to move past EOF.\n";
 const char kBeforeStart[] = "Error: attempted to move before BOF.\n";
 
+// A row count and the orientation of a move.
+using Request = std::pair<LONG, WORD>;
+
 class ValidateMove : public OpenStateTest {
  protected:
   // Runs a move that must be refused: the error's code, the traces (the move's message and
@@ -17,8 +20,7 @@ class ValidateMove : public OpenStateTest {
   void ExpectRefused(CRecordset& recordset, LONG rows, WORD orientation, RETCODE code,
                      const std::string& message) {
     const PositionSnapshot before = PositionSnapshot::Of(recordset);
-    ForgetCalls();
-    traces.Clear();
+    ForgetCallsAndTraces();
     EXPECT_TRUE(IsDbError(RunCatching([&] { recordset.MoveRows(rows, orientation); }), code));
     EXPECT_THAT(traces.Texts(), ElementsAre(message, kMissingTextTrace));
     EXPECT_TRUE(Calls().empty());
@@ -43,11 +45,11 @@ TEST_F(ValidateMove, ForwardOnlyRecordsetAllowsOnlyNext) {
   CRecordset& recordset = Opened({CRecordset::forwardOnly, CRecordset::readOnly});
   ASSERT_FALSE(recordset.m_bScrollable);
 
-  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorForwardOnlyMove, kForwardOnly);
-  ExpectRefused(recordset, 1, SQL_FETCH_FIRST, dbErrorForwardOnlyMove, kForwardOnly);
-  ExpectRefused(recordset, -1, SQL_FETCH_LAST, dbErrorForwardOnlyMove, kForwardOnly);
-  ExpectRefused(recordset, 3, SQL_FETCH_ABSOLUTE, dbErrorForwardOnlyMove, kForwardOnly);
-  ExpectRefused(recordset, 1, SQL_FETCH_RELATIVE, dbErrorForwardOnlyMove, kForwardOnly);
+  for (auto [rows, orientation] : {Request{-1, SQL_FETCH_PRIOR}, Request{1, SQL_FETCH_FIRST},
+                                    Request{-1, SQL_FETCH_LAST}, Request{3, SQL_FETCH_ABSOLUTE},
+                                    Request{1, SQL_FETCH_RELATIVE}}) {
+    ExpectRefused(recordset, rows, orientation, dbErrorForwardOnlyMove, kForwardOnly);
+  }
 
   // The public requests pass the same pairs.
   for (auto move : {&CRecordset::MovePrev, &CRecordset::MoveFirst, &CRecordset::MoveLast}) {
@@ -76,12 +78,12 @@ TEST_F(ValidateMove, EveryMoveOnAnEmptyResultIsRefused) {
   fakeodbc::setResult(NumberedBrands(0));
   CRecordset& recordset = Opened();
 
-  ExpectRefused(recordset, 1, SQL_FETCH_NEXT, dbErrorMoveOutOfRange, kEmpty);
-  ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorMoveOutOfRange, kEmpty);
-  ExpectRefused(recordset, 1, SQL_FETCH_FIRST, dbErrorMoveOutOfRange, kEmpty);
-  ExpectRefused(recordset, -1, SQL_FETCH_LAST, dbErrorMoveOutOfRange, kEmpty);
-  ExpectRefused(recordset, 1, SQL_FETCH_ABSOLUTE, dbErrorMoveOutOfRange, kEmpty);
-  ExpectRefused(recordset, -2, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kEmpty);
+  for (auto [rows, orientation] : {Request{1, SQL_FETCH_NEXT}, Request{-1, SQL_FETCH_PRIOR},
+                                    Request{1, SQL_FETCH_FIRST}, Request{-1, SQL_FETCH_LAST},
+                                    Request{1, SQL_FETCH_ABSOLUTE},
+                                    Request{-2, SQL_FETCH_RELATIVE}}) {
+    ExpectRefused(recordset, rows, orientation, dbErrorMoveOutOfRange, kEmpty);
+  }
 }
 
 TEST_F(ValidateMove, AfterTheEndForwardMovesAreRefusedAndOthersPass) {
@@ -92,10 +94,9 @@ TEST_F(ValidateMove, AfterTheEndForwardMovesAreRefusedAndOthersPass) {
   ExpectRefused(recordset, 2, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kPastEnd);
 
   // A relative move of 0 is neither forward nor backward.
-  for (auto [rows, orientation] :
-       {std::pair{0, SQL_FETCH_RELATIVE}, std::pair{-1, SQL_FETCH_RELATIVE},
-        std::pair{-1, SQL_FETCH_PRIOR}, std::pair{1, SQL_FETCH_FIRST},
-        std::pair{-1, SQL_FETCH_LAST}, std::pair{2, SQL_FETCH_ABSOLUTE}}) {
+  for (auto [rows, orientation] : {Request{0, SQL_FETCH_RELATIVE}, Request{-1, SQL_FETCH_RELATIVE},
+                                    Request{-1, SQL_FETCH_PRIOR}, Request{1, SQL_FETCH_FIRST},
+                                    Request{-1, SQL_FETCH_LAST}, Request{2, SQL_FETCH_ABSOLUTE}}) {
     RunOffTheEnd(recordset);
     ExpectFetched(recordset, rows, orientation);
   }
@@ -110,18 +111,13 @@ TEST_F(ValidateMove, BeforeTheStartBackwardMovesAreRefusedAndOthersPass) {
   ExpectRefused(recordset, -1, SQL_FETCH_PRIOR, dbErrorMoveOutOfRange, kBeforeStart);
   ExpectRefused(recordset, -3, SQL_FETCH_RELATIVE, dbErrorMoveOutOfRange, kBeforeStart);
 
-  ExpectFetched(recordset, -1, SQL_FETCH_LAST);
-  recordset.MoveFirst();
-  recordset.MovePrev();
-  ExpectFetched(recordset, 1, SQL_FETCH_FIRST);
-  recordset.MovePrev();
-  ExpectFetched(recordset, 3, SQL_FETCH_ABSOLUTE);
-  recordset.MoveFirst();
-  recordset.MovePrev();
-  ExpectFetched(recordset, 2, SQL_FETCH_RELATIVE);
-  recordset.MoveFirst();
-  recordset.MovePrev();
-  ExpectFetched(recordset, 1, SQL_FETCH_NEXT);
+  for (auto [rows, orientation] : {Request{-1, SQL_FETCH_LAST}, Request{1, SQL_FETCH_FIRST},
+                                    Request{3, SQL_FETCH_ABSOLUTE}, Request{2, SQL_FETCH_RELATIVE},
+                                    Request{1, SQL_FETCH_NEXT}}) {
+    recordset.MoveFirst();
+    recordset.MovePrev();
+    ExpectFetched(recordset, rows, orientation);
+  }
   EXPECT_FALSE(recordset.IsBOF());
 }
 
@@ -129,8 +125,7 @@ TEST_F(ValidateMove, DynamicCursorLeavesTheEndsToTheDriver) {
   CRecordset& recordset = Opened({CRecordset::dynamicCursor, CRecordset::addOnly});
   RunOffTheEnd(recordset);
 
-  ForgetCalls();
-  traces.Clear();
+  ForgetCallsAndTraces();
   recordset.MoveNext();
   EXPECT_THAT(Calls(), ElementsAre(FetchLine("SQL_FETCH_NEXT", 1, kNoData.c_str())));
   EXPECT_TRUE(recordset.IsEOF());

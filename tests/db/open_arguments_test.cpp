@@ -1,8 +1,6 @@
 // The open's refusals and how the open type and option bits become the recordset's flags:
 // refused requests change nothing, a second open leaves the first result usable, the default
 // open type, forward-only recordsets.
-#include <ostream>
-
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/table_cases.h"
 
@@ -53,9 +51,8 @@ TEST_P(OpenRefusals, RaiseInvalidArgumentAndChangeNothing) {
   EXPECT_EQ(rs.m_pColumnInfo, nullptr);
   EXPECT_TRUE(traces.Texts().empty()) << traces.Joined();
   // Only the question whether the recordset is open reached the driver.
-  for (const std::string& name : CallNamesAfter(mark)) {
-    EXPECT_TRUE(name == "SQLNumResultCols" || name == "SQLErrorW") << name;
-  }
+  EXPECT_THAT(CallNamesAfter(mark),
+              ::testing::Each(::testing::AnyOf("SQLNumResultCols", "SQLErrorW")));
   // The recordset can still be opened properly.
   EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
 }
@@ -80,10 +77,8 @@ DB_NAMED_CASES(
                    CRecordset::none, 9});
 
 TEST_F(OpenArguments, FastBulkAddIsAcceptedTogetherWithAddOnly) {
-  CRecordset rs(database.get());
-  EXPECT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement,
-                      CRecordset::addOnly | CRecordset::fastBulkAdd));
-  EXPECT_EQ(rs.m_dwOpenOptions, DWORD{CRecordset::addOnly | CRecordset::fastBulkAdd});
+  const DWORD options = CRecordset::addOnly | CRecordset::fastBulkAdd;
+  EXPECT_EQ(OpenBrands(options).m_dwOpenOptions, options);
 }
 
 TEST_F(OpenArguments, SecondOpenIsRefusedAndTheFirstResultStaysUsable) {
@@ -120,8 +115,7 @@ TEST_F(OpenArguments, FailingOpenProbeIsPassedOnAndChangesNothing) {
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR));
   EXPECT_TRUE(raised.db()->HasState(u"State:08S01"));
   EXPECT_TRUE(OpenArgumentState::Of(rs) == before);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts()[0], "Error: SQLNumResultCols failed during IsOpen().\n");
+  EXPECT_EQ(traces.First(), "Error: SQLNumResultCols failed during IsOpen().\n");
 }
 
 TEST_F(OpenArguments, DefaultOpenTypeTakesTheRecordsetsDefault) {
@@ -172,10 +166,8 @@ TEST_P(OpenArgumentFlags, FollowTheOptionsAsPassed) {
   EXPECT_EQ(rs.m_strOpenedSQL, u"SELECT a FROM t");
   EXPECT_EQ(rs.m_strOpenedWhere, u"a = 1");
   EXPECT_EQ(rs.m_strOpenedOrderBy, u"b");
-  const std::vector<std::string> expectedTraces =
-      c.forwardWarning ? std::vector<std::string>{"Warning: Setting forwardOnly recordset readOnly.\n"}
-                       : std::vector<std::string>{};
-  EXPECT_EQ(traces.Texts(), expectedTraces);
+  const char* warning = "Warning: Setting forwardOnly recordset readOnly.\n";
+  EXPECT_EQ(traces.Texts(), std::vector<std::string>(c.forwardWarning ? 1 : 0, warning));
 }
 
 DB_NAMED_CASES(
@@ -278,9 +270,7 @@ TEST_F(OpenArguments, ReopenedForwardOnlyRecordsetDoesNotKeepAnEarlierConcurrenc
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_TRUE(raised.db()->HasState(u"State:S1C00"));
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 1);
-  for (const std::string& line : CallLinesAfter(mark)) {
-    EXPECT_EQ(line.find("SQL_CONCURRENCY"), std::string::npos) << line;
-  }
+  EXPECT_THAT(CallLinesAfter(mark), Not(Contains(HasSubstr("SQL_CONCURRENCY"))));
   ExpectClosed(rs, database.get());
 }
 

@@ -9,22 +9,13 @@ namespace {
 
 // The recordset's own connect string ("ODBC;") leaves an empty text for the driver, asked to
 // complete it.
-bool ConnectsWithAnEmptyText(const std::vector<std::string>& lines) {
-  return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.rfind("SQLDriverConnectW(dbc#1, ", 0) == 0 &&
-           line.find(", \"\", SQL_NTS, ") != std::string::npos &&
-           line.find("SQL_DRIVER_COMPLETE)") != std::string::npos;
-  });
-}
+const auto kConnectsWithAnEmptyText = Contains(::testing::AllOf(
+    StartsWith("SQLDriverConnectW(dbc#1, "), HasSubstr(", \"\", SQL_NTS, "),
+    HasSubstr("SQL_DRIVER_COMPLETE)")));
 
 std::string CursorLibraryLine(const char* connection) {
   return std::string("SQLSetConnectOptionW(") + connection + ", SQL_ODBC_CURSORS, " +
          std::to_string(SQL_CUR_USE_IF_NEEDED) + ") -> SQL_SUCCESS";
-}
-
-bool HasLineStartingWith(const std::vector<std::string>& lines, const std::string& start) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return line.rfind(start, 0) == 0; });
 }
 
 using OpenConnection = DbTest;
@@ -42,18 +33,15 @@ TEST_F(OpenConnection, RecordsetOnAClosedConnectionOpensIt) {
   const std::vector<std::string> lines = CallLinesAfter(0);
   // A static recordset that may change rows asks for the cursor library; the data source
   // name is empty and the connect string has lost its "ODBC;".
-  EXPECT_TRUE(HasLineStartingWith(lines, CursorLibraryLine("dbc#1")));
-  EXPECT_TRUE(ConnectsWithAnEmptyText(lines)) << fakeodbc::logText();
+  EXPECT_THAT(lines, Contains(StartsWith(CursorLibraryLine("dbc#1"))));
+  EXPECT_THAT(lines, kConnectsWithAnEmptyText);
   // No statement existed to ask whether it was open, and the static probe was not needed.
   const auto alloc = std::find(lines.begin(), lines.end(),
                                "SQLAllocStmt(dbc#1, &stmt#1) -> SQL_SUCCESS");
   ASSERT_NE(alloc, lines.end());
-  EXPECT_EQ(std::count_if(lines.begin(), alloc,
-                          [](const std::string& l) { return l.rfind("SQLNumResultCols", 0) == 0; }),
-            0);
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& l) { return l.find("SQL_SCROLL_OPTIONS") != l.npos; }),
-            1);
+  EXPECT_THAT(std::vector<std::string>(lines.begin(), alloc),
+              Not(Contains(StartsWith("SQLNumResultCols"))));
+  EXPECT_THAT(lines, Contains(HasSubstr("SQL_SCROLL_OPTIONS")).Times(1));
   ASSERT_EQ(database->m_listRecordsets.GetCount(), 1);
   EXPECT_EQ(database->m_listRecordsets.GetHead(), &rs);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
@@ -65,16 +53,14 @@ TEST_F(OpenConnection, RecordsetAskingForTheCursorLibraryGetsIt) {
   // A read-only static recordset would not need it by itself; with it, no probe is made.
   ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::readOnly));
   const std::vector<std::string> lines = CallLinesAfter(0);
-  EXPECT_TRUE(HasLineStartingWith(lines, CursorLibraryLine("dbc#1")));
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                          [](const std::string& l) { return l.find("SQL_SCROLL_OPTIONS") != l.npos; }),
-            1);
+  EXPECT_THAT(lines, Contains(StartsWith(CursorLibraryLine("dbc#1"))));
+  EXPECT_THAT(lines, Contains(HasSubstr("SQL_SCROLL_OPTIONS")).Times(1));
 }
 
 TEST_F(OpenConnection, ReadOnlyStaticRecordsetProbesAndKeepsADriverWithStaticCursors) {
   OpenBrands(CRecordset::readOnly);
   const std::vector<std::string> lines = CallLinesAfter(0);
-  EXPECT_FALSE(HasLineStartingWith(lines, "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"));
+  EXPECT_THAT(lines, Not(Contains(StartsWith("SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"))));
   EXPECT_EQ(CountCallsAfter(0, "SQLDriverConnectW"), 1);
   // The probe comes before the statement is allocated.
   const auto probe = std::find(lines.begin(), lines.end(),
@@ -95,15 +81,14 @@ TEST_F(OpenConnection, DriverWithoutStaticCursorsIsReconnectedWithTheCursorLibra
 
   CRecordset& rs = OpenBrands(CRecordset::readOnly);
 
-  const std::vector<std::string> names = CallNamesAfter(0);
   const std::vector<std::string> lines = CallLinesAfter(0);
   EXPECT_EQ(CountCallsAfter(0, "SQLDriverConnectW"), 2);
   EXPECT_EQ(CountCallsAfter(0, "SQLDisconnect"), 1);
   EXPECT_EQ(CountCallsAfter(0, "SQLFreeConnect"), 1);
-  EXPECT_FALSE(HasLineStartingWith(lines, "SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"));
-  EXPECT_TRUE(HasLineStartingWith(lines, CursorLibraryLine("dbc#2")));
+  EXPECT_THAT(lines, Not(Contains(StartsWith("SQLSetConnectOptionW(dbc#1, SQL_ODBC_CURSORS"))));
+  EXPECT_THAT(lines, Contains(StartsWith(CursorLibraryLine("dbc#2"))));
   // The statement belongs to the new connection.
-  EXPECT_TRUE(HasLineStartingWith(lines, "SQLAllocStmt(dbc#2, &stmt#1)"));
+  EXPECT_THAT(lines, Contains(StartsWith("SQLAllocStmt(dbc#2, &stmt#1)")));
   EXPECT_TRUE(database->IsOpen());
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
@@ -130,11 +115,8 @@ TEST_F(OpenConnection, FailingStaticProbeIsTracedTwiceAndPassedOn) {
 
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"No answer\n");
-  const std::vector<std::string> texts = traces.Texts();
-  const auto own = std::find(texts.begin(), texts.end(),
-                             "Error: ODBC failure checking for driver capabilities.\n");
-  ASSERT_NE(own, texts.end());
-  EXPECT_EQ(texts.back(), "Error: CDatabase create for CRecordset failed.\n");
+  EXPECT_THAT(traces.Texts(), Contains("Error: ODBC failure checking for driver capabilities.\n"));
+  EXPECT_EQ(traces.Last(), "Error: CDatabase create for CRecordset failed.\n");
   // The connection is the caller's and stays; no statement was made, no close was done.
   EXPECT_EQ(rs.m_pDatabase, database.get());
   EXPECT_TRUE(database->IsOpen());
@@ -202,7 +184,7 @@ TEST_F(OpenOwnConnection, RecordsetWithoutAConnectionMakesItsOwn) {
     EXPECT_TRUE(rs.m_pDatabase->IsOpen());
     EXPECT_EQ(rs.m_pDatabase->m_strConnect, u"ODBC;DRIVER={Scripted};DBQ=brands.mdb");
     EXPECT_EQ(rs.m_pDatabase->m_listRecordsets.GetHead(), &rs);
-    EXPECT_TRUE(ConnectsWithAnEmptyText(CallLinesAfter(0))) << fakeodbc::logText();
+    EXPECT_THAT(CallLinesAfter(0), kConnectsWithAnEmptyText);
     EXPECT_EQ(rs.m_lCurrentRow, 0);
   }
   // Its destruction closed the recordset and deleted the connection.

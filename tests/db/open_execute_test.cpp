@@ -2,7 +2,6 @@
 // the fallback when the driver refuses the requested concurrency, a concurrency the driver
 // lowers while executing, and the failures of each step, after which the recordset is closed.
 #include <algorithm>
-#include <ostream>
 
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/table_cases.h"
@@ -18,23 +17,21 @@ std::string ConcurrencyLine(SQLULEN model) {
          ") -> SQL_SUCCESS";
 }
 
-const std::string kPrepareRefused =
-    "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_ERROR";
-const std::string kPrepareAccepted =
-    "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> SQL_SUCCESS";
+const std::string kPrepare = "SQLPrepareW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> ";
+const std::string kPrepareRefused = kPrepare + "SQL_ERROR";
+const std::string kPrepareAccepted = kPrepare + "SQL_SUCCESS";
 
-class OpenExecute : public DbConnectedTest {
- protected:
-  // The calls from the concurrency set by the open up to the execute.
-  static std::vector<std::string> FromConcurrencyToExecute(const std::vector<std::string>& lines) {
-    auto first = lines.begin();
-    while (first != lines.end() && first->find("SQL_CONCURRENCY") == std::string::npos) ++first;
-    auto last = first;
-    while (last != lines.end() && last->rfind("SQLExecute", 0) != 0) ++last;
-    if (last != lines.end()) ++last;
-    return std::vector<std::string>(first, last);
-  }
-};
+// The calls from the concurrency set by the open up to the execute.
+std::vector<std::string> FromConcurrencyToExecute(const std::vector<std::string>& lines) {
+  auto first = lines.begin();
+  while (first != lines.end() && first->find("SQL_CONCURRENCY") == std::string::npos) ++first;
+  auto last = first;
+  while (last != lines.end() && last->rfind("SQLExecute", 0) != 0) ++last;
+  if (last != lines.end()) ++last;
+  return std::vector<std::string>(first, last);
+}
+
+using OpenExecute = DbConnectedTest;
 
 TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
   fakeodbc::setInfo(SQL_SCROLL_CONCURRENCY,
@@ -60,19 +57,14 @@ TEST_F(OpenExecute, RefusedConcurrencyFallsBackToLocksThenToReadOnly) {
 
   // Each refusal's diagnostics are traced, then the warnings.
   const std::vector<std::string> texts = traces.Texts();
-  const std::vector<std::string> warnings = [&] {
-    std::vector<std::string> kept;
-    for (const std::string& t : texts) {
-      if (t.rfind("Warning:", 0) == 0) kept.push_back(t);
-    }
-    return kept;
-  }();
+  std::vector<std::string> warnings;
+  std::copy_if(texts.begin(), texts.end(), std::back_inserter(warnings),
+               [](const std::string& t) { return t.rfind("Warning:", 0) == 0; });
   EXPECT_THAT(warnings, ElementsAre("Warning: Driver does not support requested concurrency.\n",
                                     "Warning: Driver does not support requested concurrency.\n",
                                     "Warning: Setting recordset read only.\n"));
   EXPECT_EQ(texts.front(), "Driver not capable\n");
-  EXPECT_NE(traces.Joined().find("State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n\n"),
-            std::string::npos);
+  EXPECT_THAT(traces.Joined(), HasSubstr("State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n\n"));
 }
 
 TEST_F(OpenExecute, RefusedRowVersionsWithoutLocksGoStraightToReadOnly) {
@@ -104,10 +96,8 @@ TEST_F(OpenExecute, RefusedReadOnlyConcurrencyIsRaisedAfterThreeAttempts) {
   EXPECT_EQ(raised.db()->m_strStateInfo, u"State:S1C00,Native:0,Origin:[FakeODBC][Driver]\n");
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 3);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
-  const std::vector<std::string> texts = traces.Texts();
-  ASSERT_FALSE(texts.empty());
   // The refusal's error line comes after its traced diagnostics, then the recordset closes.
-  EXPECT_EQ(texts.back(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
+  EXPECT_EQ(traces.Last(), "Error: ODBC failure on SQLPrepare or SQLExecDirect\n");
 }
 
 TEST_F(OpenExecute, RefusedConcurrencyThatCannotBeLoweredIsRaised) {
@@ -128,10 +118,7 @@ TEST_F(OpenExecute, FailingConcurrencyChangeDuringTheFallbackIsTraced) {
   RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_NE(raised.db(), nullptr);
   EXPECT_EQ(raised.db()->m_strErrorText, u"Busy\n");
-  const std::vector<std::string> texts = traces.Texts();
-  EXPECT_NE(std::find(texts.begin(), texts.end(),
-                      "Error: ODBC failure setting recordset concurrency.\n"),
-            texts.end());
+  EXPECT_THAT(traces.Texts(), Contains("Error: ODBC failure setting recordset concurrency.\n"));
 }
 
 TEST_F(OpenExecute, PrepareFailureReachesTheCallerWithItsDiagnostics) {
@@ -190,14 +177,14 @@ TEST_F(OpenExecute, ConcurrencyKeptByTheDriverKeepsTheFlags) {
   EXPECT_EQ(CountCallsAfter(mark, "SQLGetStmtOption"), 1);
   EXPECT_TRUE(rs.m_bUpdatable);
   EXPECT_TRUE(rs.m_bAppendable);
-  EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
+  EXPECT_THAT(traces.Joined(), Not(HasSubstr("Concurrency changed")));
 }
 
 TEST_F(OpenExecute, ReadOnlyRecordsetIsNotMarkedAgain) {
   fakeodbc::answer(Fn::SQLExecute, 1,
                    Answer::withInfo({Diag{"01000", 0, u"[FakeODBC][Driver]General warning"}}));
   OpenBrands(CRecordset::readOnly);
-  EXPECT_EQ(traces.Joined().find("Concurrency changed"), std::string::npos);
+  EXPECT_THAT(traces.Joined(), Not(HasSubstr("Concurrency changed")));
 }
 
 TEST_F(OpenExecute, PlainSuccessDoesNotAskForTheConcurrency) {
@@ -231,9 +218,7 @@ TEST_P(OpenFailingStep, ClosesTheRecordsetAndRaisesTheDriversError) {
   RaisedError raised = OpenExpectingFailure(CRecordset::addOnly);
   ASSERT_TRUE(IsDbError(raised, SQL_ERROR, step.errorText));
   if (step.firstTrace != nullptr) {
-    const std::vector<std::string> texts = traces.Texts();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts[0], step.firstTrace);
+    EXPECT_EQ(traces.First(), step.firstTrace);
   }
   if (step.notCalled != nullptr) {
     EXPECT_EQ(CountCallsAfter(mark, step.notCalled), 0) << step.notCalled;

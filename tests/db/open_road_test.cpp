@@ -1,8 +1,6 @@
 // Opening the program's statement on a healthy driver: the exact ODBC calls, the state of an
 // opened recordset, empty results, repeated calls, the description of the result columns, and
 // the storage an open prepares around the result (field, parameter and row status state).
-#include <algorithm>
-
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
 #include "tests/db/support/scripted_answers.h"
@@ -120,11 +118,8 @@ TEST_F(OpenRoad, DirectExecutionSendsTheTextOnceWithoutPrepare) {
 
   EXPECT_EQ(CountCallsAfter(mark, "SQLPrepareW"), 0);
   EXPECT_EQ(CountCallsAfter(mark, "SQLExecute"), 0);
-  const std::vector<std::string> lines = CallLinesAfter(mark);
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "SQLExecDirectW(stmt#1, \"SELECT marque FROM avion \", SQL_NTS) -> "
-                      "SQL_SUCCESS"),
-            lines.end());
+  EXPECT_THAT(CallLinesAfter(mark), Contains("SQLExecDirectW(stmt#1, \"SELECT marque FROM avion "
+                                             "\", SQL_NTS) -> SQL_SUCCESS"));
   EXPECT_EQ(rs.m_lOpen, 1);
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
@@ -152,22 +147,19 @@ TEST_F(OpenRoad, EveryResultColumnIsDescribed) {
     EXPECT_EQ(rs.m_pColumnInfo[i].m_nDecimalDigits, expected.decimalDigits);
     EXPECT_EQ(rs.m_pColumnInfo[i].m_nNullable, expected.nullable);
   }
-  const std::vector<std::string> lines = CallLinesAfter(mark);
   for (int n = 1; n <= 3; ++n) {
-    const std::string line =
-        "SQLDescribeColW(stmt#1, " + std::to_string(n) + ", 256) -> SQL_SUCCESS";
-    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    EXPECT_THAT(CallLinesAfter(mark), Contains("SQLDescribeColW(stmt#1, " + std::to_string(n) +
+                                               ", 256) -> SQL_SUCCESS"));
   }
 }
 
-class OpenColumnNames : public OpenRoad {
- protected:
-  void UseColumnNamed(const std::u16string& name) {
-    ResultSet result = fakeodbc::healthyResult();
-    result.columns[0].name = name;
-    fakeodbc::setResult(result);
-  }
-};
+void UseColumnNamed(const std::u16string& name) {
+  ResultSet result = fakeodbc::healthyResult();
+  result.columns[0].name = name;
+  fakeodbc::setResult(result);
+}
+
+using OpenColumnNames = OpenRoad;
 
 TEST_F(OpenColumnNames, NameFillingTheWholeBufferLeavesRoomForTheTerminator) {
   UseColumnNamed(std::u16string(256, u'n'));
@@ -190,8 +182,8 @@ TEST_F(OpenColumnNames, LongerNameIsCutWithinItsBufferAndOpenGoesOn) {
   EXPECT_EQ(kept.Str(), name.substr(0, 255));
   EXPECT_EQ(kept.View().find(u'\0'), std::u16string_view::npos);
   // The cut is the driver's success with information, traced and not an error.
-  EXPECT_NE(traces.Joined().find("Warning: ODBC Success With Info, "), std::string::npos);
-  EXPECT_NE(traces.Joined().find("State:01004"), std::string::npos);
+  EXPECT_THAT(traces.Joined(), ::testing::AllOf(HasSubstr("Warning: ODBC Success With Info, "),
+                                                HasSubstr("State:01004")));
   EXPECT_EQ(rs.m_lCurrentRow, 0);
 }
 
@@ -204,9 +196,7 @@ TEST_F(OpenColumnNames, ReportedLengthIsTrustedOnlyWithinTheWrittenName) {
   for (const Case& c : {Case{1000, u"marque"}, Case{-5, u"marque"}, Case{3, u"mar"}}) {
     SCOPED_TRACE(c.reported);
     fakeodbc::answer(Fn::SQLDescribeColW, 1, ReportingLength(c.reported));
-    CRecordset rs(database.get());
-    ASSERT_TRUE(rs.Open(CRecordset::staticCursor, kBrandStatement, CRecordset::addOnly));
-    EXPECT_EQ(rs.m_pColumnInfo[0].m_strColumnName, c.name);
+    EXPECT_EQ(OpenBrands(CRecordset::addOnly).m_pColumnInfo[0].m_strColumnName, c.name);
   }
 }
 

@@ -41,19 +41,13 @@ Answer Columns(int count, int still = 0) {
   return answer;
 }
 
-bool IsRegistered(CDatabase& db, CRecordset* rs) {
-  return db.m_listRecordsets.Find(rs) != db.m_listRecordsets.End();
-}
-
-// Gives back what construction took: the statement and the place in the connection's list.
-void Release(CDatabase& db, CRecordset& rs) {
-  rs.Close();
-  EXPECT_FALSE(IsRegistered(db, &rs));
-}
-
 class RecordsetConstruction : public DbConnectedTest {
  protected:
-  CDatabase& db = *database;
+  // Gives back what construction took: the statement and the place in the connection's list.
+  void Release(CRecordset& rs) {
+    rs.Close();
+    EXPECT_FALSE(IsRegistered(&rs));
+  }
 };
 
 TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
@@ -66,7 +60,7 @@ TEST_F(RecordsetConstruction, OnAnOpenConnectionAllocatesAndRegisters) {
   EXPECT_EQ(rs.m_pDatabase, &db);
   EXPECT_EQ(rs.m_lOpen, -1);
   EXPECT_THAT(traces.Texts(), IsEmpty());
-  Release(db, rs);
+  Release(rs);
 }
 
 TEST_F(RecordsetConstruction, LaterRecordsetsGoToTheHead) {
@@ -75,8 +69,8 @@ TEST_F(RecordsetConstruction, LaterRecordsetsGoToTheHead) {
   EXPECT_EQ(db.m_listRecordsets.GetCount(), 2);
   EXPECT_EQ(db.m_listRecordsets.GetHead(), &second);
   EXPECT_EQ(fakeodbc::handleName(second.m_hstmt), "stmt#2");
-  Release(db, second);
-  Release(db, first);
+  Release(second);
+  Release(first);
 }
 
 TEST_F(RecordsetConstruction, AllocationFailureIsSwallowed) {
@@ -97,16 +91,14 @@ TEST_F(RecordsetConstruction, AllocationWithInfoRegisters) {
   CRecordset rs(&db);
   EXPECT_NE(rs.m_hstmt, nullptr);
   EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
-  ASSERT_FALSE(traces.Texts().empty());
-  EXPECT_EQ(traces.Texts().front(), "Warning: ODBC Success With Info, ");
-  Release(db, rs);
+  EXPECT_EQ(traces.First(), "Warning: ODBC Success With Info, ");
+  Release(rs);
 }
 
 TEST_F(RecordsetConstruction, FailedRegistrationDropsTheStatementAndForgetsTheConnection) {
   // The warning of the statement's note comes shortly before the registration. A first
-  // construction counts
-  // the list-node allocations from then on; the registration's node is the last of them, and
-  // the second construction has it refused.
+  // construction counts the list-node allocations from then on; the registration's node is the
+  // last of them, and the second construction has it refused.
   auto construct = [this] {
     fakeodbc::answer(Fn::SQLAllocStmt, 1,
                      Answer::withInfo({{"01000", 0, u"[FakeODBC][Driver]Note"}}));
@@ -155,47 +147,26 @@ TEST(ConstructionWithoutConnection, NullConnectionGetsNoStatement) {
 
 TEST(ConstructionWithoutConnection, StartingValues) {
   CRecordset rs(nullptr);
+  ExpectHoldsNothing(rs);
   EXPECT_TRUE(rs.m_strWhereClause.IsEmpty());
   EXPECT_TRUE(rs.m_strOrderByClause.IsEmpty());
   EXPECT_EQ(rs.m_nFields, 0u);
   EXPECT_EQ(rs.m_nParams, 0u);
   EXPECT_TRUE(rs.m_bDirtyFieldCheck);
-  EXPECT_FALSE(rs.m_bParamsNeedRebind);
-  EXPECT_FALSE(rs.m_bHasLongBinary);
   EXPECT_FALSE(rs.m_bPositionedUpdates);
   EXPECT_EQ(rs.m_dwOpenOptions, 0u);
-  EXPECT_EQ(rs.m_nResultColumns, -1);
   EXPECT_FALSE(rs.m_bCursorLibrary);
-  EXPECT_EQ(rs.m_pColumnInfo, nullptr);
-  EXPECT_EQ(rs.m_pBoundFieldInfo, nullptr);
-  EXPECT_EQ(rs.m_pFieldBuffers, nullptr);
-  EXPECT_EQ(rs.m_pParamBuffers, nullptr);
-  EXPECT_EQ(rs.m_nFieldBuffers, 0u);
-  EXPECT_EQ(rs.m_nParamBuffers, 0u);
   EXPECT_EQ(rs.m_nOpenType, CRecordset::staticCursor);
   EXPECT_EQ(rs.m_nDefaultOpenType, CRecordset::staticCursor);
   EXPECT_EQ(rs.m_lOpen, -1);
-  EXPECT_EQ(rs.m_nEditMode, CRecordset::noMode);
   EXPECT_EQ(rs.m_lRowsKnown, 0);
   EXPECT_EQ(rs.m_lCurrentRow, -2);
-  EXPECT_TRUE(rs.m_strCursorName.IsEmpty());
-  EXPECT_EQ(rs.m_bLockMode, CRecordset::lockOnUpdate);
-  EXPECT_EQ(rs.m_pRowStatus, nullptr);
-  EXPECT_EQ(rs.m_hstmtUpdate, nullptr);
   EXPECT_FALSE(rs.m_bRecordsetDb);
-  EXPECT_FALSE(rs.m_bUpdatable);
-  EXPECT_FALSE(rs.m_bAppendable);
   EXPECT_TRUE(rs.m_strSQL.IsEmpty());
   EXPECT_TRUE(rs.m_strChangeStatement.IsEmpty());
   EXPECT_TRUE(rs.m_strFromTable.IsEmpty());
-  EXPECT_FALSE(rs.m_bScrollable);
-  EXPECT_EQ(rs.m_nFieldsBound, 0);
-  EXPECT_EQ(rs.m_pFieldState, nullptr);
-  EXPECT_EQ(rs.m_pParamState, nullptr);
-  EXPECT_EQ(rs.m_pParamLengths, nullptr);
   EXPECT_EQ(rs.m_dwFirstReadLength, 0u);
   EXPECT_EQ(rs.m_dwRowsPerFetch, 25u);
-  EXPECT_EQ(rs.m_dwBulkRowsAllocated, 0u);
   EXPECT_TRUE(rs.m_strOpenedSQL.IsEmpty());
   EXPECT_TRUE(rs.m_strOpenedWhere.IsEmpty());
   EXPECT_TRUE(rs.m_strOpenedOrderBy.IsEmpty());
@@ -205,39 +176,47 @@ TEST(ConstructionWithoutConnection, StartingValues) {
   EXPECT_EQ(rs.GetRuntimeClass()->m_pfnCreateObject, nullptr);
 }
 
-class IsOpenQuery : public RecordsetConstruction {};
+// A recordset constructed on the open connection, the calls and traces of its construction
+// forgotten; it gives back what it took at the end.
+class IsOpenQuery : public RecordsetConstruction {
+ protected:
+  void SetUp() override {
+    RecordsetConstruction::SetUp();
+    recordset = std::make_unique<CRecordset>(&db);
+    rs = recordset.get();
+    ForgetCallsAndTraces();
+  }
+  void TearDown() override {
+    Release(*rs);
+    RecordsetConstruction::TearDown();
+  }
+  CRecordset* rs = nullptr;
+};
 
 TEST_F(IsOpenQuery, NeverExecutedStatementIsNotOpen) {
-  CRecordset rs(&db);
-  fakeodbc::clearLog();
-  TraceCapture traces;
-  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_FALSE(rs->IsOpen());
   // The function sequence error is read without tracing; reading stops when none is left.
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
   EXPECT_THAT(traces.Texts(), IsEmpty());
-  EXPECT_EQ(rs.m_lOpen, -1);
-  EXPECT_TRUE(fakeodbc::pendingDiags(rs.m_hstmt).empty());
-  Release(db, rs);
+  EXPECT_EQ(rs->m_lOpen, -1);
+  EXPECT_TRUE(fakeodbc::pendingDiags(rs->m_hstmt).empty());
 }
 
 TEST_F(IsOpenQuery, OpenStateAnswersWithoutAskingTheDriver) {
-  CRecordset rs(&db);
-  fakeodbc::clearLog();
-  rs.m_lOpen = 1;
-  EXPECT_TRUE(rs.IsOpen());
+  rs->m_lOpen = 1;
+  EXPECT_TRUE(rs->IsOpen());
   EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
-  Release(db, rs);
 }
 
 TEST_F(IsOpenQuery, OpenedThenClosed) {
-  CRecordset rs(&db);
-  ASSERT_TRUE(rs.Open(CRecordset::staticCursor, u"SELECT marque FROM avion ", CRecordset::addOnly));
+  ASSERT_TRUE(
+      rs->Open(CRecordset::staticCursor, u"SELECT marque FROM avion ", CRecordset::addOnly));
   fakeodbc::clearLog();
-  EXPECT_TRUE(rs.IsOpen());
+  EXPECT_TRUE(rs->IsOpen());
   EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
-  rs.Close();
+  rs->Close();
   fakeodbc::clearLog();
-  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_FALSE(rs->IsOpen());
   EXPECT_THAT(fakeodbc::callNames(), IsEmpty());
 }
 
@@ -249,40 +228,30 @@ TEST_F(IsOpenQuery, NoStatementIsNotOpen) {
 }
 
 TEST_F(IsOpenQuery, ColumnCountDecides) {
-  CRecordset rs(&db);
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Columns(2));
   fakeodbc::answer(Fn::SQLNumResultCols, 2, Columns(0));
-  EXPECT_TRUE(rs.IsOpen());
-  EXPECT_FALSE(rs.IsOpen());
-  EXPECT_EQ(rs.m_lOpen, -1);
-  Release(db, rs);
+  EXPECT_TRUE(rs->IsOpen());
+  EXPECT_FALSE(rs->IsOpen());
+  EXPECT_EQ(rs->m_lOpen, -1);
 }
 
 TEST_F(IsOpenQuery, StillExecutingIsRepeated) {
-  CRecordset rs(&db);
-  fakeodbc::clearLog();
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::still(3));
-  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_FALSE(rs->IsOpen());
   EXPECT_THAT(fakeodbc::callNames(),
               ElementsAre("SQLNumResultCols", "SQLNumResultCols", "SQLNumResultCols",
                           "SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
-  Release(db, rs);
 }
 
 TEST_F(IsOpenQuery, StillExecutingThenColumns) {
-  CRecordset rs(&db);
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Columns(1, 2));
-  EXPECT_TRUE(rs.IsOpen());
-  Release(db, rs);
+  EXPECT_TRUE(rs->IsOpen());
 }
 
 TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
-  CRecordset rs(&db);
-  fakeodbc::clearLog();
   fakeodbc::answer(Fn::SQLNumResultCols, 1,
                    Answer::fail(SQL_ERROR, {{"S1000", 7, u"[A][B] Broken"}}));
-  TraceCapture traces;
-  const Raised raised = RunCatching([&] { rs.IsOpen(); });
+  const Raised raised = RunCatching([&] { rs->IsOpen(); });
   ASSERT_TRUE(
       IsDbError(raised, SQL_ERROR, "Broken\n", "State:S1000,Native:7,Origin:[A][B]\n"));
   EXPECT_THAT(traces.Texts(),
@@ -290,31 +259,24 @@ TEST_F(IsOpenQuery, OtherFailureIsTracedAndRaised) {
                           "State:S1000,Native:7,Origin:[A][B]\n\n"));
   EXPECT_THAT(fakeodbc::callNames(), ElementsAre("SQLNumResultCols", "SQLErrorW", "SQLErrorW"));
   // Nothing changed.
-  EXPECT_EQ(rs.m_lOpen, -1);
-  EXPECT_NE(rs.m_hstmt, nullptr);
-  EXPECT_EQ(db.m_listRecordsets.GetHead(), &rs);
-  Release(db, rs);
+  EXPECT_EQ(rs->m_lOpen, -1);
+  EXPECT_NE(rs->m_hstmt, nullptr);
+  EXPECT_EQ(db.m_listRecordsets.GetHead(), rs);
 }
 
 TEST_F(IsOpenQuery, FunctionSequenceErrorAmongOtherRecordsStillMeansNotOpen) {
-  CRecordset rs(&db);
   fakeodbc::answer(Fn::SQLNumResultCols, 1,
                    Answer::fail(SQL_ERROR, {{"01000", 0, u"[X]first"},
                                             {"S1010", 0, u"[X]sequence"}}));
-  TraceCapture traces;
-  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_FALSE(rs->IsOpen());
   EXPECT_THAT(traces.Texts(), IsEmpty());
-  Release(db, rs);
 }
 
 TEST_F(IsOpenQuery, FailureWithoutDiagnosticsIsRaised) {
-  CRecordset rs(&db);
   fakeodbc::answer(Fn::SQLNumResultCols, 1, Answer::fail(SQL_ERROR));
-  TraceCapture traces;
-  ASSERT_TRUE(IsDbError(RunCatching([&] { rs.IsOpen(); }), SQL_ERROR, ""));
+  ASSERT_TRUE(IsDbError(RunCatching([&] { rs->IsOpen(); }), SQL_ERROR, ""));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: SQLNumResultCols failed during IsOpen().\n", "\n", "\n"));
-  Release(db, rs);
 }
 
 }  // namespace

@@ -1,14 +1,9 @@
 // The field exchange passes, the rows-per-fetch setting, the overridable hooks' base
 // behaviour and the diagnostic dump.
-#include <gmock/gmock.h>
-
 #include "db/field_exchange.h"
 #include "framework/dump_context.h"
 #include "tests/db/support/db_fixture.h"
 #include "tests/db/support/recordset_fields.h"
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 namespace {
 
@@ -63,9 +58,7 @@ TEST(FieldPasses, MarkFieldsChangedSetsEachStatusByte) {
   auto state = std::make_unique<BYTE[]>(3);
   rs.m_pFieldState = state.get();
   rs.MarkFieldsChanged();
-  EXPECT_NE(state[0], 0);
-  EXPECT_NE(state[1], 0);
-  EXPECT_NE(state[2], 0);
+  EXPECT_THAT(std::vector<BYTE>(state.get(), state.get() + 3), ::testing::Each(::testing::Ne(0)));
   rs.m_pFieldState = nullptr;
 }
 
@@ -131,10 +124,7 @@ TEST(RecordsetHooks, BaseBehaviour) {
   EXPECT_TRUE(RaisesInvalidArg([&] { rs.ApplyUpdateStatementOptions(SQL_NULL_HSTMT); }));
 }
 
-class RowsPerFetchOnStatement : public DbConnectedTest {
- protected:
-  CDatabase& db = *database;
-};
+using RowsPerFetchOnStatement = DbConnectedTest;
 
 TEST_F(RowsPerFetchOnStatement, UpdateStatementHookAsksTheDriverNothing) {
   CRecordset statement(&db);
@@ -167,10 +157,8 @@ TEST_F(RowsPerFetchOnStatement, RowsPerFetchFailureIsRaisedAndChangesNothing) {
   CRecordset statement(&db);
   fakeodbc::answer(Fn::SQLSetStmtOption, 1,
                    Answer::fail(SQL_ERROR, {{"S1092", 0, u"[D]Option out of range"}}));
-  const Raised raised = RunCatching([&] { statement.SetRowsPerFetch(5); });
-  EXPECT_EQ(raised.kind, Raised::Database) << "the failure must be raised";
-  EXPECT_EQ(raised.code, SQL_ERROR);
-  EXPECT_EQ(raised.errorText, "Option out of range\n");
+  EXPECT_TRUE(IsDbError(RunCatching([&] { statement.SetRowsPerFetch(5); }), SQL_ERROR,
+                        "Option out of range\n"));
   EXPECT_THAT(traces.Texts(),
               ElementsAre("Error: ODBC failure setting rows per fetch.\n",
                           "Option out of range\n", "State:S1092,Native:0,Origin:[D]\n\n"));

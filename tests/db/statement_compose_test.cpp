@@ -272,11 +272,9 @@ INSTANTIATE_TEST_SUITE_P(
         Modifiable{u"SELECT a FROM t WHERE b = ' GROUP BY '", u"t"},
         Modifiable{u"SELECT a FROM t WHERE b = ' UNION '", u"t"},
         Modifiable{u"SELECT [ GROUP BY ] FROM t", u"t", u"SELECT \" GROUP BY \" FROM t"},
-        Modifiable{u"SELECT a FROM t WHERE b = ' JOIN '", u"t"},
-        Modifiable{u"SELECT a FROM ", u""},
+        Modifiable{u"SELECT a FROM t WHERE b = ' JOIN '", u"t"}, Modifiable{u"SELECT a FROM ", u""},
         // Malformed texts: the FROM clause must still lie inside the text.
-        Modifiable{u"SELECT a FROM WHERE x", u""},
-        Modifiable{u"SELECT a WHERE b FROM t", u"t"},
+        Modifiable{u"SELECT a FROM WHERE x", u""}, Modifiable{u"SELECT a WHERE b FROM t", u"t"},
         Modifiable{u"SELECT a WHERE b FROM t ORDER BY c, d", u"t"},
         Modifiable{u"SELECT a ORDER BY b FROM t WHERE c", u"t"},
         Modifiable{u"SELECT a FROM t WHERE b = 'x", u"t"}));
@@ -349,10 +347,7 @@ TEST_F(CanModify, IsModifiableStatementTellsCallsFromSelects) {
   EXPECT_TRUE(rs.IsModifiableStatement(u"UPDATE x SET a = 1 FROM t"));
 }
 
-TEST(ComposeLongText, HundredThousandCharacters) {
-  CDatabase db;
-  CRecordset rs(&db);
-  rs.m_bAppendable = TRUE;
+TEST_F(Compose, HundredThousandCharacters) {
   const std::u16string column(100000, u'c');
   const std::u16string text = u"SELECT [" + column + u"] FROM t WHERE a = 'x'";
   rs.ComposeStatement(text.c_str());
@@ -365,12 +360,8 @@ TEST(ComposeLongText, HundredThousandCharacters) {
   EXPECT_EQ(fields.m_strSQL.GetLength(), 7 + 1000 * 12 + 6 + 1);
 }
 
-TEST(ComposeLongText, UnbalancedQuoteOverALongText) {
-  CDatabase db;
-  CRecordset rs(&db);
-  rs.m_bAppendable = TRUE;
+TEST_F(Compose, UnbalancedQuoteOverALongText) {
   const std::u16string text = u"SELECT '" + std::u16string(100000, u'q') + u" FROM t";
-  TraceCapture traces;
   rs.ComposeStatement(text.c_str());
   EXPECT_EQ(Text(rs.m_strSQL), text);
   EXPECT_FALSE(rs.m_bAppendable);
@@ -490,21 +481,19 @@ TEST_P(HasJoinCases, LooksForACommaOrJoinOutsideQuotes) {
   EXPECT_EQ(static_cast<bool>(HasJoin(GetParam().text)), GetParam().join);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+DB_NAMED_CASES(
     Clauses, HasJoinCases,
-    ::testing::Values(JoinCase{"Comma", u" FROM t1, t2", true},
-                      JoinCase{"Join", u" FROM t1 JOIN t2 ON t1.k = t2.k", true},
-                      JoinCase{"LowerCaseJoin", u" from t1 inner join t2 on t1.k = t2.k", true},
-                      JoinCase{"CommaAfterBrackets", u" FROM [a,b], c", true},
-                      JoinCase{"CommaInBrackets", u" FROM [x,y]", false},
-                      JoinCase{"JoinInALiteral", u" FROM ['a JOIN b']", false},
-                      JoinCase{"CommaInALiteral", u" FROM t WHERE 'c,d'", false},
-                      JoinCase{"JoinInBrackets", u" FROM [t JOIN u]", false},
-                      JoinCase{"SingleTable", u" FROM avion ", false},
-                      JoinCase{"Empty", u"", false},
-                      // JOIN needs its blanks.
-                      JoinCase{"JoinWithoutBlanks", u" FROM joined", false}),
-    CaseName<JoinCase>);
+    JoinCase{"Comma", u" FROM t1, t2", true},
+    JoinCase{"Join", u" FROM t1 JOIN t2 ON t1.k = t2.k", true},
+    JoinCase{"LowerCaseJoin", u" from t1 inner join t2 on t1.k = t2.k", true},
+    JoinCase{"CommaAfterBrackets", u" FROM [a,b], c", true},
+    JoinCase{"CommaInBrackets", u" FROM [x,y]", false},
+    JoinCase{"JoinInALiteral", u" FROM ['a JOIN b']", false},
+    JoinCase{"CommaInALiteral", u" FROM t WHERE 'c,d'", false},
+    JoinCase{"JoinInBrackets", u" FROM [t JOIN u]", false},
+    JoinCase{"SingleTable", u" FROM avion ", false}, JoinCase{"Empty", u"", false},
+    // JOIN needs its blanks.
+    JoinCase{"JoinWithoutBlanks", u" FROM joined", false});
 
 TEST(HasJoin, NullIsRefused) {
   EXPECT_TRUE(RaisesInvalidArg([] { HasJoin(nullptr); }));
