@@ -288,11 +288,9 @@ TEST_F(DestroyRecordset, ConnectionCreatedByOpenIsDeletedWithTheRecordset) {
   ASSERT_TRUE(recordset->m_bRecordsetDb);
   ASSERT_NE(recordset->m_pDatabase, database.get());
   EXPECT_FALSE(recordset->IsEOF());
-  const std::vector<std::string> calls = Destroy();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].rfind("SQLFreeStmt(", 0), 0u);
-  EXPECT_EQ(calls[1], "SQLDisconnect(dbc#2) -> SQL_SUCCESS");
-  EXPECT_EQ(calls[2], "SQLFreeConnect(dbc#2) -> SQL_SUCCESS");
+  EXPECT_THAT(Destroy(), ElementsAre(StartsWith("SQLFreeStmt("),
+                                     "SQLDisconnect(dbc#2) -> SQL_SUCCESS",
+                                     "SQLFreeConnect(dbc#2) -> SQL_SUCCESS"));
   EXPECT_EQ(GetDatabaseProcessState().nAllocated, 1);
 }
 
