@@ -185,8 +185,7 @@ const Case kCases[] = {
     {"PARAMETERS lim NoSuchType; SELECT COUNT(*) FROM t WHERE n > lim", "error 42000"},
     {"SELECT COUNT(*) FROM t WHERE n > [Limit]", "error 07002"},
     {"SELECT n FROM t WHERE", "error 42000"}, {"SELECT nope FROM t", "error 42S22"},
-    {"SELECT n FROM nope", "error 42S02"},
-    {"SELECT NoSuchFunction(n) FROM t", "error 42000"},
+    {"SELECT n FROM nope", "error 42S02"}, {"SELECT NoSuchFunction(n) FROM t", "error 42000"},
     {"SELECT s, COUNT(*) FROM t GROUP BY n", "error 42000"},
     {"SELECT n FROM t, u AS t", "error 42000"},
 };

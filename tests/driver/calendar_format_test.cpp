@@ -154,11 +154,9 @@ TEST(FormatTest, DatesWriteEachPart) {
 TEST(FormatTest, TextsFillTheirPlaces) {
   const std::pair<const char*, const char*> cases[][2] = {
       {{"(@@@) @@@-@@@@", "5551234567"}, {"", "(555) 123-4567"}},
-      {{"!@@@@;\"-\"", "ab"}, {"", "ab  "}},
-      {{"!@@", "abcd"}, {"", "abcd"}},
+      {{"!@@@@;\"-\"", "ab"}, {"", "ab  "}}, {{"!@@", "abcd"}, {"", "abcd"}},
       {{"@@@@@@", "\u00E9t\u00E9"}, {"", "   \u00E9t\u00E9"}},
-      {{">@@", "\u00E9t\u00E9"}, {"", "\u00C9T\u00C9"}},
-      {{"&&-&&", "abc"}, {"", "a-bc"}},
+      {{">@@", "\u00E9t\u00E9"}, {"", "\u00C9T\u00C9"}}, {{"&&-&&", "abc"}, {"", "a-bc"}},
   };
   for (const auto& c : cases) {
     Variant v;

@@ -294,8 +294,7 @@ TEST_F(OdbcSurfaceTest, CatalogFunctionsHaveTheReferenceShapes) {
       {"SQLPrimaryKeys", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "KEY_SEQ", "PK_NAME"}, 4, {}},
       {"SQLSpecialColumns",
        {"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE", "BUFFER_LENGTH", "DECIMAL_DIGITS",
-        "PSEUDO_COLUMN"},
-       2, {}},
+        "PSEUDO_COLUMN"}, 2, {}},
       {"SQLGetTypeInfo",
        {"TYPE_NAME", "DATA_TYPE", "COLUMN_SIZE", "LITERAL_PREFIX", "LITERAL_SUFFIX", "CREATE_PARAMS", "NULLABLE",
         "CASE_SENSITIVE", "SEARCHABLE", "UNSIGNED_ATTRIBUTE", "FIXED_PREC_SCALE", "AUTO_UNIQUE_VALUE",
@@ -450,9 +449,7 @@ TEST_F(EdgesTest, EveryColumnReadsAsTheBytesOfItsDefaultCType) {
   };
   const Case cases[] = {
       {1, std::string(reinterpret_cast<const char*>(marque.data()), marque.size() * 2)},
-      {2, bytesOf(SQLINTEGER{7})},
-      {3, bytesOf(SQLDOUBLE{2.5e10})},
-      {4, bytesOf(vol)},
+      {2, bytesOf(SQLINTEGER{7})}, {3, bytesOf(SQLDOUBLE{2.5e10})}, {4, bytesOf(vol)},
       {5, bytesOf(SQLCHAR{1})},
   };
   for (const Case& c : cases) {
@@ -476,15 +473,11 @@ TEST_F(EdgesTest, FetchOffsetsAtTheEndsOfTheirRangeLeaveTheResult) {
     SQLINTEGER id;  // the current row after the move, when there is one
   };
   const Case cases[] = {
-      {SQL_FETCH_ABSOLUTE, 3, SQL_SUCCESS, 3},
-      {SQL_FETCH_RELATIVE, LLONG_MAX, SQL_NO_DATA, 0},
-      {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 10},
-      {SQL_FETCH_RELATIVE, LLONG_MIN, SQL_NO_DATA, 0},
-      {SQL_FETCH_NEXT, 0, SQL_SUCCESS, 1},
-      {SQL_FETCH_ABSOLUTE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_ABSOLUTE, 3, SQL_SUCCESS, 3}, {SQL_FETCH_RELATIVE, LLONG_MAX, SQL_NO_DATA, 0},
+      {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 10}, {SQL_FETCH_RELATIVE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_NEXT, 0, SQL_SUCCESS, 1}, {SQL_FETCH_ABSOLUTE, LLONG_MIN, SQL_NO_DATA, 0},
       {SQL_FETCH_ABSOLUTE, LLONG_MAX, SQL_NO_DATA, 0},
-      {SQL_FETCH_RELATIVE, LLONG_MIN + 1, SQL_NO_DATA, 0},
-      {SQL_FETCH_LAST, 0, SQL_SUCCESS, 10},
+      {SQL_FETCH_RELATIVE, LLONG_MIN + 1, SQL_NO_DATA, 0}, {SQL_FETCH_LAST, 0, SQL_SUCCESS, 10},
       {SQL_FETCH_RELATIVE, -LLONG_MAX, SQL_NO_DATA, 0},
   };
   for (const Case& c : cases) {
@@ -588,16 +581,14 @@ TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {
       {"SELECT id FROM avion WHERE marque = ?", {{SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes(nonAscii)}}}, "4"},
       // Binary in pieces, one of them empty, handed back as the hexadecimal text of its bytes.
       {"PARAMETERS [bytes] LongBinary; SELECT [bytes] FROM avion WHERE id = 1",
-       {{SQL_C_BINARY, SQL_VARBINARY, {"Pip", "", std::string("e\0r", 3)}}},
-       "5069706500" "72"},
+       {{SQL_C_BINARY, SQL_VARBINARY, {"Pip", "", std::string("e\0r", 3)}}}, "5069706500" "72"},
       // A fixed-size value, NULL, and several parameters of each kind in one statement.
       {"SELECT marque FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}}}, "Cessna"},
       {"SELECT COUNT(*) FROM avion WHERE marque = ?", {{SQL_C_CHAR, SQL_VARCHAR, {}, true}}, "0"},
       {"SELECT id FROM avion WHERE id > ? AND marque <> ? AND ? IS NULL ORDER BY id",
        {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}},
         {SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes("Pip"), Utf16Bytes("er")}},
-        {SQL_C_CHAR, SQL_VARCHAR, {}, true}},
-       "8;10"},
+        {SQL_C_CHAR, SQL_VARCHAR, {}, true}}, "8;10"},
       // Pieces that break the rules of SQLPutData.
       {"SELECT id FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7), Int32Bytes(8)}}}, "HY019"},
   };
