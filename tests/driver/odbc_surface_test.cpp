@@ -508,6 +508,12 @@ std::string Int32Bytes(SQLINTEGER value) { return std::string(reinterpret_cast<c
 class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bool> {
  protected:
   bool prepared() const { return GetParam(); }
+  // Runs `text` with SQLExecute after SQLPrepare, or with SQLExecDirect.
+  SQLRETURN Start(std::string text) {
+    if (!prepared()) return Exec(text);
+    EXPECT_EQ(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_SUCCESS);
+    return SQLExecute(stmt);
+  }
 
   // Binds every parameter for data at execution, runs `text` and answers SQLParamData with
   // `sent`. Returns the SQLSTATE of a failure, or the rows as "a|b;c|d".
@@ -522,14 +528,7 @@ class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bo
                                  sent[i].sqlType, 255, 0, token, 0, &lengths[i]),
                 SQL_SUCCESS);
     }
-    std::string statement = text;
-    SQLRETURN rc = SQL_ERROR;
-    if (prepared()) {
-      EXPECT_EQ(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS), SQL_SUCCESS);
-      rc = SQLExecute(stmt);
-    } else {
-      rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS);
-    }
+    SQLRETURN rc = Start(text);
     std::size_t asked = 0;
     while (rc == SQL_NEED_DATA) {
       SQLPOINTER token = nullptr;
@@ -602,14 +601,10 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 50, 0,
                              reinterpret_cast<SQLPOINTER>(1), 0, &length),
             SQL_SUCCESS);
-  std::string text = "SELECT id FROM avion WHERE marque = ?";
-  auto start = [&] {
-    return prepared() ? (SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQLExecute(stmt))
-                      : SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-  };
+  const std::string text = "SELECT id FROM avion WHERE marque = ?";
   // Data before its parameter is named, and a piece after NULL.
-  ASSERT_EQ(start(), SQL_NEED_DATA);
-  EXPECT_EQ(SQLPutData(stmt, text.data(), 1), SQL_ERROR);
+  ASSERT_EQ(Start(text), SQL_NEED_DATA);
+  EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("A"), 1), SQL_ERROR);
   SQLPOINTER token = nullptr;
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
   EXPECT_EQ(token, reinterpret_cast<SQLPOINTER>(1));
@@ -620,7 +615,7 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
   EXPECT_EQ(errors[0].state, "HY020") << errors[0].message;
   // SQLCancel ends the exchange; the statement runs again from the start.
   EXPECT_EQ(SQLCancel(stmt), SQL_SUCCESS);
-  ASSERT_EQ(start(), SQL_NEED_DATA);
+  ASSERT_EQ(Start(text), SQL_NEED_DATA);
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
   EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("Airbus"), SQL_NTS), SQL_SUCCESS);
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS);
