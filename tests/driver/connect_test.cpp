@@ -269,12 +269,10 @@ TEST_P(PasswordTest, RightPasswordOpensTheFileAndNoOtherDoes) {
     const char* state;   // nullptr: connects
   };
   const std::string right = kPassword;
-  for (const Attempt& attempt : {Attempt{";PWD=" + right, nullptr},
-                                 Attempt{";Password={" + right + "}", nullptr},
-                                 Attempt{"", "28000"},
-                                 Attempt{";PWD=", "28000"},
-                                 Attempt{";PWD=überflügel é", "28000"},
-                                 Attempt{";PWD=" + right + "x", "28000"}}) {
+  const Attempt attempts[] = {{";PWD=" + right, nullptr}, {";Password={" + right + "}", nullptr},
+                              {"", "28000"}, {";PWD=", "28000"}, {";PWD=überflügel é", "28000"},
+                              {";PWD=" + right + "x", "28000"}};
+  for (const Attempt& attempt : attempts) {
     OdbcSession session(wide());
     std::string completed;
     const SQLRETURN rc = session.Connect(kProgramConnect + attempt.suffix, &completed);
