@@ -19,8 +19,7 @@ using mkmdb::ColumnType;
 
 // `t`: every kind of value, row 1 all NULL (so that no first row can set a column's type).
 mkmdb::TableSpec TypedTable() {
-  mkmdb::TableSpec t;
-  t.name = "t";
+  mkmdb::TableSpec t{"t", {}, {}};
   t.columns = {{"id", ColumnType::Long},    {"s", ColumnType::Text, 50},   {"m", ColumnType::Memo},
                {"n", ColumnType::Long},     {"x", ColumnType::Double},     {"cur", ColumnType::Currency},
                {"dec", ColumnType::Decimal, 0, 18, 6}, {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo},
@@ -318,8 +317,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, AccessSqlTest, ::testing::Bool(), RoadName);
 // The table `t`: 13 rows of every type the writer makes, NULLs in every column that can hold
 // one, and names in several scripts and letter cases.
 mkmdb::TableSpec TypeTable() {
-  mkmdb::TableSpec t;
-  t.name = "t";
+  mkmdb::TableSpec t{"t", {}, {}};
   t.columns = {{"s", ColumnType::Text, 50}, {"m", ColumnType::Memo},     {"l", ColumnType::Long},
                {"d", ColumnType::Double},   {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo}};
   auto n = std::nullopt;
