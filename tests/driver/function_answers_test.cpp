@@ -41,8 +41,8 @@ struct Case {
 };
 
 // The result types most cases have, by shorter names.
-constexpr SQLSMALLINT kWv = SQL_WVARCHAR, kInt = SQL_INTEGER, kShort = SQL_SMALLINT, kDbl = SQL_DOUBLE,
-                      kTs = SQL_TYPE_TIMESTAMP;
+constexpr SQLSMALLINT kWv = SQL_WVARCHAR, kInt = SQL_INTEGER, kShort = SQL_SMALLINT,
+                      kDbl = SQL_DOUBLE, kTs = SQL_TYPE_TIMESTAMP;
 
 const Case kText[] = {
     {"Len(u)", "7", kInt}, {"Len(e)", "0", kInt}, {"Len(nt)", "NULL", kInt}, {"Len(l)", "2", kInt},
