@@ -99,11 +99,7 @@ TEST(CalendarTest, TimesAddedCountBackAndRefuseTheRangesEnds) {
   EXPECT_FALSE(AddInterval(Moment{kFirst, 0}, DateInterval::Year, 9'900, out));
 }
 
-struct FormatCase {
-  const char* format;
-  double value;
-  const char* text;
-};
+struct FormatCase { const char* format; double value; const char* text; };
 
 // Numbers: sections, placeholders, grouping and scaling, exponents, and the value's rounding.
 const FormatCase kNumbers[] = {

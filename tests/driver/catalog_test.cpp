@@ -189,10 +189,7 @@ const std::vector<SQLUSMALLINT> kColumnFacts = {3, 4, 11, 12, 13, 18};
 
 TEST_P(CatalogTest, ColumnsTellRequiredDefaultsAndDescriptions) {
   Open();
-  const struct {
-    const char* table;
-    std::vector<std::string> rows;
-  } cases[] = {
+  const struct { const char* table; std::vector<std::string> rows; } cases[] = {
       {"maker", {"maker|country|0|ISO code, 国|NULL|NO", "maker|number|1|NULL|NULL|YES",
         "maker|name|1|NULL|'(unknown)'|YES"}},
       {"plane",

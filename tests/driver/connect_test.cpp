@@ -234,11 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, InfoTest, ::testing::Bool(), RoadName);
 
 constexpr char kPassword[] = "Überflügel é";
 
-struct ProtectedFile {
-  const char* name;
-  mkmdb::Encryption encryption;
-  bool encode;
-};
+struct ProtectedFile { const char* name; mkmdb::Encryption encryption; bool encode; };
 
 constexpr ProtectedFile kFiles[] = {
     {"database password", mkmdb::Encryption::None, false},

@@ -498,10 +498,7 @@ class FunctionAnswersTest : public DriverTest {
 };
 
 // A family of cases, all checked on one connection.
-struct Family {
-  const char* name;
-  std::span<const Case> cases;
-};
+struct Family { const char* name; std::span<const Case> cases; };
 
 class FunctionFamilyTest : public FunctionAnswersTest,
                            public ::testing::WithParamInterface<Family> {};

@@ -104,12 +104,7 @@ TEST_F(OdbcSurfaceTest, RowWiseRowsetsOfAStaticCursorScroll) {
 // The bind offset moves every bound address, values and lengths alike; a wide buffer of an odd
 // size holds whole characters only.
 TEST_F(OdbcSurfaceTest, BindOffsetMovesRowWiseBindingsAndOddWideBuffersHoldWholeCharacters) {
-  struct Row {
-    SQLINTEGER id;
-    SQLLEN idLength;
-    char16_t name[4];
-    SQLLEN nameLength;
-  } rows[4] = {};
+  struct Row { SQLINTEGER id; SQLLEN idLength; char16_t name[4]; SQLLEN nameLength; } rows[4] = {};
   SQLLEN offset = sizeof(Row);
   SQLUSMALLINT status[3] = {};
   ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0), SQL_SUCCESS);
@@ -443,10 +438,7 @@ TEST_F(EdgesTest, EveryColumnReadsAsTheBytesOfItsDefaultCType) {
   auto bytesOf = [](const auto& value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); };
   const SQL_TIMESTAMP_STRUCT vol{2000, 2, 29, 23, 59, 59, 0};
   const std::u16string marque = u"Cessna";
-  struct Case {
-    SQLUSMALLINT column;
-    std::string bytes;
-  };
+  struct Case { SQLUSMALLINT column; std::string bytes; };
   const Case cases[] = {
       {1, std::string(reinterpret_cast<const char*>(marque.data()), marque.size() * 2)},
       {2, bytesOf(SQLINTEGER{7})}, {3, bytesOf(SQLDOUBLE{2.5e10})}, {4, bytesOf(vol)},
@@ -563,11 +555,7 @@ class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bo
 
 TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {
   const std::string nonAscii = kNonAscii;
-  struct Case {
-    const char* statement;
-    std::vector<Sent> sent;
-    std::string rows;
-  };
+  struct Case { const char* statement; std::vector<Sent> sent; std::string rows; };
   const Case cases[] = {
       // Narrow text in pieces, a multi-byte character cut between two of them.
       {"SELECT id FROM avion WHERE marque = ?",
