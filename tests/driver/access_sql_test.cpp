@@ -240,11 +240,7 @@ TEST_P(AccessSqlTest, DateAndTimeAreLocal) {
     digits += std::string(today + 5, 2) + std::string(today + 8, 2);
     EXPECT_NE(answer.rows.find("|" + digits + "|"), std::string::npos) << answer.rows;
   }
-  if (saved != nullptr) {
-    setenv("TZ", previous.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
+  saved != nullptr ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
   tzset();
 }
 
