@@ -308,9 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PasswordTest::ParamType>& info) {
       std::string name = std::string(std::get<0>(info.param) ? "Wide_" : "Narrow_") +
                          std::get<1>(info.param).name;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
 
