@@ -43,12 +43,9 @@ mkmdb::TableSpec KeyTable() {
           {{"1", "one"}, {"20", "twenty"}, {"4", "four"}, {"4", "four again"}, {"99", "none"}}};
 }
 
-struct Case {
-  const char* statement;
-  // "TYPES: ROWS": the result columns' types, then the rows and "error STATE" when a fetch
-  // fails; only "error STATE" when the statement fails before its first row.
-  const char* answer;
-};
+// A statement and its answer, "TYPES: ROWS": the result columns' types, then the rows and
+// "error STATE" when a fetch fails; only "error STATE" when it fails before its first row.
+struct Case { const char* statement; const char* answer; };
 
 const Case kCases[] = {
     // An expression's type is fixed at prepare: a NULL first row, a later value that does not
@@ -351,10 +348,8 @@ mkmdb::TableSpec MemoTable(int& expectedMatches) {
   return t;
 }
 
-struct RowsCase {
-  const char* statement;
-  const char* rows;   // the expected rows, or the expected SQLSTATE after "error "
-};
+// A statement and its rows, or the expected SQLSTATE after "error ".
+struct RowsCase { const char* statement; const char* rows; };
 
 const RowsCase kRowsCases[] = {
     // IS NULL and IS NOT NULL on every type.

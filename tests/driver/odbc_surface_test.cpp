@@ -481,13 +481,9 @@ TEST_F(EdgesTest, FetchOffsetsAtTheEndsOfTheirRangeLeaveTheResult) {
   }
 }
 
-// What the application sends for one parameter: the pieces in its C type, or NULL.
-struct Sent {
-  SQLSMALLINT cType;
-  SQLSMALLINT sqlType;
-  std::vector<std::string> pieces;  // the bytes of each SQLPutData call
-  bool null = false;
-};
+// What the application sends for one parameter: the pieces in its C type (the bytes of each
+// SQLPutData call), or NULL.
+struct Sent { SQLSMALLINT cType, sqlType; std::vector<std::string> pieces; bool null = false; };
 
 std::string Utf16Bytes(const std::string& utf8) {
   std::u16string wide = Wide(utf8);
