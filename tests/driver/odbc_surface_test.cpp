@@ -608,9 +608,7 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Driver, DataAtExecTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "Execute" : "ExecDirect");
-                         });
+                         [](const auto& info) { return std::string(info.param ? "Execute" : "ExecDirect"); });
 
 }  // namespace
 }  // namespace drivertest
