@@ -19,8 +19,7 @@ using mkmdb::ColumnType;
 
 // `t`: every kind of value, row 1 all NULL (so that no first row can set a column's type).
 mkmdb::TableSpec TypedTable() {
-  mkmdb::TableSpec t;
-  t.name = "t";
+  mkmdb::TableSpec t{"t", {}, {}};
   t.columns = {{"id", ColumnType::Long},    {"s", ColumnType::Text, 50},   {"m", ColumnType::Memo},
                {"n", ColumnType::Long},     {"x", ColumnType::Double},     {"cur", ColumnType::Currency},
                {"dec", ColumnType::Decimal, 0, 18, 6}, {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo},
@@ -44,12 +43,9 @@ mkmdb::TableSpec KeyTable() {
           {{"1", "one"}, {"20", "twenty"}, {"4", "four"}, {"4", "four again"}, {"99", "none"}}};
 }
 
-struct Case {
-  const char* statement;
-  // "TYPES: ROWS": the result columns' types, then the rows and "error STATE" when a fetch
-  // fails; only "error STATE" when the statement fails before its first row.
-  const char* answer;
-};
+// A statement and its answer, "TYPES: ROWS": the result columns' types, then the rows and
+// "error STATE" when a fetch fails; only "error STATE" when it fails before its first row.
+struct Case { const char* statement; const char* answer; };
 
 const Case kCases[] = {
     // An expression's type is fixed at prepare: a NULL first row, a later value that does not
@@ -185,8 +181,7 @@ const Case kCases[] = {
     {"PARAMETERS lim NoSuchType; SELECT COUNT(*) FROM t WHERE n > lim", "error 42000"},
     {"SELECT COUNT(*) FROM t WHERE n > [Limit]", "error 07002"},
     {"SELECT n FROM t WHERE", "error 42000"}, {"SELECT nope FROM t", "error 42S22"},
-    {"SELECT n FROM nope", "error 42S02"},
-    {"SELECT NoSuchFunction(n) FROM t", "error 42000"},
+    {"SELECT n FROM nope", "error 42S02"}, {"SELECT NoSuchFunction(n) FROM t", "error 42000"},
     {"SELECT s, COUNT(*) FROM t GROUP BY n", "error 42000"},
     {"SELECT n FROM t, u AS t", "error 42000"},
 };
@@ -242,11 +237,7 @@ TEST_P(AccessSqlTest, DateAndTimeAreLocal) {
     digits += std::string(today + 5, 2) + std::string(today + 8, 2);
     EXPECT_NE(answer.rows.find("|" + digits + "|"), std::string::npos) << answer.rows;
   }
-  if (saved != nullptr) {
-    setenv("TZ", previous.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
+  saved != nullptr ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
   tzset();
 }
 
@@ -319,8 +310,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, AccessSqlTest, ::testing::Bool(), RoadName);
 // The table `t`: 13 rows of every type the writer makes, NULLs in every column that can hold
 // one, and names in several scripts and letter cases.
 mkmdb::TableSpec TypeTable() {
-  mkmdb::TableSpec t;
-  t.name = "t";
+  mkmdb::TableSpec t{"t", {}, {}};
   t.columns = {{"s", ColumnType::Text, 50}, {"m", ColumnType::Memo},     {"l", ColumnType::Long},
                {"d", ColumnType::Double},   {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo}};
   auto n = std::nullopt;
@@ -358,10 +348,8 @@ mkmdb::TableSpec MemoTable(int& expectedMatches) {
   return t;
 }
 
-struct RowsCase {
-  const char* statement;
-  const char* rows;   // the expected rows, or the expected SQLSTATE after "error "
-};
+// A statement and its rows, or the expected SQLSTATE after "error ".
+struct RowsCase { const char* statement; const char* rows; };
 
 const RowsCase kRowsCases[] = {
     // IS NULL and IS NOT NULL on every type.

@@ -3,30 +3,20 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <map>
 #include <optional>
 
 namespace drivertest {
 
 std::string SqlTypeName(SQLSMALLINT type) {
-  switch (type) {
-    case SQL_BIT: return "BIT";
-    case SQL_TINYINT: return "TINYINT";
-    case SQL_SMALLINT: return "SMALLINT";
-    case SQL_INTEGER: return "INTEGER";
-    case SQL_BIGINT: return "BIGINT";
-    case SQL_REAL: return "REAL";
-    case SQL_DOUBLE: return "DOUBLE";
-    case SQL_DECIMAL: return "DECIMAL";
-    case SQL_NUMERIC: return "NUMERIC";
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_TIMESTAMP: return "TIMESTAMP";
-    case SQL_WVARCHAR: return "WVARCHAR";
-    case SQL_WLONGVARCHAR: return "WLONGVARCHAR";
-    case SQL_VARBINARY: return "VARBINARY";
-    case SQL_LONGVARBINARY: return "LONGVARBINARY";
-    case SQL_GUID: return "GUID";
-    default: return std::to_string(type);
-  }
+  static const std::map<SQLSMALLINT, const char*> kNames = {
+      {SQL_BIT, "BIT"}, {SQL_TINYINT, "TINYINT"}, {SQL_SMALLINT, "SMALLINT"}, {SQL_REAL, "REAL"},
+      {SQL_INTEGER, "INTEGER"}, {SQL_BIGINT, "BIGINT"}, {SQL_DOUBLE, "DOUBLE"},
+      {SQL_NUMERIC, "NUMERIC"}, {SQL_DECIMAL, "DECIMAL"}, {SQL_TYPE_TIMESTAMP, "TIMESTAMP"},
+      {SQL_TIMESTAMP, "TIMESTAMP"}, {SQL_WVARCHAR, "WVARCHAR"}, {SQL_WLONGVARCHAR, "WLONGVARCHAR"},
+      {SQL_VARBINARY, "VARBINARY"}, {SQL_LONGVARBINARY, "LONGVARBINARY"}, {SQL_GUID, "GUID"}};
+  const auto found = kNames.find(type);
+  return found != kNames.end() ? found->second : std::to_string(type);
 }
 
 std::string Answer::Shown() const {

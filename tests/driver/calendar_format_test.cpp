@@ -99,11 +99,7 @@ TEST(CalendarTest, TimesAddedCountBackAndRefuseTheRangesEnds) {
   EXPECT_FALSE(AddInterval(Moment{kFirst, 0}, DateInterval::Year, 9'900, out));
 }
 
-struct FormatCase {
-  const char* format;
-  double value;
-  const char* text;
-};
+struct FormatCase { const char* format; double value; const char* text; };
 
 // Numbers: sections, placeholders, grouping and scaling, exponents, and the value's rounding.
 const FormatCase kNumbers[] = {
@@ -154,11 +150,9 @@ TEST(FormatTest, DatesWriteEachPart) {
 TEST(FormatTest, TextsFillTheirPlaces) {
   const std::pair<const char*, const char*> cases[][2] = {
       {{"(@@@) @@@-@@@@", "5551234567"}, {"", "(555) 123-4567"}},
-      {{"!@@@@;\"-\"", "ab"}, {"", "ab  "}},
-      {{"!@@", "abcd"}, {"", "abcd"}},
+      {{"!@@@@;\"-\"", "ab"}, {"", "ab  "}}, {{"!@@", "abcd"}, {"", "abcd"}},
       {{"@@@@@@", "\u00E9t\u00E9"}, {"", "   \u00E9t\u00E9"}},
-      {{">@@", "\u00E9t\u00E9"}, {"", "\u00C9T\u00C9"}},
-      {{"&&-&&", "abc"}, {"", "a-bc"}},
+      {{">@@", "\u00E9t\u00E9"}, {"", "\u00C9T\u00C9"}}, {{"&&-&&", "abc"}, {"", "a-bc"}},
   };
   for (const auto& c : cases) {
     Variant v;

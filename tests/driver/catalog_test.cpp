@@ -189,12 +189,8 @@ const std::vector<SQLUSMALLINT> kColumnFacts = {3, 4, 11, 12, 13, 18};
 
 TEST_P(CatalogTest, ColumnsTellRequiredDefaultsAndDescriptions) {
   Open();
-  const struct {
-    const char* table;
-    std::vector<std::string> rows;
-  } cases[] = {
-      {"maker",
-       {"maker|country|0|ISO code, 国|NULL|NO", "maker|number|1|NULL|NULL|YES",
+  const struct { const char* table; std::vector<std::string> rows; } cases[] = {
+      {"maker", {"maker|country|0|ISO code, 国|NULL|NO", "maker|number|1|NULL|NULL|YES",
         "maker|name|1|NULL|'(unknown)'|YES"}},
       {"plane",
        {"plane|id|1|NULL|NULL|YES", "plane|country|1|NULL|NULL|YES", "plane|maker|1|NULL|NULL|YES",
@@ -218,14 +214,12 @@ TEST_P(CatalogTest, ColumnsOfAccessMadeFiles) {
     const char* table;
     std::vector<std::string> rows;
   } cases[] = {
-      {"jet3-sample.mdb",
-       "Order Details",
+      {"jet3-sample.mdb", "Order Details",
        {"Order Details|OrderID|1|Same as Order ID in Orders table.|NULL|YES",
         "Order Details|ProductID|0|Same as Product ID in Products table.|NULL|NO",
         "Order Details|UnitPrice|0|NULL|0|NO", "Order Details|Quantity|0|NULL|1|NO",
         "Order Details|Discount|0|NULL|0|NO"}},
-      {"access-made-jet4.mdb",
-       "DateTest",
+      {"access-made-jet4.mdb", "DateTest",
        {"DateTest|IDCol|1|NULL|0|YES", "DateTest|DateTimeCol|1|NULL|NULL|YES", "DateTest|DateCol|1|NULL|NULL|YES",
         "DateTest|TimeCol|1|NULL|NULL|YES", "DateTest|LongTextCol|1|NULL|NULL|YES",
         "DateTest|ShortTextCol|1|NULL|NULL|YES"}},

@@ -234,11 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, InfoTest, ::testing::Bool(), RoadName);
 
 constexpr char kPassword[] = "Überflügel é";
 
-struct ProtectedFile {
-  const char* name;
-  mkmdb::Encryption encryption;
-  bool encode;
-};
+struct ProtectedFile { const char* name; mkmdb::Encryption encryption; bool encode; };
 
 constexpr ProtectedFile kFiles[] = {
     {"database password", mkmdb::Encryption::None, false},
@@ -269,12 +265,10 @@ TEST_P(PasswordTest, RightPasswordOpensTheFileAndNoOtherDoes) {
     const char* state;   // nullptr: connects
   };
   const std::string right = kPassword;
-  for (const Attempt& attempt : {Attempt{";PWD=" + right, nullptr},
-                                 Attempt{";Password={" + right + "}", nullptr},
-                                 Attempt{"", "28000"},
-                                 Attempt{";PWD=", "28000"},
-                                 Attempt{";PWD=überflügel é", "28000"},
-                                 Attempt{";PWD=" + right + "x", "28000"}}) {
+  const Attempt attempts[] = {{";PWD=" + right, nullptr}, {";Password={" + right + "}", nullptr},
+                              {"", "28000"}, {";PWD=", "28000"}, {";PWD=überflügel é", "28000"},
+                              {";PWD=" + right + "x", "28000"}};
+  for (const Attempt& attempt : attempts) {
     OdbcSession session(wide());
     std::string completed;
     const SQLRETURN rc = session.Connect(kProgramConnect + attempt.suffix, &completed);
@@ -314,9 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PasswordTest::ParamType>& info) {
       std::string name = std::string(std::get<0>(info.param) ? "Wide_" : "Narrow_") +
                          std::get<1>(info.param).name;
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
       return name;
     });
 

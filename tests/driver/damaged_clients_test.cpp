@@ -15,11 +15,7 @@
 namespace drivertest {
 namespace {
 
-struct HostRun {
-  bool exited = false;
-  std::string output;
-  double seconds = 0;
-};
+struct HostRun { bool exited; std::string output; double seconds; };
 
 // A host still running after a minute is killed.
 HostRun RunShell(const std::string& command) {
@@ -29,11 +25,8 @@ HostRun RunShell(const std::string& command) {
   options.mergeErrors = true;
   const testsupport::ChildResult result =
       testsupport::RunChild(options, std::chrono::seconds(60));
-  HostRun run;
-  run.exited = result.exited;
-  run.output = result.out;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return run;
+  return {result.exited, result.out,
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }

@@ -35,7 +35,6 @@ class OdbcSession {
   OdbcSession& operator=(const OdbcSession&) = delete;
 
   bool wide() const { return wide_; }
-  SQLHENV env() const { return env_; }
   SQLHDBC dbc() const { return dbc_; }
 
   // Sets SQL_ODBC_CURSORS = SQL_CUR_USE_IF_NEEDED and connects with `completion` (and the

@@ -104,12 +104,7 @@ TEST_F(OdbcSurfaceTest, RowWiseRowsetsOfAStaticCursorScroll) {
 // The bind offset moves every bound address, values and lengths alike; a wide buffer of an odd
 // size holds whole characters only.
 TEST_F(OdbcSurfaceTest, BindOffsetMovesRowWiseBindingsAndOddWideBuffersHoldWholeCharacters) {
-  struct Row {
-    SQLINTEGER id;
-    SQLLEN idLength;
-    char16_t name[4];
-    SQLLEN nameLength;
-  } rows[4] = {};
+  struct Row { SQLINTEGER id; SQLLEN idLength; char16_t name[4]; SQLLEN nameLength; } rows[4] = {};
   SQLLEN offset = sizeof(Row);
   SQLUSMALLINT status[3] = {};
   ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0), SQL_SUCCESS);
@@ -294,8 +289,7 @@ TEST_F(OdbcSurfaceTest, CatalogFunctionsHaveTheReferenceShapes) {
       {"SQLPrimaryKeys", {"TABLE_CAT", "TABLE_SCHEM", "TABLE_NAME", "COLUMN_NAME", "KEY_SEQ", "PK_NAME"}, 4, {}},
       {"SQLSpecialColumns",
        {"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "COLUMN_SIZE", "BUFFER_LENGTH", "DECIMAL_DIGITS",
-        "PSEUDO_COLUMN"},
-       2, {}},
+        "PSEUDO_COLUMN"}, 2, {}},
       {"SQLGetTypeInfo",
        {"TYPE_NAME", "DATA_TYPE", "COLUMN_SIZE", "LITERAL_PREFIX", "LITERAL_SUFFIX", "CREATE_PARAMS", "NULLABLE",
         "CASE_SENSITIVE", "SEARCHABLE", "UNSIGNED_ATTRIBUTE", "FIXED_PREC_SCALE", "AUTO_UNIQUE_VALUE",
@@ -444,15 +438,10 @@ TEST_F(EdgesTest, EveryColumnReadsAsTheBytesOfItsDefaultCType) {
   auto bytesOf = [](const auto& value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); };
   const SQL_TIMESTAMP_STRUCT vol{2000, 2, 29, 23, 59, 59, 0};
   const std::u16string marque = u"Cessna";
-  struct Case {
-    SQLUSMALLINT column;
-    std::string bytes;
-  };
+  struct Case { SQLUSMALLINT column; std::string bytes; };
   const Case cases[] = {
       {1, std::string(reinterpret_cast<const char*>(marque.data()), marque.size() * 2)},
-      {2, bytesOf(SQLINTEGER{7})},
-      {3, bytesOf(SQLDOUBLE{2.5e10})},
-      {4, bytesOf(vol)},
+      {2, bytesOf(SQLINTEGER{7})}, {3, bytesOf(SQLDOUBLE{2.5e10})}, {4, bytesOf(vol)},
       {5, bytesOf(SQLCHAR{1})},
   };
   for (const Case& c : cases) {
@@ -476,15 +465,11 @@ TEST_F(EdgesTest, FetchOffsetsAtTheEndsOfTheirRangeLeaveTheResult) {
     SQLINTEGER id;  // the current row after the move, when there is one
   };
   const Case cases[] = {
-      {SQL_FETCH_ABSOLUTE, 3, SQL_SUCCESS, 3},
-      {SQL_FETCH_RELATIVE, LLONG_MAX, SQL_NO_DATA, 0},
-      {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 10},
-      {SQL_FETCH_RELATIVE, LLONG_MIN, SQL_NO_DATA, 0},
-      {SQL_FETCH_NEXT, 0, SQL_SUCCESS, 1},
-      {SQL_FETCH_ABSOLUTE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_ABSOLUTE, 3, SQL_SUCCESS, 3}, {SQL_FETCH_RELATIVE, LLONG_MAX, SQL_NO_DATA, 0},
+      {SQL_FETCH_PRIOR, 0, SQL_SUCCESS, 10}, {SQL_FETCH_RELATIVE, LLONG_MIN, SQL_NO_DATA, 0},
+      {SQL_FETCH_NEXT, 0, SQL_SUCCESS, 1}, {SQL_FETCH_ABSOLUTE, LLONG_MIN, SQL_NO_DATA, 0},
       {SQL_FETCH_ABSOLUTE, LLONG_MAX, SQL_NO_DATA, 0},
-      {SQL_FETCH_RELATIVE, LLONG_MIN + 1, SQL_NO_DATA, 0},
-      {SQL_FETCH_LAST, 0, SQL_SUCCESS, 10},
+      {SQL_FETCH_RELATIVE, LLONG_MIN + 1, SQL_NO_DATA, 0}, {SQL_FETCH_LAST, 0, SQL_SUCCESS, 10},
       {SQL_FETCH_RELATIVE, -LLONG_MAX, SQL_NO_DATA, 0},
   };
   for (const Case& c : cases) {
@@ -496,13 +481,9 @@ TEST_F(EdgesTest, FetchOffsetsAtTheEndsOfTheirRangeLeaveTheResult) {
   }
 }
 
-// What the application sends for one parameter: the pieces in its C type, or NULL.
-struct Sent {
-  SQLSMALLINT cType;
-  SQLSMALLINT sqlType;
-  std::vector<std::string> pieces;  // the bytes of each SQLPutData call
-  bool null = false;
-};
+// What the application sends for one parameter: the pieces in its C type (the bytes of each
+// SQLPutData call), or NULL.
+struct Sent { SQLSMALLINT cType, sqlType; std::vector<std::string> pieces; bool null = false; };
 
 std::string Utf16Bytes(const std::string& utf8) {
   std::u16string wide = Wide(utf8);
@@ -515,6 +496,12 @@ std::string Int32Bytes(SQLINTEGER value) { return std::string(reinterpret_cast<c
 class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bool> {
  protected:
   bool prepared() const { return GetParam(); }
+  // Runs `text` with SQLExecute after SQLPrepare, or with SQLExecDirect.
+  SQLRETURN Start(std::string text) {
+    if (!prepared()) return Exec(text);
+    EXPECT_EQ(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQL_SUCCESS);
+    return SQLExecute(stmt);
+  }
 
   // Binds every parameter for data at execution, runs `text` and answers SQLParamData with
   // `sent`. Returns the SQLSTATE of a failure, or the rows as "a|b;c|d".
@@ -529,14 +516,7 @@ class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bo
                                  sent[i].sqlType, 255, 0, token, 0, &lengths[i]),
                 SQL_SUCCESS);
     }
-    std::string statement = text;
-    SQLRETURN rc = SQL_ERROR;
-    if (prepared()) {
-      EXPECT_EQ(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS), SQL_SUCCESS);
-      rc = SQLExecute(stmt);
-    } else {
-      rc = SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(statement.data()), SQL_NTS);
-    }
+    SQLRETURN rc = Start(text);
     std::size_t asked = 0;
     while (rc == SQL_NEED_DATA) {
       SQLPOINTER token = nullptr;
@@ -571,11 +551,7 @@ class DataAtExecTest : public EdgesTest, public ::testing::WithParamInterface<bo
 
 TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {
   const std::string nonAscii = kNonAscii;
-  struct Case {
-    const char* statement;
-    std::vector<Sent> sent;
-    std::string rows;
-  };
+  struct Case { const char* statement; std::vector<Sent> sent; std::string rows; };
   const Case cases[] = {
       // Narrow text in pieces, a multi-byte character cut between two of them.
       {"SELECT id FROM avion WHERE marque = ?",
@@ -588,16 +564,14 @@ TEST_P(DataAtExecTest, ValuesSentAtExecutionSelectTheirRows) {
       {"SELECT id FROM avion WHERE marque = ?", {{SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes(nonAscii)}}}, "4"},
       // Binary in pieces, one of them empty, handed back as the hexadecimal text of its bytes.
       {"PARAMETERS [bytes] LongBinary; SELECT [bytes] FROM avion WHERE id = 1",
-       {{SQL_C_BINARY, SQL_VARBINARY, {"Pip", "", std::string("e\0r", 3)}}},
-       "5069706500" "72"},
+       {{SQL_C_BINARY, SQL_VARBINARY, {"Pip", "", std::string("e\0r", 3)}}}, "5069706500" "72"},
       // A fixed-size value, NULL, and several parameters of each kind in one statement.
       {"SELECT marque FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}}}, "Cessna"},
       {"SELECT COUNT(*) FROM avion WHERE marque = ?", {{SQL_C_CHAR, SQL_VARCHAR, {}, true}}, "0"},
       {"SELECT id FROM avion WHERE id > ? AND marque <> ? AND ? IS NULL ORDER BY id",
        {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7)}},
         {SQL_C_WCHAR, SQL_WVARCHAR, {Utf16Bytes("Pip"), Utf16Bytes("er")}},
-        {SQL_C_CHAR, SQL_VARCHAR, {}, true}},
-       "8;10"},
+        {SQL_C_CHAR, SQL_VARCHAR, {}, true}}, "8;10"},
       // Pieces that break the rules of SQLPutData.
       {"SELECT id FROM avion WHERE id = ?", {{SQL_C_SLONG, SQL_INTEGER, {Int32Bytes(7), Int32Bytes(8)}}}, "HY019"},
   };
@@ -611,14 +585,10 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 50, 0,
                              reinterpret_cast<SQLPOINTER>(1), 0, &length),
             SQL_SUCCESS);
-  std::string text = "SELECT id FROM avion WHERE marque = ?";
-  auto start = [&] {
-    return prepared() ? (SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), SQLExecute(stmt))
-                      : SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
-  };
+  const std::string text = "SELECT id FROM avion WHERE marque = ?";
   // Data before its parameter is named, and a piece after NULL.
-  ASSERT_EQ(start(), SQL_NEED_DATA);
-  EXPECT_EQ(SQLPutData(stmt, text.data(), 1), SQL_ERROR);
+  ASSERT_EQ(Start(text), SQL_NEED_DATA);
+  EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("A"), 1), SQL_ERROR);
   SQLPOINTER token = nullptr;
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
   EXPECT_EQ(token, reinterpret_cast<SQLPOINTER>(1));
@@ -629,7 +599,7 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
   EXPECT_EQ(errors[0].state, "HY020") << errors[0].message;
   // SQLCancel ends the exchange; the statement runs again from the start.
   EXPECT_EQ(SQLCancel(stmt), SQL_SUCCESS);
-  ASSERT_EQ(start(), SQL_NEED_DATA);
+  ASSERT_EQ(Start(text), SQL_NEED_DATA);
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
   EXPECT_EQ(SQLPutData(stmt, const_cast<char*>("Airbus"), SQL_NTS), SQL_SUCCESS);
   ASSERT_EQ(SQLParamData(stmt, &token), SQL_SUCCESS);
@@ -638,9 +608,7 @@ TEST_P(DataAtExecTest, OutOfTurnCallsAndCancelEndTheExchangeCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Driver, DataAtExecTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "Execute" : "ExecDirect");
-                         });
+                         [](const auto& info) { return std::string(info.param ? "Execute" : "ExecDirect"); });
 
 }  // namespace
 }  // namespace drivertest

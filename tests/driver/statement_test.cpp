@@ -60,10 +60,7 @@ TEST_P(StatementTest, ProgramStatementDescribesItsTextColumn) {
 
 TEST_P(StatementTest, EveryColumnTypeHasItsSqlType) {
   ASSERT_EQ(session->ExecDirect(stmt, "SELECT * FROM avion"), SQL_SUCCESS);
-  struct Expected {
-    const char* name;
-    SQLSMALLINT type;
-  };
+  struct Expected { const char* name; SQLSMALLINT type; };
   // An ODBC 2 application sees the date and time type by its ODBC 2 code.
   const Expected expected[] = {{"marque", SQL_WVARCHAR}, {"id", SQL_INTEGER},
                                {"prix", SQL_DOUBLE},     {"vol", SQL_TIMESTAMP},

@@ -27,8 +27,7 @@ std::string LongMemo() {
 
 std::vector<mkmdb::TableSpec> BrandTables() {
   using mkmdb::ColumnType;
-  mkmdb::TableSpec avion;
-  avion.name = "avion";
+  mkmdb::TableSpec avion{"avion", {}, {}};
   avion.columns = {{"marque", ColumnType::Text, 50}, {"id", ColumnType::Long},
                    {"prix", ColumnType::Double},     {"vol", ColumnType::DateTime},
                    {"actif", ColumnType::YesNo},     {"notes", ColumnType::Memo}};
@@ -49,10 +48,7 @@ std::vector<mkmdb::TableSpec> BrandTables() {
       row("Piper", 9, "7", "0100-01-01", true, "z"),
       row("Sukhoi", 10, "8", "2024-07-14", false, "w"),
   };
-  mkmdb::TableSpec vide;
-  vide.name = "vide";
-  vide.columns = {{"nom", ColumnType::Text, 20}};
-  return {avion, vide};
+  return {avion, {"vide", {{"nom", ColumnType::Text, 20}}, {}}};
 }
 
 CapturedOutput::CapturedOutput() {

@@ -24,16 +24,11 @@ using mdbodbc::sql::SqlError;
 std::unique_ptr<Engine> OpenEngine() {
   using mkmdb::ColumnType;
   mkmdb::TableSpec t{"t",
-                     {{"id", ColumnType::Long},
-                      {"s", ColumnType::Text, 50},
-                      {"m", ColumnType::Memo},
-                      {"x", ColumnType::Double},
-                      {"cur", ColumnType::Currency},
-                      {"dec", ColumnType::Decimal, 0, 18, 6},
-                      {"dt", ColumnType::DateTime},
-                      {"b", ColumnType::YesNo},
-                      {"i", ColumnType::Integer},
-                      {"g", ColumnType::Guid}},
+                     {{"id", ColumnType::Long}, {"s", ColumnType::Text, 50},
+                      {"m", ColumnType::Memo}, {"x", ColumnType::Double},
+                      {"cur", ColumnType::Currency}, {"dec", ColumnType::Decimal, 0, 18, 6},
+                      {"dt", ColumnType::DateTime}, {"b", ColumnType::YesNo},
+                      {"i", ColumnType::Integer}, {"g", ColumnType::Guid}},
                      {}};
   auto n = std::nullopt;
   t.rows = {{"1", "Airbus", "memo", "2.5", "12.34", "1.5", "2000-01-01 10:00:00.5", "1", "7",
