@@ -64,8 +64,7 @@ struct ListingCase {
 const std::u16string_view kMixed = u"Aérospatiale Антонов 航空 ";
 
 const ListingCase kCases[] = {
-    {"no_rows", Column::Short, {}},
-    {"one_row", Column::Short, {"Airbus"}},
+    {"no_rows", Column::Short, {}}, {"one_row", Column::Short, {"Airbus"}},
     {"two_rows", Column::Short, {"Airbus", "Boeing"}},
     {"three_rows", Column::Short, {"Airbus", "Boeing", "Cessna"}},
     {"five_rows", Column::Short, {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"}},

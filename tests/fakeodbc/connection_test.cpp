@@ -47,9 +47,7 @@ TEST_F(ConnectionTest, ScriptedConnectCanBeCancelledByTheUser) {
   SQLSMALLINT level = 0;
   EXPECT_TRUE(failed(SQLGetInfoW(dbc, SQL_ODBC_API_CONFORMANCE, &level, 2, nullptr), "08003"));
   EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
-  EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
-  env = dbc = SQL_NULL_HANDLE;
+  freeAll(false);
 }
 
 TEST_F(ConnectionTest, ConnectionOptionsAreRememberedAndCursorLibraryOnlyBeforeConnecting) {
@@ -202,9 +200,7 @@ TEST_F(ConnectionTest, ConnectionCallsNeedAnOpenConnection) {
   EXPECT_EQ(errors().at(0).state, "08003");
   SQLUSMALLINT supported = 0;
   EXPECT_TRUE(failed(SQLGetFunctions(dbc, SQL_API_SQLFETCH, &supported), "S1010"));
-  EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
-  env = dbc = SQL_NULL_HANDLE;
+  freeAll(false);
   EXPECT_TRUE(fakeodbc::handleBalance().balanced());
 }
 

@@ -83,14 +83,12 @@ void reset() {
 
 void setResult(ResultSet result) {
   checkResult(result);
-  Session session;
-  session.state.defaultResult = std::move(result);
+  locked([&](detail::State& state) { state.defaultResult = std::move(result); });
 }
 
 void setResultFor(std::u16string statementText, ResultSet result) {
   checkResult(result);
-  Session session;
-  session.state.resultsByText[std::move(statementText)] = std::move(result);
+  locked([&](detail::State& state) { state.resultsByText[statementText] = std::move(result); });
 }
 
 void setCompletedConnectString(std::u16string text) {
@@ -107,25 +105,20 @@ void removeInfo(SQLUSMALLINT infoType) {
 
 void setFunctionSupported(SQLUSMALLINT apiId, bool supported) {
   Session session;
-  if (supported) {
-    session.state.supportedFunctions.insert(apiId);
-  } else {
-    session.state.supportedFunctions.erase(apiId);
-  }
+  if (supported) session.state.supportedFunctions.insert(apiId);
+  if (!supported) session.state.supportedFunctions.erase(apiId);
 }
 
 void answer(Fn fn, int nth, Answer scripted) {
   if (nth < 1) throw std::invalid_argument("fakeodbc::answer: nth counts from 1");
-  Session session;
-  detail::State& state = session.state;
-  state.answersByOrdinal[fn][state.ordinals[fn] + static_cast<std::size_t>(nth)] =
-      std::move(scripted);
+  locked([&](detail::State& state) {
+    state.answersByOrdinal[fn][state.ordinals[fn] + static_cast<std::size_t>(nth)] = scripted;
+  });
 }
 
 void answerCall(std::size_t index, Answer scripted) {
   if (index < 1) throw std::invalid_argument("fakeodbc::answerCall: calls count from 1");
-  Session session;
-  session.state.answersByIndex[index] = std::move(scripted);
+  locked([&](detail::State& state) { state.answersByIndex[index] = std::move(scripted); });
 }
 
 void failCall(std::size_t index, SQLRETURN rc, Diag diag) {

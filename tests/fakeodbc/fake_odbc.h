@@ -31,28 +31,10 @@ namespace fakeodbc {
 
 // The entry points the fake implements, named like the ODBC functions.
 enum class Fn : int {
-  SQLAllocEnv,
-  SQLAllocConnect,
-  SQLSetConnectOptionW,
-  SQLDriverConnectW,
-  SQLGetInfoW,
-  SQLAllocStmt,
-  SQLNumResultCols,
-  SQLErrorW,
-  SQLSetStmtOption,
-  SQLGetStmtOption,
-  SQLGetFunctions,
-  SQLPrepareW,
-  SQLExecDirectW,
-  SQLExecute,
-  SQLDescribeColW,
-  SQLExtendedFetch,
-  SQLFetch,
-  SQLGetData,
-  SQLFreeStmt,
-  SQLDisconnect,
-  SQLFreeConnect,
-  SQLFreeEnv,
+  SQLAllocEnv, SQLAllocConnect, SQLSetConnectOptionW, SQLDriverConnectW, SQLGetInfoW,
+  SQLAllocStmt, SQLNumResultCols, SQLErrorW, SQLSetStmtOption, SQLGetStmtOption, SQLGetFunctions,
+  SQLPrepareW, SQLExecDirectW, SQLExecute, SQLDescribeColW, SQLExtendedFetch, SQLFetch,
+  SQLGetData, SQLFreeStmt, SQLDisconnect, SQLFreeConnect, SQLFreeEnv
 };
 
 const char* functionName(Fn fn);

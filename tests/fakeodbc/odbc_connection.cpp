@@ -11,19 +11,14 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-// Writes an integer answer of SQLGetInfoW as a Width.
-template <class Width>
-void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, std::uint32_t number) {
-  const auto written = static_cast<Width>(number);
-  if (value != nullptr) std::memcpy(value, &written, sizeof written);
-  if (length != nullptr) *length = sizeof written;
-}
-
-// ... in the width of its kind.
+// Writes an integer answer of SQLGetInfoW in the width of its kind.
 void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, bool sixteenBits,
                      std::uint32_t number) {
-  if (sixteenBits) return writeInfoNumber<SQLUSMALLINT>(value, length, number);
-  writeInfoNumber<SQLUINTEGER>(value, length, number);
+  const SQLUSMALLINT narrow = static_cast<SQLUSMALLINT>(number);
+  const SQLSMALLINT width = sixteenBits ? sizeof narrow : sizeof number;
+  const void* bytes = sixteenBits ? static_cast<const void*>(&narrow) : &number;
+  if (value != nullptr) std::memcpy(value, bytes, static_cast<std::size_t>(width));
+  if (length != nullptr) *length = width;
 }
 
 // Writes a text answer of SQLGetInfoW into a buffer of `bufferBytes`; true when cut.
@@ -200,8 +195,7 @@ SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connection) {
   return onHandle<Dbc>(Fn::SQLFreeConnect, connection, "", [&](State&, Dbc& dbc) {
     if (dbc.connected) return functionSequenceError();
     dbc.live = false;
-    auto& siblings = dbc.env->connections;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), &dbc), siblings.end());
+    std::erase(dbc.env->connections, &dbc);
     return Reply::ok();
   });
 }

@@ -1,7 +1,5 @@
 // Entry points of a statement up to its result description: allocation, options, prepare,
 // execute, column count and description, and freeing.
-#include <algorithm>
-
 #include "state.h"
 #include "text.h"
 
@@ -206,22 +204,14 @@ SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
   return onHandle<Stmt>(
       Fn::SQLFreeStmt, statement, ", " + nameOf(NameSet::FreeStatementOption, option),
       [&](State&, Stmt& stmt) {
-        switch (option) {
-          case SQL_DROP: {
-            stmt.live = false;
-            auto& siblings = stmt.dbc->statements;
-            siblings.erase(std::remove(siblings.begin(), siblings.end(), &stmt), siblings.end());
-            return Reply::ok();
-          }
-          case SQL_CLOSE:
-            closeCursor(stmt);
-            return Reply::ok();
-          case SQL_UNBIND:
-          case SQL_RESET_PARAMS:
-            return Reply::ok();
-          default:
-            return optionOutOfRange();
+        // SQL_CLOSE, SQL_DROP, SQL_UNBIND and SQL_RESET_PARAMS are 0 to 3.
+        if (option > SQL_RESET_PARAMS) return optionOutOfRange();
+        if (option == SQL_CLOSE) closeCursor(stmt);
+        if (option == SQL_DROP) {
+          stmt.live = false;
+          std::erase(stmt.dbc->statements, &stmt);
         }
+        return Reply::ok();
       });
 }
 

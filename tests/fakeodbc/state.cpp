@@ -131,14 +131,6 @@ HandleBalance balanceOf(const State& state) {
   return balance;
 }
 
-Reply Reply::error(std::string state, std::u16string message) {
-  return {SQL_ERROR, {Diag{std::move(state), 0, std::move(message)}}};
-}
-
-Reply Reply::withInfo(std::string state, std::u16string message) {
-  return {SQL_SUCCESS_WITH_INFO, {Diag{std::move(state), 0, std::move(message)}}};
-}
-
 Invocation::Invocation(Fn fn) : fn_(fn) {
   State& s = session_.state;
   index_ = ++s.callIndex;
