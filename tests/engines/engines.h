@@ -51,7 +51,7 @@ class EngineServer {
   virtual bool DriverReportsConnectReason() const { return true; }
 
   // The engine's type for text of up to 255 characters, and its long text type.
-  virtual std::string ShortTextType() const = 0;
+  std::string ShortTextType() const { return "varchar(255)"; }
   virtual std::string LongTextType() const = 0;
 
   // Runs SQL statements with the engine's client; throws when the client fails.

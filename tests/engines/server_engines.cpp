@@ -43,9 +43,8 @@ struct ServerKind {
 // "ERROR 2002 (HY000): Can't connect to local server through socket ...".
 ClientError ParseMariaDbError(const std::string& output) {
   // The report may follow the statement, framed in dashes.
-  std::string::size_type at = output.rfind("ERROR ", 0) == 0 ? 0 : output.find("\nERROR ");
+  std::string::size_type at = ("\n" + output).find("\nERROR ");
   if (at == std::string::npos) at = 0;
-  if (output[at] == '\n') ++at;
   const std::string line = output.substr(at, output.find('\n', at) - at);
   const std::string::size_type open = line.find(" (");
   const std::string::size_type message = line.find(": ");
@@ -191,7 +190,6 @@ class ServerEngine : public EngineServer {
         RunClient(m_kind.client(m_stoppedPlace, kDatabase), "SELECT 1;\n").out);
   }
 
-  std::string ShortTextType() const override { return "varchar(255)"; }
   std::string LongTextType() const override { return m_kind.longTextType; }
 
  protected:

@@ -31,7 +31,6 @@ class SqliteEngine : public EngineServer {
   // The driver reports "connect failed" without SQLite's reason.
   bool DriverReportsConnectReason() const override { return false; }
 
-  std::string ShortTextType() const override { return "varchar(255)"; }
   std::string LongTextType() const override { return "text"; }
 
  protected:

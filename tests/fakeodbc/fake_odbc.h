@@ -207,8 +207,7 @@ struct HandleBalance {
 
   // Every handle was freed explicitly and no call got SQL_INVALID_HANDLE.
   bool balanced() const;
-  // "env allocated=1 freed=1 live=0\ndbc ...\nstmt ... released-by-disconnect=0 live=0\n
-  //  invalid-handle-uses=0\nlive: -\n" (see the implementation for the exact lines)
+  // A line per kind ("env allocated=1 freed=1 live=0"), the invalid uses and the live handles.
   std::string text() const;
 };
 

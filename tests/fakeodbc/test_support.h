@@ -62,22 +62,18 @@ class FakeOdbcTest : public ::testing::Test {
     fakeodbc::reset();
   }
 
-  // SQLAllocEnv and SQLAllocConnect.
   void allocate() {
     ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
     ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
   }
-  // allocate(), then SQLDriverConnectW.
   void connect() {
     allocate();
     ASSERT_EQ(driverConnect(u"DRIVER={Fake};DBQ=x.mdb"), SQL_SUCCESS);
   }
-  // connect(), then SQLAllocStmt.
   void allocateStatement() {
     connect();
     ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
   }
-  // allocateStatement(), then SQLExecDirectW of a SELECT.
   void openStatement() {
     allocateStatement();
     ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT marque FROM avion"), SQL_NTS), SQL_SUCCESS);
