@@ -99,8 +99,7 @@ const InfoCase healthyInfoCases[] = {
     {"LockTypes", SQL_LOCK_TYPES, 4, SQL_LCK_NO_CHANGE | SQL_LCK_EXCLUSIVE | SQL_LCK_UNLOCK, u""},
     {"DataSourceReadOnly", SQL_DATA_SOURCE_READ_ONLY, 0, 0, u"N"},
     {"IdentifierQuoteChar", SQL_IDENTIFIER_QUOTE_CHAR, 0, 0, u"\""},
-    {"DbmsName", SQL_DBMS_NAME, 0, 0, u"FakeDB"},
-    {"DbmsVer", SQL_DBMS_VER, 0, 0, u"01.00.0000"},
+    {"DbmsName", SQL_DBMS_NAME, 0, 0, u"FakeDB"}, {"DbmsVer", SQL_DBMS_VER, 0, 0, u"01.00.0000"},
     {"OdbcVer", SQL_ODBC_VER, 0, 0, u"03.80.0000"},
 };
 
