@@ -41,10 +41,9 @@ class EngineServer {
  public:
   virtual ~EngineServer() = default;
 
-  // A connect string for the layer (without the leading "ODBC;").
-  virtual std::string ConnectString(const EngineDriver& driver) const = 0;
-  // The same for a server that is not running.
-  virtual std::string StoppedConnectString(const EngineDriver& driver) const = 0;
+  // A connect string for the layer (without the leading "ODBC;"), or the same for a server
+  // that is not running.
+  virtual std::string ConnectString(const EngineDriver& driver, bool stopped) const = 0;
   // What the client reports when it connects to that stopped server.
   virtual ClientError StoppedClientError() = 0;
   // Whether the driver passes on the engine's reason for a failed connection.

@@ -272,8 +272,7 @@ TEST_P(RecordsetTest, ARefusedStatementRaisesTheEnginesStateAndMessage) {
 TEST_P(RecordsetTest, AStoppedServerRaisesTheEnginesStateAndMessage) {
   const ClientError client = Engine().StoppedClientError();
   CDatabase database;
-  const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().StoppedConnectString(Driver())));
-  const Caught caught = Catch([&] { database.Open(nullptr, FALSE, FALSE, connect, TRUE); });
+  const Caught caught = Catch([&] { Connect(database, true); });
   EXPECT_FALSE(database.IsOpen());
   if (Engine().DriverReportsConnectReason()) {
     ExpectCarries(caught, client);

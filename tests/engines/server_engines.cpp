@@ -179,11 +179,8 @@ class ServerEngine : public EngineServer {
     m_clientDatabase = kDatabase;
   }
 
-  std::string ConnectString(const EngineDriver& driver) const override {
-    return m_kind.connect(driver, m_place);
-  }
-  std::string StoppedConnectString(const EngineDriver& driver) const override {
-    return m_kind.connect(driver, m_stoppedPlace);
+  std::string ConnectString(const EngineDriver& driver, bool stopped) const override {
+    return m_kind.connect(driver, stopped ? m_stoppedPlace : m_place);
   }
   ClientError StoppedClientError() override {
     return m_kind.parseError(

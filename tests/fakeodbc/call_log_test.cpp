@@ -435,10 +435,7 @@ TEST_F(DiagnosticsTest, MessageOfExactlyCapacityMinusOneFitsWithoutWarning) {
 
 TEST_F(DiagnosticsTest, AStateOf00000CanBeInjectedAsAnyRecord) {
   failFetchWith({{"00000", 0, u"nothing"}, {"S1000", 0, u"after"}});
-  SQLWCHAR state[6];
-  SQLWCHAR message[16];
-  ASSERT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, message, 16, nullptr), SQL_SUCCESS);
-  EXPECT_EQ(text(state), u"00000");
+  EXPECT_EQ(nextRecord(16), "SQL_SUCCESS, 00000, 0, nothing, 7");
   EXPECT_EQ(fakeodbc::pendingDiags(stmt).at(0).message, u"after");
 }
 
@@ -449,9 +446,8 @@ TEST_F(DiagnosticsTest, SQLErrorWItselfCanAnswerErrorOrInvalidHandleWithoutConsu
   ASSERT_EQ(SQLNumResultCols(stmt, &columns), SQL_ERROR);
   fakeodbc::answer(Fn::SQLErrorW, 1, Answer::fail(SQL_ERROR));
   fakeodbc::answer(Fn::SQLErrorW, 2, Answer::fail(SQL_INVALID_HANDLE));
-  SQLWCHAR state[6];
-  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_ERROR);
-  EXPECT_EQ(SQLErrorW(env, dbc, stmt, state, nullptr, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(nextRecord(64), "SQL_ERROR, , 0, , 0");
+  EXPECT_EQ(nextRecord(64), "SQL_INVALID_HANDLE, , 0, , 0");
   EXPECT_EQ(errors().at(0).message, u"kept");
 }
 
