@@ -164,10 +164,13 @@ class ServerEngine : public EngineServer {
     const std::string data = m_place + "/data";
     const std::string log = m_place + "/server.log";
     workspace.RunAsServerUser(kind.setUp(data), m_place + "/setup.log");
-    const pid_t pid = workspace.StartServer(kind.server(data, m_place), log, kind.stopSignal);
+    testsupport::Child& server =
+        workspace.StartServer(kind.server(data, m_place), log, kind.stopSignal);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!kind.ready(m_place)) {
-      workspace.CheckServerRunning(pid, log);
+      if (!server.Running()) {
+        throw std::runtime_error("the server ended:\n" + testsupport::ReadFile(log));
+      }
       if (std::chrono::steady_clock::now() > deadline) {
         throw std::runtime_error(std::string(kind.name) + " did not get ready:\n" +
                                  testsupport::ReadFile(log));

@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -118,8 +117,8 @@ std::string Workspace::ServerFolder(const std::string& name) {
   return folder;
 }
 
-pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::string& log,
-                             int stopSignal) {
+testsupport::Child& Workspace::StartServer(const std::vector<std::string>& argv,
+                                           const std::string& log, int stopSignal) {
   testsupport::ChildOptions options = LoggedChild(argv, log, m_user);
   // Should the test process die, the server is told to stop at once, before the watchdog
   // comes to it.
@@ -130,7 +129,7 @@ pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::st
   m_watchdog->Write("start " + std::to_string(child->pid()) + " " + std::to_string(stopSignal) +
                     "\n");
   m_servers.push_back({std::move(child), stopSignal});
-  return m_servers.back().child->pid();
+  return *m_servers.back().child;
 }
 
 void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std::string& log) {
@@ -140,15 +139,6 @@ void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std:
   if (run.exitCode != 0) {
     throw std::runtime_error(argv[0] + " failed (" + run.How() + "):\n" + run.err +
                              testsupport::ReadFile(log));
-  }
-}
-
-void Workspace::CheckServerRunning(pid_t pid, const std::string& log) {
-  const auto server = std::find_if(m_servers.begin(), m_servers.end(), [pid](const Server& s) {
-    return s.child->pid() == pid;
-  });
-  if (server == m_servers.end() || !server->child->Running()) {
-    throw std::runtime_error("the server ended:\n" + testsupport::ReadFile(log));
   }
 }
 

@@ -5,8 +5,6 @@
 // cleaned up).
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,12 +28,10 @@ class Workspace {
   std::string ServerFolder(const std::string& name);
 
   // Starts a server that stops on `stopSignal`; its output goes to `log`.
-  pid_t StartServer(const std::vector<std::string>& argv, const std::string& log,
-                    int stopSignal);
+  testsupport::Child& StartServer(const std::vector<std::string>& argv, const std::string& log,
+                                  int stopSignal);
   // Runs a set-up command as the servers' user and throws with its output when it fails.
   void RunAsServerUser(const std::vector<std::string>& argv, const std::string& log);
-  // Throws with the server's log when it has ended.
-  void CheckServerRunning(pid_t pid, const std::string& log);
 
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
