@@ -162,8 +162,7 @@ SQLRETURN Invocation::finish(SQLRETURN rc) {
   State& s = state();
   Call call{index_, fn_, args, rc};
   if (s.logFile != nullptr) {
-    const std::string line = call.line() + "\n";
-    std::fputs(line.c_str(), s.logFile);
+    std::fprintf(s.logFile, "%s\n", call.line().c_str());
     std::fflush(s.logFile);
   }
   s.log.push_back(std::move(call));
