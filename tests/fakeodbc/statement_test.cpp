@@ -3,6 +3,7 @@
 // with SQLGetData: pieces, NULL, second reads and reads without a current row.
 #include <algorithm>
 #include <cstring>
+#include <gmock/gmock.h>
 
 #include "test_support.h"
 
@@ -297,13 +298,11 @@ TEST_F(FetchTest, RowsetsLargerThanOneRowReportCountAndStatus) {
   ASSERT_EQ(SQLSetStmtOption(stmt, SQL_ROWSET_SIZE, 3), SQL_SUCCESS);
   ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
   EXPECT_EQ(fetched, 3u);
-  EXPECT_EQ(status[2], SQL_ROW_SUCCESS);
+  EXPECT_THAT(status, ::testing::ElementsAre(SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS));
   EXPECT_EQ(readColumn1(), u"1");
   ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
   EXPECT_EQ(fetched, 2u);
-  EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
-  EXPECT_EQ(status[1], SQL_ROW_SUCCESS);
-  EXPECT_EQ(status[2], SQL_ROW_NOROW);
+  EXPECT_THAT(status, ::testing::ElementsAre(SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_NOROW));
   EXPECT_EQ(readColumn1(), u"4");
   EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_NO_DATA);
   ASSERT_EQ(extendedFetch(SQL_FETCH_PRIOR), SQL_SUCCESS);
