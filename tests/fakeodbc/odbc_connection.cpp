@@ -36,17 +36,15 @@ extern "C" {
 SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environment) {
   Invocation call(Fn::SQLAllocEnv);
   State& state = call.state();
-  Env* created = nullptr;
+  if (environment != nullptr) *environment = SQL_NULL_HENV;  // unless one is allocated
   const SQLRETURN rc = call.respond(
       nullptr, false,
       [&] {
         if (environment == nullptr) return Reply{SQL_ERROR, {}};
-        created = &static_cast<Env&>(createObject(state, Kind::Env));
-        *environment = handleOf(*created);
+        *environment = handleOf(createObject(state, Kind::Env));
         return Reply::ok();
       },
       noOutputs);
-  if (created == nullptr && environment != nullptr) *environment = SQL_NULL_HENV;
   call.args = environment == nullptr ? "NULL" : "&" + nameOfHandle(state, *environment);
   return call.finish(rc);
 }
