@@ -269,20 +269,19 @@ SQLRETURN allocateOn(Fn fn, SQLHANDLE parentHandle, SQLHANDLE* out, Refusal&& re
   Parent* parent = liveObject<Parent>(state, parentHandle, Parent::ownKind);
   call.args = nameOfHandle(state, parentHandle) + (out ? ", &NULL" : ", NULL");
   if (parent == nullptr) return call.invalidHandle();
-  Child* created = nullptr;
+  if (out != nullptr) *out = nullptr;  // unless one is allocated
   const SQLRETURN rc = call.respond(
       parent, true,
       [&] {
         if (std::optional<Reply> refused = refusal(*parent)) return *refused;
         if (out == nullptr) return invalidNullPointer();
-        created = &static_cast<Child&>(createObject(state, Child::ownKind));
-        attach(*parent, *created);
-        *out = handleOf(*created);
+        auto& created = static_cast<Child&>(createObject(state, Child::ownKind));
+        attach(*parent, created);
+        *out = handleOf(created);
         return Reply::ok();
       },
       noOutputs);
   if (out != nullptr) {
-    if (created == nullptr) *out = nullptr;
     call.args = nameOfHandle(state, parentHandle) + ", &" + nameOfHandle(state, *out);
   }
   return call.finish(rc);
