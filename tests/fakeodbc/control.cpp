@@ -49,12 +49,8 @@ std::optional<Fn> functionByName(std::string_view name) {
 }
 
 ResultSet healthyResult() {
-  ResultSet result;
-  result.columns.push_back(Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE});
-  for (const char16_t* brand : {u"Airbus", u"Boeing", u"Cessna", u"Dassault"}) {
-    result.rows.push_back(Row{Cell{brand}});
-  }
-  return result;
+  return {{Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE}},
+          {{u"Airbus"}, {u"Boeing"}, {u"Cessna"}, {u"Dassault"}}};
 }
 
 Answer Answer::fail(SQLRETURN rc, std::vector<Diag> diags) {
