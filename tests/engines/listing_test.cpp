@@ -25,11 +25,7 @@ std::string TextOfLength(std::u16string_view pattern, std::size_t length) {
 std::string AsAscii(const std::string& utf8, bool bytes) {
   std::string ascii;
   for (const unsigned char c : utf8) {
-    if (c < 0x80) {
-      ascii += static_cast<char>(c);
-    } else if (bytes || c >= 0xC0) {
-      ascii += '?';
-    }
+    if (c < 0x80 || bytes || c >= 0xC0) ascii += c < 0x80 ? static_cast<char>(c) : '?';
   }
   return ascii;
 }
