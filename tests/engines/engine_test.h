@@ -43,9 +43,10 @@ class EngineTest : public ::testing::TestWithParam<EngineDriver> {
   }
 
   // Opens the connection as the program does: the connect text behind "ODBC;", the cursor
-  // library asked for.
-  void Connect(CDatabase& database) {
-    const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver())));
+  // library asked for. `stopped`: to a server that is not running.
+  void Connect(CDatabase& database, bool stopped = false) {
+    const CString connect(
+        textconv::Utf8ToUtf16("ODBC;" + Engine().ConnectString(Driver(), stopped)));
     database.Open(nullptr, FALSE, FALSE, connect, TRUE);
   }
 

@@ -41,17 +41,16 @@ class EngineServer {
  public:
   virtual ~EngineServer() = default;
 
-  // A connect string for the layer (without the leading "ODBC;").
-  virtual std::string ConnectString(const EngineDriver& driver) const = 0;
-  // The same for a server that is not running.
-  virtual std::string StoppedConnectString(const EngineDriver& driver) const = 0;
+  // A connect string for the layer (without the leading "ODBC;"), or the same for a server
+  // that is not running.
+  virtual std::string ConnectString(const EngineDriver& driver, bool stopped) const = 0;
   // What the client reports when it connects to that stopped server.
   virtual ClientError StoppedClientError() = 0;
   // Whether the driver passes on the engine's reason for a failed connection.
   virtual bool DriverReportsConnectReason() const { return true; }
 
   // The engine's type for text of up to 255 characters, and its long text type.
-  virtual std::string ShortTextType() const = 0;
+  std::string ShortTextType() const { return "varchar(255)"; }
   virtual std::string LongTextType() const = 0;
 
   // Runs SQL statements with the engine's client; throws when the client fails.

@@ -25,11 +25,7 @@ std::string TextOfLength(std::u16string_view pattern, std::size_t length) {
 std::string AsAscii(const std::string& utf8, bool bytes) {
   std::string ascii;
   for (const unsigned char c : utf8) {
-    if (c < 0x80) {
-      ascii += static_cast<char>(c);
-    } else if (bytes || c >= 0xC0) {
-      ascii += '?';
-    }
+    if (c < 0x80 || bytes || c >= 0xC0) ascii += c < 0x80 ? static_cast<char>(c) : '?';
   }
   return ascii;
 }
@@ -56,25 +52,23 @@ enum class Column { Short, Long };
 
 struct ListingCase {
   const char* name;
-  Column column;
   Rows rows;
   const char* locale = "C.UTF-8";
+  Column column = Column::Short;
 };
 
 const std::u16string_view kMixed = u"Aérospatiale Антонов 航空 ";
 
 const ListingCase kCases[] = {
-    {"no_rows", Column::Short, {}},
-    {"one_row", Column::Short, {"Airbus"}},
-    {"two_rows", Column::Short, {"Airbus", "Boeing"}},
-    {"three_rows", Column::Short, {"Airbus", "Boeing", "Cessna"}},
-    {"five_rows", Column::Short, {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"}},
-    {"null_value", Column::Short, {"Airbus", std::nullopt, "Cessna"}},
-    {"non_ascii_utf8", Column::Short, {"Aérospatiale", "Антонов", "航空工業"}},
-    {"non_ascii_c_locale", Column::Short, {"Aérospatiale", "Антонов", "航空工業"}, "C"},
-    {"lengths_31_32_255", Column::Short,
+    {"no_rows", {}}, {"one_row", {"Airbus"}}, {"two_rows", {"Airbus", "Boeing"}},
+    {"three_rows", {"Airbus", "Boeing", "Cessna"}},
+    {"five_rows", {"Airbus", "Boeing", "Cessna", "Dassault", "Embraer"}},
+    {"null_value", {"Airbus", std::nullopt, "Cessna"}},
+    {"non_ascii_utf8", {"Aérospatiale", "Антонов", "航空工業"}},
+    {"non_ascii_c_locale", {"Aérospatiale", "Антонов", "航空工業"}, "C"},
+    {"lengths_31_32_255",
      {TextOfLength(kMixed, 31), TextOfLength(kMixed, 32), TextOfLength(kMixed, 255)}},
-    {"long_text_5000", Column::Long, {TextOfLength(kMixed, 5000), "Boeing", "Cessna"}},
+    {"long_text_5000", {TextOfLength(kMixed, 5000), "Boeing", "Cessna"}, "C.UTF-8", Column::Long},
 };
 
 class ListingTest : public EngineTest {};

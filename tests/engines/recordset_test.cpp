@@ -89,42 +89,25 @@ struct Script {
 };
 
 const Script kScripts[] = {
-    {"static",
-     CRecordset::staticCursor,
-     CRecordset::readOnly,
-     {
-         {Move::None, 0, false, false, 0, "Airbus"},
-         {Move::Next, 0, false, false, 1, "Boeing"},
-         {Move::Last, 0, false, false, -2, "Embraer"},
-         {Move::Next, 0, false, true, -2, nullptr},
-         {Move::Next, dbErrorMoveOutOfRange, false, true, -2, nullptr},
-         {Move::Prev, 0, false, false, -2, "Embraer"},
-         {Move::First, 0, false, false, 0, "Airbus"},
-         {Move::Prev, 0, true, false, 0, nullptr},
-         {Move::Prev, dbErrorMoveOutOfRange, true, false, 0, nullptr},
-         // From before the start, the next row is the first: index 0.
-         {Move::Next, 0, false, false, 0, "Airbus"},
-         {Move::Absolute3, 0, false, false, 2, "Cessna"},
-         {Move::Requery, 0, false, false, 0, "Airbus"},
-         {Move::Reopen, 0, false, false, 0, "Airbus"},
-     }},
-    {"forward_only",
-     CRecordset::forwardOnly,
-     CRecordset::readOnly,
-     {
-         {Move::None, 0, false, false, 0, "Airbus"},
-         {Move::Next, 0, false, false, 1, "Boeing"},
-         // Refused before any call: still on the row read already.
-         {Move::Prev, dbErrorForwardOnlyMove, false, false, 1, nullptr},
-         {Move::First, dbErrorForwardOnlyMove, false, false, 1, nullptr},
-         {Move::Next, 0, false, false, 2, "Cessna"},
-         {Move::Next, 0, false, false, 3, "Dassault"},
-         {Move::Next, 0, false, false, 4, "Embraer"},
-         {Move::Next, 0, false, true, 4, nullptr},
-         {Move::Next, dbErrorMoveOutOfRange, false, true, 4, nullptr},
-         {Move::Requery, 0, false, false, 0, "Airbus"},
-         {Move::Reopen, 0, false, false, 0, "Airbus"},
-     }},
+    {"static", CRecordset::staticCursor, CRecordset::readOnly,
+     {{Move::None, 0, false, false, 0, "Airbus"}, {Move::Next, 0, false, false, 1, "Boeing"},
+      {Move::Last, 0, false, false, -2, "Embraer"}, {Move::Next, 0, false, true, -2, nullptr},
+      {Move::Next, dbErrorMoveOutOfRange, false, true, -2, nullptr},
+      {Move::Prev, 0, false, false, -2, "Embraer"}, {Move::First, 0, false, false, 0, "Airbus"},
+      {Move::Prev, 0, true, false, 0, nullptr},
+      {Move::Prev, dbErrorMoveOutOfRange, true, false, 0, nullptr},
+      // From before the start, the next row is the first: index 0.
+      {Move::Next, 0, false, false, 0, "Airbus"}, {Move::Absolute3, 0, false, false, 2, "Cessna"},
+      {Move::Requery, 0, false, false, 0, "Airbus"}, {Move::Reopen, 0, false, false, 0, "Airbus"}}},
+    {"forward_only", CRecordset::forwardOnly, CRecordset::readOnly,
+     {{Move::None, 0, false, false, 0, "Airbus"}, {Move::Next, 0, false, false, 1, "Boeing"},
+      // Refused before any call: still on the row read already.
+      {Move::Prev, dbErrorForwardOnlyMove, false, false, 1, nullptr},
+      {Move::First, dbErrorForwardOnlyMove, false, false, 1, nullptr},
+      {Move::Next, 0, false, false, 2, "Cessna"}, {Move::Next, 0, false, false, 3, "Dassault"},
+      {Move::Next, 0, false, false, 4, "Embraer"}, {Move::Next, 0, false, true, 4, nullptr},
+      {Move::Next, dbErrorMoveOutOfRange, false, true, 4, nullptr},
+      {Move::Requery, 0, false, false, 0, "Airbus"}, {Move::Reopen, 0, false, false, 0, "Airbus"}}},
 };
 
 class RecordsetTest : public EngineTest {};
@@ -161,12 +144,13 @@ TEST_P(RecordsetTest, MovesLandWhereTheScriptSays) {
 // cursor the driver does not offer, leaving the recordset closed.
 struct CursorOffer {
   UINT openType;
-  int refusal;  // the documented error when the driver lacks the cursor
+  int refusal;      // the documented error when the driver lacks the cursor
+  SQLUINTEGER bit;  // its bit in SQL_SCROLL_OPTIONS
 };
 const CursorOffer kCursorTypes[] = {
-    {CRecordset::keysetCursor, dbErrorKeysetCursorUnsupported},
-    {CRecordset::staticCursor, dbErrorStaticCursorUnsupported},
-    {CRecordset::dynamicCursor, dbErrorDynamicCursorUnsupported},
+    {CRecordset::keysetCursor, dbErrorKeysetCursorUnsupported, SQL_SO_KEYSET_DRIVEN},
+    {CRecordset::staticCursor, dbErrorStaticCursorUnsupported, SQL_SO_STATIC},
+    {CRecordset::dynamicCursor, dbErrorDynamicCursorUnsupported, SQL_SO_DYNAMIC},
 };
 
 TEST_P(RecordsetTest, AScrollTypeTheDriverLacksIsRefusedWithItsError) {
@@ -176,12 +160,10 @@ TEST_P(RecordsetTest, AScrollTypeTheDriverLacksIsRefusedWithItsError) {
   SQLUINTEGER offered = 0;
   ASSERT_TRUE(SQL_SUCCEEDED(SQLGetInfoW(database.m_hdbc, SQL_SCROLL_OPTIONS, &offered,
                                         sizeof offered, nullptr)));
-  const SQLUINTEGER bits[] = {SQL_SO_KEYSET_DRIVEN, SQL_SO_STATIC, SQL_SO_DYNAMIC};
-  for (std::size_t i = 0; i < std::size(kCursorTypes); ++i) {
-    const CursorOffer& type = kCursorTypes[i];
+  for (const CursorOffer& type : kCursorTypes) {
     SCOPED_TRACE("open type " + std::to_string(type.openType));
     CRecordset rs(&database);
-    const bool offers = (offered & bits[i]) != 0;
+    const bool offers = (offered & type.bit) != 0;
     const int raised = RaisedCode([&] { rs.Open(type.openType, kOrdered, CRecordset::readOnly); });
     EXPECT_EQ(raised, offers ? 0 : type.refusal);
     EXPECT_EQ(rs.IsOpen() != FALSE, offers);
@@ -207,10 +189,8 @@ const ValueCase kValues[] = {
     {"smallest tiny integer", {"tinyint", "smallint", "tinyint(3)"}, "-128", true},
     {"smallest small integer", {"smallint", "smallint", "smallint"}, "-32768", true},
     // SQLite does not hold a varchar to its declared size.
-    {"text beyond its varchar size",
-     {"varchar(50)", "", ""},
-     "Aerospatiale-Alenia ATR 72-600 regional turboprop airliner, 2011",
-     false},
+    {"text beyond its varchar size", {"varchar(50)", "", ""},
+     "Aerospatiale-Alenia ATR 72-600 regional turboprop airliner, 2011", false},
 };
 
 TEST_P(RecordsetTest, AValueLongerThanItsDescribedSizeIsReadWhole) {
@@ -292,8 +272,7 @@ TEST_P(RecordsetTest, ARefusedStatementRaisesTheEnginesStateAndMessage) {
 TEST_P(RecordsetTest, AStoppedServerRaisesTheEnginesStateAndMessage) {
   const ClientError client = Engine().StoppedClientError();
   CDatabase database;
-  const CString connect(textconv::Utf8ToUtf16("ODBC;" + Engine().StoppedConnectString(Driver())));
-  const Caught caught = Catch([&] { database.Open(nullptr, FALSE, FALSE, connect, TRUE); });
+  const Caught caught = Catch([&] { Connect(database, true); });
   EXPECT_FALSE(database.IsOpen());
   if (Engine().DriverReportsConnectReason()) {
     ExpectCarries(caught, client);

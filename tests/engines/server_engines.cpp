@@ -43,9 +43,8 @@ struct ServerKind {
 // "ERROR 2002 (HY000): Can't connect to local server through socket ...".
 ClientError ParseMariaDbError(const std::string& output) {
   // The report may follow the statement, framed in dashes.
-  std::string::size_type at = output.rfind("ERROR ", 0) == 0 ? 0 : output.find("\nERROR ");
+  std::string::size_type at = ("\n" + output).find("\nERROR ");
   if (at == std::string::npos) at = 0;
-  if (output[at] == '\n') ++at;
   const std::string line = output.substr(at, output.find('\n', at) - at);
   const std::string::size_type open = line.find(" (");
   const std::string::size_type message = line.find(": ");
@@ -165,10 +164,13 @@ class ServerEngine : public EngineServer {
     const std::string data = m_place + "/data";
     const std::string log = m_place + "/server.log";
     workspace.RunAsServerUser(kind.setUp(data), m_place + "/setup.log");
-    const pid_t pid = workspace.StartServer(kind.server(data, m_place), log, kind.stopSignal);
+    testsupport::Child& server =
+        workspace.StartServer(kind.server(data, m_place), log, kind.stopSignal);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!kind.ready(m_place)) {
-      workspace.CheckServerRunning(pid, log);
+      if (!server.Running()) {
+        throw std::runtime_error("the server ended:\n" + testsupport::ReadFile(log));
+      }
       if (std::chrono::steady_clock::now() > deadline) {
         throw std::runtime_error(std::string(kind.name) + " did not get ready:\n" +
                                  testsupport::ReadFile(log));
@@ -180,18 +182,14 @@ class ServerEngine : public EngineServer {
     m_clientDatabase = kDatabase;
   }
 
-  std::string ConnectString(const EngineDriver& driver) const override {
-    return m_kind.connect(driver, m_place);
-  }
-  std::string StoppedConnectString(const EngineDriver& driver) const override {
-    return m_kind.connect(driver, m_stoppedPlace);
+  std::string ConnectString(const EngineDriver& driver, bool stopped) const override {
+    return m_kind.connect(driver, stopped ? m_stoppedPlace : m_place);
   }
   ClientError StoppedClientError() override {
     return m_kind.parseError(
         RunClient(m_kind.client(m_stoppedPlace, kDatabase), "SELECT 1;\n").out);
   }
 
-  std::string ShortTextType() const override { return "varchar(255)"; }
   std::string LongTextType() const override { return m_kind.longTextType; }
 
  protected:

@@ -16,22 +16,18 @@ class SqliteEngine : public EngineServer {
     Execute("CREATE TABLE hangar_created (id INTEGER);\n");
   }
 
-  std::string ConnectString(const EngineDriver& driver) const override {
-    return std::string("DRIVER={") + driver.section + "};Database=" + m_file;
-  }
-  std::string StoppedConnectString(const EngineDriver& driver) const override {
-    return std::string("DRIVER={") + driver.section + "};Database=" + m_missingFile;
+  std::string ConnectString(const EngineDriver& driver, bool stopped) const override {
+    return std::string("DRIVER={") + driver.section + "};Database=" +
+           (stopped ? m_missingFile : m_file);
   }
   ClientError StoppedClientError() override {
-    const testsupport::ChildResult result =
-        RunClient({ENGINE_SQLITE_CLIENT, "-batch", "-bail", m_missingFile}, "SELECT 1;\n");
-    return ParseClientError(result.out);
+    return ParseClientError(
+        RunClient({ENGINE_SQLITE_CLIENT, "-batch", "-bail", m_missingFile}, "SELECT 1;\n").out);
   }
 
   // The driver reports "connect failed" without SQLite's reason.
   bool DriverReportsConnectReason() const override { return false; }
 
-  std::string ShortTextType() const override { return "varchar(255)"; }
   std::string LongTextType() const override { return "text"; }
 
  protected:

@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -79,38 +78,18 @@ std::string OdbcInstIni() {
 
 }  // namespace
 
-// The watchdog, told of every server started (and how it stops) and stopped. Destroyed, it
-// ends without any work of its own: the caller has cleaned up.
-class CleanupGuard {
- public:
-  explicit CleanupGuard(const std::string& folder) {
-    testsupport::ChildOptions options;
-    options.argv = {"/bin/sh", "-c", kWatchdogScript, "engine-watchdog", folder};
-    options.inputOpen = true;
-    // Nothing to read from it, and nothing that would stop it once the tests are gone.
-    options.outputFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (options.outputFd < 0) throw std::runtime_error("cannot open /dev/null");
-    options.mergeErrors = true;
-    m_watchdog = std::make_unique<testsupport::Child>(options);
-    ::close(options.outputFd);
-    if (!m_watchdog->started()) throw std::runtime_error(m_watchdog->err());
-  }
-  ~CleanupGuard() {
-    m_watchdog->Write("done\n");
-    m_watchdog->Wait(std::chrono::seconds(30));
-  }
-
-  void ServerStarted(pid_t pid, int signal) {
-    m_watchdog->Write("start " + std::to_string(pid) + " " + std::to_string(signal) + "\n");
-  }
-  void ServerStopped(pid_t pid) { m_watchdog->Write("stop " + std::to_string(pid) + "\n"); }
-
- private:
-  std::unique_ptr<testsupport::Child> m_watchdog;  // reads what it is told on its input
-};
-
 Workspace::Workspace() : m_user(testsupport::UnprivilegedUser()) {
-  m_guard = std::make_unique<CleanupGuard>(Folder());
+  // The watchdog, told of every server started (and how it stops) and stopped.
+  testsupport::ChildOptions options;
+  options.argv = {"/bin/sh", "-c", kWatchdogScript, "engine-watchdog", Folder()};
+  options.inputOpen = true;
+  // Nothing to read from it, and nothing that would stop it once the tests are gone.
+  options.outputFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (options.outputFd < 0) throw std::runtime_error("cannot open /dev/null");
+  options.mergeErrors = true;
+  m_watchdog = std::make_unique<testsupport::Child>(options);
+  ::close(options.outputFd);
+  if (!m_watchdog->started()) throw std::runtime_error(m_watchdog->err());
   // The servers' user reaches its folders through this one.
   HandOver(Folder(), m_user);
   testsupport::WriteFile(Folder() + "/odbcinst.ini", OdbcInstIni());
@@ -123,10 +102,12 @@ Workspace::~Workspace() {
     const pid_t pid = server->child->pid();
     server->child->Signal(server->stopSignal);
     server->child->Wait(std::chrono::seconds(30));
-    m_guard->ServerStopped(pid);
+    m_watchdog->Write("stop " + std::to_string(pid) + "\n");
   }
   m_servers.clear();
-  m_guard.reset();
+  // Told that the caller cleaned up, the watchdog ends without any work of its own.
+  m_watchdog->Write("done\n");
+  m_watchdog->Wait(std::chrono::seconds(30));
 }
 
 std::string Workspace::ServerFolder(const std::string& name) {
@@ -136,8 +117,8 @@ std::string Workspace::ServerFolder(const std::string& name) {
   return folder;
 }
 
-pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::string& log,
-                             int stopSignal) {
+testsupport::Child& Workspace::StartServer(const std::vector<std::string>& argv,
+                                           const std::string& log, int stopSignal) {
   testsupport::ChildOptions options = LoggedChild(argv, log, m_user);
   // Should the test process die, the server is told to stop at once, before the watchdog
   // comes to it.
@@ -145,9 +126,10 @@ pid_t Workspace::StartServer(const std::vector<std::string>& argv, const std::st
   auto child = std::make_unique<testsupport::Child>(options);
   ::close(options.outputFd);
   if (!child->started()) throw std::runtime_error(child->err());
-  m_guard->ServerStarted(child->pid(), stopSignal);
+  m_watchdog->Write("start " + std::to_string(child->pid()) + " " + std::to_string(stopSignal) +
+                    "\n");
   m_servers.push_back({std::move(child), stopSignal});
-  return m_servers.back().child->pid();
+  return *m_servers.back().child;
 }
 
 void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std::string& log) {
@@ -157,15 +139,6 @@ void Workspace::RunAsServerUser(const std::vector<std::string>& argv, const std:
   if (run.exitCode != 0) {
     throw std::runtime_error(argv[0] + " failed (" + run.How() + "):\n" + run.err +
                              testsupport::ReadFile(log));
-  }
-}
-
-void Workspace::CheckServerRunning(pid_t pid, const std::string& log) {
-  const auto server = std::find_if(m_servers.begin(), m_servers.end(), [pid](const Server& s) {
-    return s.child->pid() == pid;
-  });
-  if (server == m_servers.end() || !server->child->Running()) {
-    throw std::runtime_error("the server ended:\n" + testsupport::ReadFile(log));
   }
 }
 

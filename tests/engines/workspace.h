@@ -1,11 +1,9 @@
 // The engine tests' temporary folder with what lives in it: the drivers' registration, the
-// servers and the guard that removes everything when the test process is killed (a watchdog
-// process, started first, that learns of every server the tests start and stop, and stops the
-// servers still running and removes the folder when the test process ends without saying that
-// it cleaned up).
+// servers and the watchdog that removes everything when the test process is killed (a process,
+// started first, that learns of every server the tests start and stop, and stops the servers
+// still running and removes the folder when the test process ends without saying that it
+// cleaned up).
 #pragma once
-
-#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -16,11 +14,9 @@
 
 namespace enginetest {
 
-class CleanupGuard;
-
 class Workspace {
  public:
-  // Makes the folder, starts the guard and registers the drivers found; points ODBCSYSINI
+  // Makes the folder, starts the watchdog and registers the drivers found; points ODBCSYSINI
   // at the folder.
   Workspace();
   // Stops the servers still running and removes the folder.
@@ -32,12 +28,10 @@ class Workspace {
   std::string ServerFolder(const std::string& name);
 
   // Starts a server that stops on `stopSignal`; its output goes to `log`.
-  pid_t StartServer(const std::vector<std::string>& argv, const std::string& log,
-                    int stopSignal);
+  testsupport::Child& StartServer(const std::vector<std::string>& argv, const std::string& log,
+                                  int stopSignal);
   // Runs a set-up command as the servers' user and throws with its output when it fails.
   void RunAsServerUser(const std::vector<std::string>& argv, const std::string& log);
-  // Throws with the server's log when it has ended.
-  void CheckServerRunning(pid_t pid, const std::string& log);
 
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
@@ -48,10 +42,10 @@ class Workspace {
     int stopSignal;
   };
 
-  // Removed last, once the servers are stopped and the guard is told.
+  // Removed last, once the servers are stopped and the watchdog is told.
   testsupport::TempFolder m_folder{"dravon-engines"};
   testsupport::ChildUser m_user;
-  std::unique_ptr<CleanupGuard> m_guard;
+  std::unique_ptr<testsupport::Child> m_watchdog;  // reads what it is told on its input
   std::vector<Server> m_servers;
 };
 

@@ -47,9 +47,7 @@ TEST_F(ConnectionTest, ScriptedConnectCanBeCancelledByTheUser) {
   SQLSMALLINT level = 0;
   EXPECT_TRUE(failed(SQLGetInfoW(dbc, SQL_ODBC_API_CONFORMANCE, &level, 2, nullptr), "08003"));
   EXPECT_EQ(SQLDisconnect(dbc), SQL_ERROR);
-  EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
-  env = dbc = SQL_NULL_HANDLE;
+  freeAll(false);
 }
 
 TEST_F(ConnectionTest, ConnectionOptionsAreRememberedAndCursorLibraryOnlyBeforeConnecting) {
@@ -101,8 +99,7 @@ const InfoCase healthyInfoCases[] = {
     {"LockTypes", SQL_LOCK_TYPES, 4, SQL_LCK_NO_CHANGE | SQL_LCK_EXCLUSIVE | SQL_LCK_UNLOCK, u""},
     {"DataSourceReadOnly", SQL_DATA_SOURCE_READ_ONLY, 0, 0, u"N"},
     {"IdentifierQuoteChar", SQL_IDENTIFIER_QUOTE_CHAR, 0, 0, u"\""},
-    {"DbmsName", SQL_DBMS_NAME, 0, 0, u"FakeDB"},
-    {"DbmsVer", SQL_DBMS_VER, 0, 0, u"01.00.0000"},
+    {"DbmsName", SQL_DBMS_NAME, 0, 0, u"FakeDB"}, {"DbmsVer", SQL_DBMS_VER, 0, 0, u"01.00.0000"},
     {"OdbcVer", SQL_ODBC_VER, 0, 0, u"03.80.0000"},
 };
 
@@ -202,9 +199,7 @@ TEST_F(ConnectionTest, ConnectionCallsNeedAnOpenConnection) {
   EXPECT_EQ(errors().at(0).state, "08003");
   SQLUSMALLINT supported = 0;
   EXPECT_TRUE(failed(SQLGetFunctions(dbc, SQL_API_SQLFETCH, &supported), "S1010"));
-  EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
-  EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
-  env = dbc = SQL_NULL_HANDLE;
+  freeAll(false);
   EXPECT_TRUE(fakeodbc::handleBalance().balanced());
 }
 

@@ -49,12 +49,8 @@ std::optional<Fn> functionByName(std::string_view name) {
 }
 
 ResultSet healthyResult() {
-  ResultSet result;
-  result.columns.push_back(Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE});
-  for (const char16_t* brand : {u"Airbus", u"Boeing", u"Cessna", u"Dassault"}) {
-    result.rows.push_back(Row{Cell{brand}});
-  }
-  return result;
+  return {{Column{u"marque", SQL_WVARCHAR, 50, 0, SQL_NULLABLE}},
+          {{u"Airbus"}, {u"Boeing"}, {u"Cessna"}, {u"Dassault"}}};
 }
 
 Answer Answer::fail(SQLRETURN rc, std::vector<Diag> diags) {
@@ -83,14 +79,12 @@ void reset() {
 
 void setResult(ResultSet result) {
   checkResult(result);
-  Session session;
-  session.state.defaultResult = std::move(result);
+  locked([&](detail::State& state) { state.defaultResult = std::move(result); });
 }
 
 void setResultFor(std::u16string statementText, ResultSet result) {
   checkResult(result);
-  Session session;
-  session.state.resultsByText[std::move(statementText)] = std::move(result);
+  locked([&](detail::State& state) { state.resultsByText[statementText] = std::move(result); });
 }
 
 void setCompletedConnectString(std::u16string text) {
@@ -107,25 +101,20 @@ void removeInfo(SQLUSMALLINT infoType) {
 
 void setFunctionSupported(SQLUSMALLINT apiId, bool supported) {
   Session session;
-  if (supported) {
-    session.state.supportedFunctions.insert(apiId);
-  } else {
-    session.state.supportedFunctions.erase(apiId);
-  }
+  if (supported) session.state.supportedFunctions.insert(apiId);
+  if (!supported) session.state.supportedFunctions.erase(apiId);
 }
 
 void answer(Fn fn, int nth, Answer scripted) {
   if (nth < 1) throw std::invalid_argument("fakeodbc::answer: nth counts from 1");
-  Session session;
-  detail::State& state = session.state;
-  state.answersByOrdinal[fn][state.ordinals[fn] + static_cast<std::size_t>(nth)] =
-      std::move(scripted);
+  locked([&](detail::State& state) {
+    state.answersByOrdinal[fn][state.ordinals[fn] + static_cast<std::size_t>(nth)] = scripted;
+  });
 }
 
 void answerCall(std::size_t index, Answer scripted) {
   if (index < 1) throw std::invalid_argument("fakeodbc::answerCall: calls count from 1");
-  Session session;
-  session.state.answersByIndex[index] = std::move(scripted);
+  locked([&](detail::State& state) { state.answersByIndex[index] = std::move(scripted); });
 }
 
 void failCall(std::size_t index, SQLRETURN rc, Diag diag) {

@@ -24,9 +24,8 @@ void writeBalanceAtExit() {
   std::FILE* file = session.state.logFile;
   if (file == nullptr) return;
   const HandleBalance balance = balanceOf(session.state);
-  std::fputs("== handles\n", file);
-  std::fputs(balance.text().c_str(), file);
-  std::fputs(balance.balanced() ? "balanced: yes\n" : "balanced: no\n", file);
+  std::fprintf(file, "== handles\n%sbalanced: %s\n", balance.text().c_str(),
+               balance.balanced() ? "yes" : "no");
   std::fclose(file);
   session.state.logFile = nullptr;
 }

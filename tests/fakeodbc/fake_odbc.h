@@ -31,28 +31,10 @@ namespace fakeodbc {
 
 // The entry points the fake implements, named like the ODBC functions.
 enum class Fn : int {
-  SQLAllocEnv,
-  SQLAllocConnect,
-  SQLSetConnectOptionW,
-  SQLDriverConnectW,
-  SQLGetInfoW,
-  SQLAllocStmt,
-  SQLNumResultCols,
-  SQLErrorW,
-  SQLSetStmtOption,
-  SQLGetStmtOption,
-  SQLGetFunctions,
-  SQLPrepareW,
-  SQLExecDirectW,
-  SQLExecute,
-  SQLDescribeColW,
-  SQLExtendedFetch,
-  SQLFetch,
-  SQLGetData,
-  SQLFreeStmt,
-  SQLDisconnect,
-  SQLFreeConnect,
-  SQLFreeEnv,
+  SQLAllocEnv, SQLAllocConnect, SQLSetConnectOptionW, SQLDriverConnectW, SQLGetInfoW,
+  SQLAllocStmt, SQLNumResultCols, SQLErrorW, SQLSetStmtOption, SQLGetStmtOption, SQLGetFunctions,
+  SQLPrepareW, SQLExecDirectW, SQLExecute, SQLDescribeColW, SQLExtendedFetch, SQLFetch,
+  SQLGetData, SQLFreeStmt, SQLDisconnect, SQLFreeConnect, SQLFreeEnv
 };
 
 const char* functionName(Fn fn);
@@ -225,8 +207,7 @@ struct HandleBalance {
 
   // Every handle was freed explicitly and no call got SQL_INVALID_HANDLE.
   bool balanced() const;
-  // "env allocated=1 freed=1 live=0\ndbc ...\nstmt ... released-by-disconnect=0 live=0\n
-  //  invalid-handle-uses=0\nlive: -\n" (see the implementation for the exact lines)
+  // A line per kind ("env allocated=1 freed=1 live=0"), the invalid uses and the live handles.
   std::string text() const;
 };
 

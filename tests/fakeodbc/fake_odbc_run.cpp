@@ -1,5 +1,6 @@
 #include "tests/fakeodbc/fake_odbc_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 
@@ -33,12 +34,7 @@ ProgramRun RunProgramWithFake(const std::string& program, const std::string& fak
 }
 
 std::vector<std::string> LoggedCalls(const ProgramRun& run) {
-  std::vector<std::string> calls;
-  for (const std::string& line : run.log) {
-    if (line == "== handles") break;
-    calls.push_back(line);
-  }
-  return calls;
+  return {run.log.begin(), std::find(run.log.begin(), run.log.end(), "== handles")};
 }
 
 bool LoggedBalanced(const ProgramRun& run) {

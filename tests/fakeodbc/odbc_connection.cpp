@@ -11,19 +11,14 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-// Writes an integer answer of SQLGetInfoW as a Width.
-template <class Width>
-void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, std::uint32_t number) {
-  const auto written = static_cast<Width>(number);
-  if (value != nullptr) std::memcpy(value, &written, sizeof written);
-  if (length != nullptr) *length = sizeof written;
-}
-
-// ... in the width of its kind.
+// Writes an integer answer of SQLGetInfoW in the width of its kind.
 void writeInfoNumber(SQLPOINTER value, SQLSMALLINT* length, bool sixteenBits,
                      std::uint32_t number) {
-  if (sixteenBits) return writeInfoNumber<SQLUSMALLINT>(value, length, number);
-  writeInfoNumber<SQLUINTEGER>(value, length, number);
+  const SQLUSMALLINT narrow = static_cast<SQLUSMALLINT>(number);
+  const SQLSMALLINT width = sixteenBits ? sizeof narrow : sizeof number;
+  const void* bytes = sixteenBits ? static_cast<const void*>(&narrow) : &number;
+  if (value != nullptr) std::memcpy(value, bytes, static_cast<std::size_t>(width));
+  if (length != nullptr) *length = width;
 }
 
 // Writes a text answer of SQLGetInfoW into a buffer of `bufferBytes`; true when cut.
@@ -41,17 +36,15 @@ extern "C" {
 SQLRETURN SQL_API SQLAllocEnv(SQLHENV* environment) {
   Invocation call(Fn::SQLAllocEnv);
   State& state = call.state();
-  Env* created = nullptr;
+  if (environment != nullptr) *environment = SQL_NULL_HENV;  // unless one is allocated
   const SQLRETURN rc = call.respond(
       nullptr, false,
       [&] {
         if (environment == nullptr) return Reply{SQL_ERROR, {}};
-        created = &static_cast<Env&>(createObject(state, Kind::Env));
-        *environment = handleOf(*created);
+        *environment = handleOf(createObject(state, Kind::Env));
         return Reply::ok();
       },
       noOutputs);
-  if (created == nullptr && environment != nullptr) *environment = SQL_NULL_HENV;
   call.args = environment == nullptr ? "NULL" : "&" + nameOfHandle(state, *environment);
   return call.finish(rc);
 }
@@ -200,8 +193,7 @@ SQLRETURN SQL_API SQLFreeConnect(SQLHDBC connection) {
   return onHandle<Dbc>(Fn::SQLFreeConnect, connection, "", [&](State&, Dbc& dbc) {
     if (dbc.connected) return functionSequenceError();
     dbc.live = false;
-    auto& siblings = dbc.env->connections;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), &dbc), siblings.end());
+    std::erase(dbc.env->connections, &dbc);
     return Reply::ok();
   });
 }

@@ -40,14 +40,10 @@ SQLRETURN SQL_API SQLErrorW(SQLHENV environment, SQLHDBC connection, SQLHSTMT st
               nameOfHandle(state, statement) + ", " + std::to_string(capacity);
   // Like the driver manager: the statement's records when a statement is given, else the
   // connection's, else the environment's.
-  Object* source = nullptr;
-  if (statement != nullptr) {
-    source = liveObject<Stmt>(state, statement, Kind::Stmt);
-  } else if (connection != nullptr) {
-    source = liveObject<Dbc>(state, connection, Kind::Dbc);
-  } else if (environment != nullptr) {
-    source = liveObject<Env>(state, environment, Kind::Env);
-  }
+  Object* source = statement     ? liveObject<Object>(state, statement, Kind::Stmt)
+                   : connection  ? liveObject<Object>(state, connection, Kind::Dbc)
+                   : environment ? liveObject<Object>(state, environment, Kind::Env)
+                                 : nullptr;
   if (source == nullptr) return call.invalidHandle();
   const SQLRETURN rc = call.respond(
       source, false,

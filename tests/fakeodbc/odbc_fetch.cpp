@@ -2,7 +2,6 @@
 // and SQLGetData (values handed out in pieces, NULL as SQL_NULL_DATA).
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <map>
 #include <variant>
 
@@ -14,32 +13,15 @@ using namespace fakeodbc::detail;
 
 namespace {
 
-bool isWideSqlType(SQLSMALLINT type) {
-  return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR;
-}
-
-bool isBinarySqlType(SQLSMALLINT type) {
-  return type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY;
-}
-
 // A value as the C type sees it: bytes handed out in pieces followed by a terminator of
 // `terminator` bytes, or a fixed-size number written whole.
-struct PieceValue {
+struct Value {
   std::string bytes;
   std::size_t terminator = 0;
   std::size_t unit = 1;  // pieces end on whole units (2 for SQL_C_WCHAR)
+  bool fixed = false;    // a number
 };
-struct FixedValue {
-  std::string bytes;
-};
-using Converted = std::variant<PieceValue, FixedValue, Reply>;
-
-template <class Number>
-Converted fixed(Number number) {
-  FixedValue value;
-  value.bytes.assign(reinterpret_cast<const char*>(&number), sizeof number);
-  return value;
-}
+using Converted = std::variant<Value, Reply>;
 
 template <class Number>
 Converted parsedNumber(const std::string& text) {
@@ -47,14 +29,16 @@ Converted parsedNumber(const std::string& text) {
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, number);
   if (error != std::errc{} || stop != end) return driverError("22005", u"Error in assignment");
-  return fixed(number);
+  return Value{std::string(reinterpret_cast<const char*>(&number), sizeof number), 0, 1, true};
 }
 
 Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sqlType) {
   if (cType == SQL_C_DEFAULT) {
-    cType = isWideSqlType(sqlType)     ? SQL_C_WCHAR
-            : isBinarySqlType(sqlType) ? SQL_C_BINARY
-                                       : SQL_C_CHAR;
+    const bool wide =
+        sqlType == SQL_WCHAR || sqlType == SQL_WVARCHAR || sqlType == SQL_WLONGVARCHAR;
+    const bool binary =
+        sqlType == SQL_BINARY || sqlType == SQL_VARBINARY || sqlType == SQL_LONGVARBINARY;
+    cType = wide ? SQL_C_WCHAR : binary ? SQL_C_BINARY : SQL_C_CHAR;
   }
   // Numbers are parsed from the text and written in the C type's width.
   using Parse = Converted (*)(const std::string&);
@@ -67,12 +51,12 @@ Converted convert(const std::u16string& cell, SQLSMALLINT cType, SQLSMALLINT sql
   };
   const std::string utf8 = toUtf8(cell);
   if (cType == SQL_C_WCHAR) {
-    return PieceValue{
+    return Value{
         std::string(reinterpret_cast<const char*>(cell.data()), cell.size() * sizeof(char16_t)),
         sizeof(char16_t), sizeof(char16_t)};
   }
   if (cType == SQL_C_CHAR || cType == SQL_C_BINARY) {
-    return PieceValue{utf8, cType == SQL_C_CHAR ? 1u : 0u, 1};
+    return Value{utf8, cType == SQL_C_CHAR ? 1u : 0u, 1};
   }
   if (const auto number = numbers.find(cType); number != numbers.end()) {
     return number->second(utf8);
@@ -87,7 +71,7 @@ struct Piece {
   bool cut = false;
 };
 
-Piece writePiece(const PieceValue& value, std::size_t offset, SQLPOINTER buffer, SQLLEN capacity,
+Piece writePiece(const Value& value, std::size_t offset, SQLPOINTER buffer, SQLLEN capacity,
                  SQLLEN* indicator) {
   const std::size_t remaining = value.bytes.size() - offset;
   if (indicator != nullptr) *indicator = static_cast<SQLLEN>(remaining);
@@ -175,15 +159,13 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLIN
         }
         Converted converted = convert(*cell, cType, columns[column - 1].sqlType);
         if (auto* refused = std::get_if<Reply>(&converted)) return *refused;
-        if (auto* number = std::get_if<FixedValue>(&converted)) {
-          if (buffer != nullptr) {
-            std::memcpy(buffer, number->bytes.data(), number->bytes.size());
-          }
-          if (indicator != nullptr) *indicator = static_cast<SQLLEN>(number->bytes.size());
+        const auto& value = std::get<Value>(converted);
+        if (value.fixed) {
+          if (buffer != nullptr) std::memcpy(buffer, value.bytes.data(), value.bytes.size());
+          if (indicator != nullptr) *indicator = static_cast<SQLLEN>(value.bytes.size());
           stmt.readWhole.insert(column);
           return Reply::ok();
         }
-        const auto& value = std::get<PieceValue>(converted);
         std::size_t& offset = stmt.readOffsets[column];
         const Piece piece = writePiece(value, offset, buffer, capacity, indicator);
         offset += piece.consumed;
@@ -194,7 +176,7 @@ SQLRETURN SQL_API SQLGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLIN
       [&](const Answer& scripted, State&, Stmt&) {
         if (scripted.text) {
           Converted converted = convert(*scripted.text, cType, SQL_WVARCHAR);
-          if (auto* value = std::get_if<PieceValue>(&converted)) {
+          if (auto* value = std::get_if<Value>(&converted); value && !value->fixed) {
             writePiece(*value, 0, buffer, capacity, indicator);
           }
         }

@@ -1,7 +1,5 @@
 // Entry points of a statement up to its result description: allocation, options, prepare,
 // execute, column count and description, and freeing.
-#include <algorithm>
-
 #include "state.h"
 #include "text.h"
 
@@ -23,12 +21,10 @@ std::uint32_t infoBits(const State& state, SQLUSMALLINT infoType) {
 SQLULEN supportedOptionValue(const State& state, SQLUSMALLINT option, SQLULEN value) {
   if (option == SQL_CURSOR_TYPE) {
     const std::uint32_t offered = infoBits(state, SQL_SCROLL_OPTIONS);
+    // Forward-only, with no bit, is always possible.
     const std::pair<SQLULEN, std::uint32_t> weakerFirst[] = {
-        {SQL_CURSOR_FORWARD_ONLY, 0},  // always possible
-        {SQL_CURSOR_STATIC, SQL_SO_STATIC},
-        {SQL_CURSOR_KEYSET_DRIVEN, SQL_SO_KEYSET_DRIVEN},
-        {SQL_CURSOR_DYNAMIC, SQL_SO_DYNAMIC},
-    };
+        {SQL_CURSOR_FORWARD_ONLY, 0}, {SQL_CURSOR_STATIC, SQL_SO_STATIC},
+        {SQL_CURSOR_KEYSET_DRIVEN, SQL_SO_KEYSET_DRIVEN}, {SQL_CURSOR_DYNAMIC, SQL_SO_DYNAMIC}};
     SQLULEN kept = SQL_CURSOR_FORWARD_ONLY;
     for (const auto& [type, bit] : weakerFirst) {
       if (bit == 0 || (offered & bit) != 0) kept = type;
@@ -38,11 +34,9 @@ SQLULEN supportedOptionValue(const State& state, SQLUSMALLINT option, SQLULEN va
   }
   if (option == SQL_CONCURRENCY) {
     const std::uint32_t offered = infoBits(state, SQL_SCROLL_CONCURRENCY);
-    const std::pair<SQLULEN, std::uint32_t> bits[] = {
-        {SQL_CONCUR_LOCK, SQL_SCCO_LOCK},
-        {SQL_CONCUR_ROWVER, SQL_SCCO_OPT_ROWVER},
-        {SQL_CONCUR_VALUES, SQL_SCCO_OPT_VALUES},
-    };
+    const std::pair<SQLULEN, std::uint32_t> bits[] = {{SQL_CONCUR_LOCK, SQL_SCCO_LOCK},
+                                                      {SQL_CONCUR_ROWVER, SQL_SCCO_OPT_ROWVER},
+                                                      {SQL_CONCUR_VALUES, SQL_SCCO_OPT_VALUES}};
     for (const auto& [concurrency, bit] : bits) {
       if (concurrency == value && (offered & bit) == 0) return SQL_CONCUR_READ_ONLY;
     }
@@ -206,22 +200,14 @@ SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option) {
   return onHandle<Stmt>(
       Fn::SQLFreeStmt, statement, ", " + nameOf(NameSet::FreeStatementOption, option),
       [&](State&, Stmt& stmt) {
-        switch (option) {
-          case SQL_DROP: {
-            stmt.live = false;
-            auto& siblings = stmt.dbc->statements;
-            siblings.erase(std::remove(siblings.begin(), siblings.end(), &stmt), siblings.end());
-            return Reply::ok();
-          }
-          case SQL_CLOSE:
-            closeCursor(stmt);
-            return Reply::ok();
-          case SQL_UNBIND:
-          case SQL_RESET_PARAMS:
-            return Reply::ok();
-          default:
-            return optionOutOfRange();
+        // SQL_CLOSE, SQL_DROP, SQL_UNBIND and SQL_RESET_PARAMS are 0 to 3.
+        if (option > SQL_RESET_PARAMS) return optionOutOfRange();
+        if (option == SQL_CLOSE) closeCursor(stmt);
+        if (option == SQL_DROP) {
+          stmt.live = false;
+          std::erase(stmt.dbc->statements, &stmt);
         }
+        return Reply::ok();
       });
 }
 

@@ -43,8 +43,7 @@ int main(int argc, char** argv) {
   SQLHENV env = SQL_NULL_HENV;
   SQLHDBC dbc = SQL_NULL_HDBC;
   SQLHSTMT stmt = SQL_NULL_HSTMT;
-  if (SQLAllocEnv(&env) != SQL_SUCCESS) return 1;
-  if (SQLAllocConnect(env, &dbc) != SQL_SUCCESS) return 1;
+  if (SQLAllocEnv(&env) != SQL_SUCCESS || SQLAllocConnect(env, &dbc) != SQL_SUCCESS) return 1;
 
   SQLWCHAR completed[256] = {};
   SQLSMALLINT completedLength = 0;

@@ -95,8 +95,6 @@ class Reader {
     return token.text;
   }
 
-  std::u16string name(const char* what) { return take(what).text; }
-
   long long number(const char* what) {
     const std::string token = word(what);
     if (auto named = valueOfName(token)) return *named;
@@ -175,7 +173,7 @@ void applyLine(Draft& state, ResultSet*& current, std::string_view line) {
     ResultSet& result = currentResult();
     if (!result.rows.empty()) throw LineError("column after the first row");
     Column column;
-    column.name = reader.name("column name");
+    column.name = reader.take("column name").text;  // quoted or not
     column.sqlType = static_cast<SQLSMALLINT>(reader.number("SQL type"));
     column.size = static_cast<SQLULEN>(reader.number("column size"));
     if (!reader.done()) column.decimalDigits = static_cast<SQLSMALLINT>(reader.number("digits"));

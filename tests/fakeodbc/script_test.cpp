@@ -5,11 +5,13 @@
 // program gets the fake: both files carry the soname libodbc.so.2 and the executable's run path
 // names the fake's folder first, so only the fake is loaded.
 #include <dlfcn.h>
+#include <gmock/gmock.h>
 
 #include "test_support.h"
 #include "tests/fakeodbc/fake_odbc_run.h"
 
 using namespace fakeodbc_test;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -134,12 +136,8 @@ class MalformedScriptTest : public ScriptTest,
                             public ::testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(MalformedScriptTest, LineIsNamedAndChangesNothing) {
-  try {
-    fakeodbc::loadScript(GetParam().script);
-    ADD_FAILURE() << "no error";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_NE(std::string(error.what()).find(GetParam().error), std::string::npos) << error.what();
-  }
+  EXPECT_THAT([&] { fakeodbc::loadScript(GetParam().script); },
+              ::testing::ThrowsMessage<std::invalid_argument>(HasSubstr(GetParam().error)));
   openStatement();
   SQLWCHAR name[16];
   ASSERT_EQ(SQLDescribeColW(stmt, 1, name, 16, nullptr, nullptr, nullptr, nullptr, nullptr),
@@ -237,17 +235,13 @@ TEST(EnvironmentModeTest, ScriptedFailureReachesTheProgramThroughSQLErrorW) {
       "answer SQLExecDirectW 1 rc SQL_ERROR diag 42S02 0 "
       "\"[FakeODBC][Driver]avion is not a table in this database\"\n");
   ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-  EXPECT_NE(outcome.out.find("error 42S02 [FakeODBC][Driver]avion is not a table in this "
-                             "database\n"),
-            std::string::npos)
-      << outcome.out;
-  EXPECT_EQ(outcome.out.find("-- "), std::string::npos);
-  const std::string log = joined(outcome.log);
-  EXPECT_NE(log.find("SQLExecDirectW(stmt#1, \"SELECT marque FROM avion\", SQL_NTS) -> "
-                     "SQL_ERROR\nSQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS\n"
-                     "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA\n"),
-            std::string::npos)
-      << log;
+  EXPECT_THAT(outcome.out,
+              HasSubstr("error 42S02 [FakeODBC][Driver]avion is not a table in this database\n"));
+  EXPECT_THAT(outcome.out, ::testing::Not(HasSubstr("-- ")));
+  EXPECT_THAT(joined(outcome.log),
+              HasSubstr("SQLExecDirectW(stmt#1, \"SELECT marque FROM avion\", SQL_NTS) -> "
+                        "SQL_ERROR\nSQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_SUCCESS\n"
+                        "SQLErrorW(env#1, dbc#1, stmt#1, 511) -> SQL_NO_DATA\n"));
 }
 
 TEST(EnvironmentModeTest, AStatementLeftToDisconnectUnbalancesTheLog) {
@@ -256,16 +250,15 @@ TEST(EnvironmentModeTest, AStatementLeftToDisconnectUnbalancesTheLog) {
   const auto& log = outcome.log;
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[log.size() - 3], "invalid-handle-uses=0");
-  EXPECT_NE(joined(log).find("released-by-disconnect=1"), std::string::npos);
+  EXPECT_THAT(joined(log), HasSubstr("released-by-disconnect=1"));
   EXPECT_EQ(log.back(), "balanced: no");
 }
 
 TEST(EnvironmentModeTest, AMalformedScriptStopsTheProgramWithItsLine) {
   const ProgramRun outcome = runProbe("column marque SQL_WVARCHAR 50\nrow \"a\" \"b\"\n");
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_NE(outcome.err.find("fakeodbc: "), std::string::npos) << outcome.err;
-  EXPECT_NE(outcome.err.find("line 2: row has 2 values for 1 columns"), std::string::npos)
-      << outcome.err;
+  EXPECT_THAT(outcome.err, HasSubstr("fakeodbc: "));
+  EXPECT_THAT(outcome.err, HasSubstr("line 2: row has 2 values for 1 columns"));
   EXPECT_EQ(outcome.out, "");
 }
 

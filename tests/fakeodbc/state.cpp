@@ -131,14 +131,6 @@ HandleBalance balanceOf(const State& state) {
   return balance;
 }
 
-Reply Reply::error(std::string state, std::u16string message) {
-  return {SQL_ERROR, {Diag{std::move(state), 0, std::move(message)}}};
-}
-
-Reply Reply::withInfo(std::string state, std::u16string message) {
-  return {SQL_SUCCESS_WITH_INFO, {Diag{std::move(state), 0, std::move(message)}}};
-}
-
 Invocation::Invocation(Fn fn) : fn_(fn) {
   State& s = session_.state;
   index_ = ++s.callIndex;
@@ -170,8 +162,7 @@ SQLRETURN Invocation::finish(SQLRETURN rc) {
   State& s = state();
   Call call{index_, fn_, args, rc};
   if (s.logFile != nullptr) {
-    const std::string line = call.line() + "\n";
-    std::fputs(line.c_str(), s.logFile);
+    std::fprintf(s.logFile, "%s\n", call.line().c_str());
     std::fflush(s.logFile);
   }
   s.log.push_back(std::move(call));

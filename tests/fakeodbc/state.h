@@ -79,7 +79,6 @@ struct Config {
 };
 
 struct State : Config {
-  // Counters and handles.
   std::size_t callIndex = 0;
   std::map<Fn, std::size_t> ordinals;
   int lastId[3] = {0, 0, 0};
@@ -113,7 +112,6 @@ void loadEnvironment(State& state);
 // std::invalid_argument naming the line at fault. A malformed script changes nothing.
 void applyScript(State& state, std::string_view scriptText);
 
-// Handles.
 SQLHANDLE handleOf(const Object& object);
 Object* findObject(const State& state, SQLHANDLE handle);
 std::string nameOfHandle(const State& state, SQLHANDLE handle);
@@ -134,8 +132,12 @@ struct Reply {
   std::vector<Diag> diags;
 
   static Reply ok() { return {}; }
-  static Reply error(std::string state, std::u16string message);
-  static Reply withInfo(std::string state, std::u16string message);
+  static Reply error(std::string state, std::u16string message) {
+    return {SQL_ERROR, {Diag{std::move(state), 0, std::move(message)}}};
+  }
+  static Reply withInfo(std::string state, std::u16string message) {
+    return {SQL_SUCCESS_WITH_INFO, {Diag{std::move(state), 0, std::move(message)}}};
+  }
 };
 
 // Records of the driver manager part and of the driver part.
@@ -191,28 +193,21 @@ class Invocation {
   SQLRETURN respond(Object* target, bool clearsDiagnostics, Work&& work, Outputs&& outputs) {
     if (target != nullptr && clearsDiagnostics) target->pending.clear();
     std::optional<Answer> scripted = takeAnswer();
-    Reply reply;
     if (scripted && scripted->stillExecuting > 0) {
       Answer rest = *scripted;
       rest.stillExecuting -= 1;
       state().answersByOrdinal[fn_][ordinal_ + 1] = std::move(rest);
-      reply.rc = SQL_STILL_EXECUTING;
-    } else if (scripted && !scripted->runDefault) {
+      return SQL_STILL_EXECUTING;
+    }
+    Reply reply;
+    if (!scripted || scripted->runDefault) reply = work();
+    if (scripted && (scripted->rc || !scripted->runDefault)) {
       reply.rc = scripted->rc.value_or(SQL_SUCCESS);
       reply.diags = scripted->diags;
-      outputs(*scripted);
-    } else {
-      reply = work();
-      if (scripted) {
-        if (scripted->rc) {
-          reply.rc = *scripted->rc;
-          reply.diags = scripted->diags;
-        } else {
-          reply.diags.insert(reply.diags.end(), scripted->diags.begin(), scripted->diags.end());
-        }
-        outputs(*scripted);
-      }
+    } else if (scripted) {
+      reply.diags.insert(reply.diags.end(), scripted->diags.begin(), scripted->diags.end());
     }
+    if (scripted) outputs(*scripted);
     if (target != nullptr && clearsDiagnostics) {
       for (Diag& diag : reply.diags) target->pending.push_back(std::move(diag));
     }
@@ -232,7 +227,11 @@ class Invocation {
 };
 
 // A script's output writer for calls that have no output values.
-inline void noOutputs(const Answer&) {}
+struct NoOutputs {
+  template <class... Args>
+  void operator()(const Args&...) const {}
+};
+inline constexpr NoOutputs noOutputs{};
 
 // Writes a script's output value, when it gives one, to an output the caller passed.
 template <class T, class V>
@@ -244,10 +243,10 @@ void put(T* out, const std::optional<V>& value) {
 // logged as the handle's name followed by argsAfter. A freed, unknown or wrong-kind handle
 // answers SQL_INVALID_HANDLE; else the handle's records are cleared and the call answers from
 // the script or with work(state, object), and outputs(answer, state, object) writes a
-// script's output values.
-template <class T, class Work, class Outputs>
+// script's output values (none when not given).
+template <class T, class Work, class Outputs = NoOutputs>
 SQLRETURN onHandle(Fn fn, SQLHANDLE handle, const std::string& argsAfter, Work&& work,
-                   Outputs&& outputs) {
+                   Outputs&& outputs = {}) {
   Invocation call(fn);
   State& state = call.state();
   T* object = liveObject<T>(state, handle, T::ownKind);
@@ -270,28 +269,22 @@ SQLRETURN allocateOn(Fn fn, SQLHANDLE parentHandle, SQLHANDLE* out, Refusal&& re
   Parent* parent = liveObject<Parent>(state, parentHandle, Parent::ownKind);
   call.args = nameOfHandle(state, parentHandle) + (out ? ", &NULL" : ", NULL");
   if (parent == nullptr) return call.invalidHandle();
-  Child* created = nullptr;
+  if (out != nullptr) *out = nullptr;  // unless one is allocated
   const SQLRETURN rc = call.respond(
       parent, true,
       [&] {
         if (std::optional<Reply> refused = refusal(*parent)) return *refused;
         if (out == nullptr) return invalidNullPointer();
-        created = &static_cast<Child&>(createObject(state, Child::ownKind));
-        attach(*parent, *created);
-        *out = handleOf(*created);
+        auto& created = static_cast<Child&>(createObject(state, Child::ownKind));
+        attach(*parent, created);
+        *out = handleOf(created);
         return Reply::ok();
       },
       noOutputs);
   if (out != nullptr) {
-    if (created == nullptr) *out = nullptr;
     call.args = nameOfHandle(state, parentHandle) + ", &" + nameOfHandle(state, *out);
   }
   return call.finish(rc);
-}
-
-template <class T, class Work>
-SQLRETURN onHandle(Fn fn, SQLHANDLE handle, const std::string& argsAfter, Work&& work) {
-  return onHandle<T>(fn, handle, argsAfter, work, [](const Answer&, State&, T&) {});
 }
 
 }  // namespace fakeodbc::detail

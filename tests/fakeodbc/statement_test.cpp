@@ -3,6 +3,7 @@
 // with SQLGetData: pieces, NULL, second reads and reads without a current row.
 #include <algorithm>
 #include <cstring>
+#include <gmock/gmock.h>
 
 #include "test_support.h"
 
@@ -297,13 +298,11 @@ TEST_F(FetchTest, RowsetsLargerThanOneRowReportCountAndStatus) {
   ASSERT_EQ(SQLSetStmtOption(stmt, SQL_ROWSET_SIZE, 3), SQL_SUCCESS);
   ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
   EXPECT_EQ(fetched, 3u);
-  EXPECT_EQ(status[2], SQL_ROW_SUCCESS);
+  EXPECT_THAT(status, ::testing::ElementsAre(SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_SUCCESS));
   EXPECT_EQ(readColumn1(), u"1");
   ASSERT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_SUCCESS);
   EXPECT_EQ(fetched, 2u);
-  EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
-  EXPECT_EQ(status[1], SQL_ROW_SUCCESS);
-  EXPECT_EQ(status[2], SQL_ROW_NOROW);
+  EXPECT_THAT(status, ::testing::ElementsAre(SQL_ROW_SUCCESS, SQL_ROW_SUCCESS, SQL_ROW_NOROW));
   EXPECT_EQ(readColumn1(), u"4");
   EXPECT_EQ(extendedFetch(SQL_FETCH_NEXT), SQL_NO_DATA);
   ASSERT_EQ(extendedFetch(SQL_FETCH_PRIOR), SQL_SUCCESS);
@@ -402,27 +401,18 @@ std::string bytesOf(const std::u16string& text) {
 
 const PiecesCase piecesCases[] = {
     // The layer's way: a first read of one character to learn the length, then the rest.
-    {"LongWideValueWithRemainingLengthsInBytes",
-     Column{u"memo", SQL_WLONGVARCHAR, 1073741823},
-     alphabet1000(),
-     SQL_C_WCHAR,
+    {"LongWideValueWithRemainingLengthsInBytes", Column{u"memo", SQL_WLONGVARCHAR, 1073741823},
+     alphabet1000(), SQL_C_WCHAR,
      {{4, SQL_SUCCESS_WITH_INFO, 2000}, {2000, SQL_SUCCESS, 1998}, {2000, SQL_NO_DATA, 0}},
      bytesOf(alphabet1000())},
     // Two characters fit next to the terminator in 7 bytes.
-    {"PiecesEndOnWholeCharactersAndOddBuffersLoseAByte",
-     Column{u"a"},
-     u"abcdef",
-     SQL_C_WCHAR,
+    {"PiecesEndOnWholeCharactersAndOddBuffersLoseAByte", Column{u"a"}, u"abcdef", SQL_C_WCHAR,
      {{7, SQL_SUCCESS_WITH_INFO, 12}, {7, SQL_SUCCESS_WITH_INFO, 8}, {7, SQL_SUCCESS, 4}},
      bytesOf(u"abcdef")},
     // "Zoë Airways" is 12 bytes in UTF-8.
-    {"NarrowTextIsUtf8InPiecesWithLengthsInBytes",
-     Column{u"a", SQL_VARCHAR, 20},
-     u"Zoë Airways",
+    {"NarrowTextIsUtf8InPiecesWithLengthsInBytes", Column{u"a", SQL_VARCHAR, 20}, u"Zoë Airways",
      SQL_C_CHAR,
-     {{6, SQL_SUCCESS_WITH_INFO, 12},
-      {6, SQL_SUCCESS_WITH_INFO, 7},
-      {6, SQL_SUCCESS, 2},
+     {{6, SQL_SUCCESS_WITH_INFO, 12}, {6, SQL_SUCCESS_WITH_INFO, 7}, {6, SQL_SUCCESS, 2},
       {6, SQL_NO_DATA, 0}},
      "Zo\xC3\xAB Airways"},
 };

@@ -26,6 +26,12 @@ inline std::u16string text(const SQLWCHAR* buffer) {
   return std::u16string(reinterpret_cast<const char16_t*>(buffer));
 }
 
+// An ASCII text of a buffer (SQLSTATEs, plain messages), character by character.
+inline std::string ascii(const SQLWCHAR* buffer) {
+  const std::u16string wide = text(buffer);
+  return std::string(wide.begin(), wide.end());
+}
+
 // Every pending record of the given handles, read with SQLErrorW until it stops answering
 // SQL_SUCCESS / SQL_SUCCESS_WITH_INFO.
 inline std::vector<Diag> readErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
@@ -37,9 +43,7 @@ inline std::vector<Diag> readErrors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
     SQLSMALLINT length = 0;
     const SQLRETURN rc = SQLErrorW(env, dbc, stmt, state, &native, message, 511, &length);
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
-    std::string narrowState;
-    for (const SQLWCHAR* c = state; *c != 0; ++c) narrowState += static_cast<char>(*c);
-    records.push_back({narrowState, native, text(message)});
+    records.push_back({ascii(state), native, text(message)});
     if (records.size() > 100) break;  // a fake that never runs dry must not hang the test
   }
   return records;
@@ -58,32 +62,31 @@ class FakeOdbcTest : public ::testing::Test {
     fakeodbc::reset();
   }
 
-  // SQLAllocEnv and SQLAllocConnect.
   void allocate() {
     ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
     ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
   }
-  // allocate(), then SQLDriverConnectW.
   void connect() {
     allocate();
     ASSERT_EQ(driverConnect(u"DRIVER={Fake};DBQ=x.mdb"), SQL_SUCCESS);
   }
-  // connect(), then SQLAllocStmt.
   void allocateStatement() {
     connect();
     ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
   }
-  // allocateStatement(), then SQLExecDirectW of a SELECT.
   void openStatement() {
     allocateStatement();
     ASSERT_EQ(SQLExecDirectW(stmt, w(u"SELECT marque FROM avion"), SQL_NTS), SQL_SUCCESS);
   }
-  // Drops the statement (if any), disconnects and frees the connection and environment.
-  void freeAll() {
+  // Drops the statement (if any), disconnects (unless not connected) and frees the connection
+  // and environment.
+  void freeAll(bool connected = true) {
     if (stmt != SQL_NULL_HSTMT) {
       EXPECT_EQ(SQLFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
     }
-    EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+    if (connected) {
+      EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+    }
     EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
     EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
     stmt = SQL_NULL_HSTMT;

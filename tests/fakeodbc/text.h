@@ -31,16 +31,8 @@ bool writeWide(SQLWCHAR* buffer, long long capacity, std::u16string_view text);
 
 // The sets of constants the call log names.
 enum class NameSet {
-  ReturnCode,
-  InfoType,
-  ConnectOption,
-  StatementOption,
-  ApiFunction,
-  CType,
-  SqlType,
-  FetchOrientation,
-  FreeStatementOption,
-  DriverCompletion,
+  ReturnCode, InfoType, ConnectOption, StatementOption, ApiFunction, CType, FetchOrientation,
+  FreeStatementOption, DriverCompletion
 };
 
 // The symbolic name of value in the set, or the value in decimal when it has none.
