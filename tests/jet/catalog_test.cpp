@@ -4,6 +4,7 @@
 // by row), and where links lead.
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,8 @@
 #include "tests/support/fixtures.h"
 #include "jet/file_context.h"
 #include "jet/relationships.h"
-#include "program_environment.h"
 #include "property_blob.h"
+#include "round_trip.h"
 #include "sample_files.h"
 #include "tests/support/temp_folder.h"
 
@@ -218,14 +219,14 @@ TEST(RelationshipsTest, WhatTheWriterStoresReadsBack) {
   ASSERT_EQ(read.size(), catalog.relationships.size());
   for (std::size_t i = 0; i < read.size(); ++i) {
     const mkmdb::RelationshipSpec& r = catalog.relationships[i];
-    EXPECT_EQ(read[i].name, r.name);
-    EXPECT_EQ(read[i].foreignTable, r.foreign_table);
-    EXPECT_EQ(read[i].primaryTable, r.primary_table);
-    EXPECT_EQ(read[i].foreignColumns, r.foreign_columns);
-    EXPECT_EQ(read[i].primaryColumns, r.primary_columns);
-    EXPECT_EQ(read[i].Enforced(), r.enforced);
-    EXPECT_EQ((read[i].flags & jet::kRelationshipCascadeUpdates) != 0, r.cascade_updates);
-    EXPECT_EQ((read[i].flags & jet::kRelationshipCascadeDeletes) != 0, r.cascade_deletes);
+    const jet::Relationship& got = read[i];
+    EXPECT_EQ(std::tie(got.name, got.foreignTable, got.primaryTable, got.foreignColumns,
+                       got.primaryColumns),
+              std::tie(r.name, r.foreign_table, r.primary_table, r.foreign_columns,
+                       r.primary_columns));
+    EXPECT_EQ(std::tuple(got.Enforced(), (got.flags & jet::kRelationshipCascadeUpdates) != 0,
+                         (got.flags & jet::kRelationshipCascadeDeletes) != 0),
+              std::tuple(r.enforced, r.cascade_updates, r.cascade_deletes));
   }
 }
 
@@ -306,12 +307,9 @@ TEST(LinksTest, TheCatalogSaysWhereEachLinkLeads) {
       if (table.name == link.name) found = &table;
     }
     ASSERT_NE(found, nullptr) << link.name;
-    EXPECT_TRUE(found->linked);
-    EXPECT_FALSE(found->system);
-    EXPECT_EQ(found->link.odbc, !link.connect.empty()) << link.name;
-    EXPECT_EQ(found->link.file, link.file) << link.name;
-    EXPECT_EQ(found->link.table, link.table) << link.name;
-    EXPECT_EQ(found->link.connect, link.connect) << link.name;
+    EXPECT_EQ(std::tuple(found->linked, found->system, found->link.odbc, found->link.file,
+                         found->link.table, found->link.connect),
+              std::tuple(true, false, !link.connect.empty(), link.file, link.table, link.connect));
     jet::TableDefinition definition;
     std::string error;
     EXPECT_FALSE(database->ReadDefinition(link.name, definition, error));

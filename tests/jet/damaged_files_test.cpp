@@ -256,19 +256,13 @@ std::vector<Base> Bases() {
   bases.push_back({"indirect usage map", DatabaseBytes({many}), 60});
   // Each protected form, read with its password.
   constexpr char kPassword[] = "Wörterbuch";
-  const std::pair<const char*, mkmdb::Encryption> encrypted[] = {
-      {"RC4 CryptoAPI", mkmdb::Encryption::Rc4CryptoApi},
-      {"AES standard", mkmdb::Encryption::Standard},
-      {"AES agile", mkmdb::Encryption::AgileSha512}};
-  mkmdb::Protection protection;
-  protection.encode = true;
-  protection.password = kPassword;
-  bases.push_back({"encoded with a password", DatabaseBytes({EveryTypeTable(), MemoTable()},
-                   {}, protection), 150, {kPassword}});
-  for (const auto& [name, form] : encrypted) {
-    protection.encode = false;
-    protection.encryption = form;
-    protection.spinCount = 1000;
+  using mkmdb::Encryption;
+  const std::pair<const char*, mkmdb::Protection> forms[] = {
+      {"encoded with a password", {true, kPassword}},
+      {"RC4 CryptoAPI", {false, kPassword, Encryption::Rc4CryptoApi, false, 1000}},
+      {"AES standard", {false, kPassword, Encryption::Standard, false, 1000}},
+      {"AES agile", {false, kPassword, Encryption::AgileSha512, false, 1000}}};
+  for (const auto& [name, protection] : forms) {
     bases.push_back({name, DatabaseBytes({EveryTypeTable(), MemoTable()}, {}, protection), 150,
                      {kPassword}});
   }
@@ -351,13 +345,7 @@ struct SpreadCase {
 // Damage to one table leaves the other tables of the file as they were.
 TEST(DamagedFileTest, DamageStaysWithTheTableItHits) {
   const std::string base = DatabaseBytes({EveryTypeTable(), MemoTable()});
-  std::string error;
-  const auto reference = jet::Database::OpenBytes(base, error);
-  ASSERT_NE(reference, nullptr) << error;
-  const std::uint32_t definition =
-      std::find_if(reference->Tables().begin(), reference->Tables().end(),
-                   [](const jet::CatalogTable& t) { return t.name == "every_type"; })
-          ->definitionPage;
+  const std::uint32_t definition = FileEdit(base).DefinitionPage("every_type");
   const std::uint32_t data = FileEdit(base).DataPage("every_type");
   const SpreadCase cases[] = {
       {"definition zeroed", [&](FileEdit& e) { e.ZeroPage(definition); }},
@@ -367,10 +355,12 @@ TEST(DamagedFileTest, DamageStaysWithTheTableItHits) {
       {"usage map pointer lost",
        [&](FileEdit& e) { jet::PutU32(e.Page(definition) + kUsageMap, jet::PageRow(data, 9)); }},
   };
-  const auto untouched = TableText(*reference, "memos");
+  const auto untouched = TableTextOf(base, "memos");
+  ASSERT_EQ(untouched.size(), MemoTable().rows.size());
   for (const SpreadCase& test : cases) {
     FileEdit edit(base);
     test.damage(edit);
+    std::string error;
     auto database = jet::Database::OpenBytes(edit.bytes(), error);
     ASSERT_NE(database, nullptr) << test.name << ": " << error;
     const auto hit = TableText(*database, "every_type");

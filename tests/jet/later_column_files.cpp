@@ -55,12 +55,10 @@ std::string ComplexDatabase(std::uint32_t colorsId) {
   using mkmdb::ColumnType;
   const std::vector<mkmdb::TableSpec> tables = {
       {"MSysComplexColumns",
-       {{"ColumnName", ColumnType::Text, 64},
-        {"ComplexID", ColumnType::Long},
+       {{"ColumnName", ColumnType::Text, 64}, {"ComplexID", ColumnType::Long},
         {"FlatTableID", ColumnType::Long}},
        {{"colors", "7", "0"}, {"files", "8", "0"}}},
-      {"f_colors",
-       {{"Value", ColumnType::Text, 50}, {"_colors", ColumnType::Long}},
+      {"f_colors", {{"Value", ColumnType::Text, 50}, {"_colors", ColumnType::Long}},
        {{"Red", "1"}, {"Green", "2"}, {"Blue", "1"}, {"Lost", std::nullopt}}},
       {"f_files",
        {{"FileData", ColumnType::Ole}, {"FileFlags", ColumnType::Long},

@@ -42,13 +42,7 @@ struct Form {
 
 Protection Protect(bool encode, const std::string& password,
                    Encryption form = Encryption::None, bool accdb = false) {
-  Protection protection;
-  protection.encode = encode;
-  protection.password = password;
-  protection.encryption = form;
-  protection.accdb = accdb;
-  protection.spinCount = kTestSpinCount;
-  return protection;
+  return {encode, password, form, accdb, kTestSpinCount};
 }
 
 Protection Encrypted(Encryption form, bool accdb = false) {

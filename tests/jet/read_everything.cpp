@@ -23,14 +23,10 @@ std::string Hex(const std::string& bytes) {
 
 const char* ErrorName(jet::ValueError error) {
   switch (error) {
-    case jet::ValueError::OutOfRange:
-      return "out-of-range";
-    case jet::ValueError::Damaged:
-      return "damaged";
-    case jet::ValueError::Unsupported:
-      return "unsupported";
-    case jet::ValueError::None:
-      break;
+    case jet::ValueError::OutOfRange: return "out-of-range";
+    case jet::ValueError::Damaged: return "damaged";
+    case jet::ValueError::Unsupported: return "unsupported";
+    case jet::ValueError::None: break;
   }
   return "none";
 }
@@ -65,10 +61,8 @@ std::string ValueText(const jet::Value& value) {
       return "bool:" + std::to_string(value.integer);
     case jet::ValueKind::Integer:
       return "int:" + std::to_string(value.integer);
-    case jet::ValueKind::Real: {
-      const auto end = std::to_chars(text, text + sizeof text, value.real).ptr;
-      return "real:" + std::string(text, end);
-    }
+    case jet::ValueKind::Real:
+      return "real:" + std::string(text, std::to_chars(text, text + sizeof text, value.real).ptr);
     case jet::ValueKind::Money: {
       const std::int64_t v = value.integer;
       const std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : v;
@@ -198,16 +192,15 @@ void ReadEverything(const jet::Database& database, ReadOutcome& outcome) {
   }
 }
 
+// `error` is read once the database has been opened (or not): it is passed by reference.
 ReadOutcome ReadEverythingIn(const std::string& bytes, const jet::OpenOptions& options) {
   std::string error;
-  auto database = jet::Database::OpenBytes(bytes, options, error);
-  return FromOpened(std::move(database), error);
+  return FromOpened(jet::Database::OpenBytes(bytes, options, error), error);
 }
 
 ReadOutcome ReadEverythingAt(const std::string& path, const jet::OpenOptions& options) {
   std::string error;
-  auto database = jet::Database::Open(path, options, error);
-  return FromOpened(std::move(database), error);
+  return FromOpened(jet::Database::Open(path, options, error), error);
 }
 
 }  // namespace jettest

@@ -49,9 +49,8 @@ mkmdb::TableSpec MemoTable() {
   mkmdb::TableSpec table{"memos",
                          {{"id", mkmdb::ColumnType::Long}, {"notes", mkmdb::ColumnType::Memo}},
                          {}};
-  const std::size_t sizes[] = {0, 10, 200, 1500, 3000, 9000};
   int id = 0;
-  for (std::size_t size : sizes) {
+  for (const std::size_t size : {0u, 10u, 200u, 1500u, 3000u, 9000u}) {
     for (bool wide : {false, true}) {
       table.rows.push_back({std::to_string(++id), MemoText(size, wide)});
     }

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "mdb_writer.h"
-#include "program_environment.h"
 #include "round_trip.h"
 #include "tests/support/temp_folder.h"
 
@@ -31,6 +30,7 @@ using mkmdb::ColumnType;
 using mkmdb::TableSpec;
 using mkmdb::Value;
 using testsupport::TempFolder;
+using namespace std::string_literals;
 
 struct BadCase {
   std::string title;
@@ -46,16 +46,11 @@ TableSpec TableWith(const BadCase& c) {
   for (int r = 1; r <= 4; ++r) {
     std::vector<Value> row;
     for (const ColumnSpec& column : c.columns) {
-      if (r == 3 && column.name == "cible") {
-        row.push_back(c.bad);
-      } else if (column.type == ColumnType::Long || column.type == ColumnType::Double ||
-                 column.type == ColumnType::YesNo) {
-        row.push_back("1");
-      } else if (column.type == ColumnType::DateTime) {
-        row.push_back("2020-01-01");
-      } else {
-        row.push_back("a");
-      }
+      const ColumnType type = column.type;
+      const char* good = type == ColumnType::DateTime ? "2020-01-01"
+                         : type == ColumnType::Long || type == ColumnType::Double ||
+                                 type == ColumnType::YesNo ? "1" : "a";
+      row.push_back(r == 3 && column.name == "cible" ? c.bad : Value(good));
     }
     table.rows.push_back(row);
   }
@@ -81,8 +76,7 @@ std::vector<BadCase> Cases() {
       {"DoubleThatDoesNotParse", {{"cible", ColumnType::Double}}, "1,5", {"\"1,5\""}},
       {"DoubleOutOfRange", {{"cible", ColumnType::Double}}, "1e400", {"range"}},
       {"DoubleNotFinite", {{"cible", ColumnType::Double}}, "nan", {"finite"}},
-      {"DateThatDoesNotExist", {{"cible", ColumnType::DateTime}}, "2021-02-29",
-       {"calendar date"}},
+      {"DateThatDoesNotExist", {{"cible", ColumnType::DateTime}}, "2021-02-29", {"calendar date"}},
       {"DateInAnotherShape", {{"cible", ColumnType::DateTime}}, "02/12/2021", {"YYYY-MM-DD"}},
       {"YesNoThatDoesNotParse", {{"cible", ColumnType::YesNo}}, "peut-être", {"Yes/No"}},
       {"NullYesNo", {{"cible", ColumnType::YesNo}}, std::nullopt, {"NULL"}},
@@ -101,17 +95,12 @@ class BadValues : public testing::TestWithParam<BadCase> {
 };
 
 TEST_P(BadValues, AreRefusedNamingRowAndColumnAndLeaveNoFile) {
-  const std::string path = folder_.Path("out.mdb");
-  try {
-    mkmdb::WriteDatabase(path, {TableWith(GetParam())});
-    FAIL() << "no error";
-  } catch (const mkmdb::WriterError& e) {
-    const std::string message = e.what();
-    EXPECT_NE(message.find("row 3"), std::string::npos) << message;
-    EXPECT_NE(message.find("\"cible\""), std::string::npos) << message;
-    for (const auto& piece : GetParam().expected) {
-      EXPECT_NE(message.find(piece), std::string::npos) << message << " lacks " << piece;
-    }
+  const std::string message = mkmdb_test::MessageOf<mkmdb::WriterError>(
+      [&] { mkmdb::WriteDatabase(folder_.Path("out.mdb"), {TableWith(GetParam())}); });
+  EXPECT_NE(message.find("row 3"), std::string::npos) << message;
+  EXPECT_NE(message.find("\"cible\""), std::string::npos) << message;
+  for (const auto& piece : GetParam().expected) {
+    EXPECT_NE(message.find(piece), std::string::npos) << message << " lacks " << piece;
   }
   EXPECT_TRUE(folder_.Entries().empty());
 }
@@ -132,12 +121,8 @@ class BadTables : public testing::Test {
   std::string Refusal(const std::vector<TableSpec>& tables) {
     const std::string path = folder_.Path("out.mdb");
     testsupport::WriteFile(path, "precious");
-    std::string message;
-    try {
-      mkmdb::WriteDatabase(path, tables);
-    } catch (const mkmdb::WriterError& e) {
-      message = e.what();
-    }
+    const std::string message =
+        mkmdb_test::MessageOf<mkmdb::WriterError>([&] { mkmdb::WriteDatabase(path, tables); });
     EXPECT_EQ(testsupport::ReadFile(path), "precious");
     EXPECT_EQ(folder_.Entries(), std::vector<std::string>{"out.mdb"});
     return message;
@@ -163,11 +148,8 @@ TEST_F(BadTables, ARowUpToTheLastByteOfItsPageIsWrittenAndOneMoreIsRefused) {
     std::size_t length = 0;
     for (; length <= 255 && refusal.empty(); ++length) {
       row.back() = std::string(2 * length, 'A');
-      try {
-        mkmdb::WriteDatabase(folder_.Path("out.mdb"), {{"avion", columns, {row}}});
-      } catch (const mkmdb::WriterError& e) {
-        refusal = e.what();
-      }
+      refusal = mkmdb_test::MessageOf<mkmdb::WriterError>(
+          [&] { mkmdb::WriteDatabase(folder_.Path("out.mdb"), {{"avion", columns, {row}}}); });
     }
     EXPECT_GT(length, 1u) << memo;  // the row with an empty last value fits
     EXPECT_NE(refusal.find("the row takes 4081 bytes"), std::string::npos) << memo << ": " << refusal;
@@ -176,10 +158,8 @@ TEST_F(BadTables, ARowUpToTheLastByteOfItsPageIsWrittenAndOneMoreIsRefused) {
 
 TEST_F(BadTables, BadNamesAreRefused) {
   const std::vector<ColumnSpec> one = {{"marque", ColumnType::Long}};
-  for (const std::string& name : {std::string(""), std::string("a.b"), std::string("a!b"),
-                                  std::string("[x]"), std::string("a`b"), std::string(" a"),
-                                  std::string("tab\there"), std::string(65, 'n'),
-                                  std::string("\xC3"), std::string("msysobjects")}) {
+  for (const std::string& name : {""s, "a.b"s, "a!b"s, "[x]"s, "a`b"s, " a"s, "tab\there"s,
+                                  std::string(65, 'n'), "\xC3"s, "msysobjects"s}) {
     EXPECT_NE(Refusal({{name, one, {}}}), "") << "table " << testing::PrintToString(name);
     if (name != "msysobjects") {
       EXPECT_NE(Refusal({{"avion", {{name, ColumnType::Long}}, {}}}), "")
@@ -247,9 +227,7 @@ std::vector<RefusedTables> RefusedTableCases() {
   TableSpec large{"avion", {}, {{}}};
   for (int i = 0; i < 9; ++i) {
     large.columns.push_back({"t" + std::to_string(i), ColumnType::Text, 255});
-    std::string text;
-    for (int k = 0; k < 255; ++k) text += "一";
-    large.rows[0].push_back(text);
+    large.rows[0].push_back(mkmdb_test::Repeat("一", 255));
   }
   return {
       {"AWrongNumberOfValuesNamesTheRow",
@@ -261,8 +239,7 @@ std::vector<RefusedTables> RefusedTableCases() {
        {"unknown type", "marque"}},
       {"TextSizeZero", {{"avion", {{"marque", ColumnType::Text, 0}}, {}}}, {}},
       {"TextSize256", {{"avion", {{"marque", ColumnType::Text, 256}}, {}}}, {}},
-      {"NoColumns", {{"avion", {}, {}}}, {}},
-      {"TooManyColumns", {wide}, {}},
+      {"NoColumns", {{"avion", {}, {}}}, {}}, {"TooManyColumns", {wide}, {}},
       {"ARowLargerThanAPage", {large}, {"row 1", "4080"}},
       {"AnErrorInALaterTableStillLeavesNoFile",
        {{"avion", {{"marque", ColumnType::Text, 10}}, {{"Airbus"}, {"Boeing"}}},

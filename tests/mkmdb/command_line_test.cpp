@@ -14,7 +14,6 @@
 
 #include "command_line.h"
 #include "jet/database.h"
-#include "program_environment.h"
 #include "round_trip.h"
 #include "tests/support/temp_folder.h"
 
@@ -52,33 +51,26 @@ TEST(CommandLineParsing, ReadsIndexesPrimaryKeysAndUniqueness) {
        "--column", "Date of flight:datetime", "--primary-key", "id", "--index",
        "par_nom:nom DESC,id", "--unique", "--index", "vols:Date of flight asc,nom desc"});
   ASSERT_EQ(plan.tables.size(), 1u);
-  const auto& indexes = plan.tables[0].indexes;
-  ASSERT_EQ(indexes.size(), 3u);
-  const struct {
-    const char* name;
-    std::vector<std::pair<std::string, bool>> columns;  // name, descending
-    bool unique, primary_key;
-  } expected[] = {{"PrimaryKey", {{"id", false}}, true, true},
-                  {"par_nom", {{"nom", true}, {"id", false}}, true, false},
-                  {"vols", {{"Date of flight", false}, {"nom", true}}, false, false}};
-  for (std::size_t i = 0; i < indexes.size(); ++i) {
-    EXPECT_EQ(indexes[i].name, expected[i].name);
-    std::vector<std::pair<std::string, bool>> columns;
-    for (const auto& column : indexes[i].columns) columns.emplace_back(column.name, column.descending);
-    EXPECT_EQ(columns, expected[i].columns) << expected[i].name;
-    EXPECT_EQ(indexes[i].unique, expected[i].unique) << expected[i].name;
-    EXPECT_EQ(indexes[i].primary_key, expected[i].primary_key) << expected[i].name;
+  // Each index as "name: column[ desc], ...[ unique][ primary key]".
+  std::vector<std::string> indexes;
+  for (const mkmdb::IndexSpec& index : plan.tables[0].indexes) {
+    std::string text = index.name + ":";
+    for (const auto& column : index.columns) {
+      text += " " + column.name + (column.descending ? " desc," : ",");
+    }
+    indexes.push_back(text + (index.unique ? " unique" : "") +
+                      (index.primary_key ? " primary key" : ""));
   }
+  EXPECT_EQ(indexes, (std::vector<std::string>{"PrimaryKey: id, unique primary key",
+                                               "par_nom: nom desc, id, unique",
+                                               "vols: Date of flight, nom desc,"}));
 }
 
 TEST(CommandLineParsing, RefusesIncompleteOrContradictoryArguments) {
   using Args = std::vector<std::string>;
   for (const Args& args : {
-           Args{},
-           Args{"out.mdb"},
-           Args{"--table", "avion", "--column", "a:long"},
-           Args{"out.mdb", "--column", "a:long"},
-           Args{"out.mdb", "--table", "avion"},
+           Args{}, Args{"out.mdb"}, Args{"--table", "avion", "--column", "a:long"},
+           Args{"out.mdb", "--column", "a:long"}, Args{"out.mdb", "--table", "avion"},
            Args{"out.mdb", "--table", "avion", "--column"},
            Args{"out.mdb", "--table", "avion", "--column", "a:long", "--rows", "x", "--generate",
                 "3"},
@@ -209,10 +201,8 @@ TEST_F(Mkmdb, ReadsRowsFromStandardInputWithEscapes) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   TableSpec expected{"avion", {{"marque", ColumnType::Text, 50}, {"rang", ColumnType::Long}}, {}};
   expected.rows = {{"Airbus", "1"},
-                   {std::nullopt, std::nullopt},
-                   {"", "-2"},
-                   {"tab\there\nnew line\\ \r end", "3"},
-                   {"\\N", "4"},
+                   {std::nullopt, std::nullopt}, {"", "-2"},
+                   {"tab\there\nnew line\\ \r end", "3"}, {"\\N", "4"},
                    {"Туполев x一y", "5"}};
   EXPECT_EQ(mkmdb_test::CompareAll(Out(), {expected}), "");
   EXPECT_EQ(folder_.Entries(), (std::vector<std::string>{"out.mdb", "rows.tsv"}));

@@ -6,10 +6,10 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 #include "tests/support/libmdb_oracle.h"
-#include "program_environment.h"
 
 namespace mkmdb_test {
 namespace {
@@ -64,12 +64,10 @@ void Scaled(const std::string& text, int scale, bool& negative, unsigned __int12
   if (value == 0) negative = false;
 }
 
+// The stored ten-thousandths of a currency value.
 std::int64_t CurrencyValue(const std::string& text) {
-  bool negative = false;
-  unsigned __int128 value = 0;
-  Scaled(text, 4, negative, value);
-  return negative ? static_cast<std::int64_t>(-static_cast<__int128>(value))
-                  : static_cast<std::int64_t>(value);
+  std::string digits = DecimalText(text, 4);
+  return std::stoll(digits.erase(digits.size() - 5, 1));
 }
 
 std::string UpperHexDigits(const std::string& text) {
@@ -83,120 +81,113 @@ std::string UpperHexDigits(const std::string& text) {
 }
 
 std::string Shown(const std::string& text) {
-  return "\"" + (text.size() > 60 ? text.substr(0, 60) + "...(" + std::to_string(text.size()) +
-                                        " bytes)"
-                                  : text) +
-         "\"";
+  if (text.size() <= 60) return "\"" + text + "\"";
+  return "\"" + text.substr(0, 60) + "...(" + std::to_string(text.size()) + " bytes)\"";
 }
 
 std::string Shown(const Value& value) { return value ? Shown(*value) : "NULL"; }
 
-std::string Place(const mkmdb::TableSpec& table, std::size_t row, std::size_t column) {
-  return "table " + table.name + " row " + std::to_string(row + 1) + " column " +
-         table.columns[column].name + ": ";
+// The text libmdb and mdb-export both print for a value written as `expected` ("" for NULL),
+// or nothing where that text is not compared: numbers they round, bytes they cut at a zero,
+// GUIDs they print without the last dash, and dates they leave unconverted (before 1899-12-30,
+// from day 1,000,000, or given to the millisecond).
+std::optional<std::string> PrintedText(const mkmdb::ColumnSpec& column, const Value& expected) {
+  if (column.type == ColumnType::YesNo) return BoolText(*expected);
+  if (!expected) return "";
+  switch (column.type) {
+    case ColumnType::Currency: return DecimalText(*expected, 4);
+    case ColumnType::Decimal: return DecimalText(*expected, column.scale);
+    case ColumnType::DateTime: {
+      const double day = ExpectedDayNumber(*expected);
+      if (day < 0 || day >= 1e6 || expected->size() > 19) return std::nullopt;
+      return NormalizedDate(*expected);
+    }
+    case ColumnType::Single: case ColumnType::Double: case ColumnType::Guid:
+    case ColumnType::Binary: case ColumnType::Ole: return std::nullopt;
+    default: return *expected;
+  }
 }
 
-// Compares one value read by libmdb; returns a description of a difference or "".
+// Compares one value read by libmdb, its text and the exact bytes stored; returns a description
+// of a difference or "".
 std::string CompareCell(const mkmdb::ColumnSpec& column, const Value& expected,
                         const testsupport::OracleCell& cell) {
   const auto differs = [&](const std::string& read) {
     return "expected " + Shown(expected) + ", read " + Shown(read);
   };
-  if (column.type == ColumnType::YesNo) {
-    return cell.text == BoolText(*expected) ? "" : differs(cell.text);
+  if (column.type != ColumnType::YesNo && (!expected || cell.is_null)) {
+    return !expected == cell.is_null ? "" : differs(cell.is_null ? "NULL" : cell.text);
   }
-  if (!expected) return cell.is_null ? "" : "expected NULL, read " + Shown(cell.text);
-  if (cell.is_null) return "expected " + Shown(expected) + ", read NULL";
-  const auto stored = [&](auto value, const char* unit = "") {
-    return "expected " + Shown(expected) + ", stored " + std::to_string(value) + unit;
+  const std::optional<std::string> printed = PrintedText(column, expected);
+  if (printed && cell.text != *printed) return differs(cell.text);
+  const auto stored = [&](auto value, auto want, const char* unit = "") {
+    return value == want ? "" : "expected " + Shown(expected) + ", stored " +
+                                    std::to_string(value) + unit;
   };
   switch (column.type) {
-    case ColumnType::Text:
-    case ColumnType::Memo:
-    case ColumnType::Hyperlink:
-    case ColumnType::Byte:
-    case ColumnType::Integer:
-    case ColumnType::Long:
-    case ColumnType::AutoNumber:
-      return cell.text == *expected ? "" : differs(cell.text);
     case ColumnType::Ole:
-    case ColumnType::Binary:
-      return cell.raw == HexBytes(*expected) ? "" : differs(cell.text);
-    case ColumnType::Guid:
-      return cell.raw == GuidBytes(*expected) ? "" : differs(cell.text);
+    case ColumnType::Binary: return cell.raw == HexBytes(*expected) ? "" : differs(cell.text);
+    case ColumnType::Guid: return cell.raw == GuidBytes(*expected) ? "" : differs(cell.text);
     case ColumnType::Currency:
-      return Raw<std::int64_t>(cell.raw) == CurrencyValue(*expected)
-                 ? ""
-                 : stored(Raw<std::int64_t>(cell.raw), " ten-thousandths");
-    case ColumnType::Decimal:
-      return cell.text == DecimalText(*expected, column.scale) ? "" : differs(cell.text);
+      return stored(Raw<std::int64_t>(cell.raw), CurrencyValue(*expected), " ten-thousandths");
     case ColumnType::Single:
-      return Raw<float>(cell.raw) == std::strtof(expected->c_str(), nullptr)
-                 ? ""
-                 : stored(Raw<float>(cell.raw));
+      return stored(Raw<float>(cell.raw), std::strtof(expected->c_str(), nullptr));
     case ColumnType::Double:
-      return Raw<double>(cell.raw) == std::strtod(expected->c_str(), nullptr)
-                 ? ""
-                 : stored(Raw<double>(cell.raw));
-    case ColumnType::DateTime: {
-      const double want = ExpectedDayNumber(*expected);
-      if (Raw<double>(cell.raw) != want) {
-        return "expected day number " + std::to_string(want) + ", stored " +
-               std::to_string(Raw<double>(cell.raw));
-      }
-      // mdbtools prints only dates from 1899-12-30 up to day 1,000,000, to the second.
-      if (want >= 0 && want < 1e6 && expected->size() <= 19 &&
-          cell.text != NormalizedDate(*expected)) {
-        return differs(cell.text);
-      }
-      return "";
-    }
-    case ColumnType::YesNo:
-      break;
+      return stored(Raw<double>(cell.raw), std::strtod(expected->c_str(), nullptr));
+    case ColumnType::DateTime:
+      return stored(Raw<double>(cell.raw), ExpectedDayNumber(*expected), " as the day number");
+    default: return "";
   }
-  return "";
 }
 
 std::string CompareExported(const mkmdb::ColumnSpec& column, const Value& expected,
                             const std::string& field) {
-  std::string want;
-  const auto close_to = [&](long double want_value, long double relative) {
-    const long double got = std::strtold(field.c_str(), nullptr);
-    const long double difference = got > want_value ? got - want_value : want_value - got;
-    const long double scale = want_value < 0 ? -want_value : want_value;
-    return !field.empty() && difference <= scale * relative
-               ? ""
-               : "expected " + Shown(expected) + ", exported " + Shown(field);
+  const auto differs = [&](const std::string& want) {
+    return "expected " + Shown(want) + ", exported " + Shown(field);
   };
-  if (column.type == ColumnType::YesNo) {
-    want = BoolText(*expected);
-  } else if (!expected) {
-    want = "";
-  } else if (column.type == ColumnType::Double) {
+  const auto close_to = [&](long double want, long double relative) {
+    const long double got = std::strtold(field.c_str(), nullptr);
+    const long double difference = got > want ? got - want : want - got;
+    return !field.empty() && difference <= (want < 0 ? -want : want) * relative
+               ? "" : differs(*expected);
+  };
+  if (expected && column.type == ColumnType::Double) {
     // mdb-export prints 16 significant digits, which may round past the largest double, so the
     // comparison is made in long double with the rounding allowed; libmdb checks exact bytes.
     return close_to(std::strtod(expected->c_str(), nullptr), 1e-15L);
-  } else if (column.type == ColumnType::Single) {
+  } else if (expected && column.type == ColumnType::Single) {
     return close_to(std::strtof(expected->c_str(), nullptr), 1e-7L);
-  } else if (column.type == ColumnType::DateTime) {
-    const double day = ExpectedDayNumber(*expected);
-    if (day < 0 || day >= 1e6 || expected->size() > 19) return "";
-    want = NormalizedDate(*expected);
-  } else if (column.type == ColumnType::Currency) {
-    want = DecimalText(*expected, 4);
-  } else if (column.type == ColumnType::Decimal) {
-    want = DecimalText(*expected, column.scale);
-  } else if (column.type == ColumnType::Guid) {
+  } else if (expected && column.type == ColumnType::Guid) {
     // mdbtools leaves out the dash before the last group: compare the digits.
     return UpperHexDigits(field) == UpperHexDigits(*expected) && field.size() == 37
-               ? ""
-               : "expected " + Shown(expected) + ", exported " + Shown(field);
-  } else if (column.type == ColumnType::Binary || column.type == ColumnType::Ole) {
-    return "";  // mdb-export prints bytes as text up to the first zero byte; libmdb checks them
-  } else {
-    want = *expected;
+               ? "" : differs(*expected);
   }
-  return field == want ? "" : "expected " + Shown(want) + ", exported " + Shown(field);
+  const std::optional<std::string> printed = PrintedText(column, expected);
+  return !printed || field == *printed ? "" : differs(*printed);
+}
+
+// The rows `reader` gave against the rows written, value by value through `compare`.
+template <typename Row, typename Compare>
+std::string CompareRows(const mkmdb::TableSpec& expected, const std::vector<Row>& rows,
+                        const std::string& reader, Compare compare) {
+  if (rows.size() != expected.rows.size()) {
+    return "table " + expected.name + ": " + reader + " gives " + std::to_string(rows.size()) +
+           " rows, " + std::to_string(expected.rows.size()) + " written";
+  }
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].size() != expected.columns.size()) {
+      return "table " + expected.name + " row " + std::to_string(r + 1) + ": " + reader +
+             " gives " + std::to_string(rows[r].size()) + " values";
+    }
+    for (std::size_t c = 0; c < rows[r].size(); ++c) {
+      const std::string difference = compare(expected.columns[c], expected.rows[r][c], rows[r][c]);
+      if (!difference.empty()) {
+        return "table " + expected.name + " row " + std::to_string(r + 1) + " column " +
+               expected.columns[c].name + ": " + difference;
+      }
+    }
+  }
+  return "";
 }
 
 // How mdb-schema names a column's type, and libmdb's number for it.
@@ -227,12 +218,73 @@ std::pair<std::string, int> ReadType(const mkmdb::ColumnSpec& column) {
 
 }  // namespace
 
+testsupport::ChildOptions ProgramOptions(const std::vector<std::string>& argv) {
+  testsupport::ChildOptions options;
+  options.argv = argv;
+  options.environment = {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt},
+                         {"LANG", std::nullopt},    {"LANGUAGE", std::nullopt},
+                         {"LC_*", std::nullopt},    {"LC_ALL", "C.UTF-8"}};
+  return options;
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv) {
+  return testsupport::RunChild(ProgramOptions(argv), kProgramDeadline);
+}
+
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string field;
+  bool quoted = false;
+  bool any = false;  // something seen on the current row
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field.push_back('"');
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field.push_back(c);
+      }
+      continue;
+    }
+    any = true;
+    if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      row.push_back(std::move(field));
+      field.clear();
+    } else if (c == '\n') {
+      row.push_back(std::move(field));
+      field.clear();
+      rows.push_back(std::move(row));
+      row.clear();
+      any = false;
+    } else {
+      field.push_back(c);
+    }
+  }
+  if (any) {
+    row.push_back(std::move(field));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
 std::vector<std::uint8_t> HexBytes(const std::string& text) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
     bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
   }
   return bytes;
+}
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
 }
 
 std::string HexText(const void* bytes, std::size_t size) {
@@ -264,11 +316,7 @@ std::string DecimalText(const std::string& text, int scale) {
 }
 
 std::vector<std::uint8_t> GuidBytes(const std::string& text) {
-  std::string digits;
-  for (char c : text) {
-    if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-  }
-  std::vector<std::uint8_t> bytes = HexBytes(digits);
+  std::vector<std::uint8_t> bytes = HexBytes(UpperHexDigits(text));
   if (bytes.size() != 16) return bytes;
   std::reverse(bytes.begin(), bytes.begin() + 4);
   std::reverse(bytes.begin() + 4, bytes.begin() + 6);
@@ -317,50 +365,25 @@ std::string CompareThroughLibmdb(const std::string& path, const mkmdb::TableSpec
                                  std::size_t bind_size) {
   const mkmdb::TableSpec expected = WithAutoNumbers(written);
   testsupport::LibmdbOracle reader(path, bind_size);
-  if (!reader.error().empty()) return reader.error();
-  std::vector<testsupport::OracleColumn> columns;
-  unsigned declared = 0;
-  std::size_t row_index = 0;
-  std::string problem;
-  const bool found = reader.ForEachRow(expected.name, columns, declared, [&](const testsupport::OracleRow& row) {
-    if (!problem.empty()) return;
-    if (row_index >= expected.rows.size()) {
-      problem = "table " + expected.name + ": more rows than the " +
-                std::to_string(expected.rows.size()) + " written";
-      return;
-    }
-    for (std::size_t c = 0; c < expected.columns.size() && c < row.size(); ++c) {
-      std::string difference =
-          CompareCell(expected.columns[c], expected.rows[row_index][c], row[c]);
-      if (!difference.empty()) {
-        problem = Place(expected, row_index, c) + difference;
-        return;
-      }
-    }
-    ++row_index;
-  });
-  if (!found) return reader.error();
-  if (!problem.empty()) return problem;
-  if (columns.size() != expected.columns.size()) {
-    return "table " + expected.name + ": libmdb sees " + std::to_string(columns.size()) +
+  const std::optional<testsupport::OracleTable> read = reader.Read(expected.name);
+  if (!read) return reader.error();
+  if (read->columns.size() != expected.columns.size()) {
+    return "table " + expected.name + ": libmdb sees " + std::to_string(read->columns.size()) +
            " columns, " + std::to_string(expected.columns.size()) + " written";
   }
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].name != expected.columns[c].name ||
-        columns[c].type != ReadType(expected.columns[c]).second) {
+  for (std::size_t c = 0; c < read->columns.size(); ++c) {
+    const testsupport::OracleColumn& column = read->columns[c];
+    if (column.name != expected.columns[c].name ||
+        column.type != ReadType(expected.columns[c]).second) {
       return "table " + expected.name + ": column " + std::to_string(c + 1) + " reads as " +
-             columns[c].name + " of type " + std::to_string(columns[c].type);
+             column.name + " of type " + std::to_string(column.type);
     }
   }
-  if (row_index != expected.rows.size()) {
-    return "table " + expected.name + ": libmdb reads " + std::to_string(row_index) +
-           " rows, " + std::to_string(expected.rows.size()) + " written";
+  if (read->declared_rows != expected.rows.size()) {
+    return "table " + expected.name + ": the definition counts " +
+           std::to_string(read->declared_rows) + " rows";
   }
-  if (declared != expected.rows.size()) {
-    return "table " + expected.name + ": the definition counts " + std::to_string(declared) +
-           " rows";
-  }
-  return "";
+  return CompareRows(expected, read->rows, "libmdb", CompareCell);
 }
 
 std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec& written) {
@@ -368,22 +391,7 @@ std::string CompareThroughExport(const std::string& path, const mkmdb::TableSpec
   ProgramResult run = RunProgram(
       {"/usr/bin/mdb-export", "-H", "-T", "%Y-%m-%d %H:%M:%S", path, expected.name});
   if (run.exitCode != 0) return "mdb-export failed: " + run.err;
-  const auto rows = ParseCsv(run.out);
-  if (rows.size() != expected.rows.size()) {
-    return "table " + expected.name + ": mdb-export gives " + std::to_string(rows.size()) +
-           " rows, " + std::to_string(expected.rows.size()) + " written";
-  }
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (rows[r].size() != expected.columns.size()) {
-      return "table " + expected.name + " row " + std::to_string(r + 1) + ": mdb-export gives " +
-             std::to_string(rows[r].size()) + " fields";
-    }
-    for (std::size_t c = 0; c < rows[r].size(); ++c) {
-      std::string difference = CompareExported(expected.columns[c], expected.rows[r][c], rows[r][c]);
-      if (!difference.empty()) return Place(expected, r, c) + difference;
-    }
-  }
-  return "";
+  return CompareRows(expected, ParseCsv(run.out), "mdb-export", CompareExported);
 }
 
 std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpec& expected) {
@@ -398,8 +406,7 @@ std::string CompareSchemaAndCount(const std::string& path, const mkmdb::TableSpe
   // Column lines look like: TAB [name] TAB TAB TAB type [, ]
   std::vector<std::pair<std::string, std::string>> seen;
   std::istringstream lines(schema.out);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (std::string line; std::getline(lines, line);) {
     if (line.size() < 3 || line[0] != '\t' || line[1] != '[') continue;
     const auto close = line.find("]\t");
     if (close == std::string::npos) continue;
@@ -426,12 +433,10 @@ std::string CompareTableList(const std::string& path, const std::vector<std::str
   if (run.exitCode != 0) return "mdb-tables failed: " + run.err;
   std::vector<std::string> listed;
   std::istringstream lines(run.out);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (std::string line; std::getline(lines, line);) {
     if (!line.empty()) listed.push_back(line);
   }
-  if (listed != names) return "mdb-tables lists:\n" + run.out;
-  return "";
+  return listed == names ? "" : "mdb-tables lists:\n" + run.out;
 }
 
 std::string CompareAll(const std::string& path, const std::vector<mkmdb::TableSpec>& tables) {

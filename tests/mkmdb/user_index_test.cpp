@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -89,15 +90,12 @@ Sample Random(const ColumnSpec& column, std::mt19937_64& random) {
       const double value = pick(0, 2) == 0 ? static_cast<double>(pick(-3, 3)) / 2
                                            : std::ldexp(static_cast<double>(pick(-1000000, 1000000)),
                                                         static_cast<int>(pick(-60, 60)));
-      char text[40];
-      if (column.type == ColumnType::Single) {
-        const float single = static_cast<float>(value);
-        sample.text = std::string(text, std::to_chars(text, text + sizeof text, single).ptr);
-        order.real = single;
-      } else {
-        sample.text = std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-        order.real = value;
-      }
+      const auto write = [&](auto number) {  // a Single's text and order as the float it is
+        char text[40];
+        sample.text = std::string(text, std::to_chars(text, text + sizeof text, number).ptr);
+        order.real = number;
+      };
+      column.type == ColumnType::Single ? write(static_cast<float>(value)) : write(value);
       return sample;
     }
     case ColumnType::DateTime: {
@@ -202,8 +200,7 @@ TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
     return samples[a].order < samples[b].order ? -1 : 1;
   };
   const std::vector<std::pair<const char*, std::function<int(std::size_t, std::size_t)>>> orders = {
-      {"up", compare},
-      {"down", [&](std::size_t a, std::size_t b) { return -compare(a, b); }},
+      {"up", compare}, {"down", [&](std::size_t a, std::size_t b) { return -compare(a, b); }},
       {"both", [&](std::size_t a, std::size_t b) {
          const int first = compare(a, b);
          if (first != 0) return first;
@@ -211,7 +208,7 @@ TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
        }}};
   for (const auto& [name, order] : orders) {
     std::vector<std::size_t> expected(samples.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = i;
+    std::iota(expected.begin(), expected.end(), std::size_t{0});
     std::stable_sort(expected.begin(), expected.end(),
                      [&](std::size_t a, std::size_t b) { return order(a, b) < 0; });
     std::vector<std::uint32_t> expected_rows;
@@ -222,17 +219,15 @@ TEST_P(KeyOrder, LibmdbWalksEveryRowOnceInTheOrderOfTheValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, KeyOrder,
-    testing::Values(TypeCase{"Byte", {"v", ColumnType::Byte}},
-                    TypeCase{"Integer", {"v", ColumnType::Integer}},
-                    TypeCase{"Long", {"v", ColumnType::Long}},
-                    TypeCase{"Currency", {"v", ColumnType::Currency}},
-                    TypeCase{"Decimal", {"v", ColumnType::Decimal, 0, 28, 10}},
-                    TypeCase{"Single", {"v", ColumnType::Single}},
-                    TypeCase{"Double", {"v", ColumnType::Double}},
-                    TypeCase{"DateTime", {"v", ColumnType::DateTime}},
-                    TypeCase{"YesNo", {"v", ColumnType::YesNo}},
-                    TypeCase{"Text", {"v", ColumnType::Text, 10}},
-                    TypeCase{"Guid", {"v", ColumnType::Guid}}),
+    testing::Values(
+        TypeCase{"Byte", {"v", ColumnType::Byte}}, TypeCase{"Integer", {"v", ColumnType::Integer}},
+        TypeCase{"Long", {"v", ColumnType::Long}}, TypeCase{"Double", {"v", ColumnType::Double}},
+        TypeCase{"Currency", {"v", ColumnType::Currency}},
+        TypeCase{"Decimal", {"v", ColumnType::Decimal, 0, 28, 10}},
+        TypeCase{"Guid", {"v", ColumnType::Guid}},
+        TypeCase{"Single", {"v", ColumnType::Single}}, TypeCase{"YesNo", {"v", ColumnType::YesNo}},
+        TypeCase{"DateTime", {"v", ColumnType::DateTime}},
+        TypeCase{"Text", {"v", ColumnType::Text, 10}}),
     [](const auto& info) { return std::string(info.param.title); });
 
 TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
@@ -251,8 +246,7 @@ TEST(UserIndexDefinitions, LibmdbReadsNamesKindsKeysAndFlags) {
   // libmdb lists them by name; flags: 1 unique, 8 required, 0x80 on every index.
   const std::vector<testsupport::OracleIndex> expected = {
       {"Par date", 0, {"Date du vol"}, 0x80},
-      {"par_marque", 0, {"marque", "Date du vol desc"}, 0x81},
-      {"PrimaryKey", 1, {"id"}, 0x89},
+      {"par_marque", 0, {"marque", "Date du vol desc"}, 0x81}, {"PrimaryKey", 1, {"id"}, 0x89},
   };
   EXPECT_EQ(reader.Indexes("vols"), expected);
 }
@@ -276,15 +270,12 @@ TEST(UserIndexSizes, AMillionRowsTakeSeveralLevelsAndWalkInOrder) {
   EXPECT_TRUE(reader.IndexOrder("avion", "PrimaryKey") == pointers);
   // "marque <n>" descending: the numbers' texts in reverse order of their digits.
   std::vector<std::string> numbers(pointers.size());
+  for (std::uint32_t i = 0; i < numbers.size(); ++i) numbers[i] = std::to_string(i + 1);
   std::vector<std::uint32_t> order(pointers.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i) {
-    order[i] = i;
-    numbers[i] = std::to_string(i + 1);
-  }
+  std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(),
             [&](std::uint32_t a, std::uint32_t b) { return numbers[a] > numbers[b]; });
   std::vector<std::uint32_t> expected;
-  expected.reserve(order.size());
   for (std::uint32_t i : order) expected.push_back(pointers[i]);
   EXPECT_TRUE(reader.IndexOrder("avion", "par_marque") == expected);
 }
@@ -389,9 +380,7 @@ TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
   for (int i = 0; i < 4; ++i) {
     wide.columns.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
     keys.push_back({"c" + std::to_string(i)});
-    std::string text;
-    for (int k = 0; k < 100; ++k) text += "é";
-    wide.rows[0].push_back(text);
+    wide.rows[0].push_back(mkmdb_test::Repeat("é", 100));
   }
   wide.indexes = {{"large", keys}};
   const struct {
@@ -415,12 +404,9 @@ TEST(UserIndexErrors, RefusedIndexesAndKeysSayWhy) {
       {wide, "takes 1212 bytes; an index key holds at most 1024"},
   };
   for (const auto& c : cases) {
-    try {
-      mkmdb::WriteDatabase(folder.Path("out.mdb"), {c.table});
-      ADD_FAILURE() << "no error for: " << c.message;
-    } catch (const mkmdb::WriterError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
+    const std::string message = mkmdb_test::MessageOf<mkmdb::WriterError>(
+        [&] { mkmdb::WriteDatabase(folder.Path("out.mdb"), {c.table}); });
+    EXPECT_NE(message.find(c.message), std::string::npos) << message << " lacks " << c.message;
   }
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
 }
@@ -433,22 +419,15 @@ struct TableSet {
 
 std::ostream& operator<<(std::ostream& out, const TableSet& set) { return out << set.title; }
 
-std::string Numbered(const std::string& prefix, int i) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%04d", i);
-  return prefix + digits;
-}
-
 std::int32_t Long(const testsupport::OracleCell& cell) {
   std::int32_t value = 0;
   if (cell.raw.size() == sizeof value) std::memcpy(&value, cell.raw.data(), sizeof value);
   return value;
 }
 
-std::string Cyrillic(int letters) {
-  std::string text;
-  for (int i = 0; i < letters; ++i) text += "Ж";
-  return text;
+std::vector<std::uint32_t> Sorted(std::vector<std::uint32_t> pointers) {
+  std::sort(pointers.begin(), pointers.end());
+  return pointers;
 }
 
 class SystemIndexes : public testing::TestWithParam<TableSet> {};
@@ -457,7 +436,9 @@ TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
   testsupport::TempFolder folder;
   std::vector<TableSpec> tables;
   for (int i = 1; i <= GetParam().count; ++i) {
-    tables.push_back({Numbered(GetParam().prefix, i), {{"c", ColumnType::Long}}, {}});
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", i);
+    tables.push_back({GetParam().prefix + digits, {{"c", ColumnType::Long}}, {}});
   }
   const std::string path = folder.Path("out.mdb");
   mkmdb::WriteDatabase(path, tables);
@@ -475,12 +456,8 @@ TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
   for (const char* index : {"Id", "ParentIdName"}) {
     std::vector<std::uint32_t> walked = reader.IndexOrder("MSysObjects", index);
     ASSERT_EQ(reader.error(), "");
-    std::vector<std::uint32_t> sorted = walked;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<std::uint32_t> all = rows;
-    std::sort(all.begin(), all.end());
-    EXPECT_EQ(sorted, all) << index << ": not every row once";
-    if (sorted != all) continue;
+    EXPECT_EQ(Sorted(walked), Sorted(rows)) << index << ": not every row once";
+    if (Sorted(walked) != Sorted(rows)) continue;
     if (std::string(index) == "Id") {
       for (std::size_t i = 1; i < walked.size(); ++i) {
         EXPECT_LT(Long((*by_pointer[walked[i - 1]])[0]), Long((*by_pointer[walked[i]])[0]));
@@ -500,11 +477,8 @@ TEST_P(SystemIndexes, MeetEveryRowOnceInKeyOrder) {
       EXPECT_EQ(names, expected);
     }
   }
-  std::vector<std::uint32_t> access = reader.IndexOrder("MSysACEs", "ObjectId");
-  std::vector<std::uint32_t> access_rows = reader.RowPointers("MSysACEs");
-  std::sort(access.begin(), access.end());
-  std::sort(access_rows.begin(), access_rows.end());
-  EXPECT_EQ(access, access_rows);
+  const std::vector<std::uint32_t> access = Sorted(reader.IndexOrder("MSysACEs", "ObjectId"));
+  EXPECT_EQ(access, Sorted(reader.RowPointers("MSysACEs")));
   EXPECT_EQ(access.size(), 49u + 3 * tables.size());
 }
 
@@ -514,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
     Tables, SystemIndexes,
     testing::Values(TableSet{"None", "t", 0}, TableSet{"One", "t", 1},
                     TableSet{"TwoThousand", "table number ", 2000},
-                    TableSet{"FourHundredLongCyrillicNames", Cyrillic(60), 400}),
+                    TableSet{"FourHundredLongCyrillicNames", mkmdb_test::Repeat("Ж", 60), 400}),
     [](const auto& info) { return info.param.title; });
 
 std::vector<std::uint8_t> KeyOf(const std::u16string& name) {

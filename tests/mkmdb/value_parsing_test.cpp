@@ -7,6 +7,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "jet_text.h"
@@ -20,6 +21,7 @@ namespace {
 using mkmdb::ColumnType;
 using mkmdb::Value;
 using mkmdb::ValueError;
+using mkmdb_test::MessageOf;
 
 // Each text of `good` reads as the value beside it; each text of `bad` is refused.
 template <typename T, typename Parse>
@@ -95,14 +97,13 @@ TEST(ExactNumbers, DecimalKeepsItsPrecisionAndScale) {
 TEST(GuidValues, StoreTheFirstThreeGroupsLittleEndian) {
   const std::array<std::uint8_t, 16> expected = {0x67, 0x45, 0x23, 0x01, 0xAB, 0x89, 0xEF, 0xCD,
                                                  0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
-  EXPECT_EQ(mkmdb::ParseGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}"), expected);
-  EXPECT_EQ(mkmdb::ParseGuid("01234567-89ab-cdef-0123-456789abcdef"), expected);
-  for (const char* bad : {"", "{01234567-89AB-CDEF-0123-456789ABCDEF", "01234567-89AB-CDEF-0123",
-                          "{0123456789AB-CDEF-0123-456789ABCDEF0}",
-                          "{01234567-89AB-CDEF-0123-456789ABCDEG}",
-                          "{01234567+89AB-CDEF-0123-456789ABCDEF}"}) {
-    EXPECT_THROW(mkmdb::ParseGuid(bad), ValueError) << bad;
-  }
+  ExpectReads<std::array<std::uint8_t, 16>>(
+      mkmdb::ParseGuid,
+      {{"{01234567-89AB-CDEF-0123-456789ABCDEF}", expected},
+       {"01234567-89ab-cdef-0123-456789abcdef", expected}},
+      {"", "{01234567-89AB-CDEF-0123-456789ABCDEF", "01234567-89AB-CDEF-0123",
+       "{0123456789AB-CDEF-0123-456789ABCDEF0}", "{01234567-89AB-CDEF-0123-456789ABCDEG}",
+       "{01234567+89AB-CDEF-0123-456789ABCDEF}"});
 }
 
 TEST(HexValues, TwoDigitsAByteUpToTheColumnSize) {
@@ -118,12 +119,7 @@ TEST(HexValues, TwoDigitsAByteUpToTheColumnSize) {
       {"g0", "\"g0\" holds a character that is not a hexadecimal digit at 1"},
       {"00112233", "the value has 4 bytes; the column holds at most 3"}};
   for (const auto& [text, message] : bad) {
-    try {
-      mkmdb::ParseHex(text, 3, bytes);
-      ADD_FAILURE() << text << " was read";
-    } catch (const ValueError& e) {
-      EXPECT_STREQ(e.what(), message);
-    }
+    EXPECT_EQ(MessageOf<ValueError>([&] { mkmdb::ParseHex(text, 3, bytes); }), message);
   }
 }
 
@@ -160,24 +156,26 @@ TEST(DateTimeValues, BeforeDayZeroTheFractionStillCountsForward) {
 }
 
 TEST(DateTimeValues, RefusesImpossibleDatesAndOtherShapes) {
-  for (const char* bad : {"", "2021-02-29", "2000-13-01", "2000-00-10", "2000-01-32", "2000-1-1",
-                          "21-01-01", "2000-01-01 24:00:00", "2000-01-01 12:60:00",
-                          "2000-01-01 12:00:60", "2000-01-01 12:00", "2000/01/01",
-                          "0099-12-31", "2000-01-01  12:00:00", "10000-01-01",
-                          "2000-01-01 12:00:00.", "2000-01-01 12:00:00.1234",
-                          "2000-01-01 12:00:00,5", "2000-01-01 12:00:00.5x", "2000-01-01.5"}) {
-    EXPECT_THROW(mkmdb::ParseDateTime(bad), ValueError) << bad;
-  }
+  ExpectReads<double>(mkmdb::ParseDateTime, {},
+                      {"", "2021-02-29", "2000-13-01", "2000-00-10", "2000-01-32", "2000-1-1",
+                       "21-01-01", "2000-01-01 24:00:00", "2000-01-01 12:60:00",
+                       "2000-01-01 12:00:60", "2000-01-01 12:00", "2000/01/01", "0099-12-31",
+                       "2000-01-01  12:00:00", "10000-01-01", "2000-01-01 12:00:00.",
+                       "2000-01-01 12:00:00.1234", "2000-01-01 12:00:00,5",
+                       "2000-01-01 12:00:00.5x", "2000-01-01.5"});
   EXPECT_NO_THROW(mkmdb::ParseDateTime("2000-02-29"));
   EXPECT_NO_THROW(mkmdb::ParseDateTime("0100-01-01"));
   EXPECT_NO_THROW(mkmdb::ParseDateTime("9999-12-31 23:59:59"));
 }
 
+// A column's name, type, size, precision and scale.
+auto Parts(const mkmdb::ColumnSpec& c) {
+  return std::tuple(c.name, c.type, c.size, c.precision, c.scale);
+}
+
 TEST(ColumnSpecs, ReadNameAndTypeInAnyLetterCase) {
-  auto text = mkmdb::ParseColumnSpec("marque:text(50)");
-  EXPECT_EQ(text.name, "marque");
-  EXPECT_EQ(text.type, ColumnType::Text);
-  EXPECT_EQ(text.size, 50);
+  EXPECT_EQ(Parts(mkmdb::ParseColumnSpec("marque:text(50)")),
+            Parts({"marque", ColumnType::Text, 50}));
   EXPECT_EQ(mkmdb::ParseColumnSpec("a:TEXT(255)").size, 255);
   const struct {
     const char* text;
@@ -192,13 +190,9 @@ TEST(ColumnSpecs, ReadNameAndTypeInAnyLetterCase) {
                {"a:autonumber", ColumnType::AutoNumber}, {"a:counter", ColumnType::AutoNumber},
                {"a:hyperlink", ColumnType::Hyperlink}};
   for (const auto& c : plain) EXPECT_EQ(mkmdb::ParseColumnSpec(c.text).type, c.type) << c.text;
-  const auto decimal = mkmdb::ParseColumnSpec("d:Decimal(18,6)");
-  EXPECT_EQ(decimal.type, ColumnType::Decimal);
-  EXPECT_EQ(decimal.precision, 18);
-  EXPECT_EQ(decimal.scale, 6);
-  const auto binary = mkmdb::ParseColumnSpec("b:binary(510)");
-  EXPECT_EQ(binary.type, ColumnType::Binary);
-  EXPECT_EQ(binary.size, 510);
+  EXPECT_EQ(Parts(mkmdb::ParseColumnSpec("d:Decimal(18,6)")),
+            Parts({"d", ColumnType::Decimal, 0, 18, 6}));
+  EXPECT_EQ(Parts(mkmdb::ParseColumnSpec("b:binary(510)")), Parts({"b", ColumnType::Binary, 510}));
   // The name runs up to the last colon.
   EXPECT_EQ(mkmdb::ParseColumnSpec("heure:minute:long").name, "heure:minute");
 }
@@ -208,12 +202,9 @@ TEST(ColumnSpecs, TypeNamesReadBackAsTheSameType) {
        {"a:text(1)", "a:text(255)", "a:memo", "a:long", "a:double", "a:datetime", "a:yesno",
         "a:byte", "a:integer", "a:single", "a:currency", "a:decimal(28,0)", "a:decimal(5,5)",
         "a:guid", "a:binary(1)", "a:ole", "a:autonumber", "a:hyperlink"}) {
-    auto column = mkmdb::ParseColumnSpec(written);
-    auto again = mkmdb::ParseColumnSpec("a:" + mkmdb::ColumnTypeName(column));
-    EXPECT_EQ(again.type, column.type) << written;
-    EXPECT_EQ(again.size, column.size) << written;
-    EXPECT_EQ(again.precision, column.precision) << written;
-    EXPECT_EQ(again.scale, column.scale) << written;
+    const auto column = mkmdb::ParseColumnSpec(written);
+    EXPECT_EQ(Parts(mkmdb::ParseColumnSpec("a:" + mkmdb::ColumnTypeName(column))), Parts(column))
+        << written;
   }
 }
 
@@ -225,63 +216,45 @@ TEST(ColumnSpecs, RefuseUnknownTypesAndBadSizes) {
                           "m:decimal(5,2,1)", "m:decimal(5,-1)", "m:numeric(5, 2)"}) {
     EXPECT_THROW(mkmdb::ParseColumnSpec(bad), mkmdb::WriterError) << bad;
   }
-  try {
-    mkmdb::ParseColumnSpec("marque:varchar(5)");
-  } catch (const mkmdb::WriterError& e) {
-    EXPECT_NE(std::string(e.what()).find("marque"), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find("varchar(5)"), std::string::npos) << e.what();
-  }
+  const std::string message =
+      MessageOf<mkmdb::WriterError>([] { mkmdb::ParseColumnSpec("marque:varchar(5)"); });
+  EXPECT_NE(message.find("marque"), std::string::npos) << message;
+  EXPECT_NE(message.find("varchar(5)"), std::string::npos) << message;
 }
 
 const std::vector<mkmdb::ColumnSpec> kTwo = {{"marque", ColumnType::Text, 50},
                                              {"pays", ColumnType::Text, 50}};
 
-std::vector<std::vector<Value>> ReadAll(const std::string& text,
-                                        const std::vector<mkmdb::ColumnSpec>& columns = kTwo) {
+using Rows = std::vector<std::vector<Value>>;
+
+Rows ReadAll(const std::string& text, const std::vector<mkmdb::ColumnSpec>& columns = kTwo) {
   std::istringstream input(text);
   mkmdb::TsvRows rows(input, "rows.tsv", columns);
-  std::vector<std::vector<Value>> out;
+  Rows out;
   std::vector<Value> row;
   while (rows.Next(row)) out.push_back(row);
   return out;
 }
 
-std::string ErrorOf(const std::string& text) {
-  try {
-    ReadAll(text);
-  } catch (const mkmdb::WriterError& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST(TsvRows, SplitsOnTabsAndTellsNullFromEmpty) {
-  const auto rows = ReadAll("Airbus\tFrance\n\\N\t\n\t\\N\n");
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0], (std::vector<Value>{"Airbus", "France"}));
-  EXPECT_EQ(rows[1], (std::vector<Value>{std::nullopt, ""}));
-  EXPECT_EQ(rows[2], (std::vector<Value>{"", std::nullopt}));
+  EXPECT_EQ(ReadAll("Airbus\tFrance\n\\N\t\n\t\\N\n"),
+            (Rows{{"Airbus", "France"}, {std::nullopt, ""}, {"", std::nullopt}}));
 }
 
 TEST(TsvRows, UnescapesBackslashSequences) {
-  const auto rows = ReadAll("a\\tb\\nc\\rd\\\\e\t\\\\N\n");
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], "a\tb\nc\rd\\e");
-  EXPECT_EQ(rows[0][1], "\\N") << "an escaped backslash before N is text, not NULL";
+  // An escaped backslash before N is text, not NULL.
+  EXPECT_EQ(ReadAll("a\\tb\\nc\\rd\\\\e\t\\\\N\n"), (Rows{{"a\tb\nc\rd\\e", "\\N"}}));
 }
 
 TEST(TsvRows, ToleratesCrLfAMissingLastLineFeedAndALeadingByteOrderMark) {
-  const auto rows = ReadAll("\xEF\xBB\xBF" "Airbus\tFrance\r\nBoeing\tUSA");
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0], (std::vector<Value>{"Airbus", "France"}));
-  EXPECT_EQ(rows[1], (std::vector<Value>{"Boeing", "USA"}));
+  EXPECT_EQ(ReadAll("\xEF\xBB\xBF" "Airbus\tFrance\r\nBoeing\tUSA"),
+            (Rows{{"Airbus", "France"}, {"Boeing", "USA"}}));
   // Only at the very start: later it is text.
-  EXPECT_EQ(ReadAll("a\tb\n\xEF\xBB\xBFx\ty\n")[1][0], "\xEF\xBB\xBFx");
+  EXPECT_EQ(ReadAll("a\tb\n\xEF\xBB\xBFx\ty\n"), (Rows{{"a", "b"}, {"\xEF\xBB\xBFx", "y"}}));
 }
 
 TEST(TsvRows, AnEmptyLineIsOneEmptyFieldAndALoneByteOrderMarkIsNoLine) {
   const std::vector<mkmdb::ColumnSpec> one = {{"marque", ColumnType::Text, 50}};
-  using Rows = std::vector<std::vector<Value>>;
   EXPECT_EQ(ReadAll("\n\nx\n", one), (Rows{{""}, {""}, {"x"}}));
   EXPECT_EQ(ReadAll("", one), Rows{});
   EXPECT_EQ(ReadAll("\xEF\xBB\xBF", one), Rows{});
@@ -326,14 +299,9 @@ TEST(TsvRows, AnOverlongLineIsRefusedAsSoonAsItPassesTheLargestRow) {
     std::istream input(&endless);
     mkmdb::TsvRows rows(input, "rows.tsv", c.columns);
     std::vector<Value> row;
-    try {
-      rows.Next(row);
-      ADD_FAILURE() << "no error";
-    } catch (const mkmdb::WriterError& e) {
-      const std::string message = e.what();
-      EXPECT_NE(message.find("rows.tsv line 1"), std::string::npos) << message;
-      EXPECT_NE(message.find(std::to_string(c.longest) + " bytes"), std::string::npos) << message;
-    }
+    const std::string message = MessageOf<mkmdb::WriterError>([&] { rows.Next(row); });
+    EXPECT_NE(message.find("rows.tsv line 1"), std::string::npos) << message;
+    EXPECT_NE(message.find(std::to_string(c.longest) + " bytes"), std::string::npos) << message;
     EXPECT_GT(endless.consumed(), c.longest);
     EXPECT_LT(endless.consumed(), c.longest + 2 * 64 * 1024) << "read on past the limit";
   }
@@ -345,7 +313,7 @@ TEST(TsvRows, ErrorsNameTheLineAndTheColumn) {
            {"a\tb\nc\td\te\n", {"line 2", "found 3"}},
            {"a\tb\nc\td\ne\tf\\x\n", {"line 3", "\"pays\""}},
            {"a\tb\\\n", {"\"pays\""}}}) {
-    const std::string error = ErrorOf(text);
+    const std::string error = MessageOf<mkmdb::WriterError>([&] { ReadAll(text); });
     for (const auto& piece : pieces) EXPECT_NE(error.find(piece), std::string::npos) << error;
   }
 }
