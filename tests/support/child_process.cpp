@@ -27,10 +27,7 @@ namespace {
 // The step of the child's start that failed, as the child reports it before exec.
 enum class StartStep : int { Terminal, Folder, User, Parent, Exec };
 
-struct StartFailure {
-  StartStep step;
-  int error;
-};
+struct StartFailure { StartStep step; int error; };
 
 std::vector<std::string> BuildEnvironment(const EnvironmentChanges& changes) {
   std::vector<std::string> env;
