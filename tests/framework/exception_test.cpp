@@ -8,8 +8,7 @@ int g_destroyed = 0;
 
 class CountedError : public CException {
  public:
-  CountedError() = default;
-  explicit CountedError(BOOL autoDelete) : CException(autoDelete) {}
+  using CException::CException;
   ~CountedError() override { ++g_destroyed; }
 };
 

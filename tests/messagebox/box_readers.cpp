@@ -20,12 +20,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string BlockOf(const std::string& caption, const std::string& text, const std::string& icon) {
-  std::string block = "[message box]\ncaption: " + caption + "\nicon: " + icon + "\n";
-  for (const std::string& line : BoxTextLines(text)) block += "text: " + line + "\n";
-  return block + "[end of message box]\n";
-}
-
 std::vector<TerminalBox> TerminalBoxes(const std::string& screen) {
   std::vector<TerminalBox> boxes;
   TerminalBox current;

@@ -18,10 +18,6 @@ using namespace testsupport;
 // Lines of a text, split at "\n" with the "\r" before it dropped.
 std::vector<std::string> Lines(const std::string& text);
 
-// The block a box with this caption, text and icon writes on standard error.
-std::string BlockOf(const std::string& caption, const std::string& text,
-                    const std::string& icon = "warning");
-
 // A box drawn on a terminal: its lines from the top border to the bottom border (three borders
 // in all), without line ends.
 using TerminalBox = std::vector<std::string>;

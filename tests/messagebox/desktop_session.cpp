@@ -111,14 +111,10 @@ bool DesktopSession::StartDisplay(std::string& whyNot) {
     return false;
   }
   m_display = ":" + *display;
-  m_env = {{"DISPLAY", m_display},
-           {"WAYLAND_DISPLAY", std::nullopt},
-           {"GDK_BACKEND", std::nullopt},
-           {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
-           {"AT_SPI_BUS_ADDRESS", std::nullopt},
-           {"NO_AT_BRIDGE", std::nullopt},
-           {"XDG_RUNTIME_DIR", m_runtime.path()},
-           {"LC_ALL", "C.UTF-8"}};
+  m_env = {{"DISPLAY", m_display},         {"WAYLAND_DISPLAY", std::nullopt},
+           {"GDK_BACKEND", std::nullopt},  {"DBUS_SESSION_BUS_ADDRESS", std::nullopt},
+           {"NO_AT_BRIDGE", std::nullopt}, {"AT_SPI_BUS_ADDRESS", std::nullopt},
+           {"LC_ALL", "C.UTF-8"},          {"XDG_RUNTIME_DIR", m_runtime.path()}};
   return true;
 }
 

@@ -64,8 +64,9 @@ class DesktopSession {
 
   // Focuses the window and presses the key (XTEST, as a keyboard does).
   void PressKey(const std::string& window, const std::string& key) const;
-  // Moves the pointer there and clicks the first button.
+  // Moves the pointer there (the element's middle) and clicks the first button.
   void ClickAt(int x, int y) const;
+  void ClickOn(const DialogElement& e) const { ClickAt(e.x + e.width / 2, e.y + e.height / 2); }
   // Sends WM_DELETE_WINDOW, as a window manager's close button does.
   void RequestClose(const std::string& window) const;
 

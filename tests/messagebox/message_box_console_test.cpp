@@ -9,7 +9,6 @@
 #include <string>
 
 #include "box_readers.h"
-#include "tests/support/child_process.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -85,9 +84,7 @@ TEST_P(MessageBoxOnStandardError, WritesOneBlockABoxAndOneLineABox) {
     ::close(input[1]);
   }
   ASSERT_EQ(run.exitCode, 0) << run.How() << ": " << run.err;
-  std::string lines;
-  std::string blocks;
-  std::string both;
+  std::string lines, blocks, both;
   for (size_t i = 0; i < c.blocks.size(); ++i) {
     const std::string line = "box " + std::to_string(i + 1) + " returned 1\n";
     const std::string block = BlockOf(ProbePath(), c.blocks[i].second, c.blocks[i].first);
@@ -160,7 +157,20 @@ class TerminalProbe : public TerminalSession {
  public:
   TerminalProbe(std::vector<std::string> args, unsigned short columns,
                 TerminalRole role = TerminalRole::ControllingAndInput)
-      : TerminalSession(ProbeWithoutDisplay(std::move(args)), columns, role) {}
+      : TerminalSession(ProbeWithoutDisplay(std::move(args)), columns, role) {
+    EXPECT_TRUE(ok());
+  }
+  // Box number `count` once it is drawn; the test fails when it is not drawn in time.
+  TerminalBox Box(size_t count = 1) {
+    const bool drawn = WaitForBoxes(count, 20s);
+    EXPECT_TRUE(drawn) << screen() << child().err();
+    return drawn ? Boxes()[count - 1] : TerminalBox{};
+  }
+  // Enter dismisses the box, and the probe ends with status 0.
+  void EnterAndEnd() {
+    EXPECT_TRUE(Type("\r"));
+    EXPECT_EQ(child().Wait(20s).exitCode, 0) << child().err();
+  }
 };
 
 // Every row of the box has the same width, which the terminal can hold.
@@ -172,9 +182,7 @@ void ExpectSquareBox(const TerminalBox& box, size_t maxColumns) {
 
 TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
   TerminalProbe probe({"Engine failure on Zoé's ✈", "Second box"}, 80);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
-  const auto box = probe.Boxes()[0];
+  const auto box = probe.Box();
   ExpectSquareBox(box, 80);
   EXPECT_EQ(BoxRows(box, 1), std::vector<std::string>{ProbePath()});
   const auto body = BoxRows(box, 2);
@@ -187,8 +195,7 @@ TEST(MessageBoxOnTerminal, DrawsTheBoxAndWaitsForEnter) {
   ASSERT_TRUE(probe.Type("\r"));
   ExpectOutput(probe.child(), "box 1 returned 1\n");
 
-  ASSERT_TRUE(probe.WaitForBoxes(2, 20s)) << probe.screen();
-  EXPECT_EQ(BoxRows(probe.Boxes()[1], 2).at(0), "/!\\ Second box");
+  EXPECT_EQ(BoxRows(probe.Box(2), 2).at(0), "/!\\ Second box");
   ExpectWaiting(probe.child(), "box 1 returned 1\n");
 
   ASSERT_TRUE(probe.Type("\n"));
@@ -204,9 +211,7 @@ TEST(MessageBoxOnTerminal, TextIsWrappedToTheTerminalWidth) {
   for (int i = 0; i < 30; ++i) text += "word" + std::to_string(i % 10) + " ";
   text += "end\nsecond paragraph";
   TerminalProbe probe({text}, 40);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
-  const auto box = probe.Boxes()[0];
+  const auto box = probe.Box();
   ExpectSquareBox(box, 40);
   EXPECT_GE(DisplayColumns(box.front()), 40u - 6);  // five-letter words leave little room unused
 
@@ -224,37 +229,28 @@ TEST(MessageBoxOnTerminal, TextIsWrappedToTheTerminalWidth) {
     joined += row;
   }
   EXPECT_EQ(joined, text);
-
-  ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
+  probe.EnterAndEnd();
 }
 
 TEST(MessageBoxOnTerminal, UnknownWidthMeansEightyColumns) {
   TerminalProbe probe({std::string(200, 'x')}, 0);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
-  const auto box = probe.Boxes()[0];
+  const auto box = probe.Box();
   ExpectSquareBox(box, 80);
   EXPECT_EQ(DisplayColumns(box.front()), 80u);
-  ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
+  probe.EnterAndEnd();
 }
 
 TEST(MessageBoxOnTerminal, ControllingTerminalGetsTheBoxWhateverStandardInputIs) {
   TerminalProbe probe({"input from elsewhere"}, 60, TerminalRole::ControllingOnly);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
-  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ input from elsewhere");
+  EXPECT_EQ(BoxRows(probe.Box(), 2).at(0), "/!\\ input from elsewhere");
   ExpectWaiting(probe.child(), "");
-  ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
+  probe.EnterAndEnd();
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
   EXPECT_EQ(probe.child().err(), "");
 }
 
 TEST(MessageBoxOnTerminal, ATerminalOnlyOnStandardInputIsNotDrawnOn) {
   TerminalProbe probe({"no controlling terminal"}, 60, TerminalRole::InputOnly);
-  ASSERT_TRUE(probe.ok());
   const auto status = probe.child().Wait(20s);
   EXPECT_EQ(status.exitCode, 0);
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
@@ -265,24 +261,20 @@ TEST(MessageBoxOnTerminal, ATerminalOnlyOnStandardInputIsNotDrawnOn) {
 
 TEST(MessageBoxOnTerminal, KeysTypedBeforeTheBoxAppearsDoNotDismissIt) {
   TerminalProbe probe({"--pause-ms=300", "typed too early"}, 60);
-  ASSERT_TRUE(probe.ok());
   ASSERT_TRUE(probe.Type("\r\n"));
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen() << probe.child().err();
+  probe.Box();
   ExpectWaiting(probe.child(), "");
-  ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
+  probe.EnterAndEnd();
   EXPECT_EQ(probe.child().out(), "box 1 returned 1\n");
 }
 
 TEST(MessageBoxOnTerminal, ControlCharactersInTheTextDoNotReachTheTerminal) {
   TerminalProbe probe({"clear\x1b[2Jscreen\x07"}, 80);
-  ASSERT_TRUE(probe.ok());
-  ASSERT_TRUE(probe.WaitForBoxes(1, 20s)) << probe.screen();
+  const TerminalBox box = probe.Box();
   EXPECT_EQ(probe.screen().find('\x1b'), std::string::npos);
   EXPECT_EQ(probe.screen().find('\x07'), std::string::npos);
-  EXPECT_EQ(BoxRows(probe.Boxes()[0], 2).at(0), "/!\\ clear\uFFFD[2Jscreen\uFFFD");
-  ASSERT_TRUE(probe.Type("\r"));
-  EXPECT_EQ(probe.child().Wait(20s).exitCode, 0);
+  EXPECT_EQ(BoxRows(box, 2).at(0), "/!\\ clear\uFFFD[2Jscreen\uFFFD");
+  probe.EnterAndEnd();
 }
 
 }  // namespace

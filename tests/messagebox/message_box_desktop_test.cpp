@@ -9,7 +9,6 @@
 
 #include "box_readers.h"
 #include "desktop_session.h"
-#include "tests/support/child_process.h"
 #include "tests/support/memcheck.h"
 #include "tests/support/temp_folder.h"
 
@@ -91,12 +90,10 @@ TEST_P(DesktopMessageBoxDismissal, DismissesTheBox) {
   const DialogView view = m_desktop.Inspect(probe->pid());
   ASSERT_EQ(view.buttons.size(), 1u);
   ASSERT_EQ(view.labels.size(), 1u);
-  const DialogElement& label = view.labels[0];
-  m_desktop.ClickAt(label.x + label.width / 2, label.y + label.height / 2);
+  m_desktop.ClickOn(view.labels[0]);
   ExpectWaiting(*probe, "");
-  const DialogElement& ok = view.buttons[0];
   if (way == "Escape") m_desktop.PressKey(window, "Escape");
-  if (way == "Click") m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
+  if (way == "Click") m_desktop.ClickOn(view.buttons[0]);
   if (way == "Close") m_desktop.RequestClose(window);
   ExpectOutput(*probe, "box 1 returned 1\n");
   EXPECT_EQ(probe->Wait(20s).exitCode, 0) << probe->err();
@@ -192,12 +189,9 @@ class DesktopMessageBoxLeaks : public DesktopMessageBox {
   static std::vector<std::string> Valgrind() { return UnderMemcheck({}, "", "definite"); }
 };
 
-// In a sanitizer build LeakSanitizer checks every desktop run instead.
-#define SKIP_WITHOUT_MEMCHECK() \
-  if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why
-
+// In a sanitizer build LeakSanitizer checks every desktop run instead of valgrind.
 TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
-  SKIP_WITHOUT_MEMCHECK();
+  if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
   ChildResult run = RunDismissed(Valgrind(), {"Shown under valgrind"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out, "box 1 returned 1\n");
@@ -205,7 +199,7 @@ TEST_F(DesktopMessageBoxLeaks, ValgrindFindsNoLeakOfTheProgramsOwn) {
 }
 
 TEST_F(DesktopMessageBoxLeaks, ValgrindStillSeesALeakOfTheProgramsOwn) {
-  SKIP_WITHOUT_MEMCHECK();
+  if (const std::string why = MemcheckUnavailable(); !why.empty()) GTEST_SKIP() << why;
   // The suppressions name the toolkit's libraries only: a block the probe drops is reported,
   // with the probe's own frame, and fails the run.
   ChildResult run = RunDismissed(Valgrind(), {"--leak-a-block", "Shown under valgrind"});

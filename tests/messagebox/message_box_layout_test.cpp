@@ -17,14 +17,12 @@ using V = std::vector<std::string>;
 using V16 = std::vector<std::u16string>;
 
 TEST(MessageBoxStyle, StyleWithoutIconGetsTheWarningIcon) {
-  EXPECT_EQ(MessageBoxIconForStyle(0), MessageBoxIcon::Warning);
-  EXPECT_EQ(MessageBoxIconForStyle(MB_OK), MessageBoxIcon::Warning);
-  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONEXCLAMATION), MessageBoxIcon::Warning);
-  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONHAND), MessageBoxIcon::Error);
-  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONQUESTION), MessageBoxIcon::Question);
-  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONASTERISK), MessageBoxIcon::Information);
-  // Bits outside the icon field do not change the icon.
-  EXPECT_EQ(MessageBoxIconForStyle(MB_ICONHAND | 0x1000), MessageBoxIcon::Error);
+  using enum MessageBoxIcon;
+  // The last: bits outside the icon field do not change the icon.
+  const std::pair<UINT, MessageBoxIcon> cases[] = {
+      {0, Warning}, {MB_OK, Warning}, {MB_ICONEXCLAMATION, Warning}, {MB_ICONHAND, Error},
+      {MB_ICONQUESTION, Question}, {MB_ICONASTERISK, Information}, {MB_ICONHAND | 0x1000, Error}};
+  for (const auto& [style, icon] : cases) EXPECT_EQ(MessageBoxIconForStyle(style), icon) << style;
 }
 
 TEST(MessageBoxLines, EveryKindOfLineEndSplitsOnce) {

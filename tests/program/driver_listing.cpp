@@ -66,9 +66,7 @@ void ListingFolder::WriteDatabase(const std::vector<mkmdb::TableSpec>& tables) c
 
 mkmdb::TableSpec BrandTable(const std::vector<mkmdb::Value>& brands, mkmdb::ColumnType type,
                             int size) {
-  mkmdb::TableSpec table;
-  table.name = "avion";
-  table.columns = {{"marque", type, size}};
+  mkmdb::TableSpec table{"avion", {{"marque", type, size}}, {}};
   for (const mkmdb::Value& brand : brands) table.rows.push_back({brand});
   return table;
 }
@@ -114,9 +112,7 @@ ProgramRun RunBrandListing(const std::string& workingDirectory, const std::strin
 }
 
 std::string Block(const std::string& text) {
-  std::string block = "[message box]\ncaption: " + BrandListingPath() + "\nicon: warning\n";
-  for (const std::string& line : testsupport::BoxTextLines(text)) block += "text: " + line + "\n";
-  return block + "[end of message box]\n";
+  return testsupport::BlockOf(BrandListingPath(), text);
 }
 
 std::string Describe(const ProgramRun& run) {

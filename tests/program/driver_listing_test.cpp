@@ -20,19 +20,23 @@ namespace {
 using listing::Scenario;
 using mkmdb::ColumnType;
 
+// A run of the scenario from the folder's bay: refused with the driver's message, or listed.
+void ExpectScenarioRun(const Scenario& scenario, const ProgramRun& run, const ListingFolder& in) {
+  if (scenario.disturbance == listing::Disturbance::RefusedConnection) {
+    ExpectRefusedWithDriverMessage(run, in.bay());
+  } else {
+    EXPECT_TRUE(CompletedListing(run, {ExpectedValues(scenario),
+                                       ExpectedErrorBox(scenario, listing::Source::Driver)}));
+  }
+}
+
 class ScenarioOverDriver : public testing::TestWithParam<Scenario> {};
 
 TEST_P(ScenarioOverDriver, ShowsAndWritesAsExpected) {
   const Scenario& scenario = GetParam();
   ListingFolder folder;
   WriteScenarioDatabase(folder, scenario);
-  const ProgramRun run = RunBrandListing(folder.bay(), scenario.locale);
-  if (scenario.disturbance == listing::Disturbance::RefusedConnection) {
-    ExpectRefusedWithDriverMessage(run, folder.bay());
-  } else {
-    EXPECT_TRUE(CompletedListing(run, {ExpectedValues(scenario),
-                                       ExpectedErrorBox(scenario, listing::Source::Driver)}));
-  }
+  ExpectScenarioRun(scenario, RunBrandListing(folder.bay(), scenario.locale), folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioOverDriver,
@@ -40,10 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, ScenarioOverDriver,
                          listing::ScenarioName);
 
 std::vector<Scenario> DriverMemcheckScenarios() {
-  std::vector<Scenario> chosen;
-  for (const Scenario& scenario : listing::ScenariosFor(listing::kMemcheck)) {
-    if (scenario.runners & listing::kDriver) chosen.push_back(scenario);
-  }
+  std::vector<Scenario> chosen = listing::ScenariosFor(listing::kMemcheck);
+  std::erase_if(chosen, [](const Scenario& s) { return !(s.runners & listing::kDriver); });
   return chosen;
 }
 
@@ -57,15 +59,7 @@ TEST_P(DriverUnderMemcheck, ReportsNoErrorAndNoLeak) {
   const testsupport::MemcheckRun memcheck = testsupport::RunUnderMemcheck(
       ListingLaunch(folder.bay(), scenario.locale), folder.root(), "definite,indirect,possible",
       std::chrono::seconds(120));
-
-  if (scenario.disturbance == listing::Disturbance::RefusedConnection) {
-    ExpectRefusedWithDriverMessage(memcheck.run, folder.bay());
-  } else {
-    EXPECT_TRUE(CompletedListing(memcheck.run,
-                                 {ExpectedValues(scenario),
-                                  ExpectedErrorBox(scenario, listing::Source::Driver)}))
-        << memcheck.report.text;
-  }
+  ExpectScenarioRun(scenario, memcheck.run, folder);
   EXPECT_TRUE(memcheck.report.Clean()) << memcheck.report.text;
 }
 
@@ -110,14 +104,10 @@ const Shape kShapes[] = {
     {"ColumnAmongOthersInAFileOfSeveralTables",
      {{"marque", {{"avion", ColumnType::Text, 20}}, {{"not this one"}}},
       {"avion",
-       {{"id", ColumnType::Long},
-        {"modele", ColumnType::Text, 30},
-        {"marque", ColumnType::Text, 40},
-        {"prix", ColumnType::Double}},
-       {{"1", "A320", "Airbus", "98.5"},
-        {"2", "737", "Boeing", std::nullopt},
-        {"3", "172", "Cessna", "0.4"},
-        {"4", "Falcon", "Dassault", "50"}}}}},
+       {{"id", ColumnType::Long}, {"modele", ColumnType::Text, 30},
+        {"marque", ColumnType::Text, 40}, {"prix", ColumnType::Double}},
+       {{"1", "A320", "Airbus", "98.5"}, {"2", "737", "Boeing", std::nullopt},
+        {"3", "172", "Cessna", "0.4"}, {"4", "Falcon", "Dassault", "50"}}}}},
     // Access matches names in any letter case.
     {"NamesInAnotherLetterCase",
      {{"AVION", {{"Marque", ColumnType::Text, 50}}, {{"Airbus"}, {"Boeing"}, {"Cessna"}}}}},

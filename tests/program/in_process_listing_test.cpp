@@ -25,9 +25,6 @@
 
 namespace {
 
-const std::string kConnectGiven =
-    "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
-
 ResultSet Brands(const std::vector<fakeodbc::Cell>& cells, SQLULEN size = 50) {
   return SingleColumnResult(Column{u"marque", SQL_WVARCHAR, size}, cells);
 }
@@ -55,9 +52,7 @@ class ListingRunTest : public ::testing::Test {
   static Shown ErrorBox(const std::string& text) { return BoxShowing(text, OwnExecutablePath()); }
   // The block a box of this process writes on standard error for `text`.
   static std::string Block(const std::string& text) {
-    std::string block = "[message box]\ncaption: " + OwnExecutablePath() + "\nicon: warning\n";
-    for (const std::string& line : testsupport::BoxTextLines(text)) block += "text: " + line + "\n";
-    return block + "[end of message box]\n";
+    return testsupport::BlockOf(OwnExecutablePath(), text);
   }
 };
 
@@ -119,10 +114,7 @@ TEST_F(ListingRunTest, AMemoryErrorWhileReadingEndsTheRunWithStatusOne) {
   expected.push_back(
       OtherLine("brand-listing: the listing failed: out of memory (CMemoryException)"));
   EXPECT_THAT(run.shown, ElementsAreArray(expected));
-  const std::vector<std::string> calls = fakeodbc::callLines();
-  ASSERT_GE(calls.size(), kClosingCalls.size());
-  EXPECT_THAT(std::vector<std::string>(calls.end() - kClosingCalls.size(), calls.end()),
-              ElementsAreArray(kClosingCalls));
+  EXPECT_THAT(LastCalls(fakeodbc::callLines()), ElementsAreArray(kClosingCalls));
 }
 
 // The user cancels the driver's dialog and then the driver manager's: neither open raises and
@@ -170,12 +162,11 @@ class ListingFaults : public ::testing::Test {
     ASSERT_EQ(healthy.status, 0);
     baseline = fakeodbc::calls();
     ASSERT_FALSE(baseline.empty());
-    for (const fakeodbc::Call& call : baseline) {
-      if (call.fn == fakeodbc::Fn::SQLAllocStmt) {
-        firstStatementCall = call.index;
-        break;
-      }
-    }
+    const auto alloc = std::find_if(baseline.begin(), baseline.end(), [](const auto& call) {
+      return call.fn == fakeodbc::Fn::SQLAllocStmt;
+    });
+    ASSERT_NE(alloc, baseline.end());
+    firstStatementCall = alloc->index;
     ASSERT_GT(firstStatementCall, 0u);
   }
 
@@ -186,14 +177,9 @@ class ListingFaults : public ::testing::Test {
     for (const fakeodbc::Call& call : baseline) {
       StartInProcessListing();
       inject(call.index);
-      Outcome o;
-      o.call = call.index;
-      o.callLine = call.line();
-      o.failedFunction = call.name();
-      o.run = RunListingInProcess();
-      o.balance = fakeodbc::handleBalance();
-      o.calls = fakeodbc::callCount();
-      outcomes.push_back(std::move(o));
+      // A braced list is evaluated in order: the run first, then what it left.
+      outcomes.push_back(Outcome{call.index, call.line(), RunListingInProcess(), call.name(),
+                                 fakeodbc::handleBalance(), fakeodbc::callCount()});
     }
     return outcomes;
   }
@@ -227,10 +213,9 @@ class ListingFaults : public ::testing::Test {
       ++values;
     }
     const std::size_t rest = shown.size() - 2 * values;
+    ASSERT_LE(rest, 1u);
     if (values < kValues.size()) {
       ASSERT_EQ(rest, 1u) << "a listing that stops short shows why in one box";
-    } else {
-      ASSERT_LE(rest, 1u);
     }
     if (rest == 1) {
       EXPECT_EQ(shown.back().kind, Shown::Box);

@@ -46,7 +46,6 @@ Shown BoxShowing(const std::string& text, const std::string& caption) {
 }
 
 Shown LineShowing(const std::string& text) { return Shown{Shown::Line, text, {}, {}}; }
-
 Shown OtherLine(const std::string& line) { return Shown{Shown::Other, line, {}, {}}; }
 
 std::vector<Shown> Presented(const std::vector<std::string>& values, const std::string& caption) {
@@ -120,9 +119,7 @@ ListingRun CaptureRun(const std::function<int()>& run) {
   ::close(savedErr);
   // The capture has no name: it is read anew, from its start, through this process's link to it.
   result.output = testsupport::ReadFile("/proc/self/fd/" + std::to_string(fd));
-  if (result.output.starts_with(kProbeTrace)) {
-    result.output = WithoutTraces(result.output, traces);
-  }
+  if (result.output.starts_with(kProbeTrace)) result.output = WithoutTraces(result.output, traces);
   std::fclose(capture);
   result.shown = ParseShown(result.output);
   return result;

@@ -32,18 +32,15 @@ std::string ProgramPath() { return std::filesystem::canonical(kProgram).string()
 class DemoDatabase {
  public:
   explicit DemoDatabase(bool withTable = true) {
-    const std::string rows = m_dir.path() + "/brands.tsv";
     std::string lines;
     for (const std::string& brand : kBrands) lines += brand + "\n";
-    WriteFile(rows, lines);
+    WriteFile(m_dir.Path("brands.tsv"), lines);
     ChildOptions writer;
-    writer.argv = {MDB_WRITER, m_dir.path() + "/bd2.mdb"};
-    if (withTable) {
-      writer.argv.insert(writer.argv.end(),
-                         {"--table", "avion", "--column", "marque:text(50)", "--rows", rows});
-    } else {
-      writer.argv.insert(writer.argv.end(),
-                         {"--table", "helicoptere", "--column", "nom:text(50)"});
+    writer.argv = {MDB_WRITER, m_dir.Path("bd2.mdb"), "--table", "avion", "--column",
+                   "marque:text(50)", "--rows", m_dir.Path("brands.tsv")};
+    if (!withTable) {
+      writer.argv = {MDB_WRITER, m_dir.Path("bd2.mdb"), "--table", "helicoptere", "--column",
+                     "nom:text(50)"};
     }
     m_written = RunChild(writer, 60s);
     std::filesystem::create_directories(workingDirectory());
@@ -71,30 +68,28 @@ class DemoDatabase {
   ASSERT_EQ((db).written().exitCode, 0) \
       << "the demo database was not written: " << (db).written().err
 
-TEST(ProgramMessageBoxOnStandardError, EachValueIsShownBeforeItsLine) {
+// Standard output holds only the listing, standard error only the boxes. Both streams into
+// one pipe (merged): the order of arrival is the order of the writes, each box before its line.
+class ProgramMessageBoxStreams : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ProgramMessageBoxStreams, EachValueIsShownBeforeItsLine) {
   DemoDatabase db;
   ASSERT_DATABASE_WRITTEN(db);
-  // Both streams into one pipe: the order of arrival is the order of the writes.
   ChildOptions options = db.Program();
-  options.mergeErrors = true;
+  options.mergeErrors = GetParam();
   const ChildResult run = RunChild(options, 60s);
-  ASSERT_EQ(run.exitCode, 0) << run.out;
-  std::string expected;
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  std::string blocks, merged;
   for (size_t i = 0; i < 3; ++i) {
-    expected += BlockOf(ProgramPath(), kBrands[i]) + "-- " + kBrands[i] + "\n";
+    blocks += BlockOf(ProgramPath(), kBrands[i]);
+    merged += BlockOf(ProgramPath(), kBrands[i]) + "-- " + kBrands[i] + "\n";
   }
-  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.out, GetParam() ? merged : kListing);
+  EXPECT_EQ(run.err, GetParam() ? "" : blocks);
 }
 
-TEST(ProgramMessageBoxOnStandardError, StandardOutputHoldsOnlyTheListing) {
-  DemoDatabase db;
-  ASSERT_DATABASE_WRITTEN(db);
-  ChildResult run = RunChild(db.Program(), 60s);
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, kListing);
-  EXPECT_EQ(run.err, BlockOf(ProgramPath(), kBrands[0]) + BlockOf(ProgramPath(), kBrands[1]) +
-                         BlockOf(ProgramPath(), kBrands[2]));
-}
+INSTANTIATE_TEST_SUITE_P(Program, ProgramMessageBoxStreams, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Merged" : "Apart"; });
 
 TEST(ProgramMessageBoxOnStandardError, DatabaseErrorIsOneBoxAndNoLine) {
   DemoDatabase db(/*withTable=*/false);
@@ -159,12 +154,8 @@ TEST_F(ProgramMessageBoxOnDesktop, EachValueIsADialogDismissedBeforeItsLine) {
     ASSERT_EQ(view.buttons.size(), 1u);
     ExpectWaiting(*program, expected);
     // Each dialog is dismissed another way: Enter, Escape, a click on OK.
-    if (i == 0) m_desktop.PressKey(window, "Return");
-    if (i == 1) m_desktop.PressKey(window, "Escape");
-    if (i == 2) {
-      const DialogElement& ok = view.buttons[0];
-      m_desktop.ClickAt(ok.x + ok.width / 2, ok.y + ok.height / 2);
-    }
+    if (i < 2) m_desktop.PressKey(window, i == 0 ? "Return" : "Escape");
+    if (i == 2) m_desktop.ClickOn(view.buttons[0]);
     expected += "-- " + kBrands[i] + "\n";
     ExpectOutput(*program, expected);
     EXPECT_FALSE(m_desktop.WindowExists(window));

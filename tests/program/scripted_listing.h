@@ -3,14 +3,22 @@
 // standard output so that boxes and lines keep their order, and the calls that close a run.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/fakeodbc/fake_odbc_run.h"
 #include "tests/program/listing_capture.h"
 
+// The connect string the program sends.
+inline const std::string kConnectGiven =
+    "DRIVER={MICROSOFT ACCESS DRIVER (*.mdb)};DSN='';DBQ=../../bd2.mdb";
 // The statement dropped, then the connection and the environment released.
 extern const std::vector<std::string> kClosingCalls;
+// The last calls of a run, as many as kClosingCalls holds (all of them when there are fewer).
+inline std::vector<std::string> LastCalls(const std::vector<std::string>& calls) {
+  return {calls.end() - std::min(calls.size(), kClosingCalls.size()), calls.end()};
+}
 
 // Sends this process's boxes to standard error and forgets the scripted driver manager's state
 // and the database layer's process state, for a run in this process.

@@ -27,10 +27,7 @@ namespace {
 // The step of the child's start that failed, as the child reports it before exec.
 enum class StartStep : int { Terminal, Folder, User, Parent, Exec };
 
-struct StartFailure {
-  StartStep step;
-  int error;
-};
+struct StartFailure { StartStep step; int error; };
 
 std::vector<std::string> BuildEnvironment(const EnvironmentChanges& changes) {
   std::vector<std::string> env;
@@ -78,23 +75,17 @@ void CloseFd(int& fd) {
 
 int Reap(pid_t pid) {
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
   return status;
 }
 
 std::string Describe(StartStep step, const ChildOptions& options) {
   switch (step) {
-    case StartStep::Terminal:
-      return "cannot take its controlling terminal";
-    case StartStep::Folder:
-      return "cannot enter " + options.workingFolder;
-    case StartStep::User:
-      return "cannot become user " + std::to_string(options.user.uid);
-    case StartStep::Parent:
-      return "the process that started it has ended";
-    case StartStep::Exec:
-      break;
+    case StartStep::Terminal: return "cannot take its controlling terminal";
+    case StartStep::Folder: return "cannot enter " + options.workingFolder;
+    case StartStep::User: return "cannot become user " + std::to_string(options.user.uid);
+    case StartStep::Parent: return "the process that started it has ended";
+    case StartStep::Exec: break;
   }
   return "cannot run it";
 }
@@ -108,8 +99,8 @@ std::string Describe(StartStep step, const ChildOptions& options) {
 
 // Everything between fork and exec: only system calls, as the test process may have threads.
 [[noreturn]] void StartInChild(const ChildOptions& options, int in, int out, int err,
-                               const std::vector<int>& kept, int report, pid_t parent,
-                               char* const* argv, char* const* envp) {
+                               int controlling, int report, pid_t parent, char* const* argv,
+                               char* const* envp) {
   auto fail = [report](StartStep step) { FailStart(report, step); };
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
@@ -121,39 +112,26 @@ std::string Describe(StartStep step, const ChildOptions& options) {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
   ::setsid();
-  if (options.inputFd >= 0 && options.controllingTerminal && ::isatty(in)) {
-    if (::ioctl(in, TIOCSCTTY, 0) != 0) fail(StartStep::Terminal);
-  } else if (options.controllingTerminalFd >= 0) {
-    if (::ioctl(options.controllingTerminalFd, TIOCSCTTY, 0) != 0) fail(StartStep::Terminal);
-  }
+  if (controlling >= 0 && ::ioctl(controlling, TIOCSCTTY, 0) != 0) fail(StartStep::Terminal);
   ::dup2(in, STDIN_FILENO);
   ::dup2(out, STDOUT_FILENO);
   ::dup2(options.mergeErrors ? STDOUT_FILENO : err, STDERR_FILENO);
-  // Every descriptor but the standard ones and the sorted `kept` ones is closed.
-  int from = 3;
-  for (int fd : kept) {
-    if (fd > from) ::close_range(static_cast<unsigned>(from), static_cast<unsigned>(fd - 1), 0);
-    if (fd != report) ::fcntl(fd, F_SETFD, 0);
-    from = std::max(from, fd + 1);
-  }
-  ::close_range(static_cast<unsigned>(from), ~0u, 0);
+  // Every descriptor but the standard ones and the report (closed by exec) is closed.
+  if (report > 3) ::close_range(3u, static_cast<unsigned>(report - 1), 0);
+  ::close_range(static_cast<unsigned>(std::max(3, report + 1)), ~0u, 0);
 
   if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0) {
     fail(StartStep::Folder);
   }
-  if (options.user.drop) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(options.user.gid) != 0 ||
-        ::setuid(options.user.uid) != 0) {
-      fail(StartStep::User);
-    }
+  if (options.user.drop && (::setgroups(0, nullptr) != 0 || ::setgid(options.user.gid) != 0 ||
+                            ::setuid(options.user.uid) != 0)) {
+    fail(StartStep::User);
   }
   // Set after the change of user, which would clear it.
-  if (options.deathSignal != 0) {
-    ::prctl(PR_SET_PDEATHSIG, options.deathSignal);
-    if (::getppid() != parent) {
-      errno = 0;
-      fail(StartStep::Parent);
-    }
+  if (options.deathSignal != 0) ::prctl(PR_SET_PDEATHSIG, options.deathSignal);
+  if (options.deathSignal != 0 && ::getppid() != parent) {
+    errno = 0;
+    fail(StartStep::Parent);
   }
   ::execvpe(argv[0], argv, envp);
   FailStart(report, StartStep::Exec);
@@ -169,14 +147,10 @@ std::string ChildResult::How() const {
 }
 
 ChildUser UnprivilegedUser() {
-  ChildUser user;
-  if (::geteuid() != 0) return user;
+  if (::geteuid() != 0) return {};
   const passwd* entry = ::getpwnam("nobody");
   if (entry == nullptr) throw std::runtime_error("no user 'nobody' to run children as");
-  user.drop = true;
-  user.uid = entry->pw_uid;
-  user.gid = entry->pw_gid;
-  return user;
+  return {true, entry->pw_uid, entry->pw_gid};
 }
 
 Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
@@ -184,23 +158,16 @@ Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
   ChildOptions options = given;
   int terminalSlave = -1;
   if (options.terminal != TerminalRole::None) {
-    winsize size{};
-    size.ws_row = options.terminalRows;
-    size.ws_col = options.terminalColumns;
+    winsize size{options.terminalRows, options.terminalColumns, 0, 0};
     if (::openpty(&m_terminalFd, &terminalSlave, nullptr, nullptr, &size) != 0) {
       throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
     }
     ::fcntl(m_terminalFd, F_SETFD, FD_CLOEXEC);
-    if (options.terminal == TerminalRole::ControllingOnly) {
-      options.controllingTerminalFd = terminalSlave;
-    } else {
-      options.inputFd = terminalSlave;
-      options.controllingTerminal = options.terminal == TerminalRole::ControllingAndInput;
-    }
+    if (options.terminal != TerminalRole::ControllingOnly) options.inputFd = terminalSlave;
   }
-  std::vector<std::string> args = options.argv;
+  const int controlling = options.terminal == TerminalRole::InputOnly ? -1 : terminalSlave;
   std::vector<std::string> env = BuildEnvironment(options.environment);
-  std::vector<char*> argPointers = Pointers(args);
+  std::vector<char*> argPointers = Pointers(options.argv);
   std::vector<char*> envPointers = Pointers(env);
 
   // Descriptors on the child's side; those made here are closed here once it has them.
@@ -222,14 +189,11 @@ Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
   int report[2];
   MakePipe(report);
   made.push_back(report[1]);
-  std::vector<int> kept = options.keepFds;
-  kept.push_back(report[1]);
-  std::sort(kept.begin(), kept.end());
 
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    StartInChild(options, in, out, err, kept, report[1], parent, argPointers.data(),
+    StartInChild(options, in, out, err, controlling, report[1], parent, argPointers.data(),
                  envPointers.data());
   }
   const int forkError = errno;
@@ -238,10 +202,7 @@ Child::Child(const ChildOptions& given) : m_keepInputOpen(given.inputOpen) {
 
   StartFailure failure{};
   ssize_t got = -1;
-  if (pid > 0) {
-    do {
-      got = ::read(report[0], &failure, sizeof failure);
-    } while (got < 0 && errno == EINTR);
+  while (pid > 0 && (got = ::read(report[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
   }
   ::close(report[0]);
   if (pid < 0 || got == static_cast<ssize_t>(sizeof failure)) {
@@ -358,12 +319,9 @@ void Child::CloseInput() {
 bool Child::Running() {
   if (m_pid <= 0 || m_status) return false;
   int status = 0;
-  const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
-  if (r == m_pid) {
-    m_status = status;
-    return false;
-  }
-  return true;
+  if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return true;
+  m_status = status;
+  return false;
 }
 
 void Child::Signal(int signal, bool wholeGroup) {
@@ -398,20 +356,15 @@ ChildResult Child::Result() const {
   result.out = m_out;
   result.err = m_err;
   result.timedOut = m_timedOut;
-  if (m_status && !m_timedOut) {
-    if (WIFEXITED(*m_status)) {
-      result.exited = true;
-      result.exitCode = WEXITSTATUS(*m_status);
-    } else if (WIFSIGNALED(*m_status)) {
-      result.signal = WTERMSIG(*m_status);
-    }
-  }
+  if (!m_status || m_timedOut) return result;
+  result.exited = WIFEXITED(*m_status);
+  if (result.exited) result.exitCode = WEXITSTATUS(*m_status);
+  if (WIFSIGNALED(*m_status)) result.signal = WTERMSIG(*m_status);
   return result;
 }
 
 ChildResult RunChild(const ChildOptions& options, milliseconds deadline) {
-  Child child(options);
-  return child.Wait(deadline);
+  return Child(options).Wait(deadline);
 }
 
 }  // namespace testsupport

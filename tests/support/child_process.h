@@ -53,15 +53,9 @@ struct ChildOptions {
   bool inputOpen = false;
   int inputFd = -1;
 
-  // Every child starts a session of its own: it has no controlling terminal, and what it
-  // starts can be ended with its process group. When inputFd is a terminal, this says whether
-  // the child makes it its controlling terminal.
-  bool controllingTerminal = true;
-  // A terminal the child makes its controlling terminal without taking it as any of its
-  // standard descriptors (ignored when negative).
-  int controllingTerminalFd = -1;
-  // A new pseudo-terminal of this size (0 columns: the width is unknown) in place of the
-  // descriptors above, as `terminal` says; Child::terminal() is its other side.
+  // Every child starts a session of its own (what it starts ends with its process group),
+  // without a controlling terminal unless `terminal` gives it a new pseudo-terminal of this size
+  // (0 columns: the width is unknown), whose other side is Child::terminal().
   TerminalRole terminal = TerminalRole::None;
   unsigned short terminalColumns = 80;
   unsigned short terminalRows = 24;
@@ -72,9 +66,6 @@ struct ChildOptions {
   int errorFd = -1;
   bool mergeErrors = false;
 
-  // Descriptors the child keeps open (besides 0, 1 and 2) under the same number; all others
-  // are closed.
-  std::vector<int> keepFds;
   // Signals ignored when the child starts, as nohup or a shell's background job leave them;
   // every other signal starts at its default and unblocked.
   std::vector<int> ignoredSignals;

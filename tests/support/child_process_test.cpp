@@ -26,13 +26,7 @@ struct RunCase {
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
 ChildResult Ended(int exitCode, int signal, std::string out, std::string err) {
-  ChildResult result;
-  result.exited = signal == 0;
-  result.exitCode = signal == 0 ? exitCode : -1;
-  result.signal = signal;
-  result.out = std::move(out);
-  result.err = std::move(err);
-  return result;
+  return {signal == 0, signal == 0 ? exitCode : -1, signal, false, std::move(out), std::move(err)};
 }
 
 class ChildRun : public testing::TestWithParam<RunCase> {};

@@ -40,8 +40,6 @@ std::uint8_t* FileEdit::At(std::size_t offset, std::size_t size) {
   return reinterpret_cast<std::uint8_t*>(bytes_.data()) + offset;
 }
 
-std::uint8_t& FileEdit::Byte(std::size_t offset) { return *At(offset, 1); }
-
 std::uint16_t FileEdit::U16(std::size_t offset) const {
   return jet::GetU16(const_cast<FileEdit*>(this)->At(offset, 2));
 }
@@ -50,16 +48,10 @@ std::uint32_t FileEdit::U32(std::size_t offset) const {
   return jet::GetU32(const_cast<FileEdit*>(this)->At(offset, 4));
 }
 
-void FileEdit::PutU16(std::size_t offset, std::uint16_t value) { jet::PutU16(At(offset, 2), value); }
-
-void FileEdit::PutU32(std::size_t offset, std::uint32_t value) { jet::PutU32(At(offset, 4), value); }
-
-void FileEdit::Patch(std::size_t offset, std::string_view bytes) {
-  std::memcpy(At(offset, bytes.size()), bytes.data(), bytes.size());
-}
-
+std::uint8_t& FileEdit::Byte(std::size_t offset) { return *At(offset, 1); }
+void FileEdit::PutU16(std::size_t at, std::uint16_t value) { jet::PutU16(At(at, 2), value); }
+void FileEdit::PutU32(std::size_t at, std::uint32_t value) { jet::PutU32(At(at, 4), value); }
 void FileEdit::Cut(std::size_t size) { bytes_.resize(std::min(size, bytes_.size())); }
-
 void FileEdit::ZeroPage(std::uint32_t number) { std::memset(Page(number), 0, PageSize()); }
 
 void FileEdit::SwapPages(std::uint32_t a, std::uint32_t b) {

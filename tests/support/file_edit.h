@@ -38,7 +38,6 @@ class FileEdit {
   std::uint32_t U32(std::size_t offset) const;
   void PutU16(std::size_t offset, std::uint16_t value);
   void PutU32(std::size_t offset, std::uint32_t value);
-  void Patch(std::size_t offset, std::string_view bytes);
   // Keeps the first `size` bytes.
   void Cut(std::size_t size);
 

@@ -7,15 +7,11 @@
 
 namespace testsupport {
 
-struct LibmdbOracle::Handle {
-  MdbHandle* mdb = nullptr;
-};
+struct LibmdbOracle::Handle { MdbHandle* mdb = nullptr; };
 
 struct LibmdbOracle::TableHandle {
   MdbTableDef* table = nullptr;
-  ~TableHandle() {
-    if (table != nullptr) mdb_free_tabledef(table);
-  }
+  ~TableHandle() { if (table != nullptr) mdb_free_tabledef(table); }
 };
 
 LibmdbOracle::LibmdbOracle(const std::string& path, std::size_t bind_size)
@@ -55,8 +51,7 @@ std::vector<std::string> LibmdbOracle::UserTables() const {
 std::unique_ptr<LibmdbOracle::TableHandle> LibmdbOracle::Open(const std::string& name,
                                                               bool indexes) {
   if (!readable_) return nullptr;
-  std::vector<char> table_name(name.begin(), name.end());
-  table_name.push_back('\0');
+  std::vector<char> table_name(name.c_str(), name.c_str() + name.size() + 1);
   auto handle = std::make_unique<TableHandle>();
   handle->table = mdb_read_table_by_name(handle_->mdb, table_name.data(), MDB_TABLE);
   if (handle->table == nullptr) {

@@ -40,14 +40,6 @@ std::vector<MessageBoxBlock> BlockOutput::Boxes() const {
   return boxes;
 }
 
-std::vector<std::string> BlockOutput::LinesOutsideBoxes() const {
-  std::vector<std::string> lines;
-  for (const OutputItem& item : items) {
-    if (!item.box) lines.push_back(item.line);
-  }
-  return lines;
-}
-
 BlockOutput ReadBlockOutput(std::string_view output) {
   BlockOutput read;
   const std::vector<std::string> lines = SplitLines(output);
@@ -82,13 +74,16 @@ BlockOutput ReadBlockOutput(std::string_view output) {
 std::vector<std::string> BoxTextLines(std::string_view text) {
   std::vector<std::string> lines(1);
   for (char c : text) {
-    if (c == '\n') {
-      lines.emplace_back();
-    } else {
-      lines.back().push_back(c);
-    }
+    if (c == '\n') lines.emplace_back();
+    else lines.back().push_back(c);
   }
   return lines;
+}
+
+std::string BlockOf(const std::string& caption, const std::string& text, const std::string& icon) {
+  std::string block = "[message box]\ncaption: " + caption + "\nicon: " + icon + "\n";
+  for (const std::string& line : BoxTextLines(text)) block += "text: " + line + "\n";
+  return block + "[end of message box]\n";
 }
 
 }  // namespace testsupport

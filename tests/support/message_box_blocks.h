@@ -30,7 +30,6 @@ struct BlockOutput {
   std::string malformed;           // what breaks the format, and where; empty if nothing
 
   std::vector<MessageBoxBlock> Boxes() const;
-  std::vector<std::string> LinesOutsideBoxes() const;
 };
 
 // Reads a whole output. A last line without its line end counts as a line.
@@ -38,5 +37,9 @@ BlockOutput ReadBlockOutput(std::string_view output);
 
 // The "text: " lines a box shows for `text`: its pieces between line ends.
 std::vector<std::string> BoxTextLines(std::string_view text);
+
+// The block a box with this caption, text and icon writes.
+std::string BlockOf(const std::string& caption, const std::string& text,
+                    const std::string& icon = "warning");
 
 }  // namespace testsupport

@@ -69,7 +69,7 @@ std::vector<ReportedFile> ReportedFiles() {
     const std::size_t flags = e.ColumnNamed("MSysObjects", "Flags");
     row[size - (jet::GetU16(row) + 7u) / 8 + flags / 8] &=
         static_cast<std::uint8_t>(~(1u << (flags % 8)));
-    files.push_back({"catalog row whose Flags is Null", e.bytes(), "text:Airbus", "Airbus", true});
+    files.push_back({"catalog row whose Flags is Null", e.bytes(), "text:Airbus", "Airbus"});
   }
   {
     FileEdit e = OneRow();

@@ -16,8 +16,6 @@ struct ReportedFile {
   std::string reads;
   // A part of that every host must show.
   std::string shown;
-  // Whether the table's rows read as written all the same: the damage lies elsewhere.
-  bool rowsIntact = false;
 };
 
 std::vector<ReportedFile> ReportedFiles();

@@ -58,9 +58,7 @@ TEST(Utf16, UnpairedSurrogatesAndOutOfRangeValuesBecomeReplacementCharacters) {
       {std::u16string(1, char16_t(0xDC00)) + u"a", r + "a"},
       {std::u16string{char16_t(0xD800), char16_t(0xD800), char16_t(0xDC00)}, r + "\xF0\x90\x80\x80"},
   };
-  for (const auto& [utf16, utf8] : cases) {
-    EXPECT_EQ(textconv::Utf16ToUtf8(utf16), utf8);
-  }
+  for (const auto& [utf16, utf8] : cases) EXPECT_EQ(textconv::Utf16ToUtf8(utf16), utf8);
   std::string out;
   for (char32_t c : {char32_t(0xD800), char32_t(0x110000)}) textconv::AppendUtf8(out, c);
   EXPECT_EQ(out, r + r);
@@ -82,9 +80,7 @@ TEST(CaseFold, EveryScriptFoldsWhateverTheLocale) {
   const std::pair<const char*, const char*> equal[] = {
       {"ÉCLAIR", "éclair"}, {"АНТОНОВ", "антонов"}, {"ẞ", "ß"}, {"ΣΊΣΥΦΟΣ", "σίσυφος"},
       {"ΣΊΣΥΦΟΣ", "σίσυφοσ"}};
-  for (const auto& [a, b] : equal) {
-    EXPECT_TRUE(textconv::EqualFolded(a, b)) << a << " / " << b;
-  }
+  for (const auto& [a, b] : equal) EXPECT_TRUE(textconv::EqualFolded(a, b)) << a << " / " << b;
   EXPECT_LT(textconv::CompareFolded("Airbus", "boeing"), 0);
   EXPECT_GT(textconv::CompareFolded("ab", "A"), 0);
   EXPECT_EQ(textconv::FoldCase(u"A\U00010400"), u"a\U00010428");  // Deseret, outside the BMP
