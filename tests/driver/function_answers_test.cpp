@@ -471,6 +471,12 @@ const OdbcCase kOdbc[] = {
     {0, 0, {"SELECT {fn LEFT(nt, 2)}, {fn ASCII(e)}, {fn SOUNDEX(nt)}, {fn ABS(nl)} FROM v", "NULL|NULL|NULL|NULL",
             kWv}},
 };
+#undef STR_FN
+#undef NUM_FN
+#undef TD_FN
+#undef SYS_FN
+#undef ADD_TSI
+#undef DIFF_TSI
 
 class FunctionAnswersTest : public DriverTest {
  protected:
